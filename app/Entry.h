@@ -1,0 +1,20 @@
+// Process entry of the program, shared by the Windows executable and the simulated notebook.
+// Runs the application object's InitInstance on the calling thread (the process's main thread)
+// and returns its exit code when InitInstance returns; the caller then ends the process with
+// IKernel::exitProcess. Most runs never return: the dialog ends the process itself.
+#pragma once
+
+#include <string>
+
+#include "tethra/platform/platform.h"
+#include "tethra/platform/resources.h"
+
+namespace tethra::app {
+
+platform::Dword RunTethra(const platform::Platform& platform, std::u16string commandLine);
+
+// The executable's resources (dialogs 100 and 102, strings, icons) as data, for the simulated
+// notebook. The Windows build compiles the same resources from app/res/tethra.rc.
+const platform::ModuleResources& ProgramResources();
+
+}  // namespace tethra::app

@@ -1,0 +1,74 @@
+// One RAII owner for every kind of platform handle (kernel handles, registry keys, the WLAN
+// client handle and WLAN buffers, image lists, ...). The closer is a small callable that knows
+// the platform area to give the handle back to; a moved-from owner holds nothing. Closing
+// keeps the calling thread's last error as it was, so an error path can still report it.
+#pragma once
+
+#include <utility>
+
+#include "tethra/platform/kernel.h"
+#include "tethra/platform/registry.h"
+#include "tethra/platform/wlan_api.h"
+
+namespace tethra::platform {
+
+template <typename T, typename Closer, T Invalid = T{}>
+class UniqueResource {
+ public:
+  UniqueResource() = default;
+  UniqueResource(T value, Closer closer) : m_value(value), m_closer(std::move(closer)) {}
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  UniqueResource(UniqueResource&& other) noexcept
+      : m_value(std::exchange(other.m_value, Invalid)), m_closer(std::move(other.m_closer)) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    if (this != &other) {
+      reset();
+      m_value = std::exchange(other.m_value, Invalid);
+      m_closer = std::move(other.m_closer);
+    }
+    return *this;
+  }
+  ~UniqueResource() { reset(); }
+
+  T get() const { return m_value; }
+  explicit operator bool() const { return m_value != Invalid; }
+  T release() { return std::exchange(m_value, Invalid); }
+  void reset() {
+    if (m_value != Invalid) m_closer(std::exchange(m_value, Invalid));
+  }
+
+ private:
+  T m_value = Invalid;
+  Closer m_closer{};
+};
+
+struct KernelHandleCloser {
+  IKernel* kernel = nullptr;
+  void operator()(Handle h) const {
+    const Dword saved = kernel->getLastError();
+    kernel->closeHandle(h);
+    kernel->setLastError(saved);
+  }
+};
+using UniqueKernelHandle = UniqueResource<Handle, KernelHandleCloser>;
+
+struct RegKeyCloser {
+  IRegistry* registry = nullptr;
+  void operator()(Hkey k) const { registry->regCloseKey(k); }
+};
+using UniqueRegKey = UniqueResource<Hkey, RegKeyCloser>;
+
+struct WlanHandleCloser {
+  IWlanApi* wlan = nullptr;
+  void operator()(Handle h) const { wlan->wlanCloseHandle(h, nullptr); }
+};
+using UniqueWlanHandle = UniqueResource<Handle, WlanHandleCloser>;
+
+struct WlanMemoryCloser {
+  IWlanApi* wlan = nullptr;
+  void operator()(void* p) const { wlan->wlanFreeMemory(p); }
+};
+using UniqueWlanMemory = UniqueResource<void*, WlanMemoryCloser>;
+
+}  // namespace tethra::platform

@@ -1,0 +1,27 @@
+// The whole platform boundary as the program receives it: one reference per area. The entry
+// point builds it (the Win32 adapters or the simulated notebook) and passes it down; nothing
+// in the program finds the platform any other way. Areas that a build does not provide yet are
+// null.
+#pragma once
+
+#include "tethra/platform/codepage.h"
+#include "tethra/platform/kernel.h"
+#include "tethra/platform/registry.h"
+#include "tethra/platform/system_events.h"
+#include "tethra/platform/trace.h"
+#include "tethra/platform/window.h"
+#include "tethra/platform/wlan_api.h"
+
+namespace tethra::platform {
+
+struct Platform {
+  IKernel* kernel = nullptr;
+  IRegistry* registry = nullptr;
+  IWindowSystem* windows = nullptr;
+  ISystemEvents* systemEvents = nullptr;
+  ICodePage* codePage = nullptr;
+  IWlanApi* wlan = nullptr;
+  ITrace* trace = nullptr;
+};
+
+}  // namespace tethra::platform
