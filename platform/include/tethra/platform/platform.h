@@ -5,8 +5,11 @@
 #pragma once
 
 #include "tethra/platform/codepage.h"
+#include "tethra/platform/com.h"
 #include "tethra/platform/kernel.h"
+#include "tethra/platform/process.h"
 #include "tethra/platform/registry.h"
+#include "tethra/platform/security.h"
 #include "tethra/platform/system_events.h"
 #include "tethra/platform/trace.h"
 #include "tethra/platform/window.h"
@@ -21,6 +24,9 @@ struct Platform {
   ISystemEvents* systemEvents = nullptr;
   ICodePage* codePage = nullptr;
   IWlanApi* wlan = nullptr;
+  ISecurity* security = nullptr;
+  IProcessStart* processStart = nullptr;
+  IComRuntime* com = nullptr;
   ITrace* trace = nullptr;
 };
 

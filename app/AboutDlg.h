@@ -1,0 +1,14 @@
+// The about box (dialog 100): icon, name and version, OK. No behaviour of its own.
+#pragma once
+
+#include "app/Resource.h"
+#include "app/framework/Dialog.h"
+
+namespace tethra::app {
+
+class CAboutDlg : public CDialog {
+ public:
+  explicit CAboutDlg(const platform::Platform& platform) : CDialog(platform, IDD_ABOUTBOX) {}
+};
+
+}  // namespace tethra::app

@@ -1,0 +1,162 @@
+// CHostedNetworkDlg: the program's one window and the owner of all its state: the hosted
+// network manager, the sharing manager, the notification sink, every flag and the link to the
+// controller window. Its operations are spread over files by subsystem (app/, controller/,
+// ics/), all members of this one class.
+//
+// Threads: the dialog's thread (the process's main thread) runs every handler. The registry
+// command watcher thread reads m_bClosing and m_HostedNetworkStarted and writes
+// m_bSilentClose, m_bChangeSSIDAndKeyFinish, m_CurrentName, m_CurrentKey and the edits' texts;
+// the flags are whole-value atomics (no lock, no test-and-set across threads). The WLAN thread
+// only reaches the dialog through the notification sink's queue and WM_NEW_HN_NOTIFICATION.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/framework/Dialog.h"
+#include "tethra/ics/IcsConnectionInfo.h"
+#include "tethra/ics/IcsManager.h"
+#include "tethra/wlan/NotificationSink.h"
+#include "tethra/wlan/RefList.h"
+#include "tethra/wlan/WlanStation.h"
+#include "tethra/wlan/WlanManager.h"
+
+namespace tethra::app {
+
+using platform::Bool32;
+using platform::Dword;
+using platform::Guid;
+using platform::Handle;
+using platform::Failed;
+using platform::HResult;
+using platform::Succeeded;
+using wlan::CNotificationSink;
+using wlan::CRefList;
+using wlan::CWlanDevice;
+using wlan::CWlanManager;
+using ics::CIcsConnectionInfo;
+using ics::CIcsManager;
+
+class CHostedNetworkDlg : public CDialog {
+ public:
+  CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine);
+  ~CHostedNetworkDlg() override;
+
+  // Dialog (start-up, lifecycle).
+  void OnClose();
+  void OnEndSession(bool ending);
+  void OnSysCommand(std::uint32_t id, LParam lParam);
+  void OnPaint();
+  platform::Hicon OnQueryDragIcon();
+  void OnBnClickedStartButton();
+  void OnBnClickedClearOutput();
+  void DisableAllControls();
+  void EnableAllControls();
+  void WaitAndPumpMessages(Dword milliseconds);
+
+  // Sharing orchestration.
+  HResult InitWlan();
+  void GetHostedNetworkInfo();
+  void EnableSharing();
+  HResult StartHostedNetwork();
+  HResult StopHostedNetwork();
+  void ProcessNotifications();
+  void OnHostedNetworkStarted();
+  void OnHostedNetworkStopped();
+  void OnHostedNetworkNotAvailable();
+  void OnHostedNetworkAvailable();
+
+  // Sharing policy.
+  Bool32 IsUserAdmin();
+  bool IsICSAllowed();
+  HResult InitIcs();
+  void GetIcsInfo();
+  void UpdateIcsConnectionList();
+  HResult StartIcsIfNeeded();
+  bool StopIcsIfNeeded();
+  void OnBnClickedEnableIcs();
+  HResult DisableEnableConnections();
+
+  // Controller link.
+  void SendMsg2Pelto(std::u16string code);
+  void SendSSIDAndSecurityKey();
+  bool GetValue(platform::Hkey key, std::u16string valueName, std::u16string& value);
+  bool GetKeyValue(std::u16string subKey, std::u16string valueName, std::u16string& value);
+  bool SetValue(std::u16string valueName, std::u16string value);
+  void StartActionThread();
+  void WatchActionValue();
+  Bool32 ChangeSSID(std::u16string newName, Bool32 started);
+
+  // Dialog feedback.
+  void PostNotification(const std::u16string& text);
+  bool CheckValidSSIDKeyLen();
+
+  // System events.
+  bool RegisterDeviceInterfaceGuid();
+  bool UnRegisterDeviceInterfaceGuid();
+
+ protected:
+  void DoDataExchange(CDataExchange* exchange) override;
+  LResult WindowProc(std::uint32_t message, WParam wParam, LParam lParam) override;
+  bool OnInitDialog() override;
+  bool OnWndMsg(std::uint32_t message, WParam wParam, LParam lParam, LResult* result) override;
+
+ private:
+  void CreateDeviceImageList();
+  void OnDeviceRemoved(const std::u16string& interfaceName);
+  void Trace(const char* format, ...);
+  void EndProcessFromHandler();
+
+  platform::IKernel& Kernel() const { return *m_pPlatform->kernel; }
+
+ public:
+  // Members in declaration order.
+  platform::Hicon m_hIcon = nullptr;
+  CStatic m_StatusText;
+  std::atomic<Handle> m_hActionEvent{nullptr};
+  std::atomic<Bool32> m_bClosing{0};
+  Dword m_dwActionThreadId = 0;
+  CEdit m_NameEdit;
+  CEdit m_KeyEdit;
+  CButton m_EnableIcsCheck;
+  CButton m_StartButton;
+  CComboBox m_ConnectionCombo;
+  CListBox m_NotificationList;
+  CListCtrl m_DeviceList;
+  std::u16string m_strNetworkName;
+  std::unique_ptr<CIcsManager> m_pIcsManager;
+  CWlanManager m_WlanManager;
+  CNotificationSink* m_NotificationSink = nullptr;
+  bool m_bProcessNotifications = false;
+  CRefList<CWlanDevice*> m_WlanDeviceList;
+  CRefList<CIcsConnectionInfo*> m_IcsConnectionList;
+  bool m_IcsNeeded = false;
+  bool m_IcsEnabled = false;
+  std::atomic<bool> m_HostedNetworkStarted{false};
+  Guid m_HostedNetworkGuid{};
+  std::array<char16_t, 256> m_szStartText{};
+  std::array<char16_t, 256> m_szStopText{};
+  std::u16string m_CurrentName;
+  std::u16string m_CurrentKey;
+  Bool32 m_bIsAdmin = 0;
+  Bool32 m_bIsICSAllowed = 0;
+  Bool32 m_bIcsRefreshed = 0;
+  Hwnd m_hPeltoLogicUIWnd = nullptr;
+  CWnd* m_pPeltoLogicUIWnd = nullptr;
+  Handle m_hActionThread = nullptr;
+  bool m_bInitDialog = false;
+  std::atomic<bool> m_bChangeSSIDAndKeyFinish{true};
+  std::u16string m_strCommandLine;
+  std::atomic<bool> m_bSilentClose{false};
+  platform::Hdevnotify m_hDevNotify = nullptr;
+
+ private:
+  // The framework's window object for the controller window (m_pPeltoLogicUIWnd points here).
+  CWnd m_PeltoLogicUIWndObject;
+  // The device list's image list: made once during initialisation, lives as long as the process.
+  platform::Himagelist m_hDeviceImageList = nullptr;
+};
+
+}  // namespace tethra::app

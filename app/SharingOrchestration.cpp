@@ -1,0 +1,250 @@
+// Starting the hosted network and sharing at the end of initialisation, stopping them on close,
+// and reacting to the hosted network's state as the notification queue reports it. Dialog's
+// thread only. Two handlers end the process.
+#include <cinttypes>
+#include "tethra/wlan/Allocation.h"
+
+#include "app/ConnectionKind.h"
+#include "app/HostedNetworkDlg.h"
+
+namespace tethra::app {
+
+namespace {
+constexpr char16_t kStatusIdle[] = u"The hosted network is idle";
+constexpr char16_t kStatusActive[] = u"The hosted network is active";
+}  // namespace
+
+HResult CHostedNetworkDlg::InitWlan() {
+  HResult hr = platform::kS_OK;
+  bool sinkRegistered = false;
+  m_NotificationSink = wlan::NewObject<CNotificationSink>(wlan::kAllocSiteSink, *m_pPlatform, m_hWnd);
+  if (m_NotificationSink == nullptr) {
+    hr = platform::kE_OUTOFMEMORY;
+  } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_strCommandLine)); hr == platform::kS_OK) {
+    if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink); hr == platform::kS_OK) {
+      sinkRegistered = true;
+      bool started = false;
+      if (hr = m_WlanManager.IsHostedNetworkStarted(started); hr == platform::kS_OK) {
+        if (started) m_StatusText.SetWindowText(kStatusActive);
+        return platform::kS_OK;
+      }
+    }
+  }
+  if (m_NotificationSink != nullptr) {
+    if (sinkRegistered) m_WlanManager.RemoveNotificationSink();
+    delete m_NotificationSink;
+    m_NotificationSink = nullptr;
+  }
+  return hr;
+}
+
+void CHostedNetworkDlg::GetHostedNetworkInfo() {
+  if (m_WlanManager.GetHostedNetworkName(m_CurrentName) != platform::kS_OK) return;
+  if (m_WlanManager.GetHostedNetworkKey(m_CurrentKey) != platform::kS_OK) return;
+  Guid guid = m_HostedNetworkGuid;
+  m_WlanManager.GetHostedNetworkInterfaceGuid(guid);
+  m_HostedNetworkGuid = guid;
+  bool started = false;
+  if (m_WlanManager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
+  m_NameEdit.SetWindowText(m_CurrentName);
+  m_KeyEdit.SetWindowText(m_CurrentKey);
+  m_HostedNetworkStarted = started;
+  m_StartButton.SetWindowText(started ? m_szStopText.data() : m_szStartText.data());
+  if (started) {
+    m_NameEdit.EnableWindow(false);
+    m_KeyEdit.EnableWindow(false);
+    m_EnableIcsCheck.EnableWindow(false);
+    m_ConnectionCombo.EnableWindow(false);
+    Trace("Hosted network has already started.");
+  }
+}
+
+void CHostedNetworkDlg::EnableSharing() {
+  const Guid& g = m_HostedNetworkGuid;
+  Trace("{%08x-%04x-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+        g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  if (m_HostedNetworkGuid.isZero()) {
+    m_bInitDialog = false;
+    if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
+    DisableEnableConnections();
+    PostMessage(platform::kWM_CLOSE, 0, 0);
+    return;
+  }
+  if (!CheckValidSSIDKeyLen()) return;
+
+  bool started = false;
+  m_WlanManager.IsHostedNetworkStarted(started);
+  m_HostedNetworkStarted = started;
+  if (started) {
+    OnHostedNetworkStarted();
+    return;
+  }
+  const HResult hr = StartHostedNetwork();
+  if (hr >= 0) {
+    SendSSIDAndSecurityKey();
+  } else {
+    if (m_IcsEnabled) {
+      m_bInitDialog = false;
+      if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_START_FAILED");
+    }
+    char message[256];
+    std::snprintf(message, sizeof message, "%s. Error code %x.", "Failed to start the hosted network",
+                  static_cast<unsigned>(hr));
+    Trace("%s", message);
+  }
+}
+
+HResult CHostedNetworkDlg::StartHostedNetwork() {
+  DisableAllControls();
+  HResult hr = platform::kS_OK;
+  bool sharingTried = false;
+
+  const std::u16string name = m_NameEdit.GetWindowText();
+  if (name != m_CurrentName) {
+    hr = m_WlanManager.SetHostedNetworkName(name.c_str());
+    if (hr == platform::kS_OK) m_CurrentName = name;
+  }
+  if (hr == platform::kS_OK) {
+    const std::u16string key = m_KeyEdit.GetWindowText();
+    if (key != m_CurrentKey) {
+      hr = m_WlanManager.SetHostedNetworkKey(key.c_str());
+      if (hr == platform::kS_OK) m_CurrentKey = key;
+    }
+  }
+  if (hr == platform::kS_OK) {
+    bool started = false;
+    m_WlanManager.IsHostedNetworkStarted(started);
+    if (started) m_WlanManager.ForceStopHostedNetwork();
+    hr = m_WlanManager.StartHostedNetwork();
+  }
+  if (hr == platform::kS_OK) {
+    OnHostedNetworkStarted();
+    if (m_IcsNeeded && m_pIcsManager != nullptr) {
+      m_pIcsManager->CacheICSIntfIndex();
+      hr = StartIcsIfNeeded();
+      sharingTried = true;
+    }
+    if (hr == platform::kS_OK) return hr;
+  }
+  if (m_IcsNeeded && sharingTried) m_pIcsManager->RestoreICSIntf();
+  EnableAllControls();
+  return hr;
+}
+
+HResult CHostedNetworkDlg::StopHostedNetwork() {
+  m_StartButton.EnableWindow(false);
+  const HResult hr =
+      StopIcsIfNeeded() ? m_WlanManager.ForceStopHostedNetwork() : m_WlanManager.StopHostedNetwork();
+  if (hr == platform::kS_OK) OnHostedNetworkStopped();
+  return hr;
+}
+
+void CHostedNetworkDlg::ProcessNotifications() {
+  if (m_NotificationSink == nullptr) return;
+  while (wlan::CHostedNetworkNotification* record = m_NotificationSink->GetNextNotification()) {
+    if (m_bChangeSSIDAndKeyFinish && !m_bClosing) {
+      switch (record->GetNotificationType()) {
+        case wlan::HostedNetworkStarted:
+          m_StatusText.SetWindowText(kStatusActive);
+          OnHostedNetworkStarted();
+          break;
+        case wlan::HostedNetworkStopped:
+          m_StatusText.SetWindowText(kStatusIdle);
+          OnHostedNetworkStopped();
+          break;
+        case wlan::HostedNetworkNotAvailable:
+          OnHostedNetworkNotAvailable();
+          break;
+        case wlan::HostedNetworkAvailable:
+          OnHostedNetworkAvailable();
+          break;
+        default:  // station joins and leaves change nothing here
+          break;
+      }
+    }
+    record->Release();
+  }
+}
+
+void CHostedNetworkDlg::OnHostedNetworkStarted() {
+  PostNotification(u"Started using hosted Network.");
+  m_HostedNetworkStarted = true;
+  Guid guid = m_HostedNetworkGuid;
+  m_WlanManager.GetHostedNetworkInterfaceGuid(guid);
+  m_HostedNetworkGuid = guid;
+  m_StartButton.SetWindowText(m_szStopText.data());
+  m_StartButton.EnableWindow(true);
+  m_NameEdit.EnableWindow(false);
+  m_KeyEdit.EnableWindow(false);
+  SendSSIDAndSecurityKey();
+}
+
+void CHostedNetworkDlg::OnHostedNetworkStopped() {
+  if (!m_HostedNetworkStarted || m_bClosing) return;
+  m_bClosing = 1;
+  if (Handle event = m_hActionEvent.load(); event != nullptr) {
+    Kernel().setEvent(event);
+    m_hActionEvent = nullptr;
+  }
+  StopIcsIfNeeded();
+  m_HostedNetworkStarted = false;
+  m_StartButton.SetWindowText(m_szStartText.data());
+  EnableAllControls();
+  if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_STOPPED");
+  if (m_hWnd != nullptr) m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
+  if (m_NotificationSink != nullptr) {
+    m_WlanManager.RemoveNotificationSink();
+    delete m_NotificationSink;
+    m_NotificationSink = nullptr;
+  }
+  if (m_hActionThread != nullptr) {
+    Kernel().closeHandle(m_hActionThread);
+    m_hActionThread = nullptr;
+  }
+  UnRegisterDeviceInterfaceGuid();
+  EndProcessFromHandler();
+}
+
+void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
+  if (m_bClosing) return;
+  if (m_hWnd != nullptr) m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
+  m_bClosing = 1;
+  if (Handle event = m_hActionEvent.load(); event != nullptr) {
+    Kernel().setEvent(event);
+    m_hActionEvent = nullptr;
+  }
+  if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
+  m_HostedNetworkStarted = false;
+  StopIcsIfNeeded();
+  if (m_bInitDialog) {
+    m_bInitDialog = false;
+    if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
+  }
+  if (m_NotificationSink != nullptr) {
+    m_WlanManager.RemoveNotificationSink();
+    delete m_NotificationSink;
+    m_NotificationSink = nullptr;
+  }
+  if (m_hActionThread != nullptr) {
+    Kernel().closeHandle(m_hActionThread);
+    m_hActionThread = nullptr;
+  }
+  UnRegisterDeviceInterfaceGuid();
+  EndProcessFromHandler();
+}
+
+void CHostedNetworkDlg::OnHostedNetworkAvailable() {
+  m_StatusText.SetWindowText(kStatusIdle);
+  m_HostedNetworkStarted = false;
+  GetHostedNetworkInfo();
+  if (m_bIsAdmin && m_bIsICSAllowed && !m_bIcsRefreshed) {
+    m_bIcsRefreshed = 1;
+    if (m_pIcsManager != nullptr) m_pIcsManager->ResetIcsManager();
+    GetIcsInfo();
+  }
+  m_StartButton.SetWindowText(m_szStartText.data());
+  EnableAllControls();
+  if (m_HostedNetworkStarted) SendSSIDAndSecurityKey();
+}
+
+}  // namespace tethra::app

@@ -1,0 +1,152 @@
+// The registry command watcher: a thread of its own that waits for changes under the settings
+// key, reads "Action" and carries out "close" (post WM_CLOSE, report nothing more) or "ssid"
+// (rename the hosted network, restart it through the network shell, announce name and key).
+//
+// Threads: StartActionThread runs on the dialog's thread (constructor); everything else on
+// the watcher thread. The dialog wakes the watcher when it closes (m_bClosing, then the event).
+//
+// A command runs once: the watcher empties "Action" as soon as it takes a command. Otherwise
+// the program's own writes of "Current SSID" and "Current Key" (made on the dialog's thread
+// when the restarted network reports itself, in whatever order the platform delivers that)
+// would wake the watcher while "Action" still said "ssid" and repeat the rename. A controller
+// that writes "Action" again, even with the same text, changes it from empty, so every
+// command it writes is carried out.
+#include <string>
+
+#include "app/ConnectionKind.h"
+#include "app/HostedNetworkDlg.h"
+#include "controller/SettingsKey.h"
+#include "tethra/platform/handle.h"
+
+namespace tethra::app {
+
+namespace {
+
+constexpr Dword kShellWaitMs = 3000;
+constexpr std::size_t kShellExecuteInfoSize = 112;
+
+Dword ActionThreadProc(void* param) {
+  auto* dialog = static_cast<CHostedNetworkDlg*>(param);
+  platform::IComRuntime* com = dialog != nullptr ? dialog->Platform().com : nullptr;
+  const HResult hr = com != nullptr ? com->coInitialize() : platform::kE_FAIL;
+  if (dialog != nullptr) dialog->WatchActionValue();
+  if (com != nullptr && Succeeded(hr)) com->coUninitialize();
+  return 0;
+}
+
+bool WriteEmptyAction(platform::IRegistry& registry, platform::Hkey key) {
+  const char16_t empty[1] = {u'\0'};
+  return registry.regSetValueEx(key, u"Action", platform::kREG_SZ, reinterpret_cast<const std::uint8_t*>(empty),
+                                sizeof empty) == platform::kERROR_SUCCESS;
+}
+
+}  // namespace
+
+void CHostedNetworkDlg::StartActionThread() {
+  Dword threadId = 0;
+  m_hActionThread = Kernel().createThread(&ActionThreadProc, this, &threadId);
+  m_dwActionThreadId = threadId;
+}
+
+void CHostedNetworkDlg::WatchActionValue() {
+  platform::IRegistry& registry = *m_pPlatform->registry;
+  // Left open when the watcher ends: the dialog may still signal it while closing.
+  const Handle event = Kernel().createEvent(false, false);
+  m_hActionEvent = event;
+
+  platform::Hkey raw = nullptr;
+  Dword disposition = 0;
+  if (registry.regCreateKeyEx(platform::kHKEY_LOCAL_MACHINE, controller::kSettingsKeyPath,
+                              platform::kREG_OPTION_NON_VOLATILE, controller::kSettingsKeyAccess, &raw,
+                              &disposition) != platform::kERROR_SUCCESS ||
+      raw == nullptr) {
+    return;
+  }
+  platform::UniqueRegKey key(raw, platform::RegKeyCloser{&registry});
+  // A command left from an earlier run is discarded.
+  if (!WriteEmptyAction(registry, key.get())) return;
+
+  for (;;) {
+    if (m_bClosing) break;
+    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
+    Kernel().waitForSingleObject(event, platform::kINFINITE);
+    if (m_bClosing) break;
+
+    std::u16string action;
+    GetValue(key.get(), u"Action", action);
+    action = ToLowerAscii(action);
+    if (action.find(u"close") != std::u16string::npos) {
+      m_bSilentClose = true;
+      PostMessage(platform::kWM_CLOSE, 0, 0);
+      break;
+    }
+    if (action.find(u"ssid") == std::u16string::npos) continue;
+
+    WriteEmptyAction(registry, key.get());  // taken: it runs once
+    m_bChangeSSIDAndKeyFinish = false;
+    std::u16string newName;
+    std::u16string newKey;
+    GetValue(key.get(), u"SSID", newName);
+    GetValue(key.get(), u"Key", newKey);
+    if (newName.empty()) continue;  // dropped; notifications stay discarded
+
+    const bool started = m_HostedNetworkStarted;
+    m_WlanManager.SetHostedNetworkName(newName.c_str());
+    m_CurrentName = newName;
+    m_NameEdit.SetWindowText(newName);
+    WaitAndPumpMessages(500);
+
+    if (ChangeSSID(newName, started ? 1 : 0)) {
+      if (!newKey.empty()) {
+        m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+        m_CurrentKey = newKey;
+        m_KeyEdit.SetWindowText(newKey);
+        m_bChangeSSIDAndKeyFinish = true;
+        SendSSIDAndSecurityKey();
+      }
+      continue;
+    }
+    // The shell failed: the rename may have taken effect all the same.
+    std::u16string nameInForce;
+    m_WlanManager.GetHostedNetworkName(nameInForce);
+    m_CurrentName = nameInForce;
+    bool running = false;
+    if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
+    if (running && EqualsNoCase(m_CurrentName, newName)) {
+      m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+      m_CurrentKey = newKey;
+      m_KeyEdit.SetWindowText(newKey);
+      m_bChangeSSIDAndKeyFinish = true;
+      SendSSIDAndSecurityKey();
+    } else if (!m_bSilentClose) {
+      SendMsg2Pelto(u"CHANGE_SSID_FAILED");
+      m_bSilentClose = true;
+      PostMessage(platform::kWM_CLOSE, 0, 0);
+    }
+  }
+}
+
+Bool32 CHostedNetworkDlg::ChangeSSID(std::u16string /*newName*/, Bool32 started) {
+  // Not running: the name handed to the manager takes effect at the next start.
+  if (!started) return 1;
+  platform::ShellExecuteInfo info;
+  info.cbSize = static_cast<Dword>(kShellExecuteInfoSize);
+  info.fMask = platform::kSEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = u"open";
+  info.lpFile = u"netsh";
+  info.lpParameters = u"wlan start hostednetwork";
+  info.nShow = platform::kSW_HIDE;
+
+  platform::IProcessStart* processes = m_pPlatform->processStart;
+  Bool32 result = 0;
+  if (processes != nullptr && processes->shellExecuteEx(&info) && info.hInstApp > 32 &&
+      Kernel().waitForSingleObject(info.hProcess, kShellWaitMs) == platform::kWAIT_OBJECT_0) {
+    Dword exitCode = 1;
+    if (processes->getExitCodeProcess(info.hProcess, &exitCode) && exitCode == 0) result = 1;
+  }
+  WaitAndPumpMessages(1000);
+  if (info.hProcess != nullptr) Kernel().closeHandle(info.hProcess);
+  return result;
+}
+
+}  // namespace tethra::app

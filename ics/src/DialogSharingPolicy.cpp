@@ -1,0 +1,160 @@
+// The dialog's sharing policy: whether sharing may be used at all (administrator rights and
+// group policy), the sharing manager's creation, the offered connection, enabling sharing with
+// retries and switching it off. Dialog's thread only.
+//
+// Each combo box entry holds a reference of its own on the snapshot it carries, so that an
+// entry never points at a released snapshot when GetIcsInfo replaces the list later.
+#include <new>
+
+#include "app/HostedNetworkDlg.h"
+#include "controller/SettingsKey.h"
+#include "tethra/platform/handle.h"
+
+namespace tethra::app {
+
+namespace {
+constexpr char16_t kPolicyKey[] = u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections";
+constexpr char16_t kPolicyValue[] = u"NC_ShowSharedAccessUI";
+constexpr int kEnableIcsRetries = 10;
+constexpr Dword kRetryPauseMs = 100;
+}  // namespace
+
+Bool32 CHostedNetworkDlg::IsUserAdmin() {
+  platform::ISecurity* security = m_pPlatform->security;
+  if (security == nullptr) return 0;
+  const platform::SidIdentifierAuthority ntAuthority{{0, 0, 0, 0, 0, 5}};
+  platform::Psid administrators = nullptr;
+  if (!security->allocateAndInitializeSid(ntAuthority, 2, platform::kSECURITY_BUILTIN_DOMAIN_RID,
+                                          platform::kDOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    return 0;
+  }
+  Bool32 isMember = 0;
+  if (!security->checkTokenMembership(nullptr, administrators, &isMember)) isMember = 0;
+  security->freeSid(administrators);
+  return isMember;
+}
+
+bool CHostedNetworkDlg::IsICSAllowed() {
+  platform::IRegistry& registry = *m_pPlatform->registry;
+  platform::Hkey raw = nullptr;
+  if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, kPolicyKey, 0, platform::kKEY_READ, &raw) !=
+          platform::kERROR_SUCCESS ||
+      raw == nullptr) {
+    return false;  // no policy key: sharing is not allowed
+  }
+  platform::UniqueRegKey key(raw, platform::RegKeyCloser{&registry});
+  Dword value = 1;
+  Dword size = sizeof value;
+  const Dword status =
+      registry.regGetValue(key.get(), nullptr, kPolicyValue, platform::kRRF_RT_DWORD, nullptr, &value, &size);
+  return status != platform::kERROR_SUCCESS || value != 0;
+}
+
+HResult CHostedNetworkDlg::InitIcs() {
+  auto manager = std::unique_ptr<CIcsManager>(new (std::nothrow) CIcsManager(*m_pPlatform));
+  if (manager == nullptr) return platform::kE_OUTOFMEMORY;
+  const HResult hr = manager->InitIcsManager();
+  if (hr != platform::kS_OK) return hr;
+  m_pIcsManager = std::move(manager);
+  return platform::kS_OK;
+}
+
+void CHostedNetworkDlg::GetIcsInfo() {
+  if (m_pIcsManager != nullptr) m_pIcsManager->GetIcsConnections(m_IcsConnectionList);
+  if (m_HostedNetworkStarted) {
+    auto pos = m_IcsConnectionList.GetHeadPosition();
+    while (pos != nullptr) {
+      const CIcsConnectionInfo* info = m_IcsConnectionList.GetNext(pos);
+      if (info->m_Guid == m_HostedNetworkGuid) {
+        m_IcsEnabled = info->m_bSupported && info->m_bSharingEnabled && info->m_bPrivate;
+        break;
+      }
+    }
+  }
+  if (m_IcsEnabled) m_IcsNeeded = true;
+  m_EnableIcsCheck.SetCheck(m_IcsNeeded ? static_cast<int>(platform::kBST_CHECKED)
+                                        : static_cast<int>(platform::kBST_UNCHECKED));
+  if (m_bInitDialog) UpdateIcsConnectionList();
+  if (!m_IcsNeeded) m_ConnectionCombo.EnableWindow(false);
+}
+
+void CHostedNetworkDlg::UpdateIcsConnectionList() {
+  for (int i = m_ConnectionCombo.GetCount() - 1; i >= 0; --i) {
+    auto* held = reinterpret_cast<CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(i));
+    m_ConnectionCombo.DeleteString(i);
+    if (held != nullptr) held->Release();
+  }
+  int offered = 0;
+  auto pos = m_IcsConnectionList.GetHeadPosition();
+  while (pos != nullptr) {
+    CIcsConnectionInfo* info = m_IcsConnectionList.GetNext(pos);
+    if (m_strNetworkName.empty()) {
+      GetKeyValue(controller::kSettingsKeyPath, u"ShareConnection", m_strNetworkName);
+    }
+    const bool offer =
+        info->m_bSupported && info->m_Guid != m_HostedNetworkGuid && info->m_strDeviceName == m_strNetworkName;
+    if (!offer) continue;
+    ++offered;
+    const int position = m_ConnectionCombo.AddString(info->m_strName);
+    if (position < 0) continue;
+    info->AddRef();  // the entry's own reference
+    m_ConnectionCombo.SetItemData(position, reinterpret_cast<std::uintptr_t>(info));
+    if (position == 0) m_ConnectionCombo.SetCurSel(0);
+    if (m_HostedNetworkStarted && m_IcsNeeded && info->m_bSharingEnabled && info->m_bPublic) {
+      m_ConnectionCombo.SetCurSel(position);
+    }
+  }
+  if (offered == 0) {
+    if (!m_bSilentClose) SendMsg2Pelto(u"NDIS_NOT_FOUND");
+    m_bClosing = 1;
+  }
+}
+
+HResult CHostedNetworkDlg::StartIcsIfNeeded() {
+  if (!m_IcsNeeded) return platform::kS_OK;
+  const int selected = m_ConnectionCombo.GetCurSel();
+  if (selected < 0) return platform::kS_OK;
+  const auto* info = reinterpret_cast<const CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(selected));
+  if (info == nullptr || reinterpret_cast<LResult>(info) == platform::kCB_ERR || m_pIcsManager == nullptr) {
+    return platform::kS_OK;
+  }
+  const Guid publicGuid = info->m_Guid;
+  const Guid privateGuid = m_HostedNetworkGuid;
+  HResult hr = m_pIcsManager->EnableIcs(publicGuid, privateGuid);
+  for (int retry = 0; hr != platform::kS_OK && retry < kEnableIcsRetries; ++retry) {
+    hr = m_pIcsManager->ResetIcsManager();
+    if (hr == platform::kS_OK) {
+      hr = m_pIcsManager->EnableIcs(publicGuid, privateGuid);
+      if (hr == platform::kS_OK) break;
+    }
+    Kernel().sleep(kRetryPauseMs);
+  }
+  if (hr == platform::kS_OK) {
+    m_IcsEnabled = true;
+  } else {
+    if (!m_bSilentClose) SendMsg2Pelto(u"ICS_FAILED");
+    Trace("Failed to enable ICS. Error code %x.", static_cast<unsigned>(hr));
+  }
+  return hr;
+}
+
+bool CHostedNetworkDlg::StopIcsIfNeeded() {
+  if (!m_IcsEnabled || !m_IcsNeeded) return false;
+  if (m_pIcsManager != nullptr) m_pIcsManager->DisableIcsOnAll();
+  PostNotification(u"Successfully disabled ICS.");
+  m_IcsEnabled = false;
+  return true;
+}
+
+void CHostedNetworkDlg::OnBnClickedEnableIcs() {
+  m_IcsNeeded = m_EnableIcsCheck.GetCheck() == static_cast<int>(platform::kBST_CHECKED);
+  m_ConnectionCombo.EnableWindow(m_IcsNeeded);
+}
+
+HResult CHostedNetworkDlg::DisableEnableConnections() {
+  // The platform's connection manager is not reachable through the boundary yet: no
+  // connection can be found, which is the "no matching connection" answer.
+  return platform::HResultFromWin32(platform::kERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace tethra::app

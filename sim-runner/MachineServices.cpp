@@ -1,0 +1,117 @@
+// The runner's own parts of the simulated notebook: security, COM and the network shell.
+#include "sim-runner/MachineServices.h"
+
+#include <cstring>
+
+#include "sim-runner/Text.h"
+
+namespace tethra::simrunner {
+
+namespace {
+struct SimSid {
+  platform::SidIdentifierAuthority authority;
+  std::uint8_t count;
+  platform::Dword sub[8];
+};
+}  // namespace
+
+bool SimSecurity::allocateAndInitializeSid(const platform::SidIdentifierAuthority& authority, std::uint8_t count,
+                                           platform::Dword s0, platform::Dword s1, platform::Dword s2,
+                                           platform::Dword s3, platform::Dword s4, platform::Dword s5,
+                                           platform::Dword s6, platform::Dword s7, platform::Psid* sid) {
+  m_world.recordCall("security", "AllocateAndInitializeSid", std::to_string(count) + " sub-authorities", "ok");
+  if (sid == nullptr || count == 0 || count > 8) return false;
+  auto* made = new SimSid{authority, count, {s0, s1, s2, s3, s4, s5, s6, s7}};
+  ++m_outstanding;
+  *sid = reinterpret_cast<platform::Psid>(made);
+  return true;
+}
+
+bool SimSecurity::checkTokenMembership(platform::Handle, platform::Psid sid, platform::Bool32* isMember) {
+  if (sid == nullptr || isMember == nullptr) return false;
+  const auto* s = reinterpret_cast<const SimSid*>(sid);
+  const bool ntAuthority = std::memcmp(s->authority.Value, "\0\0\0\0\0\5", 6) == 0;
+  const bool administrators = ntAuthority && s->count == 2 && s->sub[0] == platform::kSECURITY_BUILTIN_DOMAIN_RID &&
+                              s->sub[1] == platform::kDOMAIN_ALIAS_RID_ADMINS;
+  *isMember = administrators && m_admin ? 1 : 0;
+  m_world.recordCall("security", "CheckTokenMembership", administrators ? "Administrators" : "other group",
+                     *isMember ? "member" : "not a member");
+  return true;
+}
+
+void SimSecurity::freeSid(platform::Psid sid) {
+  if (sid == nullptr) return;
+  delete reinterpret_cast<SimSid*>(sid);
+  --m_outstanding;
+}
+
+platform::HResult SimCom::coInitializeEx(platform::Dword coInit) {
+  Apartment& a = m_threads[std::this_thread::get_id()];
+  platform::HResult hr = platform::kS_OK;
+  if (a.count == 0) {
+    a.model = coInit;
+    a.count = 1;
+  } else if (a.model == coInit) {
+    ++a.count;
+    hr = platform::kS_FALSE;
+  } else {
+    hr = platform::kRPC_E_CHANGED_MODE;
+  }
+  m_world.recordCall("com", "CoInitializeEx", coInit == 0 ? "multithreaded" : "apartment",
+                     hr == 0 ? "S_OK" : hr == 1 ? "S_FALSE" : "RPC_E_CHANGED_MODE");
+  return hr;
+}
+
+void SimCom::coUninitialize() {
+  auto it = m_threads.find(std::this_thread::get_id());
+  if (it != m_threads.end() && --it->second.count == 0) m_threads.erase(it);
+  m_world.recordCall("com", "CoUninitialize", "", "");
+}
+
+bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
+  platform::IKernel& kernel = *m_program.platform().kernel;
+  const std::string what = Utf16ToUtf8(info->lpFile ? info->lpFile : u"") + " " +
+                           Utf16ToUtf8(info->lpParameters ? info->lpParameters : u"");
+  if (m_machine.netsh == Machine::Netsh::Missing) {
+    info->hInstApp = 2;  // SE_ERR_FNF
+    info->hProcess = nullptr;
+    kernel.setLastError(platform::kERROR_FILE_NOT_FOUND);
+    m_world.recordCall("process", "ShellExecuteExW", what, "file not found");
+    m_world.event("network shell cannot be started: " + what);
+    return false;
+  }
+  ++m_runs;
+  // The network shell's process: a manual-reset event of the program's kernel stands for its
+  // handle, signalled when the shell ends.
+  const platform::Handle process = kernel.createEvent(true, false);
+  info->hInstApp = 42;
+  info->hProcess = process;
+  m_exitCodes[process] = std::nullopt;
+  m_world.recordCall("process", "ShellExecuteExW", what, "started");
+  m_world.event("network shell started: " + what);
+  sim::SimProcess& shell = m_world.createProcess("netsh", false);
+  const bool hangs = m_machine.netsh == Machine::Netsh::Hangs;
+  const platform::Dword exitCode = m_machine.netshExitCode;
+  m_world.startThread(shell, "netsh", [this, process, hangs, exitCode, &kernel] {
+    if (hangs) {
+      m_world.event("network shell hangs");
+      m_world.block([] { return false; });
+      return;
+    }
+    if (exitCode == 0 && m_restart) m_restart();
+    m_world.block([] { return false; }, m_world.now() + 200);  // the tool's own run time
+    m_exitCodes[process] = exitCode;
+    m_world.event("network shell exited with " + std::to_string(exitCode));
+    kernel.setEvent(process);
+  });
+  return true;
+}
+
+bool SimProcessStart::getExitCodeProcess(platform::Handle process, platform::Dword* exitCode) {
+  auto it = m_exitCodes.find(process);
+  if (it == m_exitCodes.end() || exitCode == nullptr) return false;
+  *exitCode = it->second.value_or(platform::kSTILL_ACTIVE);
+  return true;
+}
+
+}  // namespace tethra::simrunner

@@ -1,0 +1,406 @@
+// The scenario runner: the machine thread of the simulated notebook.
+#include "sim-runner/Runner.h"
+
+#include <memory>
+#include <optional>
+
+#include "app/Entry.h"
+#include "controller/SettingsKey.h"
+#include "sim-runner/MachineServices.h"
+#include "sim-runner/StandInController.h"
+#include "sim-runner/Text.h"
+#include "tethra/sim/wlan/SimWlan.h"
+#include "tethra/sim/world.h"
+
+namespace tethra::simrunner {
+
+namespace {
+
+using sim::SimRegistry;
+constexpr char16_t kPolicyKey[] = u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections";
+constexpr char16_t kMutexName[] = u"GlobalVelmarHostedNetworkSoftAP";
+// No trigger waits longer than this in virtual time; a line that never fires is reported.
+constexpr std::uint64_t kTriggerLimitMs = 60ull * 60 * 1000;
+constexpr std::uint64_t kSettleLimitMs = 10ull * 60 * 1000;
+
+SimRegistry::Value TextValue(std::u16string_view text) {
+  SimRegistry::Value v{platform::kREG_SZ, {}};
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  v.bytes.assign(bytes, bytes + text.size() * 2);
+  v.bytes.push_back(0);
+  v.bytes.push_back(0);
+  return v;
+}
+
+SimRegistry::Value DwordValue(std::uint32_t value) {
+  SimRegistry::Value v{platform::kREG_DWORD, {}};
+  for (int i = 0; i < 4; ++i) v.bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  return v;
+}
+
+void PrepareRegistry(sim::World& world, const Machine& m) {
+  SimRegistry& registry = world.registry();
+  if (m.registryKeyPresent) {
+    registry.createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);
+    registry.setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, u"ShareConnection",
+                      TextValue(u"Simulated Ethernet Adapter"));
+  }
+  for (const RegistryPreset& r : m.registry) {
+    registry.createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);
+    SimRegistry::Value value;
+    switch (r.kind) {
+      case RegistryPreset::Kind::Text:
+        value = TextValue(r.text);
+        break;
+      case RegistryPreset::Kind::Dword:
+        value = DwordValue(r.dword);
+        break;
+      case RegistryPreset::Kind::Raw:
+        value = SimRegistry::Value{platform::kREG_BINARY, r.raw};
+        break;
+    }
+    registry.setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, r.name, value);
+  }
+  switch (m.policy) {
+    case Machine::Policy::Absent:
+      break;
+    case Machine::Policy::Present:
+      registry.createKey(SimRegistry::View::Native, kPolicyKey);
+      break;
+    case Machine::Policy::Value:
+      registry.createKey(SimRegistry::View::Native, kPolicyKey);
+      registry.setValue(SimRegistry::View::Native, kPolicyKey, u"NC_ShowSharedAccessUI", DwordValue(m.policyValue));
+      break;
+    case Machine::Policy::ValueString:
+      registry.createKey(SimRegistry::View::Native, kPolicyKey);
+      registry.setValue(SimRegistry::View::Native, kPolicyKey, u"NC_ShowSharedAccessUI", TextValue(m.policyString));
+      break;
+  }
+}
+
+void PrepareFaults(sim::World& world, const Machine& m) {
+  for (const Fault& f : m.faults) {
+    sim::FaultRule rule;
+    rule.area = f.target;
+    rule.operation = f.operation;
+    rule.code = f.code;
+    rule.extra = f.size;
+    rule.remaining = f.times;
+    world.faults().add(rule);
+  }
+}
+
+sim::SimWlanConfig WlanConfig(const WlanMachine& w) {
+  sim::SimWlanConfig c;
+  c.supported = w.supported;
+  c.state = w.state;
+  if (w.ssidText) {
+    c.ssidText = *w.ssidText;
+  } else {
+    c.ssidBytes = w.ssidBytes;
+  }
+  c.keyKind = w.keyKind == WlanMachine::KeyKind::Text   ? sim::SimWlanConfig::KeyKind::Text
+              : w.keyKind == WlanMachine::KeyKind::None ? sim::SimWlanConfig::KeyKind::None
+                                                        : sim::SimWlanConfig::KeyKind::NotPassPhrase;
+  c.keyText = w.key;
+  c.maxPeers = w.maxPeers;
+  c.adapter = w.adapter;
+  for (const auto& mac : w.peers) c.peers.push_back(mac);
+  return c;
+}
+
+std::string CodesText(const std::vector<std::u16string>& codes) {
+  if (codes.empty()) return "none";
+  std::string out;
+  for (const auto& c : codes) out += (out.empty() ? "" : " ") + Quote(c);
+  return out;
+}
+
+class Machinery {
+ public:
+  Machinery(const Scenario& scenario, const RunOptions& options)
+      : m_scenario(scenario), m_options(options) {
+    sim::World::Options worldOptions;
+    worldOptions.codePage = scenario.machine.codePage;
+    m_world = std::make_unique<sim::World>(worldOptions);
+  }
+
+  RunResult Run();
+
+ private:
+  void StartProgram();
+  bool WaitFor(const Trigger& trigger, std::uint64_t lastFire);
+  void Perform(const Action& action);
+  void Check(RunResult& result);
+  platform::Hwnd Dialog() const { return m_world->windows().programDialog(); }
+
+  const Scenario& m_scenario;
+  const RunOptions& m_options;
+  std::unique_ptr<sim::World> m_world;
+  sim::SimProcess* m_program = nullptr;
+  std::unique_ptr<sim::SimWlan> m_wlan;
+  std::unique_ptr<sim::SimAllocationFaults> m_allocationFaults;
+  std::unique_ptr<SimSecurity> m_security;
+  std::unique_ptr<SimCom> m_com;
+  std::unique_ptr<SimProcessStart> m_processStart;
+  std::unique_ptr<StandInController> m_controller;
+  std::vector<std::string> m_timelineNotes;
+  std::vector<std::unique_ptr<std::vector<std::uint8_t>>> m_deviceRecords;
+};
+
+void Machinery::StartProgram() {
+  const Machine& m = m_scenario.machine;
+  m_program = &m_world->createProcess("tethra", true, &app::ProgramResources());
+  platform::Platform& p = m_program->platform();
+  m_wlan = std::make_unique<sim::SimWlan>(*m_world, *m_program, WlanConfig(m.wlan));
+  m_security = std::make_unique<SimSecurity>(*m_world, m.admin);
+  m_com = std::make_unique<SimCom>(*m_world);
+  m_processStart = std::make_unique<SimProcessStart>(*m_world, *m_program, m, [this] {
+    if (m_wlan->service().restart()) {
+      m_world->block([this] { return !m_wlan->service().hasPendingNotification(); });
+    }
+  });
+  p.security = m_security.get();
+  p.com = m_com.get();
+  p.processStart = m_processStart.get();
+  const std::u16string commandLine = m.commandLine;
+  sim::SimProcess* program = m_program;
+  m_world->startThread(*m_program, "main", [program, commandLine] {
+    const platform::Platform& platform = program->platform();
+    const platform::Dword code = app::RunTethra(platform, commandLine);
+    platform.kernel->exitProcess(code);
+  });
+}
+
+bool Machinery::WaitFor(const Trigger& t, std::uint64_t lastFire) {
+  sim::World& w = *m_world;
+  const std::uint64_t limit = w.now() + kTriggerLimitMs;
+  switch (t.kind) {
+    case Trigger::Kind::Ready:
+      return w.block([&w] { return w.windows().programReady(); }, limit);
+    case Trigger::Kind::Code:
+      return w.block([this, &t] { return m_controller && m_controller->HasCode(t.code); }, limit);
+    case Trigger::Kind::Notice:
+      return w.block([this] { return m_controller && !m_controller->NoticeTexts().empty(); }, limit);
+    case Trigger::Kind::After:
+      if (w.now() < lastFire + t.afterMs) w.block([] { return false; }, lastFire + t.afterMs);
+      return true;
+    case Trigger::Kind::Idle:
+      return w.waitIdle(limit);
+  }
+  return false;
+}
+
+void Machinery::Perform(const Action& a) {
+  sim::World& w = *m_world;
+  sim::SimWindowSystem& windows = w.windows();
+  switch (a.kind) {
+    case Action::Kind::ControllerWrites:
+      for (const auto& [name, value] : a.writes) {
+        w.registry().createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);
+        w.registry().setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, name, TextValue(value));
+        w.event("controller writes " + Quote(name) + " = " + Quote(value));
+      }
+      break;
+    case Action::Kind::WlanState:
+      m_wlan->service().machineSetState(a.oldState, a.newState, a.reason);
+      break;
+    case Action::Kind::WlanNotifyRaw:
+      m_wlan->service().machineNotifyRaw(a.code, a.size);
+      break;
+    case Action::Kind::StationJoin:
+      m_wlan->service().machineStationJoin(a.mac);
+      break;
+    case Action::Kind::StationLeave:
+      m_wlan->service().machineStationLeave(a.mac);
+      break;
+    case Action::Kind::Power:
+      windows.broadcast(platform::kWM_POWERBROADCAST, a.wParam, 0);
+      break;
+    case Action::Kind::Session:
+      windows.sessionChange(a.wParam);
+      break;
+    case Action::Kind::Device: {
+      // DEV_BROADCAST_DEVICEINTERFACE_W with the name at byte 28; kept until the run ends.
+      auto record = std::make_unique<std::vector<std::uint8_t>>(28 + (a.text.size() + 1) * 2, 0);
+      const platform::Dword size = static_cast<platform::Dword>(record->size());
+      const platform::Dword type = platform::kDBT_DEVTYP_DEVICEINTERFACE;
+      std::memcpy(record->data(), &size, 4);
+      std::memcpy(record->data() + 4, &type, 4);
+      std::memcpy(record->data() + 28, a.text.data(), a.text.size() * 2);
+      windows.deviceChange(a.flag ? platform::kDBT_DEVICEREMOVECOMPLETE : platform::kDBT_DEVICEARRIVAL,
+                           reinterpret_cast<platform::LParam>(record->data()));
+      m_deviceRecords.push_back(std::move(record));
+      break;
+    }
+    case Action::Kind::EndSession:
+      if (Dialog() != nullptr) windows.post(Dialog(), platform::kWM_ENDSESSION, a.flag ? 1 : 0, 0);
+      break;
+    case Action::Kind::PostClose:
+      if (Dialog() != nullptr) windows.post(Dialog(), platform::kWM_CLOSE, 0, 0);
+      break;
+    case Action::Kind::Paint:
+      if (Dialog() != nullptr) windows.post(Dialog(), platform::kWM_PAINT, 0, 0);
+      break;
+    case Action::Kind::Click:
+      if (Dialog() != nullptr) {
+        const platform::Hwnd control = windows.control(Dialog(), a.controlId);
+        if (a.controlId == 1009) windows.toggleCheck(control);
+        windows.post(Dialog(), platform::kWM_COMMAND, static_cast<platform::WParam>(a.controlId),
+                     reinterpret_cast<platform::LParam>(control));
+      }
+      break;
+  }
+}
+
+RunResult Machinery::Run() {
+  const Machine& m = m_scenario.machine;
+  PrepareRegistry(*m_world, m);
+  PrepareFaults(*m_world, m);
+  if (m.otherInstance) m_world->reserveMutexName(kMutexName);
+  m_allocationFaults = std::make_unique<sim::SimAllocationFaults>(*m_world);
+
+  m_world->run([this, &m] {
+    sim::World& w = *m_world;
+    if (m.controllerPresent) {
+      m_controller = std::make_unique<StandInController>(w);
+      m_controller->Start();
+    }
+    StartProgram();
+    std::uint64_t lastFire = w.now();
+    for (const TimelineEntry& entry : m_scenario.timeline) {
+      if (m_program->exited()) {
+        m_timelineNotes.push_back("line " + std::to_string(entry.line) + " not reached: the program had ended (" +
+                                  entry.source + ")");
+        continue;
+      }
+      if (!WaitFor(entry.trigger, lastFire)) {
+        m_timelineNotes.push_back("line " + std::to_string(entry.line) + " never fired: " + entry.source);
+        break;
+      }
+      w.event("timeline: " + entry.source);
+      Perform(entry.action);
+      lastFire = w.now();
+    }
+    w.waitIdle(w.now() + kSettleLimitMs);
+  });
+  m_allocationFaults.reset();
+
+  RunResult result;
+  result.transcript = m_world->transcript().lines(m_options.trace);
+  for (const auto& note : m_timelineNotes) result.transcript.push_back("note: " + note);
+  Check(result);
+  if (m_wlan) m_wlan->shutdown();
+  // Simulated threads of the program stay parked: the world and what it references live on.
+  m_wlan.release();
+  m_security.release();
+  m_com.release();
+  m_processStart.release();
+  m_controller.release();
+  sim::World::leak(std::move(m_world));
+  return result;
+}
+
+void Machinery::Check(RunResult& result) {
+  sim::World& w = *m_world;
+  sim::SimWindowSystem& windows = w.windows();
+  const platform::Hwnd dialog = Dialog();
+  auto controlText = [&](int id) -> std::optional<std::u16string> {
+    if (dialog == nullptr) return std::nullopt;
+    return windows.text(windows.control(dialog, id));
+  };
+  const std::vector<std::u16string> codes = m_controller ? m_controller->Codes() : std::vector<std::u16string>{};
+  const std::vector<std::u16string> notices =
+      m_controller ? m_controller->NoticeTexts() : std::vector<std::u16string>{};
+  sim::SimWlanService& wlan = m_wlan->service();
+
+  for (const Expectation& e : m_scenario.expectations) {
+    bool held = false;
+    std::string found;
+    const std::u16string first = e.texts.empty() ? u"" : e.texts.front();
+    if (e.kind == "exit") {
+      const auto code = m_program->exitCode();
+      held = code && static_cast<std::int64_t>(*code) == e.number;
+      found = code ? "exit code " + std::to_string(*code) : "still running";
+    } else if (e.kind == "running") {
+      held = !m_program->exited();
+      found = held ? "running" : "exited with " + std::to_string(m_program->exitCode().value_or(0));
+    } else if (e.kind == "codes") {
+      held = codes == e.texts;
+      found = CodesText(codes);
+    } else if (e.kind == "notices") {
+      held = static_cast<std::int64_t>(notices.size()) == e.number;
+      found = std::to_string(notices.size()) + " notices";
+    } else if (e.kind == "notice-text") {
+      held = true;
+      for (const auto& n : notices) held = held && n == first;
+      found = CodesText(notices);
+    } else if (e.kind == "registry" || e.kind == "registry-absent") {
+      const auto value = w.registry().getString(SimRegistry::View::Wow32, controller::kSettingsKeyPath, first);
+      held = e.kind == "registry" ? (value && *value == e.texts[1]) : !value;
+      found = value ? Quote(*value) : "absent";
+    } else if (e.kind == "wlan-state") {
+      held = wlan.state() == static_cast<std::uint32_t>(e.number);
+      found = sim::SimWlanService::stateName(wlan.state());
+    } else if (e.kind == "wlan-ssid") {
+      held = wlan.ssidText() == first;
+      found = Quote(wlan.ssidText());
+    } else if (e.kind == "wlan-key") {
+      const auto key = wlan.keyText();
+      held = key && *key == first;
+      found = key ? Quote(*key) : "no passphrase";
+    } else if (e.kind == "wlan-max-peers") {
+      held = wlan.maxPeers() == static_cast<std::uint32_t>(e.number);
+      found = std::to_string(wlan.maxPeers());
+    } else if (e.kind == "wlan-calls") {
+      const auto count = wlan.callCount(e.word);
+      held = static_cast<std::int64_t>(count) == e.number;
+      found = std::to_string(count) + " calls";
+    } else if (e.kind == "netsh") {
+      held = m_processStart->runs() == e.number;
+      found = std::to_string(m_processStart->runs()) + " runs";
+    } else if (e.kind == "log" || e.kind == "no-log") {
+      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, 1011)) : std::vector<std::u16string>{};
+      bool ends = false, contains = false;
+      for (const auto& l : lines) {
+        ends = ends || (l.size() >= first.size() && l.compare(l.size() - first.size(), first.size(), first) == 0);
+        contains = contains || l.find(first) != std::u16string::npos;
+      }
+      held = e.kind == "log" ? ends : !contains;
+      found = std::to_string(lines.size()) + " log lines";
+      for (const auto& l : lines) {
+        if (l.find(first) != std::u16string::npos) found += "; " + Quote(l);
+      }
+    } else if (e.kind == "controller") {
+      const platform::Hwnd h = m_controller ? m_controller->Window() : nullptr;
+      held = h != nullptr && !windows.visible(h);
+      found = h == nullptr ? "no controller window" : (held ? "hidden" : "visible");
+    } else if (e.kind == "window") {
+      held = dialog != nullptr && !windows.visible(dialog);
+      found = dialog == nullptr ? "no program window" : (held ? "hidden" : "visible");
+    } else if (e.kind == "edit-name" || e.kind == "edit-key" || e.kind == "status") {
+      const auto text = controlText(e.kind == "edit-name" ? 1000 : e.kind == "edit-key" ? 1001 : 1007);
+      held = text && *text == first;
+      found = text ? Quote(*text) : "no program window";
+    }
+    result.allHeld = result.allHeld && held;
+    result.expectations.push_back((held ? "ok      line " : "FAILED  line ") + std::to_string(e.line) + ": " +
+                                  e.source + (held ? "" : "  (found: " + found + ")"));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> RunResult::Lines() const {
+  std::vector<std::string> lines = transcript;
+  lines.push_back("--");
+  lines.insert(lines.end(), expectations.begin(), expectations.end());
+  return lines;
+}
+
+RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
+  Machinery machinery(scenario, options);
+  return machinery.Run();
+}
+
+}  // namespace tethra::simrunner

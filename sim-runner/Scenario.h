@@ -1,0 +1,128 @@
+// A scenario as read from its file: the simulated notebook before the start, the timeline of
+// events while the program runs, and the expectations checked afterwards. Plain data; the
+// parser fills it and the runner reads it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tethra/platform/types.h"
+
+namespace tethra::simrunner {
+
+using platform::Guid;
+
+struct RegistryPreset {
+  enum class Kind { Text, Dword, Raw } kind = Kind::Text;
+  std::u16string name;
+  std::u16string text;
+  std::uint32_t dword = 0;
+  std::vector<std::uint8_t> raw;
+};
+
+struct Fault {
+  int line = 0;
+  std::string target;     // wlan, wlan-query, alloc, registry-write, ics, ics-grow
+  std::string operation;  // function, opcode, site or operation
+  std::int64_t code = 0;
+  std::int64_t size = -1;  // wlan-query: bytes returned, -1 for none
+  int times = -1;          // -1: every call
+};
+
+struct WlanMachine {
+  bool supported = true;
+  std::uint32_t state = 1;  // 0 unavailable, 1 idle, 2 active
+  std::optional<std::u16string> ssidText = u"TethraNet";
+  std::vector<std::uint8_t> ssidBytes;  // used when ssidText is empty
+  enum class KeyKind { Text, None, NotPassphrase } keyKind = KeyKind::Text;
+  std::u16string key = u"tethra-secret";
+  std::uint32_t maxPeers = 100;
+  Guid adapter{0x5A1E0001, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAD, 0x01}};
+  std::vector<std::array<std::uint8_t, 6>> peers;
+};
+
+struct Machine {
+  std::u16string commandLine = u"/ShareLAN";
+  bool controllerPresent = true;
+  bool admin = true;
+  enum class Policy { Absent, Present, Value, ValueString } policy = Policy::Present;
+  std::uint32_t policyValue = 0;
+  std::u16string policyString;
+  std::uint32_t codePage = 1252;
+  bool otherInstance = false;
+  WlanMachine wlan;
+  bool registryKeyPresent = true;
+  std::vector<RegistryPreset> registry;  // applied after the default "ShareConnection"
+  enum class Netsh { Exit, Hangs, Missing } netsh = Netsh::Exit;
+  std::uint32_t netshExitCode = 0;
+  std::vector<Fault> faults;
+};
+
+struct Trigger {
+  enum class Kind { Ready, Code, Notice, After, Idle } kind = Kind::Ready;
+  std::u16string code;
+  std::uint64_t afterMs = 0;
+};
+
+struct Action {
+  enum class Kind {
+    ControllerWrites,
+    WlanState,
+    WlanNotifyRaw,
+    StationJoin,
+    StationLeave,
+    Power,
+    Session,
+    Device,
+    EndSession,
+    PostClose,
+    Paint,
+    Click,
+  } kind = Kind::PostClose;
+  std::vector<std::pair<std::u16string, std::u16string>> writes;
+  std::uint32_t oldState = 0, newState = 0, reason = 0;
+  std::uint32_t code = 0, size = 0;
+  std::array<std::uint8_t, 6> mac{};
+  std::uint64_t wParam = 0;      // power / session code
+  bool flag = false;             // device removed / end-session flag
+  std::u16string text;           // device interface name
+  int controlId = 0;             // click
+};
+
+struct TimelineEntry {
+  int line = 0;
+  Trigger trigger;
+  Action action;
+  std::string source;  // the statement as written, for the transcript
+};
+
+struct Expectation {
+  int line = 0;
+  std::string kind;  // exit, running, codes, notices, notice-text, registry, registry-absent, wlan-state, ...
+  std::vector<std::u16string> texts;
+  std::int64_t number = 0;
+  std::string word;  // a function name, an operation, a state word
+  std::string source;
+};
+
+struct Scenario {
+  std::string file;
+  Machine machine;
+  std::vector<TimelineEntry> timeline;
+  std::vector<Expectation> expectations;
+};
+
+struct ParseError {
+  std::string file;
+  int line = 0;
+  std::string reason;
+  std::string message() const { return file + ":" + std::to_string(line) + ": " + reason; }
+};
+
+// Reads a scenario. Refuses the whole file on the first malformed or unsupported statement.
+std::optional<Scenario> ParseScenario(const std::string& text, const std::string& fileName, ParseError* error);
+
+}  // namespace tethra::simrunner

@@ -1,0 +1,560 @@
+// Scenario parser: one statement a line, words separated by blanks, texts in double quotes
+// with \" \\ \n and \uXXXX escapes, `#` comments outside quotes. The first malformed or
+// unsupported statement refuses the whole file with its line and the reason.
+#include <cctype>
+#include <charconv>
+
+#include "sim-runner/Scenario.h"
+#include "sim-runner/Text.h"
+
+namespace tethra::simrunner {
+
+namespace {
+
+struct Token {
+  enum class Kind { Word, Text, Colon } kind;
+  std::string word;    // Word: as written
+  std::u16string text;  // Text: decoded
+};
+
+class Failure {
+ public:
+  std::string reason;
+};
+
+// Splits one line. Returns false with a reason on an unterminated text or a bad escape.
+bool Tokenize(const std::string& line, std::vector<Token>& out, std::string& reason) {
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++i;
+    } else if (c == '#') {
+      break;
+    } else if (c == ':') {
+      out.push_back({Token::Kind::Colon, ":", {}});
+      ++i;
+    } else if (c == '"') {
+      std::string raw;
+      std::u16string decoded;
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        const char d = line[i];
+        if (d == '"') {
+          closed = true;
+          ++i;
+          break;
+        }
+        if (d == '\\') {
+          if (i + 1 >= line.size()) {
+            reason = "a text ends in the middle of an escape";
+            return false;
+          }
+          const char e = line[i + 1];
+          if (e == '"' || e == '\\') {
+            raw.push_back(e);
+            i += 2;
+          } else if (e == 'n') {
+            raw.push_back('\n');
+            i += 2;
+          } else if (e == 'u') {
+            if (i + 6 > line.size()) {
+              reason = "\\u needs four hexadecimal digits";
+              return false;
+            }
+            unsigned value = 0;
+            const auto hex = line.substr(i + 2, 4);
+            auto [p, ec] = std::from_chars(hex.data(), hex.data() + 4, value, 16);
+            if (ec != std::errc() || p != hex.data() + 4) {
+              reason = "\\u needs four hexadecimal digits";
+              return false;
+            }
+            decoded += Utf8ToUtf16(raw);
+            raw.clear();
+            decoded.push_back(static_cast<char16_t>(value));
+            i += 6;
+          } else {
+            reason = std::string("unknown escape \\") + e + " in a text";
+            return false;
+          }
+        } else {
+          raw.push_back(d);
+          ++i;
+        }
+      }
+      if (!closed) {
+        reason = "a text is not closed with a double quote";
+        return false;
+      }
+      decoded += Utf8ToUtf16(raw);
+      out.push_back({Token::Kind::Text, {}, decoded});
+    } else {
+      std::string word;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != ':' &&
+             line[i] != '"' && line[i] != '#') {
+        word.push_back(line[i++]);
+      }
+      out.push_back({Token::Kind::Word, word, {}});
+    }
+  }
+  return true;
+}
+
+class Cursor {
+ public:
+  explicit Cursor(const std::vector<Token>& tokens) : m_tokens(tokens) {}
+
+  bool atEnd() const { return m_pos >= m_tokens.size(); }
+  const Token* peek() const { return atEnd() ? nullptr : &m_tokens[m_pos]; }
+  bool peekWord(std::string_view w) const {
+    return !atEnd() && m_tokens[m_pos].kind == Token::Kind::Word && m_tokens[m_pos].word == w;
+  }
+
+  std::string word(const char* what) {
+    if (atEnd() || m_tokens[m_pos].kind != Token::Kind::Word) throw Failure{std::string("expected ") + what};
+    return m_tokens[m_pos++].word;
+  }
+  void keyword(std::string_view w) {
+    if (!peekWord(w)) throw Failure{"expected `" + std::string(w) + "`"};
+    ++m_pos;
+  }
+  std::u16string text(const char* what) {
+    if (atEnd() || m_tokens[m_pos].kind != Token::Kind::Text) {
+      throw Failure{std::string("expected ") + what + " in double quotes"};
+    }
+    return m_tokens[m_pos++].text;
+  }
+  // A value name: a text, or a bare word.
+  std::u16string name() {
+    if (!atEnd() && m_tokens[m_pos].kind == Token::Kind::Word) return Utf8ToUtf16(m_tokens[m_pos++].word);
+    return text("a value name");
+  }
+  std::int64_t number(const char* what) {
+    const std::string w = word(what);
+    std::int64_t value = 0;
+    if (!ParseNumber(w, value)) throw Failure{std::string("expected ") + what + " (a number), found `" + w + "`"};
+    return value;
+  }
+  void colon() {
+    if (atEnd() || m_tokens[m_pos].kind != Token::Kind::Colon) throw Failure{"expected `:` after the trigger"};
+    ++m_pos;
+  }
+  void end() {
+    if (!atEnd()) {
+      const Token& t = m_tokens[m_pos];
+      throw Failure{"unexpected `" + (t.kind == Token::Kind::Text ? "\"" + Utf16ToUtf8(t.text) + "\"" : t.word) +
+                    "` at the end of the statement"};
+    }
+  }
+
+ private:
+  const std::vector<Token>& m_tokens;
+  std::size_t m_pos = 0;
+};
+
+std::uint32_t State(const std::string& w) {
+  if (w == "unavailable") return 0;
+  if (w == "idle") return 1;
+  if (w == "active") return 2;
+  throw Failure{"unknown hosted network state `" + w + "` (unavailable, idle or active)"};
+}
+
+Guid GuidOf(const std::string& w) {
+  Guid g;
+  if (!ParseGuid(w, g)) throw Failure{"expected a GUID {8-4-4-4-12}, found `" + w + "`"};
+  return g;
+}
+
+std::array<std::uint8_t, 6> MacOf(const std::string& w) {
+  std::array<std::uint8_t, 6> mac{};
+  if (!ParseMac(w, mac)) throw Failure{"expected a MAC address 00-1A-2B-3C-4D-5E, found `" + w + "`"};
+  return mac;
+}
+
+std::vector<std::uint8_t> HexOf(const std::string& w) {
+  std::vector<std::uint8_t> bytes;
+  if (!ParseHexBytes(w, bytes)) throw Failure{"expected hexadecimal bytes, found `" + w + "`"};
+  return bytes;
+}
+
+[[noreturn]] void NotYet(const std::string& what) {
+  throw Failure{"`" + what + "` is not supported by this runner yet (connection sharing is not simulated yet)"};
+}
+
+void ParseFault(Cursor& c, Machine& m, int line) {
+  Fault f;
+  f.line = line;
+  f.target = c.word("a fault target");
+  if (f.target == "wlan") {
+    f.operation = c.word("a WLAN function name");
+    f.code = c.number("an error code");
+  } else if (f.target == "wlan-query") {
+    f.operation = std::to_string(c.number("a property opcode"));
+    const std::string how = c.word("`size N` or `none`");
+    if (how == "size") {
+      f.size = c.number("a size in bytes");
+    } else if (how != "none") {
+      throw Failure{"expected `size N` or `none` after the opcode"};
+    }
+  } else if (f.target == "registry-write") {
+  } else if (f.target == "alloc") {
+    f.operation = c.word("an allocation site");
+    if (f.operation != "sink" && f.operation != "station" && f.operation != "device" && f.operation != "record" &&
+        f.operation != "snapshot") {
+      throw Failure{"unknown allocation site `" + f.operation + "` (sink, station, device, record, snapshot)"};
+    }
+    if (f.operation == "snapshot") NotYet("fault alloc snapshot");
+  } else if (f.target == "ics" || f.target == "ics-grow") {
+    NotYet("fault " + f.target);
+  } else {
+    throw Failure{"unknown fault target `" + f.target + "`"};
+  }
+  if (c.peekWord("times")) {
+    c.keyword("times");
+    f.times = static_cast<int>(c.number("a count"));
+    if (f.times < 1) throw Failure{"`times` needs a count of at least 1"};
+  }
+  c.end();
+  m.faults.push_back(f);
+}
+
+void ParseWlanMachine(Cursor& c, WlanMachine& w) {
+  const std::string what = c.word("a WLAN setting");
+  if (what == "supported") {
+    c.keyword("no");
+    w.supported = false;
+  } else if (what == "state") {
+    w.state = State(c.word("a state"));
+  } else if (what == "ssid") {
+    w.ssidText = c.text("the SSID");
+  } else if (what == "ssid-bytes") {
+    w.ssidText.reset();
+    w.ssidBytes = HexOf(c.word("the SSID bytes"));
+    if (w.ssidBytes.size() > 32) throw Failure{"an SSID holds at most 32 bytes"};
+  } else if (what == "key") {
+    if (c.peekWord("none")) {
+      c.keyword("none");
+      w.keyKind = WlanMachine::KeyKind::None;
+    } else {
+      w.keyKind = WlanMachine::KeyKind::Text;
+      w.key = c.text("the key");
+    }
+  } else if (what == "key-not-passphrase") {
+    w.keyKind = WlanMachine::KeyKind::NotPassphrase;
+  } else if (what == "max-peers") {
+    w.maxPeers = static_cast<std::uint32_t>(c.number("a number of peers"));
+  } else if (what == "adapter") {
+    const std::string g = c.word("a GUID or `none`");
+    w.adapter = g == "none" ? Guid{} : GuidOf(g);
+  } else if (what == "peer") {
+    w.peers.push_back(MacOf(c.word("a MAC address")));
+  } else {
+    throw Failure{"unknown WLAN setting `" + what + "`"};
+  }
+  c.end();
+}
+
+bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
+  if (head == "command-line") {
+    m.commandLine = c.text("the command line");
+  } else if (head == "controller") {
+    const std::string w = c.word("`present` or `absent`");
+    if (w != "present" && w != "absent") throw Failure{"expected `present` or `absent`"};
+    m.controllerPresent = w == "present";
+  } else if (head == "admin") {
+    const std::string w = c.word("`yes` or `no`");
+    if (w != "yes" && w != "no") throw Failure{"expected `yes` or `no`"};
+    m.admin = w == "yes";
+  } else if (head == "policy") {
+    const std::string w = c.word("`absent`, `present`, `value N` or `value-string \"TEXT\"`");
+    if (w == "absent") {
+      m.policy = Machine::Policy::Absent;
+    } else if (w == "present") {
+      m.policy = Machine::Policy::Present;
+    } else if (w == "value") {
+      m.policy = Machine::Policy::Value;
+      m.policyValue = static_cast<std::uint32_t>(c.number("a 32-bit value"));
+    } else if (w == "value-string") {
+      m.policy = Machine::Policy::ValueString;
+      m.policyString = c.text("the value");
+    } else {
+      throw Failure{"unknown policy form `" + w + "`"};
+    }
+  } else if (head == "codepage") {
+    const auto cp = c.number("a code page");
+    if (cp != 1252 && cp != 65001) throw Failure{"the simulated system offers code pages 1252 and 65001"};
+    m.codePage = static_cast<std::uint32_t>(cp);
+  } else if (head == "other-instance") {
+    c.keyword("yes");
+    m.otherInstance = true;
+  } else if (head == "wlan") {
+    ParseWlanMachine(c, m.wlan);
+    return true;
+  } else if (head == "registry") {
+    RegistryPreset r;
+    r.name = c.name();
+    r.text = c.text("the value text");
+    m.registry.push_back(r);
+  } else if (head == "registry-dword") {
+    RegistryPreset r;
+    r.kind = RegistryPreset::Kind::Dword;
+    r.name = c.name();
+    r.dword = static_cast<std::uint32_t>(c.number("a 32-bit value"));
+    m.registry.push_back(r);
+  } else if (head == "registry-raw") {
+    RegistryPreset r;
+    r.kind = RegistryPreset::Kind::Raw;
+    r.name = c.name();
+    r.raw = HexOf(c.word("the raw bytes"));
+    m.registry.push_back(r);
+  } else if (head == "registry-missing-key") {
+    m.registryKeyPresent = false;
+  } else if (head == "netsh") {
+    const std::string w = c.word("`exit N`, `hangs` or `missing`");
+    if (w == "exit") {
+      m.netsh = Machine::Netsh::Exit;
+      m.netshExitCode = static_cast<std::uint32_t>(c.number("an exit code"));
+    } else if (w == "hangs") {
+      m.netsh = Machine::Netsh::Hangs;
+    } else if (w == "missing") {
+      m.netsh = Machine::Netsh::Missing;
+    } else {
+      throw Failure{"unknown netsh behaviour `" + w + "`"};
+    }
+  } else if (head == "fault") {
+    ParseFault(c, m, line);
+    return true;
+  } else if (head == "connection" || head == "sharing" || head == "netshell") {
+    NotYet(head);
+  } else {
+    return false;
+  }
+  c.end();
+  return true;
+}
+
+Trigger ParseTrigger(Cursor& c) {
+  Trigger t;
+  const std::string w = c.word("a trigger");
+  if (w == "ready") {
+    t.kind = Trigger::Kind::Ready;
+  } else if (w == "code") {
+    t.kind = Trigger::Kind::Code;
+    t.code = c.text("the status code");
+  } else if (w == "notice") {
+    t.kind = Trigger::Kind::Notice;
+  } else if (w == "after") {
+    t.kind = Trigger::Kind::After;
+    const auto ms = c.number("a number of milliseconds");
+    if (ms < 0) throw Failure{"`after` needs a time of at least 0 ms"};
+    t.afterMs = static_cast<std::uint64_t>(ms);
+    c.keyword("ms");
+  } else if (w == "idle") {
+    t.kind = Trigger::Kind::Idle;
+  } else {
+    throw Failure{"unknown trigger `" + w + "` (ready, code, notice, after N ms, idle)"};
+  }
+  c.colon();
+  return t;
+}
+
+Action ParseAction(Cursor& c) {
+  Action a;
+  const std::string w = c.word("an action");
+  if (w == "controller") {
+    c.keyword("writes");
+    a.kind = Action::Kind::ControllerWrites;
+    do {
+      std::u16string name = c.name();
+      std::u16string value = c.text("the value text");
+      a.writes.emplace_back(std::move(name), std::move(value));
+    } while (!c.atEnd());
+  } else if (w == "wlan") {
+    const std::string what = c.word("`state` or `notify-raw`");
+    if (what == "state") {
+      a.kind = Action::Kind::WlanState;
+      a.oldState = State(c.word("the old state"));
+      c.keyword("->");
+      a.newState = State(c.word("the new state"));
+      c.keyword("reason");
+      a.reason = static_cast<std::uint32_t>(c.number("a reason"));
+    } else if (what == "notify-raw") {
+      a.kind = Action::Kind::WlanNotifyRaw;
+      a.code = static_cast<std::uint32_t>(c.number("a notification code"));
+      a.size = static_cast<std::uint32_t>(c.number("a data size"));
+    } else {
+      throw Failure{"unknown WLAN action `" + what + "`"};
+    }
+  } else if (w == "station") {
+    const std::string what = c.word("`join` or `leave`");
+    if (what != "join" && what != "leave") throw Failure{"expected `join` or `leave`"};
+    a.kind = what == "join" ? Action::Kind::StationJoin : Action::Kind::StationLeave;
+    a.mac = MacOf(c.word("a MAC address"));
+  } else if (w == "power") {
+    a.kind = Action::Kind::Power;
+    const std::string what = c.word("`suspend`, `resume` or `other N`");
+    if (what == "suspend") {
+      a.wParam = 4;
+    } else if (what == "resume") {
+      a.wParam = 0x12;
+    } else if (what == "other") {
+      a.wParam = static_cast<std::uint64_t>(c.number("a power event"));
+    } else {
+      throw Failure{"unknown power event `" + what + "`"};
+    }
+  } else if (w == "session") {
+    a.kind = Action::Kind::Session;
+    const std::string what = c.word("a session change");
+    static const std::pair<const char*, std::uint64_t> kinds[] = {
+        {"console-connect", 1}, {"console-disconnect", 2}, {"remote-connect", 3}, {"remote-disconnect", 4},
+        {"logon", 5},           {"logoff", 6},             {"lock", 7},           {"unlock", 8}};
+    bool found = false;
+    for (const auto& [name, code] : kinds) {
+      if (what == name) {
+        a.wParam = code;
+        found = true;
+      }
+    }
+    if (!found) throw Failure{"unknown session change `" + what + "`"};
+  } else if (w == "device") {
+    a.kind = Action::Kind::Device;
+    const std::string what = c.word("`removed` or `arrived`");
+    if (what != "removed" && what != "arrived") throw Failure{"expected `removed` or `arrived`"};
+    a.flag = what == "removed";
+    a.text = c.text("the interface name");
+  } else if (w == "end-session") {
+    a.kind = Action::Kind::EndSession;
+    const std::string what = c.word("`true` or `false`");
+    if (what != "true" && what != "false") throw Failure{"expected `true` or `false`"};
+    a.flag = what == "true";
+  } else if (w == "post") {
+    c.keyword("close");
+    a.kind = Action::Kind::PostClose;
+  } else if (w == "paint") {
+    a.kind = Action::Kind::Paint;
+  } else if (w == "click") {
+    a.kind = Action::Kind::Click;
+    const std::string what = c.word("`start`, `clear` or `enable-ics`");
+    if (what == "start") {
+      a.controlId = 1002;
+    } else if (what == "clear") {
+      a.controlId = 1010;
+    } else if (what == "enable-ics") {
+      a.controlId = 1009;
+    } else {
+      throw Failure{"unknown control `" + what + "`"};
+    }
+  } else {
+    throw Failure{"unknown action `" + w + "`"};
+  }
+  c.end();
+  return a;
+}
+
+Expectation ParseExpectation(Cursor& c) {
+  Expectation e;
+  const std::string w = c.word("an expectation");
+  e.kind = w;
+  if (w == "exit") {
+    e.number = c.number("an exit code");
+  } else if (w == "running" || w == "notices" || w == "netsh") {
+    if (w == "notices") e.number = c.number("a number of notices");
+    if (w == "netsh") {
+      c.keyword("runs");
+      e.number = c.number("a number of runs");
+    }
+  } else if (w == "codes") {
+    if (c.peekWord("none")) {
+      c.keyword("none");
+    } else {
+      do {
+        e.texts.push_back(c.text("a status code"));
+      } while (!c.atEnd());
+    }
+  } else if (w == "notice-text" || w == "log" || w == "no-log" || w == "status") {
+    e.texts.push_back(c.text("the text"));
+  } else if (w == "registry") {
+    e.texts.push_back(c.name());
+    e.texts.push_back(c.text("the value text"));
+  } else if (w == "registry-absent") {
+    e.texts.push_back(c.name());
+  } else if (w == "wlan") {
+    const std::string what = c.word("a WLAN property");
+    e.kind = "wlan-" + what;
+    if (what == "state") {
+      e.number = State(c.word("a state"));
+    } else if (what == "ssid" || what == "key") {
+      e.texts.push_back(c.text("the text"));
+    } else if (what == "max-peers") {
+      e.number = c.number("a number of peers");
+    } else if (what == "calls") {
+      e.word = c.word("a WLAN function name");
+      e.number = c.number("a number of calls");
+    } else {
+      throw Failure{"unknown WLAN expectation `" + what + "`"};
+    }
+  } else if (w == "controller" || w == "window") {
+    c.keyword("hidden");
+  } else if (w == "edit") {
+    const std::string what = c.word("`name` or `key`");
+    if (what != "name" && what != "key") throw Failure{"expected `name` or `key`"};
+    e.kind = "edit-" + what;
+    e.texts.push_back(c.text("the text"));
+  } else if (w == "sharing" || w == "ics") {
+    NotYet("expect " + w);
+  } else {
+    throw Failure{"unknown expectation `" + w + "`"};
+  }
+  c.end();
+  return e;
+}
+
+}  // namespace
+
+std::optional<Scenario> ParseScenario(const std::string& text, const std::string& fileName, ParseError* error) {
+  Scenario scenario;
+  scenario.file = fileName;
+  std::size_t start = 0;
+  int lineNumber = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+
+    std::vector<Token> tokens;
+    std::string reason;
+    try {
+      if (!Tokenize(line, tokens, reason)) throw Failure{reason};
+      if (tokens.empty()) continue;
+      Cursor c(tokens);
+      std::string trimmed = line;
+      if (const auto hash = trimmed.find(" #"); hash != std::string::npos) trimmed.resize(hash);
+      while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\r')) trimmed.pop_back();
+      const std::string head = c.word("a statement");
+      if (head == "when") {
+        TimelineEntry entry;
+        entry.line = lineNumber;
+        entry.trigger = ParseTrigger(c);
+        entry.action = ParseAction(c);
+        entry.source = trimmed.substr(trimmed.find_first_not_of(' '));
+        scenario.timeline.push_back(std::move(entry));
+      } else if (head == "expect") {
+        Expectation e = ParseExpectation(c);
+        e.line = lineNumber;
+        e.source = trimmed.substr(trimmed.find_first_not_of(' '));
+        scenario.expectations.push_back(std::move(e));
+      } else if (!ParseMachine(head, c, scenario.machine, lineNumber)) {
+        throw Failure{"unknown statement `" + head + "`"};
+      }
+    } catch (const Failure& failure) {
+      if (error != nullptr) *error = ParseError{fileName, lineNumber, failure.reason};
+      return std::nullopt;
+    }
+  }
+  return scenario;
+}
+
+}  // namespace tethra::simrunner

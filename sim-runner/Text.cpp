@@ -1,0 +1,162 @@
+// Text helpers of the scenario runner.
+#include "sim-runner/Text.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace tethra::simrunner {
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::uint32_t cp = 0xFFFD;
+    std::size_t len = 1;
+    if (b < 0x80) {
+      cp = b;
+    } else if ((b & 0xE0) == 0xC0 && i + 1 < text.size()) {
+      cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+      len = 2;
+    } else if ((b & 0xF0) == 0xE0 && i + 2 < text.size()) {
+      cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+           (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+      len = 3;
+    } else if ((b & 0xF8) == 0xF0 && i + 3 < text.size()) {
+      cp = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 12) |
+           ((static_cast<unsigned char>(text[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(text[i + 3]) & 0x3Fu);
+      len = 4;
+    }
+    i += len;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+      ++i;
+    } else if (cp >= 0xD800 && cp < 0xE000) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string Quote(std::u16string_view text) {
+  std::string out = "\"";
+  for (char16_t c : text) {
+    if (c == u'"' || c == u'\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+      out += buf;
+    }
+  }
+  return out + "\"";
+}
+
+bool ParseNumber(std::string_view word, std::int64_t& value) {
+  bool negative = false;
+  if (!word.empty() && word[0] == '-') {
+    negative = true;
+    word.remove_prefix(1);
+  }
+  int base = 10;
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+    base = 16;
+    word.remove_prefix(2);
+  }
+  std::uint64_t magnitude = 0;
+  auto [p, ec] = std::from_chars(word.data(), word.data() + word.size(), magnitude, base);
+  if (ec != std::errc() || p != word.data() + word.size() || word.empty()) return false;
+  value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+  return true;
+}
+
+namespace {
+bool Hex(std::string_view digits, std::uint64_t& value) {
+  if (digits.empty()) return false;
+  auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  return ec == std::errc() && p == digits.data() + digits.size();
+}
+}  // namespace
+
+bool ParseGuid(std::string_view word, platform::Guid& guid) {
+  if (word.size() != 38 || word.front() != '{' || word.back() != '}') return false;
+  const std::string_view body = word.substr(1, 36);
+  if (body[8] != '-' || body[13] != '-' || body[18] != '-' || body[23] != '-') return false;
+  std::uint64_t a = 0, b = 0, c = 0, d = 0, e = 0;
+  if (!Hex(body.substr(0, 8), a) || !Hex(body.substr(9, 4), b) || !Hex(body.substr(14, 4), c) ||
+      !Hex(body.substr(19, 4), d) || !Hex(body.substr(24, 12), e)) {
+    return false;
+  }
+  guid.Data1 = static_cast<std::uint32_t>(a);
+  guid.Data2 = static_cast<std::uint16_t>(b);
+  guid.Data3 = static_cast<std::uint16_t>(c);
+  guid.Data4[0] = static_cast<std::uint8_t>(d >> 8);
+  guid.Data4[1] = static_cast<std::uint8_t>(d);
+  for (int i = 0; i < 6; ++i) guid.Data4[2 + i] = static_cast<std::uint8_t>(e >> (8 * (5 - i)));
+  return true;
+}
+
+bool ParseMac(std::string_view word, std::array<std::uint8_t, 6>& mac) {
+  if (word.size() != 17) return false;
+  for (int i = 0; i < 6; ++i) {
+    if (i > 0 && word[i * 3 - 1] != '-') return false;
+    std::uint64_t v = 0;
+    if (!Hex(word.substr(i * 3, 2), v)) return false;
+    mac[i] = static_cast<std::uint8_t>(v);
+  }
+  return true;
+}
+
+bool ParseHexBytes(std::string_view word, std::vector<std::uint8_t>& bytes) {
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) word.remove_prefix(2);
+  if (word.size() % 2 != 0) return false;
+  bytes.clear();
+  for (std::size_t i = 0; i < word.size(); i += 2) {
+    std::uint64_t v = 0;
+    if (!Hex(word.substr(i, 2), v)) return false;
+    bytes.push_back(static_cast<std::uint8_t>(v));
+  }
+  return true;
+}
+
+std::string FormatGuid(const platform::Guid& g) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
+                g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  return buf;
+}
+
+}  // namespace tethra::simrunner

@@ -1,0 +1,26 @@
+// Small text helpers of the scenario runner: UTF-8/UTF-16 conversion and the lexical forms of
+// scenario files (numbers, GUIDs, MAC addresses, hexadecimal bytes).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tethra/platform/types.h"
+
+namespace tethra::simrunner {
+
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+// A UTF-16 text quoted for the transcript: printable ASCII as is, the rest as \uXXXX.
+std::string Quote(std::u16string_view text);
+
+bool ParseNumber(std::string_view word, std::int64_t& value);  // decimal or 0x hexadecimal
+bool ParseGuid(std::string_view word, platform::Guid& guid);   // {8-4-4-4-12}
+bool ParseMac(std::string_view word, std::array<std::uint8_t, 6>& mac);
+bool ParseHexBytes(std::string_view word, std::vector<std::uint8_t>& bytes);
+std::string FormatGuid(const platform::Guid& guid);
+
+}  // namespace tethra::simrunner
