@@ -128,7 +128,7 @@ class Machinery {
   RunResult Run();
 
  private:
-  void StartProgram();
+  void StartProgram(const std::u16string& commandLine);
   bool WaitFor(const Trigger& trigger, std::uint64_t lastFire);
   void Perform(const Action& action);
   void Check(RunResult& result);
@@ -145,11 +145,18 @@ class Machinery {
   std::unique_ptr<SimProcessStart> m_processStart;
   std::unique_ptr<StandInController> m_controller;
   std::vector<std::string> m_timelineNotes;
-  std::vector<std::unique_ptr<std::vector<std::uint8_t>>> m_deviceRecords;
+  std::optional<std::uint64_t> m_markStart;  // program wake-ups at `mark start` / `mark end`
+  std::optional<std::uint64_t> m_markEnd;
 };
 
-void Machinery::StartProgram() {
+void Machinery::StartProgram(const std::u16string& commandLine) {
   const Machine& m = m_scenario.machine;
+  if (m_wlan) {
+    // An earlier instance: its threads (and what they refer to) stay as they are.
+    m_wlan->shutdown();
+    m_wlan.release();
+    m_processStart.release();
+  }
   m_program = &m_world->createProcess("tethra", true, &app::ProgramResources());
   platform::Platform& p = m_program->platform();
   m_wlan = std::make_unique<sim::SimWlan>(*m_world, *m_program, WlanConfig(m.wlan));
@@ -163,7 +170,6 @@ void Machinery::StartProgram() {
   p.security = m_security.get();
   p.com = m_com.get();
   p.processStart = m_processStart.get();
-  const std::u16string commandLine = m.commandLine;
   sim::SimProcess* program = m_program;
   m_world->startThread(*m_program, "main", [program, commandLine] {
     const platform::Platform& platform = program->platform();
@@ -218,21 +224,11 @@ void Machinery::Perform(const Action& a) {
       windows.broadcast(platform::kWM_POWERBROADCAST, a.wParam, 0);
       break;
     case Action::Kind::Session:
-      windows.sessionChange(a.wParam);
+      windows.sessionChange(static_cast<platform::WParam>(a.wParam));
       break;
-    case Action::Kind::Device: {
-      // DEV_BROADCAST_DEVICEINTERFACE_W with the name at byte 28; kept until the run ends.
-      auto record = std::make_unique<std::vector<std::uint8_t>>(28 + (a.text.size() + 1) * 2, 0);
-      const platform::Dword size = static_cast<platform::Dword>(record->size());
-      const platform::Dword type = platform::kDBT_DEVTYP_DEVICEINTERFACE;
-      std::memcpy(record->data(), &size, 4);
-      std::memcpy(record->data() + 4, &type, 4);
-      std::memcpy(record->data() + 28, a.text.data(), a.text.size() * 2);
-      windows.deviceChange(a.flag ? platform::kDBT_DEVICEREMOVECOMPLETE : platform::kDBT_DEVICEARRIVAL,
-                           reinterpret_cast<platform::LParam>(record->data()));
-      m_deviceRecords.push_back(std::move(record));
+    case Action::Kind::Device:
+      windows.deviceEvent(a.flag, a.text);
       break;
-    }
     case Action::Kind::EndSession:
       if (Dialog() != nullptr) windows.post(Dialog(), platform::kWM_ENDSESSION, a.flag ? 1 : 0, 0);
       break;
@@ -240,15 +236,22 @@ void Machinery::Perform(const Action& a) {
       if (Dialog() != nullptr) windows.post(Dialog(), platform::kWM_CLOSE, 0, 0);
       break;
     case Action::Kind::Paint:
-      if (Dialog() != nullptr) windows.post(Dialog(), platform::kWM_PAINT, 0, 0);
+      if (Dialog() != nullptr) windows.invalidate(Dialog());
+      break;
+    case Action::Kind::ProgramStart:
+      StartProgram(a.text);
+      break;
+    case Action::Kind::PostMessage:
+      if (Dialog() != nullptr) {
+        windows.post(Dialog(), a.message, static_cast<platform::WParam>(a.wParam),
+                     static_cast<platform::LParam>(a.lParam));
+      }
+      break;
+    case Action::Kind::Mark:
+      (a.markEnd ? m_markEnd : m_markStart) = w.programWakeUps();
       break;
     case Action::Kind::Click:
-      if (Dialog() != nullptr) {
-        const platform::Hwnd control = windows.control(Dialog(), a.controlId);
-        if (a.controlId == 1009) windows.toggleCheck(control);
-        windows.post(Dialog(), platform::kWM_COMMAND, static_cast<platform::WParam>(a.controlId),
-                     reinterpret_cast<platform::LParam>(control));
-      }
+      if (Dialog() != nullptr) windows.click(windows.control(Dialog(), a.controlId));
       break;
   }
 }
@@ -266,10 +269,10 @@ RunResult Machinery::Run() {
       m_controller = std::make_unique<StandInController>(w);
       m_controller->Start();
     }
-    StartProgram();
+    StartProgram(m.commandLine);
     std::uint64_t lastFire = w.now();
     for (const TimelineEntry& entry : m_scenario.timeline) {
-      if (m_program->exited()) {
+      if (m_program->exited() && entry.action.kind != Action::Kind::ProgramStart) {
         m_timelineNotes.push_back("line " + std::to_string(entry.line) + " not reached: the program had ended (" +
                                   entry.source + ")");
         continue;
@@ -378,6 +381,14 @@ void Machinery::Check(RunResult& result) {
     } else if (e.kind == "window") {
       held = dialog != nullptr && !windows.visible(dialog);
       found = dialog == nullptr ? "no program window" : (held ? "hidden" : "visible");
+    } else if (e.kind == "wake-ups") {
+      const std::uint64_t end = m_markEnd.value_or(w.programWakeUps());
+      const std::uint64_t count = end - m_markStart.value_or(0);
+      held = static_cast<std::int64_t>(count) == e.number;
+      found = std::to_string(count) + " wake-ups";
+    } else if (e.kind == "window-none") {
+      held = dialog == nullptr;
+      found = held ? "no program window" : "the program made its window";
     } else if (e.kind == "edit-name" || e.kind == "edit-key" || e.kind == "status") {
       const auto text = controlText(e.kind == "edit-name" ? 1000 : e.kind == "edit-key" ? 1001 : 1007);
       held = text && *text == first;

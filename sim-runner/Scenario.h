@@ -81,6 +81,9 @@ struct Action {
     PostClose,
     Paint,
     Click,
+    Mark,
+    ProgramStart,
+    PostMessage,
   } kind = Kind::PostClose;
   std::vector<std::pair<std::u16string, std::u16string>> writes;
   std::uint32_t oldState = 0, newState = 0, reason = 0;
@@ -90,6 +93,9 @@ struct Action {
   bool flag = false;             // device removed / end-session flag
   std::u16string text;           // device interface name
   int controlId = 0;             // click
+  bool markEnd = false;          // mark start / mark end
+  std::uint32_t message = 0;     // post message N W L
+  std::int64_t lParam = 0;
 };
 
 struct TimelineEntry {

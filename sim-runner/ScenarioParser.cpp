@@ -429,10 +429,28 @@ Action ParseAction(Cursor& c) {
     if (what != "true" && what != "false") throw Failure{"expected `true` or `false`"};
     a.flag = what == "true";
   } else if (w == "post") {
-    c.keyword("close");
-    a.kind = Action::Kind::PostClose;
+    const std::string what = c.word("`close` or `message N WPARAM LPARAM`");
+    if (what == "close") {
+      a.kind = Action::Kind::PostClose;
+    } else if (what == "message") {
+      a.kind = Action::Kind::PostMessage;
+      a.message = static_cast<std::uint32_t>(c.number("a message number"));
+      a.wParam = static_cast<std::uint64_t>(c.number("wParam"));
+      a.lParam = c.number("lParam");
+    } else {
+      throw Failure{"expected `post close` or `post message N WPARAM LPARAM`"};
+    }
+  } else if (w == "program") {
+    c.keyword("start");
+    a.kind = Action::Kind::ProgramStart;
+    a.text = c.text("the command line");
   } else if (w == "paint") {
     a.kind = Action::Kind::Paint;
+  } else if (w == "mark") {
+    a.kind = Action::Kind::Mark;
+    const std::string what = c.word("`start` or `end`");
+    if (what != "start" && what != "end") throw Failure{"expected `mark start` or `mark end`"};
+    a.markEnd = what == "end";
   } else if (w == "click") {
     a.kind = Action::Kind::Click;
     const std::string what = c.word("`start`, `clear` or `enable-ics`");
@@ -458,6 +476,8 @@ Expectation ParseExpectation(Cursor& c) {
   e.kind = w;
   if (w == "exit") {
     e.number = c.number("an exit code");
+  } else if (w == "wake-ups") {
+    e.number = c.number("a number of wake-ups");
   } else if (w == "running" || w == "notices" || w == "netsh") {
     if (w == "notices") e.number = c.number("a number of notices");
     if (w == "netsh") {
@@ -494,8 +514,12 @@ Expectation ParseExpectation(Cursor& c) {
     } else {
       throw Failure{"unknown WLAN expectation `" + what + "`"};
     }
-  } else if (w == "controller" || w == "window") {
+  } else if (w == "controller") {
     c.keyword("hidden");
+  } else if (w == "window") {
+    const std::string what = c.word("`hidden` or `none`");
+    if (what != "hidden" && what != "none") throw Failure{"expected `hidden` or `none`"};
+    if (what == "none") e.kind = "window-none";
   } else if (w == "edit") {
     const std::string what = c.word("`name` or `key`");
     if (what != "name" && what != "key") throw Failure{"expected `name` or `key`"};

@@ -73,11 +73,17 @@ class World {
     std::uint32_t codePage = 1252;
     // Local time of virtual time 0 (also UTC: the simulated notebook lives at UTC+0).
     platform::SystemTime startTime{2012, 3, 1, 5, 14, 7, 9, 0};
+    // getTickCount() at virtual time 0 (the notebook has been up for a while; it wraps at 2^32).
+    std::uint32_t tickCountBase = 7'200'000;
   };
 
   explicit World(Options options);
   World(const World&) = delete;
   World& operator=(const World&) = delete;
+  // Joins every simulated thread that has finished and ends those that never ran. When some
+  // thread is still inside program code (blocked or parked), its stack may refer to the world:
+  // the destructor then hands the inside of the world to the keep-alive list instead of freeing
+  // it (as leak() would), so destroying a World is always safe.
   ~World();
 
   // Keeps `world` alive until the process ends (needed once any simulated thread is parked).
@@ -94,16 +100,23 @@ class World {
                             const platform::ModuleResources* resources = nullptr);
   // Starts a simulated thread of `process`. It runs only when it holds the baton.
   SimThread& startThread(SimProcess& process, std::string name, std::function<void()> body);
+  // The process of the machine thread (not a program process): its windows stand in for the
+  // controller; its Platform may be used by machine-side code.
+  SimProcess& machineProcess();
 
   // The calling simulated thread blocks until `ready` returns true (checked by the scheduler
   // whenever it looks for a thread to run; a true result must take what it waited for, e.g.
   // reset an auto-reset event) or until virtual time reaches `deadlineMs`. Returns true when
-  // `ready` held, false on the deadline. Must be called on a simulated thread.
+  // `ready` held, false on the deadline. Must be called on a simulated thread (off the
+  // simulation it returns false at once). While blocked, the caller handles the messages sent
+  // to its own windows (the stand-in controller answers WM_COPYDATA while the driver waits).
+  // When nothing at all can happen any more, the machine thread wakes with false.
   bool block(std::function<bool()> ready, std::optional<std::uint64_t> deadlineMs = std::nullopt);
 
   // Runs the simulation from the calling (non-simulated) thread: it becomes a simulated thread
   // named "machine" that holds the baton first; `driver` runs on it and may call block(). When
-  // `driver` returns, the simulation stops: every other simulated thread stays parked.
+  // `driver` returns, the simulation stops: every other simulated thread stays parked. A world
+  // runs once; a second call returns at once.
   void run(std::function<void()> driver);
 
   // True when no simulated thread other than the caller can run and no deadline other than the
@@ -213,6 +226,20 @@ class SimWindowSystem {
   // Device and session registrations of a window, for the machine's events.
   virtual bool sessionNotificationsRegistered(platform::Hwnd hwnd) const = 0;
   virtual std::vector<platform::Hwnd> deviceNotificationWindows() const = 0;
+
+  // Machine actions. A click posts BM_CLICK to the control: on its own thread an auto check
+  // box toggles, then the parent gets WM_COMMAND/BN_CLICKED (nothing when disabled).
+  virtual void click(platform::Hwnd control) = 0;
+  // Marks a window as needing paint: a visible window then gets WM_PAINT when its queue is empty.
+  virtual void invalidate(platform::Hwnd hwnd) = 0;
+  // WM_WTSSESSION_CHANGE (wParam = code, lParam = session 1) posted to registered windows.
+  virtual void sessionChange(platform::WParam code) = 0;
+  // WM_DEVICECHANGE (kDBT_DEVICEREMOVECOMPLETE or kDBT_DEVICEARRIVAL) posted to every window with
+  // a device registration; lParam points to a DEV_BROADCAST_DEVICEINTERFACE record of the
+  // network-adapter class with `interfaceName`, which stays valid for the world's life.
+  virtual void deviceEvent(bool removed, std::u16string interfaceName) = 0;
+  // The texts appended to a window's system menu ("" for a separator), in order.
+  virtual std::vector<std::u16string> systemMenuItems(platform::Hwnd hwnd) const = 0;
 };
 
 // UTF-8 <-> UTF-16 helpers for transcripts and scenario texts.

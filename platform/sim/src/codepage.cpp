@@ -1,0 +1,248 @@
+// Code pages 1252 and 65001 of the simulated notebook (see codepage.h for the contract).
+//
+// Owner: stateless apart from the active code page and the last error. The conversion is
+// done into a temporary string first, so measuring and converting share one code path.
+#include "tethra/sim/codepage.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace tethra::sim {
+
+using platform::Bool32;
+using platform::Dword;
+
+namespace {
+
+constexpr Dword kERROR_INVALID_FLAGS = 1004;
+constexpr Dword kWC_ERR_INVALID_CHARS = 0x80;
+constexpr Dword kWC_ALLOWED_SBCS = 0x10 | 0x20 | 0x40 | 0x200 | platform::kWC_NO_BEST_FIT_CHARS;
+constexpr Dword kMB_ALLOWED_SBCS = 0x1 | 0x2 | 0x4 | platform::kMB_ERR_INVALID_CHARS;
+
+// Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves undefined map to the C1
+// control of the same value, as Windows does, so they survive a round trip.
+constexpr std::array<char16_t, 32> k1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Best fit for U+0100..U+017F (Latin Extended-A): the base letter, '?' where there is none.
+// This is a deliberate subset of the system's best-fit table; it covers the common case of
+// accented letters and keeps WC_NO_BEST_FIT_CHARS observable.
+constexpr std::string_view kBestFitLatinA =
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi??JjKk?LlLlLlLlLlNnNnNn???OoOoOo??RrRrRrSsSsSsSsTt"
+    "TtTtUuUuUuUuUuUuWwYy?ZzZzZz?";
+static_assert(kBestFitLatinA.size() == 0x80);
+
+bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The 1252 byte of `c`, exact mapping only; -1 when it has none.
+int exact1252(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+  for (std::size_t i = 0; i < k1252High.size(); ++i) {
+    if (k1252High[i] == c) return static_cast<int>(0x80 + i);
+  }
+  return -1;
+}
+
+int bestFit1252(char16_t c) {
+  if (c >= 0x0100 && c <= 0x017F) {
+    const char b = kBestFitLatinA[c - 0x0100];
+    return b == '?' ? -1 : b;
+  }
+  if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFF01 + 0x21;  // full-width ASCII
+  return -1;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+void appendUtf16(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  }
+}
+
+// Decodes one UTF-8 sequence at s[i]; an invalid one yields U+FFFD for its maximal subpart.
+// Returns the bytes consumed; `valid` tells whether the sequence was well formed.
+std::size_t decodeUtf8(const unsigned char* s, std::size_t n, std::size_t i, char32_t& cp, bool& valid) {
+  const unsigned char b0 = s[i];
+  valid = true;
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  int more = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    more = 1;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    more = 2;
+    cp = b0 & 0x0F;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;  // no encoded surrogates
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    more = 3;
+    cp = b0 & 0x07;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    valid = false;
+    cp = 0xFFFD;
+    return 1;
+  }
+  std::size_t used = 1;
+  for (int k = 0; k < more; ++k) {
+    if (i + used >= n) break;
+    const unsigned char b = s[i + used];
+    if (b < lo || b > hi) break;
+    cp = (cp << 6) | (b & 0x3F);
+    ++used;
+    lo = 0x80;
+    hi = 0xBF;
+  }
+  if (used != static_cast<std::size_t>(more) + 1) {
+    valid = false;
+    cp = 0xFFFD;
+  }
+  return used;
+}
+
+template <typename Out, typename In>
+CodePageConverter::Result deliver(const std::basic_string<In>& converted, Out* out, int outSize) {
+  const int needed = static_cast<int>(converted.size());
+  if (outSize == 0) return {needed, 0};
+  if (needed > outSize) return {0, platform::kERROR_INSUFFICIENT_BUFFER};
+  std::copy(converted.begin(), converted.end(), out);
+  return {needed, 0};
+}
+
+}  // namespace
+
+CodePageConverter::Result CodePageConverter::toMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide,
+                                                         int cchWideChar, char* multiByte, int cbMultiByte,
+                                                         const char* defaultChar, Bool32* usedDefaultChar) const {
+  if (codePage == platform::kCP_ACP) codePage = m_activeCodePage;
+  if (wide == nullptr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+      (cbMultiByte > 0 && multiByte == nullptr)) {
+    return {0, platform::kERROR_INVALID_PARAMETER};
+  }
+  if (codePage != 1252 && codePage != platform::kCP_UTF8) return {0, platform::kERROR_INVALID_PARAMETER};
+
+  const std::size_t n = cchWideChar == -1 ? std::char_traits<char16_t>::length(wide) + 1
+                                          : static_cast<std::size_t>(cchWideChar);
+  std::string out;
+  out.reserve(n);
+
+  if (codePage == platform::kCP_UTF8) {
+    if ((flags & ~kWC_ERR_INVALID_CHARS) != 0) return {0, kERROR_INVALID_FLAGS};
+    if (defaultChar != nullptr || usedDefaultChar != nullptr) return {0, platform::kERROR_INVALID_PARAMETER};
+    for (std::size_t i = 0; i < n; ++i) {
+      const char16_t c = wide[i];
+      if (isHigh(c) && i + 1 < n && isLow(wide[i + 1])) {
+        appendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00));
+        ++i;
+      } else if (isHigh(c) || isLow(c)) {
+        if (flags & kWC_ERR_INVALID_CHARS) return {0, platform::kERROR_NO_UNICODE_TRANSLATION};
+        appendUtf8(out, 0xFFFD);
+      } else {
+        appendUtf8(out, c);
+      }
+    }
+    return deliver(out, multiByte, cbMultiByte);
+  }
+
+  if ((flags & ~kWC_ALLOWED_SBCS) != 0) return {0, kERROR_INVALID_FLAGS};
+  const char fallback = defaultChar != nullptr ? *defaultChar : '?';
+  bool usedDefault = false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t c = wide[i];
+    int b = exact1252(c);
+    if (b < 0 && (flags & platform::kWC_NO_BEST_FIT_CHARS) == 0) b = bestFit1252(c);
+    if (b < 0) {
+      usedDefault = true;
+      out += fallback;
+      if (isHigh(c) && i + 1 < n && isLow(wide[i + 1])) ++i;  // one character, one default
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+  Result r = deliver(out, multiByte, cbMultiByte);
+  if (r.error == 0 && usedDefaultChar != nullptr) *usedDefaultChar = usedDefault ? 1 : 0;
+  return r;
+}
+
+CodePageConverter::Result CodePageConverter::toWide(std::uint32_t codePage, Dword flags, const char* multiByte,
+                                                    int cbMultiByte, char16_t* wide, int cchWideChar) const {
+  if (codePage == platform::kCP_ACP) codePage = m_activeCodePage;
+  if (multiByte == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+      (cchWideChar > 0 && wide == nullptr)) {
+    return {0, platform::kERROR_INVALID_PARAMETER};
+  }
+  if (codePage != 1252 && codePage != platform::kCP_UTF8) return {0, platform::kERROR_INVALID_PARAMETER};
+
+  const std::size_t n = cbMultiByte == -1 ? std::char_traits<char>::length(multiByte) + 1
+                                          : static_cast<std::size_t>(cbMultiByte);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(multiByte);
+  std::u16string out;
+  out.reserve(n);
+
+  if (codePage == platform::kCP_UTF8) {
+    if ((flags & ~platform::kMB_ERR_INVALID_CHARS) != 0) return {0, kERROR_INVALID_FLAGS};
+    for (std::size_t i = 0; i < n;) {
+      char32_t cp = 0;
+      bool valid = true;
+      i += decodeUtf8(bytes, n, i, cp, valid);
+      if (!valid && (flags & platform::kMB_ERR_INVALID_CHARS)) return {0, platform::kERROR_NO_UNICODE_TRANSLATION};
+      appendUtf16(out, cp);
+    }
+    return deliver(out, wide, cchWideChar);
+  }
+
+  if ((flags & ~kMB_ALLOWED_SBCS) != 0) return {0, kERROR_INVALID_FLAGS};
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char b = bytes[i];
+    out += (b >= 0x80 && b <= 0x9F) ? k1252High[b - 0x80] : static_cast<char16_t>(b);
+  }
+  return deliver(out, wide, cchWideChar);
+}
+
+int CodePageConverter::wideCharToMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide,
+                                           int cchWideChar, char* multiByte, int cbMultiByte,
+                                           const char* defaultChar, Bool32* usedDefaultChar) {
+  const Result r = toMultiByte(codePage, flags, wide, cchWideChar, multiByte, cbMultiByte, defaultChar,
+                               usedDefaultChar);
+  if (r.error != 0) m_lastError = r.error;
+  return r.value;
+}
+
+int CodePageConverter::multiByteToWideChar(std::uint32_t codePage, Dword flags, const char* multiByte,
+                                           int cbMultiByte, char16_t* wide, int cchWideChar) {
+  const Result r = toWide(codePage, flags, multiByte, cbMultiByte, wide, cchWideChar);
+  if (r.error != 0) m_lastError = r.error;
+  return r.value;
+}
+
+}  // namespace tethra::sim

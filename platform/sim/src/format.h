@@ -1,0 +1,39 @@
+// Small text helpers for call records and transcript lines (UTF-8 out, deterministic).
+// Owner: none (free functions). Any thread may call. No errors: null strings print as null.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "tethra/sim/world.h"
+
+namespace tethra::sim::detail {
+
+inline std::string quoted(std::u16string_view text) { return "\"" + toUtf8(text) + "\""; }
+inline std::string quoted(const char16_t* text) { return text != nullptr ? quoted(std::u16string_view(text)) : "null"; }
+
+inline std::string hex(std::uintptr_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  do {
+    out.insert(out.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + out;
+}
+inline std::string hex(const void* p) { return p != nullptr ? hex(reinterpret_cast<std::uintptr_t>(p)) : "null"; }
+
+inline std::string num(std::int64_t value) { return std::to_string(value); }
+
+inline std::string join(std::initializer_list<std::string> parts) {
+  std::string out;
+  for (const auto& p : parts) {
+    if (!out.empty()) out += ", ";
+    out += p;
+  }
+  return out;
+}
+
+}  // namespace tethra::sim::detail

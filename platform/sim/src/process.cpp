@@ -1,0 +1,94 @@
+// A simulated process and its two small adapters (trace, code page).
+//
+// Owner: World::Impl owns each process; the process owns its adapters. Threads: the baton
+// holder. The code page sets the last error of the calling thread, as Windows does.
+#include "process.h"
+
+#include "format.h"
+#include "tethra/sim/codepage.h"
+#include "window_manager.h"
+#include "world_impl.h"
+
+namespace tethra::sim::detail {
+
+namespace {
+
+class ProcessTrace final : public platform::ITrace {
+ public:
+  explicit ProcessTrace(ProcessImpl& process) : m_process(process) {}
+  void write(const char* line) override {
+    m_process.world().trace(m_process.name() + ": " + (line != nullptr ? line : ""));
+  }
+
+ private:
+  ProcessImpl& m_process;
+};
+
+class ProcessCodePage final : public platform::ICodePage {
+ public:
+  ProcessCodePage(ProcessImpl& process, std::uint32_t acp) : m_process(process), m_converter(acp) {}
+  std::uint32_t getACP() override { return m_converter.getACP(); }
+  int wideCharToMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide, int cchWideChar,
+                          char* multiByte, int cbMultiByte, const char* defaultChar,
+                          platform::Bool32* usedDefaultChar) override {
+    const auto r = m_converter.toMultiByte(codePage, flags, wide, cchWideChar, multiByte, cbMultiByte, defaultChar,
+                                           usedDefaultChar);
+    return finish("WideCharToMultiByte", join({num(codePage), hex(flags), num(cchWideChar), num(cbMultiByte)}), r);
+  }
+  int multiByteToWideChar(std::uint32_t codePage, Dword flags, const char* multiByte, int cbMultiByte,
+                          char16_t* wide, int cchWideChar) override {
+    const auto r = m_converter.toWide(codePage, flags, multiByte, cbMultiByte, wide, cchWideChar);
+    return finish("MultiByteToWideChar", join({num(codePage), hex(flags), num(cbMultiByte), num(cchWideChar)}), r);
+  }
+
+ private:
+  int finish(std::string_view function, const std::string& args, const CodePageConverter::Result& r) {
+    if (r.error != 0) m_process.setLastError(r.error);
+    m_process.record("codepage", function, args, r.error != 0 ? "0, error " + num(r.error) : num(r.value));
+    return r.value;
+  }
+
+  ProcessImpl& m_process;
+  CodePageConverter m_converter;
+};
+
+}  // namespace
+
+ProcessImpl::ProcessImpl(World::Impl& world, std::string name, bool isProgram,
+                         const platform::ModuleResources* resources)
+    : m_world(world), m_name(std::move(name)), m_isProgram(isProgram), m_resources(resources) {
+  m_kernel = makeKernel(*this);
+  m_registry = makeRegistry(*this);
+  m_windows = makeWindows(*this);
+  m_systemEvents = makeSystemEvents(*this);
+  m_codePage = std::make_unique<ProcessCodePage>(*this, world.options.codePage);
+  m_trace = std::make_unique<ProcessTrace>(*this);
+  m_platform.kernel = m_kernel.get();
+  m_platform.registry = m_registry.get();
+  m_platform.windows = m_windows.get();
+  m_platform.systemEvents = m_systemEvents.get();
+  m_platform.codePage = m_codePage.get();
+  m_platform.trace = m_trace.get();
+}
+
+ProcessImpl::~ProcessImpl() = default;
+
+Dword ProcessImpl::lastError() const {
+  const ThreadRec* t = Scheduler::current();
+  return t != nullptr ? t->lastError : m_outsideLastError;
+}
+
+void ProcessImpl::setLastError(Dword error) {
+  if (ThreadRec* t = Scheduler::current()) {
+    t->lastError = error;
+  } else {
+    m_outsideLastError = error;
+  }
+}
+
+void ProcessImpl::record(std::string_view area, std::string_view function, std::string_view arguments,
+                         std::string_view result) {
+  if (m_isProgram) m_world.recordCall(area, function, arguments, result);
+}
+
+}  // namespace tethra::sim::detail

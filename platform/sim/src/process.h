@@ -1,0 +1,67 @@
+// One simulated process: its Platform (one adapter per area), its handle and key tables, its
+// exit state. Owner: World::Impl owns every process for the life of the world. Touched by the
+// baton holder only. Call records of program processes go to World::recordCall.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kernel.h"
+#include "tethra/sim/world.h"
+
+namespace tethra::sim::detail {
+
+struct RegKeyHandle {
+  SimRegistry::View view = SimRegistry::View::Native;
+  std::vector<std::u16string> path;  // folded components
+  Dword access = 0;
+};
+
+class ProcessImpl final : public SimProcess {
+ public:
+  ProcessImpl(World::Impl& world, std::string name, bool isProgram, const platform::ModuleResources* resources);
+  ~ProcessImpl() override;
+
+  const std::string& name() const override { return m_name; }
+  platform::Platform& platform() override { return m_platform; }
+  void setWlanApi(platform::IWlanApi* wlan) override { m_platform.wlan = wlan; }
+  bool exited() const override { return m_exitCode.has_value(); }
+  std::optional<Dword> exitCode() const override { return m_exitCode; }
+
+  bool isProgram() const { return m_isProgram; }
+  const platform::ModuleResources* resources() const { return m_resources; }
+  World::Impl& world() { return m_world; }
+  void markExited(Dword code) { m_exitCode = code; }
+
+  // Last error of the calling simulated thread (a process-wide slot off the simulation).
+  Dword lastError() const;
+  void setLastError(Dword error);
+
+  // Records one platform call of this process (program processes only).
+  void record(std::string_view area, std::string_view function, std::string_view arguments,
+              std::string_view result);
+
+  std::map<std::uintptr_t, std::shared_ptr<KernelObject>> handles;
+  std::map<std::uintptr_t, RegKeyHandle> keys;
+
+ private:
+  World::Impl& m_world;
+  std::string m_name;
+  bool m_isProgram;
+  const platform::ModuleResources* m_resources;
+  std::optional<Dword> m_exitCode;
+  Dword m_outsideLastError = 0;
+  platform::Platform m_platform;
+  std::unique_ptr<platform::IKernel> m_kernel;
+  std::unique_ptr<platform::IRegistry> m_registry;
+  std::unique_ptr<platform::IWindowSystem> m_windows;
+  std::unique_ptr<platform::ISystemEvents> m_systemEvents;
+  std::unique_ptr<platform::ICodePage> m_codePage;
+  std::unique_ptr<platform::ITrace> m_trace;
+};
+
+}  // namespace tethra::sim::detail

@@ -1,0 +1,192 @@
+// The simulated WLAN service's hosted network: connection settings, security, enable
+// property, secondary key, state, virtual adapter and peers, behind the IWlanApi of the
+// program process. It does not depend on the World: a host (IWlanServiceHost) records its
+// calls, hands out faults, shows transcript events and runs its notification thread.
+//
+// Threads: API calls from any program thread; machine actions from the machine; deliverNext
+// only from the host's WLAN thread. Notifications are queued by the call or action that causes
+// them and delivered one at a time by deliverNext, after that call has returned.
+// Results are Win32 codes: 0, 6 unknown handle, 50 hosted network not supported, 87 bad
+// argument, 5023 wrong state, or the code of a `fault wlan` rule.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "tethra/platform/codepage.h"
+#include "tethra/platform/kernel.h"
+#include "tethra/platform/wlan_api.h"
+
+namespace tethra::sim {
+
+using Mac = std::array<std::uint8_t, 6>;
+
+// What a scenario says about the machine's WLAN service (defaults: everything works).
+struct SimWlanConfig {
+  enum class KeyKind { Text, None, NotPassPhrase };
+  bool supported = true;
+  std::uint32_t state = platform::kWlanHostedNetworkIdle;
+  std::u16string ssidText = u"TethraNet";  // converted with the active code page
+  std::optional<std::vector<std::uint8_t>> ssidBytes;  // `wlan ssid-bytes`: wins over the text
+  KeyKind keyKind = KeyKind::Text;
+  std::u16string keyText = u"tethra-secret";
+  std::uint32_t maxPeers = 100;
+  platform::Guid adapter{0x5A1E0001, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAD, 0x01}};
+  std::vector<Mac> peers;  // joined stations (an active network only)
+};
+
+struct WlanFault {
+  std::int64_t code = 0;
+  std::int64_t extra = -1;  // `fault wlan-query OPCODE size N`: N; `none`: -1
+};
+
+class IWlanServiceHost {
+ public:
+  virtual ~IWlanServiceHost() = default;
+  virtual void recordCall(std::string_view function, std::string_view arguments, std::string_view result) = 0;
+  // area "wlan" (operation: function name) or "wlan-query" (operation: the opcode in decimal).
+  virtual std::optional<WlanFault> takeFault(std::string_view area, std::string_view operation) = 0;
+  virtual void event(std::string text) = 0;
+  // A notification was queued / a delivery ended: wake whoever waits for either.
+  virtual void notificationQueued() = 0;
+  virtual void deliveryEnded() = 0;
+  // Blocks the calling program thread until `ready` holds.
+  virtual void waitUntil(std::function<bool()> ready) = 0;
+};
+
+class SimWlanService final : public platform::IWlanApi {
+ public:
+  // `kernel` (may be null) receives the last error of a failed wlanAllocateMemory.
+  SimWlanService(IWlanServiceHost& host, platform::ICodePage& codePage, platform::IKernel* kernel,
+                 const SimWlanConfig& config);
+  SimWlanService(const SimWlanService&) = delete;
+  SimWlanService& operator=(const SimWlanService&) = delete;
+  ~SimWlanService() override;
+
+  // --- IWlanApi -------------------------------------------------------------------------------
+  platform::Dword wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
+                                 platform::Handle* clientHandle) override;
+  platform::Dword wlanCloseHandle(platform::Handle clientHandle, void* reserved) override;
+  platform::Dword wlanRegisterNotification(platform::Handle clientHandle, platform::Dword notifSource,
+                                           platform::Bool32 ignoreDuplicate,
+                                           platform::WlanNotificationCallbackFn callback, void* context,
+                                           void* reserved, platform::Dword* prevNotifSource) override;
+  platform::Dword wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                void* reserved) override;
+  platform::Dword wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                 platform::Dword* dataSize, void** data, std::uint32_t* valueType,
+                                                 void* reserved) override;
+  platform::Dword wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                               platform::Dword dataSize, void* data, std::uint32_t* failReason,
+                                               void* reserved) override;
+  platform::Dword wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
+                                               platform::WlanHostedNetworkStatus** status, void* reserved) override;
+  platform::Dword wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
+                                                   std::uint8_t* keyData, platform::Bool32 isPassPhrase,
+                                                   platform::Bool32 persistent, std::uint32_t* failReason,
+                                                   void* reserved) override;
+  platform::Dword wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
+                                                     std::uint8_t** keyData, platform::Bool32* isPassPhrase,
+                                                     platform::Bool32* persistent, std::uint32_t* failReason,
+                                                     void* reserved) override;
+  platform::Dword wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                              void* reserved) override;
+  platform::Dword wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                             void* reserved) override;
+  platform::Dword wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
+                                             void* reserved) override;
+  void* wlanAllocateMemory(platform::Dword size) override;
+  void wlanFreeMemory(void* memory) override;
+
+  // --- WLAN thread ------------------------------------------------------------------------------
+  bool hasPendingNotification() const;
+  // Delivers the oldest queued notification to the registered callback (dropped when none).
+  void deliverNext();
+
+  // --- Machine actions (timeline) ---------------------------------------------------------------
+  void machineSetState(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
+  void machineNotifyRaw(platform::Dword code, platform::Dword size);
+  void machineStationJoin(const Mac& mac);
+  void machineStationLeave(const Mac& mac);
+  // Stops an active network and starts it again with the name and key held, each change
+  // notified; false when the network cannot start (unsupported, unavailable or disabled).
+  bool restart();
+
+  // --- Inspection (expectations) ----------------------------------------------------------------
+  std::uint32_t state() const;
+  std::vector<std::uint8_t> ssidBytes() const;
+  std::u16string ssidText() const;  // through the active code page
+  std::optional<std::u16string> keyText() const;  // null: no key, or not a passphrase
+  bool hasKey() const;
+  bool keyIsPassPhrase() const;
+  bool keyPersistent() const;
+  std::uint32_t maxPeers() const;
+  std::vector<Mac> peers() const;
+  std::uint64_t callCount(std::string_view function) const;
+  std::size_t outstandingBuffers() const;  // allocated and not yet freed
+  std::size_t badFrees() const;            // frees of pointers never handed out
+  bool notificationsRegistered() const;
+
+  static std::string stateName(std::uint32_t state);
+  static std::string macText(const Mac& mac);
+
+ private:
+  struct Registration {
+    platform::WlanNotificationCallbackFn callback = nullptr;
+    void* context = nullptr;
+    platform::Dword source = 0;
+  };
+  struct Pending {
+    platform::Dword code = 0;
+    platform::Dword size = 0;
+    std::vector<std::uint8_t> data;
+  };
+  class Call;
+
+  void* allocateLocked(std::size_t size);
+  void queueLocked(platform::Dword code, platform::Dword size, const void* data, std::size_t dataBytes);
+  void changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
+  void peerChangeLocked(const Mac& mac, bool joined);
+  bool canStartLocked() const;
+  std::string ssidForTranscriptLocked() const;
+  std::u16string decodeLocked(const std::uint8_t* bytes, std::size_t count) const;
+
+  IWlanServiceHost& m_host;
+  platform::ICodePage& m_codePage;
+  platform::IKernel* m_kernel;
+  mutable std::mutex m_mutex;
+
+  bool m_supported;
+  bool m_enabled = true;
+  std::uint32_t m_state;
+  platform::WlanHostedNetworkConnectionSettings m_settings{};
+  std::vector<std::uint8_t> m_key;  // bytes as stored (a passphrase with its zero)
+  bool m_keyIsPassPhrase = false;
+  bool m_keyPersistent = true;
+  platform::Guid m_adapter;
+  std::vector<Mac> m_peers;
+
+  std::uintptr_t m_nextHandle = 0x57A00000;
+  std::map<platform::Handle, Registration> m_handles;
+  std::deque<Pending> m_pending;
+  bool m_delivering = false;
+  std::thread::id m_deliveringThread;
+  std::unordered_set<void*> m_buffers;
+  std::size_t m_badFrees = 0;
+  std::map<std::string, std::uint64_t, std::less<>> m_calls;
+
+  // Transcript lines made under the lock, shown once it is left.
+  std::vector<std::string> m_events;
+};
+
+}  // namespace tethra::sim

@@ -1,0 +1,335 @@
+// The simulated WLAN service's own side: its initial state, the notification queue and its
+// delivery on the WLAN thread, the machine's timeline actions, and the inspection used by the
+// expectations.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tethra/sim/wlan/SimWlanService.h"
+
+namespace tethra::sim {
+
+using platform::Dword;
+
+namespace {
+constexpr std::uint32_t kReasonPeerArrived = 20;
+constexpr std::uint32_t kReasonPeerDeparted = 21;
+constexpr std::uint8_t kBinaryKeyByte = 0x5A;
+
+void AppendUtf8(std::string& out, std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+}
+}  // namespace
+
+SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& codePage, platform::IKernel* kernel,
+                               const SimWlanConfig& config)
+    : m_host(host),
+      m_codePage(codePage),
+      m_kernel(kernel),
+      m_supported(config.supported),
+      m_state(config.state),
+      m_adapter(config.adapter) {
+  std::vector<std::uint8_t> ssid;
+  if (config.ssidBytes) {
+    ssid = *config.ssidBytes;
+  } else if (!config.ssidText.empty()) {
+    char bytes[64];
+    const int n = m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(),
+                                                 static_cast<int>(config.ssidText.size()), bytes, sizeof bytes,
+                                                 nullptr, nullptr);
+    ssid.assign(bytes, bytes + std::max(n, 0));
+  }
+  ssid.resize(std::min<std::size_t>(ssid.size(), 32));
+  m_settings.hostedNetworkSSID.uSSIDLength = static_cast<std::uint32_t>(ssid.size());
+  std::memcpy(m_settings.hostedNetworkSSID.ucSSID, ssid.data(), ssid.size());
+  m_settings.dwMaxNumberOfPeers = config.maxPeers;
+
+  if (config.keyKind == SimWlanConfig::KeyKind::Text) {
+    char bytes[256];
+    const int n = m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.keyText.data(),
+                                                 static_cast<int>(config.keyText.size()), bytes, sizeof bytes - 1,
+                                                 nullptr, nullptr);
+    m_key.assign(bytes, bytes + std::max(n, 0));
+    m_key.push_back(0);
+    m_keyIsPassPhrase = true;
+  } else if (config.keyKind == SimWlanConfig::KeyKind::NotPassPhrase) {
+    m_key.assign(32, kBinaryKeyByte);
+    m_keyIsPassPhrase = false;
+  }
+  if (m_state == platform::kWlanHostedNetworkActive) m_peers = config.peers;
+}
+
+SimWlanService::~SimWlanService() {
+  for (void* buffer : m_buffers) std::free(buffer);
+}
+
+void* SimWlanService::allocateLocked(std::size_t size) {
+  void* buffer = std::calloc(std::max<std::size_t>(size, 1), 1);
+  if (buffer == nullptr) std::abort();  // the simulation itself is out of memory
+  m_buffers.insert(buffer);
+  return buffer;
+}
+
+void SimWlanService::queueLocked(Dword code, Dword size, const void* data, std::size_t dataBytes) {
+  Pending pending;
+  pending.code = code;
+  pending.size = size;
+  if (size != 0) {
+    // At least the record's real size, so a report with a wrong size is still readable.
+    pending.data.assign(std::max<std::size_t>({size, dataBytes, 1}), 0);
+    if (data != nullptr) std::memcpy(pending.data.data(), data, dataBytes);
+  }
+  m_pending.push_back(std::move(pending));
+  m_host.notificationQueued();
+}
+
+void SimWlanService::changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason) {
+  m_state = newState;
+  if (newState != platform::kWlanHostedNetworkActive) m_peers.clear();
+  const platform::WlanHostedNetworkStateChange change{oldState, newState, reason};
+  queueLocked(platform::kWlanHostedNetworkStateChangeCode, sizeof change, &change, sizeof change);
+  m_events.push_back("wlan state " + stateName(oldState) + " -> " + stateName(newState) + " (reason " +
+                     std::to_string(reason) + ")");
+}
+
+void SimWlanService::peerChangeLocked(const Mac& mac, bool joined) {
+  platform::WlanHostedNetworkDataPeerStateChange change{};
+  std::memcpy(change.OldState.PeerMacAddress, mac.data(), 6);
+  std::memcpy(change.NewState.PeerMacAddress, mac.data(), 6);
+  change.OldState.PeerAuthState =
+      joined ? platform::kWlanHostedNetworkPeerStateInvalid : platform::kWlanHostedNetworkPeerStateAuthenticated;
+  change.NewState.PeerAuthState =
+      joined ? platform::kWlanHostedNetworkPeerStateAuthenticated : platform::kWlanHostedNetworkPeerStateInvalid;
+  change.PeerStateChangeReason = joined ? kReasonPeerArrived : kReasonPeerDeparted;
+  queueLocked(platform::kWlanHostedNetworkPeerStateChangeCode, sizeof change, &change, sizeof change);
+  m_events.push_back(std::string("wlan station ") + (joined ? "join " : "leave ") + macText(mac));
+}
+
+bool SimWlanService::canStartLocked() const {
+  return m_supported && m_enabled && m_state != platform::kWlanHostedNetworkUnavailable;
+}
+
+bool SimWlanService::hasPendingNotification() const {
+  std::lock_guard lock(m_mutex);
+  return !m_pending.empty();
+}
+
+void SimWlanService::deliverNext() {
+  Pending pending;
+  std::vector<Registration> receivers;
+  platform::Guid adapter;
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_pending.empty()) return;
+    pending = std::move(m_pending.front());
+    m_pending.pop_front();
+    for (const auto& [handle, registration] : m_handles) {
+      if (registration.callback != nullptr && (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) != 0) {
+        receivers.push_back(registration);
+      }
+    }
+    if (receivers.empty()) return;
+    m_delivering = true;
+    m_deliveringThread = std::this_thread::get_id();
+    adapter = m_adapter;
+  }
+  for (const Registration& receiver : receivers) {
+    platform::WlanNotificationData data{platform::kWLAN_NOTIFICATION_SOURCE_HNWK, pending.code, adapter, pending.size,
+                                        pending.data.empty() ? nullptr : pending.data.data()};
+    receiver.callback(&data, receiver.context);
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    m_delivering = false;
+  }
+  m_host.deliveryEnded();
+}
+
+namespace {
+template <typename Fn>
+void WithEvents(std::mutex& mutex, std::vector<std::string>& events, IWlanServiceHost& host, Fn fn) {
+  std::vector<std::string> lines;
+  {
+    std::lock_guard lock(mutex);
+    fn();
+    lines.swap(events);
+  }
+  for (std::string& line : lines) host.event(std::move(line));
+}
+}  // namespace
+
+void SimWlanService::machineSetState(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason) {
+  WithEvents(m_mutex, m_events, m_host, [&] { changeStateLocked(oldState, newState, reason); });
+}
+
+void SimWlanService::machineNotifyRaw(Dword code, Dword size) {
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    if (code == platform::kWlanHostedNetworkStateChangeCode) {
+      const platform::WlanHostedNetworkStateChange change{m_state, m_state, platform::kWlanHostedNetworkReasonSuccess};
+      queueLocked(code, size, &change, sizeof change);
+    } else {
+      queueLocked(code, size, nullptr, sizeof(platform::WlanHostedNetworkDataPeerStateChange));
+    }
+    m_events.push_back("wlan notify-raw " + std::to_string(code) + " size " + std::to_string(size));
+  });
+}
+
+void SimWlanService::machineStationJoin(const Mac& mac) {
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    m_peers.push_back(mac);
+    peerChangeLocked(mac, true);
+  });
+}
+
+void SimWlanService::machineStationLeave(const Mac& mac) {
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    const auto it = std::find(m_peers.begin(), m_peers.end(), mac);
+    if (it != m_peers.end()) m_peers.erase(it);
+    peerChangeLocked(mac, false);
+  });
+}
+
+bool SimWlanService::restart() {
+  bool started = false;
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    if (m_state == platform::kWlanHostedNetworkActive) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+    }
+    if (canStartLocked()) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
+      started = true;
+    }
+  });
+  return started;
+}
+
+std::uint32_t SimWlanService::state() const {
+  std::lock_guard lock(m_mutex);
+  return m_state;
+}
+
+std::vector<std::uint8_t> SimWlanService::ssidBytes() const {
+  std::lock_guard lock(m_mutex);
+  return {m_settings.hostedNetworkSSID.ucSSID,
+          m_settings.hostedNetworkSSID.ucSSID + std::min<std::uint32_t>(m_settings.hostedNetworkSSID.uSSIDLength, 32)};
+}
+
+std::u16string SimWlanService::decodeLocked(const std::uint8_t* bytes, std::size_t count) const {
+  if (count == 0) return {};
+  char16_t text[256];
+  const int n = m_codePage.multiByteToWideChar(platform::kCP_ACP, 0, reinterpret_cast<const char*>(bytes),
+                                               static_cast<int>(count), text, 256);
+  return std::u16string(text, static_cast<std::size_t>(std::max(n, 0)));
+}
+
+std::u16string SimWlanService::ssidText() const {
+  std::lock_guard lock(m_mutex);
+  return decodeLocked(m_settings.hostedNetworkSSID.ucSSID, m_settings.hostedNetworkSSID.uSSIDLength);
+}
+
+std::string SimWlanService::ssidForTranscriptLocked() const {
+  std::string out;
+  AppendUtf8(out, decodeLocked(m_settings.hostedNetworkSSID.ucSSID, m_settings.hostedNetworkSSID.uSSIDLength));
+  return out;
+}
+
+std::optional<std::u16string> SimWlanService::keyText() const {
+  std::lock_guard lock(m_mutex);
+  if (m_key.empty() || !m_keyIsPassPhrase) return std::nullopt;
+  std::u16string text = decodeLocked(m_key.data(), m_key.size());
+  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  return text;
+}
+
+bool SimWlanService::hasKey() const {
+  std::lock_guard lock(m_mutex);
+  return !m_key.empty();
+}
+
+bool SimWlanService::keyIsPassPhrase() const {
+  std::lock_guard lock(m_mutex);
+  return !m_key.empty() && m_keyIsPassPhrase;
+}
+
+bool SimWlanService::keyPersistent() const {
+  std::lock_guard lock(m_mutex);
+  return m_keyPersistent;
+}
+
+std::uint32_t SimWlanService::maxPeers() const {
+  std::lock_guard lock(m_mutex);
+  return m_settings.dwMaxNumberOfPeers;
+}
+
+std::vector<Mac> SimWlanService::peers() const {
+  std::lock_guard lock(m_mutex);
+  return m_peers;
+}
+
+std::uint64_t SimWlanService::callCount(std::string_view function) const {
+  std::lock_guard lock(m_mutex);
+  const auto it = m_calls.find(function);
+  return it == m_calls.end() ? 0 : it->second;
+}
+
+std::size_t SimWlanService::outstandingBuffers() const {
+  std::lock_guard lock(m_mutex);
+  return m_buffers.size();
+}
+
+std::size_t SimWlanService::badFrees() const {
+  std::lock_guard lock(m_mutex);
+  return m_badFrees;
+}
+
+bool SimWlanService::notificationsRegistered() const {
+  std::lock_guard lock(m_mutex);
+  for (const auto& [handle, registration] : m_handles) {
+    if (registration.callback != nullptr) return true;
+  }
+  return false;
+}
+
+std::string SimWlanService::stateName(std::uint32_t state) {
+  switch (state) {
+    case platform::kWlanHostedNetworkUnavailable:
+      return "unavailable";
+    case platform::kWlanHostedNetworkIdle:
+      return "idle";
+    case platform::kWlanHostedNetworkActive:
+      return "active";
+    default:
+      return std::to_string(state);
+  }
+}
+
+std::string SimWlanService::macText(const Mac& mac) {
+  char text[18];
+  std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  return text;
+}
+
+}  // namespace tethra::sim

@@ -1,0 +1,336 @@
+// The simulated WLAN service's API: handles, registration, properties, status, key, start and
+// stop, memory. Every call is recorded; every state change is queued for the WLAN thread.
+#include "tethra/sim/wlan/SimWlanService.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "SimWlanCall.h"
+
+namespace tethra::sim {
+
+using platform::Dword;
+
+namespace {
+constexpr Dword kNegotiatedVersion = 2;
+constexpr std::uint32_t kDot11AuthAlgoRsnaPsk = 7;
+constexpr std::uint32_t kDot11CipherAlgoCcmp = 4;
+constexpr std::uint32_t kValueTypeSetByUser = 2;
+constexpr std::uint32_t kReasonInterfaceUnavailable = 12;
+}  // namespace
+
+#define TETHRA_SIM_WLAN_FAULT(call)              \
+  if (const auto injected = (call).fault()) {    \
+    return (call).result(*injected);             \
+  }
+
+Dword SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* negotiatedVersion, platform::Handle* clientHandle) {
+  Call call(*this, "WlanOpenHandle");
+  call.arguments("version " + std::to_string(clientVersion));
+  TETHRA_SIM_WLAN_FAULT(call)
+  if (clientHandle == nullptr || negotiatedVersion == nullptr || clientVersion < 1 || clientVersion > 2) {
+    return call.result(platform::kERROR_INVALID_PARAMETER);
+  }
+  std::lock_guard lock(m_mutex);
+  const auto handle = reinterpret_cast<platform::Handle>(++m_nextHandle);
+  m_handles.emplace(handle, Registration{});
+  *negotiatedVersion = kNegotiatedVersion;
+  *clientHandle = handle;
+  call.resultText("0 handle " + HandleText(handle));
+  return platform::kERROR_SUCCESS;
+}
+
+Dword SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*) {
+  Call call(*this, "WlanCloseHandle");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  bool waitForCallback = false;
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_handles.erase(clientHandle) == 0) return call.result(platform::kERROR_INVALID_HANDLE);
+    // As on Windows: a callback that is running finishes before the handle is gone.
+    waitForCallback = m_delivering && m_deliveringThread != std::this_thread::get_id();
+  }
+  if (waitForCallback) {
+    m_host.waitUntil([this] {
+      std::lock_guard lock(m_mutex);
+      return !m_delivering;
+    });
+  }
+  return call.result(platform::kERROR_SUCCESS);
+}
+
+Dword SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dword notifSource, platform::Bool32,
+                                               platform::WlanNotificationCallbackFn callback, void* context, void*,
+                                               Dword* prevNotifSource) {
+  Call call(*this, "WlanRegisterNotification");
+  call.arguments(HandleText(clientHandle) + " source " + std::to_string(notifSource));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  const auto it = m_handles.find(clientHandle);
+  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (notifSource != 0 && callback == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
+  if (prevNotifSource != nullptr) *prevNotifSource = it->second.source;
+  it->second = notifSource == 0 ? Registration{} : Registration{callback, context, notifSource};
+  return call.result(platform::kERROR_SUCCESS);
+}
+
+Dword SimWlanService::wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t*, void*) {
+  Call call(*this, "WlanHostedNetworkInitSettings");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  return call.result(m_supported ? platform::kERROR_SUCCESS : platform::kERROR_NOT_SUPPORTED);
+}
+
+Dword SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                     Dword* dataSize, void** data, std::uint32_t* valueType, void*) {
+  Call call(*this, "WlanHostedNetworkQueryProperty");
+  call.arguments(HandleText(clientHandle) + " opcode " + std::to_string(opCode));
+  TETHRA_SIM_WLAN_FAULT(call)
+  const std::optional<WlanFault> shape = m_host.takeFault("wlan-query", std::to_string(opCode));
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (dataSize == nullptr || data == nullptr || valueType == nullptr) {
+    return call.result(platform::kERROR_INVALID_PARAMETER);
+  }
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+
+  std::vector<std::uint8_t> value;
+  auto put = [&value](const auto& record) {
+    value.resize(sizeof record);
+    std::memcpy(value.data(), &record, sizeof record);
+  };
+  switch (opCode) {
+    case platform::kWlanHostedNetworkOpcodeConnectionSettings:
+      put(m_settings);
+      break;
+    case platform::kWlanHostedNetworkOpcodeSecuritySettings:
+      put(platform::WlanHostedNetworkSecuritySettings{kDot11AuthAlgoRsnaPsk, kDot11CipherAlgoCcmp});
+      break;
+    case platform::kWlanHostedNetworkOpcodeEnable:
+      put(platform::Bool32{m_enabled ? 1 : 0});
+      break;
+    default:
+      return call.result(platform::kERROR_INVALID_PARAMETER);
+  }
+  if (shape) {  // the scenario's wrong answer: N bytes, or no buffer at all
+    if (shape->extra < 0) {
+      value.clear();
+    } else {
+      value.resize(static_cast<std::size_t>(shape->extra), 0);
+    }
+  }
+  *valueType = kValueTypeSetByUser;
+  *dataSize = static_cast<Dword>(value.size());
+  *data = nullptr;
+  if (!value.empty()) {
+    *data = allocateLocked(value.size());
+    std::memcpy(*data, value.data(), value.size());
+  }
+  call.resultText("0 size " + std::to_string(value.size()));
+  return platform::kERROR_SUCCESS;
+}
+
+Dword SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode, Dword dataSize,
+                                                   void* data, std::uint32_t*, void*) {
+  Call call(*this, "WlanHostedNetworkSetProperty");
+  std::string arguments = HandleText(clientHandle) + " opcode " + std::to_string(opCode) + " size " +
+                          std::to_string(dataSize);
+  if (opCode == platform::kWlanHostedNetworkOpcodeConnectionSettings && dataSize == 40 && data != nullptr) {
+    platform::WlanHostedNetworkConnectionSettings settings;
+    std::memcpy(&settings, data, sizeof settings);
+    arguments += " ssid-length " + std::to_string(settings.hostedNetworkSSID.uSSIDLength) + " max-peers " +
+                 std::to_string(settings.dwMaxNumberOfPeers);
+  }
+  call.arguments(std::move(arguments));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (data == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
+
+  if (opCode == platform::kWlanHostedNetworkOpcodeConnectionSettings) {
+    platform::WlanHostedNetworkConnectionSettings settings;
+    if (dataSize != sizeof settings) return call.result(platform::kERROR_INVALID_PARAMETER);
+    std::memcpy(&settings, data, sizeof settings);
+    const std::uint32_t length = settings.hostedNetworkSSID.uSSIDLength;
+    if (length == 0 || length > 32 || settings.dwMaxNumberOfPeers == 0) {
+      return call.result(platform::kERROR_INVALID_PARAMETER);
+    }
+    const bool ssidChanged = length != m_settings.hostedNetworkSSID.uSSIDLength ||
+                             std::memcmp(settings.hostedNetworkSSID.ucSSID, m_settings.hostedNetworkSSID.ucSSID,
+                                         length) != 0;
+    const bool peersChanged = settings.dwMaxNumberOfPeers != m_settings.dwMaxNumberOfPeers;
+    std::memset(settings.hostedNetworkSSID.ucSSID + length, 0, 32 - length);
+    m_settings = settings;
+    if (ssidChanged) m_events.push_back("wlan ssid \"" + ssidForTranscriptLocked() + "\"");
+    if (peersChanged) m_events.push_back("wlan max-peers " + std::to_string(settings.dwMaxNumberOfPeers));
+    return call.result(platform::kERROR_SUCCESS);
+  }
+  if (opCode == platform::kWlanHostedNetworkOpcodeEnable && dataSize == sizeof(platform::Bool32)) {
+    platform::Bool32 enable;
+    std::memcpy(&enable, data, sizeof enable);
+    if ((enable != 0) != m_enabled) m_events.push_back(enable != 0 ? "wlan enabled" : "wlan disabled");
+    m_enabled = enable != 0;
+    return call.result(platform::kERROR_SUCCESS);
+  }
+  return call.result(platform::kERROR_INVALID_PARAMETER);
+}
+
+Dword SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
+                                                   platform::WlanHostedNetworkStatus** status, void*) {
+  Call call(*this, "WlanHostedNetworkQueryStatus");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (status == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+
+  const std::size_t peers = m_state == platform::kWlanHostedNetworkActive ? m_peers.size() : 0;
+  const std::size_t size = offsetof(platform::WlanHostedNetworkStatus, PeerList) +
+                           std::max<std::size_t>(peers, 1) * sizeof(platform::WlanHostedNetworkPeerState);
+  auto* out = static_cast<platform::WlanHostedNetworkStatus*>(allocateLocked(size));
+  std::memset(static_cast<void*>(out), 0, size);
+  out->HostedNetworkState = m_state;
+  out->IPDeviceID = m_adapter;
+  static constexpr std::uint8_t kBssid[6] = {0x02, 0x5A, 0x1E, 0x00, 0xAD, 0x01};
+  if (m_state == platform::kWlanHostedNetworkActive) std::memcpy(out->wlanHostedNetworkBSSID, kBssid, 6);
+  out->dot11PhyType = 7;  // HT
+  out->ulChannelFrequency = m_state == platform::kWlanHostedNetworkActive ? 2437000 : 0;
+  out->dwNumberOfPeers = static_cast<Dword>(peers);
+  for (std::size_t i = 0; i < peers; ++i) {
+    std::memcpy(out->PeerList[i].PeerMacAddress, m_peers[i].data(), 6);
+    out->PeerList[i].PeerAuthState = platform::kWlanHostedNetworkPeerStateAuthenticated;
+  }
+  *status = out;
+  call.resultText("0 state " + stateName(m_state) + " peers " + std::to_string(peers));
+  return platform::kERROR_SUCCESS;
+}
+
+Dword SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, Dword keyLength,
+                                                       std::uint8_t* keyData, platform::Bool32 isPassPhrase,
+                                                       platform::Bool32 persistent, std::uint32_t*, void*) {
+  Call call(*this, "WlanHostedNetworkSetSecondaryKey");
+  call.arguments(HandleText(clientHandle) + " length " + std::to_string(keyLength) + " passphrase " +
+                 std::to_string(isPassPhrase) + " persistent " + std::to_string(persistent));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (keyData == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
+  if (isPassPhrase != 0) {
+    // 8 to 63 printable ASCII characters, the length counting the terminating zero.
+    if (keyLength < 9 || keyLength > 64 || keyData[keyLength - 1] != 0) {
+      return call.result(platform::kERROR_INVALID_PARAMETER);
+    }
+    if (!std::all_of(keyData, keyData + keyLength - 1, [](std::uint8_t b) { return b >= 32 && b <= 126; })) {
+      return call.result(platform::kERROR_INVALID_PARAMETER);
+    }
+  } else if (keyLength != 32) {
+    return call.result(platform::kERROR_INVALID_PARAMETER);
+  }
+  m_key.assign(keyData, keyData + keyLength);
+  m_keyIsPassPhrase = isPassPhrase != 0;
+  m_keyPersistent = persistent != 0;
+  m_events.push_back(m_keyIsPassPhrase ? "wlan key set" : "wlan key set (not a passphrase)");
+  return call.result(platform::kERROR_SUCCESS);
+}
+
+Dword SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, Dword* keyLength,
+                                                         std::uint8_t** keyData, platform::Bool32* isPassPhrase,
+                                                         platform::Bool32* persistent, std::uint32_t*, void*) {
+  Call call(*this, "WlanHostedNetworkQuerySecondaryKey");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (keyLength == nullptr || keyData == nullptr || isPassPhrase == nullptr || persistent == nullptr) {
+    return call.result(platform::kERROR_INVALID_PARAMETER);
+  }
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  *keyLength = static_cast<Dword>(m_key.size());
+  *keyData = nullptr;
+  *isPassPhrase = m_key.empty() ? 0 : (m_keyIsPassPhrase ? 1 : 0);
+  *persistent = m_key.empty() ? 0 : (m_keyPersistent ? 1 : 0);
+  if (!m_key.empty()) {
+    *keyData = static_cast<std::uint8_t*>(allocateLocked(m_key.size()));
+    std::memcpy(*keyData, m_key.data(), m_key.size());
+  }
+  call.resultText("0 length " + std::to_string(m_key.size()));
+  return platform::kERROR_SUCCESS;
+}
+
+Dword SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason, void*) {
+  Call call(*this, "WlanHostedNetworkStartUsing");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (m_state == platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_SUCCESS);
+  if (!canStartLocked()) {
+    if (failReason != nullptr) *failReason = kReasonInterfaceUnavailable;
+    return call.result(platform::kERROR_INVALID_STATE);
+  }
+  changeStateLocked(m_state, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
+  return call.result(platform::kERROR_SUCCESS);
+}
+
+Dword SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t*, void*) {
+  Call call(*this, "WlanHostedNetworkStopUsing");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
+  changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+  return call.result(platform::kERROR_SUCCESS);
+}
+
+Dword SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t*, void*) {
+  Call call(*this, "WlanHostedNetworkForceStop");
+  call.arguments(HandleText(clientHandle));
+  TETHRA_SIM_WLAN_FAULT(call)
+  std::lock_guard lock(m_mutex);
+  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (m_state == platform::kWlanHostedNetworkActive) {
+    changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+  }
+  return call.result(platform::kERROR_SUCCESS);
+}
+
+void* SimWlanService::wlanAllocateMemory(Dword size) {
+  Call call(*this, "WlanAllocateMemory");
+  call.arguments("size " + std::to_string(size));
+  if (const auto injected = call.fault()) {
+    if (m_kernel != nullptr) m_kernel->setLastError(*injected);
+    call.result(*injected);
+    return nullptr;
+  }
+  std::lock_guard lock(m_mutex);
+  call.resultText("ok");
+  return allocateLocked(size);
+}
+
+void SimWlanService::wlanFreeMemory(void* memory) {
+  Call call(*this, "WlanFreeMemory");
+  call.arguments(memory == nullptr ? "null" : "buffer");
+  std::lock_guard lock(m_mutex);
+  if (memory == nullptr) return;
+  if (m_buffers.erase(memory) == 0) {
+    ++m_badFrees;  // never handed out (or freed twice): kept, and counted for the tests
+    call.resultText("unknown buffer");
+    return;
+  }
+  std::free(memory);
+}
+
+#undef TETHRA_SIM_WLAN_FAULT
+
+}  // namespace tethra::sim

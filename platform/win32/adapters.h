@@ -1,0 +1,22 @@
+// Factories of the Win32 adapters behind the platform boundary. The entry point creates each
+// adapter once, on the main thread, and keeps it for the life of the process; the adapters
+// themselves may then be called from any thread their interface allows. No Windows header here.
+#pragma once
+
+#include <memory>
+
+#include "tethra/platform/platform.h"
+
+namespace tethra::win32 {
+
+std::unique_ptr<platform::IKernel> CreateKernel();
+std::unique_ptr<platform::IRegistry> CreateRegistry();
+std::unique_ptr<platform::IWindowSystem> CreateWindowSystem();
+std::unique_ptr<platform::ISystemEvents> CreateSystemEvents();
+std::unique_ptr<platform::ICodePage> CreateCodePage();
+std::unique_ptr<platform::ITrace> CreateTrace();
+// Loads wlanapi.dll from the system directory now; a missing library or function turns into
+// an error code from the calls concerned, never into a failed start.
+std::unique_ptr<platform::IWlanApi> CreateWlanApi();
+
+}  // namespace tethra::win32

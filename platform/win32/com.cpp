@@ -1,0 +1,24 @@
+// IComRuntime on CoInitializeEx/CoInitialize/CoUninitialize of the calling thread.
+#include <objbase.h>
+
+#include "adapters.h"
+#include "win32_common.h"
+
+namespace tethra::win32 {
+namespace {
+
+static_assert(platform::kCOINIT_MULTITHREADED == COINIT_MULTITHREADED &&
+              platform::kCOINIT_APARTMENTTHREADED == COINIT_APARTMENTTHREADED);
+
+class ComRuntime final : public platform::IComRuntime {
+ public:
+  platform::HResult coInitializeEx(platform::Dword coInit) override { return ::CoInitializeEx(nullptr, coInit); }
+  platform::HResult coInitialize() override { return ::CoInitialize(nullptr); }
+  void coUninitialize() override { ::CoUninitialize(); }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::IComRuntime> CreateComRuntime() { return std::make_unique<ComRuntime>(); }
+
+}  // namespace tethra::win32

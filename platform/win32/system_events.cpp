@@ -1,0 +1,63 @@
+// ISystemEvents on wtsapi32 (session changes) and user32 (device-interface notifications).
+// Call from the thread of the window being registered. Owner: the device registration handle
+// belongs to the caller until unregisterDeviceNotification. Results as the Win32 functions
+// give them, with the reason in GetLastError() on failure.
+
+#include "adapters.h"
+#include "tethra/platform/system_events.h"
+#include "win32_common.h"
+
+#include <dbt.h>
+#include <wtsapi32.h>
+
+namespace tethra::win32 {
+namespace {
+
+using platform::DevBroadcastDeviceInterface;
+
+// The program builds the registration filter and reads removal records in the portable layout.
+static_assert(sizeof(DevBroadcastDeviceInterface) == sizeof(DEV_BROADCAST_DEVICEINTERFACE_W));
+TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_size, dbcc_size);
+TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_devicetype,
+                        dbcc_devicetype);
+TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_reserved, dbcc_reserved);
+TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_classguid,
+                        dbcc_classguid);
+TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name, dbcc_name);
+
+static_assert(platform::kNOTIFY_FOR_THIS_SESSION == NOTIFY_FOR_THIS_SESSION);
+static_assert(platform::kPBT_APMSUSPEND == PBT_APMSUSPEND && platform::kPBT_APMRESUMESUSPEND == PBT_APMRESUMESUSPEND &&
+              platform::kPBT_APMRESUMEAUTOMATIC == PBT_APMRESUMEAUTOMATIC);
+static_assert(platform::kWTS_CONSOLE_CONNECT == WTS_CONSOLE_CONNECT &&
+              platform::kWTS_CONSOLE_DISCONNECT == WTS_CONSOLE_DISCONNECT &&
+              platform::kWTS_SESSION_LOGON == WTS_SESSION_LOGON && platform::kWTS_SESSION_LOGOFF == WTS_SESSION_LOGOFF &&
+              platform::kWTS_SESSION_LOCK == WTS_SESSION_LOCK && platform::kWTS_SESSION_UNLOCK == WTS_SESSION_UNLOCK);
+static_assert(platform::kDBT_DEVICEARRIVAL == DBT_DEVICEARRIVAL &&
+              platform::kDBT_DEVICEREMOVECOMPLETE == DBT_DEVICEREMOVECOMPLETE &&
+              platform::kDBT_DEVTYP_DEVICEINTERFACE == DBT_DEVTYP_DEVICEINTERFACE &&
+              platform::kDEVICE_NOTIFY_WINDOW_HANDLE == DEVICE_NOTIFY_WINDOW_HANDLE &&
+              platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES == DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
+
+class SystemEvents final : public platform::ISystemEvents {
+ public:
+  bool wtsRegisterSessionNotification(platform::Hwnd hwnd, platform::Dword flags) override {
+    return ::WTSRegisterSessionNotification(ToHwnd(hwnd), flags) != FALSE;
+  }
+  bool wtsUnRegisterSessionNotification(platform::Hwnd hwnd) override {
+    return ::WTSUnRegisterSessionNotification(ToHwnd(hwnd)) != FALSE;
+  }
+  platform::Hdevnotify registerDeviceNotification(platform::Hwnd hwnd, const void* filter,
+                                                  platform::Dword flags) override {
+    // The system only reads the filter; its parameter is not const-qualified.
+    return ::RegisterDeviceNotificationW(ToHwnd(hwnd), const_cast<void*>(filter), flags);
+  }
+  bool unregisterDeviceNotification(platform::Hdevnotify handle) override {
+    return ::UnregisterDeviceNotification(handle) != FALSE;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ISystemEvents> CreateSystemEvents() { return std::make_unique<SystemEvents>(); }
+
+}  // namespace tethra::win32

@@ -1,0 +1,89 @@
+// Whole runs of the real program on the simulated notebook, where a scenario file alone
+// cannot say it: determinism over many runs, and robustness against any window message.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "sim-runner/Runner.h"
+
+namespace tethra::simrunner {
+namespace {
+
+RunResult RunText(const std::string& text) {
+  ParseError error;
+  const auto scenario = ParseScenario(text, "test.scn", &error);
+  EXPECT_TRUE(scenario.has_value()) << error.message();
+  if (!scenario) return {};
+  return RunScenario(*scenario, RunOptions{});
+}
+
+std::string Joined(const RunResult& result) {
+  std::string out;
+  for (const auto& line : result.Lines()) out += line + "\n";
+  return out;
+}
+
+TEST(Runner, TheSameScenarioGivesTheSameTranscriptTwentyTimes) {
+  const std::string text = std::string(DefaultScenarioText()) +
+                           "when after 100 ms: station join 0A-0B-0C-0D-0E-0F\n";  // beyond the close: not reached
+  const RunResult first = RunText(text);
+  EXPECT_TRUE(first.allHeld) << Joined(first);
+  EXPECT_GT(first.transcript.size(), 10u);
+  for (int i = 1; i < 20; ++i) {
+    const RunResult again = RunText(text);
+    ASSERT_EQ(Joined(again), Joined(first)) << "run " << i;
+  }
+}
+
+TEST(Runner, AnEmptyCommandLineReleasesTheGuardForTheNextStart) {
+  const RunResult result = RunText(
+      "command-line \"\"\npolicy absent\n"
+      "when after 100 ms: program start \"/ShareLAN\"\n"
+      "when notice: post close\n"
+      "expect exit 0\nexpect codes \"TETHRA_CLOSING\"\nexpect notices 1\n");
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+}
+
+TEST(Runner, ASecondInstanceStartedWhileTheFirstRunsEndsSilently) {
+  const RunResult result = RunText(
+      "policy absent\n"
+      "when notice: program start \"/ShareLAN\"\n"
+      "when after 100 ms: mark end\n"
+      "expect exit 0\nexpect window none\nexpect notices 1\nexpect codes none\n");
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+}
+
+// Every message number that does not end the program by design, posted with zero
+// parameters, in the running state and in the failed state: the program stays up, then a
+// posted close still ends it cleanly.
+std::string NoiseScenario(const std::string& machine) {
+  const std::set<unsigned> ending = {0x0010 /*WM_CLOSE*/, 0x0012 /*WM_QUIT*/, 0x0016 /*WM_ENDSESSION*/,
+                                     0x0111 /*WM_COMMAND: IDOK/IDCANCEL end the dialog*/};
+  std::string text = machine + "when ready: mark start\n";
+  for (unsigned m = 0; m < 0x0400; ++m) {
+    if (ending.count(m) != 0) continue;
+    text += "when after 1 ms: post message " + std::to_string(m) + " 0 0\n";
+  }
+  for (unsigned w : {0u, 1u, 7u, 10u, 0x8000u, 0x8004u, 0xFFFFu}) {
+    text += "when after 1 ms: post message 0x0218 " + std::to_string(w == 0x12 ? 0 : w) + " 0\n";  // power
+    text += "when after 1 ms: post message 0x0219 " + std::to_string(w) + " 0\n";                  // device change
+    text += "when after 1 ms: post message 0x8001 " + std::to_string(w) + " 0\n";                  // notifications
+  }
+  for (unsigned w : {0u, 3u, 4u, 7u, 8u, 9u}) text += "when after 1 ms: post message 0x02B1 " + std::to_string(w) + " 0\n";
+  text += "when after 100 ms: post close\nexpect exit 0\n";
+  return text;
+}
+
+TEST(Runner, NoWindowMessageUpsetsARunningProgram) {
+  const RunResult result = RunText(NoiseScenario("policy absent\n"));
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+}
+
+TEST(Runner, NoWindowMessageUpsetsAProgramWhoseStartFailed) {
+  const RunResult result = RunText(NoiseScenario("policy absent\nwlan supported no\n"));
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+}
+
+}  // namespace
+}  // namespace tethra::simrunner

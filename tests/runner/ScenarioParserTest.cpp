@@ -1,0 +1,157 @@
+// The scenario parser: every form is read as written; a malformed statement refuses the whole
+// file with its line and reason.
+#include <gtest/gtest.h>
+
+#include "sim-runner/Scenario.h"
+#include "sim-runner/Text.h"
+
+namespace tethra::simrunner {
+namespace {
+
+std::optional<Scenario> Parse(const std::string& text, ParseError* error = nullptr) {
+  ParseError ignored;
+  return ParseScenario(text, "t.scn", error != nullptr ? error : &ignored);
+}
+
+std::string Refusal(const std::string& text) {
+  ParseError error;
+  EXPECT_FALSE(Parse(text, &error).has_value()) << text;
+  return error.message();
+}
+
+TEST(ScenarioParser, DefaultsDescribeANotebookWhereEverythingWorks) {
+  const auto s = Parse("");
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->machine.commandLine, u"/ShareLAN");
+  EXPECT_TRUE(s->machine.controllerPresent);
+  EXPECT_TRUE(s->machine.admin);
+  EXPECT_EQ(s->machine.policy, Machine::Policy::Present);
+  EXPECT_EQ(s->machine.codePage, 1252u);
+  EXPECT_EQ(s->machine.wlan.state, 1u);
+  EXPECT_EQ(*s->machine.wlan.ssidText, u"TethraNet");
+  EXPECT_EQ(s->machine.wlan.key, u"tethra-secret");
+  EXPECT_EQ(s->machine.wlan.maxPeers, 100u);
+  EXPECT_EQ(FormatGuid(s->machine.wlan.adapter), "{5A1E0001-0000-4000-8000-00000000AD01}");
+}
+
+TEST(ScenarioParser, MachineStatements) {
+  const auto s = Parse(
+      "command-line \"\"  # comment\n"
+      "controller absent\n"
+      "admin no\n"
+      "policy value-string \"1\"\n"
+      "codepage 65001\n"
+      "other-instance yes\n"
+      "wlan supported no\n"
+      "wlan state active\n"
+      "wlan ssid-bytes 54657374\n"
+      "wlan key none\n"
+      "wlan max-peers 0x10\n"
+      "wlan adapter none\n"
+      "wlan peer 00-1A-2B-3C-4D-5E\n"
+      "registry \"Current SSID\" \"a\\\"b\\\\c\\n\\u00e9\"\n"
+      "registry-dword Action 1\n"
+      "registry-raw Key 4100\n"
+      "registry-missing-key\n"
+      "netsh exit 3\n"
+      "fault wlan WlanHostedNetworkStartUsing 5 times 2\n"
+      "fault wlan-query 0 size 36\n"
+      "fault wlan-query 1 none\n"
+      "fault alloc record\n"
+      "fault registry-write\n");
+  ASSERT_TRUE(s);
+  const Machine& m = s->machine;
+  EXPECT_EQ(m.commandLine, u"");
+  EXPECT_FALSE(m.controllerPresent);
+  EXPECT_FALSE(m.admin);
+  EXPECT_EQ(m.policy, Machine::Policy::ValueString);
+  EXPECT_EQ(m.codePage, 65001u);
+  EXPECT_TRUE(m.otherInstance);
+  EXPECT_FALSE(m.wlan.supported);
+  EXPECT_EQ(m.wlan.state, 2u);
+  EXPECT_FALSE(m.wlan.ssidText);
+  EXPECT_EQ(m.wlan.ssidBytes, (std::vector<std::uint8_t>{0x54, 0x65, 0x73, 0x74}));
+  EXPECT_EQ(m.wlan.keyKind, WlanMachine::KeyKind::None);
+  EXPECT_EQ(m.wlan.maxPeers, 16u);
+  EXPECT_TRUE(m.wlan.adapter.isZero());
+  ASSERT_EQ(m.wlan.peers.size(), 1u);
+  EXPECT_EQ(m.wlan.peers[0][5], 0x5E);
+  ASSERT_EQ(m.registry.size(), 3u);
+  EXPECT_EQ(m.registry[0].name, u"Current SSID");
+  EXPECT_EQ(m.registry[0].text, u"a\"b\\c\n\u00e9");
+  EXPECT_EQ(m.registry[1].dword, 1u);
+  EXPECT_EQ(m.registry[2].raw, (std::vector<std::uint8_t>{0x41, 0x00}));
+  EXPECT_FALSE(m.registryKeyPresent);
+  EXPECT_EQ(m.netsh, Machine::Netsh::Exit);
+  EXPECT_EQ(m.netshExitCode, 3u);
+  ASSERT_EQ(m.faults.size(), 5u);
+  EXPECT_EQ(m.faults[0].times, 2);
+  EXPECT_EQ(m.faults[1].size, 36);
+  EXPECT_EQ(m.faults[2].size, -1);
+  EXPECT_EQ(m.faults[3].operation, "record");
+}
+
+TEST(ScenarioParser, TimelineTriggersAndActions) {
+  const auto s = Parse(
+      "when ready: controller writes SSID \"N\" Key \"K\" Action \"ssid\"\n"
+      "when code \"SHARED_STOPPED_S3_S4\": power resume\n"
+      "when notice: wlan state active -> idle reason 17\n"
+      "when after 250 ms: station join 0A-0B-0C-0D-0E-0F\n"
+      "when idle: device removed \"\\\\\\\\?\\\\PCI#X\"\n"
+      "when idle: session console-disconnect\n"
+      "when idle: click enable-ics\n"
+      "when idle: wlan notify-raw 4096 16\n");
+  ASSERT_TRUE(s);
+  ASSERT_EQ(s->timeline.size(), 8u);
+  EXPECT_EQ(s->timeline[0].action.writes.size(), 3u);
+  EXPECT_EQ(s->timeline[0].action.writes[2].second, u"ssid");
+  EXPECT_EQ(s->timeline[1].trigger.code, u"SHARED_STOPPED_S3_S4");
+  EXPECT_EQ(s->timeline[1].action.wParam, 0x12u);
+  EXPECT_EQ(s->timeline[2].action.reason, 17u);
+  EXPECT_EQ(s->timeline[3].trigger.afterMs, 250u);
+  EXPECT_EQ(s->timeline[4].action.text, u"\\\\?\\PCI#X");
+  EXPECT_EQ(s->timeline[5].action.wParam, 2u);
+  EXPECT_EQ(s->timeline[6].action.controlId, 1009);
+  EXPECT_EQ(s->timeline[7].action.size, 16u);
+  EXPECT_EQ(s->timeline[3].line, 4);
+}
+
+TEST(ScenarioParser, Expectations) {
+  const auto s = Parse(
+      "expect exit 0\nexpect codes \"A\" \"B\"\nexpect codes none\nexpect wlan calls WlanOpenHandle 1\n"
+      "expect registry-absent \"Current Key\"\nexpect edit key \"k\"\nexpect window none\n");
+  ASSERT_TRUE(s);
+  ASSERT_EQ(s->expectations.size(), 7u);
+  EXPECT_EQ(s->expectations[1].texts, (std::vector<std::u16string>{u"A", u"B"}));
+  EXPECT_TRUE(s->expectations[2].texts.empty());
+  EXPECT_EQ(s->expectations[3].kind, "wlan-calls");
+  EXPECT_EQ(s->expectations[3].word, "WlanOpenHandle");
+  EXPECT_EQ(s->expectations[5].kind, "edit-key");
+  EXPECT_EQ(s->expectations[6].kind, "window-none");
+}
+
+TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
+  EXPECT_EQ(Refusal("policy absent\n\nfrobnicate\n"), "t.scn:3: unknown statement `frobnicate`");
+  EXPECT_NE(Refusal("command-line \"x\n").find("t.scn:1: a text is not closed"), std::string::npos);
+  EXPECT_NE(Refusal("registry A \"\\q\"\n").find("unknown escape \\q"), std::string::npos);
+  EXPECT_NE(Refusal("wlan adapter {1234}\n").find("expected a GUID"), std::string::npos);
+  EXPECT_NE(Refusal("wlan peer 00-1A-2B\n").find("expected a MAC address"), std::string::npos);
+  EXPECT_NE(Refusal("when ready post close\n").find("expected `:`"), std::string::npos);
+  EXPECT_NE(Refusal("when after 5: post close\n").find("expected `ms`"), std::string::npos);
+  EXPECT_NE(Refusal("expect exit zero\n").find("a number"), std::string::npos);
+  EXPECT_NE(Refusal("admin yes please\n").find("unexpected `please`"), std::string::npos);
+  EXPECT_NE(Refusal("codepage 437\n").find("1252 and 65001"), std::string::npos);
+  EXPECT_NE(Refusal("fault alloc heap\n").find("unknown allocation site"), std::string::npos);
+  EXPECT_NE(Refusal("fault wlan F 5 times 0\n").find("at least 1"), std::string::npos);
+}
+
+TEST(ScenarioParser, RefusesWhatThisRunnerDoesNotSimulateYet) {
+  EXPECT_NE(Refusal("connection name \"E\" device \"D\" guid {5A1E0002-0000-4000-8000-00000000E001}\n")
+                .find("t.scn:1: `connection` is not supported"),
+            std::string::npos);
+  EXPECT_NE(Refusal("expect sharing none\n").find("not supported"), std::string::npos);
+  EXPECT_NE(Refusal("fault ics create 0x80004005\n").find("not supported"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tethra::simrunner

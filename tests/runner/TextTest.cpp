@@ -1,0 +1,38 @@
+// Lexical forms of scenario files.
+#include <gtest/gtest.h>
+
+#include "sim-runner/Text.h"
+
+namespace tethra::simrunner {
+namespace {
+
+TEST(ScenarioText, Numbers) {
+  std::int64_t v = 0;
+  EXPECT_TRUE(ParseNumber("0x8007000D", v));
+  EXPECT_EQ(v, 0x8007000D);
+  EXPECT_TRUE(ParseNumber("26", v));
+  EXPECT_EQ(v, 26);
+  EXPECT_FALSE(ParseNumber("12ms", v));
+  EXPECT_FALSE(ParseNumber("0x", v));
+  EXPECT_FALSE(ParseNumber("", v));
+}
+
+TEST(ScenarioText, GuidRoundTripKeepsByteOrder) {
+  platform::Guid g;
+  ASSERT_TRUE(ParseGuid("{AD498944-762F-11D0-8DCB-00C04FC3358C}", g));
+  EXPECT_EQ(g.Data1, 0xAD498944u);
+  EXPECT_EQ(g.Data4[0], 0x8D);
+  EXPECT_EQ(g.Data4[7], 0x8C);
+  EXPECT_EQ(FormatGuid(g), "{AD498944-762F-11D0-8DCB-00C04FC3358C}");
+  EXPECT_FALSE(ParseGuid("{AD498944-762F-11D0-8DCB-00C04FC3358}", g));
+  EXPECT_FALSE(ParseGuid("AD498944-762F-11D0-8DCB-00C04FC3358C00", g));
+}
+
+TEST(ScenarioText, Utf8RoundTripIncludingSurrogates) {
+  const std::u16string text = u"Caf\u00e9 \u20ac \U0001F600";
+  EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+  EXPECT_EQ(Quote(u"a\"\u00e9"), "\"a\\\"\\u00E9\"");
+}
+
+}  // namespace
+}  // namespace tethra::simrunner

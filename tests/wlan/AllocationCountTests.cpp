@@ -1,0 +1,111 @@
+// Heap use of the notification path, counted by replacing the global allocation functions for
+// this test binary (counting only on a thread that asks for it). Once the list nodes are warm,
+// a state report costs exactly its record, a join the station, its device and the record, and
+// draining and posting cost nothing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+#include "WlanRig.h"
+#include "tethra/wlan/WlanManager.h"
+
+namespace {
+thread_local bool t_counting = false;
+thread_local long t_allocations = 0;
+
+void* CountedAlloc(std::size_t size) noexcept {
+  if (t_counting) ++t_allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = CountedAlloc(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  if (void* p = CountedAlloc(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return CountedAlloc(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace tethra::wlan {
+namespace {
+
+class Counting {
+ public:
+  Counting() {
+    t_allocations = 0;
+    t_counting = true;
+  }
+  ~Counting() { t_counting = false; }
+  long count() const { return t_allocations; }
+};
+
+void Deliver(CWlanManager& manager, platform::Dword code, void* data, platform::Dword size) {
+  platform::WlanNotificationData notification{platform::kWLAN_NOTIFICATION_SOURCE_HNWK, code, {}, size, data};
+  WlanNotificationCallback(&notification, &manager);
+}
+
+void Drain(CNotificationSink& sink) {
+  while (CHostedNetworkNotification* record = sink.GetNextNotification()) record->Release();
+}
+
+TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
+  test::Rig rig(test::ActiveWithPeers({}));
+  CWlanManager manager(rig.platform);
+  ASSERT_EQ(manager.Init(10), 0);
+  CNotificationSink sink(rig.platform, nullptr);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+
+  platform::WlanHostedNetworkStateChange toIdle{platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle, 26};
+  platform::WlanHostedNetworkStateChange toActive{platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkActive, 0};
+  platform::WlanHostedNetworkDataPeerStateChange join{};
+  join.NewState.PeerMacAddress[5] = 1;
+  join.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateAuthenticated;
+  platform::WlanHostedNetworkDataPeerStateChange leave = join;
+  leave.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateInvalid;
+
+  // Warm the list nodes of the queue and the station list.
+  for (int i = 0; i < 12; ++i) Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &join, sizeof join);
+  for (int i = 0; i < 12; ++i) Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &leave, sizeof leave);
+  Drain(sink);
+
+  constexpr int kReports = 10;
+  {
+    Counting counting;
+    for (int i = 0; i < kReports / 2; ++i) {
+      Deliver(manager, platform::kWlanHostedNetworkStateChangeCode, &toIdle, sizeof toIdle);
+      Deliver(manager, platform::kWlanHostedNetworkStateChangeCode, &toActive, sizeof toActive);
+    }
+    Drain(sink);
+    EXPECT_EQ(counting.count(), kReports);
+  }
+  {
+    Counting counting;
+    for (int i = 0; i < kReports; ++i) {
+      Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &join, sizeof join);
+    }
+    Drain(sink);
+    EXPECT_EQ(counting.count(), 3 * kReports);
+  }
+  {
+    Counting counting;  // a leave reuses the station: device and record only
+    for (int i = 0; i < kReports; ++i) {
+      Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &leave, sizeof leave);
+    }
+    Drain(sink);
+    EXPECT_EQ(counting.count(), 2 * kReports);
+  }
+  EXPECT_EQ(rig.windows.posts.load(), 4);  // one per burst
+  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+}
+
+}  // namespace
+}  // namespace tethra::wlan

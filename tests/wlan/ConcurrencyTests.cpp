@@ -1,0 +1,235 @@
+// Real threads: the WLAN thread's sink calls against the dialog's removal of the sink, and a
+// flood of reports drained by the dialog while it removes the sink. Run under ThreadSanitizer
+// too; a hang here is a failure of the idle-event protocol.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "WlanRig.h"
+#include "tethra/wlan/WlanManager.h"
+
+namespace tethra::wlan {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A sink whose join calls stay open until the test lets each of them go.
+class HeldSink final : public CHostedNetworkNotificationSink {
+ public:
+  void OnHostedNetworkStarted() override {}
+  void OnHostedNetworkStopped() override {}
+  void OnHostedNetworkNotAvailable() override {}
+  void OnHostedNetworkAvailable() override {}
+  void OnStationLeave(CWlanStation*) override {}
+  void OnStationJoin(CWlanStation*) override {
+    std::unique_lock lock(m_mutex);
+    const int ticket = m_entered++;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_released > ticket; });
+    ++m_returned;
+  }
+  void waitEntered(int count) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_entered >= count; });
+  }
+  void releaseOne() {
+    std::lock_guard lock(m_mutex);
+    ++m_released;
+    m_changed.notify_all();
+  }
+  int returned() {
+    std::lock_guard lock(m_mutex);
+    return m_returned;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_entered = 0;
+  int m_released = 0;
+  int m_returned = 0;
+};
+
+// Waits (bounded, as a safety net against a hang) until the remover blocks in its wait.
+void WaitForWaiter(test::ThreadKernel& kernel) {
+  for (int i = 0; i < 20000 && kernel.waiters() == 0; ++i) std::this_thread::sleep_for(100us);
+  ASSERT_EQ(kernel.waiters(), 1);
+}
+
+TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
+  test::ThreadedRig rig(test::ActiveWithPeers({}));
+  CWlanManager manager(rig.platform);
+  ASSERT_EQ(manager.Init(10), 0);
+  HeldSink sink;
+  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  rig.service.machineStationJoin(test::kMacA);
+  sink.waitEntered(1);
+
+  auto removal = std::async(std::launch::async, [&] {
+    const HResult hr = manager.RemoveNotificationSink();
+    return std::make_pair(hr, sink.returned());
+  });
+  WaitForWaiter(rig.kernel);
+  EXPECT_EQ(removal.wait_for(0ms), std::future_status::timeout);
+  sink.releaseOne();
+  const auto [hr, returnedBeforeRemoval] = removal.get();
+  EXPECT_EQ(hr, 0);
+  EXPECT_EQ(returnedBeforeRemoval, 1);
+}
+
+// Two callbacks at once (as if the platform overlapped them): the first to end must not let
+// the removal go while the second still runs.
+TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
+  test::Rig rig(test::ActiveWithPeers({}));
+  CWlanManager manager(rig.platform);
+  ASSERT_EQ(manager.Init(10), 0);
+  HeldSink sink;
+  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+
+  auto joinFrom = [&manager](const sim::Mac& mac) {
+    platform::WlanHostedNetworkDataPeerStateChange change{};
+    std::copy(mac.begin(), mac.end(), change.NewState.PeerMacAddress);
+    change.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateAuthenticated;
+    platform::WlanNotificationData data{platform::kWLAN_NOTIFICATION_SOURCE_HNWK,
+                                        platform::kWlanHostedNetworkPeerStateChangeCode, {}, sizeof change, &change};
+    WlanNotificationCallback(&data, &manager);
+  };
+  std::thread first(joinFrom, test::kMacA);
+  sink.waitEntered(1);
+  std::thread second(joinFrom, test::kMacB);
+  sink.waitEntered(2);
+  sink.releaseOne();  // the first call ends while the second still runs
+  first.join();
+
+  auto removal = std::async(std::launch::async, [&] {
+    const HResult hr = manager.RemoveNotificationSink();
+    return std::make_pair(hr, sink.returned());
+  });
+  WaitForWaiter(rig.kernel);
+  EXPECT_EQ(removal.wait_for(0ms), std::future_status::timeout);
+  sink.releaseOne();
+  second.join();
+  const auto [hr, returnedBeforeRemoval] = removal.get();
+  EXPECT_EQ(hr, 0);
+  EXPECT_EQ(returnedBeforeRemoval, 2);
+}
+
+// The dialog side of the stress test: drains the sink on every posted message.
+class Dialog {
+ public:
+  explicit Dialog(test::PostCountingWindows& windows) {
+    windows.onPost = [this] {
+      std::lock_guard lock(m_mutex);
+      ++m_posts;
+      m_changed.notify_all();
+    };
+  }
+  void attach(CNotificationSink* sink) { m_thread = std::thread([this, sink] { run(sink); }); }
+  void stop() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+  }
+  std::size_t drained() const { return m_drained; }  // read after stop()
+
+ private:
+  void run(CNotificationSink* sink) {
+    int seen = 0;
+    for (;;) {
+      {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_stop || m_posts > seen; });
+        seen = m_posts;
+        if (m_stop && !m_drainOnStop) return;
+      }
+      while (CHostedNetworkNotification* record = sink->GetNextNotification()) {
+        if (CRefObject* data = record->GetNotificationData()) data->Release();
+        record->Release();
+        ++m_drained;
+      }
+      std::lock_guard lock(m_mutex);
+      if (m_stop) return;
+    }
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_posts = 0;
+  bool m_stop = false;
+  bool m_drainOnStop = true;
+  std::size_t m_drained = 0;
+  std::thread m_thread;
+};
+
+const sim::Mac kFlood[] = {test::kMacA, test::kMacB, test::kMacC};
+
+void Flood(sim::SimWlanService& service, int rounds) {
+  using platform::kWlanHostedNetworkActive;
+  using platform::kWlanHostedNetworkIdle;
+  for (int round = 0; round < rounds; ++round) {
+    for (const auto& mac : kFlood) service.machineStationJoin(mac);
+    service.machineStationLeave(kFlood[round % 3]);
+    if (round % 4 == 0) {
+      service.machineSetState(kWlanHostedNetworkActive, kWlanHostedNetworkIdle, 17);  // leaves, stopped
+      service.machineSetState(kWlanHostedNetworkIdle, kWlanHostedNetworkActive, 0);
+    } else if (round % 4 == 2) {
+      service.machineSetState(kWlanHostedNetworkActive, kWlanHostedNetworkIdle, 26);  // available
+      service.machineSetState(kWlanHostedNetworkIdle, kWlanHostedNetworkActive, 0);
+    }
+  }
+}
+
+// The same reports, delivered one by one on this thread, give the number of records.
+std::size_t ExpectedRecords(int rounds) {
+  test::Rig rig(test::ActiveWithPeers({}));
+  CWlanManager manager(rig.platform);
+  EXPECT_EQ(manager.Init(10), 0);
+  CNotificationSink sink(rig.platform, nullptr);
+  EXPECT_EQ(manager.SetNotificationSink(&sink), 0);
+  Flood(rig.service, rounds);
+  rig.deliver();
+  std::size_t count = 0;
+  while (CHostedNetworkNotification* record = sink.GetNextNotification()) {
+    record->Release();
+    ++count;
+  }
+  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+  return count;
+}
+
+TEST(WlanStress, FloodDrainedAcrossThreadsAndEverythingReleased) {
+  constexpr int kRounds = 400;
+  const std::size_t expected = ExpectedRecords(kRounds);
+  ASSERT_GT(expected, static_cast<std::size_t>(kRounds) * 4);
+  const auto live = CRefObject::LiveObjects();
+  {
+    test::ThreadedRig rig(test::ActiveWithPeers({}));
+    Dialog dialog(rig.windows);
+    CWlanManager manager(rig.platform);
+    ASSERT_EQ(manager.Init(10), 0);
+    auto* sink = new CNotificationSink(rig.platform, nullptr);
+    dialog.attach(sink);
+    ASSERT_EQ(manager.SetNotificationSink(sink), 0);
+
+    Flood(rig.service, kRounds);  // phase 1: everything delivered and drained
+    rig.waitDelivered();
+    std::thread machine([&] { Flood(rig.service, kRounds); });  // phase 2: removal mid-flood
+    std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+    dialog.stop();
+    EXPECT_GE(dialog.drained(), expected);
+    delete sink;  // safe: no sink call runs any more
+    machine.join();
+    rig.waitDelivered();
+  }
+  EXPECT_EQ(CRefObject::LiveObjects(), live);
+}
+
+}  // namespace
+}  // namespace tethra::wlan

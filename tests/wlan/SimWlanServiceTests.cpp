@@ -1,0 +1,184 @@
+// The simulated WLAN service itself: what the scenario statements set up, its faults, its
+// notifications and reasons, the buffers it hands out, and the transcript lines it shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "WlanRig.h"
+
+namespace tethra::wlan {
+namespace {
+
+using platform::Dword;
+
+struct Client {
+  explicit Client(sim::SimWlanService& service) : service(service) {
+    Dword version = 0;
+    EXPECT_EQ(service.wlanOpenHandle(2, nullptr, &version, &handle), 0u);
+    EXPECT_EQ(version, 2u);
+  }
+  ~Client() { service.wlanCloseHandle(handle, nullptr); }
+  void listen() {
+    EXPECT_EQ(service.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Client::Callback,
+                                               this, nullptr, nullptr),
+              0u);
+  }
+  static void Callback(platform::WlanNotificationData* data, void* context) {
+    auto* self = static_cast<Client*>(context);
+    if (data->NotificationCode == platform::kWlanHostedNetworkStateChangeCode && data->dwDataSize == 12) {
+      const auto* change = static_cast<platform::WlanHostedNetworkStateChange*>(data->pData);
+      self->seen.push_back("state " + std::to_string(change->OldState) + "->" + std::to_string(change->NewState) +
+                           " reason " + std::to_string(change->StateChangeReason));
+    } else {
+      self->seen.push_back("code " + std::to_string(data->NotificationCode) + " size " +
+                           std::to_string(data->dwDataSize));
+    }
+  }
+
+  sim::SimWlanService& service;
+  platform::Handle handle = nullptr;
+  std::vector<std::string> seen;
+};
+
+TEST(SimWlanService, StartAndStopAreAnsweredFirstAndNotifiedLater) {
+  test::Rig rig;
+  Client client(rig.service);
+  client.listen();
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 0u);
+  EXPECT_TRUE(client.seen.empty());
+  rig.deliver();
+  EXPECT_EQ(client.seen, std::vector<std::string>{"state 1->2 reason 0"});
+  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), 0u);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), platform::kERROR_INVALID_STATE);
+  EXPECT_EQ(rig.service.wlanHostedNetworkForceStop(client.handle, nullptr, nullptr), 0u);  // idle: nothing to do
+  rig.deliver();
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 0u);
+  EXPECT_TRUE(rig.service.restart());  // active: stopped, then started again
+  rig.deliver();
+  EXPECT_EQ(client.seen, (std::vector<std::string>{"state 1->2 reason 0", "state 2->1 reason 17", "state 1->2 reason 0",
+                                                   "state 2->1 reason 17", "state 1->2 reason 0"}));
+  EXPECT_EQ(rig.host.events(), (std::vector<std::string>{
+                                   "wlan state idle -> active (reason 0)", "wlan state active -> idle (reason 17)",
+                                   "wlan state idle -> active (reason 0)", "wlan state active -> idle (reason 17)",
+                                   "wlan state idle -> active (reason 0)"}));
+}
+
+TEST(SimWlanService, UnsupportedMachineOpensButRefusesHostedNetworkCalls) {
+  sim::SimWlanConfig config;
+  config.supported = false;
+  test::Rig rig(config);
+  Client client(rig.service);
+  client.listen();
+  std::uint32_t reason = 0;
+  EXPECT_EQ(rig.service.wlanHostedNetworkInitSettings(client.handle, &reason, nullptr), platform::kERROR_NOT_SUPPORTED);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, &reason, nullptr), platform::kERROR_NOT_SUPPORTED);
+  platform::WlanHostedNetworkStatus* status = nullptr;
+  EXPECT_EQ(rig.service.wlanHostedNetworkQueryStatus(client.handle, &status, nullptr), platform::kERROR_NOT_SUPPORTED);
+  EXPECT_EQ(status, nullptr);
+  EXPECT_FALSE(rig.service.restart());
+}
+
+TEST(SimWlanService, FaultsHitTheNamedCallsOnly) {
+  test::Rig rig;
+  Client client(rig.service);
+  rig.host.addFault("wlan", "WlanHostedNetworkStartUsing", 5, -1, 2);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 5u);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 5u);
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkIdle);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 0u);
+  EXPECT_EQ(rig.service.callCount("WlanHostedNetworkStartUsing"), 3u);
+
+  rig.host.addFault("wlan-query", "0", 0, 36, 1);
+  rig.host.addFault("wlan-query", "3", 0, -1, 1);
+  Dword size = 0;
+  void* data = nullptr;
+  std::uint32_t type = 0;
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr), 0u);
+  EXPECT_EQ(size, 36u);
+  rig.service.wlanFreeMemory(data);
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 3, &size, &data, &type, nullptr), 0u);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(data, nullptr);
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr), 0u);
+  EXPECT_EQ(size, 40u);
+  EXPECT_EQ(rig.service.outstandingBuffers(), 1u);
+  rig.service.wlanFreeMemory(data);
+  EXPECT_EQ(rig.service.outstandingBuffers(), 0u);
+  int local = 0;
+  rig.service.wlanFreeMemory(&local);
+  EXPECT_EQ(rig.service.badFrees(), 1u);
+}
+
+TEST(SimWlanService, ConfiguredStateIsWhatTheStatusShows) {
+  sim::SimWlanConfig config = test::ActiveWithPeers({test::kMacA, test::kMacC});
+  config.ssidBytes = std::vector<std::uint8_t>{0xFF, 0x00, 0x41};
+  config.adapter = {};
+  config.maxPeers = 7;
+  test::Rig rig(config);
+  Client client(rig.service);
+  platform::WlanHostedNetworkStatus* status = nullptr;
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryStatus(client.handle, &status, nullptr), 0u);
+  EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkActive);
+  EXPECT_TRUE(status->IPDeviceID.isZero());
+  ASSERT_EQ(status->dwNumberOfPeers, 2u);
+  EXPECT_EQ(status->PeerList[1].PeerMacAddress[0], 0xC0);
+  rig.service.wlanFreeMemory(status);
+  EXPECT_EQ(rig.service.ssidBytes(), (std::vector<std::uint8_t>{0xFF, 0x00, 0x41}));
+  EXPECT_EQ(rig.service.maxPeers(), 7u);
+
+  // Peers of a network that is not active are not there.
+  config.state = platform::kWlanHostedNetworkIdle;
+  test::Rig idle(config);
+  EXPECT_TRUE(idle.service.peers().empty());
+}
+
+TEST(SimWlanService, KeysAsTheServiceAcceptsThem) {
+  test::Rig rig;
+  Client client(rig.service);
+  std::uint8_t good[] = "printable-key";
+  EXPECT_EQ(rig.service.wlanHostedNetworkSetSecondaryKey(client.handle, sizeof good, good, 1, 1, nullptr, nullptr), 0u);
+  EXPECT_EQ(rig.service.keyText(), u"printable-key");
+  std::uint8_t nonAscii[] = "caf\xE9-secret";
+  EXPECT_EQ(rig.service.wlanHostedNetworkSetSecondaryKey(client.handle, sizeof nonAscii, nonAscii, 1, 1, nullptr, nullptr),
+            platform::kERROR_INVALID_PARAMETER);
+  std::uint8_t shortKey[] = "1234567";
+  EXPECT_EQ(rig.service.wlanHostedNetworkSetSecondaryKey(client.handle, sizeof shortKey, shortKey, 1, 1, nullptr, nullptr),
+            platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(rig.service.keyText(), u"printable-key");
+  EXPECT_EQ(rig.host.events(), std::vector<std::string>{"wlan key set"});
+}
+
+TEST(SimWlanService, TranscriptShowsVisibleChangesOnly) {
+  test::Rig rig({}, 65001);
+  Client client(rig.service);
+  platform::WlanHostedNetworkConnectionSettings settings{};
+  const char name[] = "Caf\xC3\xA9";
+  settings.hostedNetworkSSID.uSSIDLength = 5;
+  std::copy(name, name + 5, settings.hostedNetworkSSID.ucSSID);
+  settings.dwMaxNumberOfPeers = 100;  // unchanged
+  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(client.handle, 0, 40, &settings, nullptr, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(client.handle, 0, 40, &settings, nullptr, nullptr), 0u);
+  rig.service.machineStationJoin(test::kMacA);
+  EXPECT_EQ(rig.host.events(), (std::vector<std::string>{"wlan ssid \"Caf\xC3\xA9\"", "wlan station join 00-1A-2B-3C-4D-5E"}));
+  EXPECT_EQ(rig.service.ssidText(), u"Caf\u00e9");
+}
+
+TEST(SimWlanService, ClosingTheHandleEndsDelivery) {
+  test::Rig rig;
+  auto client = std::make_unique<Client>(rig.service);
+  client->listen();
+  rig.service.machineStationJoin(test::kMacA);
+  std::vector<std::string> seen;
+  Client* raw = client.get();
+  rig.deliver();
+  seen = raw->seen;
+  EXPECT_EQ(seen, std::vector<std::string>{"code 4097 size 28"});
+  client.reset();
+  rig.service.machineStationLeave(test::kMacA);
+  rig.deliver();  // nobody registered: dropped, no crash
+  EXPECT_FALSE(rig.service.notificationsRegistered());
+  EXPECT_FALSE(rig.service.hasPendingNotification());
+}
+
+}  // namespace
+}  // namespace tethra::wlan

@@ -1,0 +1,87 @@
+// CWlanManager: the program's only contact with the WLAN service's hosted network. Held by
+// the dialog for its whole life; used from the dialog's thread, the registry command thread
+// and, through Notify, the WLAN service's notification thread.
+//
+// m_Lock (re-entrant) serialises Init, the name operations, start/stop and the notification
+// transitions; sink operations run outside it, except the replay of SetNotificationSink.
+// Results are HRESULTs: 0 success; 0x8007139F not initialised or not active; 0x8007000D a
+// property answer too short; 0x80070057 empty name or key; 0x80070018 name over 32 bytes;
+// 0x8007000B bad key; 0x8007054F the key's conversions disagree; 0x80004005 sink already
+// registered / none to remove; otherwise the platform's error as 0x8007xxxx.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tethra/platform/handle.h"
+#include "tethra/platform/platform.h"
+#include "tethra/wlan/NotificationSink.h"
+#include "tethra/wlan/RefList.h"
+#include "tethra/wlan/WlanStation.h"
+
+namespace tethra::wlan {
+
+using platform::HResult;
+
+// Registered with WlanRegisterNotification; `context` is the manager.
+void WlanNotificationCallback(platform::WlanNotificationData* data, void* context);
+
+class CWlanManager {
+ public:
+  // Needs platform.kernel, .wlan, .codePage; .trace may be null.
+  explicit CWlanManager(const platform::Platform& platform) noexcept;
+  CWlanManager(const CWlanManager&) = delete;
+  CWlanManager& operator=(const CWlanManager&) = delete;
+  ~CWlanManager();
+
+  HResult Init(std::uint32_t maxNumberOfPeers);
+  HResult SetHostedNetworkName(const char16_t* name);
+  HResult GetHostedNetworkName(std::u16string& name);
+  HResult SetHostedNetworkKey(const char16_t* key);
+  HResult GetHostedNetworkKey(std::u16string& key);
+  HResult StartHostedNetwork();
+  HResult StopHostedNetwork();
+  HResult ForceStopHostedNetwork();
+  // 0 on every path; `guid` is untouched when the status query fails.
+  HResult GetHostedNetworkInterfaceGuid(platform::Guid& guid);
+  HResult IsHostedNetworkStarted(bool& started);
+
+  // 87 (not converted) for null; 0x8007139F before Init; 0x80004005 when one is registered;
+  // the platform's error (not converted) when the idle event cannot be created.
+  HResult SetNotificationSink(CHostedNetworkNotificationSink* sink);
+  // Returns after any sink call running on the WLAN thread has returned.
+  HResult RemoveNotificationSink();
+
+  // The WLAN thread's entry (through WlanNotificationCallback).
+  void Notify(const platform::WlanNotificationData* data);
+
+ private:
+  HResult InitLocked(std::uint32_t maxNumberOfPeers);
+  HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer);
+
+  void OnStateChange(const platform::WlanHostedNetworkStateChange& change);
+  // Sink protocol: under m_Lock, BeginSinkCall counts a sink call and returns the sink (null
+  // when none); EndSinkCall ends the count and signals idle after the last running call.
+  CHostedNetworkNotificationSink* BeginSinkCall();
+  void EndSinkCall();
+  void StartedTransition();
+  void AvailableTransition(std::uint32_t newState);
+  void StoppedTransition();
+  void StationJoined(const MacAddress& mac);
+  void StationLeft(const MacAddress& mac);
+
+  platform::Platform m_platform;
+  std::unique_ptr<platform::ICriticalSection> m_Lock;
+  platform::UniqueKernelHandle m_SinkIdleEvent;
+  platform::UniqueWlanHandle m_WlanHandle;
+  platform::WlanHostedNetworkConnectionSettings m_ConnectionSettings{};
+  std::uint32_t m_HostedNetworkState = platform::kWlanHostedNetworkUnavailable;
+  CRefList<CWlanStation*> m_StationList;
+  CHostedNetworkNotificationSink* m_pNotificationSink = nullptr;
+  bool m_Initialized = false;
+  // Sink calls running on the WLAN thread(s); m_SinkIdleEvent is reset while it is nonzero.
+  int m_SinkCallsInProgress = 0;
+};
+
+}  // namespace tethra::wlan

@@ -1,0 +1,64 @@
+// The dialog's notification sink: records queued on the WLAN thread, one posted message per
+// burst, drained on the dialog's thread.
+#include "tethra/wlan/NotificationSink.h"
+
+#include "LockScope.h"
+#include "WlanTrace.h"
+#include "tethra/wlan/Allocation.h"
+
+namespace tethra::wlan {
+
+CNotificationSink::CNotificationSink(const platform::Platform& platform, platform::Hwnd notifyWnd) noexcept
+    : m_hNotifyWnd(notifyWnd),
+      m_Lock(platform.kernel->createCriticalSection()),
+      m_windows(platform.windows),
+      m_trace(platform.trace) {}
+
+CNotificationSink::~CNotificationSink() {
+  LockScope lock(m_Lock.get());
+  m_NotificationQueue.ReleaseAll();
+}
+
+void CNotificationSink::OnHostedNetworkStarted() { QueueKind(HostedNetworkStarted); }
+void CNotificationSink::OnHostedNetworkStopped() { QueueKind(HostedNetworkStopped); }
+void CNotificationSink::OnHostedNetworkNotAvailable() { QueueKind(HostedNetworkNotAvailable); }
+void CNotificationSink::OnHostedNetworkAvailable() { QueueKind(HostedNetworkAvailable); }
+void CNotificationSink::OnStationJoin(CWlanStation* station) { QueueStation(DeviceAdd, station); }
+void CNotificationSink::OnStationLeave(CWlanStation* station) { QueueStation(DeviceRemove, station); }
+
+void CNotificationSink::QueueKind(HostedNetworkNotificationType type) {
+  OnNewNotifcationAvailable(NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, nullptr));
+}
+
+void CNotificationSink::QueueStation(HostedNetworkNotificationType type, CWlanStation* station) {
+  MacAddress mac;
+  station->GetMacAddress(mac);
+  CWlanDevice* device = NewObject<CWlanDevice>(kAllocSiteDevice, mac);
+  if (device == nullptr) return;
+  OnNewNotifcationAvailable(NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device));
+  device->Release();
+}
+
+void CNotificationSink::OnNewNotifcationAvailable(CHostedNetworkNotification* record) {
+  if (record == nullptr) return;
+  std::size_t count = 0;
+  {
+    LockScope lock(m_Lock.get());
+    if (!m_NotificationQueue.AddTail(record)) {
+      record->Release();  // no node storage: the record is dropped like a failed allocation
+      return;
+    }
+    count = m_NotificationQueue.GetCount();
+  }
+  if (count == 1) {
+    WlanTrace(m_trace, "PostMessage WM_NEW_HN_NOTIFICATION");
+    m_windows->postMessage(m_hNotifyWnd, WM_NEW_HN_NOTIFICATION, 0, 0);
+  }
+}
+
+CHostedNetworkNotification* CNotificationSink::GetNextNotification() {
+  LockScope lock(m_Lock.get());
+  return m_NotificationQueue.IsEmpty() ? nullptr : m_NotificationQueue.RemoveHead();
+}
+
+}  // namespace tethra::wlan

@@ -1,0 +1,238 @@
+// CWlanManager: opening the hosted network, name, key, start and stop, adapter GUID, and the
+// destruction order (sink wait, WLAN handle, event, lock, stations).
+#include "tethra/wlan/WlanManager.h"
+
+#include <cstring>
+
+#include "LockScope.h"
+#include "WlanTrace.h"
+#include "tethra/wlan/WlanText.h"
+
+namespace tethra::wlan {
+
+using platform::Dword;
+using platform::HResultFromWin32;
+
+namespace {
+constexpr HResult kInvalidState = HResultFromWin32(platform::kERROR_INVALID_STATE);
+constexpr HResult kInvalidData = HResultFromWin32(platform::kERROR_INVALID_DATA);
+constexpr Dword kWlanClientVersion = 2;
+}  // namespace
+
+CWlanManager::CWlanManager(const platform::Platform& platform) noexcept
+    : m_platform(platform),
+      m_Lock(platform.kernel->createCriticalSection()),
+      m_SinkIdleEvent(nullptr, platform::KernelHandleCloser{platform.kernel}),
+      m_WlanHandle(nullptr, platform::WlanHandleCloser{platform.wlan}) {}
+
+CWlanManager::~CWlanManager() {
+  RemoveNotificationSink();  // waits for a running sink call; E_FAIL when none was registered
+  m_WlanHandle.reset();      // also ends the notification registration
+  m_SinkIdleEvent.reset();
+  m_Lock.reset();
+  m_StationList.ReleaseAll();
+}
+
+HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
+  if (m_Lock == nullptr) return platform::kE_OUTOFMEMORY;
+  LockScope lock(m_Lock.get());
+  if (m_Initialized) return platform::kS_OK;
+  const HResult hr = InitLocked(maxNumberOfPeers);
+  WlanTrace(m_platform.trace, "CWlanManager::Init, Ret 0x%08X", static_cast<unsigned>(hr));
+  return hr;
+}
+
+HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, platform::UniqueWlanMemory& buffer) {
+  Dword size = 0;
+  void* data = nullptr;
+  std::uint32_t valueType = 0;
+  const Dword error =
+      m_platform.wlan->wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size, &data, &valueType, nullptr);
+  buffer = platform::UniqueWlanMemory(data, platform::WlanMemoryCloser{m_platform.wlan});
+  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode, error,
+            size);
+  if (error != platform::kERROR_SUCCESS) {
+    m_WlanHandle.reset();
+    return HResultFromWin32(error);
+  }
+  return (!buffer || size < minimumSize) ? kInvalidData : platform::kS_OK;
+}
+
+HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
+  platform::IWlanApi& wlan = *m_platform.wlan;
+  auto fail = [this](Dword error) {
+    m_WlanHandle.reset();
+    return HResultFromWin32(error);
+  };
+
+  Dword negotiated = 0;
+  platform::Handle handle = nullptr;
+  Dword error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
+  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanOpenHandle Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return fail(error);
+  m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan});
+
+  error = wlan.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1,
+                                        &WlanNotificationCallback, this, nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return fail(error);
+
+  error = wlan.wlanHostedNetworkInitSettings(handle, nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return fail(error);
+
+  // Enable and security settings are only checked for presence; their values are not used.
+  platform::UniqueWlanMemory enable, connection, security;
+  HResult hr = QueryProperty(platform::kWlanHostedNetworkOpcodeEnable, sizeof(platform::Bool32), enable);
+  if (hr == platform::kS_OK) {
+    hr = QueryProperty(platform::kWlanHostedNetworkOpcodeConnectionSettings,
+                       sizeof(platform::WlanHostedNetworkConnectionSettings), connection);
+  }
+  if (hr == platform::kS_OK) {
+    hr = QueryProperty(platform::kWlanHostedNetworkOpcodeSecuritySettings,
+                       sizeof(platform::WlanHostedNetworkSecuritySettings), security);
+  }
+  if (hr != platform::kS_OK) return hr;
+
+  platform::WlanHostedNetworkStatus* rawStatus = nullptr;
+  error = wlan.wlanHostedNetworkQueryStatus(handle, &rawStatus, nullptr);
+  platform::UniqueWlanMemory status(rawStatus, platform::WlanMemoryCloser{&wlan});
+  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return fail(error);
+  if (rawStatus == nullptr) return kInvalidData;
+
+  platform::WlanHostedNetworkConnectionSettings settings;
+  std::memcpy(&settings, connection.get(), sizeof settings);
+  settings.dwMaxNumberOfPeers = maxNumberOfPeers;
+  error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
+                                            sizeof settings, &settings, nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return fail(error);
+
+  m_ConnectionSettings = settings;
+  m_HostedNetworkState = rawStatus->HostedNetworkState;
+  if (m_HostedNetworkState == platform::kWlanHostedNetworkActive) {
+    for (Dword i = 0; i < rawStatus->dwNumberOfPeers; ++i) StationJoined(rawStatus->PeerList[i].PeerMacAddress);
+  }
+  m_Initialized = true;
+  return platform::kS_OK;
+}
+
+HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
+  platform::Dot11Ssid ssid{};
+  const Dword error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_platform, name, &ssid);
+  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
+
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized) return kInvalidState;
+  const platform::Dot11Ssid kept = m_ConnectionSettings.hostedNetworkSSID;
+  m_ConnectionSettings.hostedNetworkSSID = ssid;
+  const Dword setError = m_platform.wlan->wlanHostedNetworkSetProperty(
+      m_WlanHandle.get(), platform::kWlanHostedNetworkOpcodeConnectionSettings, sizeof m_ConnectionSettings,
+      &m_ConnectionSettings, nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u", setError);
+  if (setError != platform::kERROR_SUCCESS) {
+    m_ConnectionSettings.hostedNetworkSSID = kept;
+    return HResultFromWin32(setError);
+  }
+  return platform::kS_OK;
+}
+
+HResult CWlanManager::GetHostedNetworkName(std::u16string& name) {
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized) return kInvalidState;
+  char16_t text[256];
+  Dword length = 256;
+  const Dword error = SsidToDisplayName(m_platform, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
+  if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
+  name.assign(text, length - 1);
+  return platform::kS_OK;
+}
+
+HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
+  std::uint8_t buffer[256] = {};
+  Dword length = sizeof buffer;
+  const std::size_t count = key == nullptr ? 0 : std::char_traits<char16_t>::length(key);
+  const Dword error = ConvertPassPhraseKeyStringToBuffer(m_platform, key, count, buffer, &length);
+  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
+  if (length == 0) return platform::kE_INVALIDARG;
+  const Dword setError =
+      m_platform.wlan->wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u", setError);
+  return HResultFromWin32(setError);
+}
+
+HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
+  Dword length = 0;
+  std::uint8_t* data = nullptr;
+  platform::Bool32 isPassPhrase = 0;
+  platform::Bool32 persistent = 0;
+  const Dword error = m_platform.wlan->wlanHostedNetworkQuerySecondaryKey(m_WlanHandle.get(), &length, &data,
+                                                                         &isPassPhrase, &persistent, nullptr, nullptr);
+  platform::UniqueWlanMemory owned(data, platform::WlanMemoryCloser{m_platform.wlan});
+  WlanTrace(m_platform.trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u", error);
+  if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
+
+  if (length != 0 && data != nullptr && isPassPhrase != 0) {
+    char16_t text[255];
+    const int cch = m_platform.codePage->multiByteToWideChar(platform::kCP_ACP, platform::kMB_ERR_INVALID_CHARS,
+                                                             reinterpret_cast<const char*>(data),
+                                                             static_cast<int>(length), text, 255);
+    if (cch > 0) {
+      int end = 0;  // the passphrase's bytes carry its terminating zero
+      while (end < cch && text[end] != u'\0') ++end;
+      key.assign(text, static_cast<std::size_t>(end));
+      return platform::kS_OK;
+    }
+  }
+  // No usable passphrase: the service gets a fresh default one.
+  const DefaultKey fresh = MakeDefaultKey(*m_platform.kernel);
+  const HResult hr = SetHostedNetworkKey(fresh.text);
+  if (hr == platform::kS_OK) key = fresh.text;
+  return hr;
+}
+
+HResult CWlanManager::StartHostedNetwork() {
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized) return kInvalidState;
+  const Dword error = m_platform.wlan->wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u", error);
+  return HResultFromWin32(error);
+}
+
+HResult CWlanManager::StopHostedNetwork() {
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
+  const Dword error = m_platform.wlan->wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u", error);
+  return HResultFromWin32(error);
+}
+
+HResult CWlanManager::ForceStopHostedNetwork() {
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
+  const Dword error = m_platform.wlan->wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
+  WlanTrace(m_platform.trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u", error);
+  return HResultFromWin32(error);
+}
+
+HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
+  platform::WlanHostedNetworkStatus* status = nullptr;
+  const Dword error = m_platform.wlan->wlanHostedNetworkQueryStatus(m_WlanHandle.get(), &status, nullptr);
+  platform::UniqueWlanMemory owned(status, platform::WlanMemoryCloser{m_platform.wlan});
+  WlanTrace(m_platform.trace, "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u",
+            error);
+  if (error == platform::kERROR_SUCCESS && status != nullptr) guid = status->IPDeviceID;
+  return platform::kS_OK;
+}
+
+HResult CWlanManager::IsHostedNetworkStarted(bool& started) {
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized) return kInvalidState;
+  started = m_HostedNetworkState == platform::kWlanHostedNetworkActive;
+  return platform::kS_OK;
+}
+
+}  // namespace tethra::wlan
