@@ -81,12 +81,15 @@ LResult CDialog::Default() {
 
 std::intptr_t CDialog::DialogProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
   CDialog* dialog = nullptr;
+  auto it = Dialogs().find(hwnd);
   if (message == platform::kWM_INITDIALOG) {
+    // Only the window system's own first WM_INITDIALOG carries the object; any later one (a
+    // message posted by someone else) is not an initialisation and is ignored.
+    if (it != Dialogs().end() || lParam == 0) return 0;
     dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->m_hWnd = hwnd;
     Dialogs()[hwnd] = dialog;
   } else {
-    auto it = Dialogs().find(hwnd);
     if (it == Dialogs().end()) return 0;
     dialog = it->second;
   }

@@ -15,6 +15,9 @@ std::unique_ptr<platform::IWindowSystem> CreateWindowSystem();
 std::unique_ptr<platform::ISystemEvents> CreateSystemEvents();
 std::unique_ptr<platform::ICodePage> CreateCodePage();
 std::unique_ptr<platform::ITrace> CreateTrace();
+std::unique_ptr<platform::ISecurity> CreateSecurity();
+std::unique_ptr<platform::IProcessStart> CreateProcessStart();
+std::unique_ptr<platform::IComRuntime> CreateComRuntime();
 // Loads wlanapi.dll from the system directory now; a missing library or function turns into
 // an error code from the calls concerned, never into a failed start.
 std::unique_ptr<platform::IWlanApi> CreateWlanApi();

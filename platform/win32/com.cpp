@@ -1,8 +1,9 @@
 // IComRuntime on CoInitializeEx/CoInitialize/CoUninitialize of the calling thread.
-#include <objbase.h>
 
 #include "adapters.h"
 #include "win32_common.h"
+
+#include <objbase.h>
 
 namespace tethra::win32 {
 namespace {

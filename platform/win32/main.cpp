@@ -33,6 +33,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const auto systemEvents = win32::CreateSystemEvents();
   const auto codePage = win32::CreateCodePage();
   const auto wlan = win32::CreateWlanApi();
+  const auto security = win32::CreateSecurity();
+  const auto processStart = win32::CreateProcessStart();
+  const auto com = win32::CreateComRuntime();
   const auto trace = win32::CreateTrace();
 
   tethra::platform::Platform platform;
@@ -42,6 +45,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform.systemEvents = systemEvents.get();
   platform.codePage = codePage.get();
   platform.wlan = wlan.get();
+  platform.security = security.get();
+  platform.processStart = processStart.get();
+  platform.com = com.get();
   platform.trace = trace.get();
 
   const std::u16string commandLine =

@@ -2,12 +2,13 @@
 // file name gets the copy in the system directory: an elevated process must never run a tool
 // from a folder that a user can write to, and the current folder comes first in the shell's
 // search. Any thread may call; failures are false with GetLastError() set.
-#include <shellapi.h>
 
 #include <string>
 
 #include "adapters.h"
 #include "win32_common.h"
+
+#include <shellapi.h>
 
 namespace tethra::win32 {
 namespace {

@@ -124,7 +124,7 @@ class ProcessWindows final : public platform::IWindowSystem {
         m_windows.dispatch(msg);
         continue;
       }
-      if (m_process.isProgram()) m_windows.setProgramReady();
+      if (m_process.isProgram()) m_windows.setProgramReady(&m_process);
       if (!m_world.wait([&] { return dialog.ended || dialog.destroyed || m_windows.hasWork(self); }, std::nullopt)) {
         break;  // off the simulation nothing can arrive
       }

@@ -95,7 +95,15 @@ class WindowManager final : public SimWindowSystem {
   void setVisible(Window& w, bool visible);
   const std::vector<std::unique_ptr<Window>>& all() const { return m_windows; }
   void noteProgramDialog(Window& dialog);
-  void setProgramReady() { m_programReady = true; }
+  // A program process was started: the machine now watches its dialog and readiness.
+  void noteProgramProcess(const ProcessImpl* process) {
+    m_latestProgram = process;
+    m_programDialog = nullptr;
+    m_programReady = false;
+  }
+  void setProgramReady(const ProcessImpl* process) {
+    if (process == m_latestProgram) m_programReady = true;
+  }
   Window* focusWindow() const { return m_focus; }
   void setFocusWindow(Window* w) { m_focus = w; }
 
@@ -190,6 +198,7 @@ class WindowManager final : public SimWindowSystem {
   Window* m_focus = nullptr;
   Window* m_programDialog = nullptr;
   bool m_programReady = false;
+  const ProcessImpl* m_latestProgram = nullptr;
 };
 
 std::unique_ptr<platform::IWindowSystem> makeWindows(ProcessImpl& process);

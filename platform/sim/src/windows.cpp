@@ -74,7 +74,9 @@ void WindowManager::setVisible(Window& w, bool visible) {
 }
 
 void WindowManager::noteProgramDialog(Window& dialog) {
-  if (m_programDialog == nullptr && dialog.process != nullptr && dialog.process->isProgram()) m_programDialog = &dialog;
+  if (m_programDialog == nullptr && dialog.process != nullptr && dialog.process == m_latestProgram) {
+    m_programDialog = &dialog;
+  }
 }
 
 bool WindowManager::ownerGone(const Window& w) const {

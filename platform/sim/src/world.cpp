@@ -188,6 +188,7 @@ std::uint64_t World::now() const { return m_impl->scheduler.now(); }
 
 SimProcess& World::createProcess(std::string name, bool isProgram, const platform::ModuleResources* resources) {
   m_impl->processes.push_back(std::make_unique<ProcessImpl>(*m_impl, std::move(name), isProgram, resources));
+  if (isProgram) m_impl->windows.noteProgramProcess(m_impl->processes.back().get());
   return *m_impl->processes.back();
 }
 

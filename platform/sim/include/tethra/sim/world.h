@@ -209,9 +209,9 @@ class SimWindowSystem {
   virtual void broadcast(std::uint32_t message, platform::WParam wParam, platform::LParam lParam) = 0;
 
   virtual platform::Hwnd find(std::u16string_view title) const = 0;
-  // The program's dialog (the first dialog created by dialogBoxParam), or null.
+  // The dialog of the most recently started program process (its first dialog), or null.
   virtual platform::Hwnd programDialog() const = 0;
-  // True once the program's dialog finished kWM_INITDIALOG and its thread waits for messages.
+  // True once that dialog finished kWM_INITDIALOG and its thread waits for messages.
   virtual bool programReady() const = 0;
   virtual bool visible(platform::Hwnd hwnd) const = 0;
   virtual bool enabled(platform::Hwnd hwnd) const = 0;
