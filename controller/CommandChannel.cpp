@@ -66,10 +66,15 @@ void CHostedNetworkDlg::WatchActionValue() {
   // A command left from an earlier run is discarded.
   if (!WriteEmptyAction(registry, key.get())) return;
 
+  // After a command the watcher looks at "Action" once more before it waits: a command the
+  // controller wrote while the watcher was busy changed nothing that the (not yet re-armed)
+  // notification could report, and must not be lost.
+  bool lookBeforeWaiting = false;
   for (;;) {
     if (m_bClosing) break;
     registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
-    Kernel().waitForSingleObject(event, platform::kINFINITE);
+    if (!lookBeforeWaiting) Kernel().waitForSingleObject(event, platform::kINFINITE);
+    lookBeforeWaiting = false;
     if (m_bClosing) break;
 
     std::u16string action;
@@ -83,6 +88,7 @@ void CHostedNetworkDlg::WatchActionValue() {
     if (action.find(u"ssid") == std::u16string::npos) continue;
 
     WriteEmptyAction(registry, key.get());  // taken: it runs once
+    lookBeforeWaiting = true;
     m_bChangeSSIDAndKeyFinish = false;
     std::u16string newName;
     std::u16string newKey;

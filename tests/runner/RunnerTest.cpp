@@ -85,5 +85,25 @@ TEST(Runner, NoWindowMessageUpsetsAProgramWhoseStartFailed) {
   EXPECT_TRUE(result.allHeld) << Joined(result);
 }
 
+// 10,000 controller writes, one every millisecond, through and past an ssid command (some of
+// them ssid commands again): the program neither crashes nor hangs, and the close written last
+// always ends it, silently.
+TEST(Runner, AFloodOfControllerWritesNeverLosesTheCloseWrittenLast) {
+  std::string text =
+      "policy absent\n"
+      "when notice: controller writes SSID \"Workshop\" Key \"workshop-key\" Action \"ssid\"\n";
+  for (int i = 0; i < 10000; ++i) {
+    const std::string n = std::to_string(i);
+    if (i % 1000 == 999) {
+      text += "when after 1 ms: controller writes SSID \"Net" + n + "\" Action \"ssid\"\n";
+    } else {
+      text += "when after 1 ms: controller writes Key \"flood-key-" + n + "\"\n";
+    }
+  }
+  text += "when after 1 ms: controller writes Action \"close\"\nexpect exit 0\nexpect codes none\n";
+  const RunResult result = RunText(text);
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+}
+
 }  // namespace
 }  // namespace tethra::simrunner

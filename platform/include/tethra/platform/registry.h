@@ -9,7 +9,9 @@
 
 namespace tethra::platform {
 
-inline Hkey const kHKEY_LOCAL_MACHINE = reinterpret_cast<Hkey>(static_cast<std::uintptr_t>(0x80000002u));
+// Predefined roots are sign-extended 32-bit values, as HKEY_LOCAL_MACHINE is on 64-bit Windows.
+inline Hkey const kHKEY_LOCAL_MACHINE =
+    reinterpret_cast<Hkey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
 
 constexpr Dword kKEY_QUERY_VALUE = 0x0001;
 constexpr Dword kKEY_SET_VALUE = 0x0002;
