@@ -28,15 +28,8 @@ CHostedNetworkDlg::~CHostedNetworkDlg() {
     m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
   }
   m_bClosing = 1;
-  if (m_NotificationSink != nullptr) {
-    m_WlanManager.RemoveNotificationSink();
-    delete m_NotificationSink;
-    m_NotificationSink = nullptr;
-  }
-  if (m_hActionThread != nullptr) {
-    Kernel().closeHandle(m_hActionThread);
-    m_hActionThread = nullptr;
-  }
+  ReleaseNotificationSink();
+  CloseActionThreadHandle();
 }
 
 void CHostedNetworkDlg::DoDataExchange(CDataExchange* exchange) {
@@ -131,20 +124,32 @@ bool CHostedNetworkDlg::OnInitDialog() {
 
 void CHostedNetworkDlg::OnClose() {
   m_bClosing = 1;
-  if (Handle event = m_hActionEvent.load(); event != nullptr) {
-    Kernel().setEvent(event);
-    m_hActionEvent = nullptr;
-  }
+  WakeActionWatcher();
   UnRegisterDeviceInterfaceGuid();
   if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
   StopHostedNetwork();
   m_bProcessNotifications = false;
-  if (m_NotificationSink != nullptr) {
-    m_WlanManager.RemoveNotificationSink();
-    delete m_NotificationSink;
-    m_NotificationSink = nullptr;
-  }
+  ReleaseNotificationSink();
   EndProcessFromHandler();
+}
+
+void CHostedNetworkDlg::ReleaseNotificationSink() {
+  if (m_NotificationSink == nullptr) return;
+  // Returns only once no notification call into the sink is running on the WLAN thread.
+  m_WlanManager.RemoveNotificationSink();
+  delete m_NotificationSink;
+  m_NotificationSink = nullptr;
+}
+
+void CHostedNetworkDlg::CloseActionThreadHandle() {
+  if (m_hActionThread == nullptr) return;
+  Kernel().closeHandle(m_hActionThread);
+  m_hActionThread = nullptr;
+}
+
+void CHostedNetworkDlg::WakeActionWatcher() {
+  // Set m_bClosing first: the watcher tests it when it wakes.
+  if (Handle event = m_hActionEvent.exchange(nullptr); event != nullptr) Kernel().setEvent(event);
 }
 
 void CHostedNetworkDlg::EndProcessFromHandler() {

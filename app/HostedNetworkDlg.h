@@ -108,6 +108,9 @@ class CHostedNetworkDlg : public CDialog {
   void OnDeviceRemoved(const std::u16string& interfaceName);
   void Trace(const char* format, ...);
   void EndProcessFromHandler();
+  void ReleaseNotificationSink();
+  void CloseActionThreadHandle();
+  void WakeActionWatcher();
 
   platform::IKernel& Kernel() const { return *m_pPlatform->kernel; }
 

@@ -30,8 +30,9 @@ HResult CHostedNetworkDlg::InitWlan() {
       }
     }
   }
-  if (m_NotificationSink != nullptr) {
-    if (sinkRegistered) m_WlanManager.RemoveNotificationSink();
+  if (sinkRegistered) {
+    ReleaseNotificationSink();
+  } else {
     delete m_NotificationSink;
     m_NotificationSink = nullptr;
   }
@@ -182,25 +183,15 @@ void CHostedNetworkDlg::OnHostedNetworkStarted() {
 void CHostedNetworkDlg::OnHostedNetworkStopped() {
   if (!m_HostedNetworkStarted || m_bClosing) return;
   m_bClosing = 1;
-  if (Handle event = m_hActionEvent.load(); event != nullptr) {
-    Kernel().setEvent(event);
-    m_hActionEvent = nullptr;
-  }
+  WakeActionWatcher();
   StopIcsIfNeeded();
   m_HostedNetworkStarted = false;
   m_StartButton.SetWindowText(m_szStartText.data());
   EnableAllControls();
   if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_STOPPED");
   if (m_hWnd != nullptr) m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
-  if (m_NotificationSink != nullptr) {
-    m_WlanManager.RemoveNotificationSink();
-    delete m_NotificationSink;
-    m_NotificationSink = nullptr;
-  }
-  if (m_hActionThread != nullptr) {
-    Kernel().closeHandle(m_hActionThread);
-    m_hActionThread = nullptr;
-  }
+  ReleaseNotificationSink();
+  CloseActionThreadHandle();
   UnRegisterDeviceInterfaceGuid();
   EndProcessFromHandler();
 }
@@ -209,10 +200,7 @@ void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
   if (m_bClosing) return;
   if (m_hWnd != nullptr) m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
   m_bClosing = 1;
-  if (Handle event = m_hActionEvent.load(); event != nullptr) {
-    Kernel().setEvent(event);
-    m_hActionEvent = nullptr;
-  }
+  WakeActionWatcher();
   if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
   m_HostedNetworkStarted = false;
   StopIcsIfNeeded();
@@ -220,15 +208,8 @@ void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
     m_bInitDialog = false;
     if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
   }
-  if (m_NotificationSink != nullptr) {
-    m_WlanManager.RemoveNotificationSink();
-    delete m_NotificationSink;
-    m_NotificationSink = nullptr;
-  }
-  if (m_hActionThread != nullptr) {
-    Kernel().closeHandle(m_hActionThread);
-    m_hActionThread = nullptr;
-  }
+  ReleaseNotificationSink();
+  CloseActionThreadHandle();
   UnRegisterDeviceInterfaceGuid();
   EndProcessFromHandler();
 }

@@ -54,15 +54,8 @@ void CHostedNetworkDlg::WatchActionValue() {
   const Handle event = Kernel().createEvent(false, false);
   m_hActionEvent = event;
 
-  platform::Hkey raw = nullptr;
-  Dword disposition = 0;
-  if (registry.regCreateKeyEx(platform::kHKEY_LOCAL_MACHINE, controller::kSettingsKeyPath,
-                              platform::kREG_OPTION_NON_VOLATILE, controller::kSettingsKeyAccess, &raw,
-                              &disposition) != platform::kERROR_SUCCESS ||
-      raw == nullptr) {
-    return;
-  }
-  platform::UniqueRegKey key(raw, platform::RegKeyCloser{&registry});
+  const platform::UniqueRegKey key = controller::CreateSettingsKey(registry);
+  if (!key) return;
   // A command left from an earlier run is discarded.
   if (!WriteEmptyAction(registry, key.get())) return;
 

@@ -2,6 +2,7 @@
 // with (read, write, 32-bit registry view).
 #pragma once
 
+#include "tethra/platform/handle.h"
 #include "tethra/platform/registry.h"
 
 namespace tethra::controller {
@@ -10,5 +11,16 @@ inline constexpr char16_t kSettingsKeyPath[] =
     u"Software\\Velmar Corporation\\Zentro Control Center\\Settings\\Network\\Tethra\\";
 inline constexpr platform::Dword kSettingsKeyAccess =
     platform::kKEY_READ | platform::kKEY_WRITE | platform::kKEY_WOW64_32KEY;  // 0x2021F
+
+// Opens the settings key for reading and writing, creating it when missing. Empty on failure.
+inline platform::UniqueRegKey CreateSettingsKey(platform::IRegistry& registry) {
+  platform::Hkey raw = nullptr;
+  platform::Dword disposition = 0;
+  if (registry.regCreateKeyEx(platform::kHKEY_LOCAL_MACHINE, kSettingsKeyPath, platform::kREG_OPTION_NON_VOLATILE,
+                              kSettingsKeyAccess, &raw, &disposition) != platform::kERROR_SUCCESS) {
+    raw = nullptr;
+  }
+  return platform::UniqueRegKey(raw, platform::RegKeyCloser{&registry});
+}
 
 }  // namespace tethra::controller

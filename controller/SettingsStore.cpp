@@ -50,15 +50,8 @@ bool CHostedNetworkDlg::GetKeyValue(std::u16string subKey, std::u16string valueN
 
 bool CHostedNetworkDlg::SetValue(std::u16string valueName, std::u16string value) {
   platform::IRegistry& registry = *m_pPlatform->registry;
-  platform::Hkey raw = nullptr;
-  Dword disposition = 0;
-  if (registry.regCreateKeyEx(platform::kHKEY_LOCAL_MACHINE, controller::kSettingsKeyPath,
-                              platform::kREG_OPTION_NON_VOLATILE, controller::kSettingsKeyAccess, &raw,
-                              &disposition) != platform::kERROR_SUCCESS ||
-      raw == nullptr) {
-    return false;
-  }
-  platform::UniqueRegKey key(raw, platform::RegKeyCloser{&registry});
+  const platform::UniqueRegKey key = controller::CreateSettingsKey(registry);
+  if (!key) return false;
   const Dword bytes = static_cast<Dword>((value.size() + 1) * sizeof(char16_t));
   return registry.regSetValueEx(key.get(), valueName.c_str(), platform::kREG_SZ,
                                 reinterpret_cast<const std::uint8_t*>(value.c_str()), bytes) == platform::kERROR_SUCCESS;
