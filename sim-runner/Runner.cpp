@@ -300,7 +300,7 @@ RunResult Machinery::Run() {
   m_com.release();
   m_processStart.release();
   m_controller.release();
-  sim::World::leak(std::move(m_world));
+  m_world.reset();  // joins finished threads; parked ones keep what they refer to alive
   return result;
 }
 
