@@ -374,6 +374,18 @@ void Machinery::Check(RunResult& result) {
       for (const auto& l : lines) {
         if (l.find(first) != std::u16string::npos) found += "; " + Quote(l);
       }
+    } else if (e.kind == "log-order") {
+      // Consecutive log lines ending with the texts, in this order, somewhere in the log.
+      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, 1011)) : std::vector<std::u16string>{};
+      auto endsWith = [](const std::u16string& l, const std::u16string& t) {
+        return l.size() >= t.size() && l.compare(l.size() - t.size(), t.size(), t) == 0;
+      };
+      for (std::size_t i = 0; !held && i + e.texts.size() <= lines.size(); ++i) {
+        bool all = true;
+        for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = endsWith(lines[i + j], e.texts[j]);
+        held = all;
+      }
+      found = std::to_string(lines.size()) + " log lines";
     } else if (e.kind == "controller") {
       const platform::Hwnd h = m_controller ? m_controller->Window() : nullptr;
       held = h != nullptr && !windows.visible(h);

@@ -492,6 +492,10 @@ Expectation ParseExpectation(Cursor& c) {
         e.texts.push_back(c.text("a status code"));
       } while (!c.atEnd());
     }
+  } else if (w == "log-order") {
+    do {
+      e.texts.push_back(c.text("a log text"));
+    } while (!c.atEnd());
   } else if (w == "notice-text" || w == "log" || w == "no-log" || w == "status") {
     e.texts.push_back(c.text("the text"));
   } else if (w == "registry") {
