@@ -91,7 +91,8 @@ bool CHostedNetworkDlg::OnInitDialog() {
       if (!m_bSilentClose) SendMsg2Pelto(u"ICS_FAILED");
       return false;
     }
-    m_pIcsManager->GetIcsConnections(m_IcsConnectionList);
+    // COM already initialised on this thread (S_FALSE) is no failure, but leaves no manager.
+    if (m_pIcsManager != nullptr) m_pIcsManager->GetIcsConnections(m_IcsConnectionList);
   }
 
   if (Failed(InitWlan())) {

@@ -4,10 +4,10 @@
 namespace tethra::simrunner {
 
 const char* DefaultScenarioText() {
-  return R"(# A LAN share on a notebook where everything works, closed by the controller.
-# Sharing is not allowed by policy on this notebook, so only the hosted network runs.
+  return R"(# A LAN share on a notebook where everything works, closed by the controller: "Ethernet"
+# is shared (public) onto the hosted network's own connection (private) while it runs, and
+# sharing is off everywhere after the close.
 command-line "/ShareLAN"
-policy absent
 
 when notice: station join 00-1A-2B-3C-4D-5E
 when after 2000 ms: station leave 00-1A-2B-3C-4D-5E
@@ -25,6 +25,10 @@ expect status "The hosted network is active"
 expect log "Started using hosted Network."
 expect controller hidden
 expect window hidden
+expect ics calls enable-private 1
+expect ics calls enable-public 1
+expect log "Successfully disabled ICS."
+expect sharing none
 )";
 }
 

@@ -9,6 +9,7 @@
 #include "sim-runner/MachineServices.h"
 #include "sim-runner/StandInController.h"
 #include "sim-runner/Text.h"
+#include "tethra/sim/ics/SimIcs.h"
 #include "tethra/sim/wlan/SimWlan.h"
 #include "tethra/sim/world.h"
 
@@ -109,6 +110,46 @@ sim::SimWlanConfig WlanConfig(const WlanMachine& w) {
   return c;
 }
 
+sim::SimSharingConfig SharingConfig(const Machine& m) {
+  sim::SimSharingConfig c;
+  c.installed = m.sharing.installed;
+  c.netshell = m.sharing.netshell == SharingMachine::Netshell::Missing    ? sim::SimSharingConfig::Netshell::Missing
+               : m.sharing.netshell == SharingMachine::Netshell::NoExport ? sim::SimSharingConfig::Netshell::NoExport
+                                                                          : sim::SimSharingConfig::Netshell::Present;
+  if (m.sharing.connections.empty()) c.connections = sim::DefaultConnections(m.wlan.adapter);
+  for (const ConnectionSpec& spec : m.sharing.connections) {
+    sim::SimConnectionConfig connection;
+    connection.guid = spec.guid;
+    connection.name = spec.name;
+    connection.deviceName = spec.device;
+    connection.role = spec.role == ConnectionSpec::Role::Public    ? sim::SimSharingRole::Public
+                      : spec.role == ConnectionSpec::Role::Private ? sim::SimSharingRole::Private
+                                                                   : sim::SimSharingRole::Off;
+    connection.supported = spec.supported;
+    c.connections.push_back(connection);
+  }
+  return c;
+}
+
+// `expect sharing ...` and `expect ics ...` against the sharing service at the end.
+bool CheckSharing(const Expectation& e, sim::SimSharingService& ics, std::string& found) {
+  const auto publicName = ics.sharedName(sim::SimSharingRole::Public);
+  const auto privateName = ics.sharedName(sim::SimSharingRole::Private);
+  if (e.kind == "ics-calls") {
+    found = std::to_string(ics.callCount(e.word)) + " calls";
+    return static_cast<std::int64_t>(ics.callCount(e.word)) == e.number;
+  }
+  if (e.kind == "ics-released") {
+    found = ics.leftOverText();
+    if (found.empty()) found = "nothing left";
+    return ics.leftOverText().empty();
+  }
+  found = "public " + (publicName ? Quote(*publicName) : "none") + " private " +
+          (privateName ? Quote(*privateName) : "none");
+  if (e.kind == "sharing-none") return !publicName && !privateName;
+  return publicName == e.texts[0] && privateName == e.texts[1];
+}
+
 std::string CodesText(const std::vector<std::u16string>& codes) {
   if (codes.empty()) return "none";
   std::string out;
@@ -139,6 +180,7 @@ class Machinery {
   std::unique_ptr<sim::World> m_world;
   sim::SimProcess* m_program = nullptr;
   std::unique_ptr<sim::SimWlan> m_wlan;
+  std::unique_ptr<sim::SimIcs> m_ics;  // the machine's sharing service, shared by every instance
   std::unique_ptr<sim::SimAllocationFaults> m_allocationFaults;
   std::unique_ptr<SimSecurity> m_security;
   std::unique_ptr<SimCom> m_com;
@@ -162,6 +204,8 @@ void Machinery::StartProgram(const std::u16string& commandLine) {
   m_wlan = std::make_unique<sim::SimWlan>(*m_world, *m_program, WlanConfig(m.wlan));
   m_security = std::make_unique<SimSecurity>(*m_world, m.admin);
   m_com = std::make_unique<SimCom>(*m_world);
+  if (!m_ics) m_ics = std::make_unique<sim::SimIcs>(*m_world, SharingConfig(m));
+  m_ics->attach(*m_program);
   m_processStart = std::make_unique<SimProcessStart>(*m_world, *m_program, m, [this] {
     if (m_wlan->service().restart()) {
       m_world->block([this] { return !m_wlan->service().hasPendingNotification(); });
@@ -298,6 +342,7 @@ RunResult Machinery::Run() {
   m_wlan.release();
   m_security.release();
   m_com.release();
+  m_ics.release();
   m_processStart.release();
   m_controller.release();
   m_world.reset();  // joins finished threads; parked ones keep what they refer to alive
@@ -405,10 +450,19 @@ void Machinery::Check(RunResult& result) {
       const auto text = controlText(e.kind == "edit-name" ? 1000 : e.kind == "edit-key" ? 1001 : 1007);
       held = text && *text == first;
       found = text ? Quote(*text) : "no program window";
+    } else if (e.kind.rfind("sharing", 0) == 0 || e.kind.rfind("ics-", 0) == 0) {
+      held = CheckSharing(e, m_ics->service(), found);
     }
     result.allHeld = result.allHeld && held;
     result.expectations.push_back((held ? "ok      line " : "FAILED  line ") + std::to_string(e.line) + ": " +
                                   e.source + (held ? "" : "  (found: " + found + ")"));
+  }
+  // Every scenario: a properties record or task memory left unfreed, or an object released
+  // too often, is a fault of the program whatever the scenario expects.
+  sim::SimSharingService& ics = m_ics->service();
+  if (ics.outstandingMemory() != 0 || ics.misuses() != 0) {
+    result.allHeld = false;
+    result.expectations.push_back("FAILED  sharing memory: " + ics.leftOverText());
   }
 }
 

@@ -44,6 +44,22 @@ struct WlanMachine {
   std::vector<std::array<std::uint8_t, 6>> peers;
 };
 
+// The sharing service: its connections in enumeration order (none given: the default two,
+// "Ethernet" and the hosted network's own connection), and what is installed.
+struct ConnectionSpec {
+  std::u16string name;
+  std::u16string device;
+  Guid guid{};
+  enum class Role { Off, Public, Private } role = Role::Off;
+  bool supported = true;
+};
+
+struct SharingMachine {
+  std::vector<ConnectionSpec> connections;
+  bool installed = true;
+  enum class Netshell { Present, Missing, NoExport } netshell = Netshell::Present;
+};
+
 struct Machine {
   std::u16string commandLine = u"/ShareLAN";
   bool controllerPresent = true;
@@ -59,6 +75,7 @@ struct Machine {
   enum class Netsh { Exit, Hangs, Missing } netsh = Netsh::Exit;
   std::uint32_t netshExitCode = 0;
   std::vector<Fault> faults;
+  SharingMachine sharing;
 };
 
 struct Trigger {

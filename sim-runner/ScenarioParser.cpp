@@ -178,8 +178,53 @@ std::vector<std::uint8_t> HexOf(const std::string& w) {
   return bytes;
 }
 
-[[noreturn]] void NotYet(const std::string& what) {
-  throw Failure{"`" + what + "` is not supported by this runner yet (connection sharing is not simulated yet)"};
+// The sharing service's operations that `fault ics` and `expect ics calls` name.
+bool IsIcsOperation(const std::string& w) {
+  static const char* const kOperations[] = {
+      "create",        "installed",     "enum",           "new-enum",           "next",
+      "reset",         "properties",    "configuration",  "sharing-enabled",    "sharing-type",
+      "enable-public", "enable-private", "disable",       "create-connections", "enum-connections",
+      "disconnect",    "connect",       "load-library",   "get-proc-address",   "free-library",
+      "free-properties", "task-mem-free", "string-from-clsid", "debug-output"};
+  for (const char* op : kOperations) {
+    if (w == op) return true;
+  }
+  return false;
+}
+
+std::string IcsOperation(Cursor& c) {
+  const std::string op = c.word("a sharing operation");
+  if (!IsIcsOperation(op)) {
+    throw Failure{"unknown sharing operation `" + op +
+                  "` (create, installed, enum, properties, configuration, sharing-enabled, sharing-type, "
+                  "enable-public, enable-private, disable, ...)"};
+  }
+  return op;
+}
+
+// connection name "N" device "D" guid GUID [shared public|private] [unsupported]
+void ParseConnection(Cursor& c, SharingMachine& sharing) {
+  ConnectionSpec spec;
+  c.keyword("name");
+  spec.name = c.text("the connection name");
+  c.keyword("device");
+  spec.device = c.text("the device name");
+  c.keyword("guid");
+  spec.guid = GuidOf(c.word("a GUID"));
+  if (c.peekWord("shared")) {
+    c.keyword("shared");
+    const std::string side = c.word("`public` or `private`");
+    if (side != "public" && side != "private") throw Failure{"expected `public` or `private` after `shared`"};
+    spec.role = side == "public" ? ConnectionSpec::Role::Public : ConnectionSpec::Role::Private;
+    for (const ConnectionSpec& other : sharing.connections) {
+      if (other.role == spec.role) throw Failure{"only one connection can be shared as " + side};
+    }
+  }
+  if (c.peekWord("unsupported")) {
+    c.keyword("unsupported");
+    spec.supported = false;
+  }
+  sharing.connections.push_back(spec);
 }
 
 void ParseFault(Cursor& c, Machine& m, int line) {
@@ -204,9 +249,10 @@ void ParseFault(Cursor& c, Machine& m, int line) {
         f.operation != "snapshot") {
       throw Failure{"unknown allocation site `" + f.operation + "` (sink, station, device, record, snapshot)"};
     }
-    if (f.operation == "snapshot") NotYet("fault alloc snapshot");
-  } else if (f.target == "ics" || f.target == "ics-grow") {
-    NotYet("fault " + f.target);
+  } else if (f.target == "ics") {
+    f.operation = IcsOperation(c);
+    f.code = c.number("an HRESULT");
+  } else if (f.target == "ics-grow") {
   } else {
     throw Failure{"unknown fault target `" + f.target + "`"};
   }
@@ -325,8 +371,16 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
   } else if (head == "fault") {
     ParseFault(c, m, line);
     return true;
-  } else if (head == "connection" || head == "sharing" || head == "netshell") {
-    NotYet(head);
+  } else if (head == "connection") {
+    ParseConnection(c, m.sharing);
+  } else if (head == "sharing") {
+    c.keyword("installed");
+    c.keyword("no");
+    m.sharing.installed = false;
+  } else if (head == "netshell") {
+    const std::string w = c.word("`missing` or `no-export`");
+    if (w != "missing" && w != "no-export") throw Failure{"expected `netshell missing` or `netshell no-export`"};
+    m.sharing.netshell = w == "missing" ? SharingMachine::Netshell::Missing : SharingMachine::Netshell::NoExport;
   } else {
     return false;
   }
@@ -529,8 +583,27 @@ Expectation ParseExpectation(Cursor& c) {
     if (what != "name" && what != "key") throw Failure{"expected `name` or `key`"};
     e.kind = "edit-" + what;
     e.texts.push_back(c.text("the text"));
-  } else if (w == "sharing" || w == "ics") {
-    NotYet("expect " + w);
+  } else if (w == "sharing") {
+    if (c.peekWord("none")) {
+      c.keyword("none");
+      e.kind = "sharing-none";
+    } else {
+      c.keyword("public");
+      e.texts.push_back(c.text("the public connection's name"));
+      c.keyword("private");
+      e.texts.push_back(c.text("the private connection's name"));
+    }
+  } else if (w == "ics") {
+    const std::string what = c.word("`calls` or `released`");
+    if (what == "calls") {
+      e.kind = "ics-calls";
+      e.word = IcsOperation(c);
+      e.number = c.number("a number of calls");
+    } else if (what == "released") {
+      e.kind = "ics-released";
+    } else {
+      throw Failure{"expected `expect ics calls OPERATION N` or `expect ics released`"};
+    }
   } else {
     throw Failure{"unknown expectation `" + w + "`"};
   }

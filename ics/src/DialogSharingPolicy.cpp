@@ -1,6 +1,7 @@
 // The dialog's sharing policy: whether sharing may be used at all (administrator rights and
 // group policy), the sharing manager's creation, the offered connection, enabling sharing with
-// retries and switching it off. Dialog's thread only.
+// retries, switching it off, and the reset of the virtual adapter's connection. Dialog's
+// thread only. Codes: HRESULTs; InitIcs gives 0 exactly when the manager was created.
 //
 // Each combo box entry holds a reference of its own on the snapshot it carries, so that an
 // entry never points at a released snapshot when GetIcsInfo replaces the list later.
@@ -8,6 +9,8 @@
 
 #include "app/HostedNetworkDlg.h"
 #include "controller/SettingsKey.h"
+#include "tethra/ics/ConnectionReset.h"
+#include "tethra/ics/NetshellModule.h"
 #include "tethra/platform/handle.h"
 
 namespace tethra::app {
@@ -51,10 +54,23 @@ bool CHostedNetworkDlg::IsICSAllowed() {
 }
 
 HResult CHostedNetworkDlg::InitIcs() {
-  auto manager = std::unique_ptr<CIcsManager>(new (std::nothrow) CIcsManager(*m_pPlatform));
-  if (manager == nullptr) return platform::kE_OUTOFMEMORY;
-  const HResult hr = manager->InitIcsManager();
+  HResult hr = ics::NSModInit(*m_pPlatform);
   if (hr != platform::kS_OK) return hr;
+  // The sharing manager lives in the multithreaded apartment; a thread already initialised
+  // (S_FALSE) or in another apartment does not get one.
+  hr = m_pPlatform->com != nullptr ? m_pPlatform->com->coInitializeEx(platform::kCOINIT_MULTITHREADED)
+                                   : platform::kE_UNEXPECTED;
+  if (hr != platform::kS_OK) {
+    ics::NSModDeinit();
+    return hr;
+  }
+  auto manager = std::unique_ptr<CIcsManager>(new (std::nothrow) CIcsManager(*m_pPlatform));
+  hr = manager != nullptr ? manager->InitIcsManager() : platform::kE_OUTOFMEMORY;
+  if (hr != platform::kS_OK) {
+    manager.reset();  // its references go before the library that frees their records
+    ics::NSModDeinit();
+    return hr;
+  }
   m_pIcsManager = std::move(manager);
   return platform::kS_OK;
 }
@@ -152,9 +168,12 @@ void CHostedNetworkDlg::OnBnClickedEnableIcs() {
 }
 
 HResult CHostedNetworkDlg::DisableEnableConnections() {
-  // The platform's connection manager is not reachable through the boundary yet: no
-  // connection can be found, which is the "no matching connection" answer.
-  return platform::HResultFromWin32(platform::kERROR_FILE_NOT_FOUND);
+  const HResult hr = ics::ResetHostedNetworkConnection(*m_pPlatform, m_HostedNetworkGuid);
+  // 0x800704D5: the connection refused the reconnect for now; nothing to report.
+  if (Failed(hr) && hr != platform::HResultFromWin32(1237)) {
+    Trace("Could not enable or disable connection (0x%08x)", static_cast<unsigned>(hr));
+  }
+  return hr;
 }
 
 }  // namespace tethra::app

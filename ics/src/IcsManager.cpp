@@ -1,18 +1,82 @@
-// CIcsManager until the platform's sharing service is reachable through the boundary: it
-// cannot create the platform sharing manager, so initialisation fails and there are no
-// connections to share.
+// CIcsManager: creation, enumeration and reset of the sharing manager's records. The sharing
+// operations on the records are in IcsManagerSharing.cpp. Dialog's thread only.
 #include "tethra/ics/IcsManager.h"
+
+#include <new>
+
+#include "IcsTrace.h"
 
 namespace tethra::ics {
 
-platform::HResult CIcsManager::InitIcsManager() { return platform::kE_UNEXPECTED; }
-platform::HResult CIcsManager::ResetIcsManager() { return InitIcsManager(); }
-platform::HResult CIcsManager::EnableIcs(const platform::Guid&, const platform::Guid&) {
-  return platform::kE_INVALIDARG;
+void CIcsManager::ReleaseContents() {
+  m_pConnections.reset();
+  m_lNumConns = 0;
+  m_pNetSharingManager.reset();
 }
-void CIcsManager::DisableIcsOnAll() {}
-void CIcsManager::GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list) { list.ReleaseAll(); }
-void CIcsManager::CacheICSIntfIndex() {}
-void CIcsManager::RestoreICSIntf() { DisableIcsOnAll(); }
+
+platform::HResult CIcsManager::ResetIcsManager() {
+  ReleaseContents();
+  return InitIcsManager();
+}
+
+platform::HResult CIcsManager::RefreshInstalled() {
+  if (!m_pNetSharingManager) return platform::kE_UNEXPECTED;
+  platform::VariantBool installed = platform::kVARIANT_FALSE;
+  const platform::HResult hr = m_pNetSharingManager->get_SharingInstalled(&installed);
+  if (platform::Succeeded(hr)) m_bInstalled = installed == platform::kVARIANT_TRUE;
+  return hr;
+}
+
+platform::HResult CIcsManager::InitIcsManager() {
+  if (m_pNetSharingManager) return platform::kE_UNEXPECTED;
+  if (m_platform.sharing == nullptr) return platform::kE_UNEXPECTED;
+  platform::HResult hr = m_platform.sharing->createNetSharingManager(
+      platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
+  IcsTrace(m_platform, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", static_cast<unsigned>(hr));
+  if (platform::Failed(hr)) return hr;
+  hr = RefreshInstalled();
+  if (platform::Failed(hr)) return hr;
+  if (!m_bInstalled) return platform::kE_UNEXPECTED;
+
+  ComPtr<platform::INetSharingEveryConnectionCollection> collection;
+  hr = m_pNetSharingManager->get_EnumEveryConnection(collection.put());
+  if (platform::Failed(hr)) return hr;
+  ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
+  hr = collection->get__NewEnum(enumerator.put());
+  if (platform::Failed(hr)) return hr;
+
+  std::int32_t count = 0;
+  for (;;) {
+    ComPtr<platform::INetConnection> element;
+    std::uint32_t fetched = 0;
+    hr = enumerator->Next(1, element.put(), &fetched);
+    if (platform::Failed(hr)) return hr;
+    if (hr != platform::kS_OK) break;
+    ++count;
+  }
+  hr = enumerator->Reset();
+  if (platform::Failed(hr)) return hr;
+  if (count == 0) return platform::kS_OK;
+
+  m_pConnections.reset(new (std::nothrow) CIcsConnection[static_cast<std::size_t>(count)]);
+  if (m_pConnections == nullptr) return platform::kE_OUTOFMEMORY;
+  m_lNumConns = count;
+  return FillConnections(*enumerator.get());
+}
+
+platform::HResult CIcsManager::FillConnections(platform::IEnumNetSharingEveryConnection& enumerator) {
+  for (std::int32_t position = 0;; ++position) {
+    ComPtr<platform::INetConnection> connection;
+    std::uint32_t fetched = 0;
+    platform::HResult hr = enumerator.Next(1, connection.put(), &fetched);
+    if (platform::Failed(hr)) return hr;
+    if (hr != platform::kS_OK) return platform::kS_OK;
+    // More connections than counted: the set grew between the passes.
+    if (position >= m_lNumConns) return platform::kE_UNEXPECTED;
+    if (!connection) return platform::kE_UNEXPECTED;
+    hr = m_pConnections[position].InitIcsConnection(this, connection.get(), position);
+    if (platform::Failed(hr)) return hr;
+  }
+}
 
 }  // namespace tethra::ics

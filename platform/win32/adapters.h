@@ -21,5 +21,9 @@ std::unique_ptr<platform::IComRuntime> CreateComRuntime();
 // Loads wlanapi.dll from the system directory now; a missing library or function turns into
 // an error code from the calls concerned, never into a failed start.
 std::unique_ptr<platform::IWlanApi> CreateWlanApi();
+// The sharing manager and connection manager COM classes, and the network-shell library
+// loaded from the system directory only.
+std::unique_ptr<platform::ISharing> CreateSharing();
+std::unique_ptr<platform::IModuleLoader> CreateModuleLoader();
 
 }  // namespace tethra::win32

@@ -37,6 +37,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const auto processStart = win32::CreateProcessStart();
   const auto com = win32::CreateComRuntime();
   const auto trace = win32::CreateTrace();
+  const auto sharing = win32::CreateSharing();
+  const auto modules = win32::CreateModuleLoader();
 
   tethra::platform::Platform platform;
   platform.kernel = kernel.get();
@@ -49,6 +51,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform.processStart = processStart.get();
   platform.com = com.get();
   platform.trace = trace.get();
+  platform.sharing = sharing.get();
+  platform.modules = modules.get();
 
   const std::u16string commandLine =
       win32::ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(::GetCommandLineW()));

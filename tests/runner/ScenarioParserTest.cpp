@@ -145,12 +145,37 @@ TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
   EXPECT_NE(Refusal("fault wlan F 5 times 0\n").find("at least 1"), std::string::npos);
 }
 
-TEST(ScenarioParser, RefusesWhatThisRunnerDoesNotSimulateYet) {
-  EXPECT_NE(Refusal("connection name \"E\" device \"D\" guid {5A1E0002-0000-4000-8000-00000000E001}\n")
-                .find("t.scn:1: `connection` is not supported"),
-            std::string::npos);
-  EXPECT_NE(Refusal("expect sharing none\n").find("not supported"), std::string::npos);
-  EXPECT_NE(Refusal("fault ics create 0x80004005\n").find("not supported"), std::string::npos);
+TEST(ScenarioParser, SharingStatements) {
+  const auto s = Parse(
+      "connection name \"E\" device \"D\" guid {5A1E0002-0000-4000-8000-00000000E001} shared public\n"
+      "connection name \"W\" device \"V\" guid {5A1E0001-0000-4000-8000-00000000AD01} unsupported\n"
+      "sharing installed no\nnetshell no-export\n"
+      "fault ics enable-private 0x80004005 times 11\nfault ics-grow\nfault alloc snapshot\n"
+      "expect sharing public \"E\" private \"W\"\nexpect sharing none\n"
+      "expect ics calls create 11\nexpect ics released\n");
+  ASSERT_TRUE(s);
+  const SharingMachine& sharing = s->machine.sharing;
+  ASSERT_EQ(sharing.connections.size(), 2u);
+  EXPECT_EQ(sharing.connections[0].role, ConnectionSpec::Role::Public);
+  EXPECT_TRUE(sharing.connections[0].supported);
+  EXPECT_EQ(sharing.connections[1].role, ConnectionSpec::Role::Off);
+  EXPECT_FALSE(sharing.connections[1].supported);
+  EXPECT_FALSE(sharing.installed);
+  EXPECT_EQ(sharing.netshell, SharingMachine::Netshell::NoExport);
+  ASSERT_EQ(s->machine.faults.size(), 3u);
+  EXPECT_EQ(s->machine.faults[0].code, 0x80004005);
+  EXPECT_EQ(s->machine.faults[0].times, 11);
+  EXPECT_EQ(s->machine.faults[1].target, "ics-grow");
+  ASSERT_EQ(s->expectations.size(), 4u);
+  EXPECT_EQ(s->expectations[0].texts[1], u"W");
+  EXPECT_EQ(s->expectations[1].kind, "sharing-none");
+  EXPECT_EQ(s->expectations[2].word, "create");
+  EXPECT_EQ(s->expectations[3].kind, "ics-released");
+
+  EXPECT_NE(Refusal("fault ics enable 0x80004005\n").find("unknown sharing operation `enable`"), std::string::npos);
+  EXPECT_NE(Refusal("connection name \"E\" device \"D\" guid {1}\n").find("expected a GUID"), std::string::npos);
+  EXPECT_NE(Refusal("netshell broken\n").find("t.scn:1: expected `netshell missing`"), std::string::npos);
+  EXPECT_NE(Refusal("expect sharing public \"E\"\n").find("expected `private`"), std::string::npos);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // CIcsConnectionInfo: a reference-counted, never-changing snapshot of one sharing-capable
 // connection (GUID, names, sharing flags) that the sharing manager hands to the dialog, so the
-// dialog never touches the platform's interfaces. Dialog's thread only; counts are atomic.
+// dialog never touches the platform's interfaces. Built from a CIcsConnection record exactly as
+// the record stands (it is not refreshed for it); null names become empty texts.
+// Owner: whoever holds a reference (the creator holds the first). Dialog's thread only; the
+// count is atomic.
 #pragma once
 
 #include <string>
 
+#include "tethra/ics/IcsConnection.h"
 #include "tethra/platform/types.h"
 #include "tethra/wlan/RefObject.h"
 
@@ -12,23 +16,7 @@ namespace tethra::ics {
 
 class CIcsConnectionInfo final : public wlan::CRefObject {
  public:
-  struct Fields {
-    platform::Guid guid{};
-    std::u16string name;
-    std::u16string deviceName;
-    bool sharingEnabled = false;
-    bool isPublic = false;
-    bool isPrivate = false;
-    bool supported = false;
-  };
-  explicit CIcsConnectionInfo(Fields fields) noexcept
-      : m_Guid(fields.guid),
-        m_strName(std::move(fields.name)),
-        m_strDeviceName(std::move(fields.deviceName)),
-        m_bSharingEnabled(fields.sharingEnabled),
-        m_bPublic(fields.isPublic),
-        m_bPrivate(fields.isPrivate),
-        m_bSupported(fields.supported) {}
+  explicit CIcsConnectionInfo(const CIcsConnection& connection);
 
   const platform::Guid m_Guid;
   const std::u16string m_strName;

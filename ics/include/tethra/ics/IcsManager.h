@@ -1,13 +1,28 @@
 // CIcsManager: the program's single entry point to the platform's connection-sharing service.
-// Owned by the dialog (m_pIcsManager) and used from the dialog's thread only. Status codes are
-// 32-bit HRESULTs (negative: failure).
+// It creates the platform sharing manager, enumerates every connection into an array of
+// CIcsConnection records (counted first, so the array is allocated once), finds records by
+// GUID, shares one public/private pair after switching sharing off everywhere, and remembers
+// and restores the pair that was active before the program changed anything.
+//
+// Owner: the dialog (m_pIcsManager); the manager owns the platform sharing manager's reference
+// and the record array. Dialog's thread only (COM multithreaded apartment). Codes: HRESULTs;
+// E_UNEXPECTED when already initialised, sharing is not installed or the connections grew
+// between the two passes; E_INVALIDARG when a GUID is not among the supported records;
+// E_OUTOFMEMORY when the array cannot be allocated; platform failures unchanged.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
+#include "tethra/ics/ComPtr.h"
+#include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/platform/platform.h"
 #include "tethra/wlan/RefList.h"
 
 namespace tethra::ics {
+
+inline constexpr const char* kAllocSiteSnapshot = "snapshot";
 
 class CIcsManager {
  public:
@@ -18,13 +33,27 @@ class CIcsManager {
 
   platform::HResult InitIcsManager();
   platform::HResult ResetIcsManager();
+  platform::HResult RefreshInstalled();
+  platform::HResult GetIndexByGuid(const platform::Guid* guid, std::int32_t& index) const;
   platform::HResult EnableIcs(const platform::Guid& publicGuid, const platform::Guid& privateGuid);
   void DisableIcsOnAll();
   void GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list);
   void CacheICSIntfIndex();
   void RestoreICSIntf();
 
+  platform::INetSharingManager* NetSharingManager() const { return m_pNetSharingManager.get(); }
+
+  ComPtr<platform::INetSharingManager> m_pNetSharingManager;
+  std::unique_ptr<CIcsConnection[]> m_pConnections;
+  bool m_bInstalled = false;
+  std::int32_t m_lNumConns = 0;
+  std::int32_t m_lPublicIndex = -1;
+  std::int32_t m_lPrivateIndex = -1;
+
  private:
+  void ReleaseContents();
+  platform::HResult FillConnections(platform::IEnumNetSharingEveryConnection& enumerator);
+
   const platform::Platform& m_platform;
 };
 

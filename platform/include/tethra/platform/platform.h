@@ -10,6 +10,7 @@
 #include "tethra/platform/process.h"
 #include "tethra/platform/registry.h"
 #include "tethra/platform/security.h"
+#include "tethra/platform/sharing.h"
 #include "tethra/platform/system_events.h"
 #include "tethra/platform/trace.h"
 #include "tethra/platform/window.h"
@@ -28,6 +29,8 @@ struct Platform {
   IProcessStart* processStart = nullptr;
   IComRuntime* com = nullptr;
   ITrace* trace = nullptr;
+  ISharing* sharing = nullptr;
+  IModuleLoader* modules = nullptr;
 };
 
 }  // namespace tethra::platform

@@ -1,0 +1,50 @@
+// CIcsConnection: the sharing manager's record of one network connection: its connection and
+// sharing-configuration interfaces (one reference each), a private copy of its properties
+// and the sharing state as last read. Plain record held by value in the manager's array.
+//
+// Owner: the record owns both references and the two strings of its properties copy; the
+// manager pointer is not owned. Dialog's thread only. Codes: HRESULTs (negative: failure);
+// DisableSharing gives S_FALSE when sharing was not on; InitIcsConnection gives E_UNEXPECTED
+// on a bound record and E_INVALIDARG for a null manager or connection.
+#pragma once
+
+#include <cstdint>
+
+#include "tethra/ics/ComPtr.h"
+#include "tethra/platform/sharing.h"
+
+namespace tethra::ics {
+
+class CIcsManager;
+
+class CIcsConnection {
+ public:
+  CIcsConnection() = default;
+  CIcsConnection(const CIcsConnection&) = delete;
+  CIcsConnection& operator=(const CIcsConnection&) = delete;
+  ~CIcsConnection();
+
+  platform::HResult InitIcsConnection(CIcsManager* manager, platform::INetConnection* connection,
+                                      std::int32_t index);
+  platform::HResult RefreshSharingEnabled();
+  platform::HResult DisableSharing();
+  platform::HResult EnableAsPublic();
+  platform::HResult EnableAsPrivate();
+  bool IsMatch(const platform::Guid* guid) const;
+  bool IsSupported() const { return m_bSupported; }
+
+  CIcsManager* m_pManager = nullptr;
+  ComPtr<platform::INetConnection> m_pNetConnection;
+  ComPtr<platform::INetSharingConfiguration> m_pNetSharingConfiguration;
+  std::int32_t m_lIndex = 0;
+  bool m_bSharingEnabled = false;
+  bool m_bPublic = false;
+  bool m_bPrivate = false;
+  bool m_bSupported = false;
+  platform::NetconProperties m_Properties{};
+
+ private:
+  platform::HResult EnableAs(std::int32_t type);
+};
+
+}  // namespace tethra::ics

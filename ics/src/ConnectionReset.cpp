@@ -1,0 +1,97 @@
+// Reset of the virtual adapter's connection: every connection is visited (the walk does not
+// stop at a match), each name and GUID goes to the debugger output. Calling thread only.
+#include "tethra/ics/ConnectionReset.h"
+
+#include <string>
+
+#include "tethra/ics/ComPtr.h"
+
+namespace tethra::ics {
+
+namespace {
+
+constexpr char16_t kVirtualMiniport[] = u"Microsoft Virtual WiFi Miniport Adapter";
+
+// The connection manager's records are COM memory, freed field by field.
+class TaskMemProperties {
+ public:
+  explicit TaskMemProperties(platform::ISharing& sharing) : m_sharing(sharing) {}
+  TaskMemProperties(const TaskMemProperties&) = delete;
+  TaskMemProperties& operator=(const TaskMemProperties&) = delete;
+  ~TaskMemProperties() {
+    if (m_record == nullptr) return;
+    m_sharing.coTaskMemFree(m_record->pszwName);
+    m_sharing.coTaskMemFree(m_record->pszwDeviceName);
+    m_sharing.coTaskMemFree(m_record);
+  }
+  platform::NetconProperties** put() { return &m_record; }
+  const platform::NetconProperties* get() const { return m_record; }
+
+ private:
+  platform::ISharing& m_sharing;
+  platform::NetconProperties* m_record = nullptr;
+};
+
+void DebugLine(platform::ISharing& sharing, std::u16string_view prefix, const char16_t* text) {
+  std::u16string line(prefix);
+  if (text != nullptr) line += text;
+  line += u'\n';
+  sharing.outputDebugString(line.c_str());
+}
+
+void ShowConnection(platform::ISharing& sharing, const platform::NetconProperties& properties) {
+  DebugLine(sharing, u"* ", properties.pszwName);
+  char16_t* guidText = nullptr;
+  if (platform::Succeeded(sharing.stringFromClsid(properties.guidId, &guidText))) {
+    DebugLine(sharing, u"** GUID:", guidText);
+    sharing.coTaskMemFree(guidText);
+  }
+}
+
+bool IsVirtualMiniport(const platform::NetconProperties& properties) {
+  return properties.pszwDeviceName != nullptr && std::u16string_view(properties.pszwDeviceName) == kVirtualMiniport;
+}
+
+platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNetConnection& enumerator,
+                                  const platform::Guid& hostedNetworkGuid) {
+  platform::HResult status = platform::HResultFromWin32(platform::kERROR_FILE_NOT_FOUND);
+  for (;;) {
+    ComPtr<platform::INetConnection> connection;
+    std::uint32_t fetched = 0;
+    if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK || !connection) return status;
+    TaskMemProperties properties(sharing);
+    const platform::HResult hr = connection->GetProperties(properties.put());
+    if (platform::Failed(hr)) return hr;
+    if (hr != platform::kS_OK || properties.get() == nullptr) continue;
+    ShowConnection(sharing, *properties.get());
+    platform::Guid target = hostedNetworkGuid;
+    if (target.isZero() && IsVirtualMiniport(*properties.get())) target = properties.get()->guidId;
+    if (properties.get()->guidId == target) {
+      connection->Disconnect();
+      status = connection->Connect();
+    }
+  }
+}
+
+}  // namespace
+
+platform::HResult ResetHostedNetworkConnection(const platform::Platform& platform, const platform::Guid& target) {
+  if (platform.sharing == nullptr || platform.com == nullptr) return platform::kE_UNEXPECTED;
+  platform::ISharing& sharing = *platform.sharing;
+  const bool comInitialised = platform::Succeeded(platform.com->coInitialize());
+  platform::HResult status = platform::kS_OK;
+  {
+    ComPtr<platform::INetConnectionManager> manager;
+    status = sharing.createNetConnectionManager(platform::kCLSID_ConnectionManager,
+                                                platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+    if (platform::Succeeded(status)) {
+      ComPtr<platform::IEnumNetConnection> enumerator;
+      status = manager->EnumConnections(0, enumerator.put());
+      if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
+    }
+  }  // every interface is given up before COM is uninitialised
+  if (comInitialised) platform.com->coUninitialize();
+  return status;
+}
+
+}  // namespace tethra::ics

@@ -1,0 +1,89 @@
+// CIcsManager: finding records, sharing one pair, switching sharing off everywhere, the
+// snapshots for the dialog, and the cache of the pair that was active before. Only supported
+// records take part in sharing. Dialog's thread only.
+#include "tethra/ics/IcsManager.h"
+
+#include "tethra/wlan/Allocation.h"
+
+namespace tethra::ics {
+
+platform::HResult CIcsManager::GetIndexByGuid(const platform::Guid* guid, std::int32_t& index) const {
+  if (m_lNumConns < 1) return platform::kE_INVALIDARG;
+  for (std::int32_t i = 0; i < m_lNumConns; ++i) {
+    if (m_pConnections[i].IsSupported() && m_pConnections[i].IsMatch(guid)) {
+      index = i;
+      return platform::kS_OK;
+    }
+  }
+  return platform::kE_INVALIDARG;
+}
+
+platform::HResult CIcsManager::EnableIcs(const platform::Guid& publicGuid, const platform::Guid& privateGuid) {
+  std::int32_t publicIndex = -1;
+  std::int32_t privateIndex = -1;
+  platform::HResult hr = GetIndexByGuid(&publicGuid, publicIndex);
+  if (platform::Failed(hr)) return hr;
+  hr = GetIndexByGuid(&privateGuid, privateIndex);
+  if (platform::Failed(hr)) return hr;
+  CIcsConnection& publicSide = m_pConnections[publicIndex];
+  CIcsConnection& privateSide = m_pConnections[privateIndex];
+  publicSide.RefreshSharingEnabled();
+  privateSide.RefreshSharingEnabled();
+  if (publicSide.m_bSharingEnabled && publicSide.m_bPublic && privateSide.m_bSharingEnabled &&
+      privateSide.m_bPrivate) {
+    return platform::kS_OK;  // already shared this way: leave the platform alone
+  }
+  DisableIcsOnAll();
+  hr = privateSide.EnableAsPrivate();
+  if (platform::Failed(hr)) return hr;
+  return publicSide.EnableAsPublic();
+}
+
+void CIcsManager::DisableIcsOnAll() {
+  for (std::int32_t i = 0; i < m_lNumConns; ++i) {
+    CIcsConnection& connection = m_pConnections[i];
+    if (!connection.IsSupported()) continue;
+    if (platform::Failed(connection.RefreshSharingEnabled()) || !connection.m_bSharingEnabled) continue;
+    if (platform::Succeeded(connection.m_pNetSharingConfiguration->DisableSharing())) {
+      connection.RefreshSharingEnabled();
+    }
+  }
+}
+
+void CIcsManager::GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list) {
+  list.ReleaseAll();
+  for (std::int32_t i = 0; i < m_lNumConns; ++i) {
+    CIcsConnectionInfo* info = wlan::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]);
+    if (info == nullptr) return;
+    if (!list.AddTail(info)) {
+      info->Release();
+      return;
+    }
+  }
+}
+
+void CIcsManager::CacheICSIntfIndex() {
+  m_lPublicIndex = -1;
+  m_lPrivateIndex = -1;
+  for (std::int32_t i = 0; i < m_lNumConns; ++i) {
+    CIcsConnection& connection = m_pConnections[i];
+    if (!connection.IsSupported()) continue;
+    connection.RefreshSharingEnabled();
+    if (!connection.m_bSharingEnabled) continue;
+    if (connection.m_bPublic) m_lPublicIndex = i;
+    if (connection.m_bPrivate) m_lPrivateIndex = i;
+  }
+}
+
+void CIcsManager::RestoreICSIntf() {
+  DisableIcsOnAll();
+  if (m_lPublicIndex >= 0 && m_lPrivateIndex >= 0 && m_lPublicIndex < m_lNumConns &&
+      m_lPrivateIndex < m_lNumConns) {
+    m_pConnections[m_lPublicIndex].EnableAsPublic();
+    m_pConnections[m_lPrivateIndex].EnableAsPrivate();
+  }
+  m_lPublicIndex = -1;
+  m_lPrivateIndex = -1;
+}
+
+}  // namespace tethra::ics

@@ -1,0 +1,41 @@
+// The simulated sharing service installed in a World: its calls recorded under area "ics",
+// its faults from World::faults() (`fault ics OPERATION CODE`, `fault ics-grow`) and its
+// sharing changes in the transcript.
+//
+// Owner: the scenario runner, for the life of the World (the program's objects refer to the
+// service until its process ends). Construct and attach on the machine before the program's
+// threads start; inspect from the machine thread.
+#pragma once
+
+#include <memory>
+
+#include "tethra/sim/ics/SimSharingService.h"
+#include "tethra/sim/world.h"
+
+namespace tethra::sim {
+
+// The machine's connections when a scenario names none: the wired "Ethernet" and the hosted
+// network's own connection on the virtual adapter with the adapter's GUID.
+std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter);
+
+class SimIcs final : private ISharingServiceHost {
+ public:
+  SimIcs(World& world, SimSharingConfig config);
+  SimIcs(const SimIcs&) = delete;
+  SimIcs& operator=(const SimIcs&) = delete;
+  ~SimIcs() override = default;
+
+  // Installs the service as `program`'s sharing area and module loader.
+  void attach(SimProcess& program);
+  SimSharingService& service() { return *m_service; }
+
+ private:
+  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
+  std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override;
+  void event(std::string text) override;
+
+  World& m_world;
+  std::unique_ptr<SimSharingService> m_service;
+};
+
+}  // namespace tethra::sim

@@ -1,0 +1,42 @@
+// Binding of the simulated sharing service to the World: calls, faults and events.
+#include "tethra/sim/ics/SimIcs.h"
+
+namespace tethra::sim {
+
+std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter) {
+  SimConnectionConfig ethernet;
+  ethernet.guid = platform::Guid{0x5A1E0002, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x01}};
+  ethernet.name = u"Ethernet";
+  ethernet.deviceName = u"Simulated Ethernet Adapter";
+  SimConnectionConfig hosted;
+  hosted.guid = hostedNetworkAdapter;
+  hosted.name = u"Wireless Network Connection 2";
+  hosted.deviceName = u"Microsoft Virtual WiFi Miniport Adapter";
+  return {ethernet, hosted};
+}
+
+SimIcs::SimIcs(World& world, SimSharingConfig config) : m_world(world) {
+  ISharingServiceHost& host = *this;
+  m_service = std::make_unique<SimSharingService>(host, nullptr, std::move(config));
+}
+
+void SimIcs::attach(SimProcess& program) {
+  platform::Platform& p = program.platform();
+  m_service->setKernel(p.kernel);
+  p.sharing = m_service.get();
+  p.modules = m_service.get();
+}
+
+void SimIcs::recordCall(std::string_view operation, std::string_view arguments, std::string_view result) {
+  m_world.recordCall("ics", operation, arguments, result);
+}
+
+std::optional<std::int64_t> SimIcs::takeFault(std::string_view area, std::string_view operation) {
+  const std::optional<FaultRule> rule = m_world.faults().take(area, operation);
+  if (!rule) return std::nullopt;
+  return rule->code;
+}
+
+void SimIcs::event(std::string text) { m_world.event(std::move(text)); }
+
+}  // namespace tethra::sim

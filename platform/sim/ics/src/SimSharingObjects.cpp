@@ -1,0 +1,181 @@
+// The simulated service's COM objects. Every operation is one recorded call; an armed
+// `fault ics OPERATION` makes it fail before it has any effect.
+#include "SimSharingObjects.h"
+
+#include <string>
+
+namespace tethra::sim {
+
+namespace {
+constexpr platform::HResult kCannotShare = static_cast<platform::HResult>(0x80070032u);  // not supported
+}
+
+// --- Connection ---------------------------------------------------------------------------------
+
+platform::HResult SimConnection::GetProperties(platform::NetconProperties** properties) {
+  auto c = m_service.call("properties", std::to_string(m_index));
+  if (properties == nullptr) return c.result(platform::kE_INVALIDARG);
+  *properties = nullptr;
+  if (auto fault = c.fault()) return c.result(*fault);
+  return c.result(m_service.properties(m_index, properties));
+}
+
+platform::HResult SimConnection::Disconnect() {
+  auto c = m_service.call("disconnect", std::to_string(m_index));
+  if (auto fault = c.fault()) return c.result(*fault);
+  m_service.connectionEvent(m_index, "disconnected");
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimConnection::Connect() {
+  auto c = m_service.call("connect", std::to_string(m_index));
+  if (auto fault = c.fault()) return c.result(*fault);
+  m_service.connectionEvent(m_index, "connected");
+  return c.result(platform::kS_OK);
+}
+
+// --- Sharing configuration -------------------------------------------------------------------
+
+platform::HResult SimSharingConfiguration::get_SharingEnabled(platform::VariantBool* enabled) {
+  auto c = m_service.call("sharing-enabled", std::to_string(m_index));
+  if (enabled == nullptr) return c.result(platform::kE_INVALIDARG);
+  if (auto fault = c.fault()) return c.result(*fault);
+  *enabled = m_service.sharingEnabled(m_index) ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimSharingConfiguration::get_SharingConnectionType(std::int32_t* type) {
+  auto c = m_service.call("sharing-type", std::to_string(m_index));
+  if (type == nullptr) return c.result(platform::kE_INVALIDARG);
+  if (auto fault = c.fault()) return c.result(*fault);
+  switch (m_service.role(m_index)) {
+    case SimSharingRole::Public:
+      *type = platform::kICSSHARINGTYPE_PUBLIC;
+      return c.result(platform::kS_OK);
+    case SimSharingRole::Private:
+      *type = platform::kICSSHARINGTYPE_PRIVATE;
+      return c.result(platform::kS_OK);
+    case SimSharingRole::Off:
+      break;
+  }
+  return c.result(platform::kE_UNEXPECTED);  // a connection that is not shared has no side
+}
+
+platform::HResult SimSharingConfiguration::DisableSharing() {
+  auto c = m_service.call("disable", std::to_string(m_index));
+  if (auto fault = c.fault()) return c.result(*fault);
+  m_service.setRole(m_index, SimSharingRole::Off);
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
+  const bool isPublic = type == platform::kICSSHARINGTYPE_PUBLIC;
+  const bool isPrivate = type == platform::kICSSHARINGTYPE_PRIVATE;
+  auto c = m_service.call(isPublic ? "enable-public" : isPrivate ? "enable-private" : "enable-other",
+                          std::to_string(m_index));
+  if (!isPublic && !isPrivate) return c.result(platform::kE_INVALIDARG);
+  if (auto fault = c.fault()) return c.result(*fault);
+  m_service.setRole(m_index, isPublic ? SimSharingRole::Public : SimSharingRole::Private);
+  return c.result(platform::kS_OK);
+}
+
+// --- Every-connection enumeration ----------------------------------------------------------------
+
+platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
+                                               std::uint32_t* fetched) {
+  auto c = m_service.call("next", std::to_string(m_position));
+  if (count != 1 || connection == nullptr) return c.result(platform::kE_INVALIDARG);
+  *connection = nullptr;
+  if (fetched != nullptr) *fetched = 0;
+  if (auto fault = c.fault()) return c.result(*fault);
+  if (m_position >= m_service.connections().size()) return c.result(platform::kS_FALSE);
+  *connection = new SimConnection(m_service, m_position++);
+  if (fetched != nullptr) *fetched = 1;
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimEveryConnectionEnum::Reset() {
+  auto c = m_service.call("reset");
+  if (auto fault = c.fault()) return c.result(*fault);
+  m_service.maybeGrow();
+  m_position = 0;
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimEveryConnectionCollection::get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) {
+  auto c = m_service.call("new-enum");
+  if (enumerator == nullptr) return c.result(platform::kE_INVALIDARG);
+  *enumerator = nullptr;
+  if (auto fault = c.fault()) return c.result(*fault);
+  *enumerator = new SimEveryConnectionEnum(m_service);
+  return c.result(platform::kS_OK);
+}
+
+// --- Sharing manager -------------------------------------------------------------------------------
+
+platform::HResult SimNetSharingManager::get_SharingInstalled(platform::VariantBool* installed) {
+  auto c = m_service.call("installed");
+  if (installed == nullptr) return c.result(platform::kE_INVALIDARG);
+  if (auto fault = c.fault()) return c.result(*fault);
+  *installed = m_service.installed() ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimNetSharingManager::get_EnumEveryConnection(
+    platform::INetSharingEveryConnectionCollection** connections) {
+  auto c = m_service.call("enum");
+  if (connections == nullptr) return c.result(platform::kE_INVALIDARG);
+  *connections = nullptr;
+  if (auto fault = c.fault()) return c.result(*fault);
+  *connections = new SimEveryConnectionCollection(m_service);
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConnection(
+    platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) {
+  auto c = m_service.call("configuration");
+  if (configuration == nullptr) return c.result(platform::kE_INVALIDARG);
+  *configuration = nullptr;
+  const auto* ours = dynamic_cast<const SimConnection*>(connection);
+  if (ours == nullptr) {
+    m_service.misuse();
+    return c.result(platform::kE_INVALIDARG);
+  }
+  c.arguments = std::to_string(ours->index());
+  if (auto fault = c.fault()) return c.result(*fault);
+  if (!m_service.connections()[ours->index()].supported) return c.result(kCannotShare);
+  *configuration = new SimSharingConfiguration(m_service, ours->index());
+  return c.result(platform::kS_OK);
+}
+
+// --- Connection manager -----------------------------------------------------------------------------
+
+platform::HResult SimNetConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
+                                             std::uint32_t* fetched) {
+  auto c = m_service.call("enum-connections-next", std::to_string(m_position));
+  if (count != 1 || connection == nullptr) return c.result(platform::kE_INVALIDARG);
+  *connection = nullptr;
+  if (fetched != nullptr) *fetched = 0;
+  if (auto fault = c.fault()) return c.result(*fault);
+  if (m_position >= m_service.connections().size()) return c.result(platform::kS_FALSE);
+  *connection = new SimConnection(m_service, m_position++);
+  if (fetched != nullptr) *fetched = 1;
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimNetConnectionEnum::Reset() {
+  auto c = m_service.call("enum-connections-reset");
+  m_position = 0;
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimNetConnectionManager::EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) {
+  auto c = m_service.call("enum-connections", "flags " + std::to_string(flags));
+  if (enumerator == nullptr) return c.result(platform::kE_INVALIDARG);
+  *enumerator = nullptr;
+  if (auto fault = c.fault()) return c.result(*fault);
+  *enumerator = new SimNetConnectionEnum(m_service);
+  return c.result(platform::kS_OK);
+}
+
+}  // namespace tethra::sim

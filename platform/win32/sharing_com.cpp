@@ -1,0 +1,256 @@
+// ISharing on the platform's sharing manager and connection manager COM classes. Each boundary
+// object wraps one COM interface pointer and holds one reference on it, given up with its own
+// last Release; enumerations unwrap their VARIANT elements and ask for INetConnection. The
+// dialog's thread calls it (COM initialised there). Codes: the HRESULTs of the COM calls,
+// E_POINTER for a missing out-pointer, E_INVALIDARG for a connection this adapter did not make.
+#include <netcon.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <cstring>
+#include <new>
+
+#include "adapters.h"
+#include "win32_common.h"
+
+namespace tethra::win32 {
+namespace {
+
+static_assert(sizeof(platform::NetconProperties) == sizeof(NETCON_PROPERTIES));
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, guidId, guidId);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, pszwName, pszwName);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, pszwDeviceName, pszwDeviceName);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, Status, Status);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, MediaType, MediaType);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, dwCharacter, dwCharacter);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, clsidThisObject, clsidThisObject);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, clsidUiObject, clsidUiObject);
+static_assert(sizeof(VARIANT_BOOL) == sizeof(platform::VariantBool) && VARIANT_TRUE == platform::kVARIANT_TRUE);
+static_assert(ICSSHARINGTYPE_PUBLIC == platform::kICSSHARINGTYPE_PUBLIC &&
+              ICSSHARINGTYPE_PRIVATE == platform::kICSSHARINGTYPE_PRIVATE);
+
+GUID ToGuid(const platform::Guid& g) {
+  GUID out;
+  static_assert(sizeof out == sizeof g);
+  std::memcpy(&out, &g, sizeof out);
+  return out;
+}
+
+// The interface identifiers, from the boundary's values (no import library needed).
+const GUID kIidNetSharingManager = ToGuid(platform::kIID_INetSharingManager);
+const GUID kIidNetConnectionManager = ToGuid(platform::kIID_INetConnectionManager);
+const GUID kIidEnumEveryConnection = ToGuid(platform::kIID_IEnumNetSharingEveryConnection);
+const GUID kIidNetConnection = ToGuid(platform::kIID_INetConnection);
+
+// One boundary object around one COM pointer (Com's reference is this object's).
+template <typename Boundary, typename Com>
+class Wrapped : public Boundary {
+ public:
+  explicit Wrapped(Com* com) : m_com(com) {}
+  Wrapped(const Wrapped&) = delete;
+  Wrapped& operator=(const Wrapped&) = delete;
+  virtual ~Wrapped() { m_com->Release(); }
+  std::uint32_t AddRef() override { return ++m_count; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --m_count;
+    if (left == 0) delete this;
+    return left;
+  }
+  Com* com() const { return m_com; }
+
+ protected:
+  Com* m_com;
+
+ private:
+  std::uint32_t m_count = 1;
+};
+
+// Hands a new COM reference out as a boundary object; the COM reference is given back when
+// no wrapper can be made.
+template <typename Wrapper, typename Boundary, typename Com>
+HRESULT HandOut(HRESULT hr, Com* com, Boundary** out) {
+  *out = nullptr;
+  if (FAILED(hr) || com == nullptr) return hr;
+  auto* wrapper = new (std::nothrow) Wrapper(com);
+  if (wrapper == nullptr) {
+    com->Release();
+    return E_OUTOFMEMORY;
+  }
+  *out = wrapper;
+  return hr;
+}
+
+class Connection final : public Wrapped<platform::INetConnection, ::INetConnection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult GetProperties(platform::NetconProperties** properties) override {
+    if (properties == nullptr) return E_POINTER;
+    return m_com->GetProperties(reinterpret_cast<NETCON_PROPERTIES**>(properties));
+  }
+  platform::HResult Disconnect() override { return m_com->Disconnect(); }
+  platform::HResult Connect() override { return m_com->Connect(); }
+};
+
+// The element of a sharing enumeration: a VARIANT holding the connection object.
+HRESULT ConnectionFromVariant(VARIANT& element, platform::INetConnection** out) {
+  IUnknown* object = V_VT(&element) == VT_UNKNOWN    ? V_UNKNOWN(&element)
+                     : V_VT(&element) == VT_DISPATCH ? V_DISPATCH(&element)
+                                                     : nullptr;
+  if (object == nullptr) return E_NOINTERFACE;
+  ::INetConnection* connection = nullptr;
+  const HRESULT hr = object->QueryInterface(kIidNetConnection, reinterpret_cast<void**>(&connection));
+  return HandOut<Connection>(hr, connection, out);
+}
+
+class Configuration final : public Wrapped<platform::INetSharingConfiguration, ::INetSharingConfiguration> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult get_SharingEnabled(platform::VariantBool* enabled) override {
+    if (enabled == nullptr) return E_POINTER;
+    return m_com->get_SharingEnabled(enabled);
+  }
+  platform::HResult get_SharingConnectionType(std::int32_t* type) override {
+    if (type == nullptr) return E_POINTER;
+    SHARINGCONNECTIONTYPE value = ICSSHARINGTYPE_PUBLIC;
+    const HRESULT hr = m_com->get_SharingConnectionType(&value);
+    if (SUCCEEDED(hr)) *type = static_cast<std::int32_t>(value);
+    return hr;
+  }
+  platform::HResult DisableSharing() override { return m_com->DisableSharing(); }
+  platform::HResult EnableSharing(std::int32_t type) override {
+    return m_com->EnableSharing(static_cast<SHARINGCONNECTIONTYPE>(type));
+  }
+};
+
+class EveryConnectionEnum final
+    : public Wrapped<platform::IEnumNetSharingEveryConnection, ::IEnumNetSharingEveryConnection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
+    if (connection == nullptr) return E_POINTER;
+    *connection = nullptr;
+    if (fetched != nullptr) *fetched = 0;
+    if (count != 1) return E_INVALIDARG;
+    VARIANT element;
+    ::VariantInit(&element);
+    ULONG got = 0;
+    HRESULT hr = m_com->Next(1, &element, &got);
+    if (hr == S_OK) {
+      hr = ConnectionFromVariant(element, connection);
+      if (SUCCEEDED(hr) && fetched != nullptr) *fetched = 1;
+    }
+    ::VariantClear(&element);
+    return hr;
+  }
+  platform::HResult Reset() override { return m_com->Reset(); }
+};
+
+class EveryConnectionCollection final
+    : public Wrapped<platform::INetSharingEveryConnectionCollection, ::INetSharingEveryConnectionCollection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) override {
+    if (enumerator == nullptr) return E_POINTER;
+    *enumerator = nullptr;
+    IUnknown* object = nullptr;
+    HRESULT hr = m_com->get__NewEnum(&object);
+    if (FAILED(hr) || object == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
+    ::IEnumNetSharingEveryConnection* typed = nullptr;
+    hr = object->QueryInterface(kIidEnumEveryConnection, reinterpret_cast<void**>(&typed));
+    object->Release();
+    return HandOut<EveryConnectionEnum>(hr, typed, enumerator);
+  }
+};
+
+class SharingManager final : public Wrapped<platform::INetSharingManager, ::INetSharingManager> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult get_SharingInstalled(platform::VariantBool* installed) override {
+    if (installed == nullptr) return E_POINTER;
+    return m_com->get_SharingInstalled(installed);
+  }
+  platform::HResult get_EnumEveryConnection(platform::INetSharingEveryConnectionCollection** connections) override {
+    if (connections == nullptr) return E_POINTER;
+    ::INetSharingEveryConnectionCollection* collection = nullptr;
+    const HRESULT hr = m_com->get_EnumEveryConnection(&collection);
+    return HandOut<EveryConnectionCollection>(hr, collection, connections);
+  }
+  platform::HResult get_INetSharingConfigurationForINetConnection(
+      platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) override {
+    if (configuration == nullptr) return E_POINTER;
+    *configuration = nullptr;
+    const auto* ours = dynamic_cast<const Connection*>(connection);
+    if (ours == nullptr) return E_INVALIDARG;
+    ::INetSharingConfiguration* config = nullptr;
+    const HRESULT hr = m_com->get_INetSharingConfigurationForINetConnection(ours->com(), &config);
+    return HandOut<Configuration>(hr, config, configuration);
+  }
+};
+
+class NetConnectionEnum final : public Wrapped<platform::IEnumNetConnection, ::IEnumNetConnection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
+    if (connection == nullptr) return E_POINTER;
+    *connection = nullptr;
+    if (fetched != nullptr) *fetched = 0;
+    if (count != 1) return E_INVALIDARG;
+    ::INetConnection* item = nullptr;
+    ULONG got = 0;
+    const HRESULT hr = m_com->Next(1, &item, &got);
+    if (hr != S_OK) {
+      if (item != nullptr) item->Release();
+      return hr;
+    }
+    const HRESULT handed = HandOut<Connection>(hr, item, connection);
+    if (SUCCEEDED(handed) && fetched != nullptr) *fetched = 1;
+    return handed;
+  }
+  platform::HResult Reset() override { return m_com->Reset(); }
+};
+
+class ConnectionManager final : public Wrapped<platform::INetConnectionManager, ::INetConnectionManager> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override {
+    if (enumerator == nullptr) return E_POINTER;
+    ::IEnumNetConnection* items = nullptr;
+    const HRESULT hr = m_com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), &items);
+    return HandOut<NetConnectionEnum>(hr, items, enumerator);
+  }
+};
+
+class Sharing final : public platform::ISharing {
+ public:
+  platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
+                                            platform::INetSharingManager** manager) override {
+    if (manager == nullptr) return E_POINTER;
+    ::INetSharingManager* com = nullptr;
+    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetSharingManager,
+                                          reinterpret_cast<void**>(&com));
+    return HandOut<SharingManager>(hr, com, manager);
+  }
+  platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
+                                               platform::INetConnectionManager** manager) override {
+    if (manager == nullptr) return E_POINTER;
+    ::INetConnectionManager* com = nullptr;
+    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetConnectionManager,
+                                          reinterpret_cast<void**>(&com));
+    return HandOut<ConnectionManager>(hr, com, manager);
+  }
+  void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }
+  platform::HResult stringFromClsid(const platform::Guid& clsid, char16_t** text) override {
+    if (text == nullptr) return E_POINTER;
+    LPOLESTR value = nullptr;
+    const HRESULT hr = ::StringFromCLSID(ToGuid(clsid), &value);
+    *text = SUCCEEDED(hr) ? reinterpret_cast<char16_t*>(value) : nullptr;
+    return hr;
+  }
+  void outputDebugString(const char16_t* text) override { ::OutputDebugStringW(W(text)); }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ISharing> CreateSharing() { return std::make_unique<Sharing>(); }
+
+}  // namespace tethra::win32

@@ -1,0 +1,134 @@
+// tethra-controller.exe: the stand-in controller for people who integrate Tethra, and the
+// driver of the end-to-end runs under Wine. Reads the steps (script files and --step options,
+// in the order given), refuses the whole script on the first mistake, then runs it.
+// Exit code: 0 every wait and expectation held, 1 one did not, 2 the script was refused.
+// Main thread only.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "controller.h"
+
+namespace {
+
+constexpr wchar_t kUsage[] =
+    L"usage: tethra-controller [--program PATH] [--step STEP]... [SCRIPT]...\n"
+    L"Creates the window \"NetworkSetting LogicUIWnd\" and runs the steps in order: those of each\n"
+    L"SCRIPT file (one a line, # starts a comment) and each --step. Steps:\n"
+    L"  program PATH | write NAME TEXT | delete NAME | policy present|absent\n"
+    L"  start [COMMAND LINE] | start-second [COMMAND LINE]\n"
+    L"  wait window|notice|exit|second-exit MS | wait code CODE MS | sleep MS | mark\n"
+    L"  post close | power suspend|resume|resume-suspend | end-session 0|1\n"
+    L"  session console-connect|console-disconnect|remote-connect|remote-disconnect|logon|logoff|lock|unlock [ID]\n"
+    L"  expect codes CODE...|none | expect sequence notice|CODE...|none | expect notices N\n"
+    L"  expect since-mark notice|CODE...|none | expect notice N|last|all TEXT SSID KEY\n"
+    L"  expect exit CODE [MS] | expect second-exit CODE [MS]\n"
+    L"  expect running | expect registry NAME TEXT | expect registry-absent NAME\n"
+    L"  expect window seen|never | expect second-window seen|never\n"
+    L"tethra.exe is taken from the controller's folder unless --program or `program` says otherwise.\n"
+    L"Exit code: 0 when every wait and expectation held, 1 when one did not, 2 when refused.\n";
+
+void Print(FILE* stream, const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
+bool ReadScript(const std::wstring& path, std::wstring& text) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  ::CloseHandle(file);
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  text.assign(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return true;
+}
+
+bool Add(const std::wstring& line, const std::wstring& source, std::vector<tethra::tools::Step>& steps) {
+  std::optional<tethra::tools::Step> step;
+  std::wstring error;
+  if (!tethra::tools::ParseStep(line, source, step, error)) {
+    Print(stderr, L"refused: " + source + L": " + error + L"\n");
+    return false;
+  }
+  if (step) steps.push_back(std::move(*step));
+  return true;
+}
+
+std::wstring DefaultProgram() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length < MAX_PATH ? length : 0);
+  const std::size_t slash = folder.find_last_of(L"\\/");
+  folder = slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
+  return folder + L"tethra.exe";
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  // The transcript is UTF-8 with plain line ends, whatever the console.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+
+  std::wstring program = DefaultProgram();
+  std::vector<tethra::tools::Step> steps;
+  int stepOptions = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--help" || arg == L"-h") {
+      Print(stdout, kUsage);
+      return 0;
+    }
+    if (arg == L"--program" || arg == L"--step") {
+      if (i + 1 >= argc) {
+        Print(stderr, L"refused: " + arg + L" needs a value\n");
+        return 2;
+      }
+      const std::wstring value = argv[++i];
+      if (arg == L"--program") {
+        program = value;
+      } else if (!Add(value, L"--step " + std::to_wstring(++stepOptions), steps)) {
+        return 2;
+      }
+      continue;
+    }
+    if (arg.starts_with(L"--")) {
+      Print(stderr, L"refused: unknown option " + arg + L"\n" + kUsage);
+      return 2;
+    }
+    std::wstring text;
+    if (!ReadScript(arg, text)) {
+      Print(stderr, L"refused: cannot read " + arg + L" (error " + std::to_wstring(::GetLastError()) + L")\n");
+      return 2;
+    }
+    std::size_t lineNumber = 0;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+      std::size_t end = text.find(L'\n', at);
+      if (end == std::wstring::npos) end = text.size();
+      ++lineNumber;
+      if (!Add(text.substr(at, end - at), arg + L":" + std::to_wstring(lineNumber), steps)) return 2;
+      at = end + 1;
+    }
+  }
+  if (steps.empty()) {
+    Print(stderr, std::wstring(L"refused: no steps\n") + kUsage);
+    return 2;
+  }
+  tethra::tools::Controller controller(program);
+  return controller.run(steps);
+}

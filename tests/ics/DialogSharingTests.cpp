@@ -1,0 +1,133 @@
+// The dialog's sharing policy on the simulated notebook, where a scenario cannot reach: a
+// start after the sharing manager was reset and the snapshots replaced (each combo box entry
+// keeps its own snapshot alive), and the pauses between the retries in virtual time.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "app/Entry.h"
+#include "app/HostedNetworkDlg.h"
+#include "controller/SettingsKey.h"
+#include "sim-runner/MachineServices.h"
+#include "sim-runner/Runner.h"
+#include "tethra/sim/ics/SimIcs.h"
+#include "tethra/sim/wlan/SimWlan.h"
+#include "tethra/sim/world.h"
+
+namespace tethra::ics {
+namespace {
+
+using sim::SimRegistry;
+
+SimRegistry::Value Text(std::u16string_view text) {
+  SimRegistry::Value v{platform::kREG_SZ, {}};
+  for (char16_t ch : text) {
+    v.bytes.push_back(static_cast<std::uint8_t>(ch & 0xFF));
+    v.bytes.push_back(static_cast<std::uint8_t>(ch >> 8));
+  }
+  v.bytes.insert(v.bytes.end(), {0, 0});
+  return v;
+}
+
+// The real dialog, with one step of the test's own run right after its initialisation.
+class DialogUnderTest final : public app::CHostedNetworkDlg {
+ public:
+  DialogUnderTest(const platform::Platform& platform, std::function<void(DialogUnderTest&)> afterInit)
+      : CHostedNetworkDlg(platform, u"/ShareLAN"), m_afterInit(std::move(afterInit)) {}
+
+ protected:
+  bool OnInitDialog() override {
+    const bool result = CHostedNetworkDlg::OnInitDialog();
+    m_afterInit(*this);
+    return result;
+  }
+
+ private:
+  std::function<void(DialogUnderTest&)> m_afterInit;
+};
+
+TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAlive) {
+  auto world = std::make_unique<sim::World>(sim::World::Options{});
+  world->registry().createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);
+  world->registry().setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, u"ShareConnection",
+                             Text(u"Simulated Ethernet Adapter"));
+  world->registry().createKey(SimRegistry::View::Native,
+                              u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections");
+  sim::SimProcess& process = world->createProcess("tethra", true, &app::ProgramResources());
+  const sim::SimWlanConfig wlanConfig;
+  // Parked simulated threads may still refer to these: they live as long as the process.
+  auto* wlan = new sim::SimWlan(*world, process, wlanConfig);
+  auto* security = new simrunner::SimSecurity(*world, true);
+  auto* com = new simrunner::SimCom(*world);
+  sim::SimSharingConfig sharing;
+  sharing.connections = sim::DefaultConnections(wlanConfig.adapter);
+  auto* ics = new sim::SimIcs(*world, sharing);
+  process.platform().security = security;
+  process.platform().com = com;
+  ics->attach(process);
+
+  bool finished = false;
+  platform::HResult resetStatus = -1;
+  platform::HResult startStatus = -1;
+  std::int32_t entryCount = 0;
+  std::u16string sharedBeforeStart;
+  world->startThread(process, "main", [&] {
+    const platform::Platform& p = process.platform();
+    auto* dialog = new DialogUnderTest(p, [&](DialogUnderTest& d) {
+      // The snapshot of the selected entry, with the list's reference and the entry's own.
+      auto* entry = reinterpret_cast<CIcsConnectionInfo*>(d.m_ConnectionCombo.GetItemData(d.m_ConnectionCombo.GetCurSel()));
+      resetStatus = d.m_pIcsManager->ResetIcsManager();
+      d.GetIcsInfo();  // replaces the list's snapshots; the combo box keeps its entries
+      entryCount = entry->AddRef();
+      entry->Release();
+      d.m_pIcsManager->DisableIcsOnAll();
+      sharedBeforeStart = ics->service().sharedName(sim::SimSharingRole::Public).value_or(u"none");
+      d.m_pIcsManager->CacheICSIntfIndex();
+      startStatus = d.StartIcsIfNeeded();
+      finished = true;
+      p.kernel->exitProcess(0);
+    });
+    dialog->DoModal();
+  });
+  world->run([&] { world->block([&] { return finished; }, 60'000); });
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(resetStatus, platform::kS_OK);
+  EXPECT_EQ(entryCount, 2);  // the replaced list gave its reference up; the entry's is left
+  EXPECT_EQ(sharedBeforeStart, u"none");
+  EXPECT_EQ(startStatus, platform::kS_OK);
+  EXPECT_EQ(ics->service().sharedName(sim::SimSharingRole::Public), u"Ethernet");
+  EXPECT_EQ(ics->service().sharedName(sim::SimSharingRole::Private), u"Wireless Network Connection 2");
+  EXPECT_EQ(ics->service().outstandingMemory(), 0u);
+  wlan->shutdown();
+  world.reset();
+}
+
+// The virtual time of the first transcript line that contains `text`, or -1.
+long long StampOf(const std::vector<std::string>& transcript, const std::string& text) {
+  for (const std::string& line : transcript) {
+    if (line.find(text) != std::string::npos) return std::stoll(line.substr(1));
+  }
+  return -1;
+}
+
+TEST(DialogSharing, TenFailedRetriesPauseTenTimesAHundredMilliseconds) {
+  std::ifstream file(TETHRA_SCENARIO_DIR "/sharing-private-side-fails.scn");
+  std::stringstream text;
+  text << file.rdbuf();
+  simrunner::ParseError error;
+  const auto scenario = simrunner::ParseScenario(text.str(), "sharing-private-side-fails.scn", &error);
+  ASSERT_TRUE(scenario) << error.message();
+  const simrunner::RunResult result = simrunner::RunScenario(*scenario, simrunner::RunOptions{});
+  EXPECT_TRUE(result.allHeld);
+  const long long started = StampOf(result.transcript, "wlan state idle -> active");
+  const long long failed = StampOf(result.transcript, "received code \"ICS_FAILED\"");
+  ASSERT_GE(started, 0);
+  EXPECT_EQ(failed - started, 1000);
+  // Restoring the previous pair follows at once, without another pause.
+  EXPECT_EQ(StampOf(result.transcript, "sharing \"Home Network\" private"), failed);
+}
+
+}  // namespace
+}  // namespace tethra::ics

@@ -1,0 +1,51 @@
+// Test support: the sharing rig.
+#include "SharingRig.h"
+
+namespace tethra::ics::test {
+
+platform::Guid Gid(std::uint8_t n) {
+  return platform::Guid{0x5A1E0002, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, n}};
+}
+
+sim::SimConnectionConfig Connection(std::uint8_t n, std::u16string name, std::u16string device,
+                                    sim::SimSharingRole role) {
+  sim::SimConnectionConfig c;
+  c.guid = Gid(n);
+  c.name = std::move(name);
+  c.deviceName = std::move(device);
+  c.role = role;
+  return c;
+}
+
+SharingRig::SharingRig(sim::SimSharingConfig config) : m_service(*this, &m_kernel, std::move(config)) {
+  m_platform.kernel = &m_kernel;
+  m_platform.com = &m_com;
+  m_platform.sharing = &m_service;
+  m_platform.modules = &m_service;
+}
+
+void SharingRig::fail(const std::string& operation, platform::HResult code, int times) {
+  m_rules[operation] = Rule{code, times};
+}
+
+std::vector<std::string> SharingRig::callsSinceMark() const {
+  return std::vector<std::string>(m_calls.begin() + static_cast<std::ptrdiff_t>(m_mark), m_calls.end());
+}
+
+void SharingRig::recordCall(std::string_view operation, std::string_view, std::string_view) {
+  m_calls.emplace_back(operation);
+}
+
+std::optional<std::int64_t> SharingRig::takeFault(std::string_view area, std::string_view operation) {
+  if (area == "ics-grow") {
+    if (m_grow == 0) return std::nullopt;
+    --m_grow;
+    return 0;
+  }
+  const auto it = m_rules.find(operation);
+  if (it == m_rules.end() || it->second.left == 0) return std::nullopt;
+  if (it->second.left > 0) --it->second.left;
+  return static_cast<std::uint32_t>(it->second.code);
+}
+
+}  // namespace tethra::ics::test

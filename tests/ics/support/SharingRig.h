@@ -1,0 +1,82 @@
+// Test support: the simulated sharing service without a World, on the test's own thread. The
+// rig is the service's host (faults by operation with a count, calls and events kept in
+// order) and builds a Platform that holds the service, a per-thread kernel and a COM runtime
+// that counts its initialisations. Single thread.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ThreadKernel.h"
+#include "tethra/platform/platform.h"
+#include "tethra/sim/ics/SimSharingService.h"
+
+namespace tethra::ics::test {
+
+inline constexpr platform::HResult kFail = static_cast<platform::HResult>(0x80004005u);
+
+// The GUIDs of the rig's connections: Gid(n) is the n-th one.
+platform::Guid Gid(std::uint8_t n);
+sim::SimConnectionConfig Connection(std::uint8_t n, std::u16string name, std::u16string device,
+                                    sim::SimSharingRole role = sim::SimSharingRole::Off);
+
+class CountingCom final : public platform::IComRuntime {
+ public:
+  platform::HResult coInitializeEx(platform::Dword) override { return next(); }
+  platform::HResult coInitialize() override { return next(); }
+  void coUninitialize() override { ++uninitialised; }
+  platform::HResult answer = platform::kS_OK;
+  int initialised = 0;
+  int uninitialised = 0;
+
+ private:
+  platform::HResult next() {
+    ++initialised;
+    return answer;
+  }
+};
+
+class SharingRig final : private sim::ISharingServiceHost {
+ public:
+  explicit SharingRig(sim::SimSharingConfig config);
+  SharingRig(const SharingRig&) = delete;
+  SharingRig& operator=(const SharingRig&) = delete;
+  ~SharingRig() override = default;
+
+  // The next `times` calls of `operation` fail with `code` (-1: every call). "ics-grow" with
+  // `grow` instead.
+  void fail(const std::string& operation, platform::HResult code, int times = -1);
+  void grow(int times = 1) { m_grow = times; }
+
+  sim::SimSharingService& service() { return m_service; }
+  const platform::Platform& platform() const { return m_platform; }
+  CountingCom& com() { return m_com; }
+  std::uint64_t calls(const std::string& operation) const { return m_service.callCount(operation); }
+  // The operations called since the last mark, in order.
+  std::vector<std::string> callsSinceMark() const;
+  void mark() { m_mark = m_calls.size(); }
+  const std::vector<std::string>& events() const { return m_events; }
+
+ private:
+  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
+  std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override;
+  void event(std::string text) override { m_events.push_back(std::move(text)); }
+
+  struct Rule {
+    platform::HResult code;
+    int left;
+  };
+  wlan::test::ThreadKernel m_kernel;
+  CountingCom m_com;
+  sim::SimSharingService m_service;
+  platform::Platform m_platform;
+  std::map<std::string, Rule, std::less<>> m_rules;
+  int m_grow = 0;
+  std::vector<std::string> m_calls;
+  std::size_t m_mark = 0;
+  std::vector<std::string> m_events;
+};
+
+}  // namespace tethra::ics::test
