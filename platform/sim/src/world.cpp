@@ -38,31 +38,13 @@ std::string stamp(std::uint64_t timeMs, const std::string& text) {
 // --- UTF-8 --------------------------------------------------------------------------------------
 
 std::string toUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
+  // Lone surrogates become U+FFFD, as the UTF-8 code page converts them without flags.
+  CodePageConverter converter(platform::kCP_UTF8);
+  if (text.empty()) return {};
+  const int n = static_cast<int>(text.size());
+  const auto need = converter.toMultiByte(platform::kCP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(need.value), '\0');
+  converter.toMultiByte(platform::kCP_UTF8, 0, text.data(), n, out.data(), need.value, nullptr, nullptr);
   return out;
 }
 

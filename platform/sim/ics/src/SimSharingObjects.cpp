@@ -81,17 +81,28 @@ platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
 
 // --- Every-connection enumeration ----------------------------------------------------------------
 
-platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
-                                               std::uint32_t* fetched) {
-  auto c = m_service.call("next", std::to_string(m_position));
+namespace {
+
+// One step of either enumeration of connections: S_OK with the next one, S_FALSE at the end.
+platform::HResult NextConnection(SimSharingService& service, const char* operation, std::size_t& position,
+                                 std::uint32_t count, platform::INetConnection** connection,
+                                 std::uint32_t* fetched) {
+  auto c = service.call(operation, std::to_string(position));
   if (count != 1 || connection == nullptr) return c.result(platform::kE_INVALIDARG);
   *connection = nullptr;
   if (fetched != nullptr) *fetched = 0;
   if (auto fault = c.fault()) return c.result(*fault);
-  if (m_position >= m_service.connections().size()) return c.result(platform::kS_FALSE);
-  *connection = new SimConnection(m_service, m_position++);
+  if (position >= service.connections().size()) return c.result(platform::kS_FALSE);
+  *connection = new SimConnection(service, position++);
   if (fetched != nullptr) *fetched = 1;
   return c.result(platform::kS_OK);
+}
+
+}  // namespace
+
+platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
+                                               std::uint32_t* fetched) {
+  return NextConnection(m_service, "next", m_position, count, connection, fetched);
 }
 
 platform::HResult SimEveryConnectionEnum::Reset() {
@@ -152,15 +163,7 @@ platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConne
 
 platform::HResult SimNetConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                              std::uint32_t* fetched) {
-  auto c = m_service.call("enum-connections-next", std::to_string(m_position));
-  if (count != 1 || connection == nullptr) return c.result(platform::kE_INVALIDARG);
-  *connection = nullptr;
-  if (fetched != nullptr) *fetched = 0;
-  if (auto fault = c.fault()) return c.result(*fault);
-  if (m_position >= m_service.connections().size()) return c.result(platform::kS_FALSE);
-  *connection = new SimConnection(m_service, m_position++);
-  if (fetched != nullptr) *fetched = 1;
-  return c.result(platform::kS_OK);
+  return NextConnection(m_service, "enum-connections-next", m_position, count, connection, fetched);
 }
 
 platform::HResult SimNetConnectionEnum::Reset() {
