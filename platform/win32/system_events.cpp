@@ -2,6 +2,10 @@
 // Call from the thread of the window being registered. Owner: the device registration handle
 // belongs to the caller until unregisterDeviceNotification. Results as the Win32 functions
 // give them, with the reason in GetLastError() on failure.
+//
+// wtsapi32.dll is not one of the system's known DLLs: imported statically it would be looked
+// for beside the executable first, before the program restricts the DLL search. It is bound
+// at run time from the system directory instead; without it, session registration fails.
 
 #include "adapters.h"
 #include "tethra/platform/system_events.h"
@@ -38,13 +42,34 @@ static_assert(platform::kDBT_DEVICEARRIVAL == DBT_DEVICEARRIVAL &&
               platform::kDEVICE_NOTIFY_WINDOW_HANDLE == DEVICE_NOTIFY_WINDOW_HANDLE &&
               platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES == DEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
 
+using RegisterSessionFn = BOOL(WINAPI*)(HWND, DWORD);
+using UnRegisterSessionFn = BOOL(WINAPI*)(HWND);
+
+template <typename Fn>
+Fn Resolve(HMODULE module, const char* name) {
+  return module != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                           : nullptr;
+}
+
 class SystemEvents final : public platform::ISystemEvents {
  public:
+  SystemEvents()
+      : m_wtsapi(::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)),
+        m_register(Resolve<RegisterSessionFn>(m_wtsapi, "WTSRegisterSessionNotification")),
+        m_unregister(Resolve<UnRegisterSessionFn>(m_wtsapi, "WTSUnRegisterSessionNotification")) {}
+  ~SystemEvents() override {
+    if (m_wtsapi != nullptr) ::FreeLibrary(m_wtsapi);
+  }
+  SystemEvents(const SystemEvents&) = delete;
+  SystemEvents& operator=(const SystemEvents&) = delete;
+
   bool wtsRegisterSessionNotification(platform::Hwnd hwnd, platform::Dword flags) override {
-    return ::WTSRegisterSessionNotification(ToHwnd(hwnd), flags) != FALSE;
+    if (m_register == nullptr) return Unavailable();
+    return m_register(ToHwnd(hwnd), flags) != FALSE;
   }
   bool wtsUnRegisterSessionNotification(platform::Hwnd hwnd) override {
-    return ::WTSUnRegisterSessionNotification(ToHwnd(hwnd)) != FALSE;
+    if (m_unregister == nullptr) return Unavailable();
+    return m_unregister(ToHwnd(hwnd)) != FALSE;
   }
   platform::Hdevnotify registerDeviceNotification(platform::Hwnd hwnd, const void* filter,
                                                   platform::Dword flags) override {
@@ -54,6 +79,16 @@ class SystemEvents final : public platform::ISystemEvents {
   bool unregisterDeviceNotification(platform::Hdevnotify handle) override {
     return ::UnregisterDeviceNotification(handle) != FALSE;
   }
+
+ private:
+  static bool Unavailable() {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
+
+  HMODULE m_wtsapi;
+  RegisterSessionFn m_register;
+  UnRegisterSessionFn m_unregister;
 };
 
 }  // namespace
