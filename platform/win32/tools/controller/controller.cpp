@@ -405,6 +405,12 @@ void Controller::step(const Step& s) {
       check(pumpUntil(s.timeoutMs, [&] { return m_main.windowSeen; }, true), L"wait window",
             L"no program window");
       return;
+    case StepKind::WaitReady:
+      check(pumpUntil(
+                s.timeoutMs,
+                [&] { return m_main.running() && ::WaitForInputIdle(m_main.process.hProcess, 0) == 0; }, true),
+            L"wait ready", m_main.running() ? L"the program still busy" : L"no running program");
+      return;
     case StepKind::WaitCode:
       check(waitFor(L"code:" + s.args[0], s.timeoutMs), L"wait code " + s.args[0], L"codes " + Join(codes()));
       return;

@@ -20,7 +20,7 @@ constexpr wchar_t kUsage[] =
     L"SCRIPT file (one a line, # starts a comment) and each --step. Steps:\n"
     L"  program PATH | write NAME TEXT | delete NAME | policy present|absent\n"
     L"  start [COMMAND LINE] | start-second [COMMAND LINE]\n"
-    L"  wait window|notice|exit|second-exit MS | wait code CODE MS | sleep MS | mark\n"
+    L"  wait window|ready|notice|exit|second-exit MS | wait code CODE MS | sleep MS | mark\n"
     L"  post close | power suspend|resume|resume-suspend | end-session 0|1\n"
     L"  session console-connect|console-disconnect|remote-connect|remote-disconnect|logon|logoff|lock|unlock [ID]\n"
     L"  expect codes CODE...|none | expect sequence notice|CODE...|none | expect notices N\n"

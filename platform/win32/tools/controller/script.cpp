@@ -120,7 +120,7 @@ bool ParseStep(const std::wstring& line, const std::wstring& source, std::option
     s.rest = RestAfterFirstWord(line);
   } else if (name == L"wait") {
     if (args.empty()) {
-      error = L"wait what: window, code, notice, exit or second-exit";
+      error = L"wait what: window, ready, code, notice, exit or second-exit";
       return false;
     }
     const std::wstring what = args[0];
@@ -142,6 +142,8 @@ bool ParseStep(const std::wstring& line, const std::wstring& source, std::option
       args.clear();
       if (what == L"window") {
         s.kind = StepKind::WaitWindow;
+      } else if (what == L"ready") {
+        s.kind = StepKind::WaitReady;
       } else if (what == L"notice") {
         s.kind = StepKind::WaitNotice;
       } else if (what == L"exit") {

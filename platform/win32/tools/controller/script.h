@@ -8,7 +8,9 @@
 //   policy present|absent        the group-policy key of connection sharing (native view)
 //   start [COMMAND LINE]         start the program; the rest of the line is its command line
 //   start-second [COMMAND LINE]  start a second instance next to the first
-//   wait window|notice|exit|second-exit MS, wait code CODE MS
+//   wait window|ready|notice|exit|second-exit MS, wait code CODE MS
+//                                (ready: the program's thread first waits for input, i.e. its
+//                                initialisation is over: WaitForInputIdle)
 //   sleep MS                     keep receiving for MS milliseconds
 //   mark                         later waits, and `expect since-mark`, look only at what
 //                                arrives from here on (a start may announce name and key
@@ -42,6 +44,7 @@ enum class StepKind {
   Start,
   StartSecond,
   WaitWindow,
+  WaitReady,
   WaitCode,
   WaitNotice,
   WaitExit,

@@ -107,6 +107,15 @@ class SimWlanDll final : private sim::IWlanServiceHost {
     return raw;
   }
 
+  // A registration the service refused keeps no record.
+  void dropTarget(HANDLE handle, PVOID raw) {
+    std::lock_guard lock(m_targetsMutex);
+    auto it = m_targets.find(handle);
+    if (it == m_targets.end()) return;
+    std::erase_if(it->second, [raw](const std::unique_ptr<CallbackTarget>& t) { return t.get() == raw; });
+    if (it->second.empty()) m_targets.erase(it);
+  }
+
   void forgetTargets(HANDLE handle) {
     std::lock_guard lock(m_targetsMutex);
     m_targets.erase(handle);
@@ -263,10 +272,12 @@ DWORD WINAPI SimWlanRegisterNotification(HANDLE clientHandle, DWORD notifSource,
     relay = &Relay;
     target = dll.keepTarget(clientHandle, callback, context);
   }
-  return Serve([&](sim::SimWlanService& s) {
+  const DWORD result = Serve([&](sim::SimWlanService& s) {
     return s.wlanRegisterNotification(clientHandle, notifSource, ignoreDuplicate, relay, target, reserved,
                                       P(prevNotifSource));
   });
+  if (result != ERROR_SUCCESS && callback != nullptr) dll.dropTarget(clientHandle, target);
+  return result;
 }
 
 DWORD WINAPI SimWlanHostedNetworkInitSettings(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
