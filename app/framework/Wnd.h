@@ -45,6 +45,8 @@ class CWnd {
   platform::Hicon SetIcon(platform::Hicon icon, bool bigIcon) const;
   platform::Hmenu GetSystemMenu(bool revert) const;
 
+  // Bound to a window of a platform: only then do the operations above reach the window system.
+  bool Bound() const { return m_pPlatform != nullptr && m_hWnd != nullptr; }
   const platform::Platform& Platform() const { return *m_pPlatform; }
   platform::IWindowSystem& Windows() const { return *m_pPlatform->windows; }
 
