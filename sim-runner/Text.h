@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "tethra/platform/types.h"
+#include "tethra/sim/text.h"
 
 namespace tethra::simrunner {
 
 std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
+using sim::text::Utf16ToUtf8;
 // A UTF-16 text quoted for the transcript: printable ASCII as is, the rest as \uXXXX.
 std::string Quote(std::u16string_view text);
 
@@ -21,6 +22,6 @@ bool ParseNumber(std::string_view word, std::int64_t& value);  // decimal or 0x 
 bool ParseGuid(std::string_view word, platform::Guid& guid);   // {8-4-4-4-12}
 bool ParseMac(std::string_view word, std::array<std::uint8_t, 6>& mac);
 bool ParseHexBytes(std::string_view word, std::vector<std::uint8_t>& bytes);
-std::string FormatGuid(const platform::Guid& guid);
+using sim::text::FormatGuid;
 
 }  // namespace tethra::simrunner

@@ -8,6 +8,7 @@
 
 #include "format.h"
 #include "tethra/sim/codepage.h"
+#include "tethra/sim/text.h"
 #include "world_impl.h"
 
 namespace tethra::sim {
@@ -37,16 +38,7 @@ std::string stamp(std::uint64_t timeMs, const std::string& text) {
 
 // --- UTF-8 --------------------------------------------------------------------------------------
 
-std::string toUtf8(std::u16string_view text) {
-  // Lone surrogates become U+FFFD, as the UTF-8 code page converts them without flags.
-  CodePageConverter converter(platform::kCP_UTF8);
-  if (text.empty()) return {};
-  const int n = static_cast<int>(text.size());
-  const auto need = converter.toMultiByte(platform::kCP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(need.value), '\0');
-  converter.toMultiByte(platform::kCP_UTF8, 0, text.data(), n, out.data(), need.value, nullptr, nullptr);
-  return out;
-}
+std::string toUtf8(std::u16string_view text) { return text::Utf16ToUtf8(text); }
 
 std::u16string fromUtf8(std::string_view text) {
   CodePageConverter converter(platform::kCP_UTF8);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "SimSharingObjects.h"
+#include "tethra/sim/text.h"
 
 namespace tethra::sim {
 
@@ -49,12 +50,6 @@ std::string HexText(platform::HResult hr) {
   return text;
 }
 
-std::string GuidText(const platform::Guid& g) {
-  char text[40];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  return text;
-}
 
 }  // namespace
 
@@ -212,7 +207,7 @@ void SimSharingService::coTaskMemFree(void* memory) {
 platform::HResult SimSharingService::stringFromClsid(const platform::Guid& clsid, char16_t** text) {
   auto c = call("string-from-clsid");
   if (text == nullptr) return c.result(platform::kE_INVALIDARG);
-  const std::string narrow = GuidText(clsid);
+  const std::string narrow = text::FormatGuid(clsid);
   *text = copyText(std::u16string(narrow.begin(), narrow.end()));
   return c.result(*text != nullptr ? platform::kS_OK : platform::kE_OUTOFMEMORY);
 }
@@ -228,7 +223,7 @@ void SimSharingService::outputDebugString(const char16_t* text) {
 
 platform::HResult SimSharingService::createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                              platform::INetSharingManager** manager) {
-  auto c = call("create", GuidText(clsid) + " context " + std::to_string(clsContext));
+  auto c = call("create", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
   if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
   *manager = nullptr;
   if (clsid != platform::kCLSID_NetSharingManager) return c.result(kClassNotRegistered);
@@ -241,7 +236,7 @@ platform::HResult SimSharingService::createNetSharingManager(const platform::Gui
 platform::HResult SimSharingService::createNetConnectionManager(const platform::Guid& clsid,
                                                                 platform::Dword clsContext,
                                                                 platform::INetConnectionManager** manager) {
-  auto c = call("create-connections", GuidText(clsid) + " context " + std::to_string(clsContext));
+  auto c = call("create-connections", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
   if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
   *manager = nullptr;
   if (clsid != platform::kCLSID_ConnectionManager) return c.result(kClassNotRegistered);

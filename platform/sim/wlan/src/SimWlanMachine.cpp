@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tethra/sim/text.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 
 namespace tethra::sim {
@@ -17,31 +18,6 @@ constexpr std::uint32_t kReasonPeerArrived = 20;
 constexpr std::uint32_t kReasonPeerDeparted = 21;
 constexpr std::uint8_t kBinaryKeyByte = 0x5A;
 
-void AppendUtf8(std::string& out, std::u16string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-}
 }  // namespace
 
 SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& codePage, platform::IKernel* kernel,
@@ -252,7 +228,7 @@ std::u16string SimWlanService::ssidText() const {
 
 std::string SimWlanService::ssidForTranscriptLocked() const {
   std::string out;
-  AppendUtf8(out, decodeLocked(m_settings.hostedNetworkSSID.ucSSID, m_settings.hostedNetworkSSID.uSSIDLength));
+  out += text::Utf16ToUtf8(decodeLocked(m_settings.hostedNetworkSSID.ucSSID, m_settings.hostedNetworkSSID.uSSIDLength));
   return out;
 }
 
