@@ -28,6 +28,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "adapters.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "wlan_types.h"
 
@@ -53,22 +54,6 @@ std::string Narrow(const std::wstring& text) {
   for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
   return out;
 }
-
-class CodePage final : public platform::ICodePage {
- public:
-  std::uint32_t getACP() override { return ::GetACP(); }
-  int wideCharToMultiByte(std::uint32_t codePage, platform::Dword flags, const char16_t* wide, int cchWideChar,
-                          char* multiByte, int cbMultiByte, const char* defaultChar,
-                          platform::Bool32* usedDefaultChar) override {
-    return ::WideCharToMultiByte(codePage, flags, reinterpret_cast<const wchar_t*>(wide), cchWideChar, multiByte,
-                                 cbMultiByte, defaultChar, usedDefaultChar);
-  }
-  int multiByteToWideChar(std::uint32_t codePage, platform::Dword flags, const char* multiByte, int cbMultiByte,
-                          char16_t* wide, int cchWideChar) override {
-    return ::MultiByteToWideChar(codePage, flags, multiByte, cbMultiByte, reinterpret_cast<wchar_t*>(wide),
-                                 cchWideChar);
-  }
-};
 
 // What the program registered: its own callback, called from the service's platform-typed one.
 struct CallbackTarget {
@@ -154,7 +139,7 @@ class SimWlanDll final : private sim::IWlanServiceHost {
       }
     }
     sim::IWlanServiceHost& host = *this;
-    m_service = std::make_unique<sim::SimWlanService>(host, m_codePage, nullptr, config);
+    m_service = std::make_unique<sim::SimWlanService>(host, *m_codePage, nullptr, config);
     write("service ready: state " + sim::SimWlanService::stateName(config.state) + ", ssid \"" +
           Narrow(std::wstring(config.ssidText.begin(), config.ssidText.end())) + "\"" +
           (config.supported ? "" : ", not supported") +
@@ -228,7 +213,8 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   HANDLE m_log = INVALID_HANDLE_VALUE;
   std::mutex m_logMutex;
   std::optional<unsigned long> m_stopAfterMs;
-  CodePage m_codePage;
+  // The program's own Win32 code-page adapter: the service converts as the program does.
+  std::unique_ptr<platform::ICodePage> m_codePage = tethra::win32::CreateCodePage();
   std::unique_ptr<sim::SimWlanService> m_service;
   std::mutex m_targetsMutex;
   std::map<HANDLE, std::vector<std::unique_ptr<CallbackTarget>>> m_targets;
