@@ -59,6 +59,15 @@ void WaitForWaiter(test::ThreadKernel& kernel) {
   ASSERT_EQ(kernel.waiters(), 1);
 }
 
+// Removes the sink on a thread of its own; the result carries how many sink calls had
+// returned by the time the removal did.
+std::future<std::pair<HResult, int>> RemoveOnAnotherThread(CWlanManager& manager, HeldSink& sink) {
+  return std::async(std::launch::async, [&manager, &sink] {
+    const HResult hr = manager.RemoveNotificationSink();
+    return std::make_pair(hr, sink.returned());
+  });
+}
+
 TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
   test::ThreadedRig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.platform);
@@ -68,10 +77,7 @@ TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
   rig.service.machineStationJoin(test::kMacA);
   sink.waitEntered(1);
 
-  auto removal = std::async(std::launch::async, [&] {
-    const HResult hr = manager.RemoveNotificationSink();
-    return std::make_pair(hr, sink.returned());
-  });
+  auto removal = RemoveOnAnotherThread(manager, sink);
   WaitForWaiter(rig.kernel);
   EXPECT_EQ(removal.wait_for(0ms), std::future_status::timeout);
   sink.releaseOne();
@@ -104,10 +110,7 @@ TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
   sink.releaseOne();  // the first call ends while the second still runs
   first.join();
 
-  auto removal = std::async(std::launch::async, [&] {
-    const HResult hr = manager.RemoveNotificationSink();
-    return std::make_pair(hr, sink.returned());
-  });
+  auto removal = RemoveOnAnotherThread(manager, sink);
   WaitForWaiter(rig.kernel);
   EXPECT_EQ(removal.wait_for(0ms), std::future_status::timeout);
   sink.releaseOne();
