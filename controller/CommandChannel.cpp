@@ -10,7 +10,10 @@
 // when the restarted network reports itself, in whatever order the platform delivers that)
 // would wake the watcher while "Action" still said "ssid" and repeat the rename. A controller
 // that writes "Action" again, even with the same text, changes it from empty, so every
-// command it writes is carried out.
+// command it writes is carried out. The registry has no read-and-clear: the read and the
+// emptying are two adjacent calls with nothing between them, so a controller write can only be
+// lost if it lands in that gap. When the emptying fails the watcher waits for the next change
+// rather than reading the same command again at once (which would loop without waiting).
 #include <string>
 
 #include "app/ConnectionKind.h"
@@ -79,9 +82,8 @@ void CHostedNetworkDlg::WatchActionValue() {
       break;
     }
     if (action.find(u"ssid") == std::u16string::npos) continue;
-
-    WriteEmptyAction(registry, key.get());  // taken: it runs once
-    lookBeforeWaiting = true;
+    // Taken: it runs once. Only an emptied value may be looked at again before waiting.
+    lookBeforeWaiting = WriteEmptyAction(registry, key.get());
     m_bChangeSSIDAndKeyFinish = false;
     std::u16string newName;
     std::u16string newKey;

@@ -87,6 +87,7 @@ void PrepareFaults(sim::World& world, const Machine& m) {
     rule.code = f.code;
     rule.extra = f.size;
     rule.remaining = f.times;
+    rule.skip = f.skip;
     world.faults().add(rule);
   }
 }

@@ -30,6 +30,7 @@ struct Fault {
   std::int64_t code = 0;
   std::int64_t size = -1;  // wlan-query: bytes returned, -1 for none
   int times = -1;          // -1: every call
+  int skip = 0;            // matching calls that still work before the fault starts
 };
 
 struct WlanMachine {

@@ -243,6 +243,20 @@ void ParseFault(Cursor& c, Machine& m, int line) {
       throw Failure{"expected `size N` or `none` after the opcode"};
     }
   } else if (f.target == "registry-write") {
+    // Optionally only the writes of one value, and only from the Nth such write on.
+    if (c.peekWord("value")) {
+      c.keyword("value");
+      // Value names are compared as the registry does, without regard to letter case.
+      for (char ch : Utf16ToUtf8(c.text("a value name"))) {
+        f.operation.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(ch))));
+      }
+    }
+    if (c.peekWord("skip")) {
+      c.keyword("skip");
+      const std::int64_t skip = c.number("a count of writes");
+      if (skip < 0) throw Failure{"`skip` needs a count of at least 0"};
+      f.skip = static_cast<int>(skip);
+    }
   } else if (f.target == "alloc") {
     f.operation = c.word("an allocation site");
     if (f.operation != "sink" && f.operation != "station" && f.operation != "device" && f.operation != "record" &&

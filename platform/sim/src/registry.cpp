@@ -163,7 +163,10 @@ class ProcessRegistry final : public platform::IRegistry {
       rc = kERROR_ACCESS_DENIED;
     }
     if (rc == 0 && data == nullptr && cbData != 0) rc = platform::kERROR_INVALID_PARAMETER;
-    if (rc == 0 && m_process.isProgram() && m_process.world().faults.take("registry-write", "")) rc = kERROR_ACCESS_DENIED;
+    if (rc == 0 && m_process.isProgram() &&
+        m_process.world().faults.take("registry-write", toUtf8(RegistryStore::fold(name)))) {
+      rc = kERROR_ACCESS_DENIED;
+    }
     SimRegistry::Value value{type, data != nullptr ? std::vector<std::uint8_t>(data, data + cbData)
                                                    : std::vector<std::uint8_t>()};
     const std::string text = "registry set " + quoted(name) + " = " + describe(value);

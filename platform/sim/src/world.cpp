@@ -58,6 +58,10 @@ std::optional<FaultRule> FaultPlan::take(std::string_view area, std::string_view
   for (auto& rule : m_rules) {
     if (rule.area != area || (!rule.operation.empty() && rule.operation != operation)) continue;
     if (rule.remaining == 0) continue;
+    if (rule.skip > 0) {
+      --rule.skip;
+      continue;
+    }
     if (rule.remaining > 0) --rule.remaining;
     return rule;
   }

@@ -42,6 +42,7 @@ struct FaultRule {
   std::int64_t code = 0;
   std::int64_t extra = -1;  // e.g. the size of a `fault wlan-query OPCODE size N`; -1 for `none`
   int remaining = -1;
+  int skip = 0;  // matching calls let through before the rule starts to hit
 };
 
 class FaultPlan {
