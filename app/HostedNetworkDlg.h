@@ -6,7 +6,8 @@
 // Threads: the dialog's thread (the process's main thread) runs every handler. The registry
 // command watcher thread reads m_bClosing and m_HostedNetworkStarted and writes
 // m_bSilentClose, m_bChangeSSIDAndKeyFinish, m_CurrentName, m_CurrentKey and the edits' texts;
-// the flags are whole-value atomics (no lock, no test-and-set across threads). The WLAN thread
+// the flags are whole-value atomics (no lock, no test-and-set across threads), the name and
+// key in force are copied in and out under a lock of their own (CSharedText). The WLAN thread
 // only reaches the dialog through the notification sink's queue and WM_NEW_HN_NOTIFICATION.
 #pragma once
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "app/SharedText.h"
 #include "app/framework/Dialog.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/ics/IcsManager.h"
@@ -141,8 +143,8 @@ class CHostedNetworkDlg : public CDialog {
   Guid m_HostedNetworkGuid{};
   std::array<char16_t, 256> m_szStartText{};
   std::array<char16_t, 256> m_szStopText{};
-  std::u16string m_CurrentName;
-  std::u16string m_CurrentKey;
+  CSharedText m_CurrentName;
+  CSharedText m_CurrentKey;
   Bool32 m_bIsAdmin = 0;
   Bool32 m_bIsICSAllowed = 0;
   Bool32 m_bIcsRefreshed = 0;

@@ -40,15 +40,19 @@ HResult CHostedNetworkDlg::InitWlan() {
 }
 
 void CHostedNetworkDlg::GetHostedNetworkInfo() {
-  if (m_WlanManager.GetHostedNetworkName(m_CurrentName) != platform::kS_OK) return;
-  if (m_WlanManager.GetHostedNetworkKey(m_CurrentKey) != platform::kS_OK) return;
+  std::u16string name;
+  if (m_WlanManager.GetHostedNetworkName(name) != platform::kS_OK) return;
+  m_CurrentName.Set(name);
+  std::u16string key;
+  if (m_WlanManager.GetHostedNetworkKey(key) != platform::kS_OK) return;
+  m_CurrentKey.Set(key);
   Guid guid = m_HostedNetworkGuid;
   m_WlanManager.GetHostedNetworkInterfaceGuid(guid);
   m_HostedNetworkGuid = guid;
   bool started = false;
   if (m_WlanManager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
-  m_NameEdit.SetWindowText(m_CurrentName);
-  m_KeyEdit.SetWindowText(m_CurrentKey);
+  m_NameEdit.SetWindowText(name);
+  m_KeyEdit.SetWindowText(key);
   m_HostedNetworkStarted = started;
   m_StartButton.SetWindowText(started ? m_szStopText.data() : m_szStartText.data());
   if (started) {
@@ -101,15 +105,15 @@ HResult CHostedNetworkDlg::StartHostedNetwork() {
   bool sharingTried = false;
 
   const std::u16string name = m_NameEdit.GetWindowText();
-  if (name != m_CurrentName) {
+  if (name != m_CurrentName.Get()) {
     hr = m_WlanManager.SetHostedNetworkName(name.c_str());
-    if (hr == platform::kS_OK) m_CurrentName = name;
+    if (hr == platform::kS_OK) m_CurrentName.Set(name);
   }
   if (hr == platform::kS_OK) {
     const std::u16string key = m_KeyEdit.GetWindowText();
-    if (key != m_CurrentKey) {
+    if (key != m_CurrentKey.Get()) {
       hr = m_WlanManager.SetHostedNetworkKey(key.c_str());
-      if (hr == platform::kS_OK) m_CurrentKey = key;
+      if (hr == platform::kS_OK) m_CurrentKey.Set(key);
     }
   }
   if (hr == platform::kS_OK) {

@@ -93,14 +93,14 @@ void CHostedNetworkDlg::WatchActionValue() {
 
     const bool started = m_HostedNetworkStarted;
     m_WlanManager.SetHostedNetworkName(newName.c_str());
-    m_CurrentName = newName;
+    m_CurrentName.Set(newName);
     m_NameEdit.SetWindowText(newName);
     WaitAndPumpMessages(500);
 
     if (ChangeSSID(newName, started ? 1 : 0)) {
       if (!newKey.empty()) {
         m_WlanManager.SetHostedNetworkKey(newKey.c_str());
-        m_CurrentKey = newKey;
+        m_CurrentKey.Set(newKey);
         m_KeyEdit.SetWindowText(newKey);
         m_bChangeSSIDAndKeyFinish = true;
         SendSSIDAndSecurityKey();
@@ -108,14 +108,14 @@ void CHostedNetworkDlg::WatchActionValue() {
       continue;
     }
     // The shell failed: the rename may have taken effect all the same.
-    std::u16string nameInForce;
+    std::u16string nameInForce;  // stays empty when the name cannot be read
     m_WlanManager.GetHostedNetworkName(nameInForce);
-    m_CurrentName = nameInForce;
+    m_CurrentName.Set(nameInForce);
     bool running = false;
     if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
-    if (running && EqualsNoCase(m_CurrentName, newName)) {
+    if (running && EqualsNoCase(nameInForce, newName)) {
       m_WlanManager.SetHostedNetworkKey(newKey.c_str());
-      m_CurrentKey = newKey;
+      m_CurrentKey.Set(newKey);
       m_KeyEdit.SetWindowText(newKey);
       m_bChangeSSIDAndKeyFinish = true;
       SendSSIDAndSecurityKey();

@@ -56,6 +56,31 @@ bool ThreadKernel::resetEvent(platform::Handle handle) {
   return true;
 }
 
+platform::Handle ThreadKernel::createThread(platform::ThreadProc proc, void* param, platform::Dword* threadId) {
+  std::lock_guard lock(m_mutex);
+  // The handle is an event that nobody signals: enough to be waited on with a time-out and closed.
+  auto handleObject = std::make_unique<Event>();
+  platform::Handle handle = handleObject.get();
+  m_events.emplace(handle, std::move(handleObject));
+  m_threads.emplace_back([proc, param] { proc(param); });
+  if (threadId != nullptr) *threadId = static_cast<platform::Dword>(m_threads.size());
+  return handle;
+}
+
+void ThreadKernel::joinThreads() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(m_mutex);
+    threads.swap(m_threads);
+  }
+  for (auto& t : threads) t.join();
+}
+
+platform::Dword ThreadKernel::getTickCount() {
+  const auto elapsed = std::chrono::steady_clock::now() - m_start;
+  return static_cast<platform::Dword>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
 bool ThreadKernel::closeHandle(platform::Handle handle) {
   std::lock_guard lock(m_mutex);
   return m_events.erase(handle) == 1;

@@ -1,14 +1,19 @@
 // Test support: an IKernel on real std threads (events, re-entrant critical sections, a
 // per-thread last error, a settable UTC clock) so the hosted network layer can be run with
-// real concurrency and under ThreadSanitizer. Any thread may call. Only what the layer uses
-// works; the rest fails as a missing object would (null, false, kWAIT_FAILED).
+// real concurrency and under ThreadSanitizer. Any thread may call. Only what the layer and the
+// dialog's watcher use works (threads run on std::thread and are joined by joinThreads or the
+// destructor; the tick count is real milliseconds); the rest fails as a missing object would
+// (null, false, kWAIT_FAILED).
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "tethra/platform/kernel.h"
 
@@ -16,6 +21,11 @@ namespace tethra::wlan::test {
 
 class ThreadKernel final : public platform::IKernel {
  public:
+  ThreadKernel() = default;
+  ~ThreadKernel() override { joinThreads(); }
+  ThreadKernel(const ThreadKernel&) = delete;
+  ThreadKernel& operator=(const ThreadKernel&) = delete;
+
   platform::Dword getLastError() override;
   void setLastError(platform::Dword error) override;
   platform::Handle createMutex(bool, const char16_t*) override { return nullptr; }
@@ -23,12 +33,12 @@ class ThreadKernel final : public platform::IKernel {
   platform::Handle createEvent(bool manualReset, bool initialState) override;
   bool setEvent(platform::Handle event) override;
   bool resetEvent(platform::Handle event) override;
-  platform::Handle createThread(platform::ThreadProc, void*, platform::Dword*) override { return nullptr; }
+  platform::Handle createThread(platform::ThreadProc proc, void* param, platform::Dword* threadId) override;
   bool closeHandle(platform::Handle handle) override;
   platform::Dword waitForSingleObject(platform::Handle handle, platform::Dword milliseconds) override;
   void sleep(platform::Dword milliseconds) override;
   std::unique_ptr<platform::ICriticalSection> createCriticalSection() override;
-  platform::Dword getTickCount() override { return 0; }
+  platform::Dword getTickCount() override;
   void getLocalTime(platform::SystemTime* time) override { getSystemTime(time); }
   void getSystemTime(platform::SystemTime* time) override;
   [[noreturn]] void exitProcess(platform::Dword) override;
@@ -37,6 +47,8 @@ class ThreadKernel final : public platform::IKernel {
   // Fails the next `count` createEvent calls with `error`.
   void failEvents(int count, platform::Dword error);
   std::size_t openHandles() const;
+  // Waits for every thread made by createThread to return.
+  void joinThreads();
   // Threads blocked in waitForSingleObject right now.
   int waiters() const { return m_waiters.load(); }
 
@@ -53,6 +65,8 @@ class ThreadKernel final : public platform::IKernel {
   int m_failEvents = 0;
   platform::Dword m_failEventsError = 0;
   std::atomic<int> m_waiters{0};
+  std::vector<std::thread> m_threads;  // guarded by m_mutex; joined outside it
+  const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
 }  // namespace tethra::wlan::test

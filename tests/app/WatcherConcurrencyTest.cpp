@@ -1,0 +1,150 @@
+// Real threads: the registry command watcher renames the hosted network while the dialog's
+// thread reads the name and key in force back from the WLAN service, as it does when the
+// network becomes available again. Both threads replace the dialog's record of the name and
+// key; run under ThreadSanitizer, an unguarded record is a reported data race. A hang here
+// means the watcher never finished a command or never woke for the close.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "PostCountingWindows.h"
+#include "ServiceHosts.h"
+#include "TestCodePage.h"
+#include "ThreadKernel.h"
+#include "app/HostedNetworkDlg.h"
+#include "tethra/platform/registry.h"
+
+namespace tethra::app {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::Dword;
+using platform::Hkey;
+
+// The settings key alone, on real threads: REG_SZ values and one armed change notification
+// that the next write signals. Every key path opens the same key.
+class OneKeyRegistry final : public platform::IRegistry {
+ public:
+  explicit OneKeyRegistry(platform::IKernel& kernel) : m_kernel(kernel) {}
+
+  Dword regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey* result, Dword* disposition) override {
+    *result = kKey;
+    if (disposition != nullptr) *disposition = platform::kREG_OPENED_EXISTING_KEY;
+    return platform::kERROR_SUCCESS;
+  }
+  Dword regOpenKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword sam, Hkey* result) override {
+    return regCreateKeyEx(root, subKey, options, sam, result, nullptr);
+  }
+  Dword regCloseKey(Hkey) override { return platform::kERROR_SUCCESS; }
+  Dword regQueryValueEx(Hkey, const char16_t* name, Dword* type, std::uint8_t* data, Dword* cbData) override {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_values.find(name);
+    if (it == m_values.end()) return kErrorFileNotFound;
+    const Dword size = static_cast<Dword>((it->second.size() + 1) * sizeof(char16_t));
+    if (type != nullptr) *type = platform::kREG_SZ;
+    if (data != nullptr) {
+      if (*cbData < size) return kErrorMoreData;
+      std::memcpy(data, it->second.c_str(), size);
+    }
+    *cbData = size;
+    return platform::kERROR_SUCCESS;
+  }
+  Dword regSetValueEx(Hkey, const char16_t* name, Dword, const std::uint8_t* data, Dword cbData) override {
+    std::u16string text(cbData / sizeof(char16_t), u'\0');
+    std::memcpy(text.data(), data, text.size() * sizeof(char16_t));
+    text.resize(std::char_traits<char16_t>::length(text.c_str()));
+    write(name, text);
+    return platform::kERROR_SUCCESS;
+  }
+  Dword regGetValue(Hkey, const char16_t*, const char16_t*, Dword, Dword*, void*, Dword*) override {
+    return kErrorFileNotFound;
+  }
+  Dword regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle event, bool) override {
+    std::lock_guard lock(m_mutex);
+    m_armed = event;
+    return platform::kERROR_SUCCESS;
+  }
+
+  // A write from either side: the controller's or the program's.
+  void write(const std::u16string& name, const std::u16string& text) {
+    std::lock_guard lock(m_mutex);
+    m_values[name] = text;
+    if (m_armed != nullptr) m_kernel.setEvent(m_armed);
+    m_armed = nullptr;
+  }
+  std::u16string value(const std::u16string& name) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_values.find(name);
+    return it != m_values.end() ? it->second : u"<absent>";
+  }
+
+ private:
+  static constexpr Dword kErrorFileNotFound = 2;
+  static constexpr Dword kErrorMoreData = 234;
+  inline static const Hkey kKey = reinterpret_cast<Hkey>(std::uintptr_t{0x5E77});
+
+  platform::IKernel& m_kernel;
+  std::mutex m_mutex;
+  std::map<std::u16string, std::u16string> m_values;
+  platform::Handle m_armed = nullptr;
+};
+
+struct WatcherRig {
+  WatcherRig() : codePage(1252, kernel), service(host, codePage, &kernel, {}), registry(kernel) {
+    platform.kernel = &kernel;
+    platform.codePage = &codePage;
+    platform.windows = &windows;
+    platform.wlan = &service;
+    platform.registry = &registry;
+  }
+  ~WatcherRig() { kernel.joinThreads(); }
+
+  // True once the watcher has taken the last command, carried it out and waits again.
+  bool watcherWaiting() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
+
+  wlan::test::ThreadKernel kernel;
+  wlan::test::TestCodePage codePage;
+  wlan::test::PostCountingWindows windows;
+  wlan::test::ManualHost host;
+  sim::SimWlanService service;
+  OneKeyRegistry registry;
+  platform::Platform platform;
+};
+
+TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
+  WatcherRig rig;
+  CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");  // starts the watcher thread
+  ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
+
+  const auto limit = std::chrono::steady_clock::now() + 30s;
+  while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherWaiting()) << "the watcher never started waiting";
+
+  int rounds = 0;
+  for (const char16_t* name : {u"Workshop", u"Garage", u"Attic"}) {
+    rig.registry.write(u"SSID", name);
+    rig.registry.write(u"Key", std::u16string(name) + u"-key");
+    rig.registry.write(u"Action", u"ssid");
+    // The dialog's thread, meanwhile, reads what the WLAN service holds into the same record.
+    do {
+      dialog.GetHostedNetworkInfo();
+    } while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit);
+    ASSERT_TRUE(rig.watcherWaiting()) << "the watcher did not finish the command for " << rounds;
+    ++rounds;
+  }
+  dialog.GetHostedNetworkInfo();
+  EXPECT_EQ(dialog.m_CurrentName.Get(), u"Attic");
+  EXPECT_EQ(dialog.m_CurrentKey.Get(), u"Attic-key");
+
+  dialog.m_bClosing = 1;
+  rig.kernel.setEvent(dialog.m_hActionEvent.load());
+  rig.kernel.joinThreads();
+}
+
+}  // namespace
+}  // namespace tethra::app
