@@ -8,6 +8,7 @@
 // at run time from the system directory instead; without it, session registration fails.
 
 #include "adapters.h"
+#include "system_library.h"
 #include "tethra/platform/system_events.h"
 #include "win32_common.h"
 
@@ -54,7 +55,7 @@ Fn Resolve(HMODULE module, const char* name) {
 class SystemEvents final : public platform::ISystemEvents {
  public:
   SystemEvents()
-      : m_wtsapi(::LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)),
+      : m_wtsapi(LoadSystemLibrary(u"wtsapi32.dll")),
         m_register(Resolve<RegisterSessionFn>(m_wtsapi, "WTSRegisterSessionNotification")),
         m_unregister(Resolve<UnRegisterSessionFn>(m_wtsapi, "WTSUnRegisterSessionNotification")) {}
   ~SystemEvents() override {

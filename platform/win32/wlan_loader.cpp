@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adapters.h"
+#include "system_library.h"
 #include "wlan_types.h"
 
 namespace tethra::win32 {
@@ -53,19 +54,6 @@ VOID WINAPI NotificationThunk(WLAN_NOTIFICATION_DATA* data, PVOID raw) {
   target->callback(reinterpret_cast<platform::WlanNotificationData*>(data), target->context);
 }
 
-// Windows 7 without its loader update rejects LOAD_LIBRARY_SEARCH_SYSTEM32 as an invalid
-// parameter; there the full path into the system directory gives the same guarantee.
-HMODULE LoadFromSystemDirectory() {
-  HMODULE module = ::LoadLibraryExW(L"wlanapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module != nullptr || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
-  wchar_t path[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-  constexpr wchar_t kName[] = L"\\wlanapi.dll";
-  if (length == 0 || length + sizeof(kName) / sizeof(wchar_t) > MAX_PATH) return nullptr;
-  for (std::size_t i = 0; i < sizeof(kName) / sizeof(wchar_t); ++i) path[length + i] = kName[i];
-  return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 WLAN_HOSTED_NETWORK_REASON* Reason(std::uint32_t* failReason) {
   return reinterpret_cast<WLAN_HOSTED_NETWORK_REASON*>(failReason);
 }
@@ -73,7 +61,7 @@ WLAN_HOSTED_NETWORK_REASON* Reason(std::uint32_t* failReason) {
 class WlanApi final : public platform::IWlanApi {
  public:
   WlanApi() {
-    m_module = LoadFromSystemDirectory();
+    m_module = LoadSystemLibrary(u"wlanapi.dll");
     if (m_module == nullptr) {
       const DWORD error = ::GetLastError();
       m_missingError = error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND;
