@@ -113,6 +113,7 @@ class CHostedNetworkDlg : public CDialog {
   void ReleaseNotificationSink();
   void CloseActionThreadHandle();
   void WakeActionWatcher();
+  void CarryOutSsidCommand(platform::Hkey key);  // watcher thread
 
   platform::IKernel& Kernel() const { return *m_pPlatform->kernel; }
 

@@ -10,10 +10,10 @@
 // when the restarted network reports itself, in whatever order the platform delivers that)
 // would wake the watcher while "Action" still said "ssid" and repeat the rename. A controller
 // that writes "Action" again, even with the same text, changes it from empty, so every
-// command it writes is carried out. The registry has no read-and-clear: the read and the
-// emptying are two adjacent calls with nothing between them, so a controller write can only be
-// lost if it lands in that gap. When the emptying fails the watcher waits for the next change
-// rather than reading the same command again at once (which would loop without waiting).
+// command it writes is carried out. When the emptying fails the watcher waits for the next
+// change, so the command it could not empty runs again only when something else is written.
+// The registry has no read-and-clear: the read and the emptying are two adjacent calls with
+// nothing between them, and a controller write that lands exactly between them is overwritten.
 #include <string>
 
 #include "app/ConnectionKind.h"
@@ -62,16 +62,16 @@ void CHostedNetworkDlg::WatchActionValue() {
   // A command left from an earlier run is discarded.
   if (!WriteEmptyAction(registry, key.get())) return;
 
-  // After a command the watcher looks at "Action" once more before it waits: a command the
-  // controller wrote while the watcher was busy changed nothing that the (not yet re-armed)
-  // notification could report, and must not be lost.
-  bool lookBeforeWaiting = false;
+  // The notification is armed again as soon as the watcher wakes, before it reads "Action":
+  // a write either comes before the arming, and the read sees it, or after it, and wakes the
+  // watcher once more; none falls between a read and the next arming. The watcher's own
+  // emptying costs one more wake-up that finds nothing to do.
+  registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
   for (;;) {
     if (m_bClosing) break;
-    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
-    if (!lookBeforeWaiting) Kernel().waitForSingleObject(event, platform::kINFINITE);
-    lookBeforeWaiting = false;
+    Kernel().waitForSingleObject(event, platform::kINFINITE);
     if (m_bClosing) break;
+    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
 
     std::u16string action;
     GetValue(key.get(), u"Action", action);
@@ -82,48 +82,57 @@ void CHostedNetworkDlg::WatchActionValue() {
       break;
     }
     if (action.find(u"ssid") == std::u16string::npos) continue;
-    // Taken: it runs once. Only an emptied value may be looked at again before waiting.
-    lookBeforeWaiting = WriteEmptyAction(registry, key.get());
-    m_bChangeSSIDAndKeyFinish = false;
-    std::u16string newName;
-    std::u16string newKey;
-    GetValue(key.get(), u"SSID", newName);
-    GetValue(key.get(), u"Key", newKey);
-    if (newName.empty()) continue;  // dropped; notifications stay discarded
-
-    const bool started = m_HostedNetworkStarted;
-    m_WlanManager.SetHostedNetworkName(newName.c_str());
-    m_CurrentName.Set(newName);
-    m_NameEdit.SetWindowText(newName);
-    WaitAndPumpMessages(500);
-
-    if (ChangeSSID(newName, started ? 1 : 0)) {
-      if (!newKey.empty()) {
-        m_WlanManager.SetHostedNetworkKey(newKey.c_str());
-        m_CurrentKey.Set(newKey);
-        m_KeyEdit.SetWindowText(newKey);
-        m_bChangeSSIDAndKeyFinish = true;
-        SendSSIDAndSecurityKey();
-      }
+    if (!WriteEmptyAction(registry, key.get())) {
+      // Still there: it runs now, and again only for a change that comes after it.
+      CarryOutSsidCommand(key.get());
+      Kernel().resetEvent(event);  // the command's own writes are no such change
+      registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
       continue;
     }
-    // The shell failed: the rename may have taken effect all the same.
-    std::u16string nameInForce;  // stays empty when the name cannot be read
-    m_WlanManager.GetHostedNetworkName(nameInForce);
-    m_CurrentName.Set(nameInForce);
-    bool running = false;
-    if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
-    if (running && EqualsNoCase(nameInForce, newName)) {
+    CarryOutSsidCommand(key.get());
+  }
+}
+
+void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
+  m_bChangeSSIDAndKeyFinish = false;
+  std::u16string newName;
+  std::u16string newKey;
+  GetValue(key, u"SSID", newName);
+  GetValue(key, u"Key", newKey);
+  if (newName.empty()) return;  // dropped; notifications stay discarded
+
+  const bool started = m_HostedNetworkStarted;
+  m_WlanManager.SetHostedNetworkName(newName.c_str());
+  m_CurrentName.Set(newName);
+  m_NameEdit.SetWindowText(newName);
+  WaitAndPumpMessages(500);
+
+  if (ChangeSSID(newName, started ? 1 : 0)) {
+    if (!newKey.empty()) {
       m_WlanManager.SetHostedNetworkKey(newKey.c_str());
       m_CurrentKey.Set(newKey);
       m_KeyEdit.SetWindowText(newKey);
       m_bChangeSSIDAndKeyFinish = true;
       SendSSIDAndSecurityKey();
-    } else if (!m_bSilentClose) {
-      SendMsg2Pelto(u"CHANGE_SSID_FAILED");
-      m_bSilentClose = true;
-      PostMessage(platform::kWM_CLOSE, 0, 0);
     }
+    return;
+  }
+  // The shell failed: the rename may have taken effect all the same.
+  std::u16string nameInForce;  // stays empty when the name cannot be read
+  m_WlanManager.GetHostedNetworkName(nameInForce);
+  m_CurrentName.Set(nameInForce);
+  bool running = false;
+  if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
+  if (running && EqualsNoCase(nameInForce, newName)) {
+    m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+    m_CurrentKey.Set(newKey);
+    m_KeyEdit.SetWindowText(newKey);
+    m_bChangeSSIDAndKeyFinish = true;
+    SendSSIDAndSecurityKey();
+  } else if (!m_bSilentClose) {
+    SendMsg2Pelto(u"CHANGE_SSID_FAILED");
+    m_bSilentClose = true;
+    PostMessage(platform::kWM_CLOSE, 0, 0);
   }
 }
 

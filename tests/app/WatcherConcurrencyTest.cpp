@@ -1,12 +1,13 @@
 // Real threads: the registry command watcher renames the hosted network while the dialog's
 // thread reads the name and key in force back from the WLAN service, as it does when the
 // network becomes available again. Both threads replace the dialog's record of the name and
-// key; run under ThreadSanitizer, an unguarded record is a reported data race. A hang here
-// means the watcher never finished a command or never woke for the close.
+// key; run under ThreadSanitizer, an unguarded record is a reported data race. And a controller
+// write that lands right after the watcher has read "Action" still wakes it.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -42,14 +43,19 @@ class OneKeyRegistry final : public platform::IRegistry {
   }
   Dword regCloseKey(Hkey) override { return platform::kERROR_SUCCESS; }
   Dword regQueryValueEx(Hkey, const char16_t* name, Dword* type, std::uint8_t* data, Dword* cbData) override {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_values.find(name);
-    if (it == m_values.end()) return kErrorFileNotFound;
-    const Dword size = static_cast<Dword>((it->second.size() + 1) * sizeof(char16_t));
+    std::u16string text;
+    {
+      std::lock_guard lock(m_mutex);
+      const auto it = m_values.find(name);
+      if (it == m_values.end()) return kErrorFileNotFound;
+      text = it->second;
+    }
+    const Dword size = static_cast<Dword>((text.size() + 1) * sizeof(char16_t));
     if (type != nullptr) *type = platform::kREG_SZ;
     if (data != nullptr) {
       if (*cbData < size) return kErrorMoreData;
-      std::memcpy(data, it->second.c_str(), size);
+      std::memcpy(data, text.c_str(), size);
+      if (afterRead) afterRead(name, text);
     }
     *cbData = size;
     return platform::kERROR_SUCCESS;
@@ -69,6 +75,9 @@ class OneKeyRegistry final : public platform::IRegistry {
     m_armed = event;
     return platform::kERROR_SUCCESS;
   }
+
+  // Runs on the reading thread after each read of a value's data; set before threads start.
+  std::function<void(const std::u16string& name, const std::u16string& text)> afterRead;
 
   // A write from either side: the controller's or the program's.
   void write(const std::u16string& name, const std::u16string& text) {
@@ -140,6 +149,30 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   dialog.GetHostedNetworkInfo();
   EXPECT_EQ(dialog.m_CurrentName.Get(), u"Attic");
   EXPECT_EQ(dialog.m_CurrentKey.Get(), u"Attic-key");
+
+  dialog.m_bClosing = 1;
+  rig.kernel.setEvent(dialog.m_hActionEvent.load());
+  rig.kernel.joinThreads();
+}
+
+TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
+  WatcherRig rig;
+  std::atomic<bool> written{false};
+  // The controller writes "close" just after the watcher has read an empty "Action".
+  rig.registry.afterRead = [&](const std::u16string& name, const std::u16string& text) {
+    if (name == u"Action" && text.empty() && !written.exchange(true)) rig.registry.write(u"Action", u"close");
+  };
+  CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");
+  const auto limit = std::chrono::steady_clock::now() + 30s;
+  while (rig.kernel.waiters() != 1 && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(rig.kernel.waiters(), 1) << "the watcher never started waiting";
+
+  rig.registry.write(u"Current SSID", u"TethraNet");  // wakes the watcher with nothing to do
+  const auto closeLimit = std::chrono::steady_clock::now() + 5s;
+  // A close sets the silent flag (and posts WM_CLOSE to a window this test does not make).
+  while (!dialog.m_bSilentClose && std::chrono::steady_clock::now() < closeLimit) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(written);
+  EXPECT_TRUE(dialog.m_bSilentClose) << "the close written after the read was never seen";
 
   dialog.m_bClosing = 1;
   rig.kernel.setEvent(dialog.m_hActionEvent.load());
