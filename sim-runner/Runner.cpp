@@ -154,7 +154,10 @@ bool CheckSharing(const Expectation& e, sim::SimSharingService& ics, std::string
 std::string CodesText(const std::vector<std::u16string>& codes) {
   if (codes.empty()) return "none";
   std::string out;
-  for (const auto& c : codes) out += (out.empty() ? "" : " ") + Quote(c);
+  for (const auto& c : codes) {
+    if (!out.empty()) out += ' ';
+    out += Quote(c);  // appended, not `" " + Quote(c)`: GCC 12 -O2 misreads that as -Wrestrict
+  }
   return out;
 }
 

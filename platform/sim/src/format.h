@@ -11,7 +11,17 @@
 
 namespace tethra::sim::detail {
 
-inline std::string quoted(std::u16string_view text) { return "\"" + toUtf8(text) + "\""; }
+// Built by appending: GCC 12 at -O2 and above misreads `"\"" + s + "\""` as an overlapping copy
+// (-Wrestrict).
+inline std::string quoted(std::u16string_view text) {
+  const std::string body = toUtf8(text);
+  std::string out;
+  out.reserve(body.size() + 2);
+  out += '"';
+  out += body;
+  out += '"';
+  return out;
+}
 inline std::string quoted(const char16_t* text) { return text != nullptr ? quoted(std::u16string_view(text)) : "null"; }
 
 inline std::string hex(std::uintptr_t value) {
