@@ -113,23 +113,56 @@ bool SimWlanService::hasPendingNotification() const {
   return !m_pending.empty();
 }
 
-void SimWlanService::deliverNext() {
+void SimWlanService::deliverNext() { deliver(std::nullopt); }
+
+void SimWlanService::deliverNext(Client client) { deliver(client); }
+
+bool SimWlanService::awaitedLocked(const Pending& pending, std::optional<Client> client) const {
+  for (const auto& [handle, registration] : m_handles) {
+    if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
+      continue;
+    }
+    if (client && registration.client != *client) continue;
+    if (std::find(pending.served.begin(), pending.served.end(), registration.client) == pending.served.end()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SimWlanService::hasPendingNotificationFor(Client client) const {
+  std::lock_guard lock(m_mutex);
+  if (m_pending.empty()) return false;
+  return awaitedLocked(m_pending.front(), client) || !awaitedLocked(m_pending.front(), std::nullopt);
+}
+
+void SimWlanService::deliver(std::optional<Client> only) {
   Pending pending;
   std::vector<Registration> receivers;
   platform::Guid adapter;
   {
     std::lock_guard lock(m_mutex);
     if (m_pending.empty()) return;
-    pending = std::move(m_pending.front());
-    m_pending.pop_front();
+    Pending& front = m_pending.front();
     for (const auto& [handle, registration] : m_handles) {
-      if (registration.callback != nullptr && (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) != 0) {
-        receivers.push_back(registration);
+      if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
+        continue;
       }
+      if (only && registration.client != *only) continue;
+      if (std::find(front.served.begin(), front.served.end(), registration.client) != front.served.end()) continue;
+      receivers.push_back(registration);
+    }
+    if (only) front.served.push_back(*only);
+    if (only && awaitedLocked(front, std::nullopt)) {
+      pending = front;  // other clients still wait for it
+    } else {
+      pending = std::move(front);
+      m_pending.pop_front();
     }
     if (receivers.empty()) return;
     m_delivering = true;
     m_deliveringThread = std::this_thread::get_id();
+    m_deliveringClient = only.value_or(0);
     adapter = m_adapter;
   }
   for (const Registration& receiver : receivers) {
@@ -142,6 +175,12 @@ void SimWlanService::deliverNext() {
     m_delivering = false;
   }
   m_host.deliveryEnded();
+}
+
+void SimWlanService::forgetClient(Client client) {
+  std::lock_guard lock(m_mutex);
+  std::erase_if(m_handles, [client](const auto& entry) { return entry.second.client == client; });
+  if (m_delivering && m_deliveringClient == client) m_delivering = false;
 }
 
 namespace {
