@@ -62,8 +62,6 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   SimSharingService& operator=(const SimSharingService&) = delete;
   ~SimSharingService() override;
 
-  void setKernel(platform::IKernel* kernel) { m_kernel = kernel; }
-
   // --- ISharing ---------------------------------------------------------------------------
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override;
