@@ -32,15 +32,20 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
   if (config.ssidBytes) {
     ssid = *config.ssidBytes;
   } else if (!config.ssidText.empty()) {
-    char bytes[64];
-    const int n = m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(),
-                                                 static_cast<int>(config.ssidText.size()), bytes, sizeof bytes,
-                                                 nullptr, nullptr);
-    ssid.assign(bytes, bytes + std::max(n, 0));
+    const int length = static_cast<int>(config.ssidText.size());
+    const int need =
+        m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(), length, nullptr, 0, nullptr, nullptr);
+    ssid.resize(static_cast<std::size_t>(std::max(need, 0)));
+    const int n = ssid.empty() ? 0
+                               : m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(), length,
+                                                                reinterpret_cast<char*>(ssid.data()), need, nullptr,
+                                                                nullptr);
+    ssid.resize(static_cast<std::size_t>(std::max(n, 0)));
   }
-  ssid.resize(std::min<std::size_t>(ssid.size(), 32));
+  // The service holds at most 32 bytes of a name, and none at all when it was given none.
+  ssid.resize(std::min<std::size_t>(ssid.size(), sizeof m_settings.hostedNetworkSSID.ucSSID));
   m_settings.hostedNetworkSSID.uSSIDLength = static_cast<std::uint32_t>(ssid.size());
-  std::memcpy(m_settings.hostedNetworkSSID.ucSSID, ssid.data(), ssid.size());
+  if (!ssid.empty()) std::memcpy(m_settings.hostedNetworkSSID.ucSSID, ssid.data(), ssid.size());
   m_settings.dwMaxNumberOfPeers = config.maxPeers;
 
   if (config.keyKind == SimWlanConfig::KeyKind::Text) {
