@@ -435,6 +435,10 @@ void Machinery::Check(RunResult& result) {
     result.allHeld = false;
     result.expectations.push_back("FAILED  sharing memory: " + ics.leftOverText());
   }
+  for (const std::string& misuse : m_world->registry().misuses()) {
+    result.allHeld = false;
+    result.expectations.push_back("FAILED  registry misuse: " + misuse);
+  }
 }
 
 }  // namespace

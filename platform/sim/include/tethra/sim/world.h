@@ -199,6 +199,9 @@ class SimRegistry {
   // The text of a REG_SZ-like value up to its first NUL (any type), as the program would read it.
   virtual std::optional<std::u16string> getString(View view, std::u16string_view path,
                                                   std::u16string_view name) const = 0;
+  // The program's misuses of the registry, one line each: a REG_SZ written without its
+  // terminating NUL (a reader that trusts the type gets an unterminated string).
+  virtual std::vector<std::string> misuses() const = 0;
 };
 
 // The simulated window system as the machine sees it (the program uses IWindowSystem).
