@@ -1,6 +1,7 @@
 // The scenario runner: the machine thread of the simulated notebook.
 #include "sim-runner/Runner.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -190,6 +191,7 @@ class Machinery {
   std::unique_ptr<sim::SimMachine> m_machine;
   sim::World* m_world;
   sim::SimProcess* m_program = nullptr;  // the newest instance
+  std::vector<sim::SimProcess*> m_programs;  // every instance
   StandInController* m_controller = nullptr;
   std::vector<std::string> m_timelineNotes;
   std::optional<std::uint64_t> m_markStart;  // program wake-ups at `mark start` / `mark end`
@@ -199,6 +201,7 @@ class Machinery {
 // An earlier instance keeps running with what its process owns; expectations follow this one.
 void Machinery::StartProgram(const std::u16string& commandLine) {
   m_program = &m_machine->createProgram("tethra", &app::ProgramResources());
+  m_programs.push_back(m_program);
   sim::SimProcess* program = m_program;
   m_world->startThread(*m_program, "main", [program, commandLine] {
     const platform::Platform& platform = program->platform();
@@ -438,6 +441,15 @@ void Machinery::Check(RunResult& result) {
   for (const std::string& misuse : m_world->registry().misuses()) {
     result.allHeld = false;
     result.expectations.push_back("FAILED  registry misuse: " + misuse);
+  }
+  // Once every instance has ended, no connection is left shared that the program shared: the
+  // sharing service outlives the program, and nothing else would switch it off.
+  const bool allEnded = std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
+  if (const auto left = ics.sharedSinceStart(); allEnded && !left.empty()) {
+    std::string names;
+    for (const auto& name : left) names += (names.empty() ? "" : ", ") + Quote(name);
+    result.allHeld = false;
+    result.expectations.push_back("FAILED  sharing after the end: " + names + " still shared");
   }
 }
 
