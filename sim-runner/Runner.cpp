@@ -1,17 +1,15 @@
 // The scenario runner: the machine thread of the simulated notebook.
 #include "sim-runner/Runner.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
 #include "app/Entry.h"
 #include "controller/SettingsKey.h"
-#include "sim-runner/MachineServices.h"
 #include "sim-runner/StandInController.h"
 #include "sim-runner/Text.h"
-#include "tethra/sim/ics/SimIcs.h"
-#include "tethra/sim/wlan/SimWlan.h"
-#include "tethra/sim/world.h"
+#include "tethra/sim/machine.h"
 
 namespace tethra::simrunner {
 
@@ -117,7 +115,6 @@ sim::SimSharingConfig SharingConfig(const Machine& m) {
   c.netshell = m.sharing.netshell == SharingMachine::Netshell::Missing    ? sim::SimSharingConfig::Netshell::Missing
                : m.sharing.netshell == SharingMachine::Netshell::NoExport ? sim::SimSharingConfig::Netshell::NoExport
                                                                           : sim::SimSharingConfig::Netshell::Present;
-  if (m.sharing.connections.empty()) c.connections = sim::DefaultConnections(m.wlan.adapter);
   for (const ConnectionSpec& spec : m.sharing.connections) {
     sim::SimConnectionConfig connection;
     connection.guid = spec.guid;
@@ -129,6 +126,19 @@ sim::SimSharingConfig SharingConfig(const Machine& m) {
     connection.supported = spec.supported;
     c.connections.push_back(connection);
   }
+  return c;
+}
+
+sim::SimMachineConfig MachineConfig(const Machine& m) {
+  sim::SimMachineConfig c;
+  c.world.codePage = m.codePage;
+  c.admin = m.admin;
+  c.wlan = WlanConfig(m.wlan);
+  c.sharing = SharingConfig(m);
+  c.netsh.behaviour = m.netsh == Machine::Netsh::Missing ? sim::SimNetshConfig::Behaviour::Missing
+                      : m.netsh == Machine::Netsh::Hangs ? sim::SimNetshConfig::Behaviour::Hangs
+                                                         : sim::SimNetshConfig::Behaviour::Exit;
+  c.netsh.exitCode = m.netshExitCode;
   return c;
 }
 
@@ -164,11 +174,10 @@ std::string CodesText(const std::vector<std::u16string>& codes) {
 class Machinery {
  public:
   Machinery(const Scenario& scenario, const RunOptions& options)
-      : m_scenario(scenario), m_options(options) {
-    sim::World::Options worldOptions;
-    worldOptions.codePage = scenario.machine.codePage;
-    m_world = std::make_unique<sim::World>(worldOptions);
-  }
+      : m_scenario(scenario),
+        m_options(options),
+        m_machine(std::make_unique<sim::SimMachine>(MachineConfig(scenario.machine))),
+        m_world(&m_machine->world()) {}
 
   RunResult Run();
 
@@ -181,43 +190,22 @@ class Machinery {
 
   const Scenario& m_scenario;
   const RunOptions& m_options;
-  std::unique_ptr<sim::World> m_world;
-  sim::SimProcess* m_program = nullptr;
-  std::unique_ptr<sim::SimWlan> m_wlan;
-  std::unique_ptr<sim::SimIcs> m_ics;  // the machine's sharing service, shared by every instance
-  std::unique_ptr<sim::SimAllocationFaults> m_allocationFaults;
-  std::unique_ptr<SimSecurity> m_security;
-  std::unique_ptr<SimCom> m_com;
-  std::unique_ptr<SimProcessStart> m_processStart;
-  std::unique_ptr<StandInController> m_controller;
+  // Owns the world, and so everything a simulated thread may use: the machine's services,
+  // each program process's own areas, the stand-in controller (its process's part).
+  std::unique_ptr<sim::SimMachine> m_machine;
+  sim::World* m_world;
+  sim::SimProcess* m_program = nullptr;  // the newest instance
+  std::vector<sim::SimProcess*> m_programs;  // every instance
+  StandInController* m_controller = nullptr;
   std::vector<std::string> m_timelineNotes;
   std::optional<std::uint64_t> m_markStart;  // program wake-ups at `mark start` / `mark end`
   std::optional<std::uint64_t> m_markEnd;
 };
 
+// An earlier instance keeps running with what its process owns; expectations follow this one.
 void Machinery::StartProgram(const std::u16string& commandLine) {
-  const Machine& m = m_scenario.machine;
-  if (m_wlan) {
-    // An earlier instance: its threads (and what they refer to) stay as they are.
-    m_wlan->shutdown();
-    m_wlan.release();
-    m_processStart.release();
-  }
-  m_program = &m_world->createProcess("tethra", true, &app::ProgramResources());
-  platform::Platform& p = m_program->platform();
-  m_wlan = std::make_unique<sim::SimWlan>(*m_world, *m_program, WlanConfig(m.wlan));
-  m_security = std::make_unique<SimSecurity>(*m_world, m.admin);
-  m_com = std::make_unique<SimCom>(*m_world);
-  if (!m_ics) m_ics = std::make_unique<sim::SimIcs>(*m_world, SharingConfig(m));
-  m_ics->attach(*m_program);
-  m_processStart = std::make_unique<SimProcessStart>(*m_world, *m_program, m, [this] {
-    if (m_wlan->service().restart()) {
-      m_world->block([this] { return !m_wlan->service().hasPendingNotification(); });
-    }
-  });
-  p.security = m_security.get();
-  p.com = m_com.get();
-  p.processStart = m_processStart.get();
+  m_program = &m_machine->createProgram("tethra", &app::ProgramResources());
+  m_programs.push_back(m_program);
   sim::SimProcess* program = m_program;
   m_world->startThread(*m_program, "main", [program, commandLine] {
     const platform::Platform& platform = program->platform();
@@ -257,16 +245,16 @@ void Machinery::Perform(const Action& a) {
       }
       break;
     case Action::Kind::WlanState:
-      m_wlan->service().machineSetState(a.oldState, a.newState, a.reason);
+      m_machine->wlan().machineSetState(a.oldState, a.newState, a.reason);
       break;
     case Action::Kind::WlanNotifyRaw:
-      m_wlan->service().machineNotifyRaw(a.code, a.size);
+      m_machine->wlan().machineNotifyRaw(a.code, a.size);
       break;
     case Action::Kind::StationJoin:
-      m_wlan->service().machineStationJoin(a.mac);
+      m_machine->wlan().machineStationJoin(a.mac);
       break;
     case Action::Kind::StationLeave:
-      m_wlan->service().machineStationLeave(a.mac);
+      m_machine->wlan().machineStationLeave(a.mac);
       break;
     case Action::Kind::Power:
       windows.broadcast(platform::kWM_POWERBROADCAST, a.wParam, 0);
@@ -309,14 +297,10 @@ RunResult Machinery::Run() {
   PrepareRegistry(*m_world, m);
   PrepareFaults(*m_world, m);
   if (m.otherInstance) m_world->reserveMutexName(kMutexName);
-  m_allocationFaults = std::make_unique<sim::SimAllocationFaults>(*m_world);
 
   m_world->run([this, &m] {
     sim::World& w = *m_world;
-    if (m.controllerPresent) {
-      m_controller = std::make_unique<StandInController>(w);
-      m_controller->Start();
-    }
+    if (m.controllerPresent) m_controller = &StandInController::Start(w);
     StartProgram(m.commandLine);
     std::uint64_t lastFire = w.now();
     for (const TimelineEntry& entry : m_scenario.timeline) {
@@ -335,21 +319,11 @@ RunResult Machinery::Run() {
     }
     w.waitIdle(w.now() + kSettleLimitMs);
   });
-  m_allocationFaults.reset();
 
   RunResult result;
   result.transcript = m_world->transcript().lines(m_options.trace);
   for (const auto& note : m_timelineNotes) result.transcript.push_back("note: " + note);
   Check(result);
-  if (m_wlan) m_wlan->shutdown();
-  // Simulated threads of the program stay parked: the world and what it references live on.
-  m_wlan.release();
-  m_security.release();
-  m_com.release();
-  m_ics.release();
-  m_processStart.release();
-  m_controller.release();
-  m_world.reset();  // joins finished threads; parked ones keep what they refer to alive
   return result;
 }
 
@@ -364,7 +338,7 @@ void Machinery::Check(RunResult& result) {
   const std::vector<std::u16string> codes = m_controller ? m_controller->Codes() : std::vector<std::u16string>{};
   const std::vector<std::u16string> notices =
       m_controller ? m_controller->NoticeTexts() : std::vector<std::u16string>{};
-  sim::SimWlanService& wlan = m_wlan->service();
+  sim::SimWlanService& wlan = m_machine->wlan();
 
   for (const Expectation& e : m_scenario.expectations) {
     bool held = false;
@@ -409,8 +383,8 @@ void Machinery::Check(RunResult& result) {
       held = static_cast<std::int64_t>(count) == e.number;
       found = std::to_string(count) + " calls";
     } else if (e.kind == "netsh") {
-      held = m_processStart->runs() == e.number;
-      found = std::to_string(m_processStart->runs()) + " runs";
+      held = m_machine->netshRuns() == e.number;
+      found = std::to_string(m_machine->netshRuns()) + " runs";
     } else if (e.kind == "log" || e.kind == "no-log") {
       const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, 1011)) : std::vector<std::u16string>{};
       bool ends = false, contains = false;
@@ -455,7 +429,7 @@ void Machinery::Check(RunResult& result) {
       held = text && *text == first;
       found = text ? Quote(*text) : "no program window";
     } else if (e.kind.rfind("sharing", 0) == 0 || e.kind.rfind("ics-", 0) == 0) {
-      held = CheckSharing(e, m_ics->service(), found);
+      held = CheckSharing(e, m_machine->sharing(), found);
     }
     result.allHeld = result.allHeld && held;
     result.expectations.push_back((held ? "ok      line " : "FAILED  line ") + std::to_string(e.line) + ": " +
@@ -463,10 +437,23 @@ void Machinery::Check(RunResult& result) {
   }
   // Every scenario: a properties record or task memory left unfreed, or an object released
   // too often, is a fault of the program whatever the scenario expects.
-  sim::SimSharingService& ics = m_ics->service();
+  sim::SimSharingService& ics = m_machine->sharing();
   if (ics.outstandingMemory() != 0 || ics.misuses() != 0) {
     result.allHeld = false;
     result.expectations.push_back("FAILED  sharing memory: " + ics.leftOverText());
+  }
+  for (const std::string& misuse : m_world->registry().misuses()) {
+    result.allHeld = false;
+    result.expectations.push_back("FAILED  registry misuse: " + misuse);
+  }
+  // Once every instance has ended, no connection is left shared that the program shared: the
+  // sharing service outlives the program, and nothing else would switch it off.
+  const bool allEnded = std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
+  if (const auto left = ics.sharedSinceStart(); allEnded && !left.empty()) {
+    std::string names;
+    for (const auto& name : left) names += (names.empty() ? "" : ", ") + Quote(name);
+    result.allHeld = false;
+    result.expectations.push_back("FAILED  sharing after the end: " + names + " still shared");
   }
 }
 

@@ -37,6 +37,7 @@ struct WlanMachine {
   bool supported = true;
   std::uint32_t state = 1;  // 0 unavailable, 1 idle, 2 active
   std::optional<std::u16string> ssidText = u"TethraNet";
+  int ssidLine = 0;  // the `wlan ssid` statement, 0 for the default
   std::vector<std::uint8_t> ssidBytes;  // used when ssidText is empty
   enum class KeyKind { Text, None, NotPassphrase } keyKind = KeyKind::Text;
   std::u16string key = u"tethra-secret";

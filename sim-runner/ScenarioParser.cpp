@@ -1,11 +1,13 @@
 // Scenario parser: one statement a line, words separated by blanks, texts in double quotes
 // with \" \\ \n and \uXXXX escapes, `#` comments outside quotes. The first malformed or
 // unsupported statement refuses the whole file with its line and the reason.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Text.h"
+#include "tethra/sim/codepage.h"
 
 namespace tethra::simrunner {
 
@@ -178,6 +180,15 @@ std::vector<std::uint8_t> HexOf(const std::string& w) {
   return bytes;
 }
 
+// The bytes `text` takes in `codePage`, as the WLAN service stores a name.
+std::size_t EncodedSize(const std::u16string& text, std::uint32_t codePage) {
+  if (text.empty()) return 0;
+  const sim::CodePageConverter converter(codePage);
+  const auto r = converter.toMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  return static_cast<std::size_t>(std::max(r.value, 0));
+}
+
 // The sharing service's operations that `fault ics` and `expect ics calls` name.
 bool IsIcsOperation(const std::string& w) {
   static const char* const kOperations[] = {
@@ -276,10 +287,14 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     if (f.times < 1) throw Failure{"`times` needs a count of at least 1"};
   }
   c.end();
+  // Success without a connection, every time: the enumeration would never end.
+  if (f.target == "ics" && f.operation == "next" && f.code == 0 && f.times < 0) {
+    throw Failure{"`fault ics next 0` never lets the enumeration end: give it `times N`"};
+  }
   m.faults.push_back(f);
 }
 
-void ParseWlanMachine(Cursor& c, WlanMachine& w) {
+void ParseWlanMachine(Cursor& c, WlanMachine& w, int line) {
   const std::string what = c.word("a WLAN setting");
   if (what == "supported") {
     c.keyword("no");
@@ -288,6 +303,7 @@ void ParseWlanMachine(Cursor& c, WlanMachine& w) {
     w.state = State(c.word("a state"));
   } else if (what == "ssid") {
     w.ssidText = c.text("the SSID");
+    w.ssidLine = line;
   } else if (what == "ssid-bytes") {
     w.ssidText.reset();
     w.ssidBytes = HexOf(c.word("the SSID bytes"));
@@ -349,7 +365,7 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
     c.keyword("yes");
     m.otherInstance = true;
   } else if (head == "wlan") {
-    ParseWlanMachine(c, m.wlan);
+    ParseWlanMachine(c, m.wlan, line);
     return true;
   } else if (head == "registry") {
     RegistryPreset r;
@@ -668,6 +684,16 @@ std::optional<Scenario> ParseScenario(const std::string& text, const std::string
       if (error != nullptr) *error = ParseError{fileName, lineNumber, failure.reason};
       return std::nullopt;
     }
+  }
+  // The bytes a name needs depend on the code page, which a later line may set.
+  const WlanMachine& wlan = scenario.machine.wlan;
+  if (const std::size_t bytes = wlan.ssidText ? EncodedSize(*wlan.ssidText, scenario.machine.codePage) : 0; bytes > 32) {
+    if (error != nullptr) {
+      *error = ParseError{fileName, wlan.ssidLine,
+                          "an SSID holds at most 32 bytes; this one needs " + std::to_string(bytes) + " in code page " +
+                              std::to_string(scenario.machine.codePage)};
+    }
+    return std::nullopt;
   }
   return scenario;
 }

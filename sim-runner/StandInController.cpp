@@ -12,18 +12,20 @@ constexpr std::uintptr_t kCode = 1136;
 constexpr std::uintptr_t kNotice = 1137;
 }  // namespace
 
-void StandInController::Start() {
-  sim::SimProcess& process = m_world.createProcess("controller", false);
-  m_world.startThread(process, "controller", [this] {
-    m_hwnd = m_world.windows().createWindow(
+StandInController& StandInController::Start(sim::World& world) {
+  sim::SimProcess& process = world.createProcess("controller", false);
+  StandInController& self = process.parts().own(std::make_unique<StandInController>(world));
+  world.startThread(process, "controller", [&self] {
+    self.m_hwnd = self.m_world.windows().createWindow(
         u"TethraStandInController", kTitle,
-        [this](platform::Hwnd h, std::uint32_t m, platform::WParam w, platform::LParam l) {
-          return OnMessage(h, m, w, l);
+        [&self](platform::Hwnd h, std::uint32_t m, platform::WParam w, platform::LParam l) {
+          return self.OnMessage(h, m, w, l);
         },
         true);
-    m_world.windows().runMessageLoop([] { return false; });
+    self.m_world.windows().runMessageLoop([] { return false; });
   });
-  m_world.block([this] { return m_hwnd != nullptr; });
+  world.block([&self] { return self.m_hwnd != nullptr; });
+  return self;
 }
 
 platform::LResult StandInController::OnMessage(platform::Hwnd, std::uint32_t message, platform::WParam,

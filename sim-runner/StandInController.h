@@ -25,8 +25,9 @@ class StandInController {
 
   explicit StandInController(sim::World& world) : m_world(world) {}
 
-  // Starts the controller's thread; call on the machine thread. Returns once the window exists.
-  void Start();
+  // Makes the controller's process, which owns the controller, and starts its thread; call on
+  // the machine thread. Returns once the window exists.
+  static StandInController& Start(sim::World& world);
   platform::Hwnd Window() const { return m_hwnd; }
 
   const std::vector<Received>& received() const { return m_received; }

@@ -10,11 +10,8 @@
 #include "app/Entry.h"
 #include "app/HostedNetworkDlg.h"
 #include "controller/SettingsKey.h"
-#include "sim-runner/MachineServices.h"
 #include "sim-runner/Runner.h"
-#include "tethra/sim/ics/SimIcs.h"
-#include "tethra/sim/wlan/SimWlan.h"
-#include "tethra/sim/world.h"
+#include "tethra/sim/machine.h"
 
 namespace tethra::ics {
 namespace {
@@ -49,24 +46,15 @@ class DialogUnderTest final : public app::CHostedNetworkDlg {
 };
 
 TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAlive) {
-  auto world = std::make_unique<sim::World>(sim::World::Options{});
+  sim::SimMachine machine(sim::SimMachineConfig{});
+  sim::World* world = &machine.world();
   world->registry().createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);
   world->registry().setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, u"ShareConnection",
                              Text(u"Simulated Ethernet Adapter"));
   world->registry().createKey(SimRegistry::View::Native,
                               u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections");
-  sim::SimProcess& process = world->createProcess("tethra", true, &app::ProgramResources());
-  const sim::SimWlanConfig wlanConfig;
-  // Parked simulated threads may still refer to these: they live as long as the process.
-  auto* wlan = new sim::SimWlan(*world, process, wlanConfig);
-  auto* security = new simrunner::SimSecurity(*world, true);
-  auto* com = new simrunner::SimCom(*world);
-  sim::SimSharingConfig sharing;
-  sharing.connections = sim::DefaultConnections(wlanConfig.adapter);
-  auto* ics = new sim::SimIcs(*world, sharing);
-  process.platform().security = security;
-  process.platform().com = com;
-  ics->attach(process);
+  sim::SimProcess& process = machine.createProgram("tethra", &app::ProgramResources());
+  sim::SimSharingService& ics = machine.sharing();
 
   bool finished = false;
   platform::HResult resetStatus = -1;
@@ -84,7 +72,7 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
       d.GetIcsInfo();  // replaces the list's snapshots; the combo box keeps its entries
       entryCount = entry->Release();
       d.m_pIcsManager->DisableIcsOnAll();
-      sharedBeforeStart = ics->service().sharedName(sim::SimSharingRole::Public).value_or(u"none");
+      sharedBeforeStart = ics.sharedName(sim::SimSharingRole::Public).value_or(u"none");
       d.m_pIcsManager->CacheICSIntfIndex();
       startStatus = d.StartIcsIfNeeded();
       finished = true;
@@ -98,11 +86,9 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
   EXPECT_EQ(entryCount, 1);  // the replaced list gave its reference up; the entry's is left
   EXPECT_EQ(sharedBeforeStart, u"none");
   EXPECT_EQ(startStatus, platform::kS_OK);
-  EXPECT_EQ(ics->service().sharedName(sim::SimSharingRole::Public), u"Ethernet");
-  EXPECT_EQ(ics->service().sharedName(sim::SimSharingRole::Private), u"Wireless Network Connection 2");
-  EXPECT_EQ(ics->service().outstandingMemory(), 0u);
-  wlan->shutdown();
-  world.reset();
+  EXPECT_EQ(ics.sharedName(sim::SimSharingRole::Public), u"Ethernet");
+  EXPECT_EQ(ics.sharedName(sim::SimSharingRole::Private), u"Wireless Network Connection 2");
+  EXPECT_EQ(ics.outstandingMemory(), 0u);
 }
 
 // The virtual time of the first transcript line that contains `text`, or -1.

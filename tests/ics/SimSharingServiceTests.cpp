@@ -35,11 +35,14 @@ ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int 
   return configuration;
 }
 
+// What is shared since the start leaves out a connection back in the role it started with.
 TEST(SimSharingService, ASecondConnectionOnASideSwitchesTheFirstOff) {
   SharingRig rig(Three());
+  EXPECT_TRUE(rig.service().sharedSinceStart().empty());
   auto c = ConfigurationOf(rig, 2);
   ASSERT_TRUE(c);
   EXPECT_EQ(c->EnableSharing(platform::kICSSHARINGTYPE_PUBLIC), platform::kS_OK);
+  EXPECT_EQ(rig.service().sharedSinceStart(), std::vector<std::u16string>{u"C"});
   EXPECT_EQ(rig.service().sharedName(SimSharingRole::Public), u"C");
   EXPECT_EQ(rig.service().sharedName(SimSharingRole::Private), u"B");
   EXPECT_EQ(rig.events(), (std::vector<std::string>{"sharing \"A\" off", "sharing \"C\" public"}));
@@ -47,6 +50,10 @@ TEST(SimSharingService, ASecondConnectionOnASideSwitchesTheFirstOff) {
   EXPECT_FALSE(rig.service().sharedName(SimSharingRole::Public));
   EXPECT_EQ(rig.service().sharedName(SimSharingRole::Private), u"C");
   EXPECT_EQ(c->EnableSharing(2), platform::kE_INVALIDARG);
+  EXPECT_EQ(ConfigurationOf(rig, 0)->EnableSharing(platform::kICSSHARINGTYPE_PUBLIC), platform::kS_OK);
+  EXPECT_EQ(rig.service().sharedSinceStart(), std::vector<std::u16string>{u"C"});
+  EXPECT_EQ(c->DisableSharing(), platform::kS_OK);
+  EXPECT_TRUE(rig.service().sharedSinceStart().empty());
 }
 
 TEST(SimSharingService, CountsReferencesAndObjectsUntilTheLastRelease) {

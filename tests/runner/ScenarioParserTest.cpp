@@ -145,6 +145,20 @@ TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
   EXPECT_NE(Refusal("fault wlan F 5 times 0\n").find("at least 1"), std::string::npos);
 }
 
+// Counted in the scenario's code page, which may come after the name.
+TEST(ScenarioParser, AnSsidHoldsAtMostThirtyTwoBytes) {
+  EXPECT_EQ(*Parse("wlan ssid \"\"\n")->machine.wlan.ssidText, u"");
+  EXPECT_TRUE(Parse("wlan ssid \"" + std::string(32, 'a') + "\"\n"));
+  EXPECT_EQ(Refusal("\nwlan ssid \"" + std::string(33, 'a') + "\"\n"),
+            "t.scn:2: an SSID holds at most 32 bytes; this one needs 33 in code page 1252");
+  std::string e16;
+  for (int i = 0; i < 16; ++i) e16 += "\u00E9";
+  EXPECT_TRUE(Parse("wlan ssid \"" + e16 + "\"\ncodepage 65001\n"));
+  EXPECT_EQ(Refusal("wlan ssid \"" + e16 + "\u00E9\"\ncodepage 65001\n"),
+            "t.scn:1: an SSID holds at most 32 bytes; this one needs 34 in code page 65001");
+  EXPECT_NE(Refusal("wlan ssid-bytes " + std::string(66, '4') + "\n").find("at most 32 bytes"), std::string::npos);
+}
+
 TEST(ScenarioParser, SharingStatements) {
   const auto s = Parse(
       "connection name \"E\" device \"D\" guid {5A1E0002-0000-4000-8000-00000000E001} shared public\n"
@@ -176,6 +190,9 @@ TEST(ScenarioParser, SharingStatements) {
   EXPECT_NE(Refusal("connection name \"E\" device \"D\" guid {1}\n").find("expected a GUID"), std::string::npos);
   EXPECT_NE(Refusal("netshell broken\n").find("t.scn:1: expected `netshell missing`"), std::string::npos);
   EXPECT_NE(Refusal("expect sharing public \"E\"\n").find("expected `private`"), std::string::npos);
+  EXPECT_EQ(Refusal("fault ics next 0\n"),
+            "t.scn:1: `fault ics next 0` never lets the enumeration end: give it `times N`");
+  EXPECT_TRUE(Parse("fault ics next 0 times 3\nfault ics next 0x80004005\nfault ics next 1\n"));
 }
 
 }  // namespace

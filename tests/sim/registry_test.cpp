@@ -115,6 +115,26 @@ TEST_F(RegistryTest, GetValueRestrictsToThirtyTwoBitValues) {
             p::kERROR_FILE_NOT_FOUND);
 }
 
+// Only the program's strings count, whatever else it stores without a NUL.
+TEST_F(RegistryTest, AStringWrittenWithoutItsTerminatorIsAMisuse) {
+  world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"Preset", {p::kREG_SZ, utf16Bytes(u"AB", false)});
+  p::Hkey key = open();
+  const auto terminated = utf16Bytes(u"AB", true);
+  const auto bare = utf16Bytes(u"AB", false);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Kept", p::kREG_SZ, terminated.data(), 6), 0u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Empty", p::kREG_SZ, terminated.data() + 4, 2), 0u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Raw", p::kREG_BINARY, bare.data(), 4), 0u);
+  EXPECT_TRUE(world.registry().misuses().empty());
+
+  EXPECT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bare.data(), 4), 0u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Odd", p::kREG_SZ, terminated.data(), 5), 0u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"None", p::kREG_SZ, nullptr, 0), 0u);
+  EXPECT_EQ(world.registry().misuses(),
+            (std::vector<std::string>{"\"Current SSID\" written as REG_SZ without its terminating NUL (4 bytes)",
+                                      "\"Odd\" written as REG_SZ without its terminating NUL (5 bytes)",
+                                      "\"None\" written as REG_SZ without its terminating NUL (0 bytes)"}));
+}
+
 TEST_F(RegistryTest, NotificationFiresOncePerArmingForMachineAndProgramWrites) {
   world.registry().createKey(SimRegistry::View::Wow32, kSettings);
   world.registry().createKey(SimRegistry::View::Wow32, u"Software\\Velmar\\Tethra\\Sub");

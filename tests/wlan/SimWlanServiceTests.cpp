@@ -132,6 +132,32 @@ TEST(SimWlanService, ConfiguredStateIsWhatTheStatusShows) {
   EXPECT_TRUE(idle.service.peers().empty());
 }
 
+// However long the text it is given, the service holds at most 32 bytes of a name; given none,
+// it holds none.
+TEST(SimWlanService, ANameIsHeldUpToThirtyTwoBytes) {
+  sim::SimWlanConfig config;
+  config.ssidText = u"";
+  test::Rig empty(config);
+  Client client(empty.service);
+  Dword size = 0;
+  void* data = nullptr;
+  std::uint32_t valueType = 0;
+  ASSERT_EQ(empty.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &valueType, nullptr), 0u);
+  ASSERT_EQ(size, sizeof(platform::WlanHostedNetworkConnectionSettings));
+  EXPECT_EQ(static_cast<platform::WlanHostedNetworkConnectionSettings*>(data)->hostedNetworkSSID.uSSIDLength, 0u);
+  empty.service.wlanFreeMemory(data);
+  EXPECT_EQ(empty.service.ssidText(), u"");
+
+  for (std::size_t length : {32u, 33u, 64u, 65u, 300u}) {
+    config.ssidText = std::u16string(length, u'n');
+    test::Rig rig(config);
+    EXPECT_EQ(rig.service.ssidBytes(), std::vector<std::uint8_t>(std::min<std::size_t>(length, 32), 'n')) << length;
+  }
+  config.ssidText = std::u16string(40, u'\u00e9');  // two bytes each in UTF-8
+  test::Rig utf8(config, 65001);
+  EXPECT_EQ(utf8.service.ssidBytes().size(), 32u);
+}
+
 TEST(SimWlanService, KeysAsTheServiceAcceptsThem) {
   test::Rig rig;
   Client client(rig.service);

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "tethra/sim/wlan/SimWlan.h"
+#include "tethra/sim/machine.h"
 
 namespace tethra::sim {
 namespace {
@@ -18,9 +18,9 @@ struct Observer {
 };
 
 TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
-  World world(World::Options{});
-  SimProcess& program = world.createProcess("tethra", true);
-  SimWlan wlan(world, program, SimWlanConfig{});
+  SimMachine machine(SimMachineConfig{});
+  World& world = machine.world();
+  SimProcess& program = machine.createProgram("tethra", nullptr);
   world.faults().add(FaultRule{"wlan", "WlanHostedNetworkStopUsing", 5, -1, 1});
   Observer observer;
   platform::Dword stopResult = 0;
@@ -38,7 +38,6 @@ TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
     api.wlanCloseHandle(handle, nullptr);
   });
   world.run([&] { world.waitIdle(); });
-  wlan.shutdown();
 
   EXPECT_EQ(observer.order, (std::vector<std::string>{"start returned", "notified 4096"}));
   EXPECT_EQ(stopResult, 5u);
@@ -47,8 +46,8 @@ TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
   EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const std::string& line) {
     return line.find("wlan state idle -> active (reason 0)") != std::string::npos;
   }));
-  EXPECT_EQ(wlan.service().state(), platform::kWlanHostedNetworkActive);
-  EXPECT_EQ(wlan.service().outstandingBuffers(), 0u);
+  EXPECT_EQ(machine.wlan().state(), platform::kWlanHostedNetworkActive);
+  EXPECT_EQ(machine.wlan().outstandingBuffers(), 0u);
 }
 
 }  // namespace

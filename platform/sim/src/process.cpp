@@ -1,6 +1,6 @@
 // A simulated process and its two small adapters (trace, code page).
 //
-// Owner: World::Impl owns each process; the process owns its adapters. Threads: the baton
+// Owner: World::Impl owns each process; the process owns its adapters through its parts. Threads: the baton
 // holder. The code page sets the last error of the calling thread, as Windows does.
 #include "process.h"
 
@@ -57,21 +57,21 @@ class ProcessCodePage final : public platform::ICodePage {
 ProcessImpl::ProcessImpl(World::Impl& world, std::string name, bool isProgram,
                          const platform::ModuleResources* resources)
     : m_world(world), m_name(std::move(name)), m_isProgram(isProgram), m_resources(resources) {
-  m_kernel = makeKernel(*this);
-  m_registry = makeRegistry(*this);
-  m_windows = makeWindows(*this);
-  m_systemEvents = makeSystemEvents(*this);
-  m_codePage = std::make_unique<ProcessCodePage>(*this, world.options.codePage);
-  m_trace = std::make_unique<ProcessTrace>(*this);
-  m_platform.kernel = m_kernel.get();
-  m_platform.registry = m_registry.get();
-  m_platform.windows = m_windows.get();
-  m_platform.systemEvents = m_systemEvents.get();
-  m_platform.codePage = m_codePage.get();
-  m_platform.trace = m_trace.get();
+  m_parts.own(makeKernel(*this));
+  m_parts.own(makeRegistry(*this));
+  m_parts.own(makeWindows(*this));
+  m_parts.own(makeSystemEvents(*this));
+  m_parts.own(std::make_unique<ProcessCodePage>(*this, world.options.codePage));
+  m_parts.own(std::make_unique<ProcessTrace>(*this));
 }
 
 ProcessImpl::~ProcessImpl() = default;
+
+void ProcessImpl::runExitHooks() {
+  std::vector<std::function<void()>> hooks;
+  hooks.swap(m_exitHooks);
+  for (auto& hook : hooks) hook();
+}
 
 Dword ProcessImpl::lastError() const {
   const ThreadRec* t = Scheduler::current();

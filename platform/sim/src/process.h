@@ -1,9 +1,11 @@
-// One simulated process: its Platform (one adapter per area), its handle and key tables, its
-// exit state. Owner: World::Impl owns every process for the life of the world. Touched by the
-// baton holder only. Call records of program processes go to World::recordCall.
+// One simulated process: its parts (the core adapters it makes itself and those added from
+// outside, see SimProcess::parts), its handle and key tables, its exit state. Owner:
+// World::Impl owns every process for the life of the world. Touched by the baton holder only.
+// Call records of program processes go to World::recordCall.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,8 +29,9 @@ class ProcessImpl final : public SimProcess {
   ~ProcessImpl() override;
 
   const std::string& name() const override { return m_name; }
-  platform::Platform& platform() override { return m_platform; }
-  void setWlanApi(platform::IWlanApi* wlan) override { m_platform.wlan = wlan; }
+  platform::Platform& platform() override { return m_parts.platform(); }
+  ProcessParts& parts() override { return m_parts; }
+  void atExit(std::function<void()> hook) override { m_exitHooks.push_back(std::move(hook)); }
   bool exited() const override { return m_exitCode.has_value(); }
   std::optional<Dword> exitCode() const override { return m_exitCode; }
 
@@ -36,6 +39,8 @@ class ProcessImpl final : public SimProcess {
   const platform::ModuleResources* resources() const { return m_resources; }
   World::Impl& world() { return m_world; }
   void markExited(Dword code) { m_exitCode = code; }
+  // The atExit hooks, in the order they were added (each runs once).
+  void runExitHooks();
 
   // Last error of the calling simulated thread (a process-wide slot off the simulation).
   Dword lastError() const;
@@ -55,13 +60,8 @@ class ProcessImpl final : public SimProcess {
   const platform::ModuleResources* m_resources;
   std::optional<Dword> m_exitCode;
   Dword m_outsideLastError = 0;
-  platform::Platform m_platform;
-  std::unique_ptr<platform::IKernel> m_kernel;
-  std::unique_ptr<platform::IRegistry> m_registry;
-  std::unique_ptr<platform::IWindowSystem> m_windows;
-  std::unique_ptr<platform::ISystemEvents> m_systemEvents;
-  std::unique_ptr<platform::ICodePage> m_codePage;
-  std::unique_ptr<platform::ITrace> m_trace;
+  std::vector<std::function<void()>> m_exitHooks;
+  ProcessParts m_parts;  // last member: its parts may use everything above while they go
 };
 
 }  // namespace tethra::sim::detail

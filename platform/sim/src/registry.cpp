@@ -63,6 +63,11 @@ std::string describe(const SimRegistry::Value& value) {
   return "type " + num(value.type) + ", " + num(static_cast<std::int64_t>(value.bytes.size())) + " bytes";
 }
 
+// Whether string data ends with a whole UTF-16 NUL.
+bool endsWithNul(const std::uint8_t* data, Dword size) {
+  return size >= 2 && size % 2 == 0 && data[size - 1] == 0 && data[size - 2] == 0;
+}
+
 // Whether a RegGetValue type restriction admits the value.
 bool admitted(Dword flags, Dword type, std::size_t size) {
   switch (type) {
@@ -177,6 +182,10 @@ class ProcessRegistry final : public platform::IRegistry {
       m_process.world().trace(text + " failed with " + num(rc));
     }
     record("RegSetValueEx", join({hex(key), quoted(valueName), num(type), num(cbData)}), rc);
+    // Windows stores such a string as given; whoever reads it later gets no terminator.
+    if (type == platform::kREG_SZ && (data == nullptr || !endsWithNul(data, cbData))) {
+      m_store.misuse(quoted(name) + " written as REG_SZ without its terminating NUL (" + num(cbData) + " bytes)");
+    }
     return rc;
   }
 

@@ -49,6 +49,8 @@ class RegistryStore final : public SimRegistry {
   std::optional<Value> getValue(View view, std::u16string_view path, std::u16string_view name) const override;
   std::optional<std::u16string> getString(View view, std::u16string_view path,
                                           std::u16string_view name) const override;
+  std::vector<std::string> misuses() const override { return m_misuses; }
+  void misuse(std::string what) { m_misuses.push_back(std::move(what)); }
 
   // Shared by both sides.
   static RegPath split(std::u16string_view path);
@@ -66,6 +68,7 @@ class RegistryStore final : public SimRegistry {
   World::Impl& m_world;
   mutable Key m_roots[2];
   std::vector<Watch> m_watches;
+  std::vector<std::string> m_misuses;
 };
 
 std::unique_ptr<platform::IRegistry> makeRegistry(ProcessImpl& process);

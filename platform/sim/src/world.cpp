@@ -96,7 +96,11 @@ World::Impl::Impl(World::Options options_)
   machine = processes.back().get();
 }
 
-World::Impl::~Impl() = default;
+// Newest process first: a process's parts may refer to the machine's services, which the
+// machine process (the first one) owns.
+World::Impl::~Impl() {
+  while (!processes.empty()) processes.pop_back();
+}
 
 bool World::Impl::serveWait(std::function<bool()> ready, std::optional<std::uint64_t> deadline, bool idleWait) {
   ThreadRec* self = detail::Scheduler::current();
@@ -126,6 +130,7 @@ void World::Impl::exitProcess(ProcessImpl& process, Dword code) {
   process.markExited(code);
   event("process \"" + process.name() + "\" exited with code " + std::to_string(code));
   scheduler.parkProcess(process);
+  process.runExitHooks();
   for (auto& t : scheduler.threads()) {
     if (&t->owner() == &process) kernel.abandonMutexesOf(*t);
   }
@@ -175,6 +180,11 @@ SimThread& World::startThread(SimProcess& process, std::string name, std::functi
 }
 
 SimProcess& World::machineProcess() { return *m_impl->machine; }
+
+SimProcess* World::currentProcess() const {
+  const ThreadRec* t = detail::Scheduler::current();
+  return t != nullptr ? &t->owner() : nullptr;
+}
 
 bool World::block(std::function<bool()> ready, std::optional<std::uint64_t> deadlineMs) {
   return m_impl->serveWait(std::move(ready), deadlineMs, false);

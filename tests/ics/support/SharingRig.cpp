@@ -18,10 +18,9 @@ sim::SimConnectionConfig Connection(std::uint8_t n, std::u16string name, std::u1
 }
 
 SharingRig::SharingRig(sim::SimSharingConfig config) : m_service(*this, &m_kernel, std::move(config)) {
-  m_platform.kernel = &m_kernel;
-  m_platform.com = &m_com;
-  m_platform.sharing = &m_service;
-  m_platform.modules = &m_service;
+  m_parts.use(m_kernel);
+  m_parts.use(m_com);
+  m_parts.use(m_service);
 }
 
 void SharingRig::fail(const std::string& operation, platform::HResult code, int times) {

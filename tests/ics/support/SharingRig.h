@@ -11,6 +11,7 @@
 
 #include "ThreadKernel.h"
 #include "tethra/platform/platform.h"
+#include "tethra/sim/process_parts.h"
 #include "tethra/sim/ics/SimSharingService.h"
 
 namespace tethra::ics::test {
@@ -51,7 +52,7 @@ class SharingRig final : private sim::ISharingServiceHost {
   void grow(int times = 1) { m_grow = times; }
 
   sim::SimSharingService& service() { return m_service; }
-  const platform::Platform& platform() const { return m_platform; }
+  const platform::Platform& platform() const { return m_parts.platform(); }
   CountingCom& com() { return m_com; }
   std::uint64_t calls(const std::string& operation) const { return m_service.callCount(operation); }
   // The operations called since the last mark, in order.
@@ -71,7 +72,7 @@ class SharingRig final : private sim::ISharingServiceHost {
   wlan::test::ThreadKernel m_kernel;
   CountingCom m_com;
   sim::SimSharingService m_service;
-  platform::Platform m_platform;
+  sim::ProcessParts m_parts;
   std::map<std::string, Rule, std::less<>> m_rules;
   int m_grow = 0;
   std::vector<std::string> m_calls;

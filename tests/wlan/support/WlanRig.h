@@ -10,6 +10,7 @@
 #include "TestCodePage.h"
 #include "ThreadKernel.h"
 #include "tethra/platform/platform.h"
+#include "tethra/sim/process_parts.h"
 
 namespace tethra::wlan::test {
 
@@ -17,10 +18,10 @@ template <typename Host>
 struct BasicRig {
   explicit BasicRig(const sim::SimWlanConfig& config = {}, std::uint32_t activeCodePage = 1252)
       : codePage(activeCodePage, kernel), service(host, codePage, &kernel, config) {
-    platform.kernel = &kernel;
-    platform.codePage = &codePage;
-    platform.windows = &windows;
-    platform.wlan = &service;
+    parts.use(kernel);
+    parts.use(codePage);
+    parts.use(windows);
+    parts.use(service);
   }
   // A host with a thread of its own stops before the service it delivers for goes away.
   ~BasicRig() {
@@ -34,7 +35,8 @@ struct BasicRig {
   PostCountingWindows windows;
   Host host;
   sim::SimWlanService service;
-  platform::Platform platform;
+  sim::ProcessParts parts;
+  const platform::Platform& platform = parts.platform();
 };
 
 struct Rig : BasicRig<ManualHost> {

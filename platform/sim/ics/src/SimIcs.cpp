@@ -17,15 +17,11 @@ std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hosted
 
 SimIcs::SimIcs(World& world, SimSharingConfig config) : m_world(world) {
   ISharingServiceHost& host = *this;
-  m_service = std::make_unique<SimSharingService>(host, nullptr, std::move(config));
+  // Last errors are per thread in the simulation: the machine's kernel sets the caller's.
+  m_service = std::make_unique<SimSharingService>(host, world.machineProcess().platform().kernel, std::move(config));
 }
 
-void SimIcs::attach(SimProcess& program) {
-  platform::Platform& p = program.platform();
-  m_service->setKernel(p.kernel);
-  p.sharing = m_service.get();
-  p.modules = m_service.get();
-}
+void SimIcs::attach(SimProcess& process) { process.parts().use(*m_service); }
 
 void SimIcs::recordCall(std::string_view operation, std::string_view arguments, std::string_view result) {
   m_world.recordCall("ics", operation, arguments, result);

@@ -70,7 +70,9 @@ SimSharingService::SimSharingService(ISharingServiceHost& host, platform::IKerne
       m_kernel(kernel),
       m_connections(std::move(config.connections)),
       m_installed(config.installed),
-      m_netshell(config.netshell) {}
+      m_netshell(config.netshell) {
+  for (const auto& c : m_connections) m_startRoles.push_back(c.role);
+}
 
 SimSharingService::~SimSharingService() {
   for (void* block : m_taskBlocks) std::free(HeaderOf(block));
@@ -110,6 +112,17 @@ std::optional<std::u16string> SimSharingService::sharedName(SimSharingRole role)
     if (c.role == role) return c.name;
   }
   return std::nullopt;
+}
+
+std::vector<std::u16string> SimSharingService::sharedSinceStart() const {
+  std::vector<std::u16string> names;
+  for (std::size_t i = 0; i < m_connections.size(); ++i) {
+    const SimSharingRole start = i < m_startRoles.size() ? m_startRoles[i] : SimSharingRole::Off;
+    if (m_connections[i].role != SimSharingRole::Off && m_connections[i].role != start) {
+      names.push_back(m_connections[i].name);
+    }
+  }
+  return names;
 }
 
 void SimSharingService::setRole(std::size_t index, SimSharingRole role) {

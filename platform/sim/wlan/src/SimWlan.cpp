@@ -1,24 +1,48 @@
-// Binding of the simulated WLAN service to the World: its thread, calls, faults and events.
+// Binding of the simulated WLAN service to the World: its calls, faults and events, and the
+// WLAN thread of each process bound to it.
 #include "tethra/sim/wlan/SimWlan.h"
 
 namespace tethra::sim {
 
-SimWlan::SimWlan(World& world, SimProcess& program, const SimWlanConfig& config) : m_world(world) {
-  platform::Platform& platform = program.platform();
+namespace {
+SimWlanService::Client ClientOf(const SimProcess& process) { return reinterpret_cast<std::uintptr_t>(&process); }
+}  // namespace
+
+// One process's binding: the WLAN thread that delivers to its registrations. Owned by the
+// process, so the thread's state lives as long as the thread may run.
+class SimWlan::Binding {
+ public:
+  Binding(World& world, SimWlanService& service, SimProcess& process)
+      : m_world(world), m_service(service), m_client(ClientOf(process)) {}
+
+  void run() {
+    for (;;) {
+      m_world.block([this] { return m_service.hasPendingNotificationFor(m_client); });
+      m_service.deliverNext(m_client);
+    }
+  }
+
+ private:
+  World& m_world;
+  SimWlanService& m_service;
+  SimWlanService::Client m_client;
+};
+
+SimWlan::SimWlan(World& world, const SimWlanConfig& config) : m_world(world) {
+  platform::Platform& machine = world.machineProcess().platform();
   IWlanServiceHost& host = *this;
-  m_service = std::make_unique<SimWlanService>(host, *platform.codePage, platform.kernel, config);
-  program.setWlanApi(m_service.get());
-  m_world.startThread(program, "wlan", [this] { run(); });
+  // Last errors are per thread in the simulation: the machine's kernel sets the caller's.
+  m_service = std::make_unique<SimWlanService>(host, *machine.codePage, machine.kernel, config);
 }
 
-SimWlan::~SimWlan() { m_stop = true; }
+SimWlan::~SimWlan() = default;
 
-void SimWlan::run() {
-  for (;;) {
-    m_world.block([this] { return m_stop.load() || m_service->hasPendingNotification(); });
-    if (m_stop.load()) return;
-    m_service->deliverNext();
-  }
+void SimWlan::bind(SimProcess& process) {
+  Binding& binding = process.parts().own(std::make_unique<Binding>(m_world, *m_service, process));
+  process.parts().use(*m_service);
+  const SimWlanService::Client client = ClientOf(process);
+  process.atExit([this, client] { m_service->forgetClient(client); });
+  m_world.startThread(process, "wlan", [&binding] { binding.run(); });
 }
 
 void SimWlan::recordCall(std::string_view function, std::string_view arguments, std::string_view result) {
@@ -34,6 +58,11 @@ std::optional<WlanFault> SimWlan::takeFault(std::string_view area, std::string_v
 void SimWlan::event(std::string text) { m_world.event(std::move(text)); }
 
 void SimWlan::waitUntil(std::function<bool()> ready) { m_world.block(std::move(ready)); }
+
+std::uintptr_t SimWlan::callingClient() {
+  const SimProcess* process = m_world.currentProcess();
+  return process != nullptr ? ClientOf(*process) : 0;
+}
 
 SimAllocationFaults::SimAllocationFaults(World& world)
     : m_world(world), m_previous(wlan::SetAllocationFaults(this)) {}

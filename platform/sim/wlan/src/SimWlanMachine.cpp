@@ -32,15 +32,20 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
   if (config.ssidBytes) {
     ssid = *config.ssidBytes;
   } else if (!config.ssidText.empty()) {
-    char bytes[64];
-    const int n = m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(),
-                                                 static_cast<int>(config.ssidText.size()), bytes, sizeof bytes,
-                                                 nullptr, nullptr);
-    ssid.assign(bytes, bytes + std::max(n, 0));
+    const int length = static_cast<int>(config.ssidText.size());
+    const int need =
+        m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(), length, nullptr, 0, nullptr, nullptr);
+    ssid.resize(static_cast<std::size_t>(std::max(need, 0)));
+    const int n = ssid.empty() ? 0
+                               : m_codePage.wideCharToMultiByte(platform::kCP_ACP, 0, config.ssidText.data(), length,
+                                                                reinterpret_cast<char*>(ssid.data()), need, nullptr,
+                                                                nullptr);
+    ssid.resize(static_cast<std::size_t>(std::max(n, 0)));
   }
-  ssid.resize(std::min<std::size_t>(ssid.size(), 32));
+  // The service holds at most 32 bytes of a name, and none at all when it was given none.
+  ssid.resize(std::min<std::size_t>(ssid.size(), sizeof m_settings.hostedNetworkSSID.ucSSID));
   m_settings.hostedNetworkSSID.uSSIDLength = static_cast<std::uint32_t>(ssid.size());
-  std::memcpy(m_settings.hostedNetworkSSID.ucSSID, ssid.data(), ssid.size());
+  if (!ssid.empty()) std::memcpy(m_settings.hostedNetworkSSID.ucSSID, ssid.data(), ssid.size());
   m_settings.dwMaxNumberOfPeers = config.maxPeers;
 
   if (config.keyKind == SimWlanConfig::KeyKind::Text) {
@@ -113,23 +118,56 @@ bool SimWlanService::hasPendingNotification() const {
   return !m_pending.empty();
 }
 
-void SimWlanService::deliverNext() {
+void SimWlanService::deliverNext() { deliver(std::nullopt); }
+
+void SimWlanService::deliverNext(Client client) { deliver(client); }
+
+bool SimWlanService::awaitedLocked(const Pending& pending, std::optional<Client> client) const {
+  for (const auto& [handle, registration] : m_handles) {
+    if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
+      continue;
+    }
+    if (client && registration.client != *client) continue;
+    if (std::find(pending.served.begin(), pending.served.end(), registration.client) == pending.served.end()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SimWlanService::hasPendingNotificationFor(Client client) const {
+  std::lock_guard lock(m_mutex);
+  if (m_pending.empty()) return false;
+  return awaitedLocked(m_pending.front(), client) || !awaitedLocked(m_pending.front(), std::nullopt);
+}
+
+void SimWlanService::deliver(std::optional<Client> only) {
   Pending pending;
   std::vector<Registration> receivers;
   platform::Guid adapter;
   {
     std::lock_guard lock(m_mutex);
     if (m_pending.empty()) return;
-    pending = std::move(m_pending.front());
-    m_pending.pop_front();
+    Pending& front = m_pending.front();
     for (const auto& [handle, registration] : m_handles) {
-      if (registration.callback != nullptr && (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) != 0) {
-        receivers.push_back(registration);
+      if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
+        continue;
       }
+      if (only && registration.client != *only) continue;
+      if (std::find(front.served.begin(), front.served.end(), registration.client) != front.served.end()) continue;
+      receivers.push_back(registration);
+    }
+    if (only) front.served.push_back(*only);
+    if (only && awaitedLocked(front, std::nullopt)) {
+      pending = front;  // other clients still wait for it
+    } else {
+      pending = std::move(front);
+      m_pending.pop_front();
     }
     if (receivers.empty()) return;
     m_delivering = true;
     m_deliveringThread = std::this_thread::get_id();
+    m_deliveringClient = only.value_or(0);
     adapter = m_adapter;
   }
   for (const Registration& receiver : receivers) {
@@ -142,6 +180,12 @@ void SimWlanService::deliverNext() {
     m_delivering = false;
   }
   m_host.deliveryEnded();
+}
+
+void SimWlanService::forgetClient(Client client) {
+  std::lock_guard lock(m_mutex);
+  std::erase_if(m_handles, [client](const auto& entry) { return entry.second.client == client; });
+  if (m_delivering && m_deliveringClient == client) m_delivering = false;
 }
 
 namespace {

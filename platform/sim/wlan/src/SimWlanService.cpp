@@ -32,9 +32,11 @@ Dword SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* negotiat
   if (clientHandle == nullptr || negotiatedVersion == nullptr || clientVersion < 1 || clientVersion > 2) {
     return call.result(platform::kERROR_INVALID_PARAMETER);
   }
+  Registration opened;
+  opened.client = m_host.callingClient();
   std::lock_guard lock(m_mutex);
   const auto handle = reinterpret_cast<platform::Handle>(++m_nextHandle);
-  m_handles.emplace(handle, Registration{});
+  m_handles.emplace(handle, opened);
   *negotiatedVersion = kNegotiatedVersion;
   *clientHandle = handle;
   call.resultText("0 handle " + HandleText(handle));
@@ -72,7 +74,9 @@ Dword SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dw
   if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
   if (notifSource != 0 && callback == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
   if (prevNotifSource != nullptr) *prevNotifSource = it->second.source;
+  const Client owner = it->second.client;
   it->second = notifSource == 0 ? Registration{} : Registration{callback, context, notifSource};
+  it->second.client = owner;
   return call.result(platform::kERROR_SUCCESS);
 }
 

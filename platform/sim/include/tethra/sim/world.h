@@ -23,6 +23,7 @@
 
 #include "tethra/platform/platform.h"
 #include "tethra/platform/resources.h"
+#include "tethra/sim/process_parts.h"
 
 namespace tethra::sim {
 
@@ -102,8 +103,11 @@ class World {
   // Starts a simulated thread of `process`. It runs only when it holds the baton.
   SimThread& startThread(SimProcess& process, std::string name, std::function<void()> body);
   // The process of the machine thread (not a program process): its windows stand in for the
-  // controller; its Platform may be used by machine-side code.
+  // controller; its Platform may be used by machine-side code, and its parts hold the
+  // machine-wide services.
   SimProcess& machineProcess();
+  // The process of the calling simulated thread; null off the simulation.
+  SimProcess* currentProcess() const;
 
   // The calling simulated thread blocks until `ready` returns true (checked by the scheduler
   // whenever it looks for a thread to run; a true result must take what it waited for, e.g.
@@ -156,10 +160,15 @@ class SimProcess {
  public:
   virtual ~SimProcess() = default;
   virtual const std::string& name() const = 0;
-  // The platform as this process sees it. Areas owned by other parts of the simulation
-  // (WLAN service, ...) are installed with the setters below before threads start.
+  // The platform as this process sees it.
   virtual platform::Platform& platform() = 0;
-  virtual void setWlanApi(platform::IWlanApi* wlan) = 0;
+  // What the process owns for the life of the world, as it owns its kernel: the areas made
+  // outside the core (security, COM, process start, the WLAN binding, ...) are added here,
+  // before the process's threads start, so that nothing its threads use goes away earlier.
+  virtual ProcessParts& parts() = 0;
+  // Runs `hook` on the exiting thread when the process ends, once its other threads are
+  // parked: what the system does for an ended process (closing its service handles, ...).
+  virtual void atExit(std::function<void()> hook) = 0;
   virtual bool exited() const = 0;
   virtual std::optional<Dword> exitCode() const = 0;
 };
@@ -191,6 +200,9 @@ class SimRegistry {
   // The text of a REG_SZ-like value up to its first NUL (any type), as the program would read it.
   virtual std::optional<std::u16string> getString(View view, std::u16string_view path,
                                                   std::u16string_view name) const = 0;
+  // The program's misuses of the registry, one line each: a REG_SZ written without its
+  // terminating NUL (a reader that trusts the type gets an unterminated string).
+  virtual std::vector<std::string> misuses() const = 0;
 };
 
 // The simulated window system as the machine sees it (the program uses IWindowSystem).

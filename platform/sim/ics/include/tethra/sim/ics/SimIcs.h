@@ -2,9 +2,9 @@
 // its faults from World::faults() (`fault ics OPERATION CODE`, `fault ics-grow`) and its
 // sharing changes in the transcript.
 //
-// Owner: the scenario runner, for the life of the World (the program's objects refer to the
-// service until its process ends). Construct and attach on the machine before the program's
-// threads start; inspect from the machine thread.
+// Owner: the machine (the parts of World::machineProcess()), for the life of the World: one
+// service for every process attached to it. Construct and attach on the machine before the
+// process's threads start; inspect from the machine thread.
 #pragma once
 
 #include <memory>
@@ -25,8 +25,8 @@ class SimIcs final : private ISharingServiceHost {
   SimIcs& operator=(const SimIcs&) = delete;
   ~SimIcs() override = default;
 
-  // Installs the service as `program`'s sharing area and module loader.
-  void attach(SimProcess& program);
+  // Installs the service as `process`'s sharing area and module loader.
+  void attach(SimProcess& process);
   SimSharingService& service() { return *m_service; }
 
  private:

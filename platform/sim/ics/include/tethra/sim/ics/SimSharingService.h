@@ -62,8 +62,6 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   SimSharingService& operator=(const SimSharingService&) = delete;
   ~SimSharingService() override;
 
-  void setKernel(platform::IKernel* kernel) { m_kernel = kernel; }
-
   // --- ISharing ---------------------------------------------------------------------------
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override;
@@ -82,6 +80,8 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   // --- Inspection -----------------------------------------------------------------------------
   const std::vector<SimConnectionConfig>& connections() const { return m_connections; }
   std::optional<std::u16string> sharedName(SimSharingRole role) const;
+  // The connections shared now in a role they did not have when the service started.
+  std::vector<std::u16string> sharedSinceStart() const;
   std::uint64_t callCount(std::string_view operation) const;
   std::int64_t liveObjects() const { return m_liveObjects; }
   std::int64_t references() const { return m_references; }  // all of them held by the program
@@ -134,6 +134,7 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   std::vector<SimConnectionConfig> m_connections;
   bool m_installed;
   SimSharingConfig::Netshell m_netshell;
+  std::vector<SimSharingRole> m_startRoles;  // by index; connections added later started off
 
   std::map<std::string, std::uint64_t, std::less<>> m_calls;
   std::int64_t m_liveObjects = 0;

@@ -1,12 +1,14 @@
-// The simulated WLAN service installed in a World: the service, its WLAN thread (a simulated
-// thread of the program process that delivers one notification at a time), its calls recorded
-// under area "wlan", its faults from World::faults() and its events in the transcript.
+// The simulated WLAN service installed in a World: one service for the machine, its calls
+// recorded under area "wlan", its faults from World::faults() and its events in the
+// transcript. Each process that uses it is bound to it: the service becomes the process's
+// IWlanApi, and a WLAN thread of that process delivers the notifications of its own
+// registrations, one at a time. When the process ends, the service closes its handles.
 //
-// Owner: the scenario runner, for the life of the World. Construct on the machine before the
-// program's threads start; call machine actions and inspection from the machine thread.
+// Owner: the machine (the parts of World::machineProcess()), for the life of the World; each
+// binding is owned by its process. Construct and bind on the machine before the process's
+// threads start; call machine actions and inspection from the machine thread.
 #pragma once
 
-#include <atomic>
 #include <memory>
 
 #include "tethra/sim/wlan/SimWlanService.h"
@@ -17,28 +19,29 @@ namespace tethra::sim {
 
 class SimWlan final : private IWlanServiceHost {
  public:
-  // Installs the service as `program`'s IWlanApi and starts the WLAN thread.
-  SimWlan(World& world, SimProcess& program, const SimWlanConfig& config);
+  // The service converts its texts with the code page of the machine process.
+  SimWlan(World& world, const SimWlanConfig& config);
   SimWlan(const SimWlan&) = delete;
   SimWlan& operator=(const SimWlan&) = delete;
   ~SimWlan() override;
 
+  // Installs the service as `process`'s IWlanApi and starts the process's WLAN thread.
+  void bind(SimProcess& process);
   SimWlanService& service() { return *m_service; }
-  // Lets the WLAN thread end once it next runs (before the World is torn down).
-  void shutdown() { m_stop = true; }
 
  private:
+  class Binding;
+
   void recordCall(std::string_view function, std::string_view arguments, std::string_view result) override;
   std::optional<WlanFault> takeFault(std::string_view area, std::string_view operation) override;
   void event(std::string text) override;
-  void notificationQueued() override {}  // the WLAN thread's block() predicate sees the queue
+  void notificationQueued() override {}  // each WLAN thread's block() predicate sees the queue
   void deliveryEnded() override {}
   void waitUntil(std::function<bool()> ready) override;
-  void run();
+  std::uintptr_t callingClient() override;
 
   World& m_world;
   std::unique_ptr<SimWlanService> m_service;
-  std::atomic<bool> m_stop{false};
 };
 
 // `fault alloc SITE` for the hosted network layer (and any layer using its hook): installed

@@ -62,6 +62,9 @@ class IWlanServiceHost {
   virtual void deliveryEnded() = 0;
   // Blocks the calling program thread until `ready` holds.
   virtual void waitUntil(std::function<bool()> ready) = 0;
+  // The client (process) making the current call: each handle belongs to the client that
+  // opened it. A host that serves one client answers 0.
+  virtual std::uintptr_t callingClient() { return 0; }
 };
 
 class SimWlanService final : public platform::IWlanApi {
@@ -109,9 +112,20 @@ class SimWlanService final : public platform::IWlanApi {
   void wlanFreeMemory(void* memory) override;
 
   // --- WLAN thread ------------------------------------------------------------------------------
+  using Client = std::uintptr_t;
   bool hasPendingNotification() const;
-  // Delivers the oldest queued notification to the registered callback (dropped when none).
+  // Delivers the oldest queued notification to every registered callback (dropped when none).
   void deliverNext();
+  // With several clients, each delivers on a WLAN thread of its own: the oldest notification
+  // is for `client` when one of its registrations has not had it yet, or when no registration
+  // of any client waits for it (it is then dropped).
+  bool hasPendingNotificationFor(Client client) const;
+  // Delivers the oldest notification to `client`'s registrations only; it leaves the queue
+  // once no registered client is left without it.
+  void deliverNext(Client client);
+  // Closes every handle of `client`, as the system does when its process ends; a callback of
+  // that client left running counts as finished. Not a call: nothing is recorded.
+  void forgetClient(Client client);
 
   // --- Machine actions (timeline) ---------------------------------------------------------------
   void machineSetState(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
@@ -145,11 +159,13 @@ class SimWlanService final : public platform::IWlanApi {
     platform::WlanNotificationCallbackFn callback = nullptr;
     void* context = nullptr;
     platform::Dword source = 0;
+    Client client = 0;  // who opened the handle
   };
   struct Pending {
     platform::Dword code = 0;
     platform::Dword size = 0;
     std::vector<std::uint8_t> data;
+    std::vector<Client> served;  // clients that had it already
   };
   class Call;
 
@@ -158,6 +174,9 @@ class SimWlanService final : public platform::IWlanApi {
   void changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
   void peerChangeLocked(const Mac& mac, bool joined);
   bool canStartLocked() const;
+  void deliver(std::optional<Client> only);
+  // Whether a registration of `client` (any client: nullopt) still waits for `pending`.
+  bool awaitedLocked(const Pending& pending, std::optional<Client> client) const;
   std::string ssidForTranscriptLocked() const;
   std::u16string decodeLocked(const std::uint8_t* bytes, std::size_t count) const;
 
@@ -181,6 +200,7 @@ class SimWlanService final : public platform::IWlanApi {
   std::deque<Pending> m_pending;
   bool m_delivering = false;
   std::thread::id m_deliveringThread;
+  Client m_deliveringClient = 0;
   std::unordered_set<void*> m_buffers;
   std::size_t m_badFrees = 0;
   std::map<std::string, std::uint64_t, std::less<>> m_calls;

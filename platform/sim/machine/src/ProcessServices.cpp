@@ -1,11 +1,9 @@
-// The runner's own parts of the simulated notebook: security, COM and the network shell.
-#include "sim-runner/MachineServices.h"
+// A program process's own security, COM and network-shell start.
+#include "ProcessServices.h"
 
 #include <cstring>
 
-#include "sim-runner/Text.h"
-
-namespace tethra::simrunner {
+namespace tethra::sim {
 
 namespace {
 struct SimSid {
@@ -22,7 +20,6 @@ bool SimSecurity::allocateAndInitializeSid(const platform::SidIdentifierAuthorit
   m_world.recordCall("security", "AllocateAndInitializeSid", std::to_string(count) + " sub-authorities", "ok");
   if (sid == nullptr || count == 0 || count > 8) return false;
   auto* made = new SimSid{authority, count, {s0, s1, s2, s3, s4, s5, s6, s7}};
-  ++m_outstanding;
   *sid = reinterpret_cast<platform::Psid>(made);
   return true;
 }
@@ -42,7 +39,6 @@ bool SimSecurity::checkTokenMembership(platform::Handle, platform::Psid sid, pla
 void SimSecurity::freeSid(platform::Psid sid) {
   if (sid == nullptr) return;
   delete reinterpret_cast<SimSid*>(sid);
-  --m_outstanding;
 }
 
 platform::HResult SimCom::coInitializeEx(platform::Dword coInit) {
@@ -70,9 +66,10 @@ void SimCom::coUninitialize() {
 
 bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
   platform::IKernel& kernel = *m_program.platform().kernel;
-  const std::string what = Utf16ToUtf8(info->lpFile ? info->lpFile : u"") + " " +
-                           Utf16ToUtf8(info->lpParameters ? info->lpParameters : u"");
-  if (m_machine.netsh == Machine::Netsh::Missing) {
+  const std::string what = toUtf8(info->lpFile ? info->lpFile : u"") + " " +
+                           toUtf8(info->lpParameters ? info->lpParameters : u"");
+  const SimNetshConfig& netsh = m_netsh.config();
+  if (netsh.behaviour == SimNetshConfig::Behaviour::Missing) {
     info->hInstApp = 2;  // SE_ERR_FNF
     info->hProcess = nullptr;
     kernel.setLastError(platform::kERROR_FILE_NOT_FOUND);
@@ -80,7 +77,7 @@ bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
     m_world.event("network shell cannot be started: " + what);
     return false;
   }
-  ++m_runs;
+  m_netsh.counted();
   // The network shell's process: a manual-reset event of the program's kernel stands for its
   // handle, signalled when the shell ends.
   const platform::Handle process = kernel.createEvent(true, false);
@@ -89,16 +86,16 @@ bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
   m_exitCodes[process] = std::nullopt;
   m_world.recordCall("process", "ShellExecuteExW", what, "started");
   m_world.event("network shell started: " + what);
-  sim::SimProcess& shell = m_world.createProcess("netsh", false);
-  const bool hangs = m_machine.netsh == Machine::Netsh::Hangs;
-  const platform::Dword exitCode = m_machine.netshExitCode;
+  SimProcess& shell = m_world.createProcess("netsh", false);
+  const bool hangs = netsh.behaviour == SimNetshConfig::Behaviour::Hangs;
+  const platform::Dword exitCode = netsh.exitCode;
   m_world.startThread(shell, "netsh", [this, process, hangs, exitCode, &kernel] {
     if (hangs) {
       m_world.event("network shell hangs");
       m_world.block([] { return false; });
       return;
     }
-    if (exitCode == 0 && m_restart) m_restart();
+    if (exitCode == 0) m_netsh.restartHostedNetwork();
     m_world.block([] { return false; }, m_world.now() + 200);  // the tool's own run time
     m_exitCodes[process] = exitCode;
     m_world.event("network shell exited with " + std::to_string(exitCode));
@@ -114,4 +111,4 @@ bool SimProcessStart::getExitCodeProcess(platform::Handle process, platform::Dwo
   return true;
 }
 
-}  // namespace tethra::simrunner
+}  // namespace tethra::sim
