@@ -8,6 +8,7 @@
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Text.h"
 #include "tethra/sim/codepage.h"
+#include "tethra/sim/wlan/SimWlanService.h"
 
 namespace tethra::simrunner {
 
@@ -238,12 +239,26 @@ void ParseConnection(Cursor& c, SharingMachine& sharing) {
   sharing.connections.push_back(spec);
 }
 
+// A WLAN function the simulated service answers; a misspelt name would fault or count nothing.
+std::string WlanFunction(Cursor& c) {
+  const std::string name = c.word("a WLAN function name");
+  if (std::find(sim::kSimWlanFunctions.begin(), sim::kSimWlanFunctions.end(), name) == sim::kSimWlanFunctions.end()) {
+    std::string known;
+    for (std::string_view f : sim::kSimWlanFunctions) {
+      if (!known.empty()) known += ", ";
+      known += f;
+    }
+    throw Failure{"unknown WLAN function `" + name + "` (" + known + ")"};
+  }
+  return name;
+}
+
 void ParseFault(Cursor& c, Machine& m, int line) {
   Fault f;
   f.line = line;
   f.target = c.word("a fault target");
   if (f.target == "wlan") {
-    f.operation = c.word("a WLAN function name");
+    f.operation = WlanFunction(c);
     f.code = c.number("an error code");
   } else if (f.target == "wlan-query") {
     f.operation = std::to_string(c.number("a property opcode"));
@@ -597,7 +612,7 @@ Expectation ParseExpectation(Cursor& c) {
     } else if (what == "max-peers") {
       e.number = c.number("a number of peers");
     } else if (what == "calls") {
-      e.word = c.word("a WLAN function name");
+      e.word = WlanFunction(c);
       e.number = c.number("a number of calls");
     } else {
       throw Failure{"unknown WLAN expectation `" + what + "`"};

@@ -142,7 +142,7 @@ TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
   EXPECT_NE(Refusal("admin yes please\n").find("unexpected `please`"), std::string::npos);
   EXPECT_NE(Refusal("codepage 437\n").find("1252 and 65001"), std::string::npos);
   EXPECT_NE(Refusal("fault alloc heap\n").find("unknown allocation site"), std::string::npos);
-  EXPECT_NE(Refusal("fault wlan F 5 times 0\n").find("at least 1"), std::string::npos);
+  EXPECT_NE(Refusal("fault wlan WlanOpenHandle 5 times 0\n").find("at least 1"), std::string::npos);
 }
 
 // Counted in the scenario's code page, which may come after the name.

@@ -29,6 +29,24 @@
 
 namespace tethra::sim {
 
+// Every WLAN function the service answers, by the name its calls are counted and faulted under.
+inline constexpr std::array<std::string_view, 14> kSimWlanFunctions = {
+    "WlanOpenHandle",
+    "WlanCloseHandle",
+    "WlanRegisterNotification",
+    "WlanHostedNetworkInitSettings",
+    "WlanHostedNetworkQueryProperty",
+    "WlanHostedNetworkSetProperty",
+    "WlanHostedNetworkQueryStatus",
+    "WlanHostedNetworkSetSecondaryKey",
+    "WlanHostedNetworkQuerySecondaryKey",
+    "WlanHostedNetworkStartUsing",
+    "WlanHostedNetworkStopUsing",
+    "WlanHostedNetworkForceStop",
+    "WlanAllocateMemory",
+    "WlanFreeMemory",
+};
+
 using Mac = std::array<std::uint8_t, 6>;
 
 // What a scenario says about the machine's WLAN service (defaults: everything works).
