@@ -4,13 +4,13 @@
 
 #include "app/Entry.h"
 #include "app/HostedNetworkDlg.h"
+#include "app/SystemNames.h"
 #include "tethra/platform/handle.h"
 
 namespace tethra::app {
 
 namespace {
 // No namespace prefix: the guard lives in the current user session's namespace.
-constexpr char16_t kInstanceMutexName[] = u"GlobalVelmarHostedNetworkSoftAP";
 constexpr platform::Dword kICC_STANDARD_CLASSES = 0xFF;
 }  // namespace
 

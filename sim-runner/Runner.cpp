@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/Entry.h"
+#include "app/SystemNames.h"
 #include "controller/SettingsKey.h"
 #include "sim-runner/StandInController.h"
 #include "sim-runner/Text.h"
@@ -16,8 +17,6 @@ namespace tethra::simrunner {
 namespace {
 
 using sim::SimRegistry;
-constexpr char16_t kPolicyKey[] = u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections";
-constexpr char16_t kMutexName[] = u"GlobalVelmarHostedNetworkSoftAP";
 // No trigger waits longer than this in virtual time; a line that never fires is reported.
 constexpr std::uint64_t kTriggerLimitMs = 60ull * 60 * 1000;
 constexpr std::uint64_t kSettleLimitMs = 10ull * 60 * 1000;
@@ -64,15 +63,15 @@ void PrepareRegistry(sim::World& world, const Machine& m) {
     case Machine::Policy::Absent:
       break;
     case Machine::Policy::Present:
-      registry.createKey(SimRegistry::View::Native, kPolicyKey);
+      registry.createKey(SimRegistry::View::Native, app::kSharingPolicyKeyPath);
       break;
     case Machine::Policy::Value:
-      registry.createKey(SimRegistry::View::Native, kPolicyKey);
-      registry.setValue(SimRegistry::View::Native, kPolicyKey, u"NC_ShowSharedAccessUI", DwordValue(m.policyValue));
+      registry.createKey(SimRegistry::View::Native, app::kSharingPolicyKeyPath);
+      registry.setValue(SimRegistry::View::Native, app::kSharingPolicyKeyPath, app::kSharingPolicyValueName, DwordValue(m.policyValue));
       break;
     case Machine::Policy::ValueString:
-      registry.createKey(SimRegistry::View::Native, kPolicyKey);
-      registry.setValue(SimRegistry::View::Native, kPolicyKey, u"NC_ShowSharedAccessUI", TextValue(m.policyString));
+      registry.createKey(SimRegistry::View::Native, app::kSharingPolicyKeyPath);
+      registry.setValue(SimRegistry::View::Native, app::kSharingPolicyKeyPath, app::kSharingPolicyValueName, TextValue(m.policyString));
       break;
   }
 }
@@ -296,7 +295,7 @@ RunResult Machinery::Run() {
   const Machine& m = m_scenario.machine;
   PrepareRegistry(*m_world, m);
   PrepareFaults(*m_world, m);
-  if (m.otherInstance) m_world->reserveMutexName(kMutexName);
+  if (m.otherInstance) m_world->reserveMutexName(app::kInstanceMutexName);
 
   m_world->run([this, &m] {
     sim::World& w = *m_world;

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/HostedNetworkDlg.h"
+#include "app/SystemNames.h"
 #include "controller/SettingsKey.h"
 #include "tethra/ics/ConnectionReset.h"
 #include "tethra/ics/NetshellModule.h"
@@ -16,8 +17,6 @@
 namespace tethra::app {
 
 namespace {
-constexpr char16_t kPolicyKey[] = u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections";
-constexpr char16_t kPolicyValue[] = u"NC_ShowSharedAccessUI";
 constexpr int kEnableIcsRetries = 10;
 constexpr Dword kRetryPauseMs = 100;
 }  // namespace
@@ -40,7 +39,7 @@ Bool32 CHostedNetworkDlg::IsUserAdmin() {
 bool CHostedNetworkDlg::IsICSAllowed() {
   platform::IRegistry& registry = *m_pPlatform->registry;
   platform::Hkey raw = nullptr;
-  if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, kPolicyKey, 0, platform::kKEY_READ, &raw) !=
+  if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, app::kSharingPolicyKeyPath, 0, platform::kKEY_READ, &raw) !=
           platform::kERROR_SUCCESS ||
       raw == nullptr) {
     return false;  // no policy key: sharing is not allowed
@@ -49,7 +48,7 @@ bool CHostedNetworkDlg::IsICSAllowed() {
   Dword value = 1;
   Dword size = sizeof value;
   const Dword status =
-      registry.regGetValue(key.get(), nullptr, kPolicyValue, platform::kRRF_RT_DWORD, nullptr, &value, &size);
+      registry.regGetValue(key.get(), nullptr, app::kSharingPolicyValueName, platform::kRRF_RT_DWORD, nullptr, &value, &size);
   return status != platform::kERROR_SUCCESS || value != 0;
 }
 

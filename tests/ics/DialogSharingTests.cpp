@@ -9,6 +9,7 @@
 
 #include "app/Entry.h"
 #include "app/HostedNetworkDlg.h"
+#include "app/SystemNames.h"
 #include "controller/SettingsKey.h"
 #include "sim-runner/Runner.h"
 #include "tethra/sim/machine.h"
@@ -52,7 +53,7 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
   world->registry().setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, u"ShareConnection",
                              Text(u"Simulated Ethernet Adapter"));
   world->registry().createKey(SimRegistry::View::Native,
-                              u"SOFTWARE\\Policies\\Microsoft\\Windows\\Network Connections");
+                              app::kSharingPolicyKeyPath);
   sim::SimProcess& process = machine.createProgram("tethra", &app::ProgramResources());
   sim::SimSharingService& ics = machine.sharing();
 
