@@ -26,9 +26,7 @@ bool CHostedNetworkApp::InitInstance() {
     const std::u16string commandLine = m_lpCmdLine;
     if (!commandLine.empty()) {
       CHostedNetworkDlg dialog(p, commandLine);
-      m_pMainWnd = &dialog;
       dialog.DoModal();
-      m_pMainWnd = nullptr;
     }
   }
   if (mutex) p.kernel->releaseMutex(mutex.get());

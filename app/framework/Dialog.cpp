@@ -93,13 +93,10 @@ std::intptr_t CDialog::DialogProc(Hwnd hwnd, std::uint32_t message, WParam wPara
     if (it == Dialogs().end()) return 0;
     dialog = it->second;
   }
-  const CurrentMessage saved = dialog->m_current;
   const bool savedDefault = dialog->m_bUseDefault;
-  dialog->m_current = {message, wParam, lParam};
   dialog->m_bUseDefault = false;
   const LResult result = dialog->WindowProc(message, wParam, lParam);
   const bool useDefault = dialog->m_bUseDefault;
-  dialog->m_current = saved;
   dialog->m_bUseDefault = savedDefault;
   if (message == platform::kWM_INITDIALOG || message == platform::kWM_QUERYDRAGICON) return result;
   return useDefault ? 0 : 1;

@@ -48,18 +48,10 @@ class CDialog : public CWnd {
   // Leaves the current message to the window system's default dialog handling.
   LResult Default();
 
-  // The message being handled, for Default().
-  struct CurrentMessage {
-    std::uint32_t message = 0;
-    WParam wParam = 0;
-    LParam lParam = 0;
-  };
-
  private:
   static std::intptr_t DialogProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam);
 
   int m_nTemplateId;
-  CurrentMessage m_current;
   bool m_bUseDefault = false;
 };
 
@@ -76,7 +68,6 @@ class CWinApp {
 
   const platform::Platform& m_platform;
   std::u16string m_lpCmdLine;
-  CWnd* m_pMainWnd = nullptr;
 };
 
 }  // namespace tethra::app

@@ -1,7 +1,7 @@
 // The whole platform boundary as the program receives it: one reference per area. The entry
 // point builds it (the Win32 adapters or the simulated notebook) and passes it down; nothing
-// in the program finds the platform any other way. Areas that a build does not provide yet are
-// null.
+// in the program finds the platform any other way. Both builds fill every area; a unit test
+// leaves the areas its code under test does not use null.
 #pragma once
 
 #include "tethra/platform/codepage.h"
