@@ -162,6 +162,25 @@ TEST(Kernel, TickCountWrapsAndClockCrossesLeapDay) {
   EXPECT_EQ(utc.wDay, local.wDay);
 }
 
+TEST(Kernel, ClockCountsSundayAsDayZeroAndCrossesTheYear) {
+  World::Options options;
+  options.startTime = {2011, 12, 6, 31, 23, 59, 59, 999};  // a Saturday
+  World world(options);
+  auto& program = world.createProcess("tethra", true);
+  auto* k = program.platform().kernel;
+  p::SystemTime local{};
+  world.startThread(program, "main", [&] {
+    k->sleep(1);
+    k->getLocalTime(&local);
+  });
+  world.run([&] { world.waitIdle(); });
+  EXPECT_EQ(local.wYear, 2012);
+  EXPECT_EQ(local.wMonth, 1);
+  EXPECT_EQ(local.wDay, 1);
+  EXPECT_EQ(local.wDayOfWeek, 0);  // Sunday, as Windows numbers it
+  EXPECT_EQ(local.wMilliseconds, 0);
+}
+
 TEST(Kernel, CriticalSectionIsReentrantAndMakesOthersWait) {
   World world({});
   auto& program = world.createProcess("tethra", true);

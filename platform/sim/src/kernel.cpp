@@ -6,6 +6,7 @@
 #include "kernel.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "format.h"
 #include "world_impl.h"
@@ -22,51 +23,26 @@ namespace {
 
 constexpr Dword kERROR_NOT_OWNER = 288;
 
-struct Civil {
-  std::int64_t year;
-  unsigned month, day;
-};
-
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-Civil civilFromDays(std::int64_t z) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2), m, d};
-}
-
+// The clock starts at the scenario's date and moves by virtual milliseconds; the calendar
+// (month lengths, leap years, day of the week) is the standard library's.
 platform::SystemTime addMilliseconds(const platform::SystemTime& start, std::uint64_t ms) {
-  const std::int64_t startMs =
-      daysFromCivil(start.wYear, start.wMonth, start.wDay) * 86'400'000 +
-      ((start.wHour * 60 + start.wMinute) * 60 + start.wSecond) * std::int64_t{1000} + start.wMilliseconds;
-  const std::int64_t t = startMs + static_cast<std::int64_t>(ms);
-  const std::int64_t days = t / 86'400'000;
-  std::int64_t rest = t % 86'400'000;
-  const Civil c = civilFromDays(days);
+  using namespace std::chrono;
+  const sys_days startDay{year{start.wYear} / month{start.wMonth} / day{start.wDay}};
+  const sys_time<milliseconds> t = startDay + hours{start.wHour} + minutes{start.wMinute} +
+                                   seconds{start.wSecond} + milliseconds{start.wMilliseconds} +
+                                   milliseconds{static_cast<std::int64_t>(ms)};
+  const sys_days dayOfT = floor<days>(t);
+  const year_month_day date{dayOfT};
+  const hh_mm_ss<milliseconds> clock{t - dayOfT};
   platform::SystemTime out{};
-  out.wYear = static_cast<std::uint16_t>(c.year);
-  out.wMonth = static_cast<std::uint16_t>(c.month);
-  out.wDay = static_cast<std::uint16_t>(c.day);
-  out.wDayOfWeek = static_cast<std::uint16_t>((days % 7 + 11) % 7);  // 1970-01-01 was a Thursday
-  out.wMilliseconds = static_cast<std::uint16_t>(rest % 1000);
-  rest /= 1000;
-  out.wSecond = static_cast<std::uint16_t>(rest % 60);
-  rest /= 60;
-  out.wMinute = static_cast<std::uint16_t>(rest % 60);
-  out.wHour = static_cast<std::uint16_t>(rest / 60);
+  out.wYear = static_cast<std::uint16_t>(static_cast<int>(date.year()));
+  out.wMonth = static_cast<std::uint16_t>(static_cast<unsigned>(date.month()));
+  out.wDay = static_cast<std::uint16_t>(static_cast<unsigned>(date.day()));
+  out.wDayOfWeek = static_cast<std::uint16_t>(weekday{dayOfT}.c_encoding());  // Sunday is 0, as on Windows
+  out.wHour = static_cast<std::uint16_t>(clock.hours().count());
+  out.wMinute = static_cast<std::uint16_t>(clock.minutes().count());
+  out.wSecond = static_cast<std::uint16_t>(clock.seconds().count());
+  out.wMilliseconds = static_cast<std::uint16_t>(clock.subseconds().count());
   return out;
 }
 
