@@ -3,7 +3,6 @@
 #include "app/HostedNetworkDlg.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 #include "app/AboutDlg.h"
 #include "app/Resource.h"
@@ -270,12 +269,10 @@ bool CHostedNetworkDlg::OnWndMsg(std::uint32_t message, WParam wParam, LParam lP
 }
 
 void CHostedNetworkDlg::Trace(const char* format, ...) {
-  char line[1024];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  platform::VTraceLine(m_pPlatform->trace, format, args);
   va_end(args);
-  if (m_pPlatform->trace != nullptr) m_pPlatform->trace->write(line);
 }
 
 }  // namespace tethra::app

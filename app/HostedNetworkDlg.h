@@ -108,7 +108,7 @@ class CHostedNetworkDlg : public CDialog {
  private:
   void CreateDeviceImageList();
   void OnDeviceRemoved(const std::u16string& interfaceName);
-  void Trace(const char* format, ...);
+  TETHRA_PRINTF_FORMAT(2, 3) void Trace(const char* format, ...);  // to the trace log
   void EndProcessFromHandler();
   void ReleaseNotificationSink();
   void CloseActionThreadHandle();

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "IcsTrace.h"
+#include "tethra/platform/trace.h"
 
 namespace tethra::ics {
 
@@ -32,7 +32,8 @@ platform::HResult CIcsManager::InitIcsManager() {
   if (m_platform.sharing == nullptr) return platform::kE_UNEXPECTED;
   platform::HResult hr = m_platform.sharing->createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
-  IcsTrace(m_platform, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", static_cast<unsigned>(hr));
+  platform::TraceLine(m_platform.trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x",
+                      static_cast<unsigned>(hr));
   if (platform::Failed(hr)) return hr;
   hr = RefreshInstalled();
   if (platform::Failed(hr)) return hr;

@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "IcsTrace.h"
+#include "tethra/platform/trace.h"
 
 namespace tethra::ics {
 
@@ -46,7 +46,7 @@ platform::HResult NSModInit(const platform::Platform& platform) {
     hr = platform::HResultFromWin32(platform.kernel != nullptr ? platform.kernel->getLastError()
                                                                : platform::kERROR_PROC_NOT_FOUND);
   }
-  IcsTrace(platform, "NSModInit Failed");
+  platform::TraceLine(platform.trace, "NSModInit Failed");
   NSModDeinit();
   g_NsMod = NsModRecord{};
   // A load that failed without a reason still has to read as a failure.

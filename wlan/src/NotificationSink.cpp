@@ -3,7 +3,7 @@
 #include "tethra/wlan/NotificationSink.h"
 
 #include "LockScope.h"
-#include "WlanTrace.h"
+#include "tethra/platform/trace.h"
 #include "tethra/wlan/Allocation.h"
 
 namespace tethra::wlan {
@@ -51,7 +51,7 @@ void CNotificationSink::OnNewNotifcationAvailable(CHostedNetworkNotification* re
     count = m_NotificationQueue.GetCount();
   }
   if (count == 1) {
-    WlanTrace(m_trace, "PostMessage WM_NEW_HN_NOTIFICATION");
+    platform::TraceLine(m_trace, "PostMessage WM_NEW_HN_NOTIFICATION");
     m_windows->postMessage(m_hNotifyWnd, WM_NEW_HN_NOTIFICATION, 0, 0);
   }
 }

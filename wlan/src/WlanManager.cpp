@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "LockScope.h"
-#include "WlanTrace.h"
+#include "tethra/platform/trace.h"
 #include "tethra/wlan/WlanText.h"
 
 namespace tethra::wlan {
@@ -38,7 +38,7 @@ HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   LockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
   const HResult hr = InitLocked(maxNumberOfPeers);
-  WlanTrace(m_platform.trace, "CWlanManager::Init, Ret 0x%08X", static_cast<unsigned>(hr));
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, Ret 0x%08X", static_cast<unsigned>(hr));
   return hr;
 }
 
@@ -49,8 +49,8 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
   const Dword error =
       m_platform.wlan->wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size, &data, &valueType, nullptr);
   buffer = platform::UniqueWlanMemory(data, platform::WlanMemoryCloser{m_platform.wlan});
-  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode, error,
-            size);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
+                      error, size);
   if (error != platform::kERROR_SUCCESS) {
     m_WlanHandle.reset();
     return HResultFromWin32(error);
@@ -68,17 +68,17 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   Dword negotiated = 0;
   platform::Handle handle = nullptr;
   Dword error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
-  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanOpenHandle Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanOpenHandle Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
   m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan});
 
   error = wlan.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1,
                                         &WlanNotificationCallback, this, nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   error = wlan.wlanHostedNetworkInitSettings(handle, nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   // Enable and security settings are only checked for presence; their values are not used.
@@ -97,7 +97,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   platform::WlanHostedNetworkStatus* rawStatus = nullptr;
   error = wlan.wlanHostedNetworkQueryStatus(handle, &rawStatus, nullptr);
   platform::UniqueWlanMemory status(rawStatus, platform::WlanMemoryCloser{&wlan});
-  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
   if (rawStatus == nullptr) return kInvalidData;
 
@@ -106,7 +106,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   settings.dwMaxNumberOfPeers = maxNumberOfPeers;
   error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
                                             sizeof settings, &settings, nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   m_ConnectionSettings = settings;
@@ -121,7 +121,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
 HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
   platform::Dot11Ssid ssid{};
   const Dword error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_platform, name, &ssid);
-  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   LockScope lock(m_Lock.get());
@@ -131,7 +131,8 @@ HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
   const Dword setError = m_platform.wlan->wlanHostedNetworkSetProperty(
       m_WlanHandle.get(), platform::kWlanHostedNetworkOpcodeConnectionSettings, sizeof m_ConnectionSettings,
       &m_ConnectionSettings, nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u", setError);
+  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u",
+                      setError);
   if (setError != platform::kERROR_SUCCESS) {
     m_ConnectionSettings.hostedNetworkSSID = kept;
     return HResultFromWin32(setError);
@@ -155,12 +156,13 @@ HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
   Dword length = sizeof buffer;
   const std::size_t count = key == nullptr ? 0 : std::char_traits<char16_t>::length(key);
   const Dword error = ConvertPassPhraseKeyStringToBuffer(m_platform, key, count, buffer, &length);
-  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   if (length == 0) return platform::kE_INVALIDARG;
   const Dword setError =
       m_platform.wlan->wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u", setError);
+  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u",
+                      setError);
   return HResultFromWin32(setError);
 }
 
@@ -172,7 +174,8 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   const Dword error = m_platform.wlan->wlanHostedNetworkQuerySecondaryKey(m_WlanHandle.get(), &length, &data,
                                                                          &isPassPhrase, &persistent, nullptr, nullptr);
   platform::UniqueWlanMemory owned(data, platform::WlanMemoryCloser{m_platform.wlan});
-  WlanTrace(m_platform.trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
+                      error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   if (length != 0 && data != nullptr && isPassPhrase != 0) {
@@ -198,7 +201,7 @@ HResult CWlanManager::StartHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   const Dword error = m_platform.wlan->wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u", error);
   return HResultFromWin32(error);
 }
 
@@ -206,7 +209,7 @@ HResult CWlanManager::StopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
   const Dword error = m_platform.wlan->wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u", error);
   return HResultFromWin32(error);
 }
 
@@ -214,7 +217,8 @@ HResult CWlanManager::ForceStopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
   const Dword error = m_platform.wlan->wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
-  WlanTrace(m_platform.trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u", error);
+  platform::TraceLine(m_platform.trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u",
+                      error);
   return HResultFromWin32(error);
 }
 
@@ -222,8 +226,8 @@ HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
   platform::WlanHostedNetworkStatus* status = nullptr;
   const Dword error = m_platform.wlan->wlanHostedNetworkQueryStatus(m_WlanHandle.get(), &status, nullptr);
   platform::UniqueWlanMemory owned(status, platform::WlanMemoryCloser{m_platform.wlan});
-  WlanTrace(m_platform.trace, "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u",
-            error);
+  platform::TraceLine(m_platform.trace,
+                      "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u", error);
   if (error == platform::kERROR_SUCCESS && status != nullptr) guid = status->IPDeviceID;
   return platform::kS_OK;
 }

@@ -8,7 +8,7 @@
 // overlapping callbacks cannot signal idle early, and a sink registered again after a removal
 // never makes a later removal wait on an event the earlier wait consumed.
 #include "LockScope.h"
-#include "WlanTrace.h"
+#include "tethra/platform/trace.h"
 #include "tethra/wlan/Allocation.h"
 #include "tethra/wlan/WlanManager.h"
 
@@ -22,7 +22,8 @@ void WlanNotificationCallback(platform::WlanNotificationData* data, void* contex
 
 void CWlanManager::Notify(const platform::WlanNotificationData* data) {
   if (data == nullptr || data->NotificationSource != platform::kWLAN_NOTIFICATION_SOURCE_HNWK) return;
-  WlanTrace(m_platform.trace, "CWlanManager::Notify, pNotifData->NotificationCode is %u", data->NotificationCode);
+  platform::TraceLine(m_platform.trace, "CWlanManager::Notify, pNotifData->NotificationCode is %u",
+                      data->NotificationCode);
   switch (data->NotificationCode) {
     case platform::kWlanHostedNetworkStateChangeCode:
       if (data->dwDataSize == sizeof(platform::WlanHostedNetworkStateChange) && data->pData != nullptr) {
@@ -45,7 +46,7 @@ void CWlanManager::Notify(const platform::WlanNotificationData* data) {
 }
 
 void CWlanManager::OnStateChange(const platform::WlanHostedNetworkStateChange& change) {
-  WlanTrace(m_platform.trace, "StateChangeReason is %u", change.StateChangeReason);
+  platform::TraceLine(m_platform.trace, "StateChangeReason is %u", change.StateChangeReason);
   const bool wasActive = change.OldState == platform::kWlanHostedNetworkActive;
   switch (change.NewState) {
     case platform::kWlanHostedNetworkUnavailable:
