@@ -7,7 +7,9 @@
 
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Text.h"
+#include "tethra/ics/IcsManager.h"
 #include "tethra/sim/codepage.h"
+#include "tethra/wlan/Allocation.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 
 namespace tethra::simrunner {
@@ -285,9 +287,16 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     }
   } else if (f.target == "alloc") {
     f.operation = c.word("an allocation site");
-    if (f.operation != "sink" && f.operation != "station" && f.operation != "device" && f.operation != "record" &&
-        f.operation != "snapshot") {
-      throw Failure{"unknown allocation site `" + f.operation + "` (sink, station, device, record, snapshot)"};
+    // The sites the program allocates at, by the names the layers define for them.
+    const std::string_view sites[] = {wlan::kAllocSiteSink, wlan::kAllocSiteStation, wlan::kAllocSiteDevice,
+                                      wlan::kAllocSiteRecord, ics::kAllocSiteSnapshot};
+    if (std::find(std::begin(sites), std::end(sites), f.operation) == std::end(sites)) {
+      std::string known;
+      for (std::string_view site : sites) {
+        if (!known.empty()) known += ", ";
+        known += site;
+      }
+      throw Failure{"unknown allocation site `" + f.operation + "` (" + known + ")"};
     }
   } else if (f.target == "ics") {
     f.operation = IcsOperation(c);
