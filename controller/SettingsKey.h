@@ -14,13 +14,13 @@ inline constexpr platform::Dword kSettingsKeyAccess =
 
 // Opens the settings key for reading and writing, creating it when missing. Empty on failure.
 inline platform::UniqueRegKey CreateSettingsKey(platform::IRegistry& registry) {
-  platform::Hkey raw = nullptr;
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
   platform::Dword disposition = 0;
   if (registry.regCreateKeyEx(platform::kHKEY_LOCAL_MACHINE, kSettingsKeyPath, platform::kREG_OPTION_NON_VOLATILE,
-                              kSettingsKeyAccess, &raw, &disposition) != platform::kERROR_SUCCESS) {
-    raw = nullptr;
+                              kSettingsKeyAccess, key.put(), &disposition) != platform::kERROR_SUCCESS) {
+    key.release();  // a failed call returns no key
   }
-  return platform::UniqueRegKey(raw, platform::RegKeyCloser{&registry});
+  return key;
 }
 
 }  // namespace tethra::controller

@@ -35,13 +35,12 @@ bool CHostedNetworkDlg::GetValue(platform::Hkey key, std::u16string valueName, s
 
 bool CHostedNetworkDlg::GetKeyValue(std::u16string subKey, std::u16string valueName, std::u16string& value) {
   platform::IRegistry& registry = *m_pPlatform->registry;
-  platform::Hkey raw = nullptr;
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
   if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, subKey.c_str(), 0,
-                            platform::kKEY_READ | platform::kKEY_WOW64_32KEY, &raw) != platform::kERROR_SUCCESS ||
-      raw == nullptr) {
-    return false;
+                            platform::kKEY_READ | platform::kKEY_WOW64_32KEY, key.put()) != platform::kERROR_SUCCESS) {
+    key.release();  // a failed call returns no key
   }
-  platform::UniqueRegKey key(raw, platform::RegKeyCloser{&registry});
+  if (!key) return false;
   std::u16string text;
   if (!ReadText(registry, key.get(), valueName, text)) return false;
   value = std::move(text);

@@ -38,13 +38,12 @@ Bool32 CHostedNetworkDlg::IsUserAdmin() {
 
 bool CHostedNetworkDlg::IsICSAllowed() {
   platform::IRegistry& registry = *m_pPlatform->registry;
-  platform::Hkey raw = nullptr;
-  if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, app::kSharingPolicyKeyPath, 0, platform::kKEY_READ, &raw) !=
-          platform::kERROR_SUCCESS ||
-      raw == nullptr) {
-    return false;  // no policy key: sharing is not allowed
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
+  if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, app::kSharingPolicyKeyPath, 0, platform::kKEY_READ,
+                            key.put()) != platform::kERROR_SUCCESS) {
+    key.release();  // a failed call returns no key
   }
-  platform::UniqueRegKey key(raw, platform::RegKeyCloser{&registry});
+  if (!key) return false;  // no policy key: sharing is not allowed
   Dword value = 1;
   Dword size = sizeof value;
   const Dword status =

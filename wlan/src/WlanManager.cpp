@@ -44,11 +44,10 @@ HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
 
 HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, platform::UniqueWlanMemory& buffer) {
   Dword size = 0;
-  void* data = nullptr;
   std::uint32_t valueType = 0;
-  const Dword error =
-      m_platform.wlan->wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size, &data, &valueType, nullptr);
-  buffer = platform::UniqueWlanMemory(data, platform::WlanMemoryCloser{m_platform.wlan});
+  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{m_platform.wlan});
+  const Dword error = m_platform.wlan->wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
+                                                                      buffer.put(), &valueType, nullptr);
   platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
                       error, size);
   if (error != platform::kERROR_SUCCESS) {
@@ -94,9 +93,9 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   }
   if (hr != platform::kS_OK) return hr;
 
-  platform::WlanHostedNetworkStatus* rawStatus = nullptr;
-  error = wlan.wlanHostedNetworkQueryStatus(handle, &rawStatus, nullptr);
-  platform::UniqueWlanMemory status(rawStatus, platform::WlanMemoryCloser{&wlan});
+  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> status(platform::WlanMemoryCloser{&wlan});
+  error = wlan.wlanHostedNetworkQueryStatus(handle, status.put(), nullptr);
+  const platform::WlanHostedNetworkStatus* rawStatus = status.get();
   platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
   if (rawStatus == nullptr) return kInvalidData;
@@ -168,12 +167,12 @@ HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
 
 HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   Dword length = 0;
-  std::uint8_t* data = nullptr;
+  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{m_platform.wlan});
   platform::Bool32 isPassPhrase = 0;
   platform::Bool32 persistent = 0;
-  const Dword error = m_platform.wlan->wlanHostedNetworkQuerySecondaryKey(m_WlanHandle.get(), &length, &data,
-                                                                         &isPassPhrase, &persistent, nullptr, nullptr);
-  platform::UniqueWlanMemory owned(data, platform::WlanMemoryCloser{m_platform.wlan});
+  const Dword error = m_platform.wlan->wlanHostedNetworkQuerySecondaryKey(
+      m_WlanHandle.get(), &length, owned.put(), &isPassPhrase, &persistent, nullptr, nullptr);
+  const std::uint8_t* data = owned.get();
   platform::TraceLine(m_platform.trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
                       error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
@@ -223,9 +222,9 @@ HResult CWlanManager::ForceStopHostedNetwork() {
 }
 
 HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
-  platform::WlanHostedNetworkStatus* status = nullptr;
-  const Dword error = m_platform.wlan->wlanHostedNetworkQueryStatus(m_WlanHandle.get(), &status, nullptr);
-  platform::UniqueWlanMemory owned(status, platform::WlanMemoryCloser{m_platform.wlan});
+  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{m_platform.wlan});
+  const Dword error = m_platform.wlan->wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
+  const platform::WlanHostedNetworkStatus* status = owned.get();
   platform::TraceLine(m_platform.trace,
                       "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u", error);
   if (error == platform::kERROR_SUCCESS && status != nullptr) guid = status->IPDeviceID;

@@ -1,7 +1,9 @@
 // One RAII owner for every kind of platform handle (kernel handles, registry keys, the WLAN
-// client handle and WLAN buffers, image lists, ...). The closer is a small callable that knows
-// the platform area to give the handle back to; a moved-from owner holds nothing. Closing
-// keeps the calling thread's last error as it was, so an error path can still report it.
+// client handle and typed WLAN buffers, ...). The closer is a small callable that knows the
+// platform area to give the handle back to; a moved-from owner holds nothing. put() hands a
+// call that returns a handle through a pointer the owner's own (emptied) slot. Closing a kernel
+// handle keeps the calling thread's last error as it was, so an error path can still report
+// it; the other closers make no such promise.
 #pragma once
 
 #include <utility>
@@ -16,6 +18,7 @@ template <typename T, typename Closer, T Invalid = T{}>
 class UniqueResource {
  public:
   UniqueResource() = default;
+  explicit UniqueResource(Closer closer) : m_closer(std::move(closer)) {}
   UniqueResource(T value, Closer closer) : m_value(value), m_closer(std::move(closer)) {}
   UniqueResource(const UniqueResource&) = delete;
   UniqueResource& operator=(const UniqueResource&) = delete;
@@ -34,6 +37,11 @@ class UniqueResource {
   T get() const { return m_value; }
   explicit operator bool() const { return m_value != Invalid; }
   T release() { return std::exchange(m_value, Invalid); }
+  // Closes what is held and returns the empty slot, for a call's out parameter.
+  T* put() {
+    reset();
+    return &m_value;
+  }
   void reset() {
     if (m_value != Invalid) m_closer(std::exchange(m_value, Invalid));
   }
@@ -69,6 +77,9 @@ struct WlanMemoryCloser {
   IWlanApi* wlan = nullptr;
   void operator()(void* p) const { wlan->wlanFreeMemory(p); }
 };
-using UniqueWlanMemory = UniqueResource<void*, WlanMemoryCloser>;
+// A buffer the WLAN service allocated, seen as the record it holds.
+template <typename T>
+using UniqueWlanPtr = UniqueResource<T*, WlanMemoryCloser>;
+using UniqueWlanMemory = UniqueWlanPtr<void>;
 
 }  // namespace tethra::platform
