@@ -6,39 +6,6 @@
 
 namespace tethra::simrunner {
 
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t len = 1;
-    if (b < 0x80) {
-      cp = b;
-    } else if ((b & 0xE0) == 0xC0 && i + 1 < text.size()) {
-      cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0 && i + 2 < text.size()) {
-      cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
-           (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0 && i + 3 < text.size()) {
-      cp = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 12) |
-           ((static_cast<unsigned char>(text[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(text[i + 3]) & 0x3Fu);
-      len = 4;
-    }
-    i += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
-
 std::string Quote(std::u16string_view text) {
   std::string out = "\"";
   for (char16_t c : text) {

@@ -13,7 +13,7 @@
 
 namespace tethra::simrunner {
 
-std::u16string Utf8ToUtf16(std::string_view text);
+using sim::text::Utf8ToUtf16;
 using sim::text::Utf16ToUtf8;
 // A UTF-16 text quoted for the transcript: printable ASCII as is, the rest as \uXXXX.
 std::string Quote(std::u16string_view text);

@@ -34,5 +34,13 @@ TEST(ScenarioText, Utf8RoundTripIncludingSurrogates) {
   EXPECT_EQ(Quote(u"a\"\u00e9"), "\"a\\\"\\u00E9\"");
 }
 
+TEST(ScenarioText, IllFormedUtf8BecomesReplacementCharacters) {
+  // An overlong "/" must not read as "/", nor an encoded surrogate as one.
+  EXPECT_EQ(Utf8ToUtf16("a\xC0\xAF"), u"a\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), u"\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD");  // cut short: one replacement for the whole start
+}
+
 }  // namespace
 }  // namespace tethra::simrunner

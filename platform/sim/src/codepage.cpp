@@ -3,6 +3,7 @@
 // Owner: stateless apart from the active code page and the last error. The conversion is
 // done into a temporary string first, so measuring and converting share one code path.
 #include "tethra/sim/codepage.h"
+#include "tethra/sim/text.h"
 
 #include <algorithm>
 #include <array>
@@ -56,80 +57,6 @@ int bestFit1252(char16_t c) {
   return -1;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-void appendUtf16(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  }
-}
-
-// Decodes one UTF-8 sequence at s[i]; an invalid one yields U+FFFD for its maximal subpart.
-// Returns the bytes consumed; `valid` tells whether the sequence was well formed.
-std::size_t decodeUtf8(const unsigned char* s, std::size_t n, std::size_t i, char32_t& cp, bool& valid) {
-  const unsigned char b0 = s[i];
-  valid = true;
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  }
-  int more = 0;
-  unsigned char lo = 0x80, hi = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    more = 1;
-    cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    more = 2;
-    cp = b0 & 0x0F;
-    if (b0 == 0xE0) lo = 0xA0;
-    if (b0 == 0xED) hi = 0x9F;  // no encoded surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    more = 3;
-    cp = b0 & 0x07;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;
-  } else {
-    valid = false;
-    cp = 0xFFFD;
-    return 1;
-  }
-  std::size_t used = 1;
-  for (int k = 0; k < more; ++k) {
-    if (i + used >= n) break;
-    const unsigned char b = s[i + used];
-    if (b < lo || b > hi) break;
-    cp = (cp << 6) | (b & 0x3F);
-    ++used;
-    lo = 0x80;
-    hi = 0xBF;
-  }
-  if (used != static_cast<std::size_t>(more) + 1) {
-    valid = false;
-    cp = 0xFFFD;
-  }
-  return used;
-}
-
 template <typename Out, typename In>
 CodePageConverter::Result deliver(const std::basic_string<In>& converted, Out* out, int outSize) {
   const int needed = static_cast<int>(converted.size());
@@ -162,13 +89,13 @@ CodePageConverter::Result CodePageConverter::toMultiByte(std::uint32_t codePage,
     for (std::size_t i = 0; i < n; ++i) {
       const char16_t c = wide[i];
       if (isHigh(c) && i + 1 < n && isLow(wide[i + 1])) {
-        appendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00));
+        text::AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00));
         ++i;
       } else if (isHigh(c) || isLow(c)) {
         if (flags & kWC_ERR_INVALID_CHARS) return {0, platform::kERROR_NO_UNICODE_TRANSLATION};
-        appendUtf8(out, 0xFFFD);
+        text::AppendUtf8(out, 0xFFFD);
       } else {
-        appendUtf8(out, c);
+        text::AppendUtf8(out, c);
       }
     }
     return deliver(out, multiByte, cbMultiByte);
@@ -214,9 +141,9 @@ CodePageConverter::Result CodePageConverter::toWide(std::uint32_t codePage, Dwor
     for (std::size_t i = 0; i < n;) {
       char32_t cp = 0;
       bool valid = true;
-      i += decodeUtf8(bytes, n, i, cp, valid);
+      i += text::DecodeUtf8(bytes, n, i, cp, valid);
       if (!valid && (flags & platform::kMB_ERR_INVALID_CHARS)) return {0, platform::kERROR_NO_UNICODE_TRANSLATION};
-      appendUtf16(out, cp);
+      text::AppendUtf16(out, cp);
     }
     return deliver(out, wide, cchWideChar);
   }

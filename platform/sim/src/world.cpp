@@ -40,15 +40,7 @@ std::string stamp(std::uint64_t timeMs, const std::string& text) {
 
 std::string toUtf8(std::u16string_view text) { return text::Utf16ToUtf8(text); }
 
-std::u16string fromUtf8(std::string_view text) {
-  CodePageConverter converter(platform::kCP_UTF8);
-  if (text.empty()) return {};
-  const int n = static_cast<int>(text.size());
-  const auto need = converter.toWide(platform::kCP_UTF8, 0, text.data(), n, nullptr, 0);
-  std::u16string out(static_cast<std::size_t>(need.value), u'\0');
-  converter.toWide(platform::kCP_UTF8, 0, text.data(), n, out.data(), need.value);
-  return out;
-}
+std::u16string fromUtf8(std::string_view text) { return text::Utf8ToUtf16(text); }
 
 // --- FaultPlan, Transcript ----------------------------------------------------------------------
 
