@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/Entry.h"
+#include "app/Resource.h"
 #include "app/SystemNames.h"
 #include "controller/SettingsKey.h"
 #include "sim-runner/StandInController.h"
@@ -385,7 +386,7 @@ void Machinery::Check(RunResult& result) {
       held = m_machine->netshRuns() == e.number;
       found = std::to_string(m_machine->netshRuns()) + " runs";
     } else if (e.kind == "log" || e.kind == "no-log") {
-      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, 1011)) : std::vector<std::u16string>{};
+      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS)) : std::vector<std::u16string>{};
       bool ends = false, contains = false;
       for (const auto& l : lines) {
         ends = ends || (l.size() >= first.size() && l.compare(l.size() - first.size(), first.size(), first) == 0);
@@ -398,7 +399,7 @@ void Machinery::Check(RunResult& result) {
       }
     } else if (e.kind == "log-order") {
       // Consecutive log lines ending with the texts, in this order, somewhere in the log.
-      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, 1011)) : std::vector<std::u16string>{};
+      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS)) : std::vector<std::u16string>{};
       auto endsWith = [](const std::u16string& l, const std::u16string& t) {
         return l.size() >= t.size() && l.compare(l.size() - t.size(), t.size(), t) == 0;
       };
@@ -424,7 +425,9 @@ void Machinery::Check(RunResult& result) {
       held = dialog == nullptr;
       found = held ? "no program window" : "the program made its window";
     } else if (e.kind == "edit-name" || e.kind == "edit-key" || e.kind == "status") {
-      const auto text = controlText(e.kind == "edit-name" ? 1000 : e.kind == "edit-key" ? 1001 : 1007);
+      const auto text = controlText(e.kind == "edit-name"  ? IDC_EDIT_NAME
+                                     : e.kind == "edit-key" ? IDC_EDIT_KEY
+                                                            : IDC_STATIC_STATUS);
       held = text && *text == first;
       found = text ? Quote(*text) : "no program window";
     } else if (e.kind.rfind("sharing", 0) == 0 || e.kind.rfind("ics-", 0) == 0) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "app/Resource.h"
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Text.h"
 #include "tethra/ics/IcsManager.h"
@@ -563,11 +564,11 @@ Action ParseAction(Cursor& c) {
     a.kind = Action::Kind::Click;
     const std::string what = c.word("`start`, `clear` or `enable-ics`");
     if (what == "start") {
-      a.controlId = 1002;
+      a.controlId = IDC_BUTTON_START;
     } else if (what == "clear") {
-      a.controlId = 1010;
+      a.controlId = IDC_BUTTON_CLEAR;
     } else if (what == "enable-ics") {
-      a.controlId = 1009;
+      a.controlId = IDC_CHECK_ENABLE_ICS;
     } else {
       throw Failure{"unknown control `" + what + "`"};
     }
