@@ -10,8 +10,8 @@
 #include "sim-runner/Text.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/sim/codepage.h"
-#include "tethra/wlan/Allocation.h"
 #include "tethra/sim/wlan/SimWlanService.h"
+#include "tethra/wlan/Allocation.h"
 
 namespace tethra::simrunner {
 
