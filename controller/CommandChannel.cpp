@@ -66,12 +66,15 @@ void CHostedNetworkDlg::WatchActionValue() {
   // a write either comes before the arming, and the read sees it, or after it, and wakes the
   // watcher once more; none falls between a read and the next arming. The watcher's own
   // emptying costs one more wake-up that finds nothing to do.
-  registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
+  auto arm = [&registry, &key, event] {
+    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
+  };
+  arm();
   for (;;) {
     if (m_bClosing) break;
     Kernel().waitForSingleObject(event, platform::kINFINITE);
     if (m_bClosing) break;
-    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
+    arm();
 
     std::u16string action;
     GetValue(key.get(), u"Action", action);
@@ -82,18 +85,26 @@ void CHostedNetworkDlg::WatchActionValue() {
       break;
     }
     if (action.find(u"ssid") == std::u16string::npos) continue;
-    if (!WriteEmptyAction(registry, key.get())) {
-      // Still there: it runs now, and again only for a change that comes after it.
-      CarryOutSsidCommand(key.get());
-      Kernel().resetEvent(event);  // the command's own writes are no such change
-      registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
-      continue;
-    }
+    const bool emptied = WriteEmptyAction(registry, key.get());
     CarryOutSsidCommand(key.get());
+    if (!emptied) {
+      // Still there: it runs again only for a change that comes after it, and the command's
+      // own writes are no such change.
+      Kernel().resetEvent(event);
+      arm();
+    }
   }
 }
 
 void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
+  // The new key in force: stored, shown, announced with the name.
+  auto applyKey = [this](const std::u16string& newKey) {
+    m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+    m_CurrentKey.Set(newKey);
+    m_KeyEdit.SetWindowText(newKey);
+    m_bChangeSSIDAndKeyFinish = true;
+    SendSSIDAndSecurityKey();
+  };
   m_bChangeSSIDAndKeyFinish = false;
   std::u16string newName;
   std::u16string newKey;
@@ -108,13 +119,7 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   WaitAndPumpMessages(500);
 
   if (ChangeSSID(newName, started ? 1 : 0)) {
-    if (!newKey.empty()) {
-      m_WlanManager.SetHostedNetworkKey(newKey.c_str());
-      m_CurrentKey.Set(newKey);
-      m_KeyEdit.SetWindowText(newKey);
-      m_bChangeSSIDAndKeyFinish = true;
-      SendSSIDAndSecurityKey();
-    }
+    if (!newKey.empty()) applyKey(newKey);
     return;
   }
   // The shell failed: the rename may have taken effect all the same.
@@ -124,11 +129,7 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   bool running = false;
   if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
   if (running && EqualsNoCase(nameInForce, newName)) {
-    m_WlanManager.SetHostedNetworkKey(newKey.c_str());
-    m_CurrentKey.Set(newKey);
-    m_KeyEdit.SetWindowText(newKey);
-    m_bChangeSSIDAndKeyFinish = true;
-    SendSSIDAndSecurityKey();
+    applyKey(newKey);  // even an empty one
   } else if (!m_bSilentClose) {
     SendMsg2Pelto(u"CHANGE_SSID_FAILED");
     m_bSilentClose = true;
