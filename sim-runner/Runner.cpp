@@ -68,11 +68,13 @@ void PrepareRegistry(sim::World& world, const Machine& m) {
       break;
     case Machine::Policy::Value:
       registry.createKey(SimRegistry::View::Native, app::kSharingPolicyKeyPath);
-      registry.setValue(SimRegistry::View::Native, app::kSharingPolicyKeyPath, app::kSharingPolicyValueName, DwordValue(m.policyValue));
+      registry.setValue(SimRegistry::View::Native, app::kSharingPolicyKeyPath, app::kSharingPolicyValueName,
+                        DwordValue(m.policyValue));
       break;
     case Machine::Policy::ValueString:
       registry.createKey(SimRegistry::View::Native, app::kSharingPolicyKeyPath);
-      registry.setValue(SimRegistry::View::Native, app::kSharingPolicyKeyPath, app::kSharingPolicyValueName, TextValue(m.policyString));
+      registry.setValue(SimRegistry::View::Native, app::kSharingPolicyKeyPath, app::kSharingPolicyValueName,
+                        TextValue(m.policyString));
       break;
   }
 }
@@ -163,12 +165,7 @@ bool CheckSharing(const Expectation& e, sim::SimSharingService& ics, std::string
 
 std::string CodesText(const std::vector<std::u16string>& codes) {
   if (codes.empty()) return "none";
-  std::string out;
-  for (const auto& c : codes) {
-    if (!out.empty()) out += ' ';
-    out += Quote(c);  // appended, not `" " + Quote(c)`: GCC 12 -O2 misreads that as -Wrestrict
-  }
-  return out;
+  return JoinText(codes, " ", [](const std::u16string& code) { return Quote(code); });
 }
 
 class Machinery {
@@ -331,6 +328,12 @@ void Machinery::Check(RunResult& result) {
   sim::World& w = *m_world;
   sim::SimWindowSystem& windows = w.windows();
   const platform::Hwnd dialog = Dialog();
+  // The dialog's notification log, and how `expect log` and `expect log-order` match a line.
+  auto endsWith = [](const std::u16string& line, const std::u16string& text) {
+    return line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0;
+  };
+  const std::vector<std::u16string> logLines =
+      dialog ? windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS)) : std::vector<std::u16string>{};
   auto controlText = [&](int id) -> std::optional<std::u16string> {
     if (dialog == nullptr) return std::nullopt;
     return windows.text(windows.control(dialog, id));
@@ -386,29 +389,24 @@ void Machinery::Check(RunResult& result) {
       held = m_machine->netshRuns() == e.number;
       found = std::to_string(m_machine->netshRuns()) + " runs";
     } else if (e.kind == "log" || e.kind == "no-log") {
-      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS)) : std::vector<std::u16string>{};
       bool ends = false, contains = false;
-      for (const auto& l : lines) {
-        ends = ends || (l.size() >= first.size() && l.compare(l.size() - first.size(), first.size(), first) == 0);
+      for (const auto& l : logLines) {
+        ends = ends || endsWith(l, first);
         contains = contains || l.find(first) != std::u16string::npos;
       }
       held = e.kind == "log" ? ends : !contains;
-      found = std::to_string(lines.size()) + " log lines";
-      for (const auto& l : lines) {
+      found = std::to_string(logLines.size()) + " log lines";
+      for (const auto& l : logLines) {
         if (l.find(first) != std::u16string::npos) found += "; " + Quote(l);
       }
     } else if (e.kind == "log-order") {
       // Consecutive log lines ending with the texts, in this order, somewhere in the log.
-      const auto lines = dialog ? windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS)) : std::vector<std::u16string>{};
-      auto endsWith = [](const std::u16string& l, const std::u16string& t) {
-        return l.size() >= t.size() && l.compare(l.size() - t.size(), t.size(), t) == 0;
-      };
-      for (std::size_t i = 0; !held && i + e.texts.size() <= lines.size(); ++i) {
+      for (std::size_t i = 0; !held && i + e.texts.size() <= logLines.size(); ++i) {
         bool all = true;
-        for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = endsWith(lines[i + j], e.texts[j]);
+        for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = endsWith(logLines[i + j], e.texts[j]);
         held = all;
       }
-      found = std::to_string(lines.size()) + " log lines";
+      found = std::to_string(logLines.size()) + " log lines";
     } else if (e.kind == "controller") {
       const platform::Hwnd h = m_controller ? m_controller->Window() : nullptr;
       held = h != nullptr && !windows.visible(h);
@@ -450,10 +448,10 @@ void Machinery::Check(RunResult& result) {
   }
   // Once every instance has ended, no connection is left shared that the program shared: the
   // sharing service outlives the program, and nothing else would switch it off.
-  const bool allEnded = std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
+  const bool allEnded =
+      std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
   if (const auto left = ics.sharedSinceStart(); allEnded && !left.empty()) {
-    std::string names;
-    for (const auto& name : left) names += (names.empty() ? "" : ", ") + Quote(name);
+    const std::string names = JoinText(left, ", ", [](const std::u16string& name) { return Quote(name); });
     result.allHeld = false;
     result.expectations.push_back("FAILED  sharing after the end: " + names + " still shared");
   }

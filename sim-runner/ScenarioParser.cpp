@@ -242,18 +242,19 @@ void ParseConnection(Cursor& c, SharingMachine& sharing) {
   sharing.connections.push_back(spec);
 }
 
-// A WLAN function the simulated service answers; a misspelt name would fault or count nothing.
-std::string WlanFunction(Cursor& c) {
-  const std::string name = c.word("a WLAN function name");
-  if (std::find(sim::kSimWlanFunctions.begin(), sim::kSimWlanFunctions.end(), name) == sim::kSimWlanFunctions.end()) {
-    std::string known;
-    for (std::string_view f : sim::kSimWlanFunctions) {
-      if (!known.empty()) known += ", ";
-      known += f;
-    }
-    throw Failure{"unknown WLAN function `" + name + "` (" + known + ")"};
+// A word that must be one of `names` (a misspelt one would fault or count nothing, silently).
+template <typename Names>
+std::string WordFrom(Cursor& c, const char* what, const char* kind, const Names& names) {
+  const std::string word = c.word(what);
+  if (std::find(std::begin(names), std::end(names), word) == std::end(names)) {
+    throw Failure{"unknown " + std::string(kind) + " `" + word + "` (" +
+                  JoinText(names, ", ", [](std::string_view name) { return name; }) + ")"};
   }
-  return name;
+  return word;
+}
+
+std::string WlanFunction(Cursor& c) {
+  return WordFrom(c, "a WLAN function name", "WLAN function", sim::kSimWlanFunctions);
 }
 
 void ParseFault(Cursor& c, Machine& m, int line) {
@@ -287,18 +288,10 @@ void ParseFault(Cursor& c, Machine& m, int line) {
       f.skip = static_cast<int>(skip);
     }
   } else if (f.target == "alloc") {
-    f.operation = c.word("an allocation site");
     // The sites the program allocates at, by the names the layers define for them.
     const std::string_view sites[] = {wlan::kAllocSiteSink, wlan::kAllocSiteStation, wlan::kAllocSiteDevice,
                                       wlan::kAllocSiteRecord, ics::kAllocSiteSnapshot};
-    if (std::find(std::begin(sites), std::end(sites), f.operation) == std::end(sites)) {
-      std::string known;
-      for (std::string_view site : sites) {
-        if (!known.empty()) known += ", ";
-        known += site;
-      }
-      throw Failure{"unknown allocation site `" + f.operation + "` (" + known + ")"};
-    }
+    f.operation = WordFrom(c, "an allocation site", "allocation site", sites);
   } else if (f.target == "ics") {
     f.operation = IcsOperation(c);
     f.code = c.number("an HRESULT");
@@ -712,7 +705,8 @@ std::optional<Scenario> ParseScenario(const std::string& text, const std::string
   }
   // The bytes a name needs depend on the code page, which a later line may set.
   const WlanMachine& wlan = scenario.machine.wlan;
-  if (const std::size_t bytes = wlan.ssidText ? EncodedSize(*wlan.ssidText, scenario.machine.codePage) : 0; bytes > 32) {
+  const std::size_t bytes = wlan.ssidText ? EncodedSize(*wlan.ssidText, scenario.machine.codePage) : 0;
+  if (bytes > 32) {
     if (error != nullptr) {
       *error = ParseError{fileName, wlan.ssidLine,
                           "an SSID holds at most 32 bytes; this one needs " + std::to_string(bytes) + " in code page " +

@@ -18,6 +18,17 @@ using sim::text::Utf16ToUtf8;
 // A UTF-16 text quoted for the transcript: printable ASCII as is, the rest as \uXXXX.
 std::string Quote(std::u16string_view text);
 
+// The items, each made text by `text`, with `separator` between them.
+template <typename Items, typename ToText>
+std::string JoinText(const Items& items, std::string_view separator, ToText text) {
+  std::string out;
+  for (const auto& item : items) {
+    if (!out.empty()) out += separator;
+    out += text(item);  // appended: GCC 12 -O2 misreads `a + b` chains as -Wrestrict
+  }
+  return out;
+}
+
 bool ParseNumber(std::string_view word, std::int64_t& value);  // decimal or 0x hexadecimal
 bool ParseGuid(std::string_view word, platform::Guid& guid);   // {8-4-4-4-12}
 bool ParseMac(std::string_view word, std::array<std::uint8_t, 6>& mac);
