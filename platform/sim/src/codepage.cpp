@@ -3,11 +3,12 @@
 // Owner: stateless apart from the active code page and the last error. The conversion is
 // done into a temporary string first, so measuring and converting share one code path.
 #include "tethra/sim/codepage.h"
-#include "tethra/sim/text.h"
 
 #include <algorithm>
 #include <array>
 #include <string>
+
+#include "tethra/sim/text.h"
 
 namespace tethra::sim {
 

@@ -1,7 +1,8 @@
 // A simulated process and its two small adapters (trace, code page).
 //
-// Owner: World::Impl owns each process; the process owns its adapters through its parts. Threads: the baton
-// holder. The code page sets the last error of the calling thread, as Windows does.
+// Owner: World::Impl owns each process; the process owns its adapters through its parts.
+// Threads: the baton holder. The code page sets the last error of the calling thread, as
+// Windows does.
 #include "process.h"
 
 #include "format.h"

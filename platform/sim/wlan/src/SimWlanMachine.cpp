@@ -118,10 +118,6 @@ bool SimWlanService::hasPendingNotification() const {
   return !m_pending.empty();
 }
 
-void SimWlanService::deliverNext() { deliver(std::nullopt); }
-
-void SimWlanService::deliverNext(Client client) { deliver(client); }
-
 bool SimWlanService::awaitedLocked(const Pending& pending, std::optional<Client> client) const {
   for (const auto& [handle, registration] : m_handles) {
     if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
@@ -141,7 +137,7 @@ bool SimWlanService::hasPendingNotificationFor(Client client) const {
   return awaitedLocked(m_pending.front(), client) || !awaitedLocked(m_pending.front(), std::nullopt);
 }
 
-void SimWlanService::deliver(std::optional<Client> only) {
+void SimWlanService::deliverNext(std::optional<Client> only) {
   Pending pending;
   std::vector<Registration> receivers;
   platform::Guid adapter;

@@ -132,15 +132,14 @@ class SimWlanService final : public platform::IWlanApi {
   // --- WLAN thread ------------------------------------------------------------------------------
   using Client = std::uintptr_t;
   bool hasPendingNotification() const;
-  // Delivers the oldest queued notification to every registered callback (dropped when none).
-  void deliverNext();
   // With several clients, each delivers on a WLAN thread of its own: the oldest notification
   // is for `client` when one of its registrations has not had it yet, or when no registration
   // of any client waits for it (it is then dropped).
   bool hasPendingNotificationFor(Client client) const;
-  // Delivers the oldest notification to `client`'s registrations only; it leaves the queue
-  // once no registered client is left without it.
-  void deliverNext(Client client);
+  // Delivers the oldest queued notification to every registered callback, or to `only`'s
+  // registrations (it then leaves the queue once no registered client is left without it);
+  // dropped when nobody waits for it.
+  void deliverNext(std::optional<Client> only = std::nullopt);
   // Closes every handle of `client`, as the system does when its process ends; a callback of
   // that client left running counts as finished. Not a call: nothing is recorded.
   void forgetClient(Client client);
@@ -192,7 +191,6 @@ class SimWlanService final : public platform::IWlanApi {
   void changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
   void peerChangeLocked(const Mac& mac, bool joined);
   bool canStartLocked() const;
-  void deliver(std::optional<Client> only);
   // Whether a registration of `client` (any client: nullopt) still waits for `pending`.
   bool awaitedLocked(const Pending& pending, std::optional<Client> client) const;
   std::string ssidForTranscriptLocked() const;
