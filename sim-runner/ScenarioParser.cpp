@@ -2,7 +2,6 @@
 // with \" \\ \n and \uXXXX escapes, `#` comments outside quotes. The first malformed or
 // unsupported statement refuses the whole file with its line and the reason.
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "app/Resource.h"
@@ -11,6 +10,7 @@
 #include "tethra/ics/IcsManager.h"
 #include "tethra/sim/codepage.h"
 #include "tethra/sim/wlan/SimWlanService.h"
+#include "tethra/sim/world.h"
 #include "tethra/wlan/Allocation.h"
 
 namespace tethra::simrunner {
@@ -276,10 +276,8 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     // Optionally only the writes of one value, and only from the Nth such write on.
     if (c.peekWord("value")) {
       c.keyword("value");
-      // Value names are compared as the registry does, without regard to letter case.
-      for (char ch : Utf16ToUtf8(c.text("a value name"))) {
-        f.operation.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(ch))));
-      }
+      // Matched as the registry matches value names (its simulated writes fold them alike).
+      f.operation = Utf16ToUtf8(sim::SimRegistry::foldName(c.text("a value name")));
     }
     if (c.peekWord("skip")) {
       c.keyword("skip");

@@ -420,3 +420,9 @@ std::unique_ptr<platform::IRegistry> makeRegistry(ProcessImpl& process) {
 }
 
 }  // namespace tethra::sim::detail
+
+namespace tethra::sim {
+
+std::u16string SimRegistry::foldName(std::u16string_view name) { return detail::RegistryStore::fold(name); }
+
+}  // namespace tethra::sim

@@ -192,6 +192,8 @@ class SimRegistry {
     std::vector<std::uint8_t> bytes;
   };
   virtual ~SimRegistry() = default;
+  // A key or value name as the registry compares it (letter case folded).
+  static std::u16string foldName(std::u16string_view name);
   virtual void createKey(View view, std::u16string_view path) = 0;
   virtual bool keyExists(View view, std::u16string_view path) const = 0;
   virtual void deleteKey(View view, std::u16string_view path) = 0;
