@@ -111,7 +111,7 @@ struct WatcherRig {
     platform.wlan = &service;
     platform.registry = &registry;
   }
-  ~WatcherRig() { kernel.joinThreads(); }
+  ~WatcherRig() { kernel.joinThreads(); }  // before the registry and service the watcher uses go
 
   // True once the watcher has taken the last command, carried it out and waits again.
   bool watcherWaiting() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
