@@ -8,7 +8,7 @@ namespace tethra::app {
 
 class CAboutDlg : public CDialog {
  public:
-  explicit CAboutDlg(const platform::Platform& platform) : CDialog(platform, IDD_ABOUTBOX) {}
+  explicit CAboutDlg(platform::IWindowSystem& windows) : CDialog(windows, IDD_ABOUTBOX) {}
 };
 
 }  // namespace tethra::app

@@ -1,7 +1,9 @@
 // Process entry of the program, shared by the Windows executable and the simulated notebook.
 // Runs the application object's InitInstance on the calling thread (the process's main thread)
 // and returns its exit code when InitInstance returns; the caller then ends the process with
-// IKernel::exitProcess. Most runs never return: the dialog ends the process itself.
+// IKernel::exitProcess. Most runs never return: the dialog ends the process itself. A
+// platform with an empty area is refused at once with kExitIncompletePlatform, before any
+// call: the program's components take every area they use as a reference.
 #pragma once
 
 #include <string>
@@ -10,6 +12,8 @@
 #include "tethra/platform/resources.h"
 
 namespace tethra::app {
+
+inline constexpr platform::Dword kExitIncompletePlatform = 1;
 
 platform::Dword RunTethra(const platform::Platform& platform, std::u16string commandLine);
 

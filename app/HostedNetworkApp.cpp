@@ -34,6 +34,7 @@ bool CHostedNetworkApp::InitInstance() {
 }
 
 platform::Dword RunTethra(const platform::Platform& platform, std::u16string commandLine) {
+  if (!platform.Complete()) return kExitIncompletePlatform;
   CHostedNetworkApp app(platform, std::move(commandLine));
   app.InitInstance();
   return 0;

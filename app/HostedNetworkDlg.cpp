@@ -6,16 +6,18 @@
 
 #include "app/AboutDlg.h"
 #include "app/Resource.h"
+#include "tethra/controller/ControllerLink.h"
 
 namespace tethra::app {
 
 namespace {
-constexpr char16_t kControllerWindowTitle[] = u"NetworkSetting LogicUIWnd";
 constexpr char16_t kStatusIdle[] = u"The hosted network is idle";
 }  // namespace
 
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
-    : CDialog(platform, IDD_HOSTEDNETWORK_DIALOG), m_WlanManager(platform) {
+    : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
+      m_platform(platform),
+      m_WlanManager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace) {
   // The watcher starts before the dialog window exists; it only needs the members above.
   StartActionThread();
   m_hIcon = Windows().loadIcon(IDR_MAINFRAME);
@@ -24,7 +26,7 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
 
 CHostedNetworkDlg::~CHostedNetworkDlg() {
   if (m_hWnd != nullptr && Windows().isWindow(m_hWnd)) {
-    m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
+    SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
   }
   m_bClosing = 1;
   ReleaseNotificationSink();
@@ -46,9 +48,9 @@ void CHostedNetworkDlg::DoDataExchange(CDataExchange* exchange) {
 bool CHostedNetworkDlg::OnInitDialog() {
   m_bInitDialog = true;
 
-  m_hPeltoLogicUIWnd = Windows().findWindow(nullptr, kControllerWindowTitle);
+  m_hPeltoLogicUIWnd = Windows().findWindow(nullptr, controller::kControllerWindowTitle);
   if (m_hPeltoLogicUIWnd != nullptr) {
-    m_PeltoLogicUIWndObject.Attach(m_pPlatform, m_hPeltoLogicUIWnd);
+    m_PeltoLogicUIWndObject.Attach(Windows(), m_hPeltoLogicUIWnd);
     m_pPeltoLogicUIWnd = &m_PeltoLogicUIWndObject;
     m_pPeltoLogicUIWnd->ShowWindow(platform::kSW_HIDE);
   }
@@ -72,7 +74,7 @@ bool CHostedNetworkDlg::OnInitDialog() {
   CreateDeviceImageList();
   Windows().loadString(IDS_START_HOSTED_NETWORK, m_szStartText.data(), static_cast<int>(m_szStartText.size()));
   Windows().loadString(IDS_STOP_HOSTED_NETWORK, m_szStopText.data(), static_cast<int>(m_szStopText.size()));
-  m_pPlatform->systemEvents->wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
+  SystemEvents().wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
 
   m_bIsAdmin = IsUserAdmin();
   m_bIsICSAllowed = IsICSAllowed() ? 1 : 0;
@@ -166,7 +168,7 @@ void CHostedNetworkDlg::OnEndSession(bool /*ending*/) {
 
 void CHostedNetworkDlg::OnSysCommand(std::uint32_t id, LParam) {
   if ((id & 0xFFF0u) == IDM_ABOUTBOX) {
-    CAboutDlg about(*m_pPlatform);
+    CAboutDlg about(Windows());
     about.DoModal();
   } else {
     Default();
@@ -271,7 +273,7 @@ bool CHostedNetworkDlg::OnWndMsg(std::uint32_t message, WParam wParam, LParam lP
 void CHostedNetworkDlg::Trace(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  platform::VTraceLine(m_pPlatform->trace, format, args);
+  platform::VTraceLine(*m_platform.trace, format, args);
   va_end(args);
 }
 

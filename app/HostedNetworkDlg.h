@@ -89,6 +89,7 @@ class CHostedNetworkDlg : public CDialog {
   bool SetValue(std::u16string valueName, std::u16string value);
   void StartActionThread();
   void WatchActionValue();
+  platform::IComRuntime& Com() const { return *m_platform.com; }  // for the watcher's apartment
   Bool32 ChangeSSID(std::u16string newName, Bool32 started);
 
   // Dialog feedback.
@@ -115,7 +116,12 @@ class CHostedNetworkDlg : public CDialog {
   void WakeActionWatcher();
   void CarryOutSsidCommand(platform::Hkey key);  // watcher thread
 
-  platform::IKernel& Kernel() const { return *m_pPlatform->kernel; }
+  // The areas of the platform the dialog itself calls; all present (checked at the entry).
+  platform::IKernel& Kernel() const { return *m_platform.kernel; }
+  platform::IRegistry& Registry() const { return *m_platform.registry; }
+  platform::ISystemEvents& SystemEvents() const { return *m_platform.systemEvents; }
+
+  const platform::Platform& m_platform;
 
  public:
   // Members in declaration order.

@@ -17,7 +17,8 @@ constexpr char16_t kStatusActive[] = u"The hosted network is active";
 HResult CHostedNetworkDlg::InitWlan() {
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
-  m_NotificationSink = wlan::NewObject<CNotificationSink>(wlan::kAllocSiteSink, *m_pPlatform, m_hWnd);
+  m_NotificationSink = wlan::NewObject<CNotificationSink>(wlan::kAllocSiteSink, Kernel(), Windows(), *m_platform.trace,
+                                                          m_hWnd);
   if (m_NotificationSink == nullptr) {
     hr = platform::kE_OUTOFMEMORY;
   } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_strCommandLine)); hr == platform::kS_OK) {
@@ -193,7 +194,7 @@ void CHostedNetworkDlg::OnHostedNetworkStopped() {
   m_StartButton.SetWindowText(m_szStartText.data());
   EnableAllControls();
   if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_STOPPED");
-  if (m_hWnd != nullptr) m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
+  if (m_hWnd != nullptr) SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
   ReleaseNotificationSink();
   CloseActionThreadHandle();
   UnRegisterDeviceInterfaceGuid();
@@ -202,7 +203,7 @@ void CHostedNetworkDlg::OnHostedNetworkStopped() {
 
 void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
   if (m_bClosing) return;
-  if (m_hWnd != nullptr) m_pPlatform->systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
+  if (m_hWnd != nullptr) SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
   m_bClosing = 1;
   WakeActionWatcher();
   if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");

@@ -113,14 +113,14 @@ bool CHostedNetworkDlg::RegisterDeviceInterfaceGuid() {
   };
   static_assert(sizeof(Filter) == 32);
   const Filter filter{32, platform::kDBT_DEVTYP_DEVICEINTERFACE, 0, kGuidNetworkAdapterInterface, 0};
-  m_hDevNotify = m_pPlatform->systemEvents->registerDeviceNotification(
+  m_hDevNotify = SystemEvents().registerDeviceNotification(
       m_hWnd, &filter, platform::kDEVICE_NOTIFY_WINDOW_HANDLE | platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
   return m_hDevNotify != nullptr;
 }
 
 bool CHostedNetworkDlg::UnRegisterDeviceInterfaceGuid() {
   if (m_hDevNotify == nullptr) return true;
-  const bool ok = m_pPlatform->systemEvents->unregisterDeviceNotification(m_hDevNotify);
+  const bool ok = SystemEvents().unregisterDeviceNotification(m_hDevNotify);
   m_hDevNotify = nullptr;
   return ok;
 }

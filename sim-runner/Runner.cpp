@@ -8,7 +8,7 @@
 #include "app/Entry.h"
 #include "app/Resource.h"
 #include "app/SystemNames.h"
-#include "controller/SettingsKey.h"
+#include "tethra/controller/SettingsKey.h"
 #include "sim-runner/StandInController.h"
 #include "sim-runner/Text.h"
 #include "tethra/sim/machine.h"

@@ -1,15 +1,16 @@
 // The stand-in controller: records status codes (dwData 1136) and notices (dwData 1137).
 #include "sim-runner/StandInController.h"
 
-#include "controller/SettingsKey.h"
+#include "tethra/controller/ControllerLink.h"
+#include "tethra/controller/SettingsKey.h"
 #include "sim-runner/Text.h"
 
 namespace tethra::simrunner {
 
 namespace {
-constexpr char16_t kTitle[] = u"NetworkSetting LogicUIWnd";
-constexpr std::uintptr_t kCode = 1136;
-constexpr std::uintptr_t kNotice = 1137;
+constexpr const char16_t* kTitle = controller::kControllerWindowTitle;
+constexpr std::uintptr_t kCode = controller::PELTO_MSG_CODE;
+constexpr std::uintptr_t kNotice = controller::PELTO_MSG_SECURITY_KEY;
 }  // namespace
 
 StandInController& StandInController::Start(sim::World& world) {

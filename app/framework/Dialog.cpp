@@ -20,11 +20,11 @@ std::map<Hwnd, CDialog*>& Dialogs() {
 }  // namespace
 
 void CDataExchange::Control(int id, CWnd& control) const {
-  control.Attach(m_pPlatform, m_pPlatform->windows->getDlgItem(m_hDialog, id));
+  control.Attach(m_windows, m_windows.getDlgItem(m_hDialog, id));
 }
 
-CDialog::CDialog(const platform::Platform& platform, int templateId) : m_nTemplateId(templateId) {
-  m_pPlatform = &platform;
+CDialog::CDialog(platform::IWindowSystem& windows, int templateId) : m_nTemplateId(templateId) {
+  m_pWindows = &windows;
 }
 
 std::intptr_t CDialog::DoModal() {
@@ -37,7 +37,7 @@ std::intptr_t CDialog::DoModal() {
 void CDialog::EndDialog(std::intptr_t result) const { Windows().endDialog(m_hWnd, result); }
 
 bool CDialog::OnInitDialog() {
-  CDataExchange exchange(m_pPlatform, m_hWnd);
+  CDataExchange exchange(Windows(), m_hWnd);
   DoDataExchange(&exchange);
   return true;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/framework/Wnd.h"
+#include "tethra/platform/platform.h"
 
 namespace tethra::app {
 
@@ -18,18 +19,18 @@ constexpr int kIDCANCEL = 2;
 
 class CDataExchange {
  public:
-  CDataExchange(const platform::Platform* platform, Hwnd dialog) : m_pPlatform(platform), m_hDialog(dialog) {}
+  CDataExchange(platform::IWindowSystem& windows, Hwnd dialog) : m_windows(windows), m_hDialog(dialog) {}
   // Binds the control `id` of the dialog to `control`.
   void Control(int id, CWnd& control) const;
 
  private:
-  const platform::Platform* m_pPlatform;
+  platform::IWindowSystem& m_windows;
   Hwnd m_hDialog;
 };
 
 class CDialog : public CWnd {
  public:
-  CDialog(const platform::Platform& platform, int templateId);
+  CDialog(platform::IWindowSystem& windows, int templateId);
   ~CDialog() override = default;
 
   // Runs the dialog modally; returns the EndDialog value, or -1 when it could not be created.

@@ -1,5 +1,5 @@
 // Window objects of the program's own thin framework: CWnd wraps one window handle and the
-// platform's window system; the control classes add the few control messages the dialog uses.
+// platform's window system (the only area it needs); the control classes add the few control messages the dialog uses.
 //
 // Owner: a CWnd never owns its window (the window system does); it is valid while the window
 // exists. Threads: any thread may call; calls on another thread's window are carried to the
@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "tethra/platform/platform.h"
+#include "tethra/platform/window.h"
 
 namespace tethra::app {
 
@@ -20,13 +20,13 @@ using platform::WParam;
 class CWnd {
  public:
   CWnd() = default;
-  CWnd(const platform::Platform* platform, Hwnd hwnd) : m_pPlatform(platform), m_hWnd(hwnd) {}
+  CWnd(platform::IWindowSystem& windows, Hwnd hwnd) : m_pWindows(&windows), m_hWnd(hwnd) {}
   virtual ~CWnd() = default;
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
-  void Attach(const platform::Platform* platform, Hwnd hwnd) {
-    m_pPlatform = platform;
+  void Attach(platform::IWindowSystem& windows, Hwnd hwnd) {
+    m_pWindows = &windows;
     m_hWnd = hwnd;
   }
   Hwnd GetSafeHwnd() const { return m_hWnd; }
@@ -45,13 +45,12 @@ class CWnd {
   platform::Hicon SetIcon(platform::Hicon icon, bool bigIcon) const;
   platform::Hmenu GetSystemMenu(bool revert) const;
 
-  // Bound to a window of a platform: only then do the operations above reach the window system.
-  bool Bound() const { return m_pPlatform != nullptr && m_hWnd != nullptr; }
-  const platform::Platform& Platform() const { return *m_pPlatform; }
-  platform::IWindowSystem& Windows() const { return *m_pPlatform->windows; }
+  // Bound to a window: only then do the operations above reach the window system.
+  bool Bound() const { return m_pWindows != nullptr && m_hWnd != nullptr; }
+  platform::IWindowSystem& Windows() const { return *m_pWindows; }
 
  protected:
-  const platform::Platform* m_pPlatform = nullptr;
+  platform::IWindowSystem* m_pWindows = nullptr;
   Hwnd m_hWnd = nullptr;
 };
 

@@ -75,10 +75,9 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
 
 }  // namespace
 
-platform::HResult ResetHostedNetworkConnection(const platform::Platform& platform, const platform::Guid& target) {
-  if (platform.sharing == nullptr || platform.com == nullptr) return platform::kE_UNEXPECTED;
-  platform::ISharing& sharing = *platform.sharing;
-  const bool comInitialised = platform::Succeeded(platform.com->coInitialize());
+platform::HResult ResetHostedNetworkConnection(platform::ISharing& sharing, platform::IComRuntime& com,
+                                               const platform::Guid& target) {
+  const bool comInitialised = platform::Succeeded(com.coInitialize());
   platform::HResult status = platform::kS_OK;
   {
     ComPtr<platform::INetConnectionManager> manager;
@@ -90,7 +89,7 @@ platform::HResult ResetHostedNetworkConnection(const platform::Platform& platfor
       if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
     }
   }  // every interface is given up before COM is uninitialised
-  if (comInitialised) platform.com->coUninitialize();
+  if (comInitialised) com.coUninitialize();
   return status;
 }
 

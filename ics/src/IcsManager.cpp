@@ -29,10 +29,9 @@ platform::HResult CIcsManager::RefreshInstalled() {
 
 platform::HResult CIcsManager::InitIcsManager() {
   if (m_pNetSharingManager) return platform::kE_UNEXPECTED;
-  if (m_platform.sharing == nullptr) return platform::kE_UNEXPECTED;
-  platform::HResult hr = m_platform.sharing->createNetSharingManager(
+  platform::HResult hr = m_sharing.createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
-  platform::TraceLine(m_platform.trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x",
+  platform::TraceLine(m_trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x",
                       static_cast<unsigned>(hr));
   if (platform::Failed(hr)) return hr;
   hr = RefreshInstalled();

@@ -31,22 +31,20 @@ platform::HResult DuplicateString(const char16_t* source, char16_t*& destination
 
 }  // namespace
 
-platform::HResult NSModInit(const platform::Platform& platform) {
+platform::HResult NSModInit(platform::IModuleLoader& loader, platform::IKernel& kernel, platform::ITrace& trace) {
   g_NsMod = NsModRecord{};
   platform::HResult hr = platform::kS_OK;
-  g_NsMod.pLoader = platform.modules;
-  if (g_NsMod.pLoader != nullptr) g_NsMod.hNetshModule = g_NsMod.pLoader->loadLibrary(kNetshellLibrary);
+  g_NsMod.pLoader = &loader;
+  g_NsMod.hNetshModule = loader.loadLibrary(kNetshellLibrary);
   if (g_NsMod.hNetshModule == nullptr) {
-    hr = platform::HResultFromWin32(platform.kernel != nullptr ? platform.kernel->getLastError()
-                                                               : platform::kERROR_MOD_NOT_FOUND);
+    hr = platform::HResultFromWin32(kernel.getLastError());
   } else {
     g_NsMod.bNSModInited = 1;
     g_NsMod.lpfnFreeNetConProperties = g_NsMod.pLoader->getNcFreeNetconProperties(g_NsMod.hNetshModule, kFreeExport);
     if (g_NsMod.lpfnFreeNetConProperties != nullptr) return platform::kS_OK;
-    hr = platform::HResultFromWin32(platform.kernel != nullptr ? platform.kernel->getLastError()
-                                                               : platform::kERROR_PROC_NOT_FOUND);
+    hr = platform::HResultFromWin32(kernel.getLastError());
   }
-  platform::TraceLine(platform.trace, "NSModInit Failed");
+  platform::TraceLine(trace, "NSModInit Failed");
   NSModDeinit();
   g_NsMod = NsModRecord{};
   // A load that failed without a reason still has to read as a failure.

@@ -13,7 +13,6 @@ static_assert(platform::kWC_NO_BEST_FIT_CHARS == WC_NO_BEST_FIT_CHARS &&
 
 class CodePage final : public platform::ICodePage {
  public:
-  std::uint32_t getACP() override { return ::GetACP(); }
   int wideCharToMultiByte(std::uint32_t codePage, platform::Dword flags, const char16_t* wide, int cchWideChar,
                           char* multiByte, int cbMultiByte, const char* defaultChar,
                           platform::Bool32* usedDefaultChar) override {

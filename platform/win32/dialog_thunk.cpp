@@ -3,7 +3,7 @@
 // messages, TRUE/FALSE as the return value and the message result in DWLP_MSGRESULT, and for a
 // few messages the result itself. This thunk translates, and keeps the portable procedure and
 // its init parameter in DWLP_USER for the messages after WM_INITDIALOG.
-// Threads: only the dialog's own thread enters here; the bookkeeping is per thread.
+// Threads: only the dialog's own thread enters here.
 #include "dialog_thunk.h"
 
 namespace tethra::win32 {
@@ -13,27 +13,6 @@ struct DialogStart {  // lives on RunModalDialog's stack for the whole modal loo
   platform::DlgProc proc;
   platform::LParam initParam;
 };
-
-// One message being handled by a portable procedure on this thread; `defaultDone` records
-// that the procedure already asked for the default handling of exactly this message.
-struct Frame {
-  HWND hwnd;
-  UINT message;
-  bool defaultDone;
-  Frame* outer;
-};
-
-// The message that DefaultDialogHandling is passing to DefDlgProcW: when DefDlgProcW calls the
-// dialog procedure for it, the thunk answers "not handled" so that the default runs instead of
-// the portable procedure again.
-struct PassThrough {
-  HWND hwnd = nullptr;
-  UINT message = 0;
-  bool armed = false;
-};
-
-thread_local Frame* t_frame = nullptr;
-thread_local PassThrough t_passThrough;
 
 // Messages whose dialog-procedure return value is the message result itself.
 bool ReturnsResultDirectly(UINT message) {
@@ -56,10 +35,6 @@ bool ReturnsResultDirectly(UINT message) {
 }
 
 INT_PTR CALLBACK DialogThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (t_passThrough.armed && t_passThrough.hwnd == hwnd && t_passThrough.message == message) {
-    t_passThrough.armed = false;
-    return FALSE;
-  }
   const DialogStart* start = nullptr;
   if (message == WM_INITDIALOG) {
     start = reinterpret_cast<const DialogStart*>(lParam);
@@ -70,13 +45,10 @@ INT_PTR CALLBACK DialogThunk(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   }
   if (start == nullptr) return FALSE;  // WM_SETFONT and the like, before WM_INITDIALOG
 
-  Frame frame{hwnd, message, false, t_frame};
-  t_frame = &frame;
   const std::intptr_t result = start->proc(FromHwnd(hwnd), message, wParam, lParam);
-  t_frame = frame.outer;
 
   if (ReturnsResultDirectly(message)) return result;
-  if (result == 0 && !frame.defaultDone) return FALSE;  // let the dialog manager do its default
+  if (result == 0) return FALSE;  // let the dialog manager do its default
   ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
   return TRUE;
 }
@@ -87,15 +59,6 @@ INT_PTR RunModalDialog(int templateId, HWND parent, platform::DlgProc proc, plat
   DialogStart start{proc, initParam};
   return ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(templateId), parent, &DialogThunk,
                            reinterpret_cast<LPARAM>(&start));
-}
-
-LRESULT DefaultDialogHandling(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (t_frame != nullptr && t_frame->hwnd == dialog && t_frame->message == message) t_frame->defaultDone = true;
-  const PassThrough saved = t_passThrough;
-  t_passThrough = {dialog, message, true};
-  const LRESULT result = ::DefDlgProcW(dialog, message, wParam, lParam);
-  t_passThrough = saved;
-  return result;
 }
 
 }  // namespace tethra::win32

@@ -1,6 +1,6 @@
 // The modal dialog of the window system adapter: runs a portable dialog procedure under a
 // Windows DLGPROC. Call on the thread that is to own the dialog; the procedure then runs on
-// that thread only. Results as DialogBoxParamW and DefDlgProcW give them.
+// that thread only. Results as DialogBoxParamW gives them.
 #pragma once
 
 #include "tethra/platform/window.h"
@@ -11,9 +11,5 @@ namespace tethra::win32 {
 // DialogBoxParamW on the module's template `templateId`, with `proc` as the dialog procedure
 // and `initParam` as the lParam of its WM_INITDIALOG. Returns EndDialog's value or -1.
 INT_PTR RunModalDialog(int templateId, HWND parent, platform::DlgProc proc, platform::LParam initParam);
-
-// The dialog manager's default handling of one message, callable from inside the portable
-// procedure without the dialog manager calling that procedure again for the same message.
-LRESULT DefaultDialogHandling(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace tethra::win32

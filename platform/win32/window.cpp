@@ -1,6 +1,6 @@
 // IWindowSystem on user32, gdi32 and comctl32, call for call; the modal dialog goes through
 // dialog_thunk.cpp. Threads: as Windows has it (a window belongs to its creating thread; sent
-// messages cross threads). Owner: image lists belong to the caller (imageListDestroy); icons,
+// messages cross threads). Owner: image lists belong to the caller for the process's life; icons,
 // menus and DCs to the system. Results: the Win32 function's, with BOOL turned into bool.
 
 #include <vector>
@@ -91,14 +91,9 @@ class WindowSystem final : public platform::IWindowSystem {
   bool endDialog(platform::Hwnd dialog, std::intptr_t result) override {
     return ::EndDialog(ToHwnd(dialog), result) != FALSE;
   }
-  platform::LResult defDlgProc(platform::Hwnd dialog, std::uint32_t message, platform::WParam wParam,
-                               platform::LParam lParam) override {
-    return DefaultDialogHandling(ToHwnd(dialog), message, wParam, lParam);
-  }
   platform::Hwnd getDlgItem(platform::Hwnd dialog, int controlId) override {
     return FromHwnd(::GetDlgItem(ToHwnd(dialog), controlId));
   }
-  int getDlgCtrlId(platform::Hwnd control) override { return ::GetDlgCtrlID(ToHwnd(control)); }
 
   platform::Hwnd findWindow(const char16_t* className, const char16_t* title) override {
     return FromHwnd(::FindWindowW(W(className), W(title)));
@@ -116,7 +111,6 @@ class WindowSystem final : public platform::IWindowSystem {
   }
   bool isWindowEnabled(platform::Hwnd hwnd) override { return ::IsWindowEnabled(ToHwnd(hwnd)) != FALSE; }
   platform::Hwnd setFocus(platform::Hwnd hwnd) override { return FromHwnd(::SetFocus(ToHwnd(hwnd))); }
-  platform::Hwnd getFocus() override { return FromHwnd(::GetFocus()); }
   bool setWindowText(platform::Hwnd hwnd, const char16_t* text) override {
     return ::SetWindowTextW(ToHwnd(hwnd), W(text)) != FALSE;
   }
@@ -194,12 +188,6 @@ class WindowSystem final : public platform::IWindowSystem {
   }
   std::uint32_t imageListSetBkColor(platform::Himagelist list, std::uint32_t color) override {
     return ::ImageList_SetBkColor(ToHimagelist(list), color);
-  }
-  int imageListGetImageCount(platform::Himagelist list) override {
-    return ::ImageList_GetImageCount(ToHimagelist(list));
-  }
-  bool imageListDestroy(platform::Himagelist list) override {
-    return ::ImageList_Destroy(ToHimagelist(list)) != FALSE;
   }
 };
 

@@ -19,6 +19,7 @@
 #include "ThreadKernel.h"
 #include "app/HostedNetworkDlg.h"
 #include "tethra/platform/registry.h"
+#include "tethra/test/FailingAreas.h"
 
 namespace tethra::app {
 namespace {
@@ -29,7 +30,7 @@ using platform::Hkey;
 
 // The settings key alone, on real threads: REG_SZ values and one armed change notification
 // that the next write signals. Every key path opens the same key.
-class OneKeyRegistry final : public platform::IRegistry {
+class OneKeyRegistry final : public test::FailingRegistry {
  public:
   explicit OneKeyRegistry(platform::IKernel& kernel) : m_kernel(kernel) {}
 
@@ -66,9 +67,6 @@ class OneKeyRegistry final : public platform::IRegistry {
     text.resize(std::char_traits<char16_t>::length(text.c_str()));
     write(name, text);
     return platform::kERROR_SUCCESS;
-  }
-  Dword regGetValue(Hkey, const char16_t*, const char16_t*, Dword, Dword*, void*, Dword*) override {
-    return kErrorFileNotFound;
   }
   Dword regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle event, bool) override {
     std::lock_guard lock(m_mutex);
@@ -110,6 +108,7 @@ struct WatcherRig {
     platform.windows = &windows;
     platform.wlan = &service;
     platform.registry = &registry;
+    platform = others.around(platform);
   }
   ~WatcherRig() { kernel.joinThreads(); }  // before the registry and service the watcher uses go
 
@@ -122,6 +121,7 @@ struct WatcherRig {
   wlan::test::ManualHost host;
   sim::SimWlanService service;
   OneKeyRegistry registry;
+  test::FailingPlatform others;
   platform::Platform platform;
 };
 

@@ -22,7 +22,7 @@ sim::SimSharingConfig FourConnections() {
 
 TEST(ConnectionReset, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), test::Gid(4)), platform::kS_OK);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(4)), platform::kS_OK);
   EXPECT_EQ(rig.events(),
             (std::vector<std::string>{"connection \"Other\" disconnected", "connection \"Other\" connected"}));
   EXPECT_EQ(rig.calls("properties"), 4u);
@@ -34,14 +34,14 @@ TEST(ConnectionReset, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
 
 TEST(ConnectionReset, NoMatchingConnectionIsFileNotFound) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), test::Gid(9)), static_cast<platform::HResult>(0x80070002u));
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(9)), static_cast<platform::HResult>(0x80070002u));
   EXPECT_TRUE(rig.events().empty());
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
 
 TEST(ConnectionReset, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), platform::Guid{}), platform::kS_OK);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), platform::Guid{}), platform::kS_OK);
   EXPECT_EQ(rig.events(),
             (std::vector<std::string>{"connection \"Hosted\" disconnected", "connection \"Hosted\" connected",
                                       "connection \"Hosted 2\" disconnected", "connection \"Hosted 2\" connected"}));
@@ -50,10 +50,10 @@ TEST(ConnectionReset, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
 TEST(ConnectionReset, TheLastConnectsResultIsReturnedAndAFailedReadEndsTheWalk) {
   SharingRig rig(FourConnections());
   rig.fail("connect", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
 
   rig.fail("properties", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
   EXPECT_EQ(rig.calls("disconnect"), 1u);  // only the first walk got that far
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
@@ -62,11 +62,11 @@ TEST(ConnectionReset, ComIsUndoneOnlyWhenThisCallInitialisedIt) {
   SharingRig rig(FourConnections());
   rig.com().answer = platform::kRPC_E_CHANGED_MODE;  // the thread already is in the other apartment
   rig.fail("create-connections", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
   EXPECT_EQ(rig.com().uninitialised, 0);
   rig.com().answer = platform::kS_FALSE;
   rig.fail("enum-connections", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.platform(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
   EXPECT_EQ(rig.com().uninitialised, 1);
   EXPECT_EQ(rig.service().references(), 0);
 }

@@ -10,7 +10,7 @@
 #include "app/Entry.h"
 #include "app/HostedNetworkDlg.h"
 #include "app/SystemNames.h"
-#include "controller/SettingsKey.h"
+#include "tethra/controller/SettingsKey.h"
 #include "sim-runner/Runner.h"
 #include "tethra/sim/machine.h"
 

@@ -37,7 +37,7 @@ class OddConfiguration final : public platform::INetSharingConfiguration {
 class IcsConnectionTest : public ::testing::Test {
  protected:
   IcsConnectionTest() : rig(Config()) {
-    EXPECT_EQ(NSModInit(rig.platform()), platform::kS_OK);
+    EXPECT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::kS_OK);
     EXPECT_EQ(manager.InitIcsManager(), platform::kS_OK);
   }
   ~IcsConnectionTest() override { NSModDeinit(); }
@@ -51,7 +51,7 @@ class IcsConnectionTest : public ::testing::Test {
   CIcsConnection& record(int i) { return manager.m_pConnections[i]; }
 
   SharingRig rig;
-  CIcsManager manager{rig.platform()};
+  CIcsManager manager{rig.service(), rig.trace()};
 };
 
 TEST_F(IcsConnectionTest, ABoundRecordCannotBeBoundAgainAndNullArgumentsAreRefused) {

@@ -30,8 +30,8 @@ class ManagerTest : public ::testing::Test {
  protected:
   void Start(sim::SimSharingConfig config) {
     rig.emplace(std::move(config));
-    ASSERT_EQ(NSModInit(rig->platform()), platform::kS_OK);
-    manager.emplace(rig->platform());
+    ASSERT_EQ(NSModInit(*rig->platform().modules, rig->kernel(), rig->trace()), platform::kS_OK);
+    manager.emplace(rig->service(), rig->trace());
   }
   void TearDown() override {
     manager.reset();

@@ -43,7 +43,7 @@ platform::NetconProperties* PlatformRecord(SharingRig& rig) {
 
 TEST(NetshellModule, LoadsTheLibraryAndReleasesPlatformRecordsThroughIt) {
   SharingRig rig(WithNetshell(sim::SimSharingConfig::Netshell::Present));
-  ASSERT_EQ(NSModInit(rig.platform()), platform::kS_OK);
+  ASSERT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::kS_OK);
   EXPECT_TRUE(g_NsMod.bNSModInited);
   EXPECT_NE(g_NsMod.lpfnFreeNetConProperties, nullptr);
   EXPECT_EQ(rig.service().libraryLoads(), 1);
@@ -64,7 +64,7 @@ TEST(NetshellModule, LoadsTheLibraryAndReleasesPlatformRecordsThroughIt) {
 
 TEST(NetshellModule, AMissingLibraryLeavesTheRecordZeroAndFreeingDoesNothing) {
   SharingRig rig(WithNetshell(sim::SimSharingConfig::Netshell::Missing));
-  EXPECT_EQ(NSModInit(rig.platform()), platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND));
+  EXPECT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND));
   EXPECT_TRUE(RecordIsZero());
   platform::NetconProperties* record = PlatformRecord(rig);
   NSModFreeNetconProperties(record);  // nothing to free with: the record stays the platform's
@@ -78,7 +78,7 @@ TEST(NetshellModule, AMissingLibraryLeavesTheRecordZeroAndFreeingDoesNothing) {
 
 TEST(NetshellModule, ALibraryWithoutTheExportIsUnloadedAgain) {
   SharingRig rig(WithNetshell(sim::SimSharingConfig::Netshell::NoExport));
-  EXPECT_EQ(NSModInit(rig.platform()), platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND));
   EXPECT_TRUE(RecordIsZero());
   EXPECT_EQ(rig.service().libraryLoads(), 0);
   EXPECT_EQ(rig.calls("free-library"), 1u);

@@ -62,9 +62,9 @@ void Drain(CNotificationSink& sink) {
 
 TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
   test::Rig rig(test::ActiveWithPeers({}));
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
-  CNotificationSink sink(rig.platform, nullptr);
+  CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
   ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
 
   platform::WlanHostedNetworkStateChange toIdle{platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle, 26};

@@ -70,7 +70,7 @@ std::future<std::pair<HResult, int>> RemoveOnAnotherThread(CWlanManager& manager
 
 TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
   test::ThreadedRig rig(test::ActiveWithPeers({}));
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   HeldSink sink;
   ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
@@ -90,7 +90,7 @@ TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
 // the removal go while the second still runs.
 TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
   test::Rig rig(test::ActiveWithPeers({}));
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   HeldSink sink;
   ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
@@ -191,9 +191,9 @@ void Flood(sim::SimWlanService& service, int rounds) {
 // The same reports, delivered one by one on this thread, give the number of records.
 std::size_t ExpectedRecords(int rounds) {
   test::Rig rig(test::ActiveWithPeers({}));
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   EXPECT_EQ(manager.Init(10), 0);
-  CNotificationSink sink(rig.platform, nullptr);
+  CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
   EXPECT_EQ(manager.SetNotificationSink(&sink), 0);
   Flood(rig.service, rounds);
   rig.deliver();
@@ -214,9 +214,9 @@ TEST(WlanStress, FloodDrainedAcrossThreadsAndEverythingReleased) {
   {
     test::ThreadedRig rig(test::ActiveWithPeers({}));
     Dialog dialog(rig.windows);
-    CWlanManager manager(rig.platform);
+    CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
     ASSERT_EQ(manager.Init(10), 0);
-    auto* sink = new CNotificationSink(rig.platform, nullptr);
+    auto* sink = new CNotificationSink(rig.kernel, rig.windows, rig.trace, nullptr);
     dialog.attach(sink);
     ASSERT_EQ(manager.SetNotificationSink(sink), 0);
 

@@ -41,7 +41,7 @@ TEST(NotificationSink, BurstPostsOnceAndDrainsOldestFirst) {
   test::Rig rig;
   const auto live = CRefObject::LiveObjects();
   {
-    CNotificationSink sink(rig.platform, kDialog);
+    CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
     sink.OnHostedNetworkStarted();
     CWlanStation* station = Station(test::kMacA);
     sink.OnStationJoin(station);
@@ -71,13 +71,16 @@ TEST(NotificationSink, BurstPostsOnceAndDrainsOldestFirst) {
     station->Release();
   }
   EXPECT_EQ(CRefObject::LiveObjects(), live);
+  // Posting is all the sink may do to the dialog from the WLAN thread: a sent message would
+  // block that thread on the dialog's.
+  EXPECT_TRUE(rig.windows.unexpectedCalls().empty());
 }
 
 TEST(NotificationSink, DeletingTheSinkReleasesQueuedRecords) {
   test::Rig rig;
   const auto live = CRefObject::LiveObjects();
   {
-    CNotificationSink sink(rig.platform, kDialog);
+    CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
     CWlanStation* station = Station(test::kMacB);
     sink.OnStationJoin(station);
     sink.OnStationJoin(station);
@@ -89,7 +92,7 @@ TEST(NotificationSink, DeletingTheSinkReleasesQueuedRecords) {
 
 TEST(NotificationSink, PayloadOutlivesItsRecord) {
   test::Rig rig;
-  CNotificationSink sink(rig.platform, kDialog);
+  CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
   CWlanStation* station = Station(test::kMacB);
   sink.OnStationJoin(station);
   station->Release();
@@ -105,7 +108,7 @@ TEST(NotificationSink, FailedAllocationsDropTheRecord) {
   test::Rig rig;
   test::ScopedAllocationFaults faults;
   const auto live = CRefObject::LiveObjects();
-  CNotificationSink sink(rig.platform, kDialog);
+  CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
   CWlanStation* station = Station(test::kMacA);
 
   faults.failNext(kAllocSiteRecord, 1);
@@ -129,9 +132,9 @@ TEST(NotificationSink, FailedStationAllocationSkipsTheJoin) {
   test::Rig rig(test::ActiveWithPeers({test::kMacA, test::kMacB}));
   test::ScopedAllocationFaults faults;
   faults.failNext(kAllocSiteStation, 1);
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);  // the first peer's station cannot be made
-  CNotificationSink sink(rig.platform, kDialog);
+  CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
   ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
   const auto replayed = Drain(sink);
   ASSERT_EQ(replayed.size(), 1u);
@@ -144,8 +147,8 @@ TEST(NotificationSink, SinkAllocationGoesThroughTheHook) {
   test::Rig rig;
   test::ScopedAllocationFaults faults;
   faults.failNext(kAllocSiteSink, 1);
-  EXPECT_EQ(NewObject<CNotificationSink>(kAllocSiteSink, rig.platform, kDialog), nullptr);
-  CNotificationSink* sink = NewObject<CNotificationSink>(kAllocSiteSink, rig.platform, kDialog);
+  EXPECT_EQ(NewObject<CNotificationSink>(kAllocSiteSink, rig.kernel, rig.windows, rig.trace, kDialog), nullptr);
+  CNotificationSink* sink = NewObject<CNotificationSink>(kAllocSiteSink, rig.kernel, rig.windows, rig.trace, kDialog);
   ASSERT_NE(sink, nullptr);
   delete sink;
 }

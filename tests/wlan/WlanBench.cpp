@@ -77,9 +77,9 @@ void BM_NotificationPath(benchmark::State& state) {
   const auto burst = static_cast<int>(state.range(0));
   const bool stations = state.range(1) != 0;
   test::Rig rig(test::ActiveWithPeers({}));
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   if (manager.Init(10) != 0) state.SkipWithError("Init failed");
-  CNotificationSink sink(rig.platform, nullptr);
+  CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
   DrainingDialog dialog(rig.windows);
   dialog.start(&sink);
   manager.SetNotificationSink(&sink);

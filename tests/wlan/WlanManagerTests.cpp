@@ -26,7 +26,7 @@ std::size_t CountCalls(const Rig& rig, const std::string& prefix) {
 TEST(WlanManagerInit, OpensWritesPeersAndLearnsState) {
   Rig rig(test::ActiveWithPeers({test::kMacA, test::kMacB}));
   {
-    CWlanManager manager(rig.platform);
+    CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
     ASSERT_EQ(manager.Init(10), 0);
     EXPECT_EQ(rig.service.maxPeers(), 10u);
     EXPECT_TRUE(rig.service.notificationsRegistered());
@@ -58,7 +58,7 @@ TEST(WlanManagerInit, ShortOrMissingPropertyAnswers) {
     Rig rig;
     rig.host.addFault("wlan-query", opcode, 0, size, 1);
     {
-      CWlanManager manager(rig.platform);
+      CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
       EXPECT_EQ(manager.Init(10), HResultFromWin32(platform::kERROR_INVALID_DATA));
       bool started = true;
       EXPECT_EQ(manager.IsHostedNetworkStarted(started), kNotReady);
@@ -78,7 +78,7 @@ TEST(WlanManagerInit, FailingCallClosesTheHandleAndKeepsTheCode) {
     SCOPED_TRACE(function);
     Rig rig;
     rig.host.addFault("wlan", function, 5, -1, 1);
-    CWlanManager manager(rig.platform);
+    CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
     EXPECT_EQ(manager.Init(10), HResultFromWin32(5));
     EXPECT_EQ(rig.service.callCount("WlanCloseHandle"), 1u);
     EXPECT_EQ(rig.service.outstandingBuffers(), 0u);
@@ -89,13 +89,13 @@ TEST(WlanManagerInit, FailingCallClosesTheHandleAndKeepsTheCode) {
     config.supported = false;
     return config;
   }());
-  CWlanManager manager(unsupported.platform);
+  CWlanManager manager(unsupported.service, unsupported.kernel, unsupported.codePage, unsupported.trace);
   EXPECT_EQ(manager.Init(10), HResultFromWin32(platform::kERROR_NOT_SUPPORTED));
 }
 
 TEST(WlanManager, EveryGuardedOperationNeedsInit) {
   Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   std::u16string text = u"unchanged";
   bool started = true;
   EXPECT_EQ(manager.SetHostedNetworkName(u"Name"), kNotReady);
@@ -112,7 +112,7 @@ TEST(WlanManager, EveryGuardedOperationNeedsInit) {
 
 TEST(WlanManager, NameIsStoredOrKeptOnRefusal) {
   Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   std::u16string name;
   ASSERT_EQ(manager.GetHostedNetworkName(name), 0);
@@ -135,7 +135,7 @@ TEST(WlanManager, NameIsStoredOrKeptOnRefusal) {
 
 TEST(WlanManager, NameThroughUtf8CodePage) {
   Rig rig({}, 65001);
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(5), 0);
   ASSERT_EQ(manager.SetHostedNetworkName(u"Caf\u00e9 \u2615"), 0);
   EXPECT_EQ(rig.service.ssidBytes().size(), 9u);
@@ -147,7 +147,7 @@ TEST(WlanManager, NameThroughUtf8CodePage) {
 TEST(WlanManager, KeyLengthsPassedToTheService) {
   for (const std::uint32_t codePage : {1252u, 65001u}) {
     Rig rig({}, codePage);
-    CWlanManager manager(rig.platform);  // key operations do not need Init's lock or state
+    CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);  // key operations do not need Init's lock or state
     ASSERT_EQ(manager.Init(10), 0);
     for (const std::u16string& key : {std::u16string(u"abcdefgh"), std::u16string(63, u'z')}) {
       ASSERT_EQ(manager.SetHostedNetworkKey(key.c_str()), 0);
@@ -167,7 +167,7 @@ TEST(WlanManager, KeyLengthsPassedToTheService) {
     EXPECT_EQ(rig.service.outstandingBuffers(), 0u);
   }
   Rig western({}, 1252);
-  CWlanManager manager(western.platform);
+  CWlanManager manager(western.service, western.kernel, western.codePage, western.trace);
   EXPECT_EQ(manager.SetHostedNetworkKey(u"\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416"), HResultFromWin32(11));
 }
 
@@ -177,7 +177,7 @@ TEST(WlanManager, MissingOrUnusableKeyBecomesTheDefault) {
     config.keyKind = kind;
     Rig rig(config);
     rig.kernel.setSystemTime({2012, 3, 4, 1, 5, 14, 7, 9});
-    CWlanManager manager(rig.platform);
+    CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
     ASSERT_EQ(manager.Init(10), 0);
     std::u16string key;
     ASSERT_EQ(manager.GetHostedNetworkKey(key), 0);
@@ -195,7 +195,7 @@ TEST(WlanManager, MissingOrUnusableKeyBecomesTheDefault) {
 
 TEST(WlanManager, KeyReadFailures) {
   Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   std::u16string key = u"kept";
   rig.host.addFault("wlan", "WlanHostedNetworkQuerySecondaryKey", 5, -1, 1);
@@ -203,7 +203,7 @@ TEST(WlanManager, KeyReadFailures) {
   sim::SimWlanConfig none;
   none.keyKind = sim::SimWlanConfig::KeyKind::None;
   Rig empty(none);
-  CWlanManager emptyManager(empty.platform);
+  CWlanManager emptyManager(empty.service, empty.kernel, empty.codePage, empty.trace);
   ASSERT_EQ(emptyManager.Init(10), 0);
   empty.host.addFault("wlan", "WlanHostedNetworkSetSecondaryKey", 1359, -1, 1);
   EXPECT_EQ(emptyManager.GetHostedNetworkKey(key), HResultFromWin32(1359));  // storing the default failed
@@ -213,7 +213,7 @@ TEST(WlanManager, KeyReadFailures) {
 
 TEST(WlanManager, StartAndStopFollowTheNotifiedState) {
   Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   EXPECT_EQ(manager.StopHostedNetwork(), kNotReady);  // idle
   EXPECT_EQ(manager.ForceStopHostedNetwork(), kNotReady);
@@ -245,14 +245,14 @@ TEST(WlanManager, StartRefusedWhileUnavailable) {
   sim::SimWlanConfig config;
   config.state = platform::kWlanHostedNetworkUnavailable;
   Rig rig(config);
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   EXPECT_EQ(manager.StartHostedNetwork(), HResultFromWin32(platform::kERROR_INVALID_STATE));
 }
 
 TEST(WlanManager, InterfaceGuidIsReadWithoutInitAndKeptOnFailure) {
   Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   platform::Guid guid{};
   ASSERT_EQ(manager.GetHostedNetworkInterfaceGuid(guid), 0);

@@ -16,7 +16,7 @@ using platform::kWlanHostedNetworkUnavailable;
 
 struct Notified : ::testing::Test {
   explicit Notified(const sim::SimWlanConfig& config = test::ActiveWithPeers({test::kMacA, test::kMacB}))
-      : rig(config), manager(rig.platform) {}
+      : rig(config), manager(rig.service, rig.kernel, rig.codePage, rig.trace) {}
   void SetUp() override {
     ASSERT_EQ(manager.Init(10), 0);
     ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
@@ -144,7 +144,7 @@ TEST_F(Notified, RegisterAgainAfterRemovalNeverHangs) {
 
 TEST(NotifiedSetup, EventFailureIsReportedUnconverted) {
   test::Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   rig.kernel.failEvents(1, platform::kERROR_NOT_ENOUGH_MEMORY);
   test::RecordingSink sink;
@@ -155,7 +155,7 @@ TEST(NotifiedSetup, EventFailureIsReportedUnconverted) {
 
 TEST(NotifiedSetup, IdleStateReplaysNothing) {
   test::Rig rig;
-  CWlanManager manager(rig.platform);
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), 0);
   test::RecordingSink sink;
   ASSERT_EQ(manager.SetNotificationSink(&sink), 0);

@@ -24,57 +24,57 @@ TEST_P(CodePages, SsidLengthLimitsInBytes) {
   Rig rig({}, GetParam());
   platform::Dot11Ssid ssid{};
   const std::u16string name32(32, u'n');
-  EXPECT_EQ(StringToSsid(rig.platform, name32.c_str(), &ssid), 0u);
+  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, name32.c_str(), &ssid), 0u);
   EXPECT_EQ(SsidString(ssid), std::string(32, 'n'));
-  EXPECT_EQ(StringToSsid(rig.platform, std::u16string(33, u'n').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
-  EXPECT_EQ(StringToSsid(rig.platform, u"", &ssid), platform::kERROR_INVALID_PARAMETER);
-  EXPECT_EQ(StringToSsid(rig.platform, nullptr, &ssid), platform::kERROR_INVALID_PARAMETER);
-  EXPECT_EQ(StringToSsid(rig.platform, u"x", nullptr), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, std::u16string(33, u'n').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
+  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, u"", &ssid), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, nullptr, &ssid), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, u"x", nullptr), platform::kERROR_INVALID_PARAMETER);
 }
 
 TEST(SsidText, CodePageDecidesBytesOfNonAsciiNames) {
   platform::Dot11Ssid ssid{};
   Rig western({}, 1252);
-  ASSERT_EQ(StringToSsid(western.platform, u"Caf\u00e9\u20ac", &ssid), 0u);
+  ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"Caf\u00e9\u20ac", &ssid), 0u);
   EXPECT_EQ(SsidString(ssid), "Caf\xE9\x80");
-  ASSERT_EQ(StringToSsid(western.platform, u"\u0410\u0411", &ssid), 0u);  // not in 1252: default character
+  ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"\u0410\u0411", &ssid), 0u);  // not in 1252: default character
   EXPECT_EQ(SsidString(ssid), "??");
 
   Rig utf8({}, 65001);
-  ASSERT_EQ(StringToSsid(utf8.platform, u"Caf\u00e9", &ssid), 0u);
+  ASSERT_EQ(StringToSsid(utf8.codePage, utf8.kernel, u"Caf\u00e9", &ssid), 0u);
   EXPECT_EQ(SsidString(ssid), "Caf\xC3\xA9");
   // 16 two-byte characters fill 32 bytes exactly; one more does not fit.
-  EXPECT_EQ(StringToSsid(utf8.platform, std::u16string(16, u'\u00e9').c_str(), &ssid), 0u);
-  EXPECT_EQ(StringToSsid(utf8.platform, std::u16string(17, u'\u00e9').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
+  EXPECT_EQ(StringToSsid(utf8.codePage, utf8.kernel, std::u16string(16, u'\u00e9').c_str(), &ssid), 0u);
+  EXPECT_EQ(StringToSsid(utf8.codePage, utf8.kernel, std::u16string(17, u'\u00e9').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
 }
 
 TEST(SsidText, DisplayNameBufferRules) {
   Rig rig;
   platform::Dot11Ssid ssid{};
-  ASSERT_EQ(StringToSsid(rig.platform, u"Home", &ssid), 0u);
+  ASSERT_EQ(StringToSsid(rig.codePage, rig.kernel, u"Home", &ssid), 0u);
   char16_t buffer[8];
   Dword length = 8;
-  ASSERT_EQ(SsidToDisplayName(rig.platform, &ssid, buffer, &length), 0u);
+  ASSERT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, buffer, &length), 0u);
   EXPECT_EQ(std::u16string(buffer), u"Home");
   EXPECT_EQ(length, 5u);
 
   length = 4;  // text and zero need 5
-  EXPECT_EQ(SsidToDisplayName(rig.platform, &ssid, buffer, &length), platform::kERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, buffer, &length), platform::kERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(length, 5u);
   length = 5;  // fits, but the text must leave room beyond its zero
-  EXPECT_EQ(SsidToDisplayName(rig.platform, &ssid, buffer, &length), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, buffer, &length), platform::kERROR_INVALID_PARAMETER);
 
   platform::Dot11Ssid empty{};
   length = 8;
-  ASSERT_EQ(SsidToDisplayName(rig.platform, &empty, buffer, &length), 0u);
+  ASSERT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &empty, buffer, &length), 0u);
   EXPECT_EQ(length, 1u);
   EXPECT_EQ(buffer[0], u'\0');
 
   platform::Dot11Ssid tooLong{};
   tooLong.uSSIDLength = 33;
-  EXPECT_EQ(SsidToDisplayName(rig.platform, &tooLong, buffer, &length), platform::kERROR_INVALID_PARAMETER);
-  EXPECT_EQ(SsidToDisplayName(rig.platform, &ssid, nullptr, &length), platform::kERROR_INVALID_PARAMETER);
-  EXPECT_EQ(SsidToDisplayName(rig.platform, &ssid, buffer, nullptr), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &tooLong, buffer, &length), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, nullptr, &length), platform::kERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, buffer, nullptr), platform::kERROR_INVALID_PARAMETER);
 }
 
 struct KeyResult {
@@ -87,7 +87,7 @@ KeyResult ConvertKey(Rig& rig, const std::u16string& key, Dword bufferLength = 2
   std::uint8_t buffer[256];
   std::fill(std::begin(buffer), std::end(buffer), 0xCC);
   Dword length = bufferLength;
-  const Dword error = ConvertPassPhraseKeyStringToBuffer(rig.platform, key.data(), key.size(), buffer, &length);
+  const Dword error = ConvertPassPhraseKeyStringToBuffer(rig.codePage, rig.kernel, rig.service, key.data(), key.size(), buffer, &length);
   return {error, length, std::string(reinterpret_cast<char*>(buffer), std::min<Dword>(bufferLength, 80))};
 }
 
@@ -110,10 +110,10 @@ TEST_P(CodePages, KeyCountAndBufferRules) {
   const std::u16string zeros(3, u'\0');
   Dword length = 256;
   std::uint8_t buffer[256];
-  EXPECT_EQ(ConvertPassPhraseKeyStringToBuffer(rig.platform, zeros.data(), zeros.size(), buffer, &length),
+  EXPECT_EQ(ConvertPassPhraseKeyStringToBuffer(rig.codePage, rig.kernel, rig.service, zeros.data(), zeros.size(), buffer, &length),
             platform::kERROR_BAD_FORMAT);
   EXPECT_EQ(length, 0u);
-  EXPECT_EQ(ConvertPassPhraseKeyStringToBuffer(rig.platform, nullptr, 8, buffer, &length),
+  EXPECT_EQ(ConvertPassPhraseKeyStringToBuffer(rig.codePage, rig.kernel, rig.service, nullptr, 8, buffer, &length),
             platform::kERROR_INVALID_PARAMETER);
 
   // Too small a buffer reports the need; no buffer at all too.
@@ -121,7 +121,7 @@ TEST_P(CodePages, KeyCountAndBufferRules) {
   EXPECT_EQ(small.error, platform::kERROR_MORE_DATA);
   EXPECT_EQ(small.length, 10u);
   length = 0;
-  EXPECT_EQ(ConvertPassPhraseKeyStringToBuffer(rig.platform, u"12345678", 8, nullptr, &length),
+  EXPECT_EQ(ConvertPassPhraseKeyStringToBuffer(rig.codePage, rig.kernel, rig.service, u"12345678", 8, nullptr, &length),
             platform::kERROR_MORE_DATA);
   EXPECT_EQ(length, 10u);
 

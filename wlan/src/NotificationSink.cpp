@@ -8,11 +8,12 @@
 
 namespace tethra::wlan {
 
-CNotificationSink::CNotificationSink(const platform::Platform& platform, platform::Hwnd notifyWnd) noexcept
+CNotificationSink::CNotificationSink(platform::IKernel& kernel, platform::IWindowSystem& windows,
+                                     platform::ITrace& trace, platform::Hwnd notifyWnd) noexcept
     : m_hNotifyWnd(notifyWnd),
-      m_Lock(platform.kernel->createCriticalSection()),
-      m_windows(platform.windows),
-      m_trace(platform.trace) {}
+      m_Lock(kernel.createCriticalSection()),
+      m_windows(windows),
+      m_trace(trace) {}
 
 CNotificationSink::~CNotificationSink() {
   LockScope lock(m_Lock.get());
@@ -52,7 +53,7 @@ void CNotificationSink::OnNewNotifcationAvailable(CHostedNetworkNotification* re
   }
   if (count == 1) {
     platform::TraceLine(m_trace, "PostMessage WM_NEW_HN_NOTIFICATION");
-    m_windows->postMessage(m_hNotifyWnd, WM_NEW_HN_NOTIFICATION, 0, 0);
+    m_windows.postMessage(m_hNotifyWnd, WM_NEW_HN_NOTIFICATION, 0, 0);
   }
 }
 

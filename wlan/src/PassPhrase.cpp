@@ -15,24 +15,24 @@ namespace {
 constexpr int kMinKeyBytes = 9;   // 8 characters and the zero
 constexpr int kMaxKeyBytes = 64;  // 63 characters and the zero
 
-Dword Convert(const platform::Platform& platform, const char16_t* text, std::uint8_t* buffer, Dword* length,
+Dword Convert(platform::ICodePage& codePage, platform::IKernel& kernel, platform::IWlanApi& wlan, const char16_t* text, std::uint8_t* buffer, Dword* length,
               Dword* neededOut) {
-  const int measured = WideToAnsi(*platform.codePage, *platform.kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
+  const int measured = WideToAnsi(codePage, kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
                                   nullptr, 0, nullptr);
-  if (measured == 0) return platform.kernel->getLastError();
+  if (measured == 0) return kernel.getLastError();
 
-  platform::UniqueWlanMemory bytes(platform.wlan->wlanAllocateMemory(static_cast<Dword>(measured)),
-                                   platform::WlanMemoryCloser{platform.wlan});
+  platform::UniqueWlanMemory bytes(wlan.wlanAllocateMemory(static_cast<Dword>(measured)),
+                                   platform::WlanMemoryCloser{&wlan});
   if (!bytes) {
-    const Dword error = platform.kernel->getLastError();
+    const Dword error = kernel.getLastError();
     return error != 0 ? error : platform::kERROR_NOT_ENOUGH_MEMORY;
   }
   char* converted = static_cast<char*>(bytes.get());
   std::memset(converted, 0, static_cast<std::size_t>(measured));
   platform::Bool32 usedDefault = 0;
-  const int written = WideToAnsi(*platform.codePage, *platform.kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
+  const int written = WideToAnsi(codePage, kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
                                  converted, measured, &usedDefault);
-  if (written == 0) return platform.kernel->getLastError();
+  if (written == 0) return kernel.getLastError();
   if (written != measured) return platform::kERROR_INTERNAL_ERROR;
   if (usedDefault != 0 || written < kMinKeyBytes || written > kMaxKeyBytes) return platform::kERROR_BAD_FORMAT;
 
@@ -46,12 +46,13 @@ Dword Convert(const platform::Platform& platform, const char16_t* text, std::uin
 
 }  // namespace
 
-Dword ConvertPassPhraseKeyStringToBuffer(const platform::Platform& platform, const char16_t* text, std::size_t count,
+Dword ConvertPassPhraseKeyStringToBuffer(platform::ICodePage& codePage, platform::IKernel& kernel,
+                                          platform::IWlanApi& wlan, const char16_t* text, std::size_t count,
                                          std::uint8_t* buffer, Dword* length) {
   if (text == nullptr) return platform::kERROR_INVALID_PARAMETER;
   while (count > 0 && text[count - 1] == u'\0') --count;
   Dword needed = 0;
-  const Dword error = count == 0 ? platform::kERROR_BAD_FORMAT : Convert(platform, text, buffer, length, &needed);
+  const Dword error = count == 0 ? platform::kERROR_BAD_FORMAT : Convert(codePage, kernel, wlan, text, buffer, length, &needed);
   if (length != nullptr) {
     *length = (error == platform::kERROR_SUCCESS || error == platform::kERROR_MORE_DATA) ? needed : 0;
   }

@@ -8,13 +8,13 @@ namespace tethra::wlan {
 
 using platform::Dword;
 
-Dword StringToSsid(const platform::Platform& platform, const char16_t* text, platform::Dot11Ssid* ssid) {
+Dword StringToSsid(platform::ICodePage& codePage, platform::IKernel& kernel, const char16_t* text, platform::Dot11Ssid* ssid) {
   if (ssid == nullptr || text == nullptr || text[0] == u'\0') return platform::kERROR_INVALID_PARAMETER;
   char bytes[sizeof ssid->ucSSID + 1];
-  const int converted = WideToAnsi(*platform.codePage, *platform.kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
+  const int converted = WideToAnsi(codePage, kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
                                    bytes, static_cast<int>(sizeof bytes), nullptr);
   if (converted == 0) {
-    const Dword error = platform.kernel->getLastError();
+    const Dword error = kernel.getLastError();
     return error == platform::kERROR_INSUFFICIENT_BUFFER ? platform::kERROR_BAD_LENGTH : error;
   }
   if (converted == 1) return platform::kERROR_BAD_LENGTH;
@@ -45,7 +45,7 @@ Dword HexDisplayName(const platform::Dot11Ssid& ssid, char16_t* buffer, Dword* l
 
 }  // namespace
 
-Dword SsidToDisplayName(const platform::Platform& platform, const platform::Dot11Ssid* ssid, char16_t* buffer,
+Dword SsidToDisplayName(platform::ICodePage& codePage, platform::IKernel& kernel, const platform::Dot11Ssid* ssid, char16_t* buffer,
                         Dword* length) {
   if (ssid == nullptr || length == nullptr || (buffer == nullptr && *length != 0) ||
       ssid->uSSIDLength > sizeof ssid->ucSSID) {
@@ -58,7 +58,7 @@ Dword SsidToDisplayName(const platform::Platform& platform, const platform::Dot1
   }
   const char* bytes = reinterpret_cast<const char*>(ssid->ucSSID);
   const int cb = static_cast<int>(ssid->uSSIDLength);
-  const int cch = platform.codePage->multiByteToWideChar(platform::kCP_ACP, 0, bytes, cb, nullptr, 0);
+  const int cch = codePage.multiByteToWideChar(platform::kCP_ACP, 0, bytes, cb, nullptr, 0);
   if (cch <= 0) return HexDisplayName(*ssid, buffer, length);
   const Dword needed = static_cast<Dword>(cch) + 1;
   if (needed > *length) {
@@ -66,8 +66,8 @@ Dword SsidToDisplayName(const platform::Platform& platform, const platform::Dot1
     return platform::kERROR_INSUFFICIENT_BUFFER;
   }
   if (needed >= *length) return platform::kERROR_INVALID_PARAMETER;
-  if (platform.codePage->multiByteToWideChar(platform::kCP_ACP, 0, bytes, cb, buffer, cch) != cch) {
-    return platform.kernel->getLastError();
+  if (codePage.multiByteToWideChar(platform::kCP_ACP, 0, bytes, cb, buffer, cch) != cch) {
+    return kernel.getLastError();
   }
   buffer[cch] = u'\0';
   *length = needed;

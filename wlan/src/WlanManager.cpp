@@ -19,11 +19,15 @@ constexpr HResult kInvalidData = HResultFromWin32(platform::kERROR_INVALID_DATA)
 constexpr Dword kWlanClientVersion = 2;
 }  // namespace
 
-CWlanManager::CWlanManager(const platform::Platform& platform) noexcept
-    : m_platform(platform),
-      m_Lock(platform.kernel->createCriticalSection()),
-      m_SinkIdleEvent(nullptr, platform::KernelHandleCloser{platform.kernel}),
-      m_WlanHandle(nullptr, platform::WlanHandleCloser{platform.wlan}) {}
+CWlanManager::CWlanManager(platform::IWlanApi& wlan, platform::IKernel& kernel, platform::ICodePage& codePage,
+                           platform::ITrace& trace) noexcept
+    : m_wlan(wlan),
+      m_kernel(kernel),
+      m_codePage(codePage),
+      m_trace(trace),
+      m_Lock(kernel.createCriticalSection()),
+      m_SinkIdleEvent(nullptr, platform::KernelHandleCloser{&kernel}),
+      m_WlanHandle(nullptr, platform::WlanHandleCloser{&wlan}) {}
 
 CWlanManager::~CWlanManager() {
   RemoveNotificationSink();  // waits for a running sink call; E_FAIL when none was registered
@@ -38,17 +42,17 @@ HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   LockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
   const HResult hr = InitLocked(maxNumberOfPeers);
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, Ret 0x%08X", static_cast<unsigned>(hr));
+  platform::TraceLine(m_trace, "CWlanManager::Init, Ret 0x%08X", static_cast<unsigned>(hr));
   return hr;
 }
 
 HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, platform::UniqueWlanMemory& buffer) {
   Dword size = 0;
   std::uint32_t valueType = 0;
-  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{m_platform.wlan});
-  const Dword error = m_platform.wlan->wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
+  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_wlan});
+  const Dword error = m_wlan.wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
                                                                       buffer.put(), &valueType, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
                       error, size);
   if (error != platform::kERROR_SUCCESS) {
     m_WlanHandle.reset();
@@ -58,7 +62,7 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
 }
 
 HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
-  platform::IWlanApi& wlan = *m_platform.wlan;
+  platform::IWlanApi& wlan = m_wlan;
   auto fail = [this](Dword error) {
     m_WlanHandle.reset();
     return HResultFromWin32(error);
@@ -67,17 +71,17 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   Dword negotiated = 0;
   platform::Handle handle = nullptr;
   Dword error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanOpenHandle Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanOpenHandle Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
   m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan});
 
   error = wlan.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1,
                                         &WlanNotificationCallback, this, nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   error = wlan.wlanHostedNetworkInitSettings(handle, nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   // Enable and security settings are only checked for presence; their values are not used.
@@ -96,7 +100,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> status(platform::WlanMemoryCloser{&wlan});
   error = wlan.wlanHostedNetworkQueryStatus(handle, status.put(), nullptr);
   const platform::WlanHostedNetworkStatus* rawStatus = status.get();
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
   if (rawStatus == nullptr) return kInvalidData;
 
@@ -105,7 +109,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   settings.dwMaxNumberOfPeers = maxNumberOfPeers;
   error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
                                             sizeof settings, &settings, nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   m_ConnectionSettings = settings;
@@ -119,18 +123,18 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
 
 HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
   platform::Dot11Ssid ssid{};
-  const Dword error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_platform, name, &ssid);
-  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", error);
+  const Dword error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_codePage, m_kernel, name, &ssid);
+  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   const platform::Dot11Ssid kept = m_ConnectionSettings.hostedNetworkSSID;
   m_ConnectionSettings.hostedNetworkSSID = ssid;
-  const Dword setError = m_platform.wlan->wlanHostedNetworkSetProperty(
+  const Dword setError = m_wlan.wlanHostedNetworkSetProperty(
       m_WlanHandle.get(), platform::kWlanHostedNetworkOpcodeConnectionSettings, sizeof m_ConnectionSettings,
       &m_ConnectionSettings, nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u",
+  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u",
                       setError);
   if (setError != platform::kERROR_SUCCESS) {
     m_ConnectionSettings.hostedNetworkSSID = kept;
@@ -144,7 +148,7 @@ HResult CWlanManager::GetHostedNetworkName(std::u16string& name) {
   if (!m_Initialized) return kInvalidState;
   char16_t text[256];
   Dword length = 256;
-  const Dword error = SsidToDisplayName(m_platform, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
+  const Dword error = SsidToDisplayName(m_codePage, m_kernel, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   name.assign(text, length - 1);
   return platform::kS_OK;
@@ -154,32 +158,32 @@ HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
   std::uint8_t buffer[256] = {};
   Dword length = sizeof buffer;
   const std::size_t count = key == nullptr ? 0 : std::char_traits<char16_t>::length(key);
-  const Dword error = ConvertPassPhraseKeyStringToBuffer(m_platform, key, count, buffer, &length);
-  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", error);
+  const Dword error = ConvertPassPhraseKeyStringToBuffer(m_codePage, m_kernel, m_wlan, key, count, buffer, &length);
+  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   if (length == 0) return platform::kE_INVALIDARG;
   const Dword setError =
-      m_platform.wlan->wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u",
+      m_wlan.wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u",
                       setError);
   return HResultFromWin32(setError);
 }
 
 HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   Dword length = 0;
-  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{m_platform.wlan});
+  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{&m_wlan});
   platform::Bool32 isPassPhrase = 0;
   platform::Bool32 persistent = 0;
-  const Dword error = m_platform.wlan->wlanHostedNetworkQuerySecondaryKey(
+  const Dword error = m_wlan.wlanHostedNetworkQuerySecondaryKey(
       m_WlanHandle.get(), &length, owned.put(), &isPassPhrase, &persistent, nullptr, nullptr);
   const std::uint8_t* data = owned.get();
-  platform::TraceLine(m_platform.trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
+  platform::TraceLine(m_trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
                       error);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   if (length != 0 && data != nullptr && isPassPhrase != 0) {
     char16_t text[255];
-    const int cch = m_platform.codePage->multiByteToWideChar(platform::kCP_ACP, platform::kMB_ERR_INVALID_CHARS,
+    const int cch = m_codePage.multiByteToWideChar(platform::kCP_ACP, platform::kMB_ERR_INVALID_CHARS,
                                                              reinterpret_cast<const char*>(data),
                                                              static_cast<int>(length), text, 255);
     if (cch > 0) {
@@ -190,7 +194,7 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
     }
   }
   // No usable passphrase: the service gets a fresh default one.
-  const DefaultKey fresh = MakeDefaultKey(*m_platform.kernel);
+  const DefaultKey fresh = MakeDefaultKey(m_kernel);
   const HResult hr = SetHostedNetworkKey(fresh.text);
   if (hr == platform::kS_OK) key = fresh.text;
   return hr;
@@ -199,33 +203,33 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
 HResult CWlanManager::StartHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
-  const Dword error = m_platform.wlan->wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u", error);
+  const Dword error = m_wlan.wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u", error);
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::StopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
-  const Dword error = m_platform.wlan->wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u", error);
+  const Dword error = m_wlan.wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u", error);
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::ForceStopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
-  const Dword error = m_platform.wlan->wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_platform.trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u",
+  const Dword error = m_wlan.wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u",
                       error);
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
-  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{m_platform.wlan});
-  const Dword error = m_platform.wlan->wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
+  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{&m_wlan});
+  const Dword error = m_wlan.wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
   const platform::WlanHostedNetworkStatus* status = owned.get();
-  platform::TraceLine(m_platform.trace,
+  platform::TraceLine(m_trace,
                       "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u", error);
   if (error == platform::kERROR_SUCCESS && status != nullptr) guid = status->IPDeviceID;
   return platform::kS_OK;

@@ -22,7 +22,7 @@ void WlanNotificationCallback(platform::WlanNotificationData* data, void* contex
 
 void CWlanManager::Notify(const platform::WlanNotificationData* data) {
   if (data == nullptr || data->NotificationSource != platform::kWLAN_NOTIFICATION_SOURCE_HNWK) return;
-  platform::TraceLine(m_platform.trace, "CWlanManager::Notify, pNotifData->NotificationCode is %u",
+  platform::TraceLine(m_trace, "CWlanManager::Notify, pNotifData->NotificationCode is %u",
                       data->NotificationCode);
   switch (data->NotificationCode) {
     case platform::kWlanHostedNetworkStateChangeCode:
@@ -46,7 +46,7 @@ void CWlanManager::Notify(const platform::WlanNotificationData* data) {
 }
 
 void CWlanManager::OnStateChange(const platform::WlanHostedNetworkStateChange& change) {
-  platform::TraceLine(m_platform.trace, "StateChangeReason is %u", change.StateChangeReason);
+  platform::TraceLine(m_trace, "StateChangeReason is %u", change.StateChangeReason);
   const bool wasActive = change.OldState == platform::kWlanHostedNetworkActive;
   switch (change.NewState) {
     case platform::kWlanHostedNetworkUnavailable:
@@ -81,13 +81,13 @@ void CWlanManager::OnStateChange(const platform::WlanHostedNetworkStateChange& c
 
 CHostedNetworkNotificationSink* CWlanManager::BeginSinkCall() {
   if (m_pNotificationSink == nullptr) return nullptr;
-  if (m_SinkCallsInProgress++ == 0) m_platform.kernel->resetEvent(m_SinkIdleEvent.get());
+  if (m_SinkCallsInProgress++ == 0) m_kernel.resetEvent(m_SinkIdleEvent.get());
   return m_pNotificationSink;
 }
 
 void CWlanManager::EndSinkCall() {
   LockScope lock(m_Lock.get());
-  if (--m_SinkCallsInProgress == 0) m_platform.kernel->setEvent(m_SinkIdleEvent.get());
+  if (--m_SinkCallsInProgress == 0) m_kernel.setEvent(m_SinkIdleEvent.get());
 }
 
 void CWlanManager::StartedTransition() {
@@ -188,9 +188,9 @@ HResult CWlanManager::SetNotificationSink(CHostedNetworkNotificationSink* sink) 
   if (!m_Initialized) return platform::HResultFromWin32(platform::kERROR_INVALID_STATE);
   if (m_pNotificationSink != nullptr) return platform::kE_FAIL;
   if (!m_SinkIdleEvent) {
-    platform::Handle event = m_platform.kernel->createEvent(false, true);
-    if (event == nullptr) return static_cast<HResult>(m_platform.kernel->getLastError());
-    m_SinkIdleEvent = platform::UniqueKernelHandle(event, platform::KernelHandleCloser{m_platform.kernel});
+    platform::Handle event = m_kernel.createEvent(false, true);
+    if (event == nullptr) return static_cast<HResult>(m_kernel.getLastError());
+    m_SinkIdleEvent = platform::UniqueKernelHandle(event, platform::KernelHandleCloser{&m_kernel});
   }
   m_pNotificationSink = sink;
 
@@ -212,7 +212,7 @@ HResult CWlanManager::RemoveNotificationSink() {
     m_pNotificationSink = nullptr;
     mustWait = m_SinkCallsInProgress > 0;
   }
-  if (mustWait) m_platform.kernel->waitForSingleObject(m_SinkIdleEvent.get(), platform::kINFINITE);
+  if (mustWait) m_kernel.waitForSingleObject(m_SinkIdleEvent.get(), platform::kINFINITE);
   return platform::kS_OK;
 }
 

@@ -28,7 +28,6 @@ class ProcessTrace final : public platform::ITrace {
 class ProcessCodePage final : public platform::ICodePage {
  public:
   ProcessCodePage(ProcessImpl& process, std::uint32_t acp) : m_process(process), m_converter(acp) {}
-  std::uint32_t getACP() override { return m_converter.getACP(); }
   int wideCharToMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide, int cchWideChar,
                           char* multiByte, int cbMultiByte, const char* defaultChar,
                           platform::Bool32* usedDefaultChar) override {

@@ -151,13 +151,6 @@ class ProcessWindows final : public platform::IWindowSystem {
     return ok;
   }
 
-  LResult defDlgProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override {
-    Window* w = m_windows.alive(hwnd);
-    const LResult r = w != nullptr ? m_windows.defaultProc(*w, message, wParam, lParam) : 0;
-    record("DefDlgProc", join({hex(hwnd), hex(message)}), num(r));
-    return r;
-  }
-
   Hwnd getDlgItem(Hwnd dialog, int id) override {
     Hwnd found = nullptr;
     if (Window* w = m_windows.alive(dialog)) {
@@ -168,13 +161,6 @@ class ProcessWindows final : public platform::IWindowSystem {
     if (found == nullptr) m_process.setLastError(kERROR_CONTROL_ID_NOT_FOUND);
     record("GetDlgItem", join({hex(dialog), num(id)}), hex(found));
     return found;
-  }
-
-  int getDlgCtrlId(Hwnd hwnd) override {
-    const Window* w = m_windows.alive(hwnd);
-    const int id = w != nullptr ? w->ctrlId : 0;
-    record("GetDlgCtrlID", hex(hwnd), num(id));
-    return id;
   }
 
   Hwnd findWindow(const char16_t* cls, const char16_t* title) override {
@@ -255,13 +241,6 @@ class ProcessWindows final : public platform::IWindowSystem {
       result = nullptr;
     }
     record("SetFocus", hex(hwnd), hex(result));
-    return result;
-  }
-
-  Hwnd getFocus() override {
-    const Window* w = m_windows.focusWindow();
-    const Hwnd result = w != nullptr && w->owner == Scheduler::current() ? w->hwnd() : nullptr;
-    record("GetFocus", "", hex(result));
     return result;
   }
 
@@ -395,17 +374,6 @@ class ProcessWindows final : public platform::IWindowSystem {
     return previous;
   }
 
-  int imageListGetImageCount(platform::Himagelist list) override {
-    const int* count = m_windows.imageList(list);
-    record("ImageList_GetImageCount", hex(list), num(count != nullptr ? *count : 0));
-    return count != nullptr ? *count : 0;
-  }
-
-  bool imageListDestroy(platform::Himagelist list) override {
-    const bool ok = m_windows.destroyImageList(list);
-    record("ImageList_Destroy", hex(list), num(ok));
-    return ok;
-  }
 
  private:
   Window* live(Hwnd hwnd) {

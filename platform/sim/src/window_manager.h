@@ -129,7 +129,6 @@ class WindowManager final : public SimWindowSystem {
   platform::Himagelist createImageList();
   int* imageList(platform::Himagelist list);
   std::uint32_t* imageListBk(platform::Himagelist list);
-  bool destroyImageList(platform::Himagelist list);
   platform::Hicon iconFor(const ProcessImpl& process, int resourceId);
   bool validIcon(platform::Hicon icon) const;
   platform::Hdevnotify addDeviceRegistration(Window& w, Dword flags);

@@ -271,10 +271,6 @@ std::uint32_t* WindowManager::imageListBk(platform::Himagelist list) {
   return it == m_imageLists.end() ? nullptr : &it->second.bk;
 }
 
-bool WindowManager::destroyImageList(platform::Himagelist list) {
-  return m_imageLists.erase(reinterpret_cast<std::uintptr_t>(list)) == 1;
-}
-
 platform::Hicon WindowManager::iconFor(const ProcessImpl& process, int resourceId) {
   const auto* res = process.resources();
   if (res == nullptr || std::find(res->icons.begin(), res->icons.end(), resourceId) == res->icons.end()) {

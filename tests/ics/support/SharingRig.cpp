@@ -21,6 +21,7 @@ SharingRig::SharingRig(sim::SimSharingConfig config) : m_service(*this, &m_kerne
   m_parts.use(m_kernel);
   m_parts.use(m_com);
   m_parts.use(m_service);
+  m_parts.use(m_trace);
 }
 
 void SharingRig::fail(const std::string& operation, platform::HResult code, int times) {

@@ -54,6 +54,8 @@ class SharingRig final : private sim::ISharingServiceHost {
   sim::SimSharingService& service() { return m_service; }
   const platform::Platform& platform() const { return m_parts.platform(); }
   CountingCom& com() { return m_com; }
+  wlan::test::ThreadKernel& kernel() { return m_kernel; }
+  platform::ITrace& trace() { return m_trace; }
   std::uint64_t calls(const std::string& operation) const { return m_service.callCount(operation); }
   // The operations called since the last mark, in order.
   std::vector<std::string> callsSinceMark() const;
@@ -71,6 +73,7 @@ class SharingRig final : private sim::ISharingServiceHost {
   };
   wlan::test::ThreadKernel m_kernel;
   CountingCom m_com;
+  tethra::test::DiscardingTrace m_trace;
   sim::SimSharingService m_service;
   sim::ProcessParts m_parts;
   std::map<std::string, Rule, std::less<>> m_rules;

@@ -14,7 +14,6 @@ class TestCodePage final : public platform::ICodePage {
   TestCodePage(std::uint32_t activeCodePage, platform::IKernel& kernel)
       : m_converter(activeCodePage), m_kernel(kernel) {}
 
-  std::uint32_t getACP() override { return m_converter.getACP(); }
   int wideCharToMultiByte(std::uint32_t codePage, platform::Dword flags, const char16_t* wide, int cchWideChar,
                           char* multiByte, int cbMultiByte, const char* defaultChar,
                           platform::Bool32* usedDefaultChar) override {

@@ -2,8 +2,8 @@
 // per-thread last error, a settable UTC clock) so the hosted network layer can be run with
 // real concurrency and under ThreadSanitizer. Any thread may call. Only what the layer and the
 // dialog's watcher use works (threads run on std::thread and are joined by joinThreads or the
-// destructor; the tick count is real milliseconds); the rest fails as a missing object would
-// (null, false, kWAIT_FAILED).
+// destructor; the tick count is real milliseconds); the rest (named mutexes) fails and is
+// written down as unexpected.
 #pragma once
 
 #include <atomic>
@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "tethra/platform/kernel.h"
+#include "tethra/test/FailingAreas.h"
 
 namespace tethra::wlan::test {
 
-class ThreadKernel final : public platform::IKernel {
+class ThreadKernel final : public tethra::test::FailingKernel {
  public:
   ThreadKernel() = default;
   ~ThreadKernel() override { joinThreads(); }
@@ -28,8 +28,6 @@ class ThreadKernel final : public platform::IKernel {
 
   platform::Dword getLastError() override;
   void setLastError(platform::Dword error) override;
-  platform::Handle createMutex(bool, const char16_t*) override { return nullptr; }
-  bool releaseMutex(platform::Handle) override { return false; }
   platform::Handle createEvent(bool manualReset, bool initialState) override;
   bool setEvent(platform::Handle event) override;
   bool resetEvent(platform::Handle event) override;

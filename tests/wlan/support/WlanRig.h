@@ -22,6 +22,7 @@ struct BasicRig {
     parts.use(codePage);
     parts.use(windows);
     parts.use(service);
+    parts.use(trace);
   }
   // A host with a thread of its own stops before the service it delivers for goes away.
   ~BasicRig() {
@@ -35,6 +36,7 @@ struct BasicRig {
   PostCountingWindows windows;
   Host host;
   sim::SimWlanService service;
+  tethra::test::DiscardingTrace trace;
   sim::ProcessParts parts;
   const platform::Platform& platform = parts.platform();
 };

@@ -7,10 +7,12 @@
 // matched, or the failure of creating the manager, enumerating or reading properties.
 #pragma once
 
-#include "tethra/platform/platform.h"
+#include "tethra/platform/com.h"
+#include "tethra/platform/sharing.h"
 
 namespace tethra::ics {
 
-platform::HResult ResetHostedNetworkConnection(const platform::Platform& platform, const platform::Guid& target);
+platform::HResult ResetHostedNetworkConnection(platform::ISharing& sharing, platform::IComRuntime& com,
+                                               const platform::Guid& target);
 
 }  // namespace tethra::ics

@@ -17,7 +17,8 @@
 #include "tethra/ics/ComPtr.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
-#include "tethra/platform/platform.h"
+#include "tethra/platform/sharing.h"
+#include "tethra/platform/trace.h"
 #include "tethra/wlan/RefList.h"
 
 namespace tethra::ics {
@@ -26,7 +27,7 @@ inline constexpr const char* kAllocSiteSnapshot = "snapshot";
 
 class CIcsManager {
  public:
-  explicit CIcsManager(const platform::Platform& platform) : m_platform(platform) {}
+  CIcsManager(platform::ISharing& sharing, platform::ITrace& trace) : m_sharing(sharing), m_trace(trace) {}
   ~CIcsManager() = default;
   CIcsManager(const CIcsManager&) = delete;
   CIcsManager& operator=(const CIcsManager&) = delete;
@@ -54,7 +55,8 @@ class CIcsManager {
   void ReleaseContents();
   platform::HResult FillConnections(platform::IEnumNetSharingEveryConnection& enumerator);
 
-  const platform::Platform& m_platform;
+  platform::ISharing& m_sharing;
+  platform::ITrace& m_trace;
 };
 
 }  // namespace tethra::ics

@@ -9,7 +9,9 @@
 // E_OUTOFMEMORY.
 #pragma once
 
-#include "tethra/platform/platform.h"
+#include "tethra/platform/kernel.h"
+#include "tethra/platform/sharing.h"
+#include "tethra/platform/trace.h"
 
 namespace tethra::ics {
 
@@ -23,7 +25,7 @@ struct NsModRecord {
 
 extern NsModRecord g_NsMod;
 
-platform::HResult NSModInit(const platform::Platform& platform);
+platform::HResult NSModInit(platform::IModuleLoader& loader, platform::IKernel& kernel, platform::ITrace& trace);
 void NSModDeinit();
 void NSModFreeNetconProperties(platform::NetconProperties* properties);
 platform::HResult NSModDuplicateNetconProperties(const platform::NetconProperties& source,

@@ -15,7 +15,6 @@ constexpr Dword kMB_ERR_INVALID_CHARS = 0x00000008;
 class ICodePage {
  public:
   virtual ~ICodePage() = default;
-  virtual std::uint32_t getACP() = 0;
   // cchWideChar -1: up to and including the terminating zero. cbMultiByte 0: measure only.
   virtual int wideCharToMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide, int cchWideChar,
                                   char* multiByte, int cbMultiByte, const char* defaultChar,

@@ -1,7 +1,7 @@
-// The whole platform boundary as the program receives it: one reference per area. The entry
-// point builds it (the Win32 adapters or the simulated notebook) and passes it down; nothing
-// in the program finds the platform any other way. Both builds fill every area; a unit test
-// leaves the areas its code under test does not use null.
+// The whole platform boundary as it is assembled: one slot per area. The entry point fills it
+// (the Win32 adapters or the simulated notebook) and the program checks it once, on entry
+// (Complete); from there each component is handed, by reference, only the areas it calls.
+// Nothing in the program finds the platform any other way.
 #pragma once
 
 #include "tethra/platform/codepage.h"
@@ -31,6 +31,12 @@ struct Platform {
   ITrace* trace = nullptr;
   ISharing* sharing = nullptr;
   IModuleLoader* modules = nullptr;
+
+  bool Complete() const {
+    return kernel != nullptr && registry != nullptr && windows != nullptr && systemEvents != nullptr &&
+           codePage != nullptr && wlan != nullptr && security != nullptr && processStart != nullptr &&
+           com != nullptr && trace != nullptr && sharing != nullptr && modules != nullptr;
+  }
 };
 
 }  // namespace tethra::platform

@@ -2,8 +2,8 @@
 // Win32 adapter discards them, the simulation shows them with --trace. Any thread may call.
 //
 // TraceLine (and VTraceLine for a caller's own variadic function) is the one way the program
-// writes a line: it formats into a stack buffer (never allocating, cut at 1023 bytes) and does
-// nothing when there is no trace log.
+// writes a line: it formats into a stack buffer (never allocating, cut at 1023 bytes). A build
+// or test that keeps no log passes a trace that drops the lines.
 #pragma once
 
 #include <cstdarg>
@@ -24,15 +24,14 @@ class ITrace {
 #endif
 
 TETHRA_PRINTF_FORMAT(2, 0)
-inline void VTraceLine(ITrace* trace, const char* format, va_list args) noexcept {
-  if (trace == nullptr) return;
+inline void VTraceLine(ITrace& trace, const char* format, va_list args) noexcept {
   char line[1024];
   std::vsnprintf(line, sizeof line, format, args);
-  trace->write(line);
+  trace.write(line);
 }
 
 TETHRA_PRINTF_FORMAT(2, 3)
-inline void TraceLine(ITrace* trace, const char* format, ...) noexcept {
+inline void TraceLine(ITrace& trace, const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
   VTraceLine(trace, format, args);

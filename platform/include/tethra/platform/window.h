@@ -111,10 +111,7 @@ class IWindowSystem {
   // or -1 when the dialog could not be created.
   virtual std::intptr_t dialogBoxParam(int templateId, Hwnd parent, DlgProc proc, LParam initParam) = 0;
   virtual bool endDialog(Hwnd dialog, std::intptr_t result) = 0;
-  // The default dialog handling of a message that the dialog procedure did not handle.
-  virtual LResult defDlgProc(Hwnd dialog, std::uint32_t message, WParam wParam, LParam lParam) = 0;
   virtual Hwnd getDlgItem(Hwnd dialog, int controlId) = 0;
-  virtual int getDlgCtrlId(Hwnd control) = 0;
 
   // Windows.
   virtual Hwnd findWindow(const char16_t* className, const char16_t* title) = 0;
@@ -127,7 +124,6 @@ class IWindowSystem {
   virtual bool enableWindow(Hwnd hwnd, bool enable) = 0;  // previous disabled state
   virtual bool isWindowEnabled(Hwnd hwnd) = 0;
   virtual Hwnd setFocus(Hwnd hwnd) = 0;
-  virtual Hwnd getFocus() = 0;
   virtual bool setWindowText(Hwnd hwnd, const char16_t* text) = 0;
   virtual std::u16string getWindowText(Hwnd hwnd) = 0;
   virtual bool getClientRect(Hwnd hwnd, Rect* rect) = 0;
@@ -150,12 +146,10 @@ class IWindowSystem {
   virtual void endPaint(Hwnd hwnd, Hdc dc) = 0;
   virtual bool drawIcon(Hdc dc, int x, int y, Hicon icon) = 0;
 
-  // Image lists (owned by the caller: destroy with imageListDestroy).
+  // Image lists: the caller's, alive until the process ends (the program never destroys one).
   virtual Himagelist imageListCreate(int cx, int cy, std::uint32_t flags, int initial, int grow) = 0;
   virtual int imageListAddIcon(Himagelist list, Hicon icon) = 0;  // index or -1
   virtual std::uint32_t imageListSetBkColor(Himagelist list, std::uint32_t color) = 0;
-  virtual int imageListGetImageCount(Himagelist list) = 0;
-  virtual bool imageListDestroy(Himagelist list) = 0;
 };
 
 }  // namespace tethra::platform

@@ -11,7 +11,9 @@
 
 #include <memory>
 
-#include "tethra/platform/platform.h"
+#include "tethra/platform/kernel.h"
+#include "tethra/platform/trace.h"
+#include "tethra/platform/window.h"
 #include "tethra/wlan/HostedNetworkNotification.h"
 #include "tethra/wlan/RefList.h"
 #include "tethra/wlan/WlanStation.h"
@@ -35,7 +37,8 @@ class CHostedNetworkNotificationSink {
 
 class CNotificationSink final : public CHostedNetworkNotificationSink {
  public:
-  CNotificationSink(const platform::Platform& platform, platform::Hwnd notifyWnd) noexcept;
+  CNotificationSink(platform::IKernel& kernel, platform::IWindowSystem& windows, platform::ITrace& trace,
+                    platform::Hwnd notifyWnd) noexcept;
   CNotificationSink(const CNotificationSink&) = delete;
   CNotificationSink& operator=(const CNotificationSink&) = delete;
   ~CNotificationSink();
@@ -59,8 +62,8 @@ class CNotificationSink final : public CHostedNetworkNotificationSink {
   CRefList<CHostedNetworkNotification*> m_NotificationQueue;
   platform::Hwnd m_hNotifyWnd;
   std::unique_ptr<platform::ICriticalSection> m_Lock;
-  platform::IWindowSystem* m_windows;
-  platform::ITrace* m_trace;
+  platform::IWindowSystem& m_windows;
+  platform::ITrace& m_trace;
 };
 
 }  // namespace tethra::wlan

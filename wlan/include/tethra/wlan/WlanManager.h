@@ -15,7 +15,10 @@
 #include <string>
 
 #include "tethra/platform/handle.h"
-#include "tethra/platform/platform.h"
+#include "tethra/platform/codepage.h"
+#include "tethra/platform/kernel.h"
+#include "tethra/platform/trace.h"
+#include "tethra/platform/wlan_api.h"
 #include "tethra/wlan/NotificationSink.h"
 #include "tethra/wlan/RefList.h"
 #include "tethra/wlan/WlanStation.h"
@@ -29,8 +32,8 @@ void WlanNotificationCallback(platform::WlanNotificationData* data, void* contex
 
 class CWlanManager {
  public:
-  // Needs platform.kernel, .wlan, .codePage; .trace may be null.
-  explicit CWlanManager(const platform::Platform& platform) noexcept;
+  CWlanManager(platform::IWlanApi& wlan, platform::IKernel& kernel, platform::ICodePage& codePage,
+               platform::ITrace& trace) noexcept;
   CWlanManager(const CWlanManager&) = delete;
   CWlanManager& operator=(const CWlanManager&) = delete;
   ~CWlanManager();
@@ -71,7 +74,10 @@ class CWlanManager {
   void StationJoined(const MacAddress& mac);
   void StationLeft(const MacAddress& mac);
 
-  platform::Platform m_platform;
+  platform::IWlanApi& m_wlan;
+  platform::IKernel& m_kernel;
+  platform::ICodePage& m_codePage;
+  platform::ITrace& m_trace;
   std::unique_ptr<platform::ICriticalSection> m_Lock;
   platform::UniqueKernelHandle m_SinkIdleEvent;
   platform::UniqueWlanHandle m_WlanHandle;

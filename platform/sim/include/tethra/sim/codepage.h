@@ -30,7 +30,7 @@ class CodePageConverter final : public platform::ICodePage {
                 char16_t* wide, int cchWideChar) const;
 
   // ICodePage: the error of the last failing call is kept in lastError().
-  std::uint32_t getACP() override { return m_activeCodePage; }
+  std::uint32_t getACP() const { return m_activeCodePage; }
   int wideCharToMultiByte(std::uint32_t codePage, platform::Dword flags, const char16_t* wide, int cchWideChar,
                           char* multiByte, int cbMultiByte, const char* defaultChar,
                           platform::Bool32* usedDefaultChar) override;

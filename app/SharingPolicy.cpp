@@ -9,7 +9,7 @@
 
 #include "app/HostedNetworkDlg.h"
 #include "app/SystemNames.h"
-#include "controller/SettingsKey.h"
+#include "tethra/controller/SettingsKey.h"
 #include "tethra/ics/ConnectionReset.h"
 #include "tethra/ics/NetshellModule.h"
 #include "tethra/platform/handle.h"
@@ -22,8 +22,7 @@ constexpr Dword kRetryPauseMs = 100;
 }  // namespace
 
 Bool32 CHostedNetworkDlg::IsUserAdmin() {
-  platform::ISecurity* security = m_pPlatform->security;
-  if (security == nullptr) return 0;
+  platform::ISecurity* security = m_platform.security;
   const platform::SidIdentifierAuthority ntAuthority{{0, 0, 0, 0, 0, 5}};
   platform::Psid administrators = nullptr;
   if (!security->allocateAndInitializeSid(ntAuthority, 2, platform::kSECURITY_BUILTIN_DOMAIN_RID,
@@ -37,7 +36,7 @@ Bool32 CHostedNetworkDlg::IsUserAdmin() {
 }
 
 bool CHostedNetworkDlg::IsICSAllowed() {
-  platform::IRegistry& registry = *m_pPlatform->registry;
+  platform::IRegistry& registry = Registry();
   platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
   if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, app::kSharingPolicyKeyPath, 0, platform::kKEY_READ,
                             key.put()) != platform::kERROR_SUCCESS) {
@@ -52,17 +51,16 @@ bool CHostedNetworkDlg::IsICSAllowed() {
 }
 
 HResult CHostedNetworkDlg::InitIcs() {
-  HResult hr = ics::NSModInit(*m_pPlatform);
+  HResult hr = ics::NSModInit(*m_platform.modules, Kernel(), *m_platform.trace);
   if (hr != platform::kS_OK) return hr;
   // The sharing manager lives in the multithreaded apartment; a thread already initialised
   // (S_FALSE) or in another apartment does not get one.
-  hr = m_pPlatform->com != nullptr ? m_pPlatform->com->coInitializeEx(platform::kCOINIT_MULTITHREADED)
-                                   : platform::kE_UNEXPECTED;
+  hr = Com().coInitializeEx(platform::kCOINIT_MULTITHREADED);
   if (hr != platform::kS_OK) {
     ics::NSModDeinit();
     return hr;
   }
-  auto manager = std::unique_ptr<CIcsManager>(new (std::nothrow) CIcsManager(*m_pPlatform));
+  auto manager = std::unique_ptr<CIcsManager>(new (std::nothrow) CIcsManager(*m_platform.sharing, *m_platform.trace));
   hr = manager != nullptr ? manager->InitIcsManager() : platform::kE_OUTOFMEMORY;
   if (hr != platform::kS_OK) {
     manager.reset();  // its references go before the library that frees their records
@@ -166,7 +164,7 @@ void CHostedNetworkDlg::OnBnClickedEnableIcs() {
 }
 
 HResult CHostedNetworkDlg::DisableEnableConnections() {
-  const HResult hr = ics::ResetHostedNetworkConnection(*m_pPlatform, m_HostedNetworkGuid);
+  const HResult hr = ics::ResetHostedNetworkConnection(*m_platform.sharing, Com(), m_HostedNetworkGuid);
   // 0x800704D5: the connection refused the reconnect for now; nothing to report.
   if (Failed(hr) && hr != platform::HResultFromWin32(1237)) {
     Trace("Could not enable or disable connection (0x%08x)", static_cast<unsigned>(hr));

@@ -1,0 +1,113 @@
+// The dialog's side of the registry command channel: the watcher thread it starts, and the
+// "close" and "ssid" commands carried out on that thread (rename the hosted network, restart it
+// through the network shell, announce name and key).
+//
+// Threads: StartActionThread runs on the dialog's thread (constructor); everything else on
+// the watcher thread. The dialog wakes the watcher when it closes (m_bClosing, then the event).
+#include <string>
+
+#include "app/ConnectionKind.h"
+#include "app/HostedNetworkDlg.h"
+#include "tethra/controller/CommandWatcher.h"
+#include "tethra/platform/handle.h"
+
+namespace tethra::app {
+
+namespace {
+
+constexpr Dword kShellWaitMs = 3000;
+constexpr std::size_t kShellExecuteInfoSize = 112;
+
+Dword ActionThreadProc(void* param) {
+  auto* dialog = static_cast<CHostedNetworkDlg*>(param);
+  platform::IComRuntime& com = dialog->Com();
+  const HResult hr = com.coInitialize();
+  dialog->WatchActionValue();
+  if (Succeeded(hr)) com.coUninitialize();
+  return 0;
+}
+
+}  // namespace
+
+void CHostedNetworkDlg::StartActionThread() {
+  Dword threadId = 0;
+  m_hActionThread = Kernel().createThread(&ActionThreadProc, this, &threadId);
+  m_dwActionThreadId = threadId;
+}
+
+void CHostedNetworkDlg::WatchActionValue() {
+  controller::CommandHandlers handlers;
+  handlers.closing = [this] { return m_bClosing != 0; };
+  handlers.close = [this] {
+    m_bSilentClose = true;
+    PostMessage(platform::kWM_CLOSE, 0, 0);
+  };
+  handlers.ssid = [this](platform::Hkey key) { CarryOutSsidCommand(key); };
+  controller::WatchCommands(Kernel(), Registry(), m_hActionEvent, handlers);
+}
+
+void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
+  // The new key in force: stored, shown, announced with the name.
+  auto applyKey = [this](const std::u16string& newKey) {
+    m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+    m_CurrentKey.Set(newKey);
+    m_KeyEdit.SetWindowText(newKey);
+    m_bChangeSSIDAndKeyFinish = true;
+    SendSSIDAndSecurityKey();
+  };
+  m_bChangeSSIDAndKeyFinish = false;
+  std::u16string newName;
+  std::u16string newKey;
+  GetValue(key, u"SSID", newName);
+  GetValue(key, u"Key", newKey);
+  if (newName.empty()) return;  // dropped; notifications stay discarded
+
+  const bool started = m_HostedNetworkStarted;
+  m_WlanManager.SetHostedNetworkName(newName.c_str());
+  m_CurrentName.Set(newName);
+  m_NameEdit.SetWindowText(newName);
+  WaitAndPumpMessages(500);
+
+  if (ChangeSSID(newName, started ? 1 : 0)) {
+    if (!newKey.empty()) applyKey(newKey);
+    return;
+  }
+  // The shell failed: the rename may have taken effect all the same.
+  std::u16string nameInForce;  // stays empty when the name cannot be read
+  m_WlanManager.GetHostedNetworkName(nameInForce);
+  m_CurrentName.Set(nameInForce);
+  bool running = false;
+  if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
+  if (running && EqualsNoCase(nameInForce, newName)) {
+    applyKey(newKey);  // even an empty one
+  } else if (!m_bSilentClose) {
+    SendMsg2Pelto(u"CHANGE_SSID_FAILED");
+    m_bSilentClose = true;
+    PostMessage(platform::kWM_CLOSE, 0, 0);
+  }
+}
+
+Bool32 CHostedNetworkDlg::ChangeSSID(std::u16string /*newName*/, Bool32 started) {
+  // Not running: the name handed to the manager takes effect at the next start.
+  if (!started) return 1;
+  platform::ShellExecuteInfo info;
+  info.cbSize = static_cast<Dword>(kShellExecuteInfoSize);
+  info.fMask = platform::kSEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = u"open";
+  info.lpFile = u"netsh";
+  info.lpParameters = u"wlan start hostednetwork";
+  info.nShow = platform::kSW_HIDE;
+
+  platform::IProcessStart& processes = *m_platform.processStart;
+  Bool32 result = 0;
+  if (processes.shellExecuteEx(&info) && info.hInstApp > 32 &&
+      Kernel().waitForSingleObject(info.hProcess, kShellWaitMs) == platform::kWAIT_OBJECT_0) {
+    Dword exitCode = 1;
+    if (processes.getExitCodeProcess(info.hProcess, &exitCode) && exitCode == 0) result = 1;
+  }
+  WaitAndPumpMessages(1000);
+  if (info.hProcess != nullptr) Kernel().closeHandle(info.hProcess);
+  return result;
+}
+
+}  // namespace tethra::app

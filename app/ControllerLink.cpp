@@ -1,0 +1,28 @@
+// The dialog's reports to the controller window: status codes and the name-and-key notice.
+// Called on the dialog's thread and on the watcher thread.
+#include "app/HostedNetworkDlg.h"
+#include "tethra/controller/ControllerLink.h"
+
+namespace tethra::app {
+
+void CHostedNetworkDlg::SendMsg2Pelto(std::u16string code) {
+  if (m_hPeltoLogicUIWnd == nullptr) return;
+  if (m_pPeltoLogicUIWnd != nullptr) m_pPeltoLogicUIWnd->ShowWindow(platform::kSW_HIDE);
+  controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_CODE, code);
+  PostNotification(u"Sent message to Pelto");
+  PostNotification(code);
+}
+
+void CHostedNetworkDlg::SendSSIDAndSecurityKey() {
+  bool started = false;
+  if (m_WlanManager.IsHostedNetworkStarted(started) != platform::kS_OK) started = false;
+  if (m_bClosing || !started) return;
+  SetValue(u"Current Key", m_KeyEdit.GetWindowText());
+  SetValue(u"Current SSID", m_NameEdit.GetWindowText());
+  if (m_hPeltoLogicUIWnd != nullptr) {
+    controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_SECURITY_KEY,
+                             m_strCommandLine);
+  }
+}
+
+}  // namespace tethra::app

@@ -1,0 +1,24 @@
+// The messages the program sends to its controller's window: status codes and the
+// name-and-key notice, each a WM_COPYDATA carrying UTF-16 text without its terminating NUL.
+// Any thread may call; the send blocks until the controller's window procedure has handled
+// the message. Nothing reports a failure: a controller that went away simply hears nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tethra/platform/window.h"
+
+namespace tethra::controller {
+
+// The controller's window, found by title.
+inline constexpr char16_t kControllerWindowTitle[] = u"NetworkSetting LogicUIWnd";
+
+// dwData of the two kinds of message.
+inline constexpr std::uintptr_t PELTO_MSG_CODE = 1136;
+inline constexpr std::uintptr_t PELTO_MSG_SECURITY_KEY = 1137;
+
+void SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
+                  const std::u16string& text);
+
+}  // namespace tethra::controller

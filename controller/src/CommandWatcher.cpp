@@ -1,0 +1,80 @@
+// The watcher loop over the settings key's "Action" value.
+#include "tethra/controller/CommandWatcher.h"
+
+#include <string>
+
+#include "tethra/controller/SettingsKey.h"
+#include "tethra/controller/SettingsStore.h"
+#include "tethra/platform/handle.h"
+
+namespace tethra::controller {
+
+namespace {
+
+constexpr char16_t kActionValue[] = u"Action";
+
+bool WriteEmptyAction(platform::IRegistry& registry, platform::Hkey key) {
+  const char16_t empty[1] = {u'\0'};
+  return registry.regSetValueEx(key, kActionValue, platform::kREG_SZ, reinterpret_cast<const std::uint8_t*>(empty),
+                                sizeof empty) == platform::kERROR_SUCCESS;
+}
+
+bool Contains(std::u16string_view lowered, std::u16string_view word) {
+  return lowered.find(word) != std::u16string_view::npos;
+}
+
+}  // namespace
+
+Command ParseAction(std::u16string_view action) {
+  std::u16string lowered(action);
+  for (char16_t& c : lowered) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  if (Contains(lowered, u"close")) return Command::kClose;
+  if (Contains(lowered, u"ssid")) return Command::kSsid;
+  return Command::kNone;
+}
+
+void WatchCommands(platform::IKernel& kernel, platform::IRegistry& registry, std::atomic<platform::Handle>& event,
+                   const CommandHandlers& handlers) {
+  const platform::Handle wakeUp = kernel.createEvent(false, false);
+  event = wakeUp;
+
+  const platform::UniqueRegKey key = CreateSettingsKey(registry);
+  if (!key) return;
+  if (!WriteEmptyAction(registry, key.get())) return;
+
+  // The notification is armed again as soon as the watcher wakes, before it reads "Action":
+  // a write either comes before the arming, and the read sees it, or after it, and wakes the
+  // watcher once more; none falls between a read and the next arming. The watcher's own
+  // emptying costs one more wake-up that finds nothing to do.
+  auto arm = [&registry, &key, wakeUp] {
+    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, wakeUp, true);
+  };
+  arm();
+  for (;;) {
+    if (handlers.closing()) break;
+    kernel.waitForSingleObject(wakeUp, platform::kINFINITE);
+    if (handlers.closing()) break;
+    arm();
+
+    std::u16string action;
+    ReadTextValue(registry, key.get(), kActionValue, action);
+    const Command command = ParseAction(action);
+    if (command == Command::kClose) {
+      handlers.close();
+      break;
+    }
+    if (command != Command::kSsid) continue;
+    const bool emptied = WriteEmptyAction(registry, key.get());
+    handlers.ssid(key.get());
+    if (!emptied) {
+      // Still there: it runs again only for a change that comes after it, and the command's
+      // own writes are no such change.
+      kernel.resetEvent(wakeUp);
+      arm();
+    }
+  }
+}
+
+}  // namespace tethra::controller

@@ -1,0 +1,14 @@
+// WM_COPYDATA to the controller's window. The text's bytes are lent for the send only.
+#include "tethra/controller/ControllerLink.h"
+
+namespace tethra::controller {
+
+void SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
+                  const std::u16string& text) {
+  platform::CopyDataStruct data{kind, static_cast<platform::Dword>(text.size() * sizeof(char16_t)),
+                                const_cast<char16_t*>(text.data())};
+  windows.sendMessage(to, platform::kWM_COPYDATA, reinterpret_cast<platform::WParam>(from),
+                      reinterpret_cast<platform::LParam>(&data));
+}
+
+}  // namespace tethra::controller

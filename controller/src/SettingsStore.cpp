@@ -1,0 +1,45 @@
+// Reading and writing the shared registry values. The spare unit in every read buffer
+// guarantees a terminator even for a value stored without one.
+#include "tethra/controller/SettingsStore.h"
+
+#include <vector>
+
+#include "tethra/controller/SettingsKey.h"
+#include "tethra/platform/handle.h"
+
+namespace tethra::controller {
+
+using platform::Dword;
+
+bool ReadTextValue(platform::IRegistry& registry, platform::Hkey key, const std::u16string& name, std::u16string& out) {
+  Dword size = 0;
+  if (registry.regQueryValueEx(key, name.c_str(), nullptr, nullptr, &size) != platform::kERROR_SUCCESS) return false;
+  std::vector<char16_t> buffer(static_cast<std::size_t>(size) + 1, u'\0');
+  Dword bytes = size;
+  if (registry.regQueryValueEx(key, name.c_str(), nullptr, reinterpret_cast<std::uint8_t*>(buffer.data()), &bytes) !=
+      platform::kERROR_SUCCESS) {
+    return false;
+  }
+  out.assign(buffer.data());
+  return true;
+}
+
+bool ReadMachineValue(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
+                      std::u16string& out) {
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
+  if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, subKey.c_str(), 0,
+                            platform::kKEY_READ | platform::kKEY_WOW64_32KEY, key.put()) != platform::kERROR_SUCCESS) {
+    key.release();  // a failed call returns no key
+  }
+  return key && ReadTextValue(registry, key.get(), name, out);
+}
+
+bool WriteSettingsValue(platform::IRegistry& registry, const std::u16string& name, const std::u16string& value) {
+  const platform::UniqueRegKey key = CreateSettingsKey(registry);
+  if (!key) return false;
+  const Dword bytes = static_cast<Dword>((value.size() + 1) * sizeof(char16_t));
+  return registry.regSetValueEx(key.get(), name.c_str(), platform::kREG_SZ,
+                                reinterpret_cast<const std::uint8_t*>(value.c_str()), bytes) == platform::kERROR_SUCCESS;
+}
+
+}  // namespace tethra::controller

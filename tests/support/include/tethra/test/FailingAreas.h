@@ -1,0 +1,320 @@
+// Test support: one base per platform area in which every operation fails the way a missing
+// object or an unavailable service does (false, null, an error code) and is written down as an
+// unexpected call. A test fake derives from the base and overrides only the operations it
+// observes; whatever else the code under test reaches shows up in unexpectedCalls() instead of
+// passing silently. FailingPlatform fills every slot of a Platform with such a base, so a rig
+// replaces only the areas it cares about.
+//
+// Any thread may call; the record is locked.
+#pragma once
+
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tethra/platform/platform.h"
+
+namespace tethra::test {
+
+class UnexpectedCallLog {
+ public:
+  std::vector<std::string> unexpectedCalls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
+  }
+
+ protected:
+  void unexpected(const char* operation) const {
+    std::lock_guard lock(m_mutex);
+    m_calls.emplace_back(operation);
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  mutable std::vector<std::string> m_calls;
+};
+
+// What a base gives back for "not available".
+inline constexpr platform::Dword kFailingError = platform::kERROR_NOT_SUPPORTED;
+inline constexpr platform::HResult kFailingHResult = static_cast<platform::HResult>(0x80004001u);  // E_NOTIMPL
+
+class FailingKernel : public platform::IKernel, public UnexpectedCallLog {
+ public:
+  platform::Dword getLastError() override { return unexpected("getLastError"), kFailingError; }
+  void setLastError(platform::Dword) override { unexpected("setLastError"); }
+  platform::Handle createMutex(bool, const char16_t*) override { return unexpected("createMutex"), nullptr; }
+  bool releaseMutex(platform::Handle) override { return unexpected("releaseMutex"), false; }
+  platform::Handle createEvent(bool, bool) override { return unexpected("createEvent"), nullptr; }
+  bool setEvent(platform::Handle) override { return unexpected("setEvent"), false; }
+  bool resetEvent(platform::Handle) override { return unexpected("resetEvent"), false; }
+  platform::Handle createThread(platform::ThreadProc, void*, platform::Dword*) override {
+    return unexpected("createThread"), nullptr;
+  }
+  bool closeHandle(platform::Handle) override { return unexpected("closeHandle"), false; }
+  platform::Dword waitForSingleObject(platform::Handle, platform::Dword) override {
+    return unexpected("waitForSingleObject"), platform::kWAIT_FAILED;
+  }
+  void sleep(platform::Dword) override { unexpected("sleep"); }
+  std::unique_ptr<platform::ICriticalSection> createCriticalSection() override {
+    return unexpected("createCriticalSection"), nullptr;
+  }
+  platform::Dword getTickCount() override { return unexpected("getTickCount"), 0; }
+  void getLocalTime(platform::SystemTime* time) override { unexpected("getLocalTime"), *time = {}; }
+  void getSystemTime(platform::SystemTime* time) override { unexpected("getSystemTime"), *time = {}; }
+  [[noreturn]] void exitProcess(platform::Dword) override { std::abort(); }  // a test never ends its process
+};
+
+class FailingRegistry : public platform::IRegistry, public UnexpectedCallLog {
+ public:
+  using Dword = platform::Dword;
+  using Hkey = platform::Hkey;
+  Dword regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey*, Dword*) override {
+    return unexpected("regCreateKeyEx"), kFailingError;
+  }
+  Dword regOpenKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey*) override {
+    return unexpected("regOpenKeyEx"), kFailingError;
+  }
+  Dword regCloseKey(Hkey) override { return unexpected("regCloseKey"), kFailingError; }
+  Dword regQueryValueEx(Hkey, const char16_t*, Dword*, std::uint8_t*, Dword*) override {
+    return unexpected("regQueryValueEx"), kFailingError;
+  }
+  Dword regSetValueEx(Hkey, const char16_t*, Dword, const std::uint8_t*, Dword) override {
+    return unexpected("regSetValueEx"), kFailingError;
+  }
+  Dword regGetValue(Hkey, const char16_t*, const char16_t*, Dword, Dword*, void*, Dword*) override {
+    return unexpected("regGetValue"), kFailingError;
+  }
+  Dword regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle, bool) override {
+    return unexpected("regNotifyChangeKeyValue"), kFailingError;
+  }
+};
+
+class FailingWindowSystem : public platform::IWindowSystem, public UnexpectedCallLog {
+ public:
+  using Hwnd = platform::Hwnd;
+  using LResult = platform::LResult;
+  using WParam = platform::WParam;
+  using LParam = platform::LParam;
+  bool initCommonControlsEx(platform::Dword, platform::Dword) override {
+    return unexpected("initCommonControlsEx"), false;
+  }
+  int loadString(std::uint32_t, char16_t*, int) override { return unexpected("loadString"), 0; }
+  platform::Hicon loadIcon(int) override { return unexpected("loadIcon"), nullptr; }
+  std::intptr_t dialogBoxParam(int, Hwnd, platform::DlgProc, LParam) override {
+    return unexpected("dialogBoxParam"), -1;
+  }
+  bool endDialog(Hwnd, std::intptr_t) override { return unexpected("endDialog"), false; }
+  Hwnd getDlgItem(Hwnd, int) override { return unexpected("getDlgItem"), nullptr; }
+  Hwnd findWindow(const char16_t*, const char16_t*) override { return unexpected("findWindow"), nullptr; }
+  bool isWindow(Hwnd) override { return unexpected("isWindow"), false; }
+  bool showWindow(Hwnd, int) override { return unexpected("showWindow"), false; }
+  bool setWindowPos(Hwnd, Hwnd, int, int, int, int, std::uint32_t) override {
+    return unexpected("setWindowPos"), false;
+  }
+  bool isWindowVisible(Hwnd) override { return unexpected("isWindowVisible"), false; }
+  bool isIconic(Hwnd) override { return unexpected("isIconic"), false; }
+  bool enableWindow(Hwnd, bool) override { return unexpected("enableWindow"), false; }
+  bool isWindowEnabled(Hwnd) override { return unexpected("isWindowEnabled"), false; }
+  Hwnd setFocus(Hwnd) override { return unexpected("setFocus"), nullptr; }
+  bool setWindowText(Hwnd, const char16_t*) override { return unexpected("setWindowText"), false; }
+  std::u16string getWindowText(Hwnd) override { return unexpected("getWindowText"), std::u16string(); }
+  bool getClientRect(Hwnd, platform::Rect*) override { return unexpected("getClientRect"), false; }
+  int getSystemMetrics(int) override { return unexpected("getSystemMetrics"), 0; }
+  LResult sendMessage(Hwnd, std::uint32_t, WParam, LParam) override { return unexpected("sendMessage"), 0; }
+  bool postMessage(Hwnd, std::uint32_t, WParam, LParam) override { return unexpected("postMessage"), false; }
+  bool peekMessage(platform::Msg*, Hwnd, std::uint32_t, std::uint32_t, std::uint32_t) override {
+    return unexpected("peekMessage"), false;
+  }
+  bool translateMessage(const platform::Msg*) override { return unexpected("translateMessage"), false; }
+  LResult dispatchMessage(const platform::Msg*) override { return unexpected("dispatchMessage"), 0; }
+  platform::Hmenu getSystemMenu(Hwnd, bool) override { return unexpected("getSystemMenu"), nullptr; }
+  bool appendMenu(platform::Hmenu, std::uint32_t, std::uintptr_t, const char16_t*) override {
+    return unexpected("appendMenu"), false;
+  }
+  platform::Hdc beginPaint(Hwnd) override { return unexpected("beginPaint"), nullptr; }
+  void endPaint(Hwnd, platform::Hdc) override { unexpected("endPaint"); }
+  bool drawIcon(platform::Hdc, int, int, platform::Hicon) override { return unexpected("drawIcon"), false; }
+  platform::Himagelist imageListCreate(int, int, std::uint32_t, int, int) override {
+    return unexpected("imageListCreate"), nullptr;
+  }
+  int imageListAddIcon(platform::Himagelist, platform::Hicon) override { return unexpected("imageListAddIcon"), -1; }
+  std::uint32_t imageListSetBkColor(platform::Himagelist, std::uint32_t) override {
+    return unexpected("imageListSetBkColor"), platform::kCLR_NONE;
+  }
+};
+
+class FailingSystemEvents : public platform::ISystemEvents, public UnexpectedCallLog {
+ public:
+  bool wtsRegisterSessionNotification(platform::Hwnd, platform::Dword) override {
+    return unexpected("wtsRegisterSessionNotification"), false;
+  }
+  bool wtsUnRegisterSessionNotification(platform::Hwnd) override {
+    return unexpected("wtsUnRegisterSessionNotification"), false;
+  }
+  platform::Hdevnotify registerDeviceNotification(platform::Hwnd, const void*, platform::Dword) override {
+    return unexpected("registerDeviceNotification"), nullptr;
+  }
+  bool unregisterDeviceNotification(platform::Hdevnotify) override {
+    return unexpected("unregisterDeviceNotification"), false;
+  }
+};
+
+class FailingCodePage : public platform::ICodePage, public UnexpectedCallLog {
+ public:
+  int wideCharToMultiByte(std::uint32_t, platform::Dword, const char16_t*, int, char*, int, const char*,
+                          platform::Bool32*) override {
+    return unexpected("wideCharToMultiByte"), 0;
+  }
+  int multiByteToWideChar(std::uint32_t, platform::Dword, const char*, int, char16_t*, int) override {
+    return unexpected("multiByteToWideChar"), 0;
+  }
+};
+
+class FailingWlanApi : public platform::IWlanApi, public UnexpectedCallLog {
+ public:
+  using Dword = platform::Dword;
+  using Handle = platform::Handle;
+  Dword wlanOpenHandle(Dword, void*, Dword*, Handle*) override { return unexpected("wlanOpenHandle"), kFailingError; }
+  Dword wlanCloseHandle(Handle, void*) override { return unexpected("wlanCloseHandle"), kFailingError; }
+  Dword wlanRegisterNotification(Handle, Dword, platform::Bool32, platform::WlanNotificationCallbackFn, void*, void*,
+                                 Dword*) override {
+    return unexpected("wlanRegisterNotification"), kFailingError;
+  }
+  Dword wlanHostedNetworkInitSettings(Handle, std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkInitSettings"), kFailingError;
+  }
+  Dword wlanHostedNetworkQueryProperty(Handle, std::uint32_t, Dword*, void**, std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkQueryProperty"), kFailingError;
+  }
+  Dword wlanHostedNetworkSetProperty(Handle, std::uint32_t, Dword, void*, std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkSetProperty"), kFailingError;
+  }
+  Dword wlanHostedNetworkQueryStatus(Handle, platform::WlanHostedNetworkStatus**, void*) override {
+    return unexpected("wlanHostedNetworkQueryStatus"), kFailingError;
+  }
+  Dword wlanHostedNetworkSetSecondaryKey(Handle, Dword, std::uint8_t*, platform::Bool32, platform::Bool32,
+                                         std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkSetSecondaryKey"), kFailingError;
+  }
+  Dword wlanHostedNetworkQuerySecondaryKey(Handle, Dword*, std::uint8_t**, platform::Bool32*, platform::Bool32*,
+                                           std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkQuerySecondaryKey"), kFailingError;
+  }
+  Dword wlanHostedNetworkStartUsing(Handle, std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkStartUsing"), kFailingError;
+  }
+  Dword wlanHostedNetworkStopUsing(Handle, std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkStopUsing"), kFailingError;
+  }
+  Dword wlanHostedNetworkForceStop(Handle, std::uint32_t*, void*) override {
+    return unexpected("wlanHostedNetworkForceStop"), kFailingError;
+  }
+  void* wlanAllocateMemory(Dword) override { return unexpected("wlanAllocateMemory"), nullptr; }
+  void wlanFreeMemory(void*) override { unexpected("wlanFreeMemory"); }
+};
+
+class FailingSecurity : public platform::ISecurity, public UnexpectedCallLog {
+ public:
+  bool allocateAndInitializeSid(const platform::SidIdentifierAuthority&, std::uint8_t, platform::Dword,
+                                platform::Dword, platform::Dword, platform::Dword, platform::Dword, platform::Dword,
+                                platform::Dword, platform::Dword, platform::Psid*) override {
+    return unexpected("allocateAndInitializeSid"), false;
+  }
+  bool checkTokenMembership(platform::Handle, platform::Psid, platform::Bool32*) override {
+    return unexpected("checkTokenMembership"), false;
+  }
+  void freeSid(platform::Psid) override { unexpected("freeSid"); }
+};
+
+class FailingProcessStart : public platform::IProcessStart, public UnexpectedCallLog {
+ public:
+  bool shellExecuteEx(platform::ShellExecuteInfo*) override { return unexpected("shellExecuteEx"), false; }
+  bool getExitCodeProcess(platform::Handle, platform::Dword*) override {
+    return unexpected("getExitCodeProcess"), false;
+  }
+};
+
+class FailingComRuntime : public platform::IComRuntime, public UnexpectedCallLog {
+ public:
+  platform::HResult coInitializeEx(platform::Dword) override { return unexpected("coInitializeEx"), kFailingHResult; }
+  platform::HResult coInitialize() override { return unexpected("coInitialize"), kFailingHResult; }
+  void coUninitialize() override { unexpected("coUninitialize"); }
+};
+
+class FailingSharing : public platform::ISharing, public UnexpectedCallLog {
+ public:
+  platform::HResult createNetSharingManager(const platform::Guid&, platform::Dword,
+                                            platform::INetSharingManager**) override {
+    return unexpected("createNetSharingManager"), kFailingHResult;
+  }
+  platform::HResult createNetConnectionManager(const platform::Guid&, platform::Dword,
+                                               platform::INetConnectionManager**) override {
+    return unexpected("createNetConnectionManager"), kFailingHResult;
+  }
+  void coTaskMemFree(void*) override { unexpected("coTaskMemFree"); }
+  platform::HResult stringFromClsid(const platform::Guid&, char16_t**) override {
+    return unexpected("stringFromClsid"), kFailingHResult;
+  }
+  void outputDebugString(const char16_t*) override { unexpected("outputDebugString"); }
+};
+
+class FailingModuleLoader : public platform::IModuleLoader, public UnexpectedCallLog {
+ public:
+  platform::Hmodule loadLibrary(const char16_t*) override { return unexpected("loadLibrary"), nullptr; }
+  platform::NcFreeNetconPropertiesFn getNcFreeNetconProperties(platform::Hmodule, const char*) override {
+    return unexpected("getNcFreeNetconProperties"), nullptr;
+  }
+  bool freeLibrary(platform::Hmodule) override { return unexpected("freeLibrary"), false; }
+};
+
+// Tracing is never unexpected: the lines are dropped.
+class DiscardingTrace final : public platform::ITrace {
+ public:
+  void write(const char*) override {}
+};
+
+// A complete Platform of failing areas. A rig puts its own fakes into the slots it observes.
+struct FailingPlatform {
+  FailingKernel kernel;
+  FailingRegistry registry;
+  FailingWindowSystem windows;
+  FailingSystemEvents systemEvents;
+  FailingCodePage codePage;
+  FailingWlanApi wlan;
+  FailingSecurity security;
+  FailingProcessStart processStart;
+  FailingComRuntime com;
+  DiscardingTrace trace;
+  FailingSharing sharing;
+  FailingModuleLoader modules;
+
+  platform::Platform all() {
+    return platform::Platform{&kernel, &registry, &windows, &systemEvents, &codePage, &wlan,
+                              &security, &processStart, &com, &trace, &sharing, &modules};
+  }
+
+  // `partial` with each empty slot filled from here.
+  platform::Platform around(platform::Platform partial) {
+    const platform::Platform failing = all();
+    auto fill = [](auto*& slot, auto* fallback) {
+      if (slot == nullptr) slot = fallback;
+    };
+    fill(partial.kernel, failing.kernel);
+    fill(partial.registry, failing.registry);
+    fill(partial.windows, failing.windows);
+    fill(partial.systemEvents, failing.systemEvents);
+    fill(partial.codePage, failing.codePage);
+    fill(partial.wlan, failing.wlan);
+    fill(partial.security, failing.security);
+    fill(partial.processStart, failing.processStart);
+    fill(partial.com, failing.com);
+    fill(partial.trace, failing.trace);
+    fill(partial.sharing, failing.sharing);
+    fill(partial.modules, failing.modules);
+    return partial;
+  }
+};
+
+}  // namespace tethra::test
