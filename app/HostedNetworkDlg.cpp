@@ -125,14 +125,30 @@ bool CHostedNetworkDlg::OnInitDialog() {
 }
 
 void CHostedNetworkDlg::OnClose() {
-  m_bClosing = 1;
-  WakeActionWatcher();
+  BeginEnd();
   UnRegisterDeviceInterfaceGuid();
   if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
-  StopHostedNetwork();
+  StopHostedNetwork();  // its stopped handler does nothing now that the dialog is closing
   m_bProcessNotifications = false;
+  FinishEnd(WatcherHandle::kKeep);
+}
+
+// Every way out (OnClose, OnHostedNetworkStopped, OnHostedNetworkNotAvailable) starts and ends
+// here; what each does in between, and in which order, is its own.
+void CHostedNetworkDlg::BeginEnd() {
+  m_bClosing = 1;
+  WakeActionWatcher();
+}
+
+void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   ReleaseNotificationSink();
+  if (watcherHandle == WatcherHandle::kClose) CloseActionThreadHandle();
+  UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
   EndProcessFromHandler();
+}
+
+void CHostedNetworkDlg::UnregisterSessionNotifications() {
+  if (m_hWnd != nullptr) SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
 }
 
 void CHostedNetworkDlg::ReleaseNotificationSink() {

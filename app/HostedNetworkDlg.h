@@ -110,7 +110,12 @@ class CHostedNetworkDlg : public CDialog {
   void CreateDeviceImageList();
   void OnDeviceRemoved(const std::u16string& interfaceName);
   TETHRA_PRINTF_FORMAT(2, 3) void Trace(const char* format, ...);  // to the trace log
+  // The end of the program: BeginEnd, the way out's own steps, then FinishEnd (never returns).
+  enum class WatcherHandle { kKeep, kClose };
+  void BeginEnd();
+  void FinishEnd(WatcherHandle watcherHandle);
   void EndProcessFromHandler();
+  void UnregisterSessionNotifications();
   void ReleaseNotificationSink();
   void CloseActionThreadHandle();
   void WakeActionWatcher();

@@ -187,25 +187,20 @@ void CHostedNetworkDlg::OnHostedNetworkStarted() {
 
 void CHostedNetworkDlg::OnHostedNetworkStopped() {
   if (!m_HostedNetworkStarted || m_bClosing) return;
-  m_bClosing = 1;
-  WakeActionWatcher();
+  BeginEnd();
   StopIcsIfNeeded();
   m_HostedNetworkStarted = false;
   m_StartButton.SetWindowText(m_szStartText.data());
   EnableAllControls();
   if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_STOPPED");
-  if (m_hWnd != nullptr) SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
-  ReleaseNotificationSink();
-  CloseActionThreadHandle();
-  UnRegisterDeviceInterfaceGuid();
-  EndProcessFromHandler();
+  UnregisterSessionNotifications();
+  FinishEnd(WatcherHandle::kClose);
 }
 
 void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
   if (m_bClosing) return;
-  if (m_hWnd != nullptr) SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
-  m_bClosing = 1;
-  WakeActionWatcher();
+  UnregisterSessionNotifications();
+  BeginEnd();
   if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
   m_HostedNetworkStarted = false;
   StopIcsIfNeeded();
@@ -213,10 +208,7 @@ void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
     m_bInitDialog = false;
     if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
   }
-  ReleaseNotificationSink();
-  CloseActionThreadHandle();
-  UnRegisterDeviceInterfaceGuid();
-  EndProcessFromHandler();
+  FinishEnd(WatcherHandle::kClose);
 }
 
 void CHostedNetworkDlg::OnHostedNetworkAvailable() {
