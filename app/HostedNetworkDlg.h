@@ -18,10 +18,10 @@
 
 #include "app/SharedText.h"
 #include "app/framework/Dialog.h"
+#include "tethra/base/RefList.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/wlan/NotificationSink.h"
-#include "tethra/wlan/RefList.h"
 #include "tethra/wlan/WlanStation.h"
 #include "tethra/wlan/WlanManager.h"
 
@@ -35,7 +35,7 @@ using platform::Failed;
 using platform::HResult;
 using platform::Succeeded;
 using wlan::CNotificationSink;
-using wlan::CRefList;
+using base::CRefList;
 using wlan::CWlanDevice;
 using wlan::CWlanManager;
 using ics::CIcsConnectionInfo;

@@ -2,10 +2,11 @@
 // and reacting to the hosted network's state as the notification queue reports it. Dialog's
 // thread only. Two handlers end the process.
 #include <cinttypes>
-#include "tethra/wlan/Allocation.h"
 
 #include "app/ConnectionKind.h"
 #include "app/HostedNetworkDlg.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::app {
 
@@ -17,7 +18,7 @@ constexpr char16_t kStatusActive[] = u"The hosted network is active";
 HResult CHostedNetworkDlg::InitWlan() {
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
-  m_NotificationSink = wlan::NewObject<CNotificationSink>(wlan::kAllocSiteSink, *m_pPlatform, m_hWnd);
+  m_NotificationSink = base::NewObject<CNotificationSink>(wlan::kAllocSiteSink, *m_pPlatform, m_hWnd);
   if (m_NotificationSink == nullptr) {
     hr = platform::kE_OUTOFMEMORY;
   } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_strCommandLine)); hr == platform::kS_OK) {

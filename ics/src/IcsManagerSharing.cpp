@@ -3,7 +3,7 @@
 // records take part in sharing. Dialog's thread only.
 #include "tethra/ics/IcsManager.h"
 
-#include "tethra/wlan/Allocation.h"
+#include "tethra/base/Allocation.h"
 
 namespace tethra::ics {
 
@@ -50,10 +50,10 @@ void CIcsManager::DisableIcsOnAll() {
   }
 }
 
-void CIcsManager::GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list) {
+void CIcsManager::GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list) {
   list.ReleaseAll();
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
-    CIcsConnectionInfo* info = wlan::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]);
+    CIcsConnectionInfo* info = base::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]);
     if (info == nullptr) return;
     if (!list.AddTail(info)) {
       info->Release();

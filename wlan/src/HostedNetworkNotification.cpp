@@ -3,7 +3,7 @@
 
 namespace tethra::wlan {
 
-CHostedNetworkNotification::CHostedNetworkNotification(HostedNetworkNotificationType type, CRefObject* data) noexcept
+CHostedNetworkNotification::CHostedNetworkNotification(HostedNetworkNotificationType type, base::CRefObject* data) noexcept
     : m_Type(type), m_pData(data) {
   if (m_pData != nullptr) m_pData->AddRef();
 }
@@ -12,7 +12,7 @@ CHostedNetworkNotification::~CHostedNetworkNotification() {
   if (m_pData != nullptr) m_pData->Release();
 }
 
-CRefObject* CHostedNetworkNotification::GetNotificationData() const noexcept {
+base::CRefObject* CHostedNetworkNotification::GetNotificationData() const noexcept {
   if (m_pData != nullptr) m_pData->AddRef();
   return m_pData;
 }

@@ -3,8 +3,9 @@
 #include "tethra/wlan/NotificationSink.h"
 
 #include "LockScope.h"
+#include "tethra/base/Allocation.h"
 #include "tethra/platform/trace.h"
-#include "tethra/wlan/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::wlan {
 
@@ -27,15 +28,15 @@ void CNotificationSink::OnStationJoin(CWlanStation* station) { QueueStation(Devi
 void CNotificationSink::OnStationLeave(CWlanStation* station) { QueueStation(DeviceRemove, station); }
 
 void CNotificationSink::QueueKind(HostedNetworkNotificationType type) {
-  OnNewNotifcationAvailable(NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, nullptr));
+  OnNewNotifcationAvailable(base::NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, nullptr));
 }
 
 void CNotificationSink::QueueStation(HostedNetworkNotificationType type, CWlanStation* station) {
   MacAddress mac;
   station->GetMacAddress(mac);
-  CWlanDevice* device = NewObject<CWlanDevice>(kAllocSiteDevice, mac);
+  CWlanDevice* device = base::NewObject<CWlanDevice>(kAllocSiteDevice, mac);
   if (device == nullptr) return;
-  OnNewNotifcationAvailable(NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device));
+  OnNewNotifcationAvailable(base::NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device));
   device->Release();
 }
 

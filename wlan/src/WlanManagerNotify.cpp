@@ -8,8 +8,9 @@
 // overlapping callbacks cannot signal idle early, and a sink registered again after a removal
 // never makes a later removal wait on an event the earlier wait consumed.
 #include "LockScope.h"
+#include "tethra/base/Allocation.h"
 #include "tethra/platform/trace.h"
-#include "tethra/wlan/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 #include "tethra/wlan/WlanManager.h"
 
 namespace tethra::wlan {
@@ -120,7 +121,7 @@ void CWlanManager::AvailableTransition(std::uint32_t newState) {
 }
 
 void CWlanManager::StoppedTransition() {
-  CRefList<CWlanStation*> gone;  // takes the stations with their references, in list order
+  base::CRefList<CWlanStation*> gone;  // takes the stations with their references, in list order
   CHostedNetworkNotificationSink* sink = nullptr;
   {
     LockScope lock(m_Lock.get());
@@ -139,7 +140,7 @@ void CWlanManager::StoppedTransition() {
 }
 
 void CWlanManager::StationJoined(const MacAddress& mac) {
-  CWlanStation* station = NewObject<CWlanStation>(kAllocSiteStation, mac);
+  CWlanStation* station = base::NewObject<CWlanStation>(kAllocSiteStation, mac);
   if (station == nullptr) return;
   CHostedNetworkNotificationSink* sink = nullptr;
   {

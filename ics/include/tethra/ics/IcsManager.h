@@ -14,11 +14,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "tethra/base/RefList.h"
 #include "tethra/ics/ComPtr.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/platform/platform.h"
-#include "tethra/wlan/RefList.h"
 
 namespace tethra::ics {
 
@@ -37,7 +37,7 @@ class CIcsManager {
   platform::HResult GetIndexByGuid(const platform::Guid* guid, std::int32_t& index) const;
   platform::HResult EnableIcs(const platform::Guid& publicGuid, const platform::Guid& privateGuid);
   void DisableIcsOnAll();
-  void GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list);
+  void GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list);
   void CacheICSIntfIndex();
   void RestoreICSIntf();
 

@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace tethra::wlan {
+namespace tethra::base {
 
 template <typename T>
 class CRefList {
@@ -113,4 +113,4 @@ class CRefList {
   std::size_t m_count = 0;
 };
 
-}  // namespace tethra::wlan
+}  // namespace tethra::base
