@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tethra/ics/ComPtr.h"
+#include "tethra/platform/com_ptr.h"
 
 namespace tethra::ics {
 
@@ -56,7 +56,7 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
                                   const platform::Guid& hostedNetworkGuid) {
   platform::HResult status = platform::HResultFromWin32(platform::kERROR_FILE_NOT_FOUND);
   for (;;) {
-    ComPtr<platform::INetConnection> connection;
+    platform::ComPtr<platform::INetConnection> connection;
     std::uint32_t fetched = 0;
     if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK || !connection) return status;
     TaskMemProperties properties(sharing);
@@ -81,11 +81,11 @@ platform::HResult ResetHostedNetworkConnection(const platform::Platform& platfor
   const bool comInitialised = platform::Succeeded(platform.com->coInitialize());
   platform::HResult status = platform::kS_OK;
   {
-    ComPtr<platform::INetConnectionManager> manager;
+    platform::ComPtr<platform::INetConnectionManager> manager;
     status = sharing.createNetConnectionManager(platform::kCLSID_ConnectionManager,
                                                 platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
     if (platform::Succeeded(status)) {
-      ComPtr<platform::IEnumNetConnection> enumerator;
+      platform::ComPtr<platform::IEnumNetConnection> enumerator;
       status = manager->EnumConnections(0, enumerator.put());
       if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
     }

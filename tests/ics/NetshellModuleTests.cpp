@@ -5,12 +5,13 @@
 #include <cstring>
 
 #include "SharingRig.h"
-#include "tethra/ics/ComPtr.h"
 #include "tethra/ics/NetshellModule.h"
+#include "tethra/platform/com_ptr.h"
 
 namespace tethra::ics {
 namespace {
 
+using platform::ComPtr;
 using test::SharingRig;
 
 sim::SimSharingConfig WithNetshell(sim::SimSharingConfig::Netshell netshell) {

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "tethra/ics/ComPtr.h"
+#include "tethra/platform/com_ptr.h"
 #include "tethra/platform/sharing.h"
 
 namespace tethra::ics {
@@ -34,8 +34,8 @@ class CIcsConnection {
   bool IsSupported() const { return m_bSupported; }
 
   CIcsManager* m_pManager = nullptr;
-  ComPtr<platform::INetConnection> m_pNetConnection;
-  ComPtr<platform::INetSharingConfiguration> m_pNetSharingConfiguration;
+  platform::ComPtr<platform::INetConnection> m_pNetConnection;
+  platform::ComPtr<platform::INetSharingConfiguration> m_pNetSharingConfiguration;
   std::int32_t m_lIndex = 0;
   bool m_bSharingEnabled = false;
   bool m_bPublic = false;

@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "tethra/base/RefList.h"
-#include "tethra/ics/ComPtr.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
+#include "tethra/platform/com_ptr.h"
 #include "tethra/platform/platform.h"
 
 namespace tethra::ics {
@@ -43,7 +43,7 @@ class CIcsManager {
 
   platform::INetSharingManager* NetSharingManager() const { return m_pNetSharingManager.get(); }
 
-  ComPtr<platform::INetSharingManager> m_pNetSharingManager;
+  platform::ComPtr<platform::INetSharingManager> m_pNetSharingManager;
   std::unique_ptr<CIcsConnection[]> m_pConnections;
   bool m_bInstalled = false;
   std::int32_t m_lNumConns = 0;
