@@ -6,6 +6,7 @@
 #include "app/ConnectionKind.h"
 #include "app/HostedNetworkDlg.h"
 #include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
 #include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::app {
@@ -147,7 +148,8 @@ HResult CHostedNetworkDlg::StopHostedNetwork() {
 
 void CHostedNetworkDlg::ProcessNotifications() {
   if (m_NotificationSink == nullptr) return;
-  while (wlan::CHostedNetworkNotification* record = m_NotificationSink->GetNextNotification()) {
+  while (const auto record =
+             base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_NotificationSink->GetNextNotification())) {
     if (m_bChangeSSIDAndKeyFinish && !m_bClosing) {
       switch (record->GetNotificationType()) {
         case wlan::HostedNetworkStarted:
@@ -168,7 +170,6 @@ void CHostedNetworkDlg::ProcessNotifications() {
           break;
       }
     }
-    record->Release();
   }
 }
 

@@ -10,6 +10,7 @@
 #include "app/HostedNetworkDlg.h"
 #include "app/SystemNames.h"
 #include "controller/SettingsKey.h"
+#include "tethra/base/RefPtr.h"
 #include "tethra/ics/ConnectionReset.h"
 #include "tethra/ics/NetshellModule.h"
 #include "tethra/platform/handle.h"
@@ -94,9 +95,10 @@ void CHostedNetworkDlg::GetIcsInfo() {
 
 void CHostedNetworkDlg::UpdateIcsConnectionList() {
   for (int i = m_ConnectionCombo.GetCount() - 1; i >= 0; --i) {
-    auto* held = reinterpret_cast<CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(i));
+    // The entry's reference comes back with it.
+    auto* entryReference = reinterpret_cast<CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(i));
+    const auto held = base::RefPtr<CIcsConnectionInfo>::Adopt(entryReference);
     m_ConnectionCombo.DeleteString(i);
-    if (held != nullptr) held->Release();
   }
   int offered = 0;
   auto pos = m_IcsConnectionList.GetHeadPosition();
@@ -111,8 +113,9 @@ void CHostedNetworkDlg::UpdateIcsConnectionList() {
     ++offered;
     const int position = m_ConnectionCombo.AddString(info->m_strName);
     if (position < 0) continue;
-    info->AddRef();  // the entry's own reference
-    m_ConnectionCombo.SetItemData(position, reinterpret_cast<std::uintptr_t>(info));
+    // The entry's own reference, handed to the combo box until the entry is deleted.
+    CIcsConnectionInfo* entryReference = base::RefPtr<CIcsConnectionInfo>::Copy(info).detach();
+    m_ConnectionCombo.SetItemData(position, reinterpret_cast<std::uintptr_t>(entryReference));
     if (position == 0) m_ConnectionCombo.SetCurSel(0);
     if (m_HostedNetworkStarted && m_IcsNeeded && info->m_bSharingEnabled && info->m_bPublic) {
       m_ConnectionCombo.SetCurSel(position);

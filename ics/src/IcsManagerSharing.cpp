@@ -4,6 +4,7 @@
 #include "tethra/ics/IcsManager.h"
 
 #include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
 
 namespace tethra::ics {
 
@@ -53,12 +54,9 @@ void CIcsManager::DisableIcsOnAll() {
 void CIcsManager::GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list) {
   list.ReleaseAll();
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
-    CIcsConnectionInfo* info = base::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]);
-    if (info == nullptr) return;
-    if (!list.AddTail(info)) {
-      info->Release();
-      return;
-    }
+    auto info = base::RefPtr<CIcsConnectionInfo>::Adopt(
+        base::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]));
+    if (!info || !list.AddTail(std::move(info))) return;
   }
 }
 

@@ -4,17 +4,12 @@
 namespace tethra::wlan {
 
 CHostedNetworkNotification::CHostedNetworkNotification(HostedNetworkNotificationType type, base::CRefObject* data) noexcept
-    : m_Type(type), m_pData(data) {
-  if (m_pData != nullptr) m_pData->AddRef();
-}
+    : m_Type(type), m_pData(base::RefPtr<base::CRefObject>::Copy(data)) {}
 
-CHostedNetworkNotification::~CHostedNetworkNotification() {
-  if (m_pData != nullptr) m_pData->Release();
-}
+CHostedNetworkNotification::~CHostedNetworkNotification() = default;
 
 base::CRefObject* CHostedNetworkNotification::GetNotificationData() const noexcept {
-  if (m_pData != nullptr) m_pData->AddRef();
-  return m_pData;
+  return base::RefPtr<base::CRefObject>(m_pData).detach();
 }
 
 }  // namespace tethra::wlan

@@ -4,6 +4,7 @@
 
 #include "LockScope.h"
 #include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
 #include "tethra/platform/trace.h"
 #include "tethra/wlan/AllocationSites.h"
 
@@ -34,21 +35,19 @@ void CNotificationSink::QueueKind(HostedNetworkNotificationType type) {
 void CNotificationSink::QueueStation(HostedNetworkNotificationType type, CWlanStation* station) {
   MacAddress mac;
   station->GetMacAddress(mac);
-  CWlanDevice* device = base::NewObject<CWlanDevice>(kAllocSiteDevice, mac);
-  if (device == nullptr) return;
-  OnNewNotifcationAvailable(base::NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device));
-  device->Release();
+  const auto device = base::RefPtr<CWlanDevice>::Adopt(base::NewObject<CWlanDevice>(kAllocSiteDevice, mac));
+  if (!device) return;
+  OnNewNotifcationAvailable(base::NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device.get()));
 }
 
 void CNotificationSink::OnNewNotifcationAvailable(CHostedNetworkNotification* record) {
-  if (record == nullptr) return;
+  auto owned = base::RefPtr<CHostedNetworkNotification>::Adopt(record);
+  if (!owned) return;
   std::size_t count = 0;
   {
     LockScope lock(m_Lock.get());
-    if (!m_NotificationQueue.AddTail(record)) {
-      record->Release();  // no node storage: the record is dropped like a failed allocation
-      return;
-    }
+    // No node storage: the record is dropped (by `owned`) like a failed allocation.
+    if (!m_NotificationQueue.AddTail(std::move(owned))) return;
     count = m_NotificationQueue.GetCount();
   }
   if (count == 1) {

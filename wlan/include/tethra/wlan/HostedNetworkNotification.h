@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "tethra/base/RefObject.h"
+#include "tethra/base/RefPtr.h"
 
 namespace tethra::wlan {
 
@@ -33,7 +34,7 @@ class CHostedNetworkNotification final : public base::CRefObject {
  private:
   ~CHostedNetworkNotification() override;
   HostedNetworkNotificationType m_Type;
-  base::CRefObject* m_pData;
+  base::RefPtr<base::CRefObject> m_pData;
 };
 
 }  // namespace tethra::wlan
