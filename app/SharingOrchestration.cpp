@@ -19,11 +19,11 @@ constexpr char16_t kStatusActive[] = u"The hosted network is active";
 HResult CHostedNetworkDlg::InitWlan() {
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
-  m_NotificationSink = base::NewObject<CNotificationSink>(wlan::kAllocSiteSink, *m_pPlatform, m_hWnd);
+  m_NotificationSink.reset(base::NewObject<CNotificationSink>(wlan::kAllocSiteSink, *m_pPlatform, m_hWnd));
   if (m_NotificationSink == nullptr) {
     hr = platform::kE_OUTOFMEMORY;
   } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_strCommandLine)); hr == platform::kS_OK) {
-    if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink); hr == platform::kS_OK) {
+    if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink.get()); hr == platform::kS_OK) {
       sinkRegistered = true;
       bool started = false;
       if (hr = m_WlanManager.IsHostedNetworkStarted(started); hr == platform::kS_OK) {
@@ -35,8 +35,7 @@ HResult CHostedNetworkDlg::InitWlan() {
   if (sinkRegistered) {
     ReleaseNotificationSink();
   } else {
-    delete m_NotificationSink;
-    m_NotificationSink = nullptr;
+    m_NotificationSink.reset();  // never registered: nothing to wait for
   }
   return hr;
 }

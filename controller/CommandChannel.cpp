@@ -31,9 +31,8 @@ constexpr std::size_t kShellExecuteInfoSize = 112;
 Dword ActionThreadProc(void* param) {
   auto* dialog = static_cast<CHostedNetworkDlg*>(param);
   platform::IComRuntime* com = dialog != nullptr ? dialog->Platform().com : nullptr;
-  const HResult hr = com != nullptr ? com->coInitialize() : platform::kE_FAIL;
+  const platform::ComApartment apartment(com, com != nullptr ? com->coInitialize() : platform::kE_FAIL);
   if (dialog != nullptr) dialog->WatchActionValue();
-  if (com != nullptr && Succeeded(hr)) com->coUninitialize();
   return 0;
 }
 
@@ -47,7 +46,8 @@ bool WriteEmptyAction(platform::IRegistry& registry, platform::Hkey key) {
 
 void CHostedNetworkDlg::StartActionThread() {
   Dword threadId = 0;
-  m_hActionThread = Kernel().createThread(&ActionThreadProc, this, &threadId);
+  m_hActionThread = platform::UniqueKernelHandle(Kernel().createThread(&ActionThreadProc, this, &threadId),
+                                                 platform::KernelHandleCloser{&Kernel()});
   m_dwActionThreadId = threadId;
 }
 
@@ -149,14 +149,16 @@ Bool32 CHostedNetworkDlg::ChangeSSID(std::u16string /*newName*/, Bool32 started)
   info.nShow = platform::kSW_HIDE;
 
   platform::IProcessStart* processes = m_pPlatform->processStart;
+  const bool launched = processes != nullptr && processes->shellExecuteEx(&info);
+  // Ours whenever the call left one; closed after the pump below, as the shell may still run.
+  const platform::UniqueKernelHandle shell(info.hProcess, platform::KernelHandleCloser{&Kernel()});
   Bool32 result = 0;
-  if (processes != nullptr && processes->shellExecuteEx(&info) && info.hInstApp > 32 &&
-      Kernel().waitForSingleObject(info.hProcess, kShellWaitMs) == platform::kWAIT_OBJECT_0) {
+  if (launched && info.hInstApp > 32 &&
+      Kernel().waitForSingleObject(shell.get(), kShellWaitMs) == platform::kWAIT_OBJECT_0) {
     Dword exitCode = 1;
-    if (processes->getExitCodeProcess(info.hProcess, &exitCode) && exitCode == 0) result = 1;
+    if (processes->getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
   }
   WaitAndPumpMessages(1000);
-  if (info.hProcess != nullptr) Kernel().closeHandle(info.hProcess);
   return result;
 }
 

@@ -26,14 +26,15 @@ Bool32 CHostedNetworkDlg::IsUserAdmin() {
   platform::ISecurity* security = m_pPlatform->security;
   if (security == nullptr) return 0;
   const platform::SidIdentifierAuthority ntAuthority{{0, 0, 0, 0, 0, 5}};
-  platform::Psid administrators = nullptr;
+  platform::UniqueSid administrators(platform::SidCloser{security});
   if (!security->allocateAndInitializeSid(ntAuthority, 2, platform::kSECURITY_BUILTIN_DOMAIN_RID,
-                                          platform::kDOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+                                          platform::kDOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                          administrators.put())) {
+    administrators.release();  // a failed call returns no SID
     return 0;
   }
   Bool32 isMember = 0;
-  if (!security->checkTokenMembership(nullptr, administrators, &isMember)) isMember = 0;
-  security->freeSid(administrators);
+  if (!security->checkTokenMembership(nullptr, administrators.get(), &isMember)) isMember = 0;
   return isMember;
 }
 
