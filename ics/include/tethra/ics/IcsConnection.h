@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "tethra/ics/NetshellModule.h"
 #include "tethra/platform/com_ptr.h"
 #include "tethra/platform/sharing.h"
 
@@ -22,7 +23,6 @@ class CIcsConnection {
   CIcsConnection() = default;
   CIcsConnection(const CIcsConnection&) = delete;
   CIcsConnection& operator=(const CIcsConnection&) = delete;
-  ~CIcsConnection();
 
   platform::HResult InitIcsConnection(CIcsManager* manager, platform::INetConnection* connection,
                                       std::int32_t index);
@@ -41,7 +41,7 @@ class CIcsConnection {
   bool m_bPublic = false;
   bool m_bPrivate = false;
   bool m_bSupported = false;
-  platform::NetconProperties m_Properties{};
+  NetconPropertiesCopy m_Properties;
 
  private:
   platform::HResult EnableAs(std::int32_t type);
