@@ -21,9 +21,8 @@ constexpr std::size_t kShellExecuteInfoSize = 112;
 Dword ActionThreadProc(void* param) {
   auto* dialog = static_cast<CHostedNetworkDlg*>(param);
   platform::IComRuntime& com = dialog->Com();
-  const HResult hr = com.coInitialize();
+  const platform::ComApartment apartment(&com, com.coInitialize());
   dialog->WatchActionValue();
-  if (Succeeded(hr)) com.coUninitialize();
   return 0;
 }
 
@@ -31,7 +30,8 @@ Dword ActionThreadProc(void* param) {
 
 void CHostedNetworkDlg::StartActionThread() {
   Dword threadId = 0;
-  m_hActionThread = Kernel().createThread(&ActionThreadProc, this, &threadId);
+  m_hActionThread = platform::UniqueKernelHandle(Kernel().createThread(&ActionThreadProc, this, &threadId),
+                                                 platform::KernelHandleCloser{&Kernel()});
   m_dwActionThreadId = threadId;
 }
 
@@ -99,14 +99,16 @@ Bool32 CHostedNetworkDlg::ChangeSSID(std::u16string /*newName*/, Bool32 started)
   info.nShow = platform::kSW_HIDE;
 
   platform::IProcessStart& processes = *m_platform.processStart;
+  const bool launched = processes.shellExecuteEx(&info);
+  // Ours whenever the call left one; closed after the pump below, as the shell may still run.
+  const platform::UniqueKernelHandle shell(info.hProcess, platform::KernelHandleCloser{&Kernel()});
   Bool32 result = 0;
-  if (processes.shellExecuteEx(&info) && info.hInstApp > 32 &&
-      Kernel().waitForSingleObject(info.hProcess, kShellWaitMs) == platform::kWAIT_OBJECT_0) {
+  if (launched && info.hInstApp > 32 &&
+      Kernel().waitForSingleObject(shell.get(), kShellWaitMs) == platform::kWAIT_OBJECT_0) {
     Dword exitCode = 1;
-    if (processes.getExitCodeProcess(info.hProcess, &exitCode) && exitCode == 0) result = 1;
+    if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
   }
   WaitAndPumpMessages(1000);
-  if (info.hProcess != nullptr) Kernel().closeHandle(info.hProcess);
   return result;
 }
 

@@ -30,7 +30,7 @@ CHostedNetworkDlg::~CHostedNetworkDlg() {
   }
   m_bClosing = 1;
   ReleaseNotificationSink();
-  CloseActionThreadHandle();
+  // A watcher thread handle or a device registration still held is closed by its owner.
 }
 
 void CHostedNetworkDlg::DoDataExchange(CDataExchange* exchange) {
@@ -155,15 +155,10 @@ void CHostedNetworkDlg::ReleaseNotificationSink() {
   if (m_NotificationSink == nullptr) return;
   // Returns only once no notification call into the sink is running on the WLAN thread.
   m_WlanManager.RemoveNotificationSink();
-  delete m_NotificationSink;
-  m_NotificationSink = nullptr;
+  m_NotificationSink.reset();
 }
 
-void CHostedNetworkDlg::CloseActionThreadHandle() {
-  if (m_hActionThread == nullptr) return;
-  Kernel().closeHandle(m_hActionThread);
-  m_hActionThread = nullptr;
-}
+void CHostedNetworkDlg::CloseActionThreadHandle() { m_hActionThread.reset(); }
 
 void CHostedNetworkDlg::WakeActionWatcher() {
   // Set m_bClosing first: the watcher tests it when it wakes.

@@ -18,10 +18,11 @@
 
 #include "app/SharedText.h"
 #include "app/framework/Dialog.h"
+#include "tethra/base/RefList.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/ics/IcsManager.h"
+#include "tethra/platform/handle.h"
 #include "tethra/wlan/NotificationSink.h"
-#include "tethra/wlan/RefList.h"
 #include "tethra/wlan/WlanStation.h"
 #include "tethra/wlan/WlanManager.h"
 
@@ -35,7 +36,7 @@ using platform::Failed;
 using platform::HResult;
 using platform::Succeeded;
 using wlan::CNotificationSink;
-using wlan::CRefList;
+using base::CRefList;
 using wlan::CWlanDevice;
 using wlan::CWlanManager;
 using ics::CIcsConnectionInfo;
@@ -145,7 +146,7 @@ class CHostedNetworkDlg : public CDialog {
   std::u16string m_strNetworkName;
   std::unique_ptr<CIcsManager> m_pIcsManager;
   CWlanManager m_WlanManager;
-  CNotificationSink* m_NotificationSink = nullptr;
+  std::unique_ptr<CNotificationSink> m_NotificationSink;  // registered with m_WlanManager while set
   bool m_bProcessNotifications = false;
   CRefList<CWlanDevice*> m_WlanDeviceList;
   CRefList<CIcsConnectionInfo*> m_IcsConnectionList;
@@ -162,12 +163,12 @@ class CHostedNetworkDlg : public CDialog {
   Bool32 m_bIcsRefreshed = 0;
   Hwnd m_hPeltoLogicUIWnd = nullptr;
   CWnd* m_pPeltoLogicUIWnd = nullptr;
-  Handle m_hActionThread = nullptr;
+  platform::UniqueKernelHandle m_hActionThread;
   bool m_bInitDialog = false;
   std::atomic<bool> m_bChangeSSIDAndKeyFinish{true};
   std::u16string m_strCommandLine;
   std::atomic<bool> m_bSilentClose{false};
-  platform::Hdevnotify m_hDevNotify = nullptr;
+  platform::UniqueDeviceNotification m_hDevNotify;
 
  private:
   // The framework's window object for the controller window (m_pPeltoLogicUIWnd points here).

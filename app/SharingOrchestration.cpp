@@ -2,10 +2,12 @@
 // and reacting to the hosted network's state as the notification queue reports it. Dialog's
 // thread only. Two handlers end the process.
 #include <cinttypes>
-#include "tethra/wlan/Allocation.h"
 
 #include "app/ConnectionKind.h"
 #include "app/HostedNetworkDlg.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
+#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::app {
 
@@ -17,12 +19,12 @@ constexpr char16_t kStatusActive[] = u"The hosted network is active";
 HResult CHostedNetworkDlg::InitWlan() {
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
-  m_NotificationSink = wlan::NewObject<CNotificationSink>(wlan::kAllocSiteSink, Kernel(), Windows(), *m_platform.trace,
-                                                          m_hWnd);
+  m_NotificationSink.reset(
+      base::NewObject<CNotificationSink>(wlan::kAllocSiteSink, Kernel(), Windows(), *m_platform.trace, m_hWnd));
   if (m_NotificationSink == nullptr) {
     hr = platform::kE_OUTOFMEMORY;
   } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_strCommandLine)); hr == platform::kS_OK) {
-    if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink); hr == platform::kS_OK) {
+    if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink.get()); hr == platform::kS_OK) {
       sinkRegistered = true;
       bool started = false;
       if (hr = m_WlanManager.IsHostedNetworkStarted(started); hr == platform::kS_OK) {
@@ -34,8 +36,7 @@ HResult CHostedNetworkDlg::InitWlan() {
   if (sinkRegistered) {
     ReleaseNotificationSink();
   } else {
-    delete m_NotificationSink;
-    m_NotificationSink = nullptr;
+    m_NotificationSink.reset();  // never registered: nothing to wait for
   }
   return hr;
 }
@@ -147,7 +148,8 @@ HResult CHostedNetworkDlg::StopHostedNetwork() {
 
 void CHostedNetworkDlg::ProcessNotifications() {
   if (m_NotificationSink == nullptr) return;
-  while (wlan::CHostedNetworkNotification* record = m_NotificationSink->GetNextNotification()) {
+  while (const auto record =
+             base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_NotificationSink->GetNextNotification())) {
     if (m_bChangeSSIDAndKeyFinish && !m_bClosing) {
       switch (record->GetNotificationType()) {
         case wlan::HostedNetworkStarted:
@@ -168,7 +170,6 @@ void CHostedNetworkDlg::ProcessNotifications() {
           break;
       }
     }
-    record->Release();
   }
 }
 

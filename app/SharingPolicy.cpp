@@ -9,6 +9,7 @@
 
 #include "app/HostedNetworkDlg.h"
 #include "app/SystemNames.h"
+#include "tethra/base/RefPtr.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/ics/ConnectionReset.h"
 #include "tethra/ics/NetshellModule.h"
@@ -24,14 +25,15 @@ constexpr Dword kRetryPauseMs = 100;
 Bool32 CHostedNetworkDlg::IsUserAdmin() {
   platform::ISecurity* security = m_platform.security;
   const platform::SidIdentifierAuthority ntAuthority{{0, 0, 0, 0, 0, 5}};
-  platform::Psid administrators = nullptr;
+  platform::UniqueSid administrators(platform::SidCloser{security});
   if (!security->allocateAndInitializeSid(ntAuthority, 2, platform::kSECURITY_BUILTIN_DOMAIN_RID,
-                                          platform::kDOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+                                          platform::kDOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                          administrators.put())) {
+    administrators.release();  // a failed call returns no SID
     return 0;
   }
   Bool32 isMember = 0;
-  if (!security->checkTokenMembership(nullptr, administrators, &isMember)) isMember = 0;
-  security->freeSid(administrators);
+  if (!security->checkTokenMembership(nullptr, administrators.get(), &isMember)) isMember = 0;
   return isMember;
 }
 
@@ -92,9 +94,10 @@ void CHostedNetworkDlg::GetIcsInfo() {
 
 void CHostedNetworkDlg::UpdateIcsConnectionList() {
   for (int i = m_ConnectionCombo.GetCount() - 1; i >= 0; --i) {
-    auto* held = reinterpret_cast<CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(i));
+    // The entry's reference comes back with it.
+    auto* entryReference = reinterpret_cast<CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(i));
+    const auto held = base::RefPtr<CIcsConnectionInfo>::Adopt(entryReference);
     m_ConnectionCombo.DeleteString(i);
-    if (held != nullptr) held->Release();
   }
   int offered = 0;
   auto pos = m_IcsConnectionList.GetHeadPosition();
@@ -109,8 +112,9 @@ void CHostedNetworkDlg::UpdateIcsConnectionList() {
     ++offered;
     const int position = m_ConnectionCombo.AddString(info->m_strName);
     if (position < 0) continue;
-    info->AddRef();  // the entry's own reference
-    m_ConnectionCombo.SetItemData(position, reinterpret_cast<std::uintptr_t>(info));
+    // The entry's own reference, handed to the combo box until the entry is deleted.
+    CIcsConnectionInfo* entryReference = base::RefPtr<CIcsConnectionInfo>::Copy(info).detach();
+    m_ConnectionCombo.SetItemData(position, reinterpret_cast<std::uintptr_t>(entryReference));
     if (position == 0) m_ConnectionCombo.SetCurSel(0);
     if (m_HostedNetworkStarted && m_IcsNeeded && info->m_bSharingEnabled && info->m_bPublic) {
       m_ConnectionCombo.SetCurSel(position);

@@ -113,16 +113,18 @@ bool CHostedNetworkDlg::RegisterDeviceInterfaceGuid() {
   };
   static_assert(sizeof(Filter) == 32);
   const Filter filter{32, platform::kDBT_DEVTYP_DEVICEINTERFACE, 0, kGuidNetworkAdapterInterface, 0};
-  m_hDevNotify = SystemEvents().registerDeviceNotification(
-      m_hWnd, &filter, platform::kDEVICE_NOTIFY_WINDOW_HANDLE | platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES);
-  return m_hDevNotify != nullptr;
+  platform::ISystemEvents* events = &SystemEvents();
+  m_hDevNotify = platform::UniqueDeviceNotification(
+      events->registerDeviceNotification(
+          m_hWnd, &filter, platform::kDEVICE_NOTIFY_WINDOW_HANDLE | platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES),
+      platform::DeviceNotificationCloser{events});
+  return static_cast<bool>(m_hDevNotify);
 }
 
 bool CHostedNetworkDlg::UnRegisterDeviceInterfaceGuid() {
-  if (m_hDevNotify == nullptr) return true;
-  const bool ok = SystemEvents().unregisterDeviceNotification(m_hDevNotify);
-  m_hDevNotify = nullptr;
-  return ok;
+  if (!m_hDevNotify) return true;
+  // Given back here rather than by the owner, because the caller gets the platform's answer.
+  return SystemEvents().unregisterDeviceNotification(m_hDevNotify.release());
 }
 
 }  // namespace tethra::app

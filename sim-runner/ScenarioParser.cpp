@@ -11,7 +11,7 @@
 #include "tethra/sim/codepage.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "tethra/sim/world.h"
-#include "tethra/wlan/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::simrunner {
 

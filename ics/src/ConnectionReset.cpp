@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "tethra/ics/ComPtr.h"
+#include "tethra/platform/com_ptr.h"
+#include "tethra/platform/handle.h"
 
 namespace tethra::ics {
 
@@ -13,24 +14,15 @@ namespace {
 constexpr char16_t kVirtualMiniport[] = u"Microsoft Virtual WiFi Miniport Adapter";
 
 // The connection manager's records are COM memory, freed field by field.
-class TaskMemProperties {
- public:
-  explicit TaskMemProperties(platform::ISharing& sharing) : m_sharing(sharing) {}
-  TaskMemProperties(const TaskMemProperties&) = delete;
-  TaskMemProperties& operator=(const TaskMemProperties&) = delete;
-  ~TaskMemProperties() {
-    if (m_record == nullptr) return;
-    m_sharing.coTaskMemFree(m_record->pszwName);
-    m_sharing.coTaskMemFree(m_record->pszwDeviceName);
-    m_sharing.coTaskMemFree(m_record);
+struct TaskMemPropertiesCloser {
+  platform::ISharing* sharing = nullptr;
+  void operator()(platform::NetconProperties* record) const {
+    sharing->coTaskMemFree(record->pszwName);
+    sharing->coTaskMemFree(record->pszwDeviceName);
+    sharing->coTaskMemFree(record);
   }
-  platform::NetconProperties** put() { return &m_record; }
-  const platform::NetconProperties* get() const { return m_record; }
-
- private:
-  platform::ISharing& m_sharing;
-  platform::NetconProperties* m_record = nullptr;
 };
+using UniqueTaskMemProperties = platform::UniqueResource<platform::NetconProperties*, TaskMemPropertiesCloser>;
 
 void DebugLine(platform::ISharing& sharing, std::u16string_view prefix, const char16_t* text) {
   std::u16string line(prefix);
@@ -41,10 +33,9 @@ void DebugLine(platform::ISharing& sharing, std::u16string_view prefix, const ch
 
 void ShowConnection(platform::ISharing& sharing, const platform::NetconProperties& properties) {
   DebugLine(sharing, u"* ", properties.pszwName);
-  char16_t* guidText = nullptr;
-  if (platform::Succeeded(sharing.stringFromClsid(properties.guidId, &guidText))) {
-    DebugLine(sharing, u"** GUID:", guidText);
-    sharing.coTaskMemFree(guidText);
+  platform::UniqueTaskMemPtr<char16_t> guidText(platform::TaskMemCloser{&sharing});
+  if (platform::Succeeded(sharing.stringFromClsid(properties.guidId, guidText.put()))) {
+    DebugLine(sharing, u"** GUID:", guidText.get());
   }
 }
 
@@ -56,10 +47,10 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
                                   const platform::Guid& hostedNetworkGuid) {
   platform::HResult status = platform::HResultFromWin32(platform::kERROR_FILE_NOT_FOUND);
   for (;;) {
-    ComPtr<platform::INetConnection> connection;
+    platform::ComPtr<platform::INetConnection> connection;
     std::uint32_t fetched = 0;
     if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK || !connection) return status;
-    TaskMemProperties properties(sharing);
+    UniqueTaskMemProperties properties(TaskMemPropertiesCloser{&sharing});
     const platform::HResult hr = connection->GetProperties(properties.put());
     if (platform::Failed(hr)) return hr;
     if (hr != platform::kS_OK || properties.get() == nullptr) continue;
@@ -77,19 +68,16 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
 
 platform::HResult ResetHostedNetworkConnection(platform::ISharing& sharing, platform::IComRuntime& com,
                                                const platform::Guid& target) {
-  const bool comInitialised = platform::Succeeded(com.coInitialize());
-  platform::HResult status = platform::kS_OK;
-  {
-    ComPtr<platform::INetConnectionManager> manager;
-    status = sharing.createNetConnectionManager(platform::kCLSID_ConnectionManager,
-                                                platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
-    if (platform::Succeeded(status)) {
-      ComPtr<platform::IEnumNetConnection> enumerator;
-      status = manager->EnumConnections(0, enumerator.put());
-      if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
-    }
-  }  // every interface is given up before COM is uninitialised
-  if (comInitialised) com.coUninitialize();
+  // Declared first: every interface below is given up before COM is uninitialised.
+  const platform::ComApartment apartment(&com, com.coInitialize());
+  platform::ComPtr<platform::INetConnectionManager> manager;
+  platform::HResult status = sharing.createNetConnectionManager(
+      platform::kCLSID_ConnectionManager, platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+  if (platform::Succeeded(status)) {
+    platform::ComPtr<platform::IEnumNetConnection> enumerator;
+    status = manager->EnumConnections(0, enumerator.put());
+    if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
+  }
   return status;
 }
 

@@ -7,18 +7,6 @@
 
 namespace tethra::ics {
 
-namespace {
-
-// The platform's record goes back through the network-shell library however the step ends.
-struct PlatformPropertiesHolder {
-  platform::NetconProperties* record = nullptr;
-  ~PlatformPropertiesHolder() { NSModFreeNetconProperties(record); }
-};
-
-}  // namespace
-
-CIcsConnection::~CIcsConnection() { NSModFreeNetconPropertiesCopy(m_Properties); }
-
 platform::HResult CIcsConnection::InitIcsConnection(CIcsManager* manager, platform::INetConnection* connection,
                                                     std::int32_t index) {
   if (m_pManager != nullptr) return platform::kE_UNEXPECTED;
@@ -27,11 +15,12 @@ platform::HResult CIcsConnection::InitIcsConnection(CIcsManager* manager, platfo
   m_lIndex = index;
   m_pNetConnection.copyFrom(connection);
 
-  PlatformPropertiesHolder properties;
-  platform::HResult hr = connection->GetProperties(&properties.record);
+  // The platform's record goes back through the network-shell library however the step ends.
+  UniqueNetconProperties properties;
+  platform::HResult hr = connection->GetProperties(properties.put());
   if (platform::Failed(hr)) return hr;
-  if (properties.record == nullptr) return platform::kE_UNEXPECTED;
-  hr = NSModDuplicateNetconProperties(*properties.record, m_Properties);
+  if (!properties) return platform::kE_UNEXPECTED;
+  hr = NSModDuplicateNetconProperties(*properties.get(), m_Properties);
   if (platform::Failed(hr)) return hr;
   platform::INetSharingManager* sharing = manager->NetSharingManager();
   if (sharing == nullptr) return platform::kE_UNEXPECTED;
@@ -82,7 +71,7 @@ platform::HResult CIcsConnection::EnableAsPublic() { return EnableAs(platform::k
 platform::HResult CIcsConnection::EnableAsPrivate() { return EnableAs(platform::kICSSHARINGTYPE_PRIVATE); }
 
 bool CIcsConnection::IsMatch(const platform::Guid* guid) const {
-  return guid != nullptr && *guid == m_Properties.guidId;
+  return guid != nullptr && *guid == m_Properties.record.guidId;
 }
 
 }  // namespace tethra::ics

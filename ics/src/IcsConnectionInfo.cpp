@@ -8,9 +8,9 @@ std::u16string TextOf(const char16_t* text) { return text != nullptr ? std::u16s
 }  // namespace
 
 CIcsConnectionInfo::CIcsConnectionInfo(const CIcsConnection& connection)
-    : m_Guid(connection.m_Properties.guidId),
-      m_strName(TextOf(connection.m_Properties.pszwName)),
-      m_strDeviceName(TextOf(connection.m_Properties.pszwDeviceName)),
+    : m_Guid(connection.m_Properties.record.guidId),
+      m_strName(TextOf(connection.m_Properties.record.pszwName)),
+      m_strDeviceName(TextOf(connection.m_Properties.record.pszwDeviceName)),
       m_bSharingEnabled(connection.m_bSharingEnabled),
       m_bPublic(connection.m_bPublic),
       m_bPrivate(connection.m_bPrivate),

@@ -38,16 +38,16 @@ platform::HResult CIcsManager::InitIcsManager() {
   if (platform::Failed(hr)) return hr;
   if (!m_bInstalled) return platform::kE_UNEXPECTED;
 
-  ComPtr<platform::INetSharingEveryConnectionCollection> collection;
+  platform::ComPtr<platform::INetSharingEveryConnectionCollection> collection;
   hr = m_pNetSharingManager->get_EnumEveryConnection(collection.put());
   if (platform::Failed(hr)) return hr;
-  ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
+  platform::ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
   hr = collection->get__NewEnum(enumerator.put());
   if (platform::Failed(hr)) return hr;
 
   std::int32_t count = 0;
   for (;;) {
-    ComPtr<platform::INetConnection> element;
+    platform::ComPtr<platform::INetConnection> element;
     std::uint32_t fetched = 0;
     hr = enumerator->Next(1, element.put(), &fetched);
     if (platform::Failed(hr)) return hr;
@@ -66,7 +66,7 @@ platform::HResult CIcsManager::InitIcsManager() {
 
 platform::HResult CIcsManager::FillConnections(platform::IEnumNetSharingEveryConnection& enumerator) {
   for (std::int32_t position = 0;; ++position) {
-    ComPtr<platform::INetConnection> connection;
+    platform::ComPtr<platform::INetConnection> connection;
     std::uint32_t fetched = 0;
     platform::HResult hr = enumerator.Next(1, connection.put(), &fetched);
     if (platform::Failed(hr)) return hr;

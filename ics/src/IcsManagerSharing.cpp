@@ -3,7 +3,8 @@
 // records take part in sharing. Dialog's thread only.
 #include "tethra/ics/IcsManager.h"
 
-#include "tethra/wlan/Allocation.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
 
 namespace tethra::ics {
 
@@ -50,15 +51,12 @@ void CIcsManager::DisableIcsOnAll() {
   }
 }
 
-void CIcsManager::GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list) {
+void CIcsManager::GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list) {
   list.ReleaseAll();
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
-    CIcsConnectionInfo* info = wlan::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]);
-    if (info == nullptr) return;
-    if (!list.AddTail(info)) {
-      info->Release();
-      return;
-    }
+    auto info = base::RefPtr<CIcsConnectionInfo>::Adopt(
+        base::NewObject<CIcsConnectionInfo>(kAllocSiteSnapshot, m_pConnections[i]));
+    if (!info || !list.AddTail(std::move(info))) return;
   }
 }
 

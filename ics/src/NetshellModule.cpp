@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <new>
-#include <utility>
 
 #include "tethra/platform/trace.h"
 
@@ -17,15 +16,15 @@ namespace {
 constexpr char16_t kNetshellLibrary[] = u"netshell.dll";
 constexpr char kFreeExport[] = "NcFreeNetconProperties";
 
-platform::HResult DuplicateString(const char16_t* source, char16_t*& destination) {
-  destination = nullptr;
+// Not std::u16string: a copy that cannot be allocated is E_OUTOFMEMORY, never an exception.
+platform::HResult DuplicateString(const char16_t* source, std::unique_ptr<char16_t[]>& destination) {
+  destination.reset();
   if (source == nullptr) return platform::kS_OK;
   std::size_t length = 0;
   while (source[length] != 0) ++length;
-  auto* copy = new (std::nothrow) char16_t[length + 1];
-  if (copy == nullptr) return platform::kE_OUTOFMEMORY;
-  std::memcpy(copy, source, (length + 1) * sizeof(char16_t));
-  destination = copy;
+  destination.reset(new (std::nothrow) char16_t[length + 1]);
+  if (destination == nullptr) return platform::kE_OUTOFMEMORY;
+  std::memcpy(destination.get(), source, (length + 1) * sizeof(char16_t));
   return platform::kS_OK;
 }
 
@@ -67,18 +66,16 @@ void NSModFreeNetconProperties(platform::NetconProperties* properties) {
 }
 
 platform::HResult NSModDuplicateNetconProperties(const platform::NetconProperties& source,
-                                                 platform::NetconProperties& destination) {
-  std::memcpy(&destination, &source, sizeof destination);
-  destination.pszwName = nullptr;
-  destination.pszwDeviceName = nullptr;
-  const platform::HResult hr = DuplicateString(source.pszwName, destination.pszwName);
+                                                 NetconPropertiesCopy& destination) {
+  std::memcpy(&destination.record, &source, sizeof destination.record);
+  destination.record.pszwName = nullptr;
+  destination.record.pszwDeviceName = nullptr;
+  platform::HResult hr = DuplicateString(source.pszwName, destination.name);
+  destination.record.pszwName = destination.name.get();
   if (hr != platform::kS_OK) return hr;
-  return DuplicateString(source.pszwDeviceName, destination.pszwDeviceName);
-}
-
-void NSModFreeNetconPropertiesCopy(platform::NetconProperties& copy) {
-  delete[] std::exchange(copy.pszwName, nullptr);
-  delete[] std::exchange(copy.pszwDeviceName, nullptr);
+  hr = DuplicateString(source.pszwDeviceName, destination.deviceName);
+  destination.record.pszwDeviceName = destination.deviceName.get();
+  return hr;
 }
 
 }  // namespace tethra::ics

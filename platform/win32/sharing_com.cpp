@@ -1,6 +1,8 @@
 // ISharing on the platform's sharing manager and connection manager COM classes. Each boundary
-// object wraps one COM interface pointer and holds one reference on it, given up with its own
-// last Release; enumerations unwrap their VARIANT elements and ask for INetConnection. The
+// object wraps one COM interface pointer and holds one reference on it in a ComPtr, given up
+// with the boundary object's own last Release; every other COM pointer here is a ComPtr too,
+// so no path leaves a reference behind. Enumerations unwrap their VARIANT elements and ask for
+// INetConnection. The
 // dialog's thread calls it (COM initialised there). Codes: the HRESULTs of the COM calls,
 // E_POINTER for a missing out-pointer, E_INVALIDARG for a connection this adapter did not make.
 #include <netcon.h>
@@ -9,8 +11,10 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "adapters.h"
+#include "tethra/platform/com_ptr.h"
 #include "win32_common.h"
 
 namespace tethra::win32 {
@@ -42,40 +46,40 @@ const GUID kIidNetConnectionManager = ToGuid(platform::kIID_INetConnectionManage
 const GUID kIidEnumEveryConnection = ToGuid(platform::kIID_IEnumNetSharingEveryConnection);
 const GUID kIidNetConnection = ToGuid(platform::kIID_INetConnection);
 
+template <typename T>
+using ComPtr = platform::ComPtr<T>;
+
 // One boundary object around one COM pointer (Com's reference is this object's).
 template <typename Boundary, typename Com>
 class Wrapped : public Boundary {
  public:
-  explicit Wrapped(Com* com) : m_com(com) {}
+  explicit Wrapped(ComPtr<Com>&& com) : m_com(std::move(com)) {}
   Wrapped(const Wrapped&) = delete;
   Wrapped& operator=(const Wrapped&) = delete;
-  virtual ~Wrapped() { m_com->Release(); }
+  virtual ~Wrapped() = default;
   std::uint32_t AddRef() override { return ++m_count; }
   std::uint32_t Release() override {
     const std::uint32_t left = --m_count;
     if (left == 0) delete this;
     return left;
   }
-  Com* com() const { return m_com; }
+  Com* com() const { return m_com.get(); }
 
  protected:
-  Com* m_com;
+  ComPtr<Com> m_com;
 
  private:
   std::uint32_t m_count = 1;
 };
 
-// Hands a new COM reference out as a boundary object; the COM reference is given back when
-// no wrapper can be made.
+// Hands a new COM reference out as a boundary object. When no wrapper can be made the
+// reference stays in `com`, whose owner gives it back.
 template <typename Wrapper, typename Boundary, typename Com>
-HRESULT HandOut(HRESULT hr, Com* com, Boundary** out) {
+HRESULT HandOut(HRESULT hr, ComPtr<Com>& com, Boundary** out) {
   *out = nullptr;
-  if (FAILED(hr) || com == nullptr) return hr;
-  auto* wrapper = new (std::nothrow) Wrapper(com);
-  if (wrapper == nullptr) {
-    com->Release();
-    return E_OUTOFMEMORY;
-  }
+  if (FAILED(hr) || !com) return hr;
+  auto* wrapper = new (std::nothrow) Wrapper(std::move(com));
+  if (wrapper == nullptr) return E_OUTOFMEMORY;
   *out = wrapper;
   return hr;
 }
@@ -97,8 +101,8 @@ HRESULT ConnectionFromVariant(VARIANT& element, platform::INetConnection** out) 
                      : V_VT(&element) == VT_DISPATCH ? V_DISPATCH(&element)
                                                      : nullptr;
   if (object == nullptr) return E_NOINTERFACE;
-  ::INetConnection* connection = nullptr;
-  const HRESULT hr = object->QueryInterface(kIidNetConnection, reinterpret_cast<void**>(&connection));
+  ComPtr<::INetConnection> connection;
+  const HRESULT hr = object->QueryInterface(kIidNetConnection, reinterpret_cast<void**>(connection.put()));
   return HandOut<Connection>(hr, connection, out);
 }
 
@@ -152,12 +156,11 @@ class EveryConnectionCollection final
   platform::HResult get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) override {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
-    IUnknown* object = nullptr;
-    HRESULT hr = m_com->get__NewEnum(&object);
-    if (FAILED(hr) || object == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-    ::IEnumNetSharingEveryConnection* typed = nullptr;
-    hr = object->QueryInterface(kIidEnumEveryConnection, reinterpret_cast<void**>(&typed));
-    object->Release();
+    ComPtr<IUnknown> object;
+    HRESULT hr = m_com->get__NewEnum(object.put());
+    if (FAILED(hr) || !object) return FAILED(hr) ? hr : E_UNEXPECTED;
+    ComPtr<::IEnumNetSharingEveryConnection> typed;
+    hr = object->QueryInterface(kIidEnumEveryConnection, reinterpret_cast<void**>(typed.put()));
     return HandOut<EveryConnectionEnum>(hr, typed, enumerator);
   }
 };
@@ -171,8 +174,8 @@ class SharingManager final : public Wrapped<platform::INetSharingManager, ::INet
   }
   platform::HResult get_EnumEveryConnection(platform::INetSharingEveryConnectionCollection** connections) override {
     if (connections == nullptr) return E_POINTER;
-    ::INetSharingEveryConnectionCollection* collection = nullptr;
-    const HRESULT hr = m_com->get_EnumEveryConnection(&collection);
+    ComPtr<::INetSharingEveryConnectionCollection> collection;
+    const HRESULT hr = m_com->get_EnumEveryConnection(collection.put());
     return HandOut<EveryConnectionCollection>(hr, collection, connections);
   }
   platform::HResult get_INetSharingConfigurationForINetConnection(
@@ -181,8 +184,8 @@ class SharingManager final : public Wrapped<platform::INetSharingManager, ::INet
     *configuration = nullptr;
     const auto* ours = dynamic_cast<const Connection*>(connection);
     if (ours == nullptr) return E_INVALIDARG;
-    ::INetSharingConfiguration* config = nullptr;
-    const HRESULT hr = m_com->get_INetSharingConfigurationForINetConnection(ours->com(), &config);
+    ComPtr<::INetSharingConfiguration> config;
+    const HRESULT hr = m_com->get_INetSharingConfigurationForINetConnection(ours->com(), config.put());
     return HandOut<Configuration>(hr, config, configuration);
   }
 };
@@ -195,13 +198,10 @@ class NetConnectionEnum final : public Wrapped<platform::IEnumNetConnection, ::I
     *connection = nullptr;
     if (fetched != nullptr) *fetched = 0;
     if (count != 1) return E_INVALIDARG;
-    ::INetConnection* item = nullptr;
+    ComPtr<::INetConnection> item;
     ULONG got = 0;
-    const HRESULT hr = m_com->Next(1, &item, &got);
-    if (hr != S_OK) {
-      if (item != nullptr) item->Release();
-      return hr;
-    }
+    const HRESULT hr = m_com->Next(1, item.put(), &got);
+    if (hr != S_OK) return hr;
     const HRESULT handed = HandOut<Connection>(hr, item, connection);
     if (SUCCEEDED(handed) && fetched != nullptr) *fetched = 1;
     return handed;
@@ -214,8 +214,8 @@ class ConnectionManager final : public Wrapped<platform::INetConnectionManager, 
   using Wrapped::Wrapped;
   platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override {
     if (enumerator == nullptr) return E_POINTER;
-    ::IEnumNetConnection* items = nullptr;
-    const HRESULT hr = m_com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), &items);
+    ComPtr<::IEnumNetConnection> items;
+    const HRESULT hr = m_com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), items.put());
     return HandOut<NetConnectionEnum>(hr, items, enumerator);
   }
 };
@@ -225,17 +225,17 @@ class Sharing final : public platform::ISharing {
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override {
     if (manager == nullptr) return E_POINTER;
-    ::INetSharingManager* com = nullptr;
+    ComPtr<::INetSharingManager> com;
     const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetSharingManager,
-                                          reinterpret_cast<void**>(&com));
+                                          reinterpret_cast<void**>(com.put()));
     return HandOut<SharingManager>(hr, com, manager);
   }
   platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                platform::INetConnectionManager** manager) override {
     if (manager == nullptr) return E_POINTER;
-    ::INetConnectionManager* com = nullptr;
+    ComPtr<::INetConnectionManager> com;
     const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetConnectionManager,
-                                          reinterpret_cast<void**>(&com));
+                                          reinterpret_cast<void**>(com.put()));
     return HandOut<ConnectionManager>(hr, com, manager);
   }
   void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }

@@ -74,7 +74,7 @@ TEST_F(IcsConnectionTest, AFailedStepLeavesTheRecordBoundButNotSupported) {
   EXPECT_EQ(fresh.InitIcsConnection(&manager, record(1).m_pNetConnection.get(), 1), test::kFail);
   EXPECT_EQ(fresh.m_pManager, &manager);
   EXPECT_FALSE(fresh.IsSupported());
-  EXPECT_EQ(std::u16string(fresh.m_Properties.pszwName), u"Hosted");
+  EXPECT_EQ(std::u16string(fresh.m_Properties.record.pszwName), u"Hosted");
   EXPECT_EQ(rig.service().outstandingRecords(), 0u);  // the platform's record went back
 }
 
@@ -129,7 +129,7 @@ TEST(IcsConnectionValues, OnlyVariantTrueIsEnabledAndOnlyTypesZeroAndOneAreSides
 
 TEST(IcsConnectionMatch, ComparesAllSixteenBytesAndRefusesNull) {
   CIcsConnection record;
-  record.m_Properties.guidId = test::Gid(4);
+  record.m_Properties.record.guidId = test::Gid(4);
   EXPECT_FALSE(record.IsMatch(nullptr));
   const platform::Guid same = test::Gid(4);
   EXPECT_TRUE(record.IsMatch(&same));
@@ -144,7 +144,7 @@ TEST(IcsConnectionMatch, ComparesAllSixteenBytesAndRefusesNull) {
 
 TEST(IcsConnectionSnapshot, CopiesTheRecordAsItStandsWithEmptyTextsForNullNames) {
   CIcsConnection record;
-  record.m_Properties.guidId = test::Gid(6);
+  record.m_Properties.record.guidId = test::Gid(6);
   record.m_bSharingEnabled = true;
   record.m_bPrivate = true;
   auto* info = new CIcsConnectionInfo(record);

@@ -49,7 +49,7 @@ TEST_F(ManagerTest, ANotebookWithoutConnectionsHasNothingToShare) {
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
   EXPECT_EQ(manager->m_lNumConns, 0);
   EXPECT_EQ(manager->m_pConnections, nullptr);
-  wlan::CRefList<CIcsConnectionInfo*> list;
+  base::CRefList<CIcsConnectionInfo*> list;
   manager->GetIcsConnections(list);
   EXPECT_TRUE(list.IsEmpty());
   EXPECT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(2)), platform::kE_INVALIDARG);
@@ -165,7 +165,7 @@ TEST_F(ManagerTest, SnapshotsCoverEveryRecordInOrderAndStopWhereAllocationFails)
   Start(ThreeConnections(SimSharingRole::Public));
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
   manager->m_pConnections[1].m_bSupported = false;
-  wlan::CRefList<CIcsConnectionInfo*> list;
+  base::CRefList<CIcsConnectionInfo*> list;
   manager->GetIcsConnections(list);
   ASSERT_EQ(list.GetCount(), 3u);
   auto pos = list.GetHeadPosition();

@@ -5,12 +5,13 @@
 #include <cstring>
 
 #include "SharingRig.h"
-#include "tethra/ics/ComPtr.h"
 #include "tethra/ics/NetshellModule.h"
+#include "tethra/platform/com_ptr.h"
 
 namespace tethra::ics {
 namespace {
 
+using platform::ComPtr;
 using test::SharingRig;
 
 sim::SimSharingConfig WithNetshell(sim::SimSharingConfig::Netshell netshell) {
@@ -103,34 +104,36 @@ TEST(NetshellModule, CopiesOwnTheirStringsAndKeepEveryOtherField) {
   source.clsidThisObject = test::Gid(8);
   source.clsidUiObject = test::Gid(9);
 
-  platform::NetconProperties copy{};
+  NetconPropertiesCopy copy;
   ASSERT_EQ(NSModDuplicateNetconProperties(source, copy), platform::kS_OK);
-  EXPECT_NE(copy.pszwName, source.pszwName);
-  EXPECT_NE(copy.pszwDeviceName, source.pszwDeviceName);
+  EXPECT_NE(copy.record.pszwName, source.pszwName);
+  EXPECT_NE(copy.record.pszwDeviceName, source.pszwDeviceName);
   name[0] = u'X';
-  EXPECT_EQ(std::u16string(copy.pszwName), u"Ethernet");
-  EXPECT_EQ(std::u16string(copy.pszwDeviceName), u"Wired");
-  EXPECT_EQ(copy.guidId, source.guidId);
-  EXPECT_EQ(copy.Status, 2);
-  EXPECT_EQ(copy.MediaType, 3);
-  EXPECT_EQ(copy.dwCharacter, 0x41u);
-  EXPECT_EQ(copy.clsidThisObject, source.clsidThisObject);
-  EXPECT_EQ(copy.clsidUiObject, source.clsidUiObject);
-  NSModFreeNetconPropertiesCopy(copy);
-  EXPECT_EQ(copy.pszwName, nullptr);
-  EXPECT_EQ(copy.pszwDeviceName, nullptr);
+  EXPECT_EQ(std::u16string(copy.record.pszwName), u"Ethernet");
+  EXPECT_EQ(std::u16string(copy.record.pszwDeviceName), u"Wired");
+  EXPECT_EQ(copy.record.guidId, source.guidId);
+  EXPECT_EQ(copy.record.Status, 2);
+  EXPECT_EQ(copy.record.MediaType, 3);
+  EXPECT_EQ(copy.record.dwCharacter, 0x41u);
+  EXPECT_EQ(copy.record.clsidThisObject, source.clsidThisObject);
+  EXPECT_EQ(copy.record.clsidUiObject, source.clsidUiObject);
+
+  // The strings belong to the copy and go with it; a moved copy still reads them.
+  const NetconPropertiesCopy moved = std::move(copy);
+  EXPECT_EQ(std::u16string(moved.record.pszwName), u"Ethernet");
+  EXPECT_EQ(moved.record.pszwDeviceName, moved.deviceName.get());
 }
 
 TEST(NetshellModule, ARecordWithoutNamesCopiesToTwoNullStrings) {
   platform::NetconProperties source{};
   source.guidId = test::Gid(3);
-  platform::NetconProperties copy{};
-  copy.Status = 99;
+  NetconPropertiesCopy copy;
+  copy.record.Status = 99;
   ASSERT_EQ(NSModDuplicateNetconProperties(source, copy), platform::kS_OK);
-  EXPECT_EQ(copy.pszwName, nullptr);
-  EXPECT_EQ(copy.pszwDeviceName, nullptr);
-  EXPECT_EQ(copy.guidId, test::Gid(3));
-  EXPECT_EQ(copy.Status, 0);
+  EXPECT_EQ(copy.record.pszwName, nullptr);
+  EXPECT_EQ(copy.record.pszwDeviceName, nullptr);
+  EXPECT_EQ(copy.record.guidId, test::Gid(3));
+  EXPECT_EQ(copy.record.Status, 0);
 }
 
 }  // namespace

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "SharingRig.h"
-#include "tethra/ics/ComPtr.h"
+#include "tethra/platform/com_ptr.h"
 
 namespace tethra::ics {
 namespace {
 
+using platform::ComPtr;
 using sim::SimSharingRole;
 using test::SharingRig;
 

@@ -14,6 +14,8 @@
 namespace tethra::wlan {
 namespace {
 
+using base::CRefObject;
+
 using namespace std::chrono_literals;
 
 // A sink whose join calls stay open until the test lets each of them go.

@@ -4,11 +4,15 @@
 
 #include "ScopedAllocationFaults.h"
 #include "WlanRig.h"
-#include "tethra/wlan/Allocation.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 #include "tethra/wlan/WlanManager.h"
 
 namespace tethra::wlan {
 namespace {
+
+using base::CRefObject;
+using base::NewObject;
 
 const auto kDialog = reinterpret_cast<platform::Hwnd>(0xD1A1);
 

@@ -14,6 +14,8 @@
 namespace tethra::wlan {
 namespace {
 
+using base::CRefObject;
+
 class DrainingDialog {
  public:
   explicit DrainingDialog(test::PostCountingWindows& windows) {

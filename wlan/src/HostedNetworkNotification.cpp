@@ -3,18 +3,13 @@
 
 namespace tethra::wlan {
 
-CHostedNetworkNotification::CHostedNetworkNotification(HostedNetworkNotificationType type, CRefObject* data) noexcept
-    : m_Type(type), m_pData(data) {
-  if (m_pData != nullptr) m_pData->AddRef();
-}
+CHostedNetworkNotification::CHostedNetworkNotification(HostedNetworkNotificationType type, base::CRefObject* data) noexcept
+    : m_Type(type), m_pData(base::RefPtr<base::CRefObject>::Copy(data)) {}
 
-CHostedNetworkNotification::~CHostedNetworkNotification() {
-  if (m_pData != nullptr) m_pData->Release();
-}
+CHostedNetworkNotification::~CHostedNetworkNotification() = default;
 
-CRefObject* CHostedNetworkNotification::GetNotificationData() const noexcept {
-  if (m_pData != nullptr) m_pData->AddRef();
-  return m_pData;
+base::CRefObject* CHostedNetworkNotification::GetNotificationData() const noexcept {
+  return base::RefPtr<base::CRefObject>(m_pData).detach();
 }
 
 }  // namespace tethra::wlan

@@ -3,8 +3,10 @@
 #include "tethra/wlan/NotificationSink.h"
 
 #include "LockScope.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
 #include "tethra/platform/trace.h"
-#include "tethra/wlan/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::wlan {
 
@@ -28,27 +30,25 @@ void CNotificationSink::OnStationJoin(CWlanStation* station) { QueueStation(Devi
 void CNotificationSink::OnStationLeave(CWlanStation* station) { QueueStation(DeviceRemove, station); }
 
 void CNotificationSink::QueueKind(HostedNetworkNotificationType type) {
-  OnNewNotifcationAvailable(NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, nullptr));
+  OnNewNotifcationAvailable(base::NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, nullptr));
 }
 
 void CNotificationSink::QueueStation(HostedNetworkNotificationType type, CWlanStation* station) {
   MacAddress mac;
   station->GetMacAddress(mac);
-  CWlanDevice* device = NewObject<CWlanDevice>(kAllocSiteDevice, mac);
-  if (device == nullptr) return;
-  OnNewNotifcationAvailable(NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device));
-  device->Release();
+  const auto device = base::RefPtr<CWlanDevice>::Adopt(base::NewObject<CWlanDevice>(kAllocSiteDevice, mac));
+  if (!device) return;
+  OnNewNotifcationAvailable(base::NewObject<CHostedNetworkNotification>(kAllocSiteRecord, type, device.get()));
 }
 
 void CNotificationSink::OnNewNotifcationAvailable(CHostedNetworkNotification* record) {
-  if (record == nullptr) return;
+  auto owned = base::RefPtr<CHostedNetworkNotification>::Adopt(record);
+  if (!owned) return;
   std::size_t count = 0;
   {
     LockScope lock(m_Lock.get());
-    if (!m_NotificationQueue.AddTail(record)) {
-      record->Release();  // no node storage: the record is dropped like a failed allocation
-      return;
-    }
+    // No node storage: the record is dropped (by `owned`) like a failed allocation.
+    if (!m_NotificationQueue.AddTail(std::move(owned))) return;
     count = m_NotificationQueue.GetCount();
   }
   if (count == 1) {

@@ -8,8 +8,10 @@
 // overlapping callbacks cannot signal idle early, and a sink registered again after a removal
 // never makes a later removal wait on an event the earlier wait consumed.
 #include "LockScope.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/base/RefPtr.h"
 #include "tethra/platform/trace.h"
-#include "tethra/wlan/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 #include "tethra/wlan/WlanManager.h"
 
 namespace tethra::wlan {
@@ -120,7 +122,7 @@ void CWlanManager::AvailableTransition(std::uint32_t newState) {
 }
 
 void CWlanManager::StoppedTransition() {
-  CRefList<CWlanStation*> gone;  // takes the stations with their references, in list order
+  base::CRefList<CWlanStation*> gone;  // takes the stations with their references, in list order
   CHostedNetworkNotificationSink* sink = nullptr;
   {
     LockScope lock(m_Lock.get());
@@ -129,9 +131,8 @@ void CWlanManager::StoppedTransition() {
     sink = BeginSinkCall();
   }
   while (!gone.IsEmpty()) {
-    CWlanStation* station = gone.RemoveHead();
-    if (sink != nullptr) sink->OnStationLeave(station);
-    station->Release();
+    const auto station = base::RefPtr<CWlanStation>::Adopt(gone.RemoveHead());
+    if (sink != nullptr) sink->OnStationLeave(station.get());
   }
   if (sink == nullptr) return;
   sink->OnHostedNetworkStopped();
@@ -139,28 +140,24 @@ void CWlanManager::StoppedTransition() {
 }
 
 void CWlanManager::StationJoined(const MacAddress& mac) {
-  CWlanStation* station = NewObject<CWlanStation>(kAllocSiteStation, mac);
-  if (station == nullptr) return;
+  const auto station = base::RefPtr<CWlanStation>::Adopt(base::NewObject<CWlanStation>(kAllocSiteStation, mac));
+  if (!station) return;
   CHostedNetworkNotificationSink* sink = nullptr;
   {
     LockScope lock(m_Lock.get());
-    station->AddRef();
-    if (!m_StationList.AddTail(station)) {
-      station->Release();  // no node storage: the join is dropped like a failed allocation
-      station->Release();
-      return;
-    }
+    // The list takes a reference of its own. No node storage: the join is dropped like a
+    // failed allocation.
+    if (!m_StationList.AddTail(base::RefPtr<CWlanStation>(station))) return;
     sink = BeginSinkCall();
   }
   if (sink != nullptr) {
-    sink->OnStationJoin(station);
+    sink->OnStationJoin(station.get());
     EndSinkCall();
   }
-  station->Release();
 }
 
 void CWlanManager::StationLeft(const MacAddress& mac) {
-  CWlanStation* station = nullptr;
+  base::RefPtr<CWlanStation> station;  // the list's reference, once taken out
   CHostedNetworkNotificationSink* sink = nullptr;
   {
     LockScope lock(m_Lock.get());
@@ -168,18 +165,17 @@ void CWlanManager::StationLeft(const MacAddress& mac) {
     while (pos != nullptr) {
       const auto current = pos;
       if (m_StationList.GetNext(pos)->Matches(mac)) {
-        station = m_StationList.RemoveAt(current);
+        station = base::RefPtr<CWlanStation>::Adopt(m_StationList.RemoveAt(current));
         break;
       }
     }
-    if (station == nullptr) return;
+    if (!station) return;
     sink = BeginSinkCall();
   }
   if (sink != nullptr) {
-    sink->OnStationLeave(station);
+    sink->OnStationLeave(station.get());
     EndSinkCall();
   }
-  station->Release();
 }
 
 HResult CWlanManager::SetNotificationSink(CHostedNetworkNotificationSink* sink) {

@@ -1,19 +1,20 @@
-// Test support: fails the next N allocations at chosen sites of the hosted network layer while
-// in scope, and counts every allocation attempt per site. Thread-safe.
+// Test support: fails the next N allocations at chosen sites (of any layer) while in scope,
+// and counts every allocation attempt per site. Thread-safe.
 #pragma once
 
 #include <map>
 #include <mutex>
 #include <string>
 
-#include "tethra/wlan/Allocation.h"
+#include "tethra/base/Allocation.h"
+#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::wlan::test {
 
-class ScopedAllocationFaults final : public IAllocationFaults {
+class ScopedAllocationFaults final : public base::IAllocationFaults {
  public:
-  ScopedAllocationFaults() : m_previous(SetAllocationFaults(this)) {}
-  ~ScopedAllocationFaults() override { SetAllocationFaults(m_previous); }
+  ScopedAllocationFaults() : m_previous(base::SetAllocationFaults(this)) {}
+  ~ScopedAllocationFaults() override { base::SetAllocationFaults(m_previous); }
   ScopedAllocationFaults(const ScopedAllocationFaults&) = delete;
   ScopedAllocationFaults& operator=(const ScopedAllocationFaults&) = delete;
 
@@ -39,7 +40,7 @@ class ScopedAllocationFaults final : public IAllocationFaults {
   mutable std::mutex m_mutex;
   std::map<std::string, int> m_failures;
   std::map<std::string, int> m_attempts;
-  IAllocationFaults* m_previous;
+  base::IAllocationFaults* m_previous;
 };
 
 }  // namespace tethra::wlan::test

@@ -10,7 +10,8 @@
 
 #include <cstdint>
 
-#include "tethra/ics/ComPtr.h"
+#include "tethra/ics/NetshellModule.h"
+#include "tethra/platform/com_ptr.h"
 #include "tethra/platform/sharing.h"
 
 namespace tethra::ics {
@@ -22,7 +23,6 @@ class CIcsConnection {
   CIcsConnection() = default;
   CIcsConnection(const CIcsConnection&) = delete;
   CIcsConnection& operator=(const CIcsConnection&) = delete;
-  ~CIcsConnection();
 
   platform::HResult InitIcsConnection(CIcsManager* manager, platform::INetConnection* connection,
                                       std::int32_t index);
@@ -34,14 +34,14 @@ class CIcsConnection {
   bool IsSupported() const { return m_bSupported; }
 
   CIcsManager* m_pManager = nullptr;
-  ComPtr<platform::INetConnection> m_pNetConnection;
-  ComPtr<platform::INetSharingConfiguration> m_pNetSharingConfiguration;
+  platform::ComPtr<platform::INetConnection> m_pNetConnection;
+  platform::ComPtr<platform::INetSharingConfiguration> m_pNetSharingConfiguration;
   std::int32_t m_lIndex = 0;
   bool m_bSharingEnabled = false;
   bool m_bPublic = false;
   bool m_bPrivate = false;
   bool m_bSupported = false;
-  platform::NetconProperties m_Properties{};
+  NetconPropertiesCopy m_Properties;
 
  private:
   platform::HResult EnableAs(std::int32_t type);

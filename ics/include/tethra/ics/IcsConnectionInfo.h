@@ -8,13 +8,13 @@
 
 #include <string>
 
+#include "tethra/base/RefObject.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/platform/types.h"
-#include "tethra/wlan/RefObject.h"
 
 namespace tethra::ics {
 
-class CIcsConnectionInfo final : public wlan::CRefObject {
+class CIcsConnectionInfo final : public base::CRefObject {
  public:
   explicit CIcsConnectionInfo(const CIcsConnection& connection);
 

@@ -14,12 +14,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "tethra/ics/ComPtr.h"
+#include "tethra/base/RefList.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
+#include "tethra/platform/com_ptr.h"
 #include "tethra/platform/sharing.h"
 #include "tethra/platform/trace.h"
-#include "tethra/wlan/RefList.h"
 
 namespace tethra::ics {
 
@@ -38,13 +38,13 @@ class CIcsManager {
   platform::HResult GetIndexByGuid(const platform::Guid* guid, std::int32_t& index) const;
   platform::HResult EnableIcs(const platform::Guid& publicGuid, const platform::Guid& privateGuid);
   void DisableIcsOnAll();
-  void GetIcsConnections(wlan::CRefList<CIcsConnectionInfo*>& list);
+  void GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list);
   void CacheICSIntfIndex();
   void RestoreICSIntf();
 
   platform::INetSharingManager* NetSharingManager() const { return m_pNetSharingManager.get(); }
 
-  ComPtr<platform::INetSharingManager> m_pNetSharingManager;
+  platform::ComPtr<platform::INetSharingManager> m_pNetSharingManager;
   std::unique_ptr<CIcsConnection[]> m_pConnections;
   bool m_bInstalled = false;
   std::int32_t m_lNumConns = 0;

@@ -1,15 +1,25 @@
 // One RAII owner for every kind of platform handle (kernel handles, registry keys, the WLAN
-// client handle and typed WLAN buffers, ...). The closer is a small callable that knows the
-// platform area to give the handle back to; a moved-from owner holds nothing. put() hands a
-// call that returns a handle through a pointer the owner's own (emptied) slot. Closing a kernel
-// handle keeps the calling thread's last error as it was, so an error path can still report
-// it; the other closers make no such promise.
+// client handle and typed WLAN buffers, SIDs, device-notification registrations, COM task
+// memory). The closer is a small callable that knows the platform area to give the handle back
+// to; a moved-from owner holds nothing. put() hands a call that returns a handle through a
+// pointer the owner's own (emptied) slot. Owners are not thread-safe: one thread at a time,
+// and the thread the area requires for its close (device notifications: the window's thread).
+//
+// The thread's last error: KernelHandleCloser reads it before closeHandle and sets it back
+// afterwards, so an error path that closes a handle can still report the error it met. No other
+// closer does that: RegKeyCloser (regCloseKey), WlanHandleCloser (wlanCloseHandle),
+// WlanMemoryCloser (wlanFreeMemory), SidCloser (freeSid), DeviceNotificationCloser
+// (unregisterDeviceNotification) and TaskMemCloser (coTaskMemFree) leave it to whatever the
+// call they make does, so read the last error before such an owner closes.
 #pragma once
 
 #include <utility>
 
 #include "tethra/platform/kernel.h"
 #include "tethra/platform/registry.h"
+#include "tethra/platform/security.h"
+#include "tethra/platform/sharing.h"
+#include "tethra/platform/system_events.h"
 #include "tethra/platform/wlan_api.h"
 
 namespace tethra::platform {
@@ -81,5 +91,25 @@ struct WlanMemoryCloser {
 template <typename T>
 using UniqueWlanPtr = UniqueResource<T*, WlanMemoryCloser>;
 using UniqueWlanMemory = UniqueWlanPtr<void>;
+
+struct SidCloser {
+  ISecurity* security = nullptr;
+  void operator()(Psid sid) const { security->freeSid(sid); }
+};
+using UniqueSid = UniqueResource<Psid, SidCloser>;
+
+struct DeviceNotificationCloser {
+  ISystemEvents* systemEvents = nullptr;
+  void operator()(Hdevnotify registration) const { systemEvents->unregisterDeviceNotification(registration); }
+};
+using UniqueDeviceNotification = UniqueResource<Hdevnotify, DeviceNotificationCloser>;
+
+struct TaskMemCloser {
+  ISharing* sharing = nullptr;
+  void operator()(void* memory) const { sharing->coTaskMemFree(memory); }
+};
+// Memory a COM call allocated for the caller (a string from stringFromClsid, ...).
+template <typename T>
+using UniqueTaskMemPtr = UniqueResource<T*, TaskMemCloser>;
 
 }  // namespace tethra::platform

@@ -65,9 +65,9 @@ std::uintptr_t SimWlan::callingClient() {
 }
 
 SimAllocationFaults::SimAllocationFaults(World& world)
-    : m_world(world), m_previous(wlan::SetAllocationFaults(this)) {}
+    : m_world(world), m_previous(base::SetAllocationFaults(this)) {}
 
-SimAllocationFaults::~SimAllocationFaults() { wlan::SetAllocationFaults(m_previous); }
+SimAllocationFaults::~SimAllocationFaults() { base::SetAllocationFaults(m_previous); }
 
 bool SimAllocationFaults::FailAllocation(const char* site) {
   return m_world.faults().take("alloc", site).has_value();

@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "tethra/wlan/RefObject.h"
+#include "tethra/base/RefObject.h"
+#include "tethra/base/RefPtr.h"
 
 namespace tethra::wlan {
 
@@ -21,19 +22,19 @@ enum HostedNetworkNotificationType : std::uint32_t {
   HostedNetworkAvailable = 7,
 };
 
-class CHostedNetworkNotification final : public CRefObject {
+class CHostedNetworkNotification final : public base::CRefObject {
  public:
   // Adds its own reference to `data` (may be null).
-  CHostedNetworkNotification(HostedNetworkNotificationType type, CRefObject* data) noexcept;
+  CHostedNetworkNotification(HostedNetworkNotificationType type, base::CRefObject* data) noexcept;
 
   HostedNetworkNotificationType GetNotificationType() const noexcept { return m_Type; }
   // The payload with a reference for the caller, or null.
-  CRefObject* GetNotificationData() const noexcept;
+  base::CRefObject* GetNotificationData() const noexcept;
 
  private:
   ~CHostedNetworkNotification() override;
   HostedNetworkNotificationType m_Type;
-  CRefObject* m_pData;
+  base::RefPtr<base::CRefObject> m_pData;
 };
 
 }  // namespace tethra::wlan

@@ -15,7 +15,7 @@
 #include "tethra/platform/trace.h"
 #include "tethra/platform/window.h"
 #include "tethra/wlan/HostedNetworkNotification.h"
-#include "tethra/wlan/RefList.h"
+#include "tethra/base/RefList.h"
 #include "tethra/wlan/WlanStation.h"
 
 namespace tethra::wlan {
@@ -59,7 +59,7 @@ class CNotificationSink final : public CHostedNetworkNotificationSink {
   void QueueKind(HostedNetworkNotificationType type);
   void QueueStation(HostedNetworkNotificationType type, CWlanStation* station);
 
-  CRefList<CHostedNetworkNotification*> m_NotificationQueue;
+  base::CRefList<CHostedNetworkNotification*> m_NotificationQueue;
   platform::Hwnd m_hNotifyWnd;
   std::unique_ptr<platform::ICriticalSection> m_Lock;
   platform::IWindowSystem& m_windows;

@@ -20,7 +20,7 @@
 #include "tethra/platform/trace.h"
 #include "tethra/platform/wlan_api.h"
 #include "tethra/wlan/NotificationSink.h"
-#include "tethra/wlan/RefList.h"
+#include "tethra/base/RefList.h"
 #include "tethra/wlan/WlanStation.h"
 
 namespace tethra::wlan {
@@ -83,7 +83,7 @@ class CWlanManager {
   platform::UniqueWlanHandle m_WlanHandle;
   platform::WlanHostedNetworkConnectionSettings m_ConnectionSettings{};
   std::uint32_t m_HostedNetworkState = platform::kWlanHostedNetworkUnavailable;
-  CRefList<CWlanStation*> m_StationList;
+  base::CRefList<CWlanStation*> m_StationList;
   CHostedNetworkNotificationSink* m_pNotificationSink = nullptr;
   bool m_Initialized = false;
   // Sink calls running on the WLAN thread(s); m_SinkIdleEvent is reset while it is nonzero.

@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
-#include "tethra/wlan/RefObject.h"
+#include "tethra/base/RefObject.h"
 
 namespace tethra::wlan {
 
 using MacAddress = std::uint8_t[6];
 
-class CWlanStation final : public CRefObject {
+class CWlanStation final : public base::CRefObject {
  public:
   explicit CWlanStation(const MacAddress& mac) noexcept;
   void GetMacAddress(MacAddress& out) const noexcept;
@@ -22,7 +22,7 @@ class CWlanStation final : public CRefObject {
   std::uint8_t m_MacAddress[6];
 };
 
-class CWlanDevice final : public CRefObject {
+class CWlanDevice final : public base::CRefObject {
  public:
   static constexpr int kDisplayNameLength = 18;  // "XX-XX-XX-XX-XX-XX" and the zero
 

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "tethra/sim/wlan/SimWlanService.h"
+#include "tethra/base/Allocation.h"
 #include "tethra/sim/world.h"
-#include "tethra/wlan/Allocation.h"
 
 namespace tethra::sim {
 
@@ -46,7 +46,7 @@ class SimWlan final : private IWlanServiceHost {
 
 // `fault alloc SITE` for the hosted network layer (and any layer using its hook): installed
 // for its lifetime, consulted through World::faults().
-class SimAllocationFaults final : public wlan::IAllocationFaults {
+class SimAllocationFaults final : public base::IAllocationFaults {
  public:
   explicit SimAllocationFaults(World& world);
   SimAllocationFaults(const SimAllocationFaults&) = delete;
@@ -56,7 +56,7 @@ class SimAllocationFaults final : public wlan::IAllocationFaults {
 
  private:
   World& m_world;
-  wlan::IAllocationFaults* m_previous;
+  base::IAllocationFaults* m_previous;
 };
 
 }  // namespace tethra::sim

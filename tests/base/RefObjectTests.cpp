@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "tethra/wlan/RefList.h"
-#include "tethra/wlan/RefObject.h"
+#include "tethra/base/RefList.h"
+#include "tethra/base/RefObject.h"
 
-namespace tethra::wlan {
+namespace tethra::base {
 namespace {
 
 class Tracked final : public CRefObject {

@@ -1,9 +1,9 @@
-// The process-wide allocation hook of the hosted network layer.
-#include "tethra/wlan/Allocation.h"
+// The process-wide allocation hook shared by every layer.
+#include "tethra/base/Allocation.h"
 
 #include <atomic>
 
-namespace tethra::wlan {
+namespace tethra::base {
 namespace {
 std::atomic<IAllocationFaults*> g_faults{nullptr};
 }
@@ -15,4 +15,4 @@ bool AllocationFails(const char* site) noexcept {
   return faults != nullptr && faults->FailAllocation(site);
 }
 
-}  // namespace tethra::wlan
+}  // namespace tethra::base

@@ -1,11 +1,13 @@
-// ComPtr<T>: owns one reference on a platform COM object (T derives from IComObject) and
-// gives it up with Release when it is reset or destroyed. put() hands a cleared slot to an
-// out-pointer that delivers a new reference. Not thread-safe; the owner's thread only.
+// ComPtr<T>: owns one reference on a COM object (any T with AddRef and Release: the boundary's
+// sharing interfaces, or the system's own COM interfaces inside the Win32 adapter) and gives
+// it up with Release when it is reset, reassigned or destroyed. put() hands a cleared slot to
+// an out-pointer that delivers a new reference; copyFrom() takes an additional reference on an
+// object the caller keeps. Returns no codes. Not thread-safe; the owner's thread only.
 #pragma once
 
 #include <utility>
 
-namespace tethra::ics {
+namespace tethra::platform {
 
 template <typename T>
 class ComPtr {
@@ -44,4 +46,4 @@ class ComPtr {
   T* m_p = nullptr;
 };
 
-}  // namespace tethra::ics
+}  // namespace tethra::platform

@@ -1,6 +1,6 @@
-// Allocation of the hosted network layer's heap objects through one hook, so that a test or
-// the simulated notebook can make a named allocation fail ("sink", "station", "device",
-// "record"; other layers add their own names). Without a hook, objects come from
+// Allocation of the program's reference-counted and long-lived heap objects through one hook,
+// so that a test or the simulated notebook can make a named allocation fail. Each layer names
+// its own sites (wlan/AllocationSites.h, ics/IcsManager.h). Without a hook, objects come from
 // new (std::nothrow). Any thread may allocate; the hook must be thread-safe and is installed
 // before the program's threads start. A failed allocation yields null, never an exception.
 #pragma once
@@ -8,12 +8,7 @@
 #include <new>
 #include <utility>
 
-namespace tethra::wlan {
-
-inline constexpr const char* kAllocSiteSink = "sink";
-inline constexpr const char* kAllocSiteStation = "station";
-inline constexpr const char* kAllocSiteDevice = "device";
-inline constexpr const char* kAllocSiteRecord = "record";
+namespace tethra::base {
 
 class IAllocationFaults {
  public:
@@ -32,4 +27,4 @@ T* NewObject(const char* site, Args&&... args) noexcept {
   return new (std::nothrow) T(std::forward<Args>(args)...);
 }
 
-}  // namespace tethra::wlan
+}  // namespace tethra::base

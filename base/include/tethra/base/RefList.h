@@ -2,7 +2,8 @@
 // pointer to a CRefObject-derived class). Append adopts the caller's reference; removing hands
 // the list's reference to the taker. Nodes come in blocks of ten and are kept for reuse until
 // the list is destroyed. No lock of its own: the owner's lock covers every call.
-// Append returns false (and adopts nothing) only when a node block cannot be allocated.
+// Append returns false (and adopts nothing) only when a node block cannot be allocated; a
+// RefPtr handed to Append then still holds its reference.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,9 @@
 #include <type_traits>
 #include <utility>
 
-namespace tethra::wlan {
+#include "tethra/base/RefPtr.h"
+
+namespace tethra::base {
 
 template <typename T>
 class CRefList {
@@ -50,6 +53,11 @@ class CRefList {
     (m_tail != nullptr ? m_tail->next : m_head) = node;
     m_tail = node;
     ++m_count;
+    return true;
+  }
+  [[nodiscard]] bool AddTail(RefPtr<std::remove_pointer_t<T>>&& element) {
+    if (!AddTail(element.get())) return false;
+    static_cast<void>(element.detach());  // the list holds it now
     return true;
   }
 
@@ -113,4 +121,4 @@ class CRefList {
   std::size_t m_count = 0;
 };
 
-}  // namespace tethra::wlan
+}  // namespace tethra::base

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-namespace tethra::wlan {
+namespace tethra::base {
 
 class CRefObject {
  public:
@@ -31,4 +31,4 @@ class CRefObject {
   std::atomic<std::int32_t> m_RefCount{1};
 };
 
-}  // namespace tethra::wlan
+}  // namespace tethra::base

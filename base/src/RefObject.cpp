@@ -1,7 +1,7 @@
 // CRefObject: atomic reference counting and the process-wide count of live objects.
-#include "tethra/wlan/RefObject.h"
+#include "tethra/base/RefObject.h"
 
-namespace tethra::wlan {
+namespace tethra::base {
 namespace {
 std::atomic<std::int64_t> g_liveObjects{0};
 }
@@ -24,4 +24,4 @@ std::int32_t CRefObject::Release() noexcept {
 
 std::int64_t CRefObject::LiveObjects() noexcept { return g_liveObjects.load(std::memory_order_relaxed); }
 
-}  // namespace tethra::wlan
+}  // namespace tethra::base

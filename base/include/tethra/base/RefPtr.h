@@ -1,0 +1,69 @@
+// RefPtr<T>: holds one reference on a reference-counted object (a CRefObject-derived class, or
+// anything with AddRef and Release). Adopt takes over a reference the caller already has (the
+// creator's first one, one taken out of a list or returned by an accessor); Copy takes a new
+// one. Copying a RefPtr adds a reference, moving hands it over; reset, assignment and the
+// destructor give the held reference back exactly once. detach() hands the reference to the
+// caller (into a list, a control's item data) and never calls Release. Returns no codes.
+//
+// Threads: one RefPtr belongs to one thread at a time; the count it changes is atomic, so
+// several threads may each hold their own RefPtr on the same object.
+#pragma once
+
+#include <type_traits>
+#include <utility>
+
+namespace tethra::base {
+
+template <typename T>
+class RefPtr {
+ public:
+  RefPtr() noexcept = default;
+
+  [[nodiscard]] static RefPtr Adopt(T* p) noexcept {
+    RefPtr held;
+    held.m_p = p;
+    return held;
+  }
+  [[nodiscard]] static RefPtr Copy(T* p) noexcept {
+    if (p != nullptr) p->AddRef();
+    return Adopt(p);
+  }
+
+  RefPtr(const RefPtr& other) noexcept : m_p(other.m_p) {
+    if (m_p != nullptr) m_p->AddRef();
+  }
+  RefPtr(RefPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+  // A reference on a derived object is a reference on its base.
+  template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  RefPtr(RefPtr<U>&& other) noexcept : m_p(other.detach()) {}
+
+  // By value: a copy or a move made first, then swapped in, so self-assignment is harmless.
+  RefPtr& operator=(RefPtr other) noexcept {
+    swap(other);
+    return *this;
+  }
+  ~RefPtr() { reset(); }
+
+  T* get() const noexcept { return m_p; }
+  T* operator->() const noexcept { return m_p; }
+  T& operator*() const noexcept { return *m_p; }
+  explicit operator bool() const noexcept { return m_p != nullptr; }
+
+  // The held reference becomes the caller's; the RefPtr is left empty.
+  [[nodiscard]] T* detach() noexcept { return std::exchange(m_p, nullptr); }
+  void reset() noexcept {
+    if (T* p = std::exchange(m_p, nullptr); p != nullptr) p->Release();
+  }
+  // Gives up what is held and returns the empty slot, for an out-pointer that delivers a
+  // reference.
+  T** put() noexcept {
+    reset();
+    return &m_p;
+  }
+  void swap(RefPtr& other) noexcept { std::swap(m_p, other.m_p); }
+
+ private:
+  T* m_p = nullptr;
+};
+
+}  // namespace tethra::base
