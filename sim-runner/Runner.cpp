@@ -148,18 +148,18 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
 bool CheckSharing(const Expectation& e, sim::SimSharingService& ics, std::string& found) {
   const auto publicName = ics.sharedName(sim::SimSharingRole::Public);
   const auto privateName = ics.sharedName(sim::SimSharingRole::Private);
-  if (e.kind == "ics-calls") {
+  if (e.kind == Expectation::Kind::IcsCalls) {
     found = std::to_string(ics.callCount(e.word)) + " calls";
     return static_cast<std::int64_t>(ics.callCount(e.word)) == e.number;
   }
-  if (e.kind == "ics-released") {
+  if (e.kind == Expectation::Kind::IcsReleased) {
     found = ics.leftOverText();
     if (found.empty()) found = "nothing left";
     return ics.leftOverText().empty();
   }
   found = "public " + (publicName ? Quote(*publicName) : "none") + " private " +
           (privateName ? Quote(*privateName) : "none");
-  if (e.kind == "sharing-none") return !publicName && !privateName;
+  if (e.kind == Expectation::Kind::SharingNone) return !publicName && !privateName;
   return publicName == e.texts[0] && privateName == e.texts[1];
 }
 
@@ -347,89 +347,123 @@ void Machinery::Check(RunResult& result) {
     bool held = false;
     std::string found;
     const std::u16string first = e.texts.empty() ? u"" : e.texts.front();
-    if (e.kind == "exit") {
-      const auto code = m_program->exitCode();
-      held = code && static_cast<std::int64_t>(*code) == e.number;
-      found = code ? "exit code " + std::to_string(*code) : "still running";
-    } else if (e.kind == "running") {
-      held = !m_program->exited();
-      found = held ? "running" : "exited with " + std::to_string(m_program->exitCode().value_or(0));
-    } else if (e.kind == "codes") {
-      held = codes == e.texts;
-      found = CodesText(codes);
-    } else if (e.kind == "notices") {
-      held = static_cast<std::int64_t>(notices.size()) == e.number;
-      found = std::to_string(notices.size()) + " notices";
-    } else if (e.kind == "notice-text") {
-      held = true;
-      for (const auto& n : notices) held = held && n == first;
-      found = CodesText(notices);
-    } else if (e.kind == "registry" || e.kind == "registry-absent") {
-      const auto value = w.registry().getString(SimRegistry::View::Wow32, controller::kSettingsKeyPath, first);
-      held = e.kind == "registry" ? (value && *value == e.texts[1]) : !value;
-      found = value ? Quote(*value) : "absent";
-    } else if (e.kind == "wlan-state") {
-      held = wlan.state() == static_cast<std::uint32_t>(e.number);
-      found = sim::SimWlanService::stateName(wlan.state());
-    } else if (e.kind == "wlan-ssid") {
-      held = wlan.ssidText() == first;
-      found = Quote(wlan.ssidText());
-    } else if (e.kind == "wlan-key") {
-      const auto key = wlan.keyText();
-      held = key && *key == first;
-      found = key ? Quote(*key) : "no passphrase";
-    } else if (e.kind == "wlan-max-peers") {
-      held = wlan.maxPeers() == static_cast<std::uint32_t>(e.number);
-      found = std::to_string(wlan.maxPeers());
-    } else if (e.kind == "wlan-calls") {
-      const auto count = wlan.callCount(e.word);
-      held = static_cast<std::int64_t>(count) == e.number;
-      found = std::to_string(count) + " calls";
-    } else if (e.kind == "netsh") {
-      held = m_machine->netshRuns() == e.number;
-      found = std::to_string(m_machine->netshRuns()) + " runs";
-    } else if (e.kind == "log" || e.kind == "no-log") {
-      bool ends = false, contains = false;
-      for (const auto& l : logLines) {
-        ends = ends || endsWith(l, first);
-        contains = contains || l.find(first) != std::u16string::npos;
+    switch (e.kind) {
+      case Expectation::Kind::Exit: {
+        const auto code = m_program->exitCode();
+        held = code && static_cast<std::int64_t>(*code) == e.number;
+        found = code ? "exit code " + std::to_string(*code) : "still running";
+        break;
       }
-      held = e.kind == "log" ? ends : !contains;
-      found = std::to_string(logLines.size()) + " log lines";
-      for (const auto& l : logLines) {
-        if (l.find(first) != std::u16string::npos) found += "; " + Quote(l);
+      case Expectation::Kind::Running:
+        held = !m_program->exited();
+        found = held ? "running" : "exited with " + std::to_string(m_program->exitCode().value_or(0));
+        break;
+      case Expectation::Kind::Codes:
+        held = codes == e.texts;
+        found = CodesText(codes);
+        break;
+      case Expectation::Kind::Notices:
+        held = static_cast<std::int64_t>(notices.size()) == e.number;
+        found = std::to_string(notices.size()) + " notices";
+        break;
+      case Expectation::Kind::NoticeText:
+        held = true;
+        for (const auto& n : notices) held = held && n == first;
+        found = CodesText(notices);
+        break;
+      case Expectation::Kind::Registry:
+      case Expectation::Kind::RegistryAbsent: {
+        const auto value = w.registry().getString(SimRegistry::View::Wow32, controller::kSettingsKeyPath, first);
+        held = e.kind == Expectation::Kind::Registry ? (value && *value == e.texts[1]) : !value;
+        found = value ? Quote(*value) : "absent";
+        break;
       }
-    } else if (e.kind == "log-order") {
-      // Consecutive log lines ending with the texts, in this order, somewhere in the log.
-      for (std::size_t i = 0; !held && i + e.texts.size() <= logLines.size(); ++i) {
-        bool all = true;
-        for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = endsWith(logLines[i + j], e.texts[j]);
-        held = all;
+      case Expectation::Kind::WlanState:
+        held = wlan.state() == static_cast<std::uint32_t>(e.number);
+        found = sim::SimWlanService::stateName(wlan.state());
+        break;
+      case Expectation::Kind::WlanSsid:
+        held = wlan.ssidText() == first;
+        found = Quote(wlan.ssidText());
+        break;
+      case Expectation::Kind::WlanKey: {
+        const auto key = wlan.keyText();
+        held = key && *key == first;
+        found = key ? Quote(*key) : "no passphrase";
+        break;
       }
-      found = std::to_string(logLines.size()) + " log lines";
-    } else if (e.kind == "controller") {
-      const platform::Hwnd h = m_controller ? m_controller->Window() : nullptr;
-      held = h != nullptr && !windows.visible(h);
-      found = h == nullptr ? "no controller window" : (held ? "hidden" : "visible");
-    } else if (e.kind == "window") {
-      held = dialog != nullptr && !windows.visible(dialog);
-      found = dialog == nullptr ? "no program window" : (held ? "hidden" : "visible");
-    } else if (e.kind == "wake-ups") {
-      const std::uint64_t end = m_markEnd.value_or(w.programWakeUps());
-      const std::uint64_t count = end - m_markStart.value_or(0);
-      held = static_cast<std::int64_t>(count) == e.number;
-      found = std::to_string(count) + " wake-ups";
-    } else if (e.kind == "window-none") {
-      held = dialog == nullptr;
-      found = held ? "no program window" : "the program made its window";
-    } else if (e.kind == "edit-name" || e.kind == "edit-key" || e.kind == "status") {
-      const auto text = controlText(e.kind == "edit-name"  ? IDC_EDIT_NAME
-                                     : e.kind == "edit-key" ? IDC_EDIT_KEY
-                                                            : IDC_STATIC_STATUS);
-      held = text && *text == first;
-      found = text ? Quote(*text) : "no program window";
-    } else if (e.kind.rfind("sharing", 0) == 0 || e.kind.rfind("ics-", 0) == 0) {
-      held = CheckSharing(e, m_machine->sharing(), found);
+      case Expectation::Kind::WlanMaxPeers:
+        held = wlan.maxPeers() == static_cast<std::uint32_t>(e.number);
+        found = std::to_string(wlan.maxPeers());
+        break;
+      case Expectation::Kind::WlanCalls: {
+        const auto count = wlan.callCount(e.word);
+        held = static_cast<std::int64_t>(count) == e.number;
+        found = std::to_string(count) + " calls";
+        break;
+      }
+      case Expectation::Kind::NetshRuns:
+        held = m_machine->netshRuns() == e.number;
+        found = std::to_string(m_machine->netshRuns()) + " runs";
+        break;
+      case Expectation::Kind::Log:
+      case Expectation::Kind::NoLog: {
+        bool ends = false, contains = false;
+        for (const auto& l : logLines) {
+          ends = ends || endsWith(l, first);
+          contains = contains || l.find(first) != std::u16string::npos;
+        }
+        held = e.kind == Expectation::Kind::Log ? ends : !contains;
+        found = std::to_string(logLines.size()) + " log lines";
+        for (const auto& l : logLines) {
+          if (l.find(first) != std::u16string::npos) found += "; " + Quote(l);
+        }
+        break;
+      }
+      case Expectation::Kind::LogOrder:
+        // Consecutive log lines ending with the texts, in this order, somewhere in the log.
+        for (std::size_t i = 0; !held && i + e.texts.size() <= logLines.size(); ++i) {
+          bool all = true;
+          for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = endsWith(logLines[i + j], e.texts[j]);
+          held = all;
+        }
+        found = std::to_string(logLines.size()) + " log lines";
+        break;
+      case Expectation::Kind::ControllerHidden: {
+        const platform::Hwnd h = m_controller ? m_controller->Window() : nullptr;
+        held = h != nullptr && !windows.visible(h);
+        found = h == nullptr ? "no controller window" : (held ? "hidden" : "visible");
+        break;
+      }
+      case Expectation::Kind::WindowHidden:
+        held = dialog != nullptr && !windows.visible(dialog);
+        found = dialog == nullptr ? "no program window" : (held ? "hidden" : "visible");
+        break;
+      case Expectation::Kind::WakeUps: {
+        const std::uint64_t end = m_markEnd.value_or(w.programWakeUps());
+        const std::uint64_t count = end - m_markStart.value_or(0);
+        held = static_cast<std::int64_t>(count) == e.number;
+        found = std::to_string(count) + " wake-ups";
+        break;
+      }
+      case Expectation::Kind::WindowNone:
+        held = dialog == nullptr;
+        found = held ? "no program window" : "the program made its window";
+        break;
+      case Expectation::Kind::EditName:
+      case Expectation::Kind::EditKey:
+      case Expectation::Kind::Status: {
+        const auto text = controlText(e.controlId);
+        held = text && *text == first;
+        found = text ? Quote(*text) : "no program window";
+        break;
+      }
+      case Expectation::Kind::Sharing:
+      case Expectation::Kind::SharingNone:
+      case Expectation::Kind::IcsCalls:
+      case Expectation::Kind::IcsReleased:
+        held = CheckSharing(e, m_machine->sharing(), found);
+        break;
     }
     result.allHeld = result.allHeld && held;
     result.expectations.push_back((held ? "ok      line " : "FAILED  line ") + std::to_string(e.line) + ": " +

@@ -126,7 +126,37 @@ struct TimelineEntry {
 
 struct Expectation {
   int line = 0;
-  std::string kind;  // exit, running, codes, notices, notice-text, registry, registry-absent, wlan-state, ...
+  // One per form of `expect`, so the runner's switch over them is checked for completeness.
+  enum class Kind {
+    Exit,              // exit N
+    Running,           // running
+    Codes,             // codes "A" ... / codes none
+    Notices,           // notices N
+    NoticeText,        // notice-text "TEXT"
+    Registry,          // registry NAME "TEXT"
+    RegistryAbsent,    // registry-absent NAME
+    WlanState,         // wlan state S
+    WlanSsid,          // wlan ssid "TEXT"
+    WlanKey,           // wlan key "TEXT"
+    WlanMaxPeers,      // wlan max-peers N
+    WlanCalls,         // wlan calls FUNCTION N
+    NetshRuns,         // netsh runs N
+    Log,               // log "TEXT"
+    NoLog,             // no-log "TEXT"
+    LogOrder,          // log-order "TEXT" ...
+    ControllerHidden,  // controller hidden
+    WindowHidden,      // window hidden
+    WindowNone,        // window none
+    WakeUps,           // wake-ups N
+    EditName,          // edit name "TEXT"
+    EditKey,           // edit key "TEXT"
+    Status,            // status "TEXT"
+    Sharing,           // sharing public "NAME" private "NAME"
+    SharingNone,       // sharing none
+    IcsCalls,          // ics calls OPERATION N
+    IcsReleased,       // ics released
+  } kind = Kind::Exit;
+  int controlId = 0;  // EditName, EditKey, Status: the dialog control whose text is expected
   std::vector<std::u16string> texts;
   std::int64_t number = 0;
   std::string word;  // a function name, an operation, a state word

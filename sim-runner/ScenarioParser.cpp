@@ -571,20 +571,26 @@ Action ParseAction(Cursor& c) {
 }
 
 Expectation ParseExpectation(Cursor& c) {
+  using Kind = Expectation::Kind;
   Expectation e;
   const std::string w = c.word("an expectation");
-  e.kind = w;
   if (w == "exit") {
+    e.kind = Kind::Exit;
     e.number = c.number("an exit code");
   } else if (w == "wake-ups") {
+    e.kind = Kind::WakeUps;
     e.number = c.number("a number of wake-ups");
-  } else if (w == "running" || w == "notices" || w == "netsh") {
-    if (w == "notices") e.number = c.number("a number of notices");
-    if (w == "netsh") {
-      c.keyword("runs");
-      e.number = c.number("a number of runs");
-    }
+  } else if (w == "running") {
+    e.kind = Kind::Running;
+  } else if (w == "notices") {
+    e.kind = Kind::Notices;
+    e.number = c.number("a number of notices");
+  } else if (w == "netsh") {
+    e.kind = Kind::NetshRuns;
+    c.keyword("runs");
+    e.number = c.number("a number of runs");
   } else if (w == "codes") {
+    e.kind = Kind::Codes;
     if (c.peekWord("none")) {
       c.keyword("none");
     } else {
@@ -593,47 +599,76 @@ Expectation ParseExpectation(Cursor& c) {
       } while (!c.atEnd());
     }
   } else if (w == "log-order") {
+    e.kind = Kind::LogOrder;
     do {
       e.texts.push_back(c.text("a log text"));
     } while (!c.atEnd());
-  } else if (w == "notice-text" || w == "log" || w == "no-log" || w == "status") {
+  } else if (w == "notice-text") {
+    e.kind = Kind::NoticeText;
+    e.texts.push_back(c.text("the text"));
+  } else if (w == "log") {
+    e.kind = Kind::Log;
+    e.texts.push_back(c.text("the text"));
+  } else if (w == "no-log") {
+    e.kind = Kind::NoLog;
+    e.texts.push_back(c.text("the text"));
+  } else if (w == "status") {
+    e.kind = Kind::Status;
+    e.controlId = IDC_STATIC_STATUS;
     e.texts.push_back(c.text("the text"));
   } else if (w == "registry") {
+    e.kind = Kind::Registry;
     e.texts.push_back(c.name());
     e.texts.push_back(c.text("the value text"));
   } else if (w == "registry-absent") {
+    e.kind = Kind::RegistryAbsent;
     e.texts.push_back(c.name());
   } else if (w == "wlan") {
     const std::string what = c.word("a WLAN property");
-    e.kind = "wlan-" + what;
     if (what == "state") {
+      e.kind = Kind::WlanState;
       e.number = State(c.word("a state"));
-    } else if (what == "ssid" || what == "key") {
+    } else if (what == "ssid") {
+      e.kind = Kind::WlanSsid;
+      e.texts.push_back(c.text("the text"));
+    } else if (what == "key") {
+      e.kind = Kind::WlanKey;
       e.texts.push_back(c.text("the text"));
     } else if (what == "max-peers") {
+      e.kind = Kind::WlanMaxPeers;
       e.number = c.number("a number of peers");
     } else if (what == "calls") {
+      e.kind = Kind::WlanCalls;
       e.word = WlanFunction(c);
       e.number = c.number("a number of calls");
     } else {
       throw Failure{"unknown WLAN expectation `" + what + "`"};
     }
   } else if (w == "controller") {
+    e.kind = Kind::ControllerHidden;
     c.keyword("hidden");
   } else if (w == "window") {
     const std::string what = c.word("`hidden` or `none`");
     if (what != "hidden" && what != "none") throw Failure{"expected `hidden` or `none`"};
-    if (what == "none") e.kind = "window-none";
+    e.kind = what == "none" ? Kind::WindowNone : Kind::WindowHidden;
   } else if (w == "edit") {
     const std::string what = c.word("`name` or `key`");
-    if (what != "name" && what != "key") throw Failure{"expected `name` or `key`"};
-    e.kind = "edit-" + what;
+    if (what == "name") {
+      e.kind = Kind::EditName;
+      e.controlId = IDC_EDIT_NAME;
+    } else if (what == "key") {
+      e.kind = Kind::EditKey;
+      e.controlId = IDC_EDIT_KEY;
+    } else {
+      throw Failure{"expected `name` or `key`"};
+    }
     e.texts.push_back(c.text("the text"));
   } else if (w == "sharing") {
     if (c.peekWord("none")) {
       c.keyword("none");
-      e.kind = "sharing-none";
+      e.kind = Kind::SharingNone;
     } else {
+      e.kind = Kind::Sharing;
       c.keyword("public");
       e.texts.push_back(c.text("the public connection's name"));
       c.keyword("private");
@@ -642,11 +677,11 @@ Expectation ParseExpectation(Cursor& c) {
   } else if (w == "ics") {
     const std::string what = c.word("`calls` or `released`");
     if (what == "calls") {
-      e.kind = "ics-calls";
+      e.kind = Kind::IcsCalls;
       e.word = IcsOperation(c);
       e.number = c.number("a number of calls");
     } else if (what == "released") {
-      e.kind = "ics-released";
+      e.kind = Kind::IcsReleased;
     } else {
       throw Failure{"expected `expect ics calls OPERATION N` or `expect ics released`"};
     }

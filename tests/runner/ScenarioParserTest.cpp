@@ -124,10 +124,10 @@ TEST(ScenarioParser, Expectations) {
   ASSERT_EQ(s->expectations.size(), 7u);
   EXPECT_EQ(s->expectations[1].texts, (std::vector<std::u16string>{u"A", u"B"}));
   EXPECT_TRUE(s->expectations[2].texts.empty());
-  EXPECT_EQ(s->expectations[3].kind, "wlan-calls");
+  EXPECT_EQ(s->expectations[3].kind, Expectation::Kind::WlanCalls);
   EXPECT_EQ(s->expectations[3].word, "WlanOpenHandle");
-  EXPECT_EQ(s->expectations[5].kind, "edit-key");
-  EXPECT_EQ(s->expectations[6].kind, "window-none");
+  EXPECT_EQ(s->expectations[5].kind, Expectation::Kind::EditKey);
+  EXPECT_EQ(s->expectations[6].kind, Expectation::Kind::WindowNone);
 }
 
 TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
@@ -182,9 +182,9 @@ TEST(ScenarioParser, SharingStatements) {
   EXPECT_EQ(s->machine.faults[1].target, "ics-grow");
   ASSERT_EQ(s->expectations.size(), 4u);
   EXPECT_EQ(s->expectations[0].texts[1], u"W");
-  EXPECT_EQ(s->expectations[1].kind, "sharing-none");
+  EXPECT_EQ(s->expectations[1].kind, Expectation::Kind::SharingNone);
   EXPECT_EQ(s->expectations[2].word, "create");
-  EXPECT_EQ(s->expectations[3].kind, "ics-released");
+  EXPECT_EQ(s->expectations[3].kind, Expectation::Kind::IcsReleased);
 
   EXPECT_NE(Refusal("fault ics enable 0x80004005\n").find("unknown sharing operation `enable`"), std::string::npos);
   EXPECT_NE(Refusal("connection name \"E\" device \"D\" guid {1}\n").find("expected a GUID"), std::string::npos);
