@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tethra/base/AsciiCase.h"
+
 namespace tethra::app {
 
 inline constexpr char16_t kShareLAN[] = u"/ShareLAN";
@@ -11,10 +13,9 @@ inline constexpr char16_t kShareWLAN[] = u"/ShareWLAN";
 inline constexpr char16_t kShareMobileBroadband[] = u"/ShareMobileBroadband";
 inline constexpr char16_t kShareRAS[] = u"/ShareRAS";
 
-// Whole-string comparison ignoring the case of ASCII letters (the switches are ASCII).
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
-std::u16string ToLowerAscii(std::u16string_view text);
-std::u16string ToUpperAscii(std::u16string_view text);
+using base::EqualsNoCase;
+using base::ToLowerAscii;
+using base::ToUpperAscii;
 
 // Maximum number of peers given to the hosted network: 10 for LAN and Wi-Fi, 5 otherwise.
 unsigned MaxPeersForSwitch(std::u16string_view commandLine);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "tethra/base/AsciiCase.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/controller/SettingsStore.h"
 #include "tethra/platform/handle.h"
@@ -26,10 +27,7 @@ bool Contains(std::u16string_view lowered, std::u16string_view word) {
 }  // namespace
 
 Command ParseAction(std::u16string_view action) {
-  std::u16string lowered(action);
-  for (char16_t& c : lowered) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
+  const std::u16string lowered = base::ToLowerAscii(action);
   if (Contains(lowered, u"close")) return Command::kClose;
   if (Contains(lowered, u"ssid")) return Command::kSsid;
   return Command::kNone;
