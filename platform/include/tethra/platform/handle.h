@@ -2,8 +2,10 @@
 // client handle and typed WLAN buffers, SIDs, device-notification registrations, COM task
 // memory). The closer is a small callable that knows the platform area to give the handle back
 // to; a moved-from owner holds nothing. put() hands a call that returns a handle through a
-// pointer the owner's own (emptied) slot. Owners are not thread-safe: one thread at a time,
-// and the thread the area requires for its close (device notifications: the window's thread).
+// pointer the owner's own (emptied) slot. Closers return nothing, so an owner reports no codes;
+// a caller that needs the close's result takes the handle out with release() and closes it.
+// Owners are not thread-safe: one thread at a time, and the thread the area requires for its
+// close (device notifications: the window's thread).
 //
 // The thread's last error: KernelHandleCloser reads it before closeHandle and sets it back
 // afterwards, so an error path that closes a handle can still report the error it met. No other
