@@ -85,7 +85,7 @@ void CHostedNetworkDlg::EnableSharing() {
     return;
   }
   const HResult hr = StartHostedNetwork();
-  if (hr >= 0) {
+  if (platform::Succeeded(hr)) {
     SendSSIDAndSecurityKey();
   } else {
     if (m_IcsEnabled) {
@@ -94,7 +94,7 @@ void CHostedNetworkDlg::EnableSharing() {
     }
     char message[256];
     std::snprintf(message, sizeof message, "%s. Error code %x.", "Failed to start the hosted network",
-                  static_cast<unsigned>(hr));
+                  platform::Raw(hr));
     Trace("%s", message);
   }
 }

@@ -32,8 +32,7 @@ platform::HResult CIcsManager::InitIcsManager() {
   if (m_platform.sharing == nullptr) return platform::kE_UNEXPECTED;
   platform::HResult hr = m_platform.sharing->createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
-  platform::TraceLine(m_platform.trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x",
-                      static_cast<unsigned>(hr));
+  platform::TraceLine(m_platform.trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", platform::Raw(hr));
   if (platform::Failed(hr)) return hr;
   hr = RefreshInstalled();
   if (platform::Failed(hr)) return hr;

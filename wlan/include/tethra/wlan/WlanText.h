@@ -12,18 +12,18 @@
 namespace tethra::wlan {
 
 // Up to 32 bytes; characters the code page cannot represent become its default character.
-platform::Dword StringToSsid(const platform::Platform& platform, const char16_t* text, platform::Dot11Ssid* ssid);
+platform::Win32Error StringToSsid(const platform::Platform& platform, const char16_t* text, platform::Dot11Ssid* ssid);
 
 // `length` (in wide characters, the zero included) is in and out; on 122 it holds the need.
-platform::Dword SsidToDisplayName(const platform::Platform& platform, const platform::Dot11Ssid* ssid,
-                                  char16_t* buffer, platform::Dword* length);
+platform::Win32Error SsidToDisplayName(const platform::Platform& platform, const platform::Dot11Ssid* ssid,
+                                       char16_t* buffer, platform::Dword* length);
 
 // A passphrase of 8 to 63 code-page bytes into `buffer`, zero-terminated and zero-filled to
 // `*length`; `*length` receives the needed length (bytes plus two) on success and on 234, 0
 // on every other error.
-platform::Dword ConvertPassPhraseKeyStringToBuffer(const platform::Platform& platform, const char16_t* text,
-                                                   std::size_t count, std::uint8_t* buffer,
-                                                   platform::Dword* length);
+platform::Win32Error ConvertPassPhraseKeyStringToBuffer(const platform::Platform& platform, const char16_t* text,
+                                                        std::size_t count, std::uint8_t* buffer,
+                                                        platform::Dword* length);
 
 // Eight decimal digits from the current UTC time (milliseconds, minute, second, year, day).
 struct DefaultKey {
