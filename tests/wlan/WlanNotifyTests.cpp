@@ -119,7 +119,7 @@ TEST_F(Notified, StationsJoinAndLeaveByMac) {
 TEST_F(Notified, RegistrationRules) {
   test::RecordingSink other;
   EXPECT_EQ(manager.SetNotificationSink(&other), platform::kE_FAIL);
-  EXPECT_EQ(manager.SetNotificationSink(nullptr), platform::HResult{87u});
+  EXPECT_EQ(manager.SetNotificationSink(nullptr), platform::HResultFromWin32(platform::kERROR_INVALID_PARAMETER));
   ASSERT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
   EXPECT_EQ(manager.RemoveNotificationSink(), platform::kE_FAIL);
   rig.service.machineStationJoin(test::kMacC);
@@ -142,13 +142,13 @@ TEST_F(Notified, RegisterAgainAfterRemovalNeverHangs) {
   EXPECT_EQ(rig.kernel.waiters(), 0);
 }
 
-TEST(NotifiedSetup, EventFailureIsReportedUnconverted) {
+TEST(NotifiedSetup, EventFailureIsReportedAsHResult) {
   test::Rig rig;
   CWlanManager manager(rig.platform);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
   rig.kernel.failEvents(1, platform::kERROR_NOT_ENOUGH_MEMORY);
   test::RecordingSink sink;
-  EXPECT_EQ(manager.SetNotificationSink(&sink), platform::HResult{8u});
+  EXPECT_EQ(manager.SetNotificationSink(&sink), platform::HResultFromWin32(platform::kERROR_NOT_ENOUGH_MEMORY));
   EXPECT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);  // the next try creates it
   EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }

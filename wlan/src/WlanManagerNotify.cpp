@@ -183,13 +183,13 @@ void CWlanManager::StationLeft(const MacAddress& mac) {
 }
 
 HResult CWlanManager::SetNotificationSink(CHostedNetworkNotificationSink* sink) {
-  if (sink == nullptr) return HResult{platform::Raw(platform::kERROR_INVALID_PARAMETER)};
+  if (sink == nullptr) return platform::HResultFromWin32(platform::kERROR_INVALID_PARAMETER);
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return platform::HResultFromWin32(platform::kERROR_INVALID_STATE);
   if (m_pNotificationSink != nullptr) return platform::kE_FAIL;
   if (!m_SinkIdleEvent) {
     platform::Handle event = m_platform.kernel->createEvent(false, true);
-    if (event == nullptr) return HResult{platform::Raw(m_platform.kernel->getLastError())};
+    if (event == nullptr) return platform::HResultFromWin32(m_platform.kernel->getLastError());
     m_SinkIdleEvent = platform::UniqueKernelHandle(event, platform::KernelHandleCloser{m_platform.kernel});
   }
   m_pNotificationSink = sink;

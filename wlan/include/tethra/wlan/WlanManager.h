@@ -47,8 +47,8 @@ class CWlanManager {
   HResult GetHostedNetworkInterfaceGuid(platform::Guid& guid);
   HResult IsHostedNetworkStarted(bool& started);
 
-  // 87 (not converted) for null; 0x8007139F before Init; 0x80004005 when one is registered;
-  // the platform's error (not converted) when the idle event cannot be created.
+  // 0x80070057 for null; 0x8007139F before Init; 0x80004005 when one is registered; the
+  // platform's error as 0x8007xxxx when the idle event cannot be created.
   HResult SetNotificationSink(CHostedNetworkNotificationSink* sink);
   // Returns after any sink call running on the WLAN thread has returned.
   HResult RemoveNotificationSink();
