@@ -87,7 +87,7 @@ void CHostedNetworkDlg::EnableSharing() {
     return;
   }
   const HResult hr = StartHostedNetwork();
-  if (hr >= 0) {
+  if (platform::Succeeded(hr)) {
     SendSSIDAndSecurityKey();
   } else {
     if (m_IcsEnabled) {
@@ -96,7 +96,7 @@ void CHostedNetworkDlg::EnableSharing() {
     }
     char message[256];
     std::snprintf(message, sizeof message, "%s. Error code %x.", "Failed to start the hosted network",
-                  static_cast<unsigned>(hr));
+                  platform::Raw(hr));
     Trace("%s", message);
   }
 }

@@ -20,6 +20,7 @@ namespace tethra::app {
 namespace {
 constexpr int kEnableIcsRetries = 10;
 constexpr Dword kRetryPauseMs = 100;
+constexpr platform::Win32Error kERROR_RETRY{1237};
 }  // namespace
 
 Bool32 CHostedNetworkDlg::IsUserAdmin() {
@@ -47,8 +48,8 @@ bool CHostedNetworkDlg::IsICSAllowed() {
   if (!key) return false;  // no policy key: sharing is not allowed
   Dword value = 1;
   Dword size = sizeof value;
-  const Dword status =
-      registry.regGetValue(key.get(), nullptr, app::kSharingPolicyValueName, platform::kRRF_RT_DWORD, nullptr, &value, &size);
+  const platform::Win32Error status = registry.regGetValue(key.get(), nullptr, app::kSharingPolicyValueName,
+                                                           platform::kRRF_RT_DWORD, nullptr, &value, &size);
   return status != platform::kERROR_SUCCESS || value != 0;
 }
 
@@ -149,7 +150,7 @@ HResult CHostedNetworkDlg::StartIcsIfNeeded() {
     m_IcsEnabled = true;
   } else {
     if (!m_bSilentClose) SendMsg2Pelto(u"ICS_FAILED");
-    Trace("Failed to enable ICS. Error code %x.", static_cast<unsigned>(hr));
+    Trace("Failed to enable ICS. Error code %x.", platform::Raw(hr));
   }
   return hr;
 }
@@ -170,8 +171,8 @@ void CHostedNetworkDlg::OnBnClickedEnableIcs() {
 HResult CHostedNetworkDlg::DisableEnableConnections() {
   const HResult hr = ics::ResetHostedNetworkConnection(*m_platform.sharing, Com(), m_HostedNetworkGuid);
   // 0x800704D5: the connection refused the reconnect for now; nothing to report.
-  if (Failed(hr) && hr != platform::HResultFromWin32(1237)) {
-    Trace("Could not enable or disable connection (0x%08x)", static_cast<unsigned>(hr));
+  if (Failed(hr) && hr != platform::HResultFromWin32(kERROR_RETRY)) {
+    Trace("Could not enable or disable connection (0x%08x)", platform::Raw(hr));
   }
   return hr;
 }

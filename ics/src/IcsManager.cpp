@@ -31,8 +31,7 @@ platform::HResult CIcsManager::InitIcsManager() {
   if (m_pNetSharingManager) return platform::kE_UNEXPECTED;
   platform::HResult hr = m_sharing.createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
-  platform::TraceLine(m_trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x",
-                      static_cast<unsigned>(hr));
+  platform::TraceLine(m_trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", platform::Raw(hr));
   if (platform::Failed(hr)) return hr;
   hr = RefreshInstalled();
   if (platform::Failed(hr)) return hr;

@@ -13,8 +13,10 @@ static_assert(platform::kCOINIT_MULTITHREADED == COINIT_MULTITHREADED &&
 
 class ComRuntime final : public platform::IComRuntime {
  public:
-  platform::HResult coInitializeEx(platform::Dword coInit) override { return ::CoInitializeEx(nullptr, coInit); }
-  platform::HResult coInitialize() override { return ::CoInitialize(nullptr); }
+  platform::HResult coInitializeEx(platform::Dword coInit) override {
+    return ToHResult(::CoInitializeEx(nullptr, coInit));
+  }
+  platform::HResult coInitialize() override { return ToHResult(::CoInitialize(nullptr)); }
   void coUninitialize() override { ::CoUninitialize(); }
 };
 

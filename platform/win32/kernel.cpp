@@ -12,7 +12,7 @@ namespace {
 
 static_assert(platform::kINFINITE == INFINITE && platform::kWAIT_OBJECT_0 == WAIT_OBJECT_0 &&
               platform::kWAIT_TIMEOUT == WAIT_TIMEOUT && platform::kWAIT_FAILED == WAIT_FAILED);
-static_assert(platform::kERROR_ALREADY_EXISTS == ERROR_ALREADY_EXISTS);
+static_assert(platform::Raw(platform::kERROR_ALREADY_EXISTS) == ERROR_ALREADY_EXISTS);
 
 class CriticalSection final : public platform::ICriticalSection {
  public:
@@ -47,8 +47,8 @@ void CopyTime(const SYSTEMTIME& from, platform::SystemTime* to) {
 
 class Kernel final : public platform::IKernel {
  public:
-  platform::Dword getLastError() override { return ::GetLastError(); }
-  void setLastError(platform::Dword error) override { ::SetLastError(error); }
+  platform::Win32Error getLastError() override { return ToError(::GetLastError()); }
+  void setLastError(platform::Win32Error error) override { ::SetLastError(FromError(error)); }
 
   platform::Handle createMutex(bool initialOwner, const char16_t* name) override {
     return ::CreateMutexW(nullptr, initialOwner ? TRUE : FALSE, W(name));

@@ -35,50 +35,46 @@ platform::Hkey FromHkey(HKEY key) { return reinterpret_cast<platform::Hkey>(key)
 
 class Registry final : public platform::IRegistry {
  public:
-  platform::Dword regCreateKeyEx(platform::Hkey root, const char16_t* subKey, platform::Dword options,
-                                 platform::Dword samDesired, platform::Hkey* result,
-                                 platform::Dword* disposition) override {
+  platform::Win32Error regCreateKeyEx(platform::Hkey root, const char16_t* subKey, platform::Dword options,
+                                      platform::Dword samDesired, platform::Hkey* result,
+                                      platform::Dword* disposition) override {
     HKEY key = nullptr;
     const LSTATUS status = ::RegCreateKeyExW(ToHkey(root), W(subKey), 0, nullptr, options, samDesired, nullptr,
                                              &key, D(disposition));
     if (result != nullptr) *result = FromHkey(key);
-    return static_cast<platform::Dword>(status);
+    return StatusToError(status);
   }
 
-  platform::Dword regOpenKeyEx(platform::Hkey root, const char16_t* subKey, platform::Dword options,
-                               platform::Dword samDesired, platform::Hkey* result) override {
+  platform::Win32Error regOpenKeyEx(platform::Hkey root, const char16_t* subKey, platform::Dword options,
+                                    platform::Dword samDesired, platform::Hkey* result) override {
     HKEY key = nullptr;
     const LSTATUS status = ::RegOpenKeyExW(ToHkey(root), W(subKey), options, samDesired, &key);
     if (result != nullptr) *result = FromHkey(key);
-    return static_cast<platform::Dword>(status);
+    return StatusToError(status);
   }
 
-  platform::Dword regCloseKey(platform::Hkey key) override {
-    return static_cast<platform::Dword>(::RegCloseKey(ToHkey(key)));
+  platform::Win32Error regCloseKey(platform::Hkey key) override { return StatusToError(::RegCloseKey(ToHkey(key))); }
+
+  platform::Win32Error regQueryValueEx(platform::Hkey key, const char16_t* valueName, platform::Dword* type,
+                                       std::uint8_t* data, platform::Dword* cbData) override {
+    return StatusToError(::RegQueryValueExW(ToHkey(key), W(valueName), nullptr, D(type), data, D(cbData)));
   }
 
-  platform::Dword regQueryValueEx(platform::Hkey key, const char16_t* valueName, platform::Dword* type,
-                                  std::uint8_t* data, platform::Dword* cbData) override {
-    return static_cast<platform::Dword>(
-        ::RegQueryValueExW(ToHkey(key), W(valueName), nullptr, D(type), data, D(cbData)));
+  platform::Win32Error regSetValueEx(platform::Hkey key, const char16_t* valueName, platform::Dword type,
+                                     const std::uint8_t* data, platform::Dword cbData) override {
+    return StatusToError(::RegSetValueExW(ToHkey(key), W(valueName), 0, type, data, cbData));
   }
 
-  platform::Dword regSetValueEx(platform::Hkey key, const char16_t* valueName, platform::Dword type,
-                                const std::uint8_t* data, platform::Dword cbData) override {
-    return static_cast<platform::Dword>(::RegSetValueExW(ToHkey(key), W(valueName), 0, type, data, cbData));
+  platform::Win32Error regGetValue(platform::Hkey key, const char16_t* subKey, const char16_t* valueName,
+                                   platform::Dword flags, platform::Dword* type, void* data,
+                                   platform::Dword* cbData) override {
+    return StatusToError(::RegGetValueW(ToHkey(key), W(subKey), W(valueName), flags, D(type), data, D(cbData)));
   }
 
-  platform::Dword regGetValue(platform::Hkey key, const char16_t* subKey, const char16_t* valueName,
-                              platform::Dword flags, platform::Dword* type, void* data,
-                              platform::Dword* cbData) override {
-    return static_cast<platform::Dword>(
-        ::RegGetValueW(ToHkey(key), W(subKey), W(valueName), flags, D(type), data, D(cbData)));
-  }
-
-  platform::Dword regNotifyChangeKeyValue(platform::Hkey key, bool watchSubtree, platform::Dword filter,
-                                          platform::Handle event, bool asynchronous) override {
-    return static_cast<platform::Dword>(::RegNotifyChangeKeyValue(
-        ToHkey(key), watchSubtree ? TRUE : FALSE, filter, event, asynchronous ? TRUE : FALSE));
+  platform::Win32Error regNotifyChangeKeyValue(platform::Hkey key, bool watchSubtree, platform::Dword filter,
+                                               platform::Handle event, bool asynchronous) override {
+    return StatusToError(::RegNotifyChangeKeyValue(ToHkey(key), watchSubtree ? TRUE : FALSE, filter, event,
+                                                   asynchronous ? TRUE : FALSE));
   }
 };
 

@@ -88,11 +88,11 @@ class Connection final : public Wrapped<platform::INetConnection, ::INetConnecti
  public:
   using Wrapped::Wrapped;
   platform::HResult GetProperties(platform::NetconProperties** properties) override {
-    if (properties == nullptr) return E_POINTER;
-    return m_com->GetProperties(reinterpret_cast<NETCON_PROPERTIES**>(properties));
+    if (properties == nullptr) return ToHResult(E_POINTER);
+    return ToHResult(m_com->GetProperties(reinterpret_cast<NETCON_PROPERTIES**>(properties)));
   }
-  platform::HResult Disconnect() override { return m_com->Disconnect(); }
-  platform::HResult Connect() override { return m_com->Connect(); }
+  platform::HResult Disconnect() override { return ToHResult(m_com->Disconnect()); }
+  platform::HResult Connect() override { return ToHResult(m_com->Connect()); }
 };
 
 // The element of a sharing enumeration: a VARIANT holding the connection object.
@@ -110,19 +110,19 @@ class Configuration final : public Wrapped<platform::INetSharingConfiguration, :
  public:
   using Wrapped::Wrapped;
   platform::HResult get_SharingEnabled(platform::VariantBool* enabled) override {
-    if (enabled == nullptr) return E_POINTER;
-    return m_com->get_SharingEnabled(enabled);
+    if (enabled == nullptr) return ToHResult(E_POINTER);
+    return ToHResult(m_com->get_SharingEnabled(enabled));
   }
   platform::HResult get_SharingConnectionType(std::int32_t* type) override {
-    if (type == nullptr) return E_POINTER;
+    if (type == nullptr) return ToHResult(E_POINTER);
     SHARINGCONNECTIONTYPE value = ICSSHARINGTYPE_PUBLIC;
     const HRESULT hr = m_com->get_SharingConnectionType(&value);
     if (SUCCEEDED(hr)) *type = static_cast<std::int32_t>(value);
-    return hr;
+    return ToHResult(hr);
   }
-  platform::HResult DisableSharing() override { return m_com->DisableSharing(); }
+  platform::HResult DisableSharing() override { return ToHResult(m_com->DisableSharing()); }
   platform::HResult EnableSharing(std::int32_t type) override {
-    return m_com->EnableSharing(static_cast<SHARINGCONNECTIONTYPE>(type));
+    return ToHResult(m_com->EnableSharing(static_cast<SHARINGCONNECTIONTYPE>(type)));
   }
 };
 
@@ -131,10 +131,10 @@ class EveryConnectionEnum final
  public:
   using Wrapped::Wrapped;
   platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
-    if (connection == nullptr) return E_POINTER;
+    if (connection == nullptr) return ToHResult(E_POINTER);
     *connection = nullptr;
     if (fetched != nullptr) *fetched = 0;
-    if (count != 1) return E_INVALIDARG;
+    if (count != 1) return ToHResult(E_INVALIDARG);
     VARIANT element;
     ::VariantInit(&element);
     ULONG got = 0;
@@ -144,9 +144,9 @@ class EveryConnectionEnum final
       if (SUCCEEDED(hr) && fetched != nullptr) *fetched = 1;
     }
     ::VariantClear(&element);
-    return hr;
+    return ToHResult(hr);
   }
-  platform::HResult Reset() override { return m_com->Reset(); }
+  platform::HResult Reset() override { return ToHResult(m_com->Reset()); }
 };
 
 class EveryConnectionCollection final
@@ -154,14 +154,14 @@ class EveryConnectionCollection final
  public:
   using Wrapped::Wrapped;
   platform::HResult get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) override {
-    if (enumerator == nullptr) return E_POINTER;
+    if (enumerator == nullptr) return ToHResult(E_POINTER);
     *enumerator = nullptr;
     ComPtr<IUnknown> object;
     HRESULT hr = m_com->get__NewEnum(object.put());
-    if (FAILED(hr) || !object) return FAILED(hr) ? hr : E_UNEXPECTED;
+    if (FAILED(hr) || !object) return ToHResult(FAILED(hr) ? hr : E_UNEXPECTED);
     ComPtr<::IEnumNetSharingEveryConnection> typed;
     hr = object->QueryInterface(kIidEnumEveryConnection, reinterpret_cast<void**>(typed.put()));
-    return HandOut<EveryConnectionEnum>(hr, typed, enumerator);
+    return ToHResult(HandOut<EveryConnectionEnum>(hr, typed, enumerator));
   }
 };
 
@@ -169,24 +169,24 @@ class SharingManager final : public Wrapped<platform::INetSharingManager, ::INet
  public:
   using Wrapped::Wrapped;
   platform::HResult get_SharingInstalled(platform::VariantBool* installed) override {
-    if (installed == nullptr) return E_POINTER;
-    return m_com->get_SharingInstalled(installed);
+    if (installed == nullptr) return ToHResult(E_POINTER);
+    return ToHResult(m_com->get_SharingInstalled(installed));
   }
   platform::HResult get_EnumEveryConnection(platform::INetSharingEveryConnectionCollection** connections) override {
-    if (connections == nullptr) return E_POINTER;
+    if (connections == nullptr) return ToHResult(E_POINTER);
     ComPtr<::INetSharingEveryConnectionCollection> collection;
     const HRESULT hr = m_com->get_EnumEveryConnection(collection.put());
-    return HandOut<EveryConnectionCollection>(hr, collection, connections);
+    return ToHResult(HandOut<EveryConnectionCollection>(hr, collection, connections));
   }
   platform::HResult get_INetSharingConfigurationForINetConnection(
       platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) override {
-    if (configuration == nullptr) return E_POINTER;
+    if (configuration == nullptr) return ToHResult(E_POINTER);
     *configuration = nullptr;
     const auto* ours = dynamic_cast<const Connection*>(connection);
-    if (ours == nullptr) return E_INVALIDARG;
+    if (ours == nullptr) return ToHResult(E_INVALIDARG);
     ComPtr<::INetSharingConfiguration> config;
     const HRESULT hr = m_com->get_INetSharingConfigurationForINetConnection(ours->com(), config.put());
-    return HandOut<Configuration>(hr, config, configuration);
+    return ToHResult(HandOut<Configuration>(hr, config, configuration));
   }
 };
 
@@ -194,29 +194,29 @@ class NetConnectionEnum final : public Wrapped<platform::IEnumNetConnection, ::I
  public:
   using Wrapped::Wrapped;
   platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
-    if (connection == nullptr) return E_POINTER;
+    if (connection == nullptr) return ToHResult(E_POINTER);
     *connection = nullptr;
     if (fetched != nullptr) *fetched = 0;
-    if (count != 1) return E_INVALIDARG;
+    if (count != 1) return ToHResult(E_INVALIDARG);
     ComPtr<::INetConnection> item;
     ULONG got = 0;
     const HRESULT hr = m_com->Next(1, item.put(), &got);
-    if (hr != S_OK) return hr;
+    if (hr != S_OK) return ToHResult(hr);
     const HRESULT handed = HandOut<Connection>(hr, item, connection);
     if (SUCCEEDED(handed) && fetched != nullptr) *fetched = 1;
-    return handed;
+    return ToHResult(handed);
   }
-  platform::HResult Reset() override { return m_com->Reset(); }
+  platform::HResult Reset() override { return ToHResult(m_com->Reset()); }
 };
 
 class ConnectionManager final : public Wrapped<platform::INetConnectionManager, ::INetConnectionManager> {
  public:
   using Wrapped::Wrapped;
   platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override {
-    if (enumerator == nullptr) return E_POINTER;
+    if (enumerator == nullptr) return ToHResult(E_POINTER);
     ComPtr<::IEnumNetConnection> items;
     const HRESULT hr = m_com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), items.put());
-    return HandOut<NetConnectionEnum>(hr, items, enumerator);
+    return ToHResult(HandOut<NetConnectionEnum>(hr, items, enumerator));
   }
 };
 
@@ -224,27 +224,27 @@ class Sharing final : public platform::ISharing {
  public:
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override {
-    if (manager == nullptr) return E_POINTER;
+    if (manager == nullptr) return ToHResult(E_POINTER);
     ComPtr<::INetSharingManager> com;
     const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetSharingManager,
                                           reinterpret_cast<void**>(com.put()));
-    return HandOut<SharingManager>(hr, com, manager);
+    return ToHResult(HandOut<SharingManager>(hr, com, manager));
   }
   platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                platform::INetConnectionManager** manager) override {
-    if (manager == nullptr) return E_POINTER;
+    if (manager == nullptr) return ToHResult(E_POINTER);
     ComPtr<::INetConnectionManager> com;
     const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetConnectionManager,
                                           reinterpret_cast<void**>(com.put()));
-    return HandOut<ConnectionManager>(hr, com, manager);
+    return ToHResult(HandOut<ConnectionManager>(hr, com, manager));
   }
   void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }
   platform::HResult stringFromClsid(const platform::Guid& clsid, char16_t** text) override {
-    if (text == nullptr) return E_POINTER;
+    if (text == nullptr) return ToHResult(E_POINTER);
     LPOLESTR value = nullptr;
     const HRESULT hr = ::StringFromCLSID(ToGuid(clsid), &value);
     *text = SUCCEEDED(hr) ? reinterpret_cast<char16_t*>(value) : nullptr;
-    return hr;
+    return ToHResult(hr);
   }
   void outputDebugString(const char16_t* text) override { ::OutputDebugStringW(W(text)); }
 };

@@ -37,6 +37,13 @@ inline wchar_t* W(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
 // DWORD is `unsigned long` and Dword `std::uint32_t`: same size, distinct types.
 inline DWORD* D(platform::Dword* p) { return reinterpret_cast<DWORD*>(p); }
 
+// Status codes take the boundary's types at the edge of each call, and leave them the same way.
+// LSTATUS and HRESULT are both LONG here, hence two names rather than overloads.
+inline platform::Win32Error ToError(DWORD code) { return platform::Win32Error{static_cast<std::uint32_t>(code)}; }
+inline platform::Win32Error StatusToError(LSTATUS status) { return ToError(static_cast<DWORD>(status)); }
+inline DWORD FromError(platform::Win32Error error) { return platform::Raw(error); }
+inline platform::HResult ToHResult(HRESULT hr) { return platform::HResult{static_cast<std::uint32_t>(hr)}; }
+
 // Window handles are opaque pointers on both sides.
 inline HWND ToHwnd(platform::Hwnd h) { return reinterpret_cast<HWND>(h); }
 inline platform::Hwnd FromHwnd(HWND h) { return reinterpret_cast<platform::Hwnd>(h); }

@@ -86,29 +86,29 @@ class WlanApi final : public platform::IWlanApi {
   WlanApi(const WlanApi&) = delete;
   WlanApi& operator=(const WlanApi&) = delete;
 
-  platform::Dword wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
-                                 platform::Handle* clientHandle) override {
-    if (m_fn.openHandle == nullptr) return missing();
-    return m_fn.openHandle(clientVersion, reserved, D(negotiatedVersion), clientHandle);
+  platform::Win32Error wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
+                                      platform::Handle* clientHandle) override {
+    if (m_fn.openHandle == nullptr) return ToError(missing());
+    return ToError(m_fn.openHandle(clientVersion, reserved, D(negotiatedVersion), clientHandle));
   }
 
-  platform::Dword wlanCloseHandle(platform::Handle clientHandle, void* reserved) override {
-    if (m_fn.closeHandle == nullptr) return missing();
+  platform::Win32Error wlanCloseHandle(platform::Handle clientHandle, void* reserved) override {
+    if (m_fn.closeHandle == nullptr) return ToError(missing());
     // Returns only after a running notification call has finished, so the handle's thunk
     // records can go afterwards.
     const DWORD result = m_fn.closeHandle(clientHandle, reserved);
     if (result == ERROR_SUCCESS) forgetTargets(clientHandle);
-    return result;
+    return ToError(result);
   }
 
-  platform::Dword wlanRegisterNotification(platform::Handle clientHandle, platform::Dword notifSource,
-                                           platform::Bool32 ignoreDuplicate,
-                                           platform::WlanNotificationCallbackFn callback, void* context,
-                                           void* reserved, platform::Dword* prevNotifSource) override {
-    if (m_fn.registerNotification == nullptr) return missing();
+  platform::Win32Error wlanRegisterNotification(platform::Handle clientHandle, platform::Dword notifSource,
+                                                platform::Bool32 ignoreDuplicate,
+                                                platform::WlanNotificationCallbackFn callback, void* context,
+                                                void* reserved, platform::Dword* prevNotifSource) override {
+    if (m_fn.registerNotification == nullptr) return ToError(missing());
     if (callback == nullptr) {
-      return m_fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, nullptr, context, reserved,
-                                       D(prevNotifSource));
+      return ToError(m_fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, nullptr, context, reserved,
+                                               D(prevNotifSource)));
     }
     auto target = std::make_unique<NotificationTarget>(NotificationTarget{callback, context});
     const DWORD result = m_fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, &NotificationThunk,
@@ -116,71 +116,72 @@ class WlanApi final : public platform::IWlanApi {
     // A record replaced by a later registration may still be in use by a running call: all of
     // a handle's records are kept until the handle is closed.
     if (result == ERROR_SUCCESS) keepTarget(clientHandle, std::move(target));
-    return result;
+    return ToError(result);
   }
 
-  platform::Dword wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
-                                                void* reserved) override {
-    if (m_fn.initSettings == nullptr) return missing();
-    return m_fn.initSettings(clientHandle, Reason(failReason), reserved);
-  }
-
-  platform::Dword wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                                 platform::Dword* dataSize, void** data, std::uint32_t* valueType,
-                                                 void* reserved) override {
-    if (m_fn.queryProperty == nullptr) return missing();
-    return m_fn.queryProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), D(dataSize), data,
-                              reinterpret_cast<WLAN_OPCODE_VALUE_TYPE*>(valueType), reserved);
-  }
-
-  platform::Dword wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                               platform::Dword dataSize, void* data, std::uint32_t* failReason,
-                                               void* reserved) override {
-    if (m_fn.setProperty == nullptr) return missing();
-    return m_fn.setProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), dataSize, data,
-                            Reason(failReason), reserved);
-  }
-
-  platform::Dword wlanHostedNetworkQueryStatus(platform::Handle clientHandle, platform::WlanHostedNetworkStatus** status,
-                                               void* reserved) override {
-    if (m_fn.queryStatus == nullptr) return missing();
-    return m_fn.queryStatus(clientHandle, reinterpret_cast<WLAN_HOSTED_NETWORK_STATUS**>(status), reserved);
-  }
-
-  platform::Dword wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
-                                                   std::uint8_t* keyData, platform::Bool32 isPassPhrase,
-                                                   platform::Bool32 persistent, std::uint32_t* failReason,
-                                                   void* reserved) override {
-    if (m_fn.setSecondaryKey == nullptr) return missing();
-    return m_fn.setSecondaryKey(clientHandle, keyLength, keyData, isPassPhrase, persistent, Reason(failReason),
-                                reserved);
-  }
-
-  platform::Dword wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
-                                                     std::uint8_t** keyData, platform::Bool32* isPassPhrase,
-                                                     platform::Bool32* persistent, std::uint32_t* failReason,
+  platform::Win32Error wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
                                                      void* reserved) override {
-    if (m_fn.querySecondaryKey == nullptr) return missing();
-    return m_fn.querySecondaryKey(clientHandle, D(keyLength), keyData, isPassPhrase, persistent, Reason(failReason),
-                                  reserved);
+    if (m_fn.initSettings == nullptr) return ToError(missing());
+    return ToError(m_fn.initSettings(clientHandle, Reason(failReason), reserved));
   }
 
-  platform::Dword wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
-                                              void* reserved) override {
-    if (m_fn.startUsing == nullptr) return missing();
-    return m_fn.startUsing(clientHandle, Reason(failReason), reserved);
+  platform::Win32Error wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                      platform::Dword* dataSize, void** data, std::uint32_t* valueType,
+                                                      void* reserved) override {
+    if (m_fn.queryProperty == nullptr) return ToError(missing());
+    return ToError(m_fn.queryProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), D(dataSize), data,
+                                      reinterpret_cast<WLAN_OPCODE_VALUE_TYPE*>(valueType), reserved));
   }
 
-  platform::Dword wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
-                                             void* reserved) override {
-    if (m_fn.stopUsing == nullptr) return missing();
-    return m_fn.stopUsing(clientHandle, Reason(failReason), reserved);
+  platform::Win32Error wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                    platform::Dword dataSize, void* data, std::uint32_t* failReason,
+                                                    void* reserved) override {
+    if (m_fn.setProperty == nullptr) return ToError(missing());
+    return ToError(m_fn.setProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), dataSize, data,
+                                    Reason(failReason), reserved));
   }
 
-  platform::Dword wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
-                                             void* reserved) override {
-    if (m_fn.forceStop == nullptr) return missing();
-    return m_fn.forceStop(clientHandle, Reason(failReason), reserved);
+  platform::Win32Error wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
+                                                    platform::WlanHostedNetworkStatus** status,
+                                                    void* reserved) override {
+    if (m_fn.queryStatus == nullptr) return ToError(missing());
+    return ToError(m_fn.queryStatus(clientHandle, reinterpret_cast<WLAN_HOSTED_NETWORK_STATUS**>(status), reserved));
+  }
+
+  platform::Win32Error wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
+                                                        std::uint8_t* keyData, platform::Bool32 isPassPhrase,
+                                                        platform::Bool32 persistent, std::uint32_t* failReason,
+                                                        void* reserved) override {
+    if (m_fn.setSecondaryKey == nullptr) return ToError(missing());
+    return ToError(
+        m_fn.setSecondaryKey(clientHandle, keyLength, keyData, isPassPhrase, persistent, Reason(failReason), reserved));
+  }
+
+  platform::Win32Error wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
+                                                          std::uint8_t** keyData, platform::Bool32* isPassPhrase,
+                                                          platform::Bool32* persistent, std::uint32_t* failReason,
+                                                          void* reserved) override {
+    if (m_fn.querySecondaryKey == nullptr) return ToError(missing());
+    return ToError(m_fn.querySecondaryKey(clientHandle, D(keyLength), keyData, isPassPhrase, persistent,
+                                          Reason(failReason), reserved));
+  }
+
+  platform::Win32Error wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                   void* reserved) override {
+    if (m_fn.startUsing == nullptr) return ToError(missing());
+    return ToError(m_fn.startUsing(clientHandle, Reason(failReason), reserved));
+  }
+
+  platform::Win32Error wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                  void* reserved) override {
+    if (m_fn.stopUsing == nullptr) return ToError(missing());
+    return ToError(m_fn.stopUsing(clientHandle, Reason(failReason), reserved));
+  }
+
+  platform::Win32Error wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                  void* reserved) override {
+    if (m_fn.forceStop == nullptr) return ToError(missing());
+    return ToError(m_fn.forceStop(clientHandle, Reason(failReason), reserved));
   }
 
   void* wlanAllocateMemory(platform::Dword size) override {

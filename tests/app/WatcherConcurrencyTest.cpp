@@ -34,16 +34,18 @@ class OneKeyRegistry final : public test::FailingRegistry {
  public:
   explicit OneKeyRegistry(platform::IKernel& kernel) : m_kernel(kernel) {}
 
-  Dword regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey* result, Dword* disposition) override {
+  platform::Win32Error regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey* result, Dword* disposition) override {
     *result = kKey;
     if (disposition != nullptr) *disposition = platform::kREG_OPENED_EXISTING_KEY;
     return platform::kERROR_SUCCESS;
   }
-  Dword regOpenKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword sam, Hkey* result) override {
+  platform::Win32Error regOpenKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword sam,
+                                    Hkey* result) override {
     return regCreateKeyEx(root, subKey, options, sam, result, nullptr);
   }
-  Dword regCloseKey(Hkey) override { return platform::kERROR_SUCCESS; }
-  Dword regQueryValueEx(Hkey, const char16_t* name, Dword* type, std::uint8_t* data, Dword* cbData) override {
+  platform::Win32Error regCloseKey(Hkey) override { return platform::kERROR_SUCCESS; }
+  platform::Win32Error regQueryValueEx(Hkey, const char16_t* name, Dword* type, std::uint8_t* data,
+                                       Dword* cbData) override {
     std::u16string text;
     {
       std::lock_guard lock(m_mutex);
@@ -61,14 +63,15 @@ class OneKeyRegistry final : public test::FailingRegistry {
     *cbData = size;
     return platform::kERROR_SUCCESS;
   }
-  Dword regSetValueEx(Hkey, const char16_t* name, Dword, const std::uint8_t* data, Dword cbData) override {
+  platform::Win32Error regSetValueEx(Hkey, const char16_t* name, Dword, const std::uint8_t* data,
+                                     Dword cbData) override {
     std::u16string text(cbData / sizeof(char16_t), u'\0');
     std::memcpy(text.data(), data, text.size() * sizeof(char16_t));
     text.resize(std::char_traits<char16_t>::length(text.c_str()));
     write(name, text);
     return platform::kERROR_SUCCESS;
   }
-  Dword regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle event, bool) override {
+  platform::Win32Error regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle event, bool) override {
     std::lock_guard lock(m_mutex);
     m_armed = event;
     return platform::kERROR_SUCCESS;
@@ -91,8 +94,8 @@ class OneKeyRegistry final : public test::FailingRegistry {
   }
 
  private:
-  static constexpr Dword kErrorFileNotFound = 2;
-  static constexpr Dword kErrorMoreData = 234;
+  static constexpr platform::Win32Error kErrorFileNotFound = platform::kERROR_FILE_NOT_FOUND;
+  static constexpr platform::Win32Error kErrorMoreData = platform::kERROR_MORE_DATA;
   inline static const Hkey kKey = reinterpret_cast<Hkey>(std::uintptr_t{0x5E77});
 
   platform::IKernel& m_kernel;

@@ -34,7 +34,7 @@ TEST(ConnectionReset, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
 
 TEST(ConnectionReset, NoMatchingConnectionIsFileNotFound) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(9)), static_cast<platform::HResult>(0x80070002u));
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(9)), platform::HResult{0x80070002u});
   EXPECT_TRUE(rig.events().empty());
   EXPECT_EQ(rig.service().leftOverText(), "");
 }

@@ -58,8 +58,8 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
   sim::SimSharingService& ics = machine.sharing();
 
   bool finished = false;
-  platform::HResult resetStatus = -1;
-  platform::HResult startStatus = -1;
+  platform::HResult resetStatus{0xFFFFFFFFu};
+  platform::HResult startStatus{0xFFFFFFFFu};
   std::int32_t entryCount = 0;
   std::u16string sharedBeforeStart;
   world->startThread(process, "main", [&] {

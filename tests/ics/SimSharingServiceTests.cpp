@@ -75,7 +75,7 @@ TEST(SimSharingService, RefusesWrongClassesAndContexts) {
   SharingRig rig(Three());
   platform::INetSharingManager* manager = nullptr;
   EXPECT_EQ(rig.service().createNetSharingManager(platform::kCLSID_ConnectionManager, platform::kCLSCTX_ALL, &manager),
-            static_cast<platform::HResult>(0x80040154u));
+            platform::HResult{0x80040154u});
   EXPECT_EQ(rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, 1028, &manager),
             platform::kE_INVALIDARG);
   platform::INetConnectionManager* connections = nullptr;

@@ -66,7 +66,7 @@ TEST(CodePageUtf8, DefaultCharArgumentsAreInvalid) {
   EXPECT_EQ(cp.wideCharToMultiByte(p::kCP_ACP, 0, u"a", 1, out, 8, "?", nullptr), 0);  // ACP is UTF-8 here
   EXPECT_EQ(cp.lastError(), p::kERROR_INVALID_PARAMETER);
   EXPECT_EQ(cp.wideCharToMultiByte(p::kCP_UTF8, p::kWC_NO_BEST_FIT_CHARS, u"a", 1, out, 8, nullptr, nullptr), 0);
-  EXPECT_EQ(cp.lastError(), 1004u);
+  EXPECT_EQ(cp.lastError(), p::Win32Error{1004});
 }
 
 TEST(CodePageUtf8, SurrogatesAndInvalidSequences) {
@@ -91,7 +91,7 @@ TEST(CodePageInWorld, FailureSetsLastErrorOfTheCallingProcess) {
   auto& pf = program.platform();
   Bool32 used = 0;
   char out[4];
-  pf.kernel->setLastError(0);
+  pf.kernel->setLastError(p::kERROR_SUCCESS);
   EXPECT_EQ(pf.codePage->wideCharToMultiByte(p::kCP_UTF8, 0, u"a", 1, out, 4, nullptr, &used), 0);
   EXPECT_EQ(pf.kernel->getLastError(), p::kERROR_INVALID_PARAMETER);
   EXPECT_EQ(world.callCount("codepage", "WideCharToMultiByte"), 1u);

@@ -51,7 +51,8 @@ TEST(Kernel, NamedMutexExistsUntilItsProcessEndsAndNothingRunsAfterExit) {
   auto* k2 = second.platform().kernel;
   bool afterExit = false, siblingWoke = false, waiterWoke = false;
   p::Handle solo = nullptr;
-  p::Dword reserved = 0, again = 0, secondCreate = 1, waitReserved = 0;
+  p::Win32Error reserved{}, again{}, secondCreate{1};
+  p::Dword waitReserved = 0;
 
   world.run([&] {
     world.startThread(first, "sibling", [&] {
@@ -60,7 +61,7 @@ TEST(Kernel, NamedMutexExistsUntilItsProcessEndsAndNothingRunsAfterExit) {
     });
     world.startThread(first, "main", [&] {
       solo = k1->createMutex(true, u"Solo");
-      EXPECT_EQ(k1->getLastError(), 0u);
+      EXPECT_EQ(k1->getLastError(), p::kERROR_SUCCESS);
       EXPECT_NE(k1->createMutex(false, u"Solo"), solo);
       again = k1->getLastError();
       const p::Handle other = k1->createMutex(true, u"OtherInstance");
@@ -79,7 +80,7 @@ TEST(Kernel, NamedMutexExistsUntilItsProcessEndsAndNothingRunsAfterExit) {
       k2->createMutex(false, u"Solo");
       secondCreate = k2->getLastError();
       k2->createMutex(false, u"solo");  // names are case-sensitive
-      EXPECT_EQ(k2->getLastError(), 0u);
+      EXPECT_EQ(k2->getLastError(), p::kERROR_SUCCESS);
     });
     world.waitIdle();
   });
@@ -91,7 +92,7 @@ TEST(Kernel, NamedMutexExistsUntilItsProcessEndsAndNothingRunsAfterExit) {
   EXPECT_FALSE(afterExit);
   EXPECT_FALSE(siblingWoke);
   EXPECT_FALSE(waiterWoke);
-  EXPECT_EQ(secondCreate, 0u);
+  EXPECT_EQ(secondCreate, p::kERROR_SUCCESS);
   EXPECT_FALSE(second.exited());
   EXPECT_NE(world.transcript().events().front().find("process \"first\" exited with code 4"), std::string::npos);
 }
@@ -209,18 +210,18 @@ TEST(Kernel, LastErrorBelongsToTheCallingThread) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* k = program.platform().kernel;
-  p::Dword seenByFirst = 0;
+  p::Win32Error seenByFirst = p::kERROR_SUCCESS;
   world.startThread(program, "first", [&] {
-    k->setLastError(5);
+    k->setLastError(p::Win32Error{5});
     k->sleep(20);
     seenByFirst = k->getLastError();
   });
   world.startThread(program, "second", [&] {
-    k->setLastError(7);
+    k->setLastError(p::Win32Error{7});
     k->closeHandle(reinterpret_cast<p::Handle>(0x4242));
   });
   world.run([&] { world.waitIdle(); });
-  EXPECT_EQ(seenByFirst, 5u);
+  EXPECT_EQ(seenByFirst, p::Win32Error{5});
 }
 
 }  // namespace

@@ -14,10 +14,10 @@ struct Listener {
   void listen(const platform::Platform& platform) {
     platform::Dword version = 0;
     platform::Handle handle = nullptr;
-    ASSERT_EQ(platform.wlan->wlanOpenHandle(2, nullptr, &version, &handle), 0u);
+    ASSERT_EQ(platform.wlan->wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
     ASSERT_EQ(platform.wlan->wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Callback,
                                                       this, nullptr, nullptr),
-              0u);
+              platform::kERROR_SUCCESS);
   }
   static void Callback(platform::WlanNotificationData* data, void* context) {
     auto* self = static_cast<Listener*>(context);

@@ -35,7 +35,7 @@ class RegistryTest : public ::testing::Test {
 
   p::Hkey open(p::Dword access = kAccess32, const char16_t* path = kSettings) {
     p::Hkey key = nullptr;
-    EXPECT_EQ(reg->regOpenKeyEx(p::kHKEY_LOCAL_MACHINE, path, 0, access, &key), 0u);
+    EXPECT_EQ(reg->regOpenKeyEx(p::kHKEY_LOCAL_MACHINE, path, 0, access, &key), p::kERROR_SUCCESS);
     return key;
   }
 };
@@ -43,11 +43,13 @@ class RegistryTest : public ::testing::Test {
 TEST_F(RegistryTest, ViewsAreSeparateAndPathsIgnoreCaseAndTrailingBackslash) {
   p::Hkey key = nullptr;
   p::Dword disposition = 0;
-  ASSERT_EQ(reg->regCreateKeyEx(p::kHKEY_LOCAL_MACHINE, kSettings, 0, kAccess32, &key, &disposition), 0u);
+  ASSERT_EQ(reg->regCreateKeyEx(p::kHKEY_LOCAL_MACHINE, kSettings, 0, kAccess32, &key, &disposition),
+            p::kERROR_SUCCESS);
   EXPECT_EQ(disposition, p::kREG_CREATED_NEW_KEY);
   const auto bytes = utf16Bytes(u"TethraNet", true);
-  ASSERT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bytes.data(), static_cast<p::Dword>(bytes.size())), 0u);
-  EXPECT_EQ(reg->regCloseKey(key), 0u);
+  ASSERT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bytes.data(), static_cast<p::Dword>(bytes.size())),
+            p::kERROR_SUCCESS);
+  EXPECT_EQ(reg->regCloseKey(key), p::kERROR_SUCCESS);
 
   p::Hkey native = nullptr;
   EXPECT_EQ(reg->regOpenKeyEx(p::kHKEY_LOCAL_MACHINE, kSettings, 0, p::kKEY_READ, &native), p::kERROR_FILE_NOT_FOUND);
@@ -57,7 +59,7 @@ TEST_F(RegistryTest, ViewsAreSeparateAndPathsIgnoreCaseAndTrailingBackslash) {
 
   p::Hkey again = open(kAccess32, u"software\\velmar\\TETHRA");
   p::Dword type = 0, size = 0;
-  EXPECT_EQ(reg->regQueryValueEx(again, u"CURRENT SSID", &type, nullptr, &size), 0u);
+  EXPECT_EQ(reg->regQueryValueEx(again, u"CURRENT SSID", &type, nullptr, &size), p::kERROR_SUCCESS);
   EXPECT_EQ(type, p::kREG_SZ);
   EXPECT_EQ(size, bytes.size());
   ASSERT_FALSE(world.transcript().events().empty());
@@ -77,12 +79,12 @@ TEST_F(RegistryTest, ValuesAreRawBytesWhateverTheirType) {
   EXPECT_EQ(reg->regQueryValueEx(key, u"SSID", &type, buffer, &size), p::kERROR_MORE_DATA);
   EXPECT_EQ(size, 4u);
   size = sizeof buffer;
-  ASSERT_EQ(reg->regQueryValueEx(key, u"SSID", &type, buffer, &size), 0u);
+  ASSERT_EQ(reg->regQueryValueEx(key, u"SSID", &type, buffer, &size), p::kERROR_SUCCESS);
   EXPECT_EQ(size, 4u);  // no terminator is added
   EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 4), utf16Bytes(u"AB", false));
 
   size = sizeof buffer;
-  ASSERT_EQ(reg->regQueryValueEx(key, u"Key", &type, buffer, &size), 0u);
+  ASSERT_EQ(reg->regQueryValueEx(key, u"Key", &type, buffer, &size), p::kERROR_SUCCESS);
   EXPECT_EQ(type, p::kREG_DWORD);
   EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + size), dword);
   EXPECT_EQ(reg->regQueryValueEx(key, u"Missing", &type, nullptr, &size), p::kERROR_FILE_NOT_FOUND);
@@ -102,12 +104,12 @@ TEST_F(RegistryTest, GetValueRestrictsToThirtyTwoBitValues) {
     return reg->regGetValue(p::kHKEY_LOCAL_MACHINE, kPolicy, name, p::kRRF_RT_DWORD, &type, out, &size);
   };
   std::uint32_t value = 0;
-  EXPECT_EQ(get(u"Dword", &value), 0u);
+  EXPECT_EQ(get(u"Dword", &value), p::kERROR_SUCCESS);
   EXPECT_EQ(value, 1u);
-  EXPECT_EQ(get(u"Binary4", &value), 0u);
+  EXPECT_EQ(get(u"Binary4", &value), p::kERROR_SUCCESS);
   EXPECT_EQ(value, 2u);
-  EXPECT_EQ(get(u"Binary3", &value), 1630u);
-  EXPECT_EQ(get(u"Text", &value), 1630u);
+  EXPECT_EQ(get(u"Binary3", &value), p::Win32Error{1630});
+  EXPECT_EQ(get(u"Text", &value), p::Win32Error{1630});
   EXPECT_EQ(get(u"Absent", &value), p::kERROR_FILE_NOT_FOUND);
   p::Dword size = 4;
   EXPECT_EQ(reg->regGetValue(p::kHKEY_LOCAL_MACHINE, u"SOFTWARE\\Nowhere", u"Dword", p::kRRF_RT_DWORD, nullptr, &value,
@@ -121,14 +123,14 @@ TEST_F(RegistryTest, AStringWrittenWithoutItsTerminatorIsAMisuse) {
   p::Hkey key = open();
   const auto terminated = utf16Bytes(u"AB", true);
   const auto bare = utf16Bytes(u"AB", false);
-  EXPECT_EQ(reg->regSetValueEx(key, u"Kept", p::kREG_SZ, terminated.data(), 6), 0u);
-  EXPECT_EQ(reg->regSetValueEx(key, u"Empty", p::kREG_SZ, terminated.data() + 4, 2), 0u);
-  EXPECT_EQ(reg->regSetValueEx(key, u"Raw", p::kREG_BINARY, bare.data(), 4), 0u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Kept", p::kREG_SZ, terminated.data(), 6), p::kERROR_SUCCESS);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Empty", p::kREG_SZ, terminated.data() + 4, 2), p::kERROR_SUCCESS);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Raw", p::kREG_BINARY, bare.data(), 4), p::kERROR_SUCCESS);
   EXPECT_TRUE(world.registry().misuses().empty());
 
-  EXPECT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bare.data(), 4), 0u);
-  EXPECT_EQ(reg->regSetValueEx(key, u"Odd", p::kREG_SZ, terminated.data(), 5), 0u);
-  EXPECT_EQ(reg->regSetValueEx(key, u"None", p::kREG_SZ, nullptr, 0), 0u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bare.data(), 4), p::kERROR_SUCCESS);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Odd", p::kREG_SZ, terminated.data(), 5), p::kERROR_SUCCESS);
+  EXPECT_EQ(reg->regSetValueEx(key, u"None", p::kREG_SZ, nullptr, 0), p::kERROR_SUCCESS);
   EXPECT_EQ(world.registry().misuses(),
             (std::vector<std::string>{"\"Current SSID\" written as REG_SZ without its terminating NUL (4 bytes)",
                                       "\"Odd\" written as REG_SZ without its terminating NUL (5 bytes)",
@@ -145,7 +147,7 @@ TEST_F(RegistryTest, NotificationFiresOncePerArmingForMachineAndProgramWrites) {
     world.registry().setValue(SimRegistry::View::Wow32, path, u"Action", {p::kREG_SZ, utf16Bytes(u"close", true)});
   };
 
-  ASSERT_EQ(arm(), 0u);
+  ASSERT_EQ(arm(), p::kERROR_SUCCESS);
   machineWrite(u"Software\\Velmar\\Tethra\\Sub");  // below the key, no subtree watch
   machineWrite(u"Software\\Velmar\\Tethra\\Other");  // creating a subkey is no value change
   EXPECT_EQ(kernel->waitForSingleObject(event, 0), p::kWAIT_TIMEOUT);
@@ -157,9 +159,9 @@ TEST_F(RegistryTest, NotificationFiresOncePerArmingForMachineAndProgramWrites) {
 
   machineWrite(kSettings);
   EXPECT_EQ(kernel->waitForSingleObject(event, 0), p::kWAIT_TIMEOUT);  // not armed
-  ASSERT_EQ(arm(), 0u);
+  ASSERT_EQ(arm(), p::kERROR_SUCCESS);
   const auto bytes = utf16Bytes(u"x", true);
-  ASSERT_EQ(reg->regSetValueEx(key, u"Current Key", p::kREG_SZ, bytes.data(), 4), 0u);
+  ASSERT_EQ(reg->regSetValueEx(key, u"Current Key", p::kREG_SZ, bytes.data(), 4), p::kERROR_SUCCESS);
   EXPECT_EQ(kernel->waitForSingleObject(event, 0), p::kWAIT_OBJECT_0);
 }
 
@@ -168,7 +170,7 @@ TEST_F(RegistryTest, WriteFaultDeniesProgramWritesOnly) {
   world.registry().createKey(SimRegistry::View::Wow32, kSettings);
   p::Hkey key = open();
   const auto bytes = utf16Bytes(u"", true);
-  EXPECT_EQ(reg->regSetValueEx(key, u"Action", p::kREG_SZ, bytes.data(), 2), 5u);
+  EXPECT_EQ(reg->regSetValueEx(key, u"Action", p::kREG_SZ, bytes.data(), 2), p::Win32Error{5});
   EXPECT_FALSE(world.registry().getValue(SimRegistry::View::Wow32, kSettings, u"Action").has_value());
   world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"Action", {p::kREG_SZ, bytes});
   EXPECT_TRUE(world.registry().getValue(SimRegistry::View::Wow32, kSettings, u"Action").has_value());
@@ -176,8 +178,8 @@ TEST_F(RegistryTest, WriteFaultDeniesProgramWritesOnly) {
 
   p::Hkey readOnly = open(p::kKEY_READ | p::kKEY_WOW64_32KEY);
   world.faults() = {};
-  EXPECT_EQ(reg->regSetValueEx(readOnly, u"Action", p::kREG_SZ, bytes.data(), 2), 5u);
-  EXPECT_EQ(reg->regSetValueEx(key, u"Action", p::kREG_SZ, bytes.data(), 2), 0u);
+  EXPECT_EQ(reg->regSetValueEx(readOnly, u"Action", p::kREG_SZ, bytes.data(), 2), p::Win32Error{5});
+  EXPECT_EQ(reg->regSetValueEx(key, u"Action", p::kREG_SZ, bytes.data(), 2), p::kERROR_SUCCESS);
 }
 
 }  // namespace

@@ -63,9 +63,9 @@ void Drain(CNotificationSink& sink) {
 TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), 0);
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
 
   platform::WlanHostedNetworkStateChange toIdle{platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle, 26};
   platform::WlanHostedNetworkStateChange toActive{platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkActive, 0};
@@ -107,7 +107,7 @@ TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
     EXPECT_EQ(counting.count(), 2 * kReports);
   }
   EXPECT_EQ(rig.windows.posts.load(), 4);  // one per burst
-  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+  EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }
 
 }  // namespace

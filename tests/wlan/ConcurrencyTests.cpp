@@ -73,9 +73,9 @@ std::future<std::pair<HResult, int>> RemoveOnAnotherThread(CWlanManager& manager
 TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
   test::ThreadedRig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), 0);
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   HeldSink sink;
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
   rig.service.machineStationJoin(test::kMacA);
   sink.waitEntered(1);
 
@@ -84,7 +84,7 @@ TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
   EXPECT_EQ(removal.wait_for(0ms), std::future_status::timeout);
   sink.releaseOne();
   const auto [hr, returnedBeforeRemoval] = removal.get();
-  EXPECT_EQ(hr, 0);
+  EXPECT_EQ(hr, platform::kS_OK);
   EXPECT_EQ(returnedBeforeRemoval, 1);
 }
 
@@ -93,9 +93,9 @@ TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
 TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), 0);
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   HeldSink sink;
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
 
   auto joinFrom = [&manager](const sim::Mac& mac) {
     platform::WlanHostedNetworkDataPeerStateChange change{};
@@ -118,7 +118,7 @@ TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
   sink.releaseOne();
   second.join();
   const auto [hr, returnedBeforeRemoval] = removal.get();
-  EXPECT_EQ(hr, 0);
+  EXPECT_EQ(hr, platform::kS_OK);
   EXPECT_EQ(returnedBeforeRemoval, 2);
 }
 
@@ -194,9 +194,9 @@ void Flood(sim::SimWlanService& service, int rounds) {
 std::size_t ExpectedRecords(int rounds) {
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  EXPECT_EQ(manager.Init(10), 0);
+  EXPECT_EQ(manager.Init(10), platform::kS_OK);
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
-  EXPECT_EQ(manager.SetNotificationSink(&sink), 0);
+  EXPECT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
   Flood(rig.service, rounds);
   rig.deliver();
   std::size_t count = 0;
@@ -204,7 +204,7 @@ std::size_t ExpectedRecords(int rounds) {
     record->Release();
     ++count;
   }
-  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+  EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
   return count;
 }
 
@@ -217,16 +217,16 @@ TEST(WlanStress, FloodDrainedAcrossThreadsAndEverythingReleased) {
     test::ThreadedRig rig(test::ActiveWithPeers({}));
     Dialog dialog(rig.windows);
     CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-    ASSERT_EQ(manager.Init(10), 0);
+    ASSERT_EQ(manager.Init(10), platform::kS_OK);
     auto* sink = new CNotificationSink(rig.kernel, rig.windows, rig.trace, nullptr);
     dialog.attach(sink);
-    ASSERT_EQ(manager.SetNotificationSink(sink), 0);
+    ASSERT_EQ(manager.SetNotificationSink(sink), platform::kS_OK);
 
     Flood(rig.service, kRounds);  // phase 1: everything delivered and drained
     rig.waitDelivered();
     std::thread machine([&] { Flood(rig.service, kRounds); });  // phase 2: removal mid-flood
     std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+    EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
     dialog.stop();
     EXPECT_GE(dialog.drained(), expected);
     delete sink;  // safe: no sink call runs any more

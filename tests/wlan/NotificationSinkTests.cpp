@@ -137,14 +137,14 @@ TEST(NotificationSink, FailedStationAllocationSkipsTheJoin) {
   test::ScopedAllocationFaults faults;
   faults.failNext(kAllocSiteStation, 1);
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), 0);  // the first peer's station cannot be made
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);  // the first peer's station cannot be made
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
   const auto replayed = Drain(sink);
   ASSERT_EQ(replayed.size(), 1u);
   EXPECT_EQ(replayed[0].device, u"0A-0B-0C-0D-0E-0F");
   EXPECT_EQ(faults.attempts(kAllocSiteStation), 2);
-  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+  EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }
 
 TEST(NotificationSink, SinkAllocationGoesThroughTheHook) {

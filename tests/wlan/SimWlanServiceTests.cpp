@@ -14,14 +14,14 @@ using platform::Dword;
 struct Client {
   explicit Client(sim::SimWlanService& service) : service(service) {
     Dword version = 0;
-    EXPECT_EQ(service.wlanOpenHandle(2, nullptr, &version, &handle), 0u);
+    EXPECT_EQ(service.wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
     EXPECT_EQ(version, 2u);
   }
   ~Client() { service.wlanCloseHandle(handle, nullptr); }
   void listen() {
     EXPECT_EQ(service.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Client::Callback,
                                                this, nullptr, nullptr),
-              0u);
+              platform::kERROR_SUCCESS);
   }
   static void Callback(platform::WlanNotificationData* data, void* context) {
     auto* self = static_cast<Client*>(context);
@@ -44,15 +44,16 @@ TEST(SimWlanService, StartAndStopAreAnsweredFirstAndNotifiedLater) {
   test::Rig rig;
   Client client(rig.service);
   client.listen();
-  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
   EXPECT_TRUE(client.seen.empty());
   rig.deliver();
   EXPECT_EQ(client.seen, std::vector<std::string>{"state 1->2 reason 0"});
-  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), 0u);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
   EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), platform::kERROR_INVALID_STATE);
-  EXPECT_EQ(rig.service.wlanHostedNetworkForceStop(client.handle, nullptr, nullptr), 0u);  // idle: nothing to do
+  EXPECT_EQ(rig.service.wlanHostedNetworkForceStop(client.handle, nullptr, nullptr),
+            platform::kERROR_SUCCESS);  // idle: nothing to do
   rig.deliver();
-  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
   EXPECT_TRUE(rig.service.restart());  // active: stopped, then started again
   rig.deliver();
   EXPECT_EQ(client.seen, (std::vector<std::string>{"state 1->2 reason 0", "state 2->1 reason 17", "state 1->2 reason 0",
@@ -82,10 +83,10 @@ TEST(SimWlanService, FaultsHitTheNamedCallsOnly) {
   test::Rig rig;
   Client client(rig.service);
   rig.host.addFault("wlan", "WlanHostedNetworkStartUsing", 5, -1, 2);
-  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 5u);
-  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 5u);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), platform::Win32Error{5});
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), platform::Win32Error{5});
   EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkIdle);
-  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), 0u);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
   EXPECT_EQ(rig.service.callCount("WlanHostedNetworkStartUsing"), 3u);
 
   rig.host.addFault("wlan-query", "0", 0, 36, 1);
@@ -93,13 +94,16 @@ TEST(SimWlanService, FaultsHitTheNamedCallsOnly) {
   Dword size = 0;
   void* data = nullptr;
   std::uint32_t type = 0;
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr),
+            platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 36u);
   rig.service.wlanFreeMemory(data);
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 3, &size, &data, &type, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 3, &size, &data, &type, nullptr),
+            platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(data, nullptr);
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr),
+            platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 40u);
   EXPECT_EQ(rig.service.outstandingBuffers(), 1u);
   rig.service.wlanFreeMemory(data);
@@ -117,7 +121,7 @@ TEST(SimWlanService, ConfiguredStateIsWhatTheStatusShows) {
   test::Rig rig(config);
   Client client(rig.service);
   platform::WlanHostedNetworkStatus* status = nullptr;
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryStatus(client.handle, &status, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkQueryStatus(client.handle, &status, nullptr), platform::kERROR_SUCCESS);
   EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkActive);
   EXPECT_TRUE(status->IPDeviceID.isZero());
   ASSERT_EQ(status->dwNumberOfPeers, 2u);
@@ -142,7 +146,8 @@ TEST(SimWlanService, ANameIsHeldUpToThirtyTwoBytes) {
   Dword size = 0;
   void* data = nullptr;
   std::uint32_t valueType = 0;
-  ASSERT_EQ(empty.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &valueType, nullptr), 0u);
+  ASSERT_EQ(empty.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &valueType, nullptr),
+            platform::kERROR_SUCCESS);
   ASSERT_EQ(size, sizeof(platform::WlanHostedNetworkConnectionSettings));
   EXPECT_EQ(static_cast<platform::WlanHostedNetworkConnectionSettings*>(data)->hostedNetworkSSID.uSSIDLength, 0u);
   empty.service.wlanFreeMemory(data);
@@ -162,7 +167,8 @@ TEST(SimWlanService, KeysAsTheServiceAcceptsThem) {
   test::Rig rig;
   Client client(rig.service);
   std::uint8_t good[] = "printable-key";
-  EXPECT_EQ(rig.service.wlanHostedNetworkSetSecondaryKey(client.handle, sizeof good, good, 1, 1, nullptr, nullptr), 0u);
+  EXPECT_EQ(rig.service.wlanHostedNetworkSetSecondaryKey(client.handle, sizeof good, good, 1, 1, nullptr, nullptr),
+            platform::kERROR_SUCCESS);
   EXPECT_EQ(rig.service.keyText(), u"printable-key");
   std::uint8_t nonAscii[] = "caf\xE9-secret";
   EXPECT_EQ(rig.service.wlanHostedNetworkSetSecondaryKey(client.handle, sizeof nonAscii, nonAscii, 1, 1, nullptr, nullptr),
@@ -182,8 +188,10 @@ TEST(SimWlanService, TranscriptShowsVisibleChangesOnly) {
   settings.hostedNetworkSSID.uSSIDLength = 5;
   std::copy(name, name + 5, settings.hostedNetworkSSID.ucSSID);
   settings.dwMaxNumberOfPeers = 100;  // unchanged
-  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(client.handle, 0, 40, &settings, nullptr, nullptr), 0u);
-  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(client.handle, 0, 40, &settings, nullptr, nullptr), 0u);
+  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(client.handle, 0, 40, &settings, nullptr, nullptr),
+            platform::kERROR_SUCCESS);
+  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(client.handle, 0, 40, &settings, nullptr, nullptr),
+            platform::kERROR_SUCCESS);
   rig.service.machineStationJoin(test::kMacA);
   EXPECT_EQ(rig.host.events(), (std::vector<std::string>{"wlan ssid \"Caf\xC3\xA9\"", "wlan station join 00-1A-2B-3C-4D-5E"}));
   EXPECT_EQ(rig.service.ssidText(), u"Caf\u00e9");

@@ -23,7 +23,7 @@ TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
   SimProcess& program = machine.createProgram("tethra", nullptr);
   world.faults().add(FaultRule{"wlan", "WlanHostedNetworkStopUsing", 5, -1, 1});
   Observer observer;
-  platform::Dword stopResult = 0;
+  platform::Win32Error stopResult = platform::kERROR_SUCCESS;
   world.startThread(program, "main", [&] {
     platform::IWlanApi& api = *program.platform().wlan;
     platform::Dword version = 0;
@@ -40,7 +40,7 @@ TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
   world.run([&] { world.waitIdle(); });
 
   EXPECT_EQ(observer.order, (std::vector<std::string>{"start returned", "notified 4096"}));
-  EXPECT_EQ(stopResult, 5u);
+  EXPECT_EQ(stopResult, platform::Win32Error{5});
   EXPECT_EQ(world.callCount("wlan", "WlanHostedNetworkStartUsing"), 1u);
   const auto& events = world.transcript().events();
   EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const std::string& line) {

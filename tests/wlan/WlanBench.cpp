@@ -80,7 +80,7 @@ void BM_NotificationPath(benchmark::State& state) {
   const bool stations = state.range(1) != 0;
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  if (manager.Init(10) != 0) state.SkipWithError("Init failed");
+  if (manager.Init(10) != platform::kS_OK) state.SkipWithError("Init failed");
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
   DrainingDialog dialog(rig.windows);
   dialog.start(&sink);

@@ -18,8 +18,8 @@ struct Notified : ::testing::Test {
   explicit Notified(const sim::SimWlanConfig& config = test::ActiveWithPeers({test::kMacA, test::kMacB}))
       : rig(config), manager(rig.service, rig.kernel, rig.codePage, rig.trace) {}
   void SetUp() override {
-    ASSERT_EQ(manager.Init(10), 0);
-    ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+    ASSERT_EQ(manager.Init(10), platform::kS_OK);
+    ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
     sink.clear();
   }
   void TearDown() override {
@@ -27,16 +27,16 @@ struct Notified : ::testing::Test {
   }
   bool Started() {
     bool started = false;
-    EXPECT_EQ(manager.IsHostedNetworkStarted(started), 0);
+    EXPECT_EQ(manager.IsHostedNetworkStarted(started), platform::kS_OK);
     return started;
   }
   // The stations the manager holds, as a fresh registration replays them (active only).
   Lines Stations() {
     test::RecordingSink probe;
-    EXPECT_EQ(manager.RemoveNotificationSink(), 0);
-    EXPECT_EQ(manager.SetNotificationSink(&probe), 0);
-    EXPECT_EQ(manager.RemoveNotificationSink(), 0);
-    EXPECT_EQ(manager.SetNotificationSink(&sink), 0);
+    EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
+    EXPECT_EQ(manager.SetNotificationSink(&probe), platform::kS_OK);
+    EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
+    EXPECT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
     return probe.lines();
   }
   void Change(std::uint32_t from, std::uint32_t to, std::uint32_t reason) {
@@ -84,11 +84,11 @@ TEST_F(Notified, UnavailableFromActiveStopsFirst) {
   EXPECT_EQ(sink.lines(), (Lines{"leave 00-1A-2B-3C-4D-5E", "leave 0A-0B-0C-0D-0E-0F", "stopped", "not-available"}));
   // Unavailable: a new registration is told so once.
   test::RecordingSink probe;
-  ASSERT_EQ(manager.RemoveNotificationSink(), 0);
-  ASSERT_EQ(manager.SetNotificationSink(&probe), 0);
+  ASSERT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
+  ASSERT_EQ(manager.SetNotificationSink(&probe), platform::kS_OK);
   EXPECT_EQ(probe.lines(), Lines{"not-available"});
-  ASSERT_EQ(manager.RemoveNotificationSink(), 0);
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
 }
 
 TEST_F(Notified, MalformedReportsAreDropped) {
@@ -119,12 +119,12 @@ TEST_F(Notified, StationsJoinAndLeaveByMac) {
 TEST_F(Notified, RegistrationRules) {
   test::RecordingSink other;
   EXPECT_EQ(manager.SetNotificationSink(&other), platform::kE_FAIL);
-  EXPECT_EQ(manager.SetNotificationSink(nullptr), 87);
-  ASSERT_EQ(manager.RemoveNotificationSink(), 0);
+  EXPECT_EQ(manager.SetNotificationSink(nullptr), platform::HResult{87u});
+  ASSERT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
   EXPECT_EQ(manager.RemoveNotificationSink(), platform::kE_FAIL);
   rig.service.machineStationJoin(test::kMacC);
   rig.deliver();  // no sink: the station is still listed
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
   EXPECT_EQ(sink.lines(), (Lines{"join 00-1A-2B-3C-4D-5E", "join 0A-0B-0C-0D-0E-0F", "join C0-FF-EE-00-00-01"}));
 }
 
@@ -132,8 +132,8 @@ TEST_F(Notified, RegistrationRules) {
 // returns (none of them waits on an event an earlier wait consumed).
 TEST_F(Notified, RegisterAgainAfterRemovalNeverHangs) {
   for (int round = 0; round < 3; ++round) {
-    ASSERT_EQ(manager.RemoveNotificationSink(), 0);
-    ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+    ASSERT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
+    ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
     if (round == 1) {
       rig.service.machineStationJoin(test::kMacC);
       rig.deliver();
@@ -145,25 +145,25 @@ TEST_F(Notified, RegisterAgainAfterRemovalNeverHangs) {
 TEST(NotifiedSetup, EventFailureIsReportedUnconverted) {
   test::Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), 0);
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   rig.kernel.failEvents(1, platform::kERROR_NOT_ENOUGH_MEMORY);
   test::RecordingSink sink;
-  EXPECT_EQ(manager.SetNotificationSink(&sink), 8);
-  EXPECT_EQ(manager.SetNotificationSink(&sink), 0);  // the next try creates it
-  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+  EXPECT_EQ(manager.SetNotificationSink(&sink), platform::HResult{8u});
+  EXPECT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);  // the next try creates it
+  EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }
 
 TEST(NotifiedSetup, IdleStateReplaysNothing) {
   test::Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), 0);
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   test::RecordingSink sink;
-  ASSERT_EQ(manager.SetNotificationSink(&sink), 0);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
   EXPECT_TRUE(sink.lines().empty());
-  ASSERT_EQ(manager.StartHostedNetwork(), 0);
+  ASSERT_EQ(manager.StartHostedNetwork(), platform::kS_OK);
   rig.deliver();
   EXPECT_EQ(sink.lines(), Lines{"started"});
-  EXPECT_EQ(manager.RemoveNotificationSink(), 0);
+  EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ TEST_P(CodePages, SsidLengthLimitsInBytes) {
   Rig rig({}, GetParam());
   platform::Dot11Ssid ssid{};
   const std::u16string name32(32, u'n');
-  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, name32.c_str(), &ssid), 0u);
+  EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, name32.c_str(), &ssid), platform::kERROR_SUCCESS);
   EXPECT_EQ(SsidString(ssid), std::string(32, 'n'));
   EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, std::u16string(33, u'n').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
   EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, u"", &ssid), platform::kERROR_INVALID_PARAMETER);
@@ -35,26 +35,27 @@ TEST_P(CodePages, SsidLengthLimitsInBytes) {
 TEST(SsidText, CodePageDecidesBytesOfNonAsciiNames) {
   platform::Dot11Ssid ssid{};
   Rig western({}, 1252);
-  ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"Caf\u00e9\u20ac", &ssid), 0u);
+  ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"Caf\u00e9\u20ac", &ssid), platform::kERROR_SUCCESS);
   EXPECT_EQ(SsidString(ssid), "Caf\xE9\x80");
-  ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"\u0410\u0411", &ssid), 0u);  // not in 1252: default character
+  ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"\u0410\u0411", &ssid),
+            platform::kERROR_SUCCESS);  // not in 1252: default character
   EXPECT_EQ(SsidString(ssid), "??");
 
   Rig utf8({}, 65001);
-  ASSERT_EQ(StringToSsid(utf8.codePage, utf8.kernel, u"Caf\u00e9", &ssid), 0u);
+  ASSERT_EQ(StringToSsid(utf8.codePage, utf8.kernel, u"Caf\u00e9", &ssid), platform::kERROR_SUCCESS);
   EXPECT_EQ(SsidString(ssid), "Caf\xC3\xA9");
   // 16 two-byte characters fill 32 bytes exactly; one more does not fit.
-  EXPECT_EQ(StringToSsid(utf8.codePage, utf8.kernel, std::u16string(16, u'\u00e9').c_str(), &ssid), 0u);
+  EXPECT_EQ(StringToSsid(utf8.codePage, utf8.kernel, std::u16string(16, u'\u00e9').c_str(), &ssid), platform::kERROR_SUCCESS);
   EXPECT_EQ(StringToSsid(utf8.codePage, utf8.kernel, std::u16string(17, u'\u00e9').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
 }
 
 TEST(SsidText, DisplayNameBufferRules) {
   Rig rig;
   platform::Dot11Ssid ssid{};
-  ASSERT_EQ(StringToSsid(rig.codePage, rig.kernel, u"Home", &ssid), 0u);
+  ASSERT_EQ(StringToSsid(rig.codePage, rig.kernel, u"Home", &ssid), platform::kERROR_SUCCESS);
   char16_t buffer[8];
   Dword length = 8;
-  ASSERT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, buffer, &length), 0u);
+  ASSERT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &ssid, buffer, &length), platform::kERROR_SUCCESS);
   EXPECT_EQ(std::u16string(buffer), u"Home");
   EXPECT_EQ(length, 5u);
 
@@ -66,7 +67,7 @@ TEST(SsidText, DisplayNameBufferRules) {
 
   platform::Dot11Ssid empty{};
   length = 8;
-  ASSERT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &empty, buffer, &length), 0u);
+  ASSERT_EQ(SsidToDisplayName(rig.codePage, rig.kernel, &empty, buffer, &length), platform::kERROR_SUCCESS);
   EXPECT_EQ(length, 1u);
   EXPECT_EQ(buffer[0], u'\0');
 
@@ -78,7 +79,7 @@ TEST(SsidText, DisplayNameBufferRules) {
 }
 
 struct KeyResult {
-  Dword error;
+  platform::Win32Error error;
   Dword length;
   std::string bytes;
 };
@@ -87,14 +88,15 @@ KeyResult ConvertKey(Rig& rig, const std::u16string& key, Dword bufferLength = 2
   std::uint8_t buffer[256];
   std::fill(std::begin(buffer), std::end(buffer), 0xCC);
   Dword length = bufferLength;
-  const Dword error = ConvertPassPhraseKeyStringToBuffer(rig.codePage, rig.kernel, rig.service, key.data(), key.size(), buffer, &length);
+  const platform::Win32Error error =
+      ConvertPassPhraseKeyStringToBuffer(rig.codePage, rig.kernel, rig.service, key.data(), key.size(), buffer, &length);
   return {error, length, std::string(reinterpret_cast<char*>(buffer), std::min<Dword>(bufferLength, 80))};
 }
 
 TEST_P(CodePages, KeyLengthLimits) {
   Rig rig({}, GetParam());
   const KeyResult eight = ConvertKey(rig, u"12345678");
-  EXPECT_EQ(eight.error, 0u);
+  EXPECT_EQ(eight.error, platform::kERROR_SUCCESS);
   EXPECT_EQ(eight.length, 10u);  // 8 bytes, the zero, and one
   EXPECT_EQ(eight.bytes.substr(0, 10), std::string("12345678\0\0", 10));
   EXPECT_EQ(ConvertKey(rig, std::u16string(63, u'k')).length, 65u);
@@ -135,28 +137,28 @@ TEST_P(CodePages, KeyCountAndBufferRules) {
 TEST(PassPhrase, UnrepresentableTextIsRefusedInEachCodePage) {
   Rig western({}, 1252);
   EXPECT_EQ(ConvertKey(western, u"secret-\u0416\u0416").error, platform::kERROR_BAD_FORMAT);  // Cyrillic
-  EXPECT_EQ(ConvertKey(western, u"secret-\u00e9\u00e9").error, 0u);                          // Latin-1 fits
+  EXPECT_EQ(ConvertKey(western, u"secret-\u00e9\u00e9").error, platform::kERROR_SUCCESS);     // Latin-1 fits
 
   Rig utf8({}, 65001);
   const KeyResult cyrillic = ConvertKey(utf8, u"secret-\u0416\u0416");
-  EXPECT_EQ(cyrillic.error, 0u);
+  EXPECT_EQ(cyrillic.error, platform::kERROR_SUCCESS);
   EXPECT_EQ(cyrillic.length, 7u + 4u + 2u);
   EXPECT_EQ(cyrillic.bytes.substr(0, 12), std::string("secret-\xD0\x96\xD0\x96\0", 12));
   // A lone surrogate has no UTF-8 form: it would travel as U+FFFD, so the key is refused.
   EXPECT_EQ(ConvertKey(utf8, std::u16string(u"secret-") + char16_t(0xD800) + u"x").error, platform::kERROR_BAD_FORMAT);
   // Byte length counts, not characters: 32 two-byte characters are 64 bytes, too long.
   EXPECT_EQ(ConvertKey(utf8, std::u16string(32, u'\u00e9')).error, platform::kERROR_BAD_FORMAT);
-  EXPECT_EQ(ConvertKey(utf8, std::u16string(31, u'\u00e9')).error, 0u);
+  EXPECT_EQ(ConvertKey(utf8, std::u16string(31, u'\u00e9')).error, platform::kERROR_SUCCESS);
   EXPECT_EQ(utf8.service.outstandingBuffers(), 0u);
 }
 
 TEST(PassPhrase, AllocationFailureIsReported) {
   Rig rig;
-  rig.host.addFault("wlan", "WlanAllocateMemory", platform::kERROR_NOT_ENOUGH_MEMORY, -1, 1);
+  rig.host.addFault("wlan", "WlanAllocateMemory", platform::Raw(platform::kERROR_NOT_ENOUGH_MEMORY), -1, 1);
   const KeyResult failed = ConvertKey(rig, u"12345678");
   EXPECT_EQ(failed.error, platform::kERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(failed.length, 0u);
-  EXPECT_EQ(ConvertKey(rig, u"12345678").error, 0u);
+  EXPECT_EQ(ConvertKey(rig, u"12345678").error, platform::kERROR_SUCCESS);
 }
 
 TEST(PassPhrase, DefaultKeyFromTheClock) {

@@ -35,7 +35,7 @@ int WideToAnsi(platform::ICodePage& codePage, platform::IKernel& kernel, Dword f
   const int first = codePage.wideCharToMultiByte(platform::kCP_ACP, flags, wide, cchWide, out, cbOut, nullptr,
                                                  usedDefault);
   if (first != 0) return first;
-  const Dword error = kernel.getLastError();
+  const platform::Win32Error error = kernel.getLastError();
   const bool refusedQuestion = (error == kERROR_INVALID_FLAGS && flags != 0) ||
                                (error == platform::kERROR_INVALID_PARAMETER && usedDefault != nullptr);
   if (!refusedQuestion) return 0;

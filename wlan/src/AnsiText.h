@@ -11,7 +11,7 @@
 
 namespace tethra::wlan {
 
-inline constexpr platform::Dword kERROR_INVALID_FLAGS = 1004;
+inline constexpr platform::Win32Error kERROR_INVALID_FLAGS{1004};
 
 int WideToAnsi(platform::ICodePage& codePage, platform::IKernel& kernel, platform::Dword flags,
                const char16_t* wide, int cchWide, char* out, int cbOut, platform::Bool32* usedDefault) noexcept;

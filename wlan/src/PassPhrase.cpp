@@ -9,14 +9,15 @@
 namespace tethra::wlan {
 
 using platform::Dword;
+using platform::Win32Error;
 
 namespace {
 
 constexpr int kMinKeyBytes = 9;   // 8 characters and the zero
 constexpr int kMaxKeyBytes = 64;  // 63 characters and the zero
 
-Dword Convert(platform::ICodePage& codePage, platform::IKernel& kernel, platform::IWlanApi& wlan, const char16_t* text, std::uint8_t* buffer, Dword* length,
-              Dword* neededOut) {
+Win32Error Convert(platform::ICodePage& codePage, platform::IKernel& kernel, platform::IWlanApi& wlan, const char16_t* text, std::uint8_t* buffer, Dword* length,
+                   Dword* neededOut) {
   const int measured = WideToAnsi(codePage, kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
                                   nullptr, 0, nullptr);
   if (measured == 0) return kernel.getLastError();
@@ -24,8 +25,8 @@ Dword Convert(platform::ICodePage& codePage, platform::IKernel& kernel, platform
   platform::UniqueWlanMemory bytes(wlan.wlanAllocateMemory(static_cast<Dword>(measured)),
                                    platform::WlanMemoryCloser{&wlan});
   if (!bytes) {
-    const Dword error = kernel.getLastError();
-    return error != 0 ? error : platform::kERROR_NOT_ENOUGH_MEMORY;
+    const Win32Error error = kernel.getLastError();
+    return error != platform::kERROR_SUCCESS ? error : platform::kERROR_NOT_ENOUGH_MEMORY;
   }
   char* converted = static_cast<char*>(bytes.get());
   std::memset(converted, 0, static_cast<std::size_t>(measured));
@@ -46,13 +47,13 @@ Dword Convert(platform::ICodePage& codePage, platform::IKernel& kernel, platform
 
 }  // namespace
 
-Dword ConvertPassPhraseKeyStringToBuffer(platform::ICodePage& codePage, platform::IKernel& kernel,
-                                          platform::IWlanApi& wlan, const char16_t* text, std::size_t count,
-                                         std::uint8_t* buffer, Dword* length) {
+Win32Error ConvertPassPhraseKeyStringToBuffer(platform::ICodePage& codePage, platform::IKernel& kernel,
+                                              platform::IWlanApi& wlan, const char16_t* text, std::size_t count,
+                                              std::uint8_t* buffer, Dword* length) {
   if (text == nullptr) return platform::kERROR_INVALID_PARAMETER;
   while (count > 0 && text[count - 1] == u'\0') --count;
   Dword needed = 0;
-  const Dword error = count == 0 ? platform::kERROR_BAD_FORMAT : Convert(codePage, kernel, wlan, text, buffer, length, &needed);
+  const Win32Error error = count == 0 ? platform::kERROR_BAD_FORMAT : Convert(codePage, kernel, wlan, text, buffer, length, &needed);
   if (length != nullptr) {
     *length = (error == platform::kERROR_SUCCESS || error == platform::kERROR_MORE_DATA) ? needed : 0;
   }

@@ -7,14 +7,15 @@
 namespace tethra::wlan {
 
 using platform::Dword;
+using platform::Win32Error;
 
-Dword StringToSsid(platform::ICodePage& codePage, platform::IKernel& kernel, const char16_t* text, platform::Dot11Ssid* ssid) {
+Win32Error StringToSsid(platform::ICodePage& codePage, platform::IKernel& kernel, const char16_t* text, platform::Dot11Ssid* ssid) {
   if (ssid == nullptr || text == nullptr || text[0] == u'\0') return platform::kERROR_INVALID_PARAMETER;
   char bytes[sizeof ssid->ucSSID + 1];
   const int converted = WideToAnsi(codePage, kernel, platform::kWC_NO_BEST_FIT_CHARS, text, -1,
                                    bytes, static_cast<int>(sizeof bytes), nullptr);
   if (converted == 0) {
-    const Dword error = kernel.getLastError();
+    const Win32Error error = kernel.getLastError();
     return error == platform::kERROR_INSUFFICIENT_BUFFER ? platform::kERROR_BAD_LENGTH : error;
   }
   if (converted == 1) return platform::kERROR_BAD_LENGTH;
@@ -27,7 +28,7 @@ namespace {
 
 // An SSID the code page cannot read is shown as its bytes in hexadecimal. The need is
 // reserved generously (twice the bytes plus 513) so that a longer format fits later.
-Dword HexDisplayName(const platform::Dot11Ssid& ssid, char16_t* buffer, Dword* length) {
+Win32Error HexDisplayName(const platform::Dot11Ssid& ssid, char16_t* buffer, Dword* length) {
   static constexpr char16_t kHex[] = u"0123456789ABCDEF";
   const Dword needed = 2 * ssid.uSSIDLength + 513;
   if (buffer == nullptr || *length < needed) {
@@ -45,8 +46,8 @@ Dword HexDisplayName(const platform::Dot11Ssid& ssid, char16_t* buffer, Dword* l
 
 }  // namespace
 
-Dword SsidToDisplayName(platform::ICodePage& codePage, platform::IKernel& kernel, const platform::Dot11Ssid* ssid, char16_t* buffer,
-                        Dword* length) {
+Win32Error SsidToDisplayName(platform::ICodePage& codePage, platform::IKernel& kernel, const platform::Dot11Ssid* ssid,
+                             char16_t* buffer, Dword* length) {
   if (ssid == nullptr || length == nullptr || (buffer == nullptr && *length != 0) ||
       ssid->uSSIDLength > sizeof ssid->ucSSID) {
     return platform::kERROR_INVALID_PARAMETER;

@@ -12,6 +12,8 @@ namespace tethra::wlan {
 
 using platform::Dword;
 using platform::HResultFromWin32;
+using platform::Raw;
+using platform::Win32Error;
 
 namespace {
 constexpr HResult kInvalidState = HResultFromWin32(platform::kERROR_INVALID_STATE);
@@ -42,7 +44,7 @@ HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   LockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
   const HResult hr = InitLocked(maxNumberOfPeers);
-  platform::TraceLine(m_trace, "CWlanManager::Init, Ret 0x%08X", static_cast<unsigned>(hr));
+  platform::TraceLine(m_trace, "CWlanManager::Init, Ret 0x%08X", Raw(hr));
   return hr;
 }
 
@@ -50,10 +52,10 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
   Dword size = 0;
   std::uint32_t valueType = 0;
   buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_wlan});
-  const Dword error = m_wlan.wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
-                                                                      buffer.put(), &valueType, nullptr);
+  const Win32Error error = m_wlan.wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
+                                                                           buffer.put(), &valueType, nullptr);
   platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
-                      error, size);
+                      Raw(error), size);
   if (error != platform::kERROR_SUCCESS) {
     m_WlanHandle.reset();
     return HResultFromWin32(error);
@@ -63,25 +65,25 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
 
 HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   platform::IWlanApi& wlan = m_wlan;
-  auto fail = [this](Dword error) {
+  auto fail = [this](Win32Error error) {
     m_WlanHandle.reset();
     return HResultFromWin32(error);
   };
 
   Dword negotiated = 0;
   platform::Handle handle = nullptr;
-  Dword error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanOpenHandle Ret %u", error);
+  Win32Error error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanOpenHandle Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
   m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan});
 
   error = wlan.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1,
                                         &WlanNotificationCallback, this, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   error = wlan.wlanHostedNetworkInitSettings(handle, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   // Enable and security settings are only checked for presence; their values are not used.
@@ -100,7 +102,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> status(platform::WlanMemoryCloser{&wlan});
   error = wlan.wlanHostedNetworkQueryStatus(handle, status.put(), nullptr);
   const platform::WlanHostedNetworkStatus* rawStatus = status.get();
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
   if (rawStatus == nullptr) return kInvalidData;
 
@@ -109,7 +111,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   settings.dwMaxNumberOfPeers = maxNumberOfPeers;
   error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
                                             sizeof settings, &settings, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", error);
+  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   m_ConnectionSettings = settings;
@@ -123,19 +125,19 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
 
 HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
   platform::Dot11Ssid ssid{};
-  const Dword error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_codePage, m_kernel, name, &ssid);
-  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", error);
+  const Win32Error error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_codePage, m_kernel, name, &ssid);
+  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   const platform::Dot11Ssid kept = m_ConnectionSettings.hostedNetworkSSID;
   m_ConnectionSettings.hostedNetworkSSID = ssid;
-  const Dword setError = m_wlan.wlanHostedNetworkSetProperty(
+  const Win32Error setError = m_wlan.wlanHostedNetworkSetProperty(
       m_WlanHandle.get(), platform::kWlanHostedNetworkOpcodeConnectionSettings, sizeof m_ConnectionSettings,
       &m_ConnectionSettings, nullptr, nullptr);
   platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u",
-                      setError);
+                      Raw(setError));
   if (setError != platform::kERROR_SUCCESS) {
     m_ConnectionSettings.hostedNetworkSSID = kept;
     return HResultFromWin32(setError);
@@ -148,7 +150,7 @@ HResult CWlanManager::GetHostedNetworkName(std::u16string& name) {
   if (!m_Initialized) return kInvalidState;
   char16_t text[256];
   Dword length = 256;
-  const Dword error = SsidToDisplayName(m_codePage, m_kernel, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
+  const Win32Error error = SsidToDisplayName(m_codePage, m_kernel, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   name.assign(text, length - 1);
   return platform::kS_OK;
@@ -158,14 +160,14 @@ HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
   std::uint8_t buffer[256] = {};
   Dword length = sizeof buffer;
   const std::size_t count = key == nullptr ? 0 : std::char_traits<char16_t>::length(key);
-  const Dword error = ConvertPassPhraseKeyStringToBuffer(m_codePage, m_kernel, m_wlan, key, count, buffer, &length);
-  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", error);
+  const Win32Error error = ConvertPassPhraseKeyStringToBuffer(m_codePage, m_kernel, m_wlan, key, count, buffer, &length);
+  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   if (length == 0) return platform::kE_INVALIDARG;
-  const Dword setError =
+  const Win32Error setError =
       m_wlan.wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
   platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u",
-                      setError);
+                      Raw(setError));
   return HResultFromWin32(setError);
 }
 
@@ -174,11 +176,11 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{&m_wlan});
   platform::Bool32 isPassPhrase = 0;
   platform::Bool32 persistent = 0;
-  const Dword error = m_wlan.wlanHostedNetworkQuerySecondaryKey(
+  const Win32Error error = m_wlan.wlanHostedNetworkQuerySecondaryKey(
       m_WlanHandle.get(), &length, owned.put(), &isPassPhrase, &persistent, nullptr, nullptr);
   const std::uint8_t* data = owned.get();
   platform::TraceLine(m_trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
-                      error);
+                      Raw(error));
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   if (length != 0 && data != nullptr && isPassPhrase != 0) {
@@ -203,34 +205,36 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
 HResult CWlanManager::StartHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
-  const Dword error = m_wlan.wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u", error);
+  const Win32Error error = m_wlan.wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u",
+                      Raw(error));
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::StopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
-  const Dword error = m_wlan.wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u", error);
+  const Win32Error error = m_wlan.wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u",
+                      Raw(error));
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::ForceStopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
-  const Dword error = m_wlan.wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
+  const Win32Error error = m_wlan.wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
   platform::TraceLine(m_trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u",
-                      error);
+                      Raw(error));
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
   platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{&m_wlan});
-  const Dword error = m_wlan.wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
+  const Win32Error error = m_wlan.wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
   const platform::WlanHostedNetworkStatus* status = owned.get();
   platform::TraceLine(m_trace,
-                      "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u", error);
+                      "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u", Raw(error));
   if (error == platform::kERROR_SUCCESS && status != nullptr) guid = status->IPDeviceID;
   return platform::kS_OK;
 }

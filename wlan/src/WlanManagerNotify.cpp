@@ -179,13 +179,13 @@ void CWlanManager::StationLeft(const MacAddress& mac) {
 }
 
 HResult CWlanManager::SetNotificationSink(CHostedNetworkNotificationSink* sink) {
-  if (sink == nullptr) return static_cast<HResult>(platform::kERROR_INVALID_PARAMETER);
+  if (sink == nullptr) return platform::UnconvertedStatus(platform::kERROR_INVALID_PARAMETER);
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return platform::HResultFromWin32(platform::kERROR_INVALID_STATE);
   if (m_pNotificationSink != nullptr) return platform::kE_FAIL;
   if (!m_SinkIdleEvent) {
     platform::Handle event = m_kernel.createEvent(false, true);
-    if (event == nullptr) return static_cast<HResult>(m_kernel.getLastError());
+    if (event == nullptr) return platform::UnconvertedStatus(m_kernel.getLastError());
     m_SinkIdleEvent = platform::UniqueKernelHandle(event, platform::KernelHandleCloser{&m_kernel});
   }
   m_pNotificationSink = sink;

@@ -17,7 +17,7 @@ using platform::Dword;
 
 namespace {
 
-constexpr Dword kERROR_INVALID_FLAGS = 1004;
+constexpr platform::Win32Error kERROR_INVALID_FLAGS{1004};
 constexpr Dword kWC_ERR_INVALID_CHARS = 0x80;
 constexpr Dword kWC_ALLOWED_SBCS = 0x10 | 0x20 | 0x40 | 0x200 | platform::kWC_NO_BEST_FIT_CHARS;
 constexpr Dword kMB_ALLOWED_SBCS = 0x1 | 0x2 | 0x4 | platform::kMB_ERR_INVALID_CHARS;
@@ -61,10 +61,10 @@ int bestFit1252(char16_t c) {
 template <typename Out, typename In>
 CodePageConverter::Result deliver(const std::basic_string<In>& converted, Out* out, int outSize) {
   const int needed = static_cast<int>(converted.size());
-  if (outSize == 0) return {needed, 0};
+  if (outSize == 0) return {needed, platform::kERROR_SUCCESS};
   if (needed > outSize) return {0, platform::kERROR_INSUFFICIENT_BUFFER};
   std::copy(converted.begin(), converted.end(), out);
-  return {needed, 0};
+  return {needed, platform::kERROR_SUCCESS};
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ CodePageConverter::Result CodePageConverter::toMultiByte(std::uint32_t codePage,
     }
   }
   Result r = deliver(out, multiByte, cbMultiByte);
-  if (r.error == 0 && usedDefaultChar != nullptr) *usedDefaultChar = usedDefault ? 1 : 0;
+  if (r.error == platform::kERROR_SUCCESS && usedDefaultChar != nullptr) *usedDefaultChar = usedDefault ? 1 : 0;
   return r;
 }
 
@@ -162,14 +162,14 @@ int CodePageConverter::wideCharToMultiByte(std::uint32_t codePage, Dword flags, 
                                            const char* defaultChar, Bool32* usedDefaultChar) {
   const Result r = toMultiByte(codePage, flags, wide, cchWideChar, multiByte, cbMultiByte, defaultChar,
                                usedDefaultChar);
-  if (r.error != 0) m_lastError = r.error;
+  if (r.error != platform::kERROR_SUCCESS) m_lastError = r.error;
   return r.value;
 }
 
 int CodePageConverter::multiByteToWideChar(std::uint32_t codePage, Dword flags, const char* multiByte,
                                            int cbMultiByte, char16_t* wide, int cchWideChar) {
   const Result r = toWide(codePage, flags, multiByte, cbMultiByte, wide, cchWideChar);
-  if (r.error != 0) m_lastError = r.error;
+  if (r.error != platform::kERROR_SUCCESS) m_lastError = r.error;
   return r.value;
 }
 

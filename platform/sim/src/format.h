@@ -36,6 +36,8 @@ inline std::string hex(std::uintptr_t value) {
 inline std::string hex(const void* p) { return p != nullptr ? hex(reinterpret_cast<std::uintptr_t>(p)) : "null"; }
 
 inline std::string num(std::int64_t value) { return std::to_string(value); }
+// Records show an error code as the plain number the platform would return.
+inline std::string num(platform::Win32Error error) { return num(platform::Raw(error)); }
 
 inline std::string join(std::initializer_list<std::string> parts) {
   std::string out;

@@ -21,7 +21,7 @@ using platform::kWAIT_TIMEOUT;
 
 namespace {
 
-constexpr Dword kERROR_NOT_OWNER = 288;
+constexpr platform::Win32Error kERROR_NOT_OWNER{288};
 
 // The clock starts at the scenario's date and moves by virtual milliseconds; the calendar
 // (month lengths, leap years, day of the week) is the standard library's.
@@ -80,13 +80,13 @@ class ProcessKernel final : public platform::IKernel {
  public:
   explicit ProcessKernel(ProcessImpl& process) : m_process(process), m_world(process.world()) {}
 
-  Dword getLastError() override { return m_process.lastError(); }
-  void setLastError(Dword error) override { m_process.setLastError(error); }
+  platform::Win32Error getLastError() override { return m_process.lastError(); }
+  void setLastError(platform::Win32Error error) override { m_process.setLastError(error); }
 
   Handle createMutex(bool initialOwner, const char16_t* name) override {
     const std::u16string text = name != nullptr ? std::u16string(name) : std::u16string();
     std::shared_ptr<MutexObject> mutex = text.empty() ? nullptr : m_world.kernel.findNamed(text);
-    Dword error = 0;
+    platform::Win32Error error = platform::kERROR_SUCCESS;
     if (mutex) {
       error = platform::kERROR_ALREADY_EXISTS;  // the initial-owner request is ignored then
     } else {
@@ -100,7 +100,8 @@ class ProcessKernel final : public platform::IKernel {
     }
     const Handle h = add(mutex);
     m_process.setLastError(error);
-    record("CreateMutex", join({num(initialOwner), quoted(name)}), hex(h) + (error ? " (already exists)" : ""));
+    record("CreateMutex", join({num(initialOwner), quoted(name)}),
+           hex(h) + (error != platform::kERROR_SUCCESS ? " (already exists)" : ""));
     return h;
   }
 

@@ -43,8 +43,9 @@ class ProcessCodePage final : public platform::ICodePage {
 
  private:
   int finish(std::string_view function, const std::string& args, const CodePageConverter::Result& r) {
-    if (r.error != 0) m_process.setLastError(r.error);
-    m_process.record("codepage", function, args, r.error != 0 ? "0, error " + num(r.error) : num(r.value));
+    if (r.error != platform::kERROR_SUCCESS) m_process.setLastError(r.error);
+    m_process.record("codepage", function, args,
+                     r.error != platform::kERROR_SUCCESS ? "0, error " + num(r.error) : num(r.value));
     return r.value;
   }
 
@@ -73,12 +74,12 @@ void ProcessImpl::runExitHooks() {
   for (auto& hook : hooks) hook();
 }
 
-Dword ProcessImpl::lastError() const {
+platform::Win32Error ProcessImpl::lastError() const {
   const ThreadRec* t = Scheduler::current();
   return t != nullptr ? t->lastError : m_outsideLastError;
 }
 
-void ProcessImpl::setLastError(Dword error) {
+void ProcessImpl::setLastError(platform::Win32Error error) {
   if (ThreadRec* t = Scheduler::current()) {
     t->lastError = error;
   } else {

@@ -43,8 +43,8 @@ class ProcessImpl final : public SimProcess {
   void runExitHooks();
 
   // Last error of the calling simulated thread (a process-wide slot off the simulation).
-  Dword lastError() const;
-  void setLastError(Dword error);
+  platform::Win32Error lastError() const;
+  void setLastError(platform::Win32Error error);
 
   // Records one platform call of this process (program processes only).
   void record(std::string_view area, std::string_view function, std::string_view arguments,
@@ -59,7 +59,7 @@ class ProcessImpl final : public SimProcess {
   bool m_isProgram;
   const platform::ModuleResources* m_resources;
   std::optional<Dword> m_exitCode;
-  Dword m_outsideLastError = 0;
+  platform::Win32Error m_outsideLastError = platform::kERROR_SUCCESS;
   std::vector<std::function<void()>> m_exitHooks;
   ProcessParts m_parts;  // last member: its parts may use everything above while they go
 };

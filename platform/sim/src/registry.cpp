@@ -18,9 +18,11 @@ namespace {
 
 constexpr Dword kREG_NOTIFY_CHANGE_NAME = 1;
 constexpr Dword kREG_NOTIFY_THREAD_AGNOSTIC = 0x10000000;
-constexpr Dword kERROR_ACCESS_DENIED = 5;
-constexpr Dword kERROR_KEY_DELETED = 1018;
-constexpr Dword kERROR_UNSUPPORTED_TYPE = 1630;
+using platform::kERROR_SUCCESS;
+using platform::Win32Error;
+constexpr Win32Error kERROR_ACCESS_DENIED{5};
+constexpr Win32Error kERROR_KEY_DELETED{1018};
+constexpr Win32Error kERROR_UNSUPPORTED_TYPE{1630};
 
 int slot(View view) { return view == View::Native ? 0 : 1; }
 
@@ -88,13 +90,13 @@ class ProcessRegistry final : public platform::IRegistry {
  public:
   explicit ProcessRegistry(ProcessImpl& process) : m_process(process), m_store(process.world().registry) {}
 
-  Dword regCreateKeyEx(Hkey root, const char16_t* subKey, Dword, Dword sam, Hkey* result,
-                       Dword* disposition) override {
+  Win32Error regCreateKeyEx(Hkey root, const char16_t* subKey, Dword, Dword sam, Hkey* result,
+                            Dword* disposition) override {
     RegKeyHandle base;
-    Dword rc = resolve(root, sam, base);
+    Win32Error rc = resolve(root, sam, base);
     bool created = false;
-    if (rc == 0 && result == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
-    if (rc == 0) {
+    if (rc == kERROR_SUCCESS && result == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
+    if (rc == kERROR_SUCCESS) {
       RegKeyHandle key = base;
       const auto display = splitDisplay(subKey != nullptr ? subKey : u"");
       for (const auto& part : display) key.path.push_back(RegistryStore::fold(part));
@@ -107,11 +109,11 @@ class ProcessRegistry final : public platform::IRegistry {
     return rc;
   }
 
-  Dword regOpenKeyEx(Hkey root, const char16_t* subKey, Dword, Dword sam, Hkey* result) override {
+  Win32Error regOpenKeyEx(Hkey root, const char16_t* subKey, Dword, Dword sam, Hkey* result) override {
     RegKeyHandle key;
-    Dword rc = resolve(root, sam, key);
-    if (rc == 0 && result == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
-    if (rc == 0) {
+    Win32Error rc = resolve(root, sam, key);
+    if (rc == kERROR_SUCCESS && result == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
+    if (rc == kERROR_SUCCESS) {
       for (const auto& part : RegistryStore::split(subKey != nullptr ? subKey : u"")) key.path.push_back(part);
       key.access = sam;
       if (m_store.find(key.view, key.path) == nullptr) {
@@ -120,12 +122,12 @@ class ProcessRegistry final : public platform::IRegistry {
         *result = add(std::move(key));
       }
     }
-    record("RegOpenKeyEx", join({hex(root), quoted(subKey), hex(sam)}), rc, rc == 0 ? result : nullptr);
+    record("RegOpenKeyEx", join({hex(root), quoted(subKey), hex(sam)}), rc, rc == kERROR_SUCCESS ? result : nullptr);
     return rc;
   }
 
-  Dword regCloseKey(Hkey key) override {
-    Dword rc = 0;
+  Win32Error regCloseKey(Hkey key) override {
+    Win32Error rc = kERROR_SUCCESS;
     const auto value = reinterpret_cast<std::uintptr_t>(key);
     if (key != platform::kHKEY_LOCAL_MACHINE) {
       if (m_process.keys.erase(value) == 1) {
@@ -138,15 +140,16 @@ class ProcessRegistry final : public platform::IRegistry {
     return rc;
   }
 
-  Dword regQueryValueEx(Hkey key, const char16_t* valueName, Dword* type, std::uint8_t* data,
-                        Dword* cbData) override {
+  Win32Error regQueryValueEx(Hkey key, const char16_t* valueName, Dword* type, std::uint8_t* data,
+                             Dword* cbData) override {
     RegKeyHandle handle;
-    Dword rc = resolve(key, 0, handle);
-    if (rc == 0 && (handle.access & platform::kKEY_QUERY_VALUE) == 0 && key != platform::kHKEY_LOCAL_MACHINE) {
+    Win32Error rc = resolve(key, 0, handle);
+    if (rc == kERROR_SUCCESS && (handle.access & platform::kKEY_QUERY_VALUE) == 0 &&
+        key != platform::kHKEY_LOCAL_MACHINE) {
       rc = kERROR_ACCESS_DENIED;
     }
-    if (rc == 0 && data != nullptr && cbData == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
-    if (rc == 0) {
+    if (rc == kERROR_SUCCESS && data != nullptr && cbData == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
+    if (rc == kERROR_SUCCESS) {
       const RegistryStore::Key* node = m_store.find(handle.view, handle.path);
       const auto it = node->values.find(RegistryStore::fold(valueName != nullptr ? valueName : u""));
       if (it == node->values.end()) {
@@ -159,23 +162,24 @@ class ProcessRegistry final : public platform::IRegistry {
     return rc;
   }
 
-  Dword regSetValueEx(Hkey key, const char16_t* valueName, Dword type, const std::uint8_t* data,
-                      Dword cbData) override {
+  Win32Error regSetValueEx(Hkey key, const char16_t* valueName, Dword type, const std::uint8_t* data,
+                           Dword cbData) override {
     const std::u16string name = valueName != nullptr ? valueName : u"";
     RegKeyHandle handle;
-    Dword rc = resolve(key, 0, handle);
-    if (rc == 0 && (handle.access & platform::kKEY_SET_VALUE) == 0 && key != platform::kHKEY_LOCAL_MACHINE) {
+    Win32Error rc = resolve(key, 0, handle);
+    if (rc == kERROR_SUCCESS && (handle.access & platform::kKEY_SET_VALUE) == 0 &&
+        key != platform::kHKEY_LOCAL_MACHINE) {
       rc = kERROR_ACCESS_DENIED;
     }
-    if (rc == 0 && data == nullptr && cbData != 0) rc = platform::kERROR_INVALID_PARAMETER;
-    if (rc == 0 && m_process.isProgram() &&
+    if (rc == kERROR_SUCCESS && data == nullptr && cbData != 0) rc = platform::kERROR_INVALID_PARAMETER;
+    if (rc == kERROR_SUCCESS && m_process.isProgram() &&
         m_process.world().faults.take("registry-write", toUtf8(RegistryStore::fold(name)))) {
       rc = kERROR_ACCESS_DENIED;
     }
     SimRegistry::Value value{type, data != nullptr ? std::vector<std::uint8_t>(data, data + cbData)
                                                    : std::vector<std::uint8_t>()};
     const std::string text = "registry set " + quoted(name) + " = " + describe(value);
-    if (rc == 0) {
+    if (rc == kERROR_SUCCESS) {
       m_store.store(handle.view, handle.path, name, std::move(value));
       if (m_process.isProgram()) m_process.world().event(text);
     } else {
@@ -189,20 +193,20 @@ class ProcessRegistry final : public platform::IRegistry {
     return rc;
   }
 
-  Dword regGetValue(Hkey key, const char16_t* subKey, const char16_t* valueName, Dword flags, Dword* type,
-                    void* data, Dword* cbData) override {
+  Win32Error regGetValue(Hkey key, const char16_t* subKey, const char16_t* valueName, Dword flags, Dword* type,
+                         void* data, Dword* cbData) override {
     RegKeyHandle handle;
-    Dword rc = resolve(key, 0, handle);
-    if (rc == 0 && ((flags & 0xFFFF) == 0 || (data != nullptr && cbData == nullptr))) {
+    Win32Error rc = resolve(key, 0, handle);
+    if (rc == kERROR_SUCCESS && ((flags & 0xFFFF) == 0 || (data != nullptr && cbData == nullptr))) {
       rc = platform::kERROR_INVALID_PARAMETER;
     }
     const RegistryStore::Key* node = nullptr;
-    if (rc == 0) {
+    if (rc == kERROR_SUCCESS) {
       for (const auto& part : RegistryStore::split(subKey != nullptr ? subKey : u"")) handle.path.push_back(part);
       node = m_store.find(handle.view, handle.path);
       if (node == nullptr) rc = platform::kERROR_FILE_NOT_FOUND;
     }
-    if (rc == 0) {
+    if (rc == kERROR_SUCCESS) {
       const auto it = node->values.find(RegistryStore::fold(valueName != nullptr ? valueName : u""));
       if (it == node->values.end()) {
         rc = platform::kERROR_FILE_NOT_FOUND;
@@ -227,59 +231,59 @@ class ProcessRegistry final : public platform::IRegistry {
     return rc;
   }
 
-  Dword regNotifyChangeKeyValue(Hkey key, bool watchSubtree, Dword filter, platform::Handle event,
-                                bool asynchronous) override {
+  Win32Error regNotifyChangeKeyValue(Hkey key, bool watchSubtree, Dword filter, platform::Handle event,
+                                     bool asynchronous) override {
     RegKeyHandle handle;
-    Dword rc = resolve(key, 0, handle);
+    Win32Error rc = resolve(key, 0, handle);
     std::shared_ptr<EventObject> target;
-    if (rc == 0 && ((filter & ~(0xFu | kREG_NOTIFY_THREAD_AGNOSTIC)) != 0 || (filter & 0xF) == 0)) {
+    if (rc == kERROR_SUCCESS && ((filter & ~(0xFu | kREG_NOTIFY_THREAD_AGNOSTIC)) != 0 || (filter & 0xF) == 0)) {
       rc = platform::kERROR_INVALID_PARAMETER;
     }
-    if (rc == 0 && asynchronous) {
+    if (rc == kERROR_SUCCESS && asynchronous) {
       const auto it = m_process.handles.find(reinterpret_cast<std::uintptr_t>(event));
       target = it != m_process.handles.end() ? std::dynamic_pointer_cast<EventObject>(it->second) : nullptr;
       if (!target) rc = event == nullptr ? platform::kERROR_INVALID_PARAMETER : platform::kERROR_INVALID_HANDLE;
     }
-    if (rc == 0 && !asynchronous) target = std::make_shared<EventObject>(false, false);
-    if (rc == 0) {
+    if (rc == kERROR_SUCCESS && !asynchronous) target = std::make_shared<EventObject>(false, false);
+    if (rc == kERROR_SUCCESS) {
       m_store.arm({handle.view, handle.path, watchSubtree, filter, target, &m_process,
                    reinterpret_cast<std::uintptr_t>(key)});
     }
     record("RegNotifyChangeKeyValue", join({hex(key), num(watchSubtree), hex(filter), hex(event), num(asynchronous)}),
            rc);
-    if (rc == 0 && !asynchronous) {
+    if (rc == kERROR_SUCCESS && !asynchronous) {
       m_process.world().wait([target] { return target->signalled; }, std::nullopt);
     }
     return rc;
   }
 
  private:
-  Dword resolve(Hkey root, Dword sam, RegKeyHandle& out) const {
+  Win32Error resolve(Hkey root, Dword sam, RegKeyHandle& out) const {
     if (root == platform::kHKEY_LOCAL_MACHINE) {
       out = {};
       out.view = (sam & platform::kKEY_WOW64_32KEY) != 0 ? View::Wow32 : View::Native;
       out.access = ~Dword{0};
-      return 0;
+      return kERROR_SUCCESS;
     }
     const auto it = m_process.keys.find(reinterpret_cast<std::uintptr_t>(root));
     if (it == m_process.keys.end()) return platform::kERROR_INVALID_HANDLE;
     out = it->second;  // a key keeps the view it was opened in
-    return m_store.find(out.view, out.path) != nullptr ? 0 : kERROR_KEY_DELETED;
+    return m_store.find(out.view, out.path) != nullptr ? kERROR_SUCCESS : kERROR_KEY_DELETED;
   }
 
-  static Dword copyOut(const std::vector<std::uint8_t>& bytes, Dword valueType, Dword* type, std::uint8_t* data,
-                       Dword* cbData) {
+  static Win32Error copyOut(const std::vector<std::uint8_t>& bytes, Dword valueType, Dword* type, std::uint8_t* data,
+                            Dword* cbData) {
     if (type != nullptr) *type = valueType;
     const auto size = static_cast<Dword>(bytes.size());
     if (data == nullptr) {
       if (cbData != nullptr) *cbData = size;
-      return 0;
+      return kERROR_SUCCESS;
     }
     const Dword room = *cbData;
     *cbData = size;
     if (room < size) return platform::kERROR_MORE_DATA;
     std::copy(bytes.begin(), bytes.end(), data);
-    return 0;
+    return kERROR_SUCCESS;
   }
 
   Hkey add(RegKeyHandle key) {
@@ -288,9 +292,9 @@ class ProcessRegistry final : public platform::IRegistry {
     return reinterpret_cast<Hkey>(value);
   }
 
-  void record(std::string_view function, const std::string& args, Dword rc, Hkey* result = nullptr) {
+  void record(std::string_view function, const std::string& args, Win32Error rc, Hkey* result = nullptr) {
     std::string text = num(rc);
-    if (rc == 0 && result != nullptr) text += ", key " + hex(*result);
+    if (rc == kERROR_SUCCESS && result != nullptr) text += ", key " + hex(*result);
     m_process.record("registry", function, args, text);
   }
 

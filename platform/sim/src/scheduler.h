@@ -58,7 +58,7 @@ class ThreadRec final : public SimThread {
   std::thread os;
 
   // Per-thread platform state (touched by the baton holder only).
-  Dword lastError = 0;
+  platform::Win32Error lastError = platform::kERROR_SUCCESS;
 
  private:
   Dword m_id;

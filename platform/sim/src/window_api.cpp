@@ -19,9 +19,9 @@ using platform::WParam;
 
 namespace {
 
-constexpr Dword kERROR_CONTROL_ID_NOT_FOUND = 1421;
-constexpr Dword kERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
-constexpr Dword kERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+constexpr platform::Win32Error kERROR_CONTROL_ID_NOT_FOUND{1421};
+constexpr platform::Win32Error kERROR_RESOURCE_TYPE_NOT_FOUND{1813};
+constexpr platform::Win32Error kERROR_RESOURCE_NAME_NOT_FOUND{1814};
 
 std::u16string className(platform::ControlKind kind) {
   switch (kind) {

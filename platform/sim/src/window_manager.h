@@ -23,7 +23,7 @@ namespace tethra::sim::detail {
 class ThreadRec;
 class ProcessImpl;
 
-constexpr Dword kERROR_INVALID_WINDOW_HANDLE = 1400;
+constexpr platform::Win32Error kERROR_INVALID_WINDOW_HANDLE{1400};
 constexpr std::uint32_t kBM_CLICK = 0x00F5;
 constexpr int kIDCANCEL = 2;
 

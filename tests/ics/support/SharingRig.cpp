@@ -45,7 +45,7 @@ std::optional<std::int64_t> SharingRig::takeFault(std::string_view area, std::st
   const auto it = m_rules.find(operation);
   if (it == m_rules.end() || it->second.left == 0) return std::nullopt;
   if (it->second.left > 0) --it->second.left;
-  return static_cast<std::uint32_t>(it->second.code);
+  return platform::Raw(it->second.code);  // the host hands faults over as plain numbers
 }
 
 }  // namespace tethra::ics::test

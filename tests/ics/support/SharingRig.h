@@ -16,7 +16,7 @@
 
 namespace tethra::ics::test {
 
-inline constexpr platform::HResult kFail = static_cast<platform::HResult>(0x80004005u);
+inline constexpr platform::HResult kFail{0x80004005u};
 
 // The GUIDs of the rig's connections: Gid(n) is the n-th one.
 platform::Guid Gid(std::uint8_t n);

@@ -8,7 +8,7 @@
 namespace tethra::wlan::test {
 namespace {
 
-thread_local platform::Dword t_lastError = 0;
+thread_local platform::Win32Error t_lastError = platform::kERROR_SUCCESS;
 
 class RecursiveSection final : public platform::ICriticalSection {
  public:
@@ -21,8 +21,8 @@ class RecursiveSection final : public platform::ICriticalSection {
 
 }  // namespace
 
-platform::Dword ThreadKernel::getLastError() { return t_lastError; }
-void ThreadKernel::setLastError(platform::Dword error) { t_lastError = error; }
+platform::Win32Error ThreadKernel::getLastError() { return t_lastError; }
+void ThreadKernel::setLastError(platform::Win32Error error) { t_lastError = error; }
 
 platform::Handle ThreadKernel::createEvent(bool manualReset, bool initialState) {
   std::lock_guard lock(m_mutex);
@@ -125,7 +125,7 @@ void ThreadKernel::setSystemTime(const platform::SystemTime& time) {
   m_time = time;
 }
 
-void ThreadKernel::failEvents(int count, platform::Dword error) {
+void ThreadKernel::failEvents(int count, platform::Win32Error error) {
   std::lock_guard lock(m_mutex);
   m_failEvents = count;
   m_failEventsError = error;

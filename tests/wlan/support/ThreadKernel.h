@@ -26,8 +26,8 @@ class ThreadKernel final : public tethra::test::FailingKernel {
   ThreadKernel(const ThreadKernel&) = delete;
   ThreadKernel& operator=(const ThreadKernel&) = delete;
 
-  platform::Dword getLastError() override;
-  void setLastError(platform::Dword error) override;
+  platform::Win32Error getLastError() override;
+  void setLastError(platform::Win32Error error) override;
   platform::Handle createEvent(bool manualReset, bool initialState) override;
   bool setEvent(platform::Handle event) override;
   bool resetEvent(platform::Handle event) override;
@@ -43,7 +43,7 @@ class ThreadKernel final : public tethra::test::FailingKernel {
 
   void setSystemTime(const platform::SystemTime& time);
   // Fails the next `count` createEvent calls with `error`.
-  void failEvents(int count, platform::Dword error);
+  void failEvents(int count, platform::Win32Error error);
   std::size_t openHandles() const;
   // Waits for every thread made by createThread to return.
   void joinThreads();
@@ -61,7 +61,7 @@ class ThreadKernel final : public tethra::test::FailingKernel {
   std::map<platform::Handle, std::unique_ptr<Event>> m_events;
   platform::SystemTime m_time{2012, 3, 4, 1, 5, 14, 7, 9};
   int m_failEvents = 0;
-  platform::Dword m_failEventsError = 0;
+  platform::Win32Error m_failEventsError = platform::kERROR_SUCCESS;
   std::atomic<int> m_waiters{0};
   std::vector<std::thread> m_threads;  // guarded by m_mutex; joined outside it
   const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();

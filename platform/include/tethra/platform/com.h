@@ -10,7 +10,7 @@ namespace tethra::platform {
 
 constexpr Dword kCOINIT_MULTITHREADED = 0x0;
 constexpr Dword kCOINIT_APARTMENTTHREADED = 0x2;
-constexpr HResult kRPC_E_CHANGED_MODE = static_cast<HResult>(0x80010106u);
+inline constexpr HResult kRPC_E_CHANGED_MODE{0x80010106u};
 
 class IComRuntime {
  public:

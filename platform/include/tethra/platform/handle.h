@@ -66,7 +66,7 @@ class UniqueResource {
 struct KernelHandleCloser {
   IKernel* kernel = nullptr;
   void operator()(Handle h) const {
-    const Dword saved = kernel->getLastError();
+    const Win32Error saved = kernel->getLastError();
     kernel->closeHandle(h);
     kernel->setLastError(saved);
   }

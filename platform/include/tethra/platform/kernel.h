@@ -31,8 +31,8 @@ class IKernel {
  public:
   virtual ~IKernel() = default;
 
-  virtual Dword getLastError() = 0;
-  virtual void setLastError(Dword error) = 0;
+  virtual Win32Error getLastError() = 0;
+  virtual void setLastError(Win32Error error) = 0;
 
   // Named mutex in the calling user session's namespace; getLastError() is
   // kERROR_ALREADY_EXISTS when the name was taken (the handle is then still returned).

@@ -39,22 +39,21 @@ class IRegistry {
  public:
   virtual ~IRegistry() = default;
 
-  virtual Dword regCreateKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword samDesired,
-                               Hkey* result, Dword* disposition) = 0;
-  virtual Dword regOpenKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword samDesired,
-                             Hkey* result) = 0;
-  virtual Dword regCloseKey(Hkey key) = 0;
+  virtual Win32Error regCreateKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword samDesired, Hkey* result,
+                                    Dword* disposition) = 0;
+  virtual Win32Error regOpenKeyEx(Hkey root, const char16_t* subKey, Dword options, Dword samDesired, Hkey* result) = 0;
+  virtual Win32Error regCloseKey(Hkey key) = 0;
   // data may be null to ask for the size only; *cbData is in and out (bytes).
-  virtual Dword regQueryValueEx(Hkey key, const char16_t* valueName, Dword* type, std::uint8_t* data,
-                                Dword* cbData) = 0;
-  virtual Dword regSetValueEx(Hkey key, const char16_t* valueName, Dword type, const std::uint8_t* data,
-                              Dword cbData) = 0;
+  virtual Win32Error regQueryValueEx(Hkey key, const char16_t* valueName, Dword* type, std::uint8_t* data,
+                                     Dword* cbData) = 0;
+  virtual Win32Error regSetValueEx(Hkey key, const char16_t* valueName, Dword type, const std::uint8_t* data,
+                                   Dword cbData) = 0;
   // Reads a value of subKey (may be null) with the type restriction of `flags` (kRRF_RT_*).
-  virtual Dword regGetValue(Hkey key, const char16_t* subKey, const char16_t* valueName, Dword flags,
-                            Dword* type, void* data, Dword* cbData) = 0;
+  virtual Win32Error regGetValue(Hkey key, const char16_t* subKey, const char16_t* valueName, Dword flags, Dword* type,
+                                 void* data, Dword* cbData) = 0;
   // Arms one notification: `event` is signalled once, for the first change after this call.
-  virtual Dword regNotifyChangeKeyValue(Hkey key, bool watchSubtree, Dword filter, Handle event,
-                                        bool asynchronous) = 0;
+  virtual Win32Error regNotifyChangeKeyValue(Hkey key, bool watchSubtree, Dword filter, Handle event,
+                                             bool asynchronous) = 0;
 };
 
 }  // namespace tethra::platform

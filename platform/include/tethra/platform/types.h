@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iosfwd>
 #include <string>
 
 namespace tethra::platform {
 
-using HResult = std::int32_t;  // 32-bit status: 0 success, negative failure, 1 "nothing to do"
+// Dword is for counts, sizes, flags, ticks and exit codes; status codes have their own types
+// below, so that one kind cannot be returned, tested or compared as the other.
 using Dword = std::uint32_t;
 using Bool32 = std::int32_t;  // Win32 BOOL
 
@@ -75,39 +77,84 @@ struct CopyDataStruct {  // COPYDATASTRUCT: same layout on 64-bit Windows
 };
 static_assert(sizeof(CopyDataStruct) == 3 * sizeof(void*));
 
-// A positive platform error e becomes 0x80070000 | (e & 0xFFFF); zero and negative values pass.
-constexpr HResult HResultFromWin32(std::int64_t e) {
-  return e > 0 ? static_cast<HResult>(0x80070000u | (static_cast<std::uint32_t>(e) & 0xFFFFu))
-               : static_cast<HResult>(e);
-}
-constexpr bool Succeeded(HResult hr) { return hr >= 0; }
-constexpr bool Failed(HResult hr) { return hr < 0; }
+// A system error code (GetLastError, the Reg* and Wlan* results): 0 success, else the reason.
+// Built from a number only explicitly (Win32Error{87}); Raw() gives the number back.
+enum class Win32Error : std::uint32_t {};
 
-constexpr HResult kS_OK = 0;
-constexpr HResult kS_FALSE = 1;
-constexpr HResult kE_FAIL = static_cast<HResult>(0x80004005u);
-constexpr HResult kE_OUTOFMEMORY = static_cast<HResult>(0x8007000Eu);
-constexpr HResult kE_INVALIDARG = static_cast<HResult>(0x80070057u);
-constexpr HResult kE_UNEXPECTED = static_cast<HResult>(0x8000FFFFu);
+// A 32-bit COM status: 0 success, 1 "nothing to do", negative (severity bit set) failure.
+// Built from its bit pattern only explicitly; never from a Win32Error except through
+// HResultFromWin32, and never tested as an integer (Succeeded, Failed, ==, Raw).
+class HResult {
+ public:
+  constexpr HResult() = default;  // S_OK
+  explicit constexpr HResult(std::uint32_t bits) : m_bits(bits) {}
+
+  constexpr std::uint32_t bits() const { return m_bits; }
+  friend constexpr bool operator==(HResult a, HResult b) = default;
+
+ private:
+  std::uint32_t m_bits = 0;
+};
+static_assert(sizeof(HResult) == 4);
+
+// The numbers themselves, for trace lines and for the few places that carry them as data.
+constexpr std::uint32_t Raw(Win32Error e) { return static_cast<std::uint32_t>(e); }
+constexpr std::uint32_t Raw(HResult hr) { return hr.bits(); }
+
+constexpr bool Succeeded(HResult hr) { return (hr.bits() & 0x80000000u) == 0; }
+constexpr bool Failed(HResult hr) { return !Succeeded(hr); }
+
+// The one conversion between the two kinds: success stays S_OK, any other code e becomes
+// 0x80070000 | (e & 0xFFFF) (severity failure, facility Win32).
+constexpr HResult HResultFromWin32(Win32Error e) {
+  return Raw(e) == 0 ? HResult{} : HResult{0x80070000u | (Raw(e) & 0xFFFFu)};
+}
+
+// Not a conversion: a status that carries a system error's number as it is. Such a status is
+// positive, so Succeeded() holds for it. Only the WLAN manager's sink registration answers
+// this way (a null sink, an idle event that cannot be made), and start-up relies on it: a
+// sink that could not be registered does not stop initialisation.
+constexpr HResult UnconvertedStatus(Win32Error e) { return HResult{Raw(e)}; }
+
+// Readable values in streams, such as GoogleTest's failure messages. Templates, so that the
+// program itself pulls in no stream header; the text is built before the stream sees it.
+template <typename Char, typename Traits>
+std::basic_ostream<Char, Traits>& operator<<(std::basic_ostream<Char, Traits>& os, Win32Error e) {
+  return os << "Win32Error " << Raw(e);
+}
+template <typename Char, typename Traits>
+std::basic_ostream<Char, Traits>& operator<<(std::basic_ostream<Char, Traits>& os, HResult hr) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  char text[] = "HResult 0x00000000";
+  for (int i = 0; i < 8; ++i) text[17 - i] = kHex[(Raw(hr) >> (4 * i)) & 0xFu];
+  return os << text;
+}
+
+inline constexpr HResult kS_OK{0};
+inline constexpr HResult kS_FALSE{1};
+inline constexpr HResult kE_FAIL{0x80004005u};
+inline constexpr HResult kE_OUTOFMEMORY{0x8007000Eu};
+inline constexpr HResult kE_INVALIDARG{0x80070057u};
+inline constexpr HResult kE_UNEXPECTED{0x8000FFFFu};
 
 // System error codes the program tests or produces.
-constexpr Dword kERROR_SUCCESS = 0;
-constexpr Dword kERROR_FILE_NOT_FOUND = 2;
-constexpr Dword kERROR_INVALID_HANDLE = 6;
-constexpr Dword kERROR_NOT_ENOUGH_MEMORY = 8;
-constexpr Dword kERROR_BAD_FORMAT = 11;
-constexpr Dword kERROR_INVALID_DATA = 13;
-constexpr Dword kERROR_OUTOFMEMORY = 14;
-constexpr Dword kERROR_BAD_LENGTH = 24;
-constexpr Dword kERROR_NOT_SUPPORTED = 50;
-constexpr Dword kERROR_INVALID_PARAMETER = 87;
-constexpr Dword kERROR_INSUFFICIENT_BUFFER = 122;
-constexpr Dword kERROR_MOD_NOT_FOUND = 126;
-constexpr Dword kERROR_PROC_NOT_FOUND = 127;
-constexpr Dword kERROR_ALREADY_EXISTS = 183;
-constexpr Dword kERROR_MORE_DATA = 234;
-constexpr Dword kERROR_NO_UNICODE_TRANSLATION = 1113;
-constexpr Dword kERROR_INTERNAL_ERROR = 1359;
-constexpr Dword kERROR_INVALID_STATE = 5023;
+inline constexpr Win32Error kERROR_SUCCESS{0};
+inline constexpr Win32Error kERROR_FILE_NOT_FOUND{2};
+inline constexpr Win32Error kERROR_INVALID_HANDLE{6};
+inline constexpr Win32Error kERROR_NOT_ENOUGH_MEMORY{8};
+inline constexpr Win32Error kERROR_BAD_FORMAT{11};
+inline constexpr Win32Error kERROR_INVALID_DATA{13};
+inline constexpr Win32Error kERROR_OUTOFMEMORY{14};
+inline constexpr Win32Error kERROR_BAD_LENGTH{24};
+inline constexpr Win32Error kERROR_NOT_SUPPORTED{50};
+inline constexpr Win32Error kERROR_INVALID_PARAMETER{87};
+inline constexpr Win32Error kERROR_INSUFFICIENT_BUFFER{122};
+inline constexpr Win32Error kERROR_MOD_NOT_FOUND{126};
+inline constexpr Win32Error kERROR_PROC_NOT_FOUND{127};
+inline constexpr Win32Error kERROR_ALREADY_EXISTS{183};
+inline constexpr Win32Error kERROR_MORE_DATA{234};
+inline constexpr Win32Error kERROR_NO_UNICODE_TRANSLATION{1113};
+inline constexpr Win32Error kERROR_INTERNAL_ERROR{1359};
+inline constexpr Win32Error kERROR_INVALID_STATE{5023};
 
 }  // namespace tethra::platform

@@ -105,27 +105,28 @@ constexpr std::uint32_t kWlanHostedNetworkReasonPropertiesChange = 26;
 class IWlanApi {
  public:
   virtual ~IWlanApi() = default;
-  virtual Dword wlanOpenHandle(Dword clientVersion, void* reserved, Dword* negotiatedVersion, Handle* clientHandle) = 0;
-  virtual Dword wlanCloseHandle(Handle clientHandle, void* reserved) = 0;
-  virtual Dword wlanRegisterNotification(Handle clientHandle, Dword notifSource, Bool32 ignoreDuplicate,
-                                         WlanNotificationCallbackFn callback, void* context, void* reserved,
-                                         Dword* prevNotifSource) = 0;
-  virtual Dword wlanHostedNetworkInitSettings(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual Dword wlanHostedNetworkQueryProperty(Handle clientHandle, std::uint32_t opCode, Dword* dataSize,
-                                               void** data, std::uint32_t* valueType, void* reserved) = 0;
-  virtual Dword wlanHostedNetworkSetProperty(Handle clientHandle, std::uint32_t opCode, Dword dataSize, void* data,
-                                             std::uint32_t* failReason, void* reserved) = 0;
-  virtual Dword wlanHostedNetworkQueryStatus(Handle clientHandle, WlanHostedNetworkStatus** status,
-                                             void* reserved) = 0;
-  virtual Dword wlanHostedNetworkSetSecondaryKey(Handle clientHandle, Dword keyLength, std::uint8_t* keyData,
-                                                 Bool32 isPassPhrase, Bool32 persistent, std::uint32_t* failReason,
-                                                 void* reserved) = 0;
-  virtual Dword wlanHostedNetworkQuerySecondaryKey(Handle clientHandle, Dword* keyLength, std::uint8_t** keyData,
-                                                   Bool32* isPassPhrase, Bool32* persistent,
-                                                   std::uint32_t* failReason, void* reserved) = 0;
-  virtual Dword wlanHostedNetworkStartUsing(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual Dword wlanHostedNetworkStopUsing(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual Dword wlanHostedNetworkForceStop(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
+  virtual Win32Error wlanOpenHandle(Dword clientVersion, void* reserved, Dword* negotiatedVersion,
+                                    Handle* clientHandle) = 0;
+  virtual Win32Error wlanCloseHandle(Handle clientHandle, void* reserved) = 0;
+  virtual Win32Error wlanRegisterNotification(Handle clientHandle, Dword notifSource, Bool32 ignoreDuplicate,
+                                              WlanNotificationCallbackFn callback, void* context, void* reserved,
+                                              Dword* prevNotifSource) = 0;
+  virtual Win32Error wlanHostedNetworkInitSettings(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkQueryProperty(Handle clientHandle, std::uint32_t opCode, Dword* dataSize,
+                                                    void** data, std::uint32_t* valueType, void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkSetProperty(Handle clientHandle, std::uint32_t opCode, Dword dataSize, void* data,
+                                                  std::uint32_t* failReason, void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkQueryStatus(Handle clientHandle, WlanHostedNetworkStatus** status,
+                                                  void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkSetSecondaryKey(Handle clientHandle, Dword keyLength, std::uint8_t* keyData,
+                                                      Bool32 isPassPhrase, Bool32 persistent, std::uint32_t* failReason,
+                                                      void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkQuerySecondaryKey(Handle clientHandle, Dword* keyLength, std::uint8_t** keyData,
+                                                        Bool32* isPassPhrase, Bool32* persistent,
+                                                        std::uint32_t* failReason, void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkStartUsing(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkStopUsing(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
+  virtual Win32Error wlanHostedNetworkForceStop(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
   virtual void* wlanAllocateMemory(Dword size) = 0;
   virtual void wlanFreeMemory(void* memory) = 0;
 };

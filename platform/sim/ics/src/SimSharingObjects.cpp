@@ -7,7 +7,7 @@
 namespace tethra::sim {
 
 namespace {
-constexpr platform::HResult kCannotShare = static_cast<platform::HResult>(0x80070032u);  // not supported
+constexpr platform::HResult kCannotShare{0x80070032u};  // not supported
 }
 
 // --- Connection ---------------------------------------------------------------------------------

@@ -14,7 +14,7 @@ namespace tethra::sim {
 
 namespace {
 
-constexpr platform::HResult kClassNotRegistered = static_cast<platform::HResult>(0x80040154u);
+constexpr platform::HResult kClassNotRegistered{0x80040154u};
 constexpr std::uint64_t kTaskMagic = 0x7A5C0B10C0FFEE01ull;
 const auto kNetshellHandle = reinterpret_cast<platform::Hmodule>(static_cast<std::uintptr_t>(0x5E110000));
 
@@ -46,7 +46,7 @@ std::string Narrow(std::u16string_view text) {
 
 std::string HexText(platform::HResult hr) {
   char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  std::snprintf(text, sizeof text, "0x%08X", platform::Raw(hr));
   return text;
 }
 
@@ -88,7 +88,7 @@ SimSharingService::Call SimSharingService::call(std::string operation, std::stri
 std::optional<platform::HResult> SimSharingService::Call::fault() {
   const auto code = service.m_host.takeFault("ics", operation);
   if (!code) return std::nullopt;
-  return static_cast<platform::HResult>(static_cast<std::uint32_t>(*code));
+  return platform::HResult{static_cast<std::uint32_t>(*code)};  // the rule's number as the call's status
 }
 
 platform::HResult SimSharingService::Call::result(platform::HResult hr) {
@@ -101,7 +101,7 @@ std::uint64_t SimSharingService::callCount(std::string_view operation) const {
   return it != m_calls.end() ? it->second : 0;
 }
 
-void SimSharingService::setLastError(platform::Dword error) {
+void SimSharingService::setLastError(platform::Win32Error error) {
   if (m_kernel != nullptr) m_kernel->setLastError(error);
 }
 

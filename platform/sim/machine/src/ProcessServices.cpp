@@ -54,7 +54,9 @@ platform::HResult SimCom::coInitializeEx(platform::Dword coInit) {
     hr = platform::kRPC_E_CHANGED_MODE;
   }
   m_world.recordCall("com", "CoInitializeEx", coInit == 0 ? "multithreaded" : "apartment",
-                     hr == 0 ? "S_OK" : hr == 1 ? "S_FALSE" : "RPC_E_CHANGED_MODE");
+                     hr == platform::kS_OK      ? "S_OK"
+                     : hr == platform::kS_FALSE ? "S_FALSE"
+                                                : "RPC_E_CHANGED_MODE");
   return hr;
 }
 

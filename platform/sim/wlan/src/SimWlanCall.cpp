@@ -20,10 +20,11 @@ SimWlanService::Call::~Call() {
   for (std::string& line : events) m_service.m_host.event(std::move(line));
 }
 
-std::optional<platform::Dword> SimWlanService::Call::fault() {
+std::optional<platform::Win32Error> SimWlanService::Call::fault() {
   const std::optional<WlanFault> rule = m_service.m_host.takeFault("wlan", m_function);
   if (!rule) return std::nullopt;
-  return static_cast<platform::Dword>(rule->code);
+  // A rule carries the number as the scenario wrote it; the call returns it as an error code.
+  return platform::Win32Error{static_cast<std::uint32_t>(rule->code)};
 }
 
 std::string HandleText(platform::Handle handle) {

@@ -18,9 +18,9 @@ class SimWlanService::Call {
 
   void arguments(std::string text) { m_arguments = std::move(text); }
   // The armed `fault wlan FUNCTION CODE` rule of this function, if any.
-  std::optional<platform::Dword> fault();
-  platform::Dword result(platform::Dword code) {
-    m_result = std::to_string(code);
+  std::optional<platform::Win32Error> fault();
+  platform::Win32Error result(platform::Win32Error code) {
+    m_result = std::to_string(platform::Raw(code));
     return code;
   }
   void resultText(std::string text) { m_result = std::move(text); }

@@ -11,6 +11,7 @@
 namespace tethra::sim {
 
 using platform::Dword;
+using platform::Win32Error;
 
 namespace {
 constexpr Dword kNegotiatedVersion = 2;
@@ -25,7 +26,8 @@ constexpr std::uint32_t kReasonInterfaceUnavailable = 12;
     return (call).result(*injected);             \
   }
 
-Dword SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* negotiatedVersion, platform::Handle* clientHandle) {
+Win32Error SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* negotiatedVersion,
+                                          platform::Handle* clientHandle) {
   Call call(*this, "WlanOpenHandle");
   call.arguments("version " + std::to_string(clientVersion));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -43,7 +45,7 @@ Dword SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* negotiat
   return platform::kERROR_SUCCESS;
 }
 
-Dword SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*) {
+Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*) {
   Call call(*this, "WlanCloseHandle");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -63,9 +65,9 @@ Dword SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*) {
   return call.result(platform::kERROR_SUCCESS);
 }
 
-Dword SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dword notifSource, platform::Bool32,
-                                               platform::WlanNotificationCallbackFn callback, void* context, void*,
-                                               Dword* prevNotifSource) {
+Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dword notifSource, platform::Bool32,
+                                                    platform::WlanNotificationCallbackFn callback, void* context, void*,
+                                                    Dword* prevNotifSource) {
   Call call(*this, "WlanRegisterNotification");
   call.arguments(HandleText(clientHandle) + " source " + std::to_string(notifSource));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -80,7 +82,7 @@ Dword SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dw
   return call.result(platform::kERROR_SUCCESS);
 }
 
-Dword SimWlanService::wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t*, void*) {
+Win32Error SimWlanService::wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkInitSettings");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -89,8 +91,9 @@ Dword SimWlanService::wlanHostedNetworkInitSettings(platform::Handle clientHandl
   return call.result(m_supported ? platform::kERROR_SUCCESS : platform::kERROR_NOT_SUPPORTED);
 }
 
-Dword SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                                     Dword* dataSize, void** data, std::uint32_t* valueType, void*) {
+Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                          Dword* dataSize, void** data, std::uint32_t* valueType,
+                                                          void*) {
   Call call(*this, "WlanHostedNetworkQueryProperty");
   call.arguments(HandleText(clientHandle) + " opcode " + std::to_string(opCode));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -138,8 +141,8 @@ Dword SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clientHand
   return platform::kERROR_SUCCESS;
 }
 
-Dword SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode, Dword dataSize,
-                                                   void* data, std::uint32_t*, void*) {
+Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                        Dword dataSize, void* data, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkSetProperty");
   std::string arguments = HandleText(clientHandle) + " opcode " + std::to_string(opCode) + " size " +
                           std::to_string(dataSize);
@@ -184,8 +187,8 @@ Dword SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientHandle
   return call.result(platform::kERROR_INVALID_PARAMETER);
 }
 
-Dword SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
-                                                   platform::WlanHostedNetworkStatus** status, void*) {
+Win32Error SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
+                                                        platform::WlanHostedNetworkStatus** status, void*) {
   Call call(*this, "WlanHostedNetworkQueryStatus");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -215,9 +218,9 @@ Dword SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientHandle
   return platform::kERROR_SUCCESS;
 }
 
-Dword SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, Dword keyLength,
-                                                       std::uint8_t* keyData, platform::Bool32 isPassPhrase,
-                                                       platform::Bool32 persistent, std::uint32_t*, void*) {
+Win32Error SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, Dword keyLength,
+                                                            std::uint8_t* keyData, platform::Bool32 isPassPhrase,
+                                                            platform::Bool32 persistent, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkSetSecondaryKey");
   call.arguments(HandleText(clientHandle) + " length " + std::to_string(keyLength) + " passphrase " +
                  std::to_string(isPassPhrase) + " persistent " + std::to_string(persistent));
@@ -244,9 +247,9 @@ Dword SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle clientHa
   return call.result(platform::kERROR_SUCCESS);
 }
 
-Dword SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, Dword* keyLength,
-                                                         std::uint8_t** keyData, platform::Bool32* isPassPhrase,
-                                                         platform::Bool32* persistent, std::uint32_t*, void*) {
+Win32Error SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, Dword* keyLength,
+                                                              std::uint8_t** keyData, platform::Bool32* isPassPhrase,
+                                                              platform::Bool32* persistent, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkQuerySecondaryKey");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -268,7 +271,8 @@ Dword SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle client
   return platform::kERROR_SUCCESS;
 }
 
-Dword SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason, void*) {
+Win32Error SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                       void*) {
   Call call(*this, "WlanHostedNetworkStartUsing");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -284,7 +288,7 @@ Dword SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHandle,
   return call.result(platform::kERROR_SUCCESS);
 }
 
-Dword SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t*, void*) {
+Win32Error SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkStopUsing");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
@@ -296,7 +300,7 @@ Dword SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHandle, 
   return call.result(platform::kERROR_SUCCESS);
 }
 
-Dword SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t*, void*) {
+Win32Error SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkForceStop");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)

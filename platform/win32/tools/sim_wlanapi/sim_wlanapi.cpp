@@ -223,13 +223,18 @@ class SimWlanDll final : private sim::IWlanServiceHost {
 platform::Dword* P(DWORD* value) { return reinterpret_cast<platform::Dword*>(value); }
 std::uint32_t* P(WLAN_HOSTED_NETWORK_REASON* reason) { return reinterpret_cast<std::uint32_t*>(reason); }
 
-// Runs one service call and lets its notifications go once it has returned.
+// Runs one service call and lets its notifications go once it has returned. The exports give
+// the service's error codes back as the DWORDs of the API.
 template <typename Call>
 auto Serve(Call call) {
   SimWlanDll& dll = SimWlanDll::Instance();
   const auto result = call(dll.service());
   dll.afterCall();
-  return result;
+  if constexpr (std::is_same_v<std::remove_const_t<decltype(result)>, platform::Win32Error>) {
+    return static_cast<DWORD>(platform::Raw(result));
+  } else {
+    return result;
+  }
 }
 
 }  // namespace

@@ -50,8 +50,9 @@ class CWlanManager {
   HResult GetHostedNetworkInterfaceGuid(platform::Guid& guid);
   HResult IsHostedNetworkStarted(bool& started);
 
-  // 87 (not converted) for null; 0x8007139F before Init; 0x80004005 when one is registered;
-  // the platform's error (not converted) when the idle event cannot be created.
+  // 87 for null and the platform's error when the idle event cannot be created, both carried
+  // unconverted (UnconvertedStatus: positive, not failures to Failed()); 0x8007139F before
+  // Init; 0x80004005 when one is registered.
   HResult SetNotificationSink(CHostedNetworkNotificationSink* sink);
   // Returns after any sink call running on the WLAN thread has returned.
   HResult RemoveNotificationSink();

@@ -14,21 +14,21 @@
 namespace tethra::wlan {
 
 // Up to 32 bytes; characters the code page cannot represent become its default character.
-platform::Dword StringToSsid(platform::ICodePage& codePage, platform::IKernel& kernel, const char16_t* text,
+platform::Win32Error StringToSsid(platform::ICodePage& codePage, platform::IKernel& kernel, const char16_t* text,
                              platform::Dot11Ssid* ssid);
 
 // `length` (in wide characters, the zero included) is in and out; on 122 it holds the need.
-platform::Dword SsidToDisplayName(platform::ICodePage& codePage, platform::IKernel& kernel,
-                                  const platform::Dot11Ssid* ssid, char16_t* buffer, platform::Dword* length);
+platform::Win32Error SsidToDisplayName(platform::ICodePage& codePage, platform::IKernel& kernel,
+                                       const platform::Dot11Ssid* ssid, char16_t* buffer, platform::Dword* length);
 
 // A passphrase of 8 to 63 code-page bytes into `buffer`, zero-terminated and zero-filled to
 // `*length`; `*length` receives the needed length (bytes plus two) on success and on 234, 0
 // on every other error. The bytes pass through WLAN memory so that no copy of the key outlives
 // the call in the program's own heap.
-platform::Dword ConvertPassPhraseKeyStringToBuffer(platform::ICodePage& codePage, platform::IKernel& kernel,
-                                                   platform::IWlanApi& wlan, const char16_t* text,
-                                                   std::size_t count, std::uint8_t* buffer,
-                                                   platform::Dword* length);
+platform::Win32Error ConvertPassPhraseKeyStringToBuffer(platform::ICodePage& codePage, platform::IKernel& kernel,
+                                                        platform::IWlanApi& wlan, const char16_t* text,
+                                                        std::size_t count, std::uint8_t* buffer,
+                                                        platform::Dword* length);
 
 // Eight decimal digits from the current UTC time (milliseconds, minute, second, year, day).
 struct DefaultKey {

@@ -17,7 +17,7 @@ class CodePageConverter final : public platform::ICodePage {
  public:
   struct Result {
     int value = 0;  // converted size, or 0 on failure
-    platform::Dword error = 0;
+    platform::Win32Error error = platform::kERROR_SUCCESS;
   };
 
   explicit CodePageConverter(std::uint32_t activeCodePage) : m_activeCodePage(activeCodePage) {}
@@ -36,11 +36,11 @@ class CodePageConverter final : public platform::ICodePage {
                           platform::Bool32* usedDefaultChar) override;
   int multiByteToWideChar(std::uint32_t codePage, platform::Dword flags, const char* multiByte, int cbMultiByte,
                           char16_t* wide, int cchWideChar) override;
-  platform::Dword lastError() const { return m_lastError; }
+  platform::Win32Error lastError() const { return m_lastError; }
 
  private:
   std::uint32_t m_activeCodePage;
-  platform::Dword m_lastError = 0;
+  platform::Win32Error m_lastError = platform::kERROR_SUCCESS;
 };
 
 }  // namespace tethra::sim

@@ -37,13 +37,13 @@ class UnexpectedCallLog {
 };
 
 // What a base gives back for "not available".
-inline constexpr platform::Dword kFailingError = platform::kERROR_NOT_SUPPORTED;
-inline constexpr platform::HResult kFailingHResult = static_cast<platform::HResult>(0x80004001u);  // E_NOTIMPL
+inline constexpr platform::Win32Error kFailingError = platform::kERROR_NOT_SUPPORTED;
+inline constexpr platform::HResult kFailingHResult{0x80004001u};  // E_NOTIMPL
 
 class FailingKernel : public platform::IKernel, public UnexpectedCallLog {
  public:
-  platform::Dword getLastError() override { return unexpected("getLastError"), kFailingError; }
-  void setLastError(platform::Dword) override { unexpected("setLastError"); }
+  platform::Win32Error getLastError() override { return unexpected("getLastError"), kFailingError; }
+  void setLastError(platform::Win32Error) override { unexpected("setLastError"); }
   platform::Handle createMutex(bool, const char16_t*) override { return unexpected("createMutex"), nullptr; }
   bool releaseMutex(platform::Handle) override { return unexpected("releaseMutex"), false; }
   platform::Handle createEvent(bool, bool) override { return unexpected("createEvent"), nullptr; }
@@ -70,23 +70,23 @@ class FailingRegistry : public platform::IRegistry, public UnexpectedCallLog {
  public:
   using Dword = platform::Dword;
   using Hkey = platform::Hkey;
-  Dword regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey*, Dword*) override {
+  platform::Win32Error regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey*, Dword*) override {
     return unexpected("regCreateKeyEx"), kFailingError;
   }
-  Dword regOpenKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey*) override {
+  platform::Win32Error regOpenKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey*) override {
     return unexpected("regOpenKeyEx"), kFailingError;
   }
-  Dword regCloseKey(Hkey) override { return unexpected("regCloseKey"), kFailingError; }
-  Dword regQueryValueEx(Hkey, const char16_t*, Dword*, std::uint8_t*, Dword*) override {
+  platform::Win32Error regCloseKey(Hkey) override { return unexpected("regCloseKey"), kFailingError; }
+  platform::Win32Error regQueryValueEx(Hkey, const char16_t*, Dword*, std::uint8_t*, Dword*) override {
     return unexpected("regQueryValueEx"), kFailingError;
   }
-  Dword regSetValueEx(Hkey, const char16_t*, Dword, const std::uint8_t*, Dword) override {
+  platform::Win32Error regSetValueEx(Hkey, const char16_t*, Dword, const std::uint8_t*, Dword) override {
     return unexpected("regSetValueEx"), kFailingError;
   }
-  Dword regGetValue(Hkey, const char16_t*, const char16_t*, Dword, Dword*, void*, Dword*) override {
+  platform::Win32Error regGetValue(Hkey, const char16_t*, const char16_t*, Dword, Dword*, void*, Dword*) override {
     return unexpected("regGetValue"), kFailingError;
   }
-  Dword regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle, bool) override {
+  platform::Win32Error regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle, bool) override {
     return unexpected("regNotifyChangeKeyValue"), kFailingError;
   }
 };
@@ -176,39 +176,39 @@ class FailingWlanApi : public platform::IWlanApi, public UnexpectedCallLog {
  public:
   using Dword = platform::Dword;
   using Handle = platform::Handle;
-  Dword wlanOpenHandle(Dword, void*, Dword*, Handle*) override { return unexpected("wlanOpenHandle"), kFailingError; }
-  Dword wlanCloseHandle(Handle, void*) override { return unexpected("wlanCloseHandle"), kFailingError; }
-  Dword wlanRegisterNotification(Handle, Dword, platform::Bool32, platform::WlanNotificationCallbackFn, void*, void*,
+  platform::Win32Error wlanOpenHandle(Dword, void*, Dword*, Handle*) override { return unexpected("wlanOpenHandle"), kFailingError; }
+  platform::Win32Error wlanCloseHandle(Handle, void*) override { return unexpected("wlanCloseHandle"), kFailingError; }
+  platform::Win32Error wlanRegisterNotification(Handle, Dword, platform::Bool32, platform::WlanNotificationCallbackFn, void*, void*,
                                  Dword*) override {
     return unexpected("wlanRegisterNotification"), kFailingError;
   }
-  Dword wlanHostedNetworkInitSettings(Handle, std::uint32_t*, void*) override {
+  platform::Win32Error wlanHostedNetworkInitSettings(Handle, std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkInitSettings"), kFailingError;
   }
-  Dword wlanHostedNetworkQueryProperty(Handle, std::uint32_t, Dword*, void**, std::uint32_t*, void*) override {
+  platform::Win32Error wlanHostedNetworkQueryProperty(Handle, std::uint32_t, Dword*, void**, std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkQueryProperty"), kFailingError;
   }
-  Dword wlanHostedNetworkSetProperty(Handle, std::uint32_t, Dword, void*, std::uint32_t*, void*) override {
+  platform::Win32Error wlanHostedNetworkSetProperty(Handle, std::uint32_t, Dword, void*, std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkSetProperty"), kFailingError;
   }
-  Dword wlanHostedNetworkQueryStatus(Handle, platform::WlanHostedNetworkStatus**, void*) override {
+  platform::Win32Error wlanHostedNetworkQueryStatus(Handle, platform::WlanHostedNetworkStatus**, void*) override {
     return unexpected("wlanHostedNetworkQueryStatus"), kFailingError;
   }
-  Dword wlanHostedNetworkSetSecondaryKey(Handle, Dword, std::uint8_t*, platform::Bool32, platform::Bool32,
+  platform::Win32Error wlanHostedNetworkSetSecondaryKey(Handle, Dword, std::uint8_t*, platform::Bool32, platform::Bool32,
                                          std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkSetSecondaryKey"), kFailingError;
   }
-  Dword wlanHostedNetworkQuerySecondaryKey(Handle, Dword*, std::uint8_t**, platform::Bool32*, platform::Bool32*,
+  platform::Win32Error wlanHostedNetworkQuerySecondaryKey(Handle, Dword*, std::uint8_t**, platform::Bool32*, platform::Bool32*,
                                            std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkQuerySecondaryKey"), kFailingError;
   }
-  Dword wlanHostedNetworkStartUsing(Handle, std::uint32_t*, void*) override {
+  platform::Win32Error wlanHostedNetworkStartUsing(Handle, std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkStartUsing"), kFailingError;
   }
-  Dword wlanHostedNetworkStopUsing(Handle, std::uint32_t*, void*) override {
+  platform::Win32Error wlanHostedNetworkStopUsing(Handle, std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkStopUsing"), kFailingError;
   }
-  Dword wlanHostedNetworkForceStop(Handle, std::uint32_t*, void*) override {
+  platform::Win32Error wlanHostedNetworkForceStop(Handle, std::uint32_t*, void*) override {
     return unexpected("wlanHostedNetworkForceStop"), kFailingError;
   }
   void* wlanAllocateMemory(Dword) override { return unexpected("wlanAllocateMemory"), nullptr; }

@@ -127,7 +127,7 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   void* allocateTask(std::size_t bytes);
   bool freeTask(void* memory);
   char16_t* copyText(const std::u16string& text);
-  void setLastError(platform::Dword error);
+  void setLastError(platform::Win32Error error);
 
   ISharingServiceHost& m_host;
   platform::IKernel* m_kernel;

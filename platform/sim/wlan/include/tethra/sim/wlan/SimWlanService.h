@@ -95,37 +95,38 @@ class SimWlanService final : public platform::IWlanApi {
   ~SimWlanService() override;
 
   // --- IWlanApi -------------------------------------------------------------------------------
-  platform::Dword wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
-                                 platform::Handle* clientHandle) override;
-  platform::Dword wlanCloseHandle(platform::Handle clientHandle, void* reserved) override;
-  platform::Dword wlanRegisterNotification(platform::Handle clientHandle, platform::Dword notifSource,
-                                           platform::Bool32 ignoreDuplicate,
-                                           platform::WlanNotificationCallbackFn callback, void* context,
-                                           void* reserved, platform::Dword* prevNotifSource) override;
-  platform::Dword wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
-                                                void* reserved) override;
-  platform::Dword wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                                 platform::Dword* dataSize, void** data, std::uint32_t* valueType,
-                                                 void* reserved) override;
-  platform::Dword wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                               platform::Dword dataSize, void* data, std::uint32_t* failReason,
-                                               void* reserved) override;
-  platform::Dword wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
-                                               platform::WlanHostedNetworkStatus** status, void* reserved) override;
-  platform::Dword wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
-                                                   std::uint8_t* keyData, platform::Bool32 isPassPhrase,
-                                                   platform::Bool32 persistent, std::uint32_t* failReason,
-                                                   void* reserved) override;
-  platform::Dword wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
-                                                     std::uint8_t** keyData, platform::Bool32* isPassPhrase,
-                                                     platform::Bool32* persistent, std::uint32_t* failReason,
+  platform::Win32Error wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
+                                      platform::Handle* clientHandle) override;
+  platform::Win32Error wlanCloseHandle(platform::Handle clientHandle, void* reserved) override;
+  platform::Win32Error wlanRegisterNotification(platform::Handle clientHandle, platform::Dword notifSource,
+                                                platform::Bool32 ignoreDuplicate,
+                                                platform::WlanNotificationCallbackFn callback, void* context,
+                                                void* reserved, platform::Dword* prevNotifSource) override;
+  platform::Win32Error wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
                                                      void* reserved) override;
-  platform::Dword wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
-                                              void* reserved) override;
-  platform::Dword wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
-                                             void* reserved) override;
-  platform::Dword wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
-                                             void* reserved) override;
+  platform::Win32Error wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                      platform::Dword* dataSize, void** data, std::uint32_t* valueType,
+                                                      void* reserved) override;
+  platform::Win32Error wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
+                                                    platform::Dword dataSize, void* data, std::uint32_t* failReason,
+                                                    void* reserved) override;
+  platform::Win32Error wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
+                                                    platform::WlanHostedNetworkStatus** status,
+                                                    void* reserved) override;
+  platform::Win32Error wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
+                                                        std::uint8_t* keyData, platform::Bool32 isPassPhrase,
+                                                        platform::Bool32 persistent, std::uint32_t* failReason,
+                                                        void* reserved) override;
+  platform::Win32Error wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
+                                                          std::uint8_t** keyData, platform::Bool32* isPassPhrase,
+                                                          platform::Bool32* persistent, std::uint32_t* failReason,
+                                                          void* reserved) override;
+  platform::Win32Error wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                   void* reserved) override;
+  platform::Win32Error wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                  void* reserved) override;
+  platform::Win32Error wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
+                                                  void* reserved) override;
   void* wlanAllocateMemory(platform::Dword size) override;
   void wlanFreeMemory(void* memory) override;
 
