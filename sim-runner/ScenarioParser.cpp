@@ -10,7 +10,7 @@
 #include "tethra/ics/IcsManager.h"
 #include "tethra/sim/codepage.h"
 #include "tethra/sim/wlan/SimWlanService.h"
-#include "tethra/sim/world.h"
+#include "tethra/sim/text.h"
 #include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::simrunner {
@@ -277,7 +277,7 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     if (c.peekWord("value")) {
       c.keyword("value");
       // Matched as the registry matches value names (its simulated writes fold them alike).
-      f.operation = Utf16ToUtf8(sim::SimRegistry::foldName(c.text("a value name")));
+      f.operation = Utf16ToUtf8(sim::text::FoldRegistryName(c.text("a value name")));
     }
     if (c.peekWord("skip")) {
       c.keyword("skip");

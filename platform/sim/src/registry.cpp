@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "format.h"
+#include "tethra/sim/text.h"
 #include "world_impl.h"
 
 namespace tethra::sim::detail {
@@ -306,13 +307,7 @@ class ProcessRegistry final : public platform::IRegistry {
 
 // --- The store ------------------------------------------------------------------------------------
 
-std::u16string RegistryStore::fold(std::u16string_view text) {
-  std::u16string out(text);
-  for (auto& c : out) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<char16_t>(c - 0x20);
-  }
-  return out;
-}
+std::u16string RegistryStore::fold(std::u16string_view text) { return text::FoldRegistryName(text); }
 
 RegPath RegistryStore::split(std::u16string_view path) {
   RegPath parts;

@@ -2,6 +2,8 @@
 // driver of the end-to-end runs under Wine. Reads the steps (script files and --step options,
 // in the order given), refuses the whole script on the first mistake, then runs it.
 // Exit code: 0 every wait and expectation held, 1 one did not, 2 the script was refused.
+// --check-scenario reads scenario files with the simulator's own reader (tethra_scenario) and
+// says, one line a file, whether each is accepted or why it is refused.
 // Main thread only.
 #include <fcntl.h>
 #include <io.h>
@@ -11,11 +13,13 @@
 #include <vector>
 
 #include "controller.h"
+#include "sim-runner/Scenario.h"
 
 namespace {
 
 constexpr wchar_t kUsage[] =
     L"usage: tethra-controller [--program PATH] [--step STEP]... [SCRIPT]...\n"
+    L"       tethra-controller --check-scenario FILE...\n"
     L"Creates the window \"NetworkSetting LogicUIWnd\" and runs the steps in order: those of each\n"
     L"SCRIPT file (one a line, # starts a comment) and each --step. Steps:\n"
     L"  program PATH | write NAME TEXT | delete NAME | policy present|absent\n"
@@ -29,7 +33,9 @@ constexpr wchar_t kUsage[] =
     L"  expect running | expect registry NAME TEXT | expect registry-absent NAME\n"
     L"  expect window seen|never | expect second-window seen|never\n"
     L"tethra.exe is taken from the controller's folder unless --program or `program` says otherwise.\n"
-    L"Exit code: 0 when every wait and expectation held, 1 when one did not, 2 when refused.\n";
+    L"Exit code: 0 when every wait and expectation held, 1 when one did not, 2 when refused.\n"
+    L"--check-scenario prints `accepted FILE` or the reader's refusal (FILE:LINE: reason) for each\n"
+    L"scenario file; exit code 0 when every file was accepted, 2 otherwise.\n";
 
 void Print(FILE* stream, const std::wstring& text) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -68,6 +74,53 @@ bool Add(const std::wstring& line, const std::wstring& source, std::vector<tethr
   return true;
 }
 
+std::string Utf8(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+  return bytes;
+}
+
+bool ReadBytes(const std::wstring& path, std::string& bytes) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  ::CloseHandle(file);
+  return true;
+}
+
+// The verdict of the scenario reader on each file, in the words tethra-sim uses for a refusal.
+int CheckScenarios(const std::vector<std::wstring>& files) {
+  if (files.empty()) {
+    Print(stderr, std::wstring(L"refused: --check-scenario needs a file\n") + kUsage);
+    return 2;
+  }
+  bool allAccepted = true;
+  for (const std::wstring& file : files) {
+    const std::string name = Utf8(file);
+    std::string text;
+    if (!ReadBytes(file, text)) {
+      std::printf("%s: cannot be read\n", name.c_str());
+      allAccepted = false;
+      continue;
+    }
+    tethra::simrunner::ParseError error;
+    if (tethra::simrunner::ParseScenario(text, name, &error)) {
+      std::printf("accepted %s\n", name.c_str());
+    } else {
+      std::printf("%s\n", error.message().c_str());
+      allAccepted = false;
+    }
+  }
+  std::fflush(stdout);
+  return allAccepted ? 0 : 2;
+}
+
 std::wstring DefaultProgram() {
   wchar_t path[MAX_PATH];
   const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -93,6 +146,7 @@ int wmain(int argc, wchar_t** argv) {
       Print(stdout, kUsage);
       return 0;
     }
+    if (arg == L"--check-scenario") return CheckScenarios(std::vector<std::wstring>(argv + i + 1, argv + argc));
     if (arg == L"--program" || arg == L"--step") {
       if (i + 1 >= argc) {
         Print(stderr, L"refused: " + arg + L" needs a value\n");

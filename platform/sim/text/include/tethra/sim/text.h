@@ -128,4 +128,15 @@ inline std::string FormatGuid(const platform::Guid& g) {
   return buf;
 }
 
+// A registry key or value name as the registry compares it: letters folded to upper case
+// (ASCII and Latin-1). Shared by the simulated registry and the scenario reader, so that a
+// name a scenario gives matches the name the program used.
+inline std::u16string FoldRegistryName(std::u16string_view text) {
+  std::u16string out(text);
+  for (auto& c : out) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<char16_t>(c - 0x20);
+  }
+  return out;
+}
+
 }  // namespace tethra::sim::text
