@@ -37,25 +37,35 @@ constexpr wchar_t kUsage[] =
     L"--check-scenario prints `accepted FILE` or the reader's refusal (FILE:LINE: reason) for each\n"
     L"scenario file; exit code 0 when every file was accepted, 2 otherwise.\n";
 
-void Print(FILE* stream, const std::wstring& text) {
+std::string Utf8(const std::wstring& text) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                          nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
                         nullptr);
+  return bytes;
+}
+
+void Print(FILE* stream, const std::wstring& text) {
+  const std::string bytes = Utf8(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
   std::fflush(stream);
 }
 
-bool ReadScript(const std::wstring& path, std::wstring& text) {
+bool ReadBytes(const std::wstring& path, std::string& bytes) {
   const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  std::string bytes;
   char chunk[4096];
   DWORD read = 0;
   while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
   ::CloseHandle(file);
+  return true;
+}
+
+bool ReadScript(const std::wstring& path, std::wstring& text) {
+  std::string bytes;
+  if (!ReadBytes(path, bytes)) return false;
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
   const int size = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   text.assign(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
@@ -71,26 +81,6 @@ bool Add(const std::wstring& line, const std::wstring& source, std::vector<tethr
     return false;
   }
   if (step) steps.push_back(std::move(*step));
-  return true;
-}
-
-std::string Utf8(const std::wstring& text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-  return bytes;
-}
-
-bool ReadBytes(const std::wstring& path, std::string& bytes) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-  ::CloseHandle(file);
   return true;
 }
 
