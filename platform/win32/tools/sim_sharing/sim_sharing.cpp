@@ -23,8 +23,9 @@
 //                                  "Simulated Ethernet Adapter" {5A1E0002-0000-4000-8000-00000000E001}
 //                                  and "Wireless Network Connection 2" on the simulated WLAN
 //                                  service's adapter {5A1E0001-0000-4000-8000-00000000AD01}, both off.
-// At process detach the log's last line starts with "end:" and says "nothing left behind" or
-// lists the COM objects still referenced and the records and memory not freed.
+// At process detach the log ends with "end: nothing left behind", or with two lines: "end: COM
+// objects still referenced: N KIND, ... (R references)" and "end: service left over: ..." (the
+// service's own count of records, task memory and references not given back, and misuses).
 #include <netcon.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -140,8 +141,10 @@ class Server final : private sim::ISharingServiceHost {
     }
   }
 
-  // The last line of the log. At process detach another thread may have died holding the
-  // lock, so the check only reads what it can take without waiting.
+  // The log's last lines. At process detach another thread may have died holding the lock,
+  // so the check only reads what it can take without waiting. Objects the program still holds
+  // when its process ends are listed apart from the records and memory it did not give back:
+  // an owner may keep its objects for the life of the process, but never lose a record.
   void writeEnd() {
     std::unique_lock guard(m_lock, std::try_to_lock);
     if (!guard.owns_lock()) {
@@ -152,13 +155,14 @@ class Server final : private sim::ISharingServiceHost {
     for (const auto& [kind, count] : m_objects) {
       if (count != 0) objects += (objects.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
     }
-    std::string left;
-    if (!objects.empty()) {
-      left = "COM objects still referenced (" + objects + "; " + std::to_string(m_comReferences) + " references)";
-    }
     const std::string service = m_service->leftOverText();
-    if (!service.empty()) left += (left.empty() ? "" : "; ") + service;
-    write(left.empty() ? "end: nothing left behind" : "end: left behind: " + left);
+    if (objects.empty() && service.empty()) {
+      write("end: nothing left behind");
+      return;
+    }
+    write("end: COM objects still referenced: " + (objects.empty() ? std::string("none") : objects) + " (" +
+          std::to_string(m_comReferences) + " references)");
+    write("end: service left over: " + (service.empty() ? std::string("nothing") : service));
   }
 
  private:
