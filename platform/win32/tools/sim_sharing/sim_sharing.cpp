@@ -284,7 +284,6 @@ class ComObject : public Interfaces... {
   }
   ULONG STDMETHODCALLTYPE Release() override {
     auto guard = Server::Instance().enter();
-    if (m_refs == 0) return 0;  // released once too often: the service counts no such thing
     Server::Instance().referenceGiven();
     const ULONG left = --m_refs;
     if (left == 0) delete this;
