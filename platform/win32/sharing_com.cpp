@@ -33,13 +33,6 @@ static_assert(sizeof(VARIANT_BOOL) == sizeof(platform::VariantBool) && VARIANT_T
 static_assert(ICSSHARINGTYPE_PUBLIC == platform::kICSSHARINGTYPE_PUBLIC &&
               ICSSHARINGTYPE_PRIVATE == platform::kICSSHARINGTYPE_PRIVATE);
 
-GUID ToGuid(const platform::Guid& g) {
-  GUID out;
-  static_assert(sizeof out == sizeof g);
-  std::memcpy(&out, &g, sizeof out);
-  return out;
-}
-
 // The interface identifiers, from the boundary's values (no import library needed).
 const GUID kIidNetSharingManager = ToGuid(platform::kIID_INetSharingManager);
 const GUID kIidNetConnectionManager = ToGuid(platform::kIID_INetConnectionManager);

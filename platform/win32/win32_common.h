@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstring>
 
 #include "tethra/platform/types.h"
 
@@ -43,6 +44,19 @@ inline platform::Win32Error ToError(DWORD code) { return platform::Win32Error{st
 inline platform::Win32Error StatusToError(LSTATUS status) { return ToError(static_cast<DWORD>(status)); }
 inline DWORD FromError(platform::Win32Error error) { return platform::Raw(error); }
 inline platform::HResult ToHResult(HRESULT hr) { return platform::HResult{static_cast<std::uint32_t>(hr)}; }
+
+// GUIDs have one layout on both sides (checked in layout_checks.cpp).
+inline GUID ToGuid(const platform::Guid& g) {
+  GUID out;
+  static_assert(sizeof out == sizeof g);
+  std::memcpy(&out, &g, sizeof out);
+  return out;
+}
+inline platform::Guid FromGuid(const GUID& g) {
+  platform::Guid out;
+  std::memcpy(static_cast<void*>(&out), &g, sizeof out);
+  return out;
+}
 
 // Window handles are opaque pointers on both sides.
 inline HWND ToHwnd(platform::Hwnd h) { return reinterpret_cast<HWND>(h); }

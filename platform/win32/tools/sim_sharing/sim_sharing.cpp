@@ -45,6 +45,8 @@
 #include <vector>
 
 #include "tethra/sim/ics/SimSharingService.h"
+#include "tools/common/service_dll.h"
+#include "win32_common.h"
 
 namespace {
 
@@ -56,12 +58,10 @@ static_assert(offsetof(platform::NetconProperties, pszwName) == offsetof(NETCON_
 static_assert(offsetof(platform::NetconProperties, pszwDeviceName) == offsetof(NETCON_PROPERTIES, pszwDeviceName));
 static_assert(offsetof(platform::NetconProperties, clsidUiObject) == offsetof(NETCON_PROPERTIES, clsidUiObject));
 
-GUID ToGuid(const platform::Guid& g) {
-  GUID out;
-  static_assert(sizeof out == sizeof g);
-  std::memcpy(&out, &g, sizeof out);
-  return out;
-}
+using tethra::tools::Environment;
+using tethra::tools::Narrow;
+using tethra::win32::FromGuid;
+using tethra::win32::ToGuid;
 
 // The identifiers MinGW's uuid library lacks, from the platform boundary's values.
 const GUID kIidEnumEveryConnection = ToGuid(platform::kIID_IEnumNetSharingEveryConnection);
@@ -71,19 +71,6 @@ const GUID kClsidNetSharingManager = ToGuid(platform::kCLSID_NetSharingManager);
 const GUID kClsidConnectionManager = ToGuid(platform::kCLSID_ConnectionManager);
 // Answered only by this server's connections: how a connection handed back is recognised.
 const GUID kIidOwnConnection = {0x5A1E0005, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC1}};
-
-std::optional<std::wstring> Environment(const wchar_t* name) {
-  wchar_t buffer[4096];
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 4096);
-  if (length == 0 || length >= 4096) return std::nullopt;
-  return std::wstring(buffer, length);
-}
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
 
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
   std::vector<std::wstring> parts;
@@ -128,18 +115,7 @@ class Server final : private sim::ISharingServiceHost {
     return m_locks == 0;
   }
 
-  void write(const std::string& text) {
-    char prefix[48];
-    std::snprintf(prefix, sizeof prefix, "%7llu ms  tid %5lu  ",
-                  static_cast<unsigned long long>(::GetTickCount64() - m_start), ::GetCurrentThreadId());
-    const std::string line = prefix + text + "\r\n";
-    if (m_log != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      ::WriteFile(m_log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    } else {
-      ::OutputDebugStringA(("simsharing: " + line).c_str());
-    }
-  }
+  void write(const std::string& text) { m_log.write(text); }  // callers hold the lock
 
   // The log's last lines. At process detach another thread may have died holding the lock,
   // so the check only reads what it can take without waiting. Objects the program still holds
@@ -166,11 +142,7 @@ class Server final : private sim::ISharingServiceHost {
   }
 
  private:
-  Server() : m_start(::GetTickCount64()) {
-    if (const auto path = Environment(L"TETHRA_SIMSHARING_LOG")) {
-      m_log = ::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
+  Server() {
     sim::SimSharingConfig config;
     if (const auto installed = Environment(L"TETHRA_SIMSHARING_INSTALLED")) config.installed = *installed != L"0";
     if (const auto list = Environment(L"TETHRA_SIMSHARING_CONNECTIONS")) {
@@ -209,8 +181,7 @@ class Server final : private sim::ISharingServiceHost {
     GUID guid;
     if (FAILED(::CLSIDFromString(fields[0].c_str(), &guid))) return std::nullopt;
     sim::SimConnectionConfig c;
-    c.guid = platform::Guid{guid.Data1, guid.Data2, guid.Data3, {}};
-    std::copy(std::begin(guid.Data4), std::end(guid.Data4), std::begin(c.guid.Data4));
+    c.guid = FromGuid(guid);
     c.name.assign(fields[1].begin(), fields[1].end());
     c.deviceName.assign(fields[2].begin(), fields[2].end());
     if (fields[3] == L"public") {
@@ -231,8 +202,7 @@ class Server final : private sim::ISharingServiceHost {
   void event(std::string text) override { write("event " + text); }
 
   static inline std::atomic<Server*> s_made{nullptr};
-  const ULONGLONG m_start;
-  HANDLE m_log = INVALID_HANDLE_VALUE;
+  tethra::tools::ServiceLog m_log{L"TETHRA_SIMSHARING_LOG", "simsharing: "};
   std::recursive_mutex m_lock;
   std::unique_ptr<sim::SimSharingService> m_service;
   std::map<std::string, std::int64_t> m_objects;  // live COM objects by kind
@@ -403,6 +373,45 @@ HRESULT WrapConnection(platform::INetConnection* inner, bool taskMemory, INetCon
   return S_OK;
 }
 
+// Completes a call that asked the service for an object: after success (`hr`), the service's
+// reference moves into a new Wrapper, handed to the caller as its first reference. The call
+// itself comes first, in a statement of its own: as an argument here its filling of `inner`
+// would not be ordered before `inner` is read.
+template <typename Wrapper, typename Inner, typename Out>
+HRESULT HandOut(HRESULT hr, Inner* inner, Out** out) {
+  if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
+  Held<Inner> held(inner);
+  auto* made = new (std::nothrow) Wrapper(std::move(held));
+  if (made == nullptr) return E_OUTOFMEMORY;
+  *out = made;
+  return hr;
+}
+
+// Up to `count` connections from a service enumerator, each wrapped and given to put(i, c);
+// on a failure, clear(i) takes back those already given. S_FALSE when fewer were left.
+template <typename Enumerator, typename Put, typename Clear>
+HRESULT NextConnections(Enumerator& inner, ULONG count, bool taskMemory, ULONG* fetched, Put put, Clear clear) {
+  ULONG got = 0;
+  HRESULT hr = S_OK;
+  while (got < count) {
+    platform::INetConnection* next = nullptr;
+    std::uint32_t one = 0;
+    hr = Hr(inner.Next(1, &next, &one));
+    if (hr != S_OK || next == nullptr) break;
+    INetConnection* connection = nullptr;
+    hr = WrapConnection(next, taskMemory, &connection);
+    if (FAILED(hr)) break;
+    put(got, connection);
+    ++got;
+  }
+  if (FAILED(hr)) {
+    for (ULONG i = 0; i < got; ++i) clear(i);
+    return hr;
+  }
+  if (fetched != nullptr) *fetched = got;
+  return got == count ? S_OK : S_FALSE;
+}
+
 // --- Sharing configuration ------------------------------------------------------------------
 
 class Configuration final : public ComObject<NoAutomation<INetSharingConfiguration>> {
@@ -470,27 +479,14 @@ class EveryConnectionEnum final : public ComObject<IEnumVARIANT, IEnumNetSharing
     if (elements == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
     auto guard = Server::Instance().enter();
-    ULONG got = 0;
-    HRESULT hr = S_OK;
-    while (got < count) {
-      platform::INetConnection* inner = nullptr;
-      std::uint32_t one = 0;
-      hr = Hr(m_inner->Next(1, &inner, &one));
-      if (hr != S_OK || inner == nullptr) break;
-      INetConnection* connection = nullptr;
-      hr = WrapConnection(inner, false, &connection);
-      if (FAILED(hr)) break;
-      ::VariantInit(&elements[got]);
-      V_VT(&elements[got]) = VT_UNKNOWN;
-      V_UNKNOWN(&elements[got]) = connection;
-      ++got;
-    }
-    if (FAILED(hr)) {
-      for (ULONG i = 0; i < got; ++i) ::VariantClear(&elements[i]);
-      return hr;
-    }
-    if (fetched != nullptr) *fetched = got;
-    return got == count ? S_OK : S_FALSE;
+    return NextConnections(
+        *m_inner, count, false, fetched,
+        [elements](ULONG i, INetConnection* connection) {
+          ::VariantInit(&elements[i]);
+          V_VT(&elements[i]) = VT_UNKNOWN;
+          V_UNKNOWN(&elements[i]) = connection;
+        },
+        [elements](ULONG i) { ::VariantClear(&elements[i]); });
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Reset() override {
@@ -526,12 +522,10 @@ class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharin
     *enumerator = nullptr;
     auto guard = Server::Instance().enter();
     platform::IEnumNetSharingEveryConnection* inner = nullptr;
-    const HRESULT hr = Hr(m_inner->get__NewEnum(&inner));
-    if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-    Held<platform::IEnumNetSharingEveryConnection> held(inner);
-    auto* made = new (std::nothrow) EveryConnectionEnum(std::move(held));
-    if (made == nullptr) return E_OUTOFMEMORY;
-    *enumerator = static_cast<IEnumVARIANT*>(made);
+    IEnumVARIANT* made = nullptr;  // the enumerator's IUnknown is its IEnumVARIANT side
+    HRESULT hr = Hr(m_inner->get__NewEnum(&inner));
+    hr = HandOut<EveryConnectionEnum>(hr, inner, &made);
+    *enumerator = made;
     return hr;
   }
   // The service keeps no count apart from its enumeration; the program never asks.
@@ -580,12 +574,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
     platform::INetSharingConfiguration* inner = nullptr;
     const HRESULT hr =
         Hr(m_inner->get_INetSharingConfigurationForINetConnection(own != nullptr ? own->inner() : nullptr, &inner));
-    if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-    Held<platform::INetSharingConfiguration> held(inner);
-    auto* made = new (std::nothrow) Configuration(std::move(held));
-    if (made == nullptr) return E_OUTOFMEMORY;
-    *configuration = made;
-    return hr;
+    return HandOut<Configuration>(hr, inner, configuration);
   }
   HRESULT STDMETHODCALLTYPE get_EnumEveryConnection(INetSharingEveryConnectionCollection** collection) override {
     if (collection == nullptr) return E_POINTER;
@@ -593,12 +582,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
     auto guard = Server::Instance().enter();
     platform::INetSharingEveryConnectionCollection* inner = nullptr;
     const HRESULT hr = Hr(m_inner->get_EnumEveryConnection(&inner));
-    if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-    Held<platform::INetSharingEveryConnectionCollection> held(inner);
-    auto* made = new (std::nothrow) EveryConnectionCollection(std::move(held));
-    if (made == nullptr) return E_OUTOFMEMORY;
-    *collection = made;
-    return hr;
+    return HandOut<EveryConnectionCollection>(hr, inner, collection);
   }
   HRESULT STDMETHODCALLTYPE get_NetConnectionProps(INetConnection*, INetConnectionProps** properties) override {
     if (properties != nullptr) *properties = nullptr;
@@ -627,26 +611,12 @@ class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
     if (elements == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
     auto guard = Server::Instance().enter();
-    ULONG got = 0;
-    HRESULT hr = S_OK;
-    while (got < count) {
-      platform::INetConnection* inner = nullptr;
-      std::uint32_t one = 0;
-      hr = Hr(m_inner->Next(1, &inner, &one));
-      if (hr != S_OK || inner == nullptr) break;
-      hr = WrapConnection(inner, true, &elements[got]);
-      if (FAILED(hr)) break;
-      ++got;
-    }
-    if (FAILED(hr)) {
-      for (ULONG i = 0; i < got; ++i) {
-        elements[i]->Release();
-        elements[i] = nullptr;
-      }
-      return hr;
-    }
-    if (fetched != nullptr) *fetched = got;
-    return got == count ? S_OK : S_FALSE;
+    return NextConnections(
+        *m_inner, count, true, fetched, [elements](ULONG i, INetConnection* connection) { elements[i] = connection; },
+        [elements](ULONG i) {
+          elements[i]->Release();
+          elements[i] = nullptr;
+        });
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Reset() override {
@@ -678,12 +648,7 @@ class ConnectionManager final : public ComObject<INetConnectionManager> {
     auto guard = Server::Instance().enter();
     platform::IEnumNetConnection* inner = nullptr;
     const HRESULT hr = Hr(m_inner->EnumConnections(static_cast<std::int32_t>(flags), &inner));
-    if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-    Held<platform::IEnumNetConnection> held(inner);
-    auto* made = new (std::nothrow) NetConnectionEnum(std::move(held));
-    if (made == nullptr) return E_OUTOFMEMORY;
-    *enumerator = made;
-    return hr;
+    return HandOut<NetConnectionEnum>(hr, inner, enumerator);
   }
 
  private:
@@ -719,24 +684,21 @@ class ClassFactory final : public IClassFactory {
     Server& server = Server::Instance();
     auto guard = server.enter();
     IUnknown* made = nullptr;
+    HRESULT hr = S_OK;
     if (m_sharingManager) {
       platform::INetSharingManager* inner = nullptr;
-      const HRESULT hr = Hr(server.service().createNetSharingManager(platform::kCLSID_NetSharingManager,
-                                                                     platform::kCLSCTX_ALL, &inner));
-      if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-      Held<platform::INetSharingManager> held(inner);
-      made = new (std::nothrow) SharingManager(std::move(held));
+      hr = Hr(server.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL,
+                                                       &inner));
+      hr = HandOut<SharingManager>(hr, inner, &made);
     } else {
       platform::INetConnectionManager* inner = nullptr;
-      const HRESULT hr = Hr(server.service().createNetConnectionManager(
-          platform::kCLSID_ConnectionManager, platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, &inner));
-      if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-      Held<platform::INetConnectionManager> held(inner);
-      made = new (std::nothrow) ConnectionManager(std::move(held));
+      hr = Hr(server.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
+                                                          platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, &inner));
+      hr = HandOut<ConnectionManager>(hr, inner, &made);
     }
-    if (made == nullptr) return E_OUTOFMEMORY;
+    if (made == nullptr) return hr;  // HandOut makes an object exactly when it succeeds
     // The creator's reference is given up after the query: a wrong interface ends the object.
-    const HRESULT hr = made->QueryInterface(iid, out);
+    hr = made->QueryInterface(iid, out);
     made->Release();
     return hr;
   }

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "adapters.h"
+#include "tools/common/service_dll.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "wlan_types.h"
 
@@ -42,18 +43,8 @@ using namespace tethra::win32::wlan;
 // export checks it after the call has returned and only then wakes the notification thread.
 thread_local bool t_notificationQueued = false;
 
-std::optional<std::wstring> Environment(const wchar_t* name) {
-  wchar_t buffer[1024];
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 1024);
-  if (length == 0 || length >= 1024) return std::nullopt;
-  return std::wstring(buffer, length);
-}
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
+using tethra::tools::Environment;
+using tethra::tools::Narrow;
 
 // What the program registered: its own callback, called from the service's platform-typed one.
 struct CallbackTarget {
@@ -107,13 +98,9 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   }
 
  private:
-  SimWlanDll() : m_start(::GetTickCount64()) {
+  SimWlanDll() {
     m_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_deliveryEnded = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (const auto path = Environment(L"TETHRA_SIMWLAN_LOG")) {
-      m_log = ::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
     sim::SimWlanConfig config;
     if (const auto ssid = Environment(L"TETHRA_SIMWLAN_SSID")) config.ssidText.assign(ssid->begin(), ssid->end());
     if (const auto key = Environment(L"TETHRA_SIMWLAN_KEY")) config.keyText.assign(key->begin(), key->end());
@@ -182,17 +169,8 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   }
 
   void write(const std::string& text) {
-    char prefix[48];
-    std::snprintf(prefix, sizeof prefix, "%7llu ms  tid %5lu  ",
-                  static_cast<unsigned long long>(::GetTickCount64() - m_start), ::GetCurrentThreadId());
-    const std::string line = prefix + text + "\r\n";
     std::lock_guard lock(m_logMutex);
-    if (m_log != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      ::WriteFile(m_log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    } else {
-      ::OutputDebugStringA(("sim wlanapi: " + line).c_str());
-    }
+    m_log.write(text);
   }
 
   // --- IWlanServiceHost ---------------------------------------------------------------------------
@@ -207,10 +185,9 @@ class SimWlanDll final : private sim::IWlanServiceHost {
     while (!ready()) ::WaitForSingleObject(m_deliveryEnded, 10);
   }
 
-  const ULONGLONG m_start;
   HANDLE m_wake = nullptr;
   HANDLE m_deliveryEnded = nullptr;
-  HANDLE m_log = INVALID_HANDLE_VALUE;
+  tethra::tools::ServiceLog m_log{L"TETHRA_SIMWLAN_LOG", "sim wlanapi: "};
   std::mutex m_logMutex;
   std::optional<unsigned long> m_stopAfterMs;
   // The program's own Win32 code-page adapter: the service converts as the program does.

@@ -297,23 +297,16 @@ struct FailingPlatform {
 
   // `partial` with each empty slot filled from here.
   platform::Platform around(platform::Platform partial) {
-    const platform::Platform failing = all();
-    auto fill = [](auto*& slot, auto* fallback) {
-      if (slot == nullptr) slot = fallback;
-    };
-    fill(partial.kernel, failing.kernel);
-    fill(partial.registry, failing.registry);
-    fill(partial.windows, failing.windows);
-    fill(partial.systemEvents, failing.systemEvents);
-    fill(partial.codePage, failing.codePage);
-    fill(partial.wlan, failing.wlan);
-    fill(partial.security, failing.security);
-    fill(partial.processStart, failing.processStart);
-    fill(partial.com, failing.com);
-    fill(partial.trace, failing.trace);
-    fill(partial.sharing, failing.sharing);
-    fill(partial.modules, failing.modules);
+    using P = platform::Platform;
+    fill<&P::kernel, &P::registry, &P::windows, &P::systemEvents, &P::codePage, &P::wlan, &P::security,
+         &P::processStart, &P::com, &P::trace, &P::sharing, &P::modules>(partial, all());
     return partial;
+  }
+
+ private:
+  template <auto... Slots>
+  static void fill(platform::Platform& partial, const platform::Platform& failing) {
+    ((partial.*Slots = partial.*Slots != nullptr ? partial.*Slots : failing.*Slots), ...);
   }
 };
 
