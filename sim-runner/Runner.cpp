@@ -9,6 +9,7 @@
 #include "app/Resource.h"
 #include "app/SystemNames.h"
 #include "tethra/controller/SettingsKey.h"
+#include "sim-runner/MachineConfig.h"
 #include "sim-runner/StandInController.h"
 #include "sim-runner/Text.h"
 #include "tethra/sim/machine.h"
@@ -77,58 +78,6 @@ void PrepareRegistry(sim::World& world, const Machine& m) {
                         TextValue(m.policyString));
       break;
   }
-}
-
-void PrepareFaults(sim::World& world, const Machine& m) {
-  for (const Fault& f : m.faults) {
-    sim::FaultRule rule;
-    rule.area = f.target;
-    rule.operation = f.operation;
-    rule.code = f.code;
-    rule.extra = f.size;
-    rule.remaining = f.times;
-    rule.skip = f.skip;
-    world.faults().add(rule);
-  }
-}
-
-sim::SimWlanConfig WlanConfig(const WlanMachine& w) {
-  sim::SimWlanConfig c;
-  c.supported = w.supported;
-  c.state = w.state;
-  if (w.ssidText) {
-    c.ssidText = *w.ssidText;
-  } else {
-    c.ssidBytes = w.ssidBytes;
-  }
-  c.keyKind = w.keyKind == WlanMachine::KeyKind::Text   ? sim::SimWlanConfig::KeyKind::Text
-              : w.keyKind == WlanMachine::KeyKind::None ? sim::SimWlanConfig::KeyKind::None
-                                                        : sim::SimWlanConfig::KeyKind::NotPassPhrase;
-  c.keyText = w.key;
-  c.maxPeers = w.maxPeers;
-  c.adapter = w.adapter;
-  for (const auto& mac : w.peers) c.peers.push_back(mac);
-  return c;
-}
-
-sim::SimSharingConfig SharingConfig(const Machine& m) {
-  sim::SimSharingConfig c;
-  c.installed = m.sharing.installed;
-  c.netshell = m.sharing.netshell == SharingMachine::Netshell::Missing    ? sim::SimSharingConfig::Netshell::Missing
-               : m.sharing.netshell == SharingMachine::Netshell::NoExport ? sim::SimSharingConfig::Netshell::NoExport
-                                                                          : sim::SimSharingConfig::Netshell::Present;
-  for (const ConnectionSpec& spec : m.sharing.connections) {
-    sim::SimConnectionConfig connection;
-    connection.guid = spec.guid;
-    connection.name = spec.name;
-    connection.deviceName = spec.device;
-    connection.role = spec.role == ConnectionSpec::Role::Public    ? sim::SimSharingRole::Public
-                      : spec.role == ConnectionSpec::Role::Private ? sim::SimSharingRole::Private
-                                                                   : sim::SimSharingRole::Off;
-    connection.supported = spec.supported;
-    c.connections.push_back(connection);
-  }
-  return c;
 }
 
 sim::SimMachineConfig MachineConfig(const Machine& m) {
@@ -292,7 +241,7 @@ void Machinery::Perform(const Action& a) {
 RunResult Machinery::Run() {
   const Machine& m = m_scenario.machine;
   PrepareRegistry(*m_world, m);
-  PrepareFaults(*m_world, m);
+  m_world->faults() = FaultPlanOf(m);
   if (m.otherInstance) m_world->reserveMutexName(app::kInstanceMutexName);
 
   m_world->run([this, &m] {

@@ -44,22 +44,6 @@ std::u16string fromUtf8(std::string_view text) { return text::Utf8ToUtf16(text);
 
 // --- FaultPlan, Transcript ----------------------------------------------------------------------
 
-void FaultPlan::add(FaultRule rule) { m_rules.push_back(std::move(rule)); }
-
-std::optional<FaultRule> FaultPlan::take(std::string_view area, std::string_view operation) {
-  for (auto& rule : m_rules) {
-    if (rule.area != area || (!rule.operation.empty() && rule.operation != operation)) continue;
-    if (rule.remaining == 0) continue;
-    if (rule.skip > 0) {
-      --rule.skip;
-      continue;
-    }
-    if (rule.remaining > 0) --rule.remaining;
-    return rule;
-  }
-  return std::nullopt;
-}
-
 void Transcript::event(std::uint64_t timeMs, std::string text) {
   std::string line = stamp(timeMs, text);
   m_events.push_back(line);

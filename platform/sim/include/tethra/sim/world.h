@@ -23,6 +23,7 @@
 
 #include "tethra/platform/platform.h"
 #include "tethra/platform/resources.h"
+#include "tethra/sim/faults.h"
 #include "tethra/sim/process_parts.h"
 
 namespace tethra::sim {
@@ -34,27 +35,6 @@ class SimProcess;
 class SimThread;
 class SimRegistry;
 class SimWindowSystem;
-
-// A fault from the scenario's `fault` lines: the next `remaining` calls of (area, operation)
-// fail with `code` (remaining < 0: every call).
-struct FaultRule {
-  std::string area;       // "wlan", "wlan-query", "alloc", "registry-write", "ics", ...
-  std::string operation;  // function or operation name; "" where the area has none
-  std::int64_t code = 0;
-  std::int64_t extra = -1;  // e.g. the size of a `fault wlan-query OPCODE size N`; -1 for `none`
-  int remaining = -1;
-  int skip = 0;  // matching calls let through before the rule starts to hit
-};
-
-class FaultPlan {
- public:
-  void add(FaultRule rule);
-  // When a rule for (area, operation) is armed: counts one hit and returns it.
-  std::optional<FaultRule> take(std::string_view area, std::string_view operation);
-
- private:
-  std::vector<FaultRule> m_rules;
-};
 
 // What the runner prints: one line per visible event, stamped with virtual time.
 class Transcript {

@@ -1,0 +1,60 @@
+// The scenario's machine statements as the simulated services take them.
+#include "sim-runner/MachineConfig.h"
+
+namespace tethra::simrunner {
+
+sim::FaultPlan FaultPlanOf(const Machine& m) {
+  sim::FaultPlan plan;
+  for (const Fault& f : m.faults) {
+    sim::FaultRule rule;
+    rule.area = f.target;
+    rule.operation = f.operation;
+    rule.code = f.code;
+    rule.extra = f.size;
+    rule.remaining = f.times;
+    rule.skip = f.skip;
+    plan.add(rule);
+  }
+  return plan;
+}
+
+sim::SimWlanConfig WlanConfig(const WlanMachine& w) {
+  sim::SimWlanConfig c;
+  c.supported = w.supported;
+  c.state = w.state;
+  if (w.ssidText) {
+    c.ssidText = *w.ssidText;
+  } else {
+    c.ssidBytes = w.ssidBytes;
+  }
+  c.keyKind = w.keyKind == WlanMachine::KeyKind::Text   ? sim::SimWlanConfig::KeyKind::Text
+              : w.keyKind == WlanMachine::KeyKind::None ? sim::SimWlanConfig::KeyKind::None
+                                                        : sim::SimWlanConfig::KeyKind::NotPassPhrase;
+  c.keyText = w.key;
+  c.maxPeers = w.maxPeers;
+  c.adapter = w.adapter;
+  for (const auto& mac : w.peers) c.peers.push_back(mac);
+  return c;
+}
+
+sim::SimSharingConfig SharingConfig(const Machine& m) {
+  sim::SimSharingConfig c;
+  c.installed = m.sharing.installed;
+  c.netshell = m.sharing.netshell == SharingMachine::Netshell::Missing    ? sim::SimSharingConfig::Netshell::Missing
+               : m.sharing.netshell == SharingMachine::Netshell::NoExport ? sim::SimSharingConfig::Netshell::NoExport
+                                                                          : sim::SimSharingConfig::Netshell::Present;
+  for (const ConnectionSpec& spec : m.sharing.connections) {
+    sim::SimConnectionConfig connection;
+    connection.guid = spec.guid;
+    connection.name = spec.name;
+    connection.deviceName = spec.device;
+    connection.role = spec.role == ConnectionSpec::Role::Public    ? sim::SimSharingRole::Public
+                      : spec.role == ConnectionSpec::Role::Private ? sim::SimSharingRole::Private
+                                                                   : sim::SimSharingRole::Off;
+    connection.supported = spec.supported;
+    c.connections.push_back(connection);
+  }
+  return c;
+}
+
+}  // namespace tethra::simrunner

@@ -1,0 +1,19 @@
+// The scenario's machine statements as the simulated services take them: the WLAN service's
+// and the sharing service's configurations and the planted faults. One conversion for both
+// platforms: the simulated notebook builds its services from it, and so do the simulated
+// service DLLs planted in a Wine prefix. Pure functions; any thread.
+#pragma once
+
+#include "sim-runner/Scenario.h"
+#include "tethra/sim/faults.h"
+#include "tethra/sim/ics/SimSharingService.h"
+#include "tethra/sim/wlan/SimWlanService.h"
+
+namespace tethra::simrunner {
+
+sim::SimWlanConfig WlanConfig(const WlanMachine& wlan);
+sim::SimSharingConfig SharingConfig(const Machine& machine);
+// Every `fault` line, in file order (the first armed rule of an operation hits first).
+sim::FaultPlan FaultPlanOf(const Machine& machine);
+
+}  // namespace tethra::simrunner
