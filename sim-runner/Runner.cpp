@@ -10,8 +10,10 @@
 #include "app/SystemNames.h"
 #include "tethra/controller/SettingsKey.h"
 #include "sim-runner/MachineConfig.h"
+#include "sim-runner/Observation.h"
 #include "sim-runner/StandInController.h"
 #include "sim-runner/Text.h"
+#include "sim-runner/Timeline.h"
 #include "tethra/sim/machine.h"
 
 namespace tethra::simrunner {
@@ -93,31 +95,7 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
   return c;
 }
 
-// `expect sharing ...` and `expect ics ...` against the sharing service at the end.
-bool CheckSharing(const Expectation& e, sim::SimSharingService& ics, std::string& found) {
-  const auto publicName = ics.sharedName(sim::SimSharingRole::Public);
-  const auto privateName = ics.sharedName(sim::SimSharingRole::Private);
-  if (e.kind == Expectation::Kind::IcsCalls) {
-    found = std::to_string(ics.callCount(e.word)) + " calls";
-    return static_cast<std::int64_t>(ics.callCount(e.word)) == e.number;
-  }
-  if (e.kind == Expectation::Kind::IcsReleased) {
-    found = ics.leftOverText();
-    if (found.empty()) found = "nothing left";
-    return ics.leftOverText().empty();
-  }
-  found = "public " + (publicName ? Quote(*publicName) : "none") + " private " +
-          (privateName ? Quote(*privateName) : "none");
-  if (e.kind == Expectation::Kind::SharingNone) return !publicName && !privateName;
-  return publicName == e.texts[0] && privateName == e.texts[1];
-}
-
-std::string CodesText(const std::vector<std::u16string>& codes) {
-  if (codes.empty()) return "none";
-  return JoinText(codes, " ", [](const std::u16string& code) { return Quote(code); });
-}
-
-class Machinery {
+class Machinery final : private ITimelineMachine {
  public:
   Machinery(const Scenario& scenario, const RunOptions& options)
       : m_scenario(scenario),
@@ -129,9 +107,14 @@ class Machinery {
 
  private:
   void StartProgram(const std::u16string& commandLine);
-  bool WaitFor(const Trigger& trigger, std::uint64_t lastFire);
-  void Perform(const Action& action);
-  void Check(RunResult& result);
+  Observation Observe();
+
+  // --- ITimelineMachine ------------------------------------------------------------------------
+  std::uint64_t NowMs() override { return m_world->now(); }
+  bool ProgramEnded() override { return m_program->exited(); }
+  bool WaitFor(const Trigger& trigger, std::uint64_t lastFire) override;
+  void Fired(const TimelineEntry& entry) override { m_world->event("timeline: " + entry.source); }
+  void Perform(const Action& action) override;
   platform::Hwnd Dialog() const { return m_world->windows().programDialog(); }
 
   const Scenario& m_scenario;
@@ -248,196 +231,68 @@ RunResult Machinery::Run() {
     sim::World& w = *m_world;
     if (m.controllerPresent) m_controller = &StandInController::Start(w);
     StartProgram(m.commandLine);
-    std::uint64_t lastFire = w.now();
-    for (const TimelineEntry& entry : m_scenario.timeline) {
-      if (m_program->exited() && entry.action.kind != Action::Kind::ProgramStart) {
-        m_timelineNotes.push_back("line " + std::to_string(entry.line) + " not reached: the program had ended (" +
-                                  entry.source + ")");
-        continue;
-      }
-      if (!WaitFor(entry.trigger, lastFire)) {
-        m_timelineNotes.push_back("line " + std::to_string(entry.line) + " never fired: " + entry.source);
-        break;
-      }
-      w.event("timeline: " + entry.source);
-      Perform(entry.action);
-      lastFire = w.now();
-    }
+    m_timelineNotes = PlayTimeline(m_scenario, *this);
     w.waitIdle(w.now() + kSettleLimitMs);
   });
 
   RunResult result;
   result.transcript = m_world->transcript().lines(m_options.trace);
   for (const auto& note : m_timelineNotes) result.transcript.push_back("note: " + note);
-  Check(result);
+  Verdict verdict = CheckExpectations(m_scenario, Observe());
+  result.allHeld = verdict.allHeld;
+  result.expectations = std::move(verdict.lines);
   return result;
 }
 
-void Machinery::Check(RunResult& result) {
+Observation Machinery::Observe() {
   sim::World& w = *m_world;
   sim::SimWindowSystem& windows = w.windows();
   const platform::Hwnd dialog = Dialog();
-  // The dialog's notification log, and how `expect log` and `expect log-order` match a line.
-  auto endsWith = [](const std::u16string& line, const std::u16string& text) {
-    return line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0;
-  };
-  const std::vector<std::u16string> logLines =
-      dialog ? windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS)) : std::vector<std::u16string>{};
-  auto controlText = [&](int id) -> std::optional<std::u16string> {
-    if (dialog == nullptr) return std::nullopt;
-    return windows.text(windows.control(dialog, id));
-  };
-  const std::vector<std::u16string> codes = m_controller ? m_controller->Codes() : std::vector<std::u16string>{};
-  const std::vector<std::u16string> notices =
-      m_controller ? m_controller->NoticeTexts() : std::vector<std::u16string>{};
-  sim::SimWlanService& wlan = m_machine->wlan();
-
-  for (const Expectation& e : m_scenario.expectations) {
-    bool held = false;
-    std::string found;
-    const std::u16string first = e.texts.empty() ? u"" : e.texts.front();
-    switch (e.kind) {
-      case Expectation::Kind::Exit: {
-        const auto code = m_program->exitCode();
-        held = code && static_cast<std::int64_t>(*code) == e.number;
-        found = code ? "exit code " + std::to_string(*code) : "still running";
-        break;
-      }
-      case Expectation::Kind::Running:
-        held = !m_program->exited();
-        found = held ? "running" : "exited with " + std::to_string(m_program->exitCode().value_or(0));
-        break;
-      case Expectation::Kind::Codes:
-        held = codes == e.texts;
-        found = CodesText(codes);
-        break;
-      case Expectation::Kind::Notices:
-        held = static_cast<std::int64_t>(notices.size()) == e.number;
-        found = std::to_string(notices.size()) + " notices";
-        break;
-      case Expectation::Kind::NoticeText:
-        held = true;
-        for (const auto& n : notices) held = held && n == first;
-        found = CodesText(notices);
-        break;
-      case Expectation::Kind::Registry:
-      case Expectation::Kind::RegistryAbsent: {
-        const auto value = w.registry().getString(SimRegistry::View::Wow32, controller::kSettingsKeyPath, first);
-        held = e.kind == Expectation::Kind::Registry ? (value && *value == e.texts[1]) : !value;
-        found = value ? Quote(*value) : "absent";
-        break;
-      }
-      case Expectation::Kind::WlanState:
-        held = wlan.state() == static_cast<std::uint32_t>(e.number);
-        found = sim::SimWlanService::stateName(wlan.state());
-        break;
-      case Expectation::Kind::WlanSsid:
-        held = wlan.ssidText() == first;
-        found = Quote(wlan.ssidText());
-        break;
-      case Expectation::Kind::WlanKey: {
-        const auto key = wlan.keyText();
-        held = key && *key == first;
-        found = key ? Quote(*key) : "no passphrase";
-        break;
-      }
-      case Expectation::Kind::WlanMaxPeers:
-        held = wlan.maxPeers() == static_cast<std::uint32_t>(e.number);
-        found = std::to_string(wlan.maxPeers());
-        break;
-      case Expectation::Kind::WlanCalls: {
-        const auto count = wlan.callCount(e.word);
-        held = static_cast<std::int64_t>(count) == e.number;
-        found = std::to_string(count) + " calls";
-        break;
-      }
-      case Expectation::Kind::NetshRuns:
-        held = m_machine->netshRuns() == e.number;
-        found = std::to_string(m_machine->netshRuns()) + " runs";
-        break;
-      case Expectation::Kind::Log:
-      case Expectation::Kind::NoLog: {
-        bool ends = false, contains = false;
-        for (const auto& l : logLines) {
-          ends = ends || endsWith(l, first);
-          contains = contains || l.find(first) != std::u16string::npos;
-        }
-        held = e.kind == Expectation::Kind::Log ? ends : !contains;
-        found = std::to_string(logLines.size()) + " log lines";
-        for (const auto& l : logLines) {
-          if (l.find(first) != std::u16string::npos) found += "; " + Quote(l);
-        }
-        break;
-      }
-      case Expectation::Kind::LogOrder:
-        // Consecutive log lines ending with the texts, in this order, somewhere in the log.
-        for (std::size_t i = 0; !held && i + e.texts.size() <= logLines.size(); ++i) {
-          bool all = true;
-          for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = endsWith(logLines[i + j], e.texts[j]);
-          held = all;
-        }
-        found = std::to_string(logLines.size()) + " log lines";
-        break;
-      case Expectation::Kind::ControllerHidden: {
-        const platform::Hwnd h = m_controller ? m_controller->Window() : nullptr;
-        held = h != nullptr && !windows.visible(h);
-        found = h == nullptr ? "no controller window" : (held ? "hidden" : "visible");
-        break;
-      }
-      case Expectation::Kind::WindowHidden:
-        held = dialog != nullptr && !windows.visible(dialog);
-        found = dialog == nullptr ? "no program window" : (held ? "hidden" : "visible");
-        break;
-      case Expectation::Kind::WakeUps: {
-        const std::uint64_t end = m_markEnd.value_or(w.programWakeUps());
-        const std::uint64_t count = end - m_markStart.value_or(0);
-        held = static_cast<std::int64_t>(count) == e.number;
-        found = std::to_string(count) + " wake-ups";
-        break;
-      }
-      case Expectation::Kind::WindowNone:
-        held = dialog == nullptr;
-        found = held ? "no program window" : "the program made its window";
-        break;
-      case Expectation::Kind::EditName:
-      case Expectation::Kind::EditKey:
-      case Expectation::Kind::Status: {
-        const auto text = controlText(e.controlId);
-        held = text && *text == first;
-        found = text ? Quote(*text) : "no program window";
-        break;
-      }
-      case Expectation::Kind::Sharing:
-      case Expectation::Kind::SharingNone:
-      case Expectation::Kind::IcsCalls:
-      case Expectation::Kind::IcsReleased:
-        held = CheckSharing(e, m_machine->sharing(), found);
-        break;
-    }
-    result.allHeld = result.allHeld && held;
-    result.expectations.push_back((held ? "ok      line " : "FAILED  line ") + std::to_string(e.line) + ": " +
-                                  e.source + (held ? "" : "  (found: " + found + ")"));
+  Observation seen;
+  seen.exitCode = m_program->exitCode();
+  if (m_controller != nullptr) {
+    seen.codes = m_controller->Codes();
+    seen.notices = m_controller->NoticeTexts();
+    seen.controllerWindow = m_controller->Window() != nullptr;
+    seen.controllerVisible = seen.controllerWindow && windows.visible(m_controller->Window());
   }
+  if (dialog != nullptr) {
+    seen.programWindow = true;
+    seen.programVisible = windows.visible(dialog);
+    seen.logLines = windows.listBoxLines(windows.control(dialog, IDC_LIST_NOTIFICATIONS));
+    for (const int id : {IDC_EDIT_NAME, IDC_EDIT_KEY, IDC_STATIC_STATUS}) {
+      seen.controls[id] = windows.text(windows.control(dialog, id));
+    }
+  }
+  seen.setting = [&w](const std::u16string& name) {
+    return w.registry().getString(SimRegistry::View::Wow32, controller::kSettingsKeyPath, name);
+  };
+  sim::SimWlanService& wlan = m_machine->wlan();
+  seen.wlan = Observation::Wlan{wlan.state(), wlan.ssidText(), wlan.keyText(), wlan.maxPeers()};
+  seen.wlanCalls = [&wlan](std::string_view function) { return wlan.callCount(function); };
+  sim::SimSharingService& ics = m_machine->sharing();
+  seen.sharedPublic = ics.sharedName(sim::SimSharingRole::Public);
+  seen.sharedPrivate = ics.sharedName(sim::SimSharingRole::Private);
+  seen.icsCalls = [&ics](std::string_view operation) { return ics.callCount(operation); };
+  seen.icsLeftOver = ics.leftOverText();
+  seen.netshRuns = m_machine->netshRuns();
+  seen.wakeUps = m_markEnd.value_or(w.programWakeUps()) - m_markStart.value_or(0);
+
   // Every scenario: a properties record or task memory left unfreed, or an object released
   // too often, is a fault of the program whatever the scenario expects.
-  sim::SimSharingService& ics = m_machine->sharing();
   if (ics.outstandingMemory() != 0 || ics.misuses() != 0) {
-    result.allHeld = false;
-    result.expectations.push_back("FAILED  sharing memory: " + ics.leftOverText());
+    seen.machineFailures.push_back("sharing memory: " + ics.leftOverText());
   }
-  for (const std::string& misuse : m_world->registry().misuses()) {
-    result.allHeld = false;
-    result.expectations.push_back("FAILED  registry misuse: " + misuse);
-  }
+  for (const std::string& misuse : w.registry().misuses()) seen.machineFailures.push_back("registry misuse: " + misuse);
   // Once every instance has ended, no connection is left shared that the program shared: the
   // sharing service outlives the program, and nothing else would switch it off.
   const bool allEnded =
       std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
   if (const auto left = ics.sharedSinceStart(); allEnded && !left.empty()) {
     const std::string names = JoinText(left, ", ", [](const std::u16string& name) { return Quote(name); });
-    result.allHeld = false;
-    result.expectations.push_back("FAILED  sharing after the end: " + names + " still shared");
+    seen.machineFailures.push_back("sharing after the end: " + names + " still shared");
   }
+  return seen;
 }
 
 }  // namespace
