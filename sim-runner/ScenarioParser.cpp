@@ -7,6 +7,7 @@
 #include "app/Resource.h"
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Text.h"
+#include "sim-runner/Tokens.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/sim/codepage.h"
 #include "tethra/sim/wlan/SimWlanService.h"
@@ -15,20 +16,6 @@
 
 namespace tethra::simrunner {
 
-namespace {
-
-struct Token {
-  enum class Kind { Word, Text, Colon } kind;
-  std::string word;    // Word: as written
-  std::u16string text;  // Text: decoded
-};
-
-class Failure {
- public:
-  std::string reason;
-};
-
-// Splits one line. Returns false with a reason on an unterminated text or a bad escape.
 bool Tokenize(const std::string& line, std::vector<Token>& out, std::string& reason) {
   std::size_t i = 0;
   while (i < line.size()) {
@@ -106,6 +93,13 @@ bool Tokenize(const std::string& line, std::vector<Token>& out, std::string& rea
   }
   return true;
 }
+
+namespace {
+
+class Failure {
+ public:
+  std::string reason;
+};
 
 class Cursor {
  public:
