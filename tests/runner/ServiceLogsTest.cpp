@@ -1,0 +1,88 @@
+// The simulated services' logs, as the Windows controller reads them after a run: the last
+// state wins, calls are counted by name, the end check separates the program's memory faults
+// from references it may hold at its end.
+#include "sim-runner/ServiceLogs.h"
+
+#include <gtest/gtest.h>
+
+namespace tethra::simrunner {
+namespace {
+
+std::string Line(const std::string& body) { return "     12 ms  tid   324  " + body + "\r\n"; }
+
+TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
+  ServiceLogTexts logs;
+  logs.wlan = Line("service ready: state idle") + Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 100") +
+              Line("call WlanOpenHandle(2) -> 0") + Line("call WlanHostedNetworkStartUsing(h) -> 0") +
+              Line("call WlanOpenHandle(2) -> 0") +
+              Line("now state active ssid \"Caf\\u00E9 \\\"1\\\"\" key none max-peers 8");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  ASSERT_TRUE(seen.wlan);
+  EXPECT_EQ(seen.wlan->state, 2u);
+  EXPECT_EQ(seen.wlan->ssid, u"Caf\u00E9 \"1\"");
+  EXPECT_FALSE(seen.wlan->key);
+  EXPECT_EQ(seen.wlan->maxPeers, 8u);
+  EXPECT_EQ(seen.wlanCalls("WlanOpenHandle"), 2u);
+  EXPECT_EQ(seen.wlanCalls("WlanHostedNetworkStartUsing"), 1u);
+  EXPECT_EQ(seen.wlanCalls("WlanHostedNetworkStopUsing"), 0u);
+}
+
+TEST(ServiceLogsTest, AServiceNeverReachedLeavesNoState) {
+  Observation seen;
+  ReadServiceLogs({}, seen);
+  EXPECT_FALSE(seen.wlan);
+  EXPECT_EQ(seen.wlanCalls("WlanOpenHandle"), 0u);
+  EXPECT_EQ(seen.icsCalls("create"), 0u);
+  EXPECT_EQ(seen.netshRuns, 0);
+  EXPECT_TRUE(seen.machineFailures.empty());
+}
+
+TEST(ServiceLogsTest, SharingRolesCallsAndEndCheck) {
+  ServiceLogTexts logs;
+  logs.sharing = Line("now public none private none") + Line("call enable-public(0) -> 0x00000000") +
+                 Line("now public \"Ethernet\" private none") + Line("call enable-private(1) -> 0x00000000") +
+                 Line("now public \"Ethernet\" private \"Wireless Network Connection 2\"") +
+                 Line("now left-over \"2 references held\"");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  EXPECT_EQ(seen.sharedPublic, u"Ethernet");
+  EXPECT_EQ(seen.sharedPrivate, u"Wireless Network Connection 2");
+  EXPECT_EQ(seen.icsCalls("enable-public"), 1u);
+  EXPECT_EQ(seen.icsLeftOver, "2 references held");
+  EXPECT_TRUE(seen.machineFailures.empty());
+
+  // References at the end are the program's to hold; a record not freed is a fault.
+  logs.sharing += Line("end: COM objects still referenced: 1 sharing manager (1 references)") +
+                  Line("end: service left over: 1 properties records not freed, 1 references held") +
+                  Line("end: shared since the start: \"Ethernet\"");
+  Observation ended;
+  ReadServiceLogs(logs, ended);
+  EXPECT_EQ(ended.icsLeftOver, "1 properties records not freed, 1 references held");
+  ASSERT_EQ(ended.machineFailures.size(), 2u);
+  EXPECT_EQ(ended.machineFailures[0], "sharing memory: 1 properties records not freed, 1 references held");
+  EXPECT_EQ(ended.machineFailures[1], "sharing after the end: \"Ethernet\" still shared");
+
+  logs.sharing = Line("end: service left over: 5 references held");
+  Observation holding;
+  ReadServiceLogs(logs, holding);
+  EXPECT_TRUE(holding.machineFailures.empty());
+  logs.sharing = Line("end: nothing left behind");
+  Observation clean;
+  clean.icsLeftOver = "stale";
+  ReadServiceLogs(logs, clean);
+  EXPECT_EQ(clean.icsLeftOver, "");
+}
+
+TEST(ServiceLogsTest, NetshRunsAreCountedAndForeignLinesSkipped) {
+  ServiceLogTexts logs;
+  logs.netsh = Line("run wlan start hostednetwork") + "garbage without columns\n" + Line("run wlan start hostednetwork");
+  logs.wlan = Line("now state bogus");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  EXPECT_EQ(seen.netshRuns, 2);
+  EXPECT_FALSE(seen.wlan);
+}
+
+}  // namespace
+}  // namespace tethra::simrunner
