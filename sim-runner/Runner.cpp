@@ -149,6 +149,8 @@ bool Machinery::WaitFor(const Trigger& t, std::uint64_t lastFire) {
   switch (t.kind) {
     case Trigger::Kind::Ready:
       return w.block([&w] { return w.windows().programReady(); }, limit);
+    case Trigger::Kind::Window:
+      return w.block([this] { return Dialog() != nullptr; }, limit);
     case Trigger::Kind::Code:
       return w.block([this, &t] { return m_controller && m_controller->HasCode(t.code); }, limit);
     case Trigger::Kind::Notice:

@@ -81,7 +81,8 @@ struct Machine {
 };
 
 struct Trigger {
-  enum class Kind { Ready, Code, Notice, After, Idle } kind = Kind::Ready;
+  // Window: the program's dialog exists (it may still be setting itself up).
+  enum class Kind { Ready, Window, Code, Notice, After, Idle } kind = Kind::Ready;
   std::u16string code;
   std::uint64_t afterMs = 0;
 };

@@ -446,8 +446,10 @@ Trigger ParseTrigger(Cursor& c) {
     c.keyword("ms");
   } else if (w == "idle") {
     t.kind = Trigger::Kind::Idle;
+  } else if (w == "window") {
+    t.kind = Trigger::Kind::Window;
   } else {
-    throw Failure{"unknown trigger `" + w + "` (ready, code, notice, after N ms, idle)"};
+    throw Failure{"unknown trigger `" + w + "` (ready, window, code, notice, after N ms, idle)"};
   }
   c.colon();
   return t;

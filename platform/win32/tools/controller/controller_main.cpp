@@ -13,13 +13,25 @@
 #include <vector>
 
 #include "controller.h"
+#include "scenario_run.h"
 #include "sim-runner/Scenario.h"
+#include "sim-runner/SimOnly.h"
 
 namespace {
 
 constexpr wchar_t kUsage[] =
-    L"usage: tethra-controller [--program PATH] [--step STEP]... [SCRIPT]...\n"
+    L"usage: tethra-controller [--program PATH] [--real] FILE.scn\n"
+    L"       tethra-controller --plan FILE.scn\n"
     L"       tethra-controller --check-scenario FILE...\n"
+    L"       tethra-controller [--program PATH] [--step STEP]... [SCRIPT.ctl]...\n"
+    L"Runs a scenario file against tethra.exe: prepares the registry, owns the window\n"
+    L"\"NetworkSetting LogicUIWnd\", plays the timeline in real time and checks the expectations\n"
+    L"(exit code 0 all held, 1 one did not, 2 the file cannot be run here). The simulated services\n"
+    L"planted in the machine are configured from the same file (TETHRA_SCENARIO) and their logs\n"
+    L"(TETHRA_SIMWLAN_LOG, TETHRA_SIMSHARING_LOG, TETHRA_SIMNETSH_LOG) are read. With --real the\n"
+    L"machine's own services are used: statements that need a simulated service are listed and\n"
+    L"skipped. --plan prints what a Wine prefix needs for the file (or its sim-only statements).\n"
+    L"Stand-in scripts (.ctl), one step a line:\n"
     L"Creates the window \"NetworkSetting LogicUIWnd\" and runs the steps in order: those of each\n"
     L"SCRIPT file (one a line, # starts a comment) and each --step. Steps:\n"
     L"  program PATH | write NAME TEXT | delete NAME | policy present|absent\n"
@@ -111,6 +123,56 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
   return allAccepted ? 0 : 2;
 }
 
+std::optional<tethra::simrunner::Scenario> ReadScenario(const std::wstring& file, std::string& text) {
+  const std::string name = Utf8(file);
+  if (!ReadBytes(file, text)) {
+    std::printf("%s: cannot be read\n", name.c_str());
+    return std::nullopt;
+  }
+  tethra::simrunner::ParseError error;
+  auto scenario = tethra::simrunner::ParseScenario(text, name, &error);
+  if (!scenario) std::printf("%s\n", error.message().c_str());
+  return scenario;
+}
+
+std::string Describe(const tethra::simrunner::SimOnlyStatement& s) {
+  return "line " + std::to_string(s.line) + ": " + s.statement + " (" + s.why + ")";
+}
+
+// What a Wine prefix needs for the scenario: its sim-only statements, or the pieces to plant.
+int Plan(const std::wstring& file) {
+  std::string text;
+  const auto scenario = ReadScenario(file, text);
+  if (!scenario) return 2;
+  using tethra::simrunner::Machine;
+  using tethra::simrunner::SharingMachine;
+  const auto simOnly = SimOnlyStatements(*scenario, text, tethra::simrunner::WindowsMachine::Planted);
+  for (const auto& s : simOnly) std::printf("sim-only %s\n", Describe(s).c_str());
+  if (simOnly.empty()) {
+    const Machine& m = scenario->machine;
+    std::printf("netsh %s\n", m.netsh == Machine::Netsh::Missing ? "missing" : "present");
+    std::printf("netshell %s\n", m.sharing.netshell == SharingMachine::Netshell::Missing    ? "missing"
+                                 : m.sharing.netshell == SharingMachine::Netshell::NoExport ? "no-export"
+                                                                                             : "present");
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
+int RunScenarioFile(const std::wstring& file, const std::wstring& program, bool real) {
+  std::string text;
+  const auto scenario = ReadScenario(file, text);
+  if (!scenario) return 2;
+  const auto machine = real ? tethra::simrunner::WindowsMachine::Real : tethra::simrunner::WindowsMachine::Planted;
+  const auto simOnly = SimOnlyStatements(*scenario, text, machine);
+  for (const auto& s : simOnly) std::printf("%s %s\n", real ? "skipped" : "sim-only", Describe(s).c_str());
+  std::fflush(stdout);
+  if (!real && !simOnly.empty()) return 2;
+  const tethra::simrunner::Scenario kept = real ? WithoutSkipped(*scenario, simOnly) : *scenario;
+  tethra::tools::ScenarioRun run(kept, {program, real});
+  return run.Run();
+}
+
 std::wstring DefaultProgram() {
   wchar_t path[MAX_PATH];
   const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -128,6 +190,7 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
 
   std::wstring program = DefaultProgram();
+  bool real = false;
   std::vector<tethra::tools::Step> steps;
   int stepOptions = 0;
   for (int i = 1; i < argc; ++i) {
@@ -137,6 +200,24 @@ int wmain(int argc, wchar_t** argv) {
       return 0;
     }
     if (arg == L"--check-scenario") return CheckScenarios(std::vector<std::wstring>(argv + i + 1, argv + argc));
+    if (arg == L"--plan") {
+      if (i + 2 != argc) {
+        Print(stderr, std::wstring(L"refused: --plan takes one scenario file\n") + kUsage);
+        return 2;
+      }
+      return Plan(argv[i + 1]);
+    }
+    if (arg == L"--real") {
+      real = true;
+      continue;
+    }
+    if (arg.ends_with(L".scn")) {
+      if (i + 1 != argc || !steps.empty()) {
+        Print(stderr, std::wstring(L"refused: a scenario file comes alone and last\n") + kUsage);
+        return 2;
+      }
+      return RunScenarioFile(arg, program, real);
+    }
     if (arg == L"--program" || arg == L"--step") {
       if (i + 1 >= argc) {
         Print(stderr, L"refused: " + arg + L" needs a value\n");

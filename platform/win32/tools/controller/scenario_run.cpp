@@ -1,0 +1,613 @@
+// One scenario run on Windows. Main thread only (the controller window's thread).
+#include "scenario_run.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/Resource.h"
+#include "app/SystemNames.h"
+#include "sim-runner/ServiceLogs.h"
+#include "sim-runner/Text.h"
+#include "tethra/controller/ControllerLink.h"
+#include "tethra/controller/SettingsKey.h"
+#include "tools/common/control_pipe.h"
+
+namespace tethra::tools {
+
+namespace {
+
+using simrunner::Action;
+using simrunner::Machine;
+using simrunner::Quote;
+using simrunner::Trigger;
+
+constexpr wchar_t kControllerClass[] = L"TethraStandInController";
+constexpr wchar_t kProgramTitle[] = L"WiFi Hosted Network";
+// A trigger that does not hold within this real time is reported as never fired.
+constexpr DWORD kTriggerLimitMs = 20000;
+// After the timeline: the program has ended or been quiet this long, within the settle limit.
+constexpr std::uint64_t kQuietMs = 1000;
+constexpr DWORD kSettleLimitMs = 15000;
+constexpr DWORD kSendTimeoutMs = 5000;
+constexpr DWORD kLookTimeoutMs = 300;
+constexpr std::uint64_t kLookEveryMs = 100;
+constexpr DWORD kControlTimeoutMs = 10000;
+constexpr DWORD kCleanUpMs = 5000;
+constexpr DWORD kPollMs = 20;
+constexpr char16_t kDefaultShareConnection[] = u"Simulated Ethernet Adapter";
+
+const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+std::string Utf8(const std::u16string& text) { return simrunner::Utf16ToUtf8(text); }
+
+// The settings key, where the program reads and writes: HKLM, 32-bit view.
+HKEY OpenSettings(bool create) {
+  HKEY key = nullptr;
+  const REGSAM access = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_32KEY;
+  const LSTATUS status =
+      create ? ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), 0, nullptr, 0, access, nullptr,
+                                 &key, nullptr)
+             : ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), 0, access, &key);
+  return status == ERROR_SUCCESS ? key : nullptr;
+}
+
+LSTATUS SetValue(HKEY key, const std::u16string& name, DWORD type, const void* data, std::size_t bytes) {
+  return ::RegSetValueExW(key, W(name), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+}
+
+LSTATUS SetText(HKEY key, const std::u16string& name, const std::u16string& value) {
+  return SetValue(key, name, REG_SZ, value.c_str(), (value.size() + 1) * sizeof(char16_t));
+}
+
+std::optional<std::u16string> ReadSetting(const std::u16string& name) {
+  const HKEY key = OpenSettings(false);
+  if (key == nullptr) return std::nullopt;
+  std::optional<std::u16string> result;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, W(name), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    std::u16string value(size / sizeof(char16_t) + 1, u'\0');
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(char16_t));
+    if (::RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes) ==
+        ERROR_SUCCESS) {
+      value.resize(std::min<std::size_t>(value.size(), bytes / sizeof(char16_t)));
+      while (!value.empty() && value.back() == u'\0') value.pop_back();
+      result = value;
+    }
+  }
+  ::RegCloseKey(key);
+  return result;
+}
+
+// The group-policy key of connection sharing lives in the native view.
+void PreparePolicy(const Machine& m) {
+  const REGSAM view = KEY_WOW64_64KEY;
+  if (m.policy == Machine::Policy::Absent) {
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, W(app::kSharingPolicyKeyPath), view, 0);
+    return;
+  }
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, W(app::kSharingPolicyKeyPath), 0, nullptr, 0, KEY_SET_VALUE | view,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const std::u16string name = app::kSharingPolicyValueName;
+  if (m.policy == Machine::Policy::Present) {
+    ::RegDeleteValueW(key, W(name));
+  } else if (m.policy == Machine::Policy::Value) {
+    const DWORD value = m.policyValue;
+    SetValue(key, name, REG_DWORD, &value, sizeof value);
+  } else {
+    SetText(key, name, m.policyString);
+  }
+  ::RegCloseKey(key);
+}
+
+std::string Stamp(std::uint64_t ms) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "[%6llu ms] ", static_cast<unsigned long long>(ms));
+  return buffer;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  std::string bytes;
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  ::CloseHandle(file);
+  return bytes;
+}
+
+std::wstring EnvironmentPath(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name, value, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+constexpr const wchar_t* kLogVariables[] = {L"TETHRA_SIMWLAN_LOG", L"TETHRA_SIMSHARING_LOG", L"TETHRA_SIMNETSH_LOG"};
+
+std::uint64_t LogBytes() {
+  std::uint64_t total = 0;
+  for (const wchar_t* variable : kLogVariables) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const std::wstring path = EnvironmentPath(variable);
+    if (!path.empty() && ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+      total += data.nFileSizeLow;
+    }
+  }
+  return total;
+}
+
+struct WindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM raw) {
+  auto* search = reinterpret_cast<WindowSearch*>(raw);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId) return TRUE;
+  // Another process's caption is read without a message: no wait on the program's thread.
+  wchar_t title[64] = {};
+  ::GetWindowTextW(window, title, 64);
+  if (std::wstring(title) != kProgramTitle) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// A control's text through WM_GETTEXT, which the system carries across processes.
+std::optional<std::u16string> ControlText(HWND control) {
+  DWORD_PTR length = 0;
+  if (control == nullptr ||
+      !::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kLookTimeoutMs, &length)) {
+    return std::nullopt;
+  }
+  std::u16string text(length + 1, u'\0');
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                             kLookTimeoutMs, &copied)) {
+    return std::nullopt;
+  }
+  text.resize(std::min<std::size_t>(copied, length));
+  return text;
+}
+
+std::optional<std::vector<std::u16string>> ListLines(HWND list) {
+  DWORD_PTR count = 0;
+  if (list == nullptr || !::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, kLookTimeoutMs, &count) ||
+      static_cast<LONG_PTR>(count) < 0) {
+    return std::nullopt;
+  }
+  std::vector<std::u16string> lines;
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, kLookTimeoutMs, &length) ||
+        static_cast<LONG_PTR>(length) < 0) {
+      return std::nullopt;
+    }
+    std::u16string line(length + 1, u'\0');
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()), SMTO_NORMAL,
+                               kLookTimeoutMs, &copied) ||
+        static_cast<LONG_PTR>(copied) < 0) {
+      return std::nullopt;
+    }
+    line.resize(std::min<std::size_t>(copied, length));
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string MacText(const std::array<std::uint8_t, 6>& mac) {
+  char buffer[24];
+  std::snprintf(buffer, sizeof buffer, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
+                mac[5]);
+  return buffer;
+}
+
+}  // namespace
+
+ScenarioRun::ScenarioRun(const simrunner::Scenario& scenario, ScenarioRunOptions options)
+    : m_scenario(scenario), m_options(std::move(options)), m_startTick(::GetTickCount64()) {}
+
+ScenarioRun::~ScenarioRun() {
+  for (const auto& instance : m_instances) {
+    ::CloseHandle(instance->process.hProcess);
+    ::CloseHandle(instance->process.hThread);
+  }
+  if (m_window != nullptr) ::DestroyWindow(m_window);
+  if (m_otherInstance != nullptr) ::CloseHandle(m_otherInstance);
+}
+
+std::uint64_t ScenarioRun::NowMs() { return ::GetTickCount64() - m_startTick; }
+
+void ScenarioRun::Print(const std::string& text) {
+  const std::string line = Stamp(NowMs()) + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+LRESULT CALLBACK ScenarioRun::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<ScenarioRun*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_COPYDATA && self != nullptr) {
+    self->OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    return TRUE;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ScenarioRun::OnCopyData(const COPYDATASTRUCT* data) {
+  m_lastActivityMs = NowMs();
+  if (data == nullptr) {
+    Print("received WM_COPYDATA without data");
+    return;
+  }
+  Received item;
+  // The length comes from cbData alone: the text carries no terminating NUL.
+  if (data->lpData != nullptr) item.text.assign(static_cast<const char16_t*>(data->lpData), data->cbData / 2);
+  if (data->dwData == controller::PELTO_MSG_CODE) {
+    item.code = true;
+    Print("controller received code " + Quote(item.text));
+  } else if (data->dwData == controller::PELTO_MSG_SECURITY_KEY) {
+    item.notice = true;
+    // The program has written both before sending, and waits for this handler meanwhile.
+    const auto ssid = ReadSetting(u"Current SSID");
+    const auto key = ReadSetting(u"Current Key");
+    Print("controller received notice " + Quote(item.text) + " (Current SSID " + (ssid ? Quote(*ssid) : "absent") +
+          ", Current Key " + (key ? Quote(*key) : "absent") + ")");
+  } else {
+    Print("controller received dwData " + std::to_string(data->dwData) + " " + Quote(item.text));
+  }
+  m_received.push_back(std::move(item));
+}
+
+void ScenarioRun::PrepareMachine() {
+  const Machine& m = m_scenario.machine;
+  if (!m.registryKeyPresent) {
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), KEY_WOW64_32KEY, 0);
+  } else if (const HKEY key = OpenSettings(true)) {
+    // On a real notebook the integrator's own "ShareConnection" stays.
+    if (!m_options.real) SetText(key, u"ShareConnection", kDefaultShareConnection);
+    ::RegCloseKey(key);
+  }
+  if (!m.registry.empty()) {
+    if (const HKEY key = OpenSettings(true)) {
+      for (const simrunner::RegistryPreset& r : m.registry) {
+        switch (r.kind) {
+          case simrunner::RegistryPreset::Kind::Text:
+            SetText(key, r.name, r.text);
+            break;
+          case simrunner::RegistryPreset::Kind::Dword:
+            SetValue(key, r.name, REG_DWORD, &r.dword, sizeof r.dword);
+            break;
+          case simrunner::RegistryPreset::Kind::Raw:
+            SetValue(key, r.name, REG_BINARY, r.raw.data(), r.raw.size());
+            break;
+        }
+      }
+      ::RegCloseKey(key);
+    }
+  }
+  if (!m_options.real) PreparePolicy(m);
+  if (m.otherInstance) {
+    m_otherInstance = ::CreateMutexW(nullptr, FALSE, W(app::kInstanceMutexName));
+    Print("another instance holds the single-instance mutex");
+  }
+  if (!m.controllerPresent) return;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = &ScenarioRun::WindowProc;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kControllerClass;
+  ::RegisterClassExW(&windowClass);
+  m_window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
+                               CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, windowClass.hInstance, this);
+  if (m_window == nullptr) {
+    Print("cannot create the controller window (error " + std::to_string(::GetLastError()) + ")");
+    return;
+  }
+  ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
+}
+
+void ScenarioRun::StartProgram(const std::u16string& commandLine) {
+  std::wstring line = L"\"" + m_options.program + L"\"";
+  if (!commandLine.empty()) line += L" " + std::wstring(W(commandLine));
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  auto instance = std::make_unique<Instance>();
+  if (!::CreateProcessW(m_options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &instance->process)) {
+    Print("cannot start the program (CreateProcessW error " + std::to_string(::GetLastError()) + ")");
+    return;
+  }
+  Print("program started (pid " + std::to_string(instance->process.dwProcessId) + ") with command line " +
+        Quote(commandLine));
+  m_instances.push_back(std::move(instance));
+  m_lastActivityMs = NowMs();
+}
+
+void ScenarioRun::Look(Instance& instance) {
+  DialogView view = instance.dialog;
+  WindowSearch search{instance.process.dwProcessId, nullptr};
+  ::EnumWindows(&MatchDialog, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return;  // not made yet, or gone: the last view stays
+  view.window = search.found;
+  view.visible = ::IsWindowVisible(search.found) != FALSE;
+  for (const int id : {IDC_EDIT_NAME, IDC_EDIT_KEY, IDC_STATIC_STATUS}) {
+    if (const auto text = ControlText(::GetDlgItem(search.found, id))) view.controls[id] = *text;
+  }
+  if (const auto lines = ListLines(::GetDlgItem(search.found, IDC_LIST_NOTIFICATIONS))) view.logLines = *lines;
+  if (view == instance.dialog) return;
+  if (instance.dialog.window == nullptr) Print("the program's window is there");
+  if (view.visible != instance.dialog.visible) Print(view.visible ? "program window shown" : "program window hidden");
+  for (std::size_t i = instance.dialog.logLines.size(); i < view.logLines.size(); ++i) {
+    Print("log " + Quote(view.logLines[i]));
+  }
+  instance.dialog = std::move(view);
+  m_lastActivityMs = NowMs();
+}
+
+void ScenarioRun::Poll() {
+  const bool look = NowMs() >= m_lastLookMs + kLookEveryMs;
+  if (look) m_lastLookMs = NowMs();
+  for (const auto& instance : m_instances) {
+    if (!instance->running()) continue;
+    if (look) Look(*instance);
+    if (::WaitForSingleObject(instance->process.hProcess, 0) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      ::GetExitCodeProcess(instance->process.hProcess, &code);
+      instance->exitCode = code;
+      Print("program (pid " + std::to_string(instance->process.dwProcessId) + ") ended with exit code " +
+            std::to_string(code));
+      m_lastActivityMs = NowMs();
+    }
+  }
+  if (const std::uint64_t bytes = LogBytes(); bytes != m_logBytes) {
+    m_logBytes = bytes;
+    m_lastActivityMs = NowMs();
+  }
+}
+
+bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    Poll();
+    if (done()) return true;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return false;
+    std::vector<HANDLE> handles;
+    for (const auto& instance : m_instances) {
+      if (instance->running() && handles.size() < MAXIMUM_WAIT_OBJECTS - 1) {
+        handles.push_back(instance->process.hProcess);
+      }
+    }
+    const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kPollMs));
+    ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(), slice, QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
+  }
+}
+
+bool ScenarioRun::ProgramEnded() {
+  Pump(0, [] { return true; });
+  const Instance* newest = Newest();
+  return newest == nullptr || !newest->running();
+}
+
+// Nothing arrived, changed or ended for `forMs`, and the program waits for input.
+bool ScenarioRun::Quiet(std::uint64_t forMs) {
+  if (NowMs() < m_lastActivityMs + forMs) return false;
+  const Instance* newest = Newest();
+  return newest == nullptr || !newest->running() || ::WaitForInputIdle(newest->process.hProcess, 0) == 0;
+}
+
+bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
+  auto hasCode = [this, &trigger] {
+    return std::any_of(m_received.begin(), m_received.end(),
+                       [&](const Received& r) { return r.code && r.text == trigger.code; });
+  };
+  auto hasNotice = [this] {
+    return std::any_of(m_received.begin(), m_received.end(), [](const Received& r) { return r.notice; });
+  };
+  switch (trigger.kind) {
+    case Trigger::Kind::Ready:
+      return Pump(kTriggerLimitMs, [this] {
+        const Instance* newest = Newest();
+        return newest != nullptr && newest->running() && ::WaitForInputIdle(newest->process.hProcess, 0) == 0;
+      });
+    case Trigger::Kind::Window:
+      return Pump(kTriggerLimitMs, [this] {
+        if (Instance* newest = Newest(); newest != nullptr && newest->running()) Look(*newest);
+        return Newest() != nullptr && Newest()->dialog.window != nullptr;
+      });
+    // Once the program has ended, nothing more can arrive.
+    case Trigger::Kind::Code:
+      Pump(kTriggerLimitMs, [&] { return hasCode() || !Newest() || !Newest()->running(); });
+      return hasCode();
+    case Trigger::Kind::Notice:
+      Pump(kTriggerLimitMs, [&] { return hasNotice() || !Newest() || !Newest()->running(); });
+      return hasNotice();
+    case Trigger::Kind::After: {
+      const std::uint64_t until = lastFireMs + trigger.afterMs;
+      Pump(static_cast<DWORD>(until > NowMs() ? until - NowMs() : 0), [] { return false; });
+      return true;
+    }
+    case Trigger::Kind::Idle:
+      return Pump(kTriggerLimitMs, [this] { return Quiet(kQuietMs); });
+  }
+  return false;
+}
+
+void ScenarioRun::Fired(const simrunner::TimelineEntry& entry) { Print("timeline: " + entry.source); }
+
+void ScenarioRun::Control(const std::string& request) {
+  std::string answer;
+  if (!SendControl(request, answer, kControlTimeoutMs)) {
+    Print("control " + request + ": the simulated WLAN service did not answer");
+  } else if (answer != "ok") {
+    Print("control " + request + ": " + answer);
+  }
+  m_lastActivityMs = NowMs();
+}
+
+void ScenarioRun::SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
+  for (const auto& instance : m_instances) {
+    if (!instance->running() || instance->dialog.window == nullptr) continue;
+    LPARAM argument = lParam;
+    if (message == WM_WTSSESSION_CHANGE) {
+      DWORD session = 0;
+      ::ProcessIdToSessionId(instance->process.dwProcessId, &session);
+      argument = static_cast<LPARAM>(session);
+    }
+    DWORD_PTR answer = 0;
+    // Sent as the system sends it; the program's WM_COPYDATA to us is handled meanwhile.
+    if (!::SendMessageTimeoutW(instance->dialog.window, message, wParam, argument, SMTO_NORMAL, kSendTimeoutMs,
+                               &answer)) {
+      Print("sent " + what + ": no answer (error " + std::to_string(::GetLastError()) + ")");
+    }
+  }
+  m_lastActivityMs = NowMs();
+}
+
+void ScenarioRun::PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
+  Instance* newest = Newest();
+  if (newest == nullptr || !newest->running() || newest->dialog.window == nullptr ||
+      !::PostMessageW(newest->dialog.window, message, wParam, lParam)) {
+    Print(what + ": no program window");
+  }
+  m_lastActivityMs = NowMs();
+}
+
+void ScenarioRun::Perform(const Action& a) {
+  Pump(0, [] { return true; });
+  if (Instance* newest = Newest(); newest != nullptr && newest->running()) Look(*newest);
+  switch (a.kind) {
+    case Action::Kind::ControllerWrites:
+      if (const HKEY key = OpenSettings(true)) {
+        for (const auto& [name, value] : a.writes) {
+          SetText(key, name, value);
+          Print("controller writes " + Quote(name) + " = " + Quote(value));
+        }
+        ::RegCloseKey(key);
+      }
+      m_lastActivityMs = NowMs();
+      break;
+    case Action::Kind::WlanState:
+      Control("state " + std::to_string(a.oldState) + " " + std::to_string(a.newState) + " " +
+              std::to_string(a.reason));
+      break;
+    case Action::Kind::WlanNotifyRaw:
+      Control("notify-raw " + std::to_string(a.code) + " " + std::to_string(a.size));
+      break;
+    case Action::Kind::StationJoin:
+      Control("join " + MacText(a.mac));
+      break;
+    case Action::Kind::StationLeave:
+      Control("leave " + MacText(a.mac));
+      break;
+    case Action::Kind::Device:
+      Control(std::string("device ") + (a.flag ? "removed " : "arrived ") + Utf8(a.text));
+      break;
+    case Action::Kind::Power:
+      SendToDialogs(WM_POWERBROADCAST, static_cast<WPARAM>(a.wParam), 0, "WM_POWERBROADCAST");
+      break;
+    case Action::Kind::Session:
+      SendToDialogs(WM_WTSSESSION_CHANGE, static_cast<WPARAM>(a.wParam), 0, "WM_WTSSESSION_CHANGE");
+      break;
+    case Action::Kind::EndSession:
+      PostToDialog(WM_ENDSESSION, a.flag ? TRUE : FALSE, 0, "end-session");
+      break;
+    case Action::Kind::PostClose:
+      PostToDialog(WM_CLOSE, 0, 0, "post close");
+      break;
+    case Action::Kind::Paint:
+      if (Instance* newest = Newest(); newest != nullptr && newest->dialog.window != nullptr) {
+        ::InvalidateRect(newest->dialog.window, nullptr, TRUE);
+      }
+      break;
+    case Action::Kind::Click:
+      if (Instance* newest = Newest(); newest != nullptr && newest->dialog.window != nullptr) {
+        ::PostMessageW(::GetDlgItem(newest->dialog.window, a.controlId), BM_CLICK, 0, 0);
+      }
+      break;
+    case Action::Kind::Mark:
+      break;  // marks only bound wake-up counts, which the simulator alone keeps
+    case Action::Kind::ProgramStart:
+      StartProgram(a.text);
+      break;
+    case Action::Kind::PostMessage:
+      PostToDialog(a.message, static_cast<WPARAM>(a.wParam), static_cast<LPARAM>(a.lParam), "post message");
+      break;
+  }
+}
+
+simrunner::Observation ScenarioRun::Observe() {
+  simrunner::Observation seen;
+  if (const Instance* newest = Newest()) {
+    seen.exitCode = newest->exitCode;
+    seen.programWindow = newest->dialog.window != nullptr;
+    seen.programVisible = newest->dialog.visible;
+    seen.logLines = newest->dialog.logLines;
+    seen.controls = newest->dialog.controls;
+  }
+  for (const Received& r : m_received) {
+    if (r.code) seen.codes.push_back(r.text);
+    if (r.notice) seen.notices.push_back(r.text);
+  }
+  seen.controllerWindow = m_window != nullptr;
+  seen.controllerVisible = seen.controllerWindow && ::IsWindowVisible(m_window) != FALSE;
+  seen.setting = [](const std::u16string& name) { return ReadSetting(name); };
+  if (!m_options.real) {
+    simrunner::ServiceLogTexts logs;
+    logs.wlan = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMWLAN_LOG"));
+    logs.sharing = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMSHARING_LOG"));
+    logs.netsh = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMNETSH_LOG"));
+    simrunner::ReadServiceLogs(logs, seen);
+  }
+  return seen;
+}
+
+int ScenarioRun::Run() {
+  PrepareMachine();
+  StartProgram(m_scenario.machine.commandLine);
+  const std::vector<std::string> notes = simrunner::PlayTimeline(m_scenario, *this);
+  Pump(kSettleLimitMs, [this] { return Quiet(kQuietMs); });
+  for (const auto& instance : m_instances) {
+    if (instance->running()) Look(*instance);
+  }
+  for (const std::string& note : notes) Print("note: " + note);
+  const simrunner::Verdict verdict = simrunner::CheckExpectations(m_scenario, Observe());
+  std::string lines = "--\n";
+  for (const std::string& line : verdict.lines) lines += line + "\n";
+  std::fwrite(lines.data(), 1, lines.size(), stdout);
+  std::fflush(stdout);
+
+  // Instances still running are asked to close, then ended.
+  for (const auto& instance : m_instances) {
+    if (!instance->running()) continue;
+    if (instance->dialog.window != nullptr) ::PostMessageW(instance->dialog.window, WM_CLOSE, 0, 0);
+    if (!Pump(kCleanUpMs, [&] { return !instance->running(); })) {
+      ::TerminateProcess(instance->process.hProcess, 1);
+      ::WaitForSingleObject(instance->process.hProcess, kCleanUpMs);
+    }
+  }
+  return verdict.allHeld ? 0 : 1;
+}
+
+}  // namespace tethra::tools

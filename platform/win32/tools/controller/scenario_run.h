@@ -1,0 +1,104 @@
+// One scenario run on Windows: the stand-in controller prepares the machine's registry, owns
+// the window "NetworkSetting LogicUIWnd", starts the real tethra.exe, plays the scenario's
+// timeline in real time (machine events for the simulated services go through their control
+// pipe) and checks the expectations with the simulator's own checker, from what an outside
+// observer sees: WM_COPYDATA received, the registry, window messages to the program's dialog,
+// exit codes and the simulated services' logs.
+//
+// Threads: everything runs on the thread that made the ScenarioRun, which also owns the
+// window; every wait keeps receiving messages, so the program is never left blocked in a
+// WM_COPYDATA send. Every wait is bounded. Run() returns 0 when every expectation held, 1
+// otherwise; the transcript goes to stdout.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim-runner/Observation.h"
+#include "sim-runner/Scenario.h"
+#include "sim-runner/Timeline.h"
+
+namespace tethra::tools {
+
+struct ScenarioRunOptions {
+  std::wstring program;  // tethra.exe
+  bool real = false;     // the machine's own services: no default settings, no service logs
+};
+
+class ScenarioRun final : private simrunner::ITimelineMachine {
+ public:
+  ScenarioRun(const simrunner::Scenario& scenario, ScenarioRunOptions options);
+  ScenarioRun(const ScenarioRun&) = delete;
+  ScenarioRun& operator=(const ScenarioRun&) = delete;
+  ~ScenarioRun() override;
+
+  int Run();
+
+ private:
+  struct Received {
+    bool code = false;  // a status code; otherwise a name-and-key notice or something else
+    bool notice = false;
+    std::u16string text;
+  };
+  // What the controller last saw of an instance's dialog (its last state once it has ended).
+  struct DialogView {
+    HWND window = nullptr;
+    bool visible = false;
+    std::vector<std::u16string> logLines;
+    std::map<int, std::u16string> controls;
+    bool operator==(const DialogView&) const = default;
+  };
+  struct Instance {
+    PROCESS_INFORMATION process{};
+    std::optional<DWORD> exitCode;
+    DialogView dialog;
+    bool running() const { return !exitCode; }
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCopyData(const COPYDATASTRUCT* data);
+
+  void PrepareMachine();
+  void StartProgram(const std::u16string& commandLine);
+  // Receives messages and watches the instances until `done` holds or `timeoutMs` passed.
+  bool Pump(DWORD timeoutMs, const std::function<bool()>& done);
+  void Poll();
+  void Look(Instance& instance);
+  bool Quiet(std::uint64_t forMs);
+  void Control(const std::string& request);
+  void SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
+  void PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
+  simrunner::Observation Observe();
+  void Print(const std::string& text);
+  Instance* Newest() { return m_instances.empty() ? nullptr : m_instances.back().get(); }
+
+  // --- ITimelineMachine -----------------------------------------------------------------------
+  std::uint64_t NowMs() override;
+  bool ProgramEnded() override;
+  bool WaitFor(const simrunner::Trigger& trigger, std::uint64_t lastFireMs) override;
+  void Fired(const simrunner::TimelineEntry& entry) override;
+  void Perform(const simrunner::Action& action) override;
+
+  const simrunner::Scenario& m_scenario;
+  const ScenarioRunOptions m_options;
+  const ULONGLONG m_startTick;
+  HWND m_window = nullptr;
+  HANDLE m_otherInstance = nullptr;  // the single-instance mutex held for `other-instance yes`
+  std::vector<Received> m_received;
+  std::vector<std::unique_ptr<Instance>> m_instances;
+  std::uint64_t m_lastActivityMs = 0;  // something arrived, changed or ended
+  std::uint64_t m_lastLookMs = 0;
+  std::uint64_t m_logBytes = 0;  // the services' logs' size at the last poll
+};
+
+}  // namespace tethra::tools
