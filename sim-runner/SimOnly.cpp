@@ -94,13 +94,6 @@ std::vector<SimOnlyStatement> SimOnlyStatements(const Scenario& scenario, std::s
       add(l.number, l.text, "the machine's own services are used");
     }
   }
-  for (const TimelineEntry& entry : scenario.timeline) {
-    if (entry.trigger.kind == Trigger::Kind::After && entry.trigger.afterMs > kLongestRealWaitMs) {
-      add(entry.line, entry.source, "waits " + std::to_string(entry.trigger.afterMs / 1000) + " s of real time");
-    } else if (real && IsServiceAction(entry.action.kind)) {
-      add(entry.line, entry.source, "acts for a simulated service");
-    }
-  }
   for (const Expectation& e : scenario.expectations) {
     if (e.kind == Expectation::Kind::WakeUps) {
       add(e.line, e.source, "wake-ups are counted by the simulated scheduler");
@@ -108,7 +101,13 @@ std::vector<SimOnlyStatement> SimOnlyStatements(const Scenario& scenario, std::s
       add(e.line, e.source, "reads a simulated service's log");
     }
   }
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.line < b.line; });
+  for (const TimelineEntry& entry : scenario.timeline) {
+    if (entry.trigger.kind == Trigger::Kind::After && entry.trigger.afterMs > kLongestRealWaitMs) {
+      add(entry.line, entry.source, "waits " + std::to_string(entry.trigger.afterMs / 1000) + " s of real time");
+    } else if (real && IsServiceAction(entry.action.kind)) {
+      add(entry.line, entry.source, "acts for a simulated service");
+    }
+  }
   return found;
 }
 

@@ -22,7 +22,8 @@ enum class WindowsMachine {
   Real,     // the machine's own services: statements about a simulated service are skipped
 };
 
-// Under Planted, one entry makes the whole file sim-only. Under Real, the entries are the
+// Machine statements first, then expectations, then timeline lines: the first entry names the
+// reason that matters most. Under Planted, one entry makes the whole file sim-only. Under Real, the entries are the
 // statements the controller skips; the rest of the scenario runs.
 std::vector<SimOnlyStatement> SimOnlyStatements(const Scenario& scenario, std::string_view fileText,
                                                 WindowsMachine machine);

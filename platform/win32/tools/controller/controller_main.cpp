@@ -1,10 +1,9 @@
-// tethra-controller.exe: the stand-in controller for people who integrate Tethra, and the
-// driver of the end-to-end runs under Wine. Reads the steps (script files and --step options,
-// in the order given), refuses the whole script on the first mistake, then runs it.
-// Exit code: 0 every wait and expectation held, 1 one did not, 2 the script was refused.
-// --check-scenario reads scenario files with the simulator's own reader (tethra_scenario) and
-// says, one line a file, whether each is accepted or why it is refused.
-// Main thread only.
+// tethra-controller.exe: the stand-in controller, for people who integrate Tethra and for the
+// end-to-end runs under Wine. Runs one scenario file (the simulator's format, read by the
+// simulator's own reader) against tethra.exe; --plan says what a Wine prefix needs for a file;
+// --check-scenario says, one line a file, whether each is accepted or why it is refused.
+// Exit code: 0 every expectation held (or every file accepted), 1 one did not, 2 the file
+// cannot be read or run here. Main thread only.
 #include <fcntl.h>
 #include <io.h>
 
@@ -12,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "controller.h"
 #include "scenario_run.h"
 #include "sim-runner/Scenario.h"
 #include "sim-runner/SimOnly.h"
+#include "tools/common/read_file.h"
 
 namespace {
 
@@ -23,31 +22,16 @@ constexpr wchar_t kUsage[] =
     L"usage: tethra-controller [--program PATH] [--real] FILE.scn\n"
     L"       tethra-controller --plan FILE.scn\n"
     L"       tethra-controller --check-scenario FILE...\n"
-    L"       tethra-controller [--program PATH] [--step STEP]... [SCRIPT.ctl]...\n"
-    L"Runs a scenario file against tethra.exe: prepares the registry, owns the window\n"
-    L"\"NetworkSetting LogicUIWnd\", plays the timeline in real time and checks the expectations\n"
-    L"(exit code 0 all held, 1 one did not, 2 the file cannot be run here). The simulated services\n"
-    L"planted in the machine are configured from the same file (TETHRA_SCENARIO) and their logs\n"
-    L"(TETHRA_SIMWLAN_LOG, TETHRA_SIMSHARING_LOG, TETHRA_SIMNETSH_LOG) are read. With --real the\n"
-    L"machine's own services are used: statements that need a simulated service are listed and\n"
-    L"skipped. --plan prints what a Wine prefix needs for the file (or its sim-only statements).\n"
-    L"Stand-in scripts (.ctl), one step a line:\n"
-    L"Creates the window \"NetworkSetting LogicUIWnd\" and runs the steps in order: those of each\n"
-    L"SCRIPT file (one a line, # starts a comment) and each --step. Steps:\n"
-    L"  program PATH | write NAME TEXT | delete NAME | policy present|absent\n"
-    L"  start [COMMAND LINE] | start-second [COMMAND LINE]\n"
-    L"  wait window|ready|notice|exit|second-exit MS | wait code CODE MS | sleep MS | mark\n"
-    L"  post close | power suspend|resume|resume-suspend | end-session 0|1\n"
-    L"  session console-connect|console-disconnect|remote-connect|remote-disconnect|logon|logoff|lock|unlock [ID]\n"
-    L"  expect codes CODE...|none | expect sequence notice|CODE...|none | expect notices N\n"
-    L"  expect since-mark notice|CODE...|none | expect notice N|last|all TEXT SSID KEY\n"
-    L"  expect exit CODE [MS] | expect second-exit CODE [MS]\n"
-    L"  expect running | expect registry NAME TEXT | expect registry-absent NAME\n"
-    L"  expect window seen|never | expect second-window seen|never\n"
-    L"tethra.exe is taken from the controller's folder unless --program or `program` says otherwise.\n"
-    L"Exit code: 0 when every wait and expectation held, 1 when one did not, 2 when refused.\n"
-    L"--check-scenario prints `accepted FILE` or the reader's refusal (FILE:LINE: reason) for each\n"
-    L"scenario file; exit code 0 when every file was accepted, 2 otherwise.\n";
+    L"Runs a scenario file against tethra.exe (beside the controller unless --program says\n"
+    L"otherwise): prepares the registry, owns the window \"NetworkSetting LogicUIWnd\", plays the\n"
+    L"timeline in real time and checks the expectations. The simulated services planted in the\n"
+    L"machine are configured from the same file (TETHRA_SCENARIO) and their logs (TETHRA_SIMWLAN_LOG,\n"
+    L"TETHRA_SIMSHARING_LOG, TETHRA_SIMNETSH_LOG) are read. With --real the machine's own services\n"
+    L"are used: the statements that need a simulated service are listed and skipped.\n"
+    L"--plan prints what a Wine prefix needs for the file, or its sim-only statements.\n"
+    L"Exit code: 0 when every expectation held, 1 when one did not, 2 when the file cannot be read\n"
+    L"or needs the simulated notebook. --check-scenario prints `accepted FILE` or the reader's\n"
+    L"refusal (FILE:LINE: reason) for each file; exit code 0 when every file was accepted, 2 otherwise.\n";
 
 std::string Utf8(const std::wstring& text) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -64,38 +48,6 @@ void Print(FILE* stream, const std::wstring& text) {
   std::fflush(stream);
 }
 
-bool ReadBytes(const std::wstring& path, std::string& bytes) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-  ::CloseHandle(file);
-  return true;
-}
-
-bool ReadScript(const std::wstring& path, std::wstring& text) {
-  std::string bytes;
-  if (!ReadBytes(path, bytes)) return false;
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  text.assign(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return true;
-}
-
-bool Add(const std::wstring& line, const std::wstring& source, std::vector<tethra::tools::Step>& steps) {
-  std::optional<tethra::tools::Step> step;
-  std::wstring error;
-  if (!tethra::tools::ParseStep(line, source, step, error)) {
-    Print(stderr, L"refused: " + source + L": " + error + L"\n");
-    return false;
-  }
-  if (step) steps.push_back(std::move(*step));
-  return true;
-}
-
 // The verdict of the scenario reader on each file, in the words tethra-sim uses for a refusal.
 int CheckScenarios(const std::vector<std::wstring>& files) {
   if (files.empty()) {
@@ -106,7 +58,7 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
   for (const std::wstring& file : files) {
     const std::string name = Utf8(file);
     std::string text;
-    if (!ReadBytes(file, text)) {
+    if (!tethra::tools::ReadWholeFile(file, text)) {
       std::printf("%s: cannot be read\n", name.c_str());
       allAccepted = false;
       continue;
@@ -125,7 +77,7 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
 
 std::optional<tethra::simrunner::Scenario> ReadScenario(const std::wstring& file, std::string& text) {
   const std::string name = Utf8(file);
-  if (!ReadBytes(file, text)) {
+  if (!tethra::tools::ReadWholeFile(file, text)) {
     std::printf("%s: cannot be read\n", name.c_str());
     return std::nullopt;
   }
@@ -191,8 +143,6 @@ int wmain(int argc, wchar_t** argv) {
 
   std::wstring program = DefaultProgram();
   bool real = false;
-  std::vector<tethra::tools::Step> steps;
-  int stepOptions = 0;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"--help" || arg == L"-h") {
@@ -200,60 +150,19 @@ int wmain(int argc, wchar_t** argv) {
       return 0;
     }
     if (arg == L"--check-scenario") return CheckScenarios(std::vector<std::wstring>(argv + i + 1, argv + argc));
-    if (arg == L"--plan") {
-      if (i + 2 != argc) {
-        Print(stderr, std::wstring(L"refused: --plan takes one scenario file\n") + kUsage);
-        return 2;
-      }
-      return Plan(argv[i + 1]);
+    if (arg == L"--plan" && i + 2 == argc) return Plan(argv[i + 1]);
+    if (arg == L"--program" && i + 1 < argc) {
+      program = argv[++i];
+      continue;
     }
     if (arg == L"--real") {
       real = true;
       continue;
     }
-    if (arg.ends_with(L".scn")) {
-      if (i + 1 != argc || !steps.empty()) {
-        Print(stderr, std::wstring(L"refused: a scenario file comes alone and last\n") + kUsage);
-        return 2;
-      }
-      return RunScenarioFile(arg, program, real);
-    }
-    if (arg == L"--program" || arg == L"--step") {
-      if (i + 1 >= argc) {
-        Print(stderr, L"refused: " + arg + L" needs a value\n");
-        return 2;
-      }
-      const std::wstring value = argv[++i];
-      if (arg == L"--program") {
-        program = value;
-      } else if (!Add(value, L"--step " + std::to_wstring(++stepOptions), steps)) {
-        return 2;
-      }
-      continue;
-    }
-    if (arg.starts_with(L"--")) {
-      Print(stderr, L"refused: unknown option " + arg + L"\n" + kUsage);
-      return 2;
-    }
-    std::wstring text;
-    if (!ReadScript(arg, text)) {
-      Print(stderr, L"refused: cannot read " + arg + L" (error " + std::to_wstring(::GetLastError()) + L")\n");
-      return 2;
-    }
-    std::size_t lineNumber = 0;
-    std::size_t at = 0;
-    while (at <= text.size()) {
-      std::size_t end = text.find(L'\n', at);
-      if (end == std::wstring::npos) end = text.size();
-      ++lineNumber;
-      if (!Add(text.substr(at, end - at), arg + L":" + std::to_wstring(lineNumber), steps)) return 2;
-      at = end + 1;
-    }
-  }
-  if (steps.empty()) {
-    Print(stderr, std::wstring(L"refused: no steps\n") + kUsage);
+    if (!arg.starts_with(L"--") && i + 1 == argc) return RunScenarioFile(arg, program, real);
+    Print(stderr, L"refused: " + arg + L" (a scenario file comes alone and last)\n" + kUsage);
     return 2;
   }
-  tethra::tools::Controller controller(program);
-  return controller.run(steps);
+  Print(stderr, std::wstring(L"refused: no scenario file\n") + kUsage);
+  return 2;
 }

@@ -11,6 +11,7 @@
 #include "tethra/controller/ControllerLink.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tools/common/control_pipe.h"
+#include "tools/common/read_file.h"
 
 namespace tethra::tools {
 
@@ -113,13 +114,7 @@ std::string Stamp(std::uint64_t ms) {
 
 std::string ReadFileBytes(const std::wstring& path) {
   std::string bytes;
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-  ::CloseHandle(file);
+  ReadWholeFile(path, bytes);
   return bytes;
 }
 
@@ -161,43 +156,35 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM raw) {
   return FALSE;
 }
 
-// A control's text through WM_GETTEXT, which the system carries across processes.
+// Asks the program's dialog by a sent message, which the system carries across processes. A
+// dialog that does not answer in time is busy: the caller keeps its last view.
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& answer) {
+  return window != nullptr &&
+         ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kLookTimeoutMs,
+                               &answer) != 0 &&
+         static_cast<LONG_PTR>(answer) >= 0;
+}
+
 std::optional<std::u16string> ControlText(HWND control) {
   DWORD_PTR length = 0;
-  if (control == nullptr ||
-      !::SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kLookTimeoutMs, &length)) {
-    return std::nullopt;
-  }
+  if (!Ask(control, WM_GETTEXTLENGTH, 0, 0, length)) return std::nullopt;
   std::u16string text(length + 1, u'\0');
   DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
-                             kLookTimeoutMs, &copied)) {
-    return std::nullopt;
-  }
+  if (!Ask(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), copied)) return std::nullopt;
   text.resize(std::min<std::size_t>(copied, length));
   return text;
 }
 
 std::optional<std::vector<std::u16string>> ListLines(HWND list) {
   DWORD_PTR count = 0;
-  if (list == nullptr || !::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, kLookTimeoutMs, &count) ||
-      static_cast<LONG_PTR>(count) < 0) {
-    return std::nullopt;
-  }
+  if (!Ask(list, LB_GETCOUNT, 0, 0, count)) return std::nullopt;
   std::vector<std::u16string> lines;
   for (DWORD_PTR i = 0; i < count; ++i) {
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, kLookTimeoutMs, &length) ||
-        static_cast<LONG_PTR>(length) < 0) {
-      return std::nullopt;
-    }
+    if (!Ask(list, LB_GETTEXTLEN, i, 0, length)) return std::nullopt;
     std::u16string line(length + 1, u'\0');
     DWORD_PTR copied = 0;
-    if (!::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()), SMTO_NORMAL,
-                               kLookTimeoutMs, &copied) ||
-        static_cast<LONG_PTR>(copied) < 0) {
-      return std::nullopt;
-    }
+    if (!Ask(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()), copied)) return std::nullopt;
     line.resize(std::min<std::size_t>(copied, length));
     lines.push_back(std::move(line));
   }
@@ -345,10 +332,16 @@ void ScenarioRun::Look(Instance& instance) {
   if (search.found == nullptr) return;  // not made yet, or gone: the last view stays
   view.window = search.found;
   view.visible = ::IsWindowVisible(search.found) != FALSE;
+  // The first question that goes unanswered ends the look: the dialog is busy.
+  bool answered = true;
   for (const int id : {IDC_EDIT_NAME, IDC_EDIT_KEY, IDC_STATIC_STATUS}) {
-    if (const auto text = ControlText(::GetDlgItem(search.found, id))) view.controls[id] = *text;
+    const auto text = answered ? ControlText(::GetDlgItem(search.found, id)) : std::nullopt;
+    answered = answered && text.has_value();
+    if (text) view.controls[id] = *text;
   }
-  if (const auto lines = ListLines(::GetDlgItem(search.found, IDC_LIST_NOTIFICATIONS))) view.logLines = *lines;
+  if (const auto lines = answered ? ListLines(::GetDlgItem(search.found, IDC_LIST_NOTIFICATIONS)) : std::nullopt) {
+    view.logLines = *lines;
+  }
   if (view == instance.dialog) return;
   if (instance.dialog.window == nullptr) Print("the program's window is there");
   if (view.visible != instance.dialog.visible) Print(view.visible ? "program window shown" : "program window hidden");

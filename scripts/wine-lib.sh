@@ -1,0 +1,61 @@
+# Shared by scripts/run-wine and tests/wine/run-wine-tests: Wine prefixes for tethra.exe, with
+# or without the simulated services planted. Sourced, not run.
+
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs in a fresh prefix.
+wine_no_installers="mscoree,mshtml="
+
+# The sharing manager and connection manager classes.
+wine_sharing_classes=('{5C63C1AD-3956-4FF8-8486-40034758315B}' '{BA126AD1-2166-11D1-B1D0-00805FC1270E}')
+
+# wine_planted_files BUILD: the simulated services' files of a win64 build, one a line.
+wine_planted_files() {
+  local build="$1"
+  printf '%s\n' "$build/tools/sim-wlan/wlanapi.dll" "$build/tools/sim-sharing/simsharing.dll" \
+    "$build/tools/sim-sharing/netshell.dll" "$build/tools/sim-netsh/netsh.exe"
+}
+
+# wine_make_prefix DIR DISPLAY [BUILD]: a fresh prefix in DIR (no crash dialog), made under its
+# own Xvfb display numbered from DISPLAY. With BUILD, the simulated services are planted in
+# its system directory and preferred over Wine's builtins, and the sharing classes registered
+# there. Fails when the prefix cannot be made.
+wine_make_prefix() {
+  local dir="$1" display="$2" build="${3:-}"
+  local reg
+  reg="$(mktemp "${TMPDIR:-/tmp}/tethra-prefix.XXXXXX.reg")"
+  {
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n'
+    if [ -n "$build" ]; then
+      printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\n"wlanapi"="native"\n"netshell"="native"\n'
+      printf '"netsh.exe"="native"\n'
+      local clsid
+      for clsid in "${wine_sharing_classes[@]}"; do
+        printf '\n[HKEY_CLASSES_ROOT\\CLSID\\%s\\InprocServer32]\n' "$clsid"
+        printf '@="C:\\\\windows\\\\system32\\\\simsharing.dll"\n"ThreadingModel"="Both"\n'
+      done
+    fi
+  } >"$reg"
+  WINEPREFIX="$dir" WINEDLLOVERRIDES="$wine_no_installers" timeout 180 xvfb-run -a -n "$display" bash -c '
+      wineboot -i >/dev/null 2>&1
+      cp "$1" "$WINEPREFIX/drive_c/prefix.reg" && wine regedit /s "C:\\prefix.reg" >/dev/null 2>&1
+      wineserver -w' _ "$reg" >/dev/null 2>&1
+  rm -f "$reg"
+  [ -f "$dir/system.reg" ] && grep -q ShowCrashDialog "$dir/user.reg" || return 1
+  if [ -n "$build" ]; then
+    grep -q simsharing.dll "$dir/system.reg" || return 1
+    local f
+    while IFS= read -r f; do
+      cp "$f" "$dir/drive_c/windows/system32/" || return 1
+    done < <(wine_planted_files "$build")
+  fi
+}
+
+# wine_kill_all DIR...: ends the wineserver of every prefix given (a run that overran its
+# bound may leave one).
+wine_kill_all() {
+  local p
+  for p in "$@"; do
+    [ -d "$p" ] && WINEPREFIX="$p" wineserver -k >/dev/null 2>&1
+  done
+  return 0
+}
