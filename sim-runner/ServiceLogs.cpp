@@ -53,6 +53,28 @@ std::uint32_t StateNumber(const std::string& word) {
   return 0;
 }
 
+// The dialog as the program's process ended: it replaces what was seen of it while it ran.
+void ReadDialogAtExit(std::string_view body, unsigned long programId, Observation& seen) {
+  std::vector<Token> t;
+  std::string reason;
+  std::int64_t pid = 0;
+  if (!Tokenize(std::string(body), t, reason) || t.size() < 4 || !ParseNumber(t[2].word, pid) ||
+      static_cast<unsigned long>(pid) != programId) {
+    return;
+  }
+  if (t[1].word == "dialog") {
+    seen.programWindow = true;
+    seen.programVisible = t[3].word == "visible";
+    seen.controls.clear();
+    seen.logLines.clear();
+  } else if (t[1].word == "control" && t.size() == 5 && t[4].kind == Token::Kind::Text) {
+    std::int64_t id = 0;
+    if (ParseNumber(t[3].word, id)) seen.controls[static_cast<int>(id)] = t[4].text;
+  } else if (t[1].word == "log-line" && t[3].kind == Token::Kind::Text) {
+    seen.logLines.push_back(t[3].text);
+  }
+}
+
 void ReadWlanState(std::string_view body, Observation& seen) {
   std::vector<Token> t;
   std::string reason;
@@ -87,6 +109,7 @@ void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen) {
   for (std::string_view body : Bodies(logs.wlan)) {
     if (StartsWith(body, "call ")) CountCall(body, *wlanCalls);
     if (StartsWith(body, "now state ")) ReadWlanState(body, seen);
+    if (StartsWith(body, "end ") && logs.programId != 0) ReadDialogAtExit(body, logs.programId, seen);
   }
   seen.wlanCalls = [wlanCalls](std::string_view function) {
     const auto it = wlanCalls->find(function);

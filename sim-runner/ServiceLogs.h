@@ -8,6 +8,8 @@
 //   now left-over "TEXT"                           what the sharing service still counts
 //   end: nothing left behind | end: service left over: TEXT | end: shared since the start: LIST
 //   run ARGUMENTS                                  one start of the network shell
+//   end dialog PID visible|hidden, end control PID ID "TEXT", end log-line PID "TEXT"
+//                                                  the dialog of process PID as it ended
 // Lines it does not know are skipped. Pure functions; any thread.
 #pragma once
 
@@ -22,6 +24,7 @@ struct ServiceLogTexts {
   std::string wlan;     // empty: never written (the service was not reached)
   std::string sharing;
   std::string netsh;
+  unsigned long programId = 0;  // the process whose dialog at its end counts (the newest)
 };
 
 void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen);

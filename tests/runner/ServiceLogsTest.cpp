@@ -86,3 +86,34 @@ TEST(ServiceLogsTest, NetshRunsAreCountedAndForeignLinesSkipped) {
 
 }  // namespace
 }  // namespace tethra::simrunner
+
+namespace tethra::simrunner {
+namespace {
+
+TEST(ServiceLogsTest, TheDialogAtItsProcessEndReplacesWhatWasSeenOfTheNewestInstance) {
+  ServiceLogTexts logs;
+  logs.wlan = Line("end dialog 42 hidden") + Line("end control 42 1007 \"The hosted network is active\"") +
+              Line("end log-line 42 \"[x] Started using hosted Network.\"") + Line("end log-line 42 \"[x] TETHRA_CLOSING\"") +
+              Line("end dialog 77 visible") + Line("end control 77 1007 \"other instance\"");
+  logs.programId = 42;
+  Observation seen;
+  seen.programWindow = true;
+  seen.programVisible = true;
+  seen.logLines = {u"[x] Started using hosted Network."};
+  ReadServiceLogs(logs, seen);
+  EXPECT_TRUE(seen.programWindow);
+  EXPECT_FALSE(seen.programVisible);
+  EXPECT_EQ(seen.controls[1007], u"The hosted network is active");
+  EXPECT_EQ(seen.logLines, (std::vector<std::u16string>{u"[x] Started using hosted Network.", u"[x] TETHRA_CLOSING"}));
+
+  // While the program runs (no process id given) the controller's own view stays.
+  logs.programId = 0;
+  Observation running;
+  running.programVisible = true;
+  ReadServiceLogs(logs, running);
+  EXPECT_TRUE(running.programVisible);
+  EXPECT_TRUE(running.controls.empty());
+}
+
+}  // namespace
+}  // namespace tethra::simrunner

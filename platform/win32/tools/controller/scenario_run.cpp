@@ -11,6 +11,7 @@
 #include "tethra/controller/ControllerLink.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tools/common/control_pipe.h"
+#include "tools/common/program_window.h"
 #include "tools/common/read_file.h"
 
 namespace tethra::tools {
@@ -23,7 +24,6 @@ using simrunner::Quote;
 using simrunner::Trigger;
 
 constexpr wchar_t kControllerClass[] = L"TethraStandInController";
-constexpr wchar_t kProgramTitle[] = L"WiFi Hosted Network";
 // A trigger that does not hold within this real time is reported as never fired.
 constexpr DWORD kTriggerLimitMs = 20000;
 // After the timeline: the program has ended or been quiet this long, within the settle limit.
@@ -138,24 +138,6 @@ std::uint64_t LogBytes() {
   return total;
 }
 
-struct WindowSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM raw) {
-  auto* search = reinterpret_cast<WindowSearch*>(raw);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId) return TRUE;
-  // Another process's caption is read without a message: no wait on the program's thread.
-  wchar_t title[64] = {};
-  ::GetWindowTextW(window, title, 64);
-  if (std::wstring(title) != kProgramTitle) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 // Asks the program's dialog by a sent message, which the system carries across processes. A
 // dialog that does not answer in time is busy: the caller keeps its last view.
 bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR& answer) {
@@ -189,6 +171,25 @@ std::optional<std::vector<std::u16string>> ListLines(HWND list) {
     lines.push_back(std::move(line));
   }
   return lines;
+}
+
+// The controller's own token with the Administrators group for deny only; null on failure.
+HANDLE NonAdminToken() {
+  HANDLE own = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own)) {
+    return nullptr;
+  }
+  SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  HANDLE restricted = nullptr;
+  if (::AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                 0, &administrators)) {
+    SID_AND_ATTRIBUTES denied{administrators, 0};
+    if (!::CreateRestrictedToken(own, 0, 1, &denied, 0, nullptr, 0, nullptr, &restricted)) restricted = nullptr;
+    ::FreeSid(administrators);
+  }
+  ::CloseHandle(own);
+  return restricted;
 }
 
 std::string MacText(const std::array<std::uint8_t, 6>& mac) {
@@ -314,9 +315,21 @@ void ScenarioRun::StartProgram(const std::u16string& commandLine) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   auto instance = std::make_unique<Instance>();
-  if (!::CreateProcessW(m_options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &instance->process)) {
-    Print("cannot start the program (CreateProcessW error " + std::to_string(::GetLastError()) + ")");
+  // `admin no`: the program runs with the Administrators group for deny only.
+  const HANDLE token = m_scenario.machine.admin ? nullptr : NonAdminToken();
+  if (!m_scenario.machine.admin && token == nullptr) {
+    Print("cannot make a token without administrator rights (error " + std::to_string(::GetLastError()) + ")");
+    return;
+  }
+  const BOOL started =
+      token != nullptr ? ::CreateProcessAsUserW(token, m_options.program.c_str(), buffer.data(), nullptr, nullptr,
+                                                FALSE, 0, nullptr, nullptr, &startup, &instance->process)
+                       : ::CreateProcessW(m_options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &startup, &instance->process);
+  const DWORD error = ::GetLastError();
+  if (token != nullptr) ::CloseHandle(token);
+  if (!started) {
+    Print("cannot start the program (error " + std::to_string(error) + ")");
     return;
   }
   Print("program started (pid " + std::to_string(instance->process.dwProcessId) + ") with command line " +
@@ -327,19 +340,18 @@ void ScenarioRun::StartProgram(const std::u16string& commandLine) {
 
 void ScenarioRun::Look(Instance& instance) {
   DialogView view = instance.dialog;
-  WindowSearch search{instance.process.dwProcessId, nullptr};
-  ::EnumWindows(&MatchDialog, reinterpret_cast<LPARAM>(&search));
-  if (search.found == nullptr) return;  // not made yet, or gone: the last view stays
-  view.window = search.found;
-  view.visible = ::IsWindowVisible(search.found) != FALSE;
+  const HWND dialog = FindProgramDialog(instance.process.dwProcessId);
+  if (dialog == nullptr) return;  // not made yet, or gone: the last view stays
+  view.window = dialog;
+  view.visible = ::IsWindowVisible(dialog) != FALSE;
   // The first question that goes unanswered ends the look: the dialog is busy.
   bool answered = true;
   for (const int id : {IDC_EDIT_NAME, IDC_EDIT_KEY, IDC_STATIC_STATUS}) {
-    const auto text = answered ? ControlText(::GetDlgItem(search.found, id)) : std::nullopt;
+    const auto text = answered ? ControlText(::GetDlgItem(dialog, id)) : std::nullopt;
     answered = answered && text.has_value();
     if (text) view.controls[id] = *text;
   }
-  if (const auto lines = answered ? ListLines(::GetDlgItem(search.found, IDC_LIST_NOTIFICATIONS)) : std::nullopt) {
+  if (const auto lines = answered ? ListLines(::GetDlgItem(dialog, IDC_LIST_NOTIFICATIONS)) : std::nullopt) {
     view.logLines = *lines;
   }
   if (view == instance.dialog) return;
@@ -571,6 +583,9 @@ simrunner::Observation ScenarioRun::Observe() {
     logs.wlan = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMWLAN_LOG"));
     logs.sharing = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMSHARING_LOG"));
     logs.netsh = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMNETSH_LOG"));
+    if (const Instance* newest = Newest(); newest != nullptr && !newest->running()) {
+      logs.programId = newest->process.dwProcessId;
+    }
     simrunner::ReadServiceLogs(logs, seen);
   }
   return seen;

@@ -1,0 +1,36 @@
+// Finding tethra.exe's dialog from outside its code: a top-level window with the program's
+// caption, owned by a given process. The caption is read without a message, so the search
+// never waits on the program's thread. Header only; any thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cwchar>
+
+namespace tethra::tools {
+
+inline constexpr wchar_t kProgramTitle[] = L"WiFi Hosted Network";
+
+// The dialog of process `processId`, or null when it has none (yet, or any more).
+inline HWND FindProgramDialog(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    HWND found;
+  } search{processId, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM raw) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(raw);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != s->processId) return TRUE;
+        wchar_t title[64] = {};
+        ::GetWindowTextW(window, title, 64);
+        if (std::wcscmp(title, kProgramTitle) != 0) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace tethra::tools
