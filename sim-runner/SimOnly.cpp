@@ -90,6 +90,8 @@ std::vector<SimOnlyStatement> SimOnlyStatements(const Scenario& scenario, std::s
     } else if (real && (first == "wlan" || first == "connection" || first == "sharing" || first == "netshell" ||
                         first == "netsh" || first == "fault")) {
       add(l.number, l.text, "the machine's own services are used");
+    } else if (real && (first == "policy" || first == "registry-missing-key")) {
+      add(l.number, l.text, "the machine's own group policy and settings key are kept");
     }
   }
   for (const Expectation& e : scenario.expectations) {

@@ -261,7 +261,7 @@ void ScenarioRun::OnCopyData(const COPYDATASTRUCT* data) {
 
 void ScenarioRun::PrepareMachine() {
   const Machine& m = m_scenario.machine;
-  if (!m.registryKeyPresent) {
+  if (!m.registryKeyPresent && !m_options.real) {
     ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), KEY_WOW64_32KEY, 0);
   } else if (const HKEY key = OpenSettings(true)) {
     // On a real notebook the integrator's own "ShareConnection" stays.
