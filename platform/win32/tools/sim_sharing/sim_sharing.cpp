@@ -15,17 +15,21 @@
 // E_NOINTERFACE, CLASS_E_NOAGGREGATION, CLASS_E_CLASSNOTAVAILABLE, and E_NOTIMPL for the
 // operations the program never calls (automation, port mappings, renames, Skip, Clone).
 //
-// The machine, read from the environment at the first call:
-//   TETHRA_SIMSHARING_LOG          file that receives every call and event (else OutputDebugString)
-//   TETHRA_SIMSHARING_INSTALLED    0: sharing is not installed (default 1)
-//   TETHRA_SIMSHARING_CONNECTIONS  "{GUID}|name|device name|off|public|private", several joined
-//                                  by ';', in enumeration order. Default: "Ethernet" on
-//                                  "Simulated Ethernet Adapter" {5A1E0002-0000-4000-8000-00000000E001}
-//                                  and "Wireless Network Connection 2" on the simulated WLAN
-//                                  service's adapter {5A1E0001-0000-4000-8000-00000000AD01}, both off.
-// At process detach the log ends with "end: nothing left behind", or with two lines: "end: COM
-// objects still referenced: N KIND, ... (R references)" and "end: service left over: ..." (the
-// service's own count of records, task memory and references not given back, and misuses).
+// The machine comes at the first call from the scenario file named by TETHRA_SCENARIO, else from
+// the variables (sharing_machine.h); TETHRA_SIMSHARING_LOG names the log file (else the lines
+// go to OutputDebugString). The log's lines other programs read (texts quoted as in scenario
+// files):
+//   call OPERATION(ARGUMENTS) -> 0xXXXXXXXX     every call into the service, by the operation
+//                                                names scenarios count (`expect ics calls`)
+//   now public "NAME"|none private "NAME"|none  at the start and after each call that changed it
+//   scenario refused: REASON                    the scenario could not be read; the variables rule
+// At process detach the log ends with "end: nothing left behind", or with these, each only when
+// it has something to say:
+//   end: COM objects still referenced: N KIND, ... (R references)
+//   end: service left over: TEXT                 exactly SimSharingService::leftOverText(): records,
+//                                                task memory and references not given back, misuses
+//   end: shared since the start: "A", "B"        sharing the program switched on and left on
+// or with "end: not checked (a call was still running)".
 #include <netcon.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -44,6 +48,8 @@
 #include <string>
 #include <vector>
 
+#include "sharing_machine.h"
+#include "sim-runner/Text.h"
 #include "tethra/sim/ics/SimSharingService.h"
 #include "tools/common/service_dll.h"
 #include "win32_common.h"
@@ -58,9 +64,7 @@ static_assert(offsetof(platform::NetconProperties, pszwName) == offsetof(NETCON_
 static_assert(offsetof(platform::NetconProperties, pszwDeviceName) == offsetof(NETCON_PROPERTIES, pszwDeviceName));
 static_assert(offsetof(platform::NetconProperties, clsidUiObject) == offsetof(NETCON_PROPERTIES, clsidUiObject));
 
-using tethra::tools::Environment;
 using tethra::tools::Narrow;
-using tethra::win32::FromGuid;
 using tethra::win32::ToGuid;
 
 // The identifiers MinGW's uuid library lacks, from the platform boundary's values.
@@ -71,21 +75,6 @@ const GUID kClsidNetSharingManager = ToGuid(platform::kCLSID_NetSharingManager);
 const GUID kClsidConnectionManager = ToGuid(platform::kCLSID_ConnectionManager);
 // Answered only by this server's connections: how a connection handed back is recognised.
 const GUID kIidOwnConnection = {0x5A1E0005, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC1}};
-
-std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
-  std::vector<std::wstring> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
-    if (end == std::wstring::npos) return parts;
-    start = end + 1;
-  }
-}
-
-platform::Guid MakeGuid(std::uint32_t first, std::uint8_t b6, std::uint8_t b7) {
-  return platform::Guid{first, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, b6, b7}};
-}
 
 HRESULT Hr(platform::HResult hr) { return static_cast<HRESULT>(platform::Raw(hr)); }
 
@@ -132,42 +121,37 @@ class Server final : private sim::ISharingServiceHost {
       if (count != 0) objects += (objects.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
     }
     const std::string service = m_service->leftOverText();
-    if (objects.empty() && service.empty()) {
+    const std::string shared = tethra::simrunner::JoinText(m_service->sharedSinceStart(), ", ", Quoted);
+    if (objects.empty() && service.empty() && shared.empty()) {
       write("end: nothing left behind");
       return;
     }
-    write("end: COM objects still referenced: " + (objects.empty() ? std::string("none") : objects) + " (" +
-          std::to_string(m_comReferences) + " references)");
-    write("end: service left over: " + (service.empty() ? std::string("nothing") : service));
+    if (!objects.empty()) {
+      write("end: COM objects still referenced: " + objects + " (" + std::to_string(m_comReferences) + " references)");
+    }
+    if (!service.empty()) write("end: service left over: " + service);
+    if (!shared.empty()) write("end: shared since the start: " + shared);
   }
 
  private:
   Server() {
-    sim::SimSharingConfig config;
-    if (const auto installed = Environment(L"TETHRA_SIMSHARING_INSTALLED")) config.installed = *installed != L"0";
-    if (const auto list = Environment(L"TETHRA_SIMSHARING_CONNECTIONS")) {
-      for (const std::wstring& entry : Split(*list, L';')) {
-        if (auto connection = parseConnection(entry)) {
-          config.connections.push_back(*connection);
-        } else {
-          write("ignored connection \"" + Narrow(entry) + "\"");
-        }
-      }
-    } else {
-      config.connections = {
-          sim::SimConnectionConfig{MakeGuid(0x5A1E0002, 0xE0, 0x01), u"Ethernet", u"Simulated Ethernet Adapter",
-                                   sim::SimSharingRole::Off, true},
-          sim::SimConnectionConfig{MakeGuid(0x5A1E0001, 0xAD, 0x01), u"Wireless Network Connection 2",
-                                   u"Microsoft Virtual WiFi Miniport Adapter", sim::SimSharingRole::Off, true}};
-    }
+    tethra::tools::SharingMachineSetup setup = tethra::tools::ReadSharingMachine();
+    for (const std::string& note : setup.notes) write(note);
+    m_faults = std::move(setup.faults);
     std::string described;
-    for (const auto& c : config.connections) {
-      described += " \"" + Narrow(std::wstring(c.name.begin(), c.name.end())) + "\" " + sim::SharingRoleName(c.role);
+    for (const auto& c : setup.config.connections) {
+      // Appended piece by piece: GCC 12 -O2 misreads `a + b` chains as -Wrestrict.
+      described += ' ';
+      described += Quoted(c.name);
+      described += ' ';
+      described += sim::SharingRoleName(c.role);
+      if (!c.supported) described += " unsupported";
     }
     sim::ISharingServiceHost& host = *this;
-    m_service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(config));
+    m_service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(setup.config));
     write(std::string("service ready: sharing ") + (m_service->installed() ? "installed" : "not installed") +
           ", connections" + described);
+    writeNowIfChanged(true);
     // The service's state must survive a CoFreeUnusedLibraries: the DLL stays for the process.
     HMODULE self = nullptr;
     ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
@@ -175,36 +159,42 @@ class Server final : private sim::ISharingServiceHost {
     s_made.store(this);
   }
 
-  static std::optional<sim::SimConnectionConfig> parseConnection(const std::wstring& entry) {
-    const std::vector<std::wstring> fields = Split(entry, L'|');
-    if (fields.size() != 4) return std::nullopt;
-    GUID guid;
-    if (FAILED(::CLSIDFromString(fields[0].c_str(), &guid))) return std::nullopt;
-    sim::SimConnectionConfig c;
-    c.guid = FromGuid(guid);
-    c.name.assign(fields[1].begin(), fields[1].end());
-    c.deviceName.assign(fields[2].begin(), fields[2].end());
-    if (fields[3] == L"public") {
-      c.role = sim::SimSharingRole::Public;
-    } else if (fields[3] == L"private") {
-      c.role = sim::SimSharingRole::Private;
-    } else if (fields[3] != L"off") {
-      return std::nullopt;
-    }
-    return c;
+  static std::string Quoted(const std::u16string& text) { return tethra::simrunner::Quote(text); }
+
+  // The "now" line, when the shared pair differs from the one written last (or `always`).
+  void writeNowIfChanged(bool always) {
+    const auto publicName = m_service->sharedName(sim::SimSharingRole::Public);
+    const auto privateName = m_service->sharedName(sim::SimSharingRole::Private);
+    if (!always && publicName == m_nowPublic && privateName == m_nowPrivate) return;
+    m_nowPublic = publicName;
+    m_nowPrivate = privateName;
+    std::string line = "now public ";
+    line += publicName ? Quoted(*publicName) : std::string("none");
+    line += " private ";
+    line += privateName ? Quoted(*privateName) : std::string("none");
+    write(line);
   }
 
   // --- ISharingServiceHost ---------------------------------------------------------------------
   void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override {
     write("call " + std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(result));
+    writeNowIfChanged(false);
   }
-  std::optional<std::int64_t> takeFault(std::string_view, std::string_view) override { return std::nullopt; }
+  // As the simulated notebook answers: the rule's number is the call's status.
+  std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override {
+    const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+    if (!rule) return std::nullopt;
+    return rule->code;
+  }
   void event(std::string text) override { write("event " + text); }
 
   static inline std::atomic<Server*> s_made{nullptr};
   tethra::tools::ServiceLog m_log{L"TETHRA_SIMSHARING_LOG", "simsharing: "};
   std::recursive_mutex m_lock;
+  sim::FaultPlan m_faults;
   std::unique_ptr<sim::SimSharingService> m_service;
+  std::optional<std::u16string> m_nowPublic;  // the pair the last "now" line named
+  std::optional<std::u16string> m_nowPrivate;
   std::map<std::string, std::int64_t> m_objects;  // live COM objects by kind
   std::int64_t m_comReferences = 0;
   std::int64_t m_locks = 0;
