@@ -1,9 +1,10 @@
 // simsharing.dll: an in-process COM server for the platform's sharing manager class
-// (NetSharingManager) and connection manager class (ConnectionManager), backed by the simulated
-// sharing service of the notebook (SimSharingService, the code the Linux scenarios run). Each COM
-// object here wraps one of the service's objects and holds exactly one reference on it, given
-// back with the COM object's last Release; the service counts those references and the
-// properties records it hands out, so the log can say at the end what the program left behind.
+// (NetSharingManager) and connection manager class (ConnectionManager; asked for as a local
+// server, see local_activation.h), backed by the simulated sharing service of the notebook
+// (SimSharingService, the code the Linux scenarios run). Each COM object here wraps one of the
+// service's objects and holds exactly one reference on it, given back with the COM object's last
+// Release; the service counts those references and the properties records it hands out, so the
+// log can say at the end what the program left behind.
 //
 // Owner: one server per process, made at the first call of any export and never destroyed (the
 // DLL pins itself: the service stands for a system service that outlives every client object).
@@ -48,6 +49,8 @@
 #include <string>
 #include <vector>
 
+#include "local_activation.h"
+#include "local_unmarshaler.h"
 #include "sharing_machine.h"
 #include "sim-runner/Text.h"
 #include "tethra/sim/ics/SimSharingService.h"
@@ -653,9 +656,9 @@ class ConnectionManager final : public ComObject<INetConnectionManager> {
 // --- Class factories ---------------------------------------------------------------------------------
 
 // One static factory per class; it lives as long as the DLL and counts no references. The
-// service checks the class context it is given; the factory passes the one its class serves
-// in-process (the program asks the connection manager for a local server, which an in-process
-// registration does not answer).
+// service checks the class context it is given; the factory passes the one the program asks
+// for: the connection manager is asked for as a local server, and reaches this factory through
+// simsharing-server.exe's custom-marshalled class object (local_activation.h).
 class ClassFactory final : public IClassFactory {
  public:
   explicit ClassFactory(bool sharingManager) : m_sharingManager(sharingManager) {}
@@ -712,6 +715,7 @@ extern "C" {
 HRESULT STDAPICALLTYPE SimSharingGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
+  if (clsid == tethra::tools::kClsidLocalActivation) return tethra::tools::LocalActivationClassObject(iid, out);
   ClassFactory* factory = clsid == kClsidNetSharingManager   ? &g_sharingManagerFactory
                           : clsid == kClsidConnectionManager ? &g_connectionManagerFactory
                                                              : nullptr;
