@@ -16,33 +16,16 @@
 // E_NOINTERFACE, CLASS_E_NOAGGREGATION, CLASS_E_CLASSNOTAVAILABLE, and E_NOTIMPL for the
 // operations the program never calls (automation, port mappings, renames, Skip, Clone).
 //
-// The machine comes at the first call from the scenario file named by TETHRA_SCENARIO, else from
-// the variables (sharing_machine.h); TETHRA_SIMSHARING_LOG names the log file (else the lines
-// go to OutputDebugString). The log's lines other programs read (texts quoted as in scenario
-// files):
-//   call OPERATION(ARGUMENTS) -> 0xXXXXXXXX     every call into the service, by the operation
-//                                                names scenarios count (`expect ics calls`)
-//   now public "NAME"|none private "NAME"|none  at the start and after each call that changed it
-//   scenario refused: REASON                    the scenario could not be read; the variables rule
-// At process detach the log ends with "end: nothing left behind", or with these, each only when
-// it has something to say:
-//   end: COM objects still referenced: N KIND, ... (R references)
-//   end: service left over: TEXT                 exactly SimSharingService::leftOverText(): records,
-//                                                task memory and references not given back, misuses
-//   end: shared since the start: "A", "B"        sharing the program switched on and left on
-// or with "end: not checked (a call was still running)".
+// The machine and the log are the server's (sharing_server.h).
 #include <netcon.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <iterator>
 #include <optional>
@@ -51,8 +34,7 @@
 
 #include "local_activation.h"
 #include "local_unmarshaler.h"
-#include "sharing_machine.h"
-#include "sim-runner/Text.h"
+#include "sharing_server.h"
 #include "tethra/sim/ics/SimSharingService.h"
 #include "tools/common/service_dll.h"
 #include "win32_common.h"
@@ -67,7 +49,6 @@ static_assert(offsetof(platform::NetconProperties, pszwName) == offsetof(NETCON_
 static_assert(offsetof(platform::NetconProperties, pszwDeviceName) == offsetof(NETCON_PROPERTIES, pszwDeviceName));
 static_assert(offsetof(platform::NetconProperties, clsidUiObject) == offsetof(NETCON_PROPERTIES, clsidUiObject));
 
-using tethra::tools::Narrow;
 using tethra::win32::ToGuid;
 
 // The identifiers MinGW's uuid library lacks, from the platform boundary's values.
@@ -81,127 +62,7 @@ const GUID kIidOwnConnection = {0x5A1E0005, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0
 
 HRESULT Hr(platform::HResult hr) { return static_cast<HRESULT>(platform::Raw(hr)); }
 
-class Server final : private sim::ISharingServiceHost {
- public:
-  static Server& Instance() {
-    static Server* const server = new Server();  // process lifetime, see the header
-    return *server;
-  }
-  static Server* IfMade() { return s_made.load(); }
-
-  std::unique_lock<std::recursive_mutex> enter() { return std::unique_lock(m_lock); }
-  sim::SimSharingService& service() { return *m_service; }
-
-  void objectMade(const char* kind) {
-    ++m_objects[kind];
-    ++m_comReferences;
-  }
-  void objectGone(const char* kind) { --m_objects[kind]; }
-  void referenceTaken() { ++m_comReferences; }
-  void referenceGiven() { --m_comReferences; }
-  void lockServer(bool lock) { m_locks += lock ? 1 : -1; }
-  bool idle() const {
-    for (const auto& [kind, count] : m_objects) {
-      if (count != 0) return false;
-    }
-    return m_locks == 0;
-  }
-
-  void write(const std::string& text) { m_log.write(text); }  // callers hold the lock
-
-  // The log's last lines. At process detach another thread may have died holding the lock,
-  // so the check only reads what it can take without waiting. Objects the program still holds
-  // when its process ends are listed apart from the records and memory it did not give back:
-  // an owner may keep its objects for the life of the process, but never lose a record.
-  void writeEnd() {
-    std::unique_lock guard(m_lock, std::try_to_lock);
-    if (!guard.owns_lock()) {
-      write("end: not checked (a call was still running)");
-      return;
-    }
-    std::string objects;
-    for (const auto& [kind, count] : m_objects) {
-      if (count != 0) objects += (objects.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
-    }
-    const std::string service = m_service->leftOverText();
-    const std::string shared = tethra::simrunner::JoinText(m_service->sharedSinceStart(), ", ", Quoted);
-    if (objects.empty() && service.empty() && shared.empty()) {
-      write("end: nothing left behind");
-      return;
-    }
-    if (!objects.empty()) {
-      write("end: COM objects still referenced: " + objects + " (" + std::to_string(m_comReferences) + " references)");
-    }
-    if (!service.empty()) write("end: service left over: " + service);
-    if (!shared.empty()) write("end: shared since the start: " + shared);
-  }
-
- private:
-  Server() {
-    tethra::tools::SharingMachineSetup setup = tethra::tools::ReadSharingMachine();
-    for (const std::string& note : setup.notes) write(note);
-    m_faults = std::move(setup.faults);
-    std::string described;
-    for (const auto& c : setup.config.connections) {
-      // Appended piece by piece: GCC 12 -O2 misreads `a + b` chains as -Wrestrict.
-      described += ' ';
-      described += Quoted(c.name);
-      described += ' ';
-      described += sim::SharingRoleName(c.role);
-      if (!c.supported) described += " unsupported";
-    }
-    sim::ISharingServiceHost& host = *this;
-    m_service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(setup.config));
-    write(std::string("service ready: sharing ") + (m_service->installed() ? "installed" : "not installed") +
-          ", connections" + described);
-    writeNowIfChanged(true);
-    // The service's state must survive a CoFreeUnusedLibraries: the DLL stays for the process.
-    HMODULE self = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                         reinterpret_cast<LPCWSTR>(&s_made), &self);
-    s_made.store(this);
-  }
-
-  static std::string Quoted(const std::u16string& text) { return tethra::simrunner::Quote(text); }
-
-  // The "now" line, when the shared pair differs from the one written last (or `always`).
-  void writeNowIfChanged(bool always) {
-    const auto publicName = m_service->sharedName(sim::SimSharingRole::Public);
-    const auto privateName = m_service->sharedName(sim::SimSharingRole::Private);
-    if (!always && publicName == m_nowPublic && privateName == m_nowPrivate) return;
-    m_nowPublic = publicName;
-    m_nowPrivate = privateName;
-    std::string line = "now public ";
-    line += publicName ? Quoted(*publicName) : std::string("none");
-    line += " private ";
-    line += privateName ? Quoted(*privateName) : std::string("none");
-    write(line);
-  }
-
-  // --- ISharingServiceHost ---------------------------------------------------------------------
-  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override {
-    write("call " + std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(result));
-    writeNowIfChanged(false);
-  }
-  // As the simulated notebook answers: the rule's number is the call's status.
-  std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override {
-    const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
-    if (!rule) return std::nullopt;
-    return rule->code;
-  }
-  void event(std::string text) override { write("event " + text); }
-
-  static inline std::atomic<Server*> s_made{nullptr};
-  tethra::tools::ServiceLog m_log{L"TETHRA_SIMSHARING_LOG", "simsharing: "};
-  std::recursive_mutex m_lock;
-  sim::FaultPlan m_faults;
-  std::unique_ptr<sim::SimSharingService> m_service;
-  std::optional<std::u16string> m_nowPublic;  // the pair the last "now" line named
-  std::optional<std::u16string> m_nowPrivate;
-  std::map<std::string, std::int64_t> m_objects;  // live COM objects by kind
-  std::int64_t m_comReferences = 0;
-  std::int64_t m_locks = 0;
-};
+using Server = tethra::tools::SharingServer;
 
 // One reference on a service object, given back when the holder ends.
 struct Releaser {
