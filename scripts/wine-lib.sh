@@ -5,14 +5,18 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs in a fresh prefix.
 wine_no_installers="mscoree,mshtml="
 
-# The sharing manager and connection manager classes.
-wine_sharing_classes=('{5C63C1AD-3956-4FF8-8486-40034758315B}' '{BA126AD1-2166-11D1-B1D0-00805FC1270E}')
+# The sharing manager and connection manager classes, and the class that hands a client of the
+# connection manager's local server (simsharing-server.exe) simsharing.dll's own factory.
+wine_sharing_classes=('{5C63C1AD-3956-4FF8-8486-40034758315B}' '{BA126AD1-2166-11D1-B1D0-00805FC1270E}'
+                      '{5A1E0006-0000-4000-8000-0000000000C3}')
+wine_connection_manager='{BA126AD1-2166-11D1-B1D0-00805FC1270E}'
 
 # wine_planted_files BUILD: the simulated services' files of a win64 build, one a line.
 wine_planted_files() {
   local build="$1"
   printf '%s\n' "$build/tools/sim-wlan/wlanapi.dll" "$build/tools/sim-sharing/simsharing.dll" \
-    "$build/tools/sim-sharing/netshell.dll" "$build/tools/sim-netsh/netsh.exe"
+    "$build/tools/sim-sharing/simsharing-server.exe" "$build/tools/sim-sharing/netshell.dll" \
+    "$build/tools/sim-netsh/netsh.exe"
 }
 
 # wine_make_prefix DIR DISPLAY [BUILD]: a fresh prefix in DIR (no crash dialog), made under its
@@ -33,6 +37,9 @@ wine_make_prefix() {
         printf '\n[HKEY_CLASSES_ROOT\\CLSID\\%s\\InprocServer32]\n' "$clsid"
         printf '@="C:\\\\windows\\\\system32\\\\simsharing.dll"\n"ThreadingModel"="Both"\n'
       done
+      # The program asks for the connection manager as a local server.
+      printf '\n[HKEY_CLASSES_ROOT\\CLSID\\%s\\LocalServer32]\n' "$wine_connection_manager"
+      printf '@="C:\\\\windows\\\\system32\\\\simsharing-server.exe"\n'
     fi
   } >"$reg"
   WINEPREFIX="$dir" WINEDLLOVERRIDES="$wine_no_installers" timeout 180 xvfb-run -a -n "$display" bash -c '

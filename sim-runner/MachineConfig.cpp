@@ -54,6 +54,8 @@ sim::SimSharingConfig SharingConfig(const Machine& m) {
     connection.supported = spec.supported;
     c.connections.push_back(connection);
   }
+  // No `connection` line: the notebook's own two, the hosted network's on the WLAN adapter.
+  if (c.connections.empty()) c.connections = sim::DefaultConnections(m.wlan.adapter);
   return c;
 }
 

@@ -3,18 +3,6 @@
 
 namespace tethra::sim {
 
-std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter) {
-  SimConnectionConfig ethernet;
-  ethernet.guid = platform::Guid{0x5A1E0002, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x01}};
-  ethernet.name = u"Ethernet";
-  ethernet.deviceName = u"Simulated Ethernet Adapter";
-  SimConnectionConfig hosted;
-  hosted.guid = hostedNetworkAdapter;
-  hosted.name = u"Wireless Network Connection 2";
-  hosted.deviceName = u"Microsoft Virtual WiFi Miniport Adapter";
-  return {ethernet, hosted};
-}
-
 SimIcs::SimIcs(World& world, SimSharingConfig config) : m_world(world) {
   ISharingServiceHost& host = *this;
   // Last errors are per thread in the simulation: the machine's kernel sets the caller's.

@@ -53,6 +53,18 @@ std::string HexText(platform::HResult hr) {
 
 }  // namespace
 
+std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter) {
+  SimConnectionConfig ethernet;
+  ethernet.guid = platform::Guid{0x5A1E0002, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x01}};
+  ethernet.name = u"Ethernet";
+  ethernet.deviceName = u"Simulated Ethernet Adapter";
+  SimConnectionConfig hosted;
+  hosted.guid = hostedNetworkAdapter;
+  hosted.name = u"Wireless Network Connection 2";
+  hosted.deviceName = u"Microsoft Virtual WiFi Miniport Adapter";
+  return {ethernet, hosted};
+}
+
 std::string SharingRoleName(SimSharingRole role) {
   switch (role) {
     case SimSharingRole::Public:

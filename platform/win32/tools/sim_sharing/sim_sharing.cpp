@@ -1,9 +1,10 @@
 // simsharing.dll: an in-process COM server for the platform's sharing manager class
-// (NetSharingManager) and connection manager class (ConnectionManager), backed by the simulated
-// sharing service of the notebook (SimSharingService, the code the Linux scenarios run). Each COM
-// object here wraps one of the service's objects and holds exactly one reference on it, given
-// back with the COM object's last Release; the service counts those references and the
-// properties records it hands out, so the log can say at the end what the program left behind.
+// (NetSharingManager) and connection manager class (ConnectionManager; asked for as a local
+// server, see local_activation.h), backed by the simulated sharing service of the notebook
+// (SimSharingService, the code the Linux scenarios run). Each COM object here wraps one of the
+// service's objects and holds exactly one reference on it, given back with the COM object's last
+// Release; the service counts those references and the properties records it hands out, so the
+// log can say at the end what the program left behind.
 //
 // Owner: one server per process, made at the first call of any export and never destroyed (the
 // DLL pins itself: the service stands for a system service that outlives every client object).
@@ -15,35 +16,25 @@
 // E_NOINTERFACE, CLASS_E_NOAGGREGATION, CLASS_E_CLASSNOTAVAILABLE, and E_NOTIMPL for the
 // operations the program never calls (automation, port mappings, renames, Skip, Clone).
 //
-// The machine, read from the environment at the first call:
-//   TETHRA_SIMSHARING_LOG          file that receives every call and event (else OutputDebugString)
-//   TETHRA_SIMSHARING_INSTALLED    0: sharing is not installed (default 1)
-//   TETHRA_SIMSHARING_CONNECTIONS  "{GUID}|name|device name|off|public|private", several joined
-//                                  by ';', in enumeration order. Default: "Ethernet" on
-//                                  "Simulated Ethernet Adapter" {5A1E0002-0000-4000-8000-00000000E001}
-//                                  and "Wireless Network Connection 2" on the simulated WLAN
-//                                  service's adapter {5A1E0001-0000-4000-8000-00000000AD01}, both off.
-// At process detach the log ends with "end: nothing left behind", or with two lines: "end: COM
-// objects still referenced: N KIND, ... (R references)" and "end: service left over: ..." (the
-// service's own count of records, task memory and references not given back, and misuses).
+// The machine and the log are the server's (sharing_server.h).
 #include <netcon.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "local_activation.h"
+#include "local_unmarshaler.h"
+#include "sharing_server.h"
 #include "tethra/sim/ics/SimSharingService.h"
 #include "tools/common/service_dll.h"
 #include "win32_common.h"
@@ -58,9 +49,6 @@ static_assert(offsetof(platform::NetconProperties, pszwName) == offsetof(NETCON_
 static_assert(offsetof(platform::NetconProperties, pszwDeviceName) == offsetof(NETCON_PROPERTIES, pszwDeviceName));
 static_assert(offsetof(platform::NetconProperties, clsidUiObject) == offsetof(NETCON_PROPERTIES, clsidUiObject));
 
-using tethra::tools::Environment;
-using tethra::tools::Narrow;
-using tethra::win32::FromGuid;
 using tethra::win32::ToGuid;
 
 // The identifiers MinGW's uuid library lacks, from the platform boundary's values.
@@ -72,143 +60,9 @@ const GUID kClsidConnectionManager = ToGuid(platform::kCLSID_ConnectionManager);
 // Answered only by this server's connections: how a connection handed back is recognised.
 const GUID kIidOwnConnection = {0x5A1E0005, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC1}};
 
-std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
-  std::vector<std::wstring> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
-    if (end == std::wstring::npos) return parts;
-    start = end + 1;
-  }
-}
-
-platform::Guid MakeGuid(std::uint32_t first, std::uint8_t b6, std::uint8_t b7) {
-  return platform::Guid{first, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, b6, b7}};
-}
-
 HRESULT Hr(platform::HResult hr) { return static_cast<HRESULT>(platform::Raw(hr)); }
 
-class Server final : private sim::ISharingServiceHost {
- public:
-  static Server& Instance() {
-    static Server* const server = new Server();  // process lifetime, see the header
-    return *server;
-  }
-  static Server* IfMade() { return s_made.load(); }
-
-  std::unique_lock<std::recursive_mutex> enter() { return std::unique_lock(m_lock); }
-  sim::SimSharingService& service() { return *m_service; }
-
-  void objectMade(const char* kind) {
-    ++m_objects[kind];
-    ++m_comReferences;
-  }
-  void objectGone(const char* kind) { --m_objects[kind]; }
-  void referenceTaken() { ++m_comReferences; }
-  void referenceGiven() { --m_comReferences; }
-  void lockServer(bool lock) { m_locks += lock ? 1 : -1; }
-  bool idle() const {
-    for (const auto& [kind, count] : m_objects) {
-      if (count != 0) return false;
-    }
-    return m_locks == 0;
-  }
-
-  void write(const std::string& text) { m_log.write(text); }  // callers hold the lock
-
-  // The log's last lines. At process detach another thread may have died holding the lock,
-  // so the check only reads what it can take without waiting. Objects the program still holds
-  // when its process ends are listed apart from the records and memory it did not give back:
-  // an owner may keep its objects for the life of the process, but never lose a record.
-  void writeEnd() {
-    std::unique_lock guard(m_lock, std::try_to_lock);
-    if (!guard.owns_lock()) {
-      write("end: not checked (a call was still running)");
-      return;
-    }
-    std::string objects;
-    for (const auto& [kind, count] : m_objects) {
-      if (count != 0) objects += (objects.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
-    }
-    const std::string service = m_service->leftOverText();
-    if (objects.empty() && service.empty()) {
-      write("end: nothing left behind");
-      return;
-    }
-    write("end: COM objects still referenced: " + (objects.empty() ? std::string("none") : objects) + " (" +
-          std::to_string(m_comReferences) + " references)");
-    write("end: service left over: " + (service.empty() ? std::string("nothing") : service));
-  }
-
- private:
-  Server() {
-    sim::SimSharingConfig config;
-    if (const auto installed = Environment(L"TETHRA_SIMSHARING_INSTALLED")) config.installed = *installed != L"0";
-    if (const auto list = Environment(L"TETHRA_SIMSHARING_CONNECTIONS")) {
-      for (const std::wstring& entry : Split(*list, L';')) {
-        if (auto connection = parseConnection(entry)) {
-          config.connections.push_back(*connection);
-        } else {
-          write("ignored connection \"" + Narrow(entry) + "\"");
-        }
-      }
-    } else {
-      config.connections = {
-          sim::SimConnectionConfig{MakeGuid(0x5A1E0002, 0xE0, 0x01), u"Ethernet", u"Simulated Ethernet Adapter",
-                                   sim::SimSharingRole::Off, true},
-          sim::SimConnectionConfig{MakeGuid(0x5A1E0001, 0xAD, 0x01), u"Wireless Network Connection 2",
-                                   u"Microsoft Virtual WiFi Miniport Adapter", sim::SimSharingRole::Off, true}};
-    }
-    std::string described;
-    for (const auto& c : config.connections) {
-      described += " \"" + Narrow(std::wstring(c.name.begin(), c.name.end())) + "\" " + sim::SharingRoleName(c.role);
-    }
-    sim::ISharingServiceHost& host = *this;
-    m_service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(config));
-    write(std::string("service ready: sharing ") + (m_service->installed() ? "installed" : "not installed") +
-          ", connections" + described);
-    // The service's state must survive a CoFreeUnusedLibraries: the DLL stays for the process.
-    HMODULE self = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                         reinterpret_cast<LPCWSTR>(&s_made), &self);
-    s_made.store(this);
-  }
-
-  static std::optional<sim::SimConnectionConfig> parseConnection(const std::wstring& entry) {
-    const std::vector<std::wstring> fields = Split(entry, L'|');
-    if (fields.size() != 4) return std::nullopt;
-    GUID guid;
-    if (FAILED(::CLSIDFromString(fields[0].c_str(), &guid))) return std::nullopt;
-    sim::SimConnectionConfig c;
-    c.guid = FromGuid(guid);
-    c.name.assign(fields[1].begin(), fields[1].end());
-    c.deviceName.assign(fields[2].begin(), fields[2].end());
-    if (fields[3] == L"public") {
-      c.role = sim::SimSharingRole::Public;
-    } else if (fields[3] == L"private") {
-      c.role = sim::SimSharingRole::Private;
-    } else if (fields[3] != L"off") {
-      return std::nullopt;
-    }
-    return c;
-  }
-
-  // --- ISharingServiceHost ---------------------------------------------------------------------
-  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override {
-    write("call " + std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(result));
-  }
-  std::optional<std::int64_t> takeFault(std::string_view, std::string_view) override { return std::nullopt; }
-  void event(std::string text) override { write("event " + text); }
-
-  static inline std::atomic<Server*> s_made{nullptr};
-  tethra::tools::ServiceLog m_log{L"TETHRA_SIMSHARING_LOG", "simsharing: "};
-  std::recursive_mutex m_lock;
-  std::unique_ptr<sim::SimSharingService> m_service;
-  std::map<std::string, std::int64_t> m_objects;  // live COM objects by kind
-  std::int64_t m_comReferences = 0;
-  std::int64_t m_locks = 0;
-};
+using Server = tethra::tools::SharingServer;
 
 // One reference on a service object, given back when the holder ends.
 struct Releaser {
@@ -663,9 +517,9 @@ class ConnectionManager final : public ComObject<INetConnectionManager> {
 // --- Class factories ---------------------------------------------------------------------------------
 
 // One static factory per class; it lives as long as the DLL and counts no references. The
-// service checks the class context it is given; the factory passes the one its class serves
-// in-process (the program asks the connection manager for a local server, which an in-process
-// registration does not answer).
+// service checks the class context it is given; the factory passes the one the program asks
+// for: the connection manager is asked for as a local server, and reaches this factory through
+// simsharing-server.exe's custom-marshalled class object (local_activation.h).
 class ClassFactory final : public IClassFactory {
  public:
   explicit ClassFactory(bool sharingManager) : m_sharingManager(sharingManager) {}
@@ -722,6 +576,7 @@ extern "C" {
 HRESULT STDAPICALLTYPE SimSharingGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
+  if (clsid == tethra::tools::kClsidLocalActivation) return tethra::tools::LocalActivationClassObject(iid, out);
   ClassFactory* factory = clsid == kClsidNetSharingManager   ? &g_sharingManagerFactory
                           : clsid == kClsidConnectionManager ? &g_connectionManagerFactory
                                                              : nullptr;

@@ -14,10 +14,6 @@
 
 namespace tethra::sim {
 
-// The machine's connections when a scenario names none: the wired "Ethernet" and the hosted
-// network's own connection on the virtual adapter with the adapter's GUID.
-std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter);
-
 class SimIcs final : private ISharingServiceHost {
  public:
   SimIcs(World& world, SimSharingConfig config);

@@ -45,6 +45,11 @@ struct SimSharingConfig {
   Netshell netshell = Netshell::Present;
 };
 
+// The machine's connections when a scenario names none: the wired "Ethernet" and the hosted
+// network's own connection on the virtual adapter with the adapter's GUID. One definition for
+// the simulated notebook and the simulated service planted in a Wine prefix.
+std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter);
+
 class ISharingServiceHost {
  public:
   virtual ~ISharingServiceHost() = default;

@@ -1,0 +1,8 @@
+// netshell.dll without NcFreeNetconProperties: the machine of `netshell no-export`, where the
+// network-shell library loads but lacks the one function the program binds. It exports
+// nothing, so the program's GetProcAddress must fail with ERROR_PROC_NOT_FOUND.
+//
+// Owner: nothing. Threads: any. Codes: none (DllMain only accepts every attach).
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

@@ -1,0 +1,109 @@
+// The simulated sharing service's machine: from the scenario file, else from the variables.
+#include "sharing_machine.h"
+
+#include <objbase.h>
+#include <windows.h>
+
+#include <optional>
+
+#include "sim-runner/MachineConfig.h"
+#include "tools/common/service_dll.h"
+#include "win32_common.h"
+
+namespace tethra::tools {
+
+namespace {
+
+namespace simrunner = tethra::simrunner;
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+  std::vector<std::wstring> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+    if (end == std::wstring::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// "{GUID}|name|device name|off|public|private"
+std::optional<sim::SimConnectionConfig> ParseConnection(const std::wstring& entry) {
+  const std::vector<std::wstring> fields = Split(entry, L'|');
+  if (fields.size() != 4) return std::nullopt;
+  GUID guid;
+  if (FAILED(::CLSIDFromString(fields[0].c_str(), &guid))) return std::nullopt;
+  sim::SimConnectionConfig c;
+  c.guid = tethra::win32::FromGuid(guid);
+  c.name.assign(fields[1].begin(), fields[1].end());
+  c.deviceName.assign(fields[2].begin(), fields[2].end());
+  if (fields[3] == L"public") {
+    c.role = sim::SimSharingRole::Public;
+  } else if (fields[3] == L"private") {
+    c.role = sim::SimSharingRole::Private;
+  } else if (fields[3] != L"off") {
+    return std::nullopt;
+  }
+  return c;
+}
+
+// The machine of the variables: the default notebook's, changed where a variable says so.
+SharingMachineSetup FromVariables(std::vector<std::string> notes) {
+  SharingMachineSetup setup;
+  setup.notes = std::move(notes);
+  setup.config = simrunner::SharingConfig(simrunner::Machine{});
+  if (const auto installed = Environment(L"TETHRA_SIMSHARING_INSTALLED")) setup.config.installed = *installed != L"0";
+  if (const auto list = Environment(L"TETHRA_SIMSHARING_CONNECTIONS")) {
+    setup.config.connections.clear();
+    for (const std::wstring& entry : Split(*list, L';')) {
+      if (auto connection = ParseConnection(entry)) {
+        setup.config.connections.push_back(*connection);
+      } else {
+        setup.notes.push_back("ignored connection \"" + Narrow(entry) + "\"");
+      }
+    }
+  }
+  return setup;
+}
+
+// The whole file as bytes (the parser takes UTF-8), or nothing with the system's error.
+std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = ::GetLastError();
+    return std::nullopt;
+  }
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  BOOL ok = TRUE;
+  while ((ok = ::ReadFile(file, chunk, sizeof chunk, &read, nullptr)) && read > 0) bytes.append(chunk, read);
+  error = ok ? ERROR_SUCCESS : ::GetLastError();
+  ::CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+SharingMachineSetup ReadSharingMachine() {
+  const auto path = Environment(L"TETHRA_SCENARIO");
+  if (!path) return FromVariables({});
+  const std::string name = Narrow(*path);
+  DWORD error = ERROR_SUCCESS;
+  const auto text = ReadWholeFile(*path, error);
+  if (!text) {
+    return FromVariables({"scenario refused: cannot read " + name + " (error " + std::to_string(error) + ")"});
+  }
+  simrunner::ParseError parseError;
+  const auto scenario = simrunner::ParseScenario(*text, name, &parseError);
+  if (!scenario) return FromVariables({"scenario refused: " + parseError.message()});
+  SharingMachineSetup setup;
+  setup.config = simrunner::SharingConfig(scenario->machine);
+  setup.faults = simrunner::FaultPlanOf(scenario->machine);
+  setup.notes.push_back("scenario " + name);
+  return setup;
+}
+
+}  // namespace tethra::tools
