@@ -62,9 +62,10 @@ native_commands=(cmake=cmake ctest=cmake make=make g++=g++ c++=g++ timeout=coreu
                  nproc=coreutils sed=sed grep=grep awk=mawk)
 
 # The Windows cross-build (cmake/mingw-w64-x86_64.cmake), its checks, and the Wine runs
-# (tests/wine/run-wine-tests; xvfb-run itself calls Xvfb, xauth, mcookie and getopt).
+# (tests/wine/run-wine-tests; xvfb-run itself calls Xvfb, xauth, mcookie and getopt;
+# scripts/run-wine holds the wall clock at the simulated notebook's start with faketime).
 windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-                  wine wine64 xvfb xauth)
+                  wine wine64 xvfb xauth faketime)
 windows_commands=(x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix
                   x86_64-w64-mingw32-g++=g++-mingw-w64-x86-64-posix
                   x86_64-w64-mingw32-gcc-posix=gcc-mingw-w64-x86-64-posix
@@ -73,6 +74,6 @@ windows_commands=(x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64-posix
                   x86_64-w64-mingw32-strip=binutils-mingw-w64-x86-64
                   wine=wine wineboot=wine wineserver=wine
                   xvfb-run=xvfb Xvfb=xvfb xauth=xauth mcookie=util-linux getopt=util-linux
-                  mktemp=coreutils stat=coreutils)
+                  mktemp=coreutils stat=coreutils faketime=faketime)
 
 jobs() { nproc 2>/dev/null || echo 2; }

@@ -33,4 +33,13 @@ inline HWND FindProgramDialog(DWORD processId) {
   return search.found;
 }
 
+// Whether the window shows anything: visible and not of zero size. The program's dialog sizes
+// itself to nothing while it sets itself up, and the system then owes it no paint, so the
+// dialog can keep its visible style without a pixel on the screen.
+inline bool ShowsAnything(HWND window) {
+  RECT rect{};
+  return ::IsWindowVisible(window) && ::GetWindowRect(window, &rect) && rect.right > rect.left &&
+         rect.bottom > rect.top;
+}
+
 }  // namespace tethra::tools

@@ -343,7 +343,7 @@ void ScenarioRun::Look(Instance& instance) {
   const HWND dialog = FindProgramDialog(instance.process.dwProcessId);
   if (dialog == nullptr) return;  // not made yet, or gone: the last view stays
   view.window = dialog;
-  view.visible = ::IsWindowVisible(dialog) != FALSE;
+  view.visible = ShowsAnything(dialog);
   // The first question that goes unanswered ends the look: the dialog is busy.
   bool answered = true;
   for (const int id : {IDC_EDIT_NAME, IDC_EDIT_KEY, IDC_STATIC_STATUS}) {
@@ -543,7 +543,8 @@ void ScenarioRun::Perform(const Action& a) {
       break;
     case Action::Kind::Paint:
       if (Instance* newest = Newest(); newest != nullptr && newest->dialog.window != nullptr) {
-        ::InvalidateRect(newest->dialog.window, nullptr, TRUE);
+        // A paint even when nothing of the window needs one, as the simulated notebook gives it.
+        ::RedrawWindow(newest->dialog.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_INTERNALPAINT);
       }
       break;
     case Action::Kind::Click:

@@ -8,6 +8,8 @@
 #include <netcon.h>
 #include <windows.h>
 
+#include "netshell_log.h"
+
 namespace {
 using FreeFn = void(WINAPI*)(NETCON_PROPERTIES*);
 }
@@ -19,4 +21,9 @@ extern "C" void WINAPI SimNcFreeNetconProperties(NETCON_PROPERTIES* properties) 
   const auto release = reinterpret_cast<FreeFn>(
       reinterpret_cast<void (*)()>(::GetProcAddress(server, "SimSharingFreeNetconProperties")));
   if (release != nullptr) release(properties);
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  tethra::tools::LogNetshellModuleCall(reason, reserved);
+  return TRUE;
 }

@@ -30,7 +30,7 @@ std::vector<std::string> DialogAtExit() {
   const HWND dialog = FindProgramDialog(process);
   if (dialog == nullptr || ::GetWindowThreadProcessId(dialog, nullptr) != ::GetCurrentThreadId()) return lines;
   const std::string pid = std::to_string(process);
-  lines.push_back("end dialog " + pid + (::IsWindowVisible(dialog) ? " visible" : " hidden"));
+  lines.push_back("end dialog " + pid + (ShowsAnything(dialog) ? " visible" : " hidden"));
   for (const int id : {IDC_EDIT_NAME, IDC_EDIT_KEY, IDC_STATIC_STATUS}) {
     if (const HWND control = ::GetDlgItem(dialog, id)) {
       lines.push_back("end control " + pid + " " + std::to_string(id) + " " + Quoted(Text(control)));
