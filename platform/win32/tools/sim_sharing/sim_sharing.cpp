@@ -36,6 +36,7 @@
 #include "local_unmarshaler.h"
 #include "sharing_server.h"
 #include "tethra/sim/ics/SimSharingService.h"
+#include "task_memory_spy.h"
 #include "tools/common/service_dll.h"
 #include "win32_common.h"
 
@@ -179,12 +180,14 @@ class Connection final : public ComObject<INetConnection> {
     const std::size_t bytes = (std::char_traits<char16_t>::length(text) + 1) * sizeof(char16_t);
     auto* copy = static_cast<wchar_t*>(::CoTaskMemAlloc(bytes));
     if (copy != nullptr) std::memcpy(copy, text, bytes);
+    tethra::tools::TrackTaskMemory(copy);
     return copy;
   }
   static NETCON_PROPERTIES* CopyToTaskMemory(const platform::NetconProperties& record) {
     auto* copy = static_cast<NETCON_PROPERTIES*>(::CoTaskMemAlloc(sizeof(NETCON_PROPERTIES)));
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, &record, sizeof *copy);
+    tethra::tools::TrackTaskMemory(copy);
     copy->pszwName = CopyText(record.pszwName);
     copy->pszwDeviceName = CopyText(record.pszwDeviceName);
     if (copy->pszwName == nullptr || copy->pszwDeviceName == nullptr) {
