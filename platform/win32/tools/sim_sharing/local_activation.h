@@ -9,6 +9,7 @@
 // Header only: the identifiers both sides agree on. Owner of nothing.
 #pragma once
 
+#include <objbase.h>
 #include <windows.h>
 
 namespace tethra::tools {
@@ -21,5 +22,25 @@ inline constexpr DWORD kLocalActivationMarker = 0x5A1EC0DE;
 // Signalled by the unmarshaler each time a client took the class object: the local server
 // may end once a client has it.
 inline constexpr wchar_t kLocalActivationServedEvent[] = L"Local\\TethraSimSharingConnectionManagerServed";
+
+// A process-lifetime object that is both a class object and the IMarshal that carries it: the
+// server's class object and the client's unmarshaler are each one of these.
+class StaticMarshallingFactory : public IClassFactory, public IMarshal {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+      *out = static_cast<IClassFactory*>(this);
+    } else if (iid == IID_IMarshal) {
+      *out = static_cast<IMarshal*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
 
 }  // namespace tethra::tools

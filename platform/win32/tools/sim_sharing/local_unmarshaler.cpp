@@ -12,22 +12,8 @@ namespace {
 const GUID kClsidConnectionManager = tethra::win32::ToGuid(tethra::platform::kCLSID_ConnectionManager);
 
 // Both the class object (COM asks it for an IMarshal) and that IMarshal: one static object.
-class Unmarshaler final : public IClassFactory, public IMarshal {
+class Unmarshaler final : public tethra::tools::StaticMarshallingFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-    } else if (iid == IID_IMarshal) {
-      *out = static_cast<IMarshal*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
   // --- IClassFactory ---------------------------------------------------------------------------
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {

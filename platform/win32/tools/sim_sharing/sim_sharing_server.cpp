@@ -34,22 +34,8 @@ std::string Hex(HRESULT hr) {
 }
 
 // The class object: never created here, only marshalled, always by the custom unmarshaler.
-class ClassObject final : public IClassFactory, public IMarshal {
+class ClassObject final : public tethra::tools::StaticMarshallingFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-    } else if (iid == IID_IMarshal) {
-      *out = static_cast<IMarshal*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
   // Objects made here would need proxies the platform does not have for these interfaces.
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void** out) override {
