@@ -32,6 +32,7 @@ sim::SimWlanConfig WlanConfig(const WlanMachine& w) {
                                                         : sim::SimWlanConfig::KeyKind::NotPassPhrase;
   c.keyText = w.key;
   c.maxPeers = w.maxPeers;
+  c.reportsBeforeReturn = w.reportsBeforeReturn;
   c.adapter = w.adapter;
   for (const auto& mac : w.peers) c.peers.push_back(mac);
   return c;

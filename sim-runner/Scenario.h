@@ -44,6 +44,7 @@ struct WlanMachine {
   std::uint32_t maxPeers = 100;
   Guid adapter{0x5A1E0001, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAD, 0x01}};
   std::vector<std::array<std::uint8_t, 6>> peers;
+  bool reportsBeforeReturn = false;  // `wlan reports before-return`
 };
 
 // The sharing service: its connections in enumeration order (none given: the default two,

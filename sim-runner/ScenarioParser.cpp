@@ -335,6 +335,12 @@ void ParseWlanMachine(Cursor& c, WlanMachine& w, int line) {
     w.adapter = g == "none" ? Guid{} : GuidOf(g);
   } else if (what == "peer") {
     w.peers.push_back(MacOf(c.word("a MAC address")));
+  } else if (what == "reports") {
+    const std::string when = c.word("`before-return` or `after-return`");
+    if (when != "before-return" && when != "after-return") {
+      throw Failure{"`wlan reports` takes `before-return` or `after-return`"};
+    }
+    w.reportsBeforeReturn = when == "before-return";
   } else {
     throw Failure{"unknown WLAN setting `" + what + "`"};
   }

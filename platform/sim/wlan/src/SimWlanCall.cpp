@@ -18,6 +18,17 @@ SimWlanService::Call::~Call() {
   }
   m_service.m_host.recordCall(m_function, m_arguments, m_result);
   for (std::string& line : events) m_service.m_host.event(std::move(line));
+  if (!m_service.m_reportsBeforeReturn) return;
+  // The reports this call queued start on the service's thread before the caller goes on. The
+  // caller does not wait for the program's callback to finish: the service never does.
+  {
+    std::lock_guard lock(m_service.m_mutex);
+    if (m_service.m_pending.empty() || m_service.m_deliveringThread == std::this_thread::get_id()) return;
+  }
+  m_service.m_host.waitUntil([this] {
+    std::lock_guard lock(m_service.m_mutex);
+    return m_service.m_pending.empty() || m_service.m_delivering;
+  });
 }
 
 std::optional<platform::Win32Error> SimWlanService::Call::fault() {

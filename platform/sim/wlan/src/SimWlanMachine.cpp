@@ -26,6 +26,7 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
       m_codePage(codePage),
       m_kernel(kernel),
       m_supported(config.supported),
+      m_reportsBeforeReturn(config.reportsBeforeReturn),
       m_state(config.state),
       m_adapter(config.adapter) {
   std::vector<std::uint8_t> ssid;

@@ -61,6 +61,9 @@ struct SimWlanConfig {
   std::uint32_t maxPeers = 100;
   platform::Guid adapter{0x5A1E0001, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAD, 0x01}};
   std::vector<Mac> peers;  // joined stations (an active network only)
+  // When the reports a call queues reach the program: once the calling thread waits again
+  // (false), or before the call returns (true). Real threads allow either order.
+  bool reportsBeforeReturn = false;
 };
 
 struct WlanFault {
@@ -203,6 +206,7 @@ class SimWlanService final : public platform::IWlanApi {
   mutable std::mutex m_mutex;
 
   bool m_supported;
+  const bool m_reportsBeforeReturn;
   bool m_enabled = true;
   std::uint32_t m_state;
   platform::WlanHostedNetworkConnectionSettings m_settings{};
