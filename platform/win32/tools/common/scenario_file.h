@@ -1,0 +1,60 @@
+// The scenario a simulated piece planted in a Wine prefix plays: the file named by
+// TETHRA_SCENARIO (a Windows path), read and parsed with the scenario reader the simulator
+// uses. Header only.
+//
+// Owner: the caller owns the returned scenario. Threads: any. No codes: a file that is named
+// but cannot be read or parsed comes back as a refusal text for the caller's log.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "sim-runner/Scenario.h"
+#include "tools/common/service_dll.h"
+
+namespace tethra::tools {
+
+struct ScenarioFromEnvironment {
+  bool named = false;  // TETHRA_SCENARIO is set: the piece plays the scenario, not its variables
+  std::optional<simrunner::Scenario> scenario;
+  std::string refusal;  // when named and no scenario: why
+};
+
+inline std::string Utf8Of(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+  }
+  return bytes;
+}
+
+inline ScenarioFromEnvironment LoadScenarioFromEnvironment() {
+  ScenarioFromEnvironment result;
+  const auto path = Environment(L"TETHRA_SCENARIO");
+  if (!path) return result;
+  result.named = true;
+  const std::string name = Utf8Of(*path);
+  const HANDLE file = ::CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    result.refusal = name + ": cannot be read (error " + std::to_string(::GetLastError()) + ")";
+    return result;
+  }
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  ::CloseHandle(file);
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  simrunner::ParseError error;
+  result.scenario = simrunner::ParseScenario(bytes, name, &error);
+  if (!result.scenario) result.refusal = error.message();
+  return result;
+}
+
+}  // namespace tethra::tools

@@ -1,0 +1,80 @@
+// netsh.exe of the simulated notebook, for runs of tethra.exe under Wine: the program starts
+// it to restart the hosted network after a name or key change. It appends `run ARGUMENTS` to
+// the file named by TETHRA_SIMNETSH_LOG, then does what the `netsh` statement of the scenario
+// named by TETHRA_SCENARIO says (no scenario, or one that cannot be read: `netsh exit 0`):
+//   netsh hangs     never ends
+//   netsh exit N    N != 0: ends with N after the tool's own run time (~200 ms)
+//   netsh exit 0    restarts the hosted network through the simulated WLAN service's control
+//                   pipe (answered once the two state changes have been delivered), then ends
+//                   with 0; 1 when the pipe cannot be reached or refuses the request
+// (`netsh missing` needs no stand-in: the run plants none.)
+//
+// Owner: the process; nothing outlives it. Threads: the main thread only.
+#include <windows.h>
+
+#include <string>
+
+#include "tools/common/control_pipe.h"
+#include "tools/common/scenario_file.h"
+#include "tools/common/service_dll.h"
+
+namespace {
+
+constexpr DWORD kOwnRunTimeMs = 200;
+constexpr DWORD kControlTimeoutMs = 10000;
+
+// The command line after the program's own name, as it was given.
+std::wstring Arguments() {
+  const wchar_t* line = ::GetCommandLineW();
+  bool quoted = false;
+  while (*line != L'\0' && (quoted || (*line != L' ' && *line != L'\t'))) {
+    if (*line == L'"') quoted = !quoted;
+    ++line;
+  }
+  while (*line == L' ' || *line == L'\t') ++line;
+  return line;
+}
+
+}  // namespace
+
+int wmain() {
+  using tethra::simrunner::Machine;
+  const tethra::tools::ServiceLog log(L"TETHRA_SIMNETSH_LOG", "sim netsh: ");
+  log.write("run " + tethra::tools::Utf8Of(Arguments()));
+
+  const tethra::tools::ScenarioFromEnvironment loaded = tethra::tools::LoadScenarioFromEnvironment();
+  Machine machine;  // the defaults: exits 0 and restarts the hosted network
+  if (loaded.scenario) {
+    machine = loaded.scenario->machine;
+  } else if (loaded.named) {
+    log.write("scenario refused: " + loaded.refusal);
+  }
+
+  switch (machine.netsh) {
+    case Machine::Netsh::Hangs:
+      log.write("hangs");
+      for (;;) ::Sleep(INFINITE);
+    case Machine::Netsh::Missing:
+      log.write("started although the scenario says netsh missing");
+      return 1;
+    case Machine::Netsh::Exit:
+      break;
+  }
+  if (machine.netshExitCode != 0) {
+    ::Sleep(kOwnRunTimeMs);
+    log.write("exit " + std::to_string(machine.netshExitCode));
+    return static_cast<int>(machine.netshExitCode);
+  }
+  std::string answer;
+  if (!tethra::tools::SendControl("netsh-restart", answer, kControlTimeoutMs)) {
+    log.write("cannot restart the hosted network: " + answer);
+    return 1;
+  }
+  if (answer != "ok") {
+    log.write("restart refused: " + answer);
+    return 1;
+  }
+  ::Sleep(kOwnRunTimeMs);
+  log.write("exit 0");
+  return 0;
+}

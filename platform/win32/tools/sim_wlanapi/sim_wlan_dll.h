@@ -1,0 +1,114 @@
+// The simulated WLAN service of one process: the service of the simulated notebook
+// (SimWlanService, the same code the Linux scenarios run), its host (calls, events and the
+// `now` lines to the log, faults from the scenario), the thread that delivers its
+// notifications, and the control pipe through which a test acts as the machine.
+//
+// The machine comes from the scenario named by TETHRA_SCENARIO when that is set (a file that
+// cannot be read or parsed is logged as `scenario refused: ...` and the defaults are used),
+// else from the environment:
+//   TETHRA_SIMWLAN_SSID, TETHRA_SIMWLAN_KEY  name and key held (TethraNet, tethra-secret)
+//   TETHRA_SIMWLAN_STATE        idle (default), active or unavailable
+//   TETHRA_SIMWLAN_SUPPORTED    0: no hosted-network support (default 1)
+//   TETHRA_SIMWLAN_STOP_AFTER_MS  N: N ms after the network first becomes active, the service
+//                               stops it by itself (active -> idle, reason 17, user action)
+// TETHRA_SIMWLAN_LOG names the file that receives every call, event and `now` line (else
+// OutputDebugString).
+//
+// Owner: one per process, created on the first call of any export and never destroyed (the
+// process ends with ExitProcess while the notification thread may hold the service's lock).
+// Threads: exports from any thread; notifications are delivered one at a time on the DLL's
+// notification thread; control requests are served on the pipe's thread.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim-runner/ServiceControl.h"
+#include "tethra/platform/codepage.h"
+#include "tethra/sim/faults.h"
+#include "tethra/sim/wlan/SimWlanService.h"
+#include "tools/common/service_dll.h"
+#include "wlan_types.h"
+
+namespace tethra::tools {
+
+class ControlServer;
+
+// What the program registered: its own callback, called from the service's platform-typed one.
+struct CallbackTarget {
+  win32::wlan::WlanNotificationCallback callback;
+  PVOID context;
+};
+
+class SimWlanDll final : private sim::IWlanServiceHost {
+ public:
+  static SimWlanDll& Instance();
+  static SimWlanDll* IfMade() { return s_made.load(); }
+
+  sim::SimWlanService& service() { return *m_service; }
+
+  // After every export, on the calling thread: a notification that call queued may now be
+  // delivered, and a change it made is logged.
+  void afterCall();
+
+  PVOID keepTarget(HANDLE handle, win32::wlan::WlanNotificationCallback callback, PVOID context);
+  void dropTarget(HANDLE handle, PVOID raw);  // a registration the service refused
+  void forgetTargets(HANDLE handle);
+
+  // A control request: performed, and answered ("" for ok, else the reason) once the
+  // notifications it queued have been delivered. Pipe thread.
+  std::string perform(const simrunner::ControlRequest& request);
+
+  void write(const std::string& text);
+  // At the process's end a thread that was ended may hold the log's lock: nothing is written
+  // then (false).
+  bool writeAtExit(const std::vector<std::string>& lines);
+
+ private:
+  SimWlanDll();
+  static inline std::atomic<SimWlanDll*> s_made{nullptr};
+  sim::SimWlanConfig configFromEnvironment();
+  static DWORD WINAPI ThreadProc(LPVOID raw);
+  void run();
+  void deliverAll();
+  void meetCaller(DWORD caller);
+  void logChanges();
+
+  // --- IWlanServiceHost ---------------------------------------------------------------------------
+  void recordCall(std::string_view function, std::string_view arguments, std::string_view result) override;
+  std::optional<sim::WlanFault> takeFault(std::string_view area, std::string_view operation) override;
+  void event(std::string text) override;
+  void notificationQueued() override;
+  void deliveryEnded() override;
+  void waitUntil(std::function<bool()> ready) override;
+
+  HANDLE m_wake = nullptr;
+  HANDLE m_deliveryEnded = nullptr;
+  HANDLE m_allDelivered = nullptr;
+  // The thread whose program call queued the notifications next to go (0: none since the
+  // notification thread last looked).
+  std::atomic<DWORD> m_caller{0};
+  std::atomic<bool> m_delivering{false};
+  ServiceLog m_log{L"TETHRA_SIMWLAN_LOG", "sim wlanapi: "};
+  std::mutex m_logMutex;
+  std::mutex m_nowMutex;
+  std::string m_lastNow;
+  std::mutex m_faultsMutex;
+  sim::FaultPlan m_faults;
+  std::optional<unsigned long> m_stopAfterMs;
+  // The program's own Win32 code-page adapter: the service converts as the program does.
+  std::unique_ptr<platform::ICodePage> m_codePage;
+  std::unique_ptr<sim::SimWlanService> m_service;
+  std::mutex m_targetsMutex;
+  std::map<HANDLE, std::vector<std::unique_ptr<CallbackTarget>>> m_targets;
+  std::unique_ptr<ControlServer> m_control;
+};
+
+}  // namespace tethra::tools

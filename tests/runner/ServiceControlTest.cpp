@@ -1,0 +1,105 @@
+// The simulated WLAN service's control requests and its `now` line, as the Windows DLL serves
+// and writes them: what a request line means, which lines are refused, and what the line
+// shows of the service after calls and machine actions.
+#include <gtest/gtest.h>
+
+#include "WlanRig.h"
+#include "sim-runner/ServiceControl.h"
+
+namespace tethra::simrunner {
+namespace {
+
+using Kind = ControlRequest::Kind;
+
+ControlRequest Parsed(std::string_view line) {
+  ControlRequest request;
+  std::string why;
+  EXPECT_TRUE(ParseControlRequest(line, request, why)) << line << ": " << why;
+  return request;
+}
+
+std::string Refusal(std::string_view line) {
+  ControlRequest request;
+  std::string why;
+  EXPECT_FALSE(ParseControlRequest(line, request, why)) << line;
+  return why;
+}
+
+TEST(ServiceControl, RequestsCarryTheirNumbersAndAddresses) {
+  const ControlRequest state = Parsed("state 2 1 17");
+  EXPECT_EQ(state.kind, Kind::State);
+  EXPECT_EQ(state.oldState, 2u);
+  EXPECT_EQ(state.newState, 1u);
+  EXPECT_EQ(state.reason, 17u);
+
+  const ControlRequest raw = Parsed("notify-raw 0x00001001 3\r");  // a CR from a Windows client
+  EXPECT_EQ(raw.kind, Kind::NotifyRaw);
+  EXPECT_EQ(raw.code, 0x1001u);
+  EXPECT_EQ(raw.size, 3u);
+
+  const ControlRequest join = Parsed("join 00-1A-2B-3C-4D-5E");
+  EXPECT_EQ(join.kind, Kind::Join);
+  EXPECT_EQ(join.mac, (std::array<std::uint8_t, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
+  EXPECT_EQ(Parsed("leave 00-1A-2B-3C-4D-5E").kind, Kind::Leave);
+  EXPECT_EQ(Parsed("netsh-restart").kind, Kind::NetshRestart);
+}
+
+TEST(ServiceControl, DeviceNameIsTheRestOfTheLineAsWritten) {
+  const ControlRequest removed = Parsed("device removed \\\\?\\PCI#VEN_8086  x\xC3\xA9");
+  EXPECT_EQ(removed.kind, Kind::Device);
+  EXPECT_TRUE(removed.removed);
+  EXPECT_EQ(removed.text, u"\\\\?\\PCI#VEN_8086  x\u00E9");
+  const ControlRequest arrived = Parsed("device arrived \"quoted\"");
+  EXPECT_FALSE(arrived.removed);
+  EXPECT_EQ(arrived.text, u"\"quoted\"");
+}
+
+TEST(ServiceControl, MalformedRequestsAreRefusedWithAReason) {
+  EXPECT_EQ(Refusal(""), "empty request");
+  EXPECT_EQ(Refusal("state 2 3 17"), "state takes OLD NEW REASON (states 0, 1 or 2)");
+  EXPECT_EQ(Refusal("state 2 1"), "state takes OLD NEW REASON (states 0, 1 or 2)");
+  EXPECT_EQ(Refusal("state 2 1 -1"), "state takes OLD NEW REASON (states 0, 1 or 2)");
+  EXPECT_EQ(Refusal("notify-raw 4097"), "notify-raw takes CODE SIZE");
+  EXPECT_EQ(Refusal("join 00-1A-2B-3C-4D"), "join takes a MAC address (00-1A-2B-3C-4D-5E)");
+  EXPECT_EQ(Refusal("netsh-restart now"), "netsh-restart takes nothing");
+  EXPECT_EQ(Refusal("device gone x"), "device takes removed or arrived, then the interface name");
+  EXPECT_EQ(Refusal("State 2 1 17"), "unknown request State");
+}
+
+TEST(ServiceControl, NowLineShowsWhatExpectationsSee) {
+  wlan::test::Rig rig;
+  EXPECT_EQ(WlanNowLine(rig.service), "now state idle ssid \"TethraNet\" key \"tethra-secret\" max-peers 100");
+
+  sim::SimWlanConfig odd;
+  odd.state = platform::kWlanHostedNetworkUnavailable;
+  odd.ssidText = u"Caf\u00E9 \"Q\"";
+  odd.keyKind = sim::SimWlanConfig::KeyKind::NotPassPhrase;
+  odd.maxPeers = 7;
+  wlan::test::Rig other(odd);
+  EXPECT_EQ(WlanNowLine(other.service), "now state unavailable ssid \"Caf\\u00E9 \\\"Q\\\"\" key none max-peers 7");
+
+  sim::SimWlanConfig keyless;
+  keyless.keyKind = sim::SimWlanConfig::KeyKind::None;
+  wlan::test::Rig third(keyless);
+  EXPECT_EQ(WlanNowLine(third.service), "now state idle ssid \"TethraNet\" key none max-peers 100");
+}
+
+TEST(ServiceControl, MachineRequestsActOnTheServiceAndDeviceIsNotTheServices) {
+  wlan::test::Rig rig;
+  EXPECT_TRUE(ApplyToWlan(Parsed("state 1 2 0"), rig.service));
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);
+  EXPECT_TRUE(ApplyToWlan(Parsed("join 00-1A-2B-3C-4D-5E"), rig.service));
+  EXPECT_EQ(rig.service.peers().size(), 1u);
+  EXPECT_TRUE(ApplyToWlan(Parsed("leave 00-1A-2B-3C-4D-5E"), rig.service));
+  EXPECT_TRUE(rig.service.peers().empty());
+  EXPECT_TRUE(ApplyToWlan(Parsed("netsh-restart"), rig.service));
+  EXPECT_TRUE(ApplyToWlan(Parsed("notify-raw 4097 3"), rig.service));
+  EXPECT_EQ(rig.host.events(),
+            (std::vector<std::string>{"wlan state idle -> active (reason 0)", "wlan station join 00-1A-2B-3C-4D-5E",
+                                      "wlan station leave 00-1A-2B-3C-4D-5E", "wlan state active -> idle (reason 17)",
+                                      "wlan state idle -> active (reason 0)", "wlan notify-raw 4097 size 3"}));
+  EXPECT_FALSE(ApplyToWlan(Parsed("device removed x"), rig.service));
+}
+
+}  // namespace
+}  // namespace tethra::simrunner
