@@ -85,8 +85,6 @@ std::vector<SimOnlyStatement> SimOnlyStatements(const Scenario& scenario, std::s
       add(l.number, l.text, "allocation faults need the simulated allocator");
     } else if (first == "fault" && second == "registry-write") {
       add(l.number, l.text, "the registry's own refusals need the simulated registry");
-    } else if (first == "codepage" && second == "65001") {
-      add(l.number, l.text, "the ANSI code page of a running Windows is fixed for its session");
     } else if (real && (first == "wlan" || first == "connection" || first == "sharing" || first == "netshell" ||
                         first == "netsh" || first == "fault")) {
       add(l.number, l.text, "the machine's own services are used");

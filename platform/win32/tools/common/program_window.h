@@ -33,6 +33,33 @@ inline HWND FindProgramDialog(DWORD processId) {
   return search.found;
 }
 
+// A message box the process shows (a dialog of the system's class that is not the program's
+// own dialog), or null.
+inline HWND FindMessageBox(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    HWND found;
+  } search{processId, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM raw) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(raw);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        wchar_t name[16] = {};
+        wchar_t title[64] = {};
+        ::GetClassNameW(window, name, 16);
+        ::GetWindowTextW(window, title, 64);
+        if (owner != s->processId || std::wcscmp(name, L"#32770") != 0 || std::wcscmp(title, kProgramTitle) == 0 ||
+            !::IsWindowVisible(window)) {
+          return TRUE;
+        }
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // Whether the window shows anything: visible and not of zero size. The program's dialog sizes
 // itself to nothing while it sets itself up, and the system then owes it no paint, so the
 // dialog can keep its visible style without a pixel on the screen.

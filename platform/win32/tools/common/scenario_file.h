@@ -12,6 +12,7 @@
 #include <string>
 
 #include "sim-runner/Scenario.h"
+#include "tools/common/read_file.h"
 #include "tools/common/service_dll.h"
 
 namespace tethra::tools {
@@ -39,17 +40,11 @@ inline ScenarioFromEnvironment LoadScenarioFromEnvironment() {
   if (!path) return result;
   result.named = true;
   const std::string name = Utf8Of(*path);
-  const HANDLE file = ::CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  std::string bytes;
+  if (!ReadWholeFile(*path, bytes)) {
     result.refusal = name + ": cannot be read (error " + std::to_string(::GetLastError()) + ")";
     return result;
   }
-  std::string bytes;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-  ::CloseHandle(file);
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
   simrunner::ParseError error;
   result.scenario = simrunner::ParseScenario(bytes, name, &error);

@@ -15,6 +15,7 @@
 #include "sim-runner/Scenario.h"
 #include "sim-runner/SimOnly.h"
 #include "tools/common/read_file.h"
+#include "tools/common/scenario_file.h"
 
 namespace {
 
@@ -33,17 +34,8 @@ constexpr wchar_t kUsage[] =
     L"or needs the simulated notebook. --check-scenario prints `accepted FILE` or the reader's\n"
     L"refusal (FILE:LINE: reason) for each file; exit code 0 when every file was accepted, 2 otherwise.\n";
 
-std::string Utf8(const std::wstring& text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-  return bytes;
-}
-
 void Print(FILE* stream, const std::wstring& text) {
-  const std::string bytes = Utf8(text);
+  const std::string bytes = tethra::tools::Utf8Of(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
   std::fflush(stream);
 }
@@ -56,7 +48,7 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
   }
   bool allAccepted = true;
   for (const std::wstring& file : files) {
-    const std::string name = Utf8(file);
+    const std::string name = tethra::tools::Utf8Of(file);
     std::string text;
     if (!tethra::tools::ReadWholeFile(file, text)) {
       std::printf("%s: cannot be read\n", name.c_str());
@@ -76,7 +68,7 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
 }
 
 std::optional<tethra::simrunner::Scenario> ReadScenario(const std::wstring& file, std::string& text) {
-  const std::string name = Utf8(file);
+  const std::string name = tethra::tools::Utf8Of(file);
   if (!tethra::tools::ReadWholeFile(file, text)) {
     std::printf("%s: cannot be read\n", name.c_str());
     return std::nullopt;
@@ -103,6 +95,7 @@ int Plan(const std::wstring& file) {
   if (simOnly.empty()) {
     const Machine& m = scenario->machine;
     std::printf("netsh %s\n", m.netsh == Machine::Netsh::Missing ? "missing" : "present");
+    std::printf("codepage %u\n", static_cast<unsigned>(m.codePage));
     std::printf("netshell %s\n", m.sharing.netshell == SharingMachine::Netshell::Missing    ? "missing"
                                  : m.sharing.netshell == SharingMachine::Netshell::NoExport ? "no-export"
                                                                                              : "present");

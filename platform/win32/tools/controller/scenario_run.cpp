@@ -1,11 +1,14 @@
 // One scenario run on Windows. Main thread only (the controller window's thread).
 #include "scenario_run.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdio>
 
 #include "app/Resource.h"
 #include "app/SystemNames.h"
+#include "sim-runner/MachineConfig.h"
 #include "sim-runner/ServiceLogs.h"
 #include "sim-runner/Text.h"
 #include "tethra/controller/ControllerLink.h"
@@ -26,8 +29,9 @@ using simrunner::Trigger;
 constexpr wchar_t kControllerClass[] = L"TethraStandInController";
 // A trigger that does not hold within this real time is reported as never fired.
 constexpr DWORD kTriggerLimitMs = 20000;
-// After the timeline: the program has ended or been quiet this long, within the settle limit.
-constexpr std::uint64_t kQuietMs = 1000;
+// `idle`, and the end of a run: the program has ended, or been quiet this long (longer than
+// any pause of its own, e.g. between a failed network shell and its report), within a limit.
+constexpr std::uint64_t kQuietMs = 2000;
 constexpr DWORD kSettleLimitMs = 15000;
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr DWORD kLookTimeoutMs = 300;
@@ -364,12 +368,36 @@ void ScenarioRun::Look(Instance& instance) {
   m_lastActivityMs = NowMs();
 }
 
+// The system may show a message box on the program's thread (ShellExecuteExW does for a file
+// it cannot start unless asked to stay quiet). A scenario's machine has nobody to answer it:
+// the controller answers as a user would, with the default button, and says so.
+void ScenarioRun::AnswerMessageBox(Instance& instance) {
+  const HWND box = FindMessageBox(instance.process.dwProcessId);
+  if (box == nullptr) return;
+  wchar_t title[128] = {};
+  ::GetWindowTextW(box, title, 128);
+  std::u16string text;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(child, name, 16);
+    if (std::wstring(name) != L"Static") continue;
+    if (const auto part = ControlText(child); part && !part->empty()) text += (text.empty() ? u"" : u" ") + *part;
+  }
+  Print("the program showed a message box " + Quote(reinterpret_cast<const char16_t*>(title)) + ": " + Quote(text) +
+        "; answered with its default button");
+  ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  m_lastActivityMs = NowMs();
+}
+
 void ScenarioRun::Poll() {
   const bool look = NowMs() >= m_lastLookMs + kLookEveryMs;
   if (look) m_lastLookMs = NowMs();
   for (const auto& instance : m_instances) {
     if (!instance->running()) continue;
-    if (look) Look(*instance);
+    if (look) {
+      Look(*instance);
+      AnswerMessageBox(*instance);
+    }
     if (::WaitForSingleObject(instance->process.hProcess, 0) == WAIT_OBJECT_0) {
       DWORD code = 0;
       ::GetExitCodeProcess(instance->process.hProcess, &code);
@@ -563,6 +591,25 @@ void ScenarioRun::Perform(const Action& a) {
   }
 }
 
+void ScenarioRun::EndChildrenOfInstances() {
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    const bool ours = std::any_of(m_instances.begin(), m_instances.end(), [&](const auto& instance) {
+      return instance->process.dwProcessId == entry.th32ParentProcessID;
+    });
+    if (!ours) continue;
+    if (const HANDLE child = ::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+      Print("ending what the program left running (pid " + std::to_string(entry.th32ProcessID) + ")");
+      ::TerminateProcess(child, 1);
+      ::CloseHandle(child);
+    }
+  }
+  ::CloseHandle(snapshot);
+}
+
 simrunner::Observation ScenarioRun::Observe() {
   simrunner::Observation seen;
   if (const Instance* newest = Newest()) {
@@ -588,6 +635,14 @@ simrunner::Observation ScenarioRun::Observe() {
       logs.programId = newest->process.dwProcessId;
     }
     simrunner::ReadServiceLogs(logs, seen);
+    // A service the program never reached still holds what the machine started it with.
+    if (!seen.wlan) {
+      const sim::SimWlanConfig start = simrunner::WlanConfig(m_scenario.machine.wlan);
+      std::optional<std::u16string> key;
+      if (start.keyKind == sim::SimWlanConfig::KeyKind::Text) key = start.keyText;
+      seen.wlan = simrunner::Observation::Wlan{start.state, start.ssidBytes ? u"" : start.ssidText, key,
+                                               start.maxPeers};
+    }
   }
   return seen;
 }
@@ -607,7 +662,8 @@ int ScenarioRun::Run() {
   std::fwrite(lines.data(), 1, lines.size(), stdout);
   std::fflush(stdout);
 
-  // Instances still running are asked to close, then ended.
+  // Instances still running are asked to close, then ended; so is what they started and left
+  // running (a network shell that hangs), which would otherwise outlive the run.
   for (const auto& instance : m_instances) {
     if (!instance->running()) continue;
     if (instance->dialog.window != nullptr) ::PostMessageW(instance->dialog.window, WM_CLOSE, 0, 0);
@@ -616,6 +672,7 @@ int ScenarioRun::Run() {
       ::WaitForSingleObject(instance->process.hProcess, kCleanUpMs);
     }
   }
+  EndChildrenOfInstances();
   return verdict.allHeld ? 0 : 1;
 }
 

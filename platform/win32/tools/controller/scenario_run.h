@@ -74,11 +74,13 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   bool Pump(DWORD timeoutMs, const std::function<bool()>& done);
   void Poll();
   void Look(Instance& instance);
+  void AnswerMessageBox(Instance& instance);
   bool Quiet(std::uint64_t forMs);
   void Control(const std::string& request);
   void SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
   void PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
   simrunner::Observation Observe();
+  void EndChildrenOfInstances();
   void Print(const std::string& text);
   Instance* Newest() { return m_instances.empty() ? nullptr : m_instances.back().get(); }
 

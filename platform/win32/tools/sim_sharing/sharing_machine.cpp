@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "sim-runner/MachineConfig.h"
+#include "tools/common/scenario_file.h"
 #include "tools/common/service_dll.h"
 #include "win32_common.h"
 
@@ -66,43 +67,16 @@ SharingMachineSetup FromVariables(std::vector<std::string> notes) {
   return setup;
 }
 
-// The whole file as bytes (the parser takes UTF-8), or nothing with the system's error.
-std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    error = ::GetLastError();
-    return std::nullopt;
-  }
-  std::string bytes;
-  char chunk[4096];
-  DWORD read = 0;
-  BOOL ok = TRUE;
-  while ((ok = ::ReadFile(file, chunk, sizeof chunk, &read, nullptr)) && read > 0) bytes.append(chunk, read);
-  error = ok ? ERROR_SUCCESS : ::GetLastError();
-  ::CloseHandle(file);
-  if (!ok) return std::nullopt;
-  return bytes;
-}
-
 }  // namespace
 
 SharingMachineSetup ReadSharingMachine() {
-  const auto path = Environment(L"TETHRA_SCENARIO");
-  if (!path) return FromVariables({});
-  const std::string name = Narrow(*path);
-  DWORD error = ERROR_SUCCESS;
-  const auto text = ReadWholeFile(*path, error);
-  if (!text) {
-    return FromVariables({"scenario refused: cannot read " + name + " (error " + std::to_string(error) + ")"});
-  }
-  simrunner::ParseError parseError;
-  const auto scenario = simrunner::ParseScenario(*text, name, &parseError);
-  if (!scenario) return FromVariables({"scenario refused: " + parseError.message()});
+  const ScenarioFromEnvironment file = LoadScenarioFromEnvironment();
+  if (!file.named) return FromVariables({});
+  if (!file.scenario) return FromVariables({"scenario refused: " + file.refusal});
   SharingMachineSetup setup;
-  setup.config = simrunner::SharingConfig(scenario->machine);
-  setup.faults = simrunner::FaultPlanOf(scenario->machine);
-  setup.notes.push_back("scenario " + name);
+  setup.config = simrunner::SharingConfig(file.scenario->machine);
+  setup.faults = simrunner::FaultPlanOf(file.scenario->machine);
+  setup.notes.push_back("scenario " + Narrow(*Environment(L"TETHRA_SCENARIO")));
   return setup;
 }
 

@@ -178,16 +178,15 @@ class Connection final : public ComObject<INetConnection> {
  private:
   static wchar_t* CopyText(const char16_t* text) {
     const std::size_t bytes = (std::char_traits<char16_t>::length(text) + 1) * sizeof(char16_t);
-    auto* copy = static_cast<wchar_t*>(::CoTaskMemAlloc(bytes));
+    auto* copy = static_cast<wchar_t*>(tethra::tools::AllocateTrackedTaskMemory(bytes));
     if (copy != nullptr) std::memcpy(copy, text, bytes);
-    tethra::tools::TrackTaskMemory(copy);
     return copy;
   }
   static NETCON_PROPERTIES* CopyToTaskMemory(const platform::NetconProperties& record) {
-    auto* copy = static_cast<NETCON_PROPERTIES*>(::CoTaskMemAlloc(sizeof(NETCON_PROPERTIES)));
+    auto* copy =
+        static_cast<NETCON_PROPERTIES*>(tethra::tools::AllocateTrackedTaskMemory(sizeof(NETCON_PROPERTIES)));
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, &record, sizeof *copy);
-    tethra::tools::TrackTaskMemory(copy);
     copy->pszwName = CopyText(record.pszwName);
     copy->pszwDeviceName = CopyText(record.pszwDeviceName);
     if (copy->pszwName == nullptr || copy->pszwDeviceName == nullptr) {

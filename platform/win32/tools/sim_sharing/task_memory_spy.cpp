@@ -77,8 +77,11 @@ TaskMemorySpy& Spy() {
 
 }  // namespace
 
-void TrackTaskMemory(void* block) {
-  if (block != nullptr) Spy().track(block);
+void* AllocateTrackedTaskMemory(std::size_t bytes) {
+  TaskMemorySpy& spy = Spy();
+  void* block = ::CoTaskMemAlloc(bytes);
+  if (block != nullptr) spy.track(block);
+  return block;
 }
 
 }  // namespace tethra::tools

@@ -23,7 +23,7 @@ thread_local bool t_machineSide = false;
 
 // How long a notification waits for the calling thread to take its messages again before it
 // is delivered anyway (a thread that waits for something else than messages).
-constexpr UINT kMeetTimeoutMs = 2000;
+constexpr UINT kMeetTimeoutMs = 250;
 // How long a control request waits for the notifications it queued.
 constexpr DWORD kDeliveryBoundMs = 10000;
 
