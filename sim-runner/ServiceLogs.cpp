@@ -53,25 +53,39 @@ std::uint32_t StateNumber(const std::string& word) {
   return 0;
 }
 
-// The dialog as the program's process ended: it replaces what was seen of it while it ran.
-void ReadDialogAtExit(std::string_view body, unsigned long programId, Observation& seen) {
+// The dialog's changes, replayed: they replace what was seen of it while it ran. `started`
+// tells whether a line of this process came before.
+void ReadDialogChange(std::string_view body, unsigned long programId, bool& started, Observation& seen) {
   std::vector<Token> t;
   std::string reason;
   std::int64_t pid = 0;
-  if (!Tokenize(std::string(body), t, reason) || t.size() < 4 || !ParseNumber(t[2].word, pid) ||
+  if (!Tokenize(std::string(body), t, reason) || t.size() < 3 || !ParseNumber(t[1].word, pid) ||
       static_cast<unsigned long>(pid) != programId) {
     return;
   }
-  if (t[1].word == "dialog") {
+  if (!started) {
+    started = true;
     seen.programWindow = true;
-    seen.programVisible = t[3].word == "visible";
     seen.controls.clear();
     seen.logLines.clear();
-  } else if (t[1].word == "control" && t.size() == 5 && t[4].kind == Token::Kind::Text) {
-    std::int64_t id = 0;
-    if (ParseNumber(t[3].word, id)) seen.controls[static_cast<int>(id)] = t[4].text;
-  } else if (t[1].word == "log-line" && t[3].kind == Token::Kind::Text) {
+  }
+  const std::string& what = t[2].word;
+  std::int64_t number = 0;
+  auto text = [&t](std::size_t i) { return i < t.size() && t[i].kind == Token::Kind::Text; };
+  if (what == "visible" || what == "hidden") {
+    seen.programVisible = what == "visible";
+  } else if (what == "control" && text(4) && ParseNumber(t[3].word, number)) {
+    seen.controls[static_cast<int>(number)] = t[4].text;
+  } else if (what == "log-reset") {
+    seen.logLines.clear();
+  } else if (what == "log-line" && text(3)) {
     seen.logLines.push_back(t[3].text);
+  } else if (what == "log-insert" && text(4) && ParseNumber(t[3].word, number) && number >= 0 &&
+             static_cast<std::size_t>(number) <= seen.logLines.size()) {
+    seen.logLines.insert(seen.logLines.begin() + number, t[4].text);
+  } else if (what == "log-delete" && t.size() == 4 && ParseNumber(t[3].word, number) && number >= 0 &&
+             static_cast<std::size_t>(number) < seen.logLines.size()) {
+    seen.logLines.erase(seen.logLines.begin() + number);
   }
 }
 
@@ -106,10 +120,13 @@ bool IsMemoryFault(std::string_view leftOver) {
 
 void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen) {
   auto wlanCalls = std::make_shared<Counts>();
+  bool dialogStarted = false;
   for (std::string_view body : Bodies(logs.wlan)) {
     if (StartsWith(body, "call ")) CountCall(body, *wlanCalls);
     if (StartsWith(body, "now state ")) ReadWlanState(body, seen);
-    if (StartsWith(body, "end ") && logs.programId != 0) ReadDialogAtExit(body, logs.programId, seen);
+    if (StartsWith(body, "dialog ") && logs.programId != 0) {
+      ReadDialogChange(body, logs.programId, dialogStarted, seen);
+    }
   }
   seen.wlanCalls = [wlanCalls](std::string_view function) {
     const auto it = wlanCalls->find(function);

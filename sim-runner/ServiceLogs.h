@@ -8,8 +8,9 @@
 //   now left-over "TEXT"                           what the sharing service still counts
 //   end: nothing left behind | end: service left over: TEXT | end: shared since the start: LIST
 //   run ARGUMENTS                                  one start of the network shell
-//   end dialog PID visible|hidden, end control PID ID "TEXT", end log-line PID "TEXT"
-//                                                  the dialog of process PID as it ended
+//   dialog PID visible|hidden, dialog PID control ID "TEXT", dialog PID log-reset,
+//   dialog PID log-line "TEXT", dialog PID log-insert INDEX "TEXT", dialog PID log-delete INDEX
+//                                                  the dialog of process PID as it changed
 // Lines it does not know are skipped. Pure functions; any thread.
 #pragma once
 
@@ -24,7 +25,7 @@ struct ServiceLogTexts {
   std::string wlan;     // empty: never written (the service was not reached)
   std::string sharing;
   std::string netsh;
-  unsigned long programId = 0;  // the process whose dialog at its end counts (the newest)
+  unsigned long programId = 0;  // the ended process whose dialog's changes count (the newest)
 };
 
 void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen);

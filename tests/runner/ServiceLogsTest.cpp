@@ -90,21 +90,24 @@ TEST(ServiceLogsTest, NetshRunsAreCountedAndForeignLinesSkipped) {
 namespace tethra::simrunner {
 namespace {
 
-TEST(ServiceLogsTest, TheDialogAtItsProcessEndReplacesWhatWasSeenOfTheNewestInstance) {
+TEST(ServiceLogsTest, TheDialogsChangesOfTheNewestInstanceReplaceWhatWasSeenWhileItRan) {
   ServiceLogTexts logs;
-  logs.wlan = Line("end dialog 42 hidden") + Line("end control 42 1007 \"The hosted network is active\"") +
-              Line("end log-line 42 \"[x] Started using hosted Network.\"") + Line("end log-line 42 \"[x] TETHRA_CLOSING\"") +
-              Line("end dialog 77 visible") + Line("end control 77 1007 \"other instance\"");
+  logs.wlan = Line("dialog 42 visible") + Line("dialog 42 control 1007 \"starting\"") + Line("dialog 42 log-reset") +
+              Line("dialog 42 log-line \"[x] one\"") + Line("dialog 42 log-line \"[x] three\"") +
+              Line("dialog 42 log-insert 1 \"[x] two\"") + Line("dialog 42 log-line \"[x] gone\"") +
+              Line("dialog 42 log-delete 3") + Line("dialog 42 hidden") +
+              Line("dialog 42 control 1007 \"The hosted network is active\"") +
+              Line("dialog 77 visible") + Line("dialog 77 control 1007 \"other instance\"") +
+              Line("dialog 77 log-reset");
   logs.programId = 42;
   Observation seen;
-  seen.programWindow = true;
   seen.programVisible = true;
-  seen.logLines = {u"[x] Started using hosted Network."};
+  seen.logLines = {u"stale"};
   ReadServiceLogs(logs, seen);
   EXPECT_TRUE(seen.programWindow);
   EXPECT_FALSE(seen.programVisible);
   EXPECT_EQ(seen.controls[1007], u"The hosted network is active");
-  EXPECT_EQ(seen.logLines, (std::vector<std::u16string>{u"[x] Started using hosted Network.", u"[x] TETHRA_CLOSING"}));
+  EXPECT_EQ(seen.logLines, (std::vector<std::u16string>{u"[x] one", u"[x] two", u"[x] three"}));
 
   // While the program runs (no process id given) the controller's own view stays.
   logs.programId = 0;

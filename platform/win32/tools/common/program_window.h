@@ -1,6 +1,7 @@
 // Finding tethra.exe's dialog from outside its code: a top-level window with the program's
-// caption, owned by a given process. The caption is read without a message, so the search
-// never waits on the program's thread. Header only; any thread.
+// caption, owned by a given process. Captions are read with InternalGetWindowText, which sends
+// no message: the search never waits on a window's thread, not even one of the caller's own
+// process whose thread has ended (at the process's end). Header only; any thread.
 #pragma once
 
 #include <windows.h>
@@ -24,7 +25,7 @@ inline HWND FindProgramDialog(DWORD processId) {
         ::GetWindowThreadProcessId(window, &owner);
         if (owner != s->processId) return TRUE;
         wchar_t title[64] = {};
-        ::GetWindowTextW(window, title, 64);
+        ::InternalGetWindowText(window, title, 64);
         if (std::wcscmp(title, kProgramTitle) != 0) return TRUE;
         s->found = window;
         return FALSE;
@@ -48,7 +49,7 @@ inline HWND FindMessageBox(DWORD processId) {
         wchar_t name[16] = {};
         wchar_t title[64] = {};
         ::GetClassNameW(window, name, 16);
-        ::GetWindowTextW(window, title, 64);
+        ::InternalGetWindowText(window, title, 64);
         if (owner != s->processId || std::wcscmp(name, L"#32770") != 0 || std::wcscmp(title, kProgramTitle) == 0 ||
             !::IsWindowVisible(window)) {
           return TRUE;

@@ -7,30 +7,19 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/common/program_window.h"
+
 namespace tethra::tools {
 
 namespace {
 
-constexpr wchar_t kDialogTitle[] = L"WiFi Hosted Network";
 // The network adapter interface class, the class the simulated notebook reports.
 constexpr GUID kNetworkAdapterClass{0xAD498944, 0x762F, 0x11D0, {0x8D, 0xCB, 0x00, 0xC0, 0x4F, 0xC3, 0x35, 0x8C}};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(window, &process);
-  if (process != ::GetCurrentProcessId()) return TRUE;
-  wchar_t title[64] = {};
-  ::GetWindowTextW(window, title, 64);
-  if (std::wcscmp(title, kDialogTitle) != 0) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
 
 }  // namespace
 
 std::string SendDeviceChange(bool removed, const std::u16string& interfaceName, UINT timeoutMs) {
-  HWND dialog = nullptr;
-  ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&dialog));
+  const HWND dialog = FindProgramDialog(::GetCurrentProcessId());
   if (dialog == nullptr) return "no dialog window in this process";
 
   const std::size_t bytes =

@@ -36,7 +36,6 @@ BOOL CALLBACK FirstWindow(HWND window, LPARAM found) {
 
 SimWlanDll& SimWlanDll::Instance() {
   static SimWlanDll* const dll = new SimWlanDll();  // process lifetime, see the header
-  s_made = dll;
   return *dll;
 }
 
@@ -147,13 +146,6 @@ std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
 void SimWlanDll::write(const std::string& text) {
   std::lock_guard lock(m_logMutex);
   m_log.write(text);
-}
-
-bool SimWlanDll::writeAtExit(const std::vector<std::string>& lines) {
-  std::unique_lock lock(m_logMutex, std::try_to_lock);
-  if (!lock.owns_lock()) return false;
-  for (const std::string& line : lines) m_log.write(line);
-  return true;
 }
 
 DWORD WINAPI SimWlanDll::ThreadProc(LPVOID raw) {

@@ -50,7 +50,6 @@ struct CallbackTarget {
 class SimWlanDll final : private sim::IWlanServiceHost {
  public:
   static SimWlanDll& Instance();
-  static SimWlanDll* IfMade() { return s_made.load(); }
 
   sim::SimWlanService& service() { return *m_service; }
 
@@ -67,13 +66,9 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   std::string perform(const simrunner::ControlRequest& request);
 
   void write(const std::string& text);
-  // At the process's end a thread that was ended may hold the log's lock: nothing is written
-  // then (false).
-  bool writeAtExit(const std::vector<std::string>& lines);
 
  private:
   SimWlanDll();
-  static inline std::atomic<SimWlanDll*> s_made{nullptr};
   sim::SimWlanConfig configFromEnvironment();
   static DWORD WINAPI ThreadProc(LPVOID raw);
   void run();

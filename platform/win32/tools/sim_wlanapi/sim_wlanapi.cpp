@@ -8,7 +8,7 @@
 // argument, 5023 wrong state, or the code of the scenario's `fault wlan` rule.
 #include <type_traits>
 
-#include "dialog_at_exit.h"
+#include "dialog_watch.h"
 #include "sim_wlan_dll.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "wlan_types.h"
@@ -37,6 +37,8 @@ auto Serve(Call call) {
   SimWlanDll& dll = SimWlanDll::Instance();
   const auto result = call(dll.service());
   dll.afterCall();
+  // The program's calls come from the dialog's thread too: the first one there starts the watch.
+  tethra::tools::WatchDialog([&dll](const std::string& line) { dll.write(line); });
   if constexpr (std::is_same_v<std::remove_const_t<decltype(result)>, platform::Win32Error>) {
     return static_cast<DWORD>(platform::Raw(result));
   } else {
@@ -48,16 +50,6 @@ auto Serve(Call call) {
 
 extern "C" {
 
-// At the process's end (ExitProcess, on the thread that ends it) the program's dialog is
-// written to the log as it stands: nothing outside the process can read it any more.
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
-    if (tethra::tools::SimWlanDll* dll = tethra::tools::SimWlanDll::IfMade()) {
-      dll->writeAtExit(tethra::tools::DialogAtExit());
-    }
-  }
-  return TRUE;
-}
 
 DWORD WINAPI SimWlanOpenHandle(DWORD clientVersion, PVOID reserved, PDWORD negotiatedVersion, PHANDLE clientHandle) {
   return Serve([&](sim::SimWlanService& s) {
