@@ -30,8 +30,8 @@ constexpr wchar_t kControllerClass[] = L"TethraStandInController";
 // A trigger that does not hold within this real time is reported as never fired.
 constexpr DWORD kTriggerLimitMs = 20000;
 // `idle`, and the end of a run: the program has ended, or been quiet this long (longer than
-// any pause of its own, e.g. between a failed network shell and its report), within a limit.
-constexpr std::uint64_t kQuietMs = 2000;
+// any pause of its own: it waits up to 3 s for the network shell), within a limit.
+constexpr std::uint64_t kQuietMs = 3500;
 constexpr DWORD kSettleLimitMs = 15000;
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr DWORD kLookTimeoutMs = 300;
