@@ -21,7 +21,7 @@ namespace {
 
 constexpr wchar_t kUsage[] =
     L"usage: tethra-controller [--program PATH] [--real] FILE.scn\n"
-    L"       tethra-controller --plan FILE.scn\n"
+    L"       tethra-controller --plan FILE.scn...\n"
     L"       tethra-controller --check-scenario FILE...\n"
     L"Runs a scenario file against tethra.exe (beside the controller unless --program says\n"
     L"otherwise): prepares the registry, owns the window \"NetworkSetting LogicUIWnd\", plays the\n"
@@ -29,7 +29,7 @@ constexpr wchar_t kUsage[] =
     L"machine are configured from the same file (TETHRA_SCENARIO) and their logs (TETHRA_SIMWLAN_LOG,\n"
     L"TETHRA_SIMSHARING_LOG, TETHRA_SIMNETSH_LOG) are read. With --real the machine's own services\n"
     L"are used: the statements that need a simulated service are listed and skipped.\n"
-    L"--plan prints what a Wine prefix needs for the file, or its sim-only statements.\n"
+    L"--plan prints, after `== FILE`, what a Wine prefix needs for each file or its sim-only statements.\n"
     L"Exit code: 0 when every expectation held, 1 when one did not, 2 when the file cannot be read\n"
     L"or needs the simulated notebook. --check-scenario prints `accepted FILE` or the reader's\n"
     L"refusal (FILE:LINE: reason) for each file; exit code 0 when every file was accepted, 2 otherwise.\n";
@@ -83,11 +83,11 @@ std::string Describe(const tethra::simrunner::SimOnlyStatement& s) {
   return "line " + std::to_string(s.line) + ": " + s.statement + " (" + s.why + ")";
 }
 
-// What a Wine prefix needs for the scenario: its sim-only statements, or the pieces to plant.
-int Plan(const std::wstring& file) {
+// What a Wine prefix needs for one scenario: its sim-only statements, or the pieces to plant.
+bool PlanOne(const std::wstring& file) {
   std::string text;
   const auto scenario = ReadScenario(file, text);
-  if (!scenario) return 2;
+  if (!scenario) return false;
   using tethra::simrunner::Machine;
   using tethra::simrunner::SharingMachine;
   const auto simOnly = SimOnlyStatements(*scenario, text, tethra::simrunner::WindowsMachine::Planted);
@@ -100,8 +100,19 @@ int Plan(const std::wstring& file) {
                                  : m.sharing.netshell == SharingMachine::Netshell::NoExport ? "no-export"
                                                                                              : "present");
   }
+  return true;
+}
+
+// What a Wine prefix needs for each scenario, after a line `== FILE`: its sim-only statements,
+// or the pieces to plant; a file that cannot be read gets the refusal instead.
+int Plan(const std::vector<std::wstring>& files) {
+  bool allRead = true;
+  for (const std::wstring& file : files) {
+    std::printf("== %s\n", tethra::tools::Utf8Of(file).c_str());
+    allRead = PlanOne(file) && allRead;
+  }
   std::fflush(stdout);
-  return 0;
+  return allRead ? 0 : 2;
 }
 
 int RunScenarioFile(const std::wstring& file, const std::wstring& program, bool real) {
@@ -143,7 +154,7 @@ int wmain(int argc, wchar_t** argv) {
       return 0;
     }
     if (arg == L"--check-scenario") return CheckScenarios(std::vector<std::wstring>(argv + i + 1, argv + argc));
-    if (arg == L"--plan" && i + 2 == argc) return Plan(argv[i + 1]);
+    if (arg == L"--plan" && i + 1 < argc) return Plan(std::vector<std::wstring>(argv + i + 1, argv + argc));
     if (arg == L"--program" && i + 1 < argc) {
       program = argv[++i];
       continue;
