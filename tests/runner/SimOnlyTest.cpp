@@ -41,14 +41,16 @@ TEST(SimOnlyTest, TheSimulatorsOwnPartsAreNamedWithTheirReasonMachineFirst) {
       "fault alloc sink\n"
       "  codepage 65001  # comment\n"
       "fault registry-write\n"
-      "expect wake-ups 0\n";
+      "expect wake-ups 0\n"
+      "expect ics calls task-mem-free 12\n"
+      "expect ics calls free-properties 2\n";
   const auto found = SimOnlyStatements(Parse(text), text, WindowsMachine::Planted);
-  EXPECT_EQ(Lines(found), (std::vector<int>{3, 5, 6, 2}));
-  ASSERT_EQ(found.size(), 4u);
+  EXPECT_EQ(Lines(found), (std::vector<int>{3, 5, 6, 7, 2}));
+  ASSERT_EQ(found.size(), 5u);
   EXPECT_EQ(found[0].statement, "fault alloc sink");
   EXPECT_EQ(found[1].statement, "fault registry-write");
   EXPECT_EQ(found[2].why, "wake-ups are counted by the simulated scheduler");
-  EXPECT_EQ(found[3].why, "waits 60 s of real time");
+  EXPECT_EQ(found[4].why, "waits 60 s of real time");
 }
 
 TEST(SimOnlyTest, ARealNotebookSkipsWhatNeedsASimulatedServiceAndRunsTheRest) {

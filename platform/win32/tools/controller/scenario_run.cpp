@@ -29,9 +29,10 @@ using simrunner::Trigger;
 constexpr wchar_t kControllerClass[] = L"TethraStandInController";
 // A trigger that does not hold within this real time is reported as never fired.
 constexpr DWORD kTriggerLimitMs = 20000;
-// `idle`, and the end of a run: the program has ended, or been quiet this long (longer than
-// any pause of its own: it waits up to 3 s for the network shell), within a limit.
-constexpr std::uint64_t kQuietMs = 3500;
+// `idle`, and the end of a run: the program has ended, or been quiet this long, within a limit.
+// A scenario that expects the program to end is given the whole limit to do so: its pauses may
+// be longer than this (it waits up to 3 s for the network shell, and Wine's shell may add more).
+constexpr std::uint64_t kQuietMs = 2000;
 constexpr DWORD kSettleLimitMs = 15000;
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr DWORD kLookTimeoutMs = 300;
@@ -651,7 +652,11 @@ int ScenarioRun::Run() {
   PrepareMachine();
   StartProgram(m_scenario.machine.commandLine);
   const std::vector<std::string> notes = simrunner::PlayTimeline(m_scenario, *this);
-  Pump(kSettleLimitMs, [this] { return Quiet(kQuietMs); });
+  const bool endExpected = std::any_of(m_scenario.expectations.begin(), m_scenario.expectations.end(),
+                                       [](const auto& e) { return e.kind == simrunner::Expectation::Kind::Exit; });
+  Pump(kSettleLimitMs, [this, endExpected] { 
+    return endExpected ? Newest() == nullptr || !Newest()->running() : Quiet(kQuietMs);
+  });
   for (const auto& instance : m_instances) {
     if (instance->running()) Look(*instance);
   }
@@ -662,15 +667,12 @@ int ScenarioRun::Run() {
   std::fwrite(lines.data(), 1, lines.size(), stdout);
   std::fflush(stdout);
 
-  // Instances still running are asked to close, then ended; so is what they started and left
-  // running (a network shell that hangs), which would otherwise outlive the run.
+  // Instances still running are ended (the verdict is in), and so is what they started and
+  // left running (a network shell that hangs), which would otherwise outlive the run.
   for (const auto& instance : m_instances) {
     if (!instance->running()) continue;
-    if (instance->dialog.window != nullptr) ::PostMessageW(instance->dialog.window, WM_CLOSE, 0, 0);
-    if (!Pump(kCleanUpMs, [&] { return !instance->running(); })) {
-      ::TerminateProcess(instance->process.hProcess, 1);
-      ::WaitForSingleObject(instance->process.hProcess, kCleanUpMs);
-    }
+    ::TerminateProcess(instance->process.hProcess, 1);
+    ::WaitForSingleObject(instance->process.hProcess, kCleanUpMs);
   }
   EndChildrenOfInstances();
   return verdict.allHeld ? 0 : 1;

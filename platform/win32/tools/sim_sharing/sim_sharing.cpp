@@ -36,7 +36,6 @@
 #include "local_unmarshaler.h"
 #include "sharing_server.h"
 #include "tethra/sim/ics/SimSharingService.h"
-#include "task_memory_spy.h"
 #include "tools/common/service_dll.h"
 #include "win32_common.h"
 
@@ -178,13 +177,12 @@ class Connection final : public ComObject<INetConnection> {
  private:
   static wchar_t* CopyText(const char16_t* text) {
     const std::size_t bytes = (std::char_traits<char16_t>::length(text) + 1) * sizeof(char16_t);
-    auto* copy = static_cast<wchar_t*>(tethra::tools::AllocateTrackedTaskMemory(bytes));
+    auto* copy = static_cast<wchar_t*>(::CoTaskMemAlloc(bytes));
     if (copy != nullptr) std::memcpy(copy, text, bytes);
     return copy;
   }
   static NETCON_PROPERTIES* CopyToTaskMemory(const platform::NetconProperties& record) {
-    auto* copy =
-        static_cast<NETCON_PROPERTIES*>(tethra::tools::AllocateTrackedTaskMemory(sizeof(NETCON_PROPERTIES)));
+    auto* copy = static_cast<NETCON_PROPERTIES*>(::CoTaskMemAlloc(sizeof(NETCON_PROPERTIES)));
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, &record, sizeof *copy);
     copy->pszwName = CopyText(record.pszwName);
