@@ -12,12 +12,15 @@ namespace tethra::tools {
 
 inline constexpr wchar_t kProgramTitle[] = L"WiFi Hosted Network";
 
-// The dialog of process `processId`, or null when it has none (yet, or any more).
-inline HWND FindProgramDialog(DWORD processId) {
+// The first top-level window of process `processId` that `wanted` (given the window, its
+// caption and its class name) accepts, or null.
+template <typename Wanted>
+HWND FindTopLevelWindow(DWORD processId, Wanted wanted) {
   struct Search {
     DWORD processId;
+    Wanted* wanted;
     HWND found;
-  } search{processId, nullptr};
+  } search{processId, &wanted, nullptr};
   ::EnumWindows(
       [](HWND window, LPARAM raw) -> BOOL {
         auto* s = reinterpret_cast<Search*>(raw);
@@ -25,8 +28,10 @@ inline HWND FindProgramDialog(DWORD processId) {
         ::GetWindowThreadProcessId(window, &owner);
         if (owner != s->processId) return TRUE;
         wchar_t title[64] = {};
+        wchar_t name[16] = {};
         ::InternalGetWindowText(window, title, 64);
-        if (std::wcscmp(title, kProgramTitle) != 0) return TRUE;
+        ::GetClassNameW(window, name, 16);
+        if (!(*s->wanted)(window, title, name)) return TRUE;
         s->found = window;
         return FALSE;
       },
@@ -34,31 +39,19 @@ inline HWND FindProgramDialog(DWORD processId) {
   return search.found;
 }
 
-// A message box the process shows (a dialog of the system's class that is not the program's
-// own dialog), or null.
+// The dialog of process `processId`, or null when it has none (yet, or any more).
+inline HWND FindProgramDialog(DWORD processId) {
+  return FindTopLevelWindow(processId, [](HWND, const wchar_t* title, const wchar_t*) {
+    return std::wcscmp(title, kProgramTitle) == 0;
+  });
+}
+
+// A message box the process shows (a visible dialog of the system's class that is not the
+// program's own dialog), or null.
 inline HWND FindMessageBox(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    HWND found;
-  } search{processId, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM raw) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(raw);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        wchar_t name[16] = {};
-        wchar_t title[64] = {};
-        ::GetClassNameW(window, name, 16);
-        ::InternalGetWindowText(window, title, 64);
-        if (owner != s->processId || std::wcscmp(name, L"#32770") != 0 || std::wcscmp(title, kProgramTitle) == 0 ||
-            !::IsWindowVisible(window)) {
-          return TRUE;
-        }
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindTopLevelWindow(processId, [](HWND window, const wchar_t* title, const wchar_t* name) {
+    return std::wcscmp(name, L"#32770") == 0 && std::wcscmp(title, kProgramTitle) != 0 && ::IsWindowVisible(window);
+  });
 }
 
 // Whether the window shows anything: visible and not of zero size. The program's dialog sizes

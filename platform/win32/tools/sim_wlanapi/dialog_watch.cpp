@@ -74,7 +74,8 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
     } else if (::GetParent(m->hwnd) == w.dialog) {
       const int id = ::GetDlgCtrlID(m->hwnd);
       const std::string head = "dialog " + w.pid;
-      if (m->message == WM_SETTEXT && m->lResult && (id == IDC_EDIT_NAME || id == IDC_EDIT_KEY || id == IDC_STATIC_STATUS)) {
+      const bool field = id == IDC_EDIT_NAME || id == IDC_EDIT_KEY || id == IDC_STATIC_STATUS;
+      if (m->message == WM_SETTEXT && m->lResult && field) {
         w.write(head + " control " + std::to_string(id) + " " + Quoted(reinterpret_cast<const wchar_t*>(m->lParam)));
       } else if (id == IDC_LIST_NOTIFICATIONS && static_cast<LONG_PTR>(m->lResult) >= 0) {
         const auto* text = reinterpret_cast<const wchar_t*>(m->lParam);
