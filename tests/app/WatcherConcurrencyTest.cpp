@@ -128,9 +128,22 @@ struct WatcherRig {
   platform::Platform platform;
 };
 
+// Ends the watcher however a test ends: an ASSERT returns early, and a watcher left waiting
+// would hang the test in the rig's join instead of failing it.
+struct WatcherEnd {
+  CHostedNetworkDlg& dialog;
+  WatcherRig& rig;
+  ~WatcherEnd() {
+    dialog.m_bClosing = 1;
+    rig.kernel.setEvent(dialog.m_hActionEvent.load());
+    rig.kernel.joinThreads();
+  }
+};
+
 TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   WatcherRig rig;
   CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");  // starts the watcher thread
+  const WatcherEnd end{dialog, rig};
   ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
 
   const auto limit = std::chrono::steady_clock::now() + 30s;
@@ -152,10 +165,6 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   dialog.GetHostedNetworkInfo();
   EXPECT_EQ(dialog.m_CurrentName.Get(), u"Attic");
   EXPECT_EQ(dialog.m_CurrentKey.Get(), u"Attic-key");
-
-  dialog.m_bClosing = 1;
-  rig.kernel.setEvent(dialog.m_hActionEvent.load());
-  rig.kernel.joinThreads();
 }
 
 TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
@@ -166,6 +175,7 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
     if (name == u"Action" && text.empty() && !written.exchange(true)) rig.registry.write(u"Action", u"close");
   };
   CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");
+  const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
   while (rig.kernel.waiters() != 1 && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
   ASSERT_EQ(rig.kernel.waiters(), 1) << "the watcher never started waiting";
@@ -176,10 +186,6 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
   while (!dialog.m_bSilentClose && std::chrono::steady_clock::now() < closeLimit) std::this_thread::sleep_for(1ms);
   EXPECT_TRUE(written);
   EXPECT_TRUE(dialog.m_bSilentClose) << "the close written after the read was never seen";
-
-  dialog.m_bClosing = 1;
-  rig.kernel.setEvent(dialog.m_hActionEvent.load());
-  rig.kernel.joinThreads();
 }
 
 }  // namespace
