@@ -651,6 +651,8 @@ simrunner::Observation ScenarioRun::Observe() {
 int ScenarioRun::Run() {
   PrepareMachine();
   StartProgram(m_scenario.machine.commandLine);
+  // Without a program no expectation means anything: the run could not be made.
+  if (m_instances.empty()) return 2;
   const std::vector<std::string> notes = simrunner::PlayTimeline(m_scenario, *this);
   const bool endExpected = std::any_of(m_scenario.expectations.begin(), m_scenario.expectations.end(),
                                        [](const auto& e) { return e.kind == simrunner::Expectation::Kind::Exit; });

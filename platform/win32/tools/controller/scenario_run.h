@@ -8,7 +8,7 @@
 // Threads: everything runs on the thread that made the ScenarioRun, which also owns the
 // window; every wait keeps receiving messages, so the program is never left blocked in a
 // WM_COPYDATA send. Every wait is bounded. Run() returns 0 when every expectation held, 1
-// otherwise; the transcript goes to stdout.
+// otherwise, 2 when the program could not be started; the transcript goes to stdout.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
