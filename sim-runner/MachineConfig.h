@@ -11,6 +11,9 @@
 
 namespace tethra::simrunner {
 
+// "ShareConnection" on a machine whose scenario does not set it: the default Ethernet device.
+inline constexpr char16_t kDefaultShareConnection[] = u"Simulated Ethernet Adapter";
+
 sim::SimWlanConfig WlanConfig(const WlanMachine& wlan);
 sim::SimSharingConfig SharingConfig(const Machine& machine);
 // Every `fault` line, in file order (the first armed rule of an operation hits first).

@@ -45,7 +45,7 @@ void PrepareRegistry(sim::World& world, const Machine& m) {
   if (m.registryKeyPresent) {
     registry.createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);
     registry.setValue(SimRegistry::View::Wow32, controller::kSettingsKeyPath, u"ShareConnection",
-                      TextValue(u"Simulated Ethernet Adapter"));
+                      TextValue(kDefaultShareConnection));
   }
   for (const RegistryPreset& r : m.registry) {
     registry.createKey(SimRegistry::View::Wow32, controller::kSettingsKeyPath);

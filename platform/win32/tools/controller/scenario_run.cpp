@@ -40,7 +40,6 @@ constexpr std::uint64_t kLookEveryMs = 100;
 constexpr DWORD kControlTimeoutMs = 10000;
 constexpr DWORD kCleanUpMs = 5000;
 constexpr DWORD kPollMs = 20;
-constexpr char16_t kDefaultShareConnection[] = u"Simulated Ethernet Adapter";
 
 const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
@@ -270,7 +269,7 @@ void ScenarioRun::PrepareMachine() {
     ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), KEY_WOW64_32KEY, 0);
   } else if (const HKEY key = OpenSettings(true)) {
     // On a real notebook the integrator's own "ShareConnection" stays.
-    if (!m_options.real) SetText(key, u"ShareConnection", kDefaultShareConnection);
+    if (!m_options.real) SetText(key, u"ShareConnection", simrunner::kDefaultShareConnection);
     ::RegCloseKey(key);
   }
   if (!m.registry.empty()) {
