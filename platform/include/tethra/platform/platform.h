@@ -6,6 +6,7 @@
 
 #include "tethra/platform/codepage.h"
 #include "tethra/platform/com.h"
+#include "tethra/platform/hotspot.h"
 #include "tethra/platform/kernel.h"
 #include "tethra/platform/process.h"
 #include "tethra/platform/registry.h"
@@ -31,11 +32,13 @@ struct Platform {
   ITrace* trace = nullptr;
   ISharing* sharing = nullptr;
   IModuleLoader* modules = nullptr;
+  IMobileHotspot* hotspot = nullptr;
 
   bool Complete() const {
     return kernel != nullptr && registry != nullptr && windows != nullptr && systemEvents != nullptr &&
            codePage != nullptr && wlan != nullptr && security != nullptr && processStart != nullptr &&
-           com != nullptr && trace != nullptr && sharing != nullptr && modules != nullptr;
+           com != nullptr && trace != nullptr && sharing != nullptr && modules != nullptr &&
+           hotspot != nullptr;
   }
 };
 

@@ -1,0 +1,143 @@
+// The simulated mobile hotspot: the tethering manager of each connection profile (one profile
+// per adapter the machine knows), its operational state, access point configuration and
+// clients, and the network status notification, behind the program's IMobileHotspot. Like the
+// WLAN service it does not depend on the World: a host (IHotspotServiceHost) records its calls,
+// hands out faults, shows transcript events and runs the thread that completes operations.
+//
+// Threads: API calls from any program thread; machine actions from the machine; deliverNext
+// only from the host's hotspot thread. An operation's completion and every network status
+// notification are queued by the call or action that causes them and delivered one at a time
+// by deliverNext, after that call has returned. Results: S_OK, kHotspotClassNotRegistered
+// (`hotspot absent`), kHotspotNoProfile, E_INVALIDARG, or the status of a `fault hotspot` rule.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tethra/platform/hotspot.h"
+
+namespace tethra::sim {
+
+// Every operation the service answers, by the name its calls are counted and faulted under
+// (`fault hotspot OPERATION ...`, `expect hotspot calls OPERATION N`).
+inline constexpr std::array<std::string_view, 9> kSimHotspotOperations = {
+    "create", "subscribe", "unsubscribe", "state", "clients", "configuration", "configure", "start", "stop",
+};
+
+// What a scenario says about the machine's mobile hotspot (defaults: it works and is off).
+struct SimHotspotConfig {
+  bool present = true;  // `hotspot absent`: no tethering manager on this system
+  bool profiles = true;  // `hotspot profile none`: no connection has a profile
+  platform::TetheringState state = platform::TetheringState::Off;
+  platform::AccessPointConfig config{u"TethraHotspot", u"hotspot-secret"};
+  std::uint32_t clients = 0;
+  std::uint32_t maxClients = 8;
+};
+
+// A planted failure. For `start`, `stop` and `configure`: the call works and the operation ends
+// with `status` (a tethering result) or `result` (an error), or never ends (`hangs`). For the
+// other operations: the call itself fails with `result`.
+struct HotspotFault {
+  platform::HResult result = platform::kS_OK;
+  platform::TetheringStatus status = platform::TetheringStatus::Success;
+  bool hangs = false;
+};
+
+// The texts a scenario writes for the tethering results, `wifi-off` for WiFiDeviceOff and so on.
+std::optional<platform::TetheringStatus> TetheringStatusNamed(std::string_view name);
+std::string TetheringStatusName(platform::TetheringStatus status);
+std::string TetheringStateName(platform::TetheringState state);
+
+class IHotspotServiceHost {
+ public:
+  virtual ~IHotspotServiceHost() = default;
+  virtual void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) = 0;
+  virtual std::optional<HotspotFault> takeFault(std::string_view operation) = 0;
+  virtual void event(std::string text) = 0;
+  // Something was queued for the hotspot thread: wake it.
+  virtual void deliveryQueued() = 0;
+};
+
+class SimHotspotService final : public platform::IMobileHotspot {
+ public:
+  // `adapters`: the adapters with a connection profile (each connection's GUID).
+  SimHotspotService(IHotspotServiceHost& host, const SimHotspotConfig& config, std::vector<platform::Guid> adapters);
+  SimHotspotService(const SimHotspotService&) = delete;
+  SimHotspotService& operator=(const SimHotspotService&) = delete;
+  ~SimHotspotService() override;
+
+  // --- IMobileHotspot ---------------------------------------------------------------------------
+  platform::HResult createManager(const platform::Guid& adapterId,
+                                  std::unique_ptr<platform::ITetheringManager>* manager) override;
+  platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver& observer,
+                                            std::int64_t* token) override;
+  void unsubscribeNetworkChanges(std::int64_t token) override;
+
+  // --- What the Windows runtime shows besides (the planted activation library) ------------------
+  bool present() const;
+  std::vector<platform::Guid> profileAdapters() const;
+
+  // --- Hotspot thread ---------------------------------------------------------------------------
+  bool hasPendingDelivery() const;
+  void deliverNext();
+
+  // --- Machine actions (timeline) ---------------------------------------------------------------
+  void machineTurnOff();  // someone else turns the hotspot off
+  void machineNetworkChange();  // a network status change that leaves the hotspot as it is
+  void machineClientJoin();
+  void machineClientLeave();
+
+  // --- Inspection (expectations) ----------------------------------------------------------------
+  platform::TetheringState state() const;
+  platform::AccessPointConfig config() const;
+  std::uint32_t clients() const;
+  std::uint64_t callCount(std::string_view operation) const;
+  std::size_t subscriptions() const;
+  std::size_t managersAlive() const;
+
+ private:
+  class Manager;
+  struct Delivery {
+    std::shared_ptr<platform::ITetheringCompletion> completion;  // null: a network status change
+    platform::HResult result = platform::kS_OK;
+    platform::TetheringStatus status = platform::TetheringStatus::Success;
+    std::function<void()> effect;  // applied just before the completion runs
+  };
+
+  // Manager operations, under the lock.
+  platform::HResult query(std::string_view operation, std::string_view arguments,
+                          const std::function<void()>& read);
+  platform::HResult begin(std::string_view operation, std::string arguments,
+                          std::shared_ptr<platform::ITetheringCompletion> done, std::function<void()> effect);
+  void setStateLocked(platform::TetheringState state);
+  void queueChangeLocked();
+  void recordLocked(std::string_view operation, std::string_view arguments, platform::HResult result);
+
+  IHotspotServiceHost& m_host;
+  mutable std::recursive_mutex m_mutex;
+  const bool m_present;
+  const bool m_profiles;
+  const std::vector<platform::Guid> m_adapters;
+  platform::TetheringState m_state;
+  platform::AccessPointConfig m_config;
+  std::uint32_t m_clients;
+  std::uint32_t m_maxClients;
+
+  std::map<std::int64_t, platform::INetworkChangeObserver*> m_observers;
+  std::int64_t m_nextToken = 1;
+  std::deque<Delivery> m_pending;
+  std::map<std::string, std::uint64_t, std::less<>> m_calls;
+  std::size_t m_managers = 0;
+  std::vector<std::string> m_events;  // shown once the lock is left
+};
+
+}  // namespace tethra::sim
