@@ -1,0 +1,254 @@
+// The parts of the mobile hotspot adapter (hotspot.cpp) that need no Windows header, so that
+// they are tested on any machine (tests/win32/HotspotRelayTest.cpp):
+// - FindProfileForAdapter: the first connection profile whose network adapter has the id asked
+//   for;
+// - ReadOutcome: what an ended asynchronous action or operation reports, as the boundary's
+//   (result, status) pair;
+// - CompletionHandler: the completed handler an operation is given. It hands the outcome to the
+//   program's completion exactly once, and never inside the call that began the operation: the
+//   runtime runs a handler at once, inside put_Completed, when the operation has already ended,
+//   so such an outcome is kept until the call has done its part (arm) and then posted to
+//   another thread;
+// - NetworkChangeRelay: the network status handler. Once revoked, it calls its observer no
+//   more, and revoke returns only after every call running on another thread has finished.
+//
+// Owner: the handlers are reference counted (the runtime holds them as long as it needs) and
+// free themselves with their last Release; each holds the program's completion (shared) until it
+// has delivered it. Threads: any; Invoke comes on a thread of the system's.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "tethra/platform/com_ptr.h"
+#include "tethra/platform/hotspot.h"
+#include "winrt_abi.h"
+
+namespace tethra::win32::winrt {
+
+template <typename T>
+using ComPtr = platform::ComPtr<T>;
+
+constexpr bool Failed(Hresult hr) { return hr < 0; }
+inline platform::HResult ToStatus(Hresult hr) { return platform::HResult{static_cast<std::uint32_t>(hr)}; }
+
+// S_OK with `profile` and its `adapter`; kHotspotNoProfile when no profile has that adapter; the
+// collection's own failure. A profile that cannot name its adapter is not the one asked for.
+inline Hresult FindProfileForAdapter(IVectorViewConnectionProfile& profiles, const Guid& adapterId,
+                                     ComPtr<IConnectionProfile>& profile, ComPtr<INetworkAdapter>& adapter) {
+  std::uint32_t size = 0;
+  if (const Hresult hr = profiles.get_Size(&size); Failed(hr)) return hr;
+  for (std::uint32_t i = 0; i < size; ++i) {
+    ComPtr<IConnectionProfile> candidate;
+    if (const Hresult hr = profiles.GetAt(i, candidate.put()); Failed(hr)) return hr;
+    if (!candidate) continue;
+    ComPtr<INetworkAdapter> candidateAdapter;
+    if (Failed(candidate->get_NetworkAdapter(candidateAdapter.put())) || !candidateAdapter) continue;
+    Guid id{};
+    if (Failed(candidateAdapter->get_NetworkAdapterId(&id)) || id != adapterId) continue;
+    profile = std::move(candidate);
+    adapter = std::move(candidateAdapter);
+    return kS_OK;
+  }
+  return static_cast<Hresult>(platform::Raw(platform::kHotspotNoProfile));
+}
+
+struct Outcome {
+  platform::HResult result;
+  platform::TetheringStatus status;
+};
+
+// An operation that did not complete: cancelled, or the error it ended with (E_FAIL where it
+// names none).
+inline Outcome FailedOutcome(IUnknownAbi& async, AsyncStatus status, platform::TetheringStatus otherwise) {
+  if (status == AsyncStatus::Canceled) return {ToStatus(kCancelled), otherwise};
+  ComPtr<IAsyncInfo> info;
+  Hresult code = kE_FAIL;
+  if (!Failed(async.QueryInterface(kIID_IAsyncInfo, reinterpret_cast<void**>(info.put()))) && info &&
+      (Failed(info->get_ErrorCode(&code)) || !Failed(code))) {
+    code = kE_FAIL;
+  }
+  return {ToStatus(code), otherwise};
+}
+
+// A start or a stop: S_OK and its tethering result, or the error (status Unknown).
+inline Outcome ReadOutcome(IAsyncOperationTetheringResult* operation, AsyncStatus status) {
+  constexpr auto kNone = platform::TetheringStatus::Unknown;
+  if (operation == nullptr) return {ToStatus(kE_POINTER), kNone};
+  if (status != AsyncStatus::Completed) return FailedOutcome(*operation, status, kNone);
+  ComPtr<INetworkOperatorTetheringOperationResult> result;
+  if (const Hresult hr = operation->GetResults(result.put()); Failed(hr)) return {ToStatus(hr), kNone};
+  if (!result) return {ToStatus(kE_UNEXPECTED), kNone};
+  TetheringOperationStatus value = TetheringOperationStatus::Unknown;
+  if (const Hresult hr = result->get_Status(&value); Failed(hr)) return {ToStatus(hr), kNone};
+  return {platform::kS_OK, static_cast<platform::TetheringStatus>(value)};
+}
+
+// A configuration: S_OK or the error; the status is always Success.
+inline Outcome ReadOutcome(IAsyncAction* action, AsyncStatus status) {
+  constexpr auto kNone = platform::TetheringStatus::Success;
+  if (action == nullptr) return {ToStatus(kE_POINTER), kNone};
+  if (status != AsyncStatus::Completed) return FailedOutcome(*action, status, kNone);
+  const Hresult hr = action->GetResults();
+  return {Failed(hr) ? ToStatus(hr) : platform::kS_OK, kNone};
+}
+
+// Runs `work` on another thread; false when no thread could take it.
+using PostFn = std::function<bool(std::function<void()> work)>;
+
+// Handler: AsyncActionCompletedHandler or AsyncOperationCompletedHandlerTetheringResult;
+// Async: the matching IAsyncAction or IAsyncOperationTetheringResult.
+template <typename Handler, typename Async>
+class CompletionHandler final : public Handler {
+ public:
+  CompletionHandler(const Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done, PostFn post)
+      : m_iid(iid), m_done(std::move(done)), m_post(std::move(post)) {}
+  CompletionHandler(const CompletionHandler&) = delete;
+  CompletionHandler& operator=(const CompletionHandler&) = delete;
+
+  Hresult TETHRA_WINRT_CALL QueryInterface(const Guid& iid, void** object) override {
+    if (object == nullptr) return kE_POINTER;
+    // Agile: the runtime calls it on any thread, without marshalling.
+    if (iid == kIID_IUnknown || iid == kIID_IAgileObject || iid == m_iid) {
+      AddRef();
+      *object = static_cast<Handler*>(this);
+      return kS_OK;
+    }
+    *object = nullptr;
+    return kE_NOINTERFACE;
+  }
+  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_references; }
+  std::uint32_t TETHRA_WINRT_CALL Release() override {
+    const std::uint32_t left = --m_references;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  Hresult TETHRA_WINRT_CALL Invoke(Async* async, AsyncStatus status) override {
+    if (status == AsyncStatus::Started) return kS_OK;  // not an end
+    const Outcome outcome = ReadOutcome(async, status);
+    std::shared_ptr<platform::ITetheringCompletion> done;
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_state == State::Waiting) {
+        m_early = outcome;
+        m_state = State::Early;
+        return kS_OK;
+      }
+      if (m_state != State::Armed) return kS_OK;  // delivered already
+      m_state = State::Done;
+      done = std::move(m_done);
+    }
+    done->completed(outcome.result, outcome.status);
+    return kS_OK;
+  }
+
+  // The call that began the operation has handed this handler over and is about to return:
+  // from now on the outcome goes to the program; one that came already goes to another thread.
+  void arm() {
+    std::shared_ptr<platform::ITetheringCompletion> done;
+    Outcome early{};
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_state == State::Waiting) {
+        m_state = State::Armed;
+        return;
+      }
+      if (m_state != State::Early) return;
+      m_state = State::Done;
+      done = std::move(m_done);
+      early = *m_early;
+    }
+    auto deliver = [done, early] { done->completed(early.result, early.status); };
+    // No thread at all: late rather than never.
+    if (!m_post(deliver)) deliver();
+  }
+
+ private:
+  ~CompletionHandler() = default;
+
+  enum class State { Waiting, Early, Armed, Done };
+  const Guid m_iid;
+  std::atomic<std::uint32_t> m_references{1};
+  std::mutex m_mutex;
+  State m_state = State::Waiting;
+  std::optional<Outcome> m_early;
+  std::shared_ptr<platform::ITetheringCompletion> m_done;
+  PostFn m_post;
+};
+
+using OperationHandler = CompletionHandler<AsyncOperationCompletedHandlerTetheringResult, IAsyncOperationTetheringResult>;
+using ActionHandler = CompletionHandler<AsyncActionCompletedHandler, IAsyncAction>;
+
+class NetworkChangeRelay final : public NetworkStatusChangedEventHandler {
+ public:
+  explicit NetworkChangeRelay(platform::INetworkChangeObserver& observer) : m_observer(observer) {}
+  NetworkChangeRelay(const NetworkChangeRelay&) = delete;
+  NetworkChangeRelay& operator=(const NetworkChangeRelay&) = delete;
+
+  Hresult TETHRA_WINRT_CALL QueryInterface(const Guid& iid, void** object) override {
+    if (object == nullptr) return kE_POINTER;
+    if (iid == kIID_IUnknown || iid == kIID_IAgileObject || iid == kIID_NetworkStatusChangedEventHandler) {
+      AddRef();
+      *object = static_cast<NetworkStatusChangedEventHandler*>(this);
+      return kS_OK;
+    }
+    *object = nullptr;
+    return kE_NOINTERFACE;
+  }
+  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_references; }
+  std::uint32_t TETHRA_WINRT_CALL Release() override {
+    const std::uint32_t left = --m_references;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  Hresult TETHRA_WINRT_CALL Invoke(IInspectable*) override {
+    const std::thread::id self = std::this_thread::get_id();
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_revoked) return kS_OK;
+      m_running.push_back(self);
+    }
+    m_observer.networkStatusChanged();
+    {
+      std::lock_guard lock(m_mutex);
+      m_running.erase(std::find(m_running.begin(), m_running.end(), self));
+    }
+    m_idle.notify_all();
+    return kS_OK;
+  }
+
+  // No call of the observer starts after this; a call running on another thread is waited for.
+  // One running on the calling thread (an observer that unsubscribes from inside its own call)
+  // is the caller itself and is not waited for.
+  void revoke() {
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock lock(m_mutex);
+    m_revoked = true;
+    m_idle.wait(lock, [&] {
+      return std::all_of(m_running.begin(), m_running.end(), [&](std::thread::id id) { return id == self; });
+    });
+  }
+
+ private:
+  ~NetworkChangeRelay() = default;
+
+  platform::INetworkChangeObserver& m_observer;
+  std::atomic<std::uint32_t> m_references{1};
+  std::mutex m_mutex;
+  std::condition_variable m_idle;
+  bool m_revoked = false;
+  std::vector<std::thread::id> m_running;
+};
+
+}  // namespace tethra::win32::winrt
