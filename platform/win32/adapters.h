@@ -25,5 +25,8 @@ std::unique_ptr<platform::IWlanApi> CreateWlanApi();
 // loaded from the system directory only.
 std::unique_ptr<platform::ISharing> CreateSharing();
 std::unique_ptr<platform::IModuleLoader> CreateModuleLoader();
+// The mobile hotspot on the Windows Runtime; combase.dll's functions are bound from the system
+// directory now, and their absence turns into an error code from every call.
+std::unique_ptr<platform::IMobileHotspot> CreateMobileHotspot();
 
 }  // namespace tethra::win32

@@ -39,6 +39,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const auto trace = win32::CreateTrace();
   const auto sharing = win32::CreateSharing();
   const auto modules = win32::CreateModuleLoader();
+  const auto hotspot = win32::CreateMobileHotspot();
 
   tethra::platform::Platform platform;
   platform.kernel = kernel.get();
@@ -53,6 +54,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform.trace = trace.get();
   platform.sharing = sharing.get();
   platform.modules = modules.get();
+  platform.hotspot = hotspot.get();
 
   const std::u16string commandLine =
       win32::ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(::GetCommandLineW()));
