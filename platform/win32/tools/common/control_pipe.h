@@ -1,6 +1,7 @@
-// The control channel of the simulated WLAN service: a named pipe served by the simulated
-// wlanapi.dll inside the program's process, through which a test's tools (the stand-in
-// controller, the netsh stand-in) act as the machine around the program. Header only.
+// The control channels of the simulated services: named pipes served by the simulated
+// wlanapi.dll (and simhotspot.dll, with its own requests) inside the program's process, through
+// which a test's tools (the stand-in controller, the netsh stand-in) act as the machine around
+// the program. Header only.
 //
 // Protocol: one request per connection. The client writes one UTF-8 line ending in '\n'; the
 // server performs it, answers one line, "ok\n" or "error TEXT\n", and disconnects. Requests:
@@ -22,12 +23,15 @@
 namespace tethra::tools {
 
 inline constexpr wchar_t kControlPipeName[] = L"\\\\.\\pipe\\tethra-simwlan";
+// The simulated mobile hotspot's pipe (simhotspot.dll): the same protocol, its own requests
+// (sim-runner/HotspotControl.h).
+inline constexpr wchar_t kHotspotPipeName[] = L"\\\\.\\pipe\\tethra-simhotspot";
 
 // Sends one request (without its '\n') and reads the answer line (without its '\n') into
 // `answer`. False, with the reason in `answer`, when no server could be reached within
 // `timeoutMs` (the pipe is waited for while it does not exist yet or all its instances are
 // busy), or when the write or any read of the answer took longer than `timeoutMs` itself.
-inline bool SendControl(const std::string& request, std::string& answer, DWORD timeoutMs) {
+inline bool SendControl(const wchar_t* pipeName, const std::string& request, std::string& answer, DWORD timeoutMs) {
   struct Pipe {
     HANDLE handle = INVALID_HANDLE_VALUE;
     Pipe() = default;
@@ -39,7 +43,7 @@ inline bool SendControl(const std::string& request, std::string& answer, DWORD t
   } pipe;
   const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
   for (;;) {
-    pipe.handle = ::CreateFileW(kControlPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    pipe.handle = ::CreateFileW(pipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
     if (pipe.handle != INVALID_HANDLE_VALUE) break;
     const DWORD error = ::GetLastError();
@@ -51,7 +55,7 @@ inline bool SendControl(const std::string& request, std::string& answer, DWORD t
     const DWORD left = static_cast<DWORD>(deadline - now);
     if (error == ERROR_PIPE_BUSY) {
       // Returns at once with ERROR_FILE_NOT_FOUND if the pipe vanished meanwhile: retried below.
-      if (!::WaitNamedPipeW(kControlPipeName, left < 100 ? left : 100)) ::Sleep(10);
+      if (!::WaitNamedPipeW(pipeName, left < 100 ? left : 100)) ::Sleep(10);
     } else {
       ::Sleep(left < 50 ? left : 50);  // not created yet: the program has not loaded the DLL
     }
@@ -106,6 +110,11 @@ inline bool SendControl(const std::string& request, std::string& answer, DWORD t
   }
   answer = received.substr(0, end);
   return true;
+}
+
+// The simulated WLAN service's pipe.
+inline bool SendControl(const std::string& request, std::string& answer, DWORD timeoutMs) {
+  return SendControl(kControlPipeName, request, answer, timeoutMs);
 }
 
 }  // namespace tethra::tools
