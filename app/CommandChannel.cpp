@@ -48,8 +48,10 @@ void CHostedNetworkDlg::WatchActionValue() {
 
 void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   // The new key in force: stored, shown, announced with the name.
-  auto applyKey = [this](const std::u16string& newKey) {
-    m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+  // The mobile hotspot takes name and key together, when it restarts.
+  wlan::CMobileHotspot* const hotspot = m_pHotspot;
+  auto applyKey = [this, hotspot](const std::u16string& newKey) {
+    if (hotspot == nullptr) m_WlanManager.SetHostedNetworkKey(newKey.c_str());
     m_CurrentKey.Set(newKey);
     m_KeyEdit.SetWindowText(newKey);
     m_bChangeSSIDAndKeyFinish = true;
@@ -63,21 +65,24 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   if (newName.empty()) return;  // dropped; notifications stay discarded
 
   const bool started = m_HostedNetworkStarted;
-  m_WlanManager.SetHostedNetworkName(newName.c_str());
+  const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_CurrentKey.Get() : newKey};
+  if (hotspot == nullptr) m_WlanManager.SetHostedNetworkName(newName.c_str());
   m_CurrentName.Set(newName);
   m_NameEdit.SetWindowText(newName);
   WaitAndPumpMessages(500);
 
-  if (ChangeSSID(newName, started ? 1 : 0)) {
+  const Bool32 changed =
+      hotspot != nullptr ? RestartMobileHotspot(wanted, started ? 1 : 0) : ChangeSSID(newName, started ? 1 : 0);
+  if (changed) {
     if (!newKey.empty()) applyKey(newKey);
     return;
   }
   // The shell failed: the rename may have taken effect all the same.
   std::u16string nameInForce;  // stays empty when the name cannot be read
-  m_WlanManager.GetHostedNetworkName(nameInForce);
+  GetAccessPointName(nameInForce);
   m_CurrentName.Set(nameInForce);
   bool running = false;
-  if (m_WlanManager.IsHostedNetworkStarted(running) != platform::kS_OK) running = false;
+  if (IsAccessPointStarted(running) != platform::kS_OK) running = false;
   if (running && EqualsNoCase(nameInForce, newName)) {
     applyKey(newKey);  // even an empty one
   } else if (!m_bSilentClose) {

@@ -142,6 +142,7 @@ void CHostedNetworkDlg::BeginEnd() {
 
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   ReleaseNotificationSink();
+  if (m_MobileHotspot != nullptr) m_MobileHotspot->Close();  // no change is told past here
   if (watcherHandle == WatcherHandle::kClose) CloseActionThreadHandle();
   UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
   EndProcessFromHandler();

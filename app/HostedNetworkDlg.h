@@ -22,6 +22,7 @@
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/platform/handle.h"
+#include "tethra/wlan/MobileHotspot.h"
 #include "tethra/wlan/NotificationSink.h"
 #include "tethra/wlan/WlanStation.h"
 #include "tethra/wlan/WlanManager.h"
@@ -77,10 +78,22 @@ class CHostedNetworkDlg : public CDialog {
   HResult InitIcs();
   void GetIcsInfo();
   void UpdateIcsConnectionList();
+  // The GUID of the connection the combo box has selected, if any.
+  bool SelectedConnection(Guid& guid);
   HResult StartIcsIfNeeded();
   bool StopIcsIfNeeded();
   void OnBnClickedEnableIcs();
   HResult DisableEnableConnections();
+
+  // The mobile hotspot, where the driver offers no hosted network and the settings ask for it.
+  bool UseMobileHotspot();
+  bool RunMobileHotspotInstead();
+  void StartMobileHotspot(wlan::CMobileHotspot& hotspot);
+  void OnMobileHotspotChanged();
+  Bool32 RestartMobileHotspot(const platform::AccessPointConfig& wanted, Bool32 started);  // watcher thread
+  // The access point in use, hosted network or hotspot: any thread.
+  HResult IsAccessPointStarted(bool& started);
+  HResult GetAccessPointName(std::u16string& name);
 
   // Controller link.
   void SendMsg2Pelto(std::u16string code);
@@ -169,6 +182,10 @@ class CHostedNetworkDlg : public CDialog {
   std::u16string m_strCommandLine;
   std::atomic<bool> m_bSilentClose{false};
   platform::UniqueDeviceNotification m_hDevNotify;
+  // Set, once, when the mobile hotspot stands in for the hosted network; published to the
+  // watcher through m_pHotspot only when it is ready. Lives until the process ends.
+  std::unique_ptr<wlan::CMobileHotspot> m_MobileHotspot;
+  std::atomic<wlan::CMobileHotspot*> m_pHotspot{nullptr};
 
  private:
   // The framework's window object for the controller window (m_pPeltoLogicUIWnd points here).

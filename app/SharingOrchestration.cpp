@@ -71,10 +71,15 @@ void CHostedNetworkDlg::EnableSharing() {
   Trace("{%08x-%04x-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1],
         g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   if (m_HostedNetworkGuid.isZero()) {
+    if (RunMobileHotspotInstead()) return;
     m_bInitDialog = false;
     if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
     DisableEnableConnections();
     PostMessage(platform::kWM_CLOSE, 0, 0);
+    return;
+  }
+  if (bool available = true;
+      m_WlanManager.IsHostedNetworkAvailable(available) == platform::kS_OK && !available && RunMobileHotspotInstead()) {
     return;
   }
   if (!CheckValidSSIDKeyLen()) return;
@@ -140,8 +145,13 @@ HResult CHostedNetworkDlg::StartHostedNetwork() {
 
 HResult CHostedNetworkDlg::StopHostedNetwork() {
   m_StartButton.EnableWindow(false);
-  const HResult hr =
-      StopIcsIfNeeded() ? m_WlanManager.ForceStopHostedNetwork() : m_WlanManager.StopHostedNetwork();
+  const bool sharingStopped = StopIcsIfNeeded();
+  HResult hr = platform::kS_OK;
+  if (wlan::CMobileHotspot* hotspot = m_pHotspot; hotspot != nullptr) {
+    hr = hotspot->Stop();
+  } else {
+    hr = sharingStopped ? m_WlanManager.ForceStopHostedNetwork() : m_WlanManager.StopHostedNetwork();
+  }
   if (hr == platform::kS_OK) OnHostedNetworkStopped();
   return hr;
 }
@@ -150,7 +160,8 @@ void CHostedNetworkDlg::ProcessNotifications() {
   if (m_NotificationSink == nullptr) return;
   while (const auto record =
              base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_NotificationSink->GetNextNotification())) {
-    if (m_bChangeSSIDAndKeyFinish && !m_bClosing) {
+    // With the mobile hotspot in use, the hosted network's reports concern nothing here.
+    if (m_bChangeSSIDAndKeyFinish && !m_bClosing && m_pHotspot == nullptr) {
       switch (record->GetNotificationType()) {
         case wlan::HostedNetworkStarted:
           m_StatusText.SetWindowText(kStatusActive);
@@ -200,6 +211,7 @@ void CHostedNetworkDlg::OnHostedNetworkStopped() {
 
 void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
   if (m_bClosing) return;
+  if (m_bInitDialog && RunMobileHotspotInstead()) return;
   UnregisterSessionNotifications();
   BeginEnd();
   if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");

@@ -127,15 +127,19 @@ void CHostedNetworkDlg::UpdateIcsConnectionList() {
   }
 }
 
+bool CHostedNetworkDlg::SelectedConnection(Guid& guid) {
+  const int selected = m_ConnectionCombo.GetCurSel();
+  if (selected < 0) return false;
+  const auto* info = reinterpret_cast<const CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(selected));
+  if (info == nullptr || reinterpret_cast<LResult>(info) == platform::kCB_ERR) return false;
+  guid = info->m_Guid;
+  return true;
+}
+
 HResult CHostedNetworkDlg::StartIcsIfNeeded() {
   if (!m_IcsNeeded) return platform::kS_OK;
-  const int selected = m_ConnectionCombo.GetCurSel();
-  if (selected < 0) return platform::kS_OK;
-  const auto* info = reinterpret_cast<const CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(selected));
-  if (info == nullptr || reinterpret_cast<LResult>(info) == platform::kCB_ERR || m_pIcsManager == nullptr) {
-    return platform::kS_OK;
-  }
-  const Guid publicGuid = info->m_Guid;
+  Guid publicGuid{};
+  if (!SelectedConnection(publicGuid) || m_pIcsManager == nullptr) return platform::kS_OK;
   const Guid privateGuid = m_HostedNetworkGuid;
   HResult hr = m_pIcsManager->EnableIcs(publicGuid, privateGuid);
   for (int retry = 0; hr != platform::kS_OK && retry < kEnableIcsRetries; ++retry) {

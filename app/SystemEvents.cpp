@@ -74,6 +74,9 @@ LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wParam, LPar
     case wlan::WM_NEW_HN_NOTIFICATION:
       if (m_bProcessNotifications) ProcessNotifications();
       return 0;
+    case wlan::WM_HOTSPOT_CHANGED:
+      if (m_bProcessNotifications) OnMobileHotspotChanged();
+      return 0;
     case platform::kWM_WTSSESSION_CHANGE:
       if (wParam == platform::kWTS_CONSOLE_CONNECT || wParam == platform::kWTS_CONSOLE_DISCONNECT ||
           wParam == platform::kWTS_SESSION_LOGON || wParam == platform::kWTS_SESSION_LOGOFF) {

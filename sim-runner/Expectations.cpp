@@ -135,6 +135,27 @@ bool Holds(const Expectation& e, const Observation& seen, std::string& found) {
     case Expectation::Kind::IcsReleased:
       found = seen.icsLeftOver.empty() ? "nothing left" : seen.icsLeftOver;
       return seen.icsLeftOver.empty();
+    case Expectation::Kind::HotspotState:
+    case Expectation::Kind::HotspotSsid:
+    case Expectation::Kind::HotspotKey: {
+      if (!seen.hotspot) {
+        found = "the hotspot was never reached";
+        return false;
+      }
+      const Observation::Hotspot& h = *seen.hotspot;
+      if (e.kind == Expectation::Kind::HotspotState) {
+        found = h.on ? "on" : "off";
+        return found == e.word;
+      }
+      const std::u16string& value = e.kind == Expectation::Kind::HotspotSsid ? h.ssid : h.key;
+      found = Quote(value);
+      return value == first;
+    }
+    case Expectation::Kind::HotspotCalls: {
+      const std::uint64_t count = seen.hotspotCalls ? seen.hotspotCalls(e.word) : 0;
+      found = std::to_string(count) + " calls";
+      return static_cast<std::int64_t>(count) == e.number;
+    }
   }
   return false;
 }

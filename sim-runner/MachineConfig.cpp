@@ -60,4 +60,20 @@ sim::SimSharingConfig SharingConfig(const Machine& m) {
   return c;
 }
 
+sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& h) {
+  sim::SimHotspotConfig c;
+  c.present = h.present;
+  c.profiles = h.profiles;
+  c.state = h.on ? platform::TetheringState::On : platform::TetheringState::Off;
+  c.config = {h.ssid, h.key};
+  c.clients = h.clients;
+  return c;
+}
+
+std::vector<platform::Guid> HotspotProfiles(const Machine& m) {
+  std::vector<platform::Guid> adapters;
+  for (const sim::SimConnectionConfig& connection : SharingConfig(m).connections) adapters.push_back(connection.guid);
+  return adapters;
+}
+
 }  // namespace tethra::simrunner

@@ -6,6 +6,7 @@
 
 #include "sim-runner/Scenario.h"
 #include "tethra/sim/faults.h"
+#include "tethra/sim/hotspot/SimHotspotService.h"
 #include "tethra/sim/ics/SimSharingService.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 
@@ -16,6 +17,9 @@ inline constexpr char16_t kDefaultShareConnection[] = u"Simulated Ethernet Adapt
 
 sim::SimWlanConfig WlanConfig(const WlanMachine& wlan);
 sim::SimSharingConfig SharingConfig(const Machine& machine);
+sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& hotspot);
+// The adapters with a connection profile: every connection the sharing service knows.
+std::vector<platform::Guid> HotspotProfiles(const Machine& machine);
 // Every `fault` line, in file order (the first armed rule of an operation hits first).
 sim::FaultPlan FaultPlanOf(const Machine& machine);
 

@@ -51,6 +51,14 @@ struct Observation {
   std::function<std::uint64_t(std::string_view operation)> icsCalls;
   std::string icsLeftOver;  // what the sharing service still counts; empty: nothing
 
+  struct Hotspot {
+    bool on = false;
+    std::u16string ssid;
+    std::u16string key;
+  };
+  std::optional<Hotspot> hotspot;  // nothing: the hotspot's state cannot be seen on this machine
+  std::function<std::uint64_t(std::string_view operation)> hotspotCalls;
+
   std::int64_t netshRuns = 0;
   std::optional<std::uint64_t> wakeUps;  // program thread wake-ups between the marks
 

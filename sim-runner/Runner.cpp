@@ -92,6 +92,7 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
                       : m.netsh == Machine::Netsh::Hangs ? sim::SimNetshConfig::Behaviour::Hangs
                                                          : sim::SimNetshConfig::Behaviour::Exit;
   c.netsh.exitCode = m.netshExitCode;
+  c.hotspot = HotspotConfigOf(m.hotspot);
   return c;
 }
 
@@ -214,6 +215,18 @@ void Machinery::Perform(const Action& a) {
                      static_cast<platform::LParam>(a.lParam));
       }
       break;
+    case Action::Kind::HotspotOff:
+      m_machine->hotspot().machineTurnOff();
+      break;
+    case Action::Kind::HotspotNetworkChange:
+      m_machine->hotspot().machineNetworkChange();
+      break;
+    case Action::Kind::HotspotClientJoin:
+      m_machine->hotspot().machineClientJoin();
+      break;
+    case Action::Kind::HotspotClientLeave:
+      m_machine->hotspot().machineClientLeave();
+      break;
     case Action::Kind::Mark:
       (a.markEnd ? m_markEnd : m_markStart) = w.programWakeUps();
       break;
@@ -277,6 +290,10 @@ Observation Machinery::Observe() {
   seen.sharedPrivate = ics.sharedName(sim::SimSharingRole::Private);
   seen.icsCalls = [&ics](std::string_view operation) { return ics.callCount(operation); };
   seen.icsLeftOver = ics.leftOverText();
+  sim::SimHotspotService& hotspot = m_machine->hotspot();
+  const platform::AccessPointConfig config = hotspot.config();
+  seen.hotspot = Observation::Hotspot{hotspot.state() == platform::TetheringState::On, config.ssid, config.passphrase};
+  seen.hotspotCalls = [&hotspot](std::string_view operation) { return hotspot.callCount(operation); };
   seen.netshRuns = m_machine->netshRuns();
   seen.wakeUps = m_markEnd.value_or(w.programWakeUps()) - m_markStart.value_or(0);
 

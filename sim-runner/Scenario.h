@@ -25,10 +25,10 @@ struct RegistryPreset {
 
 struct Fault {
   int line = 0;
-  std::string target;     // wlan, wlan-query, alloc, registry-write, ics, ics-grow
+  std::string target;     // wlan, wlan-query, alloc, registry-write, ics, ics-grow, hotspot
   std::string operation;  // function, opcode, site or operation
   std::int64_t code = 0;
-  std::int64_t size = -1;  // wlan-query: bytes returned, -1 for none
+  std::int64_t size = -1;  // wlan-query: bytes returned, -1 for none; hotspot: the result's kind
   int times = -1;          // -1: every call
   int skip = 0;            // matching calls that still work before the fault starts
 };
@@ -63,6 +63,17 @@ struct SharingMachine {
   enum class Netshell { Present, Missing, NoExport } netshell = Netshell::Present;
 };
 
+// The system's mobile hotspot: whether the system has one, whether the connections have
+// profiles, and its state, configuration and clients at the start.
+struct HotspotMachine {
+  bool present = true;
+  bool profiles = true;
+  bool on = false;
+  std::u16string ssid = u"TethraHotspot";
+  std::u16string key = u"hotspot-secret";
+  std::uint32_t clients = 0;
+};
+
 struct Machine {
   std::u16string commandLine = u"/ShareLAN";
   bool controllerPresent = true;
@@ -79,6 +90,7 @@ struct Machine {
   std::uint32_t netshExitCode = 0;
   std::vector<Fault> faults;
   SharingMachine sharing;
+  HotspotMachine hotspot;
 };
 
 struct Trigger {
@@ -105,6 +117,10 @@ struct Action {
     Mark,
     ProgramStart,
     PostMessage,
+    HotspotOff,
+    HotspotNetworkChange,
+    HotspotClientJoin,
+    HotspotClientLeave,
   } kind = Kind::PostClose;
   std::vector<std::pair<std::u16string, std::u16string>> writes;
   std::uint32_t oldState = 0, newState = 0, reason = 0;
@@ -157,6 +173,10 @@ struct Expectation {
     SharingNone,       // sharing none
     IcsCalls,          // ics calls OPERATION N
     IcsReleased,       // ics released
+    HotspotState,      // hotspot state on|off
+    HotspotSsid,       // hotspot ssid "TEXT"
+    HotspotKey,        // hotspot key "TEXT"
+    HotspotCalls,      // hotspot calls OPERATION N
   } kind = Kind::Exit;
   int controlId = 0;  // EditName, EditKey, Status: the dialog control whose text is expected
   std::vector<std::u16string> texts;

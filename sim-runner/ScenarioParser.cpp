@@ -10,6 +10,7 @@
 #include "sim-runner/Tokens.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/sim/codepage.h"
+#include "tethra/sim/hotspot/SimHotspotService.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "tethra/sim/text.h"
 #include "tethra/wlan/AllocationSites.h"
@@ -107,6 +108,10 @@ class Cursor {
 
   bool atEnd() const { return m_pos >= m_tokens.size(); }
   const Token* peek() const { return atEnd() ? nullptr : &m_tokens[m_pos]; }
+  bool peekNumber() const {
+    std::int64_t value = 0;
+    return !atEnd() && m_tokens[m_pos].kind == Token::Kind::Word && ParseNumber(m_tokens[m_pos].word, value);
+  }
   bool peekWord(std::string_view w) const {
     return !atEnd() && m_tokens[m_pos].kind == Token::Kind::Word && m_tokens[m_pos].word == w;
   }
@@ -251,6 +256,49 @@ std::string WlanFunction(Cursor& c) {
   return WordFrom(c, "a WLAN function name", "WLAN function", sim::kSimWlanFunctions);
 }
 
+std::string HotspotOperation(Cursor& c) {
+  return WordFrom(c, "a hotspot operation", "hotspot operation", sim::kSimHotspotOperations);
+}
+
+// `hangs`, a tethering result by name, or an HRESULT.
+void ParseHotspotResult(Cursor& c, Fault& f) {
+  if (c.peekWord("hangs")) {
+    c.keyword("hangs");
+    f.size = sim::kHotspotFaultHangs;
+  } else if (c.peekNumber()) {
+    f.code = c.number("an HRESULT");
+    f.size = sim::kHotspotFaultHResult;
+  } else {
+    const std::string name = c.word("a tethering result, an HRESULT or `hangs`");
+    const auto status = sim::TetheringStatusNamed(name);
+    if (!status) throw Failure{"unknown tethering result `" + name + "`"};
+    f.code = static_cast<std::int64_t>(*status);
+    f.size = sim::kHotspotFaultStatus;
+  }
+}
+
+void ParseHotspotMachine(Cursor& c, HotspotMachine& h) {
+  const std::string what = c.word("a hotspot setting");
+  if (what == "absent") {
+    h.present = false;
+  } else if (what == "profile") {
+    c.keyword("none");
+    h.profiles = false;
+  } else if (what == "state") {
+    const std::string state = c.word("`on` or `off`");
+    if (state != "on" && state != "off") throw Failure{"`hotspot state` takes `on` or `off`"};
+    h.on = state == "on";
+  } else if (what == "ssid") {
+    h.ssid = c.text("the hotspot's SSID");
+  } else if (what == "key") {
+    h.key = c.text("the hotspot's passphrase");
+  } else if (what == "clients") {
+    h.clients = static_cast<std::uint32_t>(c.number("a number of clients"));
+  } else {
+    throw Failure{"unknown hotspot setting `" + what + "`"};
+  }
+}
+
 void ParseFault(Cursor& c, Machine& m, int line) {
   Fault f;
   f.line = line;
@@ -288,6 +336,9 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     f.operation = IcsOperation(c);
     f.code = c.number("an HRESULT");
   } else if (f.target == "ics-grow") {
+  } else if (f.target == "hotspot") {
+    f.operation = HotspotOperation(c);
+    ParseHotspotResult(c, f);
   } else {
     throw Failure{"unknown fault target `" + f.target + "`"};
   }
@@ -423,6 +474,8 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
     c.keyword("installed");
     c.keyword("no");
     m.sharing.installed = false;
+  } else if (head == "hotspot") {
+    ParseHotspotMachine(c, m.hotspot);
   } else if (head == "netshell") {
     const std::string w = c.word("`missing` or `no-export`");
     if (w != "missing" && w != "no-export") throw Failure{"expected `netshell missing` or `netshell no-export`"};
@@ -487,6 +540,19 @@ Action ParseAction(Cursor& c) {
       a.size = static_cast<std::uint32_t>(c.number("a data size"));
     } else {
       throw Failure{"unknown WLAN action `" + what + "`"};
+    }
+  } else if (w == "hotspot") {
+    const std::string what = c.word("`off`, `network-change` or `client`");
+    if (what == "off") {
+      a.kind = Action::Kind::HotspotOff;
+    } else if (what == "network-change") {
+      a.kind = Action::Kind::HotspotNetworkChange;
+    } else if (what == "client") {
+      const std::string how = c.word("`join` or `leave`");
+      if (how != "join" && how != "leave") throw Failure{"expected `hotspot client join` or `hotspot client leave`"};
+      a.kind = how == "join" ? Action::Kind::HotspotClientJoin : Action::Kind::HotspotClientLeave;
+    } else {
+      throw Failure{"unknown hotspot action `" + what + "`"};
     }
   } else if (w == "station") {
     const std::string what = c.word("`join` or `leave`");
@@ -675,6 +741,25 @@ Expectation ParseExpectation(Cursor& c) {
       e.texts.push_back(c.text("the public connection's name"));
       c.keyword("private");
       e.texts.push_back(c.text("the private connection's name"));
+    }
+  } else if (w == "hotspot") {
+    const std::string what = c.word("a hotspot property");
+    if (what == "state") {
+      e.kind = Kind::HotspotState;
+      e.word = c.word("`on` or `off`");
+      if (e.word != "on" && e.word != "off") throw Failure{"`expect hotspot state` takes `on` or `off`"};
+    } else if (what == "ssid") {
+      e.kind = Kind::HotspotSsid;
+      e.texts.push_back(c.text("the text"));
+    } else if (what == "key") {
+      e.kind = Kind::HotspotKey;
+      e.texts.push_back(c.text("the text"));
+    } else if (what == "calls") {
+      e.kind = Kind::HotspotCalls;
+      e.word = HotspotOperation(c);
+      e.number = c.number("a number of calls");
+    } else {
+      throw Failure{"unknown hotspot expectation `" + what + "`"};
     }
   } else if (w == "ics") {
     const std::string what = c.word("`calls` or `released`");

@@ -24,14 +24,35 @@ bool ReadTextValue(platform::IRegistry& registry, platform::Hkey key, const std:
   return true;
 }
 
-bool ReadMachineValue(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
-                      std::u16string& out) {
+namespace {
+platform::UniqueRegKey OpenMachineKey(platform::IRegistry& registry, const std::u16string& subKey) {
   platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
   if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, subKey.c_str(), 0,
                             platform::kKEY_READ | platform::kKEY_WOW64_32KEY, key.put()) != platform::kERROR_SUCCESS) {
     key.release();  // a failed call returns no key
   }
+  return key;
+}
+}  // namespace
+
+bool ReadMachineValue(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
+                      std::u16string& out) {
+  const platform::UniqueRegKey key = OpenMachineKey(registry, subKey);
   return key && ReadTextValue(registry, key.get(), name, out);
+}
+
+bool ReadMachineDword(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
+                      Dword& out) {
+  const platform::UniqueRegKey key = OpenMachineKey(registry, subKey);
+  if (!key) return false;
+  Dword value = 0;
+  Dword size = sizeof value;
+  if (registry.regGetValue(key.get(), nullptr, name.c_str(), platform::kRRF_RT_DWORD, nullptr, &value, &size) !=
+      platform::kERROR_SUCCESS) {
+    return false;
+  }
+  out = value;
+  return true;
 }
 
 bool WriteSettingsValue(platform::IRegistry& registry, const std::u16string& name, const std::u16string& value) {

@@ -65,3 +65,59 @@ TEST(FaultPlanOf, SharingFaultsHitTheirOperationForTheirCount) {
 
 }  // namespace
 }  // namespace tethra::simrunner
+
+namespace tethra::simrunner {
+namespace {
+
+// From the text of the hotspot statements to what the simulated hotspot is given, every form.
+TEST(HotspotConfig, StatementsReachTheServiceAndItsFaults) {
+  ParseError error;
+  const auto s = ParseScenario(
+      "hotspot state on\nhotspot ssid \"Own\"\nhotspot key \"own-passphrase\"\nhotspot clients 2\n"
+      "hotspot profile none\nhotspot absent\n"
+      "fault hotspot start wifi-off times 1\nfault hotspot stop hangs\nfault hotspot create 0x80040154\n"
+      "when ready: hotspot off\nwhen ready: hotspot network-change\nwhen ready: hotspot client join\n"
+      "when ready: hotspot client leave\n"
+      "expect hotspot state on\nexpect hotspot ssid \"Own\"\nexpect hotspot key \"k\"\n"
+      "expect hotspot calls configure 2\n",
+      "t.scn", &error);
+  ASSERT_TRUE(s) << error.message();
+  const sim::SimHotspotConfig config = HotspotConfigOf(s->machine.hotspot);
+  EXPECT_FALSE(config.present);
+  EXPECT_FALSE(config.profiles);
+  EXPECT_EQ(config.state, platform::TetheringState::On);
+  EXPECT_EQ(config.config, (platform::AccessPointConfig{u"Own", u"own-passphrase"}));
+  EXPECT_EQ(config.clients, 2u);
+
+  sim::FaultPlan plan = FaultPlanOf(s->machine);
+  const auto take = [&plan](const char* operation) {
+    const auto rule = plan.take("hotspot", operation);
+    return rule ? std::optional(sim::HotspotFaultOf(rule->code, rule->extra)) : std::nullopt;
+  };
+  const auto start = take("start");
+  ASSERT_TRUE(start);
+  EXPECT_EQ(start->status, platform::TetheringStatus::WiFiDeviceOff);
+  EXPECT_EQ(start->result, platform::kS_OK);
+  EXPECT_FALSE(take("start"));  // times 1
+  ASSERT_TRUE(take("stop"));
+  EXPECT_TRUE(take("stop")->hangs);
+  EXPECT_EQ(take("create")->result, platform::kHotspotClassNotRegistered);
+  EXPECT_FALSE(take("configure"));
+
+  const Action::Kind actions[] = {Action::Kind::HotspotOff, Action::Kind::HotspotNetworkChange,
+                                  Action::Kind::HotspotClientJoin, Action::Kind::HotspotClientLeave};
+  ASSERT_EQ(s->timeline.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(s->timeline[i].action.kind, actions[i]);
+  ASSERT_EQ(s->expectations.size(), 4u);
+  EXPECT_EQ(s->expectations[0].word, "on");
+  EXPECT_EQ(s->expectations[3].kind, Expectation::Kind::HotspotCalls);
+  EXPECT_EQ(s->expectations[3].word, "configure");
+
+  for (const char* bad : {"fault hotspot start wifi-of\n", "fault hotspot begin 5\n", "hotspot state maybe\n",
+                          "expect hotspot state idle\n", "when ready: hotspot client arrive\n"}) {
+    EXPECT_FALSE(ParseScenario(bad, "t.scn", &error)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace tethra::simrunner

@@ -246,4 +246,11 @@ HResult CWlanManager::IsHostedNetworkStarted(bool& started) {
   return platform::kS_OK;
 }
 
+HResult CWlanManager::IsHostedNetworkAvailable(bool& available) {
+  LockScope lock(m_Lock.get());
+  if (!m_Initialized) return kInvalidState;
+  available = m_HostedNetworkState != platform::kWlanHostedNetworkUnavailable;
+  return platform::kS_OK;
+}
+
 }  // namespace tethra::wlan

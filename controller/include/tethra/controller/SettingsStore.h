@@ -18,6 +18,10 @@ bool ReadTextValue(platform::IRegistry& registry, platform::Hkey key, const std:
 bool ReadMachineValue(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
                       std::u16string& out);
 
+// One 32-bit value (REG_DWORD, or four raw bytes) of HKEY_LOCAL_MACHINE\`subKey`, 32-bit view.
+bool ReadMachineDword(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
+                      platform::Dword& out);
+
 // One REG_SZ value, NUL included, under the settings key (created when missing).
 bool WriteSettingsValue(platform::IRegistry& registry, const std::u16string& name, const std::u16string& value);
 

@@ -2,6 +2,7 @@
 #include "tethra/sim/machine.h"
 
 #include "ProcessServices.h"
+#include "tethra/sim/hotspot/SimHotspot.h"
 #include "tethra/sim/ics/SimIcs.h"
 #include "tethra/sim/wlan/SimWlan.h"
 
@@ -13,6 +14,9 @@ SimMachine::SimMachine(const SimMachineConfig& config)
   m_wlan = &machine.own(std::make_unique<SimWlan>(*m_world, config.wlan));
   SimSharingConfig sharing = config.sharing;
   if (sharing.connections.empty()) sharing.connections = DefaultConnections(config.wlan.adapter);
+  std::vector<platform::Guid> profiles;
+  for (const SimConnectionConfig& connection : sharing.connections) profiles.push_back(connection.guid);
+  m_hotspot = &machine.own(std::make_unique<SimHotspot>(*m_world, config.hotspot, std::move(profiles)));
   m_ics = &machine.own(std::make_unique<SimIcs>(*m_world, std::move(sharing)));
   SimWlanService& wlan = m_wlan->service();
   World& world = *m_world;
@@ -26,6 +30,7 @@ SimMachine::~SimMachine() = default;
 
 SimWlanService& SimMachine::wlan() { return m_wlan->service(); }
 SimSharingService& SimMachine::sharing() { return m_ics->service(); }
+SimHotspotService& SimMachine::hotspot() { return m_hotspot->service(); }
 int SimMachine::netshRuns() const { return m_netsh->runs(); }
 
 SimProcess& SimMachine::createProgram(std::string name, const platform::ModuleResources* resources) {
@@ -35,6 +40,7 @@ SimProcess& SimMachine::createProgram(std::string name, const platform::ModuleRe
   parts.own(std::make_unique<SimSecurity>(*m_world, m_admin));
   parts.own(std::make_unique<SimCom>(*m_world));
   m_ics->attach(process);
+  m_hotspot->bind(process);
   parts.own(std::make_unique<SimProcessStart>(*m_world, process, *m_netsh));
   return process;
 }

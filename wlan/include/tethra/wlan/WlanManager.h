@@ -49,6 +49,8 @@ class CWlanManager {
   // 0 on every path; `guid` is untouched when the status query fails.
   HResult GetHostedNetworkInterfaceGuid(platform::Guid& guid);
   HResult IsHostedNetworkStarted(bool& started);
+  // Whether the service has the hosted network in any state but unavailable.
+  HResult IsHostedNetworkAvailable(bool& available);
 
   // 87 for null and the platform's error when the idle event cannot be created, both carried
   // unconverted (UnconvertedStatus: positive, not failures to Failed()); 0x8007139F before

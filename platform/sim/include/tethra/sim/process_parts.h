@@ -49,6 +49,7 @@ class ProcessParts {
     install<platform::ITrace>(area, m_platform.trace);
     install<platform::ISharing>(area, m_platform.sharing);
     install<platform::IModuleLoader>(area, m_platform.modules);
+    install<platform::IMobileHotspot>(area, m_platform.hotspot);
   }
 
   platform::Platform& platform() { return m_platform; }

@@ -269,6 +269,17 @@ class FailingModuleLoader : public platform::IModuleLoader, public UnexpectedCal
   bool freeLibrary(platform::Hmodule) override { return unexpected("freeLibrary"), false; }
 };
 
+class FailingMobileHotspot : public platform::IMobileHotspot, public UnexpectedCallLog {
+ public:
+  platform::HResult createManager(const platform::Guid&, std::unique_ptr<platform::ITetheringManager>*) override {
+    return unexpected("createManager"), platform::kHotspotClassNotRegistered;
+  }
+  platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver&, std::int64_t*) override {
+    return unexpected("subscribeNetworkChanges"), platform::kHotspotClassNotRegistered;
+  }
+  void unsubscribeNetworkChanges(std::int64_t) override { unexpected("unsubscribeNetworkChanges"); }
+};
+
 // Tracing is never unexpected: the lines are dropped.
 class DiscardingTrace final : public platform::ITrace {
  public:
@@ -289,17 +300,18 @@ struct FailingPlatform {
   DiscardingTrace trace;
   FailingSharing sharing;
   FailingModuleLoader modules;
+  FailingMobileHotspot hotspot;
 
   platform::Platform all() {
-    return platform::Platform{&kernel, &registry, &windows, &systemEvents, &codePage, &wlan,
-                              &security, &processStart, &com, &trace, &sharing, &modules};
+    return platform::Platform{&kernel, &registry, &windows, &systemEvents, &codePage, &wlan, &security,
+                              &processStart, &com, &trace, &sharing, &modules, &hotspot};
   }
 
   // `partial` with each empty slot filled from here.
   platform::Platform around(platform::Platform partial) {
     using P = platform::Platform;
     fill<&P::kernel, &P::registry, &P::windows, &P::systemEvents, &P::codePage, &P::wlan, &P::security,
-         &P::processStart, &P::com, &P::trace, &P::sharing, &P::modules>(partial, all());
+         &P::processStart, &P::com, &P::trace, &P::sharing, &P::modules, &P::hotspot>(partial, all());
     return partial;
   }
 

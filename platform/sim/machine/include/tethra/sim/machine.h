@@ -1,5 +1,5 @@
-// The simulated notebook assembled in one place: a World, the machine's WLAN and sharing
-// services and its network shell, and program processes that each get the whole platform.
+// The simulated notebook assembled in one place: a World, the machine's WLAN, sharing and
+// hotspot services and its network shell, and program processes that each get the whole platform.
 // The scenario runner and the tests build every machine and program process through this.
 //
 // Ownership: the World owns everything the simulated threads may use. The machine-wide
@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "tethra/sim/hotspot/SimHotspotService.h"
 #include "tethra/sim/ics/SimSharingService.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "tethra/sim/world.h"
@@ -20,6 +21,7 @@ namespace tethra::sim {
 
 class SimWlan;
 class SimIcs;
+class SimHotspot;
 class SimNetsh;
 class SimAllocationFaults;
 
@@ -36,6 +38,7 @@ struct SimMachineConfig {
   SimWlanConfig wlan;
   SimSharingConfig sharing;  // no connections: the default two (see DefaultConnections)
   SimNetshConfig netsh;
+  SimHotspotConfig hotspot;  // a profile for every connection of `sharing`
 };
 
 class SimMachine {
@@ -49,6 +52,7 @@ class SimMachine {
   World& world() { return *m_world; }
   SimWlanService& wlan();
   SimSharingService& sharing();
+  SimHotspotService& hotspot();
   int netshRuns() const;  // network shells started by any process
 
   // A program process with the whole platform: the World's core areas, the machine's WLAN and
@@ -61,6 +65,7 @@ class SimMachine {
   bool m_admin;
   SimWlan* m_wlan = nullptr;  // owned by the machine process's parts
   SimIcs* m_ics = nullptr;
+  SimHotspot* m_hotspot = nullptr;
   SimNetsh* m_netsh = nullptr;
   std::unique_ptr<SimAllocationFaults> m_allocationFaults;
 };

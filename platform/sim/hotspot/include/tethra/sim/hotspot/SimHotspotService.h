@@ -52,6 +52,14 @@ struct HotspotFault {
   bool hangs = false;
 };
 
+// The fault a `fault hotspot OPERATION RESULT` rule plants, from the rule's code and extra:
+// extra kHotspotFaultHangs for `hangs`, kHotspotFaultStatus when the code is a tethering result,
+// otherwise the code is an HRESULT.
+inline constexpr std::int64_t kHotspotFaultHResult = -1;
+inline constexpr std::int64_t kHotspotFaultStatus = 1;
+inline constexpr std::int64_t kHotspotFaultHangs = 2;
+HotspotFault HotspotFaultOf(std::int64_t code, std::int64_t extra);
+
 // The texts a scenario writes for the tethering results, `wifi-off` for WiFiDeviceOff and so on.
 std::optional<platform::TetheringStatus> TetheringStatusNamed(std::string_view name);
 std::string TetheringStatusName(platform::TetheringStatus status);
@@ -65,6 +73,8 @@ class IHotspotServiceHost {
   virtual void event(std::string text) = 0;
   // Something was queued for the hotspot thread: wake it.
   virtual void deliveryQueued() = 0;
+  // The client (process) making the current call; a host that serves one client answers 0.
+  virtual std::uintptr_t callingClient() { return 0; }
 };
 
 class SimHotspotService final : public platform::IMobileHotspot {
@@ -89,6 +99,8 @@ class SimHotspotService final : public platform::IMobileHotspot {
   // --- Hotspot thread ---------------------------------------------------------------------------
   bool hasPendingDelivery() const;
   void deliverNext();
+  // Drops the observers of a client whose process has ended, as the system does.
+  void forgetClient(std::uintptr_t client);
 
   // --- Machine actions (timeline) ---------------------------------------------------------------
   void machineTurnOff();  // someone else turns the hotspot off
@@ -108,6 +120,7 @@ class SimHotspotService final : public platform::IMobileHotspot {
   class Manager;
   struct Delivery {
     std::shared_ptr<platform::ITetheringCompletion> completion;  // null: a network status change
+    std::string operation;
     platform::HResult result = platform::kS_OK;
     platform::TetheringStatus status = platform::TetheringStatus::Success;
     std::function<void()> effect;  // applied just before the completion runs
@@ -132,9 +145,14 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::uint32_t m_clients;
   std::uint32_t m_maxClients;
 
-  std::map<std::int64_t, platform::INetworkChangeObserver*> m_observers;
+  struct Observer {
+    platform::INetworkChangeObserver* observer = nullptr;
+    std::uintptr_t client = 0;
+  };
+  std::map<std::int64_t, Observer> m_observers;
   std::int64_t m_nextToken = 1;
   std::deque<Delivery> m_pending;
+  std::vector<std::shared_ptr<platform::ITetheringCompletion>> m_hung;  // operations that never end
   std::map<std::string, std::uint64_t, std::less<>> m_calls;
   std::size_t m_managers = 0;
   std::vector<std::string> m_events;  // shown once the lock is left
