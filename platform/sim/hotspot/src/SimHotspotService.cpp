@@ -40,7 +40,14 @@ std::string HResultText(HResult hr) {
   return text;
 }
 
-std::string Quoted(const std::u16string& text) { return "\"" + text::Utf16ToUtf8(text) + "\""; }
+// Built in place: GCC 12 at -O3 (the MinGW-w64 Release build) reports a bogus -Wrestrict on
+// "\"" + text + "\"".
+std::string Quoted(const std::u16string& text) {
+  std::string quoted = "\"";
+  quoted += text::Utf16ToUtf8(text);
+  quoted += '"';
+  return quoted;
+}
 
 }  // namespace
 
