@@ -209,6 +209,7 @@ class TetheringManager final : public platform::ITetheringManager {
 
   platform::HResult configure(const platform::AccessPointConfig& config,
                               std::shared_ptr<platform::ITetheringCompletion> done) override {
+    const rt::ReturnGate returned;  // first: opened as the call's last act
     if (!done) return ToHResult(E_POINTER);
     if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
     ComPtr<rt::IInspectable> instance;
@@ -233,7 +234,8 @@ class TetheringManager final : public platform::ITetheringManager {
       return ToHResult(hr);
     }
     if (!action) return ToHResult(E_UNEXPECTED);
-    return handOver<rt::ActionHandler>(*action.get(), rt::kIID_AsyncActionCompletedHandler, std::move(done));
+    return handOver<rt::ActionHandler>(*action.get(), rt::kIID_AsyncActionCompletedHandler, std::move(done),
+                                       returned.gate());
   }
 
   platform::HResult start(std::shared_ptr<platform::ITetheringCompletion> done) override {
@@ -246,6 +248,7 @@ class TetheringManager final : public platform::ITetheringManager {
 
  private:
   platform::HResult operation(bool starting, std::shared_ptr<platform::ITetheringCompletion> done) {
+    const rt::ReturnGate returned;  // first: opened as the call's last act
     if (!done) return ToHResult(E_POINTER);
     if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
     ComPtr<rt::IAsyncOperationTetheringResult> async;
@@ -254,13 +257,14 @@ class TetheringManager final : public platform::ITetheringManager {
     if (Failed(begun)) return ToHResult(begun);
     if (!async) return ToHResult(E_UNEXPECTED);
     return handOver<rt::OperationHandler>(*async.get(), rt::kIID_AsyncOperationCompletedHandler_TetheringResult,
-                                          std::move(done));
+                                          std::move(done), returned.gate());
   }
 
   // Gives the operation its completed handler; the completion belongs to the handler from here.
   template <typename Handler, typename Async>
-  platform::HResult handOver(Async& async, const rt::Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done) {
-    auto* raw = new (std::nothrow) Handler(iid, std::move(done), &PostToPool);
+  platform::HResult handOver(Async& async, const rt::Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done,
+                             std::shared_ptr<rt::Gate> returned) {
+    auto* raw = new (std::nothrow) Handler(iid, std::move(done), &PostToPool, std::move(returned));
     if (raw == nullptr) return ToHResult(E_OUTOFMEMORY);
     ComPtr<Handler> handler;
     *handler.put() = raw;

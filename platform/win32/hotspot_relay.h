@@ -5,10 +5,11 @@
 // - ReadOutcome: what an ended asynchronous action or operation reports, as the boundary's
 //   (result, status) pair;
 // - CompletionHandler: the completed handler an operation is given. It hands the outcome to the
-//   program's completion exactly once, and never inside the call that began the operation: the
-//   runtime runs a handler at once, inside put_Completed, when the operation has already ended,
-//   so such an outcome is kept until the call has done its part (arm) and then posted to
-//   another thread;
+//   program's completion exactly once, on a thread other than the caller's, and only once the
+//   call that began the operation has finished (its ReturnGate opens as the call's last act):
+//   the runtime runs a handler at once, inside put_Completed, when the operation has already
+//   ended, so such an outcome is kept until the call has done its part (arm) and then posted to
+//   another thread, and one that comes on the system's thread meanwhile waits for the gate;
 // - NetworkChangeRelay: the network status handler. Once revoked, it calls its observer no
 //   more, and revoke returns only after every call running on another thread has finished.
 //
@@ -105,13 +106,50 @@ inline Outcome ReadOutcome(IAsyncAction* action, AsyncStatus status) {
 // Runs `work` on another thread; false when no thread could take it.
 using PostFn = std::function<bool(std::function<void()> work)>;
 
+// Held shut by the call that begins an operation, from before the operation exists until the
+// call's very end; a completion waits for it to open.
+class Gate {
+ public:
+  void open() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_open = true;
+    }
+    m_opened.notify_all();
+  }
+  void waitOpen() {
+    std::unique_lock lock(m_mutex);
+    m_opened.wait(lock, [this] { return m_open; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_opened;
+  bool m_open = false;
+};
+
+// Declared first in the call that begins an operation, so that it is the last thing the call
+// undoes: the gate opens only once everything else of the call is done.
+class ReturnGate {
+ public:
+  ReturnGate() : m_gate(std::make_shared<Gate>()) {}
+  ReturnGate(const ReturnGate&) = delete;
+  ReturnGate& operator=(const ReturnGate&) = delete;
+  ~ReturnGate() { m_gate->open(); }
+  std::shared_ptr<Gate> gate() const { return m_gate; }
+
+ private:
+  std::shared_ptr<Gate> m_gate;
+};
+
 // Handler: AsyncActionCompletedHandler or AsyncOperationCompletedHandlerTetheringResult;
 // Async: the matching IAsyncAction or IAsyncOperationTetheringResult.
 template <typename Handler, typename Async>
 class CompletionHandler final : public Handler {
  public:
-  CompletionHandler(const Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done, PostFn post)
-      : m_iid(iid), m_done(std::move(done)), m_post(std::move(post)) {}
+  CompletionHandler(const Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done, PostFn post,
+                    std::shared_ptr<Gate> callGate)
+      : m_iid(iid), m_done(std::move(done)), m_post(std::move(post)), m_callGate(std::move(callGate)) {}
   CompletionHandler(const CompletionHandler&) = delete;
   CompletionHandler& operator=(const CompletionHandler&) = delete;
 
@@ -148,6 +186,7 @@ class CompletionHandler final : public Handler {
       m_state = State::Done;
       done = std::move(m_done);
     }
+    m_callGate->waitOpen();
     done->completed(outcome.result, outcome.status);
     return kS_OK;
   }
@@ -168,9 +207,13 @@ class CompletionHandler final : public Handler {
       done = std::move(m_done);
       early = *m_early;
     }
-    auto deliver = [done, early] { done->completed(early.result, early.status); };
-    // No thread at all: late rather than never.
-    if (!m_post(deliver)) deliver();
+    auto deliver = [done, early, gate = m_callGate] {
+      gate->waitOpen();
+      done->completed(early.result, early.status);
+    };
+    // No thread at all: late rather than never (on the caller's own thread, so not waiting for
+    // its gate).
+    if (!m_post(deliver)) done->completed(early.result, early.status);
   }
 
  private:
@@ -184,6 +227,7 @@ class CompletionHandler final : public Handler {
   std::optional<Outcome> m_early;
   std::shared_ptr<platform::ITetheringCompletion> m_done;
   PostFn m_post;
+  const std::shared_ptr<Gate> m_callGate;
 };
 
 using OperationHandler = CompletionHandler<AsyncOperationCompletedHandlerTetheringResult, IAsyncOperationTetheringResult>;

@@ -277,10 +277,59 @@ struct HeldPosts {
   }
 };
 
+// The gate of a call that has returned already.
+std::shared_ptr<Gate> Opened() {
+  auto gate = std::make_shared<Gate>();
+  gate->open();
+  return gate;
+}
+
+TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
+  auto done = std::make_shared<Recorder>();
+  HeldPosts posts;
+  FakeOperation op;
+  std::thread system;
+  {
+    const ReturnGate returned;
+    auto* handler =
+        new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), returned.gate());
+    handler->arm();
+    system = std::thread([handler, &op] {
+      handler->Invoke(&op, AsyncStatus::Completed);
+      handler->Release();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(done->calls.empty()) << "delivered while the call that began the operation still ran";
+  }
+  system.join();
+  EXPECT_EQ(done->calls.size(), 1u);
+}
+
+TEST(CompletionHandler, AnEarlyOutcomePostedElsewhereWaitsForTheCallToFinish) {
+  auto done = std::make_shared<Recorder>();
+  HeldPosts posts;
+  FakeOperation op;
+  std::thread pool;
+  {
+    const ReturnGate returned;
+    auto* handler =
+        new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), returned.gate());
+    handler->Invoke(&op, AsyncStatus::Completed);
+    handler->arm();
+    handler->Release();
+    ASSERT_EQ(posts.works.size(), 1u);
+    pool = std::thread(posts.works[0]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(done->calls.empty()) << "delivered while the call that began the operation still ran";
+  }
+  pool.join();
+  EXPECT_EQ(done->calls.size(), 1u);
+}
+
 TEST(CompletionHandler, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
-  auto* handler = new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn());
+  auto* handler = new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), Opened());
   FakeOperation op;
   op.result.status = TetheringOperationStatus::EntitlementCheckFailure;
   handler->arm();
@@ -299,7 +348,7 @@ TEST(CompletionHandler, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) 
 TEST(CompletionHandler, AnOutcomeInsideTheCallWaitsForItAndGoesToAnotherThread) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
-  auto* handler = new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn());
+  auto* handler = new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), Opened());
   FakeOperation op;
   // The runtime runs the handler inside put_Completed: the operation had ended already.
   handler->Invoke(&op, AsyncStatus::Completed);
@@ -321,7 +370,7 @@ TEST(CompletionHandler, AHandlerNeverHandedOverNeverDelivers) {
   HeldPosts posts;
   {
     ComPtr<ActionHandler> handler;
-    *handler.put() = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn());
+    *handler.put() = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn(), Opened());
     FakeAction action;
     handler->Invoke(&action, AsyncStatus::Completed);
   }
@@ -333,7 +382,7 @@ TEST(CompletionHandler, AHandlerNeverHandedOverNeverDelivers) {
 TEST(CompletionHandler, StartedIsNotAnEnd) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
-  auto* handler = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn());
+  auto* handler = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn(), Opened());
   handler->arm();
   FakeAction action;
   handler->Invoke(&action, AsyncStatus::Started);
@@ -346,7 +395,7 @@ TEST(CompletionHandler, StartedIsNotAnEnd) {
 TEST(CompletionHandler, AnswersAsAgileAndAsItsOwnHandlerOnly) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
-  auto* handler = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn());
+  auto* handler = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn(), Opened());
   void* object = nullptr;
   EXPECT_EQ(handler->QueryInterface(kIID_IAgileObject, &object), kS_OK);
   EXPECT_EQ(object, static_cast<AsyncActionCompletedHandler*>(handler));
