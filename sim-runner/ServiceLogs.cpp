@@ -99,6 +99,17 @@ void ReadWlanState(std::string_view body, Observation& seen) {
                                 static_cast<std::uint32_t>(maxPeers)};
 }
 
+// `now hotspot state S ssid "T" key "K" clients N`
+void ReadHotspotState(std::string_view body, Observation& seen) {
+  std::vector<Token> t;
+  std::string reason;
+  if (!Tokenize(std::string(body), t, reason) || t.size() != 10 || t[5].kind != Token::Kind::Text ||
+      t[7].kind != Token::Kind::Text) {
+    return;
+  }
+  seen.hotspot = Observation::Hotspot{t[3].word == "on", t[5].text, t[7].text};
+}
+
 void ReadSharingRoles(std::string_view body, Observation& seen) {
   std::vector<Token> t;
   std::string reason;
@@ -162,6 +173,19 @@ void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen) {
   for (std::string_view body : Bodies(logs.netsh)) {
     if (StartsWith(body, "run")) ++seen.netshRuns;
   }
+
+  auto hotspotCalls = std::make_shared<Counts>();
+  for (std::string_view body : Bodies(logs.hotspot)) {
+    if (StartsWith(body, "call ")) {
+      CountCall(body, *hotspotCalls);
+    } else if (StartsWith(body, "now hotspot ")) {
+      ReadHotspotState(body, seen);
+    }
+  }
+  seen.hotspotCalls = [hotspotCalls](std::string_view operation) {
+    const auto it = hotspotCalls->find(operation);
+    return it != hotspotCalls->end() ? it->second : 0;
+  };
 }
 
 }  // namespace tethra::simrunner

@@ -8,6 +8,7 @@
 //   now left-over "TEXT"                           what the sharing service still counts
 //   end: nothing left behind | end: service left over: TEXT | end: shared since the start: LIST
 //   run ARGUMENTS                                  one start of the network shell
+//   now hotspot state S ssid "T" key "K" clients N the mobile hotspot after a change
 //   dialog PID visible|hidden, dialog PID control ID "TEXT", dialog PID log-reset,
 //   dialog PID log-line "TEXT", dialog PID log-insert INDEX "TEXT", dialog PID log-delete INDEX
 //                                                  the dialog of process PID as it changed
@@ -25,6 +26,7 @@ struct ServiceLogTexts {
   std::string wlan;     // empty: never written (the service was not reached)
   std::string sharing;
   std::string netsh;
+  std::string hotspot;  // simhotspot.dll's log: calls counted by operation, `now hotspot` lines
   unsigned long programId = 0;  // the ended process whose dialog's changes count (the newest)
 };
 

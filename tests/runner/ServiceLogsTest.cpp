@@ -28,6 +28,35 @@ TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
   EXPECT_EQ(seen.wlanCalls("WlanHostedNetworkStopUsing"), 0u);
 }
 
+TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation) {
+  ServiceLogTexts logs;
+  logs.hotspot = Line("service ready: 2 profile(s)") +
+                 Line("now hotspot state off ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0") +
+                 Line("runtime GetConnectionProfiles: 2 profile(s)") + Line("call create({5A1E0001}) -> 0x00000000") +
+                 Line("call configure(\"Caf\\u00E9\") -> 0x00000000") + Line("call start() -> 0x00000000") +
+                 Line("call state() -> 0x00000000") + Line("call start() -> 0x00000000") +
+                 Line("now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  ASSERT_TRUE(seen.hotspot);
+  EXPECT_TRUE(seen.hotspot->on);
+  EXPECT_EQ(seen.hotspot->ssid, u"Caf\u00E9 \"1\"");
+  EXPECT_EQ(seen.hotspot->key, u"k 2");
+  EXPECT_EQ(seen.hotspotCalls("start"), 2u);
+  EXPECT_EQ(seen.hotspotCalls("create"), 1u);
+  EXPECT_EQ(seen.hotspotCalls("configure"), 1u);
+  EXPECT_EQ(seen.hotspotCalls("stop"), 0u);
+  EXPECT_EQ(seen.hotspotCalls("GetConnectionProfiles"), 0u) << "the runtime's own lines are no service calls";
+
+  // Off again after a later change; a line of another form leaves the state as it was.
+  logs.hotspot += Line("now hotspot state off ssid \"X\" key \"Y\" clients 0") + Line("now hotspot state on");
+  Observation later;
+  ReadServiceLogs(logs, later);
+  ASSERT_TRUE(later.hotspot);
+  EXPECT_FALSE(later.hotspot->on);
+  EXPECT_EQ(later.hotspot->ssid, u"X");
+}
+
 TEST(ServiceLogsTest, AServiceNeverReachedLeavesNoState) {
   Observation seen;
   ReadServiceLogs({}, seen);
@@ -35,6 +64,8 @@ TEST(ServiceLogsTest, AServiceNeverReachedLeavesNoState) {
   EXPECT_EQ(seen.wlanCalls("WlanOpenHandle"), 0u);
   EXPECT_EQ(seen.icsCalls("create"), 0u);
   EXPECT_EQ(seen.netshRuns, 0);
+  EXPECT_FALSE(seen.hotspot);
+  EXPECT_EQ(seen.hotspotCalls("start"), 0u);
   EXPECT_TRUE(seen.machineFailures.empty());
 }
 

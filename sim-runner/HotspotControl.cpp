@@ -1,0 +1,58 @@
+// Control requests and state lines of the simulated mobile hotspot.
+#include "sim-runner/HotspotControl.h"
+
+#include "sim-runner/Text.h"
+
+namespace tethra::simrunner {
+
+std::string HotspotRequestLine(HotspotRequest::Kind kind) {
+  switch (kind) {
+    case HotspotRequest::Kind::TurnOff:
+      return "off";
+    case HotspotRequest::Kind::NetworkChange:
+      return "network-change";
+    case HotspotRequest::Kind::ClientJoin:
+      return "client join";
+    case HotspotRequest::Kind::ClientLeave:
+      return "client leave";
+  }
+  return {};
+}
+
+bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::string& why) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  for (const auto kind : {HotspotRequest::Kind::TurnOff, HotspotRequest::Kind::NetworkChange,
+                          HotspotRequest::Kind::ClientJoin, HotspotRequest::Kind::ClientLeave}) {
+    if (line == HotspotRequestLine(kind)) {
+      request.kind = kind;
+      return true;
+    }
+  }
+  why = "not a hotspot request: " + std::string(line);
+  return false;
+}
+
+void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot) {
+  switch (request.kind) {
+    case HotspotRequest::Kind::TurnOff:
+      hotspot.machineTurnOff();
+      break;
+    case HotspotRequest::Kind::NetworkChange:
+      hotspot.machineNetworkChange();
+      break;
+    case HotspotRequest::Kind::ClientJoin:
+      hotspot.machineClientJoin();
+      break;
+    case HotspotRequest::Kind::ClientLeave:
+      hotspot.machineClientLeave();
+      break;
+  }
+}
+
+std::string HotspotNowLine(const sim::SimHotspotService& hotspot) {
+  const platform::AccessPointConfig config = hotspot.config();
+  return "now hotspot state " + sim::TetheringStateName(hotspot.state()) + " ssid " + Quote(config.ssid) + " key " +
+         Quote(config.passphrase) + " clients " + std::to_string(hotspot.clients());
+}
+
+}  // namespace tethra::simrunner

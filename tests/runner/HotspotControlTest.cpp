@@ -1,0 +1,69 @@
+// The simulated mobile hotspot's control requests and `now` line, as simhotspot.dll serves and
+// writes them and the stand-in controller sends and reads them: each timeline action has its one
+// request line, a line of no action is refused, and the `now` line shows the service as it is
+// after a machine action.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim-runner/HotspotControl.h"
+
+namespace tethra::simrunner {
+namespace {
+
+using Kind = HotspotRequest::Kind;
+
+// A host that delivers nothing by itself: the test calls deliverNext.
+struct QuietHost final : sim::IHotspotServiceHost {
+  void recordCall(std::string_view, std::string_view, std::string_view) override {}
+  std::optional<sim::HotspotFault> takeFault(std::string_view) override { return std::nullopt; }
+  void event(std::string) override {}
+  void deliveryQueued() override {}
+};
+
+TEST(HotspotControl, EveryActionHasItsOwnLineAndReadsBackAsItself) {
+  std::vector<std::string> lines;
+  for (const Kind kind : {Kind::TurnOff, Kind::NetworkChange, Kind::ClientJoin, Kind::ClientLeave}) {
+    const std::string line = HotspotRequestLine(kind);
+    lines.push_back(line);
+    HotspotRequest request;
+    request.kind = kind == Kind::TurnOff ? Kind::ClientLeave : Kind::TurnOff;  // not what it should become
+    std::string why;
+    ASSERT_TRUE(ParseHotspotRequest(line, request, why)) << line << ": " << why;
+    EXPECT_EQ(request.kind, kind) << line;
+    ASSERT_TRUE(ParseHotspotRequest(line + "\r", request, why)) << "a CRLF line";
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"off", "network-change", "client join", "client leave"}));
+}
+
+TEST(HotspotControl, OtherLinesAreRefusedWithTheirText) {
+  for (const std::string line : {"", "on", "client", "client join now", "state 2 1 17", " off"}) {
+    HotspotRequest request;
+    std::string why;
+    EXPECT_FALSE(ParseHotspotRequest(line, request, why)) << line;
+    EXPECT_NE(why.find(line), std::string::npos) << why;
+  }
+}
+
+TEST(HotspotControl, TheNowLineShowsTheServiceAfterEachMachineAction) {
+  QuietHost host;
+  sim::SimHotspotConfig config;
+  config.state = platform::TetheringState::On;
+  config.config = {u"Caf\u00E9 \"1\"", u"k 2"};
+  sim::SimHotspotService service(host, config, {});
+  EXPECT_EQ(HotspotNowLine(service), "now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 0");
+
+  HotspotRequest join{Kind::ClientJoin};
+  ApplyToHotspot(join, service);
+  ApplyToHotspot(join, service);
+  EXPECT_EQ(service.clients(), 2u);
+  ApplyToHotspot(HotspotRequest{Kind::ClientLeave}, service);
+  ApplyToHotspot(HotspotRequest{Kind::TurnOff}, service);
+  while (service.hasPendingDelivery()) service.deliverNext();
+  EXPECT_EQ(HotspotNowLine(service), "now hotspot state off ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1");
+}
+
+}  // namespace
+}  // namespace tethra::simrunner
