@@ -8,6 +8,7 @@
 
 #include "app/Resource.h"
 #include "app/SystemNames.h"
+#include "sim-runner/HotspotControl.h"
 #include "sim-runner/MachineConfig.h"
 #include "sim-runner/ServiceLogs.h"
 #include "sim-runner/Text.h"
@@ -27,8 +28,10 @@ using simrunner::Quote;
 using simrunner::Trigger;
 
 constexpr wchar_t kControllerClass[] = L"TethraStandInController";
-// A trigger that does not hold within this real time is reported as never fired.
-constexpr DWORD kTriggerLimitMs = 20000;
+// A trigger that does not hold within this real time is reported as never fired. Longer than
+// the program's own longest bound (a mobile hotspot operation may take 30 s before it counts as
+// failed, and a code waited for comes after it).
+constexpr DWORD kTriggerLimitMs = 45000;
 // `idle`, and the end of a run: the program has ended, or been quiet this long, within a limit.
 // A scenario that expects the program to end is given the whole limit to do so: its pauses may
 // be longer than this (it waits up to 3 s for the network shell, and Wine's shell may add more).
@@ -128,7 +131,8 @@ std::wstring EnvironmentPath(const wchar_t* name) {
   return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
-constexpr const wchar_t* kLogVariables[] = {L"TETHRA_SIMWLAN_LOG", L"TETHRA_SIMSHARING_LOG", L"TETHRA_SIMNETSH_LOG"};
+constexpr const wchar_t* kLogVariables[] = {L"TETHRA_SIMWLAN_LOG", L"TETHRA_SIMSHARING_LOG", L"TETHRA_SIMNETSH_LOG",
+                                            L"TETHRA_SIMHOTSPOT_LOG"};
 
 std::uint64_t LogBytes() {
   std::uint64_t total = 0;
@@ -499,6 +503,17 @@ void ScenarioRun::Control(const std::string& request) {
   m_lastActivityMs = NowMs();
 }
 
+void ScenarioRun::ControlHotspot(simrunner::HotspotRequest::Kind kind) {
+  const std::string request = simrunner::HotspotRequestLine(kind);
+  std::string answer;
+  if (!SendControl(kHotspotPipeName, request, answer, kControlTimeoutMs)) {
+    Print("hotspot " + request + ": the simulated mobile hotspot did not answer (" + answer + ")");
+  } else if (answer != "ok") {
+    Print("hotspot " + request + ": " + answer);
+  }
+  m_lastActivityMs = NowMs();
+}
+
 void ScenarioRun::SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
   for (const auto& instance : m_instances) {
     if (!instance->running() || instance->dialog.window == nullptr) continue;
@@ -588,6 +603,18 @@ void ScenarioRun::Perform(const Action& a) {
     case Action::Kind::PostMessage:
       PostToDialog(a.message, static_cast<WPARAM>(a.wParam), static_cast<LPARAM>(a.lParam), "post message");
       break;
+    case Action::Kind::HotspotOff:
+      ControlHotspot(simrunner::HotspotRequest::Kind::TurnOff);
+      break;
+    case Action::Kind::HotspotNetworkChange:
+      ControlHotspot(simrunner::HotspotRequest::Kind::NetworkChange);
+      break;
+    case Action::Kind::HotspotClientJoin:
+      ControlHotspot(simrunner::HotspotRequest::Kind::ClientJoin);
+      break;
+    case Action::Kind::HotspotClientLeave:
+      ControlHotspot(simrunner::HotspotRequest::Kind::ClientLeave);
+      break;
   }
 }
 
@@ -631,6 +658,7 @@ simrunner::Observation ScenarioRun::Observe() {
     logs.wlan = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMWLAN_LOG"));
     logs.sharing = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMSHARING_LOG"));
     logs.netsh = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMNETSH_LOG"));
+    logs.hotspot = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMHOTSPOT_LOG"));
     if (const Instance* newest = Newest(); newest != nullptr && !newest->running()) {
       logs.programId = newest->process.dwProcessId;
     }
@@ -642,6 +670,12 @@ simrunner::Observation ScenarioRun::Observe() {
       if (start.keyKind == sim::SimWlanConfig::KeyKind::Text) key = start.keyText;
       seen.wlan = simrunner::Observation::Wlan{start.state, start.ssidBytes ? u"" : start.ssidText, key,
                                                start.maxPeers};
+    }
+    // The same for a mobile hotspot the program never activated.
+    if (!seen.hotspot) {
+      const sim::SimHotspotConfig start = simrunner::HotspotConfigOf(m_scenario.machine.hotspot);
+      seen.hotspot = simrunner::Observation::Hotspot{start.state == platform::TetheringState::On, start.config.ssid,
+                                                     start.config.passphrase};
     }
   }
   return seen;

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "sim-runner/HotspotControl.h"
 #include "sim-runner/Observation.h"
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Timeline.h"
@@ -77,6 +78,8 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   void AnswerMessageBox(Instance& instance);
   bool Quiet(std::uint64_t forMs);
   void Control(const std::string& request);
+  // A machine action of the simulated mobile hotspot, through simhotspot.dll's pipe.
+  void ControlHotspot(simrunner::HotspotRequest::Kind kind);
   void SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
   void PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
   simrunner::Observation Observe();
