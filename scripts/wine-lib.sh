@@ -10,19 +10,25 @@ wine_no_installers="mscoree,mshtml="
 wine_sharing_classes=('{5C63C1AD-3956-4FF8-8486-40034758315B}' '{BA126AD1-2166-11D1-B1D0-00805FC1270E}'
                       '{5A1E0006-0000-4000-8000-0000000000C3}')
 wine_connection_manager='{BA126AD1-2166-11D1-B1D0-00805FC1270E}'
+# The Windows Runtime classes of the mobile hotspot, served by simhotspot.dll. Wine's
+# RoGetActivationFactory finds a class under this key and loads its DllPath (it reads no other
+# value; ActivationType 0, in process, and Threading 0, both apartments, are Windows' own form).
+wine_hotspot_classes=(Windows.Networking.Connectivity.NetworkInformation
+                      Windows.Networking.NetworkOperators.NetworkOperatorTetheringManager
+                      Windows.Networking.NetworkOperators.NetworkOperatorTetheringAccessPointConfiguration)
 
 # wine_planted_files BUILD: the simulated services' files of a win64 build, one a line.
 wine_planted_files() {
   local build="$1"
   printf '%s\n' "$build/tools/sim-wlan/wlanapi.dll" "$build/tools/sim-sharing/simsharing.dll" \
     "$build/tools/sim-sharing/simsharing-server.exe" "$build/tools/sim-sharing/netshell.dll" \
-    "$build/tools/sim-netsh/netsh.exe"
+    "$build/tools/sim-netsh/netsh.exe" "$build/tools/sim-hotspot/simhotspot.dll"
 }
 
 # wine_make_prefix DIR DISPLAY [BUILD]: a fresh prefix in DIR (no crash dialog), made under its
 # own Xvfb display numbered from DISPLAY. With BUILD, the simulated services are planted in
-# its system directory and preferred over Wine's builtins, and the sharing classes registered
-# there. Fails when the prefix cannot be made.
+# its system directory and preferred over Wine's builtins, and the sharing classes and the
+# hotspot's runtime classes registered there. Fails when the prefix cannot be made.
 wine_make_prefix() {
   local dir="$1" display="$2" build="${3:-}"
   local reg
@@ -40,6 +46,12 @@ wine_make_prefix() {
       # The program asks for the connection manager as a local server.
       printf '\n[HKEY_CLASSES_ROOT\\CLSID\\%s\\LocalServer32]\n' "$wine_connection_manager"
       printf '@="C:\\\\windows\\\\system32\\\\simsharing-server.exe"\n'
+      local class
+      for class in "${wine_hotspot_classes[@]}"; do
+        printf '\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\%s]\n' "$class"
+        printf '"DllPath"="C:\\\\windows\\\\system32\\\\simhotspot.dll"\n"ActivationType"=dword:00000000\n'
+        printf '"Threading"=dword:00000000\n'
+      done
     fi
   } >"$reg"
   WINEPREFIX="$dir" WINEDLLOVERRIDES="$wine_no_installers" timeout 180 xvfb-run -a -n "$display" bash -c '
@@ -49,7 +61,7 @@ wine_make_prefix() {
   rm -f "$reg"
   [ -f "$dir/system.reg" ] && grep -q ShowCrashDialog "$dir/user.reg" || return 1
   if [ -n "$build" ]; then
-    grep -q simsharing.dll "$dir/system.reg" || return 1
+    grep -q simsharing.dll "$dir/system.reg" && grep -q simhotspot.dll "$dir/system.reg" || return 1
     local f
     while IFS= read -r f; do
       cp "$f" "$dir/drive_c/windows/system32/" || return 1

@@ -1,0 +1,193 @@
+// The simulated mobile hotspot of one process (see sim_hotspot_dll.h): its machine, its host,
+// its delivery thread and its control pipe.
+#include "sim_hotspot_dll.h"
+
+#include <objbase.h>
+
+#include <cstring>
+
+#include "sim-runner/MachineConfig.h"
+#include "tools/common/control_pipe.h"
+#include "tools/common/scenario_file.h"
+
+namespace tethra::tools {
+
+namespace platform = tethra::platform;
+
+namespace {
+
+// How long a control request waits for what it queued to be delivered.
+constexpr DWORD kDeliveryBoundMs = 10000;
+constexpr DWORD kPipeBufferBytes = 4096;
+constexpr std::size_t kLongestRequest = 256;
+
+// A GUID written as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
+std::optional<platform::Guid> GuidOf(const std::wstring& text) {
+  GUID parsed{};
+  std::wstring copy = text;
+  if (FAILED(::CLSIDFromString(copy.data(), &parsed))) return std::nullopt;
+  platform::Guid out;
+  std::memcpy(static_cast<void*>(&out), &parsed, sizeof out);
+  return out;
+}
+
+}  // namespace
+
+SimHotspotDll& SimHotspotDll::Instance() {
+  static SimHotspotDll* const dll = new SimHotspotDll();  // process lifetime, see the header
+  return *dll;
+}
+
+SimHotspotDll::SimHotspotDll() {
+  m_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  m_delivered = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  sim::SimHotspotConfig config;
+  std::vector<platform::Guid> adapters;
+  const ScenarioFromEnvironment loaded = LoadScenarioFromEnvironment();
+  if (loaded.scenario) {
+    config = simrunner::HotspotConfigOf(loaded.scenario->machine.hotspot);
+    adapters = simrunner::HotspotProfiles(loaded.scenario->machine);
+    m_faults = simrunner::FaultPlanOf(loaded.scenario->machine);
+    write("scenario " + loaded.scenario->file);
+  } else {
+    if (loaded.named) write("scenario refused: " + loaded.refusal);
+    if (const auto adapter = Environment(L"TETHRA_SIMHOTSPOT_ADAPTER")) {
+      if (const auto guid = GuidOf(*adapter)) adapters.push_back(*guid);
+    }
+  }
+  sim::IHotspotServiceHost& host = *this;
+  m_profileAdapters = adapters;
+  m_service = std::make_unique<sim::SimHotspotService>(host, config, adapters);
+  write("service ready: " + std::to_string(adapters.size()) + " profile(s)" +
+        (config.present ? "" : ", no tethering manager"));
+  logChanges();
+  if (const HANDLE thread = ::CreateThread(nullptr, 0, &SimHotspotDll::DeliveryThread, this, 0, nullptr)) {
+    ::CloseHandle(thread);
+  } else {
+    write("no delivery thread (error " + std::to_string(::GetLastError()) + ")");
+  }
+  // Only the first process that loads the DLL serves the pipe.
+  m_pipe = ::CreateNamedPipeW(kHotspotPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                              kPipeBufferBytes, kPipeBufferBytes, 0, nullptr);
+  if (m_pipe == INVALID_HANDLE_VALUE) {
+    write("control pipe not served here (error " + std::to_string(::GetLastError()) + ")");
+  } else if (const HANDLE thread = ::CreateThread(nullptr, 0, &SimHotspotDll::PipeThread, this, 0, nullptr)) {
+    ::CloseHandle(thread);
+    write("control pipe served");
+  } else {
+    write("control pipe not served: no thread (error " + std::to_string(::GetLastError()) + ")");
+  }
+}
+
+void SimHotspotDll::afterCall() { logChanges(); }
+
+std::string SimHotspotDll::perform(const simrunner::HotspotRequest& request) {
+  simrunner::ApplyToHotspot(request, *m_service);
+  logChanges();
+  ::SetEvent(m_wake);
+  const ULONGLONG deadline = ::GetTickCount64() + kDeliveryBoundMs;
+  while (m_service->hasPendingDelivery()) {
+    if (::GetTickCount64() >= deadline) {
+      return "not delivered within " + std::to_string(kDeliveryBoundMs) + " ms";
+    }
+    ::WaitForSingleObject(m_delivered, 10);
+  }
+  return {};
+}
+
+void SimHotspotDll::write(const std::string& text) {
+  std::lock_guard lock(m_logMutex);
+  m_log.write(text);
+}
+
+DWORD WINAPI SimHotspotDll::DeliveryThread(LPVOID raw) {
+  static_cast<SimHotspotDll*>(raw)->deliver();
+  return 0;
+}
+
+// A real thread of the system's, as the runtime's own completions come: what a call queued
+// goes once the call has left the service (deliverNext waits for the service's lock).
+void SimHotspotDll::deliver() {
+  for (;;) {
+    ::WaitForSingleObject(m_wake, INFINITE);
+    int delivered = 0;
+    while (m_service->hasPendingDelivery()) {
+      m_service->deliverNext();
+      ++delivered;
+      logChanges();
+    }
+    if (delivered > 0) write("delivered " + std::to_string(delivered));
+    ::SetEvent(m_delivered);
+  }
+}
+
+DWORD WINAPI SimHotspotDll::PipeThread(LPVOID raw) {
+  static_cast<SimHotspotDll*>(raw)->serve();
+  return 0;
+}
+
+// One request per connection: a line in, one answer line out ("ok" or "error REASON").
+void SimHotspotDll::serve() {
+  for (;;) {
+    if (!::ConnectNamedPipe(m_pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
+      write("control pipe: connect failed (error " + std::to_string(::GetLastError()) + ")");
+      ::Sleep(100);
+      ::DisconnectNamedPipe(m_pipe);
+      continue;
+    }
+    std::string received;
+    char buffer[128];
+    while (received.size() < kLongestRequest && received.find('\n') == std::string::npos) {
+      DWORD read = 0;
+      if (!::ReadFile(m_pipe, buffer, sizeof buffer, &read, nullptr) || read == 0) break;
+      received.append(buffer, read);
+    }
+    const std::size_t end = received.find('\n');
+    if (end != std::string::npos) {
+      const std::string line = received.substr(0, end);
+      simrunner::HotspotRequest request;
+      std::string why;
+      std::string reply;
+      if (!simrunner::ParseHotspotRequest(line, request, why)) {
+        reply = "error " + why;
+      } else {
+        why = perform(request);
+        reply = why.empty() ? "ok" : "error " + why;
+      }
+      write("control " + line + " -> " + reply);
+      reply += "\n";
+      DWORD written = 0;
+      ::WriteFile(m_pipe, reply.data(), static_cast<DWORD>(reply.size()), &written, nullptr);
+      ::FlushFileBuffers(m_pipe);
+    } else {
+      write("control pipe: a client left without a request line");
+    }
+    ::DisconnectNamedPipe(m_pipe);
+  }
+}
+
+void SimHotspotDll::logChanges() {
+  std::lock_guard lock(m_nowMutex);
+  std::string now = simrunner::HotspotNowLine(*m_service);
+  if (now == m_lastNow) return;
+  write(now);
+  m_lastNow = std::move(now);
+}
+
+void SimHotspotDll::recordCall(std::string_view operation, std::string_view arguments, std::string_view result) {
+  write("call " + std::string(operation) + "(" + std::string(arguments) + ") -> " + std::string(result));
+}
+
+std::optional<sim::HotspotFault> SimHotspotDll::takeFault(std::string_view operation) {
+  std::lock_guard lock(m_faultsMutex);
+  const std::optional<sim::FaultRule> rule = m_faults.take("hotspot", operation);
+  if (!rule) return std::nullopt;
+  return sim::HotspotFaultOf(rule->code, rule->extra);
+}
+
+void SimHotspotDll::event(std::string text) { write("event " + text); }
+
+void SimHotspotDll::deliveryQueued() { ::SetEvent(m_wake); }
+
+}  // namespace tethra::tools

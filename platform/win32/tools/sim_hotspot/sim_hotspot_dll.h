@@ -1,0 +1,81 @@
+// The simulated mobile hotspot of one process: the service of the simulated notebook
+// (SimHotspotService, the code the Linux scenarios run), its host (calls, events and `now` lines
+// to the log, faults from the scenario), the thread that completes its operations and delivers
+// its network status changes, and the control pipe through which a test acts as the machine.
+//
+// The machine comes from the scenario named by TETHRA_SCENARIO (a file that cannot be read or
+// parsed is logged as `scenario refused: ...` and the defaults are used: a hotspot that works
+// and is off). Its one connection profile without a scenario has the adapter id of
+// TETHRA_SIMHOTSPOT_ADAPTER (a GUID in braces), else none. TETHRA_SIMHOTSPOT_LOG names the file
+// that receives every line (else OutputDebugString).
+//
+// The runtime shows a connection profile for every connection the machine knows, also under
+// `hotspot profile none`: there the service itself refuses CreateFromConnectionProfile with
+// kHotspotNoProfile, so that each of the program's createManager calls reaches the service and
+// is counted as on the simulated notebook (`expect hotspot calls create N`).
+//
+// Owner: one per process, made on the first activation and never destroyed (the process ends
+// with ExitProcess while the delivery thread may hold the service's lock). Threads: the runtime
+// classes call it from any thread; completions and network status changes are delivered one
+// at a time on the DLL's delivery thread, always after the call that queued them has left the
+// service; control requests are served on the pipe's thread.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim-runner/HotspotControl.h"
+#include "tethra/sim/faults.h"
+#include "tethra/sim/hotspot/SimHotspotService.h"
+#include "tools/common/service_dll.h"
+
+namespace tethra::tools {
+
+class SimHotspotDll final : private sim::IHotspotServiceHost {
+ public:
+  static SimHotspotDll& Instance();
+
+  sim::SimHotspotService& service() { return *m_service; }
+  // The adapters the runtime shows a connection profile for.
+  const std::vector<platform::Guid>& profileAdapters() const { return m_profileAdapters; }
+
+  // After every call of a runtime class: a change it made is logged.
+  void afterCall();
+  // A control request: performed, and answered ("" for ok, else the reason) once what it
+  // queued has been delivered. Pipe thread.
+  std::string perform(const simrunner::HotspotRequest& request);
+  void write(const std::string& text);
+
+ private:
+  SimHotspotDll();
+  static DWORD WINAPI DeliveryThread(LPVOID raw);
+  static DWORD WINAPI PipeThread(LPVOID raw);
+  void deliver();
+  void serve();
+  void logChanges();
+
+  // --- IHotspotServiceHost ------------------------------------------------------------------------
+  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
+  std::optional<sim::HotspotFault> takeFault(std::string_view operation) override;
+  void event(std::string text) override;
+  void deliveryQueued() override;
+
+  HANDLE m_wake = nullptr;
+  HANDLE m_delivered = nullptr;
+  HANDLE m_pipe = INVALID_HANDLE_VALUE;
+  ServiceLog m_log{L"TETHRA_SIMHOTSPOT_LOG", "sim hotspot: "};
+  std::mutex m_logMutex;
+  std::mutex m_nowMutex;
+  std::string m_lastNow;
+  std::mutex m_faultsMutex;
+  sim::FaultPlan m_faults;
+  std::vector<platform::Guid> m_profileAdapters;
+  std::unique_ptr<sim::SimHotspotService> m_service;
+};
+
+}  // namespace tethra::tools
