@@ -124,6 +124,8 @@ class CHostedNetworkDlg : public CDialog {
   void CreateDeviceImageList();
   void OnDeviceRemoved(const std::u16string& interfaceName);
   TETHRA_PRINTF_FORMAT(2, 3) void Trace(const char* format, ...);  // to the trace log
+  // A failed start: "SHARED_START_FAILED" when `toController`, the trace log in any case.
+  void ReportStartFailed(const char* what, HResult hr, bool toController);
   // The end of the program: BeginEnd, the way out's own steps, then FinishEnd (never returns).
   enum class WatcherHandle { kKeep, kClose };
   void BeginEnd();

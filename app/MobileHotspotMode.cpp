@@ -84,12 +84,8 @@ void CHostedNetworkDlg::StartMobileHotspot(wlan::CMobileHotspot& hotspot) {
     }
     EnableAllControls();
   }
-  m_bInitDialog = false;
-  if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_START_FAILED");
-  char message[256];
-  std::snprintf(message, sizeof message, "%s. Error code %x.", "Failed to start the mobile hotspot",
-                platform::Raw(hr));
-  Trace("%s", message);
+  // The hotspot always shares: its failed start is always the controller's business.
+  ReportStartFailed("Failed to start the mobile hotspot", hr, true);
 }
 
 void CHostedNetworkDlg::OnMobileHotspotChanged() {

@@ -95,15 +95,18 @@ void CHostedNetworkDlg::EnableSharing() {
   if (platform::Succeeded(hr)) {
     SendSSIDAndSecurityKey();
   } else {
-    if (m_IcsEnabled) {
-      m_bInitDialog = false;
-      if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_START_FAILED");
-    }
-    char message[256];
-    std::snprintf(message, sizeof message, "%s. Error code %x.", "Failed to start the hosted network",
-                  platform::Raw(hr));
-    Trace("%s", message);
+    ReportStartFailed("Failed to start the hosted network", hr, m_IcsEnabled);
   }
+}
+
+void CHostedNetworkDlg::ReportStartFailed(const char* what, HResult hr, bool toController) {
+  if (toController) {
+    m_bInitDialog = false;
+    if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_START_FAILED");
+  }
+  char message[256];
+  std::snprintf(message, sizeof message, "%s. Error code %x.", what, platform::Raw(hr));
+  Trace("%s", message);
 }
 
 HResult CHostedNetworkDlg::StartHostedNetwork() {
