@@ -142,23 +142,20 @@ class ReturnGate {
   std::shared_ptr<Gate> m_gate;
 };
 
-// Handler: AsyncActionCompletedHandler or AsyncOperationCompletedHandlerTetheringResult;
-// Async: the matching IAsyncAction or IAsyncOperationTetheringResult.
-template <typename Handler, typename Async>
-class CompletionHandler final : public Handler {
+// IUnknown of a delegate handed to the runtime: its own interface, IUnknown and IAgileObject
+// (the runtime calls it on any thread, without marshalling), counted references, deleted at
+// the last release.
+template <typename Interface>
+class AgileDelegate : public Interface {
  public:
-  CompletionHandler(const Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done, PostFn post,
-                    std::shared_ptr<Gate> callGate)
-      : m_iid(iid), m_done(std::move(done)), m_post(std::move(post)), m_callGate(std::move(callGate)) {}
-  CompletionHandler(const CompletionHandler&) = delete;
-  CompletionHandler& operator=(const CompletionHandler&) = delete;
+  AgileDelegate(const AgileDelegate&) = delete;
+  AgileDelegate& operator=(const AgileDelegate&) = delete;
 
   Hresult TETHRA_WINRT_CALL QueryInterface(const Guid& iid, void** object) override {
     if (object == nullptr) return kE_POINTER;
-    // Agile: the runtime calls it on any thread, without marshalling.
     if (iid == kIID_IUnknown || iid == kIID_IAgileObject || iid == m_iid) {
       AddRef();
-      *object = static_cast<Handler*>(this);
+      *object = static_cast<Interface*>(this);
       return kS_OK;
     }
     *object = nullptr;
@@ -170,6 +167,24 @@ class CompletionHandler final : public Handler {
     if (left == 0) delete this;
     return left;
   }
+
+ protected:
+  explicit AgileDelegate(const Guid& iid) : m_iid(iid) {}
+  virtual ~AgileDelegate() = default;
+
+ private:
+  const Guid m_iid;
+  std::atomic<std::uint32_t> m_references{1};
+};
+
+// Handler: AsyncActionCompletedHandler or AsyncOperationCompletedHandlerTetheringResult;
+// Async: the matching IAsyncAction or IAsyncOperationTetheringResult.
+template <typename Handler, typename Async>
+class CompletionHandler final : public AgileDelegate<Handler> {
+ public:
+  CompletionHandler(const Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done, PostFn post,
+                    std::shared_ptr<Gate> callGate)
+      : AgileDelegate<Handler>(iid), m_done(std::move(done)), m_post(std::move(post)), m_callGate(std::move(callGate)) {}
 
   Hresult TETHRA_WINRT_CALL Invoke(Async* async, AsyncStatus status) override {
     if (status == AsyncStatus::Started) return kS_OK;  // not an end
@@ -217,11 +232,9 @@ class CompletionHandler final : public Handler {
   }
 
  private:
-  ~CompletionHandler() = default;
+  ~CompletionHandler() override = default;
 
   enum class State { Waiting, Early, Armed, Done };
-  const Guid m_iid;
-  std::atomic<std::uint32_t> m_references{1};
   std::mutex m_mutex;
   State m_state = State::Waiting;
   std::optional<Outcome> m_early;
@@ -233,28 +246,10 @@ class CompletionHandler final : public Handler {
 using OperationHandler = CompletionHandler<AsyncOperationCompletedHandlerTetheringResult, IAsyncOperationTetheringResult>;
 using ActionHandler = CompletionHandler<AsyncActionCompletedHandler, IAsyncAction>;
 
-class NetworkChangeRelay final : public NetworkStatusChangedEventHandler {
+class NetworkChangeRelay final : public AgileDelegate<NetworkStatusChangedEventHandler> {
  public:
-  explicit NetworkChangeRelay(platform::INetworkChangeObserver& observer) : m_observer(observer) {}
-  NetworkChangeRelay(const NetworkChangeRelay&) = delete;
-  NetworkChangeRelay& operator=(const NetworkChangeRelay&) = delete;
-
-  Hresult TETHRA_WINRT_CALL QueryInterface(const Guid& iid, void** object) override {
-    if (object == nullptr) return kE_POINTER;
-    if (iid == kIID_IUnknown || iid == kIID_IAgileObject || iid == kIID_NetworkStatusChangedEventHandler) {
-      AddRef();
-      *object = static_cast<NetworkStatusChangedEventHandler*>(this);
-      return kS_OK;
-    }
-    *object = nullptr;
-    return kE_NOINTERFACE;
-  }
-  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_references; }
-  std::uint32_t TETHRA_WINRT_CALL Release() override {
-    const std::uint32_t left = --m_references;
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit NetworkChangeRelay(platform::INetworkChangeObserver& observer)
+      : AgileDelegate(kIID_NetworkStatusChangedEventHandler), m_observer(observer) {}
 
   Hresult TETHRA_WINRT_CALL Invoke(IInspectable*) override {
     const std::thread::id self = std::this_thread::get_id();
@@ -285,10 +280,9 @@ class NetworkChangeRelay final : public NetworkStatusChangedEventHandler {
   }
 
  private:
-  ~NetworkChangeRelay() = default;
+  ~NetworkChangeRelay() override = default;
 
   platform::INetworkChangeObserver& m_observer;
-  std::atomic<std::uint32_t> m_references{1};
   std::mutex m_mutex;
   std::condition_variable m_idle;
   bool m_revoked = false;
