@@ -58,6 +58,10 @@ bool IsServiceExpectation(Expectation::Kind kind) {
     case Expectation::Kind::SharingNone:
     case Expectation::Kind::IcsCalls:
     case Expectation::Kind::IcsReleased:
+    case Expectation::Kind::HotspotState:
+    case Expectation::Kind::HotspotSsid:
+    case Expectation::Kind::HotspotKey:
+    case Expectation::Kind::HotspotCalls:
       return true;
     default:
       return false;
@@ -66,7 +70,9 @@ bool IsServiceExpectation(Expectation::Kind kind) {
 
 bool IsServiceAction(Action::Kind kind) {
   return kind == Action::Kind::WlanState || kind == Action::Kind::WlanNotifyRaw ||
-         kind == Action::Kind::StationJoin || kind == Action::Kind::StationLeave || kind == Action::Kind::Device;
+         kind == Action::Kind::StationJoin || kind == Action::Kind::StationLeave || kind == Action::Kind::Device ||
+         kind == Action::Kind::HotspotOff || kind == Action::Kind::HotspotNetworkChange ||
+         kind == Action::Kind::HotspotClientJoin || kind == Action::Kind::HotspotClientLeave;
 }
 
 }  // namespace
@@ -86,7 +92,7 @@ std::vector<SimOnlyStatement> SimOnlyStatements(const Scenario& scenario, std::s
     } else if (first == "fault" && second == "registry-write") {
       add(l.number, l.text, "the registry's own refusals need the simulated registry");
     } else if (real && (first == "wlan" || first == "connection" || first == "sharing" || first == "netshell" ||
-                        first == "netsh" || first == "fault")) {
+                        first == "netsh" || first == "hotspot" || first == "fault")) {
       add(l.number, l.text, "the machine's own services are used");
     } else if (real && (first == "policy" || first == "registry-missing-key")) {
       add(l.number, l.text, "the machine's own group policy and settings key are kept");

@@ -64,10 +64,13 @@ TEST(SimOnlyTest, ARealNotebookSkipsWhatNeedsASimulatedServiceAndRunsTheRest) {
       "expect exit 0\n"
       "expect wlan state idle\n"
       "expect ics calls disable 2\n"
-      "expect codes \"TETHRA_CLOSING\"\n";
+      "expect codes \"TETHRA_CLOSING\"\n"
+      "hotspot ssid \"Own\"\n"
+      "when notice: hotspot off\n"
+      "expect hotspot state off\n";
   const Scenario scenario = Parse(text);
   const auto skipped = SimOnlyStatements(scenario, text, WindowsMachine::Real);
-  EXPECT_EQ(Lines(skipped), (std::vector<int>{2, 3, 8, 9, 5}));
+  EXPECT_EQ(Lines(skipped), (std::vector<int>{2, 3, 11, 8, 9, 13, 5, 12}));
   const Scenario kept = WithoutSkipped(scenario, skipped);
   ASSERT_EQ(kept.timeline.size(), 1u);
   EXPECT_EQ(kept.timeline[0].line, 6);
