@@ -6,13 +6,10 @@
 
 #include "app/AboutDlg.h"
 #include "app/Resource.h"
+#include "app/StatusTexts.h"
 #include "tethra/controller/ControllerLink.h"
 
 namespace tethra::app {
-
-namespace {
-constexpr char16_t kStatusIdle[] = u"The hosted network is idle";
-}  // namespace
 
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),

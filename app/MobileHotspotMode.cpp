@@ -6,14 +6,13 @@
 // Threads: the dialog's thread, except RestartMobileHotspot and the two access point queries,
 // which the command watcher calls too.
 #include "app/HostedNetworkDlg.h"
+#include "app/StatusTexts.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/controller/SettingsStore.h"
 
 namespace tethra::app {
 
 namespace {
-constexpr char16_t kStatusIdle[] = u"The hosted network is idle";
-constexpr char16_t kStatusActive[] = u"The hosted network is active";
 constexpr char16_t kUseMobileHotspot[] = u"UseMobileHotspot";
 }  // namespace
 

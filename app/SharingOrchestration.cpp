@@ -5,16 +5,12 @@
 
 #include "app/ConnectionKind.h"
 #include "app/HostedNetworkDlg.h"
+#include "app/StatusTexts.h"
 #include "tethra/base/Allocation.h"
 #include "tethra/base/RefPtr.h"
 #include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::app {
-
-namespace {
-constexpr char16_t kStatusIdle[] = u"The hosted network is idle";
-constexpr char16_t kStatusActive[] = u"The hosted network is active";
-}  // namespace
 
 HResult CHostedNetworkDlg::InitWlan() {
   HResult hr = platform::kS_OK;

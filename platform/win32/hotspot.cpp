@@ -67,11 +67,6 @@ struct RuntimeFunctions {
   }
 };
 
-template <typename Fn>
-void Resolve(HMODULE module, const char* name, Fn& fn) {
-  fn = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 // One HSTRING, deleted with the runtime's function.
 class Hstring {
  public:
@@ -123,8 +118,7 @@ class Runtime {
   Runtime() {
     m_module = LoadSystemLibrary(u"combase.dll");
     if (m_module == nullptr) {
-      const DWORD error = ::GetLastError();
-      m_missing = HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND);
+      m_missing = HRESULT_FROM_WIN32(LastLoadError());
       return;
     }
     Resolve(m_module, "RoInitialize", m_fn.roInitialize);
@@ -180,7 +174,7 @@ class TetheringManager final : public platform::ITetheringManager {
     if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
     rt::TetheringOperationalState value = rt::TetheringOperationalState::Unknown;
     const Hresult hr = m_manager->get_TetheringOperationalState(&value);
-    if (!Failed(hr)) *state = static_cast<platform::TetheringState>(value);
+    if (!Failed(hr)) *state = value;
     return ToHResult(hr);
   }
 

@@ -91,7 +91,7 @@ inline Outcome ReadOutcome(IAsyncOperationTetheringResult* operation, AsyncStatu
   if (!result) return {ToStatus(kE_UNEXPECTED), kNone};
   TetheringOperationStatus value = TetheringOperationStatus::Unknown;
   if (const Hresult hr = result->get_Status(&value); Failed(hr)) return {ToStatus(hr), kNone};
-  return {platform::kS_OK, static_cast<platform::TetheringStatus>(value)};
+  return {platform::kS_OK, value};
 }
 
 // A configuration: S_OK or the error; the status is always Success.

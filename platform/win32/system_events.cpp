@@ -46,18 +46,12 @@ static_assert(platform::kDBT_DEVICEARRIVAL == DBT_DEVICEARRIVAL &&
 using RegisterSessionFn = BOOL(WINAPI*)(HWND, DWORD);
 using UnRegisterSessionFn = BOOL(WINAPI*)(HWND);
 
-template <typename Fn>
-Fn Resolve(HMODULE module, const char* name) {
-  return module != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
-                           : nullptr;
-}
-
 class SystemEvents final : public platform::ISystemEvents {
  public:
   SystemEvents()
       : m_wtsapi(LoadSystemLibrary(u"wtsapi32.dll")),
-        m_register(Resolve<RegisterSessionFn>(m_wtsapi, "WTSRegisterSessionNotification")),
-        m_unregister(Resolve<UnRegisterSessionFn>(m_wtsapi, "WTSUnRegisterSessionNotification")) {}
+        m_register(ResolveExport<RegisterSessionFn>(m_wtsapi, "WTSRegisterSessionNotification")),
+        m_unregister(ResolveExport<UnRegisterSessionFn>(m_wtsapi, "WTSUnRegisterSessionNotification")) {}
   ~SystemEvents() override {
     if (m_wtsapi != nullptr) ::FreeLibrary(m_wtsapi);
   }

@@ -74,20 +74,10 @@ static_assert(sizeof(DateTime) == 8);
 
 enum class AsyncStatus : std::int32_t { Started = 0, Completed = 1, Canceled = 2, Error = 3 };
 enum class TrustLevel : std::int32_t { BaseTrust = 0, PartialTrust = 1, FullTrust = 2 };
-// Windows.Networking.NetworkOperators.TetheringOperationalState.
-enum class TetheringOperationalState : std::int32_t { Unknown = 0, On = 1, Off = 2, InTransition = 3 };
-// Windows.Networking.NetworkOperators.TetheringOperationStatus.
-enum class TetheringOperationStatus : std::int32_t {
-  Success = 0,
-  Unknown = 1,
-  MobileBroadbandDeviceOff = 2,
-  WiFiDeviceOff = 3,
-  EntitlementCheckTimeout = 4,
-  EntitlementCheckFailure = 5,
-  OperationInProgress = 6,
-  BluetoothDeviceOff = 7,
-  NetworkLimitedConnectivity = 8,
-};
+// Windows.Networking.NetworkOperators.TetheringOperationalState and TetheringOperationStatus:
+// the boundary declares them with the runtime's own numbers, so the ABI takes them as they are.
+using TetheringOperationalState = platform::TetheringState;
+using TetheringOperationStatus = platform::TetheringStatus;
 
 // --- Interface identifiers -------------------------------------------------------------------------
 inline constexpr Guid kIID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -311,23 +301,5 @@ struct INetworkOperatorTetheringManagerStatics3 : IInspectable {  // slot 6
   ~INetworkOperatorTetheringManagerStatics3() = default;
 };
 
-// The platform's enums cross the boundary as the runtime's numbers: every named value.
-#define TETHRA_WINRT_SAME(A, B, name) static_assert(static_cast<int>(A::name) == static_cast<int>(B::name), #name)
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, Success);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, Unknown);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, MobileBroadbandDeviceOff);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, WiFiDeviceOff);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, EntitlementCheckTimeout);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, EntitlementCheckFailure);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, OperationInProgress);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, BluetoothDeviceOff);
-TETHRA_WINRT_SAME(TetheringOperationStatus, platform::TetheringStatus, NetworkLimitedConnectivity);
-TETHRA_WINRT_SAME(TetheringOperationalState, platform::TetheringState, Unknown);
-TETHRA_WINRT_SAME(TetheringOperationalState, platform::TetheringState, On);
-TETHRA_WINRT_SAME(TetheringOperationalState, platform::TetheringState, Off);
-TETHRA_WINRT_SAME(TetheringOperationalState, platform::TetheringState, InTransition);
-#undef TETHRA_WINRT_SAME
-static_assert(sizeof(TetheringOperationStatus) == sizeof(platform::TetheringStatus));
-static_assert(sizeof(TetheringOperationalState) == sizeof(platform::TetheringState));
 
 }  // namespace tethra::win32::winrt

@@ -36,13 +36,6 @@ struct WlanFunctions {
   PfnWlanFreeMemory freeMemory = nullptr;
 };
 
-// GetProcAddress hands back a generic function pointer; going through void(*)() is the
-// conversion the language allows without a warning about mismatched function types.
-template <typename Fn>
-void Resolve(HMODULE module, const char* name, Fn& fn) {
-  fn = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 // What the service calls on its own thread: the portable callback and its context.
 struct NotificationTarget {
   platform::WlanNotificationCallbackFn callback;
@@ -63,8 +56,7 @@ class WlanApi final : public platform::IWlanApi {
   WlanApi() {
     m_module = LoadSystemLibrary(u"wlanapi.dll");
     if (m_module == nullptr) {
-      const DWORD error = ::GetLastError();
-      m_missingError = error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND;
+      m_missingError = LastLoadError();
       return;
     }
     // The module stays loaded for the life of the process: the service may call back into it.

@@ -251,12 +251,6 @@ void SimHotspotService::setStateLocked(TetheringState state) {
 
 void SimHotspotService::queueChangeLocked() { m_pending.push_back(Delivery{}); }
 
-bool SimHotspotService::present() const { return m_present; }
-
-std::vector<platform::Guid> SimHotspotService::profileAdapters() const {
-  return m_profiles ? m_adapters : std::vector<platform::Guid>{};
-}
-
 bool SimHotspotService::hasPendingDelivery() const {
   std::lock_guard lock(m_mutex);
   return !m_pending.empty();

@@ -377,7 +377,7 @@ class OperationResult final : public ResultFace {
   }
   Hresult TETHRA_WINRT_CALL get_Status(rt::TetheringOperationStatus* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    *value = static_cast<rt::TetheringOperationStatus>(m_status);
+    *value = m_status;
     return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL get_AdditionalErrorMessage(rt::Hstring* value) override { return MakeString(u"", value); }
@@ -464,10 +464,7 @@ class Manager final : public ManagerFace {
   }
   Hresult TETHRA_WINRT_CALL get_TetheringOperationalState(rt::TetheringOperationalState* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    platform::TetheringState state = platform::TetheringState::Unknown;
-    const Hresult hr = served(m_manager->operationalState(&state));
-    if (hr >= 0) *value = static_cast<rt::TetheringOperationalState>(state);
-    return hr;
+    return served(m_manager->operationalState(value));
   }
   Hresult TETHRA_WINRT_CALL GetCurrentAccessPointConfiguration(
       rt::INetworkOperatorTetheringAccessPointConfiguration** configuration) override {

@@ -56,7 +56,6 @@ SimHotspotDll::SimHotspotDll() {
     }
   }
   sim::IHotspotServiceHost& host = *this;
-  m_profileAdapters = adapters;
   m_service = std::make_unique<sim::SimHotspotService>(host, config, adapters);
   write("service ready: " + std::to_string(adapters.size()) + " profile(s)" +
         (config.present ? "" : ", no tethering manager"));

@@ -42,7 +42,7 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
 
   sim::SimHotspotService& service() { return *m_service; }
   // The adapters the runtime shows a connection profile for.
-  const std::vector<platform::Guid>& profileAdapters() const { return m_profileAdapters; }
+  const std::vector<platform::Guid>& profileAdapters() const { return m_service->adapters(); }
 
   // After every call of a runtime class: a change it made is logged.
   void afterCall();
@@ -74,7 +74,6 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   std::string m_lastNow;
   std::mutex m_faultsMutex;
   sim::FaultPlan m_faults;
-  std::vector<platform::Guid> m_profileAdapters;
   std::unique_ptr<sim::SimHotspotService> m_service;
 };
 

@@ -93,8 +93,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   void unsubscribeNetworkChanges(std::int64_t token) override;
 
   // --- What the Windows runtime shows besides (the planted activation library) ------------------
-  bool present() const;
-  std::vector<platform::Guid> profileAdapters() const;
+  // Every adapter the machine knows, each as a connection profile; without profiles (`hotspot
+  // profile none`) createManager refuses each of them.
+  const std::vector<platform::Guid>& adapters() const { return m_adapters; }
 
   // --- Hotspot thread ---------------------------------------------------------------------------
   bool hasPendingDelivery() const;
