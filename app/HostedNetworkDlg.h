@@ -73,6 +73,7 @@ class CHostedNetworkDlg : public CDialog {
   void OnHostedNetworkStopped();
   void OnHostedNetworkNotAvailable();
   void OnHostedNetworkAvailable();
+  void RestartAfterPropertyChange();
 
   // Sharing policy.
   Bool32 IsUserAdmin();

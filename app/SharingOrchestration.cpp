@@ -219,6 +219,7 @@ void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
 }
 
 void CHostedNetworkDlg::OnHostedNetworkAvailable() {
+  const bool wasStarted = m_HostedNetworkStarted;
   m_StatusText.SetWindowText(kStatusIdle);
   m_HostedNetworkStarted = false;
   GetHostedNetworkInfo();
@@ -229,7 +230,25 @@ void CHostedNetworkDlg::OnHostedNetworkAvailable() {
   }
   m_StartButton.SetWindowText(m_szStartText.data());
   EnableAllControls();
-  if (m_HostedNetworkStarted) SendSSIDAndSecurityKey();
+  if (m_HostedNetworkStarted) {
+    SendSSIDAndSecurityKey();
+  } else if (wasStarted && !m_bClosing && m_bChangeSSIDAndKeyFinish) {
+    // A property written to the running network (the peer limit at start-up, or someone else's
+    // change) took it out of use without a stop: the service persists properties only on an
+    // idle network. What the program runs goes back into use.
+    Trace("The hosted network went idle for a property change; starting it again.");
+    RestartAfterPropertyChange();
+  }
+}
+
+void CHostedNetworkDlg::RestartAfterPropertyChange() {
+  if (!CheckValidSSIDKeyLen()) return;
+  const HResult hr = StartHostedNetwork();
+  if (platform::Succeeded(hr)) {
+    SendSSIDAndSecurityKey();
+  } else {
+    ReportStartFailed("Failed to start the hosted network again", hr, m_IcsEnabled);
+  }
 }
 
 }  // namespace tethra::app

@@ -21,6 +21,10 @@ sim::FaultPlan FaultPlanOf(const Machine& m) {
 sim::SimWlanConfig WlanConfig(const WlanMachine& w) {
   sim::SimWlanConfig c;
   c.supported = w.supported;
+  c.capable = w.capable;
+  c.allowed = w.allowed;
+  c.firstUse = w.firstUse;
+  c.hostName = w.hostName;
   c.state = w.state;
   if (w.ssidText) {
     c.ssidText = *w.ssidText;

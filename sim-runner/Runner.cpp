@@ -92,6 +92,7 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
                       : m.netsh == Machine::Netsh::Hangs ? sim::SimNetshConfig::Behaviour::Hangs
                                                          : sim::SimNetshConfig::Behaviour::Exit;
   c.netsh.exitCode = m.netshExitCode;
+  c.netsh.startsFirst = m.netshStartsFirst;
   c.hotspot = HotspotConfigOf(m.hotspot);
   c.hotspotProfiles = HotspotProfiles(m);
   return c;
@@ -115,12 +116,17 @@ class Machinery final : private ITimelineMachine {
   std::uint64_t NowMs() override { return m_world->now(); }
   bool ProgramEnded() override { return m_program->exited(); }
   bool WaitFor(const Trigger& trigger, std::uint64_t lastFire) override;
-  void Fired(const TimelineEntry& entry) override { m_world->event("timeline: " + entry.source); }
+  void Fired(const TimelineEntry& entry) override {
+    m_world->event("timeline: " + entry.source);
+    m_firing = &entry;
+  }
   void Perform(const Action& action) override;
   platform::Hwnd Dialog() const { return m_world->windows().programDialog(); }
 
   const Scenario& m_scenario;
   const RunOptions& m_options;
+  const TimelineEntry* m_firing = nullptr;  // the line whose action runs
+  std::vector<std::string> m_refusedActions;  // actions Windows could not have taken, by line
   // Owns the world, and so everything a simulated thread may use: the machine's services,
   // each program process's own areas, the stand-in controller (its process's part).
   std::unique_ptr<sim::SimMachine> m_machine;
@@ -178,7 +184,20 @@ void Machinery::Perform(const Action& a) {
       }
       break;
     case Action::Kind::WlanState:
-      m_machine->wlan().machineSetState(a.oldState, a.newState, a.reason);
+      // A change is told from the state the service is in: one from another is not Windows'.
+      if (!m_machine->wlan().machineSetStateChecked(a.oldState, a.newState, a.reason)) {
+        const std::string now = sim::SimWlanService::stateName(m_machine->wlan().state());
+        m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
+                                   (m_firing != nullptr ? m_firing->source : std::string("wlan state")) +
+                                   "` while the hosted network is " + now);
+        m_world->event("timeline: not done, the hosted network is " + now);
+      }
+      break;
+    case Action::Kind::WlanRadioOff:
+      m_machine->wlan().machineRadioOff();
+      break;
+    case Action::Kind::WlanAdapterDisabled:
+      m_machine->wlan().machineAdapterDisabled();
       break;
     case Action::Kind::WlanNotifyRaw:
       m_machine->wlan().machineNotifyRaw(a.code, a.size);
@@ -191,6 +210,11 @@ void Machinery::Perform(const Action& a) {
       break;
     case Action::Kind::Power:
       windows.broadcast(platform::kWM_POWERBROADCAST, a.wParam, 0);
+      // The machine then sleeps: a running hosted network stops, told to nobody, for good.
+      if (a.wParam == platform::kPBT_APMSUSPEND) m_machine->wlan().machineSleep();
+      break;
+    case Action::Kind::WlanForcedStart:
+      m_machine->wlan().restart();
       break;
     case Action::Kind::Session:
       windows.sessionChange(static_cast<platform::WParam>(a.wParam));
@@ -299,6 +323,8 @@ Observation Machinery::Observe() {
       std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
   // What the program left pending runs to its end after it, as the system's service would.
   if (programsEnded) hotspot.settleAfterExit();
+  for (const std::string& refused : m_refusedActions) seen.machineFailures.push_back("timeline " + refused);
+  for (const std::string& misuse : m_machine->wlan().misuses()) seen.machineFailures.push_back("wlan misuse: " + misuse);
   for (const std::string& violation : hotspot.violations()) {
     seen.machineFailures.push_back("hotspot contract: " + violation);
   }

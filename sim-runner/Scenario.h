@@ -36,6 +36,10 @@ struct Fault {
 
 struct WlanMachine {
   bool supported = true;
+  bool capable = true;  // `wlan supported unavailable`: no hosted network, as Windows reports it
+  bool allowed = true;  // `wlan disallowed`
+  bool firstUse = false;  // `wlan first-use`
+  std::u16string hostName = u"TETHRA-NB";  // `wlan host-name "TEXT"`
   std::uint32_t state = 1;  // 0 unavailable, 1 idle, 2 active
   std::optional<std::u16string> ssidText = u"TethraNet";
   int ssidLine = 0;  // the `wlan ssid` statement, 0 for the default
@@ -91,6 +95,7 @@ struct Machine {
   std::vector<RegistryPreset> registry;  // applied after the default "ShareConnection"
   enum class Netsh { Exit, Hangs, Missing } netsh = Netsh::Exit;
   std::uint32_t netshExitCode = 0;
+  bool netshStartsFirst = false;  // `after-start`: the network started even when it then fails
   std::vector<Fault> faults;
   SharingMachine sharing;
   HotspotMachine hotspot;
@@ -122,6 +127,9 @@ struct Action {
     PostMessage,
     HotspotOff,
     HotspotTransitionThenOff,  // size: ms in transition
+    WlanRadioOff,
+    WlanAdapterDisabled,
+    WlanForcedStart,  // someone else's `netsh wlan start hostednetwork`
     HotspotNetworkChange,
     HotspotClientJoin,
     HotspotClientLeave,

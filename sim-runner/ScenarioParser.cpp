@@ -394,17 +394,30 @@ void ParseFault(Cursor& c, Machine& m, int line) {
 void ParseWlanMachine(Cursor& c, WlanMachine& w, int line) {
   const std::string what = c.word("a WLAN setting");
   if (what == "supported") {
-    c.keyword("no");
-    w.supported = false;
+    // `no`: every hosted-network call fails with error 50; `unavailable`: the documented signal,
+    // the state unavailable for good with no virtual adapter.
+    const std::string how = c.word("`no` or `unavailable`");
+    if (how != "no" && how != "unavailable") throw Failure{"`wlan supported` takes `no` or `unavailable`"};
+    (how == "no" ? w.supported : w.capable) = false;
+  } else if (what == "disallowed") {
+    w.allowed = false;
+  } else if (what == "first-use") {
+    w.firstUse = true;
+  } else if (what == "host-name") {
+    w.hostName = c.text("the host name");
+    if (w.hostName.empty() || w.hostName.size() > 63) throw Failure{"a host name has 1 to 63 characters"};
   } else if (what == "state") {
     w.state = State(c.word("a state"));
   } else if (what == "ssid") {
     w.ssidText = c.text("the SSID");
     w.ssidLine = line;
+    // The service never holds an empty name: its settings, once made, have one.
+    if (w.ssidText->empty()) throw Failure{"the service always holds a name (`wlan first-use`: none made yet)"};
   } else if (what == "ssid-bytes") {
     w.ssidText.reset();
     w.ssidBytes = HexOf(c.word("the SSID bytes"));
     if (w.ssidBytes.size() > 32) throw Failure{"an SSID holds at most 32 bytes"};
+    if (w.ssidBytes.empty()) throw Failure{"the service always holds a name (`wlan first-use`: none made yet)"};
   } else if (what == "key") {
     if (c.peekWord("none")) {
       c.keyword("none");
@@ -412,6 +425,12 @@ void ParseWlanMachine(Cursor& c, WlanMachine& w, int line) {
     } else {
       w.keyKind = WlanMachine::KeyKind::Text;
       w.key = c.text("the key");
+      // The service stores a passphrase of 8 to 63 printable ASCII characters and no other.
+      const bool printable =
+          std::all_of(w.key.begin(), w.key.end(), [](char16_t ch) { return ch >= 0x20 && ch <= 0x7E; });
+      if (w.key.size() < 8 || w.key.size() > 63 || !printable) {
+        throw Failure{"the service holds a passphrase of 8 to 63 printable ASCII characters only"};
+      }
     }
   } else if (what == "key-not-passphrase") {
     w.keyKind = WlanMachine::KeyKind::NotPassphrase;
@@ -501,6 +520,11 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
     } else {
       throw Failure{"unknown netsh behaviour `" + w + "`"};
     }
+    // `after-start`: the shell starts the hosted network first, then exits N or hangs all the same.
+    if (m.netsh != Machine::Netsh::Missing && c.peekWord("after-start")) {
+      c.keyword("after-start");
+      m.netshStartsFirst = true;
+    }
   } else if (head == "fault") {
     ParseFault(c, m, line);
     return true;
@@ -562,8 +586,16 @@ Action ParseAction(Cursor& c) {
       a.writes.emplace_back(std::move(name), std::move(value));
     } while (!c.atEnd());
   } else if (w == "wlan") {
-    const std::string what = c.word("`state` or `notify-raw`");
-    if (what == "state") {
+    const std::string what = c.word("`state`, `notify-raw`, `radio`, `adapter` or `forced-start`");
+    if (what == "forced-start") {
+      a.kind = Action::Kind::WlanForcedStart;
+    } else if (what == "radio") {
+      c.keyword("off");
+      a.kind = Action::Kind::WlanRadioOff;
+    } else if (what == "adapter") {
+      c.keyword("disabled");
+      a.kind = Action::Kind::WlanAdapterDisabled;
+    } else if (what == "state") {
       a.kind = Action::Kind::WlanState;
       a.oldState = State(c.word("the old state"));
       c.keyword("->");
@@ -574,6 +606,12 @@ Action ParseAction(Cursor& c) {
       a.kind = Action::Kind::WlanNotifyRaw;
       a.code = static_cast<std::uint32_t>(c.number("a notification code"));
       a.size = static_cast<std::uint32_t>(c.number("a data size"));
+      // The service's reports are at least as large as their structure; a larger one may come.
+      constexpr std::uint32_t kSizes[] = {12, 28, 8};  // state, peer state, radio state
+      if (a.code >= 4096 && a.code <= 4098 && a.size < kSizes[a.code - 4096]) {
+        throw Failure{"a report of code " + std::to_string(a.code) + " is at least " +
+                      std::to_string(kSizes[a.code - 4096]) + " bytes"};
+      }
     } else {
       throw Failure{"unknown WLAN action `" + what + "`"};
     }

@@ -70,6 +70,8 @@ bool IsServiceExpectation(Expectation::Kind kind) {
 
 bool IsServiceAction(Action::Kind kind) {
   return kind == Action::Kind::WlanState || kind == Action::Kind::WlanNotifyRaw ||
+         kind == Action::Kind::WlanRadioOff || kind == Action::Kind::WlanAdapterDisabled ||
+         kind == Action::Kind::WlanForcedStart ||
          kind == Action::Kind::StationJoin || kind == Action::Kind::StationLeave || kind == Action::Kind::Device ||
          kind == Action::Kind::HotspotOff || kind == Action::Kind::HotspotNetworkChange ||
          kind == Action::Kind::HotspotTransitionThenOff ||

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "WlanRig.h"
+#include "tethra/sim/text.h"
 
 namespace tethra::wlan {
 namespace {
@@ -50,18 +51,100 @@ TEST(SimWlanService, StartAndStopAreAnsweredFirstAndNotifiedLater) {
   EXPECT_EQ(client.seen, std::vector<std::string>{"state 1->2 reason 0"});
   EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
   EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), platform::kERROR_INVALID_STATE);
-  EXPECT_EQ(rig.service.wlanHostedNetworkForceStop(client.handle, nullptr, nullptr),
-            platform::kERROR_SUCCESS);  // idle: nothing to do
+  // Not running: a forced stop has nothing to stop and says so.
+  EXPECT_EQ(rig.service.wlanHostedNetworkForceStop(client.handle, nullptr, nullptr), platform::kERROR_INVALID_STATE);
   rig.deliver();
   ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
-  EXPECT_TRUE(rig.service.restart());  // active: stopped, then started again
+  EXPECT_TRUE(rig.service.restart());  // the shell's start on a running network changes nothing
   rig.deliver();
-  EXPECT_EQ(client.seen, (std::vector<std::string>{"state 1->2 reason 0", "state 2->1 reason 17", "state 1->2 reason 0",
-                                                   "state 2->1 reason 17", "state 1->2 reason 0"}));
+  EXPECT_EQ(client.seen, (std::vector<std::string>{"state 1->2 reason 0", "state 2->1 reason 17", "state 1->2 reason 0"}));
+  // The shell's start holds the network too: our StopUsing gives back only our reference.
+  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);
+  EXPECT_EQ(rig.service.wlanHostedNetworkForceStop(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  rig.deliver();
   EXPECT_EQ(rig.host.events(), (std::vector<std::string>{
                                    "wlan state idle -> active (reason 0)", "wlan state active -> idle (reason 17)",
-                                   "wlan state idle -> active (reason 0)", "wlan state active -> idle (reason 17)",
-                                   "wlan state idle -> active (reason 0)"}));
+                                   "wlan state idle -> active (reason 0)", "wlan state active -> idle (reason 17)"}));
+}
+
+// A StartUsing is a reference of the handle that made it: the network runs while one is held,
+// and the last one given back (StopUsing, the handle closed) idles it, told to those left.
+TEST(SimWlanService, StartsAreReferencesOfTheirHandles) {
+  test::Rig rig;
+  Client watcher(rig.service);
+  watcher.listen();
+  auto first = std::make_unique<Client>(rig.service);
+  Client second(rig.service);
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(first->handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(second.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  ASSERT_EQ(rig.service.wlanHostedNetworkStopUsing(second.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);  // the first still holds it
+  // A handle that never started it has nothing to give back: the network runs on.
+  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(watcher.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);
+  first.reset();  // closed without a StopUsing: its start is undone with it
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkIdle);
+  rig.deliver();
+  EXPECT_EQ(watcher.seen, (std::vector<std::string>{"state 1->2 reason 0", "state 2->1 reason 18"}));
+
+  // Setting a property persists it: a running network goes idle, and stays so.
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(second.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  platform::WlanHostedNetworkConnectionSettings settings{};
+  settings.hostedNetworkSSID.uSSIDLength = 4;
+  std::copy_n("Cafe", 4, settings.hostedNetworkSSID.ucSSID);
+  settings.dwMaxNumberOfPeers = 10;
+  ASSERT_EQ(rig.service.wlanHostedNetworkSetProperty(second.handle, 0, 40, &settings, nullptr, nullptr),
+            platform::kERROR_SUCCESS);
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkIdle);
+  EXPECT_EQ(rig.service.wlanHostedNetworkStopUsing(second.handle, nullptr, nullptr), platform::kERROR_INVALID_STATE);
+  rig.deliver();
+  EXPECT_EQ(watcher.seen.back(), "state 2->1 reason 26");
+  // The security settings are the service's own.
+  EXPECT_EQ(rig.service.wlanHostedNetworkSetProperty(second.handle, 1, 8, &settings, nullptr, nullptr),
+            platform::kERROR_NOT_SUPPORTED);
+}
+
+// A notebook whose hosted network was never used has no settings until InitSettings makes them
+// from the host name; one without hosted-network support, or with it disallowed, reports the
+// state unavailable with no virtual adapter, and a start fails with reason 12.
+TEST(SimWlanService, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
+  sim::SimWlanConfig fresh;
+  fresh.firstUse = true;
+  fresh.hostName = u"NOTEBOOK-7";
+  test::Rig rig(fresh);
+  Client client(rig.service);
+  Dword size = 0;
+  void* data = nullptr;
+  std::uint32_t type = 0;
+  EXPECT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr),
+            platform::Win32Error{1610});
+  EXPECT_EQ(rig.service.wlanHostedNetworkInitSettings(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  const std::u16string name = rig.service.ssidText();
+  EXPECT_EQ(name.rfind(u"NOTEBOOK-7_", 0), 0u) << sim::text::Utf16ToUtf8(name);
+  EXPECT_EQ(name.size(), 15u);
+  EXPECT_EQ(rig.service.maxPeers(), 100u);
+  EXPECT_FALSE(rig.service.hasKey());
+  EXPECT_EQ(rig.service.wlanHostedNetworkInitSettings(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  EXPECT_EQ(rig.service.ssidText(), name);  // made once
+
+  for (const bool capable : {false, true}) {
+    sim::SimWlanConfig config;
+    config.capable = capable;
+    config.allowed = capable ? false : true;
+    test::Rig machine(config);
+    Client program(machine.service);
+    platform::WlanHostedNetworkStatus* status = nullptr;
+    ASSERT_EQ(machine.service.wlanHostedNetworkQueryStatus(program.handle, &status, nullptr), platform::kERROR_SUCCESS);
+    EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkUnavailable);
+    EXPECT_TRUE(status->IPDeviceID.isZero());
+    machine.service.wlanFreeMemory(status);
+    std::uint32_t reason = 0;
+    EXPECT_EQ(machine.service.wlanHostedNetworkStartUsing(program.handle, &reason, nullptr),
+              platform::kERROR_INVALID_STATE);
+    EXPECT_EQ(reason, 12u);
+    EXPECT_FALSE(machine.service.restart());
+  }
 }
 
 TEST(SimWlanService, UnsupportedMachineOpensButRefusesHostedNetworkCalls) {

@@ -91,13 +91,15 @@ bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
   SimProcess& shell = m_world.createProcess("netsh", false);
   const bool hangs = netsh.behaviour == SimNetshConfig::Behaviour::Hangs;
   const platform::Dword exitCode = netsh.exitCode;
-  m_world.startThread(shell, "netsh", [this, process, hangs, exitCode, &kernel] {
+  const bool startsFirst = netsh.startsFirst;
+  m_world.startThread(shell, "netsh", [this, process, hangs, exitCode, startsFirst, &kernel] {
+    if (startsFirst) m_netsh.restartHostedNetwork();
     if (hangs) {
       m_world.event("network shell hangs");
       m_world.block([] { return false; });
       return;
     }
-    if (exitCode == 0) m_netsh.restartHostedNetwork();
+    if (exitCode == 0 && !startsFirst) m_netsh.restartHostedNetwork();
     m_world.block([] { return false; }, m_world.now() + 200);  // the tool's own run time
     m_exitCodes[process] = exitCode;
     m_world.event("network shell exited with " + std::to_string(exitCode));

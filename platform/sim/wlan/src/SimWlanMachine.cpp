@@ -14,6 +14,7 @@ namespace tethra::sim {
 using platform::Dword;
 
 namespace {
+constexpr std::uint32_t kReasonInterfaceUnavailable = 12;
 constexpr std::uint32_t kReasonPeerArrived = 20;
 constexpr std::uint32_t kReasonPeerDeparted = 21;
 constexpr std::uint8_t kBinaryKeyByte = 0x5A;
@@ -26,8 +27,12 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
       m_codePage(codePage),
       m_kernel(kernel),
       m_supported(config.supported),
+      m_capable(config.capable),
       m_reportsBeforeReturn(config.reportsBeforeReturn),
-      m_state(config.state),
+      m_enabled(config.allowed),
+      m_configured(!config.firstUse),
+      m_hostName(config.hostName),
+      m_state(config.capable && config.allowed ? config.state : platform::kWlanHostedNetworkUnavailable),
       m_adapter(config.adapter) {
   std::vector<std::uint8_t> ssid;
   if (config.ssidBytes) {
@@ -62,6 +67,13 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
     m_keyIsPassPhrase = false;
   }
   if (m_state == platform::kWlanHostedNetworkActive) m_peers = config.peers;
+  // A network found running was started by someone else: no handle of a program holds it.
+  m_forced = m_state == platform::kWlanHostedNetworkActive;
+  if (!m_configured) {
+    // Nothing was ever configured: no name, no peer limit, no key of the user's.
+    m_settings = {};
+    m_key.clear();
+  }
 }
 
 SimWlanService::~SimWlanService() {
@@ -90,7 +102,10 @@ void SimWlanService::queueLocked(Dword code, Dword size, const void* data, std::
 
 void SimWlanService::changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason) {
   m_state = newState;
-  if (newState != platform::kWlanHostedNetworkActive) m_peers.clear();
+  if (newState != platform::kWlanHostedNetworkActive) {
+    m_peers.clear();
+    dropStartsLocked();
+  }
   const platform::WlanHostedNetworkStateChange change{oldState, newState, reason};
   queueLocked(platform::kWlanHostedNetworkStateChangeCode, sizeof change, &change, sizeof change);
   m_events.push_back("wlan state " + stateName(oldState) + " -> " + stateName(newState) + " (reason " +
@@ -111,7 +126,26 @@ void SimWlanService::peerChangeLocked(const Mac& mac, bool joined) {
 }
 
 bool SimWlanService::canStartLocked() const {
-  return m_supported && m_enabled && m_state != platform::kWlanHostedNetworkUnavailable;
+  return m_supported && m_capable && m_enabled && m_adapterPresent && m_state != platform::kWlanHostedNetworkUnavailable;
+}
+
+void SimWlanService::dropStartsLocked() {
+  m_forced = false;
+  for (auto& [handle, registration] : m_handles) registration.startRefs = 0;
+}
+
+std::uint32_t SimWlanService::startRefsLocked() const {
+  std::uint32_t refs = 0;
+  for (const auto& [handle, registration] : m_handles) refs += registration.startRefs;
+  return refs;
+}
+
+void SimWlanService::releaseStartsLocked(std::uint32_t refs) {
+  if (refs == 0 || m_state != platform::kWlanHostedNetworkActive) return;
+  if (startRefsLocked() == 0 && !m_forced) {
+    constexpr std::uint32_t kReasonClientAbort = 18;
+    changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, kReasonClientAbort);
+  }
 }
 
 bool SimWlanService::hasPendingNotification() const {
@@ -141,17 +175,27 @@ bool SimWlanService::hasPendingNotificationFor(Client client) const {
 void SimWlanService::deliverNext(std::optional<Client> only) {
   Pending pending;
   std::vector<Registration> receivers;
+  std::vector<std::string> events;
   platform::Guid adapter;
   {
     std::lock_guard lock(m_mutex);
     if (m_pending.empty()) return;
     Pending& front = m_pending.front();
-    for (const auto& [handle, registration] : m_handles) {
+    // What a registration that asked to ignore duplicates was told last, to compare.
+    std::vector<std::uint8_t> told(sizeof front.code);
+    std::memcpy(told.data(), &front.code, sizeof front.code);
+    told.insert(told.end(), front.data.begin(), front.data.end());
+    for (auto& [handle, registration] : m_handles) {
       if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
         continue;
       }
       if (only && registration.client != *only) continue;
       if (std::find(front.served.begin(), front.served.end(), registration.client) != front.served.end()) continue;
+      if (registration.ignoreDuplicate && registration.last == told) {
+        m_events.push_back("wlan report not told again (identical to the last)");
+        continue;
+      }
+      registration.last = told;
       receivers.push_back(registration);
     }
     if (only) front.served.push_back(*only);
@@ -161,17 +205,23 @@ void SimWlanService::deliverNext(std::optional<Client> only) {
       pending = std::move(front);
       m_pending.pop_front();
     }
-    if (receivers.empty()) return;
-    m_delivering = true;
-    m_deliveringThread = std::this_thread::get_id();
-    m_deliveringClient = only.value_or(0);
-    adapter = m_adapter;
+    if (receivers.empty()) {
+      events.swap(m_events);
+    } else {
+      m_delivering = true;
+      m_deliveringThread = std::this_thread::get_id();
+      m_deliveringClient = only.value_or(0);
+      adapter = m_adapter;
+    }
   }
+  for (std::string& line : events) m_host.event(std::move(line));
+  if (receivers.empty()) return;
   for (const Registration& receiver : receivers) {
     platform::WlanNotificationData data{platform::kWLAN_NOTIFICATION_SOURCE_HNWK, pending.code, adapter, pending.size,
                                         pending.data.empty() ? nullptr : pending.data.data()};
     receiver.callback(&data, receiver.context);
   }
+  (void)adapter;
   {
     std::lock_guard lock(m_mutex);
     m_delivering = false;
@@ -180,9 +230,20 @@ void SimWlanService::deliverNext(std::optional<Client> only) {
 }
 
 void SimWlanService::forgetClient(Client client) {
-  std::lock_guard lock(m_mutex);
-  std::erase_if(m_handles, [client](const auto& entry) { return entry.second.client == client; });
-  if (m_delivering && m_deliveringClient == client) m_delivering = false;
+  std::vector<std::string> events;
+  {
+    std::lock_guard lock(m_mutex);
+    std::uint32_t refs = 0;
+    for (const auto& [handle, registration] : m_handles) {
+      if (registration.client == client) refs += registration.startRefs;
+    }
+    std::erase_if(m_handles, [client](const auto& entry) { return entry.second.client == client; });
+    if (m_delivering && m_deliveringClient == client) m_delivering = false;
+    // What its StartUsing started ends with the process, unless others still hold the network.
+    releaseStartsLocked(refs);
+    events.swap(m_events);
+  }
+  for (std::string& line : events) m_host.event(std::move(line));
 }
 
 namespace {
@@ -200,6 +261,53 @@ void WithEvents(std::mutex& mutex, std::vector<std::string>& events, IWlanServic
 
 void SimWlanService::machineSetState(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason) {
   WithEvents(m_mutex, m_events, m_host, [&] { changeStateLocked(oldState, newState, reason); });
+}
+
+bool SimWlanService::machineSetStateChecked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason) {
+  bool held = false;
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    held = m_state == oldState;
+    if (held) changeStateLocked(oldState, newState, reason);
+  });
+  return held;
+}
+
+void SimWlanService::machineSleep() {
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    if (m_state != platform::kWlanHostedNetworkActive) return;
+    // Stopped by the sleep, told to nobody, and not started again on resume.
+    m_state = platform::kWlanHostedNetworkIdle;
+    m_peers.clear();
+    dropStartsLocked();
+    m_events.push_back("wlan state active -> idle (the machine sleeps; nobody is told)");
+  });
+}
+
+void SimWlanService::machineRadioOff() {
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    constexpr std::uint32_t kRadioOff = 2;
+    const std::uint32_t radio[2] = {kRadioOff, kRadioOff};  // software and hardware radio state
+    queueLocked(platform::kWlanHostedNetworkRadioStateChangeCode, sizeof radio, radio, sizeof radio);
+    m_events.push_back("wlan radio off");
+    if (m_state != platform::kWlanHostedNetworkUnavailable) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
+    }
+  });
+}
+
+void SimWlanService::machineAdapterDisabled() {
+  WithEvents(m_mutex, m_events, m_host, [&] {
+    m_adapterPresent = false;
+    m_events.push_back("wlan adapter disabled: the virtual adapter is gone");
+    if (m_state != platform::kWlanHostedNetworkUnavailable) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
+    }
+  });
+}
+
+std::vector<std::string> SimWlanService::misuses() const {
+  std::lock_guard lock(m_mutex);
+  return m_misuses;
 }
 
 void SimWlanService::machineNotifyRaw(Dword code, Dword size) {
@@ -233,10 +341,13 @@ bool SimWlanService::restart() {
   bool started = false;
   WithEvents(m_mutex, m_events, m_host, [&] {
     if (m_state == platform::kWlanHostedNetworkActive) {
-      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+      m_forced = true;  // running already: the forced start holds it from now on
+      started = true;
+      return;
     }
     if (canStartLocked()) {
       changeStateLocked(m_state, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
+      m_forced = true;
       started = true;
     }
   });

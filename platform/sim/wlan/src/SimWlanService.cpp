@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "SimWlanCall.h"
@@ -50,11 +51,30 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
   bool waitForCallback = false;
+  bool fromCallback = false;
+  std::vector<std::string> events;
   {
     std::lock_guard lock(m_mutex);
-    if (m_handles.erase(clientHandle) == 0) return call.result(platform::kERROR_INVALID_HANDLE);
-    // As on Windows: a callback that is running finishes before the handle is gone.
-    waitForCallback = m_delivering && m_deliveringThread != std::this_thread::get_id();
+    const auto it = m_handles.find(clientHandle);
+    if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
+    // As on Windows: a callback that is running finishes before the handle is gone, so a
+    // close from inside the callback waits for itself.
+    fromCallback = m_delivering && m_deliveringThread == std::this_thread::get_id();
+    if (fromCallback) {
+      m_misuses.push_back("WlanCloseHandle called from inside the notification callback: it never returns");
+    } else {
+      const std::uint32_t refs = it->second.startRefs;
+      m_handles.erase(it);
+      // What its StartUsing started ends with it, unless others still hold the network.
+      releaseStartsLocked(refs);
+      waitForCallback = m_delivering;
+    }
+    events.swap(m_events);
+  }
+  for (std::string& line : events) m_host.event(std::move(line));
+  if (fromCallback) {
+    m_host.event("wlan WlanCloseHandle inside the callback: waits for ever");
+    m_host.waitUntil([] { return false; });
   }
   if (waitForCallback) {
     m_host.waitUntil([this] {
@@ -65,7 +85,8 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
   return call.result(platform::kERROR_SUCCESS);
 }
 
-Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dword notifSource, platform::Bool32,
+Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandle, Dword notifSource,
+                                                    platform::Bool32 ignoreDuplicate,
                                                     platform::WlanNotificationCallbackFn callback, void* context, void*,
                                                     Dword* prevNotifSource) {
   Call call(*this, "WlanRegisterNotification");
@@ -77,8 +98,16 @@ Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandl
   if (notifSource != 0 && callback == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
   if (prevNotifSource != nullptr) *prevNotifSource = it->second.source;
   const Client owner = it->second.client;
-  it->second = notifSource == 0 ? Registration{} : Registration{callback, context, notifSource};
+  const std::uint32_t refs = it->second.startRefs;
+  it->second = Registration{};
+  if (notifSource != 0) {
+    it->second.callback = callback;
+    it->second.context = context;
+    it->second.source = notifSource;
+  }
   it->second.client = owner;
+  it->second.ignoreDuplicate = ignoreDuplicate != 0;
+  it->second.startRefs = refs;
   return call.result(platform::kERROR_SUCCESS);
 }
 
@@ -86,9 +115,31 @@ Win32Error SimWlanService::wlanHostedNetworkInitSettings(platform::Handle client
   Call call(*this, "WlanHostedNetworkInitSettings");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
-  return call.result(m_supported ? platform::kERROR_SUCCESS : platform::kERROR_NOT_SUPPORTED);
+  std::vector<std::string> events;
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+    if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+    if (!m_configured) {
+      // The first use: a readable name made from the host name, and the default peer limit.
+      std::string name;
+      for (const char16_t ch : m_hostName) name += ch < 0x80 ? static_cast<char>(ch) : '_';
+      std::uint32_t hash = 2166136261u;
+      for (const char ch : name) hash = (hash ^ static_cast<std::uint8_t>(ch)) * 16777619u;
+      char suffix[8];
+      std::snprintf(suffix, sizeof suffix, "_%04X", static_cast<unsigned>(hash & 0xFFFFu));
+      name = name.substr(0, 32 - 5) + suffix;
+      m_settings = {};
+      m_settings.hostedNetworkSSID.uSSIDLength = static_cast<std::uint32_t>(name.size());
+      std::memcpy(m_settings.hostedNetworkSSID.ucSSID, name.data(), name.size());
+      m_settings.dwMaxNumberOfPeers = 100;
+      m_configured = true;
+      m_events.push_back("wlan settings made for the first use: ssid \"" + name + "\" max-peers 100");
+    }
+    events.swap(m_events);
+  }
+  for (std::string& line : events) m_host.event(std::move(line));
+  return call.result(platform::kERROR_SUCCESS);
 }
 
 Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
@@ -110,8 +161,10 @@ Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clien
     value.resize(sizeof record);
     std::memcpy(value.data(), &record, sizeof record);
   };
+  constexpr Win32Error kBadConfiguration{1610};  // ERROR_BAD_CONFIGURATION: nothing configured yet
   switch (opCode) {
     case platform::kWlanHostedNetworkOpcodeConnectionSettings:
+      if (!m_configured) return call.result(kBadConfiguration);
       put(m_settings);
       break;
     case platform::kWlanHostedNetworkOpcodeSecuritySettings:
@@ -173,8 +226,13 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
     const bool peersChanged = settings.dwMaxNumberOfPeers != m_settings.dwMaxNumberOfPeers;
     std::memset(settings.hostedNetworkSSID.ucSSID + length, 0, 32 - length);
     m_settings = settings;
+    m_configured = true;
     if (ssidChanged) m_events.push_back("wlan ssid \"" + ssidForTranscriptLocked() + "\"");
     if (peersChanged) m_events.push_back("wlan max-peers " + std::to_string(settings.dwMaxNumberOfPeers));
+    // Persisting them takes the network out of use: a running one goes idle, and stays so.
+    if (m_state == platform::kWlanHostedNetworkActive) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonPropertiesChange);
+    }
     return call.result(platform::kERROR_SUCCESS);
   }
   if (opCode == platform::kWlanHostedNetworkOpcodeEnable && dataSize == sizeof(platform::Bool32)) {
@@ -182,7 +240,16 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
     std::memcpy(&enable, data, sizeof enable);
     if ((enable != 0) != m_enabled) m_events.push_back(enable != 0 ? "wlan enabled" : "wlan disabled");
     m_enabled = enable != 0;
+    if (!m_enabled && m_state != platform::kWlanHostedNetworkUnavailable) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
+    } else if (m_enabled && m_capable && m_adapterPresent && m_state == platform::kWlanHostedNetworkUnavailable) {
+      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonInterfaceAvailable);
+    }
     return call.result(platform::kERROR_SUCCESS);
+  }
+  // The security settings and the station profile are the service's own.
+  if (opCode == platform::kWlanHostedNetworkOpcodeSecuritySettings || opCode == 2) {
+    return call.result(platform::kERROR_NOT_SUPPORTED);
   }
   return call.result(platform::kERROR_INVALID_PARAMETER);
 }
@@ -203,7 +270,9 @@ Win32Error SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientH
   auto* out = static_cast<platform::WlanHostedNetworkStatus*>(allocateLocked(size));
   std::memset(static_cast<void*>(out), 0, size);
   out->HostedNetworkState = m_state;
-  out->IPDeviceID = m_adapter;
+  // No virtual adapter where the hosted network cannot be used: not capable, disallowed, or the
+  // physical adapter disabled.
+  if (m_capable && m_enabled && m_adapterPresent) out->IPDeviceID = m_adapter;
   static constexpr std::uint8_t kBssid[6] = {0x02, 0x5A, 0x1E, 0x00, 0xAD, 0x01};
   if (m_state == platform::kWlanHostedNetworkActive) std::memcpy(out->wlanHostedNetworkBSSID, kBssid, 6);
   out->dot11PhyType = 7;  // HT
@@ -277,14 +346,17 @@ Win32Error SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHa
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
   std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  const auto it = m_handles.find(clientHandle);
+  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
   if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  if (m_state == platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_SUCCESS);
   if (!canStartLocked()) {
     if (failReason != nullptr) *failReason = kReasonInterfaceUnavailable;
     return call.result(platform::kERROR_INVALID_STATE);
   }
-  changeStateLocked(m_state, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
+  if (m_state != platform::kWlanHostedNetworkActive) {
+    changeStateLocked(m_state, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
+  }
+  ++it->second.startRefs;  // this handle's reference, until StopUsing or the handle goes
   return call.result(platform::kERROR_SUCCESS);
 }
 
@@ -293,10 +365,20 @@ Win32Error SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHan
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_WLAN_FAULT(call)
   std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  const auto it = m_handles.find(clientHandle);
+  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
   if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
   if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
-  changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+  // Only the caller's own reference goes; the network runs on while another one, or a forced
+  // start, holds it.
+  if (it->second.startRefs == 0) {
+    m_events.push_back("wlan StopUsing without a StartUsing of this handle: the network runs on");
+    return call.result(platform::kERROR_SUCCESS);
+  }
+  --it->second.startRefs;
+  if (startRefsLocked() == 0 && !m_forced) {
+    changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+  }
   return call.result(platform::kERROR_SUCCESS);
 }
 
@@ -307,9 +389,8 @@ Win32Error SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHan
   std::lock_guard lock(m_mutex);
   if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  if (m_state == platform::kWlanHostedNetworkActive) {
-    changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
-  }
+  if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
+  changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
   return call.result(platform::kERROR_SUCCESS);
 }
 

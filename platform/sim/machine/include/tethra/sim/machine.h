@@ -28,11 +28,13 @@ class SimHotspot;
 class SimNetsh;
 class SimAllocationFaults;
 
-// What `netsh wlan start hostednetwork` does: exits with `exitCode` (0: after restarting the
-// hosted network), runs past any wait, or cannot be started.
+// What `netsh wlan start hostednetwork` does: exits with `exitCode` (0: after starting the
+// hosted network, a forced start), runs past any wait, or cannot be started. `startsFirst`:
+// the network is started even when the shell then fails or hangs.
 struct SimNetshConfig {
   enum class Behaviour { Exit, Hangs, Missing } behaviour = Behaviour::Exit;
   Dword exitCode = 0;
+  bool startsFirst = false;
 };
 
 struct SimMachineConfig {

@@ -3,11 +3,16 @@
 // program process. It does not depend on the World: a host (IWlanServiceHost) records its
 // calls, hands out faults, shows transcript events and runs its notification thread.
 //
+// It follows docs/wlan-contract.md: a property set on a running network moves it to idle; a
+// StartUsing is a reference of its handle, undone by StopUsing, by closing the handle or by the
+// end of its process, and the network stays active while any reference or a forced start (the
+// network shell's) holds it; the first use has no settings until InitSettings makes them.
+//
 // Threads: API calls from any program thread; machine actions from the machine; deliverNext
 // only from the host's WLAN thread. Notifications are queued by the call or action that causes
 // them and delivered one at a time by deliverNext, after that call has returned.
 // Results are Win32 codes: 0, 6 unknown handle, 50 hosted network not supported, 87 bad
-// argument, 5023 wrong state, or the code of a `fault wlan` rule.
+// argument, 1610 no settings yet, 5023 wrong state, or the code of a `fault wlan` rule.
 #pragma once
 
 #include <array>
@@ -53,6 +58,13 @@ using Mac = std::array<std::uint8_t, 6>;
 struct SimWlanConfig {
   enum class KeyKind { Text, None, NotPassPhrase };
   bool supported = true;
+  // No hosted network on this adapter, as Windows reports it: the calls work, the state is
+  // unavailable for good, there is no virtual adapter and a start fails (reason 12).
+  bool capable = true;
+  bool allowed = true;  // false: the hosted network disallowed (the enable property off)
+  // Never used on this notebook: no settings until InitSettings computes them from the host name.
+  bool firstUse = false;
+  std::u16string hostName = u"TETHRA-NB";
   std::uint32_t state = platform::kWlanHostedNetworkIdle;
   std::u16string ssidText = u"TethraNet";  // converted with the active code page
   std::optional<std::vector<std::uint8_t>> ssidBytes;  // `wlan ssid-bytes`: wins over the text
@@ -153,9 +165,21 @@ class SimWlanService final : public platform::IWlanApi {
   void machineNotifyRaw(platform::Dword code, platform::Dword size);
   void machineStationJoin(const Mac& mac);
   void machineStationLeave(const Mac& mac);
-  // Stops an active network and starts it again with the name and key held, each change
-  // notified; false when the network cannot start (unsupported, unavailable or disabled).
+  // The network shell's start: a forced start, tied to no handle, that leaves the network
+  // running after the shell has ended; nothing to do when it runs already. False when the
+  // network cannot start (unsupported, unavailable or disallowed).
   bool restart();
+  // False when the state is not `oldState` (a scenario line Windows could not produce).
+  bool machineSetStateChecked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
+  // The machine sleeps: a running network stops, told to nobody, and stays stopped on resume.
+  void machineSleep();
+  // The radio is switched off: the radio report, and a running or idle network unavailable.
+  void machineRadioOff();
+  // The physical adapter is disabled: the network unavailable and its virtual adapter gone.
+  void machineAdapterDisabled();
+  // A program thread called WlanCloseHandle from inside the notification callback: the call
+  // never returns. Each such misuse, one line.
+  std::vector<std::string> misuses() const;
 
   // --- Inspection (expectations) ----------------------------------------------------------------
   std::uint32_t state() const;
@@ -181,6 +205,9 @@ class SimWlanService final : public platform::IWlanApi {
     void* context = nullptr;
     platform::Dword source = 0;
     Client client = 0;  // who opened the handle
+    bool ignoreDuplicate = false;
+    std::vector<std::uint8_t> last;  // the last notification told (code, then data)
+    std::uint32_t startRefs = 0;  // successful StartUsing calls not yet undone
   };
   struct Pending {
     platform::Dword code = 0;
@@ -193,6 +220,11 @@ class SimWlanService final : public platform::IWlanApi {
   void* allocateLocked(std::size_t size);
   void queueLocked(platform::Dword code, platform::Dword size, const void* data, std::size_t dataBytes);
   void changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
+  // The network is no longer active: every reference and a forced start are gone with it.
+  void dropStartsLocked();
+  std::uint32_t startRefsLocked() const;
+  // A handle's references undone (closed or its process ended): the last one idles the network.
+  void releaseStartsLocked(std::uint32_t refs);
   void peerChangeLocked(const Mac& mac, bool joined);
   bool canStartLocked() const;
   // Whether a registration of `client` (any client: nullopt) still waits for `pending`.
@@ -206,8 +238,14 @@ class SimWlanService final : public platform::IWlanApi {
   mutable std::mutex m_mutex;
 
   bool m_supported;
+  const bool m_capable;
   const bool m_reportsBeforeReturn;
   bool m_enabled = true;
+  bool m_configured = true;  // the connection settings exist (InitSettings made them)
+  const std::u16string m_hostName;
+  bool m_forced = false;  // started by a forced start (the network shell's), tied to no handle
+  bool m_adapterPresent = true;  // the physical adapter, and with it the virtual one
+  std::vector<std::string> m_misuses;
   std::uint32_t m_state;
   platform::WlanHostedNetworkConnectionSettings m_settings{};
   std::vector<std::uint8_t> m_key;  // bytes as stored (a passphrase with its zero)
