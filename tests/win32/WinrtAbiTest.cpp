@@ -100,7 +100,8 @@ TEST(WinrtAbi, TetheringManagerStaticsSlots) {
 struct Statics2 final : Recorded<INetworkOperatorTetheringManagerStatics2> {
   Hresult TETHRA_WINRT_CALL GetTetheringCapabilityFromConnectionProfile(IConnectionProfile*, std::int32_t*) override
       RAN(GetTetheringCapabilityFromConnectionProfile)
-  Hresult TETHRA_WINRT_CALL CreateFromConnectionProfile(IConnectionProfile*, INetworkOperatorTetheringManager**) override
+  Hresult TETHRA_WINRT_CALL CreateFromConnectionProfile(IConnectionProfile*,
+                                                        INetworkOperatorTetheringManager**) override
       RAN(CreateFromConnectionProfile)
 };
 
