@@ -49,7 +49,7 @@ void CHostedNetworkDlg::WatchActionValue() {
 void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   // The new key in force: stored, shown, announced with the name.
   // The mobile hotspot takes name and key together, when it restarts.
-  wlan::CMobileHotspot* const hotspot = m_pHotspot;
+  CHotspotAccessPoint* const hotspot = m_pHotspot;
   auto applyKey = [this, hotspot](const std::u16string& newKey) {
     if (hotspot == nullptr) m_WlanManager.SetHostedNetworkKey(newKey.c_str());
     m_CurrentKey.Set(newKey);
@@ -72,7 +72,7 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   WaitAndPumpMessages(500);
 
   const Bool32 changed =
-      hotspot != nullptr ? RestartMobileHotspot(wanted, started ? 1 : 0) : ChangeSSID(newName, started ? 1 : 0);
+      hotspot != nullptr ? hotspot->Rename(wanted, started) : ChangeSSID(newName, started ? 1 : 0);
   if (changed) {
     if (!newKey.empty()) applyKey(newKey);
     return;

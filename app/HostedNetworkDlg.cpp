@@ -139,7 +139,10 @@ void CHostedNetworkDlg::BeginEnd() {
 
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   ReleaseNotificationSink();
-  if (m_MobileHotspot != nullptr) m_MobileHotspot->Close();  // no change is told past here
+  if (m_MobileHotspot != nullptr) {
+    m_MobileHotspot->FinishForEnd();  // off and the user's settings back, whichever way out
+    m_MobileHotspot->CloseNotifications();  // no change is told past here
+  }
   if (watcherHandle == WatcherHandle::kClose) CloseActionThreadHandle();
   UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
   EndProcessFromHandler();

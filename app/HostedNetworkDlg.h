@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "app/HotspotAccessPoint.h"
 #include "app/SharedText.h"
 #include "app/framework/Dialog.h"
 #include "tethra/base/RefList.h"
@@ -88,9 +89,8 @@ class CHostedNetworkDlg : public CDialog {
   // The mobile hotspot, where the driver offers no hosted network and the settings ask for it.
   bool UseMobileHotspot();
   bool RunMobileHotspotInstead();
-  void StartMobileHotspot(wlan::CMobileHotspot& hotspot);
+  void StartMobileHotspot();
   void OnMobileHotspotChanged();
-  Bool32 RestartMobileHotspot(const platform::AccessPointConfig& wanted, Bool32 started);  // watcher thread
   // The access point in use, hosted network or hotspot: any thread.
   HResult IsAccessPointStarted(bool& started);
   HResult GetAccessPointName(std::u16string& name);
@@ -186,8 +186,8 @@ class CHostedNetworkDlg : public CDialog {
   platform::UniqueDeviceNotification m_hDevNotify;
   // Set, once, when the mobile hotspot stands in for the hosted network; published to the
   // watcher through m_pHotspot only when it is ready. Lives until the process ends.
-  std::unique_ptr<wlan::CMobileHotspot> m_MobileHotspot;
-  std::atomic<wlan::CMobileHotspot*> m_pHotspot{nullptr};
+  std::unique_ptr<CHotspotAccessPoint> m_MobileHotspot;
+  std::atomic<CHotspotAccessPoint*> m_pHotspot{nullptr};
 
  private:
   // The framework's window object for the controller window (m_pPeltoLogicUIWnd points here).

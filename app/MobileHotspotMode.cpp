@@ -2,9 +2,11 @@
 // "SOFTAP_NOT_SUPPORTED" and the settings ask for it ("UseMobileHotspot" = 1), started once
 // with the hosted network's name and key (or the hotspot's own), and watched for someone else
 // turning it off. The controller sees the same codes and notices as with a hosted network.
+// CHotspotAccessPoint runs it; this file is the dialog's side.
 //
-// Threads: the dialog's thread, except RestartMobileHotspot and the two access point queries,
-// which the command watcher calls too.
+// Threads: the dialog's thread, except the two access point queries, which the command watcher
+// calls too.
+#include "app/ConnectionKind.h"
 #include "app/HostedNetworkDlg.h"
 #include "app/StatusTexts.h"
 #include "tethra/controller/SettingsKey.h"
@@ -25,13 +27,23 @@ bool CHostedNetworkDlg::UseMobileHotspot() {
 bool CHostedNetworkDlg::RunMobileHotspotInstead() {
   if (m_MobileHotspot != nullptr || !UseMobileHotspot()) return false;
   // The hotspot shares the connection the controller named, as sharing would.
-  Guid shared{};
-  if (!SelectedConnection(shared)) {
+  const int selected = m_ConnectionCombo.GetCurSel();
+  const auto* info =
+      selected < 0 ? nullptr : reinterpret_cast<const CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(selected));
+  if (info == nullptr || reinterpret_cast<LResult>(info) == platform::kCB_ERR) {
     Trace("No connection to share over the mobile hotspot.");
     return false;
   }
+  // A dial-up or VPN connection is known to sharing by its phone-book entry, and among the
+  // system's profiles by its name; every other kind by its adapter.
+  platform::ProfileSelector profile;
+  if (EqualsNoCase(m_strCommandLine, kShareRAS)) {
+    profile.profileName = info->m_strName;
+  } else {
+    profile.adapterId = info->m_Guid;
+  }
   auto hotspot = std::make_unique<wlan::CMobileHotspot>(*m_platform.hotspot, Kernel(), Windows(), *m_platform.trace);
-  const HResult hr = hotspot->Open(shared, m_hWnd);
+  const HResult hr = hotspot->Open(profile, m_hWnd);
   if (hr == platform::kHotspotNoProfile) {
     // The system does not know the connection as a network: nothing to share.
     m_bInitDialog = false;
@@ -43,86 +55,70 @@ bool CHostedNetworkDlg::RunMobileHotspotInstead() {
     Trace("The mobile hotspot is not available. Error code %x.", platform::Raw(hr));
     return false;
   }
-  m_MobileHotspot = std::move(hotspot);
+  HotspotEvents events;
+  events.started = [this] {
+    m_StatusText.SetWindowText(kStatusActive);
+    OnHostedNetworkStarted();
+  };
+  events.startFailed = [this](HResult failure) {
+    EnableAllControls();
+    // The hotspot always shares: its failed start is always the controller's business.
+    ReportStartFailed("Failed to start the mobile hotspot", failure, true);
+  };
+  events.stoppedElsewhere = [this] {
+    m_StatusText.SetWindowText(kStatusIdle);
+    OnHostedNetworkStopped();
+  };
+  m_MobileHotspot = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), Kernel(), Windows(), m_hWnd,
+                                                          *m_platform.trace, std::move(events));
   m_pHotspot = m_MobileHotspot.get();
   PostNotification(u"Using the mobile hotspot.");
-  StartMobileHotspot(*m_MobileHotspot);
+  StartMobileHotspot();
   return true;
 }
 
-void CHostedNetworkDlg::StartMobileHotspot(wlan::CMobileHotspot& hotspot) {
-  platform::AccessPointConfig current;
-  HResult hr = hotspot.GetConfiguration(current);
+void CHostedNetworkDlg::StartMobileHotspot() {
+  CHotspotAccessPoint& hotspot = *m_MobileHotspot;
+  // The hosted network's name and key where the WLAN service holds them; a key the program made
+  // up for lack of one never goes into the system's hotspot: it keeps its own then.
+  std::optional<platform::AccessPointConfig> wanted;
+  if (!m_CurrentName.Get().empty() && !m_CurrentKey.Get().empty() && !m_WlanManager.KeyWasGenerated()) {
+    wanted = platform::AccessPointConfig{m_CurrentName.Get(), m_CurrentKey.Get()};
+  }
+  platform::AccessPointConfig inForce;
+  HResult hr = platform::kS_OK;
+  if (!hotspot.Prepare(wanted, inForce, hr)) {
+    ReportStartFailed("Failed to start the mobile hotspot", hr, true);
+    return;
+  }
+  m_CurrentName.Set(inForce.ssid);
+  m_CurrentKey.Set(inForce.passphrase);
+  m_NameEdit.SetWindowText(inForce.ssid);
+  m_KeyEdit.SetWindowText(inForce.passphrase);
   bool on = false;
-  if (hr == platform::kS_OK) hr = hotspot.IsStarted(on);
-  if (hr == platform::kS_OK) {
-    // The hosted network's name and key where the WLAN service gave them; a hotspot that runs
-    // already keeps its own, as a running hosted network does.
-    platform::AccessPointConfig wanted = current;
-    if (!on && !m_CurrentName.Get().empty() && !m_CurrentKey.Get().empty()) {
-      wanted = {m_CurrentName.Get(), m_CurrentKey.Get()};
-    }
-    m_CurrentName.Set(wanted.ssid);
-    m_CurrentKey.Set(wanted.passphrase);
-    m_NameEdit.SetWindowText(wanted.ssid);
-    m_KeyEdit.SetWindowText(wanted.passphrase);
-    if (on) {
-      m_StatusText.SetWindowText(kStatusActive);
-      OnHostedNetworkStarted();
-      return;
-    }
+  if (hotspot.IsStarted(on) == platform::kS_OK && !on) {
     if (!CheckValidSSIDKeyLen()) return;
     DisableAllControls();
-    if (wanted != current) hr = hotspot.Configure(wanted);
-    if (hr == platform::kS_OK) hr = hotspot.Start();
-    if (hr == platform::kS_OK) {
-      // The start has ended when the call returns: one announcement, no later report.
-      m_StatusText.SetWindowText(kStatusActive);
-      OnHostedNetworkStarted();
-      return;
-    }
-    EnableAllControls();
   }
-  // The hotspot always shares: its failed start is always the controller's business.
-  ReportStartFailed("Failed to start the mobile hotspot", hr, true);
+  // Its end comes as a message; the dialog's loop goes on meanwhile.
+  hotspot.Start();
 }
 
 void CHostedNetworkDlg::OnMobileHotspotChanged() {
-  wlan::CMobileHotspot* hotspot = m_pHotspot;
+  CHotspotAccessPoint* hotspot = m_pHotspot;
   if (hotspot == nullptr) return;
-  hotspot->ChangeTaken();  // a change after the query below posts again
   // While a rename restarts it, or once the program is ending, a change means nothing.
-  if (!m_bChangeSSIDAndKeyFinish || m_bClosing || !m_HostedNetworkStarted) return;
-  platform::TetheringState state = platform::TetheringState::Unknown;
-  if (hotspot->GetState(state) != platform::kS_OK || state != platform::TetheringState::Off) return;
-  m_StatusText.SetWindowText(kStatusIdle);
-  OnHostedNetworkStopped();
-}
-
-Bool32 CHostedNetworkDlg::RestartMobileHotspot(const platform::AccessPointConfig& wanted, Bool32 started) {
-  // Not running: the name takes effect at the next start, as with the hosted network.
-  if (!started) return 1;
-  wlan::CMobileHotspot& hotspot = *m_pHotspot.load();
-  // A running hotspot takes a new configuration only when it starts again.
-  HResult hr = hotspot.Configure(wanted);
-  if (hr == platform::kS_OK) hr = hotspot.Stop();
-  if (hr == platform::kS_OK) hr = hotspot.Start();
-  Trace("RestartMobileHotspot Ret %x", platform::Raw(hr));
-  return hr == platform::kS_OK ? 1 : 0;
+  hotspot->OnChangeMessage(m_bChangeSSIDAndKeyFinish && !m_bClosing && m_HostedNetworkStarted);
 }
 
 HResult CHostedNetworkDlg::IsAccessPointStarted(bool& started) {
-  if (wlan::CMobileHotspot* hotspot = m_pHotspot; hotspot != nullptr) return hotspot->IsStarted(started);
+  if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr) return hotspot->IsStarted(started);
   return m_WlanManager.IsHostedNetworkStarted(started);
 }
 
 HResult CHostedNetworkDlg::GetAccessPointName(std::u16string& name) {
-  wlan::CMobileHotspot* hotspot = m_pHotspot;
-  if (hotspot == nullptr) return m_WlanManager.GetHostedNetworkName(name);
-  platform::AccessPointConfig config;
-  const HResult hr = hotspot->GetConfiguration(config);
-  if (hr == platform::kS_OK) name = config.ssid;
-  return hr;
+  if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr) return hotspot->GetName(name);
+  return m_WlanManager.GetHostedNetworkName(name);
 }
 
 }  // namespace tethra::app

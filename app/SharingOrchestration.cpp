@@ -146,8 +146,8 @@ HResult CHostedNetworkDlg::StopHostedNetwork() {
   m_StartButton.EnableWindow(false);
   const bool sharingStopped = StopIcsIfNeeded();
   HResult hr = platform::kS_OK;
-  if (wlan::CMobileHotspot* hotspot = m_pHotspot; hotspot != nullptr) {
-    hr = hotspot->Stop();
+  if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr) {
+    hotspot->FinishForEnd();  // bounded: off, and the user's settings back
   } else {
     hr = sharingStopped ? m_WlanManager.ForceStopHostedNetwork() : m_WlanManager.StopHostedNetwork();
   }

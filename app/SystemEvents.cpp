@@ -77,6 +77,14 @@ LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wParam, LPar
     case wlan::WM_HOTSPOT_CHANGED:
       if (m_bProcessNotifications) OnMobileHotspotChanged();
       return 0;
+    case wlan::WM_HOTSPOT_OPERATION:
+      if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr && !m_bClosing) {
+        hotspot->OnOperationMessage(static_cast<std::uint64_t>(wParam));
+      }
+      return 0;
+    case WM_HOTSPOT_RENAME:
+      if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr && !m_bClosing) hotspot->OnRenameMessage();
+      return 0;
     case platform::kWM_WTSSESSION_CHANGE:
       if (wParam == platform::kWTS_CONSOLE_CONNECT || wParam == platform::kWTS_CONSOLE_DISCONNECT ||
           wParam == platform::kWTS_SESSION_LOGON || wParam == platform::kWTS_SESSION_LOGOFF) {

@@ -171,7 +171,13 @@ Verdict CheckExpectations(const Scenario& scenario, const Observation& seen) {
     verdict.lines.push_back((held ? "ok      line " : "FAILED  line ") + std::to_string(e.line) + ": " + e.source +
                             (held ? "" : "  (found: " + found + ")"));
   }
-  for (const std::string& failure : seen.machineFailures) {
+  std::vector<std::string> failures = seen.machineFailures;
+  // The hotspot is a service of the system's: left on, it stays on after the program. Once the
+  // program has ended it must be off, unless it was on before the program started.
+  if (seen.exitCode && seen.hotspot && seen.hotspot->on && !scenario.machine.hotspot.on) {
+    failures.push_back("hotspot after the end: still on");
+  }
+  for (const std::string& failure : failures) {
     verdict.allHeld = false;
     verdict.lines.push_back("FAILED  " + failure);
   }

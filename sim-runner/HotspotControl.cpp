@@ -5,8 +5,10 @@
 
 namespace tethra::simrunner {
 
-std::string HotspotRequestLine(HotspotRequest::Kind kind) {
-  switch (kind) {
+std::string HotspotRequestLine(const HotspotRequest& request) {
+  switch (request.kind) {
+    case HotspotRequest::Kind::TransitionThenOff:
+      return "transition-then-off " + std::to_string(request.ms);
     case HotspotRequest::Kind::TurnOff:
       return "off";
     case HotspotRequest::Kind::NetworkChange:
@@ -23,8 +25,23 @@ bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::st
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   for (const auto kind : {HotspotRequest::Kind::TurnOff, HotspotRequest::Kind::NetworkChange,
                           HotspotRequest::Kind::ClientJoin, HotspotRequest::Kind::ClientLeave}) {
-    if (line == HotspotRequestLine(kind)) {
+    if (line == HotspotRequestLine(HotspotRequest{kind})) {
       request.kind = kind;
+      return true;
+    }
+  }
+  constexpr std::string_view kTransition = "transition-then-off ";
+  if (line.substr(0, kTransition.size()) == kTransition) {
+    const std::string_view digits = line.substr(kTransition.size());
+    std::uint32_t ms = 0;
+    bool ok = !digits.empty() && digits.size() <= 6;
+    for (const char ch : digits) {
+      if (ch < '0' || ch > '9') ok = false;
+      if (ok) ms = ms * 10 + static_cast<std::uint32_t>(ch - '0');
+    }
+    if (ok && ms > 0) {
+      request.kind = HotspotRequest::Kind::TransitionThenOff;
+      request.ms = ms;
       return true;
     }
   }
@@ -45,6 +62,9 @@ void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotsp
       break;
     case HotspotRequest::Kind::ClientLeave:
       hotspot.machineClientLeave();
+      break;
+    case HotspotRequest::Kind::TransitionThenOff:
+      hotspot.machineTransitionThenOff(request.ms);
       break;
   }
 }

@@ -17,11 +17,13 @@
 namespace tethra::simrunner {
 
 struct HotspotRequest {
-  enum class Kind { TurnOff, NetworkChange, ClientJoin, ClientLeave } kind = Kind::TurnOff;
+  enum class Kind { TurnOff, NetworkChange, ClientJoin, ClientLeave, TransitionThenOff } kind = Kind::TurnOff;
+  std::uint32_t ms = 0;  // TransitionThenOff: how long in transition
 };
 
-// The request line of each action: `off`, `network-change`, `client join`, `client leave`.
-std::string HotspotRequestLine(HotspotRequest::Kind kind);
+// The request line of each action: `off`, `network-change`, `client join`, `client leave`,
+// `transition-then-off MS`.
+std::string HotspotRequestLine(const HotspotRequest& request);
 
 // One request line (without its '\n'). False with the reason in `why` when it is none of them.
 bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::string& why);

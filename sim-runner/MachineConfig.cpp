@@ -67,13 +67,21 @@ sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& h) {
   c.state = h.on ? platform::TetheringState::On : platform::TetheringState::Off;
   c.config = {h.ssid, h.key};
   c.clients = h.clients;
+  c.sessionStart = h.sessionStart;
   return c;
 }
 
-std::vector<platform::Guid> HotspotProfiles(const Machine& m) {
-  std::vector<platform::Guid> adapters;
-  for (const sim::SimConnectionConfig& connection : SharingConfig(m).connections) adapters.push_back(connection.guid);
-  return adapters;
+std::vector<sim::SimProfile> HotspotProfiles(const Machine& m) {
+  std::vector<sim::SimProfile> profiles;
+  // Connections a scenario names carry their kind; the default ones are wired.
+  const sim::SimSharingConfig sharing = SharingConfig(m);
+  for (std::size_t i = 0; i < sharing.connections.size(); ++i) {
+    const sim::SimConnectionConfig& connection = sharing.connections[i];
+    const sim::SimConnectionKind kind =
+        i < m.sharing.connections.size() ? m.sharing.connections[i].kind : sim::SimConnectionKind::Lan;
+    profiles.push_back(sim::ProfileOfConnection(connection.guid, connection.name, kind));
+  }
+  return profiles;
 }
 
 }  // namespace tethra::simrunner

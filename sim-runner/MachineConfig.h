@@ -19,7 +19,7 @@ sim::SimWlanConfig WlanConfig(const WlanMachine& wlan);
 sim::SimSharingConfig SharingConfig(const Machine& machine);
 sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& hotspot);
 // The adapters with a connection profile: every connection the sharing service knows.
-std::vector<platform::Guid> HotspotProfiles(const Machine& machine);
+std::vector<sim::SimProfile> HotspotProfiles(const Machine& machine);
 // Every `fault` line, in file order (the first armed rule of an operation hits first).
 sim::FaultPlan FaultPlanOf(const Machine& machine);
 

@@ -93,6 +93,7 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
                                                          : sim::SimNetshConfig::Behaviour::Exit;
   c.netsh.exitCode = m.netshExitCode;
   c.hotspot = HotspotConfigOf(m.hotspot);
+  c.hotspotProfiles = HotspotProfiles(m);
   return c;
 }
 
@@ -221,6 +222,9 @@ void Machinery::Perform(const Action& a) {
     case Action::Kind::HotspotNetworkChange:
       m_machine->hotspot().machineNetworkChange();
       break;
+    case Action::Kind::HotspotTransitionThenOff:
+      m_machine->hotspot().machineTransitionThenOff(a.size);
+      break;
     case Action::Kind::HotspotClientJoin:
       m_machine->hotspot().machineClientJoin();
       break;
@@ -291,6 +295,13 @@ Observation Machinery::Observe() {
   seen.icsCalls = [&ics](std::string_view operation) { return ics.callCount(operation); };
   seen.icsLeftOver = ics.leftOverText();
   sim::SimHotspotService& hotspot = m_machine->hotspot();
+  const bool programsEnded =
+      std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
+  // What the program left pending runs to its end after it, as the system's service would.
+  if (programsEnded) hotspot.settleAfterExit();
+  for (const std::string& violation : hotspot.violations()) {
+    seen.machineFailures.push_back("hotspot contract: " + violation);
+  }
   const platform::AccessPointConfig config = hotspot.config();
   seen.hotspot = Observation::Hotspot{hotspot.state() == platform::TetheringState::On, config.ssid, config.passphrase};
   seen.hotspotCalls = [&hotspot](std::string_view operation) { return hotspot.callCount(operation); };

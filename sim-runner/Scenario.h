@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tethra/platform/types.h"
+#include "tethra/sim/hotspot/SimHotspotService.h"
 
 namespace tethra::simrunner {
 
@@ -55,6 +56,7 @@ struct ConnectionSpec {
   Guid guid{};
   enum class Role { Off, Public, Private } role = Role::Off;
   bool supported = true;
+  sim::SimConnectionKind kind = sim::SimConnectionKind::Lan;  // how its profile appears
 };
 
 struct SharingMachine {
@@ -72,6 +74,7 @@ struct HotspotMachine {
   std::u16string ssid = u"TethraHotspot";
   std::u16string key = u"hotspot-secret";
   std::uint32_t clients = 0;
+  bool sessionStart = false;  // the system offers the start with a per-session configuration
 };
 
 struct Machine {
@@ -118,6 +121,7 @@ struct Action {
     ProgramStart,
     PostMessage,
     HotspotOff,
+    HotspotTransitionThenOff,  // size: ms in transition
     HotspotNetworkChange,
     HotspotClientJoin,
     HotspotClientLeave,

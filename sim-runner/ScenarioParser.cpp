@@ -216,7 +216,7 @@ std::string IcsOperation(Cursor& c) {
   return op;
 }
 
-// connection name "N" device "D" guid GUID [shared public|private] [unsupported]
+// connection name "N" device "D" guid GUID [shared public|private] [unsupported] [kind lan|wlan|wwan|ras]
 void ParseConnection(Cursor& c, SharingMachine& sharing) {
   ConnectionSpec spec;
   c.keyword("name");
@@ -237,6 +237,21 @@ void ParseConnection(Cursor& c, SharingMachine& sharing) {
   if (c.peekWord("unsupported")) {
     c.keyword("unsupported");
     spec.supported = false;
+  }
+  if (c.peekWord("kind")) {
+    c.keyword("kind");
+    const std::string kind = c.word("`lan`, `wlan`, `wwan` or `ras`");
+    if (kind == "lan") {
+      spec.kind = sim::SimConnectionKind::Lan;
+    } else if (kind == "wlan") {
+      spec.kind = sim::SimConnectionKind::Wlan;
+    } else if (kind == "wwan") {
+      spec.kind = sim::SimConnectionKind::Wwan;
+    } else if (kind == "ras") {
+      spec.kind = sim::SimConnectionKind::Ras;
+    } else {
+      throw Failure{"unknown connection kind `" + kind + "` (lan, wlan, wwan, ras)"};
+    }
   }
   sharing.connections.push_back(spec);
 }
@@ -260,18 +275,35 @@ std::string HotspotOperation(Cursor& c) {
   return WordFrom(c, "a hotspot operation", "hotspot operation", sim::kSimHotspotOperations);
 }
 
-// `hangs`, a tethering result by name, or an HRESULT.
+// `hangs`, `late MS [ignores-cancel]`, a tethering result by name, or an HRESULT. A
+// configuration is an action without a tethering result: it ends well or with an HRESULT.
 void ParseHotspotResult(Cursor& c, Fault& f) {
   if (c.peekWord("hangs")) {
     c.keyword("hangs");
     f.size = sim::kHotspotFaultHangs;
+  } else if (c.peekWord("late")) {
+    c.keyword("late");
+    if (f.operation != "configure" && f.operation != "start" && f.operation != "session-start" &&
+        f.operation != "stop") {
+      throw Failure{"only an operation (configure, start, session-start, stop) can end late"};
+    }
+    f.code = c.number("a time in ms");
+    if (f.code <= 0 || f.code > 600000) throw Failure{"`late` takes a time from 1 to 600000 ms"};
+    f.size = sim::kHotspotFaultLate;
+    if (c.peekWord("ignores-cancel")) {
+      c.keyword("ignores-cancel");
+      f.size = sim::kHotspotFaultLateIgnoringCancel;
+    }
   } else if (c.peekNumber()) {
     f.code = c.number("an HRESULT");
     f.size = sim::kHotspotFaultHResult;
   } else {
-    const std::string name = c.word("a tethering result, an HRESULT or `hangs`");
+    const std::string name = c.word("a tethering result, an HRESULT, `late` or `hangs`");
     const auto status = sim::TetheringStatusNamed(name);
     if (!status) throw Failure{"unknown tethering result `" + name + "`"};
+    if (f.operation == "configure") {
+      throw Failure{"a configuration ends with an HRESULT, not a tethering result (`" + name + "`)"};
+    }
     f.code = static_cast<std::int64_t>(*status);
     f.size = sim::kHotspotFaultStatus;
   }
@@ -294,6 +326,10 @@ void ParseHotspotMachine(Cursor& c, HotspotMachine& h) {
     h.key = c.text("the hotspot's passphrase");
   } else if (what == "clients") {
     h.clients = static_cast<std::uint32_t>(c.number("a number of clients"));
+  } else if (what == "session-start") {
+    const std::string offered = c.word("`yes` or `no`");
+    if (offered != "yes" && offered != "no") throw Failure{"`hotspot session-start` takes `yes` or `no`"};
+    h.sessionStart = offered == "yes";
   } else {
     throw Failure{"unknown hotspot setting `" + what + "`"};
   }
@@ -542,9 +578,14 @@ Action ParseAction(Cursor& c) {
       throw Failure{"unknown WLAN action `" + what + "`"};
     }
   } else if (w == "hotspot") {
-    const std::string what = c.word("`off`, `network-change` or `client`");
+    const std::string what = c.word("`off`, `network-change`, `transition-then-off` or `client`");
     if (what == "off") {
       a.kind = Action::Kind::HotspotOff;
+    } else if (what == "transition-then-off") {
+      a.kind = Action::Kind::HotspotTransitionThenOff;
+      const std::int64_t ms = c.number("a time in ms");
+      if (ms <= 0 || ms > 600000) throw Failure{"`transition-then-off` takes a time from 1 to 600000 ms"};
+      a.size = static_cast<std::uint32_t>(ms);
     } else if (what == "network-change") {
       a.kind = Action::Kind::HotspotNetworkChange;
     } else if (what == "client") {

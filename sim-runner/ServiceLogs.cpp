@@ -180,6 +180,8 @@ void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen) {
       CountCall(body, *hotspotCalls);
     } else if (StartsWith(body, "now hotspot ")) {
       ReadHotspotState(body, seen);
+    } else if (StartsWith(body, "violation ")) {
+      seen.machineFailures.push_back("hotspot contract: " + std::string(body.substr(10)));
     }
   }
   seen.hotspotCalls = [hotspotCalls](std::string_view operation) {

@@ -72,6 +72,7 @@ bool IsServiceAction(Action::Kind kind) {
   return kind == Action::Kind::WlanState || kind == Action::Kind::WlanNotifyRaw ||
          kind == Action::Kind::StationJoin || kind == Action::Kind::StationLeave || kind == Action::Kind::Device ||
          kind == Action::Kind::HotspotOff || kind == Action::Kind::HotspotNetworkChange ||
+         kind == Action::Kind::HotspotTransitionThenOff ||
          kind == Action::Kind::HotspotClientJoin || kind == Action::Kind::HotspotClientLeave;
 }
 

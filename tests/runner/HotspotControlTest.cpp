@@ -21,25 +21,32 @@ struct QuietHost final : sim::IHotspotServiceHost {
   std::optional<sim::HotspotFault> takeFault(std::string_view) override { return std::nullopt; }
   void event(std::string) override {}
   void deliveryQueued() override {}
+  std::uint64_t nowMs() override { return now; }
+  std::uint64_t now = 0;
 };
 
 TEST(HotspotControl, EveryActionHasItsOwnLineAndReadsBackAsItself) {
   std::vector<std::string> lines;
-  for (const Kind kind : {Kind::TurnOff, Kind::NetworkChange, Kind::ClientJoin, Kind::ClientLeave}) {
-    const std::string line = HotspotRequestLine(kind);
+  for (const Kind kind :
+       {Kind::TurnOff, Kind::NetworkChange, Kind::ClientJoin, Kind::ClientLeave, Kind::TransitionThenOff}) {
+    const HotspotRequest asked{kind, kind == Kind::TransitionThenOff ? 2500u : 0u};
+    const std::string line = HotspotRequestLine(asked);
     lines.push_back(line);
     HotspotRequest request;
     request.kind = kind == Kind::TurnOff ? Kind::ClientLeave : Kind::TurnOff;  // not what it should become
     std::string why;
     ASSERT_TRUE(ParseHotspotRequest(line, request, why)) << line << ": " << why;
     EXPECT_EQ(request.kind, kind) << line;
+    EXPECT_EQ(request.ms, asked.ms) << line;
     ASSERT_TRUE(ParseHotspotRequest(line + "\r", request, why)) << "a CRLF line";
   }
-  EXPECT_EQ(lines, (std::vector<std::string>{"off", "network-change", "client join", "client leave"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"off", "network-change", "client join", "client leave",
+                                             "transition-then-off 2500"}));
 }
 
 TEST(HotspotControl, OtherLinesAreRefusedWithTheirText) {
-  for (const std::string line : {"", "on", "client", "client join now", "state 2 1 17", " off"}) {
+  for (const std::string line : {"", "on", "client", "client join now", "state 2 1 17", " off",
+                                 "transition-then-off", "transition-then-off 0", "transition-then-off 12x"}) {
     HotspotRequest request;
     std::string why;
     EXPECT_FALSE(ParseHotspotRequest(line, request, why)) << line;
@@ -63,6 +70,17 @@ TEST(HotspotControl, TheNowLineShowsTheServiceAfterEachMachineAction) {
   ApplyToHotspot(HotspotRequest{Kind::TurnOff}, service);
   while (service.hasPendingDelivery()) service.deliverNext();
   EXPECT_EQ(HotspotNowLine(service), "now hotspot state off ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1");
+
+  // A transition is told when it begins; its end, when its time has come, is not.
+  ApplyToHotspot(HotspotRequest{Kind::TransitionThenOff, 700}, service);
+  EXPECT_EQ(service.state(), platform::TetheringState::InTransition);
+  EXPECT_EQ(service.nextDueMs(), std::optional<std::uint64_t>(700));
+  while (service.hasPendingDelivery()) service.deliverNext();
+  host.now = 700;
+  ASSERT_TRUE(service.hasPendingDelivery());
+  service.deliverNext();
+  EXPECT_EQ(service.state(), platform::TetheringState::Off);
+  EXPECT_FALSE(service.hasPendingDelivery());  // nobody is told
 }
 
 }  // namespace

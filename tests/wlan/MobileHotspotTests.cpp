@@ -1,8 +1,10 @@
 // The mobile hotspot as the dialog runs it, against the simulated hotspot service on real
-// threads: operations end on the service's own thread, so the waits, the outcomes and the
-// posted change messages are tested as they race on a real system (and under ThreadSanitizer).
+// threads: operations end on the service's own thread and their bounds run on threads of their
+// own, so the posted outcomes, the cancels and the change messages are tested as they race on a
+// real system (and under ThreadSanitizer).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -26,13 +28,21 @@ const auto kDialog = reinterpret_cast<platform::Hwnd>(0xD1A1);
 // Completes operations and tells changes on a thread of its own, as the system does.
 class ThreadHotspotHost final : public sim::IHotspotServiceHost {
  public:
+  using Clock = std::chrono::steady_clock;
   ~ThreadHotspotHost() override { stop(); }
   void start(sim::SimHotspotService& service) {
     m_thread = std::thread([this, &service] {
       std::unique_lock lock(m_mutex);
       for (;;) {
-        m_wake.wait(lock, [&] { return m_stopping || service.hasPendingDelivery(); });
+        // A late operation wakes the thread when its time comes.
+        const auto ready = [&] { return m_stopping || service.hasPendingDelivery(); };
+        if (const auto due = service.nextDueMs()) {
+          m_wake.wait_until(lock, Clock::time_point(std::chrono::milliseconds(*due)), ready);
+        } else {
+          m_wake.wait(lock, ready);
+        }
         if (m_stopping) return;
+        if (!service.hasPendingDelivery()) continue;
         lock.unlock();
         service.deliverNext();
         lock.lock();
@@ -56,6 +66,10 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
     return sim::HotspotFaultOf(rule->code, rule->extra);
   }
   void event(std::string) override {}
+  std::uint64_t nowMs() override {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+  }
   void deliveryQueued() override {
     { std::lock_guard lock(m_mutex); }
     m_wake.notify_all();
@@ -69,11 +83,13 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
   std::thread m_thread;
 };
 
+// Records what is posted to the dialog, and waits for it.
 class PostCounter final : public tethra::test::FailingWindowSystem {
  public:
-  bool postMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam, platform::LParam) override {
+  bool postMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam, platform::LParam) override {
     std::lock_guard lock(m_mutex);
     if (hwnd == kDialog && message == WM_HOTSPOT_CHANGED) ++m_posts;
+    if (hwnd == kDialog && message == WM_HOTSPOT_OPERATION) m_operations.push_back(wParam);
     m_posted.notify_all();
     return true;
   }
@@ -85,17 +101,29 @@ class PostCounter final : public tethra::test::FailingWindowSystem {
     std::lock_guard lock(m_mutex);
     return m_posts;
   }
+  // The next WM_HOTSPOT_OPERATION, as the dialog's loop would take it.
+  std::optional<platform::WParam> nextOperation() {
+    std::unique_lock lock(m_mutex);
+    if (!m_posted.wait_for(lock, std::chrono::seconds(5), [&] { return !m_operations.empty(); })) return std::nullopt;
+    const platform::WParam number = m_operations.front();
+    m_operations.erase(m_operations.begin());
+    return number;
+  }
 
  private:
   std::mutex m_mutex;
   std::condition_variable m_posted;
   int m_posts = 0;
+  std::vector<platform::WParam> m_operations;
 };
 
 class MobileHotspotTest : public ::testing::Test {
  protected:
   void make(const sim::SimHotspotConfig& config = {}, platform::Dword timeoutMs = kHotspotOperationTimeoutMs) {
-    service = std::make_unique<sim::SimHotspotService>(host, config, std::vector<platform::Guid>{kEthernet});
+    service = std::make_unique<sim::SimHotspotService>(
+        host, config,
+        std::vector<sim::SimProfile>{sim::ProfileOfConnection(kEthernet, u"Ethernet", sim::SimConnectionKind::Lan),
+                                     sim::ProfileOfConnection(kVpn, u"Office VPN", sim::SimConnectionKind::Ras)});
     host.start(*service);
     hotspot = std::make_unique<CMobileHotspot>(*service, kernel, windows, trace, timeoutMs);
   }
@@ -103,11 +131,29 @@ class MobileHotspotTest : public ::testing::Test {
   void fault(const char* operation, std::int64_t code, std::int64_t kind) {
     host.faults().add(sim::FaultRule{"hotspot", operation, code, kind, 1});
   }
+  // Takes posted outcomes until one is not stale.
+  HotspotOutcome next() {
+    HotspotOutcome outcome;
+    for (int i = 0; i < 4; ++i) {
+      const auto number = windows.nextOperation();
+      if (!number) break;
+      if (hotspot->TakeOutcome(*number, outcome)) return outcome;
+    }
+    ADD_FAILURE() << "no outcome posted";
+    return outcome;
+  }
+  platform::HResult run(platform::HResult begun) {
+    if (begun != platform::kS_OK) return begun;
+    const HotspotOutcome outcome = next();
+    EXPECT_TRUE(outcome.ended);
+    return outcome.result;
+  }
   void TearDown() override {
     hotspot.reset();
     host.stop();
   }
 
+  static constexpr platform::Guid kVpn{0x5A1E0003, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0xE0, 0x02}};
   test::ThreadKernel kernel;
   PostCounter windows;
   tethra::test::DiscardingTrace trace;
@@ -116,18 +162,23 @@ class MobileHotspotTest : public ::testing::Test {
   std::unique_ptr<CMobileHotspot> hotspot;
 };
 
-TEST_F(MobileHotspotTest, ConfiguresAndStartsWaitingForTheSystemsThread) {
+platform::ProfileSelector ByAdapter(const platform::Guid& id) { return platform::ProfileSelector{id, {}}; }
+
+TEST_F(MobileHotspotTest, OperationsEndAsPostedOutcomesOneAtATime) {
   make();
-  ASSERT_EQ(hotspot->Open(kEthernet, kDialog), platform::kS_OK);
-  EXPECT_EQ(hotspot->Configure({u"CafeNet", u"passphrase-1"}), platform::kS_OK);
-  EXPECT_EQ(hotspot->Start(), platform::kS_OK);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginConfigure({u"CafeNet", u"passphrase-1"}), platform::kS_OK);
+  // One in flight: a second is turned away by the program, never sent to the system.
+  EXPECT_EQ(hotspot->BeginStart(), kHotspotBusy);
+  EXPECT_TRUE(hotspot->Busy());
+  EXPECT_EQ(run(platform::kS_OK), platform::kS_OK);
+  EXPECT_FALSE(hotspot->Busy());
+  EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
   EXPECT_EQ(service->state(), TetheringState::On);
   EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1"}));
-  bool started = false;
-  EXPECT_EQ(hotspot->IsStarted(started), platform::kS_OK);
-  EXPECT_TRUE(started);
-  EXPECT_EQ(hotspot->Stop(), platform::kS_OK);
+  EXPECT_EQ(run(hotspot->BeginStop()), platform::kS_OK);
   EXPECT_EQ(service->state(), TetheringState::Off);
+  EXPECT_TRUE(service->violations().empty());
 }
 
 TEST_F(MobileHotspotTest, EachRefusalOfTheSystemComesBackAsItsOwnFailure) {
@@ -138,44 +189,94 @@ TEST_F(MobileHotspotTest, EachRefusalOfTheSystemComesBackAsItsOwnFailure) {
   }
   fault("start", 0x80004005, sim::kHotspotFaultHResult);
   make();
-  ASSERT_EQ(hotspot->Open(kEthernet, kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
   for (const TetheringStatus status : refusals) {
-    EXPECT_EQ(hotspot->Start(), HotspotStatusFailure(status)) << static_cast<int>(status);
+    EXPECT_EQ(run(hotspot->BeginStart()), HotspotStatusFailure(status)) << static_cast<int>(status);
   }
-  EXPECT_EQ(hotspot->Start(), platform::kE_FAIL);  // the error an operation ended with
+  EXPECT_EQ(run(hotspot->BeginStart()), platform::kE_FAIL);  // the error an operation ended with
   EXPECT_EQ(service->state(), TetheringState::Off);
   EXPECT_NE(HotspotStatusFailure(TetheringStatus::WiFiDeviceOff), HotspotStatusFailure(TetheringStatus::Unknown));
   EXPECT_TRUE(platform::Failed(HotspotStatusFailure(TetheringStatus::Unknown)));
+  // Outside the documented limits the system refuses the configuration at the call.
+  EXPECT_EQ(hotspot->BeginConfigure({u"CafeNet", u"short"}), platform::kE_INVALIDARG);
+  EXPECT_EQ(hotspot->BeginConfigure({u" CafeNet", u"passphrase-1"}), platform::kE_INVALIDARG);
+  EXPECT_EQ(hotspot->BeginConfigure({u"CafeNet", u"pass\u00E9phrase"}), platform::kE_INVALIDARG);
+  EXPECT_FALSE(hotspot->Busy());
 }
 
-TEST_F(MobileHotspotTest, AnOperationThatNeverEndsTimesOutAndALateOneIsHarmless) {
-  fault("start", 0, sim::kHotspotFaultHangs);
+TEST_F(MobileHotspotTest, PastItsBoundAnOperationIsCancelledAndItsEndStillComes) {
+  fault("start", 400, sim::kHotspotFaultLate);
   make({}, 50);
-  ASSERT_EQ(hotspot->Open(kEthernet, kDialog), platform::kS_OK);
-  EXPECT_EQ(hotspot->Start(), kHotspotTimedOut);
-  // The next operation gets its own completion; the forgotten one cannot confuse it.
-  EXPECT_EQ(hotspot->Start(), platform::kS_OK);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  HotspotOutcome outcome = next();
+  EXPECT_FALSE(outcome.ended);
+  EXPECT_EQ(outcome.result, kHotspotTimedOut);
+  outcome = next();  // the cancel took: it ends at once, with nothing done
+  EXPECT_TRUE(outcome.ended);
+  EXPECT_TRUE(outcome.givenUp);
+  EXPECT_EQ(outcome.result, platform::kHotspotCancelled);
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  EXPECT_FALSE(hotspot->Busy());
 }
 
-TEST_F(MobileHotspotTest, NoProfileOrNoHotspotLeavesNothingOpen) {
+TEST_F(MobileHotspotTest, AStartThatIgnoresTheCancelEndsWellAfterItWasGivenUp) {
+  fault("start", 300, sim::kHotspotFaultLateIgnoringCancel);
+  make({}, 50);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  EXPECT_FALSE(next().ended);
+  EXPECT_EQ(hotspot->BeginStop(), kHotspotBusy);  // still in flight for the system
+  const HotspotOutcome outcome = next();
+  EXPECT_TRUE(outcome.ended && outcome.givenUp);
+  EXPECT_EQ(outcome.result, platform::kS_OK);
+  EXPECT_EQ(service->state(), TetheringState::On);  // the owner must undo it
+}
+
+TEST_F(MobileHotspotTest, TheEndCancelsWhatIsPendingAndRunsItsOwnStepsBounded) {
+  fault("start", 10000, sim::kHotspotFaultLate);
+  fault("stop", 0, sim::kHotspotFaultHangs);
   make();
-  EXPECT_EQ(hotspot->Open(kUnknownAdapter, kDialog), platform::kHotspotNoProfile);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  EXPECT_TRUE(hotspot->SettleForEnd(2000));
+  EXPECT_FALSE(hotspot->Busy());
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  // The outcome already posted for it is stale now.
+  HotspotOutcome outcome;
+  const auto number = windows.nextOperation();
+  ASSERT_TRUE(number.has_value());
+  EXPECT_FALSE(hotspot->TakeOutcome(*number, outcome));
+  EXPECT_EQ(hotspot->RunForEnd(HotspotOperation::Stop, {}, 50), kHotspotTimedOut);
+  EXPECT_TRUE(hotspot->Busy());  // a stuck stop stays in flight: nothing more is asked
+  EXPECT_FALSE(hotspot->SettleForEnd(50));
+  EXPECT_TRUE(service->violations().empty());
+}
+
+TEST_F(MobileHotspotTest, ProfilesAreFoundByAdapterOrForADialUpByName) {
+  make();
+  EXPECT_EQ(hotspot->Open(ByAdapter(kUnknownAdapter), kDialog), platform::kHotspotNoProfile);
   EXPECT_EQ(service->subscriptions(), 0u);
   EXPECT_EQ(service->managersAlive(), 0u);
   bool started = true;
   EXPECT_TRUE(platform::Failed(hotspot->IsStarted(started)));
-  EXPECT_TRUE(platform::Failed(hotspot->Start()));
+  EXPECT_TRUE(platform::Failed(hotspot->BeginStart()));
+  // A VPN's sharing id is not its tunnel adapter's: only its name finds its profile.
+  EXPECT_EQ(hotspot->Open(ByAdapter(kVpn), kDialog), platform::kHotspotNoProfile);
+  EXPECT_EQ(hotspot->Open(platform::ProfileSelector{{}, u"Office"}, kDialog), platform::kHotspotNoProfile);
+  EXPECT_EQ(hotspot->Open(platform::ProfileSelector{{}, u"Office VPN"}, kDialog), platform::kS_OK);
+  hotspot->Close();
 
   sim::SimHotspotConfig absent;
   absent.present = false;
-  sim::SimHotspotService none(host, absent, {kEthernet});
+  sim::SimHotspotService none(host, absent, {});
   CMobileHotspot other(none, kernel, windows, trace);
-  EXPECT_EQ(other.Open(kEthernet, kDialog), platform::kHotspotClassNotRegistered);
+  EXPECT_EQ(other.Open(ByAdapter(kEthernet), kDialog), platform::kHotspotClassNotRegistered);
 }
 
 TEST_F(MobileHotspotTest, ChangesPostOneMessageUntilTheDialogHasTakenIt) {
   make();
-  ASSERT_EQ(hotspot->Open(kEthernet, kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
   service->machineNetworkChange();
   service->machineClientJoin();
   service->machineTurnOff();
@@ -188,11 +289,13 @@ TEST_F(MobileHotspotTest, ChangesPostOneMessageUntilTheDialogHasTakenIt) {
   service->machineNetworkChange();
   service->deliverNext();
   EXPECT_EQ(windows.posts(), 2);
+  hotspot->LookAgainLater(10);  // a state read in transition is looked at again
+  EXPECT_TRUE(windows.waitForPosts(3));
 }
 
 TEST_F(MobileHotspotTest, CloseEndsTheNotificationsForGood) {
   make();
-  ASSERT_EQ(hotspot->Open(kEthernet, kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
   EXPECT_EQ(service->subscriptions(), 1u);
   hotspot->Close();
   EXPECT_EQ(service->subscriptions(), 0u);

@@ -192,6 +192,7 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
       int end = 0;  // the passphrase's bytes carry its terminating zero
       while (end < cch && text[end] != u'\0') ++end;
       key.assign(text, static_cast<std::size_t>(end));
+      m_KeyGenerated = false;
       return platform::kS_OK;
     }
   }
@@ -199,6 +200,7 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   const DefaultKey fresh = MakeDefaultKey(m_kernel);
   const HResult hr = SetHostedNetworkKey(fresh.text);
   if (hr == platform::kS_OK) key = fresh.text;
+  m_KeyGenerated = hr == platform::kS_OK;
   return hr;
 }
 

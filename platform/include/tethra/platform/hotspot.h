@@ -35,6 +35,9 @@ enum class TetheringStatus : std::int32_t {
   OperationInProgress = 6,
   BluetoothDeviceOff = 7,
   NetworkLimitedConnectivity = 8,
+  AlreadyOn = 9,  // only from the start with a per-session configuration
+  RadioRestriction = 10,
+  BandInterference = 11,
 };
 
 // TetheringOperationalState.
@@ -99,8 +102,8 @@ class ITetheringManager {
   virtual HResult currentConfiguration(AccessPointConfig* config) = 0;
   // Each operation: the call's own failure, or S_OK with *operation set and `done` to come.
   // configure replaces the persistent configuration; a name of 1 to 32 characters and a
-  // passphrase of 8 to 63, neither beginning nor ending with a space, or the call fails with
-  // E_INVALIDARG.
+  // passphrase of 8 to 63 printable ASCII characters, neither beginning nor ending with a space,
+  // or the call fails with E_INVALIDARG.
   virtual HResult configure(const AccessPointConfig& config, std::shared_ptr<ITetheringCompletion> done,
                             std::unique_ptr<ITetheringOperation>* operation) = 0;
   // Starts with the persistent configuration.

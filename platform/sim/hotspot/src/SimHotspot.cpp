@@ -8,10 +8,10 @@ namespace {
 std::uintptr_t ClientOf(const SimProcess& process) { return reinterpret_cast<std::uintptr_t>(&process); }
 }  // namespace
 
-SimHotspot::SimHotspot(World& world, const SimHotspotConfig& config, std::vector<platform::Guid> adapters)
+SimHotspot::SimHotspot(World& world, const SimHotspotConfig& config, std::vector<SimProfile> profiles)
     : m_world(world) {
   IHotspotServiceHost& host = *this;
-  m_service = std::make_unique<SimHotspotService>(host, config, std::move(adapters));
+  m_service = std::make_unique<SimHotspotService>(host, config, std::move(profiles));
 }
 
 SimHotspot::~SimHotspot() = default;
@@ -22,7 +22,8 @@ void SimHotspot::bind(SimProcess& process) {
   process.atExit([this, client] { m_service->forgetClient(client); });
   m_world.startThread(process, "hotspot", [this] {
     for (;;) {
-      m_world.block([this] { return m_service->hasPendingDelivery(); });
+      // A late operation or a transition wakes the thread when its time comes.
+      m_world.block([this] { return m_service->hasPendingDelivery(); }, m_service->nextDueMs());
       m_service->deliverNext();
     }
   });

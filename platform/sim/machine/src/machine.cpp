@@ -14,8 +14,14 @@ SimMachine::SimMachine(const SimMachineConfig& config)
   m_wlan = &machine.own(std::make_unique<SimWlan>(*m_world, config.wlan));
   SimSharingConfig sharing = config.sharing;
   if (sharing.connections.empty()) sharing.connections = DefaultConnections(config.wlan.adapter);
-  std::vector<platform::Guid> profiles;
-  for (const SimConnectionConfig& connection : sharing.connections) profiles.push_back(connection.guid);
+  std::vector<SimProfile> profiles;
+  if (config.hotspotProfiles) {
+    profiles = *config.hotspotProfiles;
+  } else {
+    for (const SimConnectionConfig& connection : sharing.connections) {
+      profiles.push_back(ProfileOfConnection(connection.guid, connection.name, SimConnectionKind::Lan));
+    }
+  }
   m_hotspot = &machine.own(std::make_unique<SimHotspot>(*m_world, config.hotspot, std::move(profiles)));
   m_ics = &machine.own(std::make_unique<SimIcs>(*m_world, std::move(sharing)));
   SimWlanService& wlan = m_wlan->service();

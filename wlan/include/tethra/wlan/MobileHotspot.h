@@ -1,16 +1,19 @@
-// CMobileHotspot: the system's mobile hotspot for one connection, as the dialog runs it where the
-// Wi-Fi driver offers no hosted network. It turns the platform's asynchronous operations into
-// bounded waits and the network status notification into WM_HOTSPOT_CHANGED posted to the
-// dialog, at most one at a time, so that the dialog asks for the state only when it may have
-// changed (nothing polls, nothing wakes while the hotspot runs undisturbed).
+// CMobileHotspot: the system's mobile hotspot for one connection, as the dialog drives it where
+// the Wi-Fi driver offers no hosted network. Operations never block: each begins on the
+// dialog's thread, at most one is in flight, and its end (or its bound passing) comes back as
+// WM_HOTSPOT_OPERATION posted to the dialog, whose loop keeps dispatching meanwhile. The network
+// status notification becomes WM_HOTSPOT_CHANGED, at most one posted at a time, so that the
+// dialog asks for the state only when it may have changed (nothing polls while nothing changes).
+// Only the ends of the program wait, bounded (SettleForEnd and the operations it runs).
 //
-// Owner: the dialog. It owns the tethering manager and the observer; Close (or the destructor)
-// unsubscribes before the observer goes. Threads: Open and Close on the dialog's thread; the
-// queries and operations on the dialog's thread or the command watcher's, one at a time; the
-// observer runs on the system's thread and only posts.
-// Codes: S_OK; the platform call's failure; the error an operation ended with;
-// HotspotStatusFailure(status) for a tethering result other than success; kHotspotTimedOut
-// when an operation has not ended within kHotspotOperationTimeoutMs.
+// Owner: the dialog (through CHotspotAccessPoint). It owns the tethering manager, the observer
+// and the operation in flight; Close (or the destructor) unsubscribes before the observer goes.
+// Threads: Open, Close, the Begin calls, TakeOutcome, Cancel and SettleForEnd on the dialog's
+// thread; the queries on any thread; the completion and the observer run on the system's thread
+// and only record and post; each operation's bound runs on a thread of its own that only posts.
+// Codes: S_OK; kHotspotBusy when an operation is in flight; the platform call's failure; in an
+// outcome, the error an operation ended with, HotspotStatusFailure(status) for a tethering
+// result other than success, kHotspotCancelled, or kHotspotTimedOut past the bound.
 #pragma once
 
 #include <atomic>
@@ -27,15 +30,30 @@ namespace tethra::wlan {
 
 // Posted to the dialog: the hotspot's state may have changed.
 inline constexpr std::uint32_t WM_HOTSPOT_CHANGED = 0x8002;
+// Posted to the dialog: the operation in flight has ended or gone past its bound (wParam: its
+// number); TakeOutcome says which.
+inline constexpr std::uint32_t WM_HOTSPOT_OPERATION = 0x8003;
 
-// A start that checks the carrier's entitlement can take seconds; past this it counts as failed.
+// A start that checks the carrier's entitlement can take seconds; past this it counts as failed
+// and is cancelled.
 inline constexpr platform::Dword kHotspotOperationTimeoutMs = 30000;
 inline constexpr platform::HResult kHotspotTimedOut{0x800705B4u};  // from ERROR_TIMEOUT
+inline constexpr platform::HResult kHotspotBusy{0x800700AAu};      // from ERROR_BUSY
 
 // A tethering result other than success, as a status of the program's own (facility ITF).
 constexpr platform::HResult HotspotStatusFailure(platform::TetheringStatus status) {
   return platform::HResult{0x80040300u | (static_cast<std::uint32_t>(status) & 0xFFu)};
 }
+
+enum class HotspotOperation { Configure, Start, SessionStart, Stop };
+
+// What became of the operation a WM_HOTSPOT_OPERATION is about.
+struct HotspotOutcome {
+  HotspotOperation operation = HotspotOperation::Configure;
+  platform::HResult result = platform::kS_OK;  // meaningful once `ended`
+  bool ended = false;  // false: the bound has passed and the operation still runs (cancelled)
+  bool givenUp = false;  // it had gone past its bound before it ended
+};
 
 class CMobileHotspot {
  public:
@@ -45,38 +63,62 @@ class CMobileHotspot {
   CMobileHotspot& operator=(const CMobileHotspot&) = delete;
   ~CMobileHotspot();
 
-  // The tethering manager for the connection on `adapter`; network changes are posted to
-  // `notify` from now on. kHotspotNoProfile: the system knows no profile for that adapter.
-  platform::HResult Open(const platform::Guid& adapter, platform::Hwnd notify);
+  // The tethering manager for the selected profile; network changes and operation ends are
+  // posted to `notify` from now on. kHotspotNoProfile: the system knows no such profile.
+  platform::HResult Open(const platform::ProfileSelector& profile, platform::Hwnd notify);
   // Ends the notifications; returns once none is being told.
   void Close();
 
   platform::HResult GetConfiguration(platform::AccessPointConfig& config);
-  platform::HResult Configure(const platform::AccessPointConfig& config);
-  platform::HResult Start();
-  platform::HResult Stop();
   platform::HResult GetState(platform::TetheringState& state);
   // Started means on; a hotspot in transition is not started yet.
   platform::HResult IsStarted(bool& started);
-  // The dialog has taken the posted message: the next change posts again.
+
+  platform::HResult BeginConfigure(const platform::AccessPointConfig& config);
+  platform::HResult BeginStart();
+  platform::HResult BeginSessionStart(const platform::AccessPointConfig& config);
+  platform::HResult BeginStop();
+  bool Busy() const { return m_current != nullptr; }
+  // For a WM_HOTSPOT_OPERATION: false when the message is stale (about an operation already
+  // taken). An outcome with `ended` false leaves the operation in flight, cancelled; its end
+  // comes as one more message, with `givenUp` set.
+  bool TakeOutcome(std::uint64_t number, HotspotOutcome& outcome);
+
+  // For an end of the program: cancels the operation in flight and waits up to `boundMs` for
+  // it to end. True when nothing is in flight any more (the outcome is dropped).
+  bool SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended = nullptr);
+  // For an end: one operation begun and waited for, up to `boundMs`; its result, or
+  // kHotspotTimedOut (then it stays in flight, cancelled).
+  platform::HResult RunForEnd(HotspotOperation operation, const platform::AccessPointConfig& config,
+                              platform::Dword boundMs);
+
+  // The dialog has taken the posted WM_HOTSPOT_CHANGED: the next change posts again.
   void ChangeTaken();
+  // Asks for the state again `delayMs` from now (a WM_HOTSPOT_CHANGED), for a state read while
+  // in transition, which no notification is promised to end.
+  void LookAgainLater(platform::Dword delayMs);
 
  private:
   class Completion;
   class Observer;
-  // Runs one asynchronous operation (`begin` hands the completion to the platform) and waits.
-  template <typename Begin>
-  platform::HResult RunOperation(const char* name, Begin begin);
+  platform::HResult Begin(HotspotOperation operation, const platform::AccessPointConfig& config);
+  void StartBound(const std::shared_ptr<Completion>& completion, platform::Dword boundMs);
+  // Waits for the operation in flight; true (and taken) when it ended within `boundMs`.
+  bool WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended);
 
   platform::IMobileHotspot& m_hotspot;
   platform::IKernel& m_kernel;
   platform::IWindowSystem& m_windows;
   platform::ITrace& m_trace;
   const platform::Dword m_operationTimeoutMs;
+  platform::Hwnd m_notify = nullptr;
   std::unique_ptr<platform::ITetheringManager> m_manager;
   std::unique_ptr<Observer> m_observer;
   std::int64_t m_token = 0;
   bool m_subscribed = false;
+  std::uint64_t m_nextNumber = 1;
+  std::shared_ptr<Completion> m_current;  // the operation in flight
+  std::unique_ptr<platform::ITetheringOperation> m_currentHandle;
 };
 
 }  // namespace tethra::wlan

@@ -10,6 +10,8 @@
 // registered / none to remove; otherwise the platform's error as 0x8007xxxx.
 #pragma once
 
+#include <atomic>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,6 +45,8 @@ class CWlanManager {
   HResult GetHostedNetworkName(std::u16string& name);
   HResult SetHostedNetworkKey(const char16_t* key);
   HResult GetHostedNetworkKey(std::u16string& key);
+  // The last key GetHostedNetworkKey gave was made from the clock (the service held none).
+  bool KeyWasGenerated() const { return m_KeyGenerated.load(); }
   HResult StartHostedNetwork();
   HResult StopHostedNetwork();
   HResult ForceStopHostedNetwork();
@@ -63,6 +67,7 @@ class CWlanManager {
   void Notify(const platform::WlanNotificationData* data);
 
  private:
+  std::atomic<bool> m_KeyGenerated{false};
   HResult InitLocked(std::uint32_t maxNumberOfPeers);
   HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer);
 

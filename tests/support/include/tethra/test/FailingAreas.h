@@ -271,7 +271,8 @@ class FailingModuleLoader : public platform::IModuleLoader, public UnexpectedCal
 
 class FailingMobileHotspot : public platform::IMobileHotspot, public UnexpectedCallLog {
  public:
-  platform::HResult createManager(const platform::Guid&, std::unique_ptr<platform::ITetheringManager>*) override {
+  platform::HResult createManager(const platform::ProfileSelector&,
+                                  std::unique_ptr<platform::ITetheringManager>*) override {
     return unexpected("createManager"), platform::kHotspotClassNotRegistered;
   }
   platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver&, std::int64_t*) override {

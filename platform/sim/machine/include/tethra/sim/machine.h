@@ -9,6 +9,9 @@
 // the machine (before World::run or on the machine thread).
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include <memory>
 #include <string>
 
@@ -38,7 +41,9 @@ struct SimMachineConfig {
   SimWlanConfig wlan;
   SimSharingConfig sharing;  // no connections: the default two (see DefaultConnections)
   SimNetshConfig netsh;
-  SimHotspotConfig hotspot;  // a profile for every connection of `sharing`
+  SimHotspotConfig hotspot;
+  // The profiles the system lists; when not given, a LAN connection's for each of `sharing`.
+  std::optional<std::vector<SimProfile>> hotspotProfiles;
 };
 
 class SimMachine {

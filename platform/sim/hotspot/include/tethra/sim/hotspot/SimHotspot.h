@@ -18,7 +18,7 @@ namespace tethra::sim {
 
 class SimHotspot final : private IHotspotServiceHost {
  public:
-  SimHotspot(World& world, const SimHotspotConfig& config, std::vector<platform::Guid> adapters);
+  SimHotspot(World& world, const SimHotspotConfig& config, std::vector<SimProfile> profiles);
   SimHotspot(const SimHotspot&) = delete;
   SimHotspot& operator=(const SimHotspot&) = delete;
   ~SimHotspot() override;
@@ -32,6 +32,7 @@ class SimHotspot final : private IHotspotServiceHost {
   void event(std::string text) override;
   void deliveryQueued() override {}  // each hotspot thread's block() predicate sees the queue
   std::uintptr_t callingClient() override;
+  std::uint64_t nowMs() override { return m_world.now(); }
 
   World& m_world;
   std::unique_ptr<SimHotspotService> m_service;

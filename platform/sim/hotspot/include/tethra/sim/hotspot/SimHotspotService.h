@@ -38,11 +38,20 @@ struct SimProfile {
   std::u16string name;
 };
 
+// The kinds of connection a switch shares, as the system lists their profiles.
+enum class SimConnectionKind { Lan, Wlan, Wwan, Ras };
+
+// The profile the system lists for a connection that the sharing service knows by `id` and
+// `name`: a LAN, Wi-Fi or mobile broadband connection's profile has the connection's adapter
+// (whose id is the connection's) and a name of the network's (not the connection's); a dial-up
+// or VPN connection's profile has a tunnel adapter of its own and the connection's name.
+SimProfile ProfileOfConnection(const platform::Guid& id, const std::u16string& name, SimConnectionKind kind);
+
 // Every operation the service answers, by the name its calls are counted and faulted under
 // (`fault hotspot OPERATION ...`, `expect hotspot calls OPERATION N`).
-inline constexpr std::array<std::string_view, 10> kSimHotspotOperations = {
-    "create", "subscribe",    "unsubscribe", "state", "clients", "configuration",
-    "configure", "start", "session-start", "stop",
+inline constexpr std::array<std::string_view, 11> kSimHotspotOperations = {
+    "create",    "subscribe", "unsubscribe",   "state", "clients", "configuration",
+    "configure", "start",     "session-start", "stop",  "cancel",
 };
 
 // What a scenario says about the machine's mobile hotspot (defaults: it works and is off).
@@ -157,32 +166,48 @@ class SimHotspotService final : public platform::IMobileHotspot {
 
  private:
   class Manager;
+  class Operation;
+  // One thing for the hotspot thread to tell: an operation's end (completion set) or a network
+  // status change (no completion).
   struct Delivery {
-    std::shared_ptr<platform::ITetheringCompletion> completion;  // null: a network status change
+    std::uint64_t id = 0;
+    std::shared_ptr<platform::ITetheringCompletion> completion;
     std::string operation;
     platform::HResult result = platform::kS_OK;
     platform::TetheringStatus status = platform::TetheringStatus::Success;
     std::function<void()> effect;  // applied just before the completion runs
+    std::uint64_t dueMs = 0;  // 0: at once
+    bool ignoresCancel = false;
   };
 
   // Manager operations, under the lock.
   platform::HResult query(std::string_view operation, std::string_view arguments,
                           const std::function<void()>& read);
   platform::HResult begin(std::string_view operation, std::string arguments,
-                          std::shared_ptr<platform::ITetheringCompletion> done, std::function<void()> effect);
-  void setStateLocked(platform::TetheringState state);
+                          std::shared_ptr<platform::ITetheringCompletion> done,
+                          std::unique_ptr<platform::ITetheringOperation>* handle, std::function<void()> effect);
+  void cancel(std::uint64_t id);
+  bool inFlightLocked() const;
+  bool dueLocked(const Delivery& delivery) const;
+  void applyDueTransitionLocked();
+  void setStateLocked(platform::TetheringState state, bool told = true);
   void queueChangeLocked();
   void recordLocked(std::string_view operation, std::string_view arguments, platform::HResult result);
+  void flushEvents();
 
   IHotspotServiceHost& m_host;
   mutable std::recursive_mutex m_mutex;
   const bool m_present;
-  const bool m_profiles;
-  const std::vector<platform::Guid> m_adapters;
+  const bool m_profilesListed;
+  const bool m_sessionStart;
+  const std::vector<SimProfile> m_profiles;
+  const platform::TetheringState m_initialState;
   platform::TetheringState m_state;
-  platform::AccessPointConfig m_config;
+  platform::AccessPointConfig m_config;  // persistent
+  std::optional<platform::AccessPointConfig> m_sessionConfig;  // while a per-session start runs
   std::uint32_t m_clients;
   std::uint32_t m_maxClients;
+  std::optional<std::uint64_t> m_transitionOffAt;
 
   struct Observer {
     platform::INetworkChangeObserver* observer = nullptr;
@@ -190,10 +215,12 @@ class SimHotspotService final : public platform::IMobileHotspot {
   };
   std::map<std::int64_t, Observer> m_observers;
   std::int64_t m_nextToken = 1;
+  std::uint64_t m_nextOperation = 1;
   std::deque<Delivery> m_pending;
-  std::vector<std::shared_ptr<platform::ITetheringCompletion>> m_hung;  // operations that never end
+  std::vector<Delivery> m_hung;  // operations that never end (and ignore a cancel)
   std::map<std::string, std::uint64_t, std::less<>> m_calls;
   std::size_t m_managers = 0;
+  std::vector<std::string> m_violations;
   std::vector<std::string> m_events;  // shown once the lock is left
 };
 
