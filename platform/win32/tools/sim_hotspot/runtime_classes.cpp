@@ -8,11 +8,12 @@
 // system's RoGetActivationFactory calls once the class is registered for it
 // (scripts/wine-lib.sh), and DllCanUnloadNow.
 //
-// A profile's NetworkAdapter is always there, with the id the service lists (zero for a
-// dial-up or VPN profile): the documentation describes the property as the adapter object and
-// never as absent. A manager answers INetworkOperatorTetheringManager2 only where the service
-// offers the per-session start (E_NOINTERFACE elsewhere, as a manager of an older system does),
-// and the per-session configuration class is served only there.
+// A profile's NetworkAdapter is always there, with the id the service lists (even a zero one):
+// the documentation describes the property as the adapter object and never as absent. A
+// manager answers INetworkOperatorTetheringManager2 only where the service offers the
+// per-session start (E_NOINTERFACE elsewhere, as a manager of an older system does, and the
+// service is told of the refused start), and the per-session configuration class is served
+// only there.
 //
 // Objects are reference counted and agile (any thread, no marshalling). An operation's object
 // keeps its outcome once the service delivers it (on the DLL's delivery thread) and runs the
@@ -578,6 +579,13 @@ class Manager final : public ManagerFace, public Manager2Face {
   explicit Manager(std::unique_ptr<platform::ITetheringManager> manager) : m_manager(std::move(manager)) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     if (SimHotspotDll::Instance().sessionStartOffered()) return Answer<ManagerFace, Manager2Face>(this, iid, out);
+    if (iid == Manager2Face::kIid) {
+      // The runtime refuses the per-session start here, before any configuration exists; the
+      // service counts that refusal as a session-start call, as on the simulated notebook, so it
+      // is told of it (with an empty configuration, which it does not look at when it refuses).
+      std::unique_ptr<platform::ITetheringOperation> none;
+      Served([&] { return m_manager->startWithSessionConfiguration({}, nullptr, &none); });
+    }
     return Answer<ManagerFace>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL get_MaxClientCount(std::uint32_t*) override { return rt::kE_NOTIMPL; }
