@@ -446,9 +446,14 @@ template <typename A>
 class Ender final : public platform::ITetheringCompletion {
  public:
   explicit Ender(A* async) { m_async.copyFrom(async); }
+  // On the delivery thread, inside its ServiceCall; the service has released its lock.
   void completed(platform::HResult result, platform::TetheringStatus status) override {
-    m_async->end(result, status);
-    SimHotspotDll::Instance().afterCall();  // on the delivery thread, inside its ServiceCall
+    SimHotspotDll& dll = SimHotspotDll::Instance();
+    {
+      const auto program = dll.leave();
+      m_async->end(result, status);  // runs the program's completed handler
+    }
+    dll.afterCall();
   }
 
  private:

@@ -19,6 +19,7 @@
 // and a `violation TEXT` line for each thing the program did that the system does not allow.
 // Nothing of that is written when a thread was cut off inside the service or the log (its
 // lock may still be held): `end: not settled (...)` says so where the log can still be written.
+// A thread cut off in the program's own completion code is not inside the service.
 //
 // Owner: one per process, made on the first activation and never destroyed (the process ends
 // with ExitProcess while the delivery thread may hold the service's lock). Threads: the runtime
@@ -63,6 +64,19 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
     std::atomic<int>& m_inside;
   };
   ServiceCall enter() { return ServiceCall(m_inService); }
+  // Held by the delivery thread while it runs the program's completion, which the service calls
+  // with its lock released: a thread cut off there holds nothing of the service's.
+  class [[nodiscard]] ProgramCode {
+   public:
+    explicit ProgramCode(std::atomic<int>& inside) : m_inside(inside) { --m_inside; }
+    ProgramCode(const ProgramCode&) = delete;
+    ProgramCode& operator=(const ProgramCode&) = delete;
+    ~ProgramCode() { ++m_inside; }
+
+   private:
+    std::atomic<int>& m_inside;
+  };
+  ProgramCode leave() { return ProgramCode(m_inService); }
 
   sim::SimHotspotService& service() { return *m_service; }
   // The profiles the runtime shows.
