@@ -47,11 +47,10 @@ void CHostedNetworkDlg::WatchActionValue() {
 }
 
 void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
-  // The new key in force: stored, shown, announced with the name.
-  // The mobile hotspot takes name and key together, when it restarts.
-  CHotspotAccessPoint* const hotspot = m_pHotspot;
-  auto applyKey = [this, hotspot](const std::u16string& newKey) {
-    if (hotspot == nullptr) m_WlanManager.SetHostedNetworkKey(newKey.c_str());
+  IAccessPoint& accessPoint = AccessPoint();
+  // The new key in force: handed over, stored, shown, announced with the name.
+  auto applyKey = [this, &accessPoint](const std::u16string& newKey) {
+    accessPoint.SetKey(newKey);
     m_CurrentKey.Set(newKey);
     m_KeyEdit.SetWindowText(newKey);
     m_bChangeSSIDAndKeyFinish = true;
@@ -66,23 +65,21 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
 
   const bool started = m_HostedNetworkStarted;
   const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_CurrentKey.Get() : newKey};
-  if (hotspot == nullptr) m_WlanManager.SetHostedNetworkName(newName.c_str());
+  accessPoint.SetName(newName);
   m_CurrentName.Set(newName);
   m_NameEdit.SetWindowText(newName);
   WaitAndPumpMessages(500);
 
-  const Bool32 changed =
-      hotspot != nullptr ? hotspot->Rename(wanted, started) : ChangeSSID(newName, started ? 1 : 0);
-  if (changed) {
+  if (accessPoint.Restart(wanted, started)) {
     if (!newKey.empty()) applyKey(newKey);
     return;
   }
-  // The shell failed: the rename may have taken effect all the same.
+  // The restart failed: the rename may have taken effect all the same.
   std::u16string nameInForce;  // stays empty when the name cannot be read
-  GetAccessPointName(nameInForce);
+  accessPoint.GetName(nameInForce);
   m_CurrentName.Set(nameInForce);
   bool running = false;
-  if (IsAccessPointStarted(running) != platform::kS_OK) running = false;
+  if (accessPoint.IsStarted(running) != platform::kS_OK) running = false;
   if (running && EqualsNoCase(nameInForce, newName)) {
     applyKey(newKey);  // even an empty one
   } else if (!m_bSilentClose) {

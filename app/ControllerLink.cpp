@@ -15,7 +15,7 @@ void CHostedNetworkDlg::SendMsg2Pelto(std::u16string code) {
 
 void CHostedNetworkDlg::SendSSIDAndSecurityKey() {
   bool started = false;
-  if (IsAccessPointStarted(started) != platform::kS_OK) started = false;
+  if (AccessPoint().IsStarted(started) != platform::kS_OK) started = false;
   if (m_bClosing || !started) return;
   SetValue(u"Current Key", m_KeyEdit.GetWindowText());
   SetValue(u"Current SSID", m_NameEdit.GetWindowText());

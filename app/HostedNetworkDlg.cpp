@@ -14,7 +14,8 @@ namespace tethra::app {
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
       m_platform(platform),
-      m_WlanManager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace) {
+      m_WlanManager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
+      m_HostedNetwork(m_WlanManager, [this](bool started) { return ChangeSSID({}, started ? 1 : 0); }) {
   // The watcher starts before the dialog window exists; it only needs the members above.
   StartActionThread();
   m_hIcon = Windows().loadIcon(IDR_MAINFRAME);
@@ -139,10 +140,7 @@ void CHostedNetworkDlg::BeginEnd() {
 
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   ReleaseNotificationSink();
-  if (m_MobileHotspot != nullptr) {
-    m_MobileHotspot->FinishForEnd();  // off and the user's settings back, whichever way out
-    m_MobileHotspot->CloseNotifications();  // no change is told past here
-  }
+  AccessPoint().FinishForEnd();  // whichever way out; no change is told past here
   if (watcherHandle == WatcherHandle::kClose) CloseActionThreadHandle();
   UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
   EndProcessFromHandler();

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "app/HostedNetworkAccessPoint.h"
 #include "app/HotspotAccessPoint.h"
 #include "app/SharedText.h"
 #include "app/framework/Dialog.h"
@@ -92,8 +93,7 @@ class CHostedNetworkDlg : public CDialog {
   void StartMobileHotspot();
   void OnMobileHotspotChanged();
   // The access point in use, hosted network or hotspot: any thread.
-  HResult IsAccessPointStarted(bool& started);
-  HResult GetAccessPointName(std::u16string& name);
+  IAccessPoint& AccessPoint() const { return *m_pAccessPoint.load(); }
 
   // Controller link.
   void SendMsg2Pelto(std::u16string code);
@@ -184,10 +184,13 @@ class CHostedNetworkDlg : public CDialog {
   std::u16string m_strCommandLine;
   std::atomic<bool> m_bSilentClose{false};
   platform::UniqueDeviceNotification m_hDevNotify;
-  // Set, once, when the mobile hotspot stands in for the hosted network; published to the
-  // watcher through m_pHotspot only when it is ready. Lives until the process ends.
+  // The access point in use: the hosted network, until the mobile hotspot stands in for it
+  // (set once, then published to the watcher through m_pAccessPoint; lives until the process
+  // ends). m_pHotspot is the hotspot's own messages' way to it.
+  CHostedNetworkAccessPoint m_HostedNetwork;
   std::unique_ptr<CHotspotAccessPoint> m_MobileHotspot;
-  std::atomic<CHotspotAccessPoint*> m_pHotspot{nullptr};
+  CHotspotAccessPoint* m_pHotspot = nullptr;
+  std::atomic<IAccessPoint*> m_pAccessPoint{&m_HostedNetwork};
 
  private:
   // The framework's window object for the controller window (m_pPeltoLogicUIWnd points here).

@@ -221,7 +221,7 @@ void CHotspotAccessPoint::OnChangeMessage(bool watching) {
   if (state == platform::TetheringState::Off) m_events.stoppedElsewhere();
 }
 
-platform::Bool32 CHotspotAccessPoint::Rename(const platform::AccessPointConfig& wanted, bool started) {
+platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool started) {
   // Not running: the name takes effect at the next start, as with the hosted network.
   if (!started) return 1;
   auto request = std::make_shared<RenameRequest>();
@@ -276,6 +276,11 @@ void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
 void CHotspotAccessPoint::FinishForEnd() {
   m_steps.clear();
   m_purpose = Purpose::None;
+  LeaveAsFound();
+  m_hotspot->Close();
+}
+
+void CHotspotAccessPoint::LeaveAsFound() {
   if (!m_hotspot->SettleForEnd(kHotspotEndWaitMs)) {
     // Still in flight past the bound: nothing more can be asked of the system now.
     platform::TraceLine(m_trace, "CHotspotAccessPoint: the end leaves an operation in flight");

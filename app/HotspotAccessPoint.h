@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 
+#include "app/AccessPoint.h"
 #include "tethra/platform/hotspot.h"
 #include "tethra/platform/kernel.h"
 #include "tethra/platform/trace.h"
@@ -45,7 +46,7 @@ struct HotspotEvents {
   std::function<void()> stoppedElsewhere;  // someone else turned it off
 };
 
-class CHotspotAccessPoint {
+class CHotspotAccessPoint final : public IAccessPoint {
  public:
   CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
                       platform::IWindowSystem& windows, platform::Hwnd dialog, platform::ITrace& trace,
@@ -64,19 +65,28 @@ class CHotspotAccessPoint {
   // `watching`: the dialog is running and wants to hear that someone else stopped the hotspot.
   void OnChangeMessage(bool watching);
   void OnRenameMessage();
-  // For every end: cancels what is pending (bounded), turns the hotspot off and puts the user's
-  // settings back, each step bounded. Blocks; safe to call again.
-  void FinishForEnd();
-  // Ends the network status notifications; returns once none is being told.
-  void CloseNotifications() { m_hotspot->Close(); }
+  // For every end: cancels what is pending (bounded), turns the hotspot off, puts the user's
+  // settings back, each step bounded, and ends the network status notifications (returns once
+  // none is being told). Blocks; safe to call again.
+  void FinishForEnd() override;
+  // The same, for the ends that stop the access point first.
+  platform::HResult Stop(bool /*sharingStopped*/) override {
+    FinishForEnd();
+    return platform::kS_OK;
+  }
+  // Its state is its own: the hosted network's records are about something else.
+  bool FollowsHostedNetworkRecords() const override { return false; }
 
-  // Command watcher's thread: the new name and key into force, through the dialog's thread.
-  // 1 when they are in force (or will be at the next start), 0 when not.
-  platform::Bool32 Rename(const platform::AccessPointConfig& wanted, bool started);
+  // Command watcher's thread: the new name and key into force together, through the dialog's
+  // thread. 1 when they are in force (or will be at the next start), 0 when not. The hotspot
+  // takes name and key only together, at Restart: SetName and SetKey have nothing to do.
+  platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) override;
+  void SetName(const std::u16string&) override {}
+  void SetKey(const std::u16string&) override {}
 
   // Any thread.
-  platform::HResult IsStarted(bool& started);
-  platform::HResult GetName(std::u16string& name);
+  platform::HResult IsStarted(bool& started) override;
+  platform::HResult GetName(std::u16string& name) override;
 
  private:
   enum class Purpose { None, Starting, Renaming, Restoring, Undoing };
@@ -97,6 +107,7 @@ class CHotspotAccessPoint {
   void Finished(platform::HResult hr);
   void AfterGivenUp(const wlan::HotspotOutcome& outcome);
   void RestoreIfNeeded();
+  void LeaveAsFound();
   void StartRenameIfAny();
   void CompleteRename(platform::Bool32 result);
   void SaveSettingsOnce(const platform::AccessPointConfig& current);

@@ -4,8 +4,7 @@
 // turning it off. The controller sees the same codes and notices as with a hosted network.
 // CHotspotAccessPoint runs it; this file is the dialog's side.
 //
-// Threads: the dialog's thread, except the two access point queries, which the command watcher
-// calls too.
+// Threads: the dialog's thread.
 #include "app/ConnectionKind.h"
 #include "app/HostedNetworkDlg.h"
 #include "app/StatusTexts.h"
@@ -72,6 +71,7 @@ bool CHostedNetworkDlg::RunMobileHotspotInstead() {
   m_MobileHotspot = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), Kernel(), Windows(), m_hWnd,
                                                           *m_platform.trace, std::move(events));
   m_pHotspot = m_MobileHotspot.get();
+  m_pAccessPoint = m_pHotspot;  // the watcher's commands go to the hotspot from here on
   PostNotification(u"Using the mobile hotspot.");
   StartMobileHotspot();
   return true;
@@ -109,16 +109,6 @@ void CHostedNetworkDlg::OnMobileHotspotChanged() {
   if (hotspot == nullptr) return;
   // While a rename restarts it, or once the program is ending, a change means nothing.
   hotspot->OnChangeMessage(m_bChangeSSIDAndKeyFinish && !m_bClosing && m_HostedNetworkStarted);
-}
-
-HResult CHostedNetworkDlg::IsAccessPointStarted(bool& started) {
-  if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr) return hotspot->IsStarted(started);
-  return m_WlanManager.IsHostedNetworkStarted(started);
-}
-
-HResult CHostedNetworkDlg::GetAccessPointName(std::u16string& name) {
-  if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr) return hotspot->GetName(name);
-  return m_WlanManager.GetHostedNetworkName(name);
 }
 
 }  // namespace tethra::app

@@ -145,12 +145,7 @@ HResult CHostedNetworkDlg::StartHostedNetwork() {
 HResult CHostedNetworkDlg::StopHostedNetwork() {
   m_StartButton.EnableWindow(false);
   const bool sharingStopped = StopIcsIfNeeded();
-  HResult hr = platform::kS_OK;
-  if (CHotspotAccessPoint* hotspot = m_pHotspot; hotspot != nullptr) {
-    hotspot->FinishForEnd();  // bounded: off, and the user's settings back
-  } else {
-    hr = sharingStopped ? m_WlanManager.ForceStopHostedNetwork() : m_WlanManager.StopHostedNetwork();
-  }
+  const HResult hr = AccessPoint().Stop(sharingStopped);
   if (hr == platform::kS_OK) OnHostedNetworkStopped();
   return hr;
 }
@@ -160,7 +155,7 @@ void CHostedNetworkDlg::ProcessNotifications() {
   while (const auto record =
              base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_NotificationSink->GetNextNotification())) {
     // With the mobile hotspot in use, the hosted network's reports concern nothing here.
-    if (m_bChangeSSIDAndKeyFinish && !m_bClosing && m_pHotspot == nullptr) {
+    if (m_bChangeSSIDAndKeyFinish && !m_bClosing && AccessPoint().FollowsHostedNetworkRecords()) {
       switch (record->GetNotificationType()) {
         case wlan::HostedNetworkStarted:
           m_StatusText.SetWindowText(kStatusActive);

@@ -2,6 +2,7 @@
 // state wins, calls are counted by name, the end check separates the program's memory faults
 // from references it may hold at its end.
 #include "sim-runner/ServiceLogs.h"
+#include "sim-runner/Observation.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,36 @@ TEST(ServiceLogsTest, TheDialogsChangesOfTheNewestInstanceReplaceWhatWasSeenWhil
   ReadServiceLogs(logs, running);
   EXPECT_TRUE(running.programVisible);
   EXPECT_TRUE(running.controls.empty());
+}
+
+}  // namespace
+}  // namespace tethra::simrunner
+
+namespace tethra::simrunner {
+namespace {
+
+// The hotspot's end checks hold the program, not the service: a violation the service logged is
+// a failure whatever the scenario expects, and a hotspot left on after the program is one
+// unless it was on before.
+TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
+  ServiceLogTexts logs;
+  logs.hotspot = Line("violation stop begun while another operation was in flight") +
+                 Line("now hotspot state on ssid \"TethraNet\" key \"k\" clients 0");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  ASSERT_EQ(seen.machineFailures.size(), 1u);
+  EXPECT_EQ(seen.machineFailures[0], "hotspot contract: stop begun while another operation was in flight");
+
+  Scenario scenario;
+  seen.machineFailures.clear();
+  EXPECT_TRUE(CheckExpectations(scenario, seen).allHeld);  // still running: nothing to say yet
+  seen.exitCode = 0;
+  const Verdict ended = CheckExpectations(scenario, seen);
+  EXPECT_FALSE(ended.allHeld);
+  ASSERT_FALSE(ended.lines.empty());
+  EXPECT_EQ(ended.lines.back(), "FAILED  hotspot after the end: still on");
+  scenario.machine.hotspot.on = true;  // on before the program: the program may leave it so
+  EXPECT_TRUE(CheckExpectations(scenario, seen).allHeld);
 }
 
 }  // namespace

@@ -34,8 +34,10 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
     m_thread = std::thread([this, &service] {
       std::unique_lock lock(m_mutex);
       for (;;) {
-        // A late operation wakes the thread when its time comes.
-        const auto ready = [&] { return m_stopping || service.hasPendingDelivery(); };
+        // A late operation wakes the thread when its time comes; anything queued meanwhile wakes
+        // it to look at the next time again.
+        const std::uint64_t seen = m_queued;
+        const auto ready = [&] { return m_stopping || m_queued != seen || service.hasPendingDelivery(); };
         if (const auto due = service.nextDueMs()) {
           m_wake.wait_until(lock, Clock::time_point(std::chrono::milliseconds(*due)), ready);
         } else {
@@ -71,7 +73,10 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
   }
   void deliveryQueued() override {
-    { std::lock_guard lock(m_mutex); }
+    {
+      std::lock_guard lock(m_mutex);
+      ++m_queued;
+    }
     m_wake.notify_all();
   }
 
@@ -80,6 +85,7 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
   std::mutex m_mutex;
   std::condition_variable m_wake;
   bool m_stopping = false;
+  std::uint64_t m_queued = 0;
   std::thread m_thread;
 };
 

@@ -274,7 +274,7 @@ bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) 
 
 bool CMobileHotspot::SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
   if (m_current == nullptr) return true;
-  if (m_currentHandle != nullptr) m_currentHandle->cancel();
+  if (!m_current->finished() && m_currentHandle != nullptr) m_currentHandle->cancel();
   return WaitForEnd(boundMs, ended);
 }
 

@@ -1,0 +1,37 @@
+// CHostedNetworkAccessPoint: the hosted network as the dialog's access point. The WLAN manager
+// does the work; the network shell's restart is the dialog's (it pumps the dialog's messages).
+//
+// Owner: the dialog (by value), for the life of the process. Threads: see IAccessPoint.
+#pragma once
+
+#include <functional>
+
+#include "app/AccessPoint.h"
+#include "tethra/wlan/WlanManager.h"
+
+namespace tethra::app {
+
+class CHostedNetworkAccessPoint final : public IAccessPoint {
+ public:
+  // `restart`: the network shell's restart of a running hosted network (ChangeSSID).
+  CHostedNetworkAccessPoint(wlan::CWlanManager& manager, std::function<platform::Bool32(bool started)> restart)
+      : m_manager(manager), m_restart(std::move(restart)) {}
+
+  platform::HResult IsStarted(bool& started) override { return m_manager.IsHostedNetworkStarted(started); }
+  platform::HResult GetName(std::u16string& name) override { return m_manager.GetHostedNetworkName(name); }
+  void SetName(const std::u16string& name) override { m_manager.SetHostedNetworkName(name.c_str()); }
+  platform::Bool32 Restart(const platform::AccessPointConfig&, bool started) override { return m_restart(started); }
+  void SetKey(const std::u16string& key) override { m_manager.SetHostedNetworkKey(key.c_str()); }
+  bool FollowsHostedNetworkRecords() const override { return true; }
+  platform::HResult Stop(bool sharingStopped) override {
+    // Sharing that was on may keep the network in use: then only a forced stop ends it.
+    return sharingStopped ? m_manager.ForceStopHostedNetwork() : m_manager.StopHostedNetwork();
+  }
+  void FinishForEnd() override {}  // the WLAN service undoes the program's start when it ends
+
+ private:
+  wlan::CWlanManager& m_manager;
+  std::function<platform::Bool32(bool started)> m_restart;
+};
+
+}  // namespace tethra::app
