@@ -132,7 +132,10 @@ void SimHotspotDll::processEnded() {
   const ServiceCall call = enter();
   m_service->settleAfterExit();
   write(simrunner::HotspotNowLine(*m_service));
-  for (const std::string& violation : m_service->violations()) write("violation " + violation);
+  // The other threads are gone, so the mutex of logChanges is free unless one died holding
+  // it, and then inside the service too (caught above).
+  std::lock_guard lock(m_nowMutex);
+  writeNewViolationsLocked();
 }
 
 void SimHotspotDll::write(const std::string& text) {
@@ -224,9 +227,20 @@ void SimHotspotDll::serve() {
 void SimHotspotDll::logChanges() {
   std::lock_guard lock(m_nowMutex);
   std::string now = simrunner::HotspotNowLine(*m_service);
-  if (now == m_lastNow) return;
-  write(now);
-  m_lastNow = std::move(now);
+  if (now != m_lastNow) {
+    write(now);
+    m_lastNow = std::move(now);
+  }
+  writeNewViolationsLocked();
+}
+
+// Each violation once, as soon as it is seen: the end of the process may come where nothing
+// can be written any more (see processEnded).
+void SimHotspotDll::writeNewViolationsLocked() {
+  const std::vector<std::string> violations = m_service->violations();
+  for (; m_violationsWritten < violations.size(); ++m_violationsWritten) {
+    write("violation " + violations[m_violationsWritten]);
+  }
 }
 
 void SimHotspotDll::recordCall(std::string_view operation, std::string_view arguments, std::string_view result) {

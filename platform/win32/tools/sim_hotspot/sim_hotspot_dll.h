@@ -14,9 +14,11 @@
 // kHotspotNoProfile, so that each of the program's createManager calls reaches the service and
 // is counted as on the simulated notebook (`expect hotspot calls create N`).
 //
-// When the process ends (DLL_PROCESS_DETACH) the service settles what the program left pending,
-// as the system does after a process has gone, and the log gets a last `now hotspot ...` line
-// and a `violation TEXT` line for each thing the program did that the system does not allow.
+// Each thing the program does that the system does not allow gets one `violation TEXT` line,
+// written as soon as the call or delivery that made it is logged. When the process ends
+// (DLL_PROCESS_DETACH) the service settles what the program left pending, as the system does
+// after a process has gone, and the log gets a last `now hotspot ...` line (and the violation
+// lines of anything that came to light only then).
 // Nothing of that is written when a thread was cut off inside the service or the log (its
 // lock may still be held): `end: not settled (...)` says so where the log can still be written.
 // A thread cut off in the program's own completion code is not inside the service.
@@ -102,6 +104,7 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   DWORD deliveryWaitMs();
   void serve();
   void logChanges();
+  void writeNewViolationsLocked();  // under m_nowMutex
 
   // --- IHotspotServiceHost ------------------------------------------------------------------------
   void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
@@ -117,6 +120,7 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   std::mutex m_logMutex;
   std::mutex m_nowMutex;
   std::string m_lastNow;
+  std::size_t m_violationsWritten = 0;
   std::mutex m_faultsMutex;
   sim::FaultPlan m_faults;
   std::atomic<int> m_inService{0};
