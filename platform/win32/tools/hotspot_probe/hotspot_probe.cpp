@@ -11,14 +11,17 @@
 // tests/win32/HotspotRelayTest.cpp: seen from here, a completion that comes right as the call
 // returns cannot be told from one that comes before.)
 //
-// usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no]
+// usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no] [overlap yes|no]
 //   ssid TEXT      the access point name the system holds at the start (checked when given)
 //   name TEXT      a profile's name, to be selected by name as well
 //   session yes|no whether the system offers the per-session start (default no)
+//   overlap yes|no at the end, begin a stop while another is in flight, which the system does
+//                  not allow (the test looks for the violation in the service's log; default no)
 // The machine should plant, in this order: `fault hotspot start wifi-off times 1` (the first
 // start ends with WiFiDeviceOff), `fault hotspot stop late 3000 times 1` (a stop that a cancel
 // ends) and `fault hotspot stop late 1000 ignores-cancel times 1` (a stop that a cancel does
-// not). One `ok` or `FAILED` line per check; exit status 0 when every check held, 1 when one did
+// not), and for `overlap yes` a third, `fault hotspot stop late 1000 times 1`, so that the
+// second stop surely overlaps it. One `ok` or `FAILED` line per check; exit status 0 when every check held, 1 when one did
 // not, 2 on bad arguments.
 #include <windows.h>
 #include <objbase.h>
@@ -125,7 +128,8 @@ bool IsState(platform::ITetheringManager& manager, platform::TetheringState want
 int wmain(int argc, wchar_t** argv) {
   GUID parsed{};
   if (argc < 2 || FAILED(::CLSIDFromString(argv[1], &parsed)) || argc % 2 != 0) {
-    std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no]\n");
+    std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no] "
+                         "[overlap yes|no]\n");
     return 2;
   }
   platform::Guid adapter;
@@ -134,6 +138,7 @@ int wmain(int argc, wchar_t** argv) {
   std::u16string profileName;
   bool checkSsid = false;
   bool sessionOffered = false;
+  bool overlap = false;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::wstring option = argv[i];
     const std::u16string value(argv[i + 1], argv[i + 1] + std::wcslen(argv[i + 1]));
@@ -144,8 +149,11 @@ int wmain(int argc, wchar_t** argv) {
       profileName = value;
     } else if (option == L"session" && (value == u"yes" || value == u"no")) {
       sessionOffered = value == u"yes";
+    } else if (option == L"overlap" && (value == u"yes" || value == u"no")) {
+      overlap = value == u"yes";
     } else {
-      std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no]\n");
+      std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no] "
+                         "[overlap yes|no]\n");
       return 2;
     }
   }
@@ -255,6 +263,20 @@ int wmain(int argc, wchar_t** argv) {
     Check(hr == platform::kHotspotNoSessionStart && !operation, "no session start on this system: " + Hex(hr));
     ::Sleep(200);
     Check(completion->calls == 0, "and no completion for it");
+  }
+
+  // --- A stop begun while another is in flight -----------------------------------------------------
+  if (overlap) {
+    auto first = std::make_shared<Completion>();
+    auto second = std::make_shared<Completion>();
+    Operation firstOperation;
+    Operation secondOperation;
+    const platform::HResult began = manager->stop(first, &firstOperation);
+    const platform::HResult overlapping = manager->stop(second, &secondOperation);
+    Check(began == platform::kS_OK, "a late stop begins: " + Hex(began));
+    Check(::WaitForSingleObject(first->done, 5000) == WAIT_OBJECT_0 &&
+              (overlapping != platform::kS_OK || ::WaitForSingleObject(second->done, 5000) == WAIT_OBJECT_0),
+          "a stop begun while it was in flight (" + Hex(overlapping) + ") and the first both end");
   }
 
   // --- Network status changes ---------------------------------------------------------------------
