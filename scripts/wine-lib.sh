@@ -15,7 +15,8 @@ wine_connection_manager='{BA126AD1-2166-11D1-B1D0-00805FC1270E}'
 # value; ActivationType 0, in process, and Threading 0, both apartments, are Windows' own form).
 wine_hotspot_classes=(Windows.Networking.Connectivity.NetworkInformation
                       Windows.Networking.NetworkOperators.NetworkOperatorTetheringManager
-                      Windows.Networking.NetworkOperators.NetworkOperatorTetheringAccessPointConfiguration)
+                      Windows.Networking.NetworkOperators.NetworkOperatorTetheringAccessPointConfiguration
+                      Windows.Networking.NetworkOperators.NetworkOperatorTetheringSessionAccessPointConfiguration)
 
 # wine_planted_files BUILD: the simulated services' files of a win64 build, one a line.
 wine_planted_files() {

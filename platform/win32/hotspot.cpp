@@ -1,6 +1,7 @@
 // IMobileHotspot on the Windows Runtime: NetworkInformation's connection profiles and network
-// status event, and the tethering manager of one profile (NetworkOperatorTetheringManager),
-// through the ABI declared in winrt_abi.h.
+// status event, and the tethering manager of one profile (NetworkOperatorTetheringManager, made
+// with the profile alone, so that Wi-Fi is the private side), through the ABI declared in
+// winrt_abi.h. Each operation comes back to the program as its IAsyncInfo, for a cancel.
 //
 // combase.dll's functions are bound at run time from the system directory when the adapter is
 // made (main thread), so the program still starts where they are missing (before Windows 8):
@@ -14,8 +15,9 @@
 // nothing where it has one (RPC_E_CHANGED_MODE is that). It never uninitialises: the process
 // ends with ExitProcess. Completions run on a thread of the system's (see hotspot_relay.h).
 //
-// Owner: the program owns each manager it gets (unique_ptr); a manager holds its runtime object,
-// the adapter the runtime's class factories it fetched and the handlers still subscribed.
+// Owner: the program owns each manager and operation handle it gets (unique_ptr); a manager
+// holds its runtime object, a handle its operation's, the adapter the runtime's class factories
+// it fetched and the handlers still subscribed.
 #include <map>
 #include <mutex>
 #include <new>
@@ -202,69 +204,103 @@ class TetheringManager final : public platform::ITetheringManager {
   }
 
   platform::HResult configure(const platform::AccessPointConfig& config,
-                              std::shared_ptr<platform::ITetheringCompletion> done) override {
+                              std::shared_ptr<platform::ITetheringCompletion> done,
+                              std::unique_ptr<platform::ITetheringOperation>* operation) override {
     const rt::ReturnGate returned;  // first: opened as the call's last act
-    if (!done) return ToHResult(E_POINTER);
+    if (!done || operation == nullptr) return ToHResult(E_POINTER);
+    operation->reset();
     if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
-    ComPtr<rt::IInspectable> instance;
-    if (const Hresult hr = m_runtime.activate(rt::kAccessPointConfigurationClass, instance); Failed(hr)) {
-      return ToHResult(hr);
-    }
-    if (!instance) return ToHResult(E_UNEXPECTED);
     ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> wanted;
-    if (const Hresult hr = instance->QueryInterface(rt::kIID_INetworkOperatorTetheringAccessPointConfiguration,
-                                                    reinterpret_cast<void**>(wanted.put()));
+    if (const Hresult hr = makeConfiguration(rt::kAccessPointConfigurationClass,
+                                             rt::kIID_INetworkOperatorTetheringAccessPointConfiguration, config,
+                                             wanted);
         Failed(hr)) {
       return ToHResult(hr);
     }
-    Hstring ssid(m_runtime.fn());
-    Hstring passphrase(m_runtime.fn());
-    if (const Hresult hr = ssid.assign(config.ssid); Failed(hr)) return ToHResult(hr);
-    if (const Hresult hr = passphrase.assign(config.passphrase); Failed(hr)) return ToHResult(hr);
-    if (const Hresult hr = wanted->put_Ssid(ssid.get()); Failed(hr)) return ToHResult(hr);
-    if (const Hresult hr = wanted->put_Passphrase(passphrase.get()); Failed(hr)) return ToHResult(hr);
     ComPtr<rt::IAsyncAction> action;
     if (const Hresult hr = m_manager->ConfigureAccessPointAsync(wanted.get(), action.put()); Failed(hr)) {
       return ToHResult(hr);
     }
     if (!action) return ToHResult(E_UNEXPECTED);
-    return handOver<rt::ActionHandler>(*action.get(), rt::kIID_AsyncActionCompletedHandler, std::move(done),
-                                       returned.gate());
+    return ToHResult(rt::HandOver<rt::ActionHandler>(*action.get(), rt::kIID_AsyncActionCompletedHandler,
+                                                     std::move(done), &PostToPool, returned.gate(), *operation));
   }
 
-  platform::HResult start(std::shared_ptr<platform::ITetheringCompletion> done) override {
-    return operation(true, std::move(done));
+  platform::HResult start(std::shared_ptr<platform::ITetheringCompletion> done,
+                          std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    return operate(Kind::Start, nullptr, std::move(done), operation);
   }
 
-  platform::HResult stop(std::shared_ptr<platform::ITetheringCompletion> done) override {
-    return operation(false, std::move(done));
+  platform::HResult startWithSessionConfiguration(const platform::AccessPointConfig& config,
+                                                  std::shared_ptr<platform::ITetheringCompletion> done,
+                                                  std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    return operate(Kind::SessionStart, &config, std::move(done), operation);
+  }
+
+  platform::HResult stop(std::shared_ptr<platform::ITetheringCompletion> done,
+                         std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    return operate(Kind::Stop, nullptr, std::move(done), operation);
   }
 
  private:
-  platform::HResult operation(bool starting, std::shared_ptr<platform::ITetheringCompletion> done) {
+  enum class Kind { Start, SessionStart, Stop };
+
+  // A start, a start with `session` for this session only, or a stop.
+  platform::HResult operate(Kind kind, const platform::AccessPointConfig* session,
+                            std::shared_ptr<platform::ITetheringCompletion> done,
+                            std::unique_ptr<platform::ITetheringOperation>* operation) {
     const rt::ReturnGate returned;  // first: opened as the call's last act
-    if (!done) return ToHResult(E_POINTER);
+    if (!done || operation == nullptr) return ToHResult(E_POINTER);
+    operation->reset();
     if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
     ComPtr<rt::IAsyncOperationTetheringResult> async;
-    const Hresult begun =
-        starting ? m_manager->StartTetheringAsync(async.put()) : m_manager->StopTetheringAsync(async.put());
+    Hresult begun = S_OK;
+    if (kind == Kind::SessionStart) {
+      // A manager of a system before the per-session start answers E_NOINTERFACE, which is
+      // kHotspotNoSessionStart; asked first, so that such a system is not also asked for the
+      // configuration class it does not have.
+      ComPtr<rt::INetworkOperatorTetheringManager2> manager2;
+      if (const Hresult hr = m_manager->QueryInterface(rt::kIID_INetworkOperatorTetheringManager2,
+                                                       reinterpret_cast<void**>(manager2.put()));
+          Failed(hr)) {
+        return ToHResult(hr);
+      }
+      if (!manager2) return ToHResult(E_UNEXPECTED);
+      ComPtr<rt::INetworkOperatorTetheringSessionAccessPointConfiguration> wanted;
+      if (const Hresult hr = makeConfiguration(rt::kSessionAccessPointConfigurationClass,
+                                               rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration,
+                                               *session, wanted);
+          Failed(hr)) {
+        return ToHResult(hr);
+      }
+      begun = manager2->StartTetheringAsync(wanted.get(), async.put());
+    } else {
+      begun = kind == Kind::Start ? m_manager->StartTetheringAsync(async.put())
+                                  : m_manager->StopTetheringAsync(async.put());
+    }
     if (Failed(begun)) return ToHResult(begun);
     if (!async) return ToHResult(E_UNEXPECTED);
-    return handOver<rt::OperationHandler>(*async.get(), rt::kIID_AsyncOperationCompletedHandler_TetheringResult,
-                                          std::move(done), returned.gate());
+    return ToHResult(rt::HandOver<rt::OperationHandler>(*async.get(),
+                                                        rt::kIID_AsyncOperationCompletedHandler_TetheringResult,
+                                                        std::move(done), &PostToPool, returned.gate(), *operation));
   }
 
-  // Gives the operation its completed handler; the completion belongs to the handler from here.
-  template <typename Handler, typename Async>
-  platform::HResult handOver(Async& async, const rt::Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done,
-                             std::shared_ptr<rt::Gate> returned) {
-    auto* raw = new (std::nothrow) Handler(iid, std::move(done), &PostToPool, std::move(returned));
-    if (raw == nullptr) return ToHResult(E_OUTOFMEMORY);
-    ComPtr<Handler> handler;
-    *handler.put() = raw;
-    if (const Hresult hr = async.put_Completed(handler.get()); Failed(hr)) return ToHResult(hr);
-    handler->arm();
-    return platform::kS_OK;
+  // An activated configuration object (persistent or per-session: the same name and passphrase
+  // methods) holding `config`.
+  template <typename Configuration>
+  Hresult makeConfiguration(const char16_t* className, const rt::Guid& iid, const platform::AccessPointConfig& config,
+                            ComPtr<Configuration>& out) const {
+    ComPtr<rt::IInspectable> instance;
+    if (const Hresult hr = m_runtime.activate(className, instance); Failed(hr)) return hr;
+    if (!instance) return E_UNEXPECTED;
+    if (const Hresult hr = instance->QueryInterface(iid, reinterpret_cast<void**>(out.put())); Failed(hr)) return hr;
+    if (!out) return E_UNEXPECTED;
+    Hstring ssid(m_runtime.fn());
+    Hstring passphrase(m_runtime.fn());
+    if (const Hresult hr = ssid.assign(config.ssid); Failed(hr)) return hr;
+    if (const Hresult hr = passphrase.assign(config.passphrase); Failed(hr)) return hr;
+    if (const Hresult hr = out->put_Ssid(ssid.get()); Failed(hr)) return hr;
+    return out->put_Passphrase(passphrase.get());
   }
 
   const Runtime& m_runtime;
@@ -273,7 +309,7 @@ class TetheringManager final : public platform::ITetheringManager {
 
 class MobileHotspot final : public platform::IMobileHotspot {
  public:
-  platform::HResult createManager(const platform::Guid& adapterId,
+  platform::HResult createManager(const platform::ProfileSelector& selector,
                                   std::unique_ptr<platform::ITetheringManager>* manager) override {
     if (manager == nullptr) return ToHResult(E_POINTER);
     manager->reset();
@@ -283,21 +319,25 @@ class MobileHotspot final : public platform::IMobileHotspot {
     ComPtr<rt::IVectorViewConnectionProfile> profiles;
     if (const Hresult hr = information->GetConnectionProfiles(profiles.put()); Failed(hr)) return ToHResult(hr);
     if (!profiles) return platform::kHotspotNoProfile;
+    const auto readName = [this](rt::IConnectionProfile& profile, std::u16string& name) {
+      Hstring value(m_runtime.fn());
+      const Hresult hr = profile.get_ProfileName(value.put());
+      if (!Failed(hr)) name = value.text();
+      return hr;
+    };
     ComPtr<rt::IConnectionProfile> profile;
-    ComPtr<rt::INetworkAdapter> adapter;
-    if (const Hresult hr = rt::FindProfileForAdapter(*profiles.get(), adapterId, profile, adapter); Failed(hr)) {
+    if (const Hresult hr = rt::FindProfile(*profiles.get(), selector, readName, profile); Failed(hr)) {
       return ToHResult(hr);
     }
-    ComPtr<rt::INetworkOperatorTetheringManagerStatics3> statics;
+    // The one-argument creation: the profile is the public side and Wi-Fi the private one.
+    ComPtr<rt::INetworkOperatorTetheringManagerStatics2> statics;
     if (const Hresult hr =
-            m_runtime.factory(rt::kTetheringManagerClass, rt::kIID_INetworkOperatorTetheringManagerStatics3, statics);
+            m_runtime.factory(rt::kTetheringManagerClass, rt::kIID_INetworkOperatorTetheringManagerStatics2, statics);
         Failed(hr)) {
       return ToHResult(hr);
     }
     ComPtr<rt::INetworkOperatorTetheringManager> made;
-    if (const Hresult hr = statics->CreateFromConnectionProfileWithTargetAdapter(profile.get(), adapter.get(),
-                                                                                 made.put());
-        Failed(hr)) {
+    if (const Hresult hr = statics->CreateFromConnectionProfile(profile.get(), made.put()); Failed(hr)) {
       return ToHResult(hr);
     }
     if (!made) return ToHResult(E_UNEXPECTED);

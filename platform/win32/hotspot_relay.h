@@ -1,7 +1,9 @@
 // The parts of the mobile hotspot adapter (hotspot.cpp) that need no Windows header, so that
 // they are tested on any machine (tests/win32/HotspotRelayTest.cpp):
-// - FindProfileForAdapter: the first connection profile whose network adapter has the id asked
-//   for;
+// - FindProfile: the first connection profile the program's selector names (by its network
+//   adapter's id, or by its name when the id is zero);
+// - OperationHandle and HandOver: an operation under way, as the program holds it (IAsyncInfo,
+//   for its cancel), and the handing of the completed handler to the operation;
 // - ReadOutcome: what an ended asynchronous action or operation reports, as the boundary's
 //   (result, status) pair;
 // - CompletionHandler: the completed handler an operation is given. It hands the outcome to the
@@ -25,7 +27,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -42,22 +46,32 @@ using ComPtr = platform::ComPtr<T>;
 constexpr bool Failed(Hresult hr) { return hr < 0; }
 inline platform::HResult ToStatus(Hresult hr) { return platform::HResult{static_cast<std::uint32_t>(hr)}; }
 
-// S_OK with `profile` and its `adapter`; kHotspotNoProfile when no profile has that adapter; the
-// collection's own failure. A profile that cannot name its adapter is not the one asked for.
-inline Hresult FindProfileForAdapter(IVectorViewConnectionProfile& profiles, const Guid& adapterId,
-                                     ComPtr<IConnectionProfile>& profile, ComPtr<INetworkAdapter>& adapter) {
+// A profile's name (ProfileName), read through the runtime's string functions: S_OK or why not.
+using ReadProfileNameFn = std::function<Hresult(IConnectionProfile& profile, std::u16string& name)>;
+
+// S_OK with the first profile the selector names: with a non-zero adapter id, the profile whose
+// network adapter has that id; with a zero id, the profile whose name is exactly `profileName`.
+// kHotspotNoProfile when none is; the collection's own failure. A profile that cannot tell the
+// adapter or name asked about is not the one asked for.
+inline Hresult FindProfile(IVectorViewConnectionProfile& profiles, const platform::ProfileSelector& selector,
+                           const ReadProfileNameFn& readName, ComPtr<IConnectionProfile>& profile) {
+  const bool byAdapter = !selector.adapterId.isZero();
   std::uint32_t size = 0;
   if (const Hresult hr = profiles.get_Size(&size); Failed(hr)) return hr;
   for (std::uint32_t i = 0; i < size; ++i) {
     ComPtr<IConnectionProfile> candidate;
     if (const Hresult hr = profiles.GetAt(i, candidate.put()); Failed(hr)) return hr;
     if (!candidate) continue;
-    ComPtr<INetworkAdapter> candidateAdapter;
-    if (Failed(candidate->get_NetworkAdapter(candidateAdapter.put())) || !candidateAdapter) continue;
-    Guid id{};
-    if (Failed(candidateAdapter->get_NetworkAdapterId(&id)) || id != adapterId) continue;
+    if (byAdapter) {
+      ComPtr<INetworkAdapter> adapter;
+      if (Failed(candidate->get_NetworkAdapter(adapter.put())) || !adapter) continue;
+      Guid id{};
+      if (Failed(adapter->get_NetworkAdapterId(&id)) || id != selector.adapterId) continue;
+    } else {
+      std::u16string name;
+      if (Failed(readName(*candidate.get(), name)) || name != selector.profileName) continue;
+    }
     profile = std::move(candidate);
-    adapter = std::move(candidateAdapter);
     return kS_OK;
   }
   return static_cast<Hresult>(platform::Raw(platform::kHotspotNoProfile));
@@ -245,6 +259,44 @@ class CompletionHandler final : public AgileDelegate<Handler> {
 
 using OperationHandler = CompletionHandler<AsyncOperationCompletedHandlerTetheringResult, IAsyncOperationTetheringResult>;
 using ActionHandler = CompletionHandler<AsyncActionCompletedHandler, IAsyncAction>;
+
+// One operation under way as the program holds it: the operation's IAsyncInfo, whose Cancel is
+// the program's cancel. The handle keeps the runtime's object, not the operation: dropping it
+// cancels nothing. Any thread (the runtime's async objects are agile).
+class OperationHandle final : public platform::ITetheringOperation {
+ public:
+  explicit OperationHandle(ComPtr<IAsyncInfo> info) : m_info(std::move(info)) {}
+  // Cancel's own answer tells the program nothing it needs: whether the cancel took shows in
+  // the outcome the completion gets.
+  void cancel() override { m_info->Cancel(); }
+
+ private:
+  ComPtr<IAsyncInfo> m_info;
+};
+
+// Gives an operation just begun its completed handler, and the program its handle: S_OK with
+// *operation set and `done` to come, or the failure with neither. Everything else that can fail
+// is done before put_Completed, so that no failure comes back once the runtime holds `done`.
+template <typename Handler, typename Async>
+Hresult HandOver(Async& async, const Guid& handlerIid, std::shared_ptr<platform::ITetheringCompletion> done,
+                 PostFn post, std::shared_ptr<Gate> returned,
+                 std::unique_ptr<platform::ITetheringOperation>& operation) {
+  ComPtr<IAsyncInfo> info;
+  if (const Hresult hr = async.QueryInterface(kIID_IAsyncInfo, reinterpret_cast<void**>(info.put())); Failed(hr)) {
+    return hr;
+  }
+  if (!info) return kE_UNEXPECTED;
+  std::unique_ptr<OperationHandle> handle(new (std::nothrow) OperationHandle(std::move(info)));
+  if (!handle) return kE_OUTOFMEMORY;
+  auto* raw = new (std::nothrow) Handler(handlerIid, std::move(done), std::move(post), std::move(returned));
+  if (raw == nullptr) return kE_OUTOFMEMORY;
+  ComPtr<Handler> handler;
+  *handler.put() = raw;
+  if (const Hresult hr = async.put_Completed(handler.get()); Failed(hr)) return hr;
+  handler->arm();
+  operation = std::move(handle);
+  return kS_OK;
+}
 
 class NetworkChangeRelay final : public AgileDelegate<NetworkStatusChangedEventHandler> {
  public:

@@ -13,6 +13,16 @@
 //   the runtime's pinterface rule gives each instance;
 // - IAsyncAction and AsyncActionCompletedHandler: the same projection's Windows.Foundation
 //   declarations;
+// - INetworkOperatorTetheringManagerStatics2 (CreateFromConnectionProfile with the profile
+//   alone, Wi-Fi as the private side): the same 10.0.14393.0 Windows.Networking.NetworkOperators.1.h;
+// - INetworkOperatorTetheringManager2 (the start with a per-session configuration) and
+//   INetworkOperatorTetheringSessionAccessPointConfiguration, which came after that SDK
+//   (UniversalApiContract v17): the AutoHotkey projection generated from the Windows metadata
+//   (github.com/holy-tao/AhkWin32Projection, Windows/Networking/NetworkOperators/
+//   INetworkOperatorTetheringManager2.ahk and INetworkOperatorTetheringSessionAccessPointConfiguration.ahk,
+//   each with its IID and VTableNames), agreeing with the AutoIt projection generated from the
+//   metadata of Windows 11 build 26200 (github.com/MattyD-87/AutoIt-WinRT); the class name and
+//   its activation from NetworkOperatorTetheringSessionAccessPointConfiguration.ahk;
 // - IInspectable, IActivationFactory, IAsyncInfo, IAgileObject and the string and activation
 //   functions: MinGW-w64's WIDL-generated inspectable.h, activation.h, asyncinfo.h, objidl.h,
 //   winstring.h and roapi.h.
@@ -109,16 +119,24 @@ inline constexpr Guid kIID_INetworkOperatorTetheringAccessPointConfiguration{
     0x0bcc0284, 0x412e, 0x403d, {0xac, 0xc6, 0xb7, 0x57, 0xe3, 0x47, 0x74, 0xa4}};
 inline constexpr Guid kIID_INetworkOperatorTetheringManager{0xd45a8da0, 0x0e86, 0x4d98,
                                                             {0x8b, 0xa4, 0xdd, 0x70, 0xd4, 0xb7, 0x64, 0xd3}};
+inline constexpr Guid kIID_INetworkOperatorTetheringManager2{0x7c1a4df2, 0xb789, 0x4fea,
+                                                             {0xbc, 0x4e, 0x1f, 0x2b, 0x9e, 0x76, 0xc1, 0xf7}};
+inline constexpr Guid kIID_INetworkOperatorTetheringManagerStatics2{0x5b235412, 0x35f0, 0x49e7,
+                                                                    {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}};
 inline constexpr Guid kIID_INetworkOperatorTetheringManagerStatics3{0x8fdaadb6, 0x4af9, 0x4f21,
                                                                     {0x9b, 0x58, 0xd5, 0x3e, 0x9f, 0x24, 0x23, 0x1e}};
 inline constexpr Guid kIID_INetworkOperatorTetheringOperationResult{0xebd203a1, 0x01ba, 0x476d,
                                                                     {0xb4, 0xb3, 0xbf, 0x3d, 0x12, 0xc8, 0xf8, 0x0c}};
+inline constexpr Guid kIID_INetworkOperatorTetheringSessionAccessPointConfiguration{
+    0x0bcc1104, 0x34b7, 0x5212, {0x85, 0x8c, 0x59, 0xd9, 0x74, 0x04, 0x92, 0x0a}};
 
 // --- Runtime class names ---------------------------------------------------------------------------
 inline constexpr char16_t kNetworkInformationClass[] = u"Windows.Networking.Connectivity.NetworkInformation";
 inline constexpr char16_t kTetheringManagerClass[] = u"Windows.Networking.NetworkOperators.NetworkOperatorTetheringManager";
 inline constexpr char16_t kAccessPointConfigurationClass[] =
     u"Windows.Networking.NetworkOperators.NetworkOperatorTetheringAccessPointConfiguration";
+inline constexpr char16_t kSessionAccessPointConfigurationClass[] =
+    u"Windows.Networking.NetworkOperators.NetworkOperatorTetheringSessionAccessPointConfiguration";
 
 // --- Interfaces ------------------------------------------------------------------------------------
 // Slot numbers (0-based vtable index) are noted where an interface's own methods begin.
@@ -291,8 +309,55 @@ struct INetworkOperatorTetheringManager : IInspectable {  // slots 6-12
   ~INetworkOperatorTetheringManager() = default;
 };
 
+// The per-session configuration: the persistent one's name and passphrase, and what only a
+// session has. Band, authentication kind and performance priority are enums (int32).
+struct INetworkOperatorTetheringSessionAccessPointConfiguration : IInspectable {  // slots 6-19
+  virtual Hresult TETHRA_WINRT_CALL get_Ssid(Hstring* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_Ssid(Hstring value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL get_Passphrase(Hstring* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_Passphrase(Hstring value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t band, std::uint8_t* result) = 0;
+  virtual Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t band, IInspectable** operation) = 0;
+  virtual Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t kind, std::uint8_t* result) = 0;
+  virtual Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t kind, IInspectable** operation) = 0;
+  virtual Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL get_PerformancePriority(std::int32_t* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t value) = 0;
+
+ protected:
+  ~INetworkOperatorTetheringSessionAccessPointConfiguration() = default;
+};
+
+// What a tethering manager of a newer system adds: the start with a per-session configuration
+// (StartTetheringAsync(configuration) in the projected languages). A manager that lacks it
+// answers E_NOINTERFACE.
+struct INetworkOperatorTetheringManager2 : IInspectable {  // slot 6
+  virtual Hresult TETHRA_WINRT_CALL StartTetheringAsync(
+      INetworkOperatorTetheringSessionAccessPointConfiguration* configuration,
+      IAsyncOperationTetheringResult** asyncInfo) = 0;
+
+ protected:
+  ~INetworkOperatorTetheringManager2() = default;
+};
+
+// CreateFromConnectionProfile(profile): the profile is the public side, Wi-Fi the private one.
+// `capability` is a TetheringCapability (int32).
+struct INetworkOperatorTetheringManagerStatics2 : IInspectable {  // slots 6-7
+  virtual Hresult TETHRA_WINRT_CALL GetTetheringCapabilityFromConnectionProfile(IConnectionProfile* profile,
+                                                                                std::int32_t* capability) = 0;
+  virtual Hresult TETHRA_WINRT_CALL CreateFromConnectionProfile(IConnectionProfile* profile,
+                                                                INetworkOperatorTetheringManager** manager) = 0;
+
+ protected:
+  ~INetworkOperatorTetheringManagerStatics2() = default;
+};
+
 // The statics' one method is CreateFromConnectionProfile(profile, adapter) in the projected
-// languages; its ABI name carries the overload's suffix.
+// languages, with `adapter` as the private side; its ABI name carries the overload's suffix.
+// The program does not call it (the simulated library still serves it).
 struct INetworkOperatorTetheringManagerStatics3 : IInspectable {  // slot 6
   virtual Hresult TETHRA_WINRT_CALL CreateFromConnectionProfileWithTargetAdapter(
       IConnectionProfile* profile, INetworkAdapter* adapter, INetworkOperatorTetheringManager** manager) = 0;

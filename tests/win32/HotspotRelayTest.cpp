@@ -1,7 +1,8 @@
-// The hotspot adapter's rules that need no Windows header (hotspot_relay.h): which profile is
-// the adapter's, what an ended operation reports, that a completion runs exactly once and never
-// inside the call that began it, and that a revoked network-change relay is silent and waits for
-// a call still running elsewhere.
+// The hotspot adapter's rules that need no Windows header (hotspot_relay.h): which profile the
+// program's selector names, what an ended operation reports, that an operation handed over
+// gives the program a handle whose cancel is the operation's and nothing on a failure, that a
+// completion runs exactly once and never inside the call that began it, and that a revoked
+// network-change relay is silent and waits for a call still running elsewhere.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -57,10 +58,20 @@ struct FakeAdapter final : CountedInspectable<INetworkAdapter> {
   Hresult TETHRA_WINRT_CALL GetConnectedProfileAsync(IInspectable**) override { return kE_NOTIMPL; }
 };
 
+// The fakes' HSTRING: a pointer to the text itself (the reader below knows it).
+Hstring FakeString(const std::u16string& text) { return reinterpret_cast<Hstring>(const_cast<std::u16string*>(&text)); }
+
 struct FakeProfile final : CountedInspectable<IConnectionProfile> {
   FakeAdapter adapter;
   bool hasAdapter = true;
-  Hresult TETHRA_WINRT_CALL get_ProfileName(Hstring*) override { return kE_NOTIMPL; }
+  std::u16string name;
+  Hresult nameResult = kS_OK;
+  int nameReads = 0;
+  Hresult TETHRA_WINRT_CALL get_ProfileName(Hstring* value) override {
+    ++nameReads;
+    *value = nameResult < 0 ? nullptr : FakeString(name);
+    return nameResult;
+  }
   Hresult TETHRA_WINRT_CALL GetNetworkConnectivityLevel(std::int32_t*) override { return kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetNetworkNames(IInspectable**) override { return kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetConnectionCost(IInspectable**) override { return kE_NOTIMPL; }
@@ -100,7 +111,17 @@ struct FakeProfiles final : CountedInspectable<IVectorViewConnectionProfile> {
   }
 };
 
-TEST(FindProfileForAdapter, TakesTheFirstProfileOfThatAdapterAndReleasesTheOthers) {
+Hresult ReadFakeName(IConnectionProfile& profile, std::u16string& name) {
+  Hstring value = nullptr;
+  const Hresult hr = profile.get_ProfileName(&value);
+  if (hr >= 0) name = *reinterpret_cast<std::u16string*>(value);
+  return hr;
+}
+
+platform::ProfileSelector ByAdapter(const Guid& id) { return {id, u""}; }
+platform::ProfileSelector ByName(std::u16string name) { return {Guid{}, std::move(name)}; }
+
+TEST(FindProfile, TakesTheFirstProfileOfThatAdapterAndReleasesTheOthers) {
   FakeProfile lan, wifi, wifiAgain;
   lan.adapter.id = kLan;
   wifi.adapter.id = kWifi;
@@ -109,10 +130,8 @@ TEST(FindProfileForAdapter, TakesTheFirstProfileOfThatAdapterAndReleasesTheOther
   profiles.items = {&lan, &wifi, &wifiAgain};
   {
     ComPtr<IConnectionProfile> profile;
-    ComPtr<INetworkAdapter> adapter;
-    ASSERT_EQ(FindProfileForAdapter(profiles, kWifi, profile, adapter), kS_OK);
+    ASSERT_EQ(FindProfile(profiles, ByAdapter(kWifi), ReadFakeName, profile), kS_OK);
     EXPECT_EQ(profile.get(), &wifi);
-    EXPECT_EQ(adapter.get(), &wifi.adapter);
     EXPECT_EQ(wifiAgain.references, 1) << "a later profile was not needed";
   }
   for (FakeProfile* p : profiles.items) {
@@ -121,19 +140,17 @@ TEST(FindProfileForAdapter, TakesTheFirstProfileOfThatAdapterAndReleasesTheOther
   }
 }
 
-TEST(FindProfileForAdapter, NoProfileOfThatAdapterIsNotFound) {
+TEST(FindProfile, NoProfileOfThatAdapterIsNotFound) {
   FakeProfile lan;
   lan.adapter.id = kLan;
   FakeProfiles profiles;
   profiles.items = {&lan};
   ComPtr<IConnectionProfile> profile;
-  ComPtr<INetworkAdapter> adapter;
-  EXPECT_EQ(FindProfileForAdapter(profiles, kWifi, profile, adapter), static_cast<Hresult>(0x80070490u));
+  EXPECT_EQ(FindProfile(profiles, ByAdapter(kWifi), ReadFakeName, profile), static_cast<Hresult>(0x80070490u));
   EXPECT_FALSE(profile);
-  EXPECT_FALSE(adapter);
 }
 
-TEST(FindProfileForAdapter, SkipsProfilesThatCannotNameTheirAdapter) {
+TEST(FindProfile, SkipsProfilesThatCannotNameTheirAdapter) {
   FakeProfile noAdapter, badId, wifi;
   noAdapter.hasAdapter = false;
   badId.adapter.id = kWifi;
@@ -142,17 +159,67 @@ TEST(FindProfileForAdapter, SkipsProfilesThatCannotNameTheirAdapter) {
   FakeProfiles profiles;
   profiles.items = {&noAdapter, &badId, &wifi};
   ComPtr<IConnectionProfile> profile;
-  ComPtr<INetworkAdapter> adapter;
-  ASSERT_EQ(FindProfileForAdapter(profiles, kWifi, profile, adapter), kS_OK);
+  ASSERT_EQ(FindProfile(profiles, ByAdapter(kWifi), ReadFakeName, profile), kS_OK);
   EXPECT_EQ(profile.get(), &wifi);
 }
 
-TEST(FindProfileForAdapter, TheCollectionsFailureComesBack) {
+TEST(FindProfile, AnAdapterIdIsMatchedByIdAloneWhateverTheNames) {
+  FakeProfile named, wifi;
+  named.adapter.id = kLan;
+  named.name = u"Office VPN";
+  wifi.adapter.id = kWifi;
+  wifi.name = u"Office VPN";
+  FakeProfiles profiles;
+  profiles.items = {&named, &wifi};
+  ComPtr<IConnectionProfile> profile;
+  const platform::ProfileSelector both{kWifi, u"Office VPN"};
+  ASSERT_EQ(FindProfile(profiles, both, ReadFakeName, profile), kS_OK);
+  EXPECT_EQ(profile.get(), &wifi);
+  EXPECT_EQ(named.nameReads + wifi.nameReads, 0) << "names were read for a selection by adapter";
+}
+
+TEST(FindProfile, AZeroAdapterIdSelectsByTheExactName) {
+  // A dial-up connection's profile: its adapter (if it names one) is not what is asked about.
+  FakeProfile lan, near, vpn;
+  lan.adapter.id = kLan;
+  lan.name = u"Ethernet";
+  near.name = u"office vpn";
+  vpn.name = u"Office VPN";
+  FakeProfiles profiles;
+  profiles.items = {&lan, &near, &vpn};
+  ComPtr<IConnectionProfile> profile;
+  ASSERT_EQ(FindProfile(profiles, ByName(u"Office VPN"), ReadFakeName, profile), kS_OK);
+  EXPECT_EQ(profile.get(), &vpn);
+  EXPECT_EQ(FindProfile(profiles, ByName(u"Office"), ReadFakeName, profile), static_cast<Hresult>(0x80070490u))
+      << "a name that is only the start of a profile's name matched";
+}
+
+TEST(FindProfile, AZeroAdapterIdNeverMatchesAnAdapterWithoutAnId) {
+  FakeProfile zeroId;  // an adapter whose id is zero, and another name
+  zeroId.name = u"Ethernet";
+  FakeProfiles profiles;
+  profiles.items = {&zeroId};
+  ComPtr<IConnectionProfile> profile;
+  EXPECT_EQ(FindProfile(profiles, ByName(u"Dial-up"), ReadFakeName, profile), static_cast<Hresult>(0x80070490u));
+}
+
+TEST(FindProfile, SkipsProfilesThatCannotTellTheirName) {
+  FakeProfile broken, vpn;
+  broken.name = u"Office VPN";
+  broken.nameResult = kE_FAIL;
+  vpn.name = u"Office VPN";
+  FakeProfiles profiles;
+  profiles.items = {&broken, &vpn};
+  ComPtr<IConnectionProfile> profile;
+  ASSERT_EQ(FindProfile(profiles, ByName(u"Office VPN"), ReadFakeName, profile), kS_OK);
+  EXPECT_EQ(profile.get(), &vpn);
+}
+
+TEST(FindProfile, TheCollectionsFailureComesBack) {
   FakeProfiles profiles;
   profiles.sizeResult = kE_UNEXPECTED;
   ComPtr<IConnectionProfile> profile;
-  ComPtr<INetworkAdapter> adapter;
-  EXPECT_EQ(FindProfileForAdapter(profiles, kWifi, profile, adapter), kE_UNEXPECTED);
+  EXPECT_EQ(FindProfile(profiles, ByAdapter(kWifi), ReadFakeName, profile), kE_UNEXPECTED);
 }
 
 struct FakeResult final : CountedInspectable<INetworkOperatorTetheringOperationResult> {
@@ -169,13 +236,17 @@ struct FakeResult final : CountedInspectable<INetworkOperatorTetheringOperationR
 
 struct FakeInfo final : CountedInspectable<IAsyncInfo> {
   Hresult error = kS_OK;
+  int cancels = 0;
   Hresult TETHRA_WINRT_CALL get_Id(std::uint32_t*) override { return kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL get_Status(AsyncStatus*) override { return kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL get_ErrorCode(Hresult* code) override {
     *code = error;
     return kS_OK;
   }
-  Hresult TETHRA_WINRT_CALL Cancel() override { return kS_OK; }
+  Hresult TETHRA_WINRT_CALL Cancel() override {
+    ++cancels;
+    return kS_OK;
+  }
   Hresult TETHRA_WINRT_CALL Close() override { return kS_OK; }
 };
 
@@ -183,9 +254,12 @@ struct FakeOperation final : CountedInspectable<IAsyncOperationTetheringResult> 
   FakeResult result;
   FakeInfo info;
   Hresult resultsCall = kS_OK;
-  AsyncOperationCompletedHandlerTetheringResult* handler = nullptr;
+  bool answersInfo = true;
+  Hresult putResult = kS_OK;
+  int puts = 0;
+  ComPtr<AsyncOperationCompletedHandlerTetheringResult> handler;  // held as the runtime holds it
   Hresult TETHRA_WINRT_CALL QueryInterface(const Guid& iid, void** object) override {
-    if (iid == kIID_IAsyncInfo) {
+    if (iid == kIID_IAsyncInfo && answersInfo) {
       info.AddRef();
       *object = &info;
       return kS_OK;
@@ -194,8 +268,15 @@ struct FakeOperation final : CountedInspectable<IAsyncOperationTetheringResult> 
     return kE_NOINTERFACE;
   }
   Hresult TETHRA_WINRT_CALL put_Completed(AsyncOperationCompletedHandlerTetheringResult* h) override {
-    handler = h;
+    ++puts;
+    if (putResult < 0) return putResult;
+    handler.copyFrom(h);
     return kS_OK;
+  }
+  // The operation ends: its handler runs (on the caller's thread, standing in for the system's).
+  void end(AsyncStatus status) {
+    ComPtr<AsyncOperationCompletedHandlerTetheringResult> h = std::move(handler);
+    if (h) h->Invoke(this, status);
   }
   Hresult TETHRA_WINRT_CALL get_Completed(AsyncOperationCompletedHandlerTetheringResult**) override {
     return kE_NOTIMPL;
@@ -282,6 +363,76 @@ std::shared_ptr<Gate> Opened() {
   auto gate = std::make_shared<Gate>();
   gate->open();
   return gate;
+}
+
+// A post that runs the work at once (only HandOver's own steps are looked at).
+PostFn RunAtOnce() {
+  return [](std::function<void()> work) {
+    work();
+    return true;
+  };
+}
+
+TEST(HandOver, GivesAHandleWhoseCancelIsTheOperations) {
+  auto done = std::make_shared<Recorder>();
+  FakeOperation op;
+  std::unique_ptr<platform::ITetheringOperation> operation;
+  ASSERT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
+                                       Opened(), operation),
+            kS_OK);
+  ASSERT_TRUE(operation);
+  EXPECT_EQ(op.puts, 1);
+  EXPECT_EQ(op.info.references, 2) << "the handle holds the operation's IAsyncInfo";
+  operation->cancel();
+  EXPECT_EQ(op.info.cancels, 1);
+  EXPECT_TRUE(done->calls.empty()) << "a cancel is a request: the outcome still comes from the operation";
+  op.end(AsyncStatus::Canceled);
+  ASSERT_EQ(done->calls.size(), 1u);
+  EXPECT_EQ(done->calls[0].first, platform::kHotspotCancelled);
+  operation.reset();
+  EXPECT_EQ(op.info.references, 1) << "the handle let the operation go";
+  EXPECT_EQ(op.info.cancels, 1) << "dropping the handle cancelled";
+}
+
+TEST(HandOver, DroppingTheHandleLeavesTheOperationRunning) {
+  auto done = std::make_shared<Recorder>();
+  FakeOperation op;
+  std::unique_ptr<platform::ITetheringOperation> operation;
+  ASSERT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
+                                       Opened(), operation),
+            kS_OK);
+  operation.reset();
+  EXPECT_EQ(op.info.cancels, 0);
+  op.result.status = TetheringOperationStatus::Success;
+  op.end(AsyncStatus::Completed);
+  ASSERT_EQ(done->calls.size(), 1u);
+  EXPECT_EQ(done->calls[0].first, platform::kS_OK);
+}
+
+TEST(HandOver, AnOperationWithoutAsyncInfoIsRefusedBeforeItsHandlerIsGiven) {
+  auto done = std::make_shared<Recorder>();
+  FakeOperation op;
+  op.answersInfo = false;
+  std::unique_ptr<platform::ITetheringOperation> operation;
+  EXPECT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
+                                       Opened(), operation),
+            kE_NOINTERFACE);
+  EXPECT_FALSE(operation);
+  EXPECT_EQ(op.puts, 0) << "the runtime was given a completion the call then reported as failed";
+  EXPECT_EQ(done.use_count(), 1);
+}
+
+TEST(HandOver, AFailedPutCompletedGivesNoHandleAndNoCompletion) {
+  auto done = std::make_shared<Recorder>();
+  FakeOperation op;
+  op.putResult = kE_ILLEGAL_METHOD_CALL;
+  std::unique_ptr<platform::ITetheringOperation> operation;
+  EXPECT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
+                                       Opened(), operation),
+            kE_ILLEGAL_METHOD_CALL);
+  EXPECT_FALSE(operation);
+  EXPECT_EQ(op.info.references, 1);
+  EXPECT_EQ(done.use_count(), 1) << "the completion was kept by a handler nobody holds";
 }
 
 TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {

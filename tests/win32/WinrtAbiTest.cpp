@@ -97,6 +97,70 @@ TEST(WinrtAbi, TetheringManagerStaticsSlots) {
   ExpectSlots(s, {"CreateFromConnectionProfileWithTargetAdapter"});
 }
 
+struct Statics2 final : Recorded<INetworkOperatorTetheringManagerStatics2> {
+  Hresult TETHRA_WINRT_CALL GetTetheringCapabilityFromConnectionProfile(IConnectionProfile*, std::int32_t*) override
+      RAN(GetTetheringCapabilityFromConnectionProfile)
+  Hresult TETHRA_WINRT_CALL CreateFromConnectionProfile(IConnectionProfile*,
+                                                        INetworkOperatorTetheringManager**) override
+      RAN(CreateFromConnectionProfile)
+};
+
+// The creation the adapter calls sits second: calling slot 6 would ask for a capability.
+TEST(WinrtAbi, TetheringManagerStatics2Slots) {
+  Statics2 s;
+  ExpectSlots(s, {"GetTetheringCapabilityFromConnectionProfile", "CreateFromConnectionProfile"});
+}
+
+struct Manager2 final : Recorded<INetworkOperatorTetheringManager2> {
+  Hresult TETHRA_WINRT_CALL StartTetheringAsync(INetworkOperatorTetheringSessionAccessPointConfiguration*,
+                                                IAsyncOperationTetheringResult**) override RAN(StartTetheringAsync)
+};
+
+TEST(WinrtAbi, TetheringManager2Slots) {
+  Manager2 m;
+  ExpectSlots(m, {"StartTetheringAsync"});
+}
+
+struct SessionAccessPoint final : Recorded<INetworkOperatorTetheringSessionAccessPointConfiguration> {
+  Hresult TETHRA_WINRT_CALL get_Ssid(Hstring*) override RAN(get_Ssid)
+  Hresult TETHRA_WINRT_CALL put_Ssid(Hstring) override RAN(put_Ssid)
+  Hresult TETHRA_WINRT_CALL get_Passphrase(Hstring*) override RAN(get_Passphrase)
+  Hresult TETHRA_WINRT_CALL put_Passphrase(Hstring) override RAN(put_Passphrase)
+  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override RAN(IsBandSupported)
+  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, IInspectable**) override RAN(IsBandSupportedAsync)
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override RAN(get_Band)
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override RAN(put_Band)
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override
+      RAN(IsAuthenticationKindSupported)
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, IInspectable**) override
+      RAN(IsAuthenticationKindSupportedAsync)
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override RAN(get_AuthenticationKind)
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override RAN(put_AuthenticationKind)
+  Hresult TETHRA_WINRT_CALL get_PerformancePriority(std::int32_t*) override RAN(get_PerformancePriority)
+  Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t) override RAN(put_PerformancePriority)
+};
+
+TEST(WinrtAbi, SessionAccessPointConfigurationSlots) {
+  SessionAccessPoint a;
+  ExpectSlots(a, {"get_Ssid", "put_Ssid", "get_Passphrase", "put_Passphrase", "IsBandSupported",
+                  "IsBandSupportedAsync", "get_Band", "put_Band", "IsAuthenticationKindSupported",
+                  "IsAuthenticationKindSupportedAsync", "get_AuthenticationKind", "put_AuthenticationKind",
+                  "get_PerformancePriority", "put_PerformancePriority"});
+}
+
+// The identifiers the projections give, written here again: a digit wrong in the header would
+// make the runtime answer E_NOINTERFACE.
+TEST(WinrtAbi, IdentifiersOfTheNewerInterfaces) {
+  EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics2,
+            (Guid{0x5b235412, 0x35f0, 0x49e7, {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}}));
+  EXPECT_EQ(kIID_INetworkOperatorTetheringManager2,
+            (Guid{0x7c1a4df2, 0xb789, 0x4fea, {0xbc, 0x4e, 0x1f, 0x2b, 0x9e, 0x76, 0xc1, 0xf7}}));
+  EXPECT_EQ(kIID_INetworkOperatorTetheringSessionAccessPointConfiguration,
+            (Guid{0x0bcc1104, 0x34b7, 0x5212, {0x85, 0x8c, 0x59, 0xd9, 0x74, 0x04, 0x92, 0x0a}}));
+  EXPECT_EQ(std::u16string(kSessionAccessPointConfigurationClass),
+            u"Windows.Networking.NetworkOperators.NetworkOperatorTetheringSessionAccessPointConfiguration");
+}
+
 struct AccessPoint final : Recorded<INetworkOperatorTetheringAccessPointConfiguration> {
   Hresult TETHRA_WINRT_CALL get_Ssid(Hstring*) override RAN(get_Ssid)
   Hresult TETHRA_WINRT_CALL put_Ssid(Hstring) override RAN(put_Ssid)

@@ -503,8 +503,8 @@ void ScenarioRun::Control(const std::string& request) {
   m_lastActivityMs = NowMs();
 }
 
-void ScenarioRun::ControlHotspot(simrunner::HotspotRequest::Kind kind) {
-  const std::string request = simrunner::HotspotRequestLine(kind);
+void ScenarioRun::ControlHotspot(const simrunner::HotspotRequest& hotspot) {
+  const std::string request = simrunner::HotspotRequestLine(hotspot);
   std::string answer;
   if (!SendControl(kHotspotPipeName, request, answer, kControlTimeoutMs)) {
     Print("hotspot " + request + ": the simulated mobile hotspot did not answer (" + answer + ")");
@@ -604,16 +604,19 @@ void ScenarioRun::Perform(const Action& a) {
       PostToDialog(a.message, static_cast<WPARAM>(a.wParam), static_cast<LPARAM>(a.lParam), "post message");
       break;
     case Action::Kind::HotspotOff:
-      ControlHotspot(simrunner::HotspotRequest::Kind::TurnOff);
+      ControlHotspot({simrunner::HotspotRequest::Kind::TurnOff});
       break;
     case Action::Kind::HotspotNetworkChange:
-      ControlHotspot(simrunner::HotspotRequest::Kind::NetworkChange);
+      ControlHotspot({simrunner::HotspotRequest::Kind::NetworkChange});
       break;
     case Action::Kind::HotspotClientJoin:
-      ControlHotspot(simrunner::HotspotRequest::Kind::ClientJoin);
+      ControlHotspot({simrunner::HotspotRequest::Kind::ClientJoin});
       break;
     case Action::Kind::HotspotClientLeave:
-      ControlHotspot(simrunner::HotspotRequest::Kind::ClientLeave);
+      ControlHotspot({simrunner::HotspotRequest::Kind::ClientLeave});
+      break;
+    case Action::Kind::HotspotTransitionThenOff:
+      ControlHotspot({simrunner::HotspotRequest::Kind::TransitionThenOff, static_cast<std::uint32_t>(a.size)});
       break;
   }
 }

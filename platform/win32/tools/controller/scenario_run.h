@@ -79,7 +79,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   bool Quiet(std::uint64_t forMs);
   void Control(const std::string& request);
   // A machine action of the simulated mobile hotspot, through simhotspot.dll's pipe.
-  void ControlHotspot(simrunner::HotspotRequest::Kind kind);
+  void ControlHotspot(const simrunner::HotspotRequest& hotspot);
   void SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
   void PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
   simrunner::Observation Observe();

@@ -1,15 +1,26 @@
 // simhotspot.dll's runtime classes: NetworkInformation's statics (connection profiles, the
-// network status event), NetworkOperatorTetheringManager's statics (CreateFromConnectionProfile)
-// and NetworkOperatorTetheringAccessPointConfiguration, each object a thin face of the process's
-// SimHotspotService (sim_hotspot_dll.h), with the ABI of tethra.exe's own adapter (winrt_abi.h).
-// The DLL exports DllGetActivationFactory, which the system's RoGetActivationFactory calls once
-// the class is registered for it (scripts/wine-lib.sh), and DllCanUnloadNow.
+// network status event), NetworkOperatorTetheringManager's statics (CreateFromConnectionProfile
+// with the profile alone, and with a target adapter, which the program no longer calls),
+// NetworkOperatorTetheringAccessPointConfiguration and, where the service offers the start with
+// a per-session configuration, NetworkOperatorTetheringSessionAccessPointConfiguration; each
+// object a thin face of the process's SimHotspotService (sim_hotspot_dll.h), with the ABI of
+// tethra.exe's own adapter (winrt_abi.h). The DLL exports DllGetActivationFactory, which the
+// system's RoGetActivationFactory calls once the class is registered for it
+// (scripts/wine-lib.sh), and DllCanUnloadNow.
+//
+// A profile's NetworkAdapter is always there, with the id the service lists (even a zero one):
+// the documentation describes the property as the adapter object and never as absent. A
+// manager answers INetworkOperatorTetheringManager2 only where the service offers the
+// per-session start (E_NOINTERFACE elsewhere, as a manager of an older system does, and the
+// service is told of the refused start), and the per-session configuration class is served
+// only there.
 //
 // Objects are reference counted and agile (any thread, no marshalling). An operation's object
 // keeps its outcome once the service delivers it (on the DLL's delivery thread) and runs the
 // completed handler there, or at once inside put_Completed when the outcome came first, as the
-// runtime does. Results: the service's HRESULTs; E_NOTIMPL for what the program never calls;
-// CLASS_E_CLASSNOTAVAILABLE for a class this DLL does not serve.
+// runtime does; its Cancel is the service operation's cancel, and an outcome of
+// kHotspotCancelled is the status Canceled. Results: the service's HRESULTs; E_NOTIMPL for what
+// the program never calls; CLASS_E_CLASSNOTAVAILABLE for a class this DLL does not serve.
 #include <windows.h>
 
 #include <atomic>
@@ -141,14 +152,23 @@ struct Factory : rt::IActivationFactory { static constexpr rt::Guid kIid = rt::k
 struct InformationStatics : rt::INetworkInformationStatics {
   static constexpr rt::Guid kIid = rt::kIID_INetworkInformationStatics;
 };
-struct ManagerStatics : rt::INetworkOperatorTetheringManagerStatics3 {
+struct ManagerStatics2 : rt::INetworkOperatorTetheringManagerStatics2 {
+  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManagerStatics2;
+};
+struct ManagerStatics3 : rt::INetworkOperatorTetheringManagerStatics3 {
   static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManagerStatics3;
 };
 struct ManagerFace : rt::INetworkOperatorTetheringManager {
   static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManager;
 };
+struct Manager2Face : rt::INetworkOperatorTetheringManager2 {
+  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManager2;
+};
 struct ConfigurationFace : rt::INetworkOperatorTetheringAccessPointConfiguration {
   static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringAccessPointConfiguration;
+};
+struct SessionConfigurationFace : rt::INetworkOperatorTetheringSessionAccessPointConfiguration {
+  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration;
 };
 struct ProfileFace : rt::IConnectionProfile { static constexpr rt::Guid kIid = rt::kIID_IConnectionProfile; };
 struct AdapterFace : rt::INetworkAdapter { static constexpr rt::Guid kIid = rt::kIID_INetworkAdapter; };
@@ -194,11 +214,13 @@ class Adapter final : public AdapterFace {
 
 class Profile final : public ProfileFace {
   SIM_WINRT_OBJECT(Profile, u"Windows.Networking.Connectivity.ConnectionProfile")
-  explicit Profile(const platform::Guid& adapter) { *m_adapter.put() = new Adapter(adapter); }
+  explicit Profile(const tethra::sim::SimProfile& profile) : m_name(profile.name) {
+    *m_adapter.put() = new Adapter(profile.adapterId);
+  }
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<ProfileFace>(this, iid, out);
   }
-  Hresult TETHRA_WINRT_CALL get_ProfileName(rt::Hstring* value) override { return MakeString(u"Simulated", value); }
+  Hresult TETHRA_WINRT_CALL get_ProfileName(rt::Hstring* value) override { return MakeString(m_name, value); }
   Hresult TETHRA_WINRT_CALL GetNetworkConnectivityLevel(std::int32_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetNetworkNames(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetConnectionCost(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
@@ -218,15 +240,16 @@ class Profile final : public ProfileFace {
 
  private:
   ~Profile() = default;
+  const std::u16string m_name;
   ComPtr<Adapter> m_adapter;
 };
 
 class Profiles final : public ProfilesFace {
   SIM_WINRT_OBJECT(Profiles, u"Windows.Foundation.Collections.IVectorView`1<Windows.Networking.Connectivity.ConnectionProfile>")
-  explicit Profiles(const std::vector<platform::Guid>& adapters) {
-    for (const platform::Guid& adapter : adapters) {
+  explicit Profiles(const std::vector<tethra::sim::SimProfile>& listed) {
+    for (const tethra::sim::SimProfile& one : listed) {
       ComPtr<Profile> profile;
-      *profile.put() = new Profile(adapter);
+      *profile.put() = new Profile(one);
       m_items.push_back(std::move(profile));
     }
   }
@@ -289,6 +312,9 @@ class Async final : public Face, public InfoFace {
     return Answer<Face, InfoFace>(this, iid, out);
   }
 
+  // The service's handle of the operation, given once the call that began it has succeeded.
+  void track(std::unique_ptr<platform::ITetheringOperation> operation) { m_operation = std::move(operation); }
+
   // The service's completion, on the delivery thread.
   void end(platform::HResult result, platform::TetheringStatus status) {
     ComPtr<Handler> handler;
@@ -348,7 +374,17 @@ class Async final : public Face, public InfoFace {
     *code = e.ended ? AbiResult(e.result) : rt::kS_OK;
     return rt::kS_OK;
   }
-  Hresult TETHRA_WINRT_CALL Cancel() override { return rt::kS_OK; }  // the service finishes what it began
+  // A request the service may honour or not; the outcome says which. Nothing once ended.
+  Hresult TETHRA_WINRT_CALL Cancel() override {
+    if (ending().ended || !m_operation) return rt::kS_OK;
+    SimHotspotDll& dll = SimHotspotDll::Instance();
+    {
+      const auto call = dll.enter();
+      m_operation->cancel();  // not under this object's lock: the service may end it right here
+      dll.afterCall();
+    }
+    return rt::kS_OK;
+  }
   Hresult TETHRA_WINRT_CALL Close() override { return rt::kS_OK; }
 
  private:
@@ -360,9 +396,11 @@ class Async final : public Face, public InfoFace {
   rt::AsyncStatus asyncStatus() {
     const Ending e = ending();
     if (!e.ended) return rt::AsyncStatus::Started;
+    if (e.result == platform::kHotspotCancelled) return rt::AsyncStatus::Canceled;
     return platform::Failed(e.result) ? rt::AsyncStatus::Error : rt::AsyncStatus::Completed;
   }
 
+  std::unique_ptr<platform::ITetheringOperation> m_operation;  // set before the object is handed out
   std::mutex m_mutex;
   Ending m_ending;
   bool m_handlerGiven = false;
@@ -408,9 +446,14 @@ template <typename A>
 class Ender final : public platform::ITetheringCompletion {
  public:
   explicit Ender(A* async) { m_async.copyFrom(async); }
+  // On the delivery thread, inside its ServiceCall; the service has released its lock.
   void completed(platform::HResult result, platform::TetheringStatus status) override {
-    m_async->end(result, status);
-    SimHotspotDll::Instance().afterCall();
+    SimHotspotDll& dll = SimHotspotDll::Instance();
+    {
+      const auto program = dll.leave();
+      m_async->end(result, status);  // runs the program's completed handler
+    }
+    dll.afterCall();
   }
 
  private:
@@ -419,59 +462,152 @@ class Ender final : public platform::ITetheringCompletion {
 
 // --- Access point configuration and the tethering manager ---------------------------------------
 
-class Configuration final : public ConfigurationFace {
-  SIM_WINRT_OBJECT(Configuration, rt::kAccessPointConfigurationClass)
-  Configuration() = default;
-  explicit Configuration(platform::AccessPointConfig config) : m_config(std::move(config)) {}
-  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    return Answer<ConfigurationFace>(this, iid, out);
-  }
-  Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(config().ssid, value); }
-  Hresult TETHRA_WINRT_CALL put_Ssid(rt::Hstring value) override {
-    std::lock_guard lock(m_mutex);
-    m_config.ssid = TextOf(value);
-    return rt::kS_OK;
-  }
-  Hresult TETHRA_WINRT_CALL get_Passphrase(rt::Hstring* value) override {
-    return MakeString(config().passphrase, value);
-  }
-  Hresult TETHRA_WINRT_CALL put_Passphrase(rt::Hstring value) override {
-    std::lock_guard lock(m_mutex);
-    m_config.passphrase = TextOf(value);
-    return rt::kS_OK;
-  }
-  platform::AccessPointConfig config() {
+// A name and passphrase as the program sets them (the persistent and the per-session
+// configuration alike).
+class ConfigurationText {
+ public:
+  ConfigurationText() = default;
+  explicit ConfigurationText(platform::AccessPointConfig config) : m_config(std::move(config)) {}
+  platform::AccessPointConfig get() {
     std::lock_guard lock(m_mutex);
     return m_config;
   }
+  void setSsid(rt::Hstring value) {
+    std::lock_guard lock(m_mutex);
+    m_config.ssid = TextOf(value);
+  }
+  void setPassphrase(rt::Hstring value) {
+    std::lock_guard lock(m_mutex);
+    m_config.passphrase = TextOf(value);
+  }
 
  private:
-  ~Configuration() = default;
   std::mutex m_mutex;
   platform::AccessPointConfig m_config;
 };
 
-class Manager final : public ManagerFace {
+class Configuration final : public ConfigurationFace {
+  SIM_WINRT_OBJECT(Configuration, rt::kAccessPointConfigurationClass)
+  Configuration() = default;
+  explicit Configuration(platform::AccessPointConfig config) : m_text(std::move(config)) {}
+  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
+    return Answer<ConfigurationFace>(this, iid, out);
+  }
+  Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(m_text.get().ssid, value); }
+  Hresult TETHRA_WINRT_CALL put_Ssid(rt::Hstring value) override {
+    m_text.setSsid(value);
+    return rt::kS_OK;
+  }
+  Hresult TETHRA_WINRT_CALL get_Passphrase(rt::Hstring* value) override {
+    return MakeString(m_text.get().passphrase, value);
+  }
+  Hresult TETHRA_WINRT_CALL put_Passphrase(rt::Hstring value) override {
+    m_text.setPassphrase(value);
+    return rt::kS_OK;
+  }
+
+ private:
+  ~Configuration() = default;
+  ConfigurationText m_text;
+};
+
+// The per-session configuration: its name and passphrase; band, authentication kind and
+// performance priority are never set by the program.
+class SessionConfiguration final : public SessionConfigurationFace {
+  SIM_WINRT_OBJECT(SessionConfiguration, rt::kSessionAccessPointConfigurationClass)
+  SessionConfiguration() = default;
+  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
+    return Answer<SessionConfigurationFace>(this, iid, out);
+  }
+  Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(m_text.get().ssid, value); }
+  Hresult TETHRA_WINRT_CALL put_Ssid(rt::Hstring value) override {
+    m_text.setSsid(value);
+    return rt::kS_OK;
+  }
+  Hresult TETHRA_WINRT_CALL get_Passphrase(rt::Hstring* value) override {
+    return MakeString(m_text.get().passphrase, value);
+  }
+  Hresult TETHRA_WINRT_CALL put_Passphrase(rt::Hstring value) override {
+    m_text.setPassphrase(value);
+    return rt::kS_OK;
+  }
+  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override {
+    return rt::kE_NOTIMPL;
+  }
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, rt::IInspectable**) override {
+    return rt::kE_NOTIMPL;
+  }
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL get_PerformancePriority(std::int32_t*) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t) override { return rt::kE_NOTIMPL; }
+
+ private:
+  ~SessionConfiguration() = default;
+  ConfigurationText m_text;
+};
+
+// What the program's configuration object holds, read through its own ABI.
+template <typename Face>
+platform::AccessPointConfig ReadConfiguration(Face& configuration) {
+  using DeleteFn = HRESULT(WINAPI*)(rt::Hstring);
+  static const DeleteFn remove = reinterpret_cast<DeleteFn>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"combase.dll"), "WindowsDeleteString")));
+  rt::Hstring ssid = nullptr;
+  rt::Hstring passphrase = nullptr;
+  configuration.get_Ssid(&ssid);
+  configuration.get_Passphrase(&passphrase);
+  platform::AccessPointConfig read{TextOf(ssid), TextOf(passphrase)};
+  if (remove != nullptr) {
+    if (ssid != nullptr) remove(ssid);
+    if (passphrase != nullptr) remove(passphrase);
+  }
+  return read;
+}
+
+// A call into the service from a runtime class: counted as inside it, and its changes logged.
+template <typename Call>
+Hresult Served(Call call) {
+  SimHotspotDll& dll = SimHotspotDll::Instance();
+  const auto inside = dll.enter();
+  const platform::HResult hr = call();
+  dll.afterCall();
+  return AbiResult(hr);
+}
+
+class Manager final : public ManagerFace, public Manager2Face {
   SIM_WINRT_OBJECT(Manager, rt::kTetheringManagerClass)
   explicit Manager(std::unique_ptr<platform::ITetheringManager> manager) : m_manager(std::move(manager)) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
+    if (SimHotspotDll::Instance().sessionStartOffered()) return Answer<ManagerFace, Manager2Face>(this, iid, out);
+    if (iid == Manager2Face::kIid) {
+      // The runtime refuses the per-session start here, before any configuration exists; the
+      // service counts that refusal as a session-start call, as on the simulated notebook, so it
+      // is told of it (with an empty configuration, which it does not look at when it refuses).
+      std::unique_ptr<platform::ITetheringOperation> none;
+      Served([&] { return m_manager->startWithSessionConfiguration({}, nullptr, &none); });
+    }
     return Answer<ManagerFace>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL get_MaxClientCount(std::uint32_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL get_ClientCount(std::uint32_t* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    return served(m_manager->clientCount(value));
+    return Served([&] { return m_manager->clientCount(value); });
   }
   Hresult TETHRA_WINRT_CALL get_TetheringOperationalState(rt::TetheringOperationalState* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    return served(m_manager->operationalState(value));
+    return Served([&] { return m_manager->operationalState(value); });
   }
   Hresult TETHRA_WINRT_CALL GetCurrentAccessPointConfiguration(
       rt::INetworkOperatorTetheringAccessPointConfiguration** configuration) override {
     if (configuration == nullptr) return rt::kE_POINTER;
     *configuration = nullptr;
     platform::AccessPointConfig current;
-    if (const Hresult hr = served(m_manager->currentConfiguration(&current)); hr < 0) return hr;
+    if (const Hresult hr = Served([&] { return m_manager->currentConfiguration(&current); }); hr < 0) return hr;
     auto* made = new (std::nothrow) Configuration(std::move(current));
     if (made == nullptr) return rt::kE_OUTOFMEMORY;
     *configuration = made;
@@ -481,40 +617,38 @@ class Manager final : public ManagerFace {
                                                       rt::IAsyncAction** asyncInfo) override {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
     *asyncInfo = nullptr;
-    rt::Hstring ssid = nullptr;
-    rt::Hstring passphrase = nullptr;
-    configuration->get_Ssid(&ssid);
-    configuration->get_Passphrase(&passphrase);
-    const platform::AccessPointConfig wanted{TextOf(ssid), TextOf(passphrase)};
-    Release(ssid);
-    Release(passphrase);
-    return begin<Action>(asyncInfo, [&](std::shared_ptr<platform::ITetheringCompletion> done) {
-      return m_manager->configure(wanted, std::move(done));
+    const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
+    return begin<Action>(asyncInfo, [&](auto done, auto* operation) {
+      return m_manager->configure(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
     if (asyncInfo == nullptr) return rt::kE_POINTER;
     *asyncInfo = nullptr;
-    return begin<Operation>(asyncInfo, [&](auto done) { return m_manager->start(std::move(done)); });
+    return begin<Operation>(asyncInfo,
+                            [&](auto done, auto* operation) { return m_manager->start(std::move(done), operation); });
+  }
+  // INetworkOperatorTetheringManager2: answered only where the service offers it.
+  Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::INetworkOperatorTetheringSessionAccessPointConfiguration* configuration,
+                                                rt::IAsyncOperationTetheringResult** asyncInfo) override {
+    if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
+    *asyncInfo = nullptr;
+    const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
+    return begin<Operation>(asyncInfo, [&](auto done, auto* operation) {
+      return m_manager->startWithSessionConfiguration(wanted, std::move(done), operation);
+    });
   }
   Hresult TETHRA_WINRT_CALL StopTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
     if (asyncInfo == nullptr) return rt::kE_POINTER;
     *asyncInfo = nullptr;
-    return begin<Operation>(asyncInfo, [&](auto done) { return m_manager->stop(std::move(done)); });
+    return begin<Operation>(asyncInfo,
+                            [&](auto done, auto* operation) { return m_manager->stop(std::move(done), operation); });
   }
 
  private:
-  ~Manager() = default;
-
-  static Hresult served(platform::HResult hr) {
-    SimHotspotDll::Instance().afterCall();
-    return AbiResult(hr);
-  }
-  static void Release(rt::Hstring value) {
-    using DeleteFn = HRESULT(WINAPI*)(rt::Hstring);
-    static const DeleteFn remove = reinterpret_cast<DeleteFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"combase.dll"), "WindowsDeleteString")));
-    if (value != nullptr && remove != nullptr) remove(value);
+  ~Manager() {
+    const auto inside = SimHotspotDll::Instance().enter();
+    m_manager.reset();
   }
 
   template <typename A, typename Out, typename Call>
@@ -523,8 +657,10 @@ class Manager final : public ManagerFace {
     if (async == nullptr) return rt::kE_OUTOFMEMORY;
     ComPtr<A> held;
     *held.put() = async;
-    const Hresult hr = served(call(std::make_shared<Ender<A>>(async)));
+    std::unique_ptr<platform::ITetheringOperation> operation;
+    const Hresult hr = Served([&] { return call(std::make_shared<Ender<A>>(async), &operation); });
     if (hr < 0) return hr;
+    held->track(std::move(operation));
     *out = static_cast<Out*>(held.get());
     (*out)->AddRef();
     return rt::kS_OK;
@@ -554,9 +690,9 @@ class Information final : public Factory, public InformationStatics {
 
   Hresult TETHRA_WINRT_CALL GetConnectionProfiles(rt::IVectorViewConnectionProfile** value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    const std::vector<platform::Guid> adapters = SimHotspotDll::Instance().profileAdapters();
-    SimHotspotDll::Instance().write("runtime GetConnectionProfiles: " + std::to_string(adapters.size()) + " profile(s)");
-    auto* profiles = new (std::nothrow) Profiles(adapters);
+    const std::vector<tethra::sim::SimProfile>& listed = SimHotspotDll::Instance().profiles();
+    SimHotspotDll::Instance().write("runtime GetConnectionProfiles: " + std::to_string(listed.size()) + " profile(s)");
+    auto* profiles = new (std::nothrow) Profiles(listed);
     if (profiles == nullptr) return rt::kE_OUTOFMEMORY;
     *value = profiles;
     return rt::kS_OK;
@@ -575,20 +711,20 @@ class Information final : public Factory, public InformationStatics {
     if (handler == nullptr || token == nullptr) return rt::kE_POINTER;
     auto relay = std::make_unique<Relay>(handler);
     std::int64_t value = 0;
-    SimHotspotDll& dll = SimHotspotDll::Instance();
-    const platform::HResult hr = dll.service().subscribeNetworkChanges(*relay, &value);
-    dll.afterCall();
-    if (platform::Failed(hr)) return AbiResult(hr);
+    const Hresult hr =
+        Served([&] { return SimHotspotDll::Instance().service().subscribeNetworkChanges(*relay, &value); });
+    if (hr < 0) return hr;
     std::lock_guard lock(m_mutex);
     m_relays[value] = std::move(relay);
     token->value = value;
     return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL remove_NetworkStatusChanged(rt::EventRegistrationToken token) override {
-    SimHotspotDll& dll = SimHotspotDll::Instance();
     // Once this returns the service calls the relay no more: it may go.
-    dll.service().unsubscribeNetworkChanges(token.value);
-    dll.afterCall();
+    Served([&] {
+      SimHotspotDll::Instance().service().unsubscribeNetworkChanges(token.value);
+      return platform::kS_OK;
+    });
     std::lock_guard lock(m_mutex);
     m_relays.erase(token.value);
     return rt::kS_OK;
@@ -600,40 +736,63 @@ class Information final : public Factory, public InformationStatics {
   std::map<std::int64_t, std::unique_ptr<Relay>> m_relays;
 };
 
-class TetheringStatics final : public Factory, public ManagerStatics {
+// The profile the program names, as the program's selector would name it: by its adapter's id,
+// or by its name where the adapter has none.
+platform::ProfileSelector SelectorOf(rt::IConnectionProfile& profile) {
+  platform::ProfileSelector selector;
+  ComPtr<rt::INetworkAdapter> adapter;
+  if (profile.get_NetworkAdapter(adapter.put()) >= 0 && adapter) adapter->get_NetworkAdapterId(&selector.adapterId);
+  if (selector.adapterId.isZero()) {
+    rt::Hstring name = nullptr;
+    if (profile.get_ProfileName(&name) >= 0) selector.profileName = TextOf(name);
+    using DeleteFn = HRESULT(WINAPI*)(rt::Hstring);
+    static const DeleteFn remove = reinterpret_cast<DeleteFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"combase.dll"), "WindowsDeleteString")));
+    if (name != nullptr && remove != nullptr) remove(name);
+  }
+  return selector;
+}
+
+class TetheringStatics final : public Factory, public ManagerStatics2, public ManagerStatics3 {
   SIM_WINRT_OBJECT(TetheringStatics, rt::kTetheringManagerClass)
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    return Answer<ManagerStatics, Factory>(this, iid, out);
+    return Answer<ManagerStatics2, ManagerStatics3, Factory>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL ActivateInstance(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
 
+  Hresult TETHRA_WINRT_CALL GetTetheringCapabilityFromConnectionProfile(rt::IConnectionProfile*,
+                                                                        std::int32_t*) override {
+    return rt::kE_NOTIMPL;
+  }
+  // Wi-Fi as the private side: the service's managers are all of that kind.
+  Hresult TETHRA_WINRT_CALL CreateFromConnectionProfile(rt::IConnectionProfile* profile,
+                                                        rt::INetworkOperatorTetheringManager** manager) override {
+    return create("profile", profile, manager);
+  }
+  // `adapter` as the private side. Served as before; the program no longer calls it, and the
+  // log line tells if it does.
   Hresult TETHRA_WINRT_CALL CreateFromConnectionProfileWithTargetAdapter(
-      rt::IConnectionProfile* profile, rt::INetworkAdapter* adapter,
-      rt::INetworkOperatorTetheringManager** manager) override {
-    if (profile == nullptr || manager == nullptr) return rt::kE_POINTER;
-    *manager = nullptr;
-    ComPtr<rt::INetworkAdapter> own;
-    if (adapter == nullptr) {
-      if (const Hresult hr = profile->get_NetworkAdapter(own.put()); hr < 0) return hr;
-      adapter = own.get();
-    }
-    rt::Guid id{};
-    if (adapter == nullptr) return rt::kE_INVALIDARG;
-    if (const Hresult hr = adapter->get_NetworkAdapterId(&id); hr < 0) return hr;
-    std::unique_ptr<platform::ITetheringManager> made;
-    SimHotspotDll& dll = SimHotspotDll::Instance();
-    const platform::HResult hr = dll.service().createManager(id, &made);
-    dll.afterCall();
-    if (platform::Failed(hr)) return AbiResult(hr);
-    if (!made) return rt::kE_UNEXPECTED;
-    auto* face = new (std::nothrow) Manager(std::move(made));
-    if (face == nullptr) return rt::kE_OUTOFMEMORY;
-    *manager = face;
-    return rt::kS_OK;
+      rt::IConnectionProfile* profile, rt::INetworkAdapter*, rt::INetworkOperatorTetheringManager** manager) override {
+    return create("profile, adapter", profile, manager);
   }
 
  private:
   ~TetheringStatics() = default;
+
+  Hresult create(const char* arguments, rt::IConnectionProfile* profile, rt::INetworkOperatorTetheringManager** manager) {
+    if (profile == nullptr || manager == nullptr) return rt::kE_POINTER;
+    *manager = nullptr;
+    SimHotspotDll& dll = SimHotspotDll::Instance();
+    dll.write(std::string("runtime CreateFromConnectionProfile(") + arguments + ")");
+    const platform::ProfileSelector selector = SelectorOf(*profile);
+    std::unique_ptr<platform::ITetheringManager> made;
+    if (const Hresult hr = Served([&] { return dll.service().createManager(selector, &made); }); hr < 0) return hr;
+    if (!made) return rt::kE_UNEXPECTED;
+    auto* face = new (std::nothrow) Manager(std::move(made));
+    if (face == nullptr) return rt::kE_OUTOFMEMORY;
+    *manager = static_cast<ManagerFace*>(face);
+    return rt::kS_OK;
+  }
 };
 
 class ConfigurationFactory final : public Factory {
@@ -652,6 +811,22 @@ class ConfigurationFactory final : public Factory {
   ~ConfigurationFactory() = default;
 };
 
+class SessionConfigurationFactory final : public Factory {
+  SIM_WINRT_OBJECT(SessionConfigurationFactory, rt::kSessionAccessPointConfigurationClass)
+  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
+    return Answer<Factory>(this, iid, out);
+  }
+  Hresult TETHRA_WINRT_CALL ActivateInstance(rt::IInspectable** instance) override {
+    if (instance == nullptr) return rt::kE_POINTER;
+    auto* made = new (std::nothrow) SessionConfiguration();
+    *instance = static_cast<SessionConfigurationFace*>(made);
+    return made != nullptr ? rt::kS_OK : rt::kE_OUTOFMEMORY;
+  }
+
+ private:
+  ~SessionConfigurationFactory() = default;
+};
+
 }  // namespace
 
 extern "C" HRESULT WINAPI DllGetActivationFactory(rt::Hstring classId, rt::IActivationFactory** factory) {
@@ -666,6 +841,8 @@ extern "C" HRESULT WINAPI DllGetActivationFactory(rt::Hstring classId, rt::IActi
     made = static_cast<Factory*>(new (std::nothrow) TetheringStatics());
   } else if (name == rt::kAccessPointConfigurationClass) {
     made = new (std::nothrow) ConfigurationFactory();
+  } else if (name == rt::kSessionAccessPointConfigurationClass && dll.sessionStartOffered()) {
+    made = new (std::nothrow) SessionConfigurationFactory();
   } else {
     dll.write("runtime DllGetActivationFactory(" + Narrow(name) + ") -> not served");
     return rt::kCLASS_E_CLASSNOTAVAILABLE;

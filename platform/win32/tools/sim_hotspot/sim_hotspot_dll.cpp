@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "sim-runner/MachineConfig.h"
@@ -33,32 +34,43 @@ std::optional<platform::Guid> GuidOf(const std::wstring& text) {
 
 }  // namespace
 
+namespace {
+std::atomic<SimHotspotDll*> g_made{nullptr};
+}  // namespace
+
 SimHotspotDll& SimHotspotDll::Instance() {
-  static SimHotspotDll* const dll = new SimHotspotDll();  // process lifetime, see the header
+  static SimHotspotDll* const dll = [] {
+    auto* made = new SimHotspotDll();  // process lifetime, see the header
+    g_made = made;
+    return made;
+  }();
   return *dll;
 }
+
+SimHotspotDll* SimHotspotDll::IfMade() { return g_made; }
 
 SimHotspotDll::SimHotspotDll() {
   m_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   m_delivered = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   sim::SimHotspotConfig config;
-  std::vector<platform::Guid> adapters;
+  std::vector<sim::SimProfile> profiles;
   const ScenarioFromEnvironment loaded = LoadScenarioFromEnvironment();
   if (loaded.scenario) {
     config = simrunner::HotspotConfigOf(loaded.scenario->machine.hotspot);
-    adapters = simrunner::HotspotProfiles(loaded.scenario->machine);
+    profiles = simrunner::HotspotProfiles(loaded.scenario->machine);
     m_faults = simrunner::FaultPlanOf(loaded.scenario->machine);
     write("scenario " + loaded.scenario->file);
   } else {
     if (loaded.named) write("scenario refused: " + loaded.refusal);
     if (const auto adapter = Environment(L"TETHRA_SIMHOTSPOT_ADAPTER")) {
-      if (const auto guid = GuidOf(*adapter)) adapters.push_back(*guid);
+      if (const auto guid = GuidOf(*adapter)) profiles.push_back(sim::SimProfile{*guid, u"Simulated"});
     }
   }
   sim::IHotspotServiceHost& host = *this;
-  m_service = std::make_unique<sim::SimHotspotService>(host, config, adapters);
-  write("service ready: " + std::to_string(adapters.size()) + " profile(s)" +
-        (config.present ? "" : ", no tethering manager"));
+  m_service = std::make_unique<sim::SimHotspotService>(host, config, profiles);
+  write("service ready: " + std::to_string(profiles.size()) + " profile(s)" +
+        (config.present ? "" : ", no tethering manager") +
+        (config.sessionStart ? ", start with a session configuration" : ""));
   logChanges();
   if (const HANDLE thread = ::CreateThread(nullptr, 0, &SimHotspotDll::DeliveryThread, this, 0, nullptr)) {
     ::CloseHandle(thread);
@@ -79,20 +91,51 @@ SimHotspotDll::SimHotspotDll() {
   }
 }
 
-void SimHotspotDll::afterCall() { logChanges(); }
+void SimHotspotDll::afterCall() {
+  logChanges();
+  // A late operation or a transition may have begun: the delivery thread learns its time. Only
+  // while something is due at a time of its own, so that an idle hotspot wakes nobody.
+  if (m_service->nextDueMs()) ::SetEvent(m_wake);
+}
 
 std::string SimHotspotDll::perform(const simrunner::HotspotRequest& request) {
-  simrunner::ApplyToHotspot(request, *m_service);
-  logChanges();
+  {
+    const ServiceCall call = enter();
+    simrunner::ApplyToHotspot(request, *m_service);
+    logChanges();
+  }
   ::SetEvent(m_wake);
   const ULONGLONG deadline = ::GetTickCount64() + kDeliveryBoundMs;
-  while (m_service->hasPendingDelivery()) {
+  for (;;) {
+    {
+      const ServiceCall call = enter();
+      if (!m_service->hasPendingDelivery()) break;
+    }
     if (::GetTickCount64() >= deadline) {
       return "not delivered within " + std::to_string(kDeliveryBoundMs) + " ms";
     }
     ::WaitForSingleObject(m_delivered, 10);
   }
   return {};
+}
+
+void SimHotspotDll::processEnded() {
+  // The other threads were ended wherever they stood: a lock one of them held stays held.
+  {
+    std::unique_lock log(m_logMutex, std::try_to_lock);
+    if (!log.owns_lock()) return;  // not even this can be said
+  }
+  if (m_inService != 0) {
+    write("end: not settled (a thread was inside the service when the process ended)");
+    return;
+  }
+  const ServiceCall call = enter();
+  m_service->settleAfterExit();
+  write(simrunner::HotspotNowLine(*m_service));
+  // The other threads are gone, so the mutex of logChanges is free unless one died holding
+  // it, and then inside the service too (caught above).
+  std::lock_guard lock(m_nowMutex);
+  writeNewViolationsLocked();
 }
 
 void SimHotspotDll::write(const std::string& text) {
@@ -109,16 +152,31 @@ DWORD WINAPI SimHotspotDll::DeliveryThread(LPVOID raw) {
 // goes once the call has left the service (deliverNext waits for the service's lock).
 void SimHotspotDll::deliver() {
   for (;;) {
-    ::WaitForSingleObject(m_wake, INFINITE);
+    ::WaitForSingleObject(m_wake, deliveryWaitMs());
     int delivered = 0;
-    while (m_service->hasPendingDelivery()) {
-      m_service->deliverNext();
-      ++delivered;
-      logChanges();
+    {
+      const ServiceCall call = enter();
+      while (m_service->hasPendingDelivery()) {
+        m_service->deliverNext();
+        ++delivered;
+        logChanges();
+      }
     }
     if (delivered > 0) write("delivered " + std::to_string(delivered));
     ::SetEvent(m_delivered);
   }
+}
+
+DWORD SimHotspotDll::deliveryWaitMs() {
+  std::optional<std::uint64_t> due;
+  {
+    const ServiceCall call = enter();
+    due = m_service->nextDueMs();
+  }
+  if (!due) return INFINITE;
+  const std::uint64_t now = nowMs();
+  if (*due <= now) return 0;
+  return static_cast<DWORD>(std::min<std::uint64_t>(*due - now, INFINITE - 1));
 }
 
 DWORD WINAPI SimHotspotDll::PipeThread(LPVOID raw) {
@@ -169,9 +227,20 @@ void SimHotspotDll::serve() {
 void SimHotspotDll::logChanges() {
   std::lock_guard lock(m_nowMutex);
   std::string now = simrunner::HotspotNowLine(*m_service);
-  if (now == m_lastNow) return;
-  write(now);
-  m_lastNow = std::move(now);
+  if (now != m_lastNow) {
+    write(now);
+    m_lastNow = std::move(now);
+  }
+  writeNewViolationsLocked();
+}
+
+// Each violation once, as soon as it is seen: the end of the process may come where nothing
+// can be written any more (see processEnded).
+void SimHotspotDll::writeNewViolationsLocked() {
+  const std::vector<std::string> violations = m_service->violations();
+  for (; m_violationsWritten < violations.size(); ++m_violationsWritten) {
+    write("violation " + violations[m_violationsWritten]);
+  }
 }
 
 void SimHotspotDll::recordCall(std::string_view operation, std::string_view arguments, std::string_view result) {
@@ -189,4 +258,14 @@ void SimHotspotDll::event(std::string text) { write("event " + text); }
 
 void SimHotspotDll::deliveryQueued() { ::SetEvent(m_wake); }
 
+std::uint64_t SimHotspotDll::nowMs() { return ::GetTickCount64(); }
+
 }  // namespace tethra::tools
+
+// The process is ending (or, never here, the library is unloaded: DllCanUnloadNow refuses).
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_DETACH) {
+    if (tethra::tools::SimHotspotDll* dll = tethra::tools::SimHotspotDll::IfMade()) dll->processEnded();
+  }
+  return TRUE;
+}
