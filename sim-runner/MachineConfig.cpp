@@ -57,6 +57,7 @@ sim::SimSharingConfig SharingConfig(const Machine& m) {
                       : spec.role == ConnectionSpec::Role::Private ? sim::SimSharingRole::Private
                                                                    : sim::SimSharingRole::Off;
     connection.supported = spec.supported;
+    connection.present = spec.present;
     c.connections.push_back(connection);
   }
   // No `connection` line: the notebook's own two, the hosted network's on the WLAN adapter.

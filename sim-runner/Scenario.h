@@ -60,6 +60,7 @@ struct ConnectionSpec {
   Guid guid{};
   enum class Role { Off, Public, Private } role = Role::Off;
   bool supported = true;
+  bool present = true;  // `absent`: gone, its sharing kept
   sim::SimConnectionKind kind = sim::SimConnectionKind::Lan;  // how its profile appears
 };
 

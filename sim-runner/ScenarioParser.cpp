@@ -216,7 +216,7 @@ std::string IcsOperation(Cursor& c) {
   return op;
 }
 
-// connection name "N" device "D" guid GUID [shared public|private] [unsupported] [kind lan|wlan|wwan|ras]
+// connection name "N" device "D" guid GUID [shared public|private] [unsupported] [absent] [kind lan|wlan|wwan|ras]
 void ParseConnection(Cursor& c, SharingMachine& sharing) {
   ConnectionSpec spec;
   c.keyword("name");
@@ -237,6 +237,13 @@ void ParseConnection(Cursor& c, SharingMachine& sharing) {
   if (c.peekWord("unsupported")) {
     c.keyword("unsupported");
     spec.supported = false;
+  }
+  if (c.peekWord("absent")) {
+    c.keyword("absent");
+    spec.present = false;
+    if (spec.role == ConnectionSpec::Role::Off) {
+      throw Failure{"a connection that is gone is known only by the sharing it kept (`shared public|private absent`)"};
+    }
   }
   if (c.peekWord("kind")) {
     c.keyword("kind");

@@ -64,6 +64,8 @@ platform::HResult SimSharingConfiguration::get_SharingConnectionType(std::int32_
 platform::HResult SimSharingConfiguration::DisableSharing() {
   auto c = m_service.call("disable", std::to_string(m_index));
   if (auto fault = c.fault()) return c.result(*fault);
+  // A connection that is gone keeps its sharing: nothing reaches it through the API.
+  if (!m_service.listed(m_index)) return c.result(platform::kE_FAIL);
   m_service.setRole(m_index, SimSharingRole::Off);
   return c.result(platform::kS_OK);
 }
@@ -75,6 +77,9 @@ platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
                           std::to_string(m_index));
   if (!isPublic && !isPrivate) return c.result(platform::kE_INVALIDARG);
   if (auto fault = c.fault()) return c.result(*fault);
+  // A connection that is gone but still shared keeps its side: nothing else can be shared until
+  // it is back and switched off.
+  if (!m_service.listed(m_index) || m_service.sideHeldByAbsent(m_index)) return c.result(platform::kE_FAIL);
   m_service.setRole(m_index, isPublic ? SimSharingRole::Public : SimSharingRole::Private);
   return c.result(platform::kS_OK);
 }
@@ -92,6 +97,8 @@ platform::HResult NextConnection(SimSharingService& service, const char* operati
   *connection = nullptr;
   if (fetched != nullptr) *fetched = 0;
   if (auto fault = c.fault()) return c.result(*fault);
+  // Only the connections present now are listed.
+  while (position < service.connections().size() && !service.listed(position)) ++position;
   if (position >= service.connections().size()) return c.result(platform::kS_FALSE);
   *connection = new SimConnection(service, position++);
   if (fetched != nullptr) *fetched = 1;

@@ -130,11 +130,25 @@ std::vector<std::u16string> SimSharingService::sharedSinceStart() const {
   std::vector<std::u16string> names;
   for (std::size_t i = 0; i < m_connections.size(); ++i) {
     const SimSharingRole start = i < m_startRoles.size() ? m_startRoles[i] : SimSharingRole::Off;
+    // A connection that is gone cannot be switched off by anyone: not the program's fault.
+    if (!listed(i)) continue;
     if (m_connections[i].role != SimSharingRole::Off && m_connections[i].role != start) {
       names.push_back(m_connections[i].name);
     }
   }
   return names;
+}
+
+bool SimSharingService::listed(std::size_t index) const {
+  const SimConnectionConfig& c = m_connections[index];
+  return c.present && (!m_listedWhen || m_listedWhen(c.guid));
+}
+
+bool SimSharingService::sideHeldByAbsent(std::size_t except) const {
+  for (std::size_t i = 0; i < m_connections.size(); ++i) {
+    if (i != except && !listed(i) && m_connections[i].role != SimSharingRole::Off) return true;
+  }
+  return false;
 }
 
 void SimSharingService::setRole(std::size_t index, SimSharingRole role) {

@@ -25,6 +25,10 @@ SimMachine::SimMachine(const SimMachineConfig& config)
   m_hotspot = &machine.own(std::make_unique<SimHotspot>(*m_world, config.hotspot, std::move(profiles)));
   m_ics = &machine.own(std::make_unique<SimIcs>(*m_world, std::move(sharing)));
   SimWlanService& wlan = m_wlan->service();
+  // The hosted network's virtual adapter is listed among the connections only while it runs.
+  m_ics->service().setListedWhen([&wlan, adapter = config.wlan.adapter](const platform::Guid& guid) {
+    return guid != adapter || wlan.state() == platform::kWlanHostedNetworkActive;
+  });
   World& world = *m_world;
   m_netsh = &machine.own(std::make_unique<SimNetsh>(config.netsh, [&wlan, &world] {
     if (wlan.restart()) world.block([&wlan] { return !wlan.hasPendingNotification(); });

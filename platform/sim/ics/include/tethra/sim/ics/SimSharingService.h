@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -36,6 +37,9 @@ struct SimConnectionConfig {
   std::u16string deviceName;
   SimSharingRole role = SimSharingRole::Off;
   bool supported = true;  // false: its sharing configuration cannot be obtained
+  // false: gone (its adapter removed) but its sharing settings kept, as Windows keeps them: not
+  // listed, and while it holds a side no other pair can be shared.
+  bool present = true;
 };
 
 struct SimSharingConfig {
@@ -82,10 +86,18 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
                                                                const char* exportName) override;
   bool freeLibrary(platform::Hmodule module) override;
 
+  // Whether a connection the machine knows is listed now besides its own `present` (the hosted
+  // network's connection only while the hosted network runs). Set by the machine; none: all.
+  void setListedWhen(std::function<bool(const platform::Guid&)> listed) { m_listedWhen = std::move(listed); }
+  bool listed(std::size_t index) const;
+  // Some connection that is not listed still holds a side: EnableSharing of any other fails.
+  bool sideHeldByAbsent(std::size_t except) const;
+
   // --- Inspection -----------------------------------------------------------------------------
   const std::vector<SimConnectionConfig>& connections() const { return m_connections; }
   std::optional<std::u16string> sharedName(SimSharingRole role) const;
-  // The connections shared now in a role they did not have when the service started.
+  // The connections listed and shared now in a role they did not have when the service started
+  // (one that is gone keeps its sharing whatever the program does).
   std::vector<std::u16string> sharedSinceStart() const;
   std::uint64_t callCount(std::string_view operation) const;
   std::int64_t liveObjects() const { return m_liveObjects; }
@@ -140,6 +152,7 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   bool m_installed;
   SimSharingConfig::Netshell m_netshell;
   std::vector<SimSharingRole> m_startRoles;  // by index; connections added later started off
+  std::function<bool(const platform::Guid&)> m_listedWhen;
 
   std::map<std::string, std::uint64_t, std::less<>> m_calls;
   std::int64_t m_liveObjects = 0;
