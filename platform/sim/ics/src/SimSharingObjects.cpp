@@ -63,9 +63,13 @@ platform::HResult SimSharingConfiguration::get_SharingConnectionType(std::int32_
 
 platform::HResult SimSharingConfiguration::DisableSharing() {
   auto c = m_service.call("disable", std::to_string(m_index));
-  if (auto fault = c.fault()) return c.result(*fault);
+  if (auto fault = c.fault()) {
+    m_service.switchOffAsked(m_index, true);
+    return c.result(*fault);
+  }
   // A connection that is gone keeps its sharing: nothing reaches it through the API.
   if (!m_service.listed(m_index)) return c.result(platform::kE_FAIL);
+  m_service.switchOffAsked(m_index, false);
   m_service.setRole(m_index, SimSharingRole::Off);
   return c.result(platform::kS_OK);
 }
@@ -80,6 +84,7 @@ platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
   // A connection that is gone but still shared keeps its side: nothing else can be shared until
   // it is back and switched off.
   if (!m_service.listed(m_index) || m_service.sideHeldByAbsent(m_index)) return c.result(platform::kE_FAIL);
+  m_service.switchOffAsked(m_index, false);  // switched on again: its switch-off is due anew
   m_service.setRole(m_index, isPublic ? SimSharingRole::Public : SimSharingRole::Private);
   return c.result(platform::kS_OK);
 }

@@ -130,13 +130,20 @@ std::vector<std::u16string> SimSharingService::sharedSinceStart() const {
   std::vector<std::u16string> names;
   for (std::size_t i = 0; i < m_connections.size(); ++i) {
     const SimSharingRole start = i < m_startRoles.size() ? m_startRoles[i] : SimSharingRole::Off;
-    // A connection that is gone cannot be switched off by anyone: not the program's fault.
+    // A connection that is gone cannot be switched off by anyone, and one whose switch-off the
+    // service refused was asked for: neither is the program's fault.
     if (!listed(i)) continue;
+    if (i < m_offRefused.size() && m_offRefused[i]) continue;
     if (m_connections[i].role != SimSharingRole::Off && m_connections[i].role != start) {
       names.push_back(m_connections[i].name);
     }
   }
   return names;
+}
+
+void SimSharingService::switchOffAsked(std::size_t index, bool refused) {
+  if (m_offRefused.size() <= index) m_offRefused.resize(index + 1, false);
+  m_offRefused[index] = refused;
 }
 
 bool SimSharingService::listed(std::size_t index) const {

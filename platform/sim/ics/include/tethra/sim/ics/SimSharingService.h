@@ -96,9 +96,12 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   // --- Inspection -----------------------------------------------------------------------------
   const std::vector<SimConnectionConfig>& connections() const { return m_connections; }
   std::optional<std::u16string> sharedName(SimSharingRole role) const;
-  // The connections listed and shared now in a role they did not have when the service started
-  // (one that is gone keeps its sharing whatever the program does).
+  // The connections listed and shared now in a role they did not have when the service started,
+  // that the program did not ask to switch off, or asked without the service refusing (one that
+  // is gone keeps its sharing whatever the program does, and a refusal is the service's).
   std::vector<std::u16string> sharedSinceStart() const;
+  // For the connections' objects: the program asked to switch one off, and how it went.
+  void switchOffAsked(std::size_t index, bool refused);
   std::uint64_t callCount(std::string_view operation) const;
   std::int64_t liveObjects() const { return m_liveObjects; }
   std::int64_t references() const { return m_references; }  // all of them held by the program
@@ -153,6 +156,7 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   SimSharingConfig::Netshell m_netshell;
   std::vector<SimSharingRole> m_startRoles;  // by index; connections added later started off
   std::function<bool(const platform::Guid&)> m_listedWhen;
+  std::vector<bool> m_offRefused;  // by index: the program's last switch-off was refused
 
   std::map<std::string, std::uint64_t, std::less<>> m_calls;
   std::int64_t m_liveObjects = 0;
