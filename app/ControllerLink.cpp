@@ -8,7 +8,10 @@ namespace tethra::app {
 void CHostedNetworkDlg::SendMsg2Pelto(std::u16string code) {
   if (m_hPeltoLogicUIWnd == nullptr) return;
   if (m_pPeltoLogicUIWnd != nullptr) m_pPeltoLogicUIWnd->ShowWindow(platform::kSW_HIDE);
-  controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_CODE, code);
+  if (!controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_CODE, code)) {
+    Trace("The controller did not take a status code within %u ms.",
+          static_cast<unsigned>(controller::kControllerSendTimeoutMs));
+  }
   PostNotification(u"Sent message to Pelto");
   PostNotification(code);
 }
@@ -20,8 +23,11 @@ void CHostedNetworkDlg::SendSSIDAndSecurityKey() {
   SetValue(u"Current Key", m_KeyEdit.GetWindowText());
   SetValue(u"Current SSID", m_NameEdit.GetWindowText());
   if (m_hPeltoLogicUIWnd != nullptr) {
-    controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_SECURITY_KEY,
-                             m_strCommandLine);
+    if (!controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_SECURITY_KEY,
+                                  m_strCommandLine)) {
+      Trace("The controller did not take the notice within %u ms.",
+            static_cast<unsigned>(controller::kControllerSendTimeoutMs));
+    }
   }
 }
 

@@ -3,12 +3,14 @@
 
 namespace tethra::controller {
 
-void SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
+bool SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
                   const std::u16string& text) {
   platform::CopyDataStruct data{kind, static_cast<platform::Dword>(text.size() * sizeof(char16_t)),
                                 const_cast<char16_t*>(text.data())};
-  windows.sendMessage(to, platform::kWM_COPYDATA, reinterpret_cast<platform::WParam>(from),
-                      reinterpret_cast<platform::LParam>(&data));
+  platform::LResult answer = 0;
+  return windows.sendMessageTimeout(to, platform::kWM_COPYDATA, reinterpret_cast<platform::WParam>(from),
+                                    reinterpret_cast<platform::LParam>(&data), platform::kSMTO_ABORTIFHUNG,
+                                    kControllerSendTimeoutMs, &answer);
 }
 
 }  // namespace tethra::controller

@@ -134,6 +134,14 @@ class WindowSystem final : public platform::IWindowSystem {
                                 platform::LParam lParam) override {
     return ::SendMessageW(ToHwnd(hwnd), message, wParam, lParam);
   }
+  bool sendMessageTimeout(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam,
+                          platform::LParam lParam, std::uint32_t flags, std::uint32_t timeoutMs,
+                          platform::LResult* result) override {
+    DWORD_PTR answer = 0;
+    const LRESULT sent = ::SendMessageTimeoutW(ToHwnd(hwnd), message, wParam, lParam, flags, timeoutMs, &answer);
+    if (result != nullptr) *result = static_cast<platform::LResult>(answer);
+    return sent != 0;
+  }
   bool postMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam,
                    platform::LParam lParam) override {
     return ::PostMessageW(ToHwnd(hwnd), message, wParam, lParam) != FALSE;

@@ -292,6 +292,20 @@ class ProcessWindows final : public platform::IWindowSystem {
     return r;
   }
 
+  bool sendMessageTimeout(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam, std::uint32_t flags,
+                          std::uint32_t timeoutMs, LResult* result) override {
+    Window* w = live(hwnd);
+    bool answered = false;
+    const LResult r = w != nullptr ? m_windows.send(*w, message, wParam, lParam, timeoutMs, &answered) : 0;
+    if (answered && result != nullptr) *result = r;
+    if (!answered) m_process.setLastError(platform::Win32Error{1460});  // ERROR_TIMEOUT
+    record("SendMessageTimeout",
+           join({hex(hwnd), hex(message), hex(wParam), hex(static_cast<std::uintptr_t>(lParam)), hex(flags),
+                 num(static_cast<int>(timeoutMs))}),
+           answered ? num(r) : std::string("timed out"));
+    return answered;
+  }
+
   bool postMessage(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override {
     bool ok = false;
     if (hwnd == nullptr) {

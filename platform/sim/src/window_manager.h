@@ -82,6 +82,8 @@ struct ThreadQueue {
   std::deque<std::shared_ptr<SentMessage>> sent;
 };
 
+inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFFu;
+
 class WindowManager final : public SimWindowSystem {
  public:
   explicit WindowManager(World::Impl& world) : m_world(world) {}
@@ -111,6 +113,9 @@ class WindowManager final : public SimWindowSystem {
   // The window's procedure (or built-in behaviour), on the caller's thread.
   platform::LResult deliver(Window& w, std::uint32_t message, platform::WParam wParam, platform::LParam lParam);
   platform::LResult send(Window& w, std::uint32_t message, platform::WParam wParam, platform::LParam lParam);
+  // The same, given up `timeoutMs` of virtual time after it began (*answered false then).
+  platform::LResult send(Window& w, std::uint32_t message, platform::WParam wParam, platform::LParam lParam,
+                         std::uint32_t timeoutMs, bool* answered);
   bool postTo(Window& w, std::uint32_t message, platform::WParam wParam, platform::LParam lParam);
   bool postThread(ThreadRec& thread, std::uint32_t message, platform::WParam wParam, platform::LParam lParam);
   bool peek(platform::Msg* msg, platform::Hwnd filter, std::uint32_t min, std::uint32_t max, std::uint32_t remove);

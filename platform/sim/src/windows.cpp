@@ -107,16 +107,31 @@ LResult WindowManager::deliver(Window& w, std::uint32_t message, WParam wParam, 
 }
 
 LResult WindowManager::send(Window& w, std::uint32_t message, WParam wParam, LParam lParam) {
+  bool answered = false;
+  return send(w, message, wParam, lParam, kNoTimeout, &answered);
+}
+
+LResult WindowManager::send(Window& w, std::uint32_t message, WParam wParam, LParam lParam, std::uint32_t timeoutMs,
+                            bool* answered) {
+  *answered = false;
   ThreadRec* self = Scheduler::current();
   if (w.destroyed || ownerGone(w)) return 0;
-  if (self == nullptr || w.owner == nullptr || w.owner == self) return deliver(w, message, wParam, lParam);
+  if (self == nullptr || w.owner == nullptr || w.owner == self) {
+    *answered = true;
+    return deliver(w, message, wParam, lParam);
+  }
 
+  std::optional<std::uint64_t> deadline;
+  if (timeoutMs != kNoTimeout) deadline = m_world.scheduler.now() + timeoutMs;
   auto sent = std::make_shared<SentMessage>(SentMessage{&w, message, wParam, lParam});
   queue(w.owner).sent.push_back(sent);
   for (;;) {
     const bool woke =
-        m_world.wait([&] { return sent->done || w.destroyed || ownerGone(w) || hasSent(self); }, std::nullopt);
-    if (sent->done) return sent->result;
+        m_world.wait([&] { return sent->done || w.destroyed || ownerGone(w) || hasSent(self); }, deadline);
+    if (sent->done) {
+      *answered = true;
+      return sent->result;
+    }
     if (w.destroyed || ownerGone(w) || !woke) break;
     serveSent(self);
   }

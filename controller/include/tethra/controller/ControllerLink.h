@@ -1,7 +1,9 @@
 // The messages the program sends to its controller's window: status codes and the
 // name-and-key notice, each a WM_COPYDATA carrying UTF-16 text without its terminating NUL.
-// Any thread may call; the send blocks until the controller's window procedure has handled
-// the message. Nothing reports a failure: a controller that went away simply hears nothing.
+// Any thread may call; the send waits until the controller's window procedure has handled the
+// message, at most kControllerSendTimeoutMs, and not at all for a window whose thread is hung:
+// any process of the session can own a window of that title, and none may hang the program.
+// False when the message was not handled (gone, hung, or too slow); the caller traces it.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +20,9 @@ inline constexpr char16_t kControllerWindowTitle[] = u"NetworkSetting LogicUIWnd
 inline constexpr std::uintptr_t PELTO_MSG_CODE = 1136;
 inline constexpr std::uintptr_t PELTO_MSG_SECURITY_KEY = 1137;
 
-void SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
+inline constexpr std::uint32_t kControllerSendTimeoutMs = 5000;
+
+bool SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
                   const std::u16string& text);
 
 }  // namespace tethra::controller

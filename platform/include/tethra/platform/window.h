@@ -96,6 +96,8 @@ constexpr std::uint32_t kILC_COLOR32 = 0x0020;
 constexpr std::uint32_t kILC_MASK = 0x0001;
 constexpr std::uint32_t kCLR_NONE = 0xFFFFFFFFu;
 
+inline constexpr std::uint32_t kSMTO_ABORTIFHUNG = 0x0002;
+
 class IWindowSystem {
  public:
   virtual ~IWindowSystem() = default;
@@ -131,6 +133,10 @@ class IWindowSystem {
 
   // Messages and queues.
   virtual LResult sendMessage(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) = 0;
+  // SendMessageTimeoutW: false when the send failed or `timeoutMs` passed (or, with
+  // kSMTO_ABORTIFHUNG, the receiver is hung); *result gets the receiver's answer otherwise.
+  virtual bool sendMessageTimeout(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam,
+                                  std::uint32_t flags, std::uint32_t timeoutMs, LResult* result) = 0;
   virtual bool postMessage(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) = 0;
   virtual bool peekMessage(Msg* msg, Hwnd hwnd, std::uint32_t filterMin, std::uint32_t filterMax,
                            std::uint32_t removeFlags) = 0;

@@ -123,6 +123,9 @@ class FailingWindowSystem : public platform::IWindowSystem, public UnexpectedCal
   bool getClientRect(Hwnd, platform::Rect*) override { return unexpected("getClientRect"), false; }
   int getSystemMetrics(int) override { return unexpected("getSystemMetrics"), 0; }
   LResult sendMessage(Hwnd, std::uint32_t, WParam, LParam) override { return unexpected("sendMessage"), 0; }
+  bool sendMessageTimeout(Hwnd, std::uint32_t, WParam, LParam, std::uint32_t, std::uint32_t, LResult*) override {
+    return unexpected("sendMessageTimeout"), false;
+  }
   bool postMessage(Hwnd, std::uint32_t, WParam, LParam) override { return unexpected("postMessage"), false; }
   bool peekMessage(platform::Msg*, Hwnd, std::uint32_t, std::uint32_t, std::uint32_t) override {
     return unexpected("peekMessage"), false;
