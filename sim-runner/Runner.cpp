@@ -272,7 +272,7 @@ RunResult Machinery::Run() {
 
   m_world->run([this, &m] {
     sim::World& w = *m_world;
-    if (m.controllerPresent) m_controller = &StandInController::Start(w);
+    if (m.controllerPresent) m_controller = &StandInController::Start(w, m.controllerHangs);
     StartProgram(m.commandLine);
     m_timelineNotes = PlayTimeline(m_scenario, *this);
     w.waitIdle(w.now() + kSettleLimitMs);

@@ -85,6 +85,7 @@ struct HotspotMachine {
 struct Machine {
   std::u16string commandLine = u"/ShareLAN";
   bool controllerPresent = true;
+  bool controllerHangs = false;  // `controller hangs`: its window's thread never takes a message
   bool admin = true;
   enum class Policy { Absent, Present, Value, ValueString } policy = Policy::Present;
   std::uint32_t policyValue = 0;

@@ -464,9 +464,10 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
   if (head == "command-line") {
     m.commandLine = c.text("the command line");
   } else if (head == "controller") {
-    const std::string w = c.word("`present` or `absent`");
-    if (w != "present" && w != "absent") throw Failure{"expected `present` or `absent`"};
-    m.controllerPresent = w == "present";
+    const std::string w = c.word("`present`, `absent` or `hangs`");
+    if (w != "present" && w != "absent" && w != "hangs") throw Failure{"expected `present`, `absent` or `hangs`"};
+    m.controllerPresent = w != "absent";
+    m.controllerHangs = w == "hangs";
   } else if (head == "admin") {
     const std::string w = c.word("`yes` or `no`");
     if (w != "yes" && w != "no") throw Failure{"expected `yes` or `no`"};

@@ -13,16 +13,20 @@ constexpr std::uintptr_t kCode = controller::PELTO_MSG_CODE;
 constexpr std::uintptr_t kNotice = controller::PELTO_MSG_SECURITY_KEY;
 }  // namespace
 
-StandInController& StandInController::Start(sim::World& world) {
+StandInController& StandInController::Start(sim::World& world, bool hangs) {
   sim::SimProcess& process = world.createProcess("controller", false);
   StandInController& self = process.parts().own(std::make_unique<StandInController>(world));
-  world.startThread(process, "controller", [&self] {
+  world.startThread(process, "controller", [&self, hangs] {
     self.m_hwnd = self.m_world.windows().createWindow(
         u"TethraStandInController", kTitle,
         [&self](platform::Hwnd h, std::uint32_t m, platform::WParam w, platform::LParam l) {
           return self.OnMessage(h, m, w, l);
         },
         true);
+    if (hangs) {
+      self.m_world.event("controller window made; its thread never takes a message");
+      self.m_world.hang();
+    }
     self.m_world.windows().runMessageLoop([] { return false; });
   });
   world.block([&self] { return self.m_hwnd != nullptr; });

@@ -27,7 +27,9 @@ class StandInController {
 
   // Makes the controller's process, which owns the controller, and starts its thread; call on
   // the machine thread. Returns once the window exists.
-  static StandInController& Start(sim::World& world);
+  // `hangs`: the window's thread never takes a message (a window of that title any process of
+  // the session may own), so nothing is received.
+  static StandInController& Start(sim::World& world, bool hangs = false);
   platform::Hwnd Window() const { return m_hwnd; }
 
   const std::vector<Received>& received() const { return m_received; }

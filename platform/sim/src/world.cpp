@@ -166,6 +166,10 @@ bool World::block(std::function<bool()> ready, std::optional<std::uint64_t> dead
   return m_impl->serveWait(std::move(ready), deadlineMs, false);
 }
 
+void World::hang() {
+  for (;;) m_impl->scheduler.block([] { return false; }, std::nullopt, false);
+}
+
 void World::run(std::function<void()> driver) {
   if (m_impl->ran) return;  // one run per world: parked threads cannot be resumed
   m_impl->ran = true;

@@ -97,6 +97,9 @@ class World {
   // to its own windows (the stand-in controller answers WM_COPYDATA while the driver waits).
   // When nothing at all can happen any more, the machine thread wakes with false.
   bool block(std::function<bool()> ready, std::optional<std::uint64_t> deadlineMs = std::nullopt);
+  // The calling simulated thread blocks for good without taking the messages sent to its
+  // windows, as a hung thread does: their senders wait (or give up at their own deadline).
+  [[noreturn]] void hang();
 
   // Runs the simulation from the calling (non-simulated) thread: it becomes a simulated thread
   // named "machine" that holds the baton first; `driver` runs on it and may call block(). When
