@@ -306,13 +306,47 @@ void ScenarioRun::PrepareMachine() {
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
   windowClass.lpszClassName = kControllerClass;
   ::RegisterClassExW(&windowClass);
-  m_window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
-                               CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, windowClass.hInstance, this);
+  if (m.controllerHangs) {
+    // `controller hangs`: the window belongs to a thread that never takes a message again.
+    m_window = HungWindow(windowClass.hInstance);
+  } else {
+    m_window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, windowClass.hInstance,
+                                 this);
+  }
   if (m_window == nullptr) {
     Print("cannot create the controller window (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
   ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
+}
+
+HWND ScenarioRun::HungWindow(HINSTANCE instance) {
+  struct Made {
+    HINSTANCE instance;
+    HWND window = nullptr;
+    HANDLE ready = nullptr;
+  };
+  Made made{instance};
+  made.ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (made.ready == nullptr) return nullptr;
+  const auto proc = [](LPVOID raw) -> DWORD {
+    auto* m = static_cast<Made*>(raw);
+    HWND window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, m->instance, nullptr);
+    m->window = window;
+    ::SetEvent(m->ready);
+    ::Sleep(INFINITE);  // never takes a message: every send to the window waits or gives up
+    return 0;
+  };
+  HANDLE thread = ::CreateThread(nullptr, 0, proc, &made, 0, nullptr);
+  if (thread != nullptr) {
+    ::WaitForSingleObject(made.ready, INFINITE);
+    ::CloseHandle(thread);
+    Print("controller window made on a thread that never takes a message");
+  }
+  ::CloseHandle(made.ready);
+  return made.window;
 }
 
 void ScenarioRun::StartProgram(const std::u16string& commandLine) {

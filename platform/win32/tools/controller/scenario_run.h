@@ -98,6 +98,8 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   const ScenarioRunOptions m_options;
   const ULONGLONG m_startTick;
   HWND m_window = nullptr;
+  // A window of the controller's title whose thread never takes a message (`controller hangs`).
+  HWND HungWindow(HINSTANCE instance);
   HANDLE m_otherInstance = nullptr;  // the single-instance mutex held for `other-instance yes`
   std::vector<Received> m_received;
   std::vector<std::unique_ptr<Instance>> m_instances;
