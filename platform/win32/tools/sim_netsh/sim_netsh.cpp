@@ -4,8 +4,8 @@
 // named by TETHRA_SCENARIO says (no scenario, or one that cannot be read: `netsh exit 0`):
 //   netsh hangs     never ends
 //   netsh exit N    N != 0: ends with N after the tool's own run time (~200 ms)
-//   netsh exit 0    restarts the hosted network through the simulated WLAN service's control
-//                   pipe (answered once the two state changes have been delivered), then ends
+//   netsh exit 0    starts the hosted network through the simulated WLAN service's control
+//                   pipe (a forced start, answered once its state change has been delivered), then ends
 //                   with 0; 1 when the pipe cannot be reached or refuses the request
 // (`netsh missing` needs no stand-in: the run plants none.)
 //
@@ -66,7 +66,7 @@ int wmain() {
     return static_cast<int>(machine.netshExitCode);
   }
   std::string answer;
-  if (!tethra::tools::SendControl("netsh-restart", answer, kControlTimeoutMs)) {
+  if (!tethra::tools::SendControl("forced-start", answer, kControlTimeoutMs)) {
     log.write("cannot restart the hosted network: " + answer);
     return 1;
   }

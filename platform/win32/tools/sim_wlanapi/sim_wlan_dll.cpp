@@ -128,7 +128,8 @@ void SimWlanDll::forgetTargets(HANDLE handle) {
 
 std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
   t_machineSide = true;
-  if (!simrunner::ApplyToWlan(request, *m_service)) return "not a WLAN service request";
+  std::string why;
+  if (!simrunner::ApplyToWlan(request, *m_service, why)) return why;
   logChanges();
   ::SetEvent(m_wake);
   // The delivering flag is raised before a notification leaves the queue, so an empty queue
