@@ -18,7 +18,9 @@
 // When the process ends, its handles are closed as the system closes them: the StartUsing they
 // held is undone (SimWlanService::forgetClient), and the log ends with `end: process ended` and
 // the last `now` line, or with `end: not settled (...)` when a thread was cut off inside the
-// service.
+// service. Whichever comes first does that: this DLL's process detach, or the planted sharing
+// service's end check in the same process (SimWlanProcessEnded), which must see the hosted
+// network as it is once the process has gone.
 //
 // Owner: one per process, created on the first call of any export and never destroyed (the
 // process ends with ExitProcess while the notification thread may hold the service's lock).

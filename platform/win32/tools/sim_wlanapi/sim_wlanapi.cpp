@@ -11,6 +11,7 @@
 #include "dialog_watch.h"
 #include "sim_wlan_dll.h"
 #include "tethra/sim/wlan/SimWlanService.h"
+#include "tools/common/wlan_link.h"
 #include "wlan_types.h"
 
 namespace {
@@ -168,12 +169,24 @@ VOID WINAPI SimWlanFreeMemory(PVOID memory) {
   dll.service().wlanFreeMemory(memory);
 }
 
+// --- Private: for the other planted services of this process (tools/common/wlan_link.h) --------
+
+BOOL WINAPI SimWlanHostedNetworkState(DWORD* state) {
+  SimWlanDll* dll = SimWlanDll::IfMade();
+  if (dll == nullptr || state == nullptr) return FALSE;  // never reached: the machine's start state
+  const auto inside = dll->enter();
+  *state = dll->service().state();
+  return TRUE;
+}
+
+VOID WINAPI SimWlanProcessEnded() {
+  if (SimWlanDll* dll = SimWlanDll::IfMade()) dll->processEnded();
+}
+
 // The process ends (not a FreeLibrary: the program never unloads the WLAN library, and the
 // handles stay open while it runs): its handles are closed as the system closes them.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
-    if (SimWlanDll* dll = SimWlanDll::IfMade()) dll->processEnded();
-  }
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) SimWlanProcessEnded();
   return TRUE;
 }
 
@@ -195,3 +208,5 @@ static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkStopUsing), PfnWlanHo
 static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkForceStop), PfnWlanHostedNetworkControl>);
 static_assert(std::is_same_v<decltype(&SimWlanAllocateMemory), PfnWlanAllocateMemory>);
 static_assert(std::is_same_v<decltype(&SimWlanFreeMemory), PfnWlanFreeMemory>);
+static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkState), tethra::tools::PlantedWlanStateFn>);
+static_assert(std::is_same_v<decltype(&SimWlanProcessEnded), tethra::tools::PlantedWlanEndFn>);
