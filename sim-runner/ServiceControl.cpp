@@ -1,6 +1,7 @@
 // Control requests and state lines of the simulated WLAN service.
 #include "sim-runner/ServiceControl.h"
 
+#include <utility>
 #include <vector>
 
 #include "sim-runner/Text.h"
@@ -77,21 +78,30 @@ bool ParseControlRequest(std::string_view line, ControlRequest& request, std::st
     why = std::string(w[0]) + " takes a MAC address (00-1A-2B-3C-4D-5E)";
     return false;
   }
-  if (w[0] == "netsh-restart") {
-    request.kind = ControlRequest::Kind::NetshRestart;
+  // Requests without arguments: the machine's own events.
+  constexpr std::pair<std::string_view, ControlRequest::Kind> kBare[] = {
+      {"forced-start", ControlRequest::Kind::ForcedStart},
+      {"radio-off", ControlRequest::Kind::RadioOff},
+      {"adapter-disabled", ControlRequest::Kind::AdapterDisabled},
+      {"sleep", ControlRequest::Kind::Sleep},
+  };
+  for (const auto& [name, kind] : kBare) {
+    if (w[0] != name) continue;
+    request.kind = kind;
     if (w.size() == 1) return true;
-    why = "netsh-restart takes nothing";
+    why = std::string(name) + " takes nothing";
     return false;
   }
   why = "unknown request " + std::string(w[0]);
   return false;
 }
 
-bool ApplyToWlan(const ControlRequest& request, sim::SimWlanService& wlan) {
+bool ApplyToWlan(const ControlRequest& request, sim::SimWlanService& wlan, std::string& why) {
   switch (request.kind) {
     case ControlRequest::Kind::State:
-      wlan.machineSetState(request.oldState, request.newState, request.reason);
-      return true;
+      if (wlan.machineSetStateChecked(request.oldState, request.newState, request.reason)) return true;
+      why = StateRefusal(wlan.state());
+      return false;
     case ControlRequest::Kind::NotifyRaw:
       wlan.machineNotifyRaw(request.code, request.size);
       return true;
@@ -101,13 +111,41 @@ bool ApplyToWlan(const ControlRequest& request, sim::SimWlanService& wlan) {
     case ControlRequest::Kind::Leave:
       wlan.machineStationLeave(request.mac);
       return true;
-    case ControlRequest::Kind::NetshRestart:
+    case ControlRequest::Kind::ForcedStart:
       wlan.restart();  // a network that cannot start stays as it is, as after a real netsh
       return true;
+    case ControlRequest::Kind::RadioOff:
+      wlan.machineRadioOff();
+      return true;
+    case ControlRequest::Kind::AdapterDisabled:
+      wlan.machineAdapterDisabled();
+      return true;
+    case ControlRequest::Kind::Sleep:
+      wlan.machineSleep();
+      return true;
     case ControlRequest::Kind::Device:
-      return false;
+      break;
   }
+  why = "not a WLAN service request";
   return false;
+}
+
+namespace {
+constexpr std::string_view kNotInState = "not done, the hosted network is ";
+}  // namespace
+
+std::string StateRefusal(std::uint32_t state) {
+  return std::string(kNotInState) + sim::SimWlanService::stateName(state);
+}
+
+std::optional<std::string> RefusedInState(std::string_view answer) {
+  constexpr std::string_view kError = "error ";
+  if (!answer.starts_with(kError)) return std::nullopt;
+  answer.remove_prefix(kError.size());
+  if (!answer.starts_with(kNotInState)) return std::nullopt;
+  answer.remove_prefix(kNotInState.size());
+  if (answer != "unavailable" && answer != "idle" && answer != "active") return std::nullopt;
+  return std::string(answer);
 }
 
 std::string WlanNowLine(const sim::SimWlanService& wlan) {

@@ -135,6 +135,8 @@ void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen) {
   for (std::string_view body : Bodies(logs.wlan)) {
     if (StartsWith(body, "call ")) CountCall(body, *wlanCalls);
     if (StartsWith(body, "now state ")) ReadWlanState(body, seen);
+    // Whatever a scenario expects, as tethra-sim fails it.
+    if (StartsWith(body, "misuse ")) seen.machineFailures.push_back("wlan misuse: " + std::string(body.substr(7)));
     if (StartsWith(body, "dialog ") && logs.programId != 0) {
       ReadDialogChange(body, logs.programId, dialogStarted, seen);
     }

@@ -41,7 +41,10 @@ TEST(ServiceControl, RequestsCarryTheirNumbersAndAddresses) {
   EXPECT_EQ(join.kind, Kind::Join);
   EXPECT_EQ(join.mac, (std::array<std::uint8_t, 6>{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
   EXPECT_EQ(Parsed("leave 00-1A-2B-3C-4D-5E").kind, Kind::Leave);
-  EXPECT_EQ(Parsed("netsh-restart").kind, Kind::NetshRestart);
+  EXPECT_EQ(Parsed("forced-start").kind, Kind::ForcedStart);
+  EXPECT_EQ(Parsed("radio-off").kind, Kind::RadioOff);
+  EXPECT_EQ(Parsed("adapter-disabled").kind, Kind::AdapterDisabled);
+  EXPECT_EQ(Parsed("sleep\r").kind, Kind::Sleep);
 }
 
 TEST(ServiceControl, DeviceNameIsTheRestOfTheLineAsWritten) {
@@ -61,7 +64,11 @@ TEST(ServiceControl, MalformedRequestsAreRefusedWithAReason) {
   EXPECT_EQ(Refusal("state 2 1 -1"), "state takes OLD NEW REASON (states 0, 1 or 2)");
   EXPECT_EQ(Refusal("notify-raw 4097"), "notify-raw takes CODE SIZE");
   EXPECT_EQ(Refusal("join 00-1A-2B-3C-4D"), "join takes a MAC address (00-1A-2B-3C-4D-5E)");
-  EXPECT_EQ(Refusal("netsh-restart now"), "netsh-restart takes nothing");
+  EXPECT_EQ(Refusal("forced-start now"), "forced-start takes nothing");
+  EXPECT_EQ(Refusal("radio-off 1"), "radio-off takes nothing");
+  EXPECT_EQ(Refusal("adapter-disabled x"), "adapter-disabled takes nothing");
+  EXPECT_EQ(Refusal("sleep 5"), "sleep takes nothing");
+  EXPECT_EQ(Refusal("radio off"), "unknown request radio");
   EXPECT_EQ(Refusal("device gone x"), "device takes removed or arrived, then the interface name");
   EXPECT_EQ(Refusal("State 2 1 17"), "unknown request State");
 }
@@ -84,21 +91,77 @@ TEST(ServiceControl, NowLineShowsWhatExpectationsSee) {
   EXPECT_EQ(WlanNowLine(third.service), "now state idle ssid \"TethraNet\" key none max-peers 100");
 }
 
+bool Apply(std::string_view line, sim::SimWlanService& wlan, std::string* refusal = nullptr) {
+  std::string why;
+  const bool done = ApplyToWlan(Parsed(line), wlan, why);
+  if (refusal != nullptr) *refusal = why;
+  EXPECT_EQ(done, why.empty()) << line << ": " << why;
+  return done;
+}
+
 TEST(ServiceControl, MachineRequestsActOnTheServiceAndDeviceIsNotTheServices) {
   wlan::test::Rig rig;
-  EXPECT_TRUE(ApplyToWlan(Parsed("state 1 2 0"), rig.service));
+  EXPECT_TRUE(Apply("state 1 2 0", rig.service));
   EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);
-  EXPECT_TRUE(ApplyToWlan(Parsed("join 00-1A-2B-3C-4D-5E"), rig.service));
+  EXPECT_TRUE(Apply("join 00-1A-2B-3C-4D-5E", rig.service));
   EXPECT_EQ(rig.service.peers().size(), 1u);
-  EXPECT_TRUE(ApplyToWlan(Parsed("leave 00-1A-2B-3C-4D-5E"), rig.service));
+  EXPECT_TRUE(Apply("leave 00-1A-2B-3C-4D-5E", rig.service));
   EXPECT_TRUE(rig.service.peers().empty());
-  EXPECT_TRUE(ApplyToWlan(Parsed("netsh-restart"), rig.service));
-  EXPECT_TRUE(ApplyToWlan(Parsed("notify-raw 4097 3"), rig.service));
+  EXPECT_TRUE(Apply("forced-start", rig.service));
+  EXPECT_TRUE(Apply("notify-raw 4097 3", rig.service));
   EXPECT_EQ(rig.host.events(),
             (std::vector<std::string>{"wlan state idle -> active (reason 0)", "wlan station join 00-1A-2B-3C-4D-5E",
-                                      "wlan station leave 00-1A-2B-3C-4D-5E",  // the shell's start: runs already
+                                      "wlan station leave 00-1A-2B-3C-4D-5E",  // the forced start: runs already
                                       "wlan notify-raw 4097 size 3"}));
-  EXPECT_FALSE(ApplyToWlan(Parsed("device removed x"), rig.service));
+  std::string why;
+  EXPECT_FALSE(Apply("device removed x", rig.service, &why));
+  EXPECT_EQ(why, "not a WLAN service request");
+}
+
+// Each of the machine's own events does what tethra-sim's timeline does with the same line.
+TEST(ServiceControl, ForcedStartRadioAdapterAndSleepAreTheMachinesEvents) {
+  wlan::test::Rig started;
+  EXPECT_TRUE(Apply("forced-start", started.service));
+  EXPECT_EQ(started.service.state(), platform::kWlanHostedNetworkActive);
+  EXPECT_TRUE(Apply("sleep", started.service));
+  EXPECT_EQ(started.service.state(), platform::kWlanHostedNetworkIdle);
+  EXPECT_EQ(started.host.events(),
+            (std::vector<std::string>{"wlan state idle -> active (reason 0)",
+                                      "wlan state active -> idle (the machine sleeps; nobody is told)"}));
+
+  wlan::test::Rig radio;
+  EXPECT_TRUE(Apply("radio-off", radio.service));
+  EXPECT_EQ(radio.service.state(), platform::kWlanHostedNetworkUnavailable);
+  EXPECT_EQ(radio.host.events(),
+            (std::vector<std::string>{"wlan radio off", "wlan state idle -> unavailable (reason 12)"}));
+
+  wlan::test::Rig adapter;
+  EXPECT_TRUE(Apply("adapter-disabled", adapter.service));
+  EXPECT_EQ(adapter.service.state(), platform::kWlanHostedNetworkUnavailable);
+  EXPECT_EQ(adapter.host.events(), (std::vector<std::string>{"wlan adapter disabled: the virtual adapter is gone",
+                                                             "wlan state idle -> unavailable (reason 12)"}));
+  // Nothing starts without the adapter; the request is answered all the same, as netsh exits.
+  EXPECT_TRUE(Apply("forced-start", adapter.service));
+  EXPECT_EQ(adapter.service.state(), platform::kWlanHostedNetworkUnavailable);
+}
+
+// A change from a state the service is not in changes nothing, and the answer names the state
+// it is in, which the controller reads back.
+TEST(ServiceControl, AStateChangeFromAnotherStateIsRefusedNamingTheStateItIsIn) {
+  wlan::test::Rig rig;
+  std::string why;
+  EXPECT_FALSE(Apply("state 2 1 17", rig.service, &why));
+  EXPECT_EQ(why, "not done, the hosted network is idle");
+  EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkIdle);
+  EXPECT_TRUE(rig.host.events().empty());
+  EXPECT_EQ(StateRefusal(platform::kWlanHostedNetworkActive), "not done, the hosted network is active");
+
+  EXPECT_EQ(RefusedInState("error " + why), "idle");
+  EXPECT_EQ(RefusedInState("error not done, the hosted network is unavailable"), "unavailable");
+  EXPECT_EQ(RefusedInState("ok"), std::nullopt);
+  EXPECT_EQ(RefusedInState(why), std::nullopt) << "only an error answer";
+  EXPECT_EQ(RefusedInState("error notifications not delivered within 10000 ms"), std::nullopt);
+  EXPECT_EQ(RefusedInState("error not done, the hosted network is gone"), std::nullopt);
 }
 
 }  // namespace

@@ -29,6 +29,35 @@ TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
   EXPECT_EQ(seen.wlanCalls("WlanHostedNetworkStopUsing"), 0u);
 }
 
+// A misuse of the WLAN API fails the run whatever the scenario expects, one failure each, in
+// the words tethra-sim uses; the end of the process still gives the last state.
+TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
+  ServiceLogTexts logs;
+  logs.wlan = Line("now state active ssid \"TethraNet\" key \"k\" max-peers 10") +
+              Line("misuse WlanCloseHandle called from inside the notification callback: it never returns") +
+              Line("event wlan WlanCloseHandle inside the callback: waits for ever") + Line("misuse second") +
+              Line("end: process ended, its handles closed") +
+              Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 10");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  EXPECT_EQ(seen.machineFailures,
+            (std::vector<std::string>{
+                "wlan misuse: WlanCloseHandle called from inside the notification callback: it never returns",
+                "wlan misuse: second"}));
+  ASSERT_TRUE(seen.wlan);
+  EXPECT_EQ(seen.wlan->state, 1u);
+
+  Scenario scenario;
+  seen.exitCode = 0;
+  const Verdict verdict = CheckExpectations(scenario, seen);
+  EXPECT_FALSE(verdict.allHeld);
+
+  logs.wlan = Line("call WlanCloseHandle(0x57a00000) -> 0") + Line("event misuse of nothing");
+  Observation clean;
+  ReadServiceLogs(logs, clean);
+  EXPECT_TRUE(clean.machineFailures.empty()) << "only a line that is a misuse counts";
+}
+
 TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation) {
   ServiceLogTexts logs;
   logs.hotspot = Line("service ready: 2 profile(s)") +

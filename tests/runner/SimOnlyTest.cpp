@@ -80,5 +80,30 @@ TEST(SimOnlyTest, ARealNotebookSkipsWhatNeedsASimulatedServiceAndRunsTheRest) {
   EXPECT_EQ(kept.machine.commandLine, u"/ShareWLAN");
 }
 
+// The documented WLAN and sharing machines: the planted services carry out every one of their
+// statements; a real notebook's own services are left alone.
+TEST(SimOnlyTest, TheDocumentedMachinesNeedNoSimulatorButAreSkippedOnARealNotebook) {
+  const std::string text =
+      "wlan first-use\n"
+      "wlan host-name \"NB\"\n"
+      "wlan supported unavailable\n"
+      "wlan disallowed\n"
+      "netsh exit 1 after-start\n"
+      "connection name \"D\" device \"X\" guid {5A1E0002-0000-4000-8000-00000000E0D0} shared public absent\n"
+      "when notice: wlan forced-start\n"
+      "when after 100 ms: wlan radio off\n"
+      "when after 100 ms: wlan adapter disabled\n"
+      "when after 100 ms: power suspend\n"
+      "when after 100 ms: wlan state idle -> active reason 0\n"
+      "expect exit 0\n";
+  const Scenario scenario = Parse(text);
+  EXPECT_TRUE(SimOnlyStatements(scenario, text, WindowsMachine::Planted).empty());
+  const auto skipped = SimOnlyStatements(scenario, text, WindowsMachine::Real);
+  EXPECT_EQ(Lines(skipped), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
+  const Scenario kept = WithoutSkipped(scenario, skipped);
+  ASSERT_EQ(kept.timeline.size(), 1u);
+  EXPECT_EQ(kept.timeline[0].line, 10) << "the suspend is the real machine's broadcast";
+}
+
 }  // namespace
 }  // namespace tethra::simrunner

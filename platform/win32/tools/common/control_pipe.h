@@ -5,11 +5,16 @@
 //
 // Protocol: one request per connection. The client writes one UTF-8 line ending in '\n'; the
 // server performs it, answers one line, "ok\n" or "error TEXT\n", and disconnects. Requests:
-//   state OLD NEW REASON          the service changes state (0 unavailable, 1 idle, 2 active)
+//   state OLD NEW REASON          the service changes state (0 unavailable, 1 idle, 2 active);
+//                                 from another state than OLD: refused, naming the state
+//                                 (simrunner::StateRefusal)
 //   notify-raw CODE SIZE          a hosted-network notification with that code and data size
 //   join MAC / leave MAC          a station (00-1A-2B-3C-4D-5E) joins / leaves
 //   device removed|arrived TEXT   a device-interface event sent to the program's dialog
-//   netsh-restart                 what `netsh wlan start hostednetwork` does when it succeeds
+//   forced-start                  what `netsh wlan start hostednetwork` does (the program's shell
+//                                 or someone else's): a start tied to no handle
+//   radio-off / adapter-disabled  the radio is switched off / the physical adapter disabled
+//   sleep                         the machine sleeps (after the suspend broadcast)
 // Each is answered once its notifications have been delivered (device: once the send returned).
 //
 // Owner: SendControl owns its pipe handle for the call only. Threads: any thread; each call

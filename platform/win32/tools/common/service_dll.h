@@ -1,6 +1,8 @@
-// What the simulated-service DLLs (wlanapi.dll, simsharing.dll) share: their machine comes
-// from environment variables read at the first call, and every call and event goes to a log
-// file named by one of them (else to the debugger output). Header only.
+// What the simulated-service DLLs (wlanapi.dll, simsharing.dll, simhotspot.dll) share: their
+// machine comes from environment variables read at the first call, every call and event goes to
+// a log file named by one of them (else to the debugger output), and a count of the threads
+// inside a service, which tells at the process's end whether one was cut off there (its lock
+// perhaps still held). Header only.
 //
 // Owner: a ServiceLog owns its file handle for the process's life (the DLLs never end their
 // service). Threads: ServiceLog::write is not locked; each DLL calls it under its own lock.
@@ -8,6 +10,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -63,6 +66,32 @@ class ServiceLog {
   const ULONGLONG m_start;
   const std::string m_debugPrefix;
   HANDLE m_file = INVALID_HANDLE_VALUE;
+};
+
+// Held by a thread while it is inside a service: at the process's end a count above zero means a
+// thread was cut off there, with the service's lock perhaps still held.
+class [[nodiscard]] InsideService {
+ public:
+  explicit InsideService(std::atomic<int>& inside) : m_inside(inside) { ++m_inside; }
+  InsideService(const InsideService&) = delete;
+  InsideService& operator=(const InsideService&) = delete;
+  ~InsideService() { --m_inside; }
+
+ private:
+  std::atomic<int>& m_inside;
+};
+
+// Held inside a service where it runs code that holds none of its locks (the program's callback,
+// a wait): a thread cut off there leaves the service as it was.
+class [[nodiscard]] OutsideService {
+ public:
+  explicit OutsideService(std::atomic<int>& inside) : m_inside(inside) { --m_inside; }
+  OutsideService(const OutsideService&) = delete;
+  OutsideService& operator=(const OutsideService&) = delete;
+  ~OutsideService() { ++m_inside; }
+
+ private:
+  std::atomic<int>& m_inside;
 };
 
 }  // namespace tethra::tools

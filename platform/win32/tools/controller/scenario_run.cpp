@@ -10,6 +10,7 @@
 #include "app/SystemNames.h"
 #include "sim-runner/HotspotControl.h"
 #include "sim-runner/MachineConfig.h"
+#include "sim-runner/ServiceControl.h"
 #include "sim-runner/ServiceLogs.h"
 #include "sim-runner/Text.h"
 #include "tethra/controller/ControllerLink.h"
@@ -525,16 +526,20 @@ bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
   return false;
 }
 
-void ScenarioRun::Fired(const simrunner::TimelineEntry& entry) { Print("timeline: " + entry.source); }
+void ScenarioRun::Fired(const simrunner::TimelineEntry& entry) {
+  Print("timeline: " + entry.source);
+  m_firing = &entry;
+}
 
-void ScenarioRun::Control(const std::string& request) {
+std::string ScenarioRun::Control(const std::string& request) {
   std::string answer;
   if (!SendControl(request, answer, kControlTimeoutMs)) {
-    Print("control " + request + ": the simulated WLAN service did not answer");
+    Print("control " + request + ": the simulated WLAN service did not answer (" + answer + ")");
   } else if (answer != "ok") {
     Print("control " + request + ": " + answer);
   }
   m_lastActivityMs = NowMs();
+  return answer;
 }
 
 void ScenarioRun::ControlHotspot(const simrunner::HotspotRequest& hotspot) {
@@ -590,9 +595,25 @@ void ScenarioRun::Perform(const Action& a) {
       }
       m_lastActivityMs = NowMs();
       break;
-    case Action::Kind::WlanState:
-      Control("state " + std::to_string(a.oldState) + " " + std::to_string(a.newState) + " " +
-              std::to_string(a.reason));
+    case Action::Kind::WlanState: {
+      // A change is told from the state the service is in: one from another is not Windows'.
+      const std::string answer = Control("state " + std::to_string(a.oldState) + " " + std::to_string(a.newState) +
+                                         " " + std::to_string(a.reason));
+      if (const auto now = simrunner::RefusedInState(answer)) {
+        m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
+                                   (m_firing != nullptr ? m_firing->source : std::string("wlan state")) +
+                                   "` while the hosted network is " + *now);
+      }
+      break;
+    }
+    case Action::Kind::WlanRadioOff:
+      Control("radio-off");
+      break;
+    case Action::Kind::WlanAdapterDisabled:
+      Control("adapter-disabled");
+      break;
+    case Action::Kind::WlanForcedStart:
+      Control("forced-start");
       break;
     case Action::Kind::WlanNotifyRaw:
       Control("notify-raw " + std::to_string(a.code) + " " + std::to_string(a.size));
@@ -608,6 +629,8 @@ void ScenarioRun::Perform(const Action& a) {
       break;
     case Action::Kind::Power:
       SendToDialogs(WM_POWERBROADCAST, static_cast<WPARAM>(a.wParam), 0, "WM_POWERBROADCAST");
+      // The machine then sleeps: a running hosted network stops, told to nobody, for good.
+      if (a.wParam == PBT_APMSUSPEND) Control("sleep");
       break;
     case Action::Kind::Session:
       SendToDialogs(WM_WTSSESSION_CHANGE, static_cast<WPARAM>(a.wParam), 0, "WM_WTSSESSION_CHANGE");
@@ -700,6 +723,7 @@ simrunner::Observation ScenarioRun::Observe() {
       logs.programId = newest->process.dwProcessId;
     }
     simrunner::ReadServiceLogs(logs, seen);
+    for (const std::string& refused : m_refusedActions) seen.machineFailures.push_back("timeline " + refused);
     // A service the program never reached still holds what the machine started it with.
     if (!seen.wlan) {
       const sim::SimWlanConfig start = simrunner::WlanConfig(m_scenario.machine.wlan);

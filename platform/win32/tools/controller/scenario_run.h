@@ -77,7 +77,9 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   void Look(Instance& instance);
   void AnswerMessageBox(Instance& instance);
   bool Quiet(std::uint64_t forMs);
-  void Control(const std::string& request);
+  // A machine action of the simulated WLAN service, through wlanapi.dll's pipe: the answer
+  // line, or the reason none came.
+  std::string Control(const std::string& request);
   // A machine action of the simulated mobile hotspot, through simhotspot.dll's pipe.
   void ControlHotspot(const simrunner::HotspotRequest& hotspot);
   void SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
@@ -106,6 +108,8 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   std::uint64_t m_lastActivityMs = 0;  // something arrived, changed or ended
   std::uint64_t m_lastLookMs = 0;
   std::uint64_t m_logBytes = 0;  // the services' logs' size at the last poll
+  const simrunner::TimelineEntry* m_firing = nullptr;  // the line whose action runs
+  std::vector<std::string> m_refusedActions;  // actions Windows could not have taken, by line
 };
 
 }  // namespace tethra::tools

@@ -53,31 +53,12 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   // The instance if one was made, without making it (process end).
   static SimHotspotDll* IfMade();
 
-  // Held by every thread while it is inside the service: at the process's end a count above
-  // zero means a thread was cut off there, with the service's lock perhaps still held.
-  class [[nodiscard]] ServiceCall {
-   public:
-    explicit ServiceCall(std::atomic<int>& inside) : m_inside(inside) { ++m_inside; }
-    ServiceCall(const ServiceCall&) = delete;
-    ServiceCall& operator=(const ServiceCall&) = delete;
-    ~ServiceCall() { --m_inside; }
-
-   private:
-    std::atomic<int>& m_inside;
-  };
-  ServiceCall enter() { return ServiceCall(m_inService); }
+  // Held by every thread while it is inside the service (see service_dll.h).
+  using ServiceCall = InsideService;
   // Held by the delivery thread while it runs the program's completion, which the service calls
   // with its lock released: a thread cut off there holds nothing of the service's.
-  class [[nodiscard]] ProgramCode {
-   public:
-    explicit ProgramCode(std::atomic<int>& inside) : m_inside(inside) { --m_inside; }
-    ProgramCode(const ProgramCode&) = delete;
-    ProgramCode& operator=(const ProgramCode&) = delete;
-    ~ProgramCode() { ++m_inside; }
-
-   private:
-    std::atomic<int>& m_inside;
-  };
+  using ProgramCode = OutsideService;
+  ServiceCall enter() { return ServiceCall(m_inService); }
   ProgramCode leave() { return ProgramCode(m_inService); }
 
   sim::SimHotspotService& service() { return *m_service; }

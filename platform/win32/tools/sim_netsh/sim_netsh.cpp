@@ -4,9 +4,11 @@
 // named by TETHRA_SCENARIO says (no scenario, or one that cannot be read: `netsh exit 0`):
 //   netsh hangs     never ends
 //   netsh exit N    N != 0: ends with N after the tool's own run time (~200 ms)
-//   netsh exit 0    restarts the hosted network through the simulated WLAN service's control
-//                   pipe (answered once the two state changes have been delivered), then ends
-//                   with 0; 1 when the pipe cannot be reached or refuses the request
+//   netsh exit 0    starts the hosted network through the simulated WLAN service's control
+//                   pipe (a forced start, answered once its state change has been delivered),
+//                   then ends with 0; 1 when the pipe cannot be reached or refuses the request
+//   after-start     (after `hangs` or `exit N`) the network is started that way first, and the
+//                   shell then hangs or ends with N all the same
 // (`netsh missing` needs no stand-in: the run plants none.)
 //
 // Owner: the process; nothing outlives it. Threads: the main thread only.
@@ -35,6 +37,20 @@ std::wstring Arguments() {
   return line;
 }
 
+// The forced start through the control pipe; false (logged) when it could not be asked for.
+bool StartHostedNetwork(const tethra::tools::ServiceLog& log) {
+  std::string answer;
+  if (!tethra::tools::SendControl("forced-start", answer, kControlTimeoutMs)) {
+    log.write("cannot start the hosted network: " + answer);
+    return false;
+  }
+  if (answer != "ok") {
+    log.write("start refused: " + answer);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int wmain() {
@@ -43,13 +59,16 @@ int wmain() {
   log.write("run " + tethra::tools::Utf8Of(Arguments()));
 
   const tethra::tools::ScenarioFromEnvironment loaded = tethra::tools::LoadScenarioFromEnvironment();
-  Machine machine;  // the defaults: exits 0 and restarts the hosted network
+  Machine machine;  // the defaults: starts the hosted network and exits 0
   if (loaded.scenario) {
     machine = loaded.scenario->machine;
   } else if (loaded.named) {
     log.write("scenario refused: " + loaded.refusal);
   }
 
+  // As the simulated notebook's shell: the start first when the statement says `after-start`.
+  const bool startsFirst = machine.netsh != Machine::Netsh::Missing && machine.netshStartsFirst;
+  if (startsFirst) StartHostedNetwork(log);
   switch (machine.netsh) {
     case Machine::Netsh::Hangs:
       log.write("hangs");
@@ -65,15 +84,7 @@ int wmain() {
     log.write("exit " + std::to_string(machine.netshExitCode));
     return static_cast<int>(machine.netshExitCode);
   }
-  std::string answer;
-  if (!tethra::tools::SendControl("netsh-restart", answer, kControlTimeoutMs)) {
-    log.write("cannot restart the hosted network: " + answer);
-    return 1;
-  }
-  if (answer != "ok") {
-    log.write("restart refused: " + answer);
-    return 1;
-  }
+  if (!startsFirst && !StartHostedNetwork(log)) return 1;
   ::Sleep(kOwnRunTimeMs);
   log.write("exit 0");
   return 0;

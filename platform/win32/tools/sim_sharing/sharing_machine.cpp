@@ -52,7 +52,11 @@ std::optional<sim::SimConnectionConfig> ParseConnection(const std::wstring& entr
 SharingMachineSetup FromVariables(std::vector<std::string> notes) {
   SharingMachineSetup setup;
   setup.notes = std::move(notes);
-  setup.config = simrunner::SharingConfig(simrunner::Machine{});
+  const simrunner::Machine machine;
+  setup.config = simrunner::SharingConfig(machine);
+  const sim::SimWlanConfig wlan = simrunner::WlanConfig(machine.wlan);
+  setup.hostedAdapter = wlan.adapter;
+  setup.hostedStartState = wlan.state;
   if (const auto installed = Environment(L"TETHRA_SIMSHARING_INSTALLED")) setup.config.installed = *installed != L"0";
   if (const auto list = Environment(L"TETHRA_SIMSHARING_CONNECTIONS")) {
     setup.config.connections.clear();
@@ -75,6 +79,9 @@ SharingMachineSetup ReadSharingMachine() {
   if (!file.scenario) return FromVariables({"scenario refused: " + file.refusal});
   SharingMachineSetup setup;
   setup.config = simrunner::SharingConfig(file.scenario->machine);
+  const sim::SimWlanConfig wlan = simrunner::WlanConfig(file.scenario->machine.wlan);
+  setup.hostedAdapter = wlan.adapter;
+  setup.hostedStartState = wlan.state;
   setup.faults = simrunner::FaultPlanOf(file.scenario->machine);
   setup.notes.push_back("scenario " + Narrow(*Environment(L"TETHRA_SCENARIO")));
   return setup;

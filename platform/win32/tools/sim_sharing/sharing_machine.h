@@ -8,6 +8,7 @@
 // and the machine of the variables instead.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ namespace tethra::tools {
 
 struct SharingMachineSetup {
   sim::SimSharingConfig config;
+  // The hosted network's virtual adapter, whose connection is listed only while the hosted
+  // network is active, and the hosted network's state at the start (while the WLAN service of the
+  // process has not been reached).
+  platform::Guid hostedAdapter{};
+  std::uint32_t hostedStartState = 0;
   sim::FaultPlan faults;            // `fault ics ...` and `fault ics-grow` lines (others never asked for)
   std::vector<std::string> notes;   // log lines: where the machine came from, what was refused
 };

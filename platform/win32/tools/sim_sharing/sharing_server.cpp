@@ -5,6 +5,8 @@
 
 #include "sharing_machine.h"
 #include "sim-runner/Text.h"
+#include "tethra/platform/wlan_api.h"
+#include "tools/common/wlan_link.h"
 
 namespace tethra::tools {
 
@@ -34,6 +36,9 @@ SharingServer::SharingServer() {
   }
   sim::ISharingServiceHost& host = *this;
   m_service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(setup.config));
+  m_service->setListedWhen([adapter = setup.hostedAdapter, start = setup.hostedStartState](const platform::Guid& guid) {
+    return guid != adapter || PlantedWlanState().value_or(start) == platform::kWlanHostedNetworkActive;
+  });
   write(std::string("service ready: sharing ") + (m_service->installed() ? "installed" : "not installed") +
         ", connections" + described);
   writeNowIfChanged(true);
@@ -61,6 +66,7 @@ void SharingServer::writeEnd() {
     write("end: not checked (a call was still running)");
     return;
   }
+  EndPlantedWlan();  // the hosted network as it is once the process has gone
   std::string objects;
   for (const auto& [kind, count] : m_objects) {
     if (count != 0) objects += (objects.empty() ? "" : ", ") + std::to_string(count) + " " + kind;

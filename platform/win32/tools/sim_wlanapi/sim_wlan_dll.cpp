@@ -32,12 +32,20 @@ BOOL CALLBACK FirstWindow(HWND window, LPARAM found) {
   return FALSE;
 }
 
+std::atomic<SimWlanDll*> g_made{nullptr};
+
 }  // namespace
 
 SimWlanDll& SimWlanDll::Instance() {
-  static SimWlanDll* const dll = new SimWlanDll();  // process lifetime, see the header
+  static SimWlanDll* const dll = [] {
+    auto* made = new SimWlanDll();  // process lifetime, see the header
+    g_made = made;
+    return made;
+  }();
   return *dll;
 }
+
+SimWlanDll* SimWlanDll::IfMade() { return g_made; }
 
 SimWlanDll::SimWlanDll() {
   m_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -128,13 +136,21 @@ void SimWlanDll::forgetTargets(HANDLE handle) {
 
 std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
   t_machineSide = true;
-  if (!simrunner::ApplyToWlan(request, *m_service)) return "not a WLAN service request";
-  logChanges();
+  {
+    const InsideService inside = enter();
+    std::string why;
+    if (!simrunner::ApplyToWlan(request, *m_service, why)) return why;
+    logChanges();
+  }
   ::SetEvent(m_wake);
+  auto pending = [this] {
+    const InsideService inside = enter();
+    return m_service->hasPendingNotification();
+  };
   // The delivering flag is raised before a notification leaves the queue, so an empty queue
   // with the flag down means every notification of this request has been delivered.
   const ULONGLONG deadline = ::GetTickCount64() + kDeliveryBoundMs;
-  while (m_service->hasPendingNotification() || m_delivering) {
+  while (pending() || m_delivering) {
     if (::GetTickCount64() >= deadline) {
       return "notifications not delivered within " + std::to_string(kDeliveryBoundMs) + " ms";
     }
@@ -146,6 +162,27 @@ std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
 void SimWlanDll::write(const std::string& text) {
   std::lock_guard lock(m_logMutex);
   m_log.write(text);
+}
+
+void SimWlanDll::processEnded() {
+  if (m_ended.exchange(true)) return;
+  // The other threads were ended wherever they stood: a lock one of them held stays held.
+  {
+    std::unique_lock log(m_logMutex, std::try_to_lock);
+    if (!log.owns_lock()) return;  // not even this can be said
+  }
+  if (m_inService != 0) {
+    write("end: not settled (a thread was inside the service when the process ended)");
+    return;
+  }
+  const InsideService inside = enter();
+  write("end: process ended, its handles closed");
+  m_service->forgetClient(0);  // every handle here is the one process's
+  // Free unless a thread died inside the service, caught above.
+  std::lock_guard lock(m_nowMutex);
+  writeNewMisusesLocked();
+  m_lastNow = simrunner::WlanNowLine(*m_service);
+  write(m_lastNow);
 }
 
 DWORD WINAPI SimWlanDll::ThreadProc(LPVOID raw) {
@@ -164,6 +201,7 @@ void SimWlanDll::run() {
       timeout = *stopAt > now ? static_cast<DWORD>(*stopAt - now) : 0;
     }
     ::WaitForSingleObject(m_wake, timeout);
+    const InsideService inside = enter();
     if (stopAt && ::GetTickCount64() >= *stopAt) {
       stopAt.reset();
       stopped = true;
@@ -175,7 +213,10 @@ void SimWlanDll::run() {
       }
     }
     const DWORD caller = m_caller.exchange(0);
-    if (caller != 0 && m_service->hasPendingNotification()) meetCaller(caller);
+    if (caller != 0 && m_service->hasPendingNotification()) {
+      const OutsideService meeting = leave();  // a message to the program holds no lock here
+      meetCaller(caller);
+    }
     deliverAll();
     t_notificationQueued = false;  // this thread delivers its own queue; nothing to wake
     if (m_stopAfterMs && !stopped && !stopAt && m_service->state() == platform::kWlanHostedNetworkActive) {
@@ -213,13 +254,20 @@ void SimWlanDll::meetCaller(DWORD caller) {
   }
 }
 
-// The `now` line, written whenever what it shows has changed.
+// The `now` line, written whenever what it shows has changed, and each new misuse.
 void SimWlanDll::logChanges() {
   std::lock_guard lock(m_nowMutex);
+  writeNewMisusesLocked();
   std::string now = simrunner::WlanNowLine(*m_service);
   if (now == m_lastNow) return;
   write(now);
   m_lastNow = std::move(now);
+}
+
+// Each misuse once, as soon as it is seen: the call that made it may never return.
+void SimWlanDll::writeNewMisusesLocked() {
+  const std::vector<std::string> misuses = m_service->misuses();
+  for (; m_misusesWritten < misuses.size(); ++m_misusesWritten) write("misuse " + misuses[m_misusesWritten]);
 }
 
 void SimWlanDll::recordCall(std::string_view function, std::string_view arguments, std::string_view result) {
@@ -252,7 +300,15 @@ void SimWlanDll::waitUntil(std::function<bool()> ready) {
     m_caller = 0;
     ::SetEvent(m_wake);
   }
-  while (!ready()) ::WaitForSingleObject(m_deliveryEnded, 10);
+  {
+    std::lock_guard lock(m_nowMutex);
+    writeNewMisusesLocked();
+  }
+  // The service waits with its lock released: a thread ended while it waits holds nothing.
+  while (!ready()) {
+    const OutsideService waiting = leave();
+    ::WaitForSingleObject(m_deliveryEnded, 10);
+  }
 }
 
 }  // namespace tethra::tools

@@ -12,7 +12,15 @@
 //   TETHRA_SIMWLAN_STOP_AFTER_MS  N: N ms after the network first becomes active, the service
 //                               stops it by itself (active -> idle, reason 17, user action)
 // TETHRA_SIMWLAN_LOG names the file that receives every call, event and `now` line (else
-// OutputDebugString).
+// OutputDebugString), and one `misuse TEXT` line for each of the program's misuses of the API
+// (SimWlanService::misuses), as soon as it is seen.
+//
+// When the process ends, its handles are closed as the system closes them: the StartUsing they
+// held is undone (SimWlanService::forgetClient), and the log ends with `end: process ended` and
+// the last `now` line, or with `end: not settled (...)` when a thread was cut off inside the
+// service. Whichever comes first does that: this DLL's process detach, or the planted sharing
+// service's end check in the same process (SimWlanProcessEnded), which must see the hosted
+// network as it is once the process has gone.
 //
 // Owner: one per process, created on the first call of any export and never destroyed (the
 // process ends with ExitProcess while the notification thread may hold the service's lock).
@@ -50,8 +58,13 @@ struct CallbackTarget {
 class SimWlanDll final : private sim::IWlanServiceHost {
  public:
   static SimWlanDll& Instance();
+  // The instance if one was made, without making it (process end).
+  static SimWlanDll* IfMade();
 
   sim::SimWlanService& service() { return *m_service; }
+  // Held around every use of the service (see service_dll.h); the program's callback leaves it.
+  InsideService enter() { return InsideService(m_inService); }
+  OutsideService leave() { return OutsideService(m_inService); }
 
   // After every export, on the calling thread: a notification that call queued may now be
   // delivered, and a change it made is logged.
@@ -67,6 +80,9 @@ class SimWlanDll final : private sim::IWlanServiceHost {
 
   void write(const std::string& text);
 
+  // The process has ended: every other thread is gone. Only the first call acts.
+  void processEnded();
+
  private:
   SimWlanDll();
   sim::SimWlanConfig configFromEnvironment();
@@ -75,6 +91,7 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   void deliverAll();
   void meetCaller(DWORD caller);
   void logChanges();
+  void writeNewMisusesLocked();  // under m_nowMutex
 
   // --- IWlanServiceHost ---------------------------------------------------------------------------
   void recordCall(std::string_view function, std::string_view arguments, std::string_view result) override;
@@ -95,6 +112,9 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   std::mutex m_logMutex;
   std::mutex m_nowMutex;
   std::string m_lastNow;
+  std::size_t m_misusesWritten = 0;
+  std::atomic<int> m_inService{0};
+  std::atomic<bool> m_ended{false};
   std::mutex m_faultsMutex;
   sim::FaultPlan m_faults;
   std::optional<unsigned long> m_stopAfterMs;

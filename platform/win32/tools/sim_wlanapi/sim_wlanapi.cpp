@@ -11,6 +11,7 @@
 #include "dialog_watch.h"
 #include "sim_wlan_dll.h"
 #include "tethra/sim/wlan/SimWlanService.h"
+#include "tools/common/wlan_link.h"
 #include "wlan_types.h"
 
 namespace {
@@ -24,6 +25,8 @@ using tethra::tools::SimWlanDll;
 
 void Relay(platform::WlanNotificationData* data, void* raw) {
   const auto* target = static_cast<const CallbackTarget*>(raw);
+  // The service calls back with its lock released: the program's own code runs outside it.
+  const auto program = SimWlanDll::Instance().leave();
   target->callback(reinterpret_cast<WLAN_NOTIFICATION_DATA*>(data), target->context);
 }
 
@@ -35,8 +38,12 @@ std::uint32_t* P(WLAN_HOSTED_NETWORK_REASON* reason) { return reinterpret_cast<s
 template <typename Call>
 auto Serve(Call call) {
   SimWlanDll& dll = SimWlanDll::Instance();
-  const auto result = call(dll.service());
-  dll.afterCall();
+  const auto result = [&] {
+    const auto inside = dll.enter();
+    const auto value = call(dll.service());
+    dll.afterCall();
+    return value;
+  }();
   // The program's calls come from the dialog's thread too: the first one there starts the watch.
   tethra::tools::WatchDialog([&dll](const std::string& line) { dll.write(line); });
   if constexpr (std::is_same_v<std::remove_const_t<decltype(result)>, platform::Win32Error>) {
@@ -157,7 +164,30 @@ PVOID WINAPI SimWlanAllocateMemory(DWORD size) {
 }
 
 VOID WINAPI SimWlanFreeMemory(PVOID memory) {
-  SimWlanDll::Instance().service().wlanFreeMemory(memory);
+  SimWlanDll& dll = SimWlanDll::Instance();
+  const auto inside = dll.enter();
+  dll.service().wlanFreeMemory(memory);
+}
+
+// --- Private: for the other planted services of this process (tools/common/wlan_link.h) --------
+
+BOOL WINAPI SimWlanHostedNetworkState(DWORD* state) {
+  SimWlanDll* dll = SimWlanDll::IfMade();
+  if (dll == nullptr || state == nullptr) return FALSE;  // never reached: the machine's start state
+  const auto inside = dll->enter();
+  *state = dll->service().state();
+  return TRUE;
+}
+
+VOID WINAPI SimWlanProcessEnded() {
+  if (SimWlanDll* dll = SimWlanDll::IfMade()) dll->processEnded();
+}
+
+// The process ends (not a FreeLibrary: the program never unloads the WLAN library, and the
+// handles stay open while it runs): its handles are closed as the system closes them.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) SimWlanProcessEnded();
+  return TRUE;
 }
 
 }  // extern "C"
@@ -178,3 +208,5 @@ static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkStopUsing), PfnWlanHo
 static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkForceStop), PfnWlanHostedNetworkControl>);
 static_assert(std::is_same_v<decltype(&SimWlanAllocateMemory), PfnWlanAllocateMemory>);
 static_assert(std::is_same_v<decltype(&SimWlanFreeMemory), PfnWlanFreeMemory>);
+static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkState), tethra::tools::PlantedWlanStateFn>);
+static_assert(std::is_same_v<decltype(&SimWlanProcessEnded), tethra::tools::PlantedWlanEndFn>);
