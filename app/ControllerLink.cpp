@@ -7,7 +7,8 @@ namespace tethra::app {
 
 void CHostedNetworkDlg::SendMsg2Pelto(std::u16string code) {
   if (m_hPeltoLogicUIWnd == nullptr) return;
-  if (m_pPeltoLogicUIWnd != nullptr) m_pPeltoLogicUIWnd->ShowWindow(platform::kSW_HIDE);
+  // The controller's window belongs to another process, whose thread may never answer.
+  if (m_pPeltoLogicUIWnd != nullptr) m_pPeltoLogicUIWnd->ShowWindowAsync(platform::kSW_HIDE);
   if (!controller::SendCopyData(Windows(), m_hPeltoLogicUIWnd, m_hWnd, controller::PELTO_MSG_CODE, code)) {
     Trace("The controller did not take a status code within %u ms.",
           static_cast<unsigned>(controller::kControllerSendTimeoutMs));

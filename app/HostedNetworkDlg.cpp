@@ -50,7 +50,7 @@ bool CHostedNetworkDlg::OnInitDialog() {
   if (m_hPeltoLogicUIWnd != nullptr) {
     m_PeltoLogicUIWndObject.Attach(Windows(), m_hPeltoLogicUIWnd);
     m_pPeltoLogicUIWnd = &m_PeltoLogicUIWndObject;
-    m_pPeltoLogicUIWnd->ShowWindow(platform::kSW_HIDE);
+    m_pPeltoLogicUIWnd->ShowWindowAsync(platform::kSW_HIDE);  // another process's: never wait for it
   }
 
   CDialog::OnInitDialog();

@@ -7,6 +7,7 @@
 namespace tethra::app {
 
 bool CWnd::ShowWindow(int command) const { return Bound() && Windows().showWindow(m_hWnd, command); }
+bool CWnd::ShowWindowAsync(int command) const { return Bound() && Windows().showWindowAsync(m_hWnd, command); }
 
 bool CWnd::SetWindowPos(Hwnd insertAfter, int x, int y, int cx, int cy, std::uint32_t flags) const {
   return Bound() && Windows().setWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);

@@ -32,6 +32,8 @@ class CWnd {
   Hwnd GetSafeHwnd() const { return m_hWnd; }
 
   bool ShowWindow(int command) const;
+  // For a window of another process: asks its thread and never waits for it.
+  bool ShowWindowAsync(int command) const;
   bool SetWindowPos(Hwnd insertAfter, int x, int y, int cx, int cy, std::uint32_t flags) const;
   bool EnableWindow(bool enable) const;
   bool IsWindowEnabled() const;

@@ -100,6 +100,9 @@ class WindowSystem final : public platform::IWindowSystem {
   }
   bool isWindow(platform::Hwnd hwnd) override { return ::IsWindow(ToHwnd(hwnd)) != FALSE; }
   bool showWindow(platform::Hwnd hwnd, int command) override { return ::ShowWindow(ToHwnd(hwnd), command) != FALSE; }
+  bool showWindowAsync(platform::Hwnd hwnd, int command) override {
+    return ::ShowWindowAsync(ToHwnd(hwnd), command) != FALSE;
+  }
   bool setWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
                     std::uint32_t flags) override {
     return ::SetWindowPos(ToHwnd(hwnd), ToHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;

@@ -190,6 +190,15 @@ class ProcessWindows final : public platform::IWindowSystem {
     return previous;
   }
 
+  // The owner's thread carries it out when it next looks at its queue; the simulation shows
+  // the change at once, as the caller cannot tell the difference.
+  bool showWindowAsync(Hwnd hwnd, int command) override {
+    Window* w = live(hwnd);
+    if (w != nullptr) m_windows.setVisible(*w, command != platform::kSW_HIDE);
+    record("ShowWindowAsync", join({hex(hwnd), num(command)}), num(w != nullptr));
+    return w != nullptr;
+  }
+
   bool setWindowPos(Hwnd hwnd, Hwnd after, int x, int y, int cx, int cy, std::uint32_t flags) override {
     Window* w = live(hwnd);
     if (w != nullptr) {

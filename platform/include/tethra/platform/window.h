@@ -119,6 +119,9 @@ class IWindowSystem {
   virtual Hwnd findWindow(const char16_t* className, const char16_t* title) = 0;
   virtual bool isWindow(Hwnd hwnd) = 0;
   virtual bool showWindow(Hwnd hwnd, int command) = 0;  // previous visibility
+  // ShowWindowAsync: for a window of another thread, whose owner may never answer; true when
+  // the request was posted (or, for the caller's own window, carried out).
+  virtual bool showWindowAsync(Hwnd hwnd, int command) = 0;
   virtual bool setWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
                             std::uint32_t flags) = 0;
   virtual bool isWindowVisible(Hwnd hwnd) = 0;

@@ -319,7 +319,7 @@ void ScenarioRun::PrepareMachine() {
     Print("cannot create the controller window (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
-  ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
+  if (!m.controllerHangs) ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
 }
 
 HWND ScenarioRun::HungWindow(HINSTANCE instance) {
@@ -333,8 +333,10 @@ HWND ScenarioRun::HungWindow(HINSTANCE instance) {
   if (made.ready == nullptr) return nullptr;
   const auto proc = [](LPVOID raw) -> DWORD {
     auto* m = static_cast<Made*>(raw);
-    HWND window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, m->instance, nullptr);
+    // Shown by its own thread: a ShowWindow from another thread would wait for this one.
+    HWND window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle),
+                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr,
+                                    nullptr, m->instance, nullptr);
     m->window = window;
     ::SetEvent(m->ready);
     ::Sleep(INFINITE);  // never takes a message: every send to the window waits or gives up

@@ -110,6 +110,7 @@ class FailingWindowSystem : public platform::IWindowSystem, public UnexpectedCal
   Hwnd findWindow(const char16_t*, const char16_t*) override { return unexpected("findWindow"), nullptr; }
   bool isWindow(Hwnd) override { return unexpected("isWindow"), false; }
   bool showWindow(Hwnd, int) override { return unexpected("showWindow"), false; }
+  bool showWindowAsync(Hwnd, int) override { return unexpected("showWindowAsync"), false; }
   bool setWindowPos(Hwnd, Hwnd, int, int, int, int, std::uint32_t) override {
     return unexpected("setWindowPos"), false;
   }
