@@ -225,29 +225,23 @@ void CMobileHotspot::StartBound(const std::shared_ptr<Completion>& completion, p
   }
 }
 
-HResult CMobileHotspot::BeginConfigure(const platform::AccessPointConfig& config) {
-  const HResult hr = Begin(HotspotOperation::Configure, config);
+HResult CMobileHotspot::BeginBounded(HotspotOperation operation, const platform::AccessPointConfig& config) {
+  const HResult hr = Begin(operation, config);
   if (hr == platform::kS_OK) StartBound(m_current, m_operationTimeoutMs);
   return hr;
 }
 
-HResult CMobileHotspot::BeginStart() {
-  const HResult hr = Begin(HotspotOperation::Start, {});
-  if (hr == platform::kS_OK) StartBound(m_current, m_operationTimeoutMs);
-  return hr;
+HResult CMobileHotspot::BeginConfigure(const platform::AccessPointConfig& config) {
+  return BeginBounded(HotspotOperation::Configure, config);
 }
+
+HResult CMobileHotspot::BeginStart() { return BeginBounded(HotspotOperation::Start, {}); }
 
 HResult CMobileHotspot::BeginSessionStart(const platform::AccessPointConfig& config) {
-  const HResult hr = Begin(HotspotOperation::SessionStart, config);
-  if (hr == platform::kS_OK) StartBound(m_current, m_operationTimeoutMs);
-  return hr;
+  return BeginBounded(HotspotOperation::SessionStart, config);
 }
 
-HResult CMobileHotspot::BeginStop() {
-  const HResult hr = Begin(HotspotOperation::Stop, {});
-  if (hr == platform::kS_OK) StartBound(m_current, m_operationTimeoutMs);
-  return hr;
-}
+HResult CMobileHotspot::BeginStop() { return BeginBounded(HotspotOperation::Stop, {}); }
 
 bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) {
   if (m_current == nullptr || m_current->number() != number) return false;  // taken already

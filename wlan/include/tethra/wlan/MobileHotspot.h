@@ -102,6 +102,8 @@ class CMobileHotspot {
   class Completion;
   class Observer;
   platform::HResult Begin(HotspotOperation operation, const platform::AccessPointConfig& config);
+  // Begin, and a thread that posts the outcome message if the operation outlives its bound.
+  platform::HResult BeginBounded(HotspotOperation operation, const platform::AccessPointConfig& config);
   void StartBound(const std::shared_ptr<Completion>& completion, platform::Dword boundMs);
   // Waits for the operation in flight; true (and taken) when it ended within `boundMs`.
   bool WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended);
