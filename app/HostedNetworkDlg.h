@@ -73,7 +73,8 @@ class CHostedNetworkDlg : public CDialog {
   void OnHostedNetworkStopped();
   void OnHostedNetworkNotAvailable();
   void OnHostedNetworkAvailable();
-  void RestartAfterPropertyChange();
+  // Starts the hosted network and announces it, or reports the failed start.
+  void StartAndAnnounce();
 
   // Sharing policy.
   Bool32 IsUserAdmin();

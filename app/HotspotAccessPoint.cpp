@@ -16,7 +16,6 @@ namespace {
 constexpr platform::Dword kRenameWaitMs = 3 * wlan::kHotspotOperationTimeoutMs + 5000;
 }  // namespace
 
-
 CHotspotAccessPoint::CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
                                          platform::IWindowSystem& windows, platform::Hwnd dialog,
                                          platform::ITrace& trace, HotspotEvents events)
@@ -226,16 +225,15 @@ platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig&
   if (!started) return 1;
   auto request = std::make_shared<RenameRequest>();
   request->wanted = wanted;
-  platform::UniqueKernelHandle done(m_kernel.createEvent(true, false), platform::KernelHandleCloser{&m_kernel});
-  if (!done) return 0;
-  request->done = done.get();
-  request->keep = std::make_shared<platform::UniqueKernelHandle>(std::move(done));
+  request->done =
+      platform::UniqueKernelHandle(m_kernel.createEvent(true, false), platform::KernelHandleCloser{&m_kernel});
+  if (!request->done) return 0;
   {
     std::lock_guard lock(m_mutex);
     m_renameAsked = request;
   }
   if (!m_windows.postMessage(m_dialog, WM_HOTSPOT_RENAME, 0, 0)) return 0;
-  if (m_kernel.waitForSingleObject(request->done, kRenameWaitMs) != platform::kWAIT_OBJECT_0) return 0;
+  if (m_kernel.waitForSingleObject(request->done.get(), kRenameWaitMs) != platform::kWAIT_OBJECT_0) return 0;
   return request->result.load();
 }
 
@@ -270,7 +268,7 @@ void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
   const std::shared_ptr<RenameRequest> request = std::move(m_renaming);
   if (request == nullptr) return;
   request->result = result;
-  m_kernel.setEvent(request->done);
+  m_kernel.setEvent(request->done.get());
 }
 
 void CHotspotAccessPoint::FinishForEnd() {

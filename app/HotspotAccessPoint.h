@@ -21,6 +21,7 @@
 #include <string>
 
 #include "app/AccessPoint.h"
+#include "tethra/platform/handle.h"
 #include "tethra/platform/hotspot.h"
 #include "tethra/platform/kernel.h"
 #include "tethra/platform/trace.h"
@@ -97,8 +98,7 @@ class CHotspotAccessPoint final : public IAccessPoint {
   // Shared by the watcher that asks and the dialog's thread that answers, whichever lets go last.
   struct RenameRequest {
     platform::AccessPointConfig wanted;
-    platform::Handle done = nullptr;  // set once `result` holds; owned by `keep`
-    std::shared_ptr<void> keep;
+    platform::UniqueKernelHandle done;  // set once `result` holds
     std::atomic<platform::Bool32> result{0};
   };
 

@@ -87,6 +87,10 @@ void CHostedNetworkDlg::EnableSharing() {
     OnHostedNetworkStarted();
     return;
   }
+  StartAndAnnounce();
+}
+
+void CHostedNetworkDlg::StartAndAnnounce() {
   const HResult hr = StartHostedNetwork();
   if (platform::Succeeded(hr)) {
     SendSSIDAndSecurityKey();
@@ -237,17 +241,7 @@ void CHostedNetworkDlg::OnHostedNetworkAvailable() {
     // change) took it out of use without a stop: the service persists properties only on an
     // idle network. What the program runs goes back into use.
     Trace("The hosted network went idle for a property change; starting it again.");
-    RestartAfterPropertyChange();
-  }
-}
-
-void CHostedNetworkDlg::RestartAfterPropertyChange() {
-  if (!CheckValidSSIDKeyLen()) return;
-  const HResult hr = StartHostedNetwork();
-  if (platform::Succeeded(hr)) {
-    SendSSIDAndSecurityKey();
-  } else {
-    ReportStartFailed("Failed to start the hosted network again", hr, m_IcsEnabled);
+    if (CheckValidSSIDKeyLen()) StartAndAnnounce();
   }
 }
 

@@ -137,7 +137,11 @@ bool StartDelayedPost(platform::IKernel& kernel, std::unique_ptr<DelayedPost> po
 CMobileHotspot::CMobileHotspot(platform::IMobileHotspot& hotspot, platform::IKernel& kernel,
                                platform::IWindowSystem& windows, platform::ITrace& trace,
                                platform::Dword operationTimeoutMs)
-    : m_hotspot(hotspot), m_kernel(kernel), m_windows(windows), m_trace(trace), m_operationTimeoutMs(operationTimeoutMs) {}
+    : m_hotspot(hotspot),
+      m_kernel(kernel),
+      m_windows(windows),
+      m_trace(trace),
+      m_operationTimeoutMs(operationTimeoutMs) {}
 
 CMobileHotspot::~CMobileHotspot() { Close(); }
 

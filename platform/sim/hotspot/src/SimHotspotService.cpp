@@ -265,7 +265,8 @@ HResult SimHotspotService::createManager(const platform::ProfileSelector& profil
     *manager = std::make_unique<Manager>(*this);
     ++m_managers;
   }
-  recordLocked("create", byAdapter ? "adapter " + text::FormatGuid(profile.adapterId) : "profile " + Quoted(profile.profileName),
+  recordLocked("create",
+               byAdapter ? "adapter " + text::FormatGuid(profile.adapterId) : "profile " + Quoted(profile.profileName),
                hr);
   return hr;
 }

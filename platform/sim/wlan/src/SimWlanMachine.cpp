@@ -126,7 +126,8 @@ void SimWlanService::peerChangeLocked(const Mac& mac, bool joined) {
 }
 
 bool SimWlanService::canStartLocked() const {
-  return m_supported && m_capable && m_enabled && m_adapterPresent && m_state != platform::kWlanHostedNetworkUnavailable;
+  return m_supported && m_capable && m_enabled && m_adapterPresent &&
+         m_state != platform::kWlanHostedNetworkUnavailable;
 }
 
 void SimWlanService::dropStartsLocked() {
@@ -176,7 +177,7 @@ void SimWlanService::deliverNext(std::optional<Client> only) {
   Pending pending;
   std::vector<Registration> receivers;
   std::vector<std::string> events;
-  platform::Guid adapter;
+  platform::Guid adapter{};
   {
     std::lock_guard lock(m_mutex);
     if (m_pending.empty()) return;
@@ -221,7 +222,6 @@ void SimWlanService::deliverNext(std::optional<Client> only) {
                                         pending.data.empty() ? nullptr : pending.data.data()};
     receiver.callback(&data, receiver.context);
   }
-  (void)adapter;
   {
     std::lock_guard lock(m_mutex);
     m_delivering = false;

@@ -243,7 +243,8 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
     if (!m_enabled && m_state != platform::kWlanHostedNetworkUnavailable) {
       changeStateLocked(m_state, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
     } else if (m_enabled && m_capable && m_adapterPresent && m_state == platform::kWlanHostedNetworkUnavailable) {
-      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonInterfaceAvailable);
+      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle,
+                        platform::kWlanHostedNetworkReasonInterfaceAvailable);
     }
     return call.result(platform::kERROR_SUCCESS);
   }
