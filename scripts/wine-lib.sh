@@ -89,3 +89,51 @@ wine_kill_all() {
   done
   return 0
 }
+
+# wine_verdict NAME RC CONTROLLER_RC TRANSCRIPT INNER_OUT BOUND: the result line of one scenario
+# run, from the exit status of its bounded display (RC), the stand-in controller's exit code
+# (`none` when it never ran), its transcript and what the display and Wine printed (INNER_OUT).
+# `pass NAME`, `FAIL NAME: ...` when the program did not do what the file expects, or
+# `HARNESS NAME: harness failure: ...` when the run could not judge the program: the display,
+# Wine or the stand-in controller failed. A second word `early` follows HARNESS when the program
+# never ran (nothing of it was seen), which makes a fresh run of the file sound.
+wine_verdict() {
+  local name="$1" rc="$2" controller_rc="$3" transcript="$4" inner="$5" bound="$6"
+  local started=no why
+  grep -q '^\[ *[0-9]* ms\] program started' "$transcript" 2>/dev/null && started=yes
+  if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+    echo "FAIL $name: exceeded its bound of $bound s"
+    return
+  fi
+  local when=late
+  [ "$started" = no ] && when=early
+  if grep -q 'Xvfb failed to start' "$inner" 2>/dev/null; then
+    echo "HARNESS $when $name: harness failure: no X display (Xvfb failed to start)"
+    return
+  fi
+  if [ "$controller_rc" = none ]; then
+    echo "HARNESS $when $name: harness failure: the stand-in controller did not run (exit status $rc)"
+    return
+  fi
+  # CreateProcessW's answer when the new process died before Wine had it started (1359), or the
+  # machine ran out of something (8, 1450): the program's own code never ran.
+  why="$(grep -m 1 -o 'cannot start the program (error \(1359\|8\|1450\))' "$transcript" 2>/dev/null)"
+  if [ -n "$why" ]; then
+    echo "HARNESS $when $name: harness failure: Wine $why"
+    return
+  fi
+  why="$(grep -m 1 -o 'cannot make a token without administrator rights (error [0-9]*)' "$transcript" 2>/dev/null)"
+  if [ -n "$why" ]; then
+    echo "HARNESS $when $name: harness failure: the stand-in controller $why"
+    return
+  fi
+  case "$controller_rc" in
+    0) echo "pass $name" ;;
+    1|2)
+      why="$(grep -m 1 '^FAILED \|cannot start the program' "$transcript" 2>/dev/null |
+             sed 's/^FAILED  *//; s/^\[ *[0-9]* ms\] //')"
+      echo "FAIL $name: ${why:-controller exit code $controller_rc}" ;;
+    # 0-2 are the controller's own answers; anything else is Wine's word for how it ended.
+    *) echo "HARNESS $when $name: harness failure: the stand-in controller ended with exit code $controller_rc" ;;
+  esac
+}
