@@ -107,8 +107,8 @@ wine_verdict() {
   fi
   local when=late
   [ "$started" = no ] && when=early
-  if grep -q 'Xvfb failed to start' "$inner" 2>/dev/null; then
-    echo "HARNESS $when $name: harness failure: no X display (Xvfb failed to start)"
+  if grep -q 'Xvfb failed to start\|^harness: no X display' "$inner" 2>/dev/null; then
+    echo "HARNESS $when $name: harness failure: no X display (Xvfb did not start)"
     return
   fi
   if [ "$controller_rc" = none ]; then
@@ -125,6 +125,13 @@ wine_verdict() {
   why="$(grep -m 1 -o 'cannot make a token without administrator rights (error [0-9]*)' "$transcript" 2>/dev/null)"
   if [ -n "$why" ]; then
     echo "HARNESS $when $name: harness failure: the stand-in controller $why"
+    return
+  fi
+  # The controller's 1 comes with its verdict, after a line `--`; without one, something else
+  # ended it with 1 (a wrapper or Wine's loader that could not start it).
+  if [ "$controller_rc" = 1 ] && ! grep -qx -- '--' "$transcript" 2>/dev/null; then
+    why="$(grep -m 1 -v '^\[' "$transcript" 2>/dev/null)"
+    echo "HARNESS $when $name: harness failure: the stand-in controller ended with exit code 1 before its verdict${why:+ ($why)}"
     return
   fi
   case "$controller_rc" in
