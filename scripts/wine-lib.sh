@@ -134,6 +134,22 @@ wine_verdict() {
     echo "HARNESS $when $name: harness failure: the stand-in controller ended with exit code 1 before its verdict${why:+ ($why)}"
     return
   fi
+  # On the simulated notebook the program's window is there before any timed step of the file;
+  # a timed step that the controller played before the window came (a slow, loaded machine)
+  # reached a program that could not hear it, and the file judged nothing of what it means to.
+  # A window that never came stays the program's failure.
+  if [ "$controller_rc" = 1 ]; then
+    local window
+    window="$(grep -m 1 -o "^\[ *[0-9]* ms\] the program's window is there" "$transcript" 2>/dev/null | tr -dc 0-9)"
+    if [ -n "$window" ]; then
+      why="$(grep -m 1 "^\[ *[0-9]* ms\] timeline: when after " "$transcript" 2>/dev/null |
+             awk -v w="$window" '{ t = $0; sub(/^\[ */, "", t); sub(/ ms\].*/, "", t); if (t + 0 < w + 0) print }')"
+      if [ -n "$why" ]; then
+        echo "HARNESS $when $name: harness failure: too slow a machine for the file's timing: $(sed 's/^\[ *\([0-9]*\) ms\] timeline: /at \1 ms /' <<<"$why"), before the program's window was there (at $window ms)"
+        return
+      fi
+    fi
+  fi
   case "$controller_rc" in
     0) echo "pass $name" ;;
     1|2)
