@@ -4,6 +4,7 @@
 //
 // Threads: StartActionThread runs on the dialog's thread (constructor); everything else on
 // the watcher thread. The dialog wakes the watcher when it closes (m_bClosing, then the event).
+// A command is carried out only once the dialog's start-up has opened the gate.
 #include <string>
 
 #include "app/ConnectionKind.h"
@@ -35,18 +36,29 @@ void CHostedNetworkDlg::StartActionThread() {
   m_dwActionThreadId = threadId;
 }
 
+bool CHostedNetworkDlg::AwaitStartup() {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
+  m_StartupGate.Wait();
+  return m_bClosing == 0;
+}
+
 void CHostedNetworkDlg::WatchActionValue() {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   controller::CommandHandlers handlers;
   handlers.closing = [this] { return m_bClosing != 0; };
   handlers.close = [this] {
+    if (!AwaitStartup()) return;
     m_bSilentClose = true;
     PostMessage(platform::kWM_CLOSE, 0, 0);
   };
-  handlers.ssid = [this](platform::Hkey key) { CarryOutSsidCommand(key); };
+  handlers.ssid = [this](platform::Hkey key) {
+    if (AwaitStartup()) CarryOutSsidCommand(key);
+  };
   controller::WatchCommands(Kernel(), Registry(), m_hActionEvent, handlers);
 }
 
 void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   IAccessPoint& accessPoint = AccessPoint();
   // The new key in force: handed over, stored, shown, announced with the name.
   auto applyKey = [this, &accessPoint](const std::u16string& newKey) {

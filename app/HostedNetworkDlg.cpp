@@ -14,6 +14,7 @@ namespace tethra::app {
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
       m_platform(platform),
+      m_StartupGate(*platform.kernel),
       m_WlanManager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
       m_HostedNetwork(m_WlanManager, [this](bool started) { return ChangeSSID({}, started ? 1 : 0); }) {
   // The watcher starts before the dialog window exists; it only needs the members above.
@@ -44,6 +45,7 @@ void CHostedNetworkDlg::DoDataExchange(CDataExchange* exchange) {
 }
 
 bool CHostedNetworkDlg::OnInitDialog() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   m_bInitDialog = true;
 
   m_hPeltoLogicUIWnd = Windows().findWindow(nullptr, controller::kControllerWindowTitle);
@@ -54,6 +56,8 @@ bool CHostedNetworkDlg::OnInitDialog() {
   }
 
   CDialog::OnInitDialog();
+  // The window, its controls and the controller window are known: commands may run now.
+  HandOverToWatcher();
 
   if (platform::Hmenu menu = GetSystemMenu(false); menu != nullptr) {
     char16_t about[256] = {};
@@ -134,7 +138,9 @@ void CHostedNetworkDlg::OnClose() {
 // Every way out (OnClose, OnHostedNetworkStopped, OnHostedNetworkNotAvailable) starts and ends
 // here; what each does in between, and in which order, is its own.
 void CHostedNetworkDlg::BeginEnd() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   m_bClosing = 1;
+  m_StartupGate.Open();  // a watcher held at the gate finds the program ending and leaves
   WakeActionWatcher();
 }
 
@@ -241,6 +247,7 @@ void CHostedNetworkDlg::WaitAndPumpMessages(Dword milliseconds) {
 }
 
 bool CHostedNetworkDlg::OnWndMsg(std::uint32_t message, WParam wParam, LParam lParam, LResult* result) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   switch (message) {
     case platform::kWM_SYSCOMMAND:
       OnSysCommand(static_cast<std::uint32_t>(wParam), lParam);

@@ -9,6 +9,9 @@
 // the flags are whole-value atomics (no lock, no test-and-set across threads), the name and
 // key in force are copied in and out under a lock of their own (CSharedText). The WLAN thread
 // only reaches the dialog through the notification sink's queue and WM_NEW_HN_NOTIFICATION.
+// The watcher starts in the constructor but carries out no command before OnInitDialog has
+// opened m_StartupGate: the window, controls and controller window it uses are set by then.
+// Checked builds stop the process when a dialog-thread handler runs on another thread.
 #pragma once
 
 #include <array>
@@ -19,8 +22,10 @@
 #include "app/HostedNetworkAccessPoint.h"
 #include "app/HotspotAccessPoint.h"
 #include "app/SharedText.h"
+#include "app/StartupGate.h"
 #include "app/framework/Dialog.h"
 #include "tethra/base/RefList.h"
+#include "tethra/base/ThreadChecker.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/platform/handle.h"
@@ -97,7 +102,7 @@ class CHostedNetworkDlg : public CDialog {
   // The access point in use, hosted network or hotspot: any thread.
   IAccessPoint& AccessPoint() const { return *m_pAccessPoint.load(); }
 
-  // Controller link.
+  // Controller link ("Pelto": the controller application; see tethra/controller/ControllerLink.h).
   void SendMsg2Pelto(std::u16string code);
   void SendSSIDAndSecurityKey();
   bool GetValue(platform::Hkey key, std::u16string valueName, std::u16string& value);
@@ -117,6 +122,8 @@ class CHostedNetworkDlg : public CDialog {
   bool UnRegisterDeviceInterfaceGuid();
 
  protected:
+  // Lets the watcher carry out commands: what they use is set (OnInitDialog; dialog's thread).
+  void HandOverToWatcher() { m_StartupGate.Open(); }
   void DoDataExchange(CDataExchange* exchange) override;
   LResult WindowProc(std::uint32_t message, WParam wParam, LParam lParam) override;
   bool OnInitDialog() override;
@@ -138,6 +145,9 @@ class CHostedNetworkDlg : public CDialog {
   void CloseActionThreadHandle();
   void WakeActionWatcher();
   void CarryOutSsidCommand(platform::Hkey key);  // watcher thread
+  // Watcher thread: waits until the dialog's start-up has handed over what commands use;
+  // false when the program is ending by then.
+  bool AwaitStartup();
 
   // The areas of the platform the dialog itself calls; all present (checked at the entry).
   platform::IKernel& Kernel() const { return *m_platform.kernel; }
@@ -145,6 +155,12 @@ class CHostedNetworkDlg : public CDialog {
   platform::ISystemEvents& SystemEvents() const { return *m_platform.systemEvents; }
 
   const platform::Platform& m_platform;
+  // Who may touch what: the dialog's thread (the constructing one) runs every handler; the
+  // watcher thread binds its checker at its first command. The watcher carries out commands
+  // only after the start-up gate is open (see CStartupGate).
+  base::CThreadChecker m_DialogThread;
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::kBindOnFirstUse};
+  CStartupGate m_StartupGate;
 
  public:
   // Members in declaration order.

@@ -15,11 +15,13 @@ void CIcsManager::ReleaseContents() {
 }
 
 platform::HResult CIcsManager::ResetIcsManager() {
+  TETHRA_CHECK_THREAD(m_thread);
   ReleaseContents();
   return InitIcsManager();
 }
 
 platform::HResult CIcsManager::RefreshInstalled() {
+  TETHRA_CHECK_THREAD(m_thread);
   if (!m_pNetSharingManager) return platform::kE_UNEXPECTED;
   platform::VariantBool installed = platform::kVARIANT_FALSE;
   const platform::HResult hr = m_pNetSharingManager->get_SharingInstalled(&installed);
@@ -28,6 +30,7 @@ platform::HResult CIcsManager::RefreshInstalled() {
 }
 
 platform::HResult CIcsManager::InitIcsManager() {
+  TETHRA_CHECK_THREAD(m_thread);
   if (m_pNetSharingManager) return platform::kE_UNEXPECTED;
   platform::HResult hr = m_sharing.createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());

@@ -5,19 +5,24 @@
 // write that lands right after the watcher has read "Action" still wakes it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "PostCountingWindows.h"
 #include "ServiceHosts.h"
 #include "TestCodePage.h"
 #include "ThreadKernel.h"
 #include "app/HostedNetworkDlg.h"
+#include "app/Resource.h"
 #include "tethra/platform/registry.h"
 #include "tethra/test/FailingAreas.h"
 
@@ -128,6 +133,15 @@ struct WatcherRig {
   platform::Platform platform;
 };
 
+// A dialog past its start-up, as far as the watcher can tell: these tests make no window.
+class StartedDialog : public CHostedNetworkDlg {
+ public:
+  StartedDialog(const platform::Platform& platform, std::u16string commandLine)
+      : CHostedNetworkDlg(platform, std::move(commandLine)) {
+    HandOverToWatcher();
+  }
+};
+
 // Ends the watcher however a test ends: an ASSERT returns early, and a watcher left waiting
 // would hang the test in the rig's join instead of failing it.
 struct WatcherEnd {
@@ -142,7 +156,7 @@ struct WatcherEnd {
 
 TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   WatcherRig rig;
-  CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");  // starts the watcher thread
+  StartedDialog dialog(rig.platform, u"/ShareLAN");  // starts the watcher thread
   const WatcherEnd end{dialog, rig};
   ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
 
@@ -174,7 +188,7 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
   rig.registry.afterRead = [&](const std::u16string& name, const std::u16string& text) {
     if (name == u"Action" && text.empty() && !written.exchange(true)) rig.registry.write(u"Action", u"close");
   };
-  CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");
+  StartedDialog dialog(rig.platform, u"/ShareLAN");
   const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
   while (rig.kernel.waiters() != 1 && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
@@ -186,6 +200,91 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
   while (!dialog.m_bSilentClose && std::chrono::steady_clock::now() < closeLimit) std::this_thread::sleep_for(1ms);
   EXPECT_TRUE(written);
   EXPECT_TRUE(dialog.m_bSilentClose) << "the close written after the read was never seen";
+}
+
+// The window system of a dialog starting up: its controls and the controller window exist,
+// texts are kept per window. Nothing here synchronises the two threads, so that under
+// ThreadSanitizer only the program's own hand-over can order them.
+class StartUpWindows final : public test::FailingWindowSystem {
+ public:
+  // Runs first in OnInitDialog: holds the start-up until the watcher has read the new name
+  // and key, or 300 ms, so that a watcher not held back runs its command before the controls
+  // are bound. Relaxed flags and a plain sleep: no ordering between the threads.
+  Hwnd findWindow(const char16_t*, const char16_t*) override {
+    const auto limit = std::chrono::steady_clock::now() + 300ms;
+    while (!commandRead.load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < limit) {
+      std::this_thread::sleep_for(1ms);
+    }
+    if (commandRead.load(std::memory_order_relaxed)) std::this_thread::sleep_for(100ms);
+    return kController;
+  }
+  Hwnd getDlgItem(Hwnd, int id) override { return reinterpret_cast<Hwnd>(std::uintptr_t{0x1000} + id); }
+  bool showWindowAsync(Hwnd, int) override { return true; }
+  bool setWindowText(Hwnd hwnd, const char16_t* text) override {
+    std::lock_guard lock(m_mutex);
+    m_texts[hwnd] = text;
+    m_shown[hwnd].emplace_back(text);
+    return true;
+  }
+  std::u16string getWindowText(Hwnd hwnd) override {
+    std::lock_guard lock(m_mutex);
+    return m_texts[hwnd];
+  }
+  // Every text a control was given, in order.
+  std::vector<std::u16string> shown(int id) {
+    std::lock_guard lock(m_mutex);
+    return m_shown[getDlgItem(nullptr, id)];
+  }
+  bool peekMessage(platform::Msg*, Hwnd, std::uint32_t, std::uint32_t, std::uint32_t) override { return false; }
+  bool postMessage(Hwnd, std::uint32_t, WParam, LParam) override { return true; }
+
+  std::atomic<bool> commandRead{false};
+
+ private:
+  inline static const Hwnd kController = reinterpret_cast<Hwnd>(std::uintptr_t{0xC0});
+  std::mutex m_mutex;
+  std::map<Hwnd, std::u16string> m_texts;
+  std::map<Hwnd, std::vector<std::u16string>> m_shown;
+};
+
+class StartingDialog : public CHostedNetworkDlg {
+ public:
+  using CHostedNetworkDlg::CHostedNetworkDlg;
+  using CHostedNetworkDlg::OnInitDialog;
+};
+
+// A rename written while the dialog is still starting: the watcher takes the command but
+// carries it out only once the dialog has bound its controls, so the name edit is given the
+// new name (a command run earlier writes to an unbound control and is lost), and under
+// ThreadSanitizer the controls' handles are never read while OnInitDialog writes them. (Which
+// name the edit shows last depends on whether the dialog read the name in force before or
+// after the rename; both are right.)
+TEST(WatcherAgainstStartUp, ARenameWrittenDuringStartUpWaitsForTheControls) {
+  WatcherRig rig;
+  StartUpWindows windows;
+  rig.platform.windows = &windows;
+  rig.registry.afterRead = [&](const std::u16string& name, const std::u16string&) {
+    if (name == u"Key") windows.commandRead.store(true, std::memory_order_relaxed);
+  };
+  StartingDialog dialog(rig.platform, u"/ShareLAN");
+  const WatcherEnd end{dialog, rig};
+  const auto limit = std::chrono::steady_clock::now() + 30s;
+  while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherWaiting()) << "the watcher never started waiting";
+
+  rig.registry.write(u"SSID", u"Workshop");
+  rig.registry.write(u"Key", u"Workshop-key");
+  rig.registry.write(u"Action", u"ssid");
+  dialog.OnInitDialog();
+
+  while (!(windows.commandRead && rig.watcherWaiting()) && std::chrono::steady_clock::now() < limit) {
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_TRUE(windows.commandRead) << "the watcher never carried out the rename";
+  const std::vector<std::u16string> names = windows.shown(IDC_EDIT_NAME);
+  EXPECT_NE(std::find(names.begin(), names.end(), u"Workshop"), names.end()) << "the new name never reached the edit";
+  const std::vector<std::u16string> keys = windows.shown(IDC_EDIT_KEY);
+  EXPECT_NE(std::find(keys.begin(), keys.end(), u"Workshop-key"), keys.end()) << "the new key never reached the edit";
 }
 
 }  // namespace

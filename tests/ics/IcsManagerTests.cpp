@@ -3,6 +3,8 @@
 // checks that the manager left no reference, record or library behind.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "ScopedAllocationFaults.h"
 #include "SharingRig.h"
 #include "tethra/ics/IcsManager.h"
@@ -221,6 +223,17 @@ TEST_F(ManagerTest, WithNothingCachedOrFewerRecordsRestoringOnlySwitchesOff) {
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Public));
   EXPECT_EQ(rig->calls("enable-public"), 2u);
 }
+
+#if defined(TETHRA_THREAD_CHECKS) && TETHRA_THREAD_CHECKS
+// The manager belongs to the thread that made it (the dialog's); a call from any other thread
+// stops a checked build before it reaches the sharing service.
+TEST_F(ManagerTest, ACallFromAnotherThreadStopsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  Start(ThreeConnections());
+  ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
+  EXPECT_DEATH(std::thread([this] { manager->DisableIcsOnAll(); }).join(), "thread check failed: m_thread");
+}
+#endif
 
 }  // namespace
 }  // namespace tethra::ics

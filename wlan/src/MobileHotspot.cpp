@@ -146,6 +146,7 @@ CMobileHotspot::CMobileHotspot(platform::IMobileHotspot& hotspot, platform::IKer
 CMobileHotspot::~CMobileHotspot() { Close(); }
 
 HResult CMobileHotspot::Open(const platform::ProfileSelector& profile, platform::Hwnd notify) {
+  TETHRA_CHECK_THREAD(m_thread);
   std::unique_ptr<platform::ITetheringManager> manager;
   HResult hr = m_hotspot.createManager(profile, &manager);
   platform::TraceLine(m_trace, "CMobileHotspot::Open, createManager Ret %x", platform::Raw(hr));
@@ -165,6 +166,7 @@ HResult CMobileHotspot::Open(const platform::ProfileSelector& profile, platform:
 }
 
 void CMobileHotspot::Close() {
+  TETHRA_CHECK_THREAD(m_thread);
   if (m_subscribed) {
     m_subscribed = false;
     m_hotspot.unsubscribeNetworkChanges(m_token);
@@ -190,6 +192,7 @@ HResult CMobileHotspot::IsStarted(bool& started) {
 }
 
 HResult CMobileHotspot::Begin(HotspotOperation operation, const platform::AccessPointConfig& config) {
+  TETHRA_CHECK_THREAD(m_thread);
   if (m_manager == nullptr) return kNotOpen;
   if (m_current != nullptr) return kHotspotBusy;
   auto completion = std::make_shared<Completion>(m_kernel, m_windows, m_notify, m_nextNumber++, operation);
@@ -248,6 +251,7 @@ HResult CMobileHotspot::BeginSessionStart(const platform::AccessPointConfig& con
 HResult CMobileHotspot::BeginStop() { return BeginBounded(HotspotOperation::Stop, {}); }
 
 bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) {
+  TETHRA_CHECK_THREAD(m_thread);
   if (m_current == nullptr || m_current->number() != number) return false;  // taken already
   outcome.operation = m_current->operation();
   outcome.givenUp = m_current->givenUp;
@@ -271,6 +275,7 @@ bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) 
 }
 
 bool CMobileHotspot::SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
+  TETHRA_CHECK_THREAD(m_thread);
   if (m_current == nullptr) return true;
   if (!m_current->finished() && m_currentHandle != nullptr) m_currentHandle->cancel();
   return WaitForEnd(boundMs, ended);

@@ -16,6 +16,9 @@ namespace tethra::controller {
 // The controller's window, found by title.
 inline constexpr char16_t kControllerWindowTitle[] = u"NetworkSetting LogicUIWnd";
 
+// "Pelto" is the controller application's own name; the names that carry it (these two
+// message kinds, SendMsg2Pelto, m_hPeltoLogicUIWnd and its "LogicUIWnd") mean "the controller"
+// and "its window", and keep the names the controller knows them by.
 // dwData of the two kinds of message.
 inline constexpr std::uintptr_t PELTO_MSG_CODE = 1136;
 inline constexpr std::uintptr_t PELTO_MSG_SECURITY_KEY = 1137;

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "tethra/base/RefList.h"
+#include "tethra/base/ThreadChecker.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/platform/com_ptr.h"
@@ -57,6 +58,7 @@ class CIcsManager {
 
   platform::ISharing& m_sharing;
   platform::ITrace& m_trace;
+  base::CThreadChecker m_thread;  // the constructing thread: the dialog's
 };
 
 }  // namespace tethra::ics

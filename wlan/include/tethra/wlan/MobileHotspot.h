@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "tethra/base/ThreadChecker.h"
 #include "tethra/platform/handle.h"
 #include "tethra/platform/hotspot.h"
 #include "tethra/platform/kernel.h"
@@ -121,6 +122,7 @@ class CMobileHotspot {
   std::uint64_t m_nextNumber = 1;
   std::shared_ptr<Completion> m_current;  // the operation in flight
   std::unique_ptr<platform::ITetheringOperation> m_currentHandle;
+  base::CThreadChecker m_thread;  // the constructing thread: the dialog's
 };
 
 }  // namespace tethra::wlan
