@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -104,8 +105,39 @@ class OneKeyRegistry final : public test::FailingRegistry {
   platform::Handle m_armed = nullptr;
 };
 
+// Counts the "ssid" commands the watcher has carried out, exactly. The watcher reads "Action"
+// once each time it wakes; it empties "Action" when it takes a command, which wakes it once
+// more, and a command itself reads only "SSID" and "Key". So the first read of "Action" after
+// the one that took a command comes once that command is done.
+class FinishedCommands {
+ public:
+  // The registry's afterRead, on the watcher's thread.
+  void seen(const std::u16string& name, const std::u16string& text) {
+    if (name != u"Action") return;
+    std::lock_guard lock(m_mutex);
+    if (m_taken > m_finished) ++m_finished;
+    if (text == u"ssid") ++m_taken;
+    m_changed.notify_all();
+  }
+  bool reached(int count) {
+    std::lock_guard lock(m_mutex);
+    return m_finished >= count;
+  }
+  bool waitFor(int count, std::chrono::steady_clock::time_point limit) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_until(lock, limit, [&] { return m_finished >= count; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_taken = 0;
+  int m_finished = 0;
+};
+
 struct WatcherRig {
   WatcherRig() : codePage(1252, kernel), service(host, codePage, &kernel, {}), registry(kernel) {
+    registry.afterRead = [this](const std::u16string& name, const std::u16string& text) { commands.seen(name, text); };
     platform.kernel = &kernel;
     platform.codePage = &codePage;
     platform.windows = &windows;
@@ -115,8 +147,8 @@ struct WatcherRig {
   }
   ~WatcherRig() { kernel.joinThreads(); }  // before the registry and service the watcher uses go
 
-  // True once the watcher has taken the last command, carried it out and waits again.
-  bool watcherWaiting() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
+  // True once the watcher has emptied "Action" and waits for a change: only its thread waits.
+  bool watcherStarted() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
 
   wlan::test::ThreadKernel kernel;
   wlan::test::TestCodePage codePage;
@@ -124,6 +156,7 @@ struct WatcherRig {
   wlan::test::ManualHost host;
   sim::SimWlanService service;
   OneKeyRegistry registry;
+  FinishedCommands commands;
   test::FailingPlatform others;
   platform::Platform platform;
 };
@@ -147,8 +180,8 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
 
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(rig.watcherWaiting()) << "the watcher never started waiting";
+  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
 
   int rounds = 0;
   for (const char16_t* name : {u"Workshop", u"Garage", u"Attic"}) {
@@ -158,8 +191,8 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
     // The dialog's thread, meanwhile, reads what the WLAN service holds into the same record.
     do {
       dialog.GetHostedNetworkInfo();
-    } while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit);
-    ASSERT_TRUE(rig.watcherWaiting()) << "the watcher did not finish the command for " << rounds;
+    } while (!rig.commands.reached(rounds + 1) && std::chrono::steady_clock::now() < limit);
+    ASSERT_TRUE(rig.commands.reached(rounds + 1)) << "the watcher did not finish the command for " << rounds;
     ++rounds;
   }
   dialog.GetHostedNetworkInfo();
@@ -173,7 +206,7 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
   // The controller writes "close" just after the watcher has read an empty "Action".
   rig.registry.afterRead = [&](const std::u16string& name, const std::u16string& text) {
     if (name == u"Action" && text.empty() && !written.exchange(true)) rig.registry.write(u"Action", u"close");
-  };
+  };  // replaces the rig's count of commands, which this test does not use
   CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");
   const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
