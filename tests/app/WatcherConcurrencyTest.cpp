@@ -2,7 +2,8 @@
 // thread reads the name and key in force back from the WLAN service, as it does when the
 // network becomes available again. Both threads replace the dialog's record of the name and
 // key; run under ThreadSanitizer, an unguarded record is a reported data race. And a controller
-// write that lands right after the watcher has read "Action" still wakes it.
+// write that lands right after the watcher has read "Action" still wakes it. And a rename that
+// fails with a name that cannot be read back keeps the name in force.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -135,9 +136,17 @@ class FinishedCommands {
   int m_finished = 0;
 };
 
+// A network shell that cannot be started, as when netsh is missing.
+class MissingShell final : public test::FailingProcessStart {
+ public:
+  bool shellExecuteEx(platform::ShellExecuteInfo*) override { return false; }
+};
+
 struct WatcherRig {
-  WatcherRig() : codePage(1252, kernel), service(host, codePage, &kernel, {}), registry(kernel) {
+  explicit WatcherRig(platform::IProcessStart* shell = nullptr)
+      : codePage(1252, kernel), service(host, codePage, &kernel, {}), registry(kernel) {
     registry.afterRead = [this](const std::u16string& name, const std::u16string& text) { commands.seen(name, text); };
+    platform.processStart = shell;
     platform.kernel = &kernel;
     platform.codePage = &codePage;
     platform.windows = &windows;
@@ -198,6 +207,27 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   dialog.GetHostedNetworkInfo();
   EXPECT_EQ(dialog.m_CurrentName.Get(), u"Attic");
   EXPECT_EQ(dialog.m_CurrentKey.Get(), u"Attic-key");
+}
+
+TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce) {
+  MissingShell shell;
+  WatcherRig rig(&shell);
+  CHostedNetworkDlg dialog(rig.platform, u"/ShareLAN");
+  const WatcherEnd end{dialog, rig};
+  // The WLAN manager is never initialised: the rename and the reading back of the name fail,
+  // and the running network's restart fails in the network shell.
+  dialog.m_CurrentName.Set(u"TethraNet");
+  dialog.m_HostedNetworkStarted = true;
+  const auto limit = std::chrono::steady_clock::now() + 30s;
+  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
+
+  rig.registry.write(u"SSID", u"Workshop");
+  rig.registry.write(u"Key", u"Workshop-key");
+  rig.registry.write(u"Action", u"ssid");
+  ASSERT_TRUE(rig.commands.waitFor(1, limit)) << "the watcher did not finish the command";
+  EXPECT_EQ(dialog.m_CurrentName.Get(), u"TethraNet");
+  EXPECT_TRUE(dialog.m_bSilentClose) << "a rename that did not take closes the program";
 }
 
 TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
