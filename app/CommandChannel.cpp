@@ -76,6 +76,7 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   if (newName.empty()) return;  // dropped; notifications stay discarded
 
   const bool started = m_HostedNetworkStarted;
+  const std::u16string nameBefore = m_CurrentName.Get();
   const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_CurrentKey.Get() : newKey};
   accessPoint.SetName(newName);
   m_CurrentName.Set(newName);
@@ -86,13 +87,14 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
     if (!newKey.empty()) applyKey(newKey);
     return;
   }
-  // The restart failed: the rename may have taken effect all the same.
-  std::u16string nameInForce;  // stays empty when the name cannot be read
-  accessPoint.GetName(nameInForce);
-  m_CurrentName.Set(nameInForce);
+  // The restart failed: the rename may have taken effect all the same. A name that cannot be
+  // read back says nothing of it: the record keeps the name in force before the command.
+  std::u16string nameInForce;
+  const bool nameRead = accessPoint.GetName(nameInForce) == platform::kS_OK;
+  m_CurrentName.Set(nameRead ? nameInForce : nameBefore);
   bool running = false;
   if (accessPoint.IsStarted(running) != platform::kS_OK) running = false;
-  if (running && EqualsNoCase(nameInForce, newName)) {
+  if (running && nameRead && EqualsNoCase(nameInForce, newName)) {
     applyKey(newKey);  // even an empty one
   } else if (!m_bSilentClose) {
     SendMsg2Pelto(u"CHANGE_SSID_FAILED");

@@ -48,8 +48,9 @@ bool CHostedNetworkDlg::IsICSAllowed() {
   if (!key) return false;  // no policy key: sharing is not allowed
   Dword value = 1;
   Dword size = sizeof value;
+  // A REG_DWORD only: RRF_RT_DWORD would take a 4-byte REG_BINARY as well.
   const platform::Win32Error status = registry.regGetValue(key.get(), nullptr, app::kSharingPolicyValueName,
-                                                           platform::kRRF_RT_DWORD, nullptr, &value, &size);
+                                                           platform::kRRF_RT_REG_DWORD, nullptr, &value, &size);
   return status != platform::kERROR_SUCCESS || value != 0;
 }
 

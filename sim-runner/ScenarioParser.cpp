@@ -3,6 +3,7 @@
 // unsupported statement refuses the whole file with its line and the reason.
 #include <algorithm>
 #include <charconv>
+#include <limits>
 
 #include "app/Resource.h"
 #include "sim-runner/Scenario.h"
@@ -97,6 +98,17 @@ bool Tokenize(const std::string& line, std::vector<Token>& out, std::string& rea
 
 namespace {
 
+// What the simulated machine can honour; every number of a scenario is held to one of these
+// ranges (README.md lists them), so no statement asks for an unbounded allocation, time or
+// call count.
+constexpr std::int64_t kDwordMax = 0xFFFFFFFF;             // a DWORD: error codes, exit codes, values
+constexpr std::int64_t kHResultMin = -0x80000000LL;        // an HRESULT, also written as signed
+constexpr std::int64_t kMaxDataBytes = 65536;              // a buffer the services hand out
+constexpr std::int64_t kMaxTimelineMs = 86400000;          // one day of virtual time a step
+constexpr std::int64_t kMaxFaultCalls = 10000;             // `times N`, `skip N`
+constexpr std::int64_t kMaxExpectedCount = 1000000;        // counts of calls, runs, notices, wake-ups
+constexpr std::int64_t kMaxQueryOpcode = 3;                // connection, security, station profile, enable
+
 class Failure {
  public:
   std::string reason;
@@ -139,6 +151,15 @@ class Cursor {
     const std::string w = word(what);
     std::int64_t value = 0;
     if (!ParseNumber(w, value)) throw Failure{std::string("expected ") + what + " (a number), found `" + w + "`"};
+    return value;
+  }
+  // A number from `low` to `high`.
+  std::int64_t number(const char* what, std::int64_t low, std::int64_t high) {
+    const std::int64_t value = number(what);
+    if (value < low || value > high) {
+      throw Failure{std::string("expected ") + what + " from " + std::to_string(low) + " to " + std::to_string(high) +
+                    ", found `" + m_tokens[m_pos - 1].word + "`"};
+    }
     return value;
   }
   void colon() {
@@ -302,7 +323,7 @@ void ParseHotspotResult(Cursor& c, Fault& f) {
       f.size = sim::kHotspotFaultLateIgnoringCancel;
     }
   } else if (c.peekNumber()) {
-    f.code = c.number("an HRESULT");
+    f.code = c.number("an HRESULT", kHResultMin, kDwordMax);
     f.size = sim::kHotspotFaultHResult;
   } else {
     const std::string name = c.word("a tethering result, an HRESULT, `late` or `hangs`");
@@ -332,7 +353,7 @@ void ParseHotspotMachine(Cursor& c, HotspotMachine& h) {
   } else if (what == "key") {
     h.key = c.text("the hotspot's passphrase");
   } else if (what == "clients") {
-    h.clients = static_cast<std::uint32_t>(c.number("a number of clients"));
+    h.clients = static_cast<std::uint32_t>(c.number("a number of clients", 0, sim::SimHotspotConfig{}.maxClients));
   } else if (what == "session-start") {
     const std::string offered = c.word("`yes` or `no`");
     if (offered != "yes" && offered != "no") throw Failure{"`hotspot session-start` takes `yes` or `no`"};
@@ -348,12 +369,12 @@ void ParseFault(Cursor& c, Machine& m, int line) {
   f.target = c.word("a fault target");
   if (f.target == "wlan") {
     f.operation = WlanFunction(c);
-    f.code = c.number("an error code");
+    f.code = c.number("an error code", 0, kDwordMax);
   } else if (f.target == "wlan-query") {
-    f.operation = std::to_string(c.number("a property opcode"));
+    f.operation = std::to_string(c.number("a property opcode", 0, kMaxQueryOpcode));
     const std::string how = c.word("`size N` or `none`");
     if (how == "size") {
-      f.size = c.number("a size in bytes");
+      f.size = c.number("a size in bytes", 0, kMaxDataBytes);
     } else if (how != "none") {
       throw Failure{"expected `size N` or `none` after the opcode"};
     }
@@ -366,9 +387,7 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     }
     if (c.peekWord("skip")) {
       c.keyword("skip");
-      const std::int64_t skip = c.number("a count of writes");
-      if (skip < 0) throw Failure{"`skip` needs a count of at least 0"};
-      f.skip = static_cast<int>(skip);
+      f.skip = static_cast<int>(c.number("a count of writes", 0, kMaxFaultCalls));
     }
   } else if (f.target == "alloc") {
     // The sites the program allocates at, by the names the layers define for them.
@@ -377,7 +396,7 @@ void ParseFault(Cursor& c, Machine& m, int line) {
     f.operation = WordFrom(c, "an allocation site", "allocation site", sites);
   } else if (f.target == "ics") {
     f.operation = IcsOperation(c);
-    f.code = c.number("an HRESULT");
+    f.code = c.number("an HRESULT", kHResultMin, kDwordMax);
   } else if (f.target == "ics-grow") {
   } else if (f.target == "hotspot") {
     f.operation = HotspotOperation(c);
@@ -387,8 +406,7 @@ void ParseFault(Cursor& c, Machine& m, int line) {
   }
   if (c.peekWord("times")) {
     c.keyword("times");
-    f.times = static_cast<int>(c.number("a count"));
-    if (f.times < 1) throw Failure{"`times` needs a count of at least 1"};
+    f.times = static_cast<int>(c.number("a count of calls", 1, kMaxFaultCalls));
   }
   c.end();
   // Success without a connection, every time: the enumeration would never end.
@@ -442,7 +460,7 @@ void ParseWlanMachine(Cursor& c, WlanMachine& w, int line) {
   } else if (what == "key-not-passphrase") {
     w.keyKind = WlanMachine::KeyKind::NotPassphrase;
   } else if (what == "max-peers") {
-    w.maxPeers = static_cast<std::uint32_t>(c.number("a number of peers"));
+    w.maxPeers = static_cast<std::uint32_t>(c.number("a number of peers", 1, kDwordMax));
   } else if (what == "adapter") {
     const std::string g = c.word("a GUID or `none`");
     w.adapter = g == "none" ? Guid{} : GuidOf(g);
@@ -480,7 +498,7 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
       m.policy = Machine::Policy::Present;
     } else if (w == "value") {
       m.policy = Machine::Policy::Value;
-      m.policyValue = static_cast<std::uint32_t>(c.number("a 32-bit value"));
+      m.policyValue = static_cast<std::uint32_t>(c.number("a 32-bit value", 0, kDwordMax));
     } else if (w == "value-string") {
       m.policy = Machine::Policy::ValueString;
       m.policyString = c.text("the value");
@@ -506,7 +524,7 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
     RegistryPreset r;
     r.kind = RegistryPreset::Kind::Dword;
     r.name = c.name();
-    r.dword = static_cast<std::uint32_t>(c.number("a 32-bit value"));
+    r.dword = static_cast<std::uint32_t>(c.number("a 32-bit value", 0, kDwordMax));
     m.registry.push_back(r);
   } else if (head == "registry-raw") {
     RegistryPreset r;
@@ -520,7 +538,7 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
     const std::string w = c.word("`exit N`, `hangs` or `missing`");
     if (w == "exit") {
       m.netsh = Machine::Netsh::Exit;
-      m.netshExitCode = static_cast<std::uint32_t>(c.number("an exit code"));
+      m.netshExitCode = static_cast<std::uint32_t>(c.number("an exit code", 0, kDwordMax));
     } else if (w == "hangs") {
       m.netsh = Machine::Netsh::Hangs;
     } else if (w == "missing") {
@@ -567,9 +585,7 @@ Trigger ParseTrigger(Cursor& c) {
     t.kind = Trigger::Kind::Notice;
   } else if (w == "after") {
     t.kind = Trigger::Kind::After;
-    const auto ms = c.number("a number of milliseconds");
-    if (ms < 0) throw Failure{"`after` needs a time of at least 0 ms"};
-    t.afterMs = static_cast<std::uint64_t>(ms);
+    t.afterMs = static_cast<std::uint64_t>(c.number("a number of milliseconds", 0, kMaxTimelineMs));
     c.keyword("ms");
   } else if (w == "idle") {
     t.kind = Trigger::Kind::Idle;
@@ -609,11 +625,11 @@ Action ParseAction(Cursor& c) {
       c.keyword("->");
       a.newState = State(c.word("the new state"));
       c.keyword("reason");
-      a.reason = static_cast<std::uint32_t>(c.number("a reason"));
+      a.reason = static_cast<std::uint32_t>(c.number("a reason", 0, kDwordMax));
     } else if (what == "notify-raw") {
       a.kind = Action::Kind::WlanNotifyRaw;
-      a.code = static_cast<std::uint32_t>(c.number("a notification code"));
-      a.size = static_cast<std::uint32_t>(c.number("a data size"));
+      a.code = static_cast<std::uint32_t>(c.number("a notification code", 0, kDwordMax));
+      a.size = static_cast<std::uint32_t>(c.number("a data size", 0, kMaxDataBytes));
       // The service's reports are at least as large as their structure; a larger one may come.
       constexpr std::uint32_t kSizes[] = {12, 28, 8};  // state, peer state, radio state
       if (a.code >= 4096 && a.code <= 4098 && a.size < kSizes[a.code - 4096]) {
@@ -654,7 +670,7 @@ Action ParseAction(Cursor& c) {
     } else if (what == "resume") {
       a.wParam = 0x12;
     } else if (what == "other") {
-      a.wParam = static_cast<std::uint64_t>(c.number("a power event"));
+      a.wParam = static_cast<std::uint64_t>(c.number("a power event", 0, kDwordMax));
     } else {
       throw Failure{"unknown power event `" + what + "`"};
     }
@@ -689,8 +705,9 @@ Action ParseAction(Cursor& c) {
       a.kind = Action::Kind::PostClose;
     } else if (what == "message") {
       a.kind = Action::Kind::PostMessage;
-      a.message = static_cast<std::uint32_t>(c.number("a message number"));
-      a.wParam = static_cast<std::uint64_t>(c.number("wParam"));
+      a.message = static_cast<std::uint32_t>(c.number("a message number", 0, kDwordMax));
+      // WPARAM is unsigned, LPARAM signed: any 64-bit value of each (the latter: any number).
+      a.wParam = static_cast<std::uint64_t>(c.number("wParam", 0, std::numeric_limits<std::int64_t>::max()));
       a.lParam = c.number("lParam");
     } else {
       throw Failure{"expected `post close` or `post message N WPARAM LPARAM`"};
@@ -731,19 +748,19 @@ Expectation ParseExpectation(Cursor& c) {
   const std::string w = c.word("an expectation");
   if (w == "exit") {
     e.kind = Kind::Exit;
-    e.number = c.number("an exit code");
+    e.number = c.number("an exit code", 0, kDwordMax);
   } else if (w == "wake-ups") {
     e.kind = Kind::WakeUps;
-    e.number = c.number("a number of wake-ups");
+    e.number = c.number("a number of wake-ups", 0, kMaxExpectedCount);
   } else if (w == "running") {
     e.kind = Kind::Running;
   } else if (w == "notices") {
     e.kind = Kind::Notices;
-    e.number = c.number("a number of notices");
+    e.number = c.number("a number of notices", 0, kMaxExpectedCount);
   } else if (w == "netsh") {
     e.kind = Kind::NetshRuns;
     c.keyword("runs");
-    e.number = c.number("a number of runs");
+    e.number = c.number("a number of runs", 0, kMaxExpectedCount);
   } else if (w == "codes") {
     e.kind = Kind::Codes;
     if (c.peekWord("none")) {
@@ -791,11 +808,11 @@ Expectation ParseExpectation(Cursor& c) {
       e.texts.push_back(c.text("the text"));
     } else if (what == "max-peers") {
       e.kind = Kind::WlanMaxPeers;
-      e.number = c.number("a number of peers");
+      e.number = c.number("a number of peers", 1, kDwordMax);
     } else if (what == "calls") {
       e.kind = Kind::WlanCalls;
       e.word = WlanFunction(c);
-      e.number = c.number("a number of calls");
+      e.number = c.number("a number of calls", 0, kMaxExpectedCount);
     } else {
       throw Failure{"unknown WLAN expectation `" + what + "`"};
     }
@@ -844,7 +861,7 @@ Expectation ParseExpectation(Cursor& c) {
     } else if (what == "calls") {
       e.kind = Kind::HotspotCalls;
       e.word = HotspotOperation(c);
-      e.number = c.number("a number of calls");
+      e.number = c.number("a number of calls", 0, kMaxExpectedCount);
     } else {
       throw Failure{"unknown hotspot expectation `" + what + "`"};
     }
@@ -853,7 +870,7 @@ Expectation ParseExpectation(Cursor& c) {
     if (what == "calls") {
       e.kind = Kind::IcsCalls;
       e.word = IcsOperation(c);
-      e.number = c.number("a number of calls");
+      e.number = c.number("a number of calls", 0, kMaxExpectedCount);
     } else if (what == "released") {
       e.kind = Kind::IcsReleased;
     } else {

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <limits>
 
 namespace tethra::simrunner {
 
@@ -37,7 +38,16 @@ bool ParseNumber(std::string_view word, std::int64_t& value) {
   std::uint64_t magnitude = 0;
   auto [p, ec] = std::from_chars(word.data(), word.data() + word.size(), magnitude, base);
   if (ec != std::errc() || p != word.data() + word.size() || word.empty()) return false;
-  value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+  // What an int64 holds: up to 2^63 - 1, and down to -2^63, whose magnitude has no positive twin.
+  constexpr std::uint64_t kMaxPositive = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  if (magnitude > kMaxPositive + (negative ? 1 : 0)) return false;
+  if (!negative) {
+    value = static_cast<std::int64_t>(magnitude);
+  } else if (magnitude == kMaxPositive + 1) {
+    value = std::numeric_limits<std::int64_t>::min();
+  } else {
+    value = -static_cast<std::int64_t>(magnitude);
+  }
   return true;
 }
 

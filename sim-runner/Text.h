@@ -29,7 +29,8 @@ std::string JoinText(const Items& items, std::string_view separator, ToText text
   return out;
 }
 
-bool ParseNumber(std::string_view word, std::int64_t& value);  // decimal or 0x hexadecimal
+// Decimal or 0x hexadecimal, optionally negative; false for anything an int64 does not hold.
+bool ParseNumber(std::string_view word, std::int64_t& value);
 bool ParseGuid(std::string_view word, platform::Guid& guid);   // {8-4-4-4-12}
 bool ParseMac(std::string_view word, std::array<std::uint8_t, 6>& mac);
 bool ParseHexBytes(std::string_view word, std::vector<std::uint8_t>& bytes);

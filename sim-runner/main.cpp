@@ -3,6 +3,7 @@
 // failed, 2 the file could not be read or parsed (or the command line was wrong).
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -58,13 +59,20 @@ int main(int argc, char** argv) {
   if (file.empty()) {
     text = tethra::simrunner::DefaultScenarioText();
   } else {
+    // A folder opens and reads as nothing, which would pass as an empty scenario.
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+      std::fprintf(stderr, "%s: not a regular file\n", file.c_str());
+      return 2;
+    }
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::ostringstream content;
+    if (in) content << in.rdbuf();
+    if (!in || in.bad()) {
       std::fprintf(stderr, "%s: cannot be read\n", file.c_str());
       return 2;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
     text = content.str();
     name = file;
   }

@@ -47,7 +47,8 @@ bool ReadMachineDword(platform::IRegistry& registry, const std::u16string& subKe
   if (!key) return false;
   Dword value = 0;
   Dword size = sizeof value;
-  if (registry.regGetValue(key.get(), nullptr, name.c_str(), platform::kRRF_RT_DWORD, nullptr, &value, &size) !=
+  // A REG_DWORD only: RRF_RT_DWORD would take a 4-byte REG_BINARY as well.
+  if (registry.regGetValue(key.get(), nullptr, name.c_str(), platform::kRRF_RT_REG_DWORD, nullptr, &value, &size) !=
       platform::kERROR_SUCCESS) {
     return false;
   }

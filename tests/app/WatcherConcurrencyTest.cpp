@@ -2,12 +2,14 @@
 // thread reads the name and key in force back from the WLAN service, as it does when the
 // network becomes available again. Both threads replace the dialog's record of the name and
 // key; run under ThreadSanitizer, an unguarded record is a reported data race. And a controller
-// write that lands right after the watcher has read "Action" still wakes it.
+// write that lands right after the watcher has read "Action" still wakes it. And a rename that
+// fails with a name that cannot be read back keeps the name in force.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -109,8 +111,47 @@ class OneKeyRegistry final : public test::FailingRegistry {
   platform::Handle m_armed = nullptr;
 };
 
+// Counts the "ssid" commands the watcher has carried out, exactly. The watcher reads "Action"
+// once each time it wakes; it empties "Action" when it takes a command, which wakes it once
+// more, and a command itself reads only "SSID" and "Key". So the first read of "Action" after
+// the one that took a command comes once that command is done.
+class FinishedCommands {
+ public:
+  // The registry's afterRead, on the watcher's thread.
+  void seen(const std::u16string& name, const std::u16string& text) {
+    if (name != u"Action") return;
+    std::lock_guard lock(m_mutex);
+    if (m_taken > m_finished) ++m_finished;
+    if (text == u"ssid") ++m_taken;
+    m_changed.notify_all();
+  }
+  bool reached(int count) {
+    std::lock_guard lock(m_mutex);
+    return m_finished >= count;
+  }
+  bool waitFor(int count, std::chrono::steady_clock::time_point limit) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_until(lock, limit, [&] { return m_finished >= count; });
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_taken = 0;
+  int m_finished = 0;
+};
+
+// A network shell that cannot be started, as when netsh is missing.
+class MissingShell final : public test::FailingProcessStart {
+ public:
+  bool shellExecuteEx(platform::ShellExecuteInfo*) override { return false; }
+};
+
 struct WatcherRig {
-  WatcherRig() : codePage(1252, kernel), service(host, codePage, &kernel, {}), registry(kernel) {
+  explicit WatcherRig(platform::IProcessStart* shell = nullptr)
+      : codePage(1252, kernel), service(host, codePage, &kernel, {}), registry(kernel) {
+    registry.afterRead = [this](const std::u16string& name, const std::u16string& text) { commands.seen(name, text); };
+    platform.processStart = shell;
     platform.kernel = &kernel;
     platform.codePage = &codePage;
     platform.windows = &windows;
@@ -120,8 +161,8 @@ struct WatcherRig {
   }
   ~WatcherRig() { kernel.joinThreads(); }  // before the registry and service the watcher uses go
 
-  // True once the watcher has taken the last command, carried it out and waits again.
-  bool watcherWaiting() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
+  // True once the watcher has emptied "Action" and waits for a change: only its thread waits.
+  bool watcherStarted() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
 
   wlan::test::ThreadKernel kernel;
   wlan::test::TestCodePage codePage;
@@ -129,6 +170,7 @@ struct WatcherRig {
   wlan::test::ManualHost host;
   sim::SimWlanService service;
   OneKeyRegistry registry;
+  FinishedCommands commands;
   test::FailingPlatform others;
   platform::Platform platform;
 };
@@ -161,8 +203,8 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
 
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(rig.watcherWaiting()) << "the watcher never started waiting";
+  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
 
   int rounds = 0;
   for (const char16_t* name : {u"Workshop", u"Garage", u"Attic"}) {
@@ -172,13 +214,34 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
     // The dialog's thread, meanwhile, reads what the WLAN service holds into the same record.
     do {
       dialog.GetHostedNetworkInfo();
-    } while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit);
-    ASSERT_TRUE(rig.watcherWaiting()) << "the watcher did not finish the command for " << rounds;
+    } while (!rig.commands.reached(rounds + 1) && std::chrono::steady_clock::now() < limit);
+    ASSERT_TRUE(rig.commands.reached(rounds + 1)) << "the watcher did not finish the command for " << rounds;
     ++rounds;
   }
   dialog.GetHostedNetworkInfo();
   EXPECT_EQ(dialog.m_CurrentName.Get(), u"Attic");
   EXPECT_EQ(dialog.m_CurrentKey.Get(), u"Attic-key");
+}
+
+TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce) {
+  MissingShell shell;
+  WatcherRig rig(&shell);
+  StartedDialog dialog(rig.platform, u"/ShareLAN");
+  const WatcherEnd end{dialog, rig};
+  // The WLAN manager is never initialised: the rename and the reading back of the name fail,
+  // and the running network's restart fails in the network shell.
+  dialog.m_CurrentName.Set(u"TethraNet");
+  dialog.m_HostedNetworkStarted = true;
+  const auto limit = std::chrono::steady_clock::now() + 30s;
+  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
+
+  rig.registry.write(u"SSID", u"Workshop");
+  rig.registry.write(u"Key", u"Workshop-key");
+  rig.registry.write(u"Action", u"ssid");
+  ASSERT_TRUE(rig.commands.waitFor(1, limit)) << "the watcher did not finish the command";
+  EXPECT_EQ(dialog.m_CurrentName.Get(), u"TethraNet");
+  EXPECT_TRUE(dialog.m_bSilentClose) << "a rename that did not take closes the program";
 }
 
 TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
@@ -187,7 +250,7 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
   // The controller writes "close" just after the watcher has read an empty "Action".
   rig.registry.afterRead = [&](const std::u16string& name, const std::u16string& text) {
     if (name == u"Action" && text.empty() && !written.exchange(true)) rig.registry.write(u"Action", u"close");
-  };
+  };  // replaces the rig's count of commands, which this test does not use
   StartedDialog dialog(rig.platform, u"/ShareLAN");
   const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
@@ -263,24 +326,22 @@ TEST(WatcherAgainstStartUp, ARenameWrittenDuringStartUpWaitsForTheControls) {
   WatcherRig rig;
   StartUpWindows windows;
   rig.platform.windows = &windows;
-  rig.registry.afterRead = [&](const std::u16string& name, const std::u16string&) {
+  rig.registry.afterRead = [&](const std::u16string& name, const std::u16string& text) {
     if (name == u"Key") windows.commandRead.store(true, std::memory_order_relaxed);
+    rig.commands.seen(name, text);
   };
   StartingDialog dialog(rig.platform, u"/ShareLAN");
   const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (!rig.watcherWaiting() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(rig.watcherWaiting()) << "the watcher never started waiting";
+  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
 
   rig.registry.write(u"SSID", u"Workshop");
   rig.registry.write(u"Key", u"Workshop-key");
   rig.registry.write(u"Action", u"ssid");
   dialog.OnInitDialog();
 
-  while (!(windows.commandRead && rig.watcherWaiting()) && std::chrono::steady_clock::now() < limit) {
-    std::this_thread::sleep_for(1ms);
-  }
-  ASSERT_TRUE(windows.commandRead) << "the watcher never carried out the rename";
+  ASSERT_TRUE(rig.commands.waitFor(1, limit)) << "the watcher never carried out the rename";
   const std::vector<std::u16string> names = windows.shown(IDC_EDIT_NAME);
   EXPECT_NE(std::find(names.begin(), names.end(), u"Workshop"), names.end()) << "the new name never reached the edit";
   const std::vector<std::u16string> keys = windows.shown(IDC_EDIT_KEY);

@@ -2,6 +2,10 @@
 // file with its line and reason.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "sim-runner/Scenario.h"
 #include "sim-runner/Text.h"
 
@@ -142,7 +146,62 @@ TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
   EXPECT_NE(Refusal("admin yes please\n").find("unexpected `please`"), std::string::npos);
   EXPECT_NE(Refusal("codepage 437\n").find("1252 and 65001"), std::string::npos);
   EXPECT_NE(Refusal("fault alloc heap\n").find("unknown allocation site"), std::string::npos);
-  EXPECT_NE(Refusal("fault wlan WlanOpenHandle 5 times 0\n").find("at least 1"), std::string::npos);
+  EXPECT_NE(Refusal("fault wlan WlanOpenHandle 5 times 0\n").find("from 1 to 10000"), std::string::npos);
+}
+
+// Every number of the format, at and just beyond both ends of its range: the ends are read, one
+// beyond is refused naming the line (the simulated machine could not honour it).
+TEST(ScenarioParser, EveryNumberIsHeldToItsRange) {
+  struct Field {
+    const char* statement;  // `N` stands for the number
+    std::int64_t low, high;
+  };
+  constexpr std::int64_t kDword = 0xFFFFFFFF;
+  const Field fields[] = {
+      {"policy value N", 0, kDword},
+      {"registry-dword V N", 0, kDword},
+      {"netsh exit N", 0, kDword},
+      {"wlan max-peers N", 1, kDword},
+      {"hotspot clients N", 0, 8},
+      {"fault wlan WlanOpenHandle N", 0, kDword},
+      {"fault wlan-query N none", 0, 3},
+      {"fault wlan-query 0 size N", 0, 65536},
+      {"fault registry-write skip N", 0, 10000},
+      {"fault ics create N", -0x80000000LL, kDword},
+      {"fault hotspot start N", -0x80000000LL, kDword},
+      {"fault ics create 5 times N", 1, 10000},
+      {"when after N ms: post close", 0, 86400000},
+      {"when ready: wlan state idle -> active reason N", 0, kDword},
+      {"when ready: wlan notify-raw N 64", 0, kDword},
+      {"when ready: wlan notify-raw 5000 N", 0, 65536},
+      {"when ready: power other N", 0, kDword},
+      {"when ready: post message N 0 0", 0, kDword},
+      {"when ready: post message 16 N 0", 0, INT64_MAX},
+      {"expect exit N", 0, kDword},
+      {"expect wake-ups N", 0, 1000000},
+      {"expect notices N", 0, 1000000},
+      {"expect netsh runs N", 0, 1000000},
+      {"expect wlan max-peers N", 1, kDword},
+      {"expect wlan calls WlanOpenHandle N", 0, 1000000},
+      {"expect ics calls create N", 0, 1000000},
+      {"expect hotspot calls start N", 0, 1000000},
+  };
+  auto with = [](std::string statement, std::int64_t n) {
+    return "# line 1\n" + statement.replace(statement.find('N'), 1, std::to_string(n)) + "\n";
+  };
+  for (const Field& f : fields) {
+    EXPECT_TRUE(Parse(with(f.statement, f.low))) << f.statement << " with " << f.low;
+    EXPECT_TRUE(Parse(with(f.statement, f.high))) << f.statement << " with " << f.high;
+    const std::string range = "from " + std::to_string(f.low) + " to " + std::to_string(f.high) + ", found `";
+    std::vector<std::int64_t> beyond{f.low - 1};
+    if (f.high < INT64_MAX) beyond.push_back(f.high + 1);  // past INT64_MAX is no number (below)
+    for (const std::int64_t n : beyond) {
+      const std::string refusal = Refusal(with(f.statement, n));
+      EXPECT_EQ(refusal.rfind("t.scn:2: ", 0), 0U) << refusal;
+      EXPECT_NE(refusal.find(range + std::to_string(n) + "`"), std::string::npos) << refusal;
+    }
+  }
+  EXPECT_NE(Refusal("when ready: post message 16 9223372036854775808 0\n").find("(a number)"), std::string::npos);
 }
 
 // Counted in the scenario's code page, which may come after the name.

@@ -17,6 +17,25 @@ TEST(ScenarioText, Numbers) {
   EXPECT_FALSE(ParseNumber("", v));
 }
 
+// Every word either reads as the int64 it writes or is refused: nothing wraps or overflows.
+TEST(ScenarioText, NumbersAtTheEdgesOfSixtyFourBits) {
+  std::int64_t v = 0;
+  EXPECT_TRUE(ParseNumber("9223372036854775807", v));
+  EXPECT_EQ(v, INT64_MAX);
+  EXPECT_TRUE(ParseNumber("-9223372036854775808", v));
+  EXPECT_EQ(v, INT64_MIN);
+  EXPECT_TRUE(ParseNumber("-0x8000000000000000", v));
+  EXPECT_EQ(v, INT64_MIN);
+  EXPECT_TRUE(ParseNumber("-5", v));
+  EXPECT_EQ(v, -5);
+  EXPECT_FALSE(ParseNumber("9223372036854775808", v));
+  EXPECT_FALSE(ParseNumber("-9223372036854775809", v));
+  EXPECT_FALSE(ParseNumber("0xFFFFFFFFFFFFFFFF", v));
+  EXPECT_FALSE(ParseNumber("18446744073709551616", v));
+  EXPECT_FALSE(ParseNumber("-", v));
+  EXPECT_FALSE(ParseNumber("--5", v));
+}
+
 TEST(ScenarioText, GuidRoundTripKeepsByteOrder) {
   platform::Guid g;
   ASSERT_TRUE(ParseGuid("{AD498944-762F-11D0-8DCB-00C04FC3358C}", g));

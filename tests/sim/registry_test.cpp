@@ -111,6 +111,16 @@ TEST_F(RegistryTest, GetValueRestrictsToThirtyTwoBitValues) {
   EXPECT_EQ(get(u"Binary3", &value), p::Win32Error{1630});
   EXPECT_EQ(get(u"Text", &value), p::Win32Error{1630});
   EXPECT_EQ(get(u"Absent", &value), p::kERROR_FILE_NOT_FOUND);
+  // RRF_RT_REG_DWORD alone: a REG_DWORD only, four raw bytes are refused.
+  auto getDwordOnly = [&](const char16_t* name, std::uint32_t* out) {
+    p::Dword size = 4;
+    return reg->regGetValue(p::kHKEY_LOCAL_MACHINE, kPolicy, name, p::kRRF_RT_REG_DWORD, nullptr, out, &size);
+  };
+  value = 0;
+  EXPECT_EQ(getDwordOnly(u"Dword", &value), p::kERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  EXPECT_EQ(getDwordOnly(u"Binary4", &value), p::Win32Error{1630});
+  EXPECT_EQ(value, 1u);
   p::Dword size = 4;
   EXPECT_EQ(reg->regGetValue(p::kHKEY_LOCAL_MACHINE, u"SOFTWARE\\Nowhere", u"Dword", p::kRRF_RT_DWORD, nullptr, &value,
                              &size),

@@ -18,7 +18,7 @@ bool ReadTextValue(platform::IRegistry& registry, platform::Hkey key, const std:
 bool ReadMachineValue(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
                       std::u16string& out);
 
-// One 32-bit value (REG_DWORD, or four raw bytes) of HKEY_LOCAL_MACHINE\`subKey`, 32-bit view.
+// One REG_DWORD value of HKEY_LOCAL_MACHINE\`subKey`, 32-bit view (any other type: false).
 bool ReadMachineDword(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
                       platform::Dword& out);
 

@@ -8,17 +8,24 @@
 
 namespace tethra::tools {
 
-// False when the file cannot be opened; `bytes` then stays empty.
+// False when the file cannot be opened or read through, or is no disk file (a pipe, a device);
+// `bytes` is then empty.
 inline bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   bytes.clear();
   const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  bool whole = ::GetFileType(file) == FILE_TYPE_DISK;
   char chunk[4096];
   DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  while (whole) {
+    if (!::ReadFile(file, chunk, sizeof chunk, &read, nullptr)) whole = false;
+    if (!whole || read == 0) break;
+    bytes.append(chunk, read);
+  }
   ::CloseHandle(file);
-  return true;
+  if (!whole) bytes.clear();
+  return whole;
 }
 
 }  // namespace tethra::tools

@@ -40,6 +40,22 @@ void Print(FILE* stream, const std::wstring& text) {
   std::fflush(stream);
 }
 
+// The bytes of a scenario file; or false, after printing why in tethra-sim's words. A folder
+// or a device is no scenario (a folder must not read as an empty one).
+bool ReadScenarioText(const std::wstring& file, std::string& text) {
+  const std::string name = tethra::tools::Utf8Of(file);
+  const DWORD attributes = ::GetFileAttributesW(file.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    std::printf("%s: not a regular file\n", name.c_str());
+    return false;
+  }
+  if (!tethra::tools::ReadWholeFile(file, text)) {
+    std::printf("%s: cannot be read\n", name.c_str());
+    return false;
+  }
+  return true;
+}
+
 // The verdict of the scenario reader on each file, in the words tethra-sim uses for a refusal.
 int CheckScenarios(const std::vector<std::wstring>& files) {
   if (files.empty()) {
@@ -50,8 +66,7 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
   for (const std::wstring& file : files) {
     const std::string name = tethra::tools::Utf8Of(file);
     std::string text;
-    if (!tethra::tools::ReadWholeFile(file, text)) {
-      std::printf("%s: cannot be read\n", name.c_str());
+    if (!ReadScenarioText(file, text)) {
       allAccepted = false;
       continue;
     }
@@ -69,10 +84,7 @@ int CheckScenarios(const std::vector<std::wstring>& files) {
 
 std::optional<tethra::simrunner::Scenario> ReadScenario(const std::wstring& file, std::string& text) {
   const std::string name = tethra::tools::Utf8Of(file);
-  if (!tethra::tools::ReadWholeFile(file, text)) {
-    std::printf("%s: cannot be read\n", name.c_str());
-    return std::nullopt;
-  }
+  if (!ReadScenarioText(file, text)) return std::nullopt;
   tethra::simrunner::ParseError error;
   auto scenario = tethra::simrunner::ParseScenario(text, name, &error);
   if (!scenario) std::printf("%s\n", error.message().c_str());
