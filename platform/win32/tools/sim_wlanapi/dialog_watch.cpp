@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cwchar>
 
 #include "app/Resource.h"
 #include "sim-runner/Text.h"
@@ -64,6 +65,17 @@ void WritePicture(Watch& w) {
   }
 }
 
+// A message box (a top-level dialog of the system's class other than the program's) the
+// dialog's thread has just shown: nobody is there to answer it but the stand-in controller.
+bool IsMessageBoxShown(HWND window, LPARAM windowPos) {
+  const auto* position = reinterpret_cast<const WINDOWPOS*>(windowPos);
+  if (position == nullptr || (position->flags & SWP_SHOWWINDOW) == 0) return false;
+  if ((::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) return false;
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  return std::wcscmp(name, L"#32770") == 0;
+}
+
 // After each message the dialog's thread has handled: the changes that matter, as they land.
 LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && g_watch != nullptr) {
@@ -71,6 +83,8 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
     const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     if (m->hwnd == w.dialog && (m->message == WM_WINDOWPOSCHANGED || m->message == WM_SHOWWINDOW)) {
       WriteVisibility(w);
+    } else if (m->message == WM_WINDOWPOSCHANGED && IsMessageBoxShown(m->hwnd, m->lParam)) {
+      w.write("dialog " + w.pid + " message-box");
     } else if (::GetParent(m->hwnd) == w.dialog) {
       const int id = ::GetDlgCtrlID(m->hwnd);
       const std::string head = "dialog " + w.pid;

@@ -8,6 +8,7 @@
 //   dialog PID log-reset               the notification log emptied (also before the picture)
 //   dialog PID log-line "TEXT"         a line added at the log's end
 //   dialog PID log-insert INDEX "TEXT" / dialog PID log-delete INDEX
+//   dialog PID message-box             a message box shown on the dialog's thread
 //
 // Owner: one hook per process, installed from WatchDialog() on the dialog's own thread once the
 // dialog exists, and never removed (it ends with the process). Threads: WatchDialog from any
