@@ -13,6 +13,7 @@
 //   dialog PID visible|hidden, dialog PID control ID "TEXT", dialog PID log-reset,
 //   dialog PID log-line "TEXT", dialog PID log-insert INDEX "TEXT", dialog PID log-delete INDEX
 //                                                  the dialog of process PID as it changed
+//                                                  (dialog PID message-box: a cue, skipped here)
 // Lines it does not know are skipped. Pure functions; any thread.
 #pragma once
 

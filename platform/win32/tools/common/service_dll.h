@@ -4,8 +4,11 @@
 // inside a service, which tells at the process's end whether one was cut off there (its lock
 // perhaps still held). Header only.
 //
-// Owner: a ServiceLog owns its file handle for the process's life (the DLLs never end their
-// service). Threads: ServiceLog::write is not locked; each DLL calls it under its own lock.
+// After each line the log sets the services' change event (services_changed.h), so that the
+// stand-in controller learns of it without asking.
+//
+// Owner: a ServiceLog owns its file and event handles for the process's life (the DLLs never
+// end their service). Threads: ServiceLog::write is not locked; each DLL calls it under its own lock.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +17,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+
+#include "tools/common/services_changed.h"
 
 namespace tethra::tools {
 
@@ -39,7 +44,7 @@ class ServiceLog {
  public:
   // `variable` names the log file; `debugPrefix` marks the lines sent to the debugger instead.
   ServiceLog(const wchar_t* variable, const char* debugPrefix)
-      : m_start(::GetTickCount64()), m_debugPrefix(debugPrefix) {
+      : m_start(::GetTickCount64()), m_debugPrefix(debugPrefix), m_changed(OpenServicesChanged()) {
     if (const auto path = Environment(variable)) {
       m_file = ::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -60,12 +65,14 @@ class ServiceLog {
     } else {
       ::OutputDebugStringA((m_debugPrefix + line).c_str());
     }
+    if (m_changed != nullptr) ::SetEvent(m_changed);
   }
 
  private:
   const ULONGLONG m_start;
   const std::string m_debugPrefix;
   HANDLE m_file = INVALID_HANDLE_VALUE;
+  const HANDLE m_changed;
 };
 
 // Held by a thread while it is inside a service: at the process's end a count above zero means a

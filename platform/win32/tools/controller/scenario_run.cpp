@@ -18,6 +18,7 @@
 #include "tools/common/control_pipe.h"
 #include "tools/common/program_window.h"
 #include "tools/common/read_file.h"
+#include "tools/common/services_changed.h"
 
 namespace tethra::tools {
 
@@ -40,10 +41,10 @@ constexpr std::uint64_t kQuietMs = 2000;
 constexpr DWORD kSettleLimitMs = 15000;
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr DWORD kLookTimeoutMs = 300;
+// The dialog is read at most this often, however many cues come.
 constexpr std::uint64_t kLookEveryMs = 100;
 constexpr DWORD kControlTimeoutMs = 10000;
 constexpr DWORD kCleanUpMs = 5000;
-constexpr DWORD kPollMs = 20;
 
 const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
@@ -208,6 +209,15 @@ std::string MacText(const std::array<std::uint8_t, 6>& mac) {
   return buffer;
 }
 
+// The body of an instance's idle watch: returns when the process waits for input (or has
+// ended, or the trigger limit passed), which signals the thread's handle. Owns its copy of the
+// process handle.
+DWORD WINAPI WaitForIdle(LPVOID process) {
+  ::WaitForInputIdle(static_cast<HANDLE>(process), kTriggerLimitMs);
+  ::CloseHandle(static_cast<HANDLE>(process));
+  return 0;
+}
+
 }  // namespace
 
 ScenarioRun::ScenarioRun(const simrunner::Scenario& scenario, ScenarioRunOptions options)
@@ -215,10 +225,12 @@ ScenarioRun::ScenarioRun(const simrunner::Scenario& scenario, ScenarioRunOptions
 
 ScenarioRun::~ScenarioRun() {
   for (const auto& instance : m_instances) {
+    if (instance->idleWatch != nullptr) ::CloseHandle(instance->idleWatch);  // it ends by itself
     ::CloseHandle(instance->process.hProcess);
     ::CloseHandle(instance->process.hThread);
   }
   if (m_window != nullptr) ::DestroyWindow(m_window);
+  if (m_servicesChanged != nullptr) ::CloseHandle(m_servicesChanged);
   if (m_otherInstance != nullptr) ::CloseHandle(m_otherInstance);
 }
 
@@ -245,6 +257,7 @@ LRESULT CALLBACK ScenarioRun::WindowProc(HWND window, UINT message, WPARAM wPara
 
 void ScenarioRun::OnCopyData(const COPYDATASTRUCT* data) {
   m_lastActivityMs = NowMs();
+  m_lookWanted = true;
   if (data == nullptr) {
     Print("received WM_COPYDATA without data");
     return;
@@ -381,12 +394,13 @@ void ScenarioRun::StartProgram(const std::u16string& commandLine) {
         Quote(commandLine));
   m_instances.push_back(std::move(instance));
   m_lastActivityMs = NowMs();
+  m_lookWanted = true;
 }
 
-void ScenarioRun::Look(Instance& instance) {
+bool ScenarioRun::Look(Instance& instance) {
   DialogView view = instance.dialog;
   const HWND dialog = FindProgramDialog(instance.process.dwProcessId);
-  if (dialog == nullptr) return;  // not made yet, or gone: the last view stays
+  if (dialog == nullptr) return true;  // not made yet, or gone: the last view stays
   view.window = dialog;
   view.visible = ShowsAnything(dialog);
   // The first question that goes unanswered ends the look: the dialog is busy.
@@ -398,8 +412,10 @@ void ScenarioRun::Look(Instance& instance) {
   }
   if (const auto lines = answered ? ListLines(::GetDlgItem(dialog, IDC_LIST_NOTIFICATIONS)) : std::nullopt) {
     view.logLines = *lines;
+  } else {
+    answered = false;
   }
-  if (view == instance.dialog) return;
+  if (view == instance.dialog) return answered;
   if (instance.dialog.window == nullptr) Print("the program's window is there");
   if (view.visible != instance.dialog.visible) Print(view.visible ? "program window shown" : "program window hidden");
   for (std::size_t i = instance.dialog.logLines.size(); i < view.logLines.size(); ++i) {
@@ -407,6 +423,7 @@ void ScenarioRun::Look(Instance& instance) {
   }
   instance.dialog = std::move(view);
   m_lastActivityMs = NowMs();
+  return answered;
 }
 
 // The system may show a message box on the program's thread (ShellExecuteExW does for a file
@@ -430,15 +447,24 @@ void ScenarioRun::AnswerMessageBox(Instance& instance) {
   m_lastActivityMs = NowMs();
 }
 
+// Reads the dialogs when a cue asked for it (at most once every kLookEveryMs; a dialog that
+// left a question unanswered is read again then), and notes ended instances and log growth.
 void ScenarioRun::Poll() {
-  const bool look = NowMs() >= m_lastLookMs + kLookEveryMs;
-  if (look) m_lastLookMs = NowMs();
-  for (const auto& instance : m_instances) {
-    if (!instance->running()) continue;
-    if (look) {
-      Look(*instance);
+  const std::uint64_t now = NowMs();
+  if (m_lookWanted && m_lastLookMs && now < *m_lastLookMs + kLookEveryMs) {
+    WakeAt(*m_lastLookMs + kLookEveryMs);
+  } else if (m_lookWanted) {
+    m_lookWanted = false;
+    m_lastLookMs = now;
+    for (const auto& instance : m_instances) {
+      if (!instance->running()) continue;
+      if (!Look(*instance)) m_lookWanted = true;  // busy: asked again, not before kLookEveryMs
       AnswerMessageBox(*instance);
     }
+    if (m_lookWanted) WakeAt(now + kLookEveryMs);
+  }
+  for (const auto& instance : m_instances) {
+    if (!instance->running()) continue;
     if (::WaitForSingleObject(instance->process.hProcess, 0) == WAIT_OBJECT_0) {
       DWORD code = 0;
       ::GetExitCodeProcess(instance->process.hProcess, &code);
@@ -454,27 +480,60 @@ void ScenarioRun::Poll() {
   }
 }
 
+bool ScenarioRun::InputIdle(Instance& instance) {
+  if (::WaitForInputIdle(instance.process.hProcess, 0) == 0) return true;
+  if (instance.idleWatch != nullptr) return false;  // its end is a cue
+  HANDLE process = nullptr;
+  if (::DuplicateHandle(::GetCurrentProcess(), instance.process.hProcess, ::GetCurrentProcess(), &process, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+    instance.idleWatch = ::CreateThread(nullptr, 0, &WaitForIdle, process, 0, nullptr);
+    if (instance.idleWatch == nullptr) ::CloseHandle(process);
+  }
+  // Without a watch the question is asked again at the next look's time.
+  if (instance.idleWatch == nullptr) WakeAt(NowMs() + kLookEveryMs);
+  return false;
+}
+
+// Sleeps until a cue: a message (the program's WM_COPYDATA among them), the services' change
+// event, an instance's end, an idle watch's return, or the time `done` or a look asked for.
 bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  const std::uint64_t deadline = NowMs() + timeoutMs;
+  bool servicesChanged = false;  // the last wait ended on the services' event, taking it
   for (;;) {
+    m_wakeAtMs = UINT64_MAX;
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
-    Poll();
-    if (done()) return true;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return false;
-    std::vector<HANDLE> handles;
+    if (servicesChanged ||
+        (m_servicesChanged != nullptr && ::WaitForSingleObject(m_servicesChanged, 0) == WAIT_OBJECT_0)) {
+      m_lookWanted = true;
+    }
     for (const auto& instance : m_instances) {
-      if (instance->running() && handles.size() < MAXIMUM_WAIT_OBJECTS - 1) {
-        handles.push_back(instance->process.hProcess);
+      if (instance->idleWatch != nullptr && ::WaitForSingleObject(instance->idleWatch, 0) == WAIT_OBJECT_0) {
+        ::CloseHandle(instance->idleWatch);
+        instance->idleWatch = nullptr;
+        m_lookWanted = true;  // the program has settled: a moment to see what it shows
       }
     }
-    const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kPollMs));
-    ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(), slice, QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
+    Poll();
+    if (done()) return true;
+    const std::uint64_t now = NowMs();
+    if (now >= deadline) return false;
+    std::vector<HANDLE> handles;
+    if (m_servicesChanged != nullptr) handles.push_back(m_servicesChanged);
+    for (const auto& instance : m_instances) {
+      if (!instance->running()) continue;
+      for (const HANDLE handle : {instance->process.hProcess, instance->idleWatch}) {
+        if (handle != nullptr && handles.size() < MAXIMUM_WAIT_OBJECTS - 1) handles.push_back(handle);
+      }
+    }
+    const std::uint64_t until = std::min(deadline, m_wakeAtMs);
+    const DWORD result = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
+                                                       static_cast<DWORD>(until > now ? until - now : 0),
+                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    servicesChanged = m_servicesChanged != nullptr && result == WAIT_OBJECT_0;
   }
 }
 
@@ -486,9 +545,12 @@ bool ScenarioRun::ProgramEnded() {
 
 // Nothing arrived, changed or ended for `forMs`, and the program waits for input.
 bool ScenarioRun::Quiet(std::uint64_t forMs) {
-  if (NowMs() < m_lastActivityMs + forMs) return false;
-  const Instance* newest = Newest();
-  return newest == nullptr || !newest->running() || ::WaitForInputIdle(newest->process.hProcess, 0) == 0;
+  if (NowMs() < m_lastActivityMs + forMs) {
+    WakeAt(m_lastActivityMs + forMs);
+    return false;
+  }
+  Instance* newest = Newest();
+  return newest == nullptr || !newest->running() || InputIdle(*newest);
 }
 
 bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
@@ -502,13 +564,15 @@ bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
   switch (trigger.kind) {
     case Trigger::Kind::Ready:
       return Pump(kTriggerLimitMs, [this] {
-        const Instance* newest = Newest();
-        return newest != nullptr && newest->running() && ::WaitForInputIdle(newest->process.hProcess, 0) == 0;
+        Instance* newest = Newest();
+        return newest != nullptr && newest->running() && InputIdle(*newest);
       });
+    // The dialog is looked for at each cue; one is its thread's first wait for input.
     case Trigger::Kind::Window:
       return Pump(kTriggerLimitMs, [this] {
-        if (Instance* newest = Newest(); newest != nullptr && newest->running()) Look(*newest);
-        return Newest() != nullptr && Newest()->dialog.window != nullptr;
+        Instance* newest = Newest();
+        if (newest != nullptr && newest->running() && newest->dialog.window == nullptr) InputIdle(*newest);
+        return newest != nullptr && newest->dialog.window != nullptr;
       });
     // Once the program has ended, nothing more can arrive.
     case Trigger::Kind::Code:
@@ -586,6 +650,7 @@ void ScenarioRun::PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const
 void ScenarioRun::Perform(const Action& a) {
   Pump(0, [] { return true; });
   if (Instance* newest = Newest(); newest != nullptr && newest->running()) Look(*newest);
+  m_lookWanted = true;  // what the action changes is read at the next pump
   switch (a.kind) {
     case Action::Kind::ControllerWrites:
       if (const HKEY key = OpenSettings(true)) {
@@ -745,6 +810,7 @@ simrunner::Observation ScenarioRun::Observe() {
 }
 
 int ScenarioRun::Run() {
+  m_servicesChanged = OpenServicesChanged();
   PrepareMachine();
   StartProgram(m_scenario.machine.commandLine);
   // Without a program no expectation means anything: the run could not be made.

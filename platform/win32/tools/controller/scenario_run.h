@@ -5,8 +5,15 @@
 // observer sees: WM_COPYDATA received, the registry, window messages to the program's dialog,
 // exit codes and the simulated services' logs.
 //
+// The controller never asks the program's dialog in a loop (every question wakes the dialog's
+// thread): it waits for a cue that something may have changed (a message to its window, the
+// simulated services' change event, an instance's end or input idleness, a deadline) and
+// reads the dialog then, at most once every kLookEveryMs, and again only after a question that
+// went unanswered.
+//
 // Threads: everything runs on the thread that made the ScenarioRun, which also owns the
-// window; every wait keeps receiving messages, so the program is never left blocked in a
+// window, except the short threads that wait for an instance's input idleness and end with
+// it; every wait keeps receiving messages, so the program is never left blocked in a
 // WM_COPYDATA send. Every wait is bounded. Run() returns 0 when every expectation held, 1
 // otherwise, 2 when the program could not be started; the transcript goes to stdout.
 #pragma once
@@ -16,6 +23,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -63,6 +71,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
     PROCESS_INFORMATION process{};
     std::optional<DWORD> exitCode;
     DialogView dialog;
+    HANDLE idleWatch = nullptr;  // a thread in WaitForInputIdle, signalled when it returns
     bool running() const { return !exitCode; }
   };
 
@@ -71,10 +80,15 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
 
   void PrepareMachine();
   void StartProgram(const std::u16string& commandLine);
-  // Receives messages and watches the instances until `done` holds or `timeoutMs` passed.
+  // Receives messages and watches the instances until `done` holds or `timeoutMs` passed;
+  // `done` is asked again only after a cue, or at the time it asked for with WakeAt.
   bool Pump(DWORD timeoutMs, const std::function<bool()>& done);
   void Poll();
-  void Look(Instance& instance);
+  void WakeAt(std::uint64_t ms) { m_wakeAtMs = std::min(m_wakeAtMs, ms); }
+  // Whether the instance waits for input; if not, a thread waits for it and cues the pump.
+  bool InputIdle(Instance& instance);
+  // False when the dialog was there but left a question unanswered.
+  bool Look(Instance& instance);
   void AnswerMessageBox(Instance& instance);
   bool Quiet(std::uint64_t forMs);
   // A machine action of the simulated WLAN service, through wlanapi.dll's pipe: the answer
@@ -106,7 +120,10 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   std::vector<Received> m_received;
   std::vector<std::unique_ptr<Instance>> m_instances;
   std::uint64_t m_lastActivityMs = 0;  // something arrived, changed or ended
-  std::uint64_t m_lastLookMs = 0;
+  HANDLE m_servicesChanged = nullptr;  // set by the simulated services after each log line
+  bool m_lookWanted = true;            // a cue came since the dialog was last read
+  std::optional<std::uint64_t> m_lastLookMs;
+  std::uint64_t m_wakeAtMs = UINT64_MAX;  // the earliest time a pending check asked for
   std::uint64_t m_logBytes = 0;  // the services' logs' size at the last poll
   const simrunner::TimelineEntry* m_firing = nullptr;  // the line whose action runs
   std::vector<std::string> m_refusedActions;  // actions Windows could not have taken, by line

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cwchar>
 
 #include "app/Resource.h"
 #include "sim-runner/Text.h"
@@ -64,6 +65,30 @@ void WritePicture(Watch& w) {
   }
 }
 
+// A message box (a top-level dialog of the system's class other than the program's) a
+// thread has just shown: nobody is there to answer it but the stand-in controller.
+bool IsMessageBoxShown(HWND window, LPARAM windowPos) {
+  const auto* position = reinterpret_cast<const WINDOWPOS*>(windowPos);
+  if (position == nullptr || (position->flags & SWP_SHOWWINDOW) == 0) return false;
+  if ((::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0) return false;
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  return std::wcscmp(name, L"#32770") == 0 && FindProgramDialog(::GetCurrentProcessId()) != window;
+}
+
+std::atomic<const std::function<void(const std::string&)>*> g_boxWrite{nullptr};  // set once
+thread_local bool t_boxWatched = false;
+
+LRESULT CALLBACK AfterMessageForBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && m->message == WM_WINDOWPOSCHANGED && IsMessageBoxShown(m->hwnd, m->lParam)) {
+    if (const auto* write = g_boxWrite.load()) {
+      (*write)("dialog " + std::to_string(::GetCurrentProcessId()) + " message-box");
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // After each message the dialog's thread has handled: the changes that matter, as they land.
 LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && g_watch != nullptr) {
@@ -105,6 +130,19 @@ void WatchDialog(const std::function<void(const std::string&)>& write) {
   WritePicture(*g_watch);
   if (::SetWindowsHookExW(WH_CALLWNDPROCRET, &AfterMessage, nullptr, ::GetCurrentThreadId()) == nullptr) {
     write("dialog watch not installed (error " + std::to_string(::GetLastError()) + ")");
+  }
+}
+
+void WatchMessageBoxes(const std::function<void(const std::string&)>& write) {
+  if (t_boxWatched) return;
+  t_boxWatched = true;
+  if (g_boxWrite.load() == nullptr) {
+    const auto* kept = new std::function<void(const std::string&)>(write);  // process lifetime
+    const std::function<void(const std::string&)>* none = nullptr;
+    if (!g_boxWrite.compare_exchange_strong(none, kept)) delete kept;
+  }
+  if (::SetWindowsHookExW(WH_CALLWNDPROCRET, &AfterMessageForBoxes, nullptr, ::GetCurrentThreadId()) == nullptr) {
+    write("message box watch not installed (error " + std::to_string(::GetLastError()) + ")");
   }
 }
 

@@ -8,6 +8,7 @@
 //   dialog PID log-reset               the notification log emptied (also before the picture)
 //   dialog PID log-line "TEXT"         a line added at the log's end
 //   dialog PID log-insert INDEX "TEXT" / dialog PID log-delete INDEX
+//   dialog PID message-box             a message box shown (WatchMessageBoxes)
 //
 // Owner: one hook per process, installed from WatchDialog() on the dialog's own thread once the
 // dialog exists, and never removed (it ends with the process). Threads: WatchDialog from any
@@ -22,5 +23,10 @@ namespace tethra::tools {
 // Installs the watch when called on the thread that owns the program's dialog (once); `write`
 // receives each line, from that thread.
 void WatchDialog(const std::function<void(const std::string&)>& write);
+
+// Installs, once for the calling thread, a hook that writes `dialog PID message-box` when the
+// thread shows a message box (ShellExecuteExW may, on any thread), the stand-in controller's
+// cue to answer it. The first call's `write` serves every thread.
+void WatchMessageBoxes(const std::function<void(const std::string&)>& write);
 
 }  // namespace tethra::tools

@@ -46,6 +46,7 @@ auto Serve(Call call) {
   }();
   // The program's calls come from the dialog's thread too: the first one there starts the watch.
   tethra::tools::WatchDialog([&dll](const std::string& line) { dll.write(line); });
+  tethra::tools::WatchMessageBoxes([&dll](const std::string& line) { dll.write(line); });
   if constexpr (std::is_same_v<std::remove_const_t<decltype(result)>, platform::Win32Error>) {
     return static_cast<DWORD>(platform::Raw(result));
   } else {
