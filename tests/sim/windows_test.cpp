@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tethra/sim/device_notification.h"
 #include "tethra/sim/world.h"
 
 namespace {
@@ -232,6 +233,56 @@ TEST(Windows, SystemEventsReachOnlyRegisteredWindows) {
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(deviceType, p::kDBT_DEVTYP_DEVICEINTERFACE);
   EXPECT_EQ(removedName, u"PCI#VEN_10EC&DEV_8168");
+}
+
+// A device-interface event reaches a window only through a live registration for its class
+// (or for every class); a filter of another record type or a service handle registers nothing.
+TEST(Windows, DeviceEventsFollowLiveRegistrationsForTheirClass) {
+  World world({});
+  auto& program = world.createProcess("tethra", true);
+  auto* events = program.platform().systemEvents;
+  auto& ws = world.windows();
+  std::vector<char> reached;
+  constexpr p::Guid kOtherClass{0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+  world.startThread(program, "main", [&] {
+    auto make = [&](char tag) {
+      return ws.createWindow(u"W", std::u16string(1, static_cast<char16_t>(tag)),
+                             [&reached, tag](p::Hwnd, std::uint32_t m, p::WParam, p::LParam) -> p::LResult {
+                               if (m == p::kWM_DEVICECHANGE) reached.push_back(tag);
+                               return 1;
+                             },
+                             false);
+    };
+    auto filter = [](const p::Guid& cls, p::Dword type = p::kDBT_DEVTYP_DEVICEINTERFACE) {
+      std::vector<unsigned char> bytes(32, 0);
+      const p::Dword header[2] = {32, type};
+      std::memcpy(bytes.data(), header, sizeof header);
+      std::memcpy(bytes.data() + 12, &cls, sizeof cls);
+      return bytes;
+    };
+    const auto network = filter(tethra::sim::kNetworkAdapterInterfaceClass);
+    const auto other = filter(kOtherClass);
+    // a: every class, whatever its filter names; b: the network-adapter class; c: another class;
+    // d: registered, then given back; e: never registered; f: a handle filter; g: as a service.
+    EXPECT_NE(events->registerDeviceNotification(make('a'), other.data(), p::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES),
+              nullptr);
+    EXPECT_NE(events->registerDeviceNotification(make('b'), network.data(), p::kDEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
+    EXPECT_NE(events->registerDeviceNotification(make('c'), other.data(), p::kDEVICE_NOTIFY_WINDOW_HANDLE), nullptr);
+    const p::Hdevnotify given = events->registerDeviceNotification(make('d'), network.data(), 0);
+    EXPECT_TRUE(events->unregisterDeviceNotification(given));
+    EXPECT_FALSE(events->unregisterDeviceNotification(given));
+    make('e');
+    EXPECT_EQ(events->registerDeviceNotification(make('f'), filter(kOtherClass, 6).data(), 0), nullptr);
+    EXPECT_EQ(events->registerDeviceNotification(make('g'), network.data(), 1), nullptr);
+    ws.runMessageLoop([&] { return reached.size() >= 4; });
+  });
+  world.run([&] {
+    world.waitIdle();
+    ws.deviceEvent(true, u"PCI#VEN_10EC&DEV_8168");
+    ws.deviceEvent(false, u"PCI#VEN_10EC&DEV_8168");
+    world.waitIdle();
+  });
+  EXPECT_EQ(reached, (std::vector<char>{'a', 'b', 'a', 'b'}));
 }
 
 TEST(Windows, WindowsOfAnExitedProcessTakeNothingAndNobodyWaits) {

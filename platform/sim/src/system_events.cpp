@@ -5,6 +5,8 @@
 // Device records handed out with WM_DEVICECHANGE are kept for the world's life, so a handler
 // may read them whenever the message is dispatched. Threads: the baton holder. Failures:
 // false / null with last error 87 (bad filter or flags), 1400 (bad window), 6 (bad handle).
+// Who receives a device event follows tethra/sim/device_notification.h, the rule the Windows
+// build's simulated WLAN library applies to the program's real registrations.
 #include <cstring>
 
 #include "format.h"
@@ -16,10 +18,6 @@ namespace tethra::sim::detail {
 using platform::Hwnd;
 
 namespace {
-
-constexpr Dword kDEVICE_NOTIFY_SERVICE_HANDLE = 1;
-// The network-adapter interface class, given to every simulated device record.
-constexpr platform::Guid kNetworkAdapterClass{0xAD498944, 0x762F, 0x11D0, {0x8D, 0xCB, 0x00, 0xC0, 0x4F, 0xC3, 0x35, 0x8C}};
 
 class ProcessSystemEvents final : public platform::ISystemEvents {
  public:
@@ -45,13 +43,11 @@ class ProcessSystemEvents final : public platform::ISystemEvents {
     Window* w = own(hwnd);
     platform::Hdevnotify handle = nullptr;
     if (w != nullptr) {
-      Dword header[2] = {0, 0};
-      if (filter != nullptr) std::memcpy(header, filter, sizeof header);
-      if (filter == nullptr || (flags & kDEVICE_NOTIFY_SERVICE_HANDLE) != 0 ||
-          header[1] != platform::kDBT_DEVTYP_DEVICEINTERFACE || header[0] < sizeof(platform::DevBroadcastDeviceInterface)) {
-        m_process.setLastError(platform::kERROR_INVALID_PARAMETER);
+      // A window takes only device-interface registrations here; the rest is refused.
+      if (auto registration = ReadDeviceFilter(w->id, filter, flags)) {
+        handle = m_windows.addDeviceRegistration(*registration);
       } else {
-        handle = m_windows.addDeviceRegistration(*w, flags);
+        m_process.setLastError(platform::kERROR_INVALID_PARAMETER);
       }
     }
     record("RegisterDeviceNotification", join({hex(hwnd), hex(flags)}), hex(handle));
@@ -84,22 +80,19 @@ class ProcessSystemEvents final : public platform::ISystemEvents {
 
 }  // namespace
 
-platform::Hdevnotify WindowManager::addDeviceRegistration(Window& w, Dword flags) {
-  const std::uintptr_t handle = m_world.nextHandle();
-  m_devices.push_back({handle, &w, flags});
-  return reinterpret_cast<platform::Hdevnotify>(handle);
+platform::Hdevnotify WindowManager::addDeviceRegistration(DeviceRegistration registration) {
+  registration.handle = m_world.nextHandle();
+  m_devices.add(registration);
+  return reinterpret_cast<platform::Hdevnotify>(registration.handle);
 }
 
 bool WindowManager::removeDeviceRegistration(platform::Hdevnotify handle) {
-  const auto value = reinterpret_cast<std::uintptr_t>(handle);
-  return std::erase_if(m_devices, [&](const DeviceRegistration& r) { return r.handle == value; }) != 0;
+  return m_devices.remove(reinterpret_cast<std::uintptr_t>(handle));
 }
 
 std::vector<Hwnd> WindowManager::deviceNotificationWindows() const {
   std::vector<Hwnd> out;
-  for (const auto& r : m_devices) {
-    if (std::find(out.begin(), out.end(), r.window->hwnd()) == out.end()) out.push_back(r.window->hwnd());
-  }
+  for (const std::uintptr_t window : m_devices.windows()) out.push_back(reinterpret_cast<Hwnd>(window));
   return out;
 }
 
@@ -116,18 +109,19 @@ void WindowManager::deviceEvent(bool removed, std::u16string interfaceName) {
   auto* raw = reinterpret_cast<unsigned char*>(storage.data());
   const Dword header[3] = {static_cast<Dword>(bytes), platform::kDBT_DEVTYP_DEVICEINTERFACE, 0};
   std::memcpy(raw, header, sizeof header);
-  std::memcpy(raw + offsetof(platform::DevBroadcastDeviceInterface, dbcc_classguid), &kNetworkAdapterClass,
-              sizeof kNetworkAdapterClass);
+  std::memcpy(raw + offsetof(platform::DevBroadcastDeviceInterface, dbcc_classguid), &kNetworkAdapterInterfaceClass,
+              sizeof kNetworkAdapterInterfaceClass);
   std::memcpy(raw + offsetof(platform::DevBroadcastDeviceInterface, dbcc_name), interfaceName.c_str(),
               2 * (interfaceName.size() + 1));
 
   const platform::WParam event = removed ? platform::kDBT_DEVICEREMOVECOMPLETE : platform::kDBT_DEVICEARRIVAL;
   m_world.trace(std::string("machine device ") + (removed ? "removed " : "arrived ") + quoted(interfaceName));
-  std::vector<Window*> targets;
-  for (const auto& r : m_devices) {
-    if (std::find(targets.begin(), targets.end(), r.window) == targets.end()) targets.push_back(r.window);
+  // Only windows registered for the event's class hear of it (none: the event is told to nobody).
+  for (const std::uintptr_t window : m_devices.recipients(kNetworkAdapterInterfaceClass)) {
+    if (Window* w = alive(reinterpret_cast<Hwnd>(window))) {
+      postTo(*w, platform::kWM_DEVICECHANGE, event, reinterpret_cast<platform::LParam>(raw));
+    }
   }
-  for (Window* w : targets) postTo(*w, platform::kWM_DEVICECHANGE, event, reinterpret_cast<platform::LParam>(raw));
 }
 
 std::unique_ptr<platform::ISystemEvents> makeSystemEvents(ProcessImpl& process) {

@@ -16,6 +16,7 @@
 
 #include "tethra/platform/resources.h"
 #include "tethra/platform/window.h"
+#include "tethra/sim/device_notification.h"
 #include "tethra/sim/world.h"
 
 namespace tethra::sim::detail {
@@ -136,7 +137,7 @@ class WindowManager final : public SimWindowSystem {
   std::uint32_t* imageListBk(platform::Himagelist list);
   platform::Hicon iconFor(const ProcessImpl& process, int resourceId);
   bool validIcon(platform::Hicon icon) const;
-  platform::Hdevnotify addDeviceRegistration(Window& w, Dword flags);
+  platform::Hdevnotify addDeviceRegistration(DeviceRegistration registration);
   bool removeDeviceRegistration(platform::Hdevnotify handle);
 
   // --- Lifecycle hooks -------------------------------------------------------------------------
@@ -175,11 +176,6 @@ class WindowManager final : public SimWindowSystem {
   bool ownerGone(const Window& w) const;
   bool paintDue(const ThreadRec* thread) const;
 
-  struct DeviceRegistration {
-    std::uintptr_t handle;
-    Window* window;
-    Dword flags;
-  };
   struct Menu {
     Window* window;
     std::vector<std::u16string> items;
@@ -197,7 +193,7 @@ class WindowManager final : public SimWindowSystem {
   std::map<std::uintptr_t, Menu> m_menus;
   std::map<std::uintptr_t, ImageList> m_imageLists;
   std::map<std::pair<const ProcessImpl*, int>, std::uintptr_t> m_icons;
-  std::vector<DeviceRegistration> m_devices;
+  DeviceRegistrations m_devices;
   std::deque<std::vector<std::uint64_t>> m_deviceRecords;  // kept alive for the world's life
   Window* m_focus = nullptr;
   Window* m_programDialog = nullptr;

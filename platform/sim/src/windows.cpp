@@ -57,7 +57,7 @@ void WindowManager::destroy(Window& w) {
   w.visible = false;  // gone from the screen; no visibility event, the end is its own event
   w.sessionRegistered = false;
   if (m_focus == &w) m_focus = nullptr;
-  std::erase_if(m_devices, [&](const DeviceRegistration& r) { return r.window == &w; });
+  m_devices.removeWindow(w.id);
   m_world.trace("window " + quoted(w.text) + " destroyed");
 }
 

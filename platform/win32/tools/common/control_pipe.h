@@ -4,13 +4,16 @@
 // the program. Header only.
 //
 // Protocol: one request per connection. The client writes one UTF-8 line ending in '\n'; the
-// server performs it, answers one line, "ok\n" or "error TEXT\n", and disconnects. Requests:
+// server performs it, answers one line, "ok\n" (a device event told to nobody: "ok nobody\n") or
+// "error TEXT\n", and disconnects. Requests:
 //   state OLD NEW REASON          the service changes state (0 unavailable, 1 idle, 2 active);
 //                                 from another state than OLD: refused, naming the state
 //                                 (simrunner::StateRefusal)
 //   notify-raw CODE SIZE          a hosted-network notification with that code and data size
 //   join MAC / leave MAC          a station (00-1A-2B-3C-4D-5E) joins / leaves
-//   device removed|arrived TEXT   a device-interface event sent to the program's dialog
+//   device removed|arrived TEXT   a device-interface event of the network-adapter class, sent to
+//                                 each window of the program registered for it; "ok nobody"
+//                                 when none is (nothing sent, as the system sends nothing)
 //   forced-start                  what `netsh wlan start hostednetwork` does (the program's shell
 //                                 or someone else's): a start tied to no handle
 //   radio-off / adapter-disabled  the radio is switched off / the physical adapter disabled
@@ -31,6 +34,8 @@ inline constexpr wchar_t kControlPipeName[] = L"\\\\.\\pipe\\tethra-simwlan";
 // The simulated mobile hotspot's pipe (simhotspot.dll): the same protocol, its own requests
 // (sim-runner/HotspotControl.h).
 inline constexpr wchar_t kHotspotPipeName[] = L"\\\\.\\pipe\\tethra-simhotspot";
+// The answer to a device event that no window was registered for.
+inline constexpr char kDeliveredToNobody[] = "ok nobody";
 
 // Sends one request (without its '\n') and reads the answer line (without its '\n') into
 // `answer`. False, with the reason in `answer`, when no server could be reached within

@@ -601,7 +601,7 @@ std::string ScenarioRun::Control(const std::string& request) {
   std::string answer;
   if (!SendControl(request, answer, kControlTimeoutMs)) {
     Print("control " + request + ": the simulated WLAN service did not answer (" + answer + ")");
-  } else if (answer != "ok") {
+  } else if (answer != "ok" && answer != kDeliveredToNobody) {
     Print("control " + request + ": " + answer);
   }
   m_lastActivityMs = NowMs();
@@ -691,9 +691,19 @@ void ScenarioRun::Perform(const Action& a) {
     case Action::Kind::StationLeave:
       Control("leave " + MacText(a.mac));
       break;
-    case Action::Kind::Device:
-      Control(std::string("device ") + (a.flag ? "removed " : "arrived ") + Utf8(a.text));
+    case Action::Kind::Device: {
+      const std::string request = std::string("device ") + (a.flag ? "removed " : "arrived ") + Utf8(a.text);
+      const std::string answer = Control(request);
+      if (answer == kDeliveredToNobody) {
+        Print(request + ": no window registered for it, nothing sent");
+      } else if (answer.rfind("error ", 0) == 0) {
+        // An event the machine could not tell as the system tells it: the run proves nothing.
+        m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
+                                   (m_firing != nullptr ? m_firing->source : request) +
+                                   "` not carried out: " + answer.substr(6));
+      }
       break;
+    }
     case Action::Kind::Power:
       SendToDialogs(WM_POWERBROADCAST, static_cast<WPARAM>(a.wParam), 0, "WM_POWERBROADCAST");
       // The machine then sleeps: a running hosted network stops, told to nobody, for good.

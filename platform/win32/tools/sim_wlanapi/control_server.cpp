@@ -82,8 +82,12 @@ std::string ControlServer::answer(const std::string& line) {
   if (!simrunner::ParseControlRequest(line, request, why)) {
     reply = "error " + why;
   } else if (request.kind == simrunner::ControlRequest::Kind::Device) {
-    why = SendDeviceChange(request.removed, request.text, kDeviceSendTimeoutMs);
-    reply = why.empty() ? "ok" : "error " + why;
+    const DeviceDelivery delivery = SendDeviceChange(request.removed, request.text, kDeviceSendTimeoutMs);
+    if (!delivery.error.empty()) {
+      reply = "error " + delivery.error;
+    } else {
+      reply = delivery.windows == 0 ? std::string(kDeliveredToNobody) : "ok";
+    }
   } else {
     why = m_dll.perform(request);
     reply = why.empty() ? "ok" : "error " + why;

@@ -4,8 +4,9 @@
 //
 // Owner: the SimWlanDll, for the process's life; the server owns its pipe handle and thread.
 // Threads: constructed on the thread of the DLL's first use; requests run on the server's
-// thread. Answers: "ok", or "error " and the reason (malformed request, no dialog window, the
-// send failed, notifications not delivered in time).
+// thread. Answers: "ok", "ok nobody" for a device event no window registered for (nothing
+// sent), or "error " and the reason (malformed request, the program's device registrations not
+// watched, the send failed, notifications not delivered in time).
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-// WM_DEVICECHANGE to the program's dialog, filled as the simulated notebook fills it.
+// WM_DEVICECHANGE to the registered windows, filled as the simulated notebook fills it.
 #include "device_event.h"
 
 #include <dbt.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/common/program_window.h"
+#include "registration_watch.h"
 
 namespace tethra::tools {
 
@@ -18,9 +18,13 @@ constexpr GUID kNetworkAdapterClass{0xAD498944, 0x762F, 0x11D0, {0x8D, 0xCB, 0x0
 
 }  // namespace
 
-std::string SendDeviceChange(bool removed, const std::u16string& interfaceName, UINT timeoutMs) {
-  const HWND dialog = FindProgramDialog(::GetCurrentProcessId());
-  if (dialog == nullptr) return "no dialog window in this process";
+DeviceDelivery SendDeviceChange(bool removed, const std::u16string& interfaceName, UINT timeoutMs) {
+  DeviceDelivery delivery;
+  // Without the watch nobody would ever be found registered: say so rather than tell nobody.
+  if (const std::string watch = DeviceRegistrationWatchState(); !watch.empty()) {
+    delivery.error = "the program's device registrations are not watched: " + watch;
+    return delivery;
+  }
 
   const std::size_t bytes =
       offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + sizeof(wchar_t) * (interfaceName.size() + 1);
@@ -33,12 +37,17 @@ std::string SendDeviceChange(bool removed, const std::u16string& interfaceName, 
   std::memcpy(record->dbcc_name, interfaceName.c_str(), sizeof(wchar_t) * (interfaceName.size() + 1));
 
   const WPARAM event = removed ? DBT_DEVICEREMOVECOMPLETE : DBT_DEVICEARRIVAL;
-  DWORD_PTR result = 0;
-  if (::SendMessageTimeoutW(dialog, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record), SMTO_NORMAL,
-                            timeoutMs, &result) == 0) {
-    return "the dialog did not take the message (error " + std::to_string(::GetLastError()) + ")";
+  for (const HWND window : DeviceEventRecipients(kNetworkAdapterClass)) {
+    if (::IsWindow(window) == FALSE) continue;  // a destroyed window receives nothing
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record), SMTO_NORMAL,
+                              timeoutMs, &result) == 0) {
+      delivery.error = "the registered window did not take the message (error " + std::to_string(::GetLastError()) + ")";
+      return delivery;
+    }
+    ++delivery.windows;
   }
-  return {};
+  return delivery;
 }
 
 }  // namespace tethra::tools

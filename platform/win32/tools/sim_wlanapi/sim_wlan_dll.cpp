@@ -6,6 +6,7 @@
 
 #include "adapters.h"
 #include "control_server.h"
+#include "registration_watch.h"
 #include "sim-runner/MachineConfig.h"
 #include "tools/common/scenario_file.h"
 
@@ -70,6 +71,9 @@ SimWlanDll::SimWlanDll() {
         (config.supported ? "" : ", not supported") +
         (m_stopAfterMs ? ", stops by itself " + std::to_string(*m_stopAfterMs) + " ms after it starts" : ""));
   logChanges();
+  const std::string watch = DeviceRegistrationWatchState();
+  write(watch.empty() ? "device registrations watched through the executable's imports"
+                      : "device registrations not watched: " + watch);
   // Started last: it may deliver as soon as it runs.
   const HANDLE thread = ::CreateThread(nullptr, 0, &SimWlanDll::ThreadProc, this, 0, nullptr);
   if (thread != nullptr) ::CloseHandle(thread);

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "dialog_watch.h"
+#include "registration_watch.h"
 #include "sim_wlan_dll.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "tools/common/wlan_link.h"
@@ -184,9 +185,11 @@ VOID WINAPI SimWlanProcessEnded() {
   if (SimWlanDll* dll = SimWlanDll::IfMade()) dll->processEnded();
 }
 
+// Loaded, at the program's start: its device registrations are watched from before its first.
 // The process ends (not a FreeLibrary: the program never unloads the WLAN library, and the
 // handles stay open while it runs): its handles are closed as the system closes them.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) tethra::tools::WatchDeviceRegistrations();
   if (reason == DLL_PROCESS_DETACH && reserved != nullptr) SimWlanProcessEnded();
   return TRUE;
 }
