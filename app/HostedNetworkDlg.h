@@ -128,6 +128,10 @@ class CHostedNetworkDlg : public CDialog {
   LResult WindowProc(std::uint32_t message, WParam wParam, LParam lParam) override;
   bool OnInitDialog() override;
   bool OnWndMsg(std::uint32_t message, WParam wParam, LParam lParam, LResult* result) override;
+  // Enter and Escape (IDOK, IDCANCEL) end the program as a close does: ending only the dialog
+  // would leave the hosted network running and the connections shared.
+  void OnOK() override { OnClose(); }
+  void OnCancel() override { OnClose(); }
 
  private:
   void CreateDeviceImageList();

@@ -339,6 +339,11 @@ Observation Machinery::Observe() {
   if (ics.outstandingMemory() != 0 || ics.misuses() != 0) {
     seen.machineFailures.push_back("sharing memory: " + ics.leftOverText());
   }
+  // The same for the WLAN service's buffers: each one handed out must go back through
+  // WlanFreeMemory, named by the call that handed it out when it did not.
+  if (const std::string left = wlan.leftOverBuffersText(); !left.empty()) {
+    seen.machineFailures.push_back("wlan memory: " + left);
+  }
   for (const std::string& misuse : w.registry().misuses()) seen.machineFailures.push_back("registry misuse: " + misuse);
   // Once every instance has ended, no connection is left shared that the program shared: the
   // sharing service outlives the program, and nothing else would switch it off.

@@ -137,6 +137,9 @@ void ReadServiceLogs(const ServiceLogTexts& logs, Observation& seen) {
     if (StartsWith(body, "now state ")) ReadWlanState(body, seen);
     // Whatever a scenario expects, as tethra-sim fails it.
     if (StartsWith(body, "misuse ")) seen.machineFailures.push_back("wlan misuse: " + std::string(body.substr(7)));
+    if (StartsWith(body, "end: wlan memory: ")) {
+      seen.machineFailures.push_back("wlan memory: " + std::string(body.substr(18)));
+    }
     if (StartsWith(body, "dialog ") && logs.programId != 0) {
       ReadDialogChange(body, logs.programId, dialogStarted, seen);
     }

@@ -5,6 +5,7 @@
 //   call NAME(ARGS) -> RESULT                      one per call, counted by NAME
 //   now state S ssid "T" key "K"|none max-peers N  the WLAN service after a change
 //   misuse TEXT                                    the program misused the WLAN API (a failure)
+//   end: wlan memory: TEXT                         WLAN buffers never given back (a failure)
 //   now public "N"|none private "N"|none           the sharing roles after a change
 //   now left-over "TEXT"                           what the sharing service still counts
 //   end: nothing left behind | end: service left over: TEXT | end: shared since the start: LIST

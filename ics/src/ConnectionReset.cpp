@@ -49,7 +49,9 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
   for (;;) {
     platform::ComPtr<platform::INetConnection> connection;
     std::uint32_t fetched = 0;
-    if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK || !connection) return status;
+    const platform::HResult next = enumerator.Next(1, connection.put(), &fetched);
+    if (next != platform::kS_OK) return status;
+    if (!connection) return platform::kE_UNEXPECTED;  // an element reported but not given
     UniqueTaskMemProperties properties(TaskMemPropertiesCloser{&sharing});
     const platform::HResult hr = connection->GetProperties(properties.put());
     if (platform::Failed(hr)) return hr;
@@ -73,9 +75,12 @@ platform::HResult ResetHostedNetworkConnection(platform::ISharing& sharing, plat
   platform::ComPtr<platform::INetConnectionManager> manager;
   platform::HResult status = sharing.createNetConnectionManager(
       platform::kCLSID_ConnectionManager, platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+  // A success that hands out no object is a failure.
+  if (platform::Succeeded(status) && !manager) status = platform::kE_UNEXPECTED;
   if (platform::Succeeded(status)) {
     platform::ComPtr<platform::IEnumNetConnection> enumerator;
     status = manager->EnumConnections(0, enumerator.put());
+    if (platform::Succeeded(status) && !enumerator) status = platform::kE_UNEXPECTED;
     if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
   }
   return status;

@@ -26,6 +26,7 @@ platform::HResult CIcsConnection::InitIcsConnection(CIcsManager* manager, platfo
   if (sharing == nullptr) return platform::kE_UNEXPECTED;
   hr = sharing->get_INetSharingConfigurationForINetConnection(connection, m_pNetSharingConfiguration.put());
   if (platform::Failed(hr)) return hr;
+  if (!m_pNetSharingConfiguration) return platform::kE_UNEXPECTED;  // a success without the object
   hr = RefreshSharingEnabled();
   if (platform::Succeeded(hr)) m_bSupported = true;
   return hr;

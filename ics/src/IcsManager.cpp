@@ -36,6 +36,7 @@ platform::HResult CIcsManager::InitIcsManager() {
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
   platform::TraceLine(m_trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", platform::Raw(hr));
   if (platform::Failed(hr)) return hr;
+  if (!m_pNetSharingManager) return platform::kE_UNEXPECTED;  // a success that made no object
   hr = RefreshInstalled();
   if (platform::Failed(hr)) return hr;
   if (!m_bInstalled) return platform::kE_UNEXPECTED;
@@ -43,9 +44,11 @@ platform::HResult CIcsManager::InitIcsManager() {
   platform::ComPtr<platform::INetSharingEveryConnectionCollection> collection;
   hr = m_pNetSharingManager->get_EnumEveryConnection(collection.put());
   if (platform::Failed(hr)) return hr;
+  if (!collection) return platform::kE_UNEXPECTED;  // a success without the object, as below
   platform::ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
   hr = collection->get__NewEnum(enumerator.put());
   if (platform::Failed(hr)) return hr;
+  if (!enumerator) return platform::kE_UNEXPECTED;
 
   std::int32_t count = 0;
   for (;;) {
@@ -54,6 +57,7 @@ platform::HResult CIcsManager::InitIcsManager() {
     hr = enumerator->Next(1, element.put(), &fetched);
     if (platform::Failed(hr)) return hr;
     if (hr != platform::kS_OK) break;
+    if (!element) return platform::kE_UNEXPECTED;
     ++count;
   }
   hr = enumerator->Reset();

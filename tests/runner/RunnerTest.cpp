@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "sim-runner/Runner.h"
 
@@ -34,6 +35,26 @@ TEST(Runner, TheSameScenarioGivesTheSameTranscriptTwentyTimes) {
     const RunResult again = RunText(text);
     ASSERT_EQ(Joined(again), Joined(first)) << "run " << i;
   }
+}
+
+// The controller reads the name and key when a notice arrives; the contract orders the writes
+// before it: "Current Key" first, then "Current SSID". Checked for the start's notice and for
+// a rename's, in the program's own writes as the simulated registry saw them.
+TEST(Runner, EveryNoticeFollowsTheKeyThenTheNameWrittenJustBeforeIt) {
+  const RunResult result = RunText(
+      "policy absent\n"
+      "when notice: controller writes SSID \"Workshop\" Key \"workshop-key\" Action \"SSID\"\n"
+      "when after 5000 ms: post close\n"
+      "expect notices 2\n");
+  ASSERT_TRUE(result.allHeld) << Joined(result);
+  std::vector<std::string> order;  // the program's writes of either value, and the notices
+  for (const std::string& line : result.transcript) {
+    if (line.find("registry set \"Current Key\"") != std::string::npos) order.push_back("key");
+    if (line.find("registry set \"Current SSID\"") != std::string::npos) order.push_back("name");
+    if (line.find("controller received notice") != std::string::npos) order.push_back("notice");
+  }
+  const std::vector<std::string> expected = {"key", "name", "notice", "key", "name", "notice"};
+  EXPECT_EQ(order, expected) << Joined(result);
 }
 
 TEST(Runner, AnEmptyCommandLineReleasesTheGuardForTheNextStart) {

@@ -29,21 +29,23 @@ TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
   EXPECT_EQ(seen.wlanCalls("WlanHostedNetworkStopUsing"), 0u);
 }
 
-// A misuse of the WLAN API fails the run whatever the scenario expects, one failure each, in
-// the words tethra-sim uses; the end of the process still gives the last state.
+// A misuse of the WLAN API, and WLAN buffers never given back, fail the run whatever the
+// scenario expects, one failure each, in the words tethra-sim uses; the end of the process
+// still gives the last state.
 TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
   ServiceLogTexts logs;
   logs.wlan = Line("now state active ssid \"TethraNet\" key \"k\" max-peers 10") +
               Line("misuse WlanCloseHandle called from inside the notification callback: it never returns") +
               Line("event wlan WlanCloseHandle inside the callback: waits for ever") + Line("misuse second") +
               Line("end: process ended, its handles closed") +
+              Line("end: wlan memory: 1 not freed with WlanFreeMemory (1 from WlanAllocateMemory)") +
               Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 10");
   Observation seen;
   ReadServiceLogs(logs, seen);
   EXPECT_EQ(seen.machineFailures,
             (std::vector<std::string>{
                 "wlan misuse: WlanCloseHandle called from inside the notification callback: it never returns",
-                "wlan misuse: second"}));
+                "wlan misuse: second", "wlan memory: 1 not freed with WlanFreeMemory (1 from WlanAllocateMemory)"}));
   ASSERT_TRUE(seen.wlan);
   EXPECT_EQ(seen.wlan->state, 1u);
 

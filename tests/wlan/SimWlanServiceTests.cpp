@@ -189,11 +189,20 @@ TEST(SimWlanService, FaultsHitTheNamedCallsOnly) {
             platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 40u);
   EXPECT_EQ(rig.service.outstandingBuffers(), 1u);
+  void* allocated = rig.service.wlanAllocateMemory(4);
+  void* second = rig.service.wlanAllocateMemory(4);
+  // What is still held, by the call that handed it out, as a scenario's end check names it.
+  EXPECT_EQ(rig.service.leftOverBuffersText(),
+            "3 not freed with WlanFreeMemory (2 from WlanAllocateMemory, 1 from WlanHostedNetworkQueryProperty opcode 0)");
+  rig.service.wlanFreeMemory(second);
+  rig.service.wlanFreeMemory(allocated);
   rig.service.wlanFreeMemory(data);
   EXPECT_EQ(rig.service.outstandingBuffers(), 0u);
+  EXPECT_EQ(rig.service.leftOverBuffersText(), "");
   int local = 0;
   rig.service.wlanFreeMemory(&local);
   EXPECT_EQ(rig.service.badFrees(), 1u);
+  EXPECT_EQ(rig.service.leftOverBuffersText(), "1 WlanFreeMemory of a buffer never handed out");
 }
 
 TEST(SimWlanService, ConfiguredStateIsWhatTheStatusShows) {

@@ -77,13 +77,13 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
 }
 
 SimWlanService::~SimWlanService() {
-  for (void* buffer : m_buffers) std::free(buffer);
+  for (const auto& [buffer, origin] : m_buffers) std::free(buffer);
 }
 
-void* SimWlanService::allocateLocked(std::size_t size) {
+void* SimWlanService::allocateLocked(std::size_t size, std::string origin) {
   void* buffer = std::calloc(std::max<std::size_t>(size, 1), 1);
   if (buffer == nullptr) std::abort();  // the simulation itself is out of memory
-  m_buffers.insert(buffer);
+  m_buffers.emplace(buffer, std::move(origin));
   return buffer;
 }
 
@@ -426,6 +426,29 @@ std::uint64_t SimWlanService::callCount(std::string_view function) const {
 std::size_t SimWlanService::outstandingBuffers() const {
   std::lock_guard lock(m_mutex);
   return m_buffers.size();
+}
+
+std::string SimWlanService::leftOverBuffersText() const {
+  std::lock_guard lock(m_mutex);
+  if (m_buffers.empty() && m_badFrees == 0) return {};
+  // By the call that handed each one out, in the order of their names (addresses vary).
+  std::map<std::string, std::size_t> byOrigin;
+  for (const auto& [buffer, origin] : m_buffers) ++byOrigin[origin];
+  std::string text;
+  if (!m_buffers.empty()) {
+    text = std::to_string(m_buffers.size()) + " not freed with WlanFreeMemory (";
+    const char* separator = "";
+    for (const auto& [origin, count] : byOrigin) {
+      text += separator + std::to_string(count) + " from " + origin;
+      separator = ", ";
+    }
+    text += ")";
+  }
+  if (m_badFrees != 0) {
+    if (!text.empty()) text += "; ";
+    text += std::to_string(m_badFrees) + " WlanFreeMemory of a buffer never handed out";
+  }
+  return text;
 }
 
 std::size_t SimWlanService::badFrees() const {

@@ -187,7 +187,7 @@ Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clien
   *dataSize = static_cast<Dword>(value.size());
   *data = nullptr;
   if (!value.empty()) {
-    *data = allocateLocked(value.size());
+    *data = allocateLocked(value.size(), "WlanHostedNetworkQueryProperty opcode " + std::to_string(opCode));
     std::memcpy(*data, value.data(), value.size());
   }
   call.resultText("0 size " + std::to_string(value.size()));
@@ -268,7 +268,7 @@ Win32Error SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientH
   const std::size_t peers = m_state == platform::kWlanHostedNetworkActive ? m_peers.size() : 0;
   const std::size_t size = offsetof(platform::WlanHostedNetworkStatus, PeerList) +
                            std::max<std::size_t>(peers, 1) * sizeof(platform::WlanHostedNetworkPeerState);
-  auto* out = static_cast<platform::WlanHostedNetworkStatus*>(allocateLocked(size));
+  auto* out = static_cast<platform::WlanHostedNetworkStatus*>(allocateLocked(size, "WlanHostedNetworkQueryStatus"));
   std::memset(static_cast<void*>(out), 0, size);
   out->HostedNetworkState = m_state;
   // No virtual adapter where the hosted network cannot be used: not capable, disallowed, or the
@@ -334,7 +334,7 @@ Win32Error SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle c
   *isPassPhrase = m_key.empty() ? 0 : (m_keyIsPassPhrase ? 1 : 0);
   *persistent = m_key.empty() ? 0 : (m_keyPersistent ? 1 : 0);
   if (!m_key.empty()) {
-    *keyData = static_cast<std::uint8_t*>(allocateLocked(m_key.size()));
+    *keyData = static_cast<std::uint8_t*>(allocateLocked(m_key.size(), "WlanHostedNetworkQuerySecondaryKey"));
     std::memcpy(*keyData, m_key.data(), m_key.size());
   }
   call.resultText("0 length " + std::to_string(m_key.size()));
@@ -405,7 +405,7 @@ void* SimWlanService::wlanAllocateMemory(Dword size) {
   }
   std::lock_guard lock(m_mutex);
   call.resultText("ok");
-  return allocateLocked(size);
+  return allocateLocked(size, "WlanAllocateMemory");
 }
 
 void SimWlanService::wlanFreeMemory(void* memory) {

@@ -228,12 +228,13 @@ HRESULT WrapConnection(platform::INetConnection* inner, bool taskMemory, INetCon
 }
 
 // Completes a call that asked the service for an object: after success (`hr`), the service's
-// reference moves into a new Wrapper, handed to the caller as its first reference. The call
-// itself comes first, in a statement of its own: as an argument here its filling of `inner`
-// would not be ordered before `inner` is read.
+// reference moves into a new Wrapper, handed to the caller as its first reference. A success
+// without an object (a `fault ics OPERATION 0|1`) reaches the caller as it is, with no object.
+// The call itself comes first, in a statement of its own: as an argument here its filling of
+// `inner` would not be ordered before `inner` is read.
 template <typename Wrapper, typename Inner, typename Out>
 HRESULT HandOut(HRESULT hr, Inner* inner, Out** out) {
-  if (FAILED(hr) || inner == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
+  if (FAILED(hr) || inner == nullptr) return hr;
   Held<Inner> held(inner);
   auto* made = new (std::nothrow) Wrapper(std::move(held));
   if (made == nullptr) return E_OUTOFMEMORY;
@@ -251,7 +252,11 @@ HRESULT NextConnections(Enumerator& inner, ULONG count, bool taskMemory, ULONG* 
     platform::INetConnection* next = nullptr;
     std::uint32_t one = 0;
     hr = Hr(inner.Next(1, &next, &one));
-    if (hr != S_OK || next == nullptr) break;
+    if (hr != S_OK) break;
+    if (next == nullptr) {  // an element reported but not given: the caller gets it so
+      put(got++, nullptr);
+      continue;
+    }
     INetConnection* connection = nullptr;
     hr = WrapConnection(next, taskMemory, &connection);
     if (FAILED(hr)) break;
@@ -468,7 +473,7 @@ class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
     return NextConnections(
         *m_inner, count, true, fetched, [elements](ULONG i, INetConnection* connection) { elements[i] = connection; },
         [elements](ULONG i) {
-          elements[i]->Release();
+          if (elements[i] != nullptr) elements[i]->Release();
           elements[i] = nullptr;
         });
   }
@@ -550,7 +555,7 @@ class ClassFactory final : public IClassFactory {
                                                           platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, &inner));
       hr = HandOut<ConnectionManager>(hr, inner, &made);
     }
-    if (made == nullptr) return hr;  // HandOut makes an object exactly when it succeeds
+    if (made == nullptr) return hr;  // a failure, or a success without an object as the service gave it
     // The creator's reference is given up after the query: a wrong interface ends the object.
     hr = made->QueryInterface(iid, out);
     made->Release();

@@ -181,6 +181,8 @@ void SimWlanDll::processEnded() {
   }
   const InsideService inside = enter();
   write("end: process ended, its handles closed");
+  // Buffers are the process's own: what it never gave back is named, whatever the scenario.
+  if (const std::string left = m_service->leftOverBuffersText(); !left.empty()) write("end: wlan memory: " + left);
   m_service->forgetClient(0);  // every handle here is the one process's
   // Free unless a thread died inside the service, caught above.
   std::lock_guard lock(m_nowMutex);

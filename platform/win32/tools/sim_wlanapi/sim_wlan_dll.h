@@ -17,8 +17,9 @@
 //
 // When the process ends, its handles are closed as the system closes them: the StartUsing they
 // held is undone (SimWlanService::forgetClient), and the log ends with `end: process ended` and
-// the last `now` line, or with `end: not settled (...)` when a thread was cut off inside the
-// service. Whichever comes first does that: this DLL's process detach, or the planted sharing
+// the last `now` line (after `end: wlan memory: TEXT` when buffers it handed out were never
+// given back with WlanFreeMemory, naming the calls), or with `end: not settled (...)` when a
+// thread was cut off inside the service. Whichever comes first does that: this DLL's process detach, or the planted sharing
 // service's end check in the same process (SimWlanProcessEnded), which must see the hosted
 // network as it is once the process has gone.
 //

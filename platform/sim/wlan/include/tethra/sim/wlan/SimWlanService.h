@@ -25,7 +25,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 #include "tethra/platform/codepage.h"
@@ -194,6 +193,9 @@ class SimWlanService final : public platform::IWlanApi {
   std::uint64_t callCount(std::string_view function) const;
   std::size_t outstandingBuffers() const;  // allocated and not yet freed
   std::size_t badFrees() const;            // frees of pointers never handed out
+  // "" when every buffer handed out was given back and nothing else was freed; else what is
+  // wrong, naming the call that handed out each buffer still held.
+  std::string leftOverBuffersText() const;
   bool notificationsRegistered() const;
 
   static std::string stateName(std::uint32_t state);
@@ -217,7 +219,8 @@ class SimWlanService final : public platform::IWlanApi {
   };
   class Call;
 
-  void* allocateLocked(std::size_t size);
+  // `origin`: the call that hands the buffer out, named when it is not given back.
+  void* allocateLocked(std::size_t size, std::string origin);
   void queueLocked(platform::Dword code, platform::Dword size, const void* data, std::size_t dataBytes);
   void changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason);
   // The network is no longer active: every reference and a forced start are gone with it.
@@ -260,7 +263,7 @@ class SimWlanService final : public platform::IWlanApi {
   bool m_delivering = false;
   std::thread::id m_deliveringThread;
   Client m_deliveringClient = 0;
-  std::unordered_set<void*> m_buffers;
+  std::map<void*, std::string> m_buffers;  // handed out, not yet freed: by origin
   std::size_t m_badFrees = 0;
   std::map<std::string, std::uint64_t, std::less<>> m_calls;
 
