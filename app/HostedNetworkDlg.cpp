@@ -140,7 +140,7 @@ void CHostedNetworkDlg::OnClose() {
 void CHostedNetworkDlg::BeginEnd() {
   TETHRA_CHECK_THREAD(m_DialogThread);
   m_bClosing = 1;
-  m_StartupGate.Open();  // a watcher held at the gate finds the program ending and leaves
+  HandOverToWatcher();  // a watcher held at the gate finds the program ending and leaves
   WakeActionWatcher();
 }
 

@@ -8,8 +8,8 @@
 //
 // Threads: the dialog's thread makes the gate and opens it, once (start-up done, or the program
 // ending before it); the watcher thread waits. The event lives as long as the gate.
-// Open() twice is harmless; a gate whose event could not be made opens at once and says so
-// through IsOpen() only (nothing can wait for it then).
+// Open() twice is harmless. When the event cannot be made, Wait() returns at once: the watcher
+// then goes on unordered, as it would without a gate.
 #pragma once
 
 #include <atomic>

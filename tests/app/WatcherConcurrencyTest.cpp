@@ -163,6 +163,17 @@ struct WatcherRig {
 
   // True once the watcher has emptied "Action" and waits for a change: only its thread waits.
   bool watcherStarted() { return kernel.waiters() == 1 && registry.value(u"Action").empty(); }
+  // Waits until the watcher has started, or until `limit`; true when it has.
+  bool awaitWatcher(std::chrono::steady_clock::time_point limit) {
+    while (!watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+    return watcherStarted();
+  }
+  // The controller's rename: the new name, its key (the name and "-key"), then the command.
+  void writeRename(const std::u16string& name) {
+    registry.write(u"SSID", name);
+    registry.write(u"Key", name + u"-key");
+    registry.write(u"Action", u"ssid");
+  }
 
   wlan::test::ThreadKernel kernel;
   wlan::test::TestCodePage codePage;
@@ -203,14 +214,11 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
 
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
+  ASSERT_TRUE(rig.awaitWatcher(limit)) << "the watcher never started waiting";
 
   int rounds = 0;
   for (const char16_t* name : {u"Workshop", u"Garage", u"Attic"}) {
-    rig.registry.write(u"SSID", name);
-    rig.registry.write(u"Key", std::u16string(name) + u"-key");
-    rig.registry.write(u"Action", u"ssid");
+    rig.writeRename(name);
     // The dialog's thread, meanwhile, reads what the WLAN service holds into the same record.
     do {
       dialog.GetHostedNetworkInfo();
@@ -233,12 +241,9 @@ TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce
   dialog.m_CurrentName.Set(u"TethraNet");
   dialog.m_HostedNetworkStarted = true;
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
+  ASSERT_TRUE(rig.awaitWatcher(limit)) << "the watcher never started waiting";
 
-  rig.registry.write(u"SSID", u"Workshop");
-  rig.registry.write(u"Key", u"Workshop-key");
-  rig.registry.write(u"Action", u"ssid");
+  rig.writeRename(u"Workshop");
   ASSERT_TRUE(rig.commands.waitFor(1, limit)) << "the watcher did not finish the command";
   EXPECT_EQ(dialog.m_CurrentName.Get(), u"TethraNet");
   EXPECT_TRUE(dialog.m_bSilentClose) << "a rename that did not take closes the program";
@@ -333,12 +338,9 @@ TEST(WatcherAgainstStartUp, ARenameWrittenDuringStartUpWaitsForTheControls) {
   StartingDialog dialog(rig.platform, u"/ShareLAN");
   const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
-  while (!rig.watcherStarted() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(rig.watcherStarted()) << "the watcher never started waiting";
+  ASSERT_TRUE(rig.awaitWatcher(limit)) << "the watcher never started waiting";
 
-  rig.registry.write(u"SSID", u"Workshop");
-  rig.registry.write(u"Key", u"Workshop-key");
-  rig.registry.write(u"Action", u"ssid");
+  rig.writeRename(u"Workshop");
   dialog.OnInitDialog();
 
   // The watcher gives the edit the new name before anything else it does for the command.
