@@ -6,7 +6,7 @@
 #include "tethra/base/AsciiCase.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/controller/SettingsStore.h"
-#include "tethra/platform/handle.h"
+#include "tethra/platform/Handle.h"
 
 namespace tethra::controller {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tethra/controller/SettingsKey.h"
-#include "tethra/platform/handle.h"
+#include "tethra/platform/Handle.h"
 
 namespace tethra::controller {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "tethra/platform/com_ptr.h"
-#include "tethra/platform/handle.h"
+#include "tethra/platform/ComPtr.h"
+#include "tethra/platform/Handle.h"
 
 namespace tethra::ics {
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "tethra/platform/trace.h"
+#include "tethra/platform/Trace.h"
 
 namespace tethra::ics {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "tethra/platform/trace.h"
+#include "tethra/platform/Trace.h"
 
 namespace tethra::ics {
 

@@ -2,7 +2,7 @@
 // component past the entry takes its areas as references.
 #include <gtest/gtest.h>
 
-#include "app/Entry.h"
+#include "tethra/app/Entry.h"
 #include "tethra/test/FailingAreas.h"
 
 namespace tethra::app {

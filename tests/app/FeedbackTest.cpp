@@ -1,8 +1,8 @@
 // The notification log's stamp and the name and key length rules.
 #include <gtest/gtest.h>
 
-#include "app/ConnectionKind.h"
-#include "app/Feedback.h"
+#include "tethra/app/ConnectionKind.h"
+#include "tethra/app/Feedback.h"
 
 namespace tethra::app {
 namespace {

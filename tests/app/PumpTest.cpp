@@ -2,9 +2,9 @@
 // most one message per 10 ms, and with 0 ms dispatches nothing.
 #include <gtest/gtest.h>
 
-#include "app/Entry.h"
-#include "app/HostedNetworkDlg.h"
-#include "tethra/sim/world.h"
+#include "tethra/app/Entry.h"
+#include "tethra/app/HostedNetworkDlg.h"
+#include "tethra/sim/World.h"
 #include "tethra/test/FailingAreas.h"
 
 namespace tethra::app {

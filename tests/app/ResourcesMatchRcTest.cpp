@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Entry.h"
-#include "app/Resource.h"
+#include "tethra/app/Entry.h"
+#include "tethra/app/Resource.h"
 
 namespace tethra::app {
 namespace {

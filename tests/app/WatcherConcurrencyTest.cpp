@@ -23,9 +23,9 @@
 #include "ServiceHosts.h"
 #include "TestCodePage.h"
 #include "ThreadKernel.h"
-#include "app/HostedNetworkDlg.h"
-#include "app/Resource.h"
-#include "tethra/platform/registry.h"
+#include "tethra/app/HostedNetworkDlg.h"
+#include "tethra/app/Resource.h"
+#include "tethra/platform/Registry.h"
 #include "tethra/test/FailingAreas.h"
 
 namespace tethra::app {

@@ -2,7 +2,7 @@
 // must do nothing: a close can reach the dialog while it is still being set up.
 #include <gtest/gtest.h>
 
-#include "app/framework/Wnd.h"
+#include "tethra/app/framework/Wnd.h"
 
 namespace tethra::app {
 namespace {

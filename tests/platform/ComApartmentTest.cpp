@@ -3,7 +3,7 @@
 // thread entered elsewhere.
 #include <gtest/gtest.h>
 
-#include "tethra/platform/com.h"
+#include "tethra/platform/Com.h"
 
 namespace tethra::platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "tethra/platform/platform.h"
+#include "tethra/platform/Platform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim-runner/HotspotControl.h"
+#include "tethra/scenario/HotspotControl.h"
 
 namespace tethra::simrunner {
 namespace {

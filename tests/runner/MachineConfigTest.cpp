@@ -2,8 +2,8 @@
 // service's connections (the default pair when none is given) and the planted sharing faults.
 #include <gtest/gtest.h>
 
-#include "sim-runner/MachineConfig.h"
-#include "sim-runner/Text.h"
+#include "tethra/scenario/MachineConfig.h"
+#include "tethra/scenario/Text.h"
 
 namespace tethra::simrunner {
 namespace {

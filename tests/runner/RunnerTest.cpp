@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim-runner/Runner.h"
+#include "tethra/runner/Runner.h"
 
 namespace tethra::simrunner {
 namespace {

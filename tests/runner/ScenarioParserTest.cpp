@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "sim-runner/Scenario.h"
-#include "sim-runner/Text.h"
+#include "tethra/scenario/Scenario.h"
+#include "tethra/scenario/Text.h"
 
 namespace tethra::simrunner {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "WlanRig.h"
-#include "sim-runner/ServiceControl.h"
+#include "tethra/scenario/ServiceControl.h"
 
 namespace tethra::simrunner {
 namespace {

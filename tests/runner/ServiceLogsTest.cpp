@@ -1,8 +1,8 @@
 // The simulated services' logs, as the Windows controller reads them after a run: the last
 // state wins, calls are counted by name, the end check separates the program's memory faults
 // from references it may hold at its end.
-#include "sim-runner/ServiceLogs.h"
-#include "sim-runner/Observation.h"
+#include "tethra/scenario/ServiceLogs.h"
+#include "tethra/scenario/Observation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Which statements need the simulated notebook: in a Wine prefix with the services planted a
 // file runs unless it needs the simulated allocator, scheduler, registry faults or code page;
 // on a real notebook the statements about simulated services are skipped and the rest runs.
-#include "sim-runner/SimOnly.h"
+#include "tethra/scenario/SimOnly.h"
 
 #include <gtest/gtest.h>
 

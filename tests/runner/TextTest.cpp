@@ -1,7 +1,7 @@
 // Lexical forms of scenario files.
 #include <gtest/gtest.h>
 
-#include "sim-runner/Text.h"
+#include "tethra/scenario/Text.h"
 
 namespace tethra::simrunner {
 namespace {

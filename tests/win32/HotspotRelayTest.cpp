@@ -1,4 +1,4 @@
-// The hotspot adapter's rules that need no Windows header (hotspot_relay.h): which profile the
+// The hotspot adapter's rules that need no Windows header (HotspotRelay.h): which profile the
 // program's selector names, what an ended operation reports, that an operation handed over
 // gives the program a handle whose cancel is the operation's and nothing on a failure, that a
 // completion runs exactly once and never inside the call that began it, and that a revoked
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "hotspot_relay.h"
+#include "tethra/win32/HotspotRelay.h"
 
 namespace tethra::win32::winrt {
 namespace {

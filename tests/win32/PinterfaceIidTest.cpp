@@ -1,4 +1,4 @@
-// The identifiers of the parameterized interfaces in winrt_abi.h, computed again by the runtime's
+// The identifiers of the parameterized interfaces in WinRtAbi.h, computed again by the runtime's
 // own rule: a name-based (version 5, SHA-1) UUID in the pinterface namespace over the instance's
 // type signature, `pinterface({generic};rc(Class;{default interface}))`. The generic interfaces'
 // identifiers (IVectorView`1, IAsyncOperation`1, AsyncOperationCompletedHandler`1) are the
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "winrt_abi.h"
+#include "tethra/win32/WinRtAbi.h"
 
 namespace tethra::win32::winrt {
 namespace {

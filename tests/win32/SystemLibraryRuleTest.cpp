@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "system_library_rule.h"
+#include "tethra/win32/SystemLibraryRule.h"
 
 namespace tethra::win32 {
 namespace {

@@ -1,4 +1,4 @@
-// The runtime ABI declared in winrt_abi.h, slot by slot: each method must sit at the vtable
+// The runtime ABI declared in WinRtAbi.h, slot by slot: each method must sit at the vtable
 // index the platform's metadata gives it (IUnknown 0-2, IInspectable 3-5, an interface's own
 // methods from 6, a delegate's Invoke at 3, in the metadata's order). The expected tables are
 // written here from the projection, independently of the header: calling a slot by number on an
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "winrt_abi.h"
+#include "tethra/win32/WinRtAbi.h"
 
 namespace tethra::win32::winrt {
 namespace {

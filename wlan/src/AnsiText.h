@@ -6,8 +6,8 @@
 // Any thread may call. Results as WideCharToMultiByte: 0 on failure, reason in getLastError().
 #pragma once
 
-#include "tethra/platform/codepage.h"
-#include "tethra/platform/kernel.h"
+#include "tethra/platform/CodePage.h"
+#include "tethra/platform/Kernel.h"
 
 namespace tethra::wlan {
 

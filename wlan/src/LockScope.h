@@ -3,7 +3,7 @@
 // initialises, so nothing it guards is shared.
 #pragma once
 
-#include "tethra/platform/kernel.h"
+#include "tethra/platform/Kernel.h"
 
 namespace tethra::wlan {
 

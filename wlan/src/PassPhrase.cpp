@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "AnsiText.h"
-#include "tethra/platform/handle.h"
+#include "tethra/platform/Handle.h"
 #include "tethra/wlan/WlanText.h"
 
 namespace tethra::wlan {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "LockScope.h"
-#include "tethra/platform/trace.h"
+#include "tethra/platform/Trace.h"
 #include "tethra/wlan/WlanText.h"
 
 namespace tethra::wlan {

@@ -10,7 +10,7 @@
 #include "LockScope.h"
 #include "tethra/base/Allocation.h"
 #include "tethra/base/RefPtr.h"
-#include "tethra/platform/trace.h"
+#include "tethra/platform/Trace.h"
 #include "tethra/wlan/AllocationSites.h"
 #include "tethra/wlan/WlanManager.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "ThreadKernel.h"
-#include "tethra/platform/platform.h"
-#include "tethra/sim/process_parts.h"
+#include "tethra/platform/Platform.h"
+#include "tethra/sim/ProcessParts.h"
 #include "tethra/sim/ics/SimSharingService.h"
 
 namespace tethra::ics::test {

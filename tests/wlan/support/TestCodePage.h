@@ -3,9 +3,9 @@
 // Any thread may call (the converter's pure forms keep no state).
 #pragma once
 
-#include "tethra/platform/codepage.h"
-#include "tethra/platform/kernel.h"
-#include "tethra/sim/codepage.h"
+#include "tethra/platform/CodePage.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/sim/CodePage.h"
 
 namespace tethra::wlan::test {
 

@@ -9,8 +9,8 @@
 #include "ServiceHosts.h"
 #include "TestCodePage.h"
 #include "ThreadKernel.h"
-#include "tethra/platform/platform.h"
-#include "tethra/sim/process_parts.h"
+#include "tethra/platform/Platform.h"
+#include "tethra/sim/ProcessParts.h"
 
 namespace tethra::wlan::test {
 

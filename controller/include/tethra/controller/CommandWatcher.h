@@ -19,8 +19,8 @@
 #include <functional>
 #include <string_view>
 
-#include "tethra/platform/kernel.h"
-#include "tethra/platform/registry.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/Registry.h"
 
 namespace tethra::controller {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tethra/platform/window.h"
+#include "tethra/platform/Window.h"
 
 namespace tethra::controller {
 

@@ -2,8 +2,8 @@
 // with (read, write, 32-bit registry view).
 #pragma once
 
-#include "tethra/platform/handle.h"
-#include "tethra/platform/registry.h"
+#include "tethra/platform/Handle.h"
+#include "tethra/platform/Registry.h"
 
 namespace tethra::controller {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tethra/platform/registry.h"
+#include "tethra/platform/Registry.h"
 
 namespace tethra::controller {
 

@@ -7,8 +7,8 @@
 // matched, or the failure of creating the manager, enumerating or reading properties.
 #pragma once
 
-#include "tethra/platform/com.h"
-#include "tethra/platform/sharing.h"
+#include "tethra/platform/Com.h"
+#include "tethra/platform/Sharing.h"
 
 namespace tethra::ics {
 

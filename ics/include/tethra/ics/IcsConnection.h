@@ -11,8 +11,8 @@
 #include <cstdint>
 
 #include "tethra/ics/NetshellModule.h"
-#include "tethra/platform/com_ptr.h"
-#include "tethra/platform/sharing.h"
+#include "tethra/platform/ComPtr.h"
+#include "tethra/platform/Sharing.h"
 
 namespace tethra::ics {
 

@@ -10,7 +10,7 @@
 
 #include "tethra/base/RefObject.h"
 #include "tethra/ics/IcsConnection.h"
-#include "tethra/platform/types.h"
+#include "tethra/platform/Types.h"
 
 namespace tethra::ics {
 

@@ -18,9 +18,9 @@
 #include "tethra/base/ThreadChecker.h"
 #include "tethra/ics/IcsConnection.h"
 #include "tethra/ics/IcsConnectionInfo.h"
-#include "tethra/platform/com_ptr.h"
-#include "tethra/platform/sharing.h"
-#include "tethra/platform/trace.h"
+#include "tethra/platform/ComPtr.h"
+#include "tethra/platform/Sharing.h"
+#include "tethra/platform/Trace.h"
 
 namespace tethra::ics {
 

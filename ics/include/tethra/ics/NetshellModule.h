@@ -12,10 +12,10 @@
 
 #include <memory>
 
-#include "tethra/platform/handle.h"
-#include "tethra/platform/kernel.h"
-#include "tethra/platform/sharing.h"
-#include "tethra/platform/trace.h"
+#include "tethra/platform/Handle.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/Sharing.h"
+#include "tethra/platform/Trace.h"
 
 namespace tethra::ics {
 

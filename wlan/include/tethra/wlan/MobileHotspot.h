@@ -21,11 +21,11 @@
 #include <memory>
 
 #include "tethra/base/ThreadChecker.h"
-#include "tethra/platform/handle.h"
-#include "tethra/platform/hotspot.h"
-#include "tethra/platform/kernel.h"
-#include "tethra/platform/trace.h"
-#include "tethra/platform/window.h"
+#include "tethra/platform/Handle.h"
+#include "tethra/platform/Hotspot.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/Trace.h"
+#include "tethra/platform/Window.h"
 
 namespace tethra::wlan {
 

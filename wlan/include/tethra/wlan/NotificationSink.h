@@ -11,9 +11,9 @@
 
 #include <memory>
 
-#include "tethra/platform/kernel.h"
-#include "tethra/platform/trace.h"
-#include "tethra/platform/window.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/Trace.h"
+#include "tethra/platform/Window.h"
 #include "tethra/wlan/HostedNetworkNotification.h"
 #include "tethra/base/RefList.h"
 #include "tethra/wlan/WlanStation.h"

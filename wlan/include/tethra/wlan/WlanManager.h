@@ -16,11 +16,11 @@
 #include <memory>
 #include <string>
 
-#include "tethra/platform/handle.h"
-#include "tethra/platform/codepage.h"
-#include "tethra/platform/kernel.h"
-#include "tethra/platform/trace.h"
-#include "tethra/platform/wlan_api.h"
+#include "tethra/platform/Handle.h"
+#include "tethra/platform/CodePage.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/Trace.h"
+#include "tethra/platform/WlanApi.h"
 #include "tethra/wlan/NotificationSink.h"
 #include "tethra/base/RefList.h"
 #include "tethra/wlan/WlanStation.h"

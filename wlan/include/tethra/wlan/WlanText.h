@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tethra/platform/codepage.h"
-#include "tethra/platform/kernel.h"
-#include "tethra/platform/wlan_api.h"
+#include "tethra/platform/CodePage.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/WlanApi.h"
 
 namespace tethra::wlan {
 

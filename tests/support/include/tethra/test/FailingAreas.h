@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tethra/platform/platform.h"
+#include "tethra/platform/Platform.h"
 
 namespace tethra::test {
 

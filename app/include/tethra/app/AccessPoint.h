@@ -1,0 +1,41 @@
+// IAccessPoint: the access point the program runs, so that the dialog does not ask which one it
+// is. Two implementations: the WLAN service's hosted network (CHostedNetworkAccessPoint, the
+// program's own way) and the system's mobile hotspot standing in for it where the driver has
+// no hosted network (CHotspotAccessPoint).
+//
+// Owner: the dialog owns both; it publishes the one in use to the command watcher through an
+// atomic pointer, switched once, before the hotspot is started. Threads: as each method says.
+// Codes: HRESULTs of the layer below (CWlanManager, CMobileHotspot).
+#pragma once
+
+#include <string>
+
+#include "tethra/platform/Hotspot.h"
+#include "tethra/platform/Types.h"
+
+namespace tethra::app {
+
+class IAccessPoint {
+ public:
+  virtual ~IAccessPoint() = default;
+
+  // Any thread.
+  virtual platform::HResult IsStarted(bool& started) = 0;
+  virtual platform::HResult GetName(std::u16string& name) = 0;
+
+  // Command watcher's thread, in this order for an "ssid" command: the new name handed over,
+  // the access point restarted with it (1: in force, or to be at the next start; 0: not), then
+  // the new key handed over once the name is in force.
+  virtual void SetName(const std::u16string& name) = 0;
+  virtual platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) = 0;
+  virtual void SetKey(const std::u16string& key) = 0;
+
+  // Dialog's thread. Whether the hosted network's notification records are about this one.
+  virtual bool FollowsHostedNetworkRecords() const = 0;
+  // Stops it for the end of the program; `sharingStopped`: sharing was on until just now.
+  virtual platform::HResult Stop(bool sharingStopped) = 0;
+  // Every end: leaves what the program changed as it found it, as far as the program can.
+  virtual void FinishForEnd() = 0;
+};
+
+}  // namespace tethra::app

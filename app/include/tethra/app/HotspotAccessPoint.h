@@ -1,0 +1,139 @@
+// CHotspotAccessPoint: the one owner of the system's mobile hotspot while it stands in for the
+// hosted network. It turns what the program wants (start with this name and key, rename, end)
+// into operations run one at a time on the dialog's thread, each ending as a message the
+// dialog's loop hands back here, so that suspend, close and the watcher's commands are never
+// held up behind a pending operation. It leaves the user's own hotspot settings as they were:
+// it starts with a per-session configuration where the system offers one, and elsewhere saves
+// the persistent configuration before changing it and puts it back at every end.
+//
+// Owner: the dialog, for the life of the process once the hotspot stands in. It owns the
+// CMobileHotspot. Threads: the dialog's thread for everything but Rename (the command watcher's,
+// which hands the work to the dialog's thread and waits) and the two queries (any thread).
+// Codes: the events report the HRESULT an operation ended with (see CMobileHotspot).
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "tethra/app/AccessPoint.h"
+#include "tethra/platform/Handle.h"
+#include "tethra/platform/Hotspot.h"
+#include "tethra/platform/Kernel.h"
+#include "tethra/platform/Trace.h"
+#include "tethra/platform/Window.h"
+#include "tethra/wlan/MobileHotspot.h"
+
+namespace tethra::app {
+
+// Posted to the dialog by the command watcher: a rename waits for the dialog's thread.
+inline constexpr std::uint32_t WM_HOTSPOT_RENAME = 0x8004;
+
+// A pending operation that the end of the program cancels gets this long to end, and so does
+// each operation the end itself runs: the program ends promptly whatever the system does.
+inline constexpr platform::Dword kHotspotEndWaitMs = 5000;
+// A state read as in transition is read again after this, at most this many times.
+inline constexpr platform::Dword kHotspotLookAgainMs = 1000;
+inline constexpr int kHotspotLookAgainTimes = 30;
+
+// What the owner tells the dialog, on the dialog's thread.
+struct HotspotEvents {
+  std::function<void()> started;  // the hotspot runs with the name and key in force
+  std::function<void(platform::HResult)> startFailed;
+  std::function<void()> stoppedElsewhere;  // someone else turned it off
+};
+
+class CHotspotAccessPoint final : public IAccessPoint {
+ public:
+  CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
+                      platform::IWindowSystem& windows, platform::Hwnd dialog, platform::ITrace& trace,
+                      HotspotEvents events);
+  CHotspotAccessPoint(const CHotspotAccessPoint&) = delete;
+  CHotspotAccessPoint& operator=(const CHotspotAccessPoint&) = delete;
+
+  // Dialog's thread. `wanted`: the hosted network's name and key, or nothing to run the
+  // hotspot's own configuration. Fills `inForce` with what will run (or runs: a hotspot found
+  // on is adopted as it is) before anything begins; false when the hotspot cannot be read.
+  bool Prepare(const std::optional<platform::AccessPointConfig>& wanted, platform::AccessPointConfig& inForce,
+               platform::HResult& hr);
+  // Begins the start prepared (or reports an adopted hotspot as started).
+  void Start();
+  void OnOperationMessage(std::uint64_t number);
+  // `watching`: the dialog is running and wants to hear that someone else stopped the hotspot.
+  void OnChangeMessage(bool watching);
+  void OnRenameMessage();
+  // For every end: cancels what is pending (bounded), turns the hotspot off, puts the user's
+  // settings back, each step bounded, and ends the network status notifications (returns once
+  // none is being told). Blocks; safe to call again.
+  void FinishForEnd() override;
+  // The same, for the ends that stop the access point first.
+  platform::HResult Stop(bool /*sharingStopped*/) override {
+    FinishForEnd();
+    return platform::kS_OK;
+  }
+  // Its state is its own: the hosted network's records are about something else.
+  bool FollowsHostedNetworkRecords() const override { return false; }
+
+  // Command watcher's thread: the new name and key into force together, through the dialog's
+  // thread. 1 when they are in force (or will be at the next start), 0 when not. The hotspot
+  // takes name and key only together, at Restart: SetName and SetKey have nothing to do.
+  platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) override;
+  void SetName(const std::u16string&) override {}
+  void SetKey(const std::u16string&) override {}
+
+  // Any thread.
+  platform::HResult IsStarted(bool& started) override;
+  platform::HResult GetName(std::u16string& name) override;
+
+ private:
+  enum class Purpose { None, Starting, Renaming, Restoring, Undoing };
+  struct Step {
+    wlan::HotspotOperation operation;
+    platform::AccessPointConfig config;
+  };
+  // Shared by the watcher that asks and the dialog's thread that answers, whichever lets go last.
+  struct RenameRequest {
+    platform::AccessPointConfig wanted;
+    platform::UniqueKernelHandle done;  // set once `result` holds
+    std::atomic<platform::Bool32> result{0};
+  };
+
+  void Run(Purpose purpose, std::deque<Step> steps);
+  void Advance();
+  void Finished(platform::HResult hr);
+  void AfterGivenUp(const wlan::HotspotOutcome& outcome);
+  void RestoreIfNeeded();
+  void LeaveAsFound();
+  void StartRenameIfAny();
+  void CompleteRename(platform::Bool32 result);
+  void SaveSettingsOnce(const platform::AccessPointConfig& current);
+  void SetInForce(const platform::AccessPointConfig& config);
+  static const char* PurposeName(Purpose purpose);
+
+  std::unique_ptr<wlan::CMobileHotspot> m_hotspot;
+  platform::IKernel& m_kernel;
+  platform::IWindowSystem& m_windows;
+  const platform::Hwnd m_dialog;
+  platform::ITrace& m_trace;
+  HotspotEvents m_events;
+
+  // Dialog's thread.
+  Purpose m_purpose = Purpose::None;
+  std::deque<Step> m_steps;
+  bool m_adopted = false;
+  std::atomic<bool> m_ranSession{false};  // the hotspot runs with a per-session configuration
+  std::optional<platform::AccessPointConfig> m_saved;  // the user's, while ours is in place
+  std::optional<platform::AccessPointConfig> m_prepared;  // the start's, when it differs
+  int m_lookAgain = 0;
+  std::shared_ptr<RenameRequest> m_renaming;
+
+  std::mutex m_mutex;  // over the two below
+  platform::AccessPointConfig m_inForce;
+  std::shared_ptr<RenameRequest> m_renameAsked;
+};
+
+}  // namespace tethra::app

@@ -1,0 +1,314 @@
+// The mobile hotspot's one owner: what the program wants, as operations one at a time.
+#include "tethra/app/HotspotAccessPoint.h"
+
+#include <utility>
+
+#include "tethra/platform/Handle.h"
+
+namespace tethra::app {
+
+using platform::HResult;
+using wlan::HotspotOperation;
+
+namespace {
+// A rename is a configuration, a stop and a start, each bounded by the hotspot; the watcher
+// waits for all three and a little more.
+constexpr platform::Dword kRenameWaitMs = 3 * wlan::kHotspotOperationTimeoutMs + 5000;
+}  // namespace
+
+CHotspotAccessPoint::CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
+                                         platform::IWindowSystem& windows, platform::Hwnd dialog,
+                                         platform::ITrace& trace, HotspotEvents events)
+    : m_hotspot(std::move(hotspot)),
+      m_kernel(kernel),
+      m_windows(windows),
+      m_dialog(dialog),
+      m_trace(trace),
+      m_events(std::move(events)) {}
+
+const char* CHotspotAccessPoint::PurposeName(Purpose purpose) {
+  switch (purpose) {
+    case Purpose::None:
+      return "nothing";
+    case Purpose::Starting:
+      return "the start";
+    case Purpose::Renaming:
+      return "the rename";
+    case Purpose::Restoring:
+      return "restoring the user's settings";
+    case Purpose::Undoing:
+      return "undoing a late start";
+  }
+  return "?";
+}
+
+void CHotspotAccessPoint::SetInForce(const platform::AccessPointConfig& config) {
+  std::lock_guard lock(m_mutex);
+  m_inForce = config;
+}
+
+bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfig>& wanted,
+                                  platform::AccessPointConfig& inForce, HResult& hr) {
+  platform::AccessPointConfig current;
+  platform::TetheringState state = platform::TetheringState::Unknown;
+  hr = m_hotspot->GetConfiguration(current);
+  if (hr == platform::kS_OK) hr = m_hotspot->GetState(state);
+  if (hr != platform::kS_OK) return false;
+  // A hotspot that runs already keeps what it runs with, as a running hosted network does.
+  m_adopted = state == platform::TetheringState::On;
+  inForce = m_adopted ? current : wanted.value_or(current);
+  if (!m_adopted && inForce != current) m_prepared = inForce;
+  SetInForce(inForce);
+  return true;
+}
+
+void CHotspotAccessPoint::Start() {
+  if (m_adopted) {
+    m_events.started();
+    return;
+  }
+  std::deque<Step> steps;
+  if (m_prepared) {
+    // For this session only where the system allows it: the user's settings stay untouched.
+    steps.push_back({HotspotOperation::SessionStart, *m_prepared});
+  } else {
+    steps.push_back({HotspotOperation::Start, {}});
+  }
+  Run(Purpose::Starting, std::move(steps));
+}
+
+void CHotspotAccessPoint::SaveSettingsOnce(const platform::AccessPointConfig& current) {
+  if (!m_saved) m_saved = current;
+}
+
+void CHotspotAccessPoint::Run(Purpose purpose, std::deque<Step> steps) {
+  m_purpose = purpose;
+  m_steps = std::move(steps);
+  Advance();
+}
+
+void CHotspotAccessPoint::Advance() {
+  while (!m_steps.empty()) {
+    const Step step = m_steps.front();
+    m_steps.pop_front();
+    HResult hr = platform::kS_OK;
+    switch (step.operation) {
+      case HotspotOperation::Configure:
+        hr = m_hotspot->BeginConfigure(step.config);
+        break;
+      case HotspotOperation::Start:
+        hr = m_hotspot->BeginStart();
+        break;
+      case HotspotOperation::SessionStart:
+        hr = m_hotspot->BeginSessionStart(step.config);
+        break;
+      case HotspotOperation::Stop:
+        hr = m_hotspot->BeginStop();
+        break;
+    }
+    if (hr == platform::kHotspotNoSessionStart && step.operation == HotspotOperation::SessionStart) {
+      // This system starts only with its persistent configuration: ours goes in for the run,
+      // the user's is kept to be put back at the end.
+      platform::AccessPointConfig current;
+      if (hr = m_hotspot->GetConfiguration(current); hr != platform::kS_OK) {
+        m_steps.clear();
+        Finished(hr);
+        return;
+      }
+      SaveSettingsOnce(current);
+      m_steps.push_front({HotspotOperation::Start, {}});
+      m_steps.push_front({HotspotOperation::Configure, step.config});
+      continue;
+    }
+    if (hr != platform::kS_OK) {
+      m_steps.clear();
+      Finished(hr);
+    }
+    return;  // its end comes as a message
+  }
+  Finished(platform::kS_OK);
+}
+
+void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
+  wlan::HotspotOutcome outcome;
+  if (!m_hotspot->TakeOutcome(number, outcome)) return;
+  if (!outcome.ended) {
+    // Past its bound, cancelled; its end (a message more) is met by AfterGivenUp.
+    m_steps.clear();
+    Finished(outcome.result);
+    return;
+  }
+  if (outcome.givenUp) {
+    AfterGivenUp(outcome);
+    return;
+  }
+  if (outcome.result != platform::kS_OK) {
+    m_steps.clear();
+    Finished(outcome.result);
+    return;
+  }
+  if (outcome.operation == HotspotOperation::SessionStart) m_ranSession = true;
+  Advance();
+}
+
+void CHotspotAccessPoint::Finished(HResult hr) {
+  const Purpose purpose = std::exchange(m_purpose, Purpose::None);
+  platform::TraceLine(m_trace, "CHotspotAccessPoint: %s ended %x", PurposeName(purpose), platform::Raw(hr));
+  switch (purpose) {
+    case Purpose::Starting:
+      if (hr == platform::kS_OK) {
+        m_events.started();
+      } else {
+        m_events.startFailed(hr);
+        RestoreIfNeeded();
+      }
+      break;
+    case Purpose::Renaming:
+      CompleteRename(hr == platform::kS_OK ? 1 : 0);
+      break;
+    case Purpose::Restoring:
+      if (hr == platform::kS_OK) m_saved.reset();
+      break;
+    case Purpose::Undoing:
+      RestoreIfNeeded();
+      break;
+    case Purpose::None:
+      break;
+  }
+  StartRenameIfAny();
+}
+
+void CHotspotAccessPoint::RestoreIfNeeded() {
+  if (!m_saved || m_purpose != Purpose::None || m_hotspot->Busy()) return;
+  platform::AccessPointConfig current;
+  if (m_hotspot->GetConfiguration(current) != platform::kS_OK) return;  // tried again at the end
+  if (current == *m_saved) {
+    m_saved.reset();
+    return;
+  }
+  Run(Purpose::Restoring, {{HotspotOperation::Configure, *m_saved}});
+}
+
+void CHotspotAccessPoint::AfterGivenUp(const wlan::HotspotOutcome& outcome) {
+  // The program stopped waiting for it; should it have started the hotspot, nobody wants it on.
+  const bool started = outcome.result == platform::kS_OK && (outcome.operation == HotspotOperation::Start ||
+                                                             outcome.operation == HotspotOperation::SessionStart);
+  platform::TraceLine(m_trace, "CHotspotAccessPoint: an operation given up on ended %x", platform::Raw(outcome.result));
+  if (started && m_purpose == Purpose::None) {
+    Run(Purpose::Undoing, {{HotspotOperation::Stop, {}}});
+    return;
+  }
+  RestoreIfNeeded();
+  StartRenameIfAny();
+}
+
+void CHotspotAccessPoint::OnChangeMessage(bool watching) {
+  m_hotspot->ChangeTaken();  // a change after the query below posts again
+  // While an operation of ours runs, its own end says what became of the hotspot.
+  if (!watching || m_purpose != Purpose::None || m_hotspot->Busy()) return;
+  platform::TetheringState state = platform::TetheringState::Unknown;
+  if (m_hotspot->GetState(state) != platform::kS_OK) return;
+  if (state == platform::TetheringState::InTransition) {
+    // No notification is promised when a transition ends: look again, a bounded number of times.
+    if (m_lookAgain < kHotspotLookAgainTimes) {
+      ++m_lookAgain;
+      m_hotspot->LookAgainLater(kHotspotLookAgainMs);
+    }
+    return;
+  }
+  m_lookAgain = 0;
+  if (state == platform::TetheringState::Off) m_events.stoppedElsewhere();
+}
+
+platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool started) {
+  // Not running: the name takes effect at the next start, as with the hosted network.
+  if (!started) return 1;
+  auto request = std::make_shared<RenameRequest>();
+  request->wanted = wanted;
+  request->done =
+      platform::UniqueKernelHandle(m_kernel.createEvent(true, false), platform::KernelHandleCloser{&m_kernel});
+  if (!request->done) return 0;
+  {
+    std::lock_guard lock(m_mutex);
+    m_renameAsked = request;
+  }
+  if (!m_windows.postMessage(m_dialog, WM_HOTSPOT_RENAME, 0, 0)) return 0;
+  if (m_kernel.waitForSingleObject(request->done.get(), kRenameWaitMs) != platform::kWAIT_OBJECT_0) return 0;
+  return request->result.load();
+}
+
+void CHotspotAccessPoint::OnRenameMessage() { StartRenameIfAny(); }
+
+void CHotspotAccessPoint::StartRenameIfAny() {
+  if (m_purpose != Purpose::None || m_hotspot->Busy()) return;  // asked again when that ends
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_renameAsked == nullptr) return;
+    m_renaming = std::move(m_renameAsked);
+  }
+  const platform::AccessPointConfig wanted = m_renaming->wanted;
+  std::deque<Step> steps;
+  if (m_ranSession) {
+    steps = {{HotspotOperation::Stop, {}}, {HotspotOperation::SessionStart, wanted}};
+  } else {
+    // A running hotspot takes a new persistent configuration only when it starts again.
+    platform::AccessPointConfig current;
+    if (const HResult hr = m_hotspot->GetConfiguration(current); hr != platform::kS_OK) {
+      CompleteRename(0);
+      return;
+    }
+    SaveSettingsOnce(current);
+    steps = {{HotspotOperation::Configure, wanted}, {HotspotOperation::Stop, {}}, {HotspotOperation::Start, {}}};
+  }
+  SetInForce(wanted);
+  Run(Purpose::Renaming, std::move(steps));
+}
+
+void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
+  const std::shared_ptr<RenameRequest> request = std::move(m_renaming);
+  if (request == nullptr) return;
+  request->result = result;
+  m_kernel.setEvent(request->done.get());
+}
+
+void CHotspotAccessPoint::FinishForEnd() {
+  m_steps.clear();
+  m_purpose = Purpose::None;
+  LeaveAsFound();
+  m_hotspot->Close();
+}
+
+void CHotspotAccessPoint::LeaveAsFound() {
+  if (!m_hotspot->SettleForEnd(kHotspotEndWaitMs)) {
+    // Still in flight past the bound: nothing more can be asked of the system now.
+    platform::TraceLine(m_trace, "CHotspotAccessPoint: the end leaves an operation in flight");
+    return;
+  }
+  platform::TetheringState state = platform::TetheringState::Unknown;
+  if (m_hotspot->GetState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
+    if (m_hotspot->RunForEnd(HotspotOperation::Stop, {}, kHotspotEndWaitMs) == wlan::kHotspotTimedOut) return;
+  }
+  if (!m_saved) return;
+  platform::AccessPointConfig current;
+  if (m_hotspot->GetConfiguration(current) != platform::kS_OK) return;
+  if (current == *m_saved ||
+      m_hotspot->RunForEnd(HotspotOperation::Configure, *m_saved, kHotspotEndWaitMs) == platform::kS_OK) {
+    m_saved.reset();
+  }
+}
+
+HResult CHotspotAccessPoint::IsStarted(bool& started) { return m_hotspot->IsStarted(started); }
+
+HResult CHotspotAccessPoint::GetName(std::u16string& name) {
+  if (!m_ranSession.load()) {
+    platform::AccessPointConfig config;
+    const HResult hr = m_hotspot->GetConfiguration(config);
+    if (hr == platform::kS_OK) name = config.ssid;
+    return hr;
+  }
+  std::lock_guard lock(m_mutex);
+  name = m_inForce.ssid;
+  return platform::kS_OK;
+}
+
+}  // namespace tethra::app

@@ -1,0 +1,44 @@
+// COM initialisation of the calling thread (CoInitializeEx/CoInitialize/CoUninitialize).
+// Results as the platform gives them: S_OK, S_FALSE when the thread was already initialised in
+// the same apartment, RPC_E_CHANGED_MODE (0x80010106) for another apartment. Calling thread only.
+// ComApartment owns one successful initialisation and undoes it on the same thread.
+#pragma once
+
+#include "tethra/platform/Types.h"
+
+namespace tethra::platform {
+
+constexpr Dword kCOINIT_MULTITHREADED = 0x0;
+constexpr Dword kCOINIT_APARTMENTTHREADED = 0x2;
+inline constexpr HResult kRPC_E_CHANGED_MODE{0x80010106u};
+
+class IComRuntime {
+ public:
+  virtual ~IComRuntime() = default;
+  virtual HResult coInitializeEx(Dword coInit) = 0;
+  virtual HResult coInitialize() = 0;  // single-threaded apartment
+  virtual void coUninitialize() = 0;
+};
+
+// Pairs one initialisation of the calling thread with exactly one coUninitialize when it goes
+// out of scope. Every success counts (S_FALSE too: the platform counts nested calls); a failed
+// call leaves nothing to undo. Declare it before the COM pointers it must outlive. Neither
+// copied nor moved: it belongs to the thread and the scope that made it.
+class ComApartment {
+ public:
+  // `initResult` is what coInitialize or coInitializeEx on `com` returned on this thread.
+  ComApartment(IComRuntime* com, HResult initResult) noexcept
+      : m_com(Succeeded(initResult) ? com : nullptr), m_result(initResult) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (m_com != nullptr) m_com->coUninitialize();
+  }
+  HResult result() const noexcept { return m_result; }
+
+ private:
+  IComRuntime* m_com;
+  HResult m_result;
+};
+
+}  // namespace tethra::platform

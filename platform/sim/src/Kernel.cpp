@@ -1,0 +1,315 @@
+// Kernel objects, waits, time and process end for one simulated process (see Kernel.h).
+//
+// Threads: the baton holder. A wait first tries to take its object; only when that fails does
+// the caller block, which is when the baton passes. Last-error access and critical sections
+// are not recorded as calls (they would drown the trace).
+#include "Kernel.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "Format.h"
+#include "WorldImpl.h"
+
+namespace tethra::sim::detail {
+
+using platform::Handle;
+using platform::kINFINITE;
+using platform::kWAIT_FAILED;
+using platform::kWAIT_OBJECT_0;
+using platform::kWAIT_TIMEOUT;
+
+namespace {
+
+constexpr platform::Win32Error kERROR_NOT_OWNER{288};
+
+// The clock starts at the scenario's date and moves by virtual milliseconds; the calendar
+// (month lengths, leap years, day of the week) is the standard library's.
+platform::SystemTime addMilliseconds(const platform::SystemTime& start, std::uint64_t ms) {
+  using namespace std::chrono;
+  const sys_days startDay{year{start.wYear} / month{start.wMonth} / day{start.wDay}};
+  const sys_time<milliseconds> t = startDay + hours{start.wHour} + minutes{start.wMinute} +
+                                   seconds{start.wSecond} + milliseconds{start.wMilliseconds} +
+                                   milliseconds{static_cast<std::int64_t>(ms)};
+  const sys_days dayOfT = floor<days>(t);
+  const year_month_day date{dayOfT};
+  const hh_mm_ss<milliseconds> clock{t - dayOfT};
+  platform::SystemTime out{};
+  out.wYear = static_cast<std::uint16_t>(static_cast<int>(date.year()));
+  out.wMonth = static_cast<std::uint16_t>(static_cast<unsigned>(date.month()));
+  out.wDay = static_cast<std::uint16_t>(static_cast<unsigned>(date.day()));
+  out.wDayOfWeek = static_cast<std::uint16_t>(weekday{dayOfT}.c_encoding());  // Sunday is 0, as on Windows
+  out.wHour = static_cast<std::uint16_t>(clock.hours().count());
+  out.wMinute = static_cast<std::uint16_t>(clock.minutes().count());
+  out.wSecond = static_cast<std::uint16_t>(clock.seconds().count());
+  out.wMilliseconds = static_cast<std::uint16_t>(clock.subseconds().count());
+  return out;
+}
+
+class SimCriticalSection final : public platform::ICriticalSection {
+ public:
+  explicit SimCriticalSection(World::Impl& world) : m_world(world) {}
+  void enter() override {
+    ThreadRec* self = Scheduler::current();
+    if (m_owner == nullptr || m_owner == self) {
+      m_owner = self;
+      ++m_count;
+      return;
+    }
+    m_world.wait(
+        [this, self] {
+          if (m_owner != nullptr) return false;
+          m_owner = self;
+          m_count = 1;
+          return true;
+        },
+        std::nullopt);
+  }
+  void leave() override {
+    if (m_owner != Scheduler::current() || m_count == 0) return;
+    if (--m_count == 0) m_owner = nullptr;
+  }
+
+ private:
+  World::Impl& m_world;
+  ThreadRec* m_owner = nullptr;
+  unsigned m_count = 0;
+};
+
+class ProcessKernel final : public platform::IKernel {
+ public:
+  explicit ProcessKernel(ProcessImpl& process) : m_process(process), m_world(process.world()) {}
+
+  platform::Win32Error getLastError() override { return m_process.lastError(); }
+  void setLastError(platform::Win32Error error) override { m_process.setLastError(error); }
+
+  Handle createMutex(bool initialOwner, const char16_t* name) override {
+    const std::u16string text = name != nullptr ? std::u16string(name) : std::u16string();
+    std::shared_ptr<MutexObject> mutex = text.empty() ? nullptr : m_world.kernel.findNamed(text);
+    platform::Win32Error error = platform::kERROR_SUCCESS;
+    if (mutex) {
+      error = platform::kERROR_ALREADY_EXISTS;  // the initial-owner request is ignored then
+    } else {
+      mutex = std::make_shared<MutexObject>();
+      mutex->name = text;
+      if (initialOwner) {
+        mutex->owner = Scheduler::current();
+        mutex->recursion = 1;
+      }
+      m_world.kernel.addMutex(mutex);
+    }
+    const Handle h = add(mutex);
+    m_process.setLastError(error);
+    record("CreateMutex", join({num(initialOwner), quoted(name)}),
+           hex(h) + (error != platform::kERROR_SUCCESS ? " (already exists)" : ""));
+    return h;
+  }
+
+  bool releaseMutex(Handle h) override {
+    auto* mutex = dynamic_cast<MutexObject*>(find(h));
+    bool ok = false;
+    if (mutex == nullptr) {
+      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+    } else if (mutex->owner != Scheduler::current() || mutex->recursion == 0) {
+      m_process.setLastError(kERROR_NOT_OWNER);
+    } else {
+      if (--mutex->recursion == 0) mutex->owner = nullptr;
+      ok = true;
+    }
+    record("ReleaseMutex", hex(h), num(ok));
+    return ok;
+  }
+
+  Handle createEvent(bool manualReset, bool initialState) override {
+    const Handle h = add(std::make_shared<EventObject>(manualReset, initialState));
+    record("CreateEvent", join({num(manualReset), num(initialState)}), hex(h));
+    return h;
+  }
+
+  bool setEvent(Handle h) override { return changeEvent("SetEvent", h, true); }
+  bool resetEvent(Handle h) override { return changeEvent("ResetEvent", h, false); }
+
+  Handle createThread(platform::ThreadProc proc, void* param, Dword* threadId) override {
+    if (proc == nullptr) {
+      m_process.setLastError(platform::kERROR_INVALID_PARAMETER);
+      record("CreateThread", "null", "null");
+      return nullptr;
+    }
+    ThreadRec& t = m_world.scheduler.start(m_process, m_process.name() + " worker", [proc, param] { proc(param); });
+    const Handle h = add(std::make_shared<ThreadObject>(t));
+    if (threadId != nullptr) *threadId = t.id();
+    record("CreateThread", "proc", hex(h) + " id " + num(t.id()));
+    return h;
+  }
+
+  bool closeHandle(Handle h) override {
+    const auto it = m_process.handles.find(reinterpret_cast<std::uintptr_t>(h));
+    const bool ok = it != m_process.handles.end();
+    if (ok) {
+      KernelState::handleClosed(*it->second);
+      m_process.handles.erase(it);
+    } else {
+      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+    }
+    record("CloseHandle", hex(h), num(ok));
+    return ok;
+  }
+
+  Dword waitForSingleObject(Handle h, Dword milliseconds) override {
+    std::shared_ptr<KernelObject> object = findShared(h);
+    if (!object) {
+      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+      record("WaitForSingleObject", join({hex(h), num(milliseconds)}), "WAIT_FAILED");
+      return kWAIT_FAILED;
+    }
+    ThreadRec* self = Scheduler::current();
+    Dword result = kWAIT_OBJECT_0;
+    auto take = [object, self, &result]() { return tryTake(*object, self, result); };
+    bool got = take();
+    if (!got && milliseconds != 0) {
+      const std::optional<std::uint64_t> deadline =
+          milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_world.scheduler.now() + milliseconds);
+      got = m_world.wait(take, deadline);
+    }
+    const Dword r = got ? result : kWAIT_TIMEOUT;
+    record("WaitForSingleObject", join({hex(h), num(milliseconds)}), r == kWAIT_TIMEOUT ? "WAIT_TIMEOUT" : hex(r));
+    return r;
+  }
+
+  void sleep(Dword milliseconds) override {
+    record("Sleep", num(milliseconds), "");
+    // Sleep(0) gives the other runnable threads their turn without moving time.
+    const std::optional<std::uint64_t> deadline =
+        milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_world.scheduler.now() + milliseconds);
+    m_world.wait([] { return false; }, deadline);
+  }
+
+  std::unique_ptr<platform::ICriticalSection> createCriticalSection() override {
+    return std::make_unique<SimCriticalSection>(m_world);
+  }
+
+  Dword getTickCount() override {
+    const auto ticks = static_cast<Dword>(m_world.options.tickCountBase + m_world.scheduler.now());
+    record("GetTickCount", "", num(ticks));
+    return ticks;
+  }
+
+  void getLocalTime(platform::SystemTime* time) override {
+    if (time != nullptr) *time = addMilliseconds(m_world.options.startTime, m_world.scheduler.now());
+    record("GetLocalTime", "", "");
+  }
+
+  void getSystemTime(platform::SystemTime* time) override {
+    if (time != nullptr) *time = addMilliseconds(m_world.options.startTime, m_world.scheduler.now());
+    record("GetSystemTime", "", "");
+  }
+
+  [[noreturn]] void exitProcess(Dword exitCode) override {
+    record("ExitProcess", num(exitCode), "");
+    m_world.exitProcess(m_process, exitCode);
+  }
+
+ private:
+  static bool tryTake(KernelObject& object, ThreadRec* self, Dword& result) {
+    if (auto* event = dynamic_cast<EventObject*>(&object)) {
+      if (!event->signalled) return false;
+      if (!event->manual) event->signalled = false;
+      result = kWAIT_OBJECT_0;
+      return true;
+    }
+    if (auto* mutex = dynamic_cast<MutexObject*>(&object)) {
+      if (mutex->owner == self && self != nullptr) {
+        ++mutex->recursion;
+        result = kWAIT_OBJECT_0;
+        return true;
+      }
+      if (mutex->owner != nullptr || mutex->foreignOwner) return false;
+      mutex->owner = self;
+      mutex->recursion = 1;
+      result = mutex->abandoned ? kWAIT_ABANDONED : kWAIT_OBJECT_0;
+      mutex->abandoned = false;
+      return true;
+    }
+    if (auto* thread = dynamic_cast<ThreadObject*>(&object)) {
+      if (!thread->thread->dead()) return false;
+      result = kWAIT_OBJECT_0;
+      return true;
+    }
+    return false;
+  }
+
+  bool changeEvent(std::string_view function, Handle h, bool signalled) {
+    auto* event = dynamic_cast<EventObject*>(find(h));
+    if (event == nullptr) {
+      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+    } else {
+      event->signalled = signalled;
+    }
+    record(function, hex(h), num(event != nullptr));
+    return event != nullptr;
+  }
+
+  Handle add(std::shared_ptr<KernelObject> object) {
+    const std::uintptr_t value = m_world.nextHandle();
+    KernelState::handleOpened(*object);
+    m_process.handles[value] = std::move(object);
+    return reinterpret_cast<Handle>(value);
+  }
+  KernelObject* find(Handle h) const { return findShared(h).get(); }
+  std::shared_ptr<KernelObject> findShared(Handle h) const {
+    const auto it = m_process.handles.find(reinterpret_cast<std::uintptr_t>(h));
+    return it == m_process.handles.end() ? nullptr : it->second;
+  }
+  void record(std::string_view function, std::string_view args, std::string_view result) {
+    m_process.record("kernel", function, args, result);
+  }
+
+  ProcessImpl& m_process;
+  World::Impl& m_world;
+};
+
+}  // namespace
+
+std::shared_ptr<MutexObject> KernelState::findNamed(const std::u16string& name) const {
+  const auto it = m_named.find(name);
+  if (it == m_named.end()) return nullptr;
+  auto mutex = it->second.lock();
+  return mutex && mutex->handles > 0 ? mutex : nullptr;
+}
+
+void KernelState::handleOpened(KernelObject& object) {
+  if (auto* mutex = dynamic_cast<MutexObject*>(&object)) ++mutex->handles;
+}
+
+void KernelState::handleClosed(KernelObject& object) {
+  if (auto* mutex = dynamic_cast<MutexObject*>(&object); mutex != nullptr && mutex->handles > 0) --mutex->handles;
+}
+
+void KernelState::addMutex(const std::shared_ptr<MutexObject>& mutex) {
+  std::erase_if(m_all, [](const std::weak_ptr<MutexObject>& w) { return w.expired(); });
+  m_all.push_back(mutex);
+  if (!mutex->name.empty()) m_named[mutex->name] = mutex;  // object names are case-sensitive
+}
+
+void KernelState::reserve(std::u16string name) {
+  auto mutex = std::make_shared<MutexObject>();
+  mutex->name = std::move(name);
+  mutex->foreignOwner = true;
+  mutex->handles = 1;  // the other instance's handle
+  m_reserved.push_back(mutex);
+  addMutex(mutex);
+}
+
+void KernelState::abandonMutexesOf(const ThreadRec& thread) {
+  for (auto& weak : m_all) {
+    if (auto mutex = weak.lock(); mutex && mutex->owner == &thread) {
+      mutex->owner = nullptr;
+      mutex->recursion = 0;
+      mutex->abandoned = true;
+    }
+  }
+}
+
+std::unique_ptr<platform::IKernel> makeKernel(ProcessImpl& process) { return std::make_unique<ProcessKernel>(process); }
+
+}  // namespace tethra::sim::detail

@@ -1,0 +1,411 @@
+// IMobileHotspot on the Windows Runtime: NetworkInformation's connection profiles and network
+// status event, and the tethering manager of one profile (NetworkOperatorTetheringManager, made
+// with the profile alone, so that Wi-Fi is the private side), through the ABI declared in
+// winrt_abi.h. Each operation comes back to the program as its IAsyncInfo, for a cancel.
+//
+// combase.dll's functions are bound at run time from the system directory when the adapter is
+// made (main thread), so the program still starts where they are missing (before Windows 8):
+// every call then answers with the load's error as an HRESULT, or kHotspotClassNotRegistered
+// when the library is there without them. Nothing here decides anything for the program: no
+// time-outs, no retries, no meaning given to a result.
+//
+// Threads: the dialog thread (multithreaded apartment) and the registry watcher (single-
+// threaded apartment) call it. Each call first makes sure its thread has the runtime
+// initialised: RoInitialize(RO_INIT_MULTITHREADED) where the thread has no apartment yet,
+// nothing where it has one (RPC_E_CHANGED_MODE is that). It never uninitialises: the process
+// ends with ExitProcess. Completions run on a thread of the system's (see HotspotRelay.h).
+//
+// Owner: the program owns each manager and operation handle it gets (unique_ptr); a manager
+// holds its runtime object, a handle its operation's, the adapter the runtime's class factories
+// it fetched and the handlers still subscribed.
+#include <map>
+#include <mutex>
+#include <new>
+#include <string>
+#include <utility>
+
+#include <eventtoken.h>
+
+#include "tethra/win32/Adapters.h"
+#include "tethra/win32/HotspotRelay.h"
+#include "tethra/win32/SystemLibrary.h"
+#include "tethra/win32/Win32Common.h"
+#include "tethra/win32/WinRtAbi.h"
+
+namespace tethra::win32 {
+namespace {
+
+namespace rt = winrt;
+using rt::ComPtr;
+using rt::Failed;
+using rt::Hresult;
+
+static_assert(sizeof(rt::EventRegistrationToken) == sizeof(::EventRegistrationToken));
+static_assert(sizeof(rt::Hresult) == sizeof(HRESULT));
+static_assert(rt::kE_POINTER == E_POINTER && rt::kE_NOINTERFACE == E_NOINTERFACE && rt::kE_FAIL == E_FAIL);
+static_assert(rt::kCancelled == HRESULT_FROM_WIN32(ERROR_CANCELLED));
+
+constexpr Hresult kRPC_E_CHANGED_MODE = static_cast<Hresult>(0x80010106u);
+constexpr int kRoInitMultithreaded = 1;  // RO_INIT_MULTITHREADED
+
+struct RuntimeFunctions {
+  using RoInitializeFn = HRESULT(WINAPI*)(int);
+  using RoGetActivationFactoryFn = HRESULT(WINAPI*)(rt::Hstring, const GUID&, void**);
+  using RoActivateInstanceFn = HRESULT(WINAPI*)(rt::Hstring, rt::IInspectable**);
+  using WindowsCreateStringFn = HRESULT(WINAPI*)(const wchar_t*, UINT32, rt::Hstring*);
+  using WindowsDeleteStringFn = HRESULT(WINAPI*)(rt::Hstring);
+  using WindowsGetStringRawBufferFn = const wchar_t*(WINAPI*)(rt::Hstring, UINT32*);
+
+  RoInitializeFn roInitialize = nullptr;
+  RoGetActivationFactoryFn roGetActivationFactory = nullptr;
+  RoActivateInstanceFn roActivateInstance = nullptr;
+  WindowsCreateStringFn createString = nullptr;
+  WindowsDeleteStringFn deleteString = nullptr;
+  WindowsGetStringRawBufferFn rawBuffer = nullptr;
+
+  bool complete() const {
+    return roInitialize != nullptr && roGetActivationFactory != nullptr && roActivateInstance != nullptr &&
+           createString != nullptr && deleteString != nullptr && rawBuffer != nullptr;
+  }
+};
+
+// One HSTRING, deleted with the runtime's function.
+class Hstring {
+ public:
+  explicit Hstring(const RuntimeFunctions& fn) : m_fn(fn) {}
+  Hstring(const Hstring&) = delete;
+  Hstring& operator=(const Hstring&) = delete;
+  ~Hstring() {
+    if (m_value != nullptr) m_fn.deleteString(m_value);
+  }
+  Hresult assign(std::u16string_view text) {
+    reset();
+    return m_fn.createString(W(std::u16string(text).c_str()), static_cast<UINT32>(text.size()), &m_value);
+  }
+  rt::Hstring* put() {
+    reset();
+    return &m_value;
+  }
+  rt::Hstring get() const { return m_value; }
+  std::u16string text() const {
+    UINT32 length = 0;
+    const wchar_t* raw = m_value != nullptr ? m_fn.rawBuffer(m_value, &length) : nullptr;
+    return raw != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(raw), length) : std::u16string();
+  }
+
+ private:
+  void reset() {
+    if (m_value != nullptr) m_fn.deleteString(std::exchange(m_value, nullptr));
+  }
+  const RuntimeFunctions& m_fn;
+  rt::Hstring m_value = nullptr;
+};
+
+// Completions that came inside the call that began their operation run on a pool thread.
+bool PostToPool(std::function<void()> work) {
+  auto* task = new (std::nothrow) std::function<void()>(std::move(work));
+  if (task == nullptr) return false;
+  const auto run = [](PTP_CALLBACK_INSTANCE, PVOID raw) {
+    auto* owned = static_cast<std::function<void()>*>(raw);
+    (*owned)();
+    delete owned;
+  };
+  if (::TrySubmitThreadpoolCallback(run, task, nullptr)) return true;
+  delete task;
+  return false;
+}
+
+class Runtime {
+ public:
+  Runtime() {
+    m_module = LoadSystemLibrary(u"combase.dll");
+    if (m_module == nullptr) {
+      m_missing = HRESULT_FROM_WIN32(LastLoadError());
+      return;
+    }
+    Resolve(m_module, "RoInitialize", m_fn.roInitialize);
+    Resolve(m_module, "RoGetActivationFactory", m_fn.roGetActivationFactory);
+    Resolve(m_module, "RoActivateInstance", m_fn.roActivateInstance);
+    Resolve(m_module, "WindowsCreateString", m_fn.createString);
+    Resolve(m_module, "WindowsDeleteString", m_fn.deleteString);
+    Resolve(m_module, "WindowsGetStringRawBuffer", m_fn.rawBuffer);
+    m_missing = m_fn.complete() ? S_OK : static_cast<HRESULT>(platform::Raw(platform::kHotspotClassNotRegistered));
+  }
+
+  const RuntimeFunctions& fn() const { return m_fn; }
+
+  // The calling thread can use the runtime: S_OK, or why not.
+  Hresult enter() const {
+    if (FAILED(m_missing)) return m_missing;
+    thread_local bool t_entered = false;
+    if (t_entered) return S_OK;
+    const HRESULT hr = m_fn.roInitialize(kRoInitMultithreaded);
+    // An apartment the thread has already (the watcher's own) serves as well.
+    if (FAILED(hr) && hr != kRPC_E_CHANGED_MODE) return hr;
+    t_entered = true;
+    return S_OK;
+  }
+
+  template <typename T>
+  Hresult factory(const char16_t* className, const rt::Guid& iid, ComPtr<T>& out) const {
+    Hstring name(m_fn);
+    if (const Hresult hr = name.assign(className); Failed(hr)) return hr;
+    const GUID wanted = ToGuid(iid);
+    return m_fn.roGetActivationFactory(name.get(), wanted, reinterpret_cast<void**>(out.put()));
+  }
+
+  Hresult activate(const char16_t* className, ComPtr<rt::IInspectable>& out) const {
+    Hstring name(m_fn);
+    if (const Hresult hr = name.assign(className); Failed(hr)) return hr;
+    return m_fn.roActivateInstance(name.get(), out.put());
+  }
+
+ private:
+  HMODULE m_module = nullptr;  // kept for the life of the process: the runtime's objects live in it
+  HRESULT m_missing = S_OK;
+  RuntimeFunctions m_fn;
+};
+
+class TetheringManager final : public platform::ITetheringManager {
+ public:
+  TetheringManager(const Runtime& runtime, ComPtr<rt::INetworkOperatorTetheringManager> manager)
+      : m_runtime(runtime), m_manager(std::move(manager)) {}
+
+  platform::HResult operationalState(platform::TetheringState* state) override {
+    if (state == nullptr) return ToHResult(E_POINTER);
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    rt::TetheringOperationalState value = rt::TetheringOperationalState::Unknown;
+    const Hresult hr = m_manager->get_TetheringOperationalState(&value);
+    if (!Failed(hr)) *state = value;
+    return ToHResult(hr);
+  }
+
+  platform::HResult clientCount(std::uint32_t* count) override {
+    if (count == nullptr) return ToHResult(E_POINTER);
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    return ToHResult(m_manager->get_ClientCount(count));
+  }
+
+  platform::HResult currentConfiguration(platform::AccessPointConfig* config) override {
+    if (config == nullptr) return ToHResult(E_POINTER);
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> current;
+    if (const Hresult hr = m_manager->GetCurrentAccessPointConfiguration(current.put()); Failed(hr)) {
+      return ToHResult(hr);
+    }
+    if (!current) return ToHResult(E_UNEXPECTED);
+    Hstring ssid(m_runtime.fn());
+    Hstring passphrase(m_runtime.fn());
+    if (const Hresult hr = current->get_Ssid(ssid.put()); Failed(hr)) return ToHResult(hr);
+    if (const Hresult hr = current->get_Passphrase(passphrase.put()); Failed(hr)) return ToHResult(hr);
+    config->ssid = ssid.text();
+    config->passphrase = passphrase.text();
+    return platform::kS_OK;
+  }
+
+  platform::HResult configure(const platform::AccessPointConfig& config,
+                              std::shared_ptr<platform::ITetheringCompletion> done,
+                              std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    const rt::ReturnGate returned;  // first: opened as the call's last act
+    if (!done || operation == nullptr) return ToHResult(E_POINTER);
+    operation->reset();
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> wanted;
+    if (const Hresult hr = makeConfiguration(rt::kAccessPointConfigurationClass,
+                                             rt::kIID_INetworkOperatorTetheringAccessPointConfiguration, config,
+                                             wanted);
+        Failed(hr)) {
+      return ToHResult(hr);
+    }
+    ComPtr<rt::IAsyncAction> action;
+    if (const Hresult hr = m_manager->ConfigureAccessPointAsync(wanted.get(), action.put()); Failed(hr)) {
+      return ToHResult(hr);
+    }
+    if (!action) return ToHResult(E_UNEXPECTED);
+    return ToHResult(rt::HandOver<rt::ActionHandler>(*action.get(), rt::kIID_AsyncActionCompletedHandler,
+                                                     std::move(done), &PostToPool, returned.gate(), *operation));
+  }
+
+  platform::HResult start(std::shared_ptr<platform::ITetheringCompletion> done,
+                          std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    return operate(Kind::Start, nullptr, std::move(done), operation);
+  }
+
+  platform::HResult startWithSessionConfiguration(const platform::AccessPointConfig& config,
+                                                  std::shared_ptr<platform::ITetheringCompletion> done,
+                                                  std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    return operate(Kind::SessionStart, &config, std::move(done), operation);
+  }
+
+  platform::HResult stop(std::shared_ptr<platform::ITetheringCompletion> done,
+                         std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    return operate(Kind::Stop, nullptr, std::move(done), operation);
+  }
+
+ private:
+  enum class Kind { Start, SessionStart, Stop };
+
+  // A start, a start with `session` for this session only, or a stop.
+  platform::HResult operate(Kind kind, const platform::AccessPointConfig* session,
+                            std::shared_ptr<platform::ITetheringCompletion> done,
+                            std::unique_ptr<platform::ITetheringOperation>* operation) {
+    const rt::ReturnGate returned;  // first: opened as the call's last act
+    if (!done || operation == nullptr) return ToHResult(E_POINTER);
+    operation->reset();
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    ComPtr<rt::IAsyncOperationTetheringResult> async;
+    Hresult begun = S_OK;
+    if (kind == Kind::SessionStart) {
+      // A manager of a system before the per-session start answers E_NOINTERFACE, which is
+      // kHotspotNoSessionStart; asked first, so that such a system is not also asked for the
+      // configuration class it does not have.
+      ComPtr<rt::INetworkOperatorTetheringManager2> manager2;
+      if (const Hresult hr = m_manager->QueryInterface(rt::kIID_INetworkOperatorTetheringManager2,
+                                                       reinterpret_cast<void**>(manager2.put()));
+          Failed(hr)) {
+        return ToHResult(hr);
+      }
+      if (!manager2) return ToHResult(E_UNEXPECTED);
+      ComPtr<rt::INetworkOperatorTetheringSessionAccessPointConfiguration> wanted;
+      if (const Hresult hr = makeConfiguration(rt::kSessionAccessPointConfigurationClass,
+                                               rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration,
+                                               *session, wanted);
+          Failed(hr)) {
+        return ToHResult(hr);
+      }
+      begun = manager2->StartTetheringAsync(wanted.get(), async.put());
+    } else {
+      begun = kind == Kind::Start ? m_manager->StartTetheringAsync(async.put())
+                                  : m_manager->StopTetheringAsync(async.put());
+    }
+    if (Failed(begun)) return ToHResult(begun);
+    if (!async) return ToHResult(E_UNEXPECTED);
+    return ToHResult(rt::HandOver<rt::OperationHandler>(*async.get(),
+                                                        rt::kIID_AsyncOperationCompletedHandler_TetheringResult,
+                                                        std::move(done), &PostToPool, returned.gate(), *operation));
+  }
+
+  // An activated configuration object (persistent or per-session: the same name and passphrase
+  // methods) holding `config`.
+  template <typename Configuration>
+  Hresult makeConfiguration(const char16_t* className, const rt::Guid& iid, const platform::AccessPointConfig& config,
+                            ComPtr<Configuration>& out) const {
+    ComPtr<rt::IInspectable> instance;
+    if (const Hresult hr = m_runtime.activate(className, instance); Failed(hr)) return hr;
+    if (!instance) return E_UNEXPECTED;
+    if (const Hresult hr = instance->QueryInterface(iid, reinterpret_cast<void**>(out.put())); Failed(hr)) return hr;
+    if (!out) return E_UNEXPECTED;
+    Hstring ssid(m_runtime.fn());
+    Hstring passphrase(m_runtime.fn());
+    if (const Hresult hr = ssid.assign(config.ssid); Failed(hr)) return hr;
+    if (const Hresult hr = passphrase.assign(config.passphrase); Failed(hr)) return hr;
+    if (const Hresult hr = out->put_Ssid(ssid.get()); Failed(hr)) return hr;
+    return out->put_Passphrase(passphrase.get());
+  }
+
+  const Runtime& m_runtime;
+  ComPtr<rt::INetworkOperatorTetheringManager> m_manager;
+};
+
+class MobileHotspot final : public platform::IMobileHotspot {
+ public:
+  platform::HResult createManager(const platform::ProfileSelector& selector,
+                                  std::unique_ptr<platform::ITetheringManager>* manager) override {
+    if (manager == nullptr) return ToHResult(E_POINTER);
+    manager->reset();
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    ComPtr<rt::INetworkInformationStatics> information;
+    if (const Hresult hr = networkInformation(information); Failed(hr)) return ToHResult(hr);
+    ComPtr<rt::IVectorViewConnectionProfile> profiles;
+    if (const Hresult hr = information->GetConnectionProfiles(profiles.put()); Failed(hr)) return ToHResult(hr);
+    if (!profiles) return platform::kHotspotNoProfile;
+    const auto readName = [this](rt::IConnectionProfile& profile, std::u16string& name) {
+      Hstring value(m_runtime.fn());
+      const Hresult hr = profile.get_ProfileName(value.put());
+      if (!Failed(hr)) name = value.text();
+      return hr;
+    };
+    ComPtr<rt::IConnectionProfile> profile;
+    if (const Hresult hr = rt::FindProfile(*profiles.get(), selector, readName, profile); Failed(hr)) {
+      return ToHResult(hr);
+    }
+    // The one-argument creation: the profile is the public side and Wi-Fi the private one.
+    ComPtr<rt::INetworkOperatorTetheringManagerStatics2> statics;
+    if (const Hresult hr =
+            m_runtime.factory(rt::kTetheringManagerClass, rt::kIID_INetworkOperatorTetheringManagerStatics2, statics);
+        Failed(hr)) {
+      return ToHResult(hr);
+    }
+    ComPtr<rt::INetworkOperatorTetheringManager> made;
+    if (const Hresult hr = statics->CreateFromConnectionProfile(profile.get(), made.put()); Failed(hr)) {
+      return ToHResult(hr);
+    }
+    if (!made) return ToHResult(E_UNEXPECTED);
+    auto wrapped = std::unique_ptr<TetheringManager>(new (std::nothrow) TetheringManager(m_runtime, std::move(made)));
+    if (!wrapped) return ToHResult(E_OUTOFMEMORY);
+    *manager = std::move(wrapped);
+    return platform::kS_OK;
+  }
+
+  platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver& observer, std::int64_t* token) override {
+    if (token == nullptr) return ToHResult(E_POINTER);
+    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    ComPtr<rt::INetworkInformationStatics> information;
+    if (const Hresult hr = networkInformation(information); Failed(hr)) return ToHResult(hr);
+    auto* raw = new (std::nothrow) rt::NetworkChangeRelay(observer);
+    if (raw == nullptr) return ToHResult(E_OUTOFMEMORY);
+    ComPtr<rt::NetworkChangeRelay> relay;
+    *relay.put() = raw;
+    rt::EventRegistrationToken registration{};
+    if (const Hresult hr = information->add_NetworkStatusChanged(relay.get(), &registration); Failed(hr)) {
+      return ToHResult(hr);
+    }
+    {
+      std::lock_guard lock(m_mutex);
+      m_relays[registration.value] = std::move(relay);
+    }
+    *token = registration.value;
+    return platform::kS_OK;
+  }
+
+  void unsubscribeNetworkChanges(std::int64_t token) override {
+    ComPtr<rt::NetworkChangeRelay> relay;
+    {
+      std::lock_guard lock(m_mutex);
+      const auto it = m_relays.find(token);
+      if (it == m_relays.end()) return;
+      relay = std::move(it->second);
+      m_relays.erase(it);
+    }
+    ComPtr<rt::INetworkInformationStatics> information;
+    if (!Failed(m_runtime.enter()) && !Failed(networkInformation(information))) {
+      information->remove_NetworkStatusChanged(rt::EventRegistrationToken{token});
+    }
+    // The runtime may be running the handler on its thread right now, whatever it was told.
+    relay->revoke();
+  }
+
+ private:
+  // NetworkInformation's statics, fetched once.
+  Hresult networkInformation(ComPtr<rt::INetworkInformationStatics>& out) {
+    std::lock_guard lock(m_mutex);
+    if (!m_information) {
+      const Hresult hr =
+          m_runtime.factory(rt::kNetworkInformationClass, rt::kIID_INetworkInformationStatics, m_information);
+      if (Failed(hr)) return hr;
+    }
+    out.copyFrom(m_information.get());
+    return S_OK;
+  }
+
+  Runtime m_runtime;
+  std::mutex m_mutex;
+  ComPtr<rt::INetworkInformationStatics> m_information;
+  std::map<std::int64_t, ComPtr<rt::NetworkChangeRelay>> m_relays;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::IMobileHotspot> CreateMobileHotspot() { return std::make_unique<MobileHotspot>(); }
+
+}  // namespace tethra::win32

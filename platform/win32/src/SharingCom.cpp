@@ -1,0 +1,249 @@
+// ISharing on the platform's sharing manager and connection manager COM classes. Each boundary
+// object wraps one COM interface pointer and holds one reference on it in a ComPtr, given up
+// with the boundary object's own last Release; every other COM pointer here is a ComPtr too,
+// so no path leaves a reference behind. Enumerations unwrap their VARIANT elements and ask for
+// INetConnection. The
+// dialog's thread calls it (COM initialised there). Codes: the HRESULTs of the COM calls,
+// E_POINTER for a missing out-pointer, E_INVALIDARG for a connection this adapter did not make.
+#include <netcon.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "tethra/win32/Adapters.h"
+#include "tethra/platform/ComPtr.h"
+#include "tethra/win32/Win32Common.h"
+
+namespace tethra::win32 {
+namespace {
+
+static_assert(sizeof(platform::NetconProperties) == sizeof(NETCON_PROPERTIES));
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, guidId, guidId);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, pszwName, pszwName);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, pszwDeviceName, pszwDeviceName);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, Status, Status);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, MediaType, MediaType);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, dwCharacter, dwCharacter);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, clsidThisObject, clsidThisObject);
+TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, clsidUiObject, clsidUiObject);
+static_assert(sizeof(VARIANT_BOOL) == sizeof(platform::VariantBool) && VARIANT_TRUE == platform::kVARIANT_TRUE);
+static_assert(ICSSHARINGTYPE_PUBLIC == platform::kICSSHARINGTYPE_PUBLIC &&
+              ICSSHARINGTYPE_PRIVATE == platform::kICSSHARINGTYPE_PRIVATE);
+
+// The interface identifiers, from the boundary's values (no import library needed).
+const GUID kIidNetSharingManager = ToGuid(platform::kIID_INetSharingManager);
+const GUID kIidNetConnectionManager = ToGuid(platform::kIID_INetConnectionManager);
+const GUID kIidEnumEveryConnection = ToGuid(platform::kIID_IEnumNetSharingEveryConnection);
+const GUID kIidNetConnection = ToGuid(platform::kIID_INetConnection);
+
+template <typename T>
+using ComPtr = platform::ComPtr<T>;
+
+// One boundary object around one COM pointer (Com's reference is this object's).
+template <typename Boundary, typename Com>
+class Wrapped : public Boundary {
+ public:
+  explicit Wrapped(ComPtr<Com>&& com) : m_com(std::move(com)) {}
+  Wrapped(const Wrapped&) = delete;
+  Wrapped& operator=(const Wrapped&) = delete;
+  virtual ~Wrapped() = default;
+  std::uint32_t AddRef() override { return ++m_count; }
+  std::uint32_t Release() override {
+    const std::uint32_t left = --m_count;
+    if (left == 0) delete this;
+    return left;
+  }
+  Com* com() const { return m_com.get(); }
+
+ protected:
+  ComPtr<Com> m_com;
+
+ private:
+  std::uint32_t m_count = 1;
+};
+
+// Hands a new COM reference out as a boundary object. When no wrapper can be made the
+// reference stays in `com`, whose owner gives it back.
+template <typename Wrapper, typename Boundary, typename Com>
+HRESULT HandOut(HRESULT hr, ComPtr<Com>& com, Boundary** out) {
+  *out = nullptr;
+  if (FAILED(hr) || !com) return hr;
+  auto* wrapper = new (std::nothrow) Wrapper(std::move(com));
+  if (wrapper == nullptr) return E_OUTOFMEMORY;
+  *out = wrapper;
+  return hr;
+}
+
+class Connection final : public Wrapped<platform::INetConnection, ::INetConnection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult GetProperties(platform::NetconProperties** properties) override {
+    if (properties == nullptr) return ToHResult(E_POINTER);
+    return ToHResult(m_com->GetProperties(reinterpret_cast<NETCON_PROPERTIES**>(properties)));
+  }
+  platform::HResult Disconnect() override { return ToHResult(m_com->Disconnect()); }
+  platform::HResult Connect() override { return ToHResult(m_com->Connect()); }
+};
+
+// The element of a sharing enumeration: a VARIANT holding the connection object.
+HRESULT ConnectionFromVariant(VARIANT& element, platform::INetConnection** out) {
+  IUnknown* object = V_VT(&element) == VT_UNKNOWN    ? V_UNKNOWN(&element)
+                     : V_VT(&element) == VT_DISPATCH ? V_DISPATCH(&element)
+                                                     : nullptr;
+  if (object == nullptr) return E_NOINTERFACE;
+  ComPtr<::INetConnection> connection;
+  const HRESULT hr = object->QueryInterface(kIidNetConnection, reinterpret_cast<void**>(connection.put()));
+  return HandOut<Connection>(hr, connection, out);
+}
+
+class Configuration final : public Wrapped<platform::INetSharingConfiguration, ::INetSharingConfiguration> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult get_SharingEnabled(platform::VariantBool* enabled) override {
+    if (enabled == nullptr) return ToHResult(E_POINTER);
+    return ToHResult(m_com->get_SharingEnabled(enabled));
+  }
+  platform::HResult get_SharingConnectionType(std::int32_t* type) override {
+    if (type == nullptr) return ToHResult(E_POINTER);
+    SHARINGCONNECTIONTYPE value = ICSSHARINGTYPE_PUBLIC;
+    const HRESULT hr = m_com->get_SharingConnectionType(&value);
+    if (SUCCEEDED(hr)) *type = static_cast<std::int32_t>(value);
+    return ToHResult(hr);
+  }
+  platform::HResult DisableSharing() override { return ToHResult(m_com->DisableSharing()); }
+  platform::HResult EnableSharing(std::int32_t type) override {
+    return ToHResult(m_com->EnableSharing(static_cast<SHARINGCONNECTIONTYPE>(type)));
+  }
+};
+
+class EveryConnectionEnum final
+    : public Wrapped<platform::IEnumNetSharingEveryConnection, ::IEnumNetSharingEveryConnection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
+    if (connection == nullptr) return ToHResult(E_POINTER);
+    *connection = nullptr;
+    if (fetched != nullptr) *fetched = 0;
+    if (count != 1) return ToHResult(E_INVALIDARG);
+    VARIANT element;
+    ::VariantInit(&element);
+    ULONG got = 0;
+    HRESULT hr = m_com->Next(1, &element, &got);
+    if (hr == S_OK) {
+      hr = ConnectionFromVariant(element, connection);
+      if (SUCCEEDED(hr) && fetched != nullptr) *fetched = 1;
+    }
+    ::VariantClear(&element);
+    return ToHResult(hr);
+  }
+  platform::HResult Reset() override { return ToHResult(m_com->Reset()); }
+};
+
+class EveryConnectionCollection final
+    : public Wrapped<platform::INetSharingEveryConnectionCollection, ::INetSharingEveryConnectionCollection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) override {
+    if (enumerator == nullptr) return ToHResult(E_POINTER);
+    *enumerator = nullptr;
+    ComPtr<IUnknown> object;
+    HRESULT hr = m_com->get__NewEnum(object.put());
+    if (FAILED(hr) || !object) return ToHResult(FAILED(hr) ? hr : E_UNEXPECTED);
+    ComPtr<::IEnumNetSharingEveryConnection> typed;
+    hr = object->QueryInterface(kIidEnumEveryConnection, reinterpret_cast<void**>(typed.put()));
+    return ToHResult(HandOut<EveryConnectionEnum>(hr, typed, enumerator));
+  }
+};
+
+class SharingManager final : public Wrapped<platform::INetSharingManager, ::INetSharingManager> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult get_SharingInstalled(platform::VariantBool* installed) override {
+    if (installed == nullptr) return ToHResult(E_POINTER);
+    return ToHResult(m_com->get_SharingInstalled(installed));
+  }
+  platform::HResult get_EnumEveryConnection(platform::INetSharingEveryConnectionCollection** connections) override {
+    if (connections == nullptr) return ToHResult(E_POINTER);
+    ComPtr<::INetSharingEveryConnectionCollection> collection;
+    const HRESULT hr = m_com->get_EnumEveryConnection(collection.put());
+    return ToHResult(HandOut<EveryConnectionCollection>(hr, collection, connections));
+  }
+  platform::HResult get_INetSharingConfigurationForINetConnection(
+      platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) override {
+    if (configuration == nullptr) return ToHResult(E_POINTER);
+    *configuration = nullptr;
+    const auto* ours = dynamic_cast<const Connection*>(connection);
+    if (ours == nullptr) return ToHResult(E_INVALIDARG);
+    ComPtr<::INetSharingConfiguration> config;
+    const HRESULT hr = m_com->get_INetSharingConfigurationForINetConnection(ours->com(), config.put());
+    return ToHResult(HandOut<Configuration>(hr, config, configuration));
+  }
+};
+
+class NetConnectionEnum final : public Wrapped<platform::IEnumNetConnection, ::IEnumNetConnection> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
+    if (connection == nullptr) return ToHResult(E_POINTER);
+    *connection = nullptr;
+    if (fetched != nullptr) *fetched = 0;
+    if (count != 1) return ToHResult(E_INVALIDARG);
+    ComPtr<::INetConnection> item;
+    ULONG got = 0;
+    const HRESULT hr = m_com->Next(1, item.put(), &got);
+    if (hr != S_OK) return ToHResult(hr);
+    const HRESULT handed = HandOut<Connection>(hr, item, connection);
+    if (SUCCEEDED(handed) && fetched != nullptr) *fetched = 1;
+    return ToHResult(handed);
+  }
+  platform::HResult Reset() override { return ToHResult(m_com->Reset()); }
+};
+
+class ConnectionManager final : public Wrapped<platform::INetConnectionManager, ::INetConnectionManager> {
+ public:
+  using Wrapped::Wrapped;
+  platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override {
+    if (enumerator == nullptr) return ToHResult(E_POINTER);
+    ComPtr<::IEnumNetConnection> items;
+    const HRESULT hr = m_com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), items.put());
+    return ToHResult(HandOut<NetConnectionEnum>(hr, items, enumerator));
+  }
+};
+
+class Sharing final : public platform::ISharing {
+ public:
+  platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
+                                            platform::INetSharingManager** manager) override {
+    if (manager == nullptr) return ToHResult(E_POINTER);
+    ComPtr<::INetSharingManager> com;
+    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetSharingManager,
+                                          reinterpret_cast<void**>(com.put()));
+    return ToHResult(HandOut<SharingManager>(hr, com, manager));
+  }
+  platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
+                                               platform::INetConnectionManager** manager) override {
+    if (manager == nullptr) return ToHResult(E_POINTER);
+    ComPtr<::INetConnectionManager> com;
+    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetConnectionManager,
+                                          reinterpret_cast<void**>(com.put()));
+    return ToHResult(HandOut<ConnectionManager>(hr, com, manager));
+  }
+  void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }
+  platform::HResult stringFromClsid(const platform::Guid& clsid, char16_t** text) override {
+    if (text == nullptr) return ToHResult(E_POINTER);
+    LPOLESTR value = nullptr;
+    const HRESULT hr = ::StringFromCLSID(ToGuid(clsid), &value);
+    *text = SUCCEEDED(hr) ? reinterpret_cast<char16_t*>(value) : nullptr;
+    return ToHResult(hr);
+  }
+  void outputDebugString(const char16_t* text) override { ::OutputDebugStringW(W(text)); }
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ISharing> CreateSharing() { return std::make_unique<Sharing>(); }
+
+}  // namespace tethra::win32

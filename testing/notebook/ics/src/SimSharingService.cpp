@@ -1,0 +1,357 @@
+// The simulated sharing service: connections and their sharing state, the two class
+// factories, the network-shell library and COM task memory.
+#include "tethra/sim/ics/SimSharingService.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "SimSharingObjects.h"
+#include "tethra/sim/Text.h"
+
+namespace tethra::sim {
+
+namespace {
+
+constexpr platform::HResult kClassNotRegistered{0x80040154u};
+constexpr std::uint64_t kTaskMagic = 0x7A5C0B10C0FFEE01ull;
+const auto kNetshellHandle = reinterpret_cast<platform::Hmodule>(static_cast<std::uintptr_t>(0x5E110000));
+
+// Every task block starts with this header; NcFreeNetconProperties finds its service there,
+// as the real function finds its own heap.
+struct TaskHeader {
+  std::uint64_t magic;
+  SimSharingService* owner;
+  std::uint64_t bytes;
+};
+static_assert(sizeof(TaskHeader) % alignof(void*) == 0);
+
+TaskHeader* HeaderOf(void* memory) {
+  return reinterpret_cast<TaskHeader*>(static_cast<unsigned char*>(memory) - sizeof(TaskHeader));
+}
+
+void SimNcFreeNetconProperties(platform::NetconProperties* record) {
+  if (record == nullptr) return;
+  TaskHeader* header = HeaderOf(record);
+  if (header->magic != kTaskMagic) return;  // not a record of the service: it stays counted
+  header->owner->freeProperties(record);
+}
+
+std::string Narrow(std::u16string_view text) {
+  std::string out;
+  for (char16_t ch : text) out.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
+  return out;
+}
+
+std::string HexText(platform::HResult hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", platform::Raw(hr));
+  return text;
+}
+
+
+}  // namespace
+
+std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter) {
+  SimConnectionConfig ethernet;
+  ethernet.guid = platform::Guid{0x5A1E0002, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE0, 0x01}};
+  ethernet.name = u"Ethernet";
+  ethernet.deviceName = u"Simulated Ethernet Adapter";
+  SimConnectionConfig hosted;
+  hosted.guid = hostedNetworkAdapter;
+  hosted.name = u"Wireless Network Connection 2";
+  hosted.deviceName = u"Microsoft Virtual WiFi Miniport Adapter";
+  return {ethernet, hosted};
+}
+
+std::string SharingRoleName(SimSharingRole role) {
+  switch (role) {
+    case SimSharingRole::Public:
+      return "public";
+    case SimSharingRole::Private:
+      return "private";
+    case SimSharingRole::Off:
+      break;
+  }
+  return "off";
+}
+
+SimSharingService::SimSharingService(ISharingServiceHost& host, platform::IKernel* kernel, SimSharingConfig config)
+    : m_host(host),
+      m_kernel(kernel),
+      m_connections(std::move(config.connections)),
+      m_installed(config.installed),
+      m_netshell(config.netshell) {
+  for (const auto& c : m_connections) m_startRoles.push_back(c.role);
+}
+
+SimSharingService::~SimSharingService() {
+  for (void* block : m_taskBlocks) std::free(HeaderOf(block));
+}
+
+// --- Calls ---------------------------------------------------------------------------------------
+
+SimSharingService::Call SimSharingService::call(std::string operation, std::string arguments) {
+  ++m_calls[operation];
+  return Call{*this, std::move(operation), std::move(arguments)};
+}
+
+std::optional<platform::HResult> SimSharingService::Call::fault() {
+  const auto code = service.m_host.takeFault("ics", operation);
+  if (!code) return std::nullopt;
+  return platform::HResult{static_cast<std::uint32_t>(*code)};  // the rule's number as the call's status
+}
+
+platform::HResult SimSharingService::Call::result(platform::HResult hr) {
+  service.m_host.recordCall(operation, arguments, HexText(hr));
+  return hr;
+}
+
+std::uint64_t SimSharingService::callCount(std::string_view operation) const {
+  const auto it = m_calls.find(operation);
+  return it != m_calls.end() ? it->second : 0;
+}
+
+void SimSharingService::setLastError(platform::Win32Error error) {
+  if (m_kernel != nullptr) m_kernel->setLastError(error);
+}
+
+// --- State ---------------------------------------------------------------------------------------
+
+std::optional<std::u16string> SimSharingService::sharedName(SimSharingRole role) const {
+  for (const auto& c : m_connections) {
+    if (c.role == role) return c.name;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::u16string> SimSharingService::sharedSinceStart() const {
+  std::vector<std::u16string> names;
+  for (std::size_t i = 0; i < m_connections.size(); ++i) {
+    const SimSharingRole start = i < m_startRoles.size() ? m_startRoles[i] : SimSharingRole::Off;
+    // A connection that is gone cannot be switched off by anyone, and one whose switch-off the
+    // service refused was asked for: neither is the program's fault.
+    if (!listed(i)) continue;
+    if (i < m_offRefused.size() && m_offRefused[i]) continue;
+    if (m_connections[i].role != SimSharingRole::Off && m_connections[i].role != start) {
+      names.push_back(m_connections[i].name);
+    }
+  }
+  return names;
+}
+
+void SimSharingService::switchOffAsked(std::size_t index, bool refused) {
+  if (m_offRefused.size() <= index) m_offRefused.resize(index + 1, false);
+  m_offRefused[index] = refused;
+}
+
+bool SimSharingService::listed(std::size_t index) const {
+  const SimConnectionConfig& c = m_connections[index];
+  return c.present && (!m_listedWhen || m_listedWhen(c.guid));
+}
+
+bool SimSharingService::sideHeldByAbsent(std::size_t except) const {
+  for (std::size_t i = 0; i < m_connections.size(); ++i) {
+    if (i != except && !listed(i) && m_connections[i].role != SimSharingRole::Off) return true;
+  }
+  return false;
+}
+
+void SimSharingService::setRole(std::size_t index, SimSharingRole role) {
+  // One public and one private connection at most: the holder of the side gives it up.
+  if (role != SimSharingRole::Off) {
+    for (std::size_t i = 0; i < m_connections.size(); ++i) {
+      if (i != index && m_connections[i].role == role) setRole(i, SimSharingRole::Off);
+    }
+  }
+  SimConnectionConfig& c = m_connections[index];
+  if (c.role == role) return;
+  c.role = role;
+  m_host.event("sharing \"" + Narrow(c.name) + "\" " + SharingRoleName(role));
+}
+
+void SimSharingService::connectionEvent(std::size_t index, const char* what) {
+  m_host.event("connection \"" + Narrow(m_connections[index].name) + "\" " + what);
+}
+
+void SimSharingService::maybeGrow() {
+  if (!m_host.takeFault("ics-grow", "")) return;
+  const auto n = static_cast<std::uint32_t>(m_connections.size() + 1);
+  SimConnectionConfig added;
+  added.guid = platform::Guid{0x5A1E0003, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                            static_cast<std::uint8_t>(n)}};
+  added.name = u"Local Area Connection " + std::u16string(1, static_cast<char16_t>(u'0' + n % 10));
+  added.deviceName = u"Simulated USB Ethernet Adapter";
+  m_connections.push_back(added);
+  m_host.event("connection \"" + Narrow(added.name) + "\" appears");
+}
+
+// --- Task memory and records -----------------------------------------------------------------------
+
+void* SimSharingService::allocateTask(std::size_t bytes) {
+  auto* header = static_cast<TaskHeader*>(std::malloc(sizeof(TaskHeader) + bytes));
+  if (header == nullptr) return nullptr;
+  *header = TaskHeader{kTaskMagic, this, bytes};
+  void* memory = header + 1;
+  m_taskBlocks.insert(memory);
+  return memory;
+}
+
+bool SimSharingService::freeTask(void* memory) {
+  if (memory == nullptr) return true;
+  if (m_taskBlocks.erase(memory) == 0) {
+    ++m_misuses;
+    return false;
+  }
+  m_records.erase(memory);
+  TaskHeader* header = HeaderOf(memory);
+  header->magic = 0;
+  std::free(header);
+  return true;
+}
+
+char16_t* SimSharingService::copyText(const std::u16string& text) {
+  auto* copy = static_cast<char16_t*>(allocateTask((text.size() + 1) * sizeof(char16_t)));
+  if (copy != nullptr) std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(char16_t));
+  return copy;
+}
+
+platform::HResult SimSharingService::properties(std::size_t index, platform::NetconProperties** out) {
+  const SimConnectionConfig& c = m_connections[index];
+  void* memory = allocateTask(sizeof(platform::NetconProperties));
+  if (memory == nullptr) return platform::kE_OUTOFMEMORY;
+  auto* record = new (memory) platform::NetconProperties{};
+  m_records.insert(record);
+  record->guidId = c.guid;
+  record->pszwName = copyText(c.name);
+  record->pszwDeviceName = copyText(c.deviceName);
+  record->Status = 2;     // connected
+  record->MediaType = 3;  // LAN
+  *out = record;
+  return platform::kS_OK;
+}
+
+void SimSharingService::freeProperties(platform::NetconProperties* record) {
+  auto c = call("free-properties");
+  if (m_records.count(record) == 0) {
+    ++m_misuses;
+    c.result(platform::kE_INVALIDARG);
+    return;
+  }
+  freeTask(record->pszwName);
+  freeTask(record->pszwDeviceName);
+  freeTask(record);
+  c.result(platform::kS_OK);
+}
+
+void SimSharingService::coTaskMemFree(void* memory) {
+  auto c = call("task-mem-free");
+  c.result(freeTask(memory) ? platform::kS_OK : platform::kE_INVALIDARG);
+}
+
+platform::HResult SimSharingService::stringFromClsid(const platform::Guid& clsid, char16_t** text) {
+  auto c = call("string-from-clsid");
+  if (text == nullptr) return c.result(platform::kE_INVALIDARG);
+  const std::string narrow = text::FormatGuid(clsid);
+  *text = copyText(std::u16string(narrow.begin(), narrow.end()));
+  return c.result(*text != nullptr ? platform::kS_OK : platform::kE_OUTOFMEMORY);
+}
+
+void SimSharingService::outputDebugString(const char16_t* text) {
+  std::string line = text != nullptr ? Narrow(text) : "";
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  auto c = call("debug-output", line);
+  c.result(platform::kS_OK);
+}
+
+// --- Class factories ----------------------------------------------------------------------------
+
+platform::HResult SimSharingService::createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
+                                                             platform::INetSharingManager** manager) {
+  auto c = call("create", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
+  if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
+  *manager = nullptr;
+  if (clsid != platform::kCLSID_NetSharingManager) return c.result(kClassNotRegistered);
+  if (clsContext != platform::kCLSCTX_ALL) return c.result(platform::kE_INVALIDARG);
+  if (auto fault = c.fault()) return c.result(*fault);
+  *manager = new SimNetSharingManager(*this);
+  return c.result(platform::kS_OK);
+}
+
+platform::HResult SimSharingService::createNetConnectionManager(const platform::Guid& clsid,
+                                                                platform::Dword clsContext,
+                                                                platform::INetConnectionManager** manager) {
+  auto c = call("create-connections", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
+  if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
+  *manager = nullptr;
+  if (clsid != platform::kCLSID_ConnectionManager) return c.result(kClassNotRegistered);
+  if (clsContext != platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD) return c.result(platform::kE_INVALIDARG);
+  if (auto fault = c.fault()) return c.result(*fault);
+  *manager = new SimNetConnectionManager(*this);
+  return c.result(platform::kS_OK);
+}
+
+// --- The network-shell library --------------------------------------------------------------------
+
+platform::Hmodule SimSharingService::loadLibrary(const char16_t* fileName) {
+  const std::string name = fileName != nullptr ? Narrow(fileName) : "";
+  auto c = call("load-library", name);
+  if (name != "netshell.dll" || m_netshell == SimSharingConfig::Netshell::Missing) {
+    setLastError(platform::kERROR_MOD_NOT_FOUND);
+    c.result(platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND));
+    return nullptr;
+  }
+  ++m_libraryLoads;
+  c.result(platform::kS_OK);
+  return kNetshellHandle;
+}
+
+platform::NcFreeNetconPropertiesFn SimSharingService::getNcFreeNetconProperties(platform::Hmodule module,
+                                                                                const char* exportName) {
+  auto c = call("get-proc-address", exportName != nullptr ? exportName : "");
+  if (module != kNetshellHandle || m_libraryLoads == 0) {
+    setLastError(platform::kERROR_INVALID_HANDLE);
+    c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE));
+    return nullptr;
+  }
+  if (m_netshell == SimSharingConfig::Netshell::NoExport || exportName == nullptr ||
+      std::strcmp(exportName, "NcFreeNetconProperties") != 0) {
+    setLastError(platform::kERROR_PROC_NOT_FOUND);
+    c.result(platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND));
+    return nullptr;
+  }
+  c.result(platform::kS_OK);
+  return &SimNcFreeNetconProperties;
+}
+
+bool SimSharingService::freeLibrary(platform::Hmodule module) {
+  auto c = call("free-library");
+  if (module != kNetshellHandle || m_libraryLoads == 0) {
+    ++m_misuses;
+    setLastError(platform::kERROR_INVALID_HANDLE);
+    c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE));
+    return false;
+  }
+  --m_libraryLoads;
+  c.result(platform::kS_OK);
+  return true;
+}
+
+// --- Checks ------------------------------------------------------------------------------------------
+
+std::string SimSharingService::leftOverText() const {
+  std::string out;
+  auto add = [&out](std::uint64_t n, const char* what) {
+    if (n == 0) return;
+    out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+  };
+  add(m_records.size(), "properties records not freed");
+  add(m_taskBlocks.size(), "task memory blocks not freed");
+  add(static_cast<std::uint64_t>(m_references), "references held");
+  add(static_cast<std::uint64_t>(m_libraryLoads), "library loads not freed");
+  add(m_misuses, "misuses (bad frees or releases)");
+  return out;
+}
+
+}  // namespace tethra::sim

@@ -1,0 +1,80 @@
+// The areas each simulated program process has of its own beyond the World's core: its token's
+// group membership, COM initialisation per thread, and the start of the network shell ("netsh")
+// with the handles of the shells it started. Owner: the process's parts, for the life of the
+// World. Threads: the baton holder. Calls are recorded in the world.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "tethra/sim/Machine.h"
+
+namespace tethra::sim {
+
+class SimSecurity final : public platform::ISecurity {
+ public:
+  SimSecurity(World& world, bool admin) : m_world(world), m_admin(admin) {}
+  bool allocateAndInitializeSid(const platform::SidIdentifierAuthority& authority, std::uint8_t count,
+                                platform::Dword s0, platform::Dword s1, platform::Dword s2, platform::Dword s3,
+                                platform::Dword s4, platform::Dword s5, platform::Dword s6, platform::Dword s7,
+                                platform::Psid* sid) override;
+  bool checkTokenMembership(platform::Handle token, platform::Psid sid, platform::Bool32* isMember) override;
+  void freeSid(platform::Psid sid) override;
+
+ private:
+  World& m_world;
+  bool m_admin;
+};
+
+class SimCom final : public platform::IComRuntime {
+ public:
+  explicit SimCom(World& world) : m_world(world) {}
+  platform::HResult coInitializeEx(platform::Dword coInit) override;
+  platform::HResult coInitialize() override { return coInitializeEx(0x2); }
+  void coUninitialize() override;
+
+ private:
+  struct Apartment {
+    platform::Dword model = 0;
+    int count = 0;
+  };
+  World& m_world;
+  std::map<std::thread::id, Apartment> m_threads;
+};
+
+// The machine's network shell: what `netsh wlan start hostednetwork` does on this notebook,
+// and how often any process started it. `restart` stops and starts the hosted network with
+// the name and key the service holds and returns once both changes have been delivered.
+// Owner: the machine.
+class SimNetsh {
+ public:
+  SimNetsh(SimNetshConfig config, std::function<void()> restartHostedNetwork)
+      : m_config(config), m_restart(std::move(restartHostedNetwork)) {}
+  const SimNetshConfig& config() const { return m_config; }
+  void restartHostedNetwork() const { m_restart(); }
+  void counted() { ++m_runs; }
+  int runs() const { return m_runs; }
+
+ private:
+  SimNetshConfig m_config;
+  std::function<void()> m_restart;
+  int m_runs = 0;
+};
+
+class SimProcessStart final : public platform::IProcessStart {
+ public:
+  SimProcessStart(World& world, SimProcess& program, SimNetsh& netsh)
+      : m_world(world), m_program(program), m_netsh(netsh) {}
+  bool shellExecuteEx(platform::ShellExecuteInfo* info) override;
+  bool getExitCodeProcess(platform::Handle process, platform::Dword* exitCode) override;
+
+ private:
+  World& m_world;
+  SimProcess& m_program;
+  SimNetsh& m_netsh;
+  std::map<platform::Handle, std::optional<platform::Dword>> m_exitCodes;
+};
+
+}  // namespace tethra::sim

@@ -1,0 +1,36 @@
+// The simulated mobile hotspot as a test's tools see it from outside the program's process: the
+// requests of simhotspot.dll's control pipe (the machine's timeline actions) and the `now` line
+// its log carries whenever the hotspot's state, name, key or clients changed. Portable, so the
+// Windows DLL, the stand-in controller and the Linux tests share one reader and one formatter.
+// Pure functions apart from ApplyToHotspot, which runs the service's machine actions (any
+// thread that may call them). No codes: a refused request comes back as false and a reason.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tethra/sim/Faults.h"
+#include "tethra/sim/hotspot/SimHotspotService.h"
+
+namespace tethra::simrunner {
+
+struct HotspotRequest {
+  enum class Kind { TurnOff, NetworkChange, ClientJoin, ClientLeave, TransitionThenOff } kind = Kind::TurnOff;
+  std::uint32_t ms = 0;  // TransitionThenOff: how long in transition
+};
+
+// The request line of each action: `off`, `network-change`, `client join`, `client leave`,
+// `transition-then-off MS`.
+std::string HotspotRequestLine(const HotspotRequest& request);
+
+// One request line (without its '\n'). False with the reason in `why` when it is none of them.
+bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::string& why);
+
+void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot);
+
+// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N`, texts quoted as in scenario files.
+std::string HotspotNowLine(const sim::SimHotspotService& hotspot);
+
+}  // namespace tethra::simrunner

@@ -1,0 +1,78 @@
+// Control requests and state lines of the simulated mobile hotspot.
+#include "tethra/scenario/HotspotControl.h"
+
+#include "tethra/scenario/Text.h"
+
+namespace tethra::simrunner {
+
+std::string HotspotRequestLine(const HotspotRequest& request) {
+  switch (request.kind) {
+    case HotspotRequest::Kind::TransitionThenOff:
+      return "transition-then-off " + std::to_string(request.ms);
+    case HotspotRequest::Kind::TurnOff:
+      return "off";
+    case HotspotRequest::Kind::NetworkChange:
+      return "network-change";
+    case HotspotRequest::Kind::ClientJoin:
+      return "client join";
+    case HotspotRequest::Kind::ClientLeave:
+      return "client leave";
+  }
+  return {};
+}
+
+bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::string& why) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  for (const auto kind : {HotspotRequest::Kind::TurnOff, HotspotRequest::Kind::NetworkChange,
+                          HotspotRequest::Kind::ClientJoin, HotspotRequest::Kind::ClientLeave}) {
+    if (line == HotspotRequestLine(HotspotRequest{kind})) {
+      request.kind = kind;
+      return true;
+    }
+  }
+  constexpr std::string_view kTransition = "transition-then-off ";
+  if (line.substr(0, kTransition.size()) == kTransition) {
+    const std::string_view digits = line.substr(kTransition.size());
+    std::uint32_t ms = 0;
+    bool ok = !digits.empty() && digits.size() <= 6;
+    for (const char ch : digits) {
+      if (ch < '0' || ch > '9') ok = false;
+      if (ok) ms = ms * 10 + static_cast<std::uint32_t>(ch - '0');
+    }
+    if (ok && ms > 0) {
+      request.kind = HotspotRequest::Kind::TransitionThenOff;
+      request.ms = ms;
+      return true;
+    }
+  }
+  why = "not a hotspot request: " + std::string(line);
+  return false;
+}
+
+void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot) {
+  switch (request.kind) {
+    case HotspotRequest::Kind::TurnOff:
+      hotspot.machineTurnOff();
+      break;
+    case HotspotRequest::Kind::NetworkChange:
+      hotspot.machineNetworkChange();
+      break;
+    case HotspotRequest::Kind::ClientJoin:
+      hotspot.machineClientJoin();
+      break;
+    case HotspotRequest::Kind::ClientLeave:
+      hotspot.machineClientLeave();
+      break;
+    case HotspotRequest::Kind::TransitionThenOff:
+      hotspot.machineTransitionThenOff(request.ms);
+      break;
+  }
+}
+
+std::string HotspotNowLine(const sim::SimHotspotService& hotspot) {
+  const platform::AccessPointConfig config = hotspot.config();
+  return "now hotspot state " + sim::TetheringStateName(hotspot.state()) + " ssid " + Quote(config.ssid) + " key " +
+         Quote(config.passphrase) + " clients " + std::to_string(hotspot.clients());
+}
+
+}  // namespace tethra::simrunner

@@ -1,0 +1,107 @@
+// The simulated sharing service itself: the platform's one-public-one-private rule, the checks
+// on class identifiers, and the counting of references, records and library loads on which
+// the scenarios' leak checks rely.
+#include <gtest/gtest.h>
+
+#include "SharingRig.h"
+#include "tethra/platform/ComPtr.h"
+
+namespace tethra::ics {
+namespace {
+
+using platform::ComPtr;
+using sim::SimSharingRole;
+using test::SharingRig;
+
+sim::SimSharingConfig Three() {
+  sim::SimSharingConfig config;
+  config.connections = {test::Connection(1, u"A", u"D", SimSharingRole::Public),
+                        test::Connection(2, u"B", u"D", SimSharingRole::Private), test::Connection(3, u"C", u"D")};
+  return config;
+}
+
+// The sharing configuration of the n-th connection (0-based) through the sharing manager.
+ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int n) {
+  ComPtr<platform::INetSharingManager> manager;
+  rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
+  ComPtr<platform::INetSharingEveryConnectionCollection> collection;
+  manager->get_EnumEveryConnection(collection.put());
+  ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
+  collection->get__NewEnum(enumerator.put());
+  ComPtr<platform::INetConnection> connection;
+  std::uint32_t fetched = 0;
+  for (int i = 0; i <= n; ++i) enumerator->Next(1, connection.put(), &fetched);
+  ComPtr<platform::INetSharingConfiguration> configuration;
+  manager->get_INetSharingConfigurationForINetConnection(connection.get(), configuration.put());
+  return configuration;
+}
+
+// What is shared since the start leaves out a connection back in the role it started with.
+TEST(SimSharingService, ASecondConnectionOnASideSwitchesTheFirstOff) {
+  SharingRig rig(Three());
+  EXPECT_TRUE(rig.service().sharedSinceStart().empty());
+  auto c = ConfigurationOf(rig, 2);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->EnableSharing(platform::kICSSHARINGTYPE_PUBLIC), platform::kS_OK);
+  EXPECT_EQ(rig.service().sharedSinceStart(), std::vector<std::u16string>{u"C"});
+  EXPECT_EQ(rig.service().sharedName(SimSharingRole::Public), u"C");
+  EXPECT_EQ(rig.service().sharedName(SimSharingRole::Private), u"B");
+  EXPECT_EQ(rig.events(), (std::vector<std::string>{"sharing \"A\" off", "sharing \"C\" public"}));
+  EXPECT_EQ(c->EnableSharing(platform::kICSSHARINGTYPE_PRIVATE), platform::kS_OK);
+  EXPECT_FALSE(rig.service().sharedName(SimSharingRole::Public));
+  EXPECT_EQ(rig.service().sharedName(SimSharingRole::Private), u"C");
+  EXPECT_EQ(c->EnableSharing(2), platform::kE_INVALIDARG);
+  EXPECT_EQ(ConfigurationOf(rig, 0)->EnableSharing(platform::kICSSHARINGTYPE_PUBLIC), platform::kS_OK);
+  EXPECT_EQ(rig.service().sharedSinceStart(), std::vector<std::u16string>{u"C"});
+  EXPECT_EQ(c->DisableSharing(), platform::kS_OK);
+  EXPECT_TRUE(rig.service().sharedSinceStart().empty());
+}
+
+TEST(SimSharingService, CountsReferencesAndObjectsUntilTheLastRelease) {
+  SharingRig rig(Three());
+  {
+    auto c = ConfigurationOf(rig, 0);
+    EXPECT_EQ(rig.service().references(), 1);  // only the configuration is still held
+    c->AddRef();
+    EXPECT_EQ(rig.service().references(), 2);
+    c->Release();
+  }
+  EXPECT_EQ(rig.service().references(), 0);
+  EXPECT_EQ(rig.service().liveObjects(), 0);
+  EXPECT_EQ(rig.service().leftOverText(), "");
+}
+
+TEST(SimSharingService, RefusesWrongClassesAndContexts) {
+  SharingRig rig(Three());
+  platform::INetSharingManager* manager = nullptr;
+  EXPECT_EQ(rig.service().createNetSharingManager(platform::kCLSID_ConnectionManager, platform::kCLSCTX_ALL, &manager),
+            platform::HResult{0x80040154u});
+  EXPECT_EQ(rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, 1028, &manager),
+            platform::kE_INVALIDARG);
+  platform::INetConnectionManager* connections = nullptr;
+  EXPECT_EQ(rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager, platform::kCLSCTX_ALL,
+                                                     &connections),
+            platform::kE_INVALIDARG);
+  EXPECT_EQ(manager, nullptr);
+  EXPECT_EQ(connections, nullptr);
+}
+
+TEST(SimSharingService, ReportsRecordsMemoryLoadsAndBadFreesLeftBehind) {
+  SharingRig rig(Three());
+  const platform::Hmodule module = rig.service().loadLibrary(u"netshell.dll");
+  ASSERT_NE(module, nullptr);
+  char16_t* text = nullptr;
+  ASSERT_EQ(rig.service().stringFromClsid(test::Gid(1), &text), platform::kS_OK);
+  EXPECT_EQ(std::u16string(text), u"{5A1E0002-0000-4000-8000-00000000E001}");
+  EXPECT_NE(rig.service().leftOverText().find("1 task memory blocks not freed"), std::string::npos);
+  EXPECT_NE(rig.service().leftOverText().find("1 library loads not freed"), std::string::npos);
+  rig.service().coTaskMemFree(text);
+  rig.service().coTaskMemFree(text);  // twice: a bad free
+  EXPECT_TRUE(rig.service().freeLibrary(module));
+  EXPECT_FALSE(rig.service().freeLibrary(module));
+  EXPECT_EQ(rig.service().misuses(), 2u);
+  EXPECT_EQ(rig.service().loadLibrary(u"other.dll"), nullptr);
+}
+
+}  // namespace
+}  // namespace tethra::ics

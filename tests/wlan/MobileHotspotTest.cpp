@@ -1,0 +1,316 @@
+// The mobile hotspot as the dialog runs it, against the simulated hotspot service on real
+// threads: operations end on the service's own thread and their bounds run on threads of their
+// own, so the posted outcomes, the cancels and the change messages are tested as they race on a
+// real system (and under ThreadSanitizer).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "ThreadKernel.h"
+#include "tethra/sim/Faults.h"
+#include "tethra/sim/hotspot/SimHotspotService.h"
+#include "tethra/wlan/MobileHotspot.h"
+
+namespace tethra::wlan {
+namespace {
+
+using platform::HResult;
+using platform::TetheringState;
+using platform::TetheringStatus;
+
+constexpr platform::Guid kEthernet{0x5A1E0002, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0xE0, 0x01}};
+constexpr platform::Guid kUnknownAdapter{0x0BAD0BAD, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+const auto kDialog = reinterpret_cast<platform::Hwnd>(0xD1A1);
+
+// Completes operations and tells changes on a thread of its own, as the system does.
+class ThreadHotspotHost final : public sim::IHotspotServiceHost {
+ public:
+  using Clock = std::chrono::steady_clock;
+  ~ThreadHotspotHost() override { stop(); }
+  void start(sim::SimHotspotService& service) {
+    m_thread = std::thread([this, &service] {
+      std::unique_lock lock(m_mutex);
+      for (;;) {
+        // A late operation wakes the thread when its time comes; anything queued meanwhile wakes
+        // it to look at the next time again.
+        const std::uint64_t seen = m_queued;
+        const auto ready = [&] { return m_stopping || m_queued != seen || service.hasPendingDelivery(); };
+        if (const auto due = service.nextDueMs()) {
+          m_wake.wait_until(lock, Clock::time_point(std::chrono::milliseconds(*due)), ready);
+        } else {
+          m_wake.wait(lock, ready);
+        }
+        if (m_stopping) return;
+        if (!service.hasPendingDelivery()) continue;
+        lock.unlock();
+        service.deliverNext();
+        lock.lock();
+      }
+    });
+  }
+  void stop() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+  }
+  sim::FaultPlan& faults() { return m_faults; }
+
+  void recordCall(std::string_view, std::string_view, std::string_view) override {}
+  std::optional<sim::HotspotFault> takeFault(std::string_view operation) override {
+    const auto rule = m_faults.take("hotspot", operation);
+    if (!rule) return std::nullopt;
+    return sim::HotspotFaultOf(rule->code, rule->extra);
+  }
+  void event(std::string) override {}
+  std::uint64_t nowMs() override {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+  }
+  void deliveryQueued() override {
+    {
+      std::lock_guard lock(m_mutex);
+      ++m_queued;
+    }
+    m_wake.notify_all();
+  }
+
+ private:
+  sim::FaultPlan m_faults;  // filled before any call
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  bool m_stopping = false;
+  std::uint64_t m_queued = 0;
+  std::thread m_thread;
+};
+
+// Records what is posted to the dialog, and waits for it.
+class PostCounter final : public tethra::test::FailingWindowSystem {
+ public:
+  bool postMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam, platform::LParam) override {
+    std::lock_guard lock(m_mutex);
+    if (hwnd == kDialog && message == WM_HOTSPOT_CHANGED) ++m_posts;
+    if (hwnd == kDialog && message == WM_HOTSPOT_OPERATION) m_operations.push_back(wParam);
+    m_posted.notify_all();
+    return true;
+  }
+  bool waitForPosts(int count) {
+    std::unique_lock lock(m_mutex);
+    return m_posted.wait_for(lock, std::chrono::seconds(5), [&] { return m_posts >= count; });
+  }
+  int posts() {
+    std::lock_guard lock(m_mutex);
+    return m_posts;
+  }
+  // The next WM_HOTSPOT_OPERATION, as the dialog's loop would take it.
+  std::optional<platform::WParam> nextOperation() {
+    std::unique_lock lock(m_mutex);
+    if (!m_posted.wait_for(lock, std::chrono::seconds(5), [&] { return !m_operations.empty(); })) return std::nullopt;
+    const platform::WParam number = m_operations.front();
+    m_operations.erase(m_operations.begin());
+    return number;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_posted;
+  int m_posts = 0;
+  std::vector<platform::WParam> m_operations;
+};
+
+class MobileHotspotTest : public ::testing::Test {
+ protected:
+  void make(const sim::SimHotspotConfig& config = {}, platform::Dword timeoutMs = kHotspotOperationTimeoutMs) {
+    service = std::make_unique<sim::SimHotspotService>(
+        host, config,
+        std::vector<sim::SimProfile>{sim::ProfileOfConnection(kEthernet, u"Ethernet", sim::SimConnectionKind::Lan),
+                                     sim::ProfileOfConnection(kVpn, u"Office VPN", sim::SimConnectionKind::Ras)});
+    host.start(*service);
+    hotspot = std::make_unique<CMobileHotspot>(*service, kernel, windows, trace, timeoutMs);
+  }
+  // The next call of `operation` fails; the rules of one operation hit in the order given.
+  void fault(const char* operation, std::int64_t code, std::int64_t kind) {
+    host.faults().add(sim::FaultRule{"hotspot", operation, code, kind, 1});
+  }
+  // Takes posted outcomes until one is not stale.
+  HotspotOutcome next() {
+    HotspotOutcome outcome;
+    for (int i = 0; i < 4; ++i) {
+      const auto number = windows.nextOperation();
+      if (!number) break;
+      if (hotspot->TakeOutcome(*number, outcome)) return outcome;
+    }
+    ADD_FAILURE() << "no outcome posted";
+    return outcome;
+  }
+  platform::HResult run(platform::HResult begun) {
+    if (begun != platform::kS_OK) return begun;
+    const HotspotOutcome outcome = next();
+    EXPECT_TRUE(outcome.ended);
+    return outcome.result;
+  }
+  void TearDown() override {
+    hotspot.reset();
+    host.stop();
+  }
+
+  static constexpr platform::Guid kVpn{0x5A1E0003, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0xE0, 0x02}};
+  test::ThreadKernel kernel;
+  PostCounter windows;
+  tethra::test::DiscardingTrace trace;
+  ThreadHotspotHost host;
+  std::unique_ptr<sim::SimHotspotService> service;
+  std::unique_ptr<CMobileHotspot> hotspot;
+};
+
+platform::ProfileSelector ByAdapter(const platform::Guid& id) { return platform::ProfileSelector{id, {}}; }
+
+TEST_F(MobileHotspotTest, OperationsEndAsPostedOutcomesOneAtATime) {
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginConfigure({u"CafeNet", u"passphrase-1"}), platform::kS_OK);
+  // One in flight: a second is turned away by the program, never sent to the system.
+  EXPECT_EQ(hotspot->BeginStart(), kHotspotBusy);
+  EXPECT_TRUE(hotspot->Busy());
+  EXPECT_EQ(run(platform::kS_OK), platform::kS_OK);
+  EXPECT_FALSE(hotspot->Busy());
+  EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
+  EXPECT_EQ(service->state(), TetheringState::On);
+  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1"}));
+  EXPECT_EQ(run(hotspot->BeginStop()), platform::kS_OK);
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  EXPECT_TRUE(service->violations().empty());
+}
+
+TEST_F(MobileHotspotTest, EachRefusalOfTheSystemComesBackAsItsOwnFailure) {
+  const TetheringStatus refusals[] = {TetheringStatus::WiFiDeviceOff, TetheringStatus::EntitlementCheckFailure,
+                                      TetheringStatus::EntitlementCheckTimeout, TetheringStatus::OperationInProgress};
+  for (const TetheringStatus status : refusals) {
+    fault("start", static_cast<std::int64_t>(status), sim::kHotspotFaultStatus);
+  }
+  fault("start", 0x80004005, sim::kHotspotFaultHResult);
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  for (const TetheringStatus status : refusals) {
+    EXPECT_EQ(run(hotspot->BeginStart()), HotspotStatusFailure(status)) << static_cast<int>(status);
+  }
+  EXPECT_EQ(run(hotspot->BeginStart()), platform::kE_FAIL);  // the error an operation ended with
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  EXPECT_NE(HotspotStatusFailure(TetheringStatus::WiFiDeviceOff), HotspotStatusFailure(TetheringStatus::Unknown));
+  EXPECT_TRUE(platform::Failed(HotspotStatusFailure(TetheringStatus::Unknown)));
+  // Outside the documented limits the system refuses the configuration at the call.
+  EXPECT_EQ(hotspot->BeginConfigure({u"CafeNet", u"short"}), platform::kE_INVALIDARG);
+  EXPECT_EQ(hotspot->BeginConfigure({u" CafeNet", u"passphrase-1"}), platform::kE_INVALIDARG);
+  EXPECT_EQ(hotspot->BeginConfigure({u"CafeNet", u"pass\u00E9phrase"}), platform::kE_INVALIDARG);
+  EXPECT_FALSE(hotspot->Busy());
+}
+
+TEST_F(MobileHotspotTest, PastItsBoundAnOperationIsCancelledAndItsEndStillComes) {
+  fault("start", 400, sim::kHotspotFaultLate);
+  make({}, 50);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  HotspotOutcome outcome = next();
+  EXPECT_FALSE(outcome.ended);
+  EXPECT_EQ(outcome.result, kHotspotTimedOut);
+  outcome = next();  // the cancel took: it ends at once, with nothing done
+  EXPECT_TRUE(outcome.ended);
+  EXPECT_TRUE(outcome.givenUp);
+  EXPECT_EQ(outcome.result, platform::kHotspotCancelled);
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  EXPECT_FALSE(hotspot->Busy());
+}
+
+TEST_F(MobileHotspotTest, AStartThatIgnoresTheCancelEndsWellAfterItWasGivenUp) {
+  fault("start", 300, sim::kHotspotFaultLateIgnoringCancel);
+  make({}, 50);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  EXPECT_FALSE(next().ended);
+  EXPECT_EQ(hotspot->BeginStop(), kHotspotBusy);  // still in flight for the system
+  const HotspotOutcome outcome = next();
+  EXPECT_TRUE(outcome.ended && outcome.givenUp);
+  EXPECT_EQ(outcome.result, platform::kS_OK);
+  EXPECT_EQ(service->state(), TetheringState::On);  // the owner must undo it
+}
+
+TEST_F(MobileHotspotTest, TheEndCancelsWhatIsPendingAndRunsItsOwnStepsBounded) {
+  fault("start", 10000, sim::kHotspotFaultLate);
+  fault("stop", 0, sim::kHotspotFaultHangs);
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  EXPECT_TRUE(hotspot->SettleForEnd(2000));
+  EXPECT_FALSE(hotspot->Busy());
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  // The outcome already posted for it is stale now.
+  HotspotOutcome outcome;
+  const auto number = windows.nextOperation();
+  ASSERT_TRUE(number.has_value());
+  EXPECT_FALSE(hotspot->TakeOutcome(*number, outcome));
+  EXPECT_EQ(hotspot->RunForEnd(HotspotOperation::Stop, {}, 50), kHotspotTimedOut);
+  EXPECT_TRUE(hotspot->Busy());  // a stuck stop stays in flight: nothing more is asked
+  EXPECT_FALSE(hotspot->SettleForEnd(50));
+  EXPECT_TRUE(service->violations().empty());
+}
+
+TEST_F(MobileHotspotTest, ProfilesAreFoundByAdapterOrForADialUpByName) {
+  make();
+  EXPECT_EQ(hotspot->Open(ByAdapter(kUnknownAdapter), kDialog), platform::kHotspotNoProfile);
+  EXPECT_EQ(service->subscriptions(), 0u);
+  EXPECT_EQ(service->managersAlive(), 0u);
+  bool started = true;
+  EXPECT_TRUE(platform::Failed(hotspot->IsStarted(started)));
+  EXPECT_TRUE(platform::Failed(hotspot->BeginStart()));
+  // A VPN's sharing id is not its tunnel adapter's: only its name finds its profile.
+  EXPECT_EQ(hotspot->Open(ByAdapter(kVpn), kDialog), platform::kHotspotNoProfile);
+  EXPECT_EQ(hotspot->Open(platform::ProfileSelector{{}, u"Office"}, kDialog), platform::kHotspotNoProfile);
+  EXPECT_EQ(hotspot->Open(platform::ProfileSelector{{}, u"Office VPN"}, kDialog), platform::kS_OK);
+  hotspot->Close();
+
+  sim::SimHotspotConfig absent;
+  absent.present = false;
+  sim::SimHotspotService none(host, absent, {});
+  CMobileHotspot other(none, kernel, windows, trace);
+  EXPECT_EQ(other.Open(ByAdapter(kEthernet), kDialog), platform::kHotspotClassNotRegistered);
+}
+
+TEST_F(MobileHotspotTest, ChangesPostOneMessageUntilTheDialogHasTakenIt) {
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  service->machineNetworkChange();
+  service->machineClientJoin();
+  service->machineTurnOff();
+  ASSERT_TRUE(windows.waitForPosts(1));
+  // Let the other two changes be told; they must not post again before the dialog looked.
+  while (service->hasPendingDelivery()) std::this_thread::yield();
+  host.stop();  // no delivery is running any more
+  EXPECT_EQ(windows.posts(), 1);
+  hotspot->ChangeTaken();
+  service->machineNetworkChange();
+  service->deliverNext();
+  EXPECT_EQ(windows.posts(), 2);
+  hotspot->LookAgainLater(10);  // a state read in transition is looked at again
+  EXPECT_TRUE(windows.waitForPosts(3));
+}
+
+TEST_F(MobileHotspotTest, CloseEndsTheNotificationsForGood) {
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  EXPECT_EQ(service->subscriptions(), 1u);
+  hotspot->Close();
+  EXPECT_EQ(service->subscriptions(), 0u);
+  service->machineTurnOff();
+  host.stop();
+  while (service->hasPendingDelivery()) service->deliverNext();
+  EXPECT_EQ(windows.posts(), 0);
+  hotspot->Close();  // twice is harmless
+}
+
+}  // namespace
+}  // namespace tethra::wlan

@@ -1,0 +1,58 @@
+// The simulated WLAN service inside a World: its WLAN thread delivers after the causing call
+// has returned, its calls are counted under "wlan", its changes reach the transcript, and
+// `fault` rules come from the World's fault plan.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tethra/sim/Machine.h"
+
+namespace tethra::sim {
+namespace {
+
+struct Observer {
+  std::vector<std::string> order;
+  static void Callback(platform::WlanNotificationData* data, void* context) {
+    static_cast<Observer*>(context)->order.push_back("notified " + std::to_string(data->NotificationCode));
+  }
+};
+
+TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
+  SimMachine machine(SimMachineConfig{});
+  World& world = machine.world();
+  SimProcess& program = machine.createProgram("tethra", nullptr);
+  world.faults().add(FaultRule{"wlan", "WlanHostedNetworkStopUsing", 5, -1, 1});
+  Observer observer;
+  platform::Win32Error stopResult = platform::kERROR_SUCCESS;
+  world.startThread(program, "main", [&] {
+    platform::IWlanApi& api = *program.platform().wlan;
+    platform::Dword version = 0;
+    platform::Handle handle = nullptr;
+    api.wlanOpenHandle(2, nullptr, &version, &handle);
+    api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Observer::Callback, &observer,
+                                 nullptr, nullptr);
+    api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
+    observer.order.push_back("start returned");
+    world.block([&] { return observer.order.size() == 2; });
+    stopResult = api.wlanHostedNetworkStopUsing(handle, nullptr, nullptr);
+    api.wlanCloseHandle(handle, nullptr);
+  });
+  world.run([&] { world.waitIdle(); });
+
+  EXPECT_EQ(observer.order, (std::vector<std::string>{"start returned", "notified 4096"}));
+  EXPECT_EQ(stopResult, platform::Win32Error{5});
+  EXPECT_EQ(world.callCount("wlan", "WlanHostedNetworkStartUsing"), 1u);
+  const auto& events = world.transcript().events();
+  EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const std::string& line) {
+    return line.find("wlan state idle -> active (reason 0)") != std::string::npos;
+  }));
+  // The failed StopUsing left the program's reference; closing its handle undid it.
+  EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const std::string& line) {
+    return line.find("wlan state active -> idle (reason 18)") != std::string::npos;
+  }));
+  EXPECT_EQ(machine.wlan().state(), platform::kWlanHostedNetworkIdle);
+  EXPECT_EQ(machine.wlan().outstandingBuffers(), 0u);
+}
+
+}  // namespace
+}  // namespace tethra::sim
