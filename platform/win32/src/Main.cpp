@@ -8,6 +8,9 @@
 #include "tethra/win32/CommandLine.h"
 #include "tethra/win32/Win32Common.h"
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 // Only the system directory for every later load. SetDefaultDllDirectories is looked up by
@@ -21,40 +24,34 @@ void RestrictDllSearch() {
   if (setDefault == nullptr || setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) == FALSE) ::SetDllDirectoryW(L"");
 }
 
+// Keeps an adapter in `adapters` and points the platform's slot at it.
+template <typename Adapter>
+void Own(std::vector<std::shared_ptr<void>>& adapters, std::unique_ptr<Adapter> made, Adapter*& slot) {
+  slot = made.get();
+  adapters.emplace_back(std::move(made));
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   RestrictDllSearch();
 
   namespace win32 = tethra::win32;
-  const auto kernel = win32::CreateKernel();
-  const auto registry = win32::CreateRegistry();
-  const auto windows = win32::CreateWindowSystem();
-  const auto systemEvents = win32::CreateSystemEvents();
-  const auto codePage = win32::CreateCodePage();
-  const auto wlan = win32::CreateWlanApi();
-  const auto security = win32::CreateSecurity();
-  const auto processStart = win32::CreateProcessStart();
-  const auto com = win32::CreateComRuntime();
-  const auto trace = win32::CreateTrace();
-  const auto sharing = win32::CreateSharing();
-  const auto modules = win32::CreateModuleLoader();
-  const auto hotspot = win32::CreateMobileHotspot();
-
   tethra::platform::Platform platform;
-  platform.kernel = kernel.get();
-  platform.registry = registry.get();
-  platform.windows = windows.get();
-  platform.systemEvents = systemEvents.get();
-  platform.codePage = codePage.get();
-  platform.wlan = wlan.get();
-  platform.security = security.get();
-  platform.processStart = processStart.get();
-  platform.com = com.get();
-  platform.trace = trace.get();
-  platform.sharing = sharing.get();
-  platform.modules = modules.get();
-  platform.hotspot = hotspot.get();
+  std::vector<std::shared_ptr<void>> adapters;
+  Own(adapters, win32::CreateKernel(), platform.kernel);
+  Own(adapters, win32::CreateRegistry(), platform.registry);
+  Own(adapters, win32::CreateWindowSystem(), platform.windows);
+  Own(adapters, win32::CreateSystemEvents(), platform.systemEvents);
+  Own(adapters, win32::CreateCodePage(), platform.codePage);
+  Own(adapters, win32::CreateWlanApi(), platform.wlan);
+  Own(adapters, win32::CreateSecurity(), platform.security);
+  Own(adapters, win32::CreateProcessStart(), platform.processStart);
+  Own(adapters, win32::CreateComRuntime(), platform.com);
+  Own(adapters, win32::CreateTrace(), platform.trace);
+  Own(adapters, win32::CreateSharing(), platform.sharing);
+  Own(adapters, win32::CreateModuleLoader(), platform.modules);
+  Own(adapters, win32::CreateMobileHotspot(), platform.hotspot);
 
   const std::u16string commandLine =
       win32::ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(::GetCommandLineW()));
