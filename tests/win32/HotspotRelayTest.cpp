@@ -435,46 +435,45 @@ TEST(HandOver, AFailedPutCompletedGivesNoHandleAndNoCompletion) {
   EXPECT_EQ(done.use_count(), 1) << "the completion was kept by a handler nobody holds";
 }
 
-TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
+// An outcome that comes while the call that began the operation still runs: `deliver` starts
+// the thread that hands it over. Nothing reaches the program before that call has returned, and
+// exactly one outcome after.
+template <typename Deliver>
+void ExpectHeldUntilTheCallReturns(Deliver deliver) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   FakeOperation op;
-  std::thread system;
+  std::thread deliverer;
   {
     const ReturnGate returned;
     auto* handler =
         new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), returned.gate());
-    handler->arm();
-    system = std::thread([handler, &op] {
-      handler->Invoke(&op, AsyncStatus::Completed);
-      handler->Release();
-    });
+    deliverer = deliver(handler, op, posts);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(done->calls.empty()) << "delivered while the call that began the operation still ran";
   }
-  system.join();
+  if (deliverer.joinable()) deliverer.join();
   EXPECT_EQ(done->calls.size(), 1u);
 }
 
+TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
+  ExpectHeldUntilTheCallReturns([](OperationHandler* handler, FakeOperation& op, HeldPosts&) {
+    handler->arm();
+    return std::thread([handler, &op] {
+      handler->Invoke(&op, AsyncStatus::Completed);
+      handler->Release();
+    });
+  });
+}
+
 TEST(CompletionHandler, AnEarlyOutcomePostedElsewhereWaitsForTheCallToFinish) {
-  auto done = std::make_shared<Recorder>();
-  HeldPosts posts;
-  FakeOperation op;
-  std::thread pool;
-  {
-    const ReturnGate returned;
-    auto* handler =
-        new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), returned.gate());
+  ExpectHeldUntilTheCallReturns([](OperationHandler* handler, FakeOperation& op, HeldPosts& posts) {
     handler->Invoke(&op, AsyncStatus::Completed);
     handler->arm();
     handler->Release();
-    ASSERT_EQ(posts.works.size(), 1u);
-    pool = std::thread(posts.works[0]);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(done->calls.empty()) << "delivered while the call that began the operation still ran";
-  }
-  pool.join();
-  EXPECT_EQ(done->calls.size(), 1u);
+    EXPECT_EQ(posts.works.size(), 1u);
+    return posts.works.size() == 1 ? std::thread(posts.works[0]) : std::thread();
+  });
 }
 
 TEST(CompletionHandler, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) {
