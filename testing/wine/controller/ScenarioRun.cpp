@@ -223,7 +223,8 @@ simrunner::HotspotRequest HotspotRequestOf(const Action& a) {
       {Action::Kind::HotspotClientLeave, Kind::ClientLeave},
       {Action::Kind::HotspotTransitionThenOff, Kind::TransitionThenOff},
   };
-  const auto* found = std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return k.first == a.kind; });
+  const auto* found =
+      std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return k.first == a.kind; });
   simrunner::HotspotRequest request{found->second};
   if (request.kind == Kind::TransitionThenOff) request.ms = static_cast<std::uint32_t>(a.size);
   return request;

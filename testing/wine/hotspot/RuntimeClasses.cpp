@@ -154,19 +154,26 @@ struct Named : Interface {
 };
 using Factory = Named<rt::IActivationFactory, rt::kIID_IActivationFactory>;
 using InformationStatics = Named<rt::INetworkInformationStatics, rt::kIID_INetworkInformationStatics>;
-using ManagerStatics2 = Named<rt::INetworkOperatorTetheringManagerStatics2, rt::kIID_INetworkOperatorTetheringManagerStatics2>;
-using ManagerStatics3 = Named<rt::INetworkOperatorTetheringManagerStatics3, rt::kIID_INetworkOperatorTetheringManagerStatics3>;
+using ManagerStatics2 =
+    Named<rt::INetworkOperatorTetheringManagerStatics2, rt::kIID_INetworkOperatorTetheringManagerStatics2>;
+using ManagerStatics3 =
+    Named<rt::INetworkOperatorTetheringManagerStatics3, rt::kIID_INetworkOperatorTetheringManagerStatics3>;
 using ManagerFace = Named<rt::INetworkOperatorTetheringManager, rt::kIID_INetworkOperatorTetheringManager>;
 using Manager2Face = Named<rt::INetworkOperatorTetheringManager2, rt::kIID_INetworkOperatorTetheringManager2>;
-using ConfigurationFace = Named<rt::INetworkOperatorTetheringAccessPointConfiguration, rt::kIID_INetworkOperatorTetheringAccessPointConfiguration>;
-using SessionConfigurationFace = Named<rt::INetworkOperatorTetheringSessionAccessPointConfiguration, rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration>;
+using ConfigurationFace =
+    Named<rt::INetworkOperatorTetheringAccessPointConfiguration,
+          rt::kIID_INetworkOperatorTetheringAccessPointConfiguration>;
+using SessionConfigurationFace =
+    Named<rt::INetworkOperatorTetheringSessionAccessPointConfiguration,
+          rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration>;
 using ProfileFace = Named<rt::IConnectionProfile, rt::kIID_IConnectionProfile>;
 using AdapterFace = Named<rt::INetworkAdapter, rt::kIID_INetworkAdapter>;
 using ProfilesFace = Named<rt::IVectorViewConnectionProfile, rt::kIID_IVectorView_ConnectionProfile>;
 using InfoFace = Named<rt::IAsyncInfo, rt::kIID_IAsyncInfo>;
 using ActionFace = Named<rt::IAsyncAction, rt::kIID_IAsyncAction>;
 using OperationFace = Named<rt::IAsyncOperationTetheringResult, rt::kIID_IAsyncOperation_TetheringResult>;
-using ResultFace = Named<rt::INetworkOperatorTetheringOperationResult, rt::kIID_INetworkOperatorTetheringOperationResult>;
+using ResultFace =
+    Named<rt::INetworkOperatorTetheringOperationResult, rt::kIID_INetworkOperatorTetheringOperationResult>;
 
 // --- Connection profiles ------------------------------------------------------------------------
 
