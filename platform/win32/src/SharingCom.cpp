@@ -220,19 +220,11 @@ class Sharing final : public platform::ISharing {
  public:
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override {
-    if (manager == nullptr) return ToHResult(E_POINTER);
-    ComPtr<::INetSharingManager> com;
-    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetSharingManager,
-                                          reinterpret_cast<void**>(com.put()));
-    return ToHResult(HandOut<SharingManager>(hr, com, manager));
+    return Create<SharingManager, ::INetSharingManager>(clsid, clsContext, kIidNetSharingManager, manager);
   }
   platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                platform::INetConnectionManager** manager) override {
-    if (manager == nullptr) return ToHResult(E_POINTER);
-    ComPtr<::INetConnectionManager> com;
-    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetConnectionManager,
-                                          reinterpret_cast<void**>(com.put()));
-    return ToHResult(HandOut<ConnectionManager>(hr, com, manager));
+    return Create<ConnectionManager, ::INetConnectionManager>(clsid, clsContext, kIidNetConnectionManager, manager);
   }
   void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }
   platform::HResult stringFromClsid(const platform::Guid& clsid, char16_t** text) override {
@@ -243,6 +235,17 @@ class Sharing final : public platform::ISharing {
     return ToHResult(hr);
   }
   void outputDebugString(const char16_t* text) override { ::OutputDebugStringW(W(text)); }
+
+ private:
+  // A new object of the class, asked for as `iid`, handed out wrapped.
+  template <typename Wrapper, typename Com, typename Boundary>
+  static platform::HResult Create(const platform::Guid& clsid, platform::Dword clsContext, const GUID& iid,
+                                  Boundary** out) {
+    if (out == nullptr) return ToHResult(E_POINTER);
+    ComPtr<Com> com;
+    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, iid, reinterpret_cast<void**>(com.put()));
+    return ToHResult(HandOut<Wrapper>(hr, com, out));
+  }
 };
 
 }  // namespace
