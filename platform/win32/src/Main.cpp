@@ -9,7 +9,6 @@
 #include "tethra/win32/Win32Common.h"
 
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -24,11 +23,14 @@ void RestrictDllSearch() {
   if (setDefault == nullptr || setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) == FALSE) ::SetDllDirectoryW(L"");
 }
 
-// Keeps an adapter in `adapters` and points the platform's slot at it.
+// An adapter of any kind, owned; a plain function as its deleter keeps the program small.
+using OwnedAdapter = std::unique_ptr<void, void (*)(void*)>;
+
+// Points the platform's slot at a new adapter and returns its owner.
 template <typename Adapter>
-void Own(std::vector<std::shared_ptr<void>>& adapters, std::unique_ptr<Adapter> made, Adapter*& slot) {
+OwnedAdapter Own(std::unique_ptr<Adapter> made, Adapter*& slot) {
   slot = made.get();
-  adapters.emplace_back(std::move(made));
+  return OwnedAdapter(made.release(), [](void* adapter) { delete static_cast<Adapter*>(adapter); });
 }
 
 }  // namespace
@@ -38,20 +40,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   namespace win32 = tethra::win32;
   tethra::platform::Platform platform;
-  std::vector<std::shared_ptr<void>> adapters;
-  Own(adapters, win32::CreateKernel(), platform.kernel);
-  Own(adapters, win32::CreateRegistry(), platform.registry);
-  Own(adapters, win32::CreateWindowSystem(), platform.windows);
-  Own(adapters, win32::CreateSystemEvents(), platform.systemEvents);
-  Own(adapters, win32::CreateCodePage(), platform.codePage);
-  Own(adapters, win32::CreateWlanApi(), platform.wlan);
-  Own(adapters, win32::CreateSecurity(), platform.security);
-  Own(adapters, win32::CreateProcessStart(), platform.processStart);
-  Own(adapters, win32::CreateComRuntime(), platform.com);
-  Own(adapters, win32::CreateTrace(), platform.trace);
-  Own(adapters, win32::CreateSharing(), platform.sharing);
-  Own(adapters, win32::CreateModuleLoader(), platform.modules);
-  Own(adapters, win32::CreateMobileHotspot(), platform.hotspot);
+  const OwnedAdapter adapters[] = {
+      Own(win32::CreateKernel(), platform.kernel),
+      Own(win32::CreateRegistry(), platform.registry),
+      Own(win32::CreateWindowSystem(), platform.windows),
+      Own(win32::CreateSystemEvents(), platform.systemEvents),
+      Own(win32::CreateCodePage(), platform.codePage),
+      Own(win32::CreateWlanApi(), platform.wlan),
+      Own(win32::CreateSecurity(), platform.security),
+      Own(win32::CreateProcessStart(), platform.processStart),
+      Own(win32::CreateComRuntime(), platform.com),
+      Own(win32::CreateTrace(), platform.trace),
+      Own(win32::CreateSharing(), platform.sharing),
+      Own(win32::CreateModuleLoader(), platform.modules),
+      Own(win32::CreateMobileHotspot(), platform.hotspot),
+  };
 
   const std::u16string commandLine =
       win32::ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(::GetCommandLineW()));
