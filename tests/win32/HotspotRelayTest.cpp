@@ -140,14 +140,27 @@ TEST(FindProfile, TakesTheFirstProfileOfThatAdapterAndReleasesTheOthers) {
   }
 }
 
+// What FindProfile answers for `selector` among `items`, and the profile it picked (null for
+// none). The pick is released before the caller looks: only its identity is compared.
+struct Picked {
+  Hresult hr;
+  IConnectionProfile* profile;
+};
+Picked Pick(std::vector<FakeProfile*> items, const platform::ProfileSelector& selector) {
+  FakeProfiles profiles;
+  profiles.items = std::move(items);
+  ComPtr<IConnectionProfile> profile;
+  const Hresult hr = FindProfile(profiles, selector, ReadFakeName, profile);
+  return {hr, profile.get()};
+}
+constexpr Hresult kNotFound = static_cast<Hresult>(0x80070490u);
+
 TEST(FindProfile, NoProfileOfThatAdapterIsNotFound) {
   FakeProfile lan;
   lan.adapter.id = kLan;
-  FakeProfiles profiles;
-  profiles.items = {&lan};
-  ComPtr<IConnectionProfile> profile;
-  EXPECT_EQ(FindProfile(profiles, ByAdapter(kWifi), ReadFakeName, profile), static_cast<Hresult>(0x80070490u));
-  EXPECT_FALSE(profile);
+  const Picked picked = Pick({&lan}, ByAdapter(kWifi));
+  EXPECT_EQ(picked.hr, kNotFound);
+  EXPECT_EQ(picked.profile, nullptr);
 }
 
 TEST(FindProfile, SkipsProfilesThatCannotNameTheirAdapter) {
@@ -156,11 +169,9 @@ TEST(FindProfile, SkipsProfilesThatCannotNameTheirAdapter) {
   badId.adapter.id = kWifi;
   badId.adapter.idResult = kE_FAIL;
   wifi.adapter.id = kWifi;
-  FakeProfiles profiles;
-  profiles.items = {&noAdapter, &badId, &wifi};
-  ComPtr<IConnectionProfile> profile;
-  ASSERT_EQ(FindProfile(profiles, ByAdapter(kWifi), ReadFakeName, profile), kS_OK);
-  EXPECT_EQ(profile.get(), &wifi);
+  const Picked picked = Pick({&noAdapter, &badId, &wifi}, ByAdapter(kWifi));
+  ASSERT_EQ(picked.hr, kS_OK);
+  EXPECT_EQ(picked.profile, &wifi);
 }
 
 TEST(FindProfile, AnAdapterIdIsMatchedByIdAloneWhateverTheNames) {
@@ -169,12 +180,9 @@ TEST(FindProfile, AnAdapterIdIsMatchedByIdAloneWhateverTheNames) {
   named.name = u"Office VPN";
   wifi.adapter.id = kWifi;
   wifi.name = u"Office VPN";
-  FakeProfiles profiles;
-  profiles.items = {&named, &wifi};
-  ComPtr<IConnectionProfile> profile;
-  const platform::ProfileSelector both{kWifi, u"Office VPN"};
-  ASSERT_EQ(FindProfile(profiles, both, ReadFakeName, profile), kS_OK);
-  EXPECT_EQ(profile.get(), &wifi);
+  const Picked picked = Pick({&named, &wifi}, platform::ProfileSelector{kWifi, u"Office VPN"});
+  ASSERT_EQ(picked.hr, kS_OK);
+  EXPECT_EQ(picked.profile, &wifi);
   EXPECT_EQ(named.nameReads + wifi.nameReads, 0) << "names were read for a selection by adapter";
 }
 
@@ -185,22 +193,17 @@ TEST(FindProfile, AZeroAdapterIdSelectsByTheExactName) {
   lan.name = u"Ethernet";
   near.name = u"office vpn";
   vpn.name = u"Office VPN";
-  FakeProfiles profiles;
-  profiles.items = {&lan, &near, &vpn};
-  ComPtr<IConnectionProfile> profile;
-  ASSERT_EQ(FindProfile(profiles, ByName(u"Office VPN"), ReadFakeName, profile), kS_OK);
-  EXPECT_EQ(profile.get(), &vpn);
-  EXPECT_EQ(FindProfile(profiles, ByName(u"Office"), ReadFakeName, profile), static_cast<Hresult>(0x80070490u))
+  const Picked picked = Pick({&lan, &near, &vpn}, ByName(u"Office VPN"));
+  ASSERT_EQ(picked.hr, kS_OK);
+  EXPECT_EQ(picked.profile, &vpn);
+  EXPECT_EQ(Pick({&lan, &near, &vpn}, ByName(u"Office")).hr, kNotFound)
       << "a name that is only the start of a profile's name matched";
 }
 
 TEST(FindProfile, AZeroAdapterIdNeverMatchesAnAdapterWithoutAnId) {
   FakeProfile zeroId;  // an adapter whose id is zero, and another name
   zeroId.name = u"Ethernet";
-  FakeProfiles profiles;
-  profiles.items = {&zeroId};
-  ComPtr<IConnectionProfile> profile;
-  EXPECT_EQ(FindProfile(profiles, ByName(u"Dial-up"), ReadFakeName, profile), static_cast<Hresult>(0x80070490u));
+  EXPECT_EQ(Pick({&zeroId}, ByName(u"Dial-up")).hr, kNotFound);
 }
 
 TEST(FindProfile, SkipsProfilesThatCannotTellTheirName) {
@@ -208,11 +211,9 @@ TEST(FindProfile, SkipsProfilesThatCannotTellTheirName) {
   broken.name = u"Office VPN";
   broken.nameResult = kE_FAIL;
   vpn.name = u"Office VPN";
-  FakeProfiles profiles;
-  profiles.items = {&broken, &vpn};
-  ComPtr<IConnectionProfile> profile;
-  ASSERT_EQ(FindProfile(profiles, ByName(u"Office VPN"), ReadFakeName, profile), kS_OK);
-  EXPECT_EQ(profile.get(), &vpn);
+  const Picked picked = Pick({&broken, &vpn}, ByName(u"Office VPN"));
+  ASSERT_EQ(picked.hr, kS_OK);
+  EXPECT_EQ(picked.profile, &vpn);
 }
 
 TEST(FindProfile, TheCollectionsFailureComesBack) {
@@ -373,13 +374,25 @@ PostFn RunAtOnce() {
   };
 }
 
-TEST(HandOver, GivesAHandleWhoseCancelIsTheOperations) {
-  auto done = std::make_shared<Recorder>();
+// The hand-over under test, named before the fixture that takes its name.
+Hresult HandOverOperation(FakeOperation& op, std::shared_ptr<Recorder> done,
+                          std::unique_ptr<platform::ITetheringOperation>& operation) {
+  return HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, std::move(done),
+                                    RunAtOnce(), Opened(), operation);
+}
+
+// An operation handed over with a completion that runs at once and the beginning call's gate
+// already open.
+class HandOver : public ::testing::Test {
+ protected:
+  Hresult handOver() { return HandOverOperation(op, done, operation); }
+  std::shared_ptr<Recorder> done = std::make_shared<Recorder>();
   FakeOperation op;
   std::unique_ptr<platform::ITetheringOperation> operation;
-  ASSERT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
-                                       Opened(), operation),
-            kS_OK);
+};
+
+TEST_F(HandOver, GivesAHandleWhoseCancelIsTheOperations) {
+  ASSERT_EQ(handOver(), kS_OK);
   ASSERT_TRUE(operation);
   EXPECT_EQ(op.puts, 1);
   EXPECT_EQ(op.info.references, 2) << "the handle holds the operation's IAsyncInfo";
@@ -394,13 +407,8 @@ TEST(HandOver, GivesAHandleWhoseCancelIsTheOperations) {
   EXPECT_EQ(op.info.cancels, 1) << "dropping the handle cancelled";
 }
 
-TEST(HandOver, DroppingTheHandleLeavesTheOperationRunning) {
-  auto done = std::make_shared<Recorder>();
-  FakeOperation op;
-  std::unique_ptr<platform::ITetheringOperation> operation;
-  ASSERT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
-                                       Opened(), operation),
-            kS_OK);
+TEST_F(HandOver, DroppingTheHandleLeavesTheOperationRunning) {
+  ASSERT_EQ(handOver(), kS_OK);
   operation.reset();
   EXPECT_EQ(op.info.cancels, 0);
   op.result.status = TetheringOperationStatus::Success;
@@ -409,72 +417,61 @@ TEST(HandOver, DroppingTheHandleLeavesTheOperationRunning) {
   EXPECT_EQ(done->calls[0].first, platform::kS_OK);
 }
 
-TEST(HandOver, AnOperationWithoutAsyncInfoIsRefusedBeforeItsHandlerIsGiven) {
-  auto done = std::make_shared<Recorder>();
-  FakeOperation op;
+TEST_F(HandOver, AnOperationWithoutAsyncInfoIsRefusedBeforeItsHandlerIsGiven) {
   op.answersInfo = false;
-  std::unique_ptr<platform::ITetheringOperation> operation;
-  EXPECT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
-                                       Opened(), operation),
-            kE_NOINTERFACE);
+  EXPECT_EQ(handOver(), kE_NOINTERFACE);
   EXPECT_FALSE(operation);
   EXPECT_EQ(op.puts, 0) << "the runtime was given a completion the call then reported as failed";
   EXPECT_EQ(done.use_count(), 1);
 }
 
-TEST(HandOver, AFailedPutCompletedGivesNoHandleAndNoCompletion) {
-  auto done = std::make_shared<Recorder>();
-  FakeOperation op;
+TEST_F(HandOver, AFailedPutCompletedGivesNoHandleAndNoCompletion) {
   op.putResult = kE_ILLEGAL_METHOD_CALL;
-  std::unique_ptr<platform::ITetheringOperation> operation;
-  EXPECT_EQ(HandOver<OperationHandler>(op, kIID_AsyncOperationCompletedHandler_TetheringResult, done, RunAtOnce(),
-                                       Opened(), operation),
-            kE_ILLEGAL_METHOD_CALL);
+  EXPECT_EQ(handOver(), kE_ILLEGAL_METHOD_CALL);
   EXPECT_FALSE(operation);
   EXPECT_EQ(op.info.references, 1);
   EXPECT_EQ(done.use_count(), 1) << "the completion was kept by a handler nobody holds";
 }
 
-TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
+// An outcome that comes while the call that began the operation still runs: `deliver` starts
+// the thread that hands it over. Nothing reaches the program before that call has returned, and
+// exactly one outcome after.
+template <typename Deliver>
+void ExpectHeldUntilTheCallReturns(Deliver deliver) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   FakeOperation op;
-  std::thread system;
+  std::thread deliverer;
   {
     const ReturnGate returned;
     auto* handler =
         new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), returned.gate());
-    handler->arm();
-    system = std::thread([handler, &op] {
-      handler->Invoke(&op, AsyncStatus::Completed);
-      handler->Release();
-    });
+    deliverer = deliver(handler, op, posts);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(done->calls.empty()) << "delivered while the call that began the operation still ran";
   }
-  system.join();
+  if (deliverer.joinable()) deliverer.join();
   EXPECT_EQ(done->calls.size(), 1u);
 }
 
+TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
+  ExpectHeldUntilTheCallReturns([](OperationHandler* handler, FakeOperation& op, HeldPosts&) {
+    handler->arm();
+    return std::thread([handler, &op] {
+      handler->Invoke(&op, AsyncStatus::Completed);
+      handler->Release();
+    });
+  });
+}
+
 TEST(CompletionHandler, AnEarlyOutcomePostedElsewhereWaitsForTheCallToFinish) {
-  auto done = std::make_shared<Recorder>();
-  HeldPosts posts;
-  FakeOperation op;
-  std::thread pool;
-  {
-    const ReturnGate returned;
-    auto* handler =
-        new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), returned.gate());
+  ExpectHeldUntilTheCallReturns([](OperationHandler* handler, FakeOperation& op, HeldPosts& posts) {
     handler->Invoke(&op, AsyncStatus::Completed);
     handler->arm();
     handler->Release();
-    ASSERT_EQ(posts.works.size(), 1u);
-    pool = std::thread(posts.works[0]);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(done->calls.empty()) << "delivered while the call that began the operation still ran";
-  }
-  pool.join();
-  EXPECT_EQ(done->calls.size(), 1u);
+    EXPECT_EQ(posts.works.size(), 1u);
+    return posts.works.size() == 1 ? std::thread(posts.works[0]) : std::thread();
+  });
 }
 
 TEST(CompletionHandler, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) {

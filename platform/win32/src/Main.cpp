@@ -8,6 +8,8 @@
 #include "tethra/win32/CommandLine.h"
 #include "tethra/win32/Win32Common.h"
 
+#include <memory>
+
 namespace {
 
 // Only the system directory for every later load. SetDefaultDllDirectories is looked up by
@@ -21,40 +23,38 @@ void RestrictDllSearch() {
   if (setDefault == nullptr || setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) == FALSE) ::SetDllDirectoryW(L"");
 }
 
+// An adapter of any kind, owned; a plain function as its deleter keeps the program small.
+using OwnedAdapter = std::unique_ptr<void, void (*)(void*)>;
+
+// Points the platform's slot at a new adapter and returns its owner.
+template <typename Adapter>
+OwnedAdapter Own(std::unique_ptr<Adapter> made, Adapter*& slot) {
+  slot = made.get();
+  return OwnedAdapter(made.release(), [](void* adapter) { delete static_cast<Adapter*>(adapter); });
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   RestrictDllSearch();
 
   namespace win32 = tethra::win32;
-  const auto kernel = win32::CreateKernel();
-  const auto registry = win32::CreateRegistry();
-  const auto windows = win32::CreateWindowSystem();
-  const auto systemEvents = win32::CreateSystemEvents();
-  const auto codePage = win32::CreateCodePage();
-  const auto wlan = win32::CreateWlanApi();
-  const auto security = win32::CreateSecurity();
-  const auto processStart = win32::CreateProcessStart();
-  const auto com = win32::CreateComRuntime();
-  const auto trace = win32::CreateTrace();
-  const auto sharing = win32::CreateSharing();
-  const auto modules = win32::CreateModuleLoader();
-  const auto hotspot = win32::CreateMobileHotspot();
-
   tethra::platform::Platform platform;
-  platform.kernel = kernel.get();
-  platform.registry = registry.get();
-  platform.windows = windows.get();
-  platform.systemEvents = systemEvents.get();
-  platform.codePage = codePage.get();
-  platform.wlan = wlan.get();
-  platform.security = security.get();
-  platform.processStart = processStart.get();
-  platform.com = com.get();
-  platform.trace = trace.get();
-  platform.sharing = sharing.get();
-  platform.modules = modules.get();
-  platform.hotspot = hotspot.get();
+  const OwnedAdapter adapters[] = {
+      Own(win32::CreateKernel(), platform.kernel),
+      Own(win32::CreateRegistry(), platform.registry),
+      Own(win32::CreateWindowSystem(), platform.windows),
+      Own(win32::CreateSystemEvents(), platform.systemEvents),
+      Own(win32::CreateCodePage(), platform.codePage),
+      Own(win32::CreateWlanApi(), platform.wlan),
+      Own(win32::CreateSecurity(), platform.security),
+      Own(win32::CreateProcessStart(), platform.processStart),
+      Own(win32::CreateComRuntime(), platform.com),
+      Own(win32::CreateTrace(), platform.trace),
+      Own(win32::CreateSharing(), platform.sharing),
+      Own(win32::CreateModuleLoader(), platform.modules),
+      Own(win32::CreateMobileHotspot(), platform.hotspot),
+  };
 
   const std::u16string commandLine =
       win32::ArgumentsAfterProgramName(reinterpret_cast<const char16_t*>(::GetCommandLineW()));

@@ -119,28 +119,50 @@ class Configuration final : public Wrapped<platform::INetSharingConfiguration, :
   }
 };
 
-class EveryConnectionEnum final
-    : public Wrapped<platform::IEnumNetSharingEveryConnection, ::IEnumNetSharingEveryConnection> {
+// What an enumeration's Next yields, and how it becomes the program's connection: a sharing
+// enumeration gives VARIANTs holding the connection object, the connection manager's gives the
+// connection itself. Each element gives back what it holds when it goes.
+struct VariantElement {
+  VARIANT value;
+  VariantElement() { ::VariantInit(&value); }
+  VariantElement(const VariantElement&) = delete;
+  VariantElement& operator=(const VariantElement&) = delete;
+  ~VariantElement() { ::VariantClear(&value); }
+  VARIANT* slot() { return &value; }
+  HRESULT handOut(platform::INetConnection** out) { return ConnectionFromVariant(value, out); }
+};
+
+struct ConnectionElement {
+  ComPtr<::INetConnection> value;
+  ::INetConnection** slot() { return value.put(); }
+  HRESULT handOut(platform::INetConnection** out) { return HandOut<Connection>(S_OK, value, out); }
+};
+
+// An enumeration of connections, one per Next (all the program asks for).
+template <typename Boundary, typename Com, typename Element>
+class ConnectionEnum final : public Wrapped<Boundary, Com> {
  public:
-  using Wrapped::Wrapped;
+  using Wrapped<Boundary, Com>::Wrapped;
   platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
     if (connection == nullptr) return ToHResult(E_POINTER);
     *connection = nullptr;
     if (fetched != nullptr) *fetched = 0;
     if (count != 1) return ToHResult(E_INVALIDARG);
-    VARIANT element;
-    ::VariantInit(&element);
+    Element element;
     ULONG got = 0;
-    HRESULT hr = m_com->Next(1, &element, &got);
+    HRESULT hr = this->m_com->Next(1, element.slot(), &got);
     if (hr == S_OK) {
-      hr = ConnectionFromVariant(element, connection);
+      hr = element.handOut(connection);
       if (SUCCEEDED(hr) && fetched != nullptr) *fetched = 1;
     }
-    ::VariantClear(&element);
     return ToHResult(hr);
   }
-  platform::HResult Reset() override { return ToHResult(m_com->Reset()); }
+  platform::HResult Reset() override { return ToHResult(this->m_com->Reset()); }
 };
+
+using EveryConnectionEnum =
+    ConnectionEnum<platform::IEnumNetSharingEveryConnection, ::IEnumNetSharingEveryConnection, VariantElement>;
+using NetConnectionEnum = ConnectionEnum<platform::IEnumNetConnection, ::IEnumNetConnection, ConnectionElement>;
 
 class EveryConnectionCollection final
     : public Wrapped<platform::INetSharingEveryConnectionCollection, ::INetSharingEveryConnectionCollection> {
@@ -183,25 +205,6 @@ class SharingManager final : public Wrapped<platform::INetSharingManager, ::INet
   }
 };
 
-class NetConnectionEnum final : public Wrapped<platform::IEnumNetConnection, ::IEnumNetConnection> {
- public:
-  using Wrapped::Wrapped;
-  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override {
-    if (connection == nullptr) return ToHResult(E_POINTER);
-    *connection = nullptr;
-    if (fetched != nullptr) *fetched = 0;
-    if (count != 1) return ToHResult(E_INVALIDARG);
-    ComPtr<::INetConnection> item;
-    ULONG got = 0;
-    const HRESULT hr = m_com->Next(1, item.put(), &got);
-    if (hr != S_OK) return ToHResult(hr);
-    const HRESULT handed = HandOut<Connection>(hr, item, connection);
-    if (SUCCEEDED(handed) && fetched != nullptr) *fetched = 1;
-    return ToHResult(handed);
-  }
-  platform::HResult Reset() override { return ToHResult(m_com->Reset()); }
-};
-
 class ConnectionManager final : public Wrapped<platform::INetConnectionManager, ::INetConnectionManager> {
  public:
   using Wrapped::Wrapped;
@@ -217,19 +220,11 @@ class Sharing final : public platform::ISharing {
  public:
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override {
-    if (manager == nullptr) return ToHResult(E_POINTER);
-    ComPtr<::INetSharingManager> com;
-    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetSharingManager,
-                                          reinterpret_cast<void**>(com.put()));
-    return ToHResult(HandOut<SharingManager>(hr, com, manager));
+    return Create<SharingManager, ::INetSharingManager>(clsid, clsContext, kIidNetSharingManager, manager);
   }
   platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                platform::INetConnectionManager** manager) override {
-    if (manager == nullptr) return ToHResult(E_POINTER);
-    ComPtr<::INetConnectionManager> com;
-    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, kIidNetConnectionManager,
-                                          reinterpret_cast<void**>(com.put()));
-    return ToHResult(HandOut<ConnectionManager>(hr, com, manager));
+    return Create<ConnectionManager, ::INetConnectionManager>(clsid, clsContext, kIidNetConnectionManager, manager);
   }
   void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }
   platform::HResult stringFromClsid(const platform::Guid& clsid, char16_t** text) override {
@@ -240,6 +235,17 @@ class Sharing final : public platform::ISharing {
     return ToHResult(hr);
   }
   void outputDebugString(const char16_t* text) override { ::OutputDebugStringW(W(text)); }
+
+ private:
+  // A new object of the class, asked for as `iid`, handed out wrapped.
+  template <typename Wrapper, typename Com, typename Boundary>
+  static platform::HResult Create(const platform::Guid& clsid, platform::Dword clsContext, const GUID& iid,
+                                  Boundary** out) {
+    if (out == nullptr) return ToHResult(E_POINTER);
+    ComPtr<Com> com;
+    const HRESULT hr = ::CoCreateInstance(ToGuid(clsid), nullptr, clsContext, iid, reinterpret_cast<void**>(com.put()));
+    return ToHResult(HandOut<Wrapper>(hr, com, out));
+  }
 };
 
 }  // namespace

@@ -184,21 +184,22 @@ std::optional<std::vector<std::u16string>> ListLines(HWND list) {
 }
 
 // The controller's own token with the Administrators group for deny only; null on failure.
-HANDLE NonAdminToken() {
-  HANDLE own = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own)) {
-    return nullptr;
+WinHandle NonAdminToken() {
+  WinHandle own;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, own.put())) {
+    return {};
   }
   SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
   PSID administrators = nullptr;
-  HANDLE restricted = nullptr;
+  WinHandle restricted;
   if (::AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
                                  0, &administrators)) {
     SID_AND_ATTRIBUTES denied{administrators, 0};
-    if (!::CreateRestrictedToken(own, 0, 1, &denied, 0, nullptr, 0, nullptr, &restricted)) restricted = nullptr;
+    if (!::CreateRestrictedToken(own.get(), 0, 1, &denied, 0, nullptr, 0, nullptr, restricted.put())) {
+      restricted.release();  // nothing was made
+    }
     ::FreeSid(administrators);
   }
-  ::CloseHandle(own);
   return restricted;
 }
 
@@ -212,6 +213,23 @@ std::string MacText(const std::array<std::uint8_t, 6>& mac) {
 // The body of an instance's idle watch: returns when the process waits for input (or has
 // ended, or the trigger limit passed), which signals the thread's handle. Owns its copy of the
 // process handle.
+// The control request of a `hotspot ...` action.
+simrunner::HotspotRequest HotspotRequestOf(const Action& a) {
+  using Kind = simrunner::HotspotRequest::Kind;
+  static constexpr std::pair<Action::Kind, Kind> kKinds[] = {
+      {Action::Kind::HotspotOff, Kind::TurnOff},
+      {Action::Kind::HotspotNetworkChange, Kind::NetworkChange},
+      {Action::Kind::HotspotClientJoin, Kind::ClientJoin},
+      {Action::Kind::HotspotClientLeave, Kind::ClientLeave},
+      {Action::Kind::HotspotTransitionThenOff, Kind::TransitionThenOff},
+  };
+  const auto* found =
+      std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return k.first == a.kind; });
+  simrunner::HotspotRequest request{found->second};
+  if (request.kind == Kind::TransitionThenOff) request.ms = static_cast<std::uint32_t>(a.size);
+  return request;
+}
+
 DWORD WINAPI WaitForIdle(LPVOID process) {
   ::WaitForInputIdle(static_cast<HANDLE>(process), kTriggerLimitMs);
   ::CloseHandle(static_cast<HANDLE>(process));
@@ -224,14 +242,8 @@ ScenarioRun::ScenarioRun(const simrunner::Scenario& scenario, ScenarioRunOptions
     : m_scenario(scenario), m_options(std::move(options)), m_startTick(::GetTickCount64()) {}
 
 ScenarioRun::~ScenarioRun() {
-  for (const auto& instance : m_instances) {
-    if (instance->idleWatch != nullptr) ::CloseHandle(instance->idleWatch);  // it ends by itself
-    ::CloseHandle(instance->process.hProcess);
-    ::CloseHandle(instance->process.hThread);
-  }
+  // An instance's idle watch ends by itself; its handles close with it.
   if (m_window != nullptr) ::DestroyWindow(m_window);
-  if (m_servicesChanged != nullptr) ::CloseHandle(m_servicesChanged);
-  if (m_otherInstance != nullptr) ::CloseHandle(m_otherInstance);
 }
 
 std::uint64_t ScenarioRun::NowMs() { return ::GetTickCount64() - m_startTick; }
@@ -310,7 +322,7 @@ void ScenarioRun::PrepareMachine() {
   }
   if (!m_options.real) PreparePolicy(m);
   if (m.otherInstance) {
-    m_otherInstance = ::CreateMutexW(nullptr, FALSE, W(app::kInstanceMutexName));
+    m_otherInstance = OwnHandle(::CreateMutexW(nullptr, FALSE, W(app::kInstanceMutexName)));
     Print("another instance holds the single-instance mutex");
   }
   if (!m.controllerPresent) return;
@@ -339,11 +351,10 @@ HWND ScenarioRun::HungWindow(HINSTANCE instance) {
   struct Made {
     HINSTANCE instance;
     HWND window = nullptr;
-    HANDLE ready = nullptr;
+    WinHandle ready = MakeEvent(true);
   };
   Made made{instance};
-  made.ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (made.ready == nullptr) return nullptr;
+  if (!made.ready) return nullptr;
   const auto proc = [](LPVOID raw) -> DWORD {
     auto* m = static_cast<Made*>(raw);
     // Shown by its own thread: a ShowWindow from another thread would wait for this one.
@@ -351,17 +362,14 @@ HWND ScenarioRun::HungWindow(HINSTANCE instance) {
                                     WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr,
                                     nullptr, m->instance, nullptr);
     m->window = window;
-    ::SetEvent(m->ready);
+    ::SetEvent(m->ready.get());
     ::Sleep(INFINITE);  // never takes a message: every send to the window waits or gives up
     return 0;
   };
-  HANDLE thread = ::CreateThread(nullptr, 0, proc, &made, 0, nullptr);
-  if (thread != nullptr) {
-    ::WaitForSingleObject(made.ready, INFINITE);
-    ::CloseHandle(thread);
+  if (const WinHandle thread = OwnHandle(::CreateThread(nullptr, 0, proc, &made, 0, nullptr))) {
+    ::WaitForSingleObject(made.ready.get(), INFINITE);
     Print("controller window made on a thread that never takes a message");
   }
-  ::CloseHandle(made.ready);
   return made.window;
 }
 
@@ -374,22 +382,23 @@ void ScenarioRun::StartProgram(const std::u16string& commandLine) {
   startup.cb = sizeof startup;
   auto instance = std::make_unique<Instance>();
   // `admin no`: the program runs with the Administrators group for deny only.
-  const HANDLE token = m_scenario.machine.admin ? nullptr : NonAdminToken();
-  if (!m_scenario.machine.admin && token == nullptr) {
+  const WinHandle token = m_scenario.machine.admin ? WinHandle() : NonAdminToken();
+  if (!m_scenario.machine.admin && !token) {
     Print("cannot make a token without administrator rights (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
   const BOOL started =
-      token != nullptr ? ::CreateProcessAsUserW(token, m_options.program.c_str(), buffer.data(), nullptr, nullptr,
+      token ? ::CreateProcessAsUserW(token.get(), m_options.program.c_str(), buffer.data(), nullptr, nullptr,
                                                 FALSE, 0, nullptr, nullptr, &startup, &instance->process)
                        : ::CreateProcessW(m_options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
                                           nullptr, nullptr, &startup, &instance->process);
   const DWORD error = ::GetLastError();
-  if (token != nullptr) ::CloseHandle(token);
   if (!started) {
     Print("cannot start the program (error " + std::to_string(error) + ")");
     return;
   }
+  instance->processOwned = OwnHandle(instance->process.hProcess);
+  instance->threadOwned = OwnHandle(instance->process.hThread);
   Print("program started (pid " + std::to_string(instance->process.dwProcessId) + ") with command line " +
         Quote(commandLine));
   m_instances.push_back(std::move(instance));
@@ -482,15 +491,15 @@ void ScenarioRun::Poll() {
 
 bool ScenarioRun::InputIdle(Instance& instance) {
   if (::WaitForInputIdle(instance.process.hProcess, 0) == 0) return true;
-  if (instance.idleWatch != nullptr) return false;  // its end is a cue
-  HANDLE process = nullptr;
-  if (::DuplicateHandle(::GetCurrentProcess(), instance.process.hProcess, ::GetCurrentProcess(), &process, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS)) {
-    instance.idleWatch = ::CreateThread(nullptr, 0, &WaitForIdle, process, 0, nullptr);
-    if (instance.idleWatch == nullptr) ::CloseHandle(process);
+  if (instance.idleWatch) return false;  // its end is a cue
+  WinHandle process;
+  if (::DuplicateHandle(::GetCurrentProcess(), instance.process.hProcess, ::GetCurrentProcess(), process.put(), 0,
+                        FALSE, DUPLICATE_SAME_ACCESS)) {
+    instance.idleWatch = OwnHandle(::CreateThread(nullptr, 0, &WaitForIdle, process.get(), 0, nullptr));
+    if (instance.idleWatch) process.release();  // the watch's now
   }
   // Without a watch the question is asked again at the next look's time.
-  if (instance.idleWatch == nullptr) WakeAt(NowMs() + kLookEveryMs);
+  if (!instance.idleWatch) WakeAt(NowMs() + kLookEveryMs);
   return false;
 }
 
@@ -507,13 +516,12 @@ bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
       ::DispatchMessageW(&message);
     }
     if (servicesChanged ||
-        (m_servicesChanged != nullptr && ::WaitForSingleObject(m_servicesChanged, 0) == WAIT_OBJECT_0)) {
+        (m_servicesChanged && ::WaitForSingleObject(m_servicesChanged.get(), 0) == WAIT_OBJECT_0)) {
       m_lookWanted = true;
     }
     for (const auto& instance : m_instances) {
-      if (instance->idleWatch != nullptr && ::WaitForSingleObject(instance->idleWatch, 0) == WAIT_OBJECT_0) {
-        ::CloseHandle(instance->idleWatch);
-        instance->idleWatch = nullptr;
+      if (instance->idleWatch && ::WaitForSingleObject(instance->idleWatch.get(), 0) == WAIT_OBJECT_0) {
+        instance->idleWatch.reset();
         m_lookWanted = true;  // the program has settled: a moment to see what it shows
       }
     }
@@ -522,10 +530,10 @@ bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
     const std::uint64_t now = NowMs();
     if (now >= deadline) return false;
     std::vector<HANDLE> handles;
-    if (m_servicesChanged != nullptr) handles.push_back(m_servicesChanged);
+    if (m_servicesChanged) handles.push_back(m_servicesChanged.get());
     for (const auto& instance : m_instances) {
       if (!instance->running()) continue;
-      for (const HANDLE handle : {instance->process.hProcess, instance->idleWatch}) {
+      for (const HANDLE handle : {instance->process.hProcess, instance->idleWatch.get()}) {
         if (handle != nullptr && handles.size() < MAXIMUM_WAIT_OBJECTS - 1) handles.push_back(handle);
       }
     }
@@ -533,7 +541,7 @@ bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
     const DWORD result = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
                                                        static_cast<DWORD>(until > now ? until - now : 0),
                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    servicesChanged = m_servicesChanged != nullptr && result == WAIT_OBJECT_0;
+    servicesChanged = m_servicesChanged && result == WAIT_OBJECT_0;
   }
 }
 
@@ -738,26 +746,19 @@ void ScenarioRun::Perform(const Action& a) {
       PostToDialog(a.message, static_cast<WPARAM>(a.wParam), static_cast<LPARAM>(a.lParam), "post message");
       break;
     case Action::Kind::HotspotOff:
-      ControlHotspot({simrunner::HotspotRequest::Kind::TurnOff});
-      break;
     case Action::Kind::HotspotNetworkChange:
-      ControlHotspot({simrunner::HotspotRequest::Kind::NetworkChange});
-      break;
     case Action::Kind::HotspotClientJoin:
-      ControlHotspot({simrunner::HotspotRequest::Kind::ClientJoin});
-      break;
     case Action::Kind::HotspotClientLeave:
-      ControlHotspot({simrunner::HotspotRequest::Kind::ClientLeave});
-      break;
     case Action::Kind::HotspotTransitionThenOff:
-      ControlHotspot({simrunner::HotspotRequest::Kind::TransitionThenOff, static_cast<std::uint32_t>(a.size)});
+      ControlHotspot(HotspotRequestOf(a));
       break;
   }
 }
 
 void ScenarioRun::EndChildrenOfInstances() {
-  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
+  const WinHandle owned = OwnHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!owned) return;
+  const HANDLE snapshot = owned.get();
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
@@ -765,13 +766,11 @@ void ScenarioRun::EndChildrenOfInstances() {
       return instance->process.dwProcessId == entry.th32ParentProcessID;
     });
     if (!ours) continue;
-    if (const HANDLE child = ::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+    if (const WinHandle child = OwnHandle(::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID))) {
       Print("ending what the program left running (pid " + std::to_string(entry.th32ProcessID) + ")");
-      ::TerminateProcess(child, 1);
-      ::CloseHandle(child);
+      ::TerminateProcess(child.get(), 1);
     }
   }
-  ::CloseHandle(snapshot);
 }
 
 simrunner::Observation ScenarioRun::Observe() {
@@ -820,7 +819,7 @@ simrunner::Observation ScenarioRun::Observe() {
 }
 
 int ScenarioRun::Run() {
-  m_servicesChanged = OpenServicesChanged();
+  m_servicesChanged = OwnHandle(OpenServicesChanged());
   PrepareMachine();
   StartProgram(m_scenario.machine.commandLine);
   // Without a program no expectation means anything: the run could not be made.

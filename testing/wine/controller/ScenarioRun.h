@@ -36,6 +36,7 @@
 #include "tethra/scenario/Observation.h"
 #include "tethra/scenario/Scenario.h"
 #include "tethra/scenario/Timeline.h"
+#include "tethra/wine/WinHandle.h"
 
 namespace tethra::tools {
 
@@ -68,10 +69,12 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
     bool operator==(const DialogView&) const = default;
   };
   struct Instance {
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION process{};  // its handles owned by the two below once started
+    WinHandle processOwned;
+    WinHandle threadOwned;
     std::optional<DWORD> exitCode;
     DialogView dialog;
-    HANDLE idleWatch = nullptr;  // a thread in WaitForInputIdle, signalled when it returns
+    WinHandle idleWatch;  // a thread in WaitForInputIdle, signalled when it returns
     bool running() const { return !exitCode; }
   };
 
@@ -116,11 +119,11 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   HWND m_window = nullptr;
   // A window of the controller's title whose thread never takes a message (`controller hangs`).
   HWND HungWindow(HINSTANCE instance);
-  HANDLE m_otherInstance = nullptr;  // the single-instance mutex held for `other-instance yes`
+  WinHandle m_otherInstance;  // the single-instance mutex held for `other-instance yes`
   std::vector<Received> m_received;
   std::vector<std::unique_ptr<Instance>> m_instances;
   std::uint64_t m_lastActivityMs = 0;  // something arrived, changed or ended
-  HANDLE m_servicesChanged = nullptr;  // set by the simulated services after each log line
+  WinHandle m_servicesChanged;  // set by the simulated services after each log line
   bool m_lookWanted = true;            // a cue came since the dialog was last read
   std::optional<std::uint64_t> m_lastLookMs;
   std::uint64_t m_wakeAtMs = UINT64_MAX;  // the earliest time a pending check asked for

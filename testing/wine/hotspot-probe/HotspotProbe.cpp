@@ -36,6 +36,7 @@
 
 #include "tethra/win32/Adapters.h"
 #include "tethra/wine/ControlPipe.h"
+#include "tethra/wine/WinHandle.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ std::string StatusText(platform::TetheringStatus status) { return std::to_string
 
 // One completion: what it was given and on which thread.
 struct Completion final : platform::ITetheringCompletion {
-  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const tethra::tools::WinHandle done = tethra::tools::MakeEvent(true);
   std::atomic<int> calls{0};
   DWORD thread = 0;
   platform::HResult result{};
@@ -78,7 +79,7 @@ struct Completion final : platform::ITetheringCompletion {
       result = r;
       status = s;
     }
-    ::SetEvent(done);
+    ::SetEvent(done.get());
   }
 };
 
@@ -94,7 +95,7 @@ std::shared_ptr<Completion> Operate(const std::string& name, const Begin& begin,
   Check(hr == platform::kS_OK && operation, name + " begins with a handle: " + Hex(hr));
   if (hr != platform::kS_OK || !operation) return completion;
   if (cancel) operation->cancel();
-  Check(::WaitForSingleObject(completion->done, 5000) == WAIT_OBJECT_0, name + " completes within 5 s");
+  Check(::WaitForSingleObject(completion->done.get(), 5000) == WAIT_OBJECT_0, name + " completes within 5 s");
   ::Sleep(200);  // a second call would come now
   Check(completion->calls == 1, name + " completes exactly once (" + std::to_string(completion->calls) + ")");
   Check(completion->thread != ::GetCurrentThreadId(), name + " completes on another thread");
@@ -104,10 +105,10 @@ std::shared_ptr<Completion> Operate(const std::string& name, const Begin& begin,
 
 struct Observer final : platform::INetworkChangeObserver {
   std::atomic<int> calls{0};
-  HANDLE changed = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  const tethra::tools::WinHandle changed = tethra::tools::MakeEvent();
   void networkStatusChanged() override {
     ++calls;
-    ::SetEvent(changed);
+    ::SetEvent(changed.get());
   }
 };
 
@@ -210,7 +211,7 @@ int wmain(int argc, wchar_t** argv) {
   Check(started->result == platform::kS_OK && started->status == platform::TetheringStatus::Success,
         "start succeeds: " + Hex(started->result) + " status " + StatusText(started->status));
   Check(IsState(*manager, platform::TetheringState::On), "state on");
-  ::WaitForSingleObject(observer.changed, 2000);
+  ::WaitForSingleObject(observer.changed.get(), 2000);
   Check(observer.calls > changesBefore, "the start is seen as a network status change");
   std::uint32_t clients = 99;
   if (SendHotspot("client join")) {
@@ -274,13 +275,13 @@ int wmain(int argc, wchar_t** argv) {
     const platform::HResult began = manager->stop(first, &firstOperation);
     const platform::HResult overlapping = manager->stop(second, &secondOperation);
     Check(began == platform::kS_OK, "a late stop begins: " + Hex(began));
-    Check(::WaitForSingleObject(first->done, 5000) == WAIT_OBJECT_0 &&
-              (overlapping != platform::kS_OK || ::WaitForSingleObject(second->done, 5000) == WAIT_OBJECT_0),
+    Check(::WaitForSingleObject(first->done.get(), 5000) == WAIT_OBJECT_0 &&
+              (overlapping != platform::kS_OK || ::WaitForSingleObject(second->done.get(), 5000) == WAIT_OBJECT_0),
           "a stop begun while it was in flight (" + Hex(overlapping) + ") and the first both end");
   }
 
   // --- Network status changes ---------------------------------------------------------------------
-  ::ResetEvent(observer.changed);
+  ::ResetEvent(observer.changed.get());
   const int beforeMachine = observer.calls;
   if (SendHotspot("network-change")) {
     Check(observer.calls > beforeMachine, "a machine's network change reaches the observer");

@@ -43,15 +43,13 @@
 #include "tethra/scenario/HotspotControl.h"
 #include "tethra/sim/Faults.h"
 #include "tethra/sim/hotspot/SimHotspotService.h"
+#include "tethra/wine/ControlPipe.h"
 #include "tethra/wine/ServiceDll.h"
 
 namespace tethra::tools {
 
-class SimHotspotDll final : private sim::IHotspotServiceHost {
+class SimHotspotDll final : public OncePerProcess<SimHotspotDll>, private sim::IHotspotServiceHost {
  public:
-  static SimHotspotDll& Instance();
-  // The instance if one was made, without making it (process end).
-  static SimHotspotDll* IfMade();
 
   // Held by every thread while it is inside the service (see ServiceDll.h).
   using ServiceCall = InsideService;
@@ -77,13 +75,14 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   void write(const std::string& text);
 
  private:
+  friend class OncePerProcess<SimHotspotDll>;
   SimHotspotDll();
-  static DWORD WINAPI DeliveryThread(LPVOID raw);
-  static DWORD WINAPI PipeThread(LPVOID raw);
-  void deliver();
+  // One round of the delivery thread: everything due now.
+  void deliveryRound();
   // How long the delivery thread may sleep: until the service's next due time, else for ever.
   DWORD deliveryWaitMs();
-  void serve();
+  // A control pipe line (see ControlPipe.h): "ok" or "error REASON". Pipe thread.
+  std::string answerControl(const std::string& line);
   void logChanges();
   void writeNewViolationsLocked();  // under m_nowMutex
 
@@ -94,9 +93,7 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   void deliveryQueued() override;
   std::uint64_t nowMs() override;
 
-  HANDLE m_wake = nullptr;
-  HANDLE m_delivered = nullptr;
-  HANDLE m_pipe = INVALID_HANDLE_VALUE;
+  DeliveryThread m_delivery;
   ServiceLog m_log{L"TETHRA_SIMHOTSPOT_LOG", "sim hotspot: "};
   std::mutex m_logMutex;
   std::mutex m_nowMutex;
@@ -106,6 +103,7 @@ class SimHotspotDll final : private sim::IHotspotServiceHost {
   sim::FaultPlan m_faults;
   std::atomic<int> m_inService{0};
   std::unique_ptr<sim::SimHotspotService> m_service;
+  std::unique_ptr<ControlPipeServer> m_control;
 };
 
 }  // namespace tethra::tools

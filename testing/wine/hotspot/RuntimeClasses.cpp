@@ -147,42 +147,33 @@ Hresult Answer(Self* self, const rt::Guid& iid, void** out) {
   return hr;
 }
 
-// The interfaces as Answer names them.
-struct Factory : rt::IActivationFactory { static constexpr rt::Guid kIid = rt::kIID_IActivationFactory; };
-struct InformationStatics : rt::INetworkInformationStatics {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkInformationStatics;
+// The interfaces as Answer names them: each with its identifier.
+template <typename Interface, const rt::Guid& Iid>
+struct Named : Interface {
+  static constexpr rt::Guid kIid = Iid;
 };
-struct ManagerStatics2 : rt::INetworkOperatorTetheringManagerStatics2 {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManagerStatics2;
-};
-struct ManagerStatics3 : rt::INetworkOperatorTetheringManagerStatics3 {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManagerStatics3;
-};
-struct ManagerFace : rt::INetworkOperatorTetheringManager {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManager;
-};
-struct Manager2Face : rt::INetworkOperatorTetheringManager2 {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringManager2;
-};
-struct ConfigurationFace : rt::INetworkOperatorTetheringAccessPointConfiguration {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringAccessPointConfiguration;
-};
-struct SessionConfigurationFace : rt::INetworkOperatorTetheringSessionAccessPointConfiguration {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration;
-};
-struct ProfileFace : rt::IConnectionProfile { static constexpr rt::Guid kIid = rt::kIID_IConnectionProfile; };
-struct AdapterFace : rt::INetworkAdapter { static constexpr rt::Guid kIid = rt::kIID_INetworkAdapter; };
-struct ProfilesFace : rt::IVectorViewConnectionProfile {
-  static constexpr rt::Guid kIid = rt::kIID_IVectorView_ConnectionProfile;
-};
-struct InfoFace : rt::IAsyncInfo { static constexpr rt::Guid kIid = rt::kIID_IAsyncInfo; };
-struct ActionFace : rt::IAsyncAction { static constexpr rt::Guid kIid = rt::kIID_IAsyncAction; };
-struct OperationFace : rt::IAsyncOperationTetheringResult {
-  static constexpr rt::Guid kIid = rt::kIID_IAsyncOperation_TetheringResult;
-};
-struct ResultFace : rt::INetworkOperatorTetheringOperationResult {
-  static constexpr rt::Guid kIid = rt::kIID_INetworkOperatorTetheringOperationResult;
-};
+using Factory = Named<rt::IActivationFactory, rt::kIID_IActivationFactory>;
+using InformationStatics = Named<rt::INetworkInformationStatics, rt::kIID_INetworkInformationStatics>;
+using ManagerStatics2 =
+    Named<rt::INetworkOperatorTetheringManagerStatics2, rt::kIID_INetworkOperatorTetheringManagerStatics2>;
+using ManagerStatics3 =
+    Named<rt::INetworkOperatorTetheringManagerStatics3, rt::kIID_INetworkOperatorTetheringManagerStatics3>;
+using ManagerFace = Named<rt::INetworkOperatorTetheringManager, rt::kIID_INetworkOperatorTetheringManager>;
+using Manager2Face = Named<rt::INetworkOperatorTetheringManager2, rt::kIID_INetworkOperatorTetheringManager2>;
+using ConfigurationFace =
+    Named<rt::INetworkOperatorTetheringAccessPointConfiguration,
+          rt::kIID_INetworkOperatorTetheringAccessPointConfiguration>;
+using SessionConfigurationFace =
+    Named<rt::INetworkOperatorTetheringSessionAccessPointConfiguration,
+          rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration>;
+using ProfileFace = Named<rt::IConnectionProfile, rt::kIID_IConnectionProfile>;
+using AdapterFace = Named<rt::INetworkAdapter, rt::kIID_INetworkAdapter>;
+using ProfilesFace = Named<rt::IVectorViewConnectionProfile, rt::kIID_IVectorView_ConnectionProfile>;
+using InfoFace = Named<rt::IAsyncInfo, rt::kIID_IAsyncInfo>;
+using ActionFace = Named<rt::IAsyncAction, rt::kIID_IAsyncAction>;
+using OperationFace = Named<rt::IAsyncOperationTetheringResult, rt::kIID_IAsyncOperation_TetheringResult>;
+using ResultFace =
+    Named<rt::INetworkOperatorTetheringOperationResult, rt::kIID_INetworkOperatorTetheringOperationResult>;
 
 // --- Connection profiles ------------------------------------------------------------------------
 
@@ -486,13 +477,10 @@ class ConfigurationText {
   platform::AccessPointConfig m_config;
 };
 
-class Configuration final : public ConfigurationFace {
-  SIM_WINRT_OBJECT(Configuration, rt::kAccessPointConfigurationClass)
-  Configuration() = default;
-  explicit Configuration(platform::AccessPointConfig config) : m_text(std::move(config)) {}
-  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    return Answer<ConfigurationFace>(this, iid, out);
-  }
+// The name and passphrase accessors both configuration classes have, on the text they hold.
+template <typename Face>
+class TextAccessors : public Face {
+ public:
   Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(m_text.get().ssid, value); }
   Hresult TETHRA_WINRT_CALL put_Ssid(rt::Hstring value) override {
     m_text.setSsid(value);
@@ -504,32 +492,36 @@ class Configuration final : public ConfigurationFace {
   Hresult TETHRA_WINRT_CALL put_Passphrase(rt::Hstring value) override {
     m_text.setPassphrase(value);
     return rt::kS_OK;
+  }
+
+ protected:
+  TextAccessors() = default;
+  explicit TextAccessors(platform::AccessPointConfig config) : m_text(std::move(config)) {}
+  ~TextAccessors() = default;
+
+ private:
+  ConfigurationText m_text;
+};
+
+class Configuration final : public TextAccessors<ConfigurationFace> {
+  SIM_WINRT_OBJECT(Configuration, rt::kAccessPointConfigurationClass)
+  Configuration() = default;
+  explicit Configuration(platform::AccessPointConfig config) : TextAccessors(std::move(config)) {}
+  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
+    return Answer<ConfigurationFace>(this, iid, out);
   }
 
  private:
   ~Configuration() = default;
-  ConfigurationText m_text;
 };
 
 // The per-session configuration: its name and passphrase; band, authentication kind and
 // performance priority are never set by the program.
-class SessionConfiguration final : public SessionConfigurationFace {
+class SessionConfiguration final : public TextAccessors<SessionConfigurationFace> {
   SIM_WINRT_OBJECT(SessionConfiguration, rt::kSessionAccessPointConfigurationClass)
   SessionConfiguration() = default;
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<SessionConfigurationFace>(this, iid, out);
-  }
-  Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(m_text.get().ssid, value); }
-  Hresult TETHRA_WINRT_CALL put_Ssid(rt::Hstring value) override {
-    m_text.setSsid(value);
-    return rt::kS_OK;
-  }
-  Hresult TETHRA_WINRT_CALL get_Passphrase(rt::Hstring* value) override {
-    return MakeString(m_text.get().passphrase, value);
-  }
-  Hresult TETHRA_WINRT_CALL put_Passphrase(rt::Hstring value) override {
-    m_text.setPassphrase(value);
-    return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override { return rt::kE_NOTIMPL; }
@@ -548,7 +540,6 @@ class SessionConfiguration final : public SessionConfigurationFace {
 
  private:
   ~SessionConfiguration() = default;
-  ConfigurationText m_text;
 };
 
 // What the program's configuration object holds, read through its own ABI.
@@ -616,15 +607,12 @@ class Manager final : public ManagerFace, public Manager2Face {
   Hresult TETHRA_WINRT_CALL ConfigureAccessPointAsync(rt::INetworkOperatorTetheringAccessPointConfiguration* configuration,
                                                       rt::IAsyncAction** asyncInfo) override {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
-    *asyncInfo = nullptr;
     const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
     return begin<Action>(asyncInfo, [&](auto done, auto* operation) {
       return m_manager->configure(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
-    if (asyncInfo == nullptr) return rt::kE_POINTER;
-    *asyncInfo = nullptr;
     return begin<Operation>(asyncInfo,
                             [&](auto done, auto* operation) { return m_manager->start(std::move(done), operation); });
   }
@@ -632,15 +620,12 @@ class Manager final : public ManagerFace, public Manager2Face {
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::INetworkOperatorTetheringSessionAccessPointConfiguration* configuration,
                                                 rt::IAsyncOperationTetheringResult** asyncInfo) override {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
-    *asyncInfo = nullptr;
     const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
     return begin<Operation>(asyncInfo, [&](auto done, auto* operation) {
       return m_manager->startWithSessionConfiguration(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StopTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
-    if (asyncInfo == nullptr) return rt::kE_POINTER;
-    *asyncInfo = nullptr;
     return begin<Operation>(asyncInfo,
                             [&](auto done, auto* operation) { return m_manager->stop(std::move(done), operation); });
   }
@@ -651,8 +636,12 @@ class Manager final : public ManagerFace, public Manager2Face {
     m_manager.reset();
   }
 
+  // An operation's start: `out` checked and emptied, then the service's call with a new
+  // asynchronous object of type A that `out` receives once the call has begun.
   template <typename A, typename Out, typename Call>
   Hresult begin(Out** out, Call call) {
+    if (out == nullptr) return rt::kE_POINTER;
+    *out = nullptr;
     auto* async = new (std::nothrow) A();
     if (async == nullptr) return rt::kE_OUTOFMEMORY;
     ComPtr<A> held;
@@ -795,36 +784,23 @@ class TetheringStatics final : public Factory, public ManagerStatics2, public Ma
   }
 };
 
+// The factory of a configuration class: each activation a new, empty configuration, handed out
+// as its face.
+template <typename Made, typename Face, const char16_t* RuntimeName>
 class ConfigurationFactory final : public Factory {
-  SIM_WINRT_OBJECT(ConfigurationFactory, rt::kAccessPointConfigurationClass)
+  SIM_WINRT_OBJECT(ConfigurationFactory, RuntimeName)
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<Factory>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL ActivateInstance(rt::IInspectable** instance) override {
     if (instance == nullptr) return rt::kE_POINTER;
-    auto* made = new (std::nothrow) Configuration();
-    *instance = made;
+    auto* made = new (std::nothrow) Made();
+    *instance = static_cast<Face*>(made);
     return made != nullptr ? rt::kS_OK : rt::kE_OUTOFMEMORY;
   }
 
  private:
   ~ConfigurationFactory() = default;
-};
-
-class SessionConfigurationFactory final : public Factory {
-  SIM_WINRT_OBJECT(SessionConfigurationFactory, rt::kSessionAccessPointConfigurationClass)
-  Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    return Answer<Factory>(this, iid, out);
-  }
-  Hresult TETHRA_WINRT_CALL ActivateInstance(rt::IInspectable** instance) override {
-    if (instance == nullptr) return rt::kE_POINTER;
-    auto* made = new (std::nothrow) SessionConfiguration();
-    *instance = static_cast<SessionConfigurationFace*>(made);
-    return made != nullptr ? rt::kS_OK : rt::kE_OUTOFMEMORY;
-  }
-
- private:
-  ~SessionConfigurationFactory() = default;
 };
 
 }  // namespace
@@ -840,9 +816,11 @@ extern "C" HRESULT WINAPI DllGetActivationFactory(rt::Hstring classId, rt::IActi
   } else if (name == rt::kTetheringManagerClass) {
     made = static_cast<Factory*>(new (std::nothrow) TetheringStatics());
   } else if (name == rt::kAccessPointConfigurationClass) {
-    made = new (std::nothrow) ConfigurationFactory();
+    made = new (std::nothrow)
+        ConfigurationFactory<Configuration, ConfigurationFace, rt::kAccessPointConfigurationClass>();
   } else if (name == rt::kSessionAccessPointConfigurationClass && dll.sessionStartOffered()) {
-    made = new (std::nothrow) SessionConfigurationFactory();
+    made = new (std::nothrow) ConfigurationFactory<SessionConfiguration, SessionConfigurationFace,
+                                                   rt::kSessionAccessPointConfigurationClass>();
   } else {
     dll.write("runtime DllGetActivationFactory(" + Narrow(name) + ") -> not served");
     return rt::kCLASS_E_CLASSNOTAVAILABLE;

@@ -4,6 +4,7 @@
 #include "LocalActivation.h"
 #include "tethra/platform/Sharing.h"
 #include "tethra/win32/Win32Common.h"
+#include "tethra/wine/WinHandle.h"
 
 namespace tethra::tools {
 
@@ -37,10 +38,8 @@ class Unmarshaler final : public tethra::tools::StaticMarshallingFactory {
     if (FAILED(read)) return read;
     const HRESULT hr = SimSharingGetClassObject(kClsidConnectionManager, iid, out);
     if (SUCCEEDED(hr)) {
-      const HANDLE served = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kLocalActivationServedEvent);
-      if (served != nullptr) {
-        ::SetEvent(served);
-        ::CloseHandle(served);
+      if (const WinHandle served = OwnHandle(::OpenEventW(EVENT_MODIFY_STATE, FALSE, kLocalActivationServedEvent))) {
+        ::SetEvent(served.get());
       }
     }
     return hr;

@@ -129,6 +129,13 @@ class ComObject : public Interfaces... {
   ULONG m_refs = 1;
 };
 
+// The answer of a dual interface to QueryInterface: itself for IUnknown, IDispatch and its own
+// identifier, else nothing.
+template <typename Interface>
+void* AsDual(Interface* self, REFIID iid, REFIID own) {
+  return iid == IID_IUnknown || iid == IID_IDispatch || iid == own ? static_cast<void*>(self) : nullptr;
+}
+
 // --- Connections ------------------------------------------------------------------------------------
 
 class Connection final : public ComObject<INetConnection> {
@@ -315,12 +322,7 @@ class Configuration final : public ComObject<NoAutomation<INetSharingConfigurati
   HRESULT STDMETHODCALLTYPE RemovePortMapping(INetSharingPortMapping*) override { return E_NOTIMPL; }
 
  private:
-  void* find(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_INetSharingConfiguration) {
-      return static_cast<INetSharingConfiguration*>(this);
-    }
-    return nullptr;
-  }
+  void* find(REFIID iid) override { return AsDual<INetSharingConfiguration>(this, iid, IID_INetSharingConfiguration); }
 
   Held<platform::INetSharingConfiguration> m_inner;
 };
@@ -392,10 +394,7 @@ class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharin
 
  private:
   void* find(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_INetSharingEveryConnectionCollection) {
-      return static_cast<INetSharingEveryConnectionCollection*>(this);
-    }
-    return nullptr;
+    return AsDual<INetSharingEveryConnectionCollection>(this, iid, IID_INetSharingEveryConnectionCollection);
   }
 
   Held<platform::INetSharingEveryConnectionCollection> m_inner;
@@ -449,12 +448,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
   }
 
  private:
-  void* find(REFIID iid) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_INetSharingManager) {
-      return static_cast<INetSharingManager*>(this);
-    }
-    return nullptr;
-  }
+  void* find(REFIID iid) override { return AsDual<INetSharingManager>(this, iid, IID_INetSharingManager); }
 
   Held<platform::INetSharingManager> m_inner;
 };

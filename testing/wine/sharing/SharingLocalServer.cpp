@@ -15,6 +15,7 @@
 
 #include "LocalActivation.h"
 #include "tethra/wine/ServiceDll.h"
+#include "tethra/wine/WinHandle.h"
 #include "tethra/platform/Sharing.h"
 #include "tethra/win32/Win32Common.h"
 
@@ -70,20 +71,6 @@ class ClassObject final : public tethra::tools::StaticMarshallingFactory {
   HRESULT STDMETHODCALLTYPE DisconnectObject(DWORD) override { return S_OK; }
 };
 
-class Event {
- public:
-  Event() : m_handle(::CreateEventW(nullptr, FALSE, FALSE, tethra::tools::kLocalActivationServedEvent)) {}
-  Event(const Event&) = delete;
-  Event& operator=(const Event&) = delete;
-  ~Event() {
-    if (m_handle != nullptr) ::CloseHandle(m_handle);
-  }
-  HANDLE get() const { return m_handle; }
-
- private:
-  HANDLE m_handle;
-};
-
 class ComApartment {
  public:
   ComApartment() : m_hr(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
@@ -121,7 +108,8 @@ ClassObject g_classObject;
 
 int wmain() {
   const tethra::tools::ServiceLog log(L"TETHRA_SIMSHARING_LOG", "simsharing-server: ");
-  const Event served;  // made before the registration: no client can signal before it exists
+  const tethra::tools::WinHandle served =
+      tethra::tools::MakeEvent(false, tethra::tools::kLocalActivationServedEvent);  // made before the registration: no client can signal before it exists
   const ComApartment apartment;
   if (FAILED(apartment.status())) {
     log.write("local server: COM not initialised " + Hex(apartment.status()));

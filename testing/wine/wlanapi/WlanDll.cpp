@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "tethra/win32/Adapters.h"
-#include "ControlServer.h"
+#include "DeviceEvent.h"
 #include "RegistrationWatch.h"
 #include "tethra/scenario/MachineConfig.h"
 #include "tethra/wine/ScenarioFile.h"
@@ -25,33 +25,17 @@ thread_local bool t_machineSide = false;
 // How long a notification waits for the calling thread to take its messages again before it
 // is delivered anyway (a thread that waits for something else than messages).
 constexpr UINT kMeetTimeoutMs = 250;
-// How long a control request waits for the notifications it queued.
-constexpr DWORD kDeliveryBoundMs = 10000;
+constexpr std::size_t kLongestRequest = 4096;
+constexpr UINT kDeviceSendTimeoutMs = 5000;
 
 BOOL CALLBACK FirstWindow(HWND window, LPARAM found) {
   *reinterpret_cast<HWND*>(found) = window;
   return FALSE;
 }
 
-std::atomic<SimWlanDll*> g_made{nullptr};
-
 }  // namespace
 
-SimWlanDll& SimWlanDll::Instance() {
-  static SimWlanDll* const dll = [] {
-    auto* made = new SimWlanDll();  // process lifetime, see the header
-    g_made = made;
-    return made;
-  }();
-  return *dll;
-}
-
-SimWlanDll* SimWlanDll::IfMade() { return g_made; }
-
 SimWlanDll::SimWlanDll() {
-  m_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  m_deliveryEnded = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  m_allDelivered = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   m_codePage = tethra::win32::CreateCodePage();
   sim::SimWlanConfig config;
   const ScenarioFromEnvironment loaded = LoadScenarioFromEnvironment();
@@ -75,9 +59,12 @@ SimWlanDll::SimWlanDll() {
   write(watch.empty() ? "device registrations watched through the executable's imports"
                       : "device registrations not watched: " + watch);
   // Started last: it may deliver as soon as it runs.
-  const HANDLE thread = ::CreateThread(nullptr, 0, &SimWlanDll::ThreadProc, this, 0, nullptr);
-  if (thread != nullptr) ::CloseHandle(thread);
-  m_control = std::make_unique<ControlServer>(*this);
+  if (!m_delivery.start([this] { return sleepMs(); }, [this] { deliveryRound(); })) {
+    write("no delivery thread (error " + std::to_string(::GetLastError()) + ")");
+  }
+  m_control = std::make_unique<ControlPipeServer>(
+      kControlPipeName, kLongestRequest, [this](const std::string& line) { return answerControl(line); },
+      [this](const std::string& text) { write(text); });
 }
 
 sim::SimWlanConfig SimWlanDll::configFromEnvironment() {
@@ -112,7 +99,7 @@ void SimWlanDll::afterCall() {
   logChanges();
   if (!t_notificationQueued) return;
   t_notificationQueued = false;
-  ::SetEvent(m_wake);
+  m_delivery.wake();
 }
 
 PVOID SimWlanDll::keepTarget(HANDLE handle, win32::wlan::WlanNotificationCallback callback, PVOID context) {
@@ -146,21 +133,30 @@ std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
     if (!simrunner::ApplyToWlan(request, *m_service, why)) return why;
     logChanges();
   }
-  ::SetEvent(m_wake);
-  auto pending = [this] {
-    const InsideService inside = enter();
-    return m_service->hasPendingNotification();
-  };
   // The delivering flag is raised before a notification leaves the queue, so an empty queue
   // with the flag down means every notification of this request has been delivered.
-  const ULONGLONG deadline = ::GetTickCount64() + kDeliveryBoundMs;
-  while (pending() || m_delivering) {
-    if (::GetTickCount64() >= deadline) {
-      return "notifications not delivered within " + std::to_string(kDeliveryBoundMs) + " ms";
-    }
-    ::WaitForSingleObject(m_allDelivered, 10);
+  return m_delivery.awaitDelivered(
+      [this] {
+        {
+          const InsideService inside = enter();
+          if (m_service->hasPendingNotification()) return true;
+        }
+        return m_delivering.load();
+      },
+      "notifications ");
+}
+
+std::string SimWlanDll::answerControl(const std::string& line) {
+  simrunner::ControlRequest request;
+  std::string why;
+  if (!simrunner::ParseControlRequest(line, request, why)) return "error " + why;
+  if (request.kind == simrunner::ControlRequest::Kind::Device) {
+    const DeviceDelivery delivery = SendDeviceChange(request.removed, request.text, kDeviceSendTimeoutMs);
+    if (!delivery.error.empty()) return "error " + delivery.error;
+    return delivery.windows == 0 ? std::string(kDeliveredToNobody) : "ok";
   }
-  return {};
+  why = perform(request);
+  return why.empty() ? "ok" : "error " + why;
 }
 
 void SimWlanDll::write(const std::string& text) {
@@ -170,15 +166,7 @@ void SimWlanDll::write(const std::string& text) {
 
 void SimWlanDll::processEnded() {
   if (m_ended.exchange(true)) return;
-  // The other threads were ended wherever they stood: a lock one of them held stays held.
-  {
-    std::unique_lock log(m_logMutex, std::try_to_lock);
-    if (!log.owns_lock()) return;  // not even this can be said
-  }
-  if (m_inService != 0) {
-    write("end: not settled (a thread was inside the service when the process ended)");
-    return;
-  }
+  if (!EndCanSettle(m_logMutex, m_inService, [this](const std::string& text) { write(text); })) return;
   const InsideService inside = enter();
   write("end: process ended, its handles closed");
   // Buffers are the process's own: what it never gave back is named, whatever the scenario.
@@ -191,43 +179,34 @@ void SimWlanDll::processEnded() {
   write(m_lastNow);
 }
 
-DWORD WINAPI SimWlanDll::ThreadProc(LPVOID raw) {
-  static_cast<SimWlanDll*>(raw)->run();
-  return 0;
+DWORD SimWlanDll::sleepMs() {
+  if (!m_stopAt) return INFINITE;
+  const ULONGLONG now = ::GetTickCount64();
+  return *m_stopAt > now ? static_cast<DWORD>(*m_stopAt - now) : 0;
 }
 
-void SimWlanDll::run() {
+void SimWlanDll::deliveryRound() {
   t_machineSide = true;
-  std::optional<ULONGLONG> stopAt;
-  bool stopped = false;
-  for (;;) {
-    DWORD timeout = INFINITE;
-    if (stopAt) {
-      const ULONGLONG now = ::GetTickCount64();
-      timeout = *stopAt > now ? static_cast<DWORD>(*stopAt - now) : 0;
+  const InsideService inside = enter();
+  if (m_stopAt && ::GetTickCount64() >= *m_stopAt) {
+    m_stopAt.reset();
+    m_stopped = true;
+    if (m_service->state() == platform::kWlanHostedNetworkActive) {
+      write("the service stops the hosted network by itself");
+      m_service->machineSetState(platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle,
+                                 platform::kWlanHostedNetworkReasonUserAction);
+      logChanges();
     }
-    ::WaitForSingleObject(m_wake, timeout);
-    const InsideService inside = enter();
-    if (stopAt && ::GetTickCount64() >= *stopAt) {
-      stopAt.reset();
-      stopped = true;
-      if (m_service->state() == platform::kWlanHostedNetworkActive) {
-        write("the service stops the hosted network by itself");
-        m_service->machineSetState(platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle,
-                                   platform::kWlanHostedNetworkReasonUserAction);
-        logChanges();
-      }
-    }
-    const DWORD caller = m_caller.exchange(0);
-    if (caller != 0 && m_service->hasPendingNotification()) {
-      const OutsideService meeting = leave();  // a message to the program holds no lock here
-      meetCaller(caller);
-    }
-    deliverAll();
-    t_notificationQueued = false;  // this thread delivers its own queue; nothing to wake
-    if (m_stopAfterMs && !stopped && !stopAt && m_service->state() == platform::kWlanHostedNetworkActive) {
-      stopAt = ::GetTickCount64() + *m_stopAfterMs;
-    }
+  }
+  const DWORD caller = m_caller.exchange(0);
+  if (caller != 0 && m_service->hasPendingNotification()) {
+    const OutsideService meeting = leave();  // a message to the program holds no lock here
+    meetCaller(caller);
+  }
+  deliverAll();
+  t_notificationQueued = false;  // this thread delivers its own queue; nothing to wake
+  if (m_stopAfterMs && !m_stopped && !m_stopAt && m_service->state() == platform::kWlanHostedNetworkActive) {
+    m_stopAt = ::GetTickCount64() + *m_stopAfterMs;
   }
 }
 
@@ -241,7 +220,6 @@ void SimWlanDll::deliverAll() {
   // Shows in the log where the program had its notifications, e.g. before a request's answer.
   if (delivered > 0) write("delivered " + std::to_string(delivered) + " notification(s)");
   m_delivering = false;
-  ::SetEvent(m_allDelivered);
 }
 
 // On the simulated notebook one thread runs at a time: a notification queued by a program
@@ -296,7 +274,7 @@ void SimWlanDll::notificationQueued() {
   if (!t_machineSide) m_caller = ::GetCurrentThreadId();
 }
 
-void SimWlanDll::deliveryEnded() { ::SetEvent(m_deliveryEnded); }
+void SimWlanDll::deliveryEnded() { ::SetEvent(m_deliveryEnded.get()); }
 
 void SimWlanDll::waitUntil(std::function<bool()> ready) {
   // A program thread that waits inside a call (`wlan reports before-return`) lets the reports
@@ -304,7 +282,7 @@ void SimWlanDll::waitUntil(std::function<bool()> ready) {
   if (!t_machineSide && t_notificationQueued) {
     t_notificationQueued = false;
     m_caller = 0;
-    ::SetEvent(m_wake);
+    m_delivery.wake();
   }
   {
     std::lock_guard lock(m_nowMutex);
@@ -313,7 +291,7 @@ void SimWlanDll::waitUntil(std::function<bool()> ready) {
   // The service waits with its lock released: a thread ended while it waits holds nothing.
   while (!ready()) {
     const OutsideService waiting = leave();
-    ::WaitForSingleObject(m_deliveryEnded, 10);
+    ::WaitForSingleObject(m_deliveryEnded.get(), 10);
   }
 }
 

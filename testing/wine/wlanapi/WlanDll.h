@@ -43,12 +43,11 @@
 #include "tethra/platform/CodePage.h"
 #include "tethra/sim/Faults.h"
 #include "tethra/sim/wlan/SimWlanService.h"
+#include "tethra/wine/ControlPipe.h"
 #include "tethra/wine/ServiceDll.h"
 #include "tethra/win32/WlanTypes.h"
 
 namespace tethra::tools {
-
-class ControlServer;
 
 // What the program registered: its own callback, called from the service's platform-typed one.
 struct CallbackTarget {
@@ -56,11 +55,8 @@ struct CallbackTarget {
   PVOID context;
 };
 
-class SimWlanDll final : private sim::IWlanServiceHost {
+class SimWlanDll final : public OncePerProcess<SimWlanDll>, private sim::IWlanServiceHost {
  public:
-  static SimWlanDll& Instance();
-  // The instance if one was made, without making it (process end).
-  static SimWlanDll* IfMade();
 
   sim::SimWlanService& service() { return *m_service; }
   // Held around every use of the service (see ServiceDll.h); the program's callback leaves it.
@@ -78,6 +74,11 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   // A control request: performed, and answered ("" for ok, else the reason) once the
   // notifications it queued have been delivered. Pipe thread.
   std::string perform(const simrunner::ControlRequest& request);
+  // A control pipe line (see ControlPipe.h): its answer, "ok", "ok nobody" for a device event no
+  // window registered for (nothing sent), or "error " and the reason (malformed request, the
+  // program's device registrations not watched, the send failed, notifications not delivered in
+  // time). Pipe thread.
+  std::string answerControl(const std::string& line);
 
   void write(const std::string& text);
 
@@ -85,10 +86,13 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   void processEnded();
 
  private:
+  friend class OncePerProcess<SimWlanDll>;
   SimWlanDll();
   sim::SimWlanConfig configFromEnvironment();
-  static DWORD WINAPI ThreadProc(LPVOID raw);
-  void run();
+  // The delivery thread's sleep and round (see DeliveryThread): a round also stops the network
+  // when the machine's stop-after time has come.
+  DWORD sleepMs();
+  void deliveryRound();
   void deliverAll();
   void meetCaller(DWORD caller);
   void logChanges();
@@ -102,9 +106,9 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   void deliveryEnded() override;
   void waitUntil(std::function<bool()> ready) override;
 
-  HANDLE m_wake = nullptr;
-  HANDLE m_deliveryEnded = nullptr;
-  HANDLE m_allDelivered = nullptr;
+  DeliveryThread m_delivery;
+  // Set by the service when a delivery has returned to it (waitUntil's wake-up).
+  const WinHandle m_deliveryEnded = MakeEvent();
   // The thread whose program call queued the notifications next to go (0: none since the
   // notification thread last looked).
   std::atomic<DWORD> m_caller{0};
@@ -119,12 +123,15 @@ class SimWlanDll final : private sim::IWlanServiceHost {
   std::mutex m_faultsMutex;
   sim::FaultPlan m_faults;
   std::optional<unsigned long> m_stopAfterMs;
+  // Delivery thread only: when the service stops the network by itself, and whether it did.
+  std::optional<ULONGLONG> m_stopAt;
+  bool m_stopped = false;
   // The program's own Win32 code-page adapter: the service converts as the program does.
   std::unique_ptr<platform::ICodePage> m_codePage;
   std::unique_ptr<sim::SimWlanService> m_service;
   std::mutex m_targetsMutex;
   std::map<HANDLE, std::vector<std::unique_ptr<CallbackTarget>>> m_targets;
-  std::unique_ptr<ControlServer> m_control;
+  std::unique_ptr<ControlPipeServer> m_control;
 };
 
 }  // namespace tethra::tools

@@ -20,13 +20,18 @@
 //   sleep                         the machine sleeps (after the suspend broadcast)
 // Each is answered once its notifications have been delivered (device: once the send returned).
 //
-// Owner: SendControl owns its pipe handle for the call only. Threads: any thread; each call
-// opens its own connection.
+// Owner: SendControl owns its pipe handle for the call only; a ControlPipeServer owns its pipe
+// for its life. Threads: SendControl on any thread, each call with its own connection; a
+// server answers on its own thread.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+
+#include "tethra/wine/ToolThread.h"
+#include "tethra/wine/WinHandle.h"
 
 namespace tethra::tools {
 
@@ -42,20 +47,12 @@ inline constexpr char kDeliveredToNobody[] = "ok nobody";
 // `timeoutMs` (the pipe is waited for while it does not exist yet or all its instances are
 // busy), or when the write or any read of the answer took longer than `timeoutMs` itself.
 inline bool SendControl(const wchar_t* pipeName, const std::string& request, std::string& answer, DWORD timeoutMs) {
-  struct Pipe {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    Pipe() = default;
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-    ~Pipe() {
-      if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-    }
-  } pipe;
+  WinHandle pipe;
   const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
   for (;;) {
-    pipe.handle = ::CreateFileW(pipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OVERLAPPED, nullptr);
-    if (pipe.handle != INVALID_HANDLE_VALUE) break;
+    pipe = OwnHandle(::CreateFileW(pipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OVERLAPPED, nullptr));
+    if (pipe) break;
     const DWORD error = ::GetLastError();
     const ULONGLONG now = ::GetTickCount64();
     if (now >= deadline) {
@@ -71,33 +68,25 @@ inline bool SendControl(const wchar_t* pipeName, const std::string& request, std
     }
   }
   // Overlapped, so that a server that never answers costs at most the timeout.
-  struct Event {
-    HANDLE handle = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    Event() = default;
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    ~Event() {
-      if (handle != nullptr) ::CloseHandle(handle);
-    }
-  } event;
-  if (event.handle == nullptr) {
+  const WinHandle event = MakeEvent(true);
+  if (!event) {
     answer = "no event (error " + std::to_string(::GetLastError()) + ")";
     return false;
   }
   // One transfer, finished within `timeoutMs`: the bytes moved, or false.
   auto transfer = [&](bool write, void* data, DWORD size, DWORD& moved) {
     OVERLAPPED overlapped{};
-    overlapped.hEvent = event.handle;
-    const BOOL done = write ? ::WriteFile(pipe.handle, data, size, nullptr, &overlapped)
-                            : ::ReadFile(pipe.handle, data, size, nullptr, &overlapped);
+    overlapped.hEvent = event.get();
+    const BOOL done = write ? ::WriteFile(pipe.get(), data, size, nullptr, &overlapped)
+                            : ::ReadFile(pipe.get(), data, size, nullptr, &overlapped);
     if (!done && ::GetLastError() != ERROR_IO_PENDING) return false;
-    if (::WaitForSingleObject(event.handle, timeoutMs) != WAIT_OBJECT_0) {
-      ::CancelIo(pipe.handle);
-      ::GetOverlappedResult(pipe.handle, &overlapped, &moved, TRUE);  // the buffer is ours again
+    if (::WaitForSingleObject(event.get(), timeoutMs) != WAIT_OBJECT_0) {
+      ::CancelIo(pipe.get());
+      ::GetOverlappedResult(pipe.get(), &overlapped, &moved, TRUE);  // the buffer is ours again
       ::SetLastError(WAIT_TIMEOUT);
       return false;
     }
-    return ::GetOverlappedResult(pipe.handle, &overlapped, &moved, FALSE) != FALSE;
+    return ::GetOverlappedResult(pipe.get(), &overlapped, &moved, FALSE) != FALSE;
   };
   std::string line = request + "\n";
   DWORD written = 0;
@@ -126,5 +115,74 @@ inline bool SendControl(const wchar_t* pipeName, const std::string& request, std
 inline bool SendControl(const std::string& request, std::string& answer, DWORD timeoutMs) {
   return SendControl(kControlPipeName, request, answer, timeoutMs);
 }
+
+// The server side, one per planted service: one pipe instance, created with
+// FILE_FLAG_FIRST_PIPE_INSTANCE so that only the first process that loads the service serves,
+// and a thread that takes one request per connection, hands its line to `answer` and sends back
+// what that returns ("ok", "ok nobody" or "error REASON"). Every step goes to `log`: served or
+// why not, a failed connect, a client that left without a line, each request with its answer.
+// The planted services keep their server for the process's life: it is never destroyed while
+// its thread runs.
+class ControlPipeServer {
+ public:
+  using Answer = std::function<std::string(const std::string& line)>;
+  using Log = std::function<void(const std::string& text)>;
+
+  // `longestRequest`: bytes read at the most before a client without a line is let go.
+  ControlPipeServer(const wchar_t* pipeName, std::size_t longestRequest, Answer answer, Log log)
+      : m_longestRequest(longestRequest), m_answer(std::move(answer)), m_log(std::move(log)) {
+    constexpr DWORD kBufferBytes = 4096;
+    m_pipe = OwnHandle(::CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                                          1, kBufferBytes, kBufferBytes, 0, nullptr));
+    if (!m_pipe) {
+      m_log("control pipe not served here (error " + std::to_string(::GetLastError()) + ")");
+    } else if (!StartThread([this] { serve(); })) {
+      m_log("control pipe not served: no thread (error " + std::to_string(::GetLastError()) + ")");
+    } else {
+      m_log("control pipe served");
+    }
+  }
+  ControlPipeServer(const ControlPipeServer&) = delete;
+  ControlPipeServer& operator=(const ControlPipeServer&) = delete;
+
+ private:
+  void serve() {
+    const HANDLE pipe = m_pipe.get();
+    for (;;) {
+      if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
+        m_log("control pipe: connect failed (error " + std::to_string(::GetLastError()) + ")");
+        ::Sleep(100);  // the next client gets its chance; a broken pipe does not spin
+        ::DisconnectNamedPipe(pipe);
+        continue;
+      }
+      std::string received;
+      char buffer[256];
+      while (received.size() < m_longestRequest && received.find('\n') == std::string::npos) {
+        DWORD read = 0;
+        if (!::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) || read == 0) break;
+        received.append(buffer, read);
+      }
+      const std::size_t end = received.find('\n');
+      if (end != std::string::npos) {
+        const std::string line = received.substr(0, end);
+        const std::string reply = m_answer(line);
+        m_log("control " + line + " -> " + reply);
+        const std::string sent = reply + "\n";
+        DWORD written = 0;
+        ::WriteFile(pipe, sent.data(), static_cast<DWORD>(sent.size()), &written, nullptr);
+        ::FlushFileBuffers(pipe);  // the client has the answer before it is cut off
+      } else {
+        m_log("control pipe: a client left without a request line");
+      }
+      ::DisconnectNamedPipe(pipe);
+    }
+  }
+
+  const std::size_t m_longestRequest;
+  const Answer m_answer;
+  const Log m_log;
+  WinHandle m_pipe;
+};
 
 }  // namespace tethra::tools

@@ -6,15 +6,18 @@
 
 #include <string>
 
+#include "tethra/wine/WinHandle.h"
+
 namespace tethra::tools {
 
 // False when the file cannot be opened or read through, or is no disk file (a pipe, a device);
 // `bytes` is then empty.
 inline bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   bytes.clear();
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const WinHandle owned = OwnHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!owned) return false;
+  const HANDLE file = owned.get();
   bool whole = ::GetFileType(file) == FILE_TYPE_DISK;
   char chunk[4096];
   DWORD read = 0;
@@ -23,7 +26,6 @@ inline bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     if (!whole || read == 0) break;
     bytes.append(chunk, read);
   }
-  ::CloseHandle(file);
   if (!whole) bytes.clear();
   return whole;
 }

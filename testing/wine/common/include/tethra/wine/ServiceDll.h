@@ -7,18 +7,27 @@
 // After each line the log sets the services' change event (ServicesChanged.h), so that the
 // stand-in controller learns of it without asking.
 //
+// The planted services that run a simulated notebook's service (wlanapi.dll, simhotspot.dll)
+// also share their frame: one object per process, a delivery thread that hands the program what
+// the service queued, and the end check at the process's end.
+//
 // Owner: a ServiceLog owns its file and event handles for the process's life (the DLLs never
-// end their service). Threads: ServiceLog::write is not locked; each DLL calls it under its own lock.
+// end their service); so does a DeliveryThread its events. Threads: ServiceLog::write is not
+// locked; each DLL calls it under its own lock. DeliveryThread: see the class.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "tethra/wine/ServicesChanged.h"
+#include "tethra/wine/ToolThread.h"
+#include "tethra/wine/WinHandle.h"
 
 namespace tethra::tools {
 
@@ -44,10 +53,10 @@ class ServiceLog {
  public:
   // `variable` names the log file; `debugPrefix` marks the lines sent to the debugger instead.
   ServiceLog(const wchar_t* variable, const char* debugPrefix)
-      : m_start(::GetTickCount64()), m_debugPrefix(debugPrefix), m_changed(OpenServicesChanged()) {
+      : m_start(::GetTickCount64()), m_debugPrefix(debugPrefix), m_changed(OwnHandle(OpenServicesChanged())) {
     if (const auto path = Environment(variable)) {
-      m_file = ::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      m_file = OwnHandle(::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
   }
   ServiceLog(const ServiceLog&) = delete;
@@ -59,20 +68,20 @@ class ServiceLog {
     std::snprintf(prefix, sizeof prefix, "%7llu ms  tid %5lu  ",
                   static_cast<unsigned long long>(::GetTickCount64() - m_start), ::GetCurrentThreadId());
     const std::string line = prefix + text + "\r\n";
-    if (m_file != INVALID_HANDLE_VALUE) {
+    if (m_file) {
       DWORD written = 0;
-      ::WriteFile(m_file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     } else {
       ::OutputDebugStringA((m_debugPrefix + line).c_str());
     }
-    if (m_changed != nullptr) ::SetEvent(m_changed);
+    if (m_changed) ::SetEvent(m_changed.get());
   }
 
  private:
   const ULONGLONG m_start;
   const std::string m_debugPrefix;
-  HANDLE m_file = INVALID_HANDLE_VALUE;
-  const HANDLE m_changed;
+  WinHandle m_file;
+  const WinHandle m_changed;
 };
 
 // Held by a thread while it is inside a service: at the process's end a count above zero means a
@@ -99,6 +108,87 @@ class [[nodiscard]] OutsideService {
 
  private:
   std::atomic<int>& m_inside;
+};
+
+// The one object of a planted service in its process, made on the first use and never
+// destroyed: the process ends with ExitProcess while the service's own threads may hold its
+// locks. T makes this its friend (its constructor stays private).
+template <typename T>
+class OncePerProcess {
+ public:
+  static T& Instance() {
+    static T* const made = [] {
+      T* const object = new T();  // process lifetime, see above
+      s_made = object;
+      return object;
+    }();
+    return *made;
+  }
+  // The object if one was made, without making it (process end).
+  static T* IfMade() { return s_made; }
+
+ private:
+  static inline std::atomic<T*> s_made{nullptr};
+};
+
+// At the process's end, when every other thread is gone wherever it stood: true when the service
+// may be settled and logged. False when a thread was cut off holding the log's lock (nothing can
+// be said) or inside the service (said with an `end: not settled` line).
+inline bool EndCanSettle(std::mutex& logMutex, const std::atomic<int>& inside,
+                         const std::function<void(const std::string&)>& write) {
+  {
+    std::unique_lock log(logMutex, std::try_to_lock);
+    if (!log.owns_lock()) return false;
+  }
+  if (inside != 0) {
+    write("end: not settled (a thread was inside the service when the process ended)");
+    return false;
+  }
+  return true;
+}
+
+// The thread of a planted service that delivers what the service queued, one round at a time:
+// it sleeps until woken (or until the service's own next time), runs a round, and tells those
+// waiting that a round has ended. A control request waits here until what it queued has gone.
+// Threads: wake() and awaitDelivered() from any thread; rounds on the delivery thread only.
+class DeliveryThread {
+ public:
+  // How long a control request waits for what it queued to be delivered.
+  static constexpr DWORD kDeliveryBoundMs = 10000;
+
+  DeliveryThread() = default;
+  DeliveryThread(const DeliveryThread&) = delete;
+  DeliveryThread& operator=(const DeliveryThread&) = delete;
+
+  // `sleepMs`: how long the thread may sleep before its next round unless woken (INFINITE: until
+  // woken); `round`: one round of deliveries. False, with the last error, when no thread was made.
+  bool start(std::function<DWORD()> sleepMs, std::function<void()> round) {
+    return StartThread([this, sleepMs = std::move(sleepMs), round = std::move(round)] {
+      for (;;) {
+        ::WaitForSingleObject(m_wake.get(), sleepMs());
+        round();
+        ::SetEvent(m_roundEnded.get());
+      }
+    });
+  }
+  void wake() const { ::SetEvent(m_wake.get()); }
+  // Wakes the thread and waits until `pending` is false: "" then, else (after kDeliveryBoundMs)
+  // "WHAT not delivered within N ms".
+  std::string awaitDelivered(const std::function<bool()>& pending, const std::string& what) const {
+    wake();
+    const ULONGLONG deadline = ::GetTickCount64() + kDeliveryBoundMs;
+    while (pending()) {
+      if (::GetTickCount64() >= deadline) {
+        return what + "not delivered within " + std::to_string(kDeliveryBoundMs) + " ms";
+      }
+      ::WaitForSingleObject(m_roundEnded.get(), 10);
+    }
+    return {};
+  }
+
+ private:
+  const WinHandle m_wake = MakeEvent();
+  const WinHandle m_roundEnded = MakeEvent();
 };
 
 }  // namespace tethra::tools
