@@ -34,7 +34,7 @@ constexpr wchar_t kUsage[] =
     L"or needs the simulated notebook. --check-scenario prints `accepted FILE` or the reader's\n"
     L"refusal (FILE:LINE: reason) for each file; exit code 0 when every file was accepted, 2 otherwise.\n";
 
-void Print(FILE* stream, const std::wstring& text) {
+void print(FILE* stream, const std::wstring& text) {
   const std::string bytes = tethra::tools::Utf8Of(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
   std::fflush(stream);
@@ -59,7 +59,7 @@ bool ReadScenarioText(const std::wstring& file, std::string& text) {
 // The verdict of the scenario reader on each file, in the words tethra-sim uses for a refusal.
 int CheckScenarios(const std::vector<std::wstring>& files) {
   if (files.empty()) {
-    Print(stderr, std::wstring(L"refused: --check-scenario needs a file\n") + kUsage);
+    print(stderr, std::wstring(L"refused: --check-scenario needs a file\n") + kUsage);
     return 2;
   }
   bool allAccepted = true;
@@ -138,7 +138,7 @@ int RunScenarioFile(const std::wstring& file, const std::wstring& program, bool 
   if (!real && !simOnly.empty()) return 2;
   const tethra::simrunner::Scenario kept = real ? WithoutSkipped(*scenario, simOnly) : *scenario;
   tethra::tools::ScenarioRun run(kept, {program, real});
-  return run.Run();
+  return run.run();
 }
 
 std::wstring DefaultProgram() {
@@ -162,7 +162,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"--help" || arg == L"-h") {
-      Print(stdout, kUsage);
+      print(stdout, kUsage);
       return 0;
     }
     if (arg == L"--check-scenario") return CheckScenarios(std::vector<std::wstring>(argv + i + 1, argv + argc));
@@ -176,9 +176,9 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     if (!arg.starts_with(L"--") && i + 1 == argc) return RunScenarioFile(arg, program, real);
-    Print(stderr, L"refused: " + arg + L" (a scenario file comes alone and last)\n" + kUsage);
+    print(stderr, L"refused: " + arg + L" (a scenario file comes alone and last)\n" + kUsage);
     return 2;
   }
-  Print(stderr, std::wstring(L"refused: no scenario file\n") + kUsage);
+  print(stderr, std::wstring(L"refused: no scenario file\n") + kUsage);
   return 2;
 }

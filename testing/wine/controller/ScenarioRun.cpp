@@ -248,7 +248,7 @@ ScenarioRun::~ScenarioRun() {
 
 std::uint64_t ScenarioRun::NowMs() { return ::GetTickCount64() - m_startTick; }
 
-void ScenarioRun::Print(const std::string& text) {
+void ScenarioRun::print(const std::string& text) {
   const std::string line = Stamp(NowMs()) + text + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
@@ -261,17 +261,17 @@ LRESULT CALLBACK ScenarioRun::WindowProc(HWND window, UINT message, WPARAM wPara
   }
   auto* self = reinterpret_cast<ScenarioRun*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (message == WM_COPYDATA && self != nullptr) {
-    self->OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    self->onCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     return TRUE;
   }
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-void ScenarioRun::OnCopyData(const COPYDATASTRUCT* data) {
+void ScenarioRun::onCopyData(const COPYDATASTRUCT* data) {
   m_lastActivityMs = NowMs();
   m_lookWanted = true;
   if (data == nullptr) {
-    Print("received WM_COPYDATA without data");
+    print("received WM_COPYDATA without data");
     return;
   }
   Received item;
@@ -279,21 +279,21 @@ void ScenarioRun::OnCopyData(const COPYDATASTRUCT* data) {
   if (data->lpData != nullptr) item.text.assign(static_cast<const char16_t*>(data->lpData), data->cbData / 2);
   if (data->dwData == controller::PELTO_MSG_CODE) {
     item.code = true;
-    Print("controller received code " + Quote(item.text));
+    print("controller received code " + Quote(item.text));
   } else if (data->dwData == controller::PELTO_MSG_SECURITY_KEY) {
     item.notice = true;
     // The program has written both before sending, and waits for this handler meanwhile.
     const auto ssid = ReadSetting(u"Current SSID");
     const auto key = ReadSetting(u"Current Key");
-    Print("controller received notice " + Quote(item.text) + " (Current SSID " + (ssid ? Quote(*ssid) : "absent") +
+    print("controller received notice " + Quote(item.text) + " (Current SSID " + (ssid ? Quote(*ssid) : "absent") +
           ", Current Key " + (key ? Quote(*key) : "absent") + ")");
   } else {
-    Print("controller received dwData " + std::to_string(data->dwData) + " " + Quote(item.text));
+    print("controller received dwData " + std::to_string(data->dwData) + " " + Quote(item.text));
   }
   m_received.push_back(std::move(item));
 }
 
-void ScenarioRun::PrepareMachine() {
+void ScenarioRun::prepareMachine() {
   const Machine& m = m_scenario.machine;
   if (!m.registryKeyPresent && !m_options.real) {
     ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), KEY_WOW64_32KEY, 0);
@@ -323,7 +323,7 @@ void ScenarioRun::PrepareMachine() {
   if (!m_options.real) PreparePolicy(m);
   if (m.otherInstance) {
     m_otherInstance = OwnHandle(::CreateMutexW(nullptr, FALSE, W(app::kInstanceMutexName)));
-    Print("another instance holds the single-instance mutex");
+    print("another instance holds the single-instance mutex");
   }
   if (!m.controllerPresent) return;
   WNDCLASSEXW windowClass{};
@@ -334,20 +334,20 @@ void ScenarioRun::PrepareMachine() {
   ::RegisterClassExW(&windowClass);
   if (m.controllerHangs) {
     // `controller hangs`: the window belongs to a thread that never takes a message again.
-    m_window = HungWindow(windowClass.hInstance);
+    m_window = hungWindow(windowClass.hInstance);
   } else {
     m_window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
                                  CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, windowClass.hInstance,
                                  this);
   }
   if (m_window == nullptr) {
-    Print("cannot create the controller window (error " + std::to_string(::GetLastError()) + ")");
+    print("cannot create the controller window (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
   if (!m.controllerHangs) ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
 }
 
-HWND ScenarioRun::HungWindow(HINSTANCE instance) {
+HWND ScenarioRun::hungWindow(HINSTANCE instance) {
   struct Made {
     HINSTANCE instance;
     HWND window = nullptr;
@@ -368,12 +368,12 @@ HWND ScenarioRun::HungWindow(HINSTANCE instance) {
   };
   if (const WinHandle thread = OwnHandle(::CreateThread(nullptr, 0, proc, &made, 0, nullptr))) {
     ::WaitForSingleObject(made.ready.get(), INFINITE);
-    Print("controller window made on a thread that never takes a message");
+    print("controller window made on a thread that never takes a message");
   }
   return made.window;
 }
 
-void ScenarioRun::StartProgram(const std::u16string& commandLine) {
+void ScenarioRun::startProgram(const std::u16string& commandLine) {
   std::wstring line = L"\"" + m_options.program + L"\"";
   if (!commandLine.empty()) line += L" " + std::wstring(W(commandLine));
   std::vector<wchar_t> buffer(line.begin(), line.end());
@@ -384,7 +384,7 @@ void ScenarioRun::StartProgram(const std::u16string& commandLine) {
   // `admin no`: the program runs with the Administrators group for deny only.
   const WinHandle token = m_scenario.machine.admin ? WinHandle() : NonAdminToken();
   if (!m_scenario.machine.admin && !token) {
-    Print("cannot make a token without administrator rights (error " + std::to_string(::GetLastError()) + ")");
+    print("cannot make a token without administrator rights (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
   const BOOL started =
@@ -394,19 +394,19 @@ void ScenarioRun::StartProgram(const std::u16string& commandLine) {
                                           nullptr, nullptr, &startup, &instance->process);
   const DWORD error = ::GetLastError();
   if (!started) {
-    Print("cannot start the program (error " + std::to_string(error) + ")");
+    print("cannot start the program (error " + std::to_string(error) + ")");
     return;
   }
   instance->processOwned = OwnHandle(instance->process.hProcess);
   instance->threadOwned = OwnHandle(instance->process.hThread);
-  Print("program started (pid " + std::to_string(instance->process.dwProcessId) + ") with command line " +
+  print("program started (pid " + std::to_string(instance->process.dwProcessId) + ") with command line " +
         Quote(commandLine));
   m_instances.push_back(std::move(instance));
   m_lastActivityMs = NowMs();
   m_lookWanted = true;
 }
 
-bool ScenarioRun::Look(Instance& instance) {
+bool ScenarioRun::look(Instance& instance) {
   DialogView view = instance.dialog;
   const HWND dialog = FindProgramDialog(instance.process.dwProcessId);
   if (dialog == nullptr) return true;  // not made yet, or gone: the last view stays
@@ -425,10 +425,10 @@ bool ScenarioRun::Look(Instance& instance) {
     answered = false;
   }
   if (view == instance.dialog) return answered;
-  if (instance.dialog.window == nullptr) Print("the program's window is there");
-  if (view.visible != instance.dialog.visible) Print(view.visible ? "program window shown" : "program window hidden");
+  if (instance.dialog.window == nullptr) print("the program's window is there");
+  if (view.visible != instance.dialog.visible) print(view.visible ? "program window shown" : "program window hidden");
   for (std::size_t i = instance.dialog.logLines.size(); i < view.logLines.size(); ++i) {
-    Print("log " + Quote(view.logLines[i]));
+    print("log " + Quote(view.logLines[i]));
   }
   instance.dialog = std::move(view);
   m_lastActivityMs = NowMs();
@@ -438,7 +438,7 @@ bool ScenarioRun::Look(Instance& instance) {
 // The system may show a message box on the program's thread (ShellExecuteExW does for a file
 // it cannot start unless asked to stay quiet). A scenario's machine has nobody to answer it:
 // the controller answers as a user would, with the default button, and says so.
-void ScenarioRun::AnswerMessageBox(Instance& instance) {
+void ScenarioRun::answerMessageBox(Instance& instance) {
   const HWND box = FindMessageBox(instance.process.dwProcessId);
   if (box == nullptr) return;
   wchar_t title[128] = {};
@@ -450,7 +450,7 @@ void ScenarioRun::AnswerMessageBox(Instance& instance) {
     if (std::wstring(name) != L"Static") continue;
     if (const auto part = ControlText(child); part && !part->empty()) text += (text.empty() ? u"" : u" ") + *part;
   }
-  Print("the program showed a message box " + Quote(reinterpret_cast<const char16_t*>(title)) + ": " + Quote(text) +
+  print("the program showed a message box " + Quote(reinterpret_cast<const char16_t*>(title)) + ": " + Quote(text) +
         "; answered with its default button");
   ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   m_lastActivityMs = NowMs();
@@ -458,19 +458,19 @@ void ScenarioRun::AnswerMessageBox(Instance& instance) {
 
 // Reads the dialogs when a cue asked for it (at most once every kLookEveryMs; a dialog that
 // left a question unanswered is read again then), and notes ended instances and log growth.
-void ScenarioRun::Poll() {
+void ScenarioRun::poll() {
   const std::uint64_t now = NowMs();
   if (m_lookWanted && m_lastLookMs && now < *m_lastLookMs + kLookEveryMs) {
-    WakeAt(*m_lastLookMs + kLookEveryMs);
+    wakeAt(*m_lastLookMs + kLookEveryMs);
   } else if (m_lookWanted) {
     m_lookWanted = false;
     m_lastLookMs = now;
     for (const auto& instance : m_instances) {
       if (!instance->running()) continue;
-      if (!Look(*instance)) m_lookWanted = true;  // busy: asked again, not before kLookEveryMs
-      AnswerMessageBox(*instance);
+      if (!look(*instance)) m_lookWanted = true;  // busy: asked again, not before kLookEveryMs
+      answerMessageBox(*instance);
     }
-    if (m_lookWanted) WakeAt(now + kLookEveryMs);
+    if (m_lookWanted) wakeAt(now + kLookEveryMs);
   }
   for (const auto& instance : m_instances) {
     if (!instance->running()) continue;
@@ -478,7 +478,7 @@ void ScenarioRun::Poll() {
       DWORD code = 0;
       ::GetExitCodeProcess(instance->process.hProcess, &code);
       instance->exitCode = code;
-      Print("program (pid " + std::to_string(instance->process.dwProcessId) + ") ended with exit code " +
+      print("program (pid " + std::to_string(instance->process.dwProcessId) + ") ended with exit code " +
             std::to_string(code));
       m_lastActivityMs = NowMs();
     }
@@ -489,7 +489,7 @@ void ScenarioRun::Poll() {
   }
 }
 
-bool ScenarioRun::InputIdle(Instance& instance) {
+bool ScenarioRun::inputIdle(Instance& instance) {
   if (::WaitForInputIdle(instance.process.hProcess, 0) == 0) return true;
   if (instance.idleWatch) return false;  // its end is a cue
   WinHandle process;
@@ -499,7 +499,7 @@ bool ScenarioRun::InputIdle(Instance& instance) {
     if (instance.idleWatch) process.release();  // the watch's now
   }
   // Without a watch the question is asked again at the next look's time.
-  if (!instance.idleWatch) WakeAt(NowMs() + kLookEveryMs);
+  if (!instance.idleWatch) wakeAt(NowMs() + kLookEveryMs);
   return false;
 }
 
@@ -525,7 +525,7 @@ bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
         m_lookWanted = true;  // the program has settled: a moment to see what it shows
       }
     }
-    Poll();
+    poll();
     if (done()) return true;
     const std::uint64_t now = NowMs();
     if (now >= deadline) return false;
@@ -552,13 +552,13 @@ bool ScenarioRun::ProgramEnded() {
 }
 
 // Nothing arrived, changed or ended for `forMs`, and the program waits for input.
-bool ScenarioRun::Quiet(std::uint64_t forMs) {
+bool ScenarioRun::quiet(std::uint64_t forMs) {
   if (NowMs() < m_lastActivityMs + forMs) {
-    WakeAt(m_lastActivityMs + forMs);
+    wakeAt(m_lastActivityMs + forMs);
     return false;
   }
   Instance* newest = Newest();
-  return newest == nullptr || !newest->running() || InputIdle(*newest);
+  return newest == nullptr || !newest->running() || inputIdle(*newest);
 }
 
 bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
@@ -573,13 +573,13 @@ bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
     case Trigger::Kind::Ready:
       return Pump(kTriggerLimitMs, [this] {
         Instance* newest = Newest();
-        return newest != nullptr && newest->running() && InputIdle(*newest);
+        return newest != nullptr && newest->running() && inputIdle(*newest);
       });
     // The dialog is looked for at each cue; one is its thread's first wait for input.
     case Trigger::Kind::Window:
       return Pump(kTriggerLimitMs, [this] {
         Instance* newest = Newest();
-        if (newest != nullptr && newest->running() && newest->dialog.window == nullptr) InputIdle(*newest);
+        if (newest != nullptr && newest->running() && newest->dialog.window == nullptr) inputIdle(*newest);
         return newest != nullptr && newest->dialog.window != nullptr;
       });
     // Once the program has ended, nothing more can arrive.
@@ -595,39 +595,39 @@ bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
       return true;
     }
     case Trigger::Kind::Idle:
-      return Pump(kTriggerLimitMs, [this] { return Quiet(kQuietMs); });
+      return Pump(kTriggerLimitMs, [this] { return quiet(kQuietMs); });
   }
   return false;
 }
 
 void ScenarioRun::Fired(const simrunner::TimelineEntry& entry) {
-  Print("timeline: " + entry.source);
+  print("timeline: " + entry.source);
   m_firing = &entry;
 }
 
-std::string ScenarioRun::Control(const std::string& request) {
+std::string ScenarioRun::control(const std::string& request) {
   std::string answer;
   if (!SendControl(request, answer, kControlTimeoutMs)) {
-    Print("control " + request + ": the simulated WLAN service did not answer (" + answer + ")");
+    print("control " + request + ": the simulated WLAN service did not answer (" + answer + ")");
   } else if (answer != "ok" && answer != kDeliveredToNobody) {
-    Print("control " + request + ": " + answer);
+    print("control " + request + ": " + answer);
   }
   m_lastActivityMs = NowMs();
   return answer;
 }
 
-void ScenarioRun::ControlHotspot(const simrunner::HotspotRequest& hotspot) {
+void ScenarioRun::controlHotspot(const simrunner::HotspotRequest& hotspot) {
   const std::string request = simrunner::HotspotRequestLine(hotspot);
   std::string answer;
   if (!SendControl(kHotspotPipeName, request, answer, kControlTimeoutMs)) {
-    Print("hotspot " + request + ": the simulated mobile hotspot did not answer (" + answer + ")");
+    print("hotspot " + request + ": the simulated mobile hotspot did not answer (" + answer + ")");
   } else if (answer != "ok") {
-    Print("hotspot " + request + ": " + answer);
+    print("hotspot " + request + ": " + answer);
   }
   m_lastActivityMs = NowMs();
 }
 
-void ScenarioRun::SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
+void ScenarioRun::sendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
   for (const auto& instance : m_instances) {
     if (!instance->running() || instance->dialog.window == nullptr) continue;
     LPARAM argument = lParam;
@@ -640,31 +640,31 @@ void ScenarioRun::SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, cons
     // Sent as the system sends it; the program's WM_COPYDATA to us is handled meanwhile.
     if (!::SendMessageTimeoutW(instance->dialog.window, message, wParam, argument, SMTO_NORMAL, kSendTimeoutMs,
                                &answer)) {
-      Print("sent " + what + ": no answer (error " + std::to_string(::GetLastError()) + ")");
+      print("sent " + what + ": no answer (error " + std::to_string(::GetLastError()) + ")");
     }
   }
   m_lastActivityMs = NowMs();
 }
 
-void ScenarioRun::PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
+void ScenarioRun::postToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
   Instance* newest = Newest();
   if (newest == nullptr || !newest->running() || newest->dialog.window == nullptr ||
       !::PostMessageW(newest->dialog.window, message, wParam, lParam)) {
-    Print(what + ": no program window");
+    print(what + ": no program window");
   }
   m_lastActivityMs = NowMs();
 }
 
 void ScenarioRun::Perform(const Action& a) {
   Pump(0, [] { return true; });
-  if (Instance* newest = Newest(); newest != nullptr && newest->running()) Look(*newest);
+  if (Instance* newest = Newest(); newest != nullptr && newest->running()) look(*newest);
   m_lookWanted = true;  // what the action changes is read at the next pump
   switch (a.kind) {
     case Action::Kind::ControllerWrites:
       if (const HKEY key = OpenSettings(true)) {
         for (const auto& [name, value] : a.writes) {
           SetText(key, name, value);
-          Print("controller writes " + Quote(name) + " = " + Quote(value));
+          print("controller writes " + Quote(name) + " = " + Quote(value));
         }
         ::RegCloseKey(key);
       }
@@ -672,7 +672,7 @@ void ScenarioRun::Perform(const Action& a) {
       break;
     case Action::Kind::WlanState: {
       // A change is told from the state the service is in: one from another is not Windows'.
-      const std::string answer = Control("state " + std::to_string(a.oldState) + " " + std::to_string(a.newState) +
+      const std::string answer = control("state " + std::to_string(a.oldState) + " " + std::to_string(a.newState) +
                                          " " + std::to_string(a.reason));
       if (const auto now = simrunner::RefusedInState(answer)) {
         m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
@@ -682,28 +682,28 @@ void ScenarioRun::Perform(const Action& a) {
       break;
     }
     case Action::Kind::WlanRadioOff:
-      Control("radio-off");
+      control("radio-off");
       break;
     case Action::Kind::WlanAdapterDisabled:
-      Control("adapter-disabled");
+      control("adapter-disabled");
       break;
     case Action::Kind::WlanForcedStart:
-      Control("forced-start");
+      control("forced-start");
       break;
     case Action::Kind::WlanNotifyRaw:
-      Control("notify-raw " + std::to_string(a.code) + " " + std::to_string(a.size));
+      control("notify-raw " + std::to_string(a.code) + " " + std::to_string(a.size));
       break;
     case Action::Kind::StationJoin:
-      Control("join " + MacText(a.mac));
+      control("join " + MacText(a.mac));
       break;
     case Action::Kind::StationLeave:
-      Control("leave " + MacText(a.mac));
+      control("leave " + MacText(a.mac));
       break;
     case Action::Kind::Device: {
       const std::string request = std::string("device ") + (a.flag ? "removed " : "arrived ") + Utf8(a.text);
-      const std::string answer = Control(request);
+      const std::string answer = control(request);
       if (answer == kDeliveredToNobody) {
-        Print(request + ": no window registered for it, nothing sent");
+        print(request + ": no window registered for it, nothing sent");
       } else if (answer.rfind("error ", 0) == 0) {
         // An event the machine could not tell as the system tells it: the run proves nothing.
         m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
@@ -713,18 +713,18 @@ void ScenarioRun::Perform(const Action& a) {
       break;
     }
     case Action::Kind::Power:
-      SendToDialogs(WM_POWERBROADCAST, static_cast<WPARAM>(a.wParam), 0, "WM_POWERBROADCAST");
+      sendToDialogs(WM_POWERBROADCAST, static_cast<WPARAM>(a.wParam), 0, "WM_POWERBROADCAST");
       // The machine then sleeps: a running hosted network stops, told to nobody, for good.
-      if (a.wParam == PBT_APMSUSPEND) Control("sleep");
+      if (a.wParam == PBT_APMSUSPEND) control("sleep");
       break;
     case Action::Kind::Session:
-      SendToDialogs(WM_WTSSESSION_CHANGE, static_cast<WPARAM>(a.wParam), 0, "WM_WTSSESSION_CHANGE");
+      sendToDialogs(WM_WTSSESSION_CHANGE, static_cast<WPARAM>(a.wParam), 0, "WM_WTSSESSION_CHANGE");
       break;
     case Action::Kind::EndSession:
-      PostToDialog(WM_ENDSESSION, a.flag ? TRUE : FALSE, 0, "end-session");
+      postToDialog(WM_ENDSESSION, a.flag ? TRUE : FALSE, 0, "end-session");
       break;
     case Action::Kind::PostClose:
-      PostToDialog(WM_CLOSE, 0, 0, "post close");
+      postToDialog(WM_CLOSE, 0, 0, "post close");
       break;
     case Action::Kind::Paint:
       if (Instance* newest = Newest(); newest != nullptr && newest->dialog.window != nullptr) {
@@ -740,22 +740,22 @@ void ScenarioRun::Perform(const Action& a) {
     case Action::Kind::Mark:
       break;  // marks only bound wake-up counts, which the simulator alone keeps
     case Action::Kind::ProgramStart:
-      StartProgram(a.text);
+      startProgram(a.text);
       break;
     case Action::Kind::PostMessage:
-      PostToDialog(a.message, static_cast<WPARAM>(a.wParam), static_cast<LPARAM>(a.lParam), "post message");
+      postToDialog(a.message, static_cast<WPARAM>(a.wParam), static_cast<LPARAM>(a.lParam), "post message");
       break;
     case Action::Kind::HotspotOff:
     case Action::Kind::HotspotNetworkChange:
     case Action::Kind::HotspotClientJoin:
     case Action::Kind::HotspotClientLeave:
     case Action::Kind::HotspotTransitionThenOff:
-      ControlHotspot(HotspotRequestOf(a));
+      controlHotspot(HotspotRequestOf(a));
       break;
   }
 }
 
-void ScenarioRun::EndChildrenOfInstances() {
+void ScenarioRun::endChildrenOfInstances() {
   const WinHandle owned = OwnHandle(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!owned) return;
   const HANDLE snapshot = owned.get();
@@ -767,13 +767,13 @@ void ScenarioRun::EndChildrenOfInstances() {
     });
     if (!ours) continue;
     if (const WinHandle child = OwnHandle(::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID))) {
-      Print("ending what the program left running (pid " + std::to_string(entry.th32ProcessID) + ")");
+      print("ending what the program left running (pid " + std::to_string(entry.th32ProcessID) + ")");
       ::TerminateProcess(child.get(), 1);
     }
   }
 }
 
-simrunner::Observation ScenarioRun::Observe() {
+simrunner::Observation ScenarioRun::observe() {
   simrunner::Observation seen;
   if (const Instance* newest = Newest()) {
     seen.exitCode = newest->exitCode;
@@ -818,23 +818,23 @@ simrunner::Observation ScenarioRun::Observe() {
   return seen;
 }
 
-int ScenarioRun::Run() {
+int ScenarioRun::run() {
   m_servicesChanged = OwnHandle(OpenServicesChanged());
-  PrepareMachine();
-  StartProgram(m_scenario.machine.commandLine);
+  prepareMachine();
+  startProgram(m_scenario.machine.commandLine);
   // Without a program no expectation means anything: the run could not be made.
   if (m_instances.empty()) return 2;
   const std::vector<std::string> notes = simrunner::PlayTimeline(m_scenario, *this);
   const bool endExpected = std::any_of(m_scenario.expectations.begin(), m_scenario.expectations.end(),
                                        [](const auto& e) { return e.kind == simrunner::Expectation::Kind::Exit; });
   Pump(kSettleLimitMs, [this, endExpected] { 
-    return endExpected ? Newest() == nullptr || !Newest()->running() : Quiet(kQuietMs);
+    return endExpected ? Newest() == nullptr || !Newest()->running() : quiet(kQuietMs);
   });
   for (const auto& instance : m_instances) {
-    if (instance->running()) Look(*instance);
+    if (instance->running()) look(*instance);
   }
-  for (const std::string& note : notes) Print("note: " + note);
-  const simrunner::Verdict verdict = simrunner::CheckExpectations(m_scenario, Observe());
+  for (const std::string& note : notes) print("note: " + note);
+  const simrunner::Verdict verdict = simrunner::CheckExpectations(m_scenario, observe());
   std::string lines = "--\n";
   for (const std::string& line : verdict.lines) lines += line + "\n";
   std::fwrite(lines.data(), 1, lines.size(), stdout);
@@ -847,7 +847,7 @@ int ScenarioRun::Run() {
     ::TerminateProcess(instance->process.hProcess, 1);
     ::WaitForSingleObject(instance->process.hProcess, kCleanUpMs);
   }
-  EndChildrenOfInstances();
+  endChildrenOfInstances();
   return verdict.allHeld ? 0 : 1;
 }
 

@@ -14,7 +14,7 @@
 // Threads: everything runs on the thread that made the ScenarioRun, which also owns the
 // window, except the short threads that wait for an instance's input idleness and end with
 // it; every wait keeps receiving messages, so the program is never left blocked in a
-// WM_COPYDATA send. Every wait is bounded. Run() returns 0 when every expectation held, 1
+// WM_COPYDATA send. Every wait is bounded. run() returns 0 when every expectation held, 1
 // otherwise, 2 when the program could not be started; the transcript goes to stdout.
 #pragma once
 
@@ -52,7 +52,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   ScenarioRun& operator=(const ScenarioRun&) = delete;
   ~ScenarioRun() override;
 
-  int Run();
+  int run();
 
  private:
   struct Received {
@@ -79,31 +79,31 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  void OnCopyData(const COPYDATASTRUCT* data);
+  void onCopyData(const COPYDATASTRUCT* data);
 
-  void PrepareMachine();
-  void StartProgram(const std::u16string& commandLine);
+  void prepareMachine();
+  void startProgram(const std::u16string& commandLine);
   // Receives messages and watches the instances until `done` holds or `timeoutMs` passed;
   // `done` is asked again only after a cue, or at the time it asked for with WakeAt.
   bool Pump(DWORD timeoutMs, const std::function<bool()>& done);
-  void Poll();
-  void WakeAt(std::uint64_t ms) { m_wakeAtMs = std::min(m_wakeAtMs, ms); }
+  void poll();
+  void wakeAt(std::uint64_t ms) { m_wakeAtMs = std::min(m_wakeAtMs, ms); }
   // Whether the instance waits for input; if not, a thread waits for it and cues the pump.
-  bool InputIdle(Instance& instance);
+  bool inputIdle(Instance& instance);
   // False when the dialog was there but left a question unanswered.
-  bool Look(Instance& instance);
-  void AnswerMessageBox(Instance& instance);
-  bool Quiet(std::uint64_t forMs);
+  bool look(Instance& instance);
+  void answerMessageBox(Instance& instance);
+  bool quiet(std::uint64_t forMs);
   // A machine action of the simulated WLAN service, through wlanapi.dll's pipe: the answer
   // line, or the reason none came.
-  std::string Control(const std::string& request);
+  std::string control(const std::string& request);
   // A machine action of the simulated mobile hotspot, through simhotspot.dll's pipe.
-  void ControlHotspot(const simrunner::HotspotRequest& hotspot);
-  void SendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
-  void PostToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
-  simrunner::Observation Observe();
-  void EndChildrenOfInstances();
-  void Print(const std::string& text);
+  void controlHotspot(const simrunner::HotspotRequest& hotspot);
+  void sendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
+  void postToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what);
+  simrunner::Observation observe();
+  void endChildrenOfInstances();
+  void print(const std::string& text);
   Instance* Newest() { return m_instances.empty() ? nullptr : m_instances.back().get(); }
 
   // --- ITimelineMachine -----------------------------------------------------------------------
@@ -118,7 +118,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   const ULONGLONG m_startTick;
   HWND m_window = nullptr;
   // A window of the controller's title whose thread never takes a message (`controller hangs`).
-  HWND HungWindow(HINSTANCE instance);
+  HWND hungWindow(HINSTANCE instance);
   WinHandle m_otherInstance;  // the single-instance mutex held for `other-instance yes`
   std::vector<Received> m_received;
   std::vector<std::unique_ptr<Instance>> m_instances;

@@ -55,7 +55,7 @@ struct Strings {
   CreateFn create = nullptr;
   RawFn raw = nullptr;
 
-  static const Strings& Get() {
+  static const Strings& get() {
     static const Strings strings = [] {
       Strings s;
       HMODULE combase = ::GetModuleHandleW(L"combase.dll");
@@ -71,7 +71,7 @@ struct Strings {
 };
 
 std::u16string TextOf(rt::Hstring value) {
-  const Strings& s = Strings::Get();
+  const Strings& s = Strings::get();
   if (value == nullptr || s.raw == nullptr) return {};
   UINT32 length = 0;
   const wchar_t* raw = s.raw(value, &length);
@@ -81,7 +81,7 @@ std::u16string TextOf(rt::Hstring value) {
 Hresult MakeString(const std::u16string& text, rt::Hstring* out) {
   if (out == nullptr) return rt::kE_POINTER;
   *out = nullptr;
-  const Strings& s = Strings::Get();
+  const Strings& s = Strings::get();
   if (s.create == nullptr) return rt::kE_NOTIMPL;
   return s.create(reinterpret_cast<const wchar_t*>(text.c_str()), static_cast<UINT32>(text.size()), out);
 }
@@ -368,7 +368,7 @@ class Async final : public Face, public InfoFace {
   // A request the service may honour or not; the outcome says which. Nothing once ended.
   Hresult TETHRA_WINRT_CALL Cancel() override {
     if (ending().ended || !m_operation) return rt::kS_OK;
-    SimHotspotDll& dll = SimHotspotDll::Instance();
+    SimHotspotDll& dll = SimHotspotDll::instance();
     {
       const auto call = dll.enter();
       m_operation->cancel();  // not under this object's lock: the service may end it right here
@@ -439,7 +439,7 @@ class Ender final : public platform::ITetheringCompletion {
   explicit Ender(A* async) { m_async.copyFrom(async); }
   // On the delivery thread, inside its ServiceCall; the service has released its lock.
   void completed(platform::HResult result, platform::TetheringStatus status) override {
-    SimHotspotDll& dll = SimHotspotDll::Instance();
+    SimHotspotDll& dll = SimHotspotDll::instance();
     {
       const auto program = dll.leave();
       m_async->end(result, status);  // runs the program's completed handler
@@ -563,7 +563,7 @@ platform::AccessPointConfig ReadConfiguration(Face& configuration) {
 // A call into the service from a runtime class: counted as inside it, and its changes logged.
 template <typename Call>
 Hresult Served(Call call) {
-  SimHotspotDll& dll = SimHotspotDll::Instance();
+  SimHotspotDll& dll = SimHotspotDll::instance();
   const auto inside = dll.enter();
   const platform::HResult hr = call();
   dll.afterCall();
@@ -574,7 +574,7 @@ class Manager final : public ManagerFace, public Manager2Face {
   SIM_WINRT_OBJECT(Manager, rt::kTetheringManagerClass)
   explicit Manager(std::unique_ptr<platform::ITetheringManager> manager) : m_manager(std::move(manager)) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    if (SimHotspotDll::Instance().sessionStartOffered()) return Answer<ManagerFace, Manager2Face>(this, iid, out);
+    if (SimHotspotDll::instance().sessionStartOffered()) return Answer<ManagerFace, Manager2Face>(this, iid, out);
     if (iid == Manager2Face::kIid) {
       // The runtime refuses the per-session start here, before any configuration exists; the
       // service counts that refusal as a session-start call, as on the simulated notebook, so it
@@ -632,7 +632,7 @@ class Manager final : public ManagerFace, public Manager2Face {
 
  private:
   ~Manager() {
-    const auto inside = SimHotspotDll::Instance().enter();
+    const auto inside = SimHotspotDll::instance().enter();
     m_manager.reset();
   }
 
@@ -679,8 +679,8 @@ class Information final : public Factory, public InformationStatics {
 
   Hresult TETHRA_WINRT_CALL GetConnectionProfiles(rt::IVectorViewConnectionProfile** value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    const std::vector<tethra::sim::SimProfile>& listed = SimHotspotDll::Instance().profiles();
-    SimHotspotDll::Instance().write("runtime GetConnectionProfiles: " + std::to_string(listed.size()) + " profile(s)");
+    const std::vector<tethra::sim::SimProfile>& listed = SimHotspotDll::instance().profiles();
+    SimHotspotDll::instance().write("runtime GetConnectionProfiles: " + std::to_string(listed.size()) + " profile(s)");
     auto* profiles = new (std::nothrow) Profiles(listed);
     if (profiles == nullptr) return rt::kE_OUTOFMEMORY;
     *value = profiles;
@@ -701,7 +701,7 @@ class Information final : public Factory, public InformationStatics {
     auto relay = std::make_unique<Relay>(handler);
     std::int64_t value = 0;
     const Hresult hr =
-        Served([&] { return SimHotspotDll::Instance().service().subscribeNetworkChanges(*relay, &value); });
+        Served([&] { return SimHotspotDll::instance().service().subscribeNetworkChanges(*relay, &value); });
     if (hr < 0) return hr;
     std::lock_guard lock(m_mutex);
     m_relays[value] = std::move(relay);
@@ -711,7 +711,7 @@ class Information final : public Factory, public InformationStatics {
   Hresult TETHRA_WINRT_CALL remove_NetworkStatusChanged(rt::EventRegistrationToken token) override {
     // Once this returns the service calls the relay no more: it may go.
     Served([&] {
-      SimHotspotDll::Instance().service().unsubscribeNetworkChanges(token.value);
+      SimHotspotDll::instance().service().unsubscribeNetworkChanges(token.value);
       return platform::kS_OK;
     });
     std::lock_guard lock(m_mutex);
@@ -771,7 +771,7 @@ class TetheringStatics final : public Factory, public ManagerStatics2, public Ma
   Hresult create(const char* arguments, rt::IConnectionProfile* profile, rt::INetworkOperatorTetheringManager** manager) {
     if (profile == nullptr || manager == nullptr) return rt::kE_POINTER;
     *manager = nullptr;
-    SimHotspotDll& dll = SimHotspotDll::Instance();
+    SimHotspotDll& dll = SimHotspotDll::instance();
     dll.write(std::string("runtime CreateFromConnectionProfile(") + arguments + ")");
     const platform::ProfileSelector selector = SelectorOf(*profile);
     std::unique_ptr<platform::ITetheringManager> made;
@@ -809,7 +809,7 @@ extern "C" HRESULT WINAPI DllGetActivationFactory(rt::Hstring classId, rt::IActi
   if (factory == nullptr) return E_POINTER;
   *factory = nullptr;
   const std::u16string name = TextOf(classId);
-  SimHotspotDll& dll = SimHotspotDll::Instance();
+  SimHotspotDll& dll = SimHotspotDll::instance();
   rt::IActivationFactory* made = nullptr;
   if (name == rt::kNetworkInformationClass) {
     made = static_cast<Factory*>(new (std::nothrow) Information());

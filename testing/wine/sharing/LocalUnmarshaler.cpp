@@ -34,7 +34,7 @@ class Unmarshaler final : public tethra::tools::StaticMarshallingFactory {
   HRESULT STDMETHODCALLTYPE UnmarshalInterface(IStream* stream, REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    const HRESULT read = ReadMarker(stream);
+    const HRESULT read = readMarker(stream);
     if (FAILED(read)) return read;
     const HRESULT hr = SimSharingGetClassObject(kClsidConnectionManager, iid, out);
     if (SUCCEEDED(hr)) {
@@ -44,11 +44,11 @@ class Unmarshaler final : public tethra::tools::StaticMarshallingFactory {
     }
     return hr;
   }
-  HRESULT STDMETHODCALLTYPE ReleaseMarshalData(IStream* stream) override { return ReadMarker(stream); }
+  HRESULT STDMETHODCALLTYPE ReleaseMarshalData(IStream* stream) override { return readMarker(stream); }
   HRESULT STDMETHODCALLTYPE DisconnectObject(DWORD) override { return S_OK; }
 
  private:
-  static HRESULT ReadMarker(IStream* stream) {
+  static HRESULT readMarker(IStream* stream) {
     if (stream == nullptr) return E_POINTER;
     DWORD marker = 0;
     ULONG read = 0;

@@ -96,19 +96,19 @@ class NoAutomation : public Interface {
 template <typename... Interfaces>
 class ComObject : public Interfaces... {
  public:
-  explicit ComObject(const char* kind) : m_kind(kind) { Server::Instance().objectMade(kind); }
+  explicit ComObject(const char* kind) : m_kind(kind) { Server::instance().objectMade(kind); }
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
-  virtual ~ComObject() { Server::Instance().objectGone(m_kind); }
+  virtual ~ComObject() { Server::instance().objectGone(m_kind); }
 
   ULONG STDMETHODCALLTYPE AddRef() override {
-    auto guard = Server::Instance().enter();
-    Server::Instance().referenceTaken();
+    auto guard = Server::instance().enter();
+    Server::instance().referenceTaken();
     return ++m_refs;
   }
   ULONG STDMETHODCALLTYPE Release() override {
-    auto guard = Server::Instance().enter();
-    Server::Instance().referenceGiven();
+    auto guard = Server::instance().enter();
+    Server::instance().referenceGiven();
     const ULONG left = --m_refs;
     if (left == 0) delete this;
     return left;
@@ -146,11 +146,11 @@ class Connection final : public ComObject<INetConnection> {
   platform::INetConnection* inner() const { return m_inner.get(); }
 
   HRESULT STDMETHODCALLTYPE Connect() override {
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->Connect());
   }
   HRESULT STDMETHODCALLTYPE Disconnect() override {
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->Disconnect());
   }
   HRESULT STDMETHODCALLTYPE Delete() override { return E_NOTIMPL; }
@@ -161,7 +161,7 @@ class Connection final : public ComObject<INetConnection> {
   HRESULT STDMETHODCALLTYPE GetProperties(NETCON_PROPERTIES** properties) override {
     if (properties == nullptr) return E_POINTER;
     *properties = nullptr;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     platform::NetconProperties* record = nullptr;
     const HRESULT hr = Hr(m_inner->GetProperties(&record));
     if (FAILED(hr) || record == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
@@ -171,8 +171,8 @@ class Connection final : public ComObject<INetConnection> {
     }
     // The caller frees field by field with CoTaskMemFree: a copy in task memory, and the
     // service's record goes back at once (its "free-properties" follows in the log).
-    *properties = CopyToTaskMemory(*record);
-    Server::Instance().service().freeProperties(record);
+    *properties = copyToTaskMemory(*record);
+    Server::instance().service().freeProperties(record);
     return *properties != nullptr ? hr : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE GetUiObjectClassId(CLSID* clsid) override {
@@ -182,18 +182,18 @@ class Connection final : public ComObject<INetConnection> {
   HRESULT STDMETHODCALLTYPE Rename(LPCWSTR) override { return E_NOTIMPL; }
 
  private:
-  static wchar_t* CopyText(const char16_t* text) {
+  static wchar_t* copyText(const char16_t* text) {
     const std::size_t bytes = (std::char_traits<char16_t>::length(text) + 1) * sizeof(char16_t);
     auto* copy = static_cast<wchar_t*>(::CoTaskMemAlloc(bytes));
     if (copy != nullptr) std::memcpy(copy, text, bytes);
     return copy;
   }
-  static NETCON_PROPERTIES* CopyToTaskMemory(const platform::NetconProperties& record) {
+  static NETCON_PROPERTIES* copyToTaskMemory(const platform::NetconProperties& record) {
     auto* copy = static_cast<NETCON_PROPERTIES*>(::CoTaskMemAlloc(sizeof(NETCON_PROPERTIES)));
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, &record, sizeof *copy);
-    copy->pszwName = CopyText(record.pszwName);
-    copy->pszwDeviceName = CopyText(record.pszwDeviceName);
+    copy->pszwName = copyText(record.pszwName);
+    copy->pszwDeviceName = copyText(record.pszwDeviceName);
     if (copy->pszwName == nullptr || copy->pszwDeviceName == nullptr) {
       ::CoTaskMemFree(copy->pszwName);
       ::CoTaskMemFree(copy->pszwDeviceName);
@@ -287,23 +287,23 @@ class Configuration final : public ComObject<NoAutomation<INetSharingConfigurati
 
   HRESULT STDMETHODCALLTYPE get_SharingEnabled(VARIANT_BOOL* enabled) override {
     if (enabled == nullptr) return E_POINTER;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->get_SharingEnabled(enabled));
   }
   HRESULT STDMETHODCALLTYPE get_SharingConnectionType(SHARINGCONNECTIONTYPE* type) override {
     if (type == nullptr) return E_POINTER;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     std::int32_t value = 0;
     const HRESULT hr = Hr(m_inner->get_SharingConnectionType(&value));
     if (SUCCEEDED(hr)) *type = static_cast<SHARINGCONNECTIONTYPE>(value);
     return hr;
   }
   HRESULT STDMETHODCALLTYPE DisableSharing() override {
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->DisableSharing());
   }
   HRESULT STDMETHODCALLTYPE EnableSharing(SHARINGCONNECTIONTYPE type) override {
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->EnableSharing(static_cast<std::int32_t>(type)));
   }
   HRESULT STDMETHODCALLTYPE get_InternetFirewallEnabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
@@ -339,7 +339,7 @@ class EveryConnectionEnum final : public ComObject<IEnumVARIANT, IEnumNetSharing
   HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* elements, ULONG* fetched) override {
     if (elements == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return NextConnections(
         *m_inner, count, false, fetched,
         [elements](ULONG i, INetConnection* connection) {
@@ -351,7 +351,7 @@ class EveryConnectionEnum final : public ComObject<IEnumVARIANT, IEnumNetSharing
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Reset() override {
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->Reset());
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override {
@@ -381,7 +381,7 @@ class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharin
   HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** enumerator) override {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     platform::IEnumNetSharingEveryConnection* inner = nullptr;
     IEnumVARIANT* made = nullptr;  // the enumerator's IUnknown is its IEnumVARIANT side
     HRESULT hr = Hr(m_inner->get__NewEnum(&inner));
@@ -409,7 +409,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
 
   HRESULT STDMETHODCALLTYPE get_SharingInstalled(VARIANT_BOOL* installed) override {
     if (installed == nullptr) return E_POINTER;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->get_SharingInstalled(installed));
   }
   HRESULT STDMETHODCALLTYPE get_EnumPublicConnections(SHARINGCONNECTION_ENUM_FLAGS,
@@ -426,7 +426,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
       INetConnection* connection, INetSharingConfiguration** configuration) override {
     if (configuration == nullptr) return E_POINTER;
     *configuration = nullptr;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     // A foreign connection reaches the service as none: it records the misuse and refuses.
     const Connection* own = OwnConnection(connection);
     platform::INetSharingConfiguration* inner = nullptr;
@@ -437,7 +437,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
   HRESULT STDMETHODCALLTYPE get_EnumEveryConnection(INetSharingEveryConnectionCollection** collection) override {
     if (collection == nullptr) return E_POINTER;
     *collection = nullptr;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     platform::INetSharingEveryConnectionCollection* inner = nullptr;
     const HRESULT hr = Hr(m_inner->get_EnumEveryConnection(&inner));
     return HandOut<EveryConnectionCollection>(hr, inner, collection);
@@ -463,7 +463,7 @@ class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
   HRESULT STDMETHODCALLTYPE Next(ULONG count, INetConnection** elements, ULONG* fetched) override {
     if (elements == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return NextConnections(
         *m_inner, count, true, fetched, [elements](ULONG i, INetConnection* connection) { elements[i] = connection; },
         [elements](ULONG i) {
@@ -473,7 +473,7 @@ class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
   }
   HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Reset() override {
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     return Hr(m_inner->Reset());
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumNetConnection** copy) override {
@@ -498,7 +498,7 @@ class ConnectionManager final : public ComObject<INetConnectionManager> {
   HRESULT STDMETHODCALLTYPE EnumConnections(NETCONMGR_ENUM_FLAGS flags, IEnumNetConnection** enumerator) override {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
-    auto guard = Server::Instance().enter();
+    auto guard = Server::instance().enter();
     platform::IEnumNetConnection* inner = nullptr;
     const HRESULT hr = Hr(m_inner->EnumConnections(static_cast<std::int32_t>(flags), &inner));
     return HandOut<NetConnectionEnum>(hr, inner, enumerator);
@@ -534,7 +534,7 @@ class ClassFactory final : public IClassFactory {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    Server& server = Server::Instance();
+    Server& server = Server::instance();
     auto guard = server.enter();
     IUnknown* made = nullptr;
     HRESULT hr = S_OK;
@@ -556,8 +556,8 @@ class ClassFactory final : public IClassFactory {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    auto guard = Server::Instance().enter();
-    Server::Instance().lockServer(lock != FALSE);
+    auto guard = Server::instance().enter();
+    Server::instance().lockServer(lock != FALSE);
     return S_OK;
   }
 
@@ -580,7 +580,7 @@ HRESULT STDAPICALLTYPE SimSharingGetClassObject(REFCLSID clsid, REFIID iid, void
                           : clsid == kClsidConnectionManager ? &g_connectionManagerFactory
                                                              : nullptr;
   if (factory == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
-  Server::Instance();  // the service starts with the first request, as the header says
+  Server::instance();  // the service starts with the first request, as the header says
   return factory->QueryInterface(iid, out);
 }
 
@@ -595,7 +595,7 @@ HRESULT STDAPICALLTYPE SimSharingCanUnloadNow() {
 // and its two texts and counts it (a record it never handed out is counted as a misuse).
 void WINAPI SimSharingFreeNetconProperties(NETCON_PROPERTIES* properties) {
   if (properties == nullptr) return;
-  Server& server = Server::Instance();
+  Server& server = Server::instance();
   auto guard = server.enter();
   server.service().freeProperties(reinterpret_cast<platform::NetconProperties*>(properties));
 }

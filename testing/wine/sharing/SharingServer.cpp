@@ -16,7 +16,7 @@ std::string Quoted(const std::u16string& text) { return tethra::simrunner::Quote
 
 }  // namespace
 
-SharingServer& SharingServer::Instance() {
+SharingServer& SharingServer::instance() {
   static SharingServer* const server = new SharingServer();  // process lifetime, see the header
   return *server;
 }

@@ -45,7 +45,7 @@ namespace tethra::tools {
 
 class SharingServer final : private sim::ISharingServiceHost {
  public:
-  static SharingServer& Instance();
+  static SharingServer& instance();
   static SharingServer* IfMade() { return s_made.load(); }
 
   std::unique_lock<std::recursive_mutex> enter() { return std::unique_lock(m_lock); }

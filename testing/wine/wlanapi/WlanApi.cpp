@@ -27,7 +27,7 @@ using tethra::tools::SimWlanDll;
 void Relay(platform::WlanNotificationData* data, void* raw) {
   const auto* target = static_cast<const CallbackTarget*>(raw);
   // The service calls back with its lock released: the program's own code runs outside it.
-  const auto program = SimWlanDll::Instance().leave();
+  const auto program = SimWlanDll::instance().leave();
   target->callback(reinterpret_cast<WLAN_NOTIFICATION_DATA*>(data), target->context);
 }
 
@@ -38,7 +38,7 @@ std::uint32_t* P(WLAN_HOSTED_NETWORK_REASON* reason) { return reinterpret_cast<s
 // the service's error codes back as the DWORDs of the API.
 template <typename Call>
 auto Serve(Call call) {
-  SimWlanDll& dll = SimWlanDll::Instance();
+  SimWlanDll& dll = SimWlanDll::instance();
   const auto result = [&] {
     const auto inside = dll.enter();
     const auto value = call(dll.service());
@@ -68,14 +68,14 @@ DWORD WINAPI SimWlanOpenHandle(DWORD clientVersion, PVOID reserved, PDWORD negot
 
 DWORD WINAPI SimWlanCloseHandle(HANDLE clientHandle, PVOID reserved) {
   const DWORD result = Serve([&](sim::SimWlanService& s) { return s.wlanCloseHandle(clientHandle, reserved); });
-  if (result == ERROR_SUCCESS) SimWlanDll::Instance().forgetTargets(clientHandle);
+  if (result == ERROR_SUCCESS) SimWlanDll::instance().forgetTargets(clientHandle);
   return result;
 }
 
 DWORD WINAPI SimWlanRegisterNotification(HANDLE clientHandle, DWORD notifSource, BOOL ignoreDuplicate,
                                          WlanNotificationCallback callback, PVOID context, PVOID reserved,
                                          PDWORD prevNotifSource) {
-  SimWlanDll& dll = SimWlanDll::Instance();
+  SimWlanDll& dll = SimWlanDll::instance();
   platform::WlanNotificationCallbackFn relay = nullptr;
   PVOID target = context;
   if (callback != nullptr) {
@@ -166,7 +166,7 @@ PVOID WINAPI SimWlanAllocateMemory(DWORD size) {
 }
 
 VOID WINAPI SimWlanFreeMemory(PVOID memory) {
-  SimWlanDll& dll = SimWlanDll::Instance();
+  SimWlanDll& dll = SimWlanDll::instance();
   const auto inside = dll.enter();
   dll.service().wlanFreeMemory(memory);
 }

@@ -116,7 +116,7 @@ class [[nodiscard]] OutsideService {
 template <typename T>
 class OncePerProcess {
  public:
-  static T& Instance() {
+  static T& instance() {
     static T* const made = [] {
       T* const object = new T();  // process lifetime, see above
       s_made = object;
