@@ -220,11 +220,11 @@ class Sharing final : public platform::ISharing {
  public:
   platform::HResult createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                             platform::INetSharingManager** manager) override {
-    return Create<SharingManager, ::INetSharingManager>(clsid, clsContext, kIidNetSharingManager, manager);
+    return create<SharingManager, ::INetSharingManager>(clsid, clsContext, kIidNetSharingManager, manager);
   }
   platform::HResult createNetConnectionManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                platform::INetConnectionManager** manager) override {
-    return Create<ConnectionManager, ::INetConnectionManager>(clsid, clsContext, kIidNetConnectionManager, manager);
+    return create<ConnectionManager, ::INetConnectionManager>(clsid, clsContext, kIidNetConnectionManager, manager);
   }
   void coTaskMemFree(void* memory) override { ::CoTaskMemFree(memory); }
   platform::HResult stringFromClsid(const platform::Guid& clsid, char16_t** text) override {
@@ -239,7 +239,7 @@ class Sharing final : public platform::ISharing {
  private:
   // A new object of the class, asked for as `iid`, handed out wrapped.
   template <typename Wrapper, typename Com, typename Boundary>
-  static platform::HResult Create(const platform::Guid& clsid, platform::Dword clsContext, const GUID& iid,
+  static platform::HResult create(const platform::Guid& clsid, platform::Dword clsContext, const GUID& iid,
                                   Boundary** out) {
     if (out == nullptr) return ToHResult(E_POINTER);
     ComPtr<Com> com;

@@ -59,11 +59,11 @@ class SystemEvents final : public platform::ISystemEvents {
   SystemEvents& operator=(const SystemEvents&) = delete;
 
   bool wtsRegisterSessionNotification(platform::Hwnd hwnd, platform::Dword flags) override {
-    if (m_register == nullptr) return Unavailable();
+    if (m_register == nullptr) return unavailable();
     return m_register(ToHwnd(hwnd), flags) != FALSE;
   }
   bool wtsUnRegisterSessionNotification(platform::Hwnd hwnd) override {
-    if (m_unregister == nullptr) return Unavailable();
+    if (m_unregister == nullptr) return unavailable();
     return m_unregister(ToHwnd(hwnd)) != FALSE;
   }
   platform::Hdevnotify registerDeviceNotification(platform::Hwnd hwnd, const void* filter,
@@ -76,7 +76,7 @@ class SystemEvents final : public platform::ISystemEvents {
   }
 
  private:
-  static bool Unavailable() {
+  static bool unavailable() {
     ::SetLastError(ERROR_PROC_NOT_FOUND);
     return false;
   }
