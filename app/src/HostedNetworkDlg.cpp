@@ -1,33 +1,42 @@
-// The dialog's construction, initialisation, ways of ending, message map and the small control
-// helpers. Runs on the dialog's thread, except WaitAndPumpMessages (watcher thread).
+// The dialog's construction, initialisation, ways of ending, message maps and the small control
+// helpers. Dialog's thread, except WaitAndPumpMessages and the watcher's hooks.
 #include "tethra/app/HostedNetworkDlg.h"
 
 #include <cstdarg>
 
 #include "tethra/app/AboutDlg.h"
+#include "tethra/app/Feedback.h"
 #include "tethra/app/Resource.h"
 #include "tethra/app/StatusTexts.h"
-#include "tethra/controller/ControllerLink.h"
 
 namespace tethra::app {
 
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
       m_platform(platform),
-      m_StartupGate(*platform.kernel),
+      m_Link(*platform.windows, *platform.registry, *platform.trace, commandLine),
+      m_Sharing(platform, m_EnableIcsCheck, m_ConnectionCombo,
+                {[this](const char16_t* code) { SendMsg2Pelto(code); },
+                 [this](const std::u16string& line) { PostNotification(line); }}),
+      m_DeviceRemoval(*platform.systemEvents, commandLine),
       m_WlanManager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
-      m_HostedNetwork(m_WlanManager, [this](bool started) { return ChangeSSID({}, started ? 1 : 0); }) {
-  // The watcher starts before the dialog window exists; it only needs the members above.
-  StartActionThread();
+      m_HostedNetwork(m_WlanManager, [this](bool started) { return m_Commands.ChangeSSID(started ? 1 : 0); }),
+      m_Commands(platform, m_State,
+                 {[this]() -> IAccessPoint& { return AccessPoint(); },
+                  [this](const std::u16string& name) { ShowNameAndKey(&name, nullptr); },
+                  [this](const std::u16string& key) { ShowNameAndKey(nullptr, &key); },
+                  [this] { SendSSIDAndSecurityKey(); }, [this](const char16_t* code) { SendMsg2Pelto(code); },
+                  [this] { PostMessage(platform::kWM_CLOSE, 0, 0); },
+                  [this](Dword ms) { WaitAndPumpMessages(ms); }}) {
+  m_Commands.StartActionThread();  // it waits at the gate for what OnInitDialog sets
   m_hIcon = Windows().loadIcon(IDR_MAINFRAME);
-  m_strCommandLine = std::move(commandLine);
 }
 
 CHostedNetworkDlg::~CHostedNetworkDlg() {
   if (m_hWnd != nullptr && Windows().isWindow(m_hWnd)) {
-    SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
+    m_platform.systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
   }
-  m_bClosing = 1;
+  m_State.BeginEnd();
   ReleaseNotificationSink();
   // A watcher thread handle or a device registration still held is closed by its owner.
 }
@@ -46,18 +55,10 @@ void CHostedNetworkDlg::DoDataExchange(CDataExchange* exchange) {
 
 bool CHostedNetworkDlg::OnInitDialog() {
   TETHRA_CHECK_THREAD(m_DialogThread);
-  m_bInitDialog = true;
-
-  m_hPeltoLogicUIWnd = Windows().findWindow(nullptr, controller::kControllerWindowTitle);
-  if (m_hPeltoLogicUIWnd != nullptr) {
-    m_PeltoLogicUIWndObject.Attach(Windows(), m_hPeltoLogicUIWnd);
-    m_pPeltoLogicUIWnd = &m_PeltoLogicUIWndObject;
-    m_pPeltoLogicUIWnd->ShowWindowAsync(platform::kSW_HIDE);  // another process's: never wait for it
-  }
-
+  m_State.BeginStartup();
+  m_Link.Find();
   CDialog::OnInitDialog();
-  // The window, its controls and the controller window are known: commands may run now.
-  HandOverToWatcher();
+  HandOverToWatcher();  // the window, its controls and the controller window are known
 
   if (platform::Hmenu menu = GetSystemMenu(false); menu != nullptr) {
     char16_t about[256] = {};
@@ -67,7 +68,6 @@ bool CHostedNetworkDlg::OnInitDialog() {
       Windows().appendMenu(menu, platform::kMF_STRING, IDM_ABOUTBOX, about);
     }
   }
-
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
   m_NameEdit.LimitText(32);
@@ -76,62 +76,49 @@ bool CHostedNetworkDlg::OnInitDialog() {
   CreateDeviceImageList();
   Windows().loadString(IDS_START_HOSTED_NETWORK, m_szStartText.data(), static_cast<int>(m_szStartText.size()));
   Windows().loadString(IDS_STOP_HOSTED_NETWORK, m_szStopText.data(), static_cast<int>(m_szStopText.size()));
-  SystemEvents().wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
+  m_platform.systemEvents->wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
 
-  m_bIsAdmin = IsUserAdmin();
-  m_bIsICSAllowed = IsICSAllowed() ? 1 : 0;
-  if (!m_bIsAdmin || !m_bIsICSAllowed) {
-    m_EnableIcsCheck.EnableWindow(false);
-    m_ConnectionCombo.EnableWindow(false);
-    m_IcsNeeded = false;
+  if (!m_Sharing.ReadPolicy()) {
     m_NameEdit.SetFocus();
-    Trace(!m_bIsAdmin ? "The application is not running with Admin privilege, user will not have access to ICS "
-                        "controls."
-                      : "ICS is disabled by domain administrator, user will not have access to ICS controls.");
-  } else {
-    if (Failed(InitIcs())) {
-      m_bInitDialog = false;
-      if (!m_bSilentClose) SendMsg2Pelto(u"ICS_FAILED");
-      return false;
-    }
-    // COM already initialised on this thread (S_FALSE) is no failure, but leaves no manager.
-    if (m_pIcsManager != nullptr) m_pIcsManager->GetIcsConnections(m_IcsConnectionList);
-  }
-
-  if (Failed(InitWlan())) {
-    m_bInitDialog = false;
-    if (!m_bSilentClose) SendMsg2Pelto(u"INIT_WLAN_FAILED");
+    Trace(!m_Sharing.IsAdmin() ? "The application is not running with Admin privilege, user will not have access "
+                                 "to ICS controls."
+                               : "ICS is disabled by domain administrator, user will not have access to ICS controls.");
+  } else if (Failed(m_Sharing.InitIcs())) {
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"ICS_FAILED");
     return false;
   }
-
+  if (Failed(InitWlan())) {
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"INIT_WLAN_FAILED");
+    return false;
+  }
   GetHostedNetworkInfo();
-
-  if (m_bIsAdmin && m_bIsICSAllowed) {
+  if (m_Sharing.Usable()) {
     GetIcsInfo();
     // The connection to share is missing: wait to be closed, with notifications left off.
-    if (m_bClosing) return true;
+    if (m_State.Closing()) return true;
   }
-
-  m_StartButton.SetWindowText(m_HostedNetworkStarted ? m_szStopText.data() : m_szStartText.data());
+  m_StartButton.SetWindowText(m_State.Started() ? m_szStopText.data() : m_szStartText.data());
   m_NameEdit.EnableWindow(true);
   m_KeyEdit.EnableWindow(true);
-  m_HostedNetworkStarted = false;  // EnableSharing reads the true state again
-  m_bProcessNotifications = true;
+  m_State.NoteStarted(false);  // EnableSharing reads the true state again
+  m_State.TakeNotifications();
   m_EnableIcsCheck.SetCheck(static_cast<int>(platform::kBST_CHECKED));
   OnBnClickedEnableIcs();
   SetWindowPos(nullptr, 0, 0, 0, 0, platform::kSWP_HIDEWINDOW);
-  RegisterDeviceInterfaceGuid();
+  m_DeviceRemoval.RegisterDeviceInterfaceGuid(m_hWnd);
   EnableSharing();
-  m_bInitDialog = false;
+  m_State.FinishStartup();
   return true;
 }
 
 void CHostedNetworkDlg::OnClose() {
   BeginEnd();
-  UnRegisterDeviceInterfaceGuid();
-  if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
+  m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();
+  SendMsg2Pelto(u"TETHRA_CLOSING");
   StopHostedNetwork();  // its stopped handler does nothing now that the dialog is closing
-  m_bProcessNotifications = false;
+  m_State.StopTakingNotifications();
   FinishEnd(WatcherHandle::kKeep);
 }
 
@@ -139,21 +126,23 @@ void CHostedNetworkDlg::OnClose() {
 // here; what each does in between, and in which order, is its own.
 void CHostedNetworkDlg::BeginEnd() {
   TETHRA_CHECK_THREAD(m_DialogThread);
-  m_bClosing = 1;
+  m_State.BeginEnd();
   HandOverToWatcher();  // a watcher held at the gate finds the program ending and leaves
-  WakeActionWatcher();
+  m_Commands.WakeActionWatcher();
 }
 
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   ReleaseNotificationSink();
   AccessPoint().FinishForEnd();  // whichever way out; no change is told past here
-  if (watcherHandle == WatcherHandle::kClose) CloseActionThreadHandle();
-  UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
-  EndProcessFromHandler();
+  if (watcherHandle == WatcherHandle::kClose) m_Commands.CloseActionThreadHandle();
+  m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
+  // The base dialog's handling of the current message has no effect that outlives the process.
+  Default();
+  Kernel().exitProcess(0);
 }
 
 void CHostedNetworkDlg::UnregisterSessionNotifications() {
-  if (m_hWnd != nullptr) SystemEvents().wtsUnRegisterSessionNotification(m_hWnd);
+  if (m_hWnd != nullptr) m_platform.systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
 }
 
 void CHostedNetworkDlg::ReleaseNotificationSink() {
@@ -163,23 +152,9 @@ void CHostedNetworkDlg::ReleaseNotificationSink() {
   m_NotificationSink.reset();
 }
 
-void CHostedNetworkDlg::CloseActionThreadHandle() { m_hActionThread.reset(); }
-
-void CHostedNetworkDlg::WakeActionWatcher() {
-  // Set m_bClosing first: the watcher tests it when it wakes.
-  if (Handle event = m_hActionEvent.exchange(nullptr); event != nullptr) Kernel().setEvent(event);
-}
-
-void CHostedNetworkDlg::EndProcessFromHandler() {
-  // The base dialog's handling of the current message has no effect that outlives the process.
-  Default();
-  Kernel().exitProcess(0);
-}
-
 void CHostedNetworkDlg::OnEndSession(bool /*ending*/) {
-  // A cancelled shutdown ends the program as well.
   Default();
-  OnClose();
+  OnClose();  // a cancelled shutdown ends the program as well
 }
 
 void CHostedNetworkDlg::OnSysCommand(std::uint32_t id, LParam) {
@@ -199,9 +174,7 @@ void CHostedNetworkDlg::OnPaint() {
     const int cyIcon = Windows().getSystemMetrics(platform::kSM_CYICON);
     platform::Rect rect{};
     Windows().getClientRect(m_hWnd, &rect);
-    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
-    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
-    Windows().drawIcon(dc, x, y, m_hIcon);
+    Windows().drawIcon(dc, (rect.right - rect.left - cxIcon + 1) / 2, (rect.bottom - rect.top - cyIcon + 1) / 2, m_hIcon);
     Windows().endPaint(m_hWnd, dc);
   } else {
     Default();
@@ -218,19 +191,26 @@ void CHostedNetworkDlg::OnBnClickedClearOutput() { m_NotificationList.ResetConte
 void CHostedNetworkDlg::DisableAllControls() {
   m_NameEdit.EnableWindow(false);
   m_KeyEdit.EnableWindow(false);
-  m_EnableIcsCheck.EnableWindow(false);
-  m_ConnectionCombo.EnableWindow(false);
+  m_Sharing.DisableControls();
   m_StartButton.EnableWindow(false);
 }
 
 void CHostedNetworkDlg::EnableAllControls() {
   m_NameEdit.EnableWindow(true);
   m_KeyEdit.EnableWindow(true);
-  if (m_bIsAdmin && m_bIsICSAllowed) {
-    m_EnableIcsCheck.EnableWindow(true);
-    if (m_IcsNeeded) m_ConnectionCombo.EnableWindow(true);
-  }
+  m_Sharing.EnableControls();
   m_StartButton.EnableWindow(true);
+}
+
+void CHostedNetworkDlg::ShowNameAndKey(const std::u16string* name, const std::u16string* key) {
+  if (name != nullptr) {
+    m_State.NameToUse().Set(*name);
+    m_NameEdit.SetWindowText(*name);
+  }
+  if (key != nullptr) {
+    m_State.KeyToUse().Set(*key);
+    m_KeyEdit.SetWindowText(*key);
+  }
 }
 
 void CHostedNetworkDlg::WaitAndPumpMessages(Dword milliseconds) {
@@ -248,43 +228,96 @@ void CHostedNetworkDlg::WaitAndPumpMessages(Dword milliseconds) {
 
 bool CHostedNetworkDlg::OnWndMsg(std::uint32_t message, WParam wParam, LParam lParam, LResult* result) {
   TETHRA_CHECK_THREAD(m_DialogThread);
-  switch (message) {
-    case platform::kWM_SYSCOMMAND:
-      OnSysCommand(static_cast<std::uint32_t>(wParam), lParam);
-      return true;
-    case platform::kWM_PAINT:
-      OnPaint();
-      return true;
-    case platform::kWM_CLOSE:
-      OnClose();
-      return true;
-    case platform::kWM_QUERYDRAGICON:
-      *result = reinterpret_cast<LResult>(OnQueryDragIcon());
-      return true;
-    case platform::kWM_ENDSESSION:
-      OnEndSession(wParam != 0);
-      return true;
-    case platform::kWM_COMMAND:
-      if ((wParam >> 16) == platform::kBN_CLICKED) {
-        switch (wParam & 0xFFFF) {
-          case IDC_CHECK_ENABLE_ICS:
-            OnBnClickedEnableIcs();
-            return true;
-          case IDC_BUTTON_START:
-            OnBnClickedStartButton();
-            return true;
-          case IDC_BUTTON_CLEAR:
-            OnBnClickedClearOutput();
-            return true;
-          default:
-            break;
-        }
-      }
-      break;
-    default:
-      break;
+  const int clicked = message == platform::kWM_COMMAND && (wParam >> 16) == platform::kBN_CLICKED
+                          ? static_cast<int>(wParam & 0xFFFF)
+                          : 0;
+  if (message == platform::kWM_SYSCOMMAND) {
+    OnSysCommand(static_cast<std::uint32_t>(wParam), lParam);
+  } else if (message == platform::kWM_PAINT) {
+    OnPaint();
+  } else if (message == platform::kWM_CLOSE) {
+    OnClose();
+  } else if (message == platform::kWM_QUERYDRAGICON) {
+    *result = reinterpret_cast<LResult>(OnQueryDragIcon());
+  } else if (message == platform::kWM_ENDSESSION) {
+    OnEndSession(wParam != 0);
+  } else if (clicked == IDC_CHECK_ENABLE_ICS) {
+    OnBnClickedEnableIcs();
+  } else if (clicked == IDC_BUTTON_START) {
+    OnBnClickedStartButton();
+  } else if (clicked == IDC_BUTTON_CLEAR) {
+    OnBnClickedClearOutput();
+  } else {
+    return CDialog::OnWndMsg(message, wParam, lParam, result);
   }
-  return CDialog::OnWndMsg(message, wParam, lParam, result);
+  return true;
+}
+
+LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wParam, LParam lParam) {
+  CHotspotAccessPoint* hotspot = m_MobileHotspot.get();
+  switch (message) {
+    case platform::kWM_POWERBROADCAST:
+      if (wParam == platform::kPBT_APMSUSPEND) {
+        SendMsg2Pelto(u"SHARED_STOPPED_S3_S4");
+      } else if (wParam == platform::kPBT_APMRESUMEAUTOMATIC) {
+        OnClose();
+      }
+      return 1;
+    case wlan::WM_NEW_HN_NOTIFICATION:
+      if (m_State.TakesNotifications()) ProcessNotifications();
+      return 0;
+    case wlan::WM_HOTSPOT_CHANGED:
+      if (m_State.TakesNotifications()) OnMobileHotspotChanged();
+      return 0;
+    case wlan::WM_HOTSPOT_OPERATION:
+      if (hotspot != nullptr && !m_State.Closing()) hotspot->OnOperationMessage(static_cast<std::uint64_t>(wParam));
+      return 0;
+    case WM_HOTSPOT_RENAME:
+      if (hotspot != nullptr && !m_State.Closing()) hotspot->OnRenameMessage();
+      return 0;
+    case platform::kWM_WTSSESSION_CHANGE:
+      if (wParam == platform::kWTS_CONSOLE_CONNECT || wParam == platform::kWTS_CONSOLE_DISCONNECT ||
+          wParam == platform::kWTS_SESSION_LOGON || wParam == platform::kWTS_SESSION_LOGOFF) {
+        OnClose();
+      }
+      return 0;
+    case platform::kWM_DEVICECHANGE:
+      if (m_DeviceRemoval.EndsProgram(wParam, lParam)) PostMessage(platform::kWM_CLOSE, 0, 0);
+      return 1;
+    default:
+      return CDialog::WindowProc(message, wParam, lParam);
+  }
+}
+
+void CHostedNetworkDlg::SendMsg2Pelto(const std::u16string& code) {
+  if (m_State.SilentClose() || !m_Link.SendStatus(m_hWnd, code)) return;
+  PostNotification(u"Sent message to Pelto");
+  PostNotification(code);
+}
+
+void CHostedNetworkDlg::SendSSIDAndSecurityKey() {
+  bool started = false;
+  if (AccessPoint().IsStarted(started) != platform::kS_OK) started = false;
+  if (m_State.Closing() || !started) return;
+  m_Link.SendNameAndKey(m_hWnd, m_State.NameToUse().Get(), m_State.KeyToUse().Get());
+}
+
+void CHostedNetworkDlg::PostNotification(const std::u16string& text) {
+  platform::SystemTime now{};
+  Kernel().getLocalTime(&now);
+  m_NotificationList.AddString(FormatNotificationLine(now, text));
+}
+
+void CHostedNetworkDlg::CreateDeviceImageList() {
+  if (m_hDeviceImageList == nullptr) {
+    m_hDeviceImageList = Windows().imageListCreate(48, 48, platform::kILC_COLOR32, 5, 2);
+    if (m_hDeviceImageList == nullptr) return;
+    Windows().imageListSetBkColor(m_hDeviceImageList, 0xFFFFFF);
+    for (int id = IDI_DEVICE_FIRST; id <= IDI_DEVICE_LAST; ++id) {
+      Windows().imageListAddIcon(m_hDeviceImageList, Windows().loadIcon(id));
+    }
+  }
+  m_DeviceList.SetImageList(m_hDeviceImageList, static_cast<int>(platform::kLVSIL_NORMAL));
 }
 
 void CHostedNetworkDlg::Trace(const char* format, ...) {

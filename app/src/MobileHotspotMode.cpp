@@ -17,26 +17,23 @@ namespace {
 constexpr char16_t kUseMobileHotspot[] = u"UseMobileHotspot";
 }  // namespace
 
-bool CHostedNetworkDlg::UseMobileHotspot() {
-  Dword value = 0;
-  return controller::ReadMachineDword(Registry(), controller::kSettingsKeyPath, kUseMobileHotspot, value) &&
-         value == 1;
-}
-
 bool CHostedNetworkDlg::RunMobileHotspotInstead() {
-  if (m_MobileHotspot != nullptr || !UseMobileHotspot()) return false;
+  Dword useHotspot = 0;
+  if (m_MobileHotspot != nullptr ||
+      !controller::ReadMachineDword(*m_platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot, useHotspot) ||
+      useHotspot != 1) {
+    return false;
+  }
   // The hotspot shares the connection the controller named, as sharing would.
-  const int selected = m_ConnectionCombo.GetCurSel();
-  const auto* info =
-      selected < 0 ? nullptr : reinterpret_cast<const CIcsConnectionInfo*>(m_ConnectionCombo.GetItemData(selected));
-  if (info == nullptr || reinterpret_cast<LResult>(info) == platform::kCB_ERR) {
+  const ics::CIcsConnectionInfo* info = m_Sharing.Selected();
+  if (info == nullptr) {
     Trace("No connection to share over the mobile hotspot.");
     return false;
   }
   // A dial-up or VPN connection is known to sharing by its phone-book entry, and among the
   // system's profiles by its name; every other kind by its adapter.
   platform::ProfileSelector profile;
-  if (EqualsNoCase(m_strCommandLine, kShareRAS)) {
+  if (EqualsNoCase(m_Link.CommandLine(), kShareRAS)) {
     profile.profileName = info->m_strName;
   } else {
     profile.adapterId = info->m_Guid;
@@ -45,8 +42,8 @@ bool CHostedNetworkDlg::RunMobileHotspotInstead() {
   const HResult hr = hotspot->Open(profile, m_hWnd);
   if (hr == platform::kHotspotNoProfile) {
     // The system does not know the connection as a network: nothing to share.
-    m_bInitDialog = false;
-    if (!m_bSilentClose) SendMsg2Pelto(u"NDIS_NOT_FOUND");
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"NDIS_NOT_FOUND");
     PostMessage(platform::kWM_CLOSE, 0, 0);
     return true;
   }
@@ -70,8 +67,7 @@ bool CHostedNetworkDlg::RunMobileHotspotInstead() {
   };
   m_MobileHotspot = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), Kernel(), Windows(), m_hWnd,
                                                           *m_platform.trace, std::move(events));
-  m_pHotspot = m_MobileHotspot.get();
-  m_pAccessPoint = m_pHotspot;  // the watcher's commands go to the hotspot from here on
+  m_pAccessPoint = m_MobileHotspot.get();  // the watcher's commands go to the hotspot from here on
   PostNotification(u"Using the mobile hotspot.");
   StartMobileHotspot();
   return true;
@@ -82,8 +78,10 @@ void CHostedNetworkDlg::StartMobileHotspot() {
   // The hosted network's name and key where the WLAN service holds them; a key the program made
   // up for lack of one never goes into the system's hotspot: it keeps its own then.
   std::optional<platform::AccessPointConfig> wanted;
-  if (!m_CurrentName.Get().empty() && !m_CurrentKey.Get().empty() && !m_WlanManager.KeyWasGenerated()) {
-    wanted = platform::AccessPointConfig{m_CurrentName.Get(), m_CurrentKey.Get()};
+  const std::u16string name = m_State.NameInForce().Get();
+  const std::u16string key = m_State.KeyInForce().Get();
+  if (!name.empty() && !key.empty() && !m_WlanManager.KeyWasGenerated()) {
+    wanted = platform::AccessPointConfig{name, key};
   }
   platform::AccessPointConfig inForce;
   HResult hr = platform::kS_OK;
@@ -91,10 +89,9 @@ void CHostedNetworkDlg::StartMobileHotspot() {
     ReportStartFailed("Failed to start the mobile hotspot", hr, true);
     return;
   }
-  m_CurrentName.Set(inForce.ssid);
-  m_CurrentKey.Set(inForce.passphrase);
-  m_NameEdit.SetWindowText(inForce.ssid);
-  m_KeyEdit.SetWindowText(inForce.passphrase);
+  m_State.NameInForce().Set(inForce.ssid);
+  m_State.KeyInForce().Set(inForce.passphrase);
+  ShowNameAndKey(&inForce.ssid, &inForce.passphrase);
   bool on = false;
   if (hotspot.IsStarted(on) == platform::kS_OK && !on) {
     if (!CheckValidSSIDKeyLen()) return;
@@ -105,10 +102,9 @@ void CHostedNetworkDlg::StartMobileHotspot() {
 }
 
 void CHostedNetworkDlg::OnMobileHotspotChanged() {
-  CHotspotAccessPoint* hotspot = m_pHotspot;
-  if (hotspot == nullptr) return;
+  if (m_MobileHotspot == nullptr) return;
   // While a rename restarts it, or once the program is ending, a change means nothing.
-  hotspot->OnChangeMessage(m_bChangeSSIDAndKeyFinish && !m_bClosing && m_HostedNetworkStarted);
+  m_MobileHotspot->OnChangeMessage(m_State.RenameFinished() && !m_State.Closing() && m_State.Started());
 }
 
 }  // namespace tethra::app

@@ -1,9 +1,10 @@
 // Starting the hosted network and sharing at the end of initialisation, stopping them on close,
 // and reacting to the hosted network's state as the notification queue reports it. Dialog's
 // thread only. Two handlers end the process.
-#include <cinttypes>
+#include <cstdio>
 
 #include "tethra/app/ConnectionKind.h"
+#include "tethra/app/Feedback.h"
 #include "tethra/app/HostedNetworkDlg.h"
 #include "tethra/app/StatusTexts.h"
 #include "tethra/base/Allocation.h"
@@ -15,11 +16,11 @@ namespace tethra::app {
 HResult CHostedNetworkDlg::InitWlan() {
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
-  m_NotificationSink.reset(
-      base::NewObject<CNotificationSink>(wlan::kAllocSiteSink, Kernel(), Windows(), *m_platform.trace, m_hWnd));
+  m_NotificationSink.reset(base::NewObject<wlan::CNotificationSink>(wlan::kAllocSiteSink, Kernel(), Windows(),
+                                                                    *m_platform.trace, m_hWnd));
   if (m_NotificationSink == nullptr) {
     hr = platform::kE_OUTOFMEMORY;
-  } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_strCommandLine)); hr == platform::kS_OK) {
+  } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_Link.CommandLine())); hr == platform::kS_OK) {
     if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink.get()); hr == platform::kS_OK) {
       sinkRegistered = true;
       bool started = false;
@@ -40,37 +41,39 @@ HResult CHostedNetworkDlg::InitWlan() {
 void CHostedNetworkDlg::GetHostedNetworkInfo() {
   std::u16string name;
   if (m_WlanManager.GetHostedNetworkName(name) != platform::kS_OK) return;
-  m_CurrentName.Set(name);
+  m_State.NameInForce().Set(name);
   std::u16string key;
   if (m_WlanManager.GetHostedNetworkKey(key) != platform::kS_OK) return;
-  m_CurrentKey.Set(key);
-  Guid guid = m_HostedNetworkGuid;
-  m_WlanManager.GetHostedNetworkInterfaceGuid(guid);
-  m_HostedNetworkGuid = guid;
+  m_State.KeyInForce().Set(key);
+  m_WlanManager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
   bool started = false;
   if (m_WlanManager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
-  m_NameEdit.SetWindowText(name);
-  m_KeyEdit.SetWindowText(key);
-  m_HostedNetworkStarted = started;
+  ShowNameAndKey(&name, &key);
+  m_State.NoteStarted(started);
   m_StartButton.SetWindowText(started ? m_szStopText.data() : m_szStartText.data());
   if (started) {
     m_NameEdit.EnableWindow(false);
     m_KeyEdit.EnableWindow(false);
-    m_EnableIcsCheck.EnableWindow(false);
-    m_ConnectionCombo.EnableWindow(false);
+    m_Sharing.DisableControls();
     Trace("Hosted network has already started.");
   }
 }
 
+void CHostedNetworkDlg::GetIcsInfo() {
+  if (!m_Sharing.GetIcsInfo(m_State.Started(), m_HostedNetworkGuid, m_State.StartingUp())) {
+    m_State.ConnectionMissing();
+  }
+}
+
 void CHostedNetworkDlg::EnableSharing() {
-  const Guid& g = m_HostedNetworkGuid;
+  const platform::Guid& g = m_HostedNetworkGuid;
   Trace("{%08x-%04x-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1],
         g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   if (m_HostedNetworkGuid.isZero()) {
     if (RunMobileHotspotInstead()) return;
-    m_bInitDialog = false;
-    if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
-    DisableEnableConnections();
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
+    m_Sharing.DisableEnableConnections(m_HostedNetworkGuid);
     PostMessage(platform::kWM_CLOSE, 0, 0);
     return;
   }
@@ -79,15 +82,14 @@ void CHostedNetworkDlg::EnableSharing() {
     return;
   }
   if (!CheckValidSSIDKeyLen()) return;
-
   bool started = false;
   m_WlanManager.IsHostedNetworkStarted(started);
-  m_HostedNetworkStarted = started;
+  m_State.NoteStarted(started);
   if (started) {
     OnHostedNetworkStarted();
-    return;
+  } else {
+    StartAndAnnounce();
   }
-  StartAndAnnounce();
 }
 
 void CHostedNetworkDlg::StartAndAnnounce() {
@@ -95,36 +97,53 @@ void CHostedNetworkDlg::StartAndAnnounce() {
   if (platform::Succeeded(hr)) {
     SendSSIDAndSecurityKey();
   } else {
-    ReportStartFailed("Failed to start the hosted network", hr, m_IcsEnabled);
+    ReportStartFailed("Failed to start the hosted network", hr, m_Sharing.Enabled());
   }
 }
 
 void CHostedNetworkDlg::ReportStartFailed(const char* what, HResult hr, bool toController) {
   if (toController) {
-    m_bInitDialog = false;
-    if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_START_FAILED");
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"SHARED_START_FAILED");
   }
   char message[256];
   std::snprintf(message, sizeof message, "%s. Error code %x.", what, platform::Raw(hr));
   Trace("%s", message);
 }
 
+bool CHostedNetworkDlg::CheckValidSSIDKeyLen() {
+  switch (CheckNameKeyLengths(m_State.NameToUse().Get().size(), m_State.KeyToUse().Get().size())) {
+    case NameKeyVerdict::Admissible:
+      return true;
+    case NameKeyVerdict::NameWrong:
+      Trace("Hosted network name should contain 1 ~ 32 case-sensitive characters.");
+      m_NameEdit.SetFocus();
+      return false;
+    case NameKeyVerdict::KeyWrong:
+      Trace("Hosted network key should contain 8 ~ 63 case-sensitive characters.");
+      m_KeyEdit.SetFocus();
+      return false;
+    case NameKeyVerdict::BothWrong:
+      Trace("Hosted network name should contain 1 ~ 32 case-sensitive characters, and hosted network key contains "
+            "8 ~ 63 case-sensitive characters.");
+      m_NameEdit.SetFocus();
+      return false;
+  }
+  return false;
+}
+
 HResult CHostedNetworkDlg::StartHostedNetwork() {
   DisableAllControls();
   HResult hr = platform::kS_OK;
-  bool sharingTried = false;
-
-  const std::u16string name = m_NameEdit.GetWindowText();
-  if (name != m_CurrentName.Get()) {
+  // The name and key in use, handed to the WLAN service where they differ from those in force.
+  const std::u16string name = m_State.NameToUse().Get();
+  if (name != m_State.NameInForce().Get()) {
     hr = m_WlanManager.SetHostedNetworkName(name.c_str());
-    if (hr == platform::kS_OK) m_CurrentName.Set(name);
+    if (hr == platform::kS_OK) m_State.NameInForce().Set(name);
   }
-  if (hr == platform::kS_OK) {
-    const std::u16string key = m_KeyEdit.GetWindowText();
-    if (key != m_CurrentKey.Get()) {
-      hr = m_WlanManager.SetHostedNetworkKey(key.c_str());
-      if (hr == platform::kS_OK) m_CurrentKey.Set(key);
-    }
+  if (const std::u16string key = m_State.KeyToUse().Get(); hr == platform::kS_OK && key != m_State.KeyInForce().Get()) {
+    hr = m_WlanManager.SetHostedNetworkKey(key.c_str());
+    if (hr == platform::kS_OK) m_State.KeyInForce().Set(key);
   }
   if (hr == platform::kS_OK) {
     bool started = false;
@@ -132,16 +151,13 @@ HResult CHostedNetworkDlg::StartHostedNetwork() {
     if (started) m_WlanManager.ForceStopHostedNetwork();
     hr = m_WlanManager.StartHostedNetwork();
   }
+  bool sharingTried = false;
   if (hr == platform::kS_OK) {
     OnHostedNetworkStarted();
-    if (m_IcsNeeded && m_pIcsManager != nullptr) {
-      m_pIcsManager->CacheICSIntfIndex();
-      hr = StartIcsIfNeeded();
-      sharingTried = true;
-    }
+    hr = m_Sharing.ShareHostedNetwork(m_HostedNetworkGuid, sharingTried);
     if (hr == platform::kS_OK) return hr;
   }
-  if (m_IcsNeeded && sharingTried) m_pIcsManager->RestoreICSIntf();
+  if (sharingTried) m_Sharing.UndoFailedStart();
   EnableAllControls();
   return hr;
 }
@@ -154,40 +170,43 @@ HResult CHostedNetworkDlg::StopHostedNetwork() {
   return hr;
 }
 
+bool CHostedNetworkDlg::StopIcsIfNeeded() { return m_Sharing.StopIcsIfNeeded(); }
+
+void CHostedNetworkDlg::OnBnClickedEnableIcs() {
+  m_Sharing.SetNeeded(m_EnableIcsCheck.GetCheck() == static_cast<int>(platform::kBST_CHECKED));  // the user's input
+}
+
 void CHostedNetworkDlg::ProcessNotifications() {
   if (m_NotificationSink == nullptr) return;
   while (const auto record =
              base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_NotificationSink->GetNextNotification())) {
     // With the mobile hotspot in use, the hosted network's reports concern nothing here.
-    if (m_bChangeSSIDAndKeyFinish && !m_bClosing && AccessPoint().FollowsHostedNetworkRecords()) {
-      switch (record->GetNotificationType()) {
-        case wlan::HostedNetworkStarted:
-          m_StatusText.SetWindowText(kStatusActive);
-          OnHostedNetworkStarted();
-          break;
-        case wlan::HostedNetworkStopped:
-          m_StatusText.SetWindowText(kStatusIdle);
-          OnHostedNetworkStopped();
-          break;
-        case wlan::HostedNetworkNotAvailable:
-          OnHostedNetworkNotAvailable();
-          break;
-        case wlan::HostedNetworkAvailable:
-          OnHostedNetworkAvailable();
-          break;
-        default:  // station joins and leaves change nothing here
-          break;
-      }
+    if (!m_State.RenameFinished() || m_State.Closing() || !AccessPoint().FollowsHostedNetworkRecords()) continue;
+    switch (record->GetNotificationType()) {
+      case wlan::HostedNetworkStarted:
+        m_StatusText.SetWindowText(kStatusActive);
+        OnHostedNetworkStarted();
+        break;
+      case wlan::HostedNetworkStopped:
+        m_StatusText.SetWindowText(kStatusIdle);
+        OnHostedNetworkStopped();
+        break;
+      case wlan::HostedNetworkNotAvailable:
+        OnHostedNetworkNotAvailable();
+        break;
+      case wlan::HostedNetworkAvailable:
+        OnHostedNetworkAvailable();
+        break;
+      default:  // station joins and leaves change nothing here
+        break;
     }
   }
 }
 
 void CHostedNetworkDlg::OnHostedNetworkStarted() {
   PostNotification(u"Started using hosted Network.");
-  m_HostedNetworkStarted = true;
-  Guid guid = m_HostedNetworkGuid;
-  m_WlanManager.GetHostedNetworkInterfaceGuid(guid);
-  m_HostedNetworkGuid = guid;
+  m_State.NoteStarted(true);
+  m_WlanManager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
   m_StartButton.SetWindowText(m_szStopText.data());
   m_StartButton.EnableWindow(true);
   m_NameEdit.EnableWindow(false);
@@ -196,47 +215,41 @@ void CHostedNetworkDlg::OnHostedNetworkStarted() {
 }
 
 void CHostedNetworkDlg::OnHostedNetworkStopped() {
-  if (!m_HostedNetworkStarted || m_bClosing) return;
+  if (!m_State.Started() || m_State.Closing()) return;
   BeginEnd();
   StopIcsIfNeeded();
-  m_HostedNetworkStarted = false;
+  m_State.NoteStarted(false);
   m_StartButton.SetWindowText(m_szStartText.data());
   EnableAllControls();
-  if (!m_bSilentClose) SendMsg2Pelto(u"SHARED_STOPPED");
+  SendMsg2Pelto(u"SHARED_STOPPED");
   UnregisterSessionNotifications();
   FinishEnd(WatcherHandle::kClose);
 }
 
 void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
-  if (m_bClosing) return;
-  if (m_bInitDialog && RunMobileHotspotInstead()) return;
+  if (m_State.Closing()) return;
+  const bool startingUp = m_State.StartingUp();
+  if (startingUp && RunMobileHotspotInstead()) return;
   UnregisterSessionNotifications();
   BeginEnd();
-  if (!m_bSilentClose) SendMsg2Pelto(u"TETHRA_CLOSING");
-  m_HostedNetworkStarted = false;
+  SendMsg2Pelto(u"TETHRA_CLOSING");
+  m_State.NoteStarted(false);
   StopIcsIfNeeded();
-  if (m_bInitDialog) {
-    m_bInitDialog = false;
-    if (!m_bSilentClose) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
-  }
+  if (startingUp) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
   FinishEnd(WatcherHandle::kClose);
 }
 
 void CHostedNetworkDlg::OnHostedNetworkAvailable() {
-  const bool wasStarted = m_HostedNetworkStarted;
+  const bool wasStarted = m_State.Started();
   m_StatusText.SetWindowText(kStatusIdle);
-  m_HostedNetworkStarted = false;
+  m_State.NoteStarted(false);
   GetHostedNetworkInfo();
-  if (m_bIsAdmin && m_bIsICSAllowed && !m_bIcsRefreshed) {
-    m_bIcsRefreshed = 1;
-    if (m_pIcsManager != nullptr) m_pIcsManager->ResetIcsManager();
-    GetIcsInfo();
-  }
+  if (m_Sharing.RefreshOnce()) GetIcsInfo();
   m_StartButton.SetWindowText(m_szStartText.data());
   EnableAllControls();
-  if (m_HostedNetworkStarted) {
+  if (m_State.Started()) {
     SendSSIDAndSecurityKey();
-  } else if (wasStarted && !m_bClosing && m_bChangeSSIDAndKeyFinish) {
+  } else if (wasStarted && !m_State.Closing() && m_State.RenameFinished()) {
     // A property written to the running network (the peer limit at start-up, or someone else's
     // change) took it out of use without a stop: the service persists properties only on an
     // idle network. What the program runs goes back into use.
