@@ -5,9 +5,7 @@
 #include <cstdarg>
 
 #include "tethra/app/AboutDlg.h"
-#include "tethra/app/Feedback.h"
 #include "tethra/app/Resource.h"
-#include "tethra/app/StatusTexts.h"
 
 namespace tethra::app {
 
@@ -15,7 +13,7 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
       m_platform(platform),
       m_Link(*platform.windows, *platform.registry, *platform.trace, commandLine),
-      m_Sharing(platform, m_EnableIcsCheck, m_ConnectionCombo,
+      m_Sharing(platform, m_Controls.EnableIcsCheck(), m_Controls.ConnectionCombo(),
                 {[this](const char16_t* code) { SendMsg2Pelto(code); },
                  [this](const std::u16string& line) { PostNotification(line); }}),
       m_DeviceRemoval(*platform.systemEvents, commandLine),
@@ -43,14 +41,7 @@ CHostedNetworkDlg::~CHostedNetworkDlg() {
 
 void CHostedNetworkDlg::DoDataExchange(CDataExchange* exchange) {
   CDialog::DoDataExchange(exchange);
-  exchange->Control(IDC_EDIT_NAME, m_NameEdit);
-  exchange->Control(IDC_EDIT_KEY, m_KeyEdit);
-  exchange->Control(IDC_CHECK_ENABLE_ICS, m_EnableIcsCheck);
-  exchange->Control(IDC_BUTTON_START, m_StartButton);
-  exchange->Control(IDC_COMBO_CONNECTION, m_ConnectionCombo);
-  exchange->Control(IDC_LIST_NOTIFICATIONS, m_NotificationList);
-  exchange->Control(IDC_LIST_DEVICES, m_DeviceList);
-  exchange->Control(IDC_STATIC_STATUS, m_StatusText);
+  m_Controls.Bind(exchange);
 }
 
 bool CHostedNetworkDlg::OnInitDialog() {
@@ -70,16 +61,11 @@ bool CHostedNetworkDlg::OnInitDialog() {
   }
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
-  m_NameEdit.LimitText(32);
-  m_KeyEdit.LimitText(63);
-  m_StatusText.SetWindowText(kStatusIdle);
-  CreateDeviceImageList();
-  Windows().loadString(IDS_START_HOSTED_NETWORK, m_szStartText.data(), static_cast<int>(m_szStartText.size()));
-  Windows().loadString(IDS_STOP_HOSTED_NETWORK, m_szStopText.data(), static_cast<int>(m_szStopText.size()));
+  m_Controls.Prepare(Windows());
   m_platform.systemEvents->wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
 
   if (!m_Sharing.ReadPolicy()) {
-    m_NameEdit.SetFocus();
+    m_Controls.FocusName();
     Trace(!m_Sharing.IsAdmin() ? "The application is not running with Admin privilege, user will not have access "
                                  "to ICS controls."
                                : "ICS is disabled by domain administrator, user will not have access to ICS controls.");
@@ -99,12 +85,11 @@ bool CHostedNetworkDlg::OnInitDialog() {
     // The connection to share is missing: wait to be closed, with notifications left off.
     if (m_State.Closing()) return true;
   }
-  m_StartButton.SetWindowText(m_State.Started() ? m_szStopText.data() : m_szStartText.data());
-  m_NameEdit.EnableWindow(true);
-  m_KeyEdit.EnableWindow(true);
+  m_Controls.ShowStartButton(m_State.Started());
+  m_Controls.EnableEntry(true);
   m_State.NoteStarted(false);  // EnableSharing reads the true state again
   m_State.TakeNotifications();
-  m_EnableIcsCheck.SetCheck(static_cast<int>(platform::kBST_CHECKED));
+  m_Controls.CheckEnableIcs();
   OnBnClickedEnableIcs();
   SetWindowPos(nullptr, 0, 0, 0, 0, platform::kSWP_HIDEWINDOW);
   m_DeviceRemoval.RegisterDeviceInterfaceGuid(m_hWnd);
@@ -186,30 +171,28 @@ platform::Hicon CHostedNetworkDlg::OnQueryDragIcon() { return m_hIcon; }
 
 void CHostedNetworkDlg::OnBnClickedStartButton() {}
 
-void CHostedNetworkDlg::OnBnClickedClearOutput() { m_NotificationList.ResetContent(); }
+void CHostedNetworkDlg::OnBnClickedClearOutput() { m_Controls.ClearNotifications(); }
 
 void CHostedNetworkDlg::DisableAllControls() {
-  m_NameEdit.EnableWindow(false);
-  m_KeyEdit.EnableWindow(false);
+  m_Controls.EnableEntry(false);
   m_Sharing.DisableControls();
-  m_StartButton.EnableWindow(false);
+  m_Controls.EnableStart(false);
 }
 
 void CHostedNetworkDlg::EnableAllControls() {
-  m_NameEdit.EnableWindow(true);
-  m_KeyEdit.EnableWindow(true);
+  m_Controls.EnableEntry(true);
   m_Sharing.EnableControls();
-  m_StartButton.EnableWindow(true);
+  m_Controls.EnableStart(true);
 }
 
 void CHostedNetworkDlg::ShowNameAndKey(const std::u16string* name, const std::u16string* key) {
   if (name != nullptr) {
     m_State.NameToUse().Set(*name);
-    m_NameEdit.SetWindowText(*name);
+    m_Controls.ShowName(*name);
   }
   if (key != nullptr) {
     m_State.KeyToUse().Set(*key);
-    m_KeyEdit.SetWindowText(*key);
+    m_Controls.ShowKey(*key);
   }
 }
 
@@ -302,23 +285,7 @@ void CHostedNetworkDlg::SendSSIDAndSecurityKey() {
   m_Link.SendNameAndKey(m_hWnd, m_State.NameToUse().Get(), m_State.KeyToUse().Get());
 }
 
-void CHostedNetworkDlg::PostNotification(const std::u16string& text) {
-  platform::SystemTime now{};
-  Kernel().getLocalTime(&now);
-  m_NotificationList.AddString(FormatNotificationLine(now, text));
-}
-
-void CHostedNetworkDlg::CreateDeviceImageList() {
-  if (m_hDeviceImageList == nullptr) {
-    m_hDeviceImageList = Windows().imageListCreate(48, 48, platform::kILC_COLOR32, 5, 2);
-    if (m_hDeviceImageList == nullptr) return;
-    Windows().imageListSetBkColor(m_hDeviceImageList, 0xFFFFFF);
-    for (int id = IDI_DEVICE_FIRST; id <= IDI_DEVICE_LAST; ++id) {
-      Windows().imageListAddIcon(m_hDeviceImageList, Windows().loadIcon(id));
-    }
-  }
-  m_DeviceList.SetImageList(m_hDeviceImageList, static_cast<int>(platform::kLVSIL_NORMAL));
-}
+void CHostedNetworkDlg::PostNotification(const std::u16string& text) { m_Controls.PostNotification(Kernel(), text); }
 
 void CHostedNetworkDlg::Trace(const char* format, ...) {
   va_list args;

@@ -7,7 +7,6 @@
 // Threads: the dialog's thread.
 #include "tethra/app/ConnectionKind.h"
 #include "tethra/app/HostedNetworkDlg.h"
-#include "tethra/app/StatusTexts.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/controller/SettingsStore.h"
 
@@ -53,7 +52,7 @@ bool CHostedNetworkDlg::RunMobileHotspotInstead() {
   }
   HotspotEvents events;
   events.started = [this] {
-    m_StatusText.SetWindowText(kStatusActive);
+    m_Controls.ShowStatus(true);
     OnHostedNetworkStarted();
   };
   events.startFailed = [this](HResult failure) {
@@ -62,7 +61,7 @@ bool CHostedNetworkDlg::RunMobileHotspotInstead() {
     ReportStartFailed("Failed to start the mobile hotspot", failure, true);
   };
   events.stoppedElsewhere = [this] {
-    m_StatusText.SetWindowText(kStatusIdle);
+    m_Controls.ShowStatus(false);
     OnHostedNetworkStopped();
   };
   m_MobileHotspot = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), Kernel(), Windows(), m_hWnd,

@@ -6,7 +6,6 @@
 #include "tethra/app/ConnectionKind.h"
 #include "tethra/app/Feedback.h"
 #include "tethra/app/HostedNetworkDlg.h"
-#include "tethra/app/StatusTexts.h"
 #include "tethra/base/Allocation.h"
 #include "tethra/base/RefPtr.h"
 #include "tethra/wlan/AllocationSites.h"
@@ -25,7 +24,7 @@ HResult CHostedNetworkDlg::InitWlan() {
       sinkRegistered = true;
       bool started = false;
       if (hr = m_WlanManager.IsHostedNetworkStarted(started); hr == platform::kS_OK) {
-        if (started) m_StatusText.SetWindowText(kStatusActive);
+        if (started) m_Controls.ShowStatus(true);
         return platform::kS_OK;
       }
     }
@@ -50,10 +49,9 @@ void CHostedNetworkDlg::GetHostedNetworkInfo() {
   if (m_WlanManager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
   ShowNameAndKey(&name, &key);
   m_State.NoteStarted(started);
-  m_StartButton.SetWindowText(started ? m_szStopText.data() : m_szStartText.data());
+  m_Controls.ShowStartButton(started);
   if (started) {
-    m_NameEdit.EnableWindow(false);
-    m_KeyEdit.EnableWindow(false);
+    m_Controls.EnableEntry(false);
     m_Sharing.DisableControls();
     Trace("Hosted network has already started.");
   }
@@ -117,16 +115,16 @@ bool CHostedNetworkDlg::CheckValidSSIDKeyLen() {
       return true;
     case NameKeyVerdict::NameWrong:
       Trace("Hosted network name should contain 1 ~ 32 case-sensitive characters.");
-      m_NameEdit.SetFocus();
+      m_Controls.FocusName();
       return false;
     case NameKeyVerdict::KeyWrong:
       Trace("Hosted network key should contain 8 ~ 63 case-sensitive characters.");
-      m_KeyEdit.SetFocus();
+      m_Controls.FocusKey();
       return false;
     case NameKeyVerdict::BothWrong:
       Trace("Hosted network name should contain 1 ~ 32 case-sensitive characters, and hosted network key contains "
             "8 ~ 63 case-sensitive characters.");
-      m_NameEdit.SetFocus();
+      m_Controls.FocusName();
       return false;
   }
   return false;
@@ -163,7 +161,7 @@ HResult CHostedNetworkDlg::StartHostedNetwork() {
 }
 
 HResult CHostedNetworkDlg::StopHostedNetwork() {
-  m_StartButton.EnableWindow(false);
+  m_Controls.EnableStart(false);
   const bool sharingStopped = StopIcsIfNeeded();
   const HResult hr = AccessPoint().Stop(sharingStopped);
   if (hr == platform::kS_OK) OnHostedNetworkStopped();
@@ -173,7 +171,7 @@ HResult CHostedNetworkDlg::StopHostedNetwork() {
 bool CHostedNetworkDlg::StopIcsIfNeeded() { return m_Sharing.StopIcsIfNeeded(); }
 
 void CHostedNetworkDlg::OnBnClickedEnableIcs() {
-  m_Sharing.SetNeeded(m_EnableIcsCheck.GetCheck() == static_cast<int>(platform::kBST_CHECKED));  // the user's input
+  m_Sharing.SetNeeded(m_Controls.EnableIcsChecked());  // the user's input
 }
 
 void CHostedNetworkDlg::ProcessNotifications() {
@@ -184,11 +182,11 @@ void CHostedNetworkDlg::ProcessNotifications() {
     if (!m_State.RenameFinished() || m_State.Closing() || !AccessPoint().FollowsHostedNetworkRecords()) continue;
     switch (record->GetNotificationType()) {
       case wlan::HostedNetworkStarted:
-        m_StatusText.SetWindowText(kStatusActive);
+        m_Controls.ShowStatus(true);
         OnHostedNetworkStarted();
         break;
       case wlan::HostedNetworkStopped:
-        m_StatusText.SetWindowText(kStatusIdle);
+        m_Controls.ShowStatus(false);
         OnHostedNetworkStopped();
         break;
       case wlan::HostedNetworkNotAvailable:
@@ -207,10 +205,9 @@ void CHostedNetworkDlg::OnHostedNetworkStarted() {
   PostNotification(u"Started using hosted Network.");
   m_State.NoteStarted(true);
   m_WlanManager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
-  m_StartButton.SetWindowText(m_szStopText.data());
-  m_StartButton.EnableWindow(true);
-  m_NameEdit.EnableWindow(false);
-  m_KeyEdit.EnableWindow(false);
+  m_Controls.ShowStartButton(true);
+  m_Controls.EnableStart(true);
+  m_Controls.EnableEntry(false);
   SendSSIDAndSecurityKey();
 }
 
@@ -219,7 +216,7 @@ void CHostedNetworkDlg::OnHostedNetworkStopped() {
   BeginEnd();
   StopIcsIfNeeded();
   m_State.NoteStarted(false);
-  m_StartButton.SetWindowText(m_szStartText.data());
+  m_Controls.ShowStartButton(false);
   EnableAllControls();
   SendMsg2Pelto(u"SHARED_STOPPED");
   UnregisterSessionNotifications();
@@ -241,11 +238,11 @@ void CHostedNetworkDlg::OnHostedNetworkNotAvailable() {
 
 void CHostedNetworkDlg::OnHostedNetworkAvailable() {
   const bool wasStarted = m_State.Started();
-  m_StatusText.SetWindowText(kStatusIdle);
+  m_Controls.ShowStatus(false);
   m_State.NoteStarted(false);
   GetHostedNetworkInfo();
   if (m_Sharing.RefreshOnce()) GetIcsInfo();
-  m_StartButton.SetWindowText(m_szStartText.data());
+  m_Controls.ShowStartButton(false);
   EnableAllControls();
   if (m_State.Started()) {
     SendSSIDAndSecurityKey();

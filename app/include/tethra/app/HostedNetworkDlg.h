@@ -10,13 +10,13 @@
 // thread only through the notification sink's queue and WM_NEW_HN_NOTIFICATION.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
 
 #include "tethra/app/CommandChannel.h"
 #include "tethra/app/ControllerWindowLink.h"
+#include "tethra/app/DialogControls.h"
 #include "tethra/app/DeviceRemoval.h"
 #include "tethra/app/DialogState.h"
 #include "tethra/app/HostedNetworkAccessPoint.h"
@@ -90,7 +90,6 @@ class CHostedNetworkDlg : public CDialog {
   void PostNotification(const std::u16string& text);
   bool CheckValidSSIDKeyLen();
   void ShowNameAndKey(const std::u16string* name, const std::u16string* key);  // what is in use
-  void CreateDeviceImageList();
   TETHRA_PRINTF_FORMAT(2, 3) void Trace(const char* format, ...);  // to the trace log
   // A failed start: "SHARED_START_FAILED" when `toController`, the trace log in any case.
   void ReportStartFailed(const char* what, HResult hr, bool toController);
@@ -106,14 +105,7 @@ class CHostedNetworkDlg : public CDialog {
   base::CThreadChecker m_DialogThread;  // the constructing thread runs every handler
   CDialogState m_State;
   CControllerWindowLink m_Link;
-  CStatic m_StatusText;
-  CEdit m_NameEdit;
-  CEdit m_KeyEdit;
-  CButton m_EnableIcsCheck;
-  CButton m_StartButton;
-  CComboBox m_ConnectionCombo;
-  CListBox m_NotificationList;
-  CListCtrl m_DeviceList;
+  CDialogControls m_Controls;
   CSharingSession m_Sharing;
   CDeviceRemoval m_DeviceRemoval;
   wlan::CWlanManager m_WlanManager;
@@ -126,9 +118,6 @@ class CHostedNetworkDlg : public CDialog {
   std::atomic<IAccessPoint*> m_pAccessPoint{&m_HostedNetwork};
   CCommandChannel m_Commands;  // last: its watcher uses all of the above
   platform::Hicon m_hIcon = nullptr;
-  platform::Himagelist m_hDeviceImageList = nullptr;  // made once, lives as long as the process
-  std::array<char16_t, 256> m_szStartText{};
-  std::array<char16_t, 256> m_szStopText{};
 };
 
 }  // namespace tethra::app
