@@ -17,8 +17,7 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
                 {[this](const char16_t* code) { SendMsg2Pelto(code); },
                  [this](const std::u16string& line) { PostNotification(line); }}),
       m_DeviceRemoval(*platform.systemEvents, commandLine),
-      m_WlanManager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
-      m_HostedNetwork(m_WlanManager, [this](bool started) { return m_Commands.ChangeSSID(started ? 1 : 0); }),
+      m_HostedNetwork(platform, [this](bool started) { return m_Commands.ChangeSSID(started ? 1 : 0); }),
       m_Commands(platform, m_State,
                  {[this]() -> IAccessPoint& { return AccessPoint(); },
                   [this](const std::u16string& name) { ShowNameAndKey(&name, nullptr); },
@@ -35,7 +34,7 @@ CHostedNetworkDlg::~CHostedNetworkDlg() {
     m_platform.systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
   }
   m_State.BeginEnd();
-  ReleaseNotificationSink();
+  m_HostedNetwork.ReleaseNotificationSink();
   // A watcher thread handle or a device registration still held is closed by its owner.
 }
 
@@ -117,7 +116,7 @@ void CHostedNetworkDlg::BeginEnd() {
 }
 
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
-  ReleaseNotificationSink();
+  m_HostedNetwork.ReleaseNotificationSink();
   AccessPoint().FinishForEnd();  // whichever way out; no change is told past here
   if (watcherHandle == WatcherHandle::kClose) m_Commands.CloseActionThreadHandle();
   m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
@@ -128,13 +127,6 @@ void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
 
 void CHostedNetworkDlg::UnregisterSessionNotifications() {
   if (m_hWnd != nullptr) m_platform.systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
-}
-
-void CHostedNetworkDlg::ReleaseNotificationSink() {
-  if (m_NotificationSink == nullptr) return;
-  // Returns only once no notification call into the sink is running on the WLAN thread.
-  m_WlanManager.RemoveNotificationSink();
-  m_NotificationSink.reset();
 }
 
 void CHostedNetworkDlg::OnEndSession(bool /*ending*/) {

@@ -79,7 +79,7 @@ void CHostedNetworkDlg::StartMobileHotspot() {
   std::optional<platform::AccessPointConfig> wanted;
   const std::u16string name = m_State.NameInForce().Get();
   const std::u16string key = m_State.KeyInForce().Get();
-  if (!name.empty() && !key.empty() && !m_WlanManager.KeyWasGenerated()) {
+  if (!name.empty() && !key.empty() && !WlanManager().KeyWasGenerated()) {
     wanted = platform::AccessPointConfig{name, key};
   }
   platform::AccessPointConfig inForce;

@@ -6,47 +6,27 @@
 #include "tethra/app/ConnectionKind.h"
 #include "tethra/app/Feedback.h"
 #include "tethra/app/HostedNetworkDlg.h"
-#include "tethra/base/Allocation.h"
 #include "tethra/base/RefPtr.h"
-#include "tethra/wlan/AllocationSites.h"
 
 namespace tethra::app {
 
 HResult CHostedNetworkDlg::InitWlan() {
-  HResult hr = platform::kS_OK;
-  bool sinkRegistered = false;
-  m_NotificationSink.reset(base::NewObject<wlan::CNotificationSink>(wlan::kAllocSiteSink, Kernel(), Windows(),
-                                                                    *m_platform.trace, m_hWnd));
-  if (m_NotificationSink == nullptr) {
-    hr = platform::kE_OUTOFMEMORY;
-  } else if (hr = m_WlanManager.Init(MaxPeersForSwitch(m_Link.CommandLine())); hr == platform::kS_OK) {
-    if (hr = m_WlanManager.SetNotificationSink(m_NotificationSink.get()); hr == platform::kS_OK) {
-      sinkRegistered = true;
-      bool started = false;
-      if (hr = m_WlanManager.IsHostedNetworkStarted(started); hr == platform::kS_OK) {
-        if (started) m_Controls.ShowStatus(true);
-        return platform::kS_OK;
-      }
-    }
-  }
-  if (sinkRegistered) {
-    ReleaseNotificationSink();
-  } else {
-    m_NotificationSink.reset();  // never registered: nothing to wait for
-  }
+  bool started = false;
+  const HResult hr = m_HostedNetwork.Open(m_hWnd, MaxPeersForSwitch(m_Link.CommandLine()), started);
+  if (hr == platform::kS_OK && started) m_Controls.ShowStatus(true);
   return hr;
 }
 
 void CHostedNetworkDlg::GetHostedNetworkInfo() {
   std::u16string name;
-  if (m_WlanManager.GetHostedNetworkName(name) != platform::kS_OK) return;
+  if (WlanManager().GetHostedNetworkName(name) != platform::kS_OK) return;
   m_State.NameInForce().Set(name);
   std::u16string key;
-  if (m_WlanManager.GetHostedNetworkKey(key) != platform::kS_OK) return;
+  if (WlanManager().GetHostedNetworkKey(key) != platform::kS_OK) return;
   m_State.KeyInForce().Set(key);
-  m_WlanManager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
+  WlanManager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
   bool started = false;
-  if (m_WlanManager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
+  if (WlanManager().IsHostedNetworkStarted(started) != platform::kS_OK) return;
   ShowNameAndKey(&name, &key);
   m_State.NoteStarted(started);
   m_Controls.ShowStartButton(started);
@@ -76,12 +56,12 @@ void CHostedNetworkDlg::EnableSharing() {
     return;
   }
   if (bool available = true;
-      m_WlanManager.IsHostedNetworkAvailable(available) == platform::kS_OK && !available && RunMobileHotspotInstead()) {
+      WlanManager().IsHostedNetworkAvailable(available) == platform::kS_OK && !available && RunMobileHotspotInstead()) {
     return;
   }
   if (!CheckValidSSIDKeyLen()) return;
   bool started = false;
-  m_WlanManager.IsHostedNetworkStarted(started);
+  WlanManager().IsHostedNetworkStarted(started);
   m_State.NoteStarted(started);
   if (started) {
     OnHostedNetworkStarted();
@@ -132,23 +112,9 @@ bool CHostedNetworkDlg::CheckValidSSIDKeyLen() {
 
 HResult CHostedNetworkDlg::StartHostedNetwork() {
   DisableAllControls();
-  HResult hr = platform::kS_OK;
   // The name and key in use, handed to the WLAN service where they differ from those in force.
-  const std::u16string name = m_State.NameToUse().Get();
-  if (name != m_State.NameInForce().Get()) {
-    hr = m_WlanManager.SetHostedNetworkName(name.c_str());
-    if (hr == platform::kS_OK) m_State.NameInForce().Set(name);
-  }
-  if (const std::u16string key = m_State.KeyToUse().Get(); hr == platform::kS_OK && key != m_State.KeyInForce().Get()) {
-    hr = m_WlanManager.SetHostedNetworkKey(key.c_str());
-    if (hr == platform::kS_OK) m_State.KeyInForce().Set(key);
-  }
-  if (hr == platform::kS_OK) {
-    bool started = false;
-    m_WlanManager.IsHostedNetworkStarted(started);
-    if (started) m_WlanManager.ForceStopHostedNetwork();
-    hr = m_WlanManager.StartHostedNetwork();
-  }
+  HResult hr = m_HostedNetwork.StartWith(m_State.NameToUse().Get(), m_State.KeyToUse().Get(), m_State.NameInForce(),
+                                         m_State.KeyInForce());
   bool sharingTried = false;
   if (hr == platform::kS_OK) {
     OnHostedNetworkStarted();
@@ -175,9 +141,7 @@ void CHostedNetworkDlg::OnBnClickedEnableIcs() {
 }
 
 void CHostedNetworkDlg::ProcessNotifications() {
-  if (m_NotificationSink == nullptr) return;
-  while (const auto record =
-             base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_NotificationSink->GetNextNotification())) {
+  while (const auto record = m_HostedNetwork.NextNotification()) {
     // With the mobile hotspot in use, the hosted network's reports concern nothing here.
     if (!m_State.RenameFinished() || m_State.Closing() || !AccessPoint().FollowsHostedNetworkRecords()) continue;
     switch (record->GetNotificationType()) {
@@ -204,7 +168,7 @@ void CHostedNetworkDlg::ProcessNotifications() {
 void CHostedNetworkDlg::OnHostedNetworkStarted() {
   PostNotification(u"Started using hosted Network.");
   m_State.NoteStarted(true);
-  m_WlanManager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
+  WlanManager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
   m_Controls.ShowStartButton(true);
   m_Controls.EnableStart(true);
   m_Controls.EnableEntry(false);

@@ -24,8 +24,6 @@
 #include "tethra/app/SharingSession.h"
 #include "tethra/app/framework/Dialog.h"
 #include "tethra/base/ThreadChecker.h"
-#include "tethra/wlan/NotificationSink.h"
-#include "tethra/wlan/WlanManager.h"
 
 namespace tethra::app {
 
@@ -53,7 +51,7 @@ class CHostedNetworkDlg : public CDialog {
   // Dialog's thread. The objects, for what builds on the dialog (and its tests).
   CDialogState& State() { return m_State; }
   CSharingSession& Sharing() { return m_Sharing; }
-  wlan::CWlanManager& WlanManager() { return m_WlanManager; }
+  wlan::CWlanManager& WlanManager() { return m_HostedNetwork.Manager(); }
   const platform::Guid& HostedNetworkGuid() const { return m_HostedNetworkGuid; }
   void HandOverToWatcher() { m_Commands.HandOverToWatcher(); }
   void GetHostedNetworkInfo();
@@ -97,7 +95,6 @@ class CHostedNetworkDlg : public CDialog {
   enum class WatcherHandle { kKeep, kClose };
   void FinishEnd(WatcherHandle watcherHandle);
   void UnregisterSessionNotifications();
-  void ReleaseNotificationSink();
 
   platform::IKernel& Kernel() const { return *m_platform.kernel; }
 
@@ -108,8 +105,6 @@ class CHostedNetworkDlg : public CDialog {
   CDialogControls m_Controls;
   CSharingSession m_Sharing;
   CDeviceRemoval m_DeviceRemoval;
-  wlan::CWlanManager m_WlanManager;
-  std::unique_ptr<wlan::CNotificationSink> m_NotificationSink;  // registered with m_WlanManager while set
   platform::Guid m_HostedNetworkGuid{};
   // The access point in use: the hosted network, until the mobile hotspot stands in for it (set
   // once, then published to the watcher through m_pAccessPoint; lives until the process ends).
