@@ -2,12 +2,15 @@
 // concerns together and runs their handlers: the phase and the facts shared with the watcher
 // (CDialogState), the controller window (CControllerWindowLink), connection sharing
 // (CSharingSession), the device-removal rules (CDeviceRemoval), the registry command channel
-// (CCommandChannel), the WLAN manager and the access point in use. Its controls only show.
+// (CCommandChannel), the hosted network (CHostedNetworkAccessPoint, with the WLAN manager) or
+// the mobile hotspot standing in for it, and the controls (CDialogControls), which only show.
 //
 // Threads: the dialog's thread (the process's main thread) runs every handler; checked builds
 // stop the process when one runs on another. The command watcher thread reaches the dialog only
 // through its channel's hooks (the access point, the edits, the notice, WM_CLOSE); the WLAN
-// thread only through the notification sink's queue and WM_NEW_HN_NOTIFICATION.
+// thread only through the notification sink's queue and WM_NEW_HN_NOTIFICATION. The watcher
+// starts in the constructor but carries out no command before OnInitDialog has opened the
+// start-up gate (see CStartupGate).
 #pragma once
 
 #include <atomic>
