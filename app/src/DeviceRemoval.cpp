@@ -7,6 +7,10 @@
 
 namespace tethra::app {
 
+using base::EqualsNoCase;
+using base::ToLowerAscii;
+using base::ToUpperAscii;
+
 namespace {
 constexpr const char16_t* LOCAL_ADAPTER_PNP_ID_LIST_SPECIAL[] = {
     u"PCI\\VEN_8086&DEV_1559&SUBSYS_00008086",
