@@ -8,9 +8,15 @@
 
 namespace tethra::app {
 
+using base::EqualsNoCase;
+
 namespace {
 
 constexpr platform::Dword kShellWaitMs = 3000;
+// The record's size, which ShellExecuteExW checks: SHELLEXECUTEINFOW on 64-bit Windows is 112
+// bytes (https://learn.microsoft.com/en-us/windows/win32/api/shellapi/ns-shellapi-shellexecuteinfow).
+// The program fills its own record without the Windows header; the Windows build's
+// platform/win32/src/ProcessStart.cpp asserts the 112 against the header's record at compile time.
 constexpr std::size_t kShellExecuteInfoSize = 112;
 
 platform::Dword ActionThreadProc(void* param) {

@@ -24,10 +24,9 @@ bool CControllerWindowLink::SendStatus(platform::Hwnd from, const std::u16string
   return true;
 }
 
-void CControllerWindowLink::SendNameAndKey(platform::Hwnd from, const std::u16string& name,
-                                           const std::u16string& key) {
-  controller::WriteSettingsValue(m_registry, u"Current Key", key);
-  controller::WriteSettingsValue(m_registry, u"Current SSID", name);
+void CControllerWindowLink::SendNameAndKey(platform::Hwnd from, CDialogState& state) {
+  controller::WriteSettingsValue(m_registry, u"Current Key", state.KeyToUse().Get());
+  controller::WriteSettingsValue(m_registry, u"Current SSID", state.NameToUse().Get());
   if (m_window == nullptr) return;
   if (!controller::SendCopyData(m_windows, m_window, from, controller::PELTO_MSG_SECURITY_KEY, m_commandLine)) {
     platform::TraceLine(m_trace, "The controller did not take the notice within %u ms.",

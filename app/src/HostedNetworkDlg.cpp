@@ -1,8 +1,6 @@
-// The dialog's construction, initialisation, ways of ending, message maps and the small control
-// helpers. Dialog's thread, except WaitAndPumpMessages and the watcher's hooks.
+// The dialog's construction, initialisation, ways of ending and message maps. Dialog's thread,
+// except WaitAndPumpMessages and the watcher's hooks.
 #include "tethra/app/HostedNetworkDlg.h"
-
-#include <cstdarg>
 
 #include "tethra/app/AboutDlg.h"
 #include "tethra/app/Resource.h"
@@ -14,17 +12,20 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
       m_platform(platform),
       m_Link(*platform.windows, *platform.registry, *platform.trace, commandLine),
       m_Sharing(platform, m_Controls.EnableIcsCheck(), m_Controls.ConnectionCombo(),
-                {[this](const char16_t* code) { SendMsg2Pelto(code); },
-                 [this](const std::u16string& line) { PostNotification(line); }}),
+                {[this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
+                 [this](const std::u16string& line) { m_Session.PostNotification(line); }}),
       m_DeviceRemoval(*platform.systemEvents, commandLine),
       m_HostedNetwork(platform, [this](bool started) { return m_Commands.ChangeSSID(started ? 1 : 0); }),
+      m_Session(platform, *this, m_State, m_Link, m_Controls, m_Sharing, m_HostedNetwork,
+                {[this] { BeginEnd(); }, [this] { FinishEnd(WatcherHandle::kClose); }}),
       m_Commands(platform, m_State,
-                 {[this]() -> IAccessPoint& { return AccessPoint(); },
-                  [this](const std::u16string& name) { ShowNameAndKey(&name, nullptr); },
-                  [this](const std::u16string& key) { ShowNameAndKey(nullptr, &key); },
-                  [this] { SendSSIDAndSecurityKey(); }, [this](const char16_t* code) { SendMsg2Pelto(code); },
+                 {[this]() -> IAccessPoint& { return m_Session.AccessPoint(); },
+                  [this](const std::u16string& name) { m_Session.ShowNameAndKey(&name, nullptr); },
+                  [this](const std::u16string& key) { m_Session.ShowNameAndKey(nullptr, &key); },
+                  [this] { m_Session.SendSSIDAndSecurityKey(); },
+                  [this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
                   [this] { PostMessage(platform::kWM_CLOSE, 0, 0); },
-                  [this](Dword ms) { WaitAndPumpMessages(ms); }}) {
+                  [this](platform::Dword ms) { WaitAndPumpMessages(ms); }}) {
   m_Commands.StartActionThread();  // it waits at the gate for what OnInitDialog sets
   m_hIcon = Windows().loadIcon(IDR_MAINFRAME);
 }
@@ -63,36 +64,20 @@ bool CHostedNetworkDlg::OnInitDialog() {
   m_Controls.Prepare(Windows());
   m_platform.systemEvents->wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
 
-  if (!m_Sharing.ReadPolicy()) {
-    m_Controls.FocusName();
-    Trace(!m_Sharing.IsAdmin() ? "The application is not running with Admin privilege, user will not have access "
-                                 "to ICS controls."
-                               : "ICS is disabled by domain administrator, user will not have access to ICS controls.");
-  } else if (Failed(m_Sharing.InitIcs())) {
-    m_State.ReportStartupFailure();
-    SendMsg2Pelto(u"ICS_FAILED");
-    return false;
+  switch (m_Session.Open()) {
+    case CHostedNetworkSession::Opened::kFailed:
+      return false;
+    case CHostedNetworkSession::Opened::kWaitForClose:  // notifications left off
+      return true;
+    case CHostedNetworkSession::Opened::kReady:
+      break;
   }
-  if (Failed(InitWlan())) {
-    m_State.ReportStartupFailure();
-    SendMsg2Pelto(u"INIT_WLAN_FAILED");
-    return false;
-  }
-  GetHostedNetworkInfo();
-  if (m_Sharing.Usable()) {
-    GetIcsInfo();
-    // The connection to share is missing: wait to be closed, with notifications left off.
-    if (m_State.Closing()) return true;
-  }
-  m_Controls.ShowStartButton(m_State.Started());
-  m_Controls.EnableEntry(true);
-  m_State.NoteStarted(false);  // EnableSharing reads the true state again
   m_State.TakeNotifications();
   m_Controls.CheckEnableIcs();
   OnBnClickedEnableIcs();
   SetWindowPos(nullptr, 0, 0, 0, 0, platform::kSWP_HIDEWINDOW);
   m_DeviceRemoval.RegisterDeviceInterfaceGuid(m_hWnd);
-  EnableSharing();
+  m_Session.EnableSharing();
   m_State.FinishStartup();
   return true;
 }
@@ -100,14 +85,14 @@ bool CHostedNetworkDlg::OnInitDialog() {
 void CHostedNetworkDlg::OnClose() {
   BeginEnd();
   m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();
-  SendMsg2Pelto(u"TETHRA_CLOSING");
-  StopHostedNetwork();  // its stopped handler does nothing now that the dialog is closing
+  m_Session.SendMsg2Pelto(u"TETHRA_CLOSING");
+  m_Session.StopHostedNetwork();  // its stopped handler does nothing now that the dialog is closing
   m_State.StopTakingNotifications();
   FinishEnd(WatcherHandle::kKeep);
 }
 
-// Every way out (OnClose, OnHostedNetworkStopped, OnHostedNetworkNotAvailable) starts and ends
-// here; what each does in between, and in which order, is its own.
+// Every way out (OnClose here; the session's OnHostedNetworkStopped and OnHostedNetworkNotAvailable
+// through SessionEnds) starts and ends here; what each does in between, and in which order, is its own.
 void CHostedNetworkDlg::BeginEnd() {
   TETHRA_CHECK_THREAD(m_DialogThread);
   m_State.BeginEnd();
@@ -117,16 +102,12 @@ void CHostedNetworkDlg::BeginEnd() {
 
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   m_HostedNetwork.ReleaseNotificationSink();
-  AccessPoint().FinishForEnd();  // whichever way out; no change is told past here
+  m_Session.AccessPoint().FinishForEnd();  // whichever way out; no change is told past here
   if (watcherHandle == WatcherHandle::kClose) m_Commands.CloseActionThreadHandle();
   m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
   // The base dialog's handling of the current message has no effect that outlives the process.
   Default();
   Kernel().exitProcess(0);
-}
-
-void CHostedNetworkDlg::UnregisterSessionNotifications() {
-  if (m_hWnd != nullptr) m_platform.systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
 }
 
 void CHostedNetworkDlg::OnEndSession(bool /*ending*/) {
@@ -159,38 +140,13 @@ void CHostedNetworkDlg::OnPaint() {
   ShowWindow(platform::kSW_HIDE);
 }
 
-platform::Hicon CHostedNetworkDlg::OnQueryDragIcon() { return m_hIcon; }
-
-void CHostedNetworkDlg::OnBnClickedStartButton() {}
-
-void CHostedNetworkDlg::OnBnClickedClearOutput() { m_Controls.ClearNotifications(); }
-
-void CHostedNetworkDlg::DisableAllControls() {
-  m_Controls.EnableEntry(false);
-  m_Sharing.DisableControls();
-  m_Controls.EnableStart(false);
+void CHostedNetworkDlg::OnBnClickedEnableIcs() {
+  m_Sharing.SetNeeded(m_Controls.EnableIcsChecked());  // the user's input
 }
 
-void CHostedNetworkDlg::EnableAllControls() {
-  m_Controls.EnableEntry(true);
-  m_Sharing.EnableControls();
-  m_Controls.EnableStart(true);
-}
-
-void CHostedNetworkDlg::ShowNameAndKey(const std::u16string* name, const std::u16string* key) {
-  if (name != nullptr) {
-    m_State.NameToUse().Set(*name);
-    m_Controls.ShowName(*name);
-  }
-  if (key != nullptr) {
-    m_State.KeyToUse().Set(*key);
-    m_Controls.ShowKey(*key);
-  }
-}
-
-void CHostedNetworkDlg::WaitAndPumpMessages(Dword milliseconds) {
+void CHostedNetworkDlg::WaitAndPumpMessages(platform::Dword milliseconds) {
   // The difference of two tick counts, taken as signed, stays right across the counter's wrap.
-  const Dword deadline = Kernel().getTickCount() + milliseconds;
+  const platform::Dword deadline = Kernel().getTickCount() + milliseconds;
   while (static_cast<std::int32_t>(deadline - Kernel().getTickCount()) > 0) {
     platform::Msg msg;
     if (Windows().peekMessage(&msg, nullptr, 0, 0, platform::kPM_REMOVE)) {
@@ -213,36 +169,36 @@ bool CHostedNetworkDlg::OnWndMsg(std::uint32_t message, WParam wParam, LParam lP
   } else if (message == platform::kWM_CLOSE) {
     OnClose();
   } else if (message == platform::kWM_QUERYDRAGICON) {
-    *result = reinterpret_cast<LResult>(OnQueryDragIcon());
+    *result = reinterpret_cast<LResult>(m_hIcon);
   } else if (message == platform::kWM_ENDSESSION) {
     OnEndSession(wParam != 0);
   } else if (clicked == IDC_CHECK_ENABLE_ICS) {
     OnBnClickedEnableIcs();
   } else if (clicked == IDC_BUTTON_START) {
-    OnBnClickedStartButton();
+    // The controller starts and stops; the button only shows the state.
   } else if (clicked == IDC_BUTTON_CLEAR) {
-    OnBnClickedClearOutput();
+    m_Controls.ClearNotifications();
   } else {
     return CDialog::OnWndMsg(message, wParam, lParam, result);
   }
   return true;
 }
 
-LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wParam, LParam lParam) {
-  CHotspotAccessPoint* hotspot = m_MobileHotspot.get();
+platform::LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wParam, LParam lParam) {
+  CHotspotAccessPoint* hotspot = m_Session.Hotspot();
   switch (message) {
     case platform::kWM_POWERBROADCAST:
       if (wParam == platform::kPBT_APMSUSPEND) {
-        SendMsg2Pelto(u"SHARED_STOPPED_S3_S4");
+        m_Session.SendMsg2Pelto(u"SHARED_STOPPED_S3_S4");
       } else if (wParam == platform::kPBT_APMRESUMEAUTOMATIC) {
         OnClose();
       }
       return 1;
     case wlan::WM_NEW_HN_NOTIFICATION:
-      if (m_State.TakesNotifications()) ProcessNotifications();
+      if (m_State.TakesNotifications()) m_Session.ProcessNotifications();
       return 0;
     case wlan::WM_HOTSPOT_CHANGED:
-      if (m_State.TakesNotifications()) OnMobileHotspotChanged();
+      if (m_State.TakesNotifications()) m_Session.OnMobileHotspotChanged();
       return 0;
     case wlan::WM_HOTSPOT_OPERATION:
       if (hotspot != nullptr && !m_State.Closing()) hotspot->OnOperationMessage(static_cast<std::uint64_t>(wParam));
@@ -262,28 +218,6 @@ LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wParam, LPar
     default:
       return CDialog::WindowProc(message, wParam, lParam);
   }
-}
-
-void CHostedNetworkDlg::SendMsg2Pelto(const std::u16string& code) {
-  if (m_State.SilentClose() || !m_Link.SendStatus(m_hWnd, code)) return;
-  PostNotification(u"Sent message to Pelto");
-  PostNotification(code);
-}
-
-void CHostedNetworkDlg::SendSSIDAndSecurityKey() {
-  bool started = false;
-  if (AccessPoint().IsStarted(started) != platform::kS_OK) started = false;
-  if (m_State.Closing() || !started) return;
-  m_Link.SendNameAndKey(m_hWnd, m_State.NameToUse().Get(), m_State.KeyToUse().Get());
-}
-
-void CHostedNetworkDlg::PostNotification(const std::u16string& text) { m_Controls.PostNotification(Kernel(), text); }
-
-void CHostedNetworkDlg::Trace(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  platform::VTraceLine(*m_platform.trace, format, args);
-  va_end(args);
 }
 
 }  // namespace tethra::app

@@ -192,8 +192,8 @@ class DialogForTests : public CHostedNetworkDlg {
  public:
   using CHostedNetworkDlg::CHostedNetworkDlg;
   using CHostedNetworkDlg::BeginEnd;
-  using CHostedNetworkDlg::GetHostedNetworkInfo;
   using CHostedNetworkDlg::OnInitDialog;
+  using CHostedNetworkDlg::Session;
   using CHostedNetworkDlg::State;
   using CHostedNetworkDlg::WlanManager;
 };
@@ -233,12 +233,12 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
     rig.writeRename(name);
     // The dialog's thread, meanwhile, reads what the WLAN service holds into the same record.
     do {
-      dialog.GetHostedNetworkInfo();
+      dialog.Session().GetHostedNetworkInfo();
     } while (!rig.commands.reached(rounds + 1) && std::chrono::steady_clock::now() < limit);
     ASSERT_TRUE(rig.commands.reached(rounds + 1)) << "the watcher did not finish the command for " << rounds;
     ++rounds;
   }
-  dialog.GetHostedNetworkInfo();
+  dialog.Session().GetHostedNetworkInfo();
   EXPECT_EQ(dialog.State().NameInForce().Get(), u"Attic");
   EXPECT_EQ(dialog.State().KeyInForce().Get(), u"Attic-key");
 }

@@ -34,7 +34,7 @@ class DialogUnderTest final : public app::CHostedNetworkDlg {
  public:
   DialogUnderTest(const platform::Platform& platform, std::function<void(DialogUnderTest&)> afterInit)
       : CHostedNetworkDlg(platform, u"/ShareLAN"), m_afterInit(std::move(afterInit)) {}
-  using CHostedNetworkDlg::HostedNetworkGuid;
+  using CHostedNetworkDlg::Session;
   using CHostedNetworkDlg::Sharing;
   using CHostedNetworkDlg::State;
 
@@ -86,7 +86,7 @@ CIcsConnectionInfo* Entry(DialogUnderTest& d, int index) { return d.Sharing().Of
 
 // Reads the connections again as the dialog does; `refreshOffer`: the combo box follows.
 bool ReadConnections(DialogUnderTest& d, bool refreshOffer) {
-  return d.Sharing().GetIcsInfo(d.State().Started(), d.HostedNetworkGuid(), refreshOffer);
+  return d.Sharing().GetIcsInfo(d.State().Started(), d.Session().HostedNetworkGuid(), refreshOffer);
 }
 
 TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAlive) {
@@ -107,7 +107,7 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
     d.Sharing().Manager()->DisableIcsOnAll();
     sharedBeforeStart = rig.ics.sharedName(sim::SimSharingRole::Public).value_or(u"none");
     d.Sharing().Manager()->CacheICSIntfIndex();
-    startStatus = d.Sharing().StartIcsIfNeeded(d.HostedNetworkGuid());
+    startStatus = d.Sharing().StartIcsIfNeeded(d.Session().HostedNetworkGuid());
   }));
   EXPECT_EQ(resetStatus, platform::kS_OK);
   EXPECT_EQ(entryCount, 1);  // the replaced list gave its reference up; the entry's is left

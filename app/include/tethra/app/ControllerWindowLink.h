@@ -2,15 +2,17 @@
 // application): finding and hiding its window, the status codes and the name-and-key notice
 // sent to it as WM_COPYDATA, and the "Current SSID" / "Current Key" settings the notice points at.
 //
-// Owner: the dialog (by value), for the life of the process. Threads: Find runs on the dialog's
-// thread during start-up, before the watcher may carry out commands (the start-up gate orders
-// it); after that both the dialog's thread and the watcher thread send, and nothing changes.
+// Owner: the dialog (by value), for the life of the process; CHostedNetworkSession sends
+// through it. Threads: Find runs on the dialog's thread during start-up, before the watcher
+// may carry out commands (the start-up gate orders it); after that both the dialog's thread
+// and the watcher thread send, and nothing changes.
 // Codes: SendStatus is false when there is no controller window (nothing sent); a send the
 // controller does not take within its time-out is traced, not reported.
 #pragma once
 
 #include <string>
 
+#include "tethra/app/DialogState.h"
 #include "tethra/app/framework/Wnd.h"
 #include "tethra/platform/Registry.h"
 #include "tethra/platform/Trace.h"
@@ -34,8 +36,11 @@ class CControllerWindowLink {
 
   // A status code from `from` (the dialog's window).
   bool SendStatus(platform::Hwnd from, const std::u16string& code);
-  // Writes the name and key in force to the settings, then tells the controller to read them.
-  void SendNameAndKey(platform::Hwnd from, const std::u16string& name, const std::u16string& key);
+  // The name-and-key notice: writes the name and key in use (those the edits show and the next
+  // start asks for) to the settings, then tells the controller to read them. Not those in
+  // force: they differ after a rename the service read back in another case, or after a read
+  // of the key that failed, and the controller shows what the program means to run.
+  void SendNameAndKey(platform::Hwnd from, CDialogState& state);
 
  private:
   platform::IWindowSystem& m_windows;
