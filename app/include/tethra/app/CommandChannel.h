@@ -25,7 +25,8 @@
 
 namespace tethra::app {
 
-// What a command does to the dialog, on the watcher thread.
+// What a command does to the dialog (most hooks reach its CHostedNetworkSession), on the
+// watcher thread.
 struct CommandHooks {
   std::function<IAccessPoint&()> accessPoint;
   std::function<void(const std::u16string&)> showName;  // into the name in use and its edit

@@ -1,10 +1,10 @@
-// CHostedNetworkAccessPoint: the hosted network as the dialog's access point. It owns the WLAN
+// CHostedNetworkAccessPoint: the hosted network as the program's access point. It owns the WLAN
 // manager, which does the work, and the notification sink the manager reports to (deleted only
 // after the manager has let go of it); the network shell's restart is the command channel's.
 //
-// Owner: the dialog (by value), for the life of the process. Threads: IAccessPoint's methods as
-// that interface says; Open, StartWith, NextNotification and ReleaseNotificationSink on the
-// dialog's thread. Codes: HRESULTs of CWlanManager; Open gives E_OUTOFMEMORY without a sink.
+// Owner: the dialog (by value), for the life of the process; CHostedNetworkSession drives it.
+// Threads: IAccessPoint's methods as that interface says; Open, StartWith, NextNotification and
+// ReleaseNotificationSink on the dialog's thread. Codes: HRESULTs of CWlanManager; Open gives E_OUTOFMEMORY without a sink.
 #pragma once
 
 #include <atomic>
