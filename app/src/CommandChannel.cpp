@@ -1,87 +1,93 @@
-// The dialog's side of the registry command channel: the watcher thread it starts, and the
-// "close" and "ssid" commands carried out on that thread (rename the hosted network, restart it
-// through the network shell, announce name and key).
-//
-// Threads: StartActionThread runs on the dialog's thread (constructor); everything else on
-// the watcher thread. The dialog wakes the watcher when it closes (m_bClosing, then the event).
-// A command is carried out only once the dialog's start-up has opened the gate.
-#include <string>
+// The registry command channel's watcher: the "close" and "ssid" commands, and the network
+// shell's restart of a running hosted network.
+#include "tethra/app/CommandChannel.h"
 
 #include "tethra/app/ConnectionKind.h"
-#include "tethra/app/HostedNetworkDlg.h"
 #include "tethra/controller/CommandWatcher.h"
-#include "tethra/platform/Handle.h"
+#include "tethra/controller/SettingsStore.h"
 
 namespace tethra::app {
 
+using base::EqualsNoCase;
+
 namespace {
 
-constexpr Dword kShellWaitMs = 3000;
+constexpr platform::Dword kShellWaitMs = 3000;
+// The record's size, which ShellExecuteExW checks: SHELLEXECUTEINFOW on 64-bit Windows is 112
+// bytes (https://learn.microsoft.com/en-us/windows/win32/api/shellapi/ns-shellapi-shellexecuteinfow).
+// The program fills its own record without the Windows header; the Windows build's
+// platform/win32/src/ProcessStart.cpp asserts the 112 against the header's record at compile time.
 constexpr std::size_t kShellExecuteInfoSize = 112;
 
-Dword ActionThreadProc(void* param) {
-  auto* dialog = static_cast<CHostedNetworkDlg*>(param);
-  platform::IComRuntime& com = dialog->Com();
-  const platform::ComApartment apartment(&com, com.coInitialize());
-  dialog->WatchActionValue();
+platform::Dword ActionThreadProc(void* param) {
+  auto* channel = static_cast<CCommandChannel*>(param);
+  channel->WatchActionValue();
   return 0;
 }
 
 }  // namespace
 
-void CHostedNetworkDlg::StartActionThread() {
-  Dword threadId = 0;
+CCommandChannel::CCommandChannel(const platform::Platform& platform, CDialogState& state, CommandHooks hooks)
+    : m_platform(platform), m_state(state), m_hooks(std::move(hooks)), m_StartupGate(*platform.kernel) {}
+
+void CCommandChannel::StartActionThread() {
+  platform::Dword threadId = 0;
   m_hActionThread = platform::UniqueKernelHandle(Kernel().createThread(&ActionThreadProc, this, &threadId),
                                                  platform::KernelHandleCloser{&Kernel()});
-  m_dwActionThreadId = threadId;
 }
 
-bool CHostedNetworkDlg::AwaitStartup() {
+void CCommandChannel::WakeActionWatcher() {
+  if (platform::Handle event = m_hActionEvent.exchange(nullptr); event != nullptr) Kernel().setEvent(event);
+}
+
+bool CCommandChannel::AwaitStartup() {
   TETHRA_CHECK_THREAD(m_WatcherThread);
   m_StartupGate.Wait();
-  return m_bClosing == 0;
+  return !m_state.Closing();
 }
 
-void CHostedNetworkDlg::WatchActionValue() {
+void CCommandChannel::WatchActionValue() {
   TETHRA_CHECK_THREAD(m_WatcherThread);
+  platform::IComRuntime& com = *m_platform.com;
+  const platform::ComApartment apartment(&com, com.coInitialize());
   controller::CommandHandlers handlers;
-  handlers.closing = [this] { return m_bClosing != 0; };
+  handlers.closing = [this] { return m_state.Closing(); };
   handlers.close = [this] {
     if (!AwaitStartup()) return;
-    m_bSilentClose = true;
-    PostMessage(platform::kWM_CLOSE, 0, 0);
+    m_state.CloseSilently();
+    m_hooks.close();
   };
   handlers.ssid = [this](platform::Hkey key) {
     if (AwaitStartup()) CarryOutSsidCommand(key);
   };
-  controller::WatchCommands(Kernel(), Registry(), m_hActionEvent, handlers);
+  controller::WatchCommands(Kernel(), *m_platform.registry, m_hActionEvent, handlers);
 }
 
-void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
+void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
   TETHRA_CHECK_THREAD(m_WatcherThread);
-  IAccessPoint& accessPoint = AccessPoint();
+  IAccessPoint& accessPoint = m_hooks.accessPoint();
   // The new key in force: handed over, stored, shown, announced with the name.
   auto applyKey = [this, &accessPoint](const std::u16string& newKey) {
     accessPoint.SetKey(newKey);
-    m_CurrentKey.Set(newKey);
-    m_KeyEdit.SetWindowText(newKey);
-    m_bChangeSSIDAndKeyFinish = true;
-    SendSSIDAndSecurityKey();
+    m_state.KeyInForce().Set(newKey);
+    m_hooks.showKey(newKey);
+    m_state.FinishRename();
+    m_hooks.announce();
   };
-  m_bChangeSSIDAndKeyFinish = false;
+  m_state.BeginRename();
   std::u16string newName;
   std::u16string newKey;
-  GetValue(key, u"SSID", newName);
-  GetValue(key, u"Key", newKey);
+  controller::ReadTextValue(*m_platform.registry, key, u"SSID", newName);
+  controller::ReadTextValue(*m_platform.registry, key, u"Key", newKey);
   if (newName.empty()) return;  // dropped; notifications stay discarded
 
-  const bool started = m_HostedNetworkStarted;
-  const std::u16string nameBefore = m_CurrentName.Get();
-  const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_CurrentKey.Get() : newKey};
+  const bool started = m_state.Started();
+  const std::u16string nameBefore = m_state.NameInForce().Get();
+  const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_state.KeyInForce().Get() : newKey};
   accessPoint.SetName(newName);
-  m_CurrentName.Set(newName);
-  m_NameEdit.SetWindowText(newName);
-  WaitAndPumpMessages(500);
+  m_state.NameInForce().Set(newName);
+  m_hooks.showName(newName);
+  m_hooks.pump(500);
 
   if (accessPoint.Restart(wanted, started)) {
     if (!newKey.empty()) applyKey(newKey);
@@ -91,23 +97,23 @@ void CHostedNetworkDlg::CarryOutSsidCommand(platform::Hkey key) {
   // read back says nothing of it: the record keeps the name in force before the command.
   std::u16string nameInForce;
   const bool nameRead = accessPoint.GetName(nameInForce) == platform::kS_OK;
-  m_CurrentName.Set(nameRead ? nameInForce : nameBefore);
+  m_state.NameInForce().Set(nameRead ? nameInForce : nameBefore);
   bool running = false;
   if (accessPoint.IsStarted(running) != platform::kS_OK) running = false;
   if (running && nameRead && EqualsNoCase(nameInForce, newName)) {
     applyKey(newKey);  // even an empty one
-  } else if (!m_bSilentClose) {
-    SendMsg2Pelto(u"CHANGE_SSID_FAILED");
-    m_bSilentClose = true;
-    PostMessage(platform::kWM_CLOSE, 0, 0);
+  } else if (!m_state.SilentClose()) {
+    m_hooks.status(u"CHANGE_SSID_FAILED");
+    m_state.CloseSilently();
+    m_hooks.close();
   }
 }
 
-Bool32 CHostedNetworkDlg::ChangeSSID(std::u16string /*newName*/, Bool32 started) {
+platform::Bool32 CCommandChannel::ChangeSSID(platform::Bool32 started) {
   // Not running: the name handed to the manager takes effect at the next start.
   if (!started) return 1;
   platform::ShellExecuteInfo info;
-  info.cbSize = static_cast<Dword>(kShellExecuteInfoSize);
+  info.cbSize = static_cast<platform::Dword>(kShellExecuteInfoSize);
   info.fMask = platform::kSEE_MASK_NOCLOSEPROCESS;
   info.lpVerb = u"open";
   info.lpFile = u"netsh";
@@ -118,13 +124,13 @@ Bool32 CHostedNetworkDlg::ChangeSSID(std::u16string /*newName*/, Bool32 started)
   const bool launched = processes.shellExecuteEx(&info);
   // Ours whenever the call left one; closed after the pump below, as the shell may still run.
   const platform::UniqueKernelHandle shell(info.hProcess, platform::KernelHandleCloser{&Kernel()});
-  Bool32 result = 0;
+  platform::Bool32 result = 0;
   if (launched && info.hInstApp > 32 &&
       Kernel().waitForSingleObject(shell.get(), kShellWaitMs) == platform::kWAIT_OBJECT_0) {
-    Dword exitCode = 1;
+    platform::Dword exitCode = 1;
     if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
   }
-  WaitAndPumpMessages(1000);
+  m_hooks.pump(1000);
   return result;
 }
 

@@ -3,6 +3,8 @@
 
 namespace tethra::app {
 
+using base::EqualsNoCase;
+
 unsigned MaxPeersForSwitch(std::u16string_view commandLine) {
   return (EqualsNoCase(commandLine, kShareLAN) || EqualsNoCase(commandLine, kShareWLAN)) ? 10u : 5u;
 }

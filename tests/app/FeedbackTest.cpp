@@ -51,8 +51,8 @@ TEST(ConnectionKind, SwitchesAreComparedWholeAndWithoutCase) {
   EXPECT_EQ(MaxPeersForSwitch(u"/ShareMobileBroadband"), 5u);
   EXPECT_EQ(MaxPeersForSwitch(u"/ShareRAS"), 5u);
   EXPECT_EQ(MaxPeersForSwitch(u"anything"), 5u);
-  EXPECT_TRUE(EqualsNoCase(u"/SHARELAN", kShareLAN));
-  EXPECT_FALSE(EqualsNoCase(u"/SHARELA", kShareLAN));
+  EXPECT_TRUE(base::EqualsNoCase(u"/SHARELAN", kShareLAN));
+  EXPECT_FALSE(base::EqualsNoCase(u"/SHARELA", kShareLAN));
 }
 
 }  // namespace

@@ -186,23 +186,35 @@ struct WatcherRig {
   platform::Platform platform;
 };
 
+// The dialog with what these tests reach: its state, its WLAN manager, its reading of the name
+// and key in force, its start-up and its first step of every way out.
+class DialogForTests : public CHostedNetworkDlg {
+ public:
+  using CHostedNetworkDlg::CHostedNetworkDlg;
+  using CHostedNetworkDlg::BeginEnd;
+  using CHostedNetworkDlg::OnInitDialog;
+  using CHostedNetworkDlg::Session;
+  using CHostedNetworkDlg::State;
+  using CHostedNetworkDlg::WlanManager;
+};
+
 // A dialog past its start-up, as far as the watcher can tell: these tests make no window.
-class StartedDialog : public CHostedNetworkDlg {
+class StartedDialog : public DialogForTests {
  public:
   StartedDialog(const platform::Platform& platform, std::u16string commandLine)
-      : CHostedNetworkDlg(platform, std::move(commandLine)) {
+      : DialogForTests(platform, std::move(commandLine)) {
     HandOverToWatcher();
   }
 };
 
 // Ends the watcher however a test ends: an ASSERT returns early, and a watcher left waiting
-// would hang the test in the rig's join instead of failing it.
+// would hang the test in the rig's join instead of failing it. The dialog's own first step of
+// an end sets it closing and wakes the watcher.
 struct WatcherEnd {
-  CHostedNetworkDlg& dialog;
+  DialogForTests& dialog;
   WatcherRig& rig;
   ~WatcherEnd() {
-    dialog.m_bClosing = 1;
-    rig.kernel.setEvent(dialog.m_hActionEvent.load());
+    dialog.BeginEnd();
     rig.kernel.joinThreads();
   }
 };
@@ -211,7 +223,7 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   WatcherRig rig;
   StartedDialog dialog(rig.platform, u"/ShareLAN");  // starts the watcher thread
   const WatcherEnd end{dialog, rig};
-  ASSERT_EQ(dialog.m_WlanManager.Init(10), platform::kS_OK);
+  ASSERT_EQ(dialog.WlanManager().Init(10), platform::kS_OK);
 
   const auto limit = std::chrono::steady_clock::now() + 30s;
   ASSERT_TRUE(rig.awaitWatcher(limit)) << "the watcher never started waiting";
@@ -221,14 +233,14 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
     rig.writeRename(name);
     // The dialog's thread, meanwhile, reads what the WLAN service holds into the same record.
     do {
-      dialog.GetHostedNetworkInfo();
+      dialog.Session().GetHostedNetworkInfo();
     } while (!rig.commands.reached(rounds + 1) && std::chrono::steady_clock::now() < limit);
     ASSERT_TRUE(rig.commands.reached(rounds + 1)) << "the watcher did not finish the command for " << rounds;
     ++rounds;
   }
-  dialog.GetHostedNetworkInfo();
-  EXPECT_EQ(dialog.m_CurrentName.Get(), u"Attic");
-  EXPECT_EQ(dialog.m_CurrentKey.Get(), u"Attic-key");
+  dialog.Session().GetHostedNetworkInfo();
+  EXPECT_EQ(dialog.State().NameInForce().Get(), u"Attic");
+  EXPECT_EQ(dialog.State().KeyInForce().Get(), u"Attic-key");
 }
 
 TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce) {
@@ -238,15 +250,15 @@ TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce
   const WatcherEnd end{dialog, rig};
   // The WLAN manager is never initialised: the rename and the reading back of the name fail,
   // and the running network's restart fails in the network shell.
-  dialog.m_CurrentName.Set(u"TethraNet");
-  dialog.m_HostedNetworkStarted = true;
+  dialog.State().NameInForce().Set(u"TethraNet");
+  dialog.State().NoteStarted(true);
   const auto limit = std::chrono::steady_clock::now() + 30s;
   ASSERT_TRUE(rig.awaitWatcher(limit)) << "the watcher never started waiting";
 
   rig.writeRename(u"Workshop");
   ASSERT_TRUE(rig.commands.waitFor(1, limit)) << "the watcher did not finish the command";
-  EXPECT_EQ(dialog.m_CurrentName.Get(), u"TethraNet");
-  EXPECT_TRUE(dialog.m_bSilentClose) << "a rename that did not take closes the program";
+  EXPECT_EQ(dialog.State().NameInForce().Get(), u"TethraNet");
+  EXPECT_TRUE(dialog.State().SilentClose()) << "a rename that did not take closes the program";
 }
 
 TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
@@ -265,9 +277,9 @@ TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt)
   rig.registry.write(u"Current SSID", u"TethraNet");  // wakes the watcher with nothing to do
   const auto closeLimit = std::chrono::steady_clock::now() + 5s;
   // A close sets the silent flag (and posts WM_CLOSE to a window this test does not make).
-  while (!dialog.m_bSilentClose && std::chrono::steady_clock::now() < closeLimit) std::this_thread::sleep_for(1ms);
+  while (!dialog.State().SilentClose() && std::chrono::steady_clock::now() < closeLimit) std::this_thread::sleep_for(1ms);
   EXPECT_TRUE(written);
-  EXPECT_TRUE(dialog.m_bSilentClose) << "the close written after the read was never seen";
+  EXPECT_TRUE(dialog.State().SilentClose()) << "the close written after the read was never seen";
 }
 
 // The window system of a dialog starting up: its controls and the controller window exist,
@@ -315,12 +327,6 @@ class StartUpWindows final : public test::FailingWindowSystem {
   std::map<Hwnd, std::vector<std::u16string>> m_shown;
 };
 
-class StartingDialog : public CHostedNetworkDlg {
- public:
-  using CHostedNetworkDlg::CHostedNetworkDlg;
-  using CHostedNetworkDlg::OnInitDialog;
-};
-
 // A rename written while the dialog is still starting: the watcher takes the command but
 // carries it out only once the dialog has bound its controls, so the name edit is given the
 // new name (a command run earlier writes to an unbound control and is lost), and under
@@ -335,7 +341,7 @@ TEST(WatcherAgainstStartUp, ARenameWrittenDuringStartUpWaitsForTheControls) {
   rig.registry.afterRead = [&](const std::u16string& name, const std::u16string&) {
     if (name == u"Key") windows.commandRead.store(true, std::memory_order_relaxed);
   };
-  StartingDialog dialog(rig.platform, u"/ShareLAN");
+  DialogForTests dialog(rig.platform, u"/ShareLAN");
   const WatcherEnd end{dialog, rig};
   const auto limit = std::chrono::steady_clock::now() + 30s;
   ASSERT_TRUE(rig.awaitWatcher(limit)) << "the watcher never started waiting";

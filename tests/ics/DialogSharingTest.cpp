@@ -34,6 +34,9 @@ class DialogUnderTest final : public app::CHostedNetworkDlg {
  public:
   DialogUnderTest(const platform::Platform& platform, std::function<void(DialogUnderTest&)> afterInit)
       : CHostedNetworkDlg(platform, u"/ShareLAN"), m_afterInit(std::move(afterInit)) {}
+  using CHostedNetworkDlg::Session;
+  using CHostedNetworkDlg::Sharing;
+  using CHostedNetworkDlg::State;
 
  protected:
   bool OnInitDialog() override {
@@ -78,8 +81,12 @@ class DialogRig {
   sim::SimSharingService& ics = machine.sharing();
 };
 
-CIcsConnectionInfo* Entry(app::CHostedNetworkDlg& d, int index) {
-  return reinterpret_cast<CIcsConnectionInfo*>(d.m_ConnectionCombo.GetItemData(index));
+// The connections the combo box offers, in its order; each entry holds its own reference.
+CIcsConnectionInfo* Entry(DialogUnderTest& d, int index) { return d.Sharing().Offered(index); }
+
+// Reads the connections again as the dialog does; `refreshOffer`: the combo box follows.
+bool ReadConnections(DialogUnderTest& d, bool refreshOffer) {
+  return d.Sharing().GetIcsInfo(d.State().Started(), d.Session().HostedNetworkGuid(), refreshOffer);
 }
 
 TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAlive) {
@@ -91,15 +98,16 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
   ASSERT_TRUE(rig.Run([&](DialogUnderTest& d) {
     // The snapshot of the selected entry, with the list's reference and the entry's own. The
     // test holds a third, so that the snapshot stays readable whatever the program releases.
-    auto* entry = Entry(d, d.m_ConnectionCombo.GetCurSel());
+    auto* entry = const_cast<CIcsConnectionInfo*>(d.Sharing().Selected());
+    ASSERT_NE(entry, nullptr);
     entry->AddRef();
-    resetStatus = d.m_pIcsManager->ResetIcsManager();
-    d.GetIcsInfo();  // replaces the list's snapshots; the combo box keeps its entries
+    resetStatus = d.Sharing().Manager()->ResetIcsManager();
+    ReadConnections(d, false);  // replaces the list's snapshots; the combo box keeps its entries
     entryCount = entry->Release();
-    d.m_pIcsManager->DisableIcsOnAll();
+    d.Sharing().Manager()->DisableIcsOnAll();
     sharedBeforeStart = rig.ics.sharedName(sim::SimSharingRole::Public).value_or(u"none");
-    d.m_pIcsManager->CacheICSIntfIndex();
-    startStatus = d.StartIcsIfNeeded();
+    d.Sharing().Manager()->CacheICSIntfIndex();
+    startStatus = d.Sharing().StartIcsIfNeeded(d.Session().HostedNetworkGuid());
   }));
   EXPECT_EQ(resetStatus, platform::kS_OK);
   EXPECT_EQ(entryCount, 1);  // the replaced list gave its reference up; the entry's is left
@@ -120,15 +128,15 @@ TEST(DialogSharing, ARefreshOfTheComboBoxGivesBackTheReferenceOfEveryEntryItDele
   std::int32_t left = -1;
   bool replaced = false;
   ASSERT_TRUE(rig.Run([&](DialogUnderTest& d) {
-    entriesBefore = d.m_ConnectionCombo.GetCount();
+    entriesBefore = d.Sharing().OfferedCount();
     if (entriesBefore < 1) return;
     auto* old = Entry(d, 0);
     old->AddRef();  // the test's own, so the count can be read after the refresh
-    d.m_pIcsManager->ResetIcsManager();
-    d.m_bInitDialog = true;  // the combo box follows the list only during initialisation
-    d.GetIcsInfo();          // the list's reference on the old snapshot goes here
-    d.m_bInitDialog = false;
-    entriesAfter = d.m_ConnectionCombo.GetCount();
+    d.Sharing().Manager()->ResetIcsManager();
+    // The combo box follows the list only during initialisation; the list's reference on the
+    // old snapshot goes here.
+    ReadConnections(d, true);
+    entriesAfter = d.Sharing().OfferedCount();
     replaced = entriesAfter == 1 && Entry(d, 0) != old && Entry(d, 0)->m_strName == old->m_strName;
     left = old->Release();  // 0: neither the list nor the deleted entry holds it any more
   }));

@@ -7,6 +7,9 @@
 
 namespace tethra::app {
 
+using platform::Hwnd;
+using platform::LResult;
+
 namespace {
 
 // Dialogs alive on this thread. Only the thread that created a dialog ever runs its procedure.

@@ -6,6 +6,9 @@
 
 namespace tethra::app {
 
+using platform::Hwnd;
+using platform::LResult;
+
 bool CWnd::ShowWindow(int command) const { return Bound() && Windows().showWindow(m_hWnd, command); }
 bool CWnd::ShowWindowAsync(int command) const { return Bound() && Windows().showWindowAsync(m_hWnd, command); }
 

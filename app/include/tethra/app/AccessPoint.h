@@ -1,9 +1,10 @@
-// IAccessPoint: the access point the program runs, so that the dialog does not ask which one it
-// is. Two implementations: the WLAN service's hosted network (CHostedNetworkAccessPoint, the
+// IAccessPoint: the access point the program runs, so that CHostedNetworkSession and the command
+// watcher do not ask which one it is. Two implementations: the WLAN service's hosted network (CHostedNetworkAccessPoint, the
 // program's own way) and the system's mobile hotspot standing in for it where the driver has
 // no hosted network (CHotspotAccessPoint).
 //
-// Owner: the dialog owns both; it publishes the one in use to the command watcher through an
+// Owner: the dialog owns the hosted network, its CHostedNetworkSession the hotspot (through
+// CHotspotStandIn); the session publishes the one in use to the command watcher through an
 // atomic pointer, switched once, before the hotspot is started. Threads: as each method says.
 // Codes: HRESULTs of the layer below (CWlanManager, CMobileHotspot).
 #pragma once

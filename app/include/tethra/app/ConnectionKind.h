@@ -13,10 +13,6 @@ inline constexpr char16_t kShareWLAN[] = u"/ShareWLAN";
 inline constexpr char16_t kShareMobileBroadband[] = u"/ShareMobileBroadband";
 inline constexpr char16_t kShareRAS[] = u"/ShareRAS";
 
-using base::EqualsNoCase;
-using base::ToLowerAscii;
-using base::ToUpperAscii;
-
 // Maximum number of peers given to the hosted network: 10 for LAN and Wi-Fi, 5 otherwise.
 unsigned MaxPeersForSwitch(std::u16string_view commandLine);
 

@@ -1,13 +1,21 @@
-// CHostedNetworkAccessPoint: the hosted network as the dialog's access point. The WLAN manager
-// does the work; the network shell's restart is the dialog's (it pumps the dialog's messages).
+// CHostedNetworkAccessPoint: the hosted network as the program's access point. It owns the WLAN
+// manager, which does the work, and the notification sink the manager reports to (deleted only
+// after the manager has let go of it); the network shell's restart is the command channel's.
 //
-// Owner: the dialog (by value), for the life of the process. Threads: see IAccessPoint.
+// Owner: the dialog (by value), for the life of the process; CHostedNetworkSession drives it.
+// Threads: IAccessPoint's methods as that interface says; Open, StartWith, NextNotification and
+// ReleaseNotificationSink on the dialog's thread. Codes: HRESULTs of CWlanManager; Open gives E_OUTOFMEMORY without a sink.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include "tethra/app/AccessPoint.h"
+#include "tethra/app/SharedText.h"
+#include "tethra/base/RefPtr.h"
+#include "tethra/platform/Platform.h"
+#include "tethra/wlan/NotificationSink.h"
 #include "tethra/wlan/WlanManager.h"
 
 namespace tethra::app {
@@ -15,8 +23,21 @@ namespace tethra::app {
 class CHostedNetworkAccessPoint final : public IAccessPoint {
  public:
   // `restart`: the network shell's restart of a running hosted network (ChangeSSID).
-  CHostedNetworkAccessPoint(wlan::CWlanManager& manager, std::function<platform::Bool32(bool started)> restart)
-      : m_manager(manager), m_restart(std::move(restart)) {}
+  CHostedNetworkAccessPoint(const platform::Platform& platform, std::function<platform::Bool32(bool started)> restart);
+  ~CHostedNetworkAccessPoint() override { ReleaseNotificationSink(); }
+
+  wlan::CWlanManager& Manager() { return m_manager; }
+  // Makes the sink (posting to `window`), initialises the manager for `maxPeers` and registers
+  // the sink; `started` as the service reports it. On a failure nothing stays registered.
+  platform::HResult Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started);
+  // Returns only once no notification call into the sink is running on the WLAN thread.
+  void ReleaseNotificationSink();
+  // The next queued record; none without a sink.
+  base::RefPtr<wlan::CHostedNetworkNotification> NextNotification();
+  // Hands the name and key over where they differ from those in force (recording each one the
+  // service took), force-stops a running network, then starts it.
+  platform::HResult StartWith(const std::u16string& name, const std::u16string& key, CSharedText& nameInForce,
+                              CSharedText& keyInForce);
 
   platform::HResult IsStarted(bool& started) override { return m_manager.IsHostedNetworkStarted(started); }
   platform::HResult GetName(std::u16string& name) override { return m_manager.GetHostedNetworkName(name); }
@@ -38,7 +59,9 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   void FinishForEnd() override {}  // the WLAN service undoes the program's start when it ends
 
  private:
-  wlan::CWlanManager& m_manager;
+  const platform::Platform& m_platform;
+  wlan::CWlanManager m_manager;
+  std::unique_ptr<wlan::CNotificationSink> m_sink;  // registered with m_manager while set
   std::function<platform::Bool32(bool started)> m_restart;
   std::atomic<bool> m_startedByShell{false};  // set by the watcher, read at the end
 };

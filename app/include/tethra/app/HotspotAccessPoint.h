@@ -6,8 +6,8 @@
 // it starts with a per-session configuration where the system offers one, and elsewhere saves
 // the persistent configuration before changing it and puts it back at every end.
 //
-// Owner: the dialog, for the life of the process once the hotspot stands in. It owns the
-// CMobileHotspot. Threads: the dialog's thread for everything but Rename (the command watcher's,
+// Owner: CHotspotStandIn (held by the dialog's CHostedNetworkSession), for the life of the
+// process once the hotspot stands in. It owns the CMobileHotspot. Threads: the dialog's thread for everything but Rename (the command watcher's,
 // which hands the work to the dialog's thread and waits) and the two queries (any thread).
 // Codes: the events report the HRESULT an operation ended with (see CMobileHotspot).
 #pragma once
@@ -40,7 +40,7 @@ inline constexpr platform::Dword kHotspotEndWaitMs = 5000;
 inline constexpr platform::Dword kHotspotLookAgainMs = 1000;
 inline constexpr int kHotspotLookAgainTimes = 30;
 
-// What the owner tells the dialog, on the dialog's thread.
+// What the owner tells CHostedNetworkSession, on the dialog's thread.
 struct HotspotEvents {
   std::function<void()> started;  // the hotspot runs with the name and key in force
   std::function<void(platform::HResult)> startFailed;

@@ -19,13 +19,13 @@ constexpr int kIDCANCEL = 2;
 
 class CDataExchange {
  public:
-  CDataExchange(platform::IWindowSystem& windows, Hwnd dialog) : m_windows(windows), m_hDialog(dialog) {}
+  CDataExchange(platform::IWindowSystem& windows, platform::Hwnd dialog) : m_windows(windows), m_hDialog(dialog) {}
   // Binds the control `id` of the dialog to `control`.
   void Control(int id, CWnd& control) const;
 
  private:
   platform::IWindowSystem& m_windows;
-  Hwnd m_hDialog;
+  platform::Hwnd m_hDialog;
 };
 
 class CDialog : public CWnd {

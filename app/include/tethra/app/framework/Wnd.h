@@ -12,13 +12,14 @@
 
 namespace tethra::app {
 
-using platform::Hwnd;
-using platform::LParam;
-using platform::LResult;
-using platform::WParam;
-
 class CWnd {
  public:
+  // The window system's types, for the window classes and what derives from them.
+  using Hwnd = platform::Hwnd;
+  using LParam = platform::LParam;
+  using LResult = platform::LResult;
+  using WParam = platform::WParam;
+
   CWnd() = default;
   CWnd(platform::IWindowSystem& windows, Hwnd hwnd) : m_pWindows(&windows), m_hWnd(hwnd) {}
   virtual ~CWnd() = default;

@@ -1,0 +1,70 @@
+// CCommandChannel: the program's side of the registry command channel. Its watcher thread
+// waits for the controller's commands ("close"; "ssid": rename the access point, restart it,
+// take the new key, announce name and key) and carries them out, but only once the dialog's
+// start-up has opened the gate: the window, controls and controller window are set by then.
+// It also restarts a running hosted network through the network shell (ChangeSSID).
+//
+// Owner: the dialog (by value), for the life of the process. Threads: the dialog's thread
+// makes it, starts the watcher, opens the gate and wakes the watcher for the end; everything
+// else runs on the watcher thread. The dialog's state (closing, silent close, rename
+// finished, started, names) is shared through CDialogState's atomics and shared texts.
+// Codes: ChangeSSID gives 1 when the network shell started the network (or it was not
+// running), else 0; a failed rename reports "CHANGE_SSID_FAILED" and closes the program.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "tethra/app/AccessPoint.h"
+#include "tethra/app/DialogState.h"
+#include "tethra/app/StartupGate.h"
+#include "tethra/base/ThreadChecker.h"
+#include "tethra/platform/Handle.h"
+#include "tethra/platform/Platform.h"
+
+namespace tethra::app {
+
+// What a command does to the dialog (most hooks reach its CHostedNetworkSession), on the
+// watcher thread.
+struct CommandHooks {
+  std::function<IAccessPoint&()> accessPoint;
+  std::function<void(const std::u16string&)> showName;  // into the name in use and its edit
+  std::function<void(const std::u16string&)> showKey;
+  std::function<void()> announce;                        // the name-and-key notice
+  std::function<void(const char16_t*)> status;           // a status code, unless closing silently
+  std::function<void()> close;                           // posts WM_CLOSE to the dialog
+  std::function<void(platform::Dword)> pump;             // pumps the calling thread's messages
+};
+
+class CCommandChannel {
+ public:
+  CCommandChannel(const platform::Platform& platform, CDialogState& state, CommandHooks hooks);
+  CCommandChannel(const CCommandChannel&) = delete;
+  CCommandChannel& operator=(const CCommandChannel&) = delete;
+
+  // Dialog's thread.
+  void StartActionThread();
+  void HandOverToWatcher() { m_StartupGate.Open(); }
+  void WakeActionWatcher();  // after the state says closing: the watcher tests it when it wakes
+  void CloseActionThreadHandle() { m_hActionThread.reset(); }
+
+  // Watcher thread.
+  void WatchActionValue();
+  platform::Bool32 ChangeSSID(platform::Bool32 started);
+
+ private:
+  bool AwaitStartup();
+  void CarryOutSsidCommand(platform::Hkey key);
+  platform::IKernel& Kernel() const { return *m_platform.kernel; }
+
+  const platform::Platform& m_platform;
+  CDialogState& m_state;
+  CommandHooks m_hooks;
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::kBindOnFirstUse};
+  CStartupGate m_StartupGate;
+  std::atomic<platform::Handle> m_hActionEvent{nullptr};
+  platform::UniqueKernelHandle m_hActionThread;
+};
+
+}  // namespace tethra::app

@@ -1,0 +1,99 @@
+// CDialogState: where the dialog is in its life, as one phase, and the few facts the registry
+// command watcher shares with the dialog's thread.
+//
+// Owner: the dialog (by value). Threads: the phase moves on the dialog's thread only, through
+// one method per event; every thread may read it (Closing() is the watcher's test). A method
+// whose event cannot happen in the current phase refuses it: the phase stays and it returns
+// false. Every transition that takes place returns true. No other codes.
+//
+//   Created --BeginStartup--> Starting --TakeNotifications--> StartingLive --FinishStartup--> Running
+//   Starting --ReportStartupFailure--> StartFailed      (start-up gave up; waits to be closed)
+//   StartingLive --ReportStartupFailure--> Running      (reported once; the start-up goes on)
+//   Starting --ConnectionMissing--> ConnectionMissing   (closing; waits to be closed)
+//   StartingLive --ConnectionMissing--> Ending
+//   any but Ending and Ended --BeginEnd--> Ending --StopTakingNotifications--> Ended
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "tethra/app/SharedText.h"
+#include "tethra/base/ThreadChecker.h"
+
+namespace tethra::app {
+
+enum class DialogPhase : std::uint8_t {
+  kCreated,            // constructed; the window not yet initialised
+  kStarting,           // OnInitDialog reads the system; notifications wait
+  kStartingLive,       // OnInitDialog starts the network and sharing; notifications are taken
+  kRunning,            // started up, or its failure reported: notifications are taken
+  kStartFailed,        // start-up gave up (sharing or WLAN could not be initialised)
+  kConnectionMissing,  // the connection to share is missing: closing, notifications left off
+  kEnding,             // a way out has begun: closing; notifications are drained, not acted on
+  kEnded,              // the way out has stopped the network: notifications left off
+};
+
+const char* PhaseName(DialogPhase phase);
+
+class CDialogState {
+ public:
+  CDialogState() = default;
+  CDialogState(const CDialogState&) = delete;
+  CDialogState& operator=(const CDialogState&) = delete;
+
+  DialogPhase Phase() const { return m_phase.load(); }
+
+  // Events, dialog's thread.
+  bool BeginStartup();
+  bool TakeNotifications();
+  bool FinishStartup();  // from Running or Ending as well (a failure or an end came first): no move
+  // A failure reported to the controller; true only for the start-up's first such report (a
+  // later one, e.g. the mobile hotspot's failed start, changes nothing and returns false).
+  bool ReportStartupFailure();
+  bool ConnectionMissing();
+  bool BeginEnd();
+  bool StopTakingNotifications();
+
+  bool StartingUp() const;          // Starting, StartingLive
+  bool TakesNotifications() const;  // StartingLive, Running, Ending
+  bool Closing() const;             // ConnectionMissing, Ending, Ended; any thread
+
+  // Whether the access point runs, as the program last saw it. Written on the dialog's thread,
+  // read on both (the watcher's rename restarts only a running network).
+  bool Started() const { return m_started.load(); }
+  void NoteStarted(bool started) { m_started.store(started); }
+
+  // The controller asked for the close, or a rename failed: no more status codes. Written on
+  // the watcher thread, read on both.
+  bool SilentClose() const { return m_silentClose.load(); }
+  void CloseSilently() { m_silentClose.store(true); }
+
+  // A rename is under way: the hosted network's reports are its own doing and are dropped.
+  // Written on the watcher thread, read on the dialog's.
+  bool RenameFinished() const { return m_renameFinished.load(); }
+  void BeginRename() { m_renameFinished.store(false); }
+  void FinishRename() { m_renameFinished.store(true); }
+
+  // The name and key in force (what the access point holds, as last read or set) and the name
+  // and key the next start asks for (what the edits show). Both threads read and replace them.
+  CSharedText& NameInForce() { return m_nameInForce; }
+  CSharedText& KeyInForce() { return m_keyInForce; }
+  CSharedText& NameToUse() { return m_nameToUse; }
+  CSharedText& KeyToUse() { return m_keyToUse; }
+
+ private:
+  bool Move(DialogPhase from, DialogPhase to);
+
+  base::CThreadChecker m_mover;  // the constructing thread: the dialog's
+  std::atomic<DialogPhase> m_phase{DialogPhase::kCreated};
+  std::atomic<bool> m_started{false};
+  std::atomic<bool> m_silentClose{false};
+  std::atomic<bool> m_renameFinished{true};
+  CSharedText m_nameInForce;
+  CSharedText m_keyInForce;
+  CSharedText m_nameToUse;
+  CSharedText m_keyToUse;
+};
+
+}  // namespace tethra::app

@@ -1,0 +1,103 @@
+// CHostedNetworkSession: what the program does with the access point and sharing, apart from
+// the window. It opens the hosted network and reads what it holds, starts it and shares the
+// connection at the end of start-up (or lets the mobile hotspot stand in, CHotspotStandIn),
+// stops both on close, decides what each of the hosted network's notifications and each of the
+// hotspot's events means, and tells the controller: status codes and the name-and-key notice.
+// The dialog (CHostedNetworkDlg) holds it and its message map calls it.
+//
+// Owner: the dialog (by value), for the life of the process; it is given by reference the
+// objects it uses, which the dialog owns (state, controller link, controls, sharing, hosted
+// network) and the dialog's window, and owns the mobile hotspot once it stands in. Threads:
+// the dialog's thread, except AccessPoint (any thread) and ShowNameAndKey, SendMsg2Pelto and
+// SendSSIDAndSecurityKey, which the command watcher calls as well. Two handlers end the process
+// through the dialog's ways out (`ends`). Codes: HRESULTs of the access point and of sharing.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "tethra/app/ControllerWindowLink.h"
+#include "tethra/app/DialogControls.h"
+#include "tethra/app/DialogState.h"
+#include "tethra/app/HostedNetworkAccessPoint.h"
+#include "tethra/app/HotspotStandIn.h"
+#include "tethra/app/SharingSession.h"
+#include "tethra/base/ThreadChecker.h"
+
+namespace tethra::app {
+
+// The dialog's ways out, as the session's handlers take them.
+struct SessionEnds {
+  std::function<void()> begin;   // every way out's first step (BeginEnd)
+  std::function<void()> finish;  // the last: releases, closes the watcher's handle, ends the process
+};
+
+class CHostedNetworkSession {
+ public:
+  enum class Opened { kFailed, kWaitForClose, kReady };
+
+  CHostedNetworkSession(const platform::Platform& platform, CWnd& window, CDialogState& state,
+                        CControllerWindowLink& link, CDialogControls& controls, CSharingSession& sharing,
+                        CHostedNetworkAccessPoint& hostedNetwork, SessionEnds ends);
+  CHostedNetworkSession(const CHostedNetworkSession&) = delete;
+  CHostedNetworkSession& operator=(const CHostedNetworkSession&) = delete;
+
+  // The access point in use: the hosted network until the mobile hotspot stands in (switched
+  // once, before the hotspot starts). Any thread.
+  IAccessPoint& AccessPoint() const { return *m_pAccessPoint.load(); }
+  CHotspotAccessPoint* Hotspot() const { return m_standIn.Get(); }
+  const platform::Guid& HostedNetworkGuid() const { return m_HostedNetworkGuid; }
+
+  // Start-up, in this order: Open (sharing's policy and manager, the WLAN service, what the
+  // hosted network holds, the connections), then, once the window is set, EnableSharing.
+  // kFailed: reported to the controller; kWaitForClose: the connection to share is missing.
+  Opened Open();
+  void GetHostedNetworkInfo();
+  void EnableSharing();
+
+  platform::HResult StartHostedNetwork();
+  platform::HResult StopHostedNetwork();  // its stopped handler does nothing once closing
+  void ProcessNotifications();
+  void OnHostedNetworkStarted();
+  void OnHostedNetworkStopped();
+  void OnHostedNetworkNotAvailable();
+  void OnHostedNetworkAvailable();
+  void OnMobileHotspotChanged();
+
+  // To the controller and the notification log.
+  void SendMsg2Pelto(const std::u16string& code);  // unless the close is a silent one
+  void SendSSIDAndSecurityKey();                   // the name and key in use, while running
+  void PostNotification(const std::u16string& text);
+  void ShowNameAndKey(const std::u16string* name, const std::u16string* key);  // into those in use
+
+ private:
+  platform::HResult InitWlan();
+  void GetIcsInfo();
+  bool StopIcsIfNeeded();
+  void StartAndAnnounce();  // starts the hosted network and announces it, or reports the failure
+  bool RunMobileHotspotInstead();
+  void StartMobileHotspot();
+  bool CheckValidSSIDKeyLen();
+  void DisableAllControls();
+  void EnableAllControls();
+  // A failed start: "SHARED_START_FAILED" when `toController`, the trace log in any case.
+  void ReportStartFailed(const char* what, platform::HResult hr, bool toController);
+  void UnregisterSessionNotifications();
+  TETHRA_PRINTF_FORMAT(2, 3) void Trace(const char* format, ...);
+
+  const platform::Platform& m_platform;
+  base::CThreadChecker m_thread;  // the dialog's
+  CWnd& m_window;
+  CDialogState& m_State;
+  CControllerWindowLink& m_Link;
+  CDialogControls& m_Controls;
+  CSharingSession& m_Sharing;
+  CHostedNetworkAccessPoint& m_HostedNetwork;
+  SessionEnds m_ends;
+  platform::Guid m_HostedNetworkGuid{};
+  CHotspotStandIn m_standIn;
+  std::atomic<IAccessPoint*> m_pAccessPoint;  // published to the watcher
+};
+
+}  // namespace tethra::app

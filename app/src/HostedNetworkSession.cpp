@@ -1,0 +1,380 @@
+// The hosted network and sharing at start-up, on close and as the notifications report them;
+// the mobile hotspot standing in; what the controller is told. Dialog's thread, except the
+// three calls the command watcher makes (see the header).
+#include "tethra/app/HostedNetworkSession.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "tethra/app/ConnectionKind.h"
+#include "tethra/app/Feedback.h"
+
+namespace tethra::app {
+
+using platform::HResult;
+
+CHostedNetworkSession::CHostedNetworkSession(const platform::Platform& platform, CWnd& window, CDialogState& state,
+                                             CControllerWindowLink& link, CDialogControls& controls,
+                                             CSharingSession& sharing, CHostedNetworkAccessPoint& hostedNetwork,
+                                             SessionEnds ends)
+    : m_platform(platform),
+      m_window(window),
+      m_State(state),
+      m_Link(link),
+      m_Controls(controls),
+      m_Sharing(sharing),
+      m_HostedNetwork(hostedNetwork),
+      m_ends(std::move(ends)),
+      m_standIn(platform, link.CommandLine()),
+      m_pAccessPoint(&hostedNetwork) {}
+
+CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
+  TETHRA_CHECK_THREAD(m_thread);
+  if (!m_Sharing.ReadPolicy()) {
+    m_Controls.FocusName();
+    Trace(!m_Sharing.IsAdmin() ? "The application is not running with Admin privilege, user will not have access "
+                                 "to ICS controls."
+                               : "ICS is disabled by domain administrator, user will not have access to ICS controls.");
+  } else if (Failed(m_Sharing.InitIcs())) {
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"ICS_FAILED");
+    return Opened::kFailed;
+  }
+  if (Failed(InitWlan())) {
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"INIT_WLAN_FAILED");
+    return Opened::kFailed;
+  }
+  GetHostedNetworkInfo();
+  if (m_Sharing.Usable()) {
+    GetIcsInfo();
+    // The connection to share is missing: wait to be closed, with notifications left off.
+    if (m_State.Closing()) return Opened::kWaitForClose;
+  }
+  m_Controls.ShowStartButton(m_State.Started());
+  m_Controls.EnableEntry(true);
+  m_State.NoteStarted(false);  // EnableSharing reads the true state again
+  return Opened::kReady;
+}
+
+HResult CHostedNetworkSession::InitWlan() {
+  bool started = false;
+  const HResult hr = m_HostedNetwork.Open(m_window.GetSafeHwnd(), MaxPeersForSwitch(m_Link.CommandLine()), started);
+  if (hr == platform::kS_OK && started) m_Controls.ShowStatus(true);
+  return hr;
+}
+
+void CHostedNetworkSession::GetHostedNetworkInfo() {
+  wlan::CWlanManager& manager = m_HostedNetwork.Manager();
+  std::u16string name;
+  if (manager.GetHostedNetworkName(name) != platform::kS_OK) return;
+  m_State.NameInForce().Set(name);
+  std::u16string key;
+  if (manager.GetHostedNetworkKey(key) != platform::kS_OK) return;
+  m_State.KeyInForce().Set(key);
+  manager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
+  bool started = false;
+  if (manager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
+  ShowNameAndKey(&name, &key);
+  m_State.NoteStarted(started);
+  m_Controls.ShowStartButton(started);
+  if (started) {
+    m_Controls.EnableEntry(false);
+    m_Sharing.DisableControls();
+    Trace("Hosted network has already started.");
+  }
+}
+
+void CHostedNetworkSession::GetIcsInfo() {
+  if (!m_Sharing.GetIcsInfo(m_State.Started(), m_HostedNetworkGuid, m_State.StartingUp())) {
+    m_State.ConnectionMissing();
+  }
+}
+
+void CHostedNetworkSession::EnableSharing() {
+  const platform::Guid& g = m_HostedNetworkGuid;
+  Trace("{%08x-%04x-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+        g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  if (m_HostedNetworkGuid.isZero()) {
+    if (RunMobileHotspotInstead()) return;
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
+    m_Sharing.DisableEnableConnections(m_HostedNetworkGuid);
+    m_window.PostMessage(platform::kWM_CLOSE, 0, 0);
+    return;
+  }
+  if (bool available = true; m_HostedNetwork.Manager().IsHostedNetworkAvailable(available) == platform::kS_OK &&
+                             !available && RunMobileHotspotInstead()) {
+    return;
+  }
+  if (!CheckValidSSIDKeyLen()) return;
+  bool started = false;
+  m_HostedNetwork.Manager().IsHostedNetworkStarted(started);
+  m_State.NoteStarted(started);
+  if (started) {
+    OnHostedNetworkStarted();
+  } else {
+    StartAndAnnounce();
+  }
+}
+
+void CHostedNetworkSession::StartAndAnnounce() {
+  const HResult hr = StartHostedNetwork();
+  if (platform::Succeeded(hr)) {
+    SendSSIDAndSecurityKey();
+  } else {
+    ReportStartFailed("Failed to start the hosted network", hr, m_Sharing.Enabled());
+  }
+}
+
+void CHostedNetworkSession::ReportStartFailed(const char* what, HResult hr, bool toController) {
+  if (toController) {
+    m_State.ReportStartupFailure();
+    SendMsg2Pelto(u"SHARED_START_FAILED");
+  }
+  char message[256];
+  std::snprintf(message, sizeof message, "%s. Error code %x.", what, platform::Raw(hr));
+  Trace("%s", message);
+}
+
+bool CHostedNetworkSession::CheckValidSSIDKeyLen() {
+  switch (CheckNameKeyLengths(m_State.NameToUse().Get().size(), m_State.KeyToUse().Get().size())) {
+    case NameKeyVerdict::Admissible:
+      return true;
+    case NameKeyVerdict::NameWrong:
+      Trace("Hosted network name should contain 1 ~ 32 case-sensitive characters.");
+      m_Controls.FocusName();
+      return false;
+    case NameKeyVerdict::KeyWrong:
+      Trace("Hosted network key should contain 8 ~ 63 case-sensitive characters.");
+      m_Controls.FocusKey();
+      return false;
+    case NameKeyVerdict::BothWrong:
+      Trace("Hosted network name should contain 1 ~ 32 case-sensitive characters, and hosted network key contains "
+            "8 ~ 63 case-sensitive characters.");
+      m_Controls.FocusName();
+      return false;
+  }
+  return false;
+}
+
+HResult CHostedNetworkSession::StartHostedNetwork() {
+  DisableAllControls();
+  // The name and key in use, handed to the WLAN service where they differ from those in force.
+  HResult hr = m_HostedNetwork.StartWith(m_State.NameToUse().Get(), m_State.KeyToUse().Get(), m_State.NameInForce(),
+                                         m_State.KeyInForce());
+  bool sharingTried = false;
+  if (hr == platform::kS_OK) {
+    OnHostedNetworkStarted();
+    hr = m_Sharing.ShareHostedNetwork(m_HostedNetworkGuid, sharingTried);
+    if (hr == platform::kS_OK) return hr;
+  }
+  if (sharingTried) m_Sharing.UndoFailedStart();
+  EnableAllControls();
+  return hr;
+}
+
+HResult CHostedNetworkSession::StopHostedNetwork() {
+  m_Controls.EnableStart(false);
+  const bool sharingStopped = StopIcsIfNeeded();
+  const HResult hr = AccessPoint().Stop(sharingStopped);
+  if (hr == platform::kS_OK) OnHostedNetworkStopped();
+  return hr;
+}
+
+bool CHostedNetworkSession::StopIcsIfNeeded() { return m_Sharing.StopIcsIfNeeded(); }
+
+void CHostedNetworkSession::ProcessNotifications() {
+  TETHRA_CHECK_THREAD(m_thread);
+  while (const auto record = m_HostedNetwork.NextNotification()) {
+    // With the mobile hotspot in use, the hosted network's reports concern nothing here.
+    if (!m_State.RenameFinished() || m_State.Closing() || !AccessPoint().FollowsHostedNetworkRecords()) continue;
+    switch (record->GetNotificationType()) {
+      case wlan::HostedNetworkStarted:
+        m_Controls.ShowStatus(true);
+        OnHostedNetworkStarted();
+        break;
+      case wlan::HostedNetworkStopped:
+        m_Controls.ShowStatus(false);
+        OnHostedNetworkStopped();
+        break;
+      case wlan::HostedNetworkNotAvailable:
+        OnHostedNetworkNotAvailable();
+        break;
+      case wlan::HostedNetworkAvailable:
+        OnHostedNetworkAvailable();
+        break;
+      default:  // station joins and leaves change nothing here
+        break;
+    }
+  }
+}
+
+void CHostedNetworkSession::OnHostedNetworkStarted() {
+  PostNotification(u"Started using hosted Network.");
+  m_State.NoteStarted(true);
+  m_HostedNetwork.Manager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
+  m_Controls.ShowStartButton(true);
+  m_Controls.EnableStart(true);
+  m_Controls.EnableEntry(false);
+  SendSSIDAndSecurityKey();
+}
+
+void CHostedNetworkSession::OnHostedNetworkStopped() {
+  if (!m_State.Started() || m_State.Closing()) return;
+  m_ends.begin();
+  StopIcsIfNeeded();
+  m_State.NoteStarted(false);
+  m_Controls.ShowStartButton(false);
+  EnableAllControls();
+  SendMsg2Pelto(u"SHARED_STOPPED");
+  UnregisterSessionNotifications();
+  m_ends.finish();
+}
+
+void CHostedNetworkSession::OnHostedNetworkNotAvailable() {
+  if (m_State.Closing()) return;
+  const bool startingUp = m_State.StartingUp();
+  if (startingUp && RunMobileHotspotInstead()) return;
+  UnregisterSessionNotifications();
+  m_ends.begin();
+  SendMsg2Pelto(u"TETHRA_CLOSING");
+  m_State.NoteStarted(false);
+  StopIcsIfNeeded();
+  if (startingUp) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
+  m_ends.finish();
+}
+
+void CHostedNetworkSession::OnHostedNetworkAvailable() {
+  const bool wasStarted = m_State.Started();
+  m_Controls.ShowStatus(false);
+  m_State.NoteStarted(false);
+  GetHostedNetworkInfo();
+  if (m_Sharing.RefreshOnce()) GetIcsInfo();
+  m_Controls.ShowStartButton(false);
+  EnableAllControls();
+  if (m_State.Started()) {
+    SendSSIDAndSecurityKey();
+  } else if (wasStarted && !m_State.Closing() && m_State.RenameFinished()) {
+    // A property written to the running network (the peer limit at start-up, or someone else's
+    // change) took it out of use without a stop: the service persists properties only on an
+    // idle network. What the program runs goes back into use.
+    Trace("The hosted network went idle for a property change; starting it again.");
+    if (CheckValidSSIDKeyLen()) StartAndAnnounce();
+  }
+}
+
+// Where the program would report "SOFTAP_NOT_SUPPORTED" and the settings ask for it; the
+// controller sees the same codes and notices as with a hosted network.
+bool CHostedNetworkSession::RunMobileHotspotInstead() {
+  HotspotEvents events;
+  events.started = [this] {
+    m_Controls.ShowStatus(true);
+    OnHostedNetworkStarted();
+  };
+  events.startFailed = [this](HResult failure) {
+    EnableAllControls();
+    // The hotspot always shares: its failed start is always the controller's business.
+    ReportStartFailed("Failed to start the mobile hotspot", failure, true);
+  };
+  events.stoppedElsewhere = [this] {
+    m_Controls.ShowStatus(false);
+    OnHostedNetworkStopped();
+  };
+  switch (m_standIn.Open(m_Sharing.Selected(), m_window.GetSafeHwnd(), std::move(events))) {
+    case CHotspotStandIn::Opening::kNotUsed:
+      return false;
+    case CHotspotStandIn::Opening::kNoProfile:
+      m_State.ReportStartupFailure();
+      SendMsg2Pelto(u"NDIS_NOT_FOUND");
+      m_window.PostMessage(platform::kWM_CLOSE, 0, 0);
+      return true;
+    case CHotspotStandIn::Opening::kOpened:
+      break;
+  }
+  m_pAccessPoint = m_standIn.Get();  // the watcher's commands go to the hotspot from here on
+  PostNotification(u"Using the mobile hotspot.");
+  StartMobileHotspot();
+  return true;
+}
+
+void CHostedNetworkSession::StartMobileHotspot() {
+  CHotspotAccessPoint& hotspot = *m_standIn.Get();
+  platform::AccessPointConfig inForce;
+  HResult hr = platform::kS_OK;
+  if (!m_standIn.Prepare(m_State.NameInForce().Get(), m_State.KeyInForce().Get(),
+                         m_HostedNetwork.Manager().KeyWasGenerated(), inForce, hr)) {
+    ReportStartFailed("Failed to start the mobile hotspot", hr, true);
+    return;
+  }
+  m_State.NameInForce().Set(inForce.ssid);
+  m_State.KeyInForce().Set(inForce.passphrase);
+  ShowNameAndKey(&inForce.ssid, &inForce.passphrase);
+  bool on = false;
+  if (hotspot.IsStarted(on) == platform::kS_OK && !on) {
+    if (!CheckValidSSIDKeyLen()) return;
+    DisableAllControls();
+  }
+  // Its end comes as a message; the dialog's loop goes on meanwhile.
+  hotspot.Start();
+}
+
+void CHostedNetworkSession::OnMobileHotspotChanged() {
+  CHotspotAccessPoint* hotspot = m_standIn.Get();
+  if (hotspot == nullptr) return;
+  // While a rename restarts it, or once the program is ending, a change means nothing.
+  hotspot->OnChangeMessage(m_State.RenameFinished() && !m_State.Closing() && m_State.Started());
+}
+
+void CHostedNetworkSession::DisableAllControls() {
+  m_Controls.EnableEntry(false);
+  m_Sharing.DisableControls();
+  m_Controls.EnableStart(false);
+}
+
+void CHostedNetworkSession::EnableAllControls() {
+  m_Controls.EnableEntry(true);
+  m_Sharing.EnableControls();
+  m_Controls.EnableStart(true);
+}
+
+void CHostedNetworkSession::ShowNameAndKey(const std::u16string* name, const std::u16string* key) {
+  if (name != nullptr) {
+    m_State.NameToUse().Set(*name);
+    m_Controls.ShowName(*name);
+  }
+  if (key != nullptr) {
+    m_State.KeyToUse().Set(*key);
+    m_Controls.ShowKey(*key);
+  }
+}
+
+void CHostedNetworkSession::SendMsg2Pelto(const std::u16string& code) {
+  if (m_State.SilentClose() || !m_Link.SendStatus(m_window.GetSafeHwnd(), code)) return;
+  PostNotification(u"Sent message to Pelto");
+  PostNotification(code);
+}
+
+void CHostedNetworkSession::SendSSIDAndSecurityKey() {
+  bool started = false;
+  if (AccessPoint().IsStarted(started) != platform::kS_OK) started = false;
+  if (m_State.Closing() || !started) return;
+  m_Link.SendNameAndKey(m_window.GetSafeHwnd(), m_State);
+}
+
+void CHostedNetworkSession::PostNotification(const std::u16string& text) {
+  m_Controls.PostNotification(*m_platform.kernel, text);
+}
+
+void CHostedNetworkSession::UnregisterSessionNotifications() {
+  if (m_window.GetSafeHwnd() != nullptr) m_platform.systemEvents->wtsUnRegisterSessionNotification(m_window.GetSafeHwnd());
+}
+
+void CHostedNetworkSession::Trace(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  platform::VTraceLine(*m_platform.trace, format, args);
+  va_end(args);
+}
+
+}  // namespace tethra::app

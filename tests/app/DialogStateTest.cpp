@@ -1,0 +1,144 @@
+// The dialog's phase: the paths the program takes through it, what each phase says to the
+// handlers (start-up running, notifications taken, closing), and every event the phase refuses.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "tethra/app/DialogState.h"
+
+namespace tethra::app {
+namespace {
+
+using P = DialogPhase;
+
+// The events in the order the program can meet them, each reaching the named phase from Created.
+void Reach(CDialogState& state, P phase) {
+  auto step = [&](bool moved) { ASSERT_TRUE(moved) << "on the way to " << PhaseName(phase); };
+  if (phase == P::kCreated) return;
+  step(state.BeginStartup());
+  if (phase == P::kStarting) return;
+  if (phase == P::kStartFailed) return step(state.ReportStartupFailure());
+  if (phase == P::kConnectionMissing) return step(state.ConnectionMissing());
+  step(state.TakeNotifications());
+  if (phase == P::kStartingLive) return;
+  step(state.FinishStartup());
+  if (phase == P::kRunning) return;
+  step(state.BeginEnd());
+  if (phase == P::kEnding) return;
+  step(state.StopTakingNotifications());
+}
+
+const std::vector<P> kAllPhases{P::kCreated,     P::kStarting,          P::kStartingLive, P::kRunning,
+                                P::kStartFailed, P::kConnectionMissing, P::kEnding,       P::kEnded};
+
+struct Facts {
+  bool startingUp, takesNotifications, closing;
+};
+
+Facts FactsOf(const CDialogState& s) { return {s.StartingUp(), s.TakesNotifications(), s.Closing()}; }
+
+TEST(DialogPhase, EachPhaseTellsTheHandlersWhetherStartUpRunsNotificationsCountAndTheProgramCloses) {
+  // Closing is what ends the watcher's loop: a start-up that gave up must still let it carry
+  // out the controller's "close". Notifications are drained while the way out stops the network.
+  const std::vector<std::pair<P, Facts>> expected{
+      {P::kCreated, {false, false, false}},          {P::kStarting, {true, false, false}},
+      {P::kStartingLive, {true, true, false}},       {P::kRunning, {false, true, false}},
+      {P::kStartFailed, {false, false, false}},      {P::kConnectionMissing, {false, false, true}},
+      {P::kEnding, {false, true, true}},             {P::kEnded, {false, false, true}},
+  };
+  for (const auto& [phase, facts] : expected) {
+    CDialogState state;
+    Reach(state, phase);
+    ASSERT_EQ(state.Phase(), phase);
+    const Facts seen = FactsOf(state);
+    EXPECT_EQ(seen.startingUp, facts.startingUp) << PhaseName(phase);
+    EXPECT_EQ(seen.takesNotifications, facts.takesNotifications) << PhaseName(phase);
+    EXPECT_EQ(seen.closing, facts.closing) << PhaseName(phase);
+  }
+}
+
+TEST(DialogPhase, AStartUpFailureIsTheStartUpsOnlyOnceAndLaterOnesChangeNothing) {
+  CDialogState beforeNotifications;
+  Reach(beforeNotifications, P::kStarting);
+  EXPECT_TRUE(beforeNotifications.ReportStartupFailure());
+  EXPECT_EQ(beforeNotifications.Phase(), P::kStartFailed);
+  EXPECT_FALSE(beforeNotifications.TakeNotifications()) << "a start-up that gave up takes no notifications";
+
+  CDialogState live;
+  Reach(live, P::kStartingLive);
+  EXPECT_TRUE(live.ReportStartupFailure());
+  EXPECT_EQ(live.Phase(), P::kRunning) << "the start-up goes on, with notifications taken";
+  EXPECT_FALSE(live.ReportStartupFailure()) << "a second report is no longer the start-up's";
+  EXPECT_FALSE(live.FinishStartup());
+  EXPECT_EQ(live.Phase(), P::kRunning);
+
+  for (P phase : {P::kCreated, P::kRunning, P::kStartFailed, P::kConnectionMissing, P::kEnding, P::kEnded}) {
+    CDialogState state;
+    Reach(state, phase);
+    EXPECT_FALSE(state.ReportStartupFailure()) << PhaseName(phase);
+    EXPECT_EQ(state.Phase(), phase);
+  }
+}
+
+TEST(DialogPhase, AMissingConnectionClosesWithNotificationsLeftOffOrEndsALiveStartUp) {
+  CDialogState early;
+  Reach(early, P::kStarting);
+  EXPECT_TRUE(early.ConnectionMissing());
+  EXPECT_EQ(early.Phase(), P::kConnectionMissing);
+  EXPECT_FALSE(early.TakeNotifications());
+  EXPECT_FALSE(early.FinishStartup());
+
+  CDialogState live;  // the list refreshed by a notification while sharing starts
+  Reach(live, P::kStartingLive);
+  EXPECT_TRUE(live.ConnectionMissing());
+  EXPECT_EQ(live.Phase(), P::kEnding);
+  EXPECT_FALSE(live.FinishStartup()) << "the end stands";
+  EXPECT_EQ(live.Phase(), P::kEnding);
+
+  for (P phase : {P::kCreated, P::kRunning, P::kStartFailed, P::kConnectionMissing, P::kEnding, P::kEnded}) {
+    CDialogState state;
+    Reach(state, phase);
+    EXPECT_FALSE(state.ConnectionMissing()) << PhaseName(phase);
+    EXPECT_EQ(state.Phase(), phase);
+  }
+}
+
+TEST(DialogPhase, EveryPhaseButTheEndsCanBeginTheEndAndOnlyAnEndingOneStopsTakingNotifications) {
+  for (P phase : kAllPhases) {
+    CDialogState state;
+    Reach(state, phase);
+    const bool ending = phase == P::kEnding || phase == P::kEnded;
+    EXPECT_EQ(state.BeginEnd(), !ending) << PhaseName(phase);
+    EXPECT_EQ(state.Phase(), phase == P::kEnded ? P::kEnded : P::kEnding) << PhaseName(phase);
+    EXPECT_TRUE(state.Closing());
+  }
+  for (P phase : kAllPhases) {
+    CDialogState state;
+    Reach(state, phase);
+    EXPECT_EQ(state.StopTakingNotifications(), phase == P::kEnding) << PhaseName(phase);
+  }
+}
+
+TEST(DialogPhase, StartUpEventsOutOfOrderAreRefused) {
+  const std::vector<std::pair<const char*, std::function<bool(CDialogState&)>>> events{
+      {"BeginStartup", [](CDialogState& s) { return s.BeginStartup(); }},
+      {"TakeNotifications", [](CDialogState& s) { return s.TakeNotifications(); }},
+      {"FinishStartup", [](CDialogState& s) { return s.FinishStartup(); }},
+  };
+  // The one phase each start-up event moves from.
+  const std::vector<P> from{P::kCreated, P::kStarting, P::kStartingLive};
+  for (std::size_t e = 0; e < events.size(); ++e) {
+    for (P phase : kAllPhases) {
+      CDialogState state;
+      Reach(state, phase);
+      EXPECT_EQ(events[e].second(state), phase == from[e]) << events[e].first << " in " << PhaseName(phase);
+      if (phase != from[e]) {
+        EXPECT_EQ(state.Phase(), phase) << events[e].first << " in " << PhaseName(phase);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tethra::app
