@@ -2,7 +2,6 @@
 // factories, the network-shell library and COM task memory.
 #include "tethra/sim/ics/SimSharingService.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -44,11 +43,6 @@ std::string Narrow(std::u16string_view text) {
   return out;
 }
 
-std::string HexText(platform::HResult hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", platform::Raw(hr));
-  return text;
-}
 
 
 }  // namespace
@@ -93,25 +87,23 @@ SimSharingService::~SimSharingService() {
 // --- Calls ---------------------------------------------------------------------------------------
 
 SimSharingService::Call SimSharingService::call(std::string operation, std::string arguments) {
-  ++m_calls[operation];
+  m_calls.count(operation);
   return Call{*this, std::move(operation), std::move(arguments)};
 }
 
 std::optional<platform::HResult> SimSharingService::Call::fault() {
-  const auto code = service.m_host.takeFault("ics", operation);
+  const auto code = m_service.m_host.takeFault("ics", operation());
   if (!code) return std::nullopt;
-  return platform::HResult{static_cast<std::uint32_t>(*code)};  // the rule's number as the call's status
+  return FaultStatus<platform::HResult>(*code);
 }
 
 platform::HResult SimSharingService::Call::result(platform::HResult hr) {
-  service.m_host.recordCall(operation, arguments, HexText(hr));
+  ServiceCall::result(hr);
+  record(m_service.m_host);
   return hr;
 }
 
-std::uint64_t SimSharingService::callCount(std::string_view operation) const {
-  const auto it = m_calls.find(operation);
-  return it != m_calls.end() ? it->second : 0;
-}
+std::uint64_t SimSharingService::callCount(std::string_view operation) const { return m_calls.of(operation); }
 
 void SimSharingService::setLastError(platform::Win32Error error) {
   if (m_kernel != nullptr) m_kernel->setLastError(error);
@@ -274,7 +266,7 @@ platform::HResult SimSharingService::createNetSharingManager(const platform::Gui
   *manager = nullptr;
   if (clsid != platform::kCLSID_NetSharingManager) return c.result(kClassNotRegistered);
   if (clsContext != platform::kCLSCTX_ALL) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   *manager = new SimNetSharingManager(*this);
   return c.result(platform::kS_OK);
 }
@@ -287,7 +279,7 @@ platform::HResult SimSharingService::createNetConnectionManager(const platform::
   *manager = nullptr;
   if (clsid != platform::kCLSID_ConnectionManager) return c.result(kClassNotRegistered);
   if (clsContext != platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   *manager = new SimNetConnectionManager(*this);
   return c.result(platform::kS_OK);
 }
