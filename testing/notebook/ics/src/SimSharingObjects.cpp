@@ -112,11 +112,13 @@ platform::HResult NextConnection(SimSharingService& service, const char* operati
 
 }  // namespace
 
+template <>
 platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                                std::uint32_t* fetched) {
   return NextConnection(m_service, "next", m_position, count, connection, fetched);
 }
 
+template <>
 platform::HResult SimEveryConnectionEnum::Reset() {
   auto c = m_service.call("reset");
   TETHRA_SIM_RETURN_FAULT(c)
@@ -127,11 +129,7 @@ platform::HResult SimEveryConnectionEnum::Reset() {
 
 platform::HResult SimEveryConnectionCollection::get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) {
   auto c = m_service.call("new-enum");
-  if (enumerator == nullptr) return c.result(platform::kE_INVALIDARG);
-  *enumerator = nullptr;
-  TETHRA_SIM_RETURN_FAULT(c)
-  *enumerator = new SimEveryConnectionEnum(m_service);
-  return c.result(platform::kS_OK);
+  return HandOut(c, enumerator, [this] { return new SimEveryConnectionEnum(m_service); });
 }
 
 // --- Sharing manager -------------------------------------------------------------------------------
@@ -147,11 +145,7 @@ platform::HResult SimNetSharingManager::get_SharingInstalled(platform::VariantBo
 platform::HResult SimNetSharingManager::get_EnumEveryConnection(
     platform::INetSharingEveryConnectionCollection** connections) {
   auto c = m_service.call("enum");
-  if (connections == nullptr) return c.result(platform::kE_INVALIDARG);
-  *connections = nullptr;
-  TETHRA_SIM_RETURN_FAULT(c)
-  *connections = new SimEveryConnectionCollection(m_service);
-  return c.result(platform::kS_OK);
+  return HandOut(c, connections, [this] { return new SimEveryConnectionCollection(m_service); });
 }
 
 platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConnection(
@@ -173,11 +167,13 @@ platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConne
 
 // --- Connection manager -----------------------------------------------------------------------------
 
+template <>
 platform::HResult SimNetConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                              std::uint32_t* fetched) {
   return NextConnection(m_service, "enum-connections-next", m_position, count, connection, fetched);
 }
 
+template <>
 platform::HResult SimNetConnectionEnum::Reset() {
   auto c = m_service.call("enum-connections-reset");
   m_position = 0;
@@ -186,11 +182,7 @@ platform::HResult SimNetConnectionEnum::Reset() {
 
 platform::HResult SimNetConnectionManager::EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) {
   auto c = m_service.call("enum-connections", "flags " + std::to_string(flags));
-  if (enumerator == nullptr) return c.result(platform::kE_INVALIDARG);
-  *enumerator = nullptr;
-  TETHRA_SIM_RETURN_FAULT(c)
-  *enumerator = new SimNetConnectionEnum(m_service);
-  return c.result(platform::kS_OK);
+  return HandOut(c, enumerator, [this] { return new SimNetConnectionEnum(m_service); });
 }
 
 }  // namespace tethra::sim

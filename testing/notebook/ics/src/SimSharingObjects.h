@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "tethra/sim/ics/SimSharingService.h"
 
@@ -65,15 +66,28 @@ class SimSharingConfiguration final : public SimObject<platform::INetSharingConf
   std::size_t m_index;
 };
 
-class SimEveryConnectionEnum final : public SimObject<platform::IEnumNetSharingEveryConnection> {
+// An enumeration of the listed connections, as either interface gives it: each has its own
+// Next and Reset (their calls are recorded under their own names).
+template <typename Interface>
+class SimConnectionEnum final : public SimObject<Interface> {
  public:
-  explicit SimEveryConnectionEnum(SimSharingService& service) : SimObject(service) {}
+  explicit SimConnectionEnum(SimSharingService& service) : SimObject<Interface>(service) {}
   platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override;
   platform::HResult Reset() override;
 
  private:
   std::size_t m_position = 0;
 };
+using SimEveryConnectionEnum = SimConnectionEnum<platform::IEnumNetSharingEveryConnection>;
+using SimNetConnectionEnum = SimConnectionEnum<platform::IEnumNetConnection>;
+template <>
+platform::HResult SimEveryConnectionEnum::Next(std::uint32_t, platform::INetConnection**, std::uint32_t*);
+template <>
+platform::HResult SimEveryConnectionEnum::Reset();
+template <>
+platform::HResult SimNetConnectionEnum::Next(std::uint32_t, platform::INetConnection**, std::uint32_t*);
+template <>
+platform::HResult SimNetConnectionEnum::Reset();
 
 class SimEveryConnectionCollection final : public SimObject<platform::INetSharingEveryConnectionCollection> {
  public:
@@ -90,20 +104,24 @@ class SimNetSharingManager final : public SimObject<platform::INetSharingManager
       platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) override;
 };
 
-class SimNetConnectionEnum final : public SimObject<platform::IEnumNetConnection> {
- public:
-  explicit SimNetConnectionEnum(SimSharingService& service) : SimObject(service) {}
-  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override;
-  platform::HResult Reset() override;
-
- private:
-  std::size_t m_position = 0;
-};
-
 class SimNetConnectionManager final : public SimObject<platform::INetConnectionManager> {
  public:
   explicit SimNetConnectionManager(SimSharingService& service) : SimObject(service) {}
   platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override;
 };
+
+// A call that hands out a new object through `out`: E_INVALIDARG without a place for it; the
+// place cleared; then the call's own refusal if it has one, an armed fault, or the object that
+// `make` returns.
+template <typename Interface, typename Make>
+platform::HResult HandOut(SimSharingService::Call& c, Interface** out, Make make,
+                          std::optional<platform::HResult> refused = std::nullopt) {
+  if (out == nullptr) return c.result(platform::kE_INVALIDARG);
+  *out = nullptr;
+  if (refused) return c.result(*refused);
+  TETHRA_SIM_RETURN_FAULT(c)
+  *out = make();
+  return c.result(platform::kS_OK);
+}
 
 }  // namespace tethra::sim

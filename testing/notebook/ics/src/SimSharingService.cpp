@@ -37,6 +37,14 @@ void SimNcFreeNetconProperties(platform::NetconProperties* record) {
   header->owner->freeProperties(record);
 }
 
+// A class factory's answer to a class it does not make, or to the wrong context for it.
+std::optional<platform::HResult> ClassRefusal(const platform::Guid& clsid, platform::Dword clsContext,
+                                              const platform::Guid& made, platform::Dword context) {
+  if (clsid != made) return kClassNotRegistered;
+  if (clsContext != context) return platform::kE_INVALIDARG;
+  return std::nullopt;
+}
+
 std::string Narrow(std::u16string_view text) {
   std::string out;
   for (char16_t ch : text) out.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
@@ -262,26 +270,17 @@ void SimSharingService::outputDebugString(const char16_t* text) {
 platform::HResult SimSharingService::createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                              platform::INetSharingManager** manager) {
   auto c = call("create", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
-  if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
-  *manager = nullptr;
-  if (clsid != platform::kCLSID_NetSharingManager) return c.result(kClassNotRegistered);
-  if (clsContext != platform::kCLSCTX_ALL) return c.result(platform::kE_INVALIDARG);
-  TETHRA_SIM_RETURN_FAULT(c)
-  *manager = new SimNetSharingManager(*this);
-  return c.result(platform::kS_OK);
+  return HandOut(c, manager, [this] { return new SimNetSharingManager(*this); },
+                 ClassRefusal(clsid, clsContext, platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL));
 }
 
 platform::HResult SimSharingService::createNetConnectionManager(const platform::Guid& clsid,
                                                                 platform::Dword clsContext,
                                                                 platform::INetConnectionManager** manager) {
   auto c = call("create-connections", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
-  if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
-  *manager = nullptr;
-  if (clsid != platform::kCLSID_ConnectionManager) return c.result(kClassNotRegistered);
-  if (clsContext != platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD) return c.result(platform::kE_INVALIDARG);
-  TETHRA_SIM_RETURN_FAULT(c)
-  *manager = new SimNetConnectionManager(*this);
-  return c.result(platform::kS_OK);
+  return HandOut(c, manager, [this] { return new SimNetConnectionManager(*this); },
+                 ClassRefusal(clsid, clsContext, platform::kCLSID_ConnectionManager,
+                              platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD));
 }
 
 // --- The network-shell library --------------------------------------------------------------------

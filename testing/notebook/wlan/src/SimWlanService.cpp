@@ -356,15 +356,20 @@ Win32Error SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHa
   return call.result(platform::kERROR_SUCCESS);
 }
 
+std::optional<Win32Error> SimWlanService::stopRefusalLocked(platform::Handle clientHandle) const {
+  if (!m_handles.contains(clientHandle)) return platform::kERROR_INVALID_HANDLE;
+  if (!m_supported) return platform::kERROR_NOT_SUPPORTED;
+  if (m_state != platform::kWlanHostedNetworkActive) return platform::kERROR_INVALID_STATE;
+  return std::nullopt;
+}
+
 Win32Error SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkStopUsing");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
+  if (const auto refused = stopRefusalLocked(clientHandle)) return call.result(*refused);
   const auto it = m_handles.find(clientHandle);
-  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
   // Only the caller's own reference goes; the network runs on while another one, or a forced
   // start, holds it.
   if (it->second.startRefs == 0) {
@@ -383,9 +388,7 @@ Win32Error SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHan
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
+  if (const auto refused = stopRefusalLocked(clientHandle)) return call.result(*refused);
   changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
   return call.result(platform::kERROR_SUCCESS);
 }

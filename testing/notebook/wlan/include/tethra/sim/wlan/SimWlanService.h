@@ -227,6 +227,9 @@ class SimWlanService final : public platform::IWlanApi {
   void releaseStartsLocked(std::uint32_t refs);
   void peerChangeLocked(const Mac& mac, bool joined);
   bool canStartLocked() const;
+  // What refuses a stop (StopUsing, ForceStop): an unknown handle, no hosted network support, a
+  // network that is not running.
+  std::optional<platform::Win32Error> stopRefusalLocked(platform::Handle clientHandle) const;
   // Whether a registration of `client` (any client: nullopt) still waits for `pending`.
   bool awaitedLocked(const Pending& pending, std::optional<Client> client) const;
   std::string ssidForTranscriptLocked() const;
