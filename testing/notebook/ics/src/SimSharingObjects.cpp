@@ -112,13 +112,11 @@ platform::HResult NextConnection(SimSharingService& service, const char* operati
 
 }  // namespace
 
-template <>
 platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                                std::uint32_t* fetched) {
   return NextConnection(m_service, "next", m_position, count, connection, fetched);
 }
 
-template <>
 platform::HResult SimEveryConnectionEnum::Reset() {
   auto c = m_service.call("reset");
   TETHRA_SIM_RETURN_FAULT(c)
@@ -167,13 +165,11 @@ platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConne
 
 // --- Connection manager -----------------------------------------------------------------------------
 
-template <>
 platform::HResult SimNetConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                              std::uint32_t* fetched) {
   return NextConnection(m_service, "enum-connections-next", m_position, count, connection, fetched);
 }
 
-template <>
 platform::HResult SimNetConnectionEnum::Reset() {
   auto c = m_service.call("enum-connections-reset");
   m_position = 0;

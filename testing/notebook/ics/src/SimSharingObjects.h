@@ -66,28 +66,15 @@ class SimSharingConfiguration final : public SimObject<platform::INetSharingConf
   std::size_t m_index;
 };
 
-// An enumeration of the listed connections, as either interface gives it: each has its own
-// Next and Reset (their calls are recorded under their own names).
-template <typename Interface>
-class SimConnectionEnum final : public SimObject<Interface> {
+class SimEveryConnectionEnum final : public SimObject<platform::IEnumNetSharingEveryConnection> {
  public:
-  explicit SimConnectionEnum(SimSharingService& service) : SimObject<Interface>(service) {}
+  explicit SimEveryConnectionEnum(SimSharingService& service) : SimObject(service) {}
   platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override;
   platform::HResult Reset() override;
 
  private:
   std::size_t m_position = 0;
 };
-using SimEveryConnectionEnum = SimConnectionEnum<platform::IEnumNetSharingEveryConnection>;
-using SimNetConnectionEnum = SimConnectionEnum<platform::IEnumNetConnection>;
-template <>
-platform::HResult SimEveryConnectionEnum::Next(std::uint32_t, platform::INetConnection**, std::uint32_t*);
-template <>
-platform::HResult SimEveryConnectionEnum::Reset();
-template <>
-platform::HResult SimNetConnectionEnum::Next(std::uint32_t, platform::INetConnection**, std::uint32_t*);
-template <>
-platform::HResult SimNetConnectionEnum::Reset();
 
 class SimEveryConnectionCollection final : public SimObject<platform::INetSharingEveryConnectionCollection> {
  public:
@@ -102,6 +89,16 @@ class SimNetSharingManager final : public SimObject<platform::INetSharingManager
   platform::HResult get_EnumEveryConnection(platform::INetSharingEveryConnectionCollection** connections) override;
   platform::HResult get_INetSharingConfigurationForINetConnection(
       platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) override;
+};
+
+class SimNetConnectionEnum final : public SimObject<platform::IEnumNetConnection> {
+ public:
+  explicit SimNetConnectionEnum(SimSharingService& service) : SimObject(service) {}
+  platform::HResult Next(std::uint32_t count, platform::INetConnection** connection, std::uint32_t* fetched) override;
+  platform::HResult Reset() override;
+
+ private:
+  std::size_t m_position = 0;
 };
 
 class SimNetConnectionManager final : public SimObject<platform::INetConnectionManager> {
