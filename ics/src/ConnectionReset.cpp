@@ -54,7 +54,7 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
     if (!connection) return platform::kE_UNEXPECTED;  // an element reported but not given
     UniqueTaskMemProperties properties(TaskMemPropertiesCloser{&sharing});
     const platform::HResult hr = connection->GetProperties(properties.put());
-    if (platform::Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(hr);
     if (hr != platform::kS_OK || properties.get() == nullptr) continue;
     ShowConnection(sharing, *properties.get());
     platform::Guid target = hostedNetworkGuid;

@@ -18,14 +18,12 @@ platform::HResult CIcsConnection::InitIcsConnection(CIcsManager* manager, platfo
   // The platform's record goes back through the network-shell library however the step ends.
   UniqueNetconProperties properties;
   platform::HResult hr = connection->GetProperties(properties.put());
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr);
   if (!properties) return platform::kE_UNEXPECTED;
-  hr = NSModDuplicateNetconProperties(*properties.get(), m_Properties);
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = NSModDuplicateNetconProperties(*properties.get(), m_Properties));
   platform::INetSharingManager* sharing = manager->NetSharingManager();
   if (sharing == nullptr) return platform::kE_UNEXPECTED;
-  hr = sharing->get_INetSharingConfigurationForINetConnection(connection, m_pNetSharingConfiguration.put());
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = sharing->get_INetSharingConfigurationForINetConnection(connection, m_pNetSharingConfiguration.put()));
   if (!m_pNetSharingConfiguration) return platform::kE_UNEXPECTED;  // a success without the object
   hr = RefreshSharingEnabled();
   if (platform::Succeeded(hr)) m_bSupported = true;
@@ -36,14 +34,13 @@ platform::HResult CIcsConnection::RefreshSharingEnabled() {
   if (!m_pNetSharingConfiguration) return platform::kE_UNEXPECTED;
   platform::VariantBool enabled = platform::kVARIANT_FALSE;
   platform::HResult hr = m_pNetSharingConfiguration->get_SharingEnabled(&enabled);
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr);
   m_bPublic = false;
   m_bPrivate = false;
   m_bSharingEnabled = enabled == platform::kVARIANT_TRUE;
   if (!m_bSharingEnabled) return hr;
   std::int32_t type = -1;
-  hr = m_pNetSharingConfiguration->get_SharingConnectionType(&type);
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = m_pNetSharingConfiguration->get_SharingConnectionType(&type));
   m_bPublic = type == platform::kICSSHARINGTYPE_PUBLIC;
   m_bPrivate = type == platform::kICSSHARINGTYPE_PRIVATE;
   return hr;
@@ -51,19 +48,17 @@ platform::HResult CIcsConnection::RefreshSharingEnabled() {
 
 platform::HResult CIcsConnection::DisableSharing() {
   platform::HResult hr = RefreshSharingEnabled();
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr);
   if (!m_bSharingEnabled) return platform::kS_FALSE;
-  hr = m_pNetSharingConfiguration->DisableSharing();
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = m_pNetSharingConfiguration->DisableSharing());
   RefreshSharingEnabled();
   return hr;
 }
 
 platform::HResult CIcsConnection::EnableAs(std::int32_t type) {
   platform::HResult hr = DisableSharing();
-  if (platform::Failed(hr)) return hr;
-  hr = m_pNetSharingConfiguration->EnableSharing(type);
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr);
+  TETHRA_RETURN_IF_FAILED(hr = m_pNetSharingConfiguration->EnableSharing(type));
   RefreshSharingEnabled();
   return hr;
 }

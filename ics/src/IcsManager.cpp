@@ -35,33 +35,28 @@ platform::HResult CIcsManager::InitIcsManager() {
   platform::HResult hr = m_sharing.createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
   platform::TraceLine(m_trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", platform::Raw(hr));
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr);
   if (!m_pNetSharingManager) return platform::kE_UNEXPECTED;  // a success that made no object
-  hr = RefreshInstalled();
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = RefreshInstalled());
   if (!m_bInstalled) return platform::kE_UNEXPECTED;
 
   platform::ComPtr<platform::INetSharingEveryConnectionCollection> collection;
-  hr = m_pNetSharingManager->get_EnumEveryConnection(collection.put());
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = m_pNetSharingManager->get_EnumEveryConnection(collection.put()));
   if (!collection) return platform::kE_UNEXPECTED;  // a success without the object, as below
   platform::ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
-  hr = collection->get__NewEnum(enumerator.put());
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = collection->get__NewEnum(enumerator.put()));
   if (!enumerator) return platform::kE_UNEXPECTED;
 
   std::int32_t count = 0;
   for (;;) {
     platform::ComPtr<platform::INetConnection> element;
     std::uint32_t fetched = 0;
-    hr = enumerator->Next(1, element.put(), &fetched);
-    if (platform::Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(hr = enumerator->Next(1, element.put(), &fetched));
     if (hr != platform::kS_OK) break;
     if (!element) return platform::kE_UNEXPECTED;
     ++count;
   }
-  hr = enumerator->Reset();
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = enumerator->Reset());
   if (count == 0) return platform::kS_OK;
 
   m_pConnections.reset(new (std::nothrow) CIcsConnection[static_cast<std::size_t>(count)]);
@@ -75,13 +70,12 @@ platform::HResult CIcsManager::FillConnections(platform::IEnumNetSharingEveryCon
     platform::ComPtr<platform::INetConnection> connection;
     std::uint32_t fetched = 0;
     platform::HResult hr = enumerator.Next(1, connection.put(), &fetched);
-    if (platform::Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(hr);
     if (hr != platform::kS_OK) return platform::kS_OK;
     // More connections than counted: the set grew between the passes.
     if (position >= m_lNumConns) return platform::kE_UNEXPECTED;
     if (!connection) return platform::kE_UNEXPECTED;
-    hr = m_pConnections[position].InitIcsConnection(this, connection.get(), position);
-    if (platform::Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(hr = m_pConnections[position].InitIcsConnection(this, connection.get(), position));
   }
 }
 

@@ -24,9 +24,8 @@ platform::HResult CIcsManager::EnableIcs(const platform::Guid& publicGuid, const
   std::int32_t publicIndex = -1;
   std::int32_t privateIndex = -1;
   platform::HResult hr = GetIndexByGuid(&publicGuid, publicIndex);
-  if (platform::Failed(hr)) return hr;
-  hr = GetIndexByGuid(&privateGuid, privateIndex);
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr);
+  TETHRA_RETURN_IF_FAILED(hr = GetIndexByGuid(&privateGuid, privateIndex));
   CIcsConnection& publicSide = m_pConnections[publicIndex];
   CIcsConnection& privateSide = m_pConnections[privateIndex];
   publicSide.RefreshSharingEnabled();
@@ -36,8 +35,7 @@ platform::HResult CIcsManager::EnableIcs(const platform::Guid& publicGuid, const
     return platform::kS_OK;  // already shared this way: leave the platform alone
   }
   DisableIcsOnAll();
-  hr = privateSide.EnableAsPrivate();
-  if (platform::Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(hr = privateSide.EnableAsPrivate());
   return publicSide.EnableAsPublic();
 }
 

@@ -8,6 +8,7 @@
 #include "tethra/base/RefList.h"
 #include "tethra/base/RefObject.h"
 #include "tethra/base/RefPtr.h"
+#include "tethra/platform/ComPtr.h"
 
 namespace tethra::base {
 namespace {
@@ -114,6 +115,23 @@ TEST(RefPtr, PutGivesUpTheOldReferenceBeforeTheSlotIsFilled) {
   *slot = &newObject;  // as an out-pointer delivers its reference
   held.reset();
   EXPECT_EQ(newObject.refs, 0);
+}
+
+// What the boundary's COM code does as ComPtr: hold an object the caller keeps, then another.
+TEST(RefPtr, CopyFromTakesItsOwnReferenceAndGivesBackTheOneItHeld) {
+  Counted first;
+  Counted second;
+  platform::ComPtr<Counted> held;
+  held.copyFrom(&first);
+  EXPECT_EQ(first.refs, 2);
+  held.copyFrom(&first);  // the same object again: one reference still
+  EXPECT_EQ(first.refs, 2);
+  held.copyFrom(&second);
+  EXPECT_EQ(first.refs, 1);
+  EXPECT_EQ(second.refs, 2);
+  held.copyFrom(nullptr);
+  EXPECT_FALSE(held);
+  EXPECT_EQ(second.refs, 1);
 }
 
 TEST(RefPtr, DerivedObjectHeldThroughItsBaseIsDestroyedOnce) {

@@ -76,4 +76,22 @@ TEST(StatusCodes, PrintedWithTheirKind) {
   EXPECT_EQ(text.str(), "HResult 0x80070057, Win32Error 87");
 }
 
+// A step whose status is counted as it is evaluated, then a second step that notes it ran.
+p::HResult TwoSteps(p::HResult first, int& evaluations, bool& secondRan) {
+  p::HResult hr;
+  TETHRA_RETURN_IF_FAILED(hr = (++evaluations, first));
+  secondRan = true;
+  return hr;
+}
+
+TEST(StatusCodes, ReturnIfFailedEndsWithTheFailureAndGoesOnAfterAnySuccess) {
+  for (const p::HResult status : {p::kE_FAIL, p::kE_INVALIDARG, p::kS_OK, p::kS_FALSE}) {
+    int evaluations = 0;
+    bool secondRan = false;
+    EXPECT_EQ(TwoSteps(status, evaluations, secondRan), status);
+    EXPECT_EQ(evaluations, 1) << status;
+    EXPECT_EQ(secondRan, p::Succeeded(status)) << status;
+  }
+}
+
 }  // namespace

@@ -5,26 +5,18 @@
 #include <cstring>
 #include <vector>
 
+#include "tethra/sim/Text.h"
 #include "tethra/sim/World.h"
 
 namespace {
 
 using tethra::sim::SimRegistry;
 using tethra::sim::World;
+using tethra::sim::text::RegSzBytes;
 namespace p = tethra::platform;
 
 constexpr char16_t kSettings[] = u"Software\\Velmar\\Tethra\\";
 constexpr p::Dword kAccess32 = p::kKEY_READ | p::kKEY_WRITE | p::kKEY_WOW64_32KEY;
-
-std::vector<std::uint8_t> utf16Bytes(std::u16string_view text, bool terminated) {
-  std::vector<std::uint8_t> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  if (terminated) bytes.insert(bytes.end(), {0, 0});
-  return bytes;
-}
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -46,7 +38,7 @@ TEST_F(RegistryTest, ViewsAreSeparateAndPathsIgnoreCaseAndTrailingBackslash) {
   ASSERT_EQ(reg->regCreateKeyEx(p::kHKEY_LOCAL_MACHINE, kSettings, 0, kAccess32, &key, &disposition),
             p::kERROR_SUCCESS);
   EXPECT_EQ(disposition, p::kREG_CREATED_NEW_KEY);
-  const auto bytes = utf16Bytes(u"TethraNet", true);
+  const auto bytes = RegSzBytes(u"TethraNet", true);
   ASSERT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bytes.data(), static_cast<p::Dword>(bytes.size())),
             p::kERROR_SUCCESS);
   EXPECT_EQ(reg->regCloseKey(key), p::kERROR_SUCCESS);
@@ -67,7 +59,7 @@ TEST_F(RegistryTest, ViewsAreSeparateAndPathsIgnoreCaseAndTrailingBackslash) {
 }
 
 TEST_F(RegistryTest, ValuesAreRawBytesWhateverTheirType) {
-  world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"SSID", {p::kREG_SZ, utf16Bytes(u"AB", false)});
+  world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"SSID", {p::kREG_SZ, RegSzBytes(u"AB", false)});
   const std::uint32_t five = 5;
   std::vector<std::uint8_t> dword(4);
   std::memcpy(dword.data(), &five, 4);
@@ -81,7 +73,7 @@ TEST_F(RegistryTest, ValuesAreRawBytesWhateverTheirType) {
   size = sizeof buffer;
   ASSERT_EQ(reg->regQueryValueEx(key, u"SSID", &type, buffer, &size), p::kERROR_SUCCESS);
   EXPECT_EQ(size, 4u);  // no terminator is added
-  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 4), utf16Bytes(u"AB", false));
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 4), RegSzBytes(u"AB", false));
 
   size = sizeof buffer;
   ASSERT_EQ(reg->regQueryValueEx(key, u"Key", &type, buffer, &size), p::kERROR_SUCCESS);
@@ -98,7 +90,7 @@ TEST_F(RegistryTest, GetValueRestrictsToThirtyTwoBitValues) {
   set(u"Dword", p::kREG_DWORD, {1, 0, 0, 0});
   set(u"Binary4", p::kREG_BINARY, {2, 0, 0, 0});
   set(u"Binary3", p::kREG_BINARY, {2, 0, 0});
-  set(u"Text", p::kREG_SZ, utf16Bytes(u"1", true));
+  set(u"Text", p::kREG_SZ, RegSzBytes(u"1", true));
   auto get = [&](const char16_t* name, std::uint32_t* out) {
     p::Dword size = 4, type = 0;
     return reg->regGetValue(p::kHKEY_LOCAL_MACHINE, kPolicy, name, p::kRRF_RT_DWORD, &type, out, &size);
@@ -129,10 +121,10 @@ TEST_F(RegistryTest, GetValueRestrictsToThirtyTwoBitValues) {
 
 // Only the program's strings count, whatever else it stores without a NUL.
 TEST_F(RegistryTest, AStringWrittenWithoutItsTerminatorIsAMisuse) {
-  world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"Preset", {p::kREG_SZ, utf16Bytes(u"AB", false)});
+  world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"Preset", {p::kREG_SZ, RegSzBytes(u"AB", false)});
   p::Hkey key = open();
-  const auto terminated = utf16Bytes(u"AB", true);
-  const auto bare = utf16Bytes(u"AB", false);
+  const auto terminated = RegSzBytes(u"AB", true);
+  const auto bare = RegSzBytes(u"AB", false);
   EXPECT_EQ(reg->regSetValueEx(key, u"Kept", p::kREG_SZ, terminated.data(), 6), p::kERROR_SUCCESS);
   EXPECT_EQ(reg->regSetValueEx(key, u"Empty", p::kREG_SZ, terminated.data() + 4, 2), p::kERROR_SUCCESS);
   EXPECT_EQ(reg->regSetValueEx(key, u"Raw", p::kREG_BINARY, bare.data(), 4), p::kERROR_SUCCESS);
@@ -154,7 +146,7 @@ TEST_F(RegistryTest, NotificationFiresOncePerArmingForMachineAndProgramWrites) {
   const p::Handle event = kernel->createEvent(false, false);
   auto arm = [&] { return reg->regNotifyChangeKeyValue(key, false, p::kREG_NOTIFY_CHANGE_LAST_SET, event, true); };
   auto machineWrite = [&](const char16_t* path) {
-    world.registry().setValue(SimRegistry::View::Wow32, path, u"Action", {p::kREG_SZ, utf16Bytes(u"close", true)});
+    world.registry().setValue(SimRegistry::View::Wow32, path, u"Action", {p::kREG_SZ, RegSzBytes(u"close", true)});
   };
 
   ASSERT_EQ(arm(), p::kERROR_SUCCESS);
@@ -170,7 +162,7 @@ TEST_F(RegistryTest, NotificationFiresOncePerArmingForMachineAndProgramWrites) {
   machineWrite(kSettings);
   EXPECT_EQ(kernel->waitForSingleObject(event, 0), p::kWAIT_TIMEOUT);  // not armed
   ASSERT_EQ(arm(), p::kERROR_SUCCESS);
-  const auto bytes = utf16Bytes(u"x", true);
+  const auto bytes = RegSzBytes(u"x", true);
   ASSERT_EQ(reg->regSetValueEx(key, u"Current Key", p::kREG_SZ, bytes.data(), 4), p::kERROR_SUCCESS);
   EXPECT_EQ(kernel->waitForSingleObject(event, 0), p::kWAIT_OBJECT_0);
 }
@@ -179,7 +171,7 @@ TEST_F(RegistryTest, WriteFaultDeniesProgramWritesOnly) {
   world.faults().add({"registry-write", "", 0, -1, -1});
   world.registry().createKey(SimRegistry::View::Wow32, kSettings);
   p::Hkey key = open();
-  const auto bytes = utf16Bytes(u"", true);
+  const auto bytes = RegSzBytes(u"", true);
   EXPECT_EQ(reg->regSetValueEx(key, u"Action", p::kREG_SZ, bytes.data(), 2), p::Win32Error{5});
   EXPECT_FALSE(world.registry().getValue(SimRegistry::View::Wow32, kSettings, u"Action").has_value());
   world.registry().setValue(SimRegistry::View::Wow32, kSettings, u"Action", {p::kREG_SZ, bytes});

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "NotificationTraffic.h"
 #include "WlanRig.h"
 #include "tethra/wlan/WlanManager.h"
 
@@ -51,10 +52,6 @@ class Counting {
   long count() const { return t_allocations; }
 };
 
-void Deliver(CWlanManager& manager, platform::Dword code, void* data, platform::Dword size) {
-  platform::WlanNotificationData notification{platform::kWLAN_NOTIFICATION_SOURCE_HNWK, code, {}, size, data};
-  WlanNotificationCallback(&notification, &manager);
-}
 
 void Drain(CNotificationSink& sink) {
   while (CHostedNetworkNotification* record = sink.GetNextNotification()) record->Release();
@@ -67,25 +64,19 @@ TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
   ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
 
-  platform::WlanHostedNetworkStateChange toIdle{platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle, 26};
-  platform::WlanHostedNetworkStateChange toActive{platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkActive, 0};
-  platform::WlanHostedNetworkDataPeerStateChange join{};
-  join.NewState.PeerMacAddress[5] = 1;
-  join.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateAuthenticated;
-  platform::WlanHostedNetworkDataPeerStateChange leave = join;
-  leave.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateInvalid;
+  test::ReportData d(1);
 
   // Warm the list nodes of the queue and the station list.
-  for (int i = 0; i < 12; ++i) Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &join, sizeof join);
-  for (int i = 0; i < 12; ++i) Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &leave, sizeof leave);
+  for (int i = 0; i < 12; ++i) test::Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &d.join, sizeof d.join);
+  for (int i = 0; i < 12; ++i) test::Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &d.leave, sizeof d.leave);
   Drain(sink);
 
   constexpr int kReports = 10;
   {
     Counting counting;
     for (int i = 0; i < kReports / 2; ++i) {
-      Deliver(manager, platform::kWlanHostedNetworkStateChangeCode, &toIdle, sizeof toIdle);
-      Deliver(manager, platform::kWlanHostedNetworkStateChangeCode, &toActive, sizeof toActive);
+      test::Report(manager, platform::kWlanHostedNetworkStateChangeCode, &d.toIdle, sizeof d.toIdle);
+      test::Report(manager, platform::kWlanHostedNetworkStateChangeCode, &d.toActive, sizeof d.toActive);
     }
     Drain(sink);
     EXPECT_EQ(counting.count(), kReports);
@@ -93,7 +84,7 @@ TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
   {
     Counting counting;
     for (int i = 0; i < kReports; ++i) {
-      Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &join, sizeof join);
+      test::Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &d.join, sizeof d.join);
     }
     Drain(sink);
     EXPECT_EQ(counting.count(), 3 * kReports);
@@ -101,7 +92,7 @@ TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
   {
     Counting counting;  // a leave reuses the station: device and record only
     for (int i = 0; i < kReports; ++i) {
-      Deliver(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &leave, sizeof leave);
+      test::Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &d.leave, sizeof d.leave);
     }
     Drain(sink);
     EXPECT_EQ(counting.count(), 2 * kReports);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "NotificationTraffic.h"
 #include "WlanRig.h"
 #include "tethra/wlan/WlanManager.h"
 
@@ -122,56 +123,6 @@ TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
   EXPECT_EQ(returnedBeforeRemoval, 2);
 }
 
-// The dialog side of the stress test: drains the sink on every posted message.
-class Dialog {
- public:
-  explicit Dialog(test::PostCountingWindows& windows) {
-    windows.onPost = [this] {
-      std::lock_guard lock(m_mutex);
-      ++m_posts;
-      m_changed.notify_all();
-    };
-  }
-  void attach(CNotificationSink* sink) { m_thread = std::thread([this, sink] { run(sink); }); }
-  void stop() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_stop = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-  }
-  std::size_t drained() const { return m_drained; }  // read after stop()
-
- private:
-  void run(CNotificationSink* sink) {
-    int seen = 0;
-    for (;;) {
-      {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stop || m_posts > seen; });
-        seen = m_posts;
-        if (m_stop && !m_drainOnStop) return;
-      }
-      while (CHostedNetworkNotification* record = sink->GetNextNotification()) {
-        if (CRefObject* data = record->GetNotificationData()) data->Release();
-        record->Release();
-        ++m_drained;
-      }
-      std::lock_guard lock(m_mutex);
-      if (m_stop) return;
-    }
-  }
-
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  int m_posts = 0;
-  bool m_stop = false;
-  bool m_drainOnStop = true;
-  std::size_t m_drained = 0;
-  std::thread m_thread;
-};
-
 const sim::Mac kFlood[] = {test::kMacA, test::kMacB, test::kMacC};
 
 void Flood(sim::SimWlanService& service, int rounds) {
@@ -217,11 +168,11 @@ TEST(WlanStress, FloodDrainedAcrossThreadsAndEverythingReleased) {
   const auto live = CRefObject::LiveObjects();
   {
     test::ThreadedRig rig;
-    Dialog dialog(rig.windows);
+    test::DrainingDialog dialog(rig.windows);
     CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
     ASSERT_EQ(manager.Init(10), platform::kS_OK);
     auto* sink = new CNotificationSink(rig.kernel, rig.windows, rig.trace, nullptr);
-    dialog.attach(sink);
+    dialog.start(sink);
     ASSERT_EQ(manager.SetNotificationSink(sink), platform::kS_OK);
     ASSERT_TRUE(rig.service.restart());
 

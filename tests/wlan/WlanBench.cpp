@@ -4,75 +4,12 @@
 // and messages posted per burst.
 #include <benchmark/benchmark.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
+#include "NotificationTraffic.h"
 #include "WlanRig.h"
 #include "tethra/wlan/WlanManager.h"
 
 namespace tethra::wlan {
 namespace {
-
-using base::CRefObject;
-
-class DrainingDialog {
- public:
-  explicit DrainingDialog(test::PostCountingWindows& windows) {
-    windows.onPost = [this] {
-      std::lock_guard lock(m_mutex);
-      ++m_posts;
-      m_changed.notify_all();
-    };
-  }
-  void start(CNotificationSink* sink) { m_thread = std::thread([this, sink] { run(sink); }); }
-  void stop() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_stop = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-  }
-  void waitDrained(std::uint64_t records) {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_drained >= records; });
-  }
-
- private:
-  void run(CNotificationSink* sink) {
-    std::uint64_t seen = 0;
-    for (;;) {
-      {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stop || m_posts > seen; });
-        if (m_stop) return;
-        seen = m_posts;
-      }
-      std::uint64_t count = 0;
-      while (CHostedNetworkNotification* record = sink->GetNextNotification()) {
-        if (CRefObject* data = record->GetNotificationData()) data->Release();
-        record->Release();
-        ++count;
-      }
-      std::lock_guard lock(m_mutex);
-      m_drained += count;
-      m_changed.notify_all();
-    }
-  }
-
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::uint64_t m_posts = 0;
-  std::uint64_t m_drained = 0;
-  bool m_stop = false;
-  std::thread m_thread;
-};
-
-void Report(CWlanManager& manager, platform::Dword code, void* data, platform::Dword size) {
-  platform::WlanNotificationData notification{platform::kWLAN_NOTIFICATION_SOURCE_HNWK, code, {}, size, data};
-  WlanNotificationCallback(&notification, &manager);
-}
 
 // range(0): reports per burst; range(1): 0 state changes only, 1 joins and leaves.
 void BM_NotificationPath(benchmark::State& state) {
@@ -82,17 +19,11 @@ void BM_NotificationPath(benchmark::State& state) {
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   if (manager.Init(10) != platform::kS_OK) state.SkipWithError("Init failed");
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, nullptr);
-  DrainingDialog dialog(rig.windows);
+  test::DrainingDialog dialog(rig.windows);
   dialog.start(&sink);
   manager.SetNotificationSink(&sink);
 
-  platform::WlanHostedNetworkStateChange toIdle{platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle, 26};
-  platform::WlanHostedNetworkStateChange toActive{platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkActive, 0};
-  platform::WlanHostedNetworkDataPeerStateChange join{};
-  join.NewState.PeerMacAddress[5] = 7;
-  join.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateAuthenticated;
-  platform::WlanHostedNetworkDataPeerStateChange leave = join;
-  leave.NewState.PeerAuthState = platform::kWlanHostedNetworkPeerStateInvalid;
+  test::ReportData d(7);
 
   std::uint64_t records = 0;
   const int postsBefore = rig.windows.posts.load();
@@ -100,14 +31,14 @@ void BM_NotificationPath(benchmark::State& state) {
     for (int i = 0; i < burst; ++i) {
       if (stations) {
         if (i % 2 == 0) {
-          Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &join, sizeof join);
+          test::Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &d.join, sizeof d.join);
         } else {
-          Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &leave, sizeof leave);
+          test::Report(manager, platform::kWlanHostedNetworkPeerStateChangeCode, &d.leave, sizeof d.leave);
         }
       } else if (i % 2 == 0) {
-        Report(manager, platform::kWlanHostedNetworkStateChangeCode, &toIdle, sizeof toIdle);
+        test::Report(manager, platform::kWlanHostedNetworkStateChangeCode, &d.toIdle, sizeof d.toIdle);
       } else {
-        Report(manager, platform::kWlanHostedNetworkStateChangeCode, &toActive, sizeof toActive);
+        test::Report(manager, platform::kWlanHostedNetworkStateChangeCode, &d.toActive, sizeof d.toActive);
       }
     }
     records += static_cast<std::uint64_t>(burst);

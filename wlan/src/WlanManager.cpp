@@ -204,31 +204,31 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   return hr;
 }
 
+HResult CWlanManager::CallHostedNetworkLocked(HostedNetworkCall call, const char* step) {
+  const Win32Error error = (m_wlan.*call)(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_trace, "CWlanManager::%s Ret %u", step, Raw(error));
+  return HResultFromWin32(error);
+}
+
 HResult CWlanManager::StartHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
-  const Win32Error error = m_wlan.wlanHostedNetworkStartUsing(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkStartUsing Ret %u",
-                      Raw(error));
-  return HResultFromWin32(error);
+  return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkStartUsing,
+                                 "StartHostedNetwork, WlanHostedNetworkStartUsing");
 }
 
 HResult CWlanManager::StopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
-  const Win32Error error = m_wlan.wlanHostedNetworkStopUsing(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::StopHostedNetwork, WlanHostedNetworkStopUsing Ret %u",
-                      Raw(error));
-  return HResultFromWin32(error);
+  return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkStopUsing,
+                                 "StopHostedNetwork, WlanHostedNetworkStopUsing");
 }
 
 HResult CWlanManager::ForceStopHostedNetwork() {
   LockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
-  const Win32Error error = m_wlan.wlanHostedNetworkForceStop(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::ForceStopHostedNetwork, WlanHostedNetworkForceStop Ret %u",
-                      Raw(error));
-  return HResultFromWin32(error);
+  return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkForceStop,
+                                 "ForceStopHostedNetwork, WlanHostedNetworkForceStop");
 }
 
 HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {

@@ -55,6 +55,16 @@ LResult addItem(Window& w, LParam lParam) {
 
 bool validIndex(const Window& w, WParam index) { return index < w.items.size(); }
 
+// An item's text and its length, as a combo box and a list box both give them; `error` (their
+// own CB_ERR, LB_ERR) for an index past the end.
+LResult itemText(const Window& w, WParam index, LParam buffer, LResult error) {
+  if (!validIndex(w, index)) return error;
+  return copyText(w.items[index].text, buffer, w.items[index].text.size() + 1);
+}
+LResult itemTextLength(const Window& w, WParam index, LResult error) {
+  return validIndex(w, index) ? static_cast<LResult>(w.items[index].text.size()) : error;
+}
+
 LResult comboMessage(Window& w, std::uint32_t message, WParam wParam, LParam lParam, bool& handled) {
   handled = true;
   switch (message) {
@@ -85,11 +95,8 @@ LResult comboMessage(Window& w, std::uint32_t message, WParam wParam, LParam lPa
       w.items[wParam].data = lParam;
       return kTRUE;
     case platform::kCB_GETITEMDATA: return validIndex(w, wParam) ? w.items[wParam].data : platform::kCB_ERR;
-    case platform::kCB_GETLBTEXT:
-      if (!validIndex(w, wParam)) return platform::kCB_ERR;
-      return copyText(w.items[wParam].text, lParam, w.items[wParam].text.size() + 1);
-    case platform::kCB_GETLBTEXTLEN:
-      return validIndex(w, wParam) ? static_cast<LResult>(w.items[wParam].text.size()) : platform::kCB_ERR;
+    case platform::kCB_GETLBTEXT: return itemText(w, wParam, lParam, platform::kCB_ERR);
+    case platform::kCB_GETLBTEXTLEN: return itemTextLength(w, wParam, platform::kCB_ERR);
     default: handled = false; return 0;
   }
 }
@@ -103,11 +110,8 @@ LResult listBoxMessage(Window& w, std::uint32_t message, WParam wParam, LParam l
       w.cursel = -1;
       return 0;
     case platform::kLB_GETCOUNT: return static_cast<LResult>(w.items.size());
-    case platform::kLB_GETTEXT:
-      if (!validIndex(w, wParam)) return platform::kLB_ERR;
-      return copyText(w.items[wParam].text, lParam, w.items[wParam].text.size() + 1);
-    case platform::kLB_GETTEXTLEN:
-      return validIndex(w, wParam) ? static_cast<LResult>(w.items[wParam].text.size()) : platform::kLB_ERR;
+    case platform::kLB_GETTEXT: return itemText(w, wParam, lParam, platform::kLB_ERR);
+    case platform::kLB_GETTEXTLEN: return itemTextLength(w, wParam, platform::kLB_ERR);
     default: handled = false; return 0;
   }
 }

@@ -15,6 +15,7 @@
 #include "tethra/scenario/Text.h"
 #include "tethra/scenario/Timeline.h"
 #include "tethra/sim/Machine.h"
+#include "tethra/sim/Text.h"
 
 namespace tethra::simrunner {
 
@@ -25,14 +26,7 @@ using sim::SimRegistry;
 constexpr std::uint64_t kTriggerLimitMs = 60ull * 60 * 1000;
 constexpr std::uint64_t kSettleLimitMs = 10ull * 60 * 1000;
 
-SimRegistry::Value TextValue(std::u16string_view text) {
-  SimRegistry::Value v{platform::kREG_SZ, {}};
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  v.bytes.assign(bytes, bytes + text.size() * 2);
-  v.bytes.push_back(0);
-  v.bytes.push_back(0);
-  return v;
-}
+SimRegistry::Value TextValue(std::u16string_view text) { return {platform::kREG_SZ, sim::text::RegSzBytes(text)}; }
 
 SimRegistry::Value DwordValue(std::uint32_t value) {
   SimRegistry::Value v{platform::kREG_DWORD, {}};

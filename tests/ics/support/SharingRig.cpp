@@ -25,7 +25,7 @@ SharingRig::SharingRig(sim::SimSharingConfig config) : m_service(*this, &m_kerne
 }
 
 void SharingRig::fail(const std::string& operation, platform::HResult code, int times) {
-  m_rules[operation] = Rule{code, times};
+  m_faults.add(sim::FaultRule{"ics", operation, platform::Raw(code), -1, times});
 }
 
 std::vector<std::string> SharingRig::callsSinceMark() const {
@@ -37,15 +37,9 @@ void SharingRig::recordCall(std::string_view operation, std::string_view, std::s
 }
 
 std::optional<std::int64_t> SharingRig::takeFault(std::string_view area, std::string_view operation) {
-  if (area == "ics-grow") {
-    if (m_grow == 0) return std::nullopt;
-    --m_grow;
-    return 0;
-  }
-  const auto it = m_rules.find(operation);
-  if (it == m_rules.end() || it->second.left == 0) return std::nullopt;
-  if (it->second.left > 0) --it->second.left;
-  return platform::Raw(it->second.code);  // the host hands faults over as plain numbers
+  const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+  if (!rule) return std::nullopt;
+  return rule->code;  // the host hands faults over as plain numbers
 }
 
 }  // namespace tethra::ics::test

@@ -11,6 +11,7 @@
 
 #include "ThreadKernel.h"
 #include "tethra/platform/Platform.h"
+#include "tethra/sim/Faults.h"
 #include "tethra/sim/ProcessParts.h"
 #include "tethra/sim/ics/SimSharingService.h"
 
@@ -49,7 +50,7 @@ class SharingRig final : private sim::ISharingServiceHost {
   // The next `times` calls of `operation` fail with `code` (-1: every call). "ics-grow" with
   // `grow` instead.
   void fail(const std::string& operation, platform::HResult code, int times = -1);
-  void grow(int times = 1) { m_grow = times; }
+  void grow(int times = 1) { m_faults.add(sim::FaultRule{"ics-grow", "", 0, -1, times}); }
 
   sim::SimSharingService& service() { return m_service; }
   const platform::Platform& platform() const { return m_parts.platform(); }
@@ -67,17 +68,12 @@ class SharingRig final : private sim::ISharingServiceHost {
   std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override;
   void event(std::string text) override { m_events.push_back(std::move(text)); }
 
-  struct Rule {
-    platform::HResult code;
-    int left;
-  };
   wlan::test::ThreadKernel m_kernel;
   CountingCom m_com;
   tethra::test::DiscardingTrace m_trace;
   sim::SimSharingService m_service;
   sim::ProcessParts m_parts;
-  std::map<std::string, Rule, std::less<>> m_rules;
-  int m_grow = 0;
+  sim::FaultPlan m_faults;
   std::vector<std::string> m_calls;
   std::size_t m_mark = 0;
   std::vector<std::string> m_events;

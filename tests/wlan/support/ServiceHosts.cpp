@@ -6,7 +6,7 @@ namespace tethra::wlan::test {
 void FaultingHost::addFault(std::string area, std::string operation, std::int64_t code, std::int64_t extra,
                             int times) {
   std::lock_guard lock(m_mutex);
-  m_rules.push_back({std::move(area), std::move(operation), {code, extra}, times});
+  m_faults.add(sim::FaultRule{std::move(area), std::move(operation), code, extra, times});
 }
 
 std::vector<std::string> FaultingHost::calls() const {
@@ -26,12 +26,9 @@ void FaultingHost::recordCall(std::string_view function, std::string_view argume
 
 std::optional<sim::WlanFault> FaultingHost::takeFault(std::string_view area, std::string_view operation) {
   std::lock_guard lock(m_mutex);
-  for (Rule& rule : m_rules) {
-    if (rule.area != area || rule.operation != operation || rule.remaining == 0) continue;
-    if (rule.remaining > 0) --rule.remaining;
-    return rule.fault;
-  }
-  return std::nullopt;
+  const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+  if (!rule) return std::nullopt;
+  return sim::WlanFault{rule->code, rule->extra};
 }
 
 void FaultingHost::event(std::string text) {

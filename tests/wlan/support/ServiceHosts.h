@@ -1,7 +1,8 @@
 // Test support: hosts for the simulated WLAN service outside a World.
 // ManualHost: notifications wait until the test delivers them on its own thread (deterministic
 // order). ThreadedHost: a real WLAN thread delivers them as they come (concurrency tests).
-// Both record calls ("Function(arguments) = result") and serve `fault` rules set by the test.
+// Both record calls ("Function(arguments) = result") and serve the test's `fault` rules by the
+// scenarios' own fault plan.
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tethra/sim/Faults.h"
 #include "tethra/sim/wlan/SimWlanService.h"
 
 namespace tethra::wlan::test {
@@ -28,13 +30,8 @@ class FaultingHost : public sim::IWlanServiceHost {
   void waitUntil(std::function<bool()> ready) override;
 
  private:
-  struct Rule {
-    std::string area, operation;
-    sim::WlanFault fault;
-    int remaining;
-  };
   mutable std::mutex m_mutex;
-  std::vector<Rule> m_rules;
+  sim::FaultPlan m_faults;
   std::vector<std::string> m_calls;
   std::vector<std::string> m_events;
 };

@@ -39,20 +39,16 @@ platform::Handle ThreadKernel::createEvent(bool manualReset, bool initialState) 
   return handle;
 }
 
-bool ThreadKernel::setEvent(platform::Handle handle) {
-  std::lock_guard lock(m_mutex);
-  const auto it = m_events.find(handle);
-  if (it == m_events.end()) return false;
-  it->second->signalled = true;
-  m_changed.notify_all();
-  return true;
-}
+bool ThreadKernel::setEvent(platform::Handle handle) { return signal(handle, true); }
 
-bool ThreadKernel::resetEvent(platform::Handle handle) {
+bool ThreadKernel::resetEvent(platform::Handle handle) { return signal(handle, false); }
+
+bool ThreadKernel::signal(platform::Handle handle, bool signalled) {
   std::lock_guard lock(m_mutex);
   const auto it = m_events.find(handle);
   if (it == m_events.end()) return false;
-  it->second->signalled = false;
+  it->second->signalled = signalled;
+  if (signalled) m_changed.notify_all();
   return true;
 }
 

@@ -51,6 +51,8 @@ class ThreadKernel final : public tethra::test::FailingKernel {
   int waiters() const { return m_waiters.load(); }
 
  private:
+  // Sets or clears an event; false for an unknown handle.
+  bool signal(platform::Handle handle, bool signalled);
   struct Event {
     bool manualReset = false;
     bool signalled = false;

@@ -1,9 +1,12 @@
-// RefPtr<T>: holds one reference on a reference-counted object (a CRefObject-derived class, or
-// anything with AddRef and Release). Adopt takes over a reference the caller already has (the
-// creator's first one, one taken out of a list or returned by an accessor); Copy takes a new
-// one. Copying a RefPtr adds a reference, moving hands it over; reset, assignment and the
-// destructor give the held reference back exactly once. detach() hands the reference to the
-// caller (into a list, a control's item data) and never calls Release. Returns no codes.
+// RefPtr<T>: holds one reference on a reference-counted object: a CRefObject-derived class, a
+// COM interface of the boundary or of the system, anything with AddRef and Release (the
+// boundary's ComPtr is this template under its COM name). Adopt takes over a reference the
+// caller already has (the creator's first one, one taken out of a list or returned by an
+// accessor); Copy takes a new one. Copying a RefPtr adds a reference, moving hands it over;
+// reset, assignment and the destructor give the held reference back exactly once. copyFrom()
+// swaps in a new reference on an object the caller keeps; put() hands an emptied slot to an
+// out-pointer that delivers a reference; detach() hands the reference to the caller (into a
+// list, a control's item data) and never calls Release. Returns no codes.
 //
 // Threads: one RefPtr belongs to one thread at a time; the count it changes is atomic, so
 // several threads may each hold their own RefPtr on the same object.
@@ -43,6 +46,9 @@ class RefPtr {
     return *this;
   }
   ~RefPtr() { reset(); }
+
+  // Holds `p` with a reference of its own (the caller keeps its own); gives up what was held.
+  void copyFrom(T* p) noexcept { *this = Copy(p); }
 
   T* get() const noexcept { return m_p; }
   T* operator->() const noexcept { return m_p; }

@@ -104,6 +104,16 @@ constexpr std::uint32_t Raw(HResult hr) { return hr.bits(); }
 constexpr bool Succeeded(HResult hr) { return (hr.bits() & 0x80000000u) == 0; }
 constexpr bool Failed(HResult hr) { return !Succeeded(hr); }
 
+// Returns the status of `expr` from the enclosing function (which returns an HResult) when it
+// is a failure, and goes on otherwise. `expr` is evaluated exactly once; write `hr = call()` to
+// keep a success (S_FALSE and the like) for the tests that follow. Throws nothing.
+#define TETHRA_RETURN_IF_FAILED(expr)                                             \
+  do {                                                                            \
+    if (const ::tethra::platform::HResult tethraStatus_ = (expr);                 \
+        ::tethra::platform::Failed(tethraStatus_))                                \
+      return tethraStatus_;                                                       \
+  } while (false)
+
 // The one conversion between the two kinds: success stays S_OK, any other code e becomes
 // 0x80070000 | (e & 0xFFFF) (severity failure, facility Win32).
 constexpr HResult HResultFromWin32(Win32Error e) {

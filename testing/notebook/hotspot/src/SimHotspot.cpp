@@ -4,12 +4,8 @@
 
 namespace tethra::sim {
 
-namespace {
-std::uintptr_t ClientOf(const SimProcess& process) { return reinterpret_cast<std::uintptr_t>(&process); }
-}  // namespace
-
 SimHotspot::SimHotspot(World& world, const SimHotspotConfig& config, std::vector<SimProfile> profiles)
-    : m_world(world) {
+    : WorldServiceHost(world, "hotspot") {
   IHotspotServiceHost& host = *this;
   m_service = std::make_unique<SimHotspotService>(host, config, std::move(profiles));
 }
@@ -29,21 +25,10 @@ void SimHotspot::bind(SimProcess& process) {
   });
 }
 
-void SimHotspot::recordCall(std::string_view operation, std::string_view arguments, std::string_view result) {
-  m_world.recordCall("hotspot", operation, arguments, result);
-}
-
 std::optional<HotspotFault> SimHotspot::takeFault(std::string_view operation) {
-  const std::optional<FaultRule> rule = m_world.faults().take("hotspot", operation);
+  const std::optional<FaultRule> rule = takeRule("hotspot", operation);
   if (!rule) return std::nullopt;
   return HotspotFaultOf(rule->code, rule->extra);
-}
-
-void SimHotspot::event(std::string text) { m_world.event(std::move(text)); }
-
-std::uintptr_t SimHotspot::callingClient() {
-  const SimProcess* process = m_world.currentProcess();
-  return process != nullptr ? ClientOf(*process) : 0;
 }
 
 }  // namespace tethra::sim

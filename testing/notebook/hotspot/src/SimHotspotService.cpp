@@ -5,7 +5,6 @@
 #include "tethra/sim/hotspot/SimHotspotService.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "tethra/sim/Text.h"
@@ -37,12 +36,8 @@ constexpr StatusName kStatusNames[] = {
     {TetheringStatus::BandInterference, "band-interference"},
 };
 
-std::string HResultText(HResult hr) {
-  if (hr == platform::kS_OK) return "0";
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(platform::Raw(hr)));
-  return text;
-}
+// S_OK is written "0" in the hotspot's records.
+std::string HResultText(HResult hr) { return hr == platform::kS_OK ? "0" : StatusText(hr); }
 
 // Built in place: GCC 12 at -O3 (the MinGW-w64 Release build) reports a bogus -Wrestrict on
 // "\"" + text + "\"".
@@ -117,7 +112,7 @@ HotspotFault HotspotFaultOf(std::int64_t code, std::int64_t extra) {
   } else if (extra == kHotspotFaultStatus) {
     fault.status = static_cast<TetheringStatus>(code);
   } else {
-    fault.result = HResult{static_cast<std::uint32_t>(code)};
+    fault.result = FaultStatus<HResult>(code);
   }
   return fault;
 }
@@ -232,8 +227,14 @@ SimHotspotService::SimHotspotService(IHotspotServiceHost& host, const SimHotspot
 SimHotspotService::~SimHotspotService() = default;
 
 void SimHotspotService::recordLocked(std::string_view operation, std::string_view arguments, HResult result) {
-  ++m_calls[std::string(operation)];
+  m_calls.count(operation);
   m_host.recordCall(operation, arguments, HResultText(result));
+}
+
+std::optional<HResult> SimHotspotService::refusalLocked(std::string_view operation) {
+  if (const auto fault = m_host.takeFault(operation)) return fault->result;
+  if (!m_present) return platform::kHotspotClassNotRegistered;
+  return std::nullopt;
 }
 
 void SimHotspotService::flushEvents() {
@@ -253,10 +254,8 @@ HResult SimHotspotService::createManager(const platform::ProfileSelector& profil
     return byAdapter ? p.adapterId == profile.adapterId : p.name == profile.profileName;
   };
   HResult hr = platform::kS_OK;
-  if (const auto fault = m_host.takeFault("create")) {
-    hr = fault->result;
-  } else if (!m_present) {
-    hr = platform::kHotspotClassNotRegistered;
+  if (const auto refused = refusalLocked("create")) {
+    hr = *refused;
   } else if (manager == nullptr) {
     hr = platform::kE_INVALIDARG;
   } else if (!m_profilesListed || std::none_of(m_profiles.begin(), m_profiles.end(), matches)) {
@@ -274,10 +273,8 @@ HResult SimHotspotService::createManager(const platform::ProfileSelector& profil
 HResult SimHotspotService::subscribeNetworkChanges(platform::INetworkChangeObserver& observer, std::int64_t* token) {
   std::lock_guard lock(m_mutex);
   HResult hr = platform::kS_OK;
-  if (const auto fault = m_host.takeFault("subscribe")) {
-    hr = fault->result;
-  } else if (!m_present) {
-    hr = platform::kHotspotClassNotRegistered;
+  if (const auto refused = refusalLocked("subscribe")) {
+    hr = *refused;
   } else if (token == nullptr) {
     hr = platform::kE_INVALIDARG;
   } else {
@@ -548,8 +545,7 @@ std::uint32_t SimHotspotService::clients() const {
 
 std::uint64_t SimHotspotService::callCount(std::string_view operation) const {
   std::lock_guard lock(m_mutex);
-  const auto it = m_calls.find(operation);
-  return it == m_calls.end() ? 0 : it->second;
+  return m_calls.of(operation);
 }
 
 std::size_t SimHotspotService::subscriptions() const {

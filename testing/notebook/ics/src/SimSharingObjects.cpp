@@ -16,20 +16,20 @@ platform::HResult SimConnection::GetProperties(platform::NetconProperties** prop
   auto c = m_service.call("properties", std::to_string(m_index));
   if (properties == nullptr) return c.result(platform::kE_INVALIDARG);
   *properties = nullptr;
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   return c.result(m_service.properties(m_index, properties));
 }
 
 platform::HResult SimConnection::Disconnect() {
   auto c = m_service.call("disconnect", std::to_string(m_index));
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   m_service.connectionEvent(m_index, "disconnected");
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimConnection::Connect() {
   auto c = m_service.call("connect", std::to_string(m_index));
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   m_service.connectionEvent(m_index, "connected");
   return c.result(platform::kS_OK);
 }
@@ -39,7 +39,7 @@ platform::HResult SimConnection::Connect() {
 platform::HResult SimSharingConfiguration::get_SharingEnabled(platform::VariantBool* enabled) {
   auto c = m_service.call("sharing-enabled", std::to_string(m_index));
   if (enabled == nullptr) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   *enabled = m_service.sharingEnabled(m_index) ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
   return c.result(platform::kS_OK);
 }
@@ -47,7 +47,7 @@ platform::HResult SimSharingConfiguration::get_SharingEnabled(platform::VariantB
 platform::HResult SimSharingConfiguration::get_SharingConnectionType(std::int32_t* type) {
   auto c = m_service.call("sharing-type", std::to_string(m_index));
   if (type == nullptr) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   switch (m_service.role(m_index)) {
     case SimSharingRole::Public:
       *type = platform::kICSSHARINGTYPE_PUBLIC;
@@ -80,7 +80,7 @@ platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
   auto c = m_service.call(isPublic ? "enable-public" : isPrivate ? "enable-private" : "enable-other",
                           std::to_string(m_index));
   if (!isPublic && !isPrivate) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   // A connection that is gone but still shared keeps its side: nothing else can be shared until
   // it is back and switched off.
   if (!m_service.listed(m_index) || m_service.sideHeldByAbsent(m_index)) return c.result(platform::kE_FAIL);
@@ -101,7 +101,7 @@ platform::HResult NextConnection(SimSharingService& service, const char* operati
   if (count != 1 || connection == nullptr) return c.result(platform::kE_INVALIDARG);
   *connection = nullptr;
   if (fetched != nullptr) *fetched = 0;
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   // Only the connections present now are listed.
   while (position < service.connections().size() && !service.listed(position)) ++position;
   if (position >= service.connections().size()) return c.result(platform::kS_FALSE);
@@ -119,7 +119,7 @@ platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::IN
 
 platform::HResult SimEveryConnectionEnum::Reset() {
   auto c = m_service.call("reset");
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   m_service.maybeGrow();
   m_position = 0;
   return c.result(platform::kS_OK);
@@ -127,11 +127,7 @@ platform::HResult SimEveryConnectionEnum::Reset() {
 
 platform::HResult SimEveryConnectionCollection::get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) {
   auto c = m_service.call("new-enum");
-  if (enumerator == nullptr) return c.result(platform::kE_INVALIDARG);
-  *enumerator = nullptr;
-  if (auto fault = c.fault()) return c.result(*fault);
-  *enumerator = new SimEveryConnectionEnum(m_service);
-  return c.result(platform::kS_OK);
+  return HandOut(c, enumerator, [this] { return new SimEveryConnectionEnum(m_service); });
 }
 
 // --- Sharing manager -------------------------------------------------------------------------------
@@ -139,7 +135,7 @@ platform::HResult SimEveryConnectionCollection::get__NewEnum(platform::IEnumNetS
 platform::HResult SimNetSharingManager::get_SharingInstalled(platform::VariantBool* installed) {
   auto c = m_service.call("installed");
   if (installed == nullptr) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
+  TETHRA_SIM_RETURN_FAULT(c)
   *installed = m_service.installed() ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
   return c.result(platform::kS_OK);
 }
@@ -147,11 +143,7 @@ platform::HResult SimNetSharingManager::get_SharingInstalled(platform::VariantBo
 platform::HResult SimNetSharingManager::get_EnumEveryConnection(
     platform::INetSharingEveryConnectionCollection** connections) {
   auto c = m_service.call("enum");
-  if (connections == nullptr) return c.result(platform::kE_INVALIDARG);
-  *connections = nullptr;
-  if (auto fault = c.fault()) return c.result(*fault);
-  *connections = new SimEveryConnectionCollection(m_service);
-  return c.result(platform::kS_OK);
+  return HandOut(c, connections, [this] { return new SimEveryConnectionCollection(m_service); });
 }
 
 platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConnection(
@@ -164,8 +156,8 @@ platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConne
     m_service.misuse();
     return c.result(platform::kE_INVALIDARG);
   }
-  c.arguments = std::to_string(ours->index());
-  if (auto fault = c.fault()) return c.result(*fault);
+  c.arguments(std::to_string(ours->index()));
+  TETHRA_SIM_RETURN_FAULT(c)
   if (!m_service.connections()[ours->index()].supported) return c.result(kCannotShare);
   *configuration = new SimSharingConfiguration(m_service, ours->index());
   return c.result(platform::kS_OK);
@@ -186,11 +178,7 @@ platform::HResult SimNetConnectionEnum::Reset() {
 
 platform::HResult SimNetConnectionManager::EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) {
   auto c = m_service.call("enum-connections", "flags " + std::to_string(flags));
-  if (enumerator == nullptr) return c.result(platform::kE_INVALIDARG);
-  *enumerator = nullptr;
-  if (auto fault = c.fault()) return c.result(*fault);
-  *enumerator = new SimNetConnectionEnum(m_service);
-  return c.result(platform::kS_OK);
+  return HandOut(c, enumerator, [this] { return new SimNetConnectionEnum(m_service); });
 }
 
 }  // namespace tethra::sim

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "tethra/sim/ics/SimSharingService.h"
 
@@ -105,5 +106,19 @@ class SimNetConnectionManager final : public SimObject<platform::INetConnectionM
   explicit SimNetConnectionManager(SimSharingService& service) : SimObject(service) {}
   platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override;
 };
+
+// A call that hands out a new object through `out`: E_INVALIDARG without a place for it; the
+// place cleared; then the call's own refusal if it has one, an armed fault, or the object that
+// `make` returns.
+template <typename Interface, typename Make>
+platform::HResult HandOut(SimSharingService::Call& c, Interface** out, Make make,
+                          std::optional<platform::HResult> refused = std::nullopt) {
+  if (out == nullptr) return c.result(platform::kE_INVALIDARG);
+  *out = nullptr;
+  if (refused) return c.result(*refused);
+  TETHRA_SIM_RETURN_FAULT(c)
+  *out = make();
+  return c.result(platform::kS_OK);
+}
 
 }  // namespace tethra::sim

@@ -2,7 +2,6 @@
 // factories, the network-shell library and COM task memory.
 #include "tethra/sim/ics/SimSharingService.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -38,17 +37,20 @@ void SimNcFreeNetconProperties(platform::NetconProperties* record) {
   header->owner->freeProperties(record);
 }
 
+// A class factory's answer to a class it does not make, or to the wrong context for it.
+std::optional<platform::HResult> ClassRefusal(const platform::Guid& clsid, platform::Dword clsContext,
+                                              const platform::Guid& made, platform::Dword context) {
+  if (clsid != made) return kClassNotRegistered;
+  if (clsContext != context) return platform::kE_INVALIDARG;
+  return std::nullopt;
+}
+
 std::string Narrow(std::u16string_view text) {
   std::string out;
   for (char16_t ch : text) out.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
   return out;
 }
 
-std::string HexText(platform::HResult hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", platform::Raw(hr));
-  return text;
-}
 
 
 }  // namespace
@@ -93,25 +95,23 @@ SimSharingService::~SimSharingService() {
 // --- Calls ---------------------------------------------------------------------------------------
 
 SimSharingService::Call SimSharingService::call(std::string operation, std::string arguments) {
-  ++m_calls[operation];
+  m_calls.count(operation);
   return Call{*this, std::move(operation), std::move(arguments)};
 }
 
 std::optional<platform::HResult> SimSharingService::Call::fault() {
-  const auto code = service.m_host.takeFault("ics", operation);
+  const auto code = m_service.m_host.takeFault("ics", operation());
   if (!code) return std::nullopt;
-  return platform::HResult{static_cast<std::uint32_t>(*code)};  // the rule's number as the call's status
+  return FaultStatus<platform::HResult>(*code);
 }
 
 platform::HResult SimSharingService::Call::result(platform::HResult hr) {
-  service.m_host.recordCall(operation, arguments, HexText(hr));
+  ServiceCall::result(hr);
+  record(m_service.m_host);
   return hr;
 }
 
-std::uint64_t SimSharingService::callCount(std::string_view operation) const {
-  const auto it = m_calls.find(operation);
-  return it != m_calls.end() ? it->second : 0;
-}
+std::uint64_t SimSharingService::callCount(std::string_view operation) const { return m_calls.of(operation); }
 
 void SimSharingService::setLastError(platform::Win32Error error) {
   if (m_kernel != nullptr) m_kernel->setLastError(error);
@@ -270,26 +270,17 @@ void SimSharingService::outputDebugString(const char16_t* text) {
 platform::HResult SimSharingService::createNetSharingManager(const platform::Guid& clsid, platform::Dword clsContext,
                                                              platform::INetSharingManager** manager) {
   auto c = call("create", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
-  if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
-  *manager = nullptr;
-  if (clsid != platform::kCLSID_NetSharingManager) return c.result(kClassNotRegistered);
-  if (clsContext != platform::kCLSCTX_ALL) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
-  *manager = new SimNetSharingManager(*this);
-  return c.result(platform::kS_OK);
+  return HandOut(c, manager, [this] { return new SimNetSharingManager(*this); },
+                 ClassRefusal(clsid, clsContext, platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL));
 }
 
 platform::HResult SimSharingService::createNetConnectionManager(const platform::Guid& clsid,
                                                                 platform::Dword clsContext,
                                                                 platform::INetConnectionManager** manager) {
   auto c = call("create-connections", text::FormatGuid(clsid) + " context " + std::to_string(clsContext));
-  if (manager == nullptr) return c.result(platform::kE_INVALIDARG);
-  *manager = nullptr;
-  if (clsid != platform::kCLSID_ConnectionManager) return c.result(kClassNotRegistered);
-  if (clsContext != platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD) return c.result(platform::kE_INVALIDARG);
-  if (auto fault = c.fault()) return c.result(*fault);
-  *manager = new SimNetConnectionManager(*this);
-  return c.result(platform::kS_OK);
+  return HandOut(c, manager, [this] { return new SimNetConnectionManager(*this); },
+                 ClassRefusal(clsid, clsContext, platform::kCLSID_ConnectionManager,
+                              platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD));
 }
 
 // --- The network-shell library --------------------------------------------------------------------

@@ -4,10 +4,6 @@
 
 namespace tethra::sim {
 
-namespace {
-SimWlanService::Client ClientOf(const SimProcess& process) { return reinterpret_cast<std::uintptr_t>(&process); }
-}  // namespace
-
 // One process's binding: the WLAN thread that delivers to its registrations. Owned by the
 // process, so the thread's state lives as long as the thread may run.
 class SimWlan::Binding {
@@ -28,7 +24,7 @@ class SimWlan::Binding {
   SimWlanService::Client m_client;
 };
 
-SimWlan::SimWlan(World& world, const SimWlanConfig& config) : m_world(world) {
+SimWlan::SimWlan(World& world, const SimWlanConfig& config) : WorldServiceHost(world, "wlan") {
   platform::Platform& machine = world.machineProcess().platform();
   IWlanServiceHost& host = *this;
   // Last errors are per thread in the simulation: the machine's kernel sets the caller's.
@@ -45,24 +41,13 @@ void SimWlan::bind(SimProcess& process) {
   m_world.startThread(process, "wlan", [&binding] { binding.run(); });
 }
 
-void SimWlan::recordCall(std::string_view function, std::string_view arguments, std::string_view result) {
-  m_world.recordCall("wlan", function, arguments, result);
-}
-
 std::optional<WlanFault> SimWlan::takeFault(std::string_view area, std::string_view operation) {
-  const std::optional<FaultRule> rule = m_world.faults().take(area, operation);
+  const std::optional<FaultRule> rule = takeRule(area, operation);
   if (!rule) return std::nullopt;
   return WlanFault{rule->code, rule->extra};
 }
 
-void SimWlan::event(std::string text) { m_world.event(std::move(text)); }
-
 void SimWlan::waitUntil(std::function<bool()> ready) { m_world.block(std::move(ready)); }
-
-std::uintptr_t SimWlan::callingClient() {
-  const SimProcess* process = m_world.currentProcess();
-  return process != nullptr ? ClientOf(*process) : 0;
-}
 
 SimAllocationFaults::SimAllocationFaults(World& world)
     : m_world(world), m_previous(base::SetAllocationFaults(this)) {}

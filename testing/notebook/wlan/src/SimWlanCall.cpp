@@ -5,9 +5,9 @@
 
 namespace tethra::sim {
 
-SimWlanService::Call::Call(SimWlanService& service, const char* function) : m_service(service), m_function(function) {
+SimWlanService::Call::Call(SimWlanService& service, const char* function) : ServiceCall(function), m_service(service) {
   std::lock_guard lock(m_service.m_mutex);
-  ++m_service.m_calls[function];
+  m_service.m_calls.count(function);
 }
 
 SimWlanService::Call::~Call() {
@@ -16,7 +16,7 @@ SimWlanService::Call::~Call() {
     std::lock_guard lock(m_service.m_mutex);
     events.swap(m_service.m_events);
   }
-  m_service.m_host.recordCall(m_function, m_arguments, m_result);
+  record(m_service.m_host);
   for (std::string& line : events) m_service.m_host.event(std::move(line));
   if (!m_service.m_reportsBeforeReturn) return;
   // The reports this call queued start on the service's thread before the caller goes on. The
@@ -32,10 +32,9 @@ SimWlanService::Call::~Call() {
 }
 
 std::optional<platform::Win32Error> SimWlanService::Call::fault() {
-  const std::optional<WlanFault> rule = m_service.m_host.takeFault("wlan", m_function);
+  const std::optional<WlanFault> rule = m_service.m_host.takeFault("wlan", operation());
   if (!rule) return std::nullopt;
-  // A rule carries the number as the scenario wrote it; the call returns it as an error code.
-  return platform::Win32Error{static_cast<std::uint32_t>(rule->code)};
+  return FaultStatus<platform::Win32Error>(rule->code);
 }
 
 std::string HandleText(platform::Handle handle) {

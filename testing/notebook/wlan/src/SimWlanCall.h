@@ -9,27 +9,18 @@
 
 namespace tethra::sim {
 
-class SimWlanService::Call {
+class SimWlanService::Call : public ServiceCall<platform::Win32Error> {
  public:
   Call(SimWlanService& service, const char* function);
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
   ~Call();
 
-  void arguments(std::string text) { m_arguments = std::move(text); }
   // The armed `fault wlan FUNCTION CODE` rule of this function, if any.
   std::optional<platform::Win32Error> fault();
-  platform::Win32Error result(platform::Win32Error code) {
-    m_result = std::to_string(platform::Raw(code));
-    return code;
-  }
-  void resultText(std::string text) { m_result = std::move(text); }
 
  private:
   SimWlanService& m_service;
-  const char* m_function;
-  std::string m_arguments;
-  std::string m_result;
 };
 
 std::string HandleText(platform::Handle handle);

@@ -419,8 +419,7 @@ std::vector<Mac> SimWlanService::peers() const {
 
 std::uint64_t SimWlanService::callCount(std::string_view function) const {
   std::lock_guard lock(m_mutex);
-  const auto it = m_calls.find(function);
-  return it == m_calls.end() ? 0 : it->second;
+  return m_calls.of(function);
 }
 
 std::size_t SimWlanService::outstandingBuffers() const {

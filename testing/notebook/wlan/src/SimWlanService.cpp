@@ -22,16 +22,11 @@ constexpr std::uint32_t kValueTypeSetByUser = 2;
 constexpr std::uint32_t kReasonInterfaceUnavailable = 12;
 }  // namespace
 
-#define TETHRA_SIM_WLAN_FAULT(call)              \
-  if (const auto injected = (call).fault()) {    \
-    return (call).result(*injected);             \
-  }
-
 Win32Error SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* negotiatedVersion,
                                           platform::Handle* clientHandle) {
   Call call(*this, "WlanOpenHandle");
   call.arguments("version " + std::to_string(clientVersion));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   if (clientHandle == nullptr || negotiatedVersion == nullptr || clientVersion < 1 || clientVersion > 2) {
     return call.result(platform::kERROR_INVALID_PARAMETER);
   }
@@ -49,7 +44,7 @@ Win32Error SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* neg
 Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*) {
   Call call(*this, "WlanCloseHandle");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   bool waitForCallback = false;
   bool fromCallback = false;
   std::vector<std::string> events;
@@ -91,7 +86,7 @@ Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandl
                                                     Dword* prevNotifSource) {
   Call call(*this, "WlanRegisterNotification");
   call.arguments(HandleText(clientHandle) + " source " + std::to_string(notifSource));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
   const auto it = m_handles.find(clientHandle);
   if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
@@ -114,7 +109,7 @@ Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandl
 Win32Error SimWlanService::wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkInitSettings");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::vector<std::string> events;
   {
     std::lock_guard lock(m_mutex);
@@ -147,7 +142,7 @@ Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clien
                                                           void*) {
   Call call(*this, "WlanHostedNetworkQueryProperty");
   call.arguments(HandleText(clientHandle) + " opcode " + std::to_string(opCode));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   const std::optional<WlanFault> shape = m_host.takeFault("wlan-query", std::to_string(opCode));
   std::lock_guard lock(m_mutex);
   if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
@@ -206,7 +201,7 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
                  std::to_string(settings.dwMaxNumberOfPeers);
   }
   call.arguments(std::move(arguments));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
   if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
@@ -259,7 +254,7 @@ Win32Error SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientH
                                                         platform::WlanHostedNetworkStatus** status, void*) {
   Call call(*this, "WlanHostedNetworkQueryStatus");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
   if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (status == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
@@ -294,7 +289,7 @@ Win32Error SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle cli
   Call call(*this, "WlanHostedNetworkSetSecondaryKey");
   call.arguments(HandleText(clientHandle) + " length " + std::to_string(keyLength) + " passphrase " +
                  std::to_string(isPassPhrase) + " persistent " + std::to_string(persistent));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
   if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
@@ -322,7 +317,7 @@ Win32Error SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle c
                                                               platform::Bool32* persistent, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkQuerySecondaryKey");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
   if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (keyLength == nullptr || keyData == nullptr || isPassPhrase == nullptr || persistent == nullptr) {
@@ -345,7 +340,7 @@ Win32Error SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHa
                                                        void*) {
   Call call(*this, "WlanHostedNetworkStartUsing");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
   const auto it = m_handles.find(clientHandle);
   if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
@@ -361,15 +356,20 @@ Win32Error SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHa
   return call.result(platform::kERROR_SUCCESS);
 }
 
+std::optional<Win32Error> SimWlanService::stopRefusalLocked(platform::Handle clientHandle) const {
+  if (!m_handles.contains(clientHandle)) return platform::kERROR_INVALID_HANDLE;
+  if (!m_supported) return platform::kERROR_NOT_SUPPORTED;
+  if (m_state != platform::kWlanHostedNetworkActive) return platform::kERROR_INVALID_STATE;
+  return std::nullopt;
+}
+
 Win32Error SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkStopUsing");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
+  if (const auto refused = stopRefusalLocked(clientHandle)) return call.result(*refused);
   const auto it = m_handles.find(clientHandle);
-  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
   // Only the caller's own reference goes; the network runs on while another one, or a forced
   // start, holds it.
   if (it->second.startRefs == 0) {
@@ -386,11 +386,9 @@ Win32Error SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHan
 Win32Error SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t*, void*) {
   Call call(*this, "WlanHostedNetworkForceStop");
   call.arguments(HandleText(clientHandle));
-  TETHRA_SIM_WLAN_FAULT(call)
+  TETHRA_SIM_RETURN_FAULT(call)
   std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  if (m_state != platform::kWlanHostedNetworkActive) return call.result(platform::kERROR_INVALID_STATE);
+  if (const auto refused = stopRefusalLocked(clientHandle)) return call.result(*refused);
   changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
   return call.result(platform::kERROR_SUCCESS);
 }
@@ -420,7 +418,5 @@ void SimWlanService::wlanFreeMemory(void* memory) {
   }
   std::free(memory);
 }
-
-#undef TETHRA_SIM_WLAN_FAULT
 
 }  // namespace tethra::sim

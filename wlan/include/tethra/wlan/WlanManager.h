@@ -67,6 +67,11 @@ class CWlanManager {
   void Notify(const platform::WlanNotificationData* data);
 
  private:
+  // The service's start and stop calls, made under the lock and traced as `step` (this
+  // method's name, then the WLAN function's).
+  using HostedNetworkCall = platform::Win32Error (platform::IWlanApi::*)(platform::Handle, std::uint32_t*, void*);
+  HResult CallHostedNetworkLocked(HostedNetworkCall call, const char* step);
+
   std::atomic<bool> m_KeyGenerated{false};
   HResult InitLocked(std::uint32_t maxNumberOfPeers);
   HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer);

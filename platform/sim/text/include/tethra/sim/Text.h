@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tethra/platform/Types.h"
 
@@ -137,6 +138,20 @@ inline std::u16string FoldRegistryName(std::u16string_view text) {
     if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<char16_t>(c - 0x20);
   }
   return out;
+}
+
+// A text as the registry holds a REG_SZ value: UTF-16LE code units and, unless `terminated` is
+// false (what a careless writer leaves), the terminating NUL. The one encoder of the simulated
+// registry's values, for the runner's prepared settings and the tests.
+inline std::vector<std::uint8_t> RegSzBytes(std::u16string_view text, bool terminated = true) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve((text.size() + 1) * 2);
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  if (terminated) bytes.insert(bytes.end(), {0, 0});
+  return bytes;
 }
 
 }  // namespace tethra::sim::text

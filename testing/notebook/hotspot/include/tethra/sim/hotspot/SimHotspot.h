@@ -13,10 +13,11 @@
 
 #include "tethra/sim/hotspot/SimHotspotService.h"
 #include "tethra/sim/World.h"
+#include "tethra/sim/WorldServiceHost.h"
 
 namespace tethra::sim {
 
-class SimHotspot final : private IHotspotServiceHost {
+class SimHotspot final : private WorldServiceHost<IHotspotServiceHost> {
  public:
   SimHotspot(World& world, const SimHotspotConfig& config, std::vector<SimProfile> profiles);
   SimHotspot(const SimHotspot&) = delete;
@@ -27,14 +28,10 @@ class SimHotspot final : private IHotspotServiceHost {
   SimHotspotService& service() { return *m_service; }
 
  private:
-  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
   std::optional<HotspotFault> takeFault(std::string_view operation) override;
-  void event(std::string text) override;
   void deliveryQueued() override {}  // each hotspot thread's block() predicate sees the queue
-  std::uintptr_t callingClient() override;
   std::uint64_t nowMs() override { return m_world.now(); }
 
-  World& m_world;
   std::unique_ptr<SimHotspotService> m_service;
 };
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "tethra/platform/Hotspot.h"
+#include "tethra/sim/ServiceCalls.h"
 
 namespace tethra::sim {
 
@@ -94,16 +95,12 @@ std::optional<platform::TetheringStatus> TetheringStatusNamed(std::string_view n
 std::string TetheringStatusName(platform::TetheringStatus status);
 std::string TetheringStateName(platform::TetheringState state);
 
-class IHotspotServiceHost {
+// Calls are recorded under the operation's name; observers belong to the calling client.
+class IHotspotServiceHost : public IServiceHost {
  public:
-  virtual ~IHotspotServiceHost() = default;
-  virtual void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) = 0;
   virtual std::optional<HotspotFault> takeFault(std::string_view operation) = 0;
-  virtual void event(std::string text) = 0;
   // Something was queued for the hotspot thread: wake it.
   virtual void deliveryQueued() = 0;
-  // The client (process) making the current call; a host that serves one client answers 0.
-  virtual std::uintptr_t callingClient() { return 0; }
   // The host's clock in milliseconds (virtual time in the simulator), for late operations.
   virtual std::uint64_t nowMs() = 0;
 };
@@ -193,6 +190,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   void setStateLocked(platform::TetheringState state, bool told = true);
   void queueChangeLocked();
   void recordLocked(std::string_view operation, std::string_view arguments, platform::HResult result);
+  // What refuses a manager's creation or a subscription first: a planted fault, or no tethering
+  // manager on this system.
+  std::optional<platform::HResult> refusalLocked(std::string_view operation);
   void flushEvents();
 
   IHotspotServiceHost& m_host;
@@ -218,7 +218,7 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::uint64_t m_nextOperation = 1;
   std::deque<Delivery> m_pending;
   std::vector<Delivery> m_hung;  // operations that never end (and ignore a cancel)
-  std::map<std::string, std::uint64_t, std::less<>> m_calls;
+  CallCounts m_calls;
   std::size_t m_managers = 0;
   std::vector<std::string> m_violations;
   std::vector<std::string> m_events;  // shown once the lock is left

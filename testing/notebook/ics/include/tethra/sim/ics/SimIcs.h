@@ -11,10 +11,11 @@
 
 #include "tethra/sim/ics/SimSharingService.h"
 #include "tethra/sim/World.h"
+#include "tethra/sim/WorldServiceHost.h"
 
 namespace tethra::sim {
 
-class SimIcs final : private ISharingServiceHost {
+class SimIcs final : private WorldServiceHost<ISharingServiceHost> {
  public:
   SimIcs(World& world, SimSharingConfig config);
   SimIcs(const SimIcs&) = delete;
@@ -26,11 +27,8 @@ class SimIcs final : private ISharingServiceHost {
   SimSharingService& service() { return *m_service; }
 
  private:
-  void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
   std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override;
-  void event(std::string text) override;
 
-  World& m_world;
   std::unique_ptr<SimSharingService> m_service;
 };
 

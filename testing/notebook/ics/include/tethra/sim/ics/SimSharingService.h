@@ -26,6 +26,7 @@
 
 #include "tethra/platform/Kernel.h"
 #include "tethra/platform/Sharing.h"
+#include "tethra/sim/ServiceCalls.h"
 
 namespace tethra::sim {
 
@@ -54,13 +55,11 @@ struct SimSharingConfig {
 // the simulated notebook and the simulated service planted in a Wine prefix.
 std::vector<SimConnectionConfig> DefaultConnections(const platform::Guid& hostedNetworkAdapter);
 
-class ISharingServiceHost {
+// Calls are recorded under the operation's name; the program calls from one client.
+class ISharingServiceHost : public IServiceHost {
  public:
-  virtual ~ISharingServiceHost() = default;
-  virtual void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) = 0;
   // area "ics" (operation: the call's name) or "ics-grow" (operation "").
   virtual std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) = 0;
-  virtual void event(std::string text) = 0;
 };
 
 class SimSharingService final : public platform::ISharing, public platform::IModuleLoader {
@@ -113,13 +112,17 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   std::string leftOverText() const;
 
   // --- For the service's own objects ------------------------------------------------------------
-  struct Call {
-    SimSharingService& service;
-    std::string operation;
-    std::string arguments;
+  // Recorded at its result (the objects give one on every path).
+  class Call : public ServiceCall<platform::HResult> {
+   public:
+    Call(SimSharingService& service, std::string operation, std::string arguments)
+        : ServiceCall(std::move(operation), std::move(arguments)), m_service(service) {}
     // The armed fault of this operation, as its HRESULT.
     std::optional<platform::HResult> fault();
     platform::HResult result(platform::HResult hr);
+
+   private:
+    SimSharingService& m_service;
   };
   Call call(std::string operation, std::string arguments = {});
   void objectMade() {
@@ -158,7 +161,7 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   std::function<bool(const platform::Guid&)> m_listedWhen;
   std::vector<bool> m_offRefused;  // by index: the program's last switch-off was refused
 
-  std::map<std::string, std::uint64_t, std::less<>> m_calls;
+  CallCounts m_calls;
   std::int64_t m_liveObjects = 0;
   std::int64_t m_references = 0;
   std::unordered_set<void*> m_taskBlocks;

@@ -14,10 +14,11 @@
 #include "tethra/sim/wlan/SimWlanService.h"
 #include "tethra/base/Allocation.h"
 #include "tethra/sim/World.h"
+#include "tethra/sim/WorldServiceHost.h"
 
 namespace tethra::sim {
 
-class SimWlan final : private IWlanServiceHost {
+class SimWlan final : private WorldServiceHost<IWlanServiceHost> {
  public:
   // The service converts its texts with the code page of the machine process.
   SimWlan(World& world, const SimWlanConfig& config);
@@ -32,15 +33,11 @@ class SimWlan final : private IWlanServiceHost {
  private:
   class Binding;
 
-  void recordCall(std::string_view function, std::string_view arguments, std::string_view result) override;
   std::optional<WlanFault> takeFault(std::string_view area, std::string_view operation) override;
-  void event(std::string text) override;
   void notificationQueued() override {}  // each WLAN thread's block() predicate sees the queue
   void deliveryEnded() override {}
   void waitUntil(std::function<bool()> ready) override;
-  std::uintptr_t callingClient() override;
 
-  World& m_world;
   std::unique_ptr<SimWlanService> m_service;
 };
 

@@ -30,6 +30,7 @@
 #include "tethra/platform/CodePage.h"
 #include "tethra/platform/Kernel.h"
 #include "tethra/platform/WlanApi.h"
+#include "tethra/sim/ServiceCalls.h"
 
 namespace tethra::sim {
 
@@ -82,21 +83,17 @@ struct WlanFault {
   std::int64_t extra = -1;  // `fault wlan-query OPCODE size N`: N; `none`: -1
 };
 
-class IWlanServiceHost {
+// Calls are recorded under the WLAN function's name; each handle belongs to the calling client
+// that opened it.
+class IWlanServiceHost : public IServiceHost {
  public:
-  virtual ~IWlanServiceHost() = default;
-  virtual void recordCall(std::string_view function, std::string_view arguments, std::string_view result) = 0;
   // area "wlan" (operation: function name) or "wlan-query" (operation: the opcode in decimal).
   virtual std::optional<WlanFault> takeFault(std::string_view area, std::string_view operation) = 0;
-  virtual void event(std::string text) = 0;
   // A notification was queued / a delivery ended: wake whoever waits for either.
   virtual void notificationQueued() = 0;
   virtual void deliveryEnded() = 0;
   // Blocks the calling program thread until `ready` holds.
   virtual void waitUntil(std::function<bool()> ready) = 0;
-  // The client (process) making the current call: each handle belongs to the client that
-  // opened it. A host that serves one client answers 0.
-  virtual std::uintptr_t callingClient() { return 0; }
 };
 
 class SimWlanService final : public platform::IWlanApi {
@@ -230,6 +227,9 @@ class SimWlanService final : public platform::IWlanApi {
   void releaseStartsLocked(std::uint32_t refs);
   void peerChangeLocked(const Mac& mac, bool joined);
   bool canStartLocked() const;
+  // What refuses a stop (StopUsing, ForceStop): an unknown handle, no hosted network support, a
+  // network that is not running.
+  std::optional<platform::Win32Error> stopRefusalLocked(platform::Handle clientHandle) const;
   // Whether a registration of `client` (any client: nullopt) still waits for `pending`.
   bool awaitedLocked(const Pending& pending, std::optional<Client> client) const;
   std::string ssidForTranscriptLocked() const;
@@ -265,7 +265,7 @@ class SimWlanService final : public platform::IWlanApi {
   Client m_deliveringClient = 0;
   std::map<void*, std::string> m_buffers;  // handed out, not yet freed: by origin
   std::size_t m_badFrees = 0;
-  std::map<std::string, std::uint64_t, std::less<>> m_calls;
+  CallCounts m_calls;
 
   // Transcript lines made under the lock, shown once it is left.
   std::vector<std::string> m_events;
