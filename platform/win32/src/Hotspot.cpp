@@ -149,14 +149,14 @@ class Runtime {
   template <typename T>
   Hresult factory(const char16_t* className, const rt::Guid& iid, ComPtr<T>& out) const {
     Hstring name(m_fn);
-    if (const Hresult hr = name.assign(className); Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(name.assign(className));
     const GUID wanted = ToGuid(iid);
     return m_fn.roGetActivationFactory(name.get(), wanted, reinterpret_cast<void**>(out.put()));
   }
 
   Hresult activate(const char16_t* className, ComPtr<rt::IInspectable>& out) const {
     Hstring name(m_fn);
-    if (const Hresult hr = name.assign(className); Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(name.assign(className));
     return m_fn.roActivateInstance(name.get(), out.put());
   }
 
@@ -173,7 +173,7 @@ class TetheringManager final : public platform::ITetheringManager {
 
   platform::HResult operationalState(platform::TetheringState* state) override {
     if (state == nullptr) return ToHResult(E_POINTER);
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     rt::TetheringOperationalState value = rt::TetheringOperationalState::Unknown;
     const Hresult hr = m_manager->get_TetheringOperationalState(&value);
     if (!Failed(hr)) *state = value;
@@ -182,13 +182,13 @@ class TetheringManager final : public platform::ITetheringManager {
 
   platform::HResult clientCount(std::uint32_t* count) override {
     if (count == nullptr) return ToHResult(E_POINTER);
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     return ToHResult(m_manager->get_ClientCount(count));
   }
 
   platform::HResult currentConfiguration(platform::AccessPointConfig* config) override {
     if (config == nullptr) return ToHResult(E_POINTER);
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> current;
     if (const Hresult hr = m_manager->GetCurrentAccessPointConfiguration(current.put()); Failed(hr)) {
       return ToHResult(hr);
@@ -196,8 +196,8 @@ class TetheringManager final : public platform::ITetheringManager {
     if (!current) return ToHResult(E_UNEXPECTED);
     Hstring ssid(m_runtime.fn());
     Hstring passphrase(m_runtime.fn());
-    if (const Hresult hr = current->get_Ssid(ssid.put()); Failed(hr)) return ToHResult(hr);
-    if (const Hresult hr = current->get_Passphrase(passphrase.put()); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(current->get_Ssid(ssid.put()), ToHResult);
+    TETHRA_RETURN_IF_FAILED(current->get_Passphrase(passphrase.put()), ToHResult);
     config->ssid = ssid.text();
     config->passphrase = passphrase.text();
     return platform::kS_OK;
@@ -209,7 +209,7 @@ class TetheringManager final : public platform::ITetheringManager {
     const rt::ReturnGate returned;  // first: opened as the call's last act
     if (!done || operation == nullptr) return ToHResult(E_POINTER);
     operation->reset();
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> wanted;
     if (const Hresult hr = makeConfiguration(rt::kAccessPointConfigurationClass,
                                              rt::kIID_INetworkOperatorTetheringAccessPointConfiguration, config,
@@ -252,7 +252,7 @@ class TetheringManager final : public platform::ITetheringManager {
     const rt::ReturnGate returned;  // first: opened as the call's last act
     if (!done || operation == nullptr) return ToHResult(E_POINTER);
     operation->reset();
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     ComPtr<rt::IAsyncOperationTetheringResult> async;
     Hresult begun = S_OK;
     if (kind == Kind::SessionStart) {
@@ -278,7 +278,7 @@ class TetheringManager final : public platform::ITetheringManager {
       begun = kind == Kind::Start ? m_manager->StartTetheringAsync(async.put())
                                   : m_manager->StopTetheringAsync(async.put());
     }
-    if (Failed(begun)) return ToHResult(begun);
+    TETHRA_RETURN_IF_FAILED(begun, ToHResult);
     if (!async) return ToHResult(E_UNEXPECTED);
     return ToHResult(rt::HandOver<rt::OperationHandler>(*async.get(),
                                                         rt::kIID_AsyncOperationCompletedHandler_TetheringResult,
@@ -291,15 +291,15 @@ class TetheringManager final : public platform::ITetheringManager {
   Hresult makeConfiguration(const char16_t* className, const rt::Guid& iid, const platform::AccessPointConfig& config,
                             ComPtr<Configuration>& out) const {
     ComPtr<rt::IInspectable> instance;
-    if (const Hresult hr = m_runtime.activate(className, instance); Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(m_runtime.activate(className, instance));
     if (!instance) return E_UNEXPECTED;
-    if (const Hresult hr = instance->QueryInterface(iid, reinterpret_cast<void**>(out.put())); Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(instance->QueryInterface(iid, reinterpret_cast<void**>(out.put())));
     if (!out) return E_UNEXPECTED;
     Hstring ssid(m_runtime.fn());
     Hstring passphrase(m_runtime.fn());
-    if (const Hresult hr = ssid.assign(config.ssid); Failed(hr)) return hr;
-    if (const Hresult hr = passphrase.assign(config.passphrase); Failed(hr)) return hr;
-    if (const Hresult hr = out->put_Ssid(ssid.get()); Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(ssid.assign(config.ssid));
+    TETHRA_RETURN_IF_FAILED(passphrase.assign(config.passphrase));
+    TETHRA_RETURN_IF_FAILED(out->put_Ssid(ssid.get()));
     return out->put_Passphrase(passphrase.get());
   }
 
@@ -313,11 +313,11 @@ class MobileHotspot final : public platform::IMobileHotspot {
                                   std::unique_ptr<platform::ITetheringManager>* manager) override {
     if (manager == nullptr) return ToHResult(E_POINTER);
     manager->reset();
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     ComPtr<rt::INetworkInformationStatics> information;
-    if (const Hresult hr = networkInformation(information); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(networkInformation(information), ToHResult);
     ComPtr<rt::IVectorViewConnectionProfile> profiles;
-    if (const Hresult hr = information->GetConnectionProfiles(profiles.put()); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(information->GetConnectionProfiles(profiles.put()), ToHResult);
     if (!profiles) return platform::kHotspotNoProfile;
     const auto readName = [this](rt::IConnectionProfile& profile, std::u16string& name) {
       Hstring value(m_runtime.fn());
@@ -349,9 +349,9 @@ class MobileHotspot final : public platform::IMobileHotspot {
 
   platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver& observer, std::int64_t* token) override {
     if (token == nullptr) return ToHResult(E_POINTER);
-    if (const Hresult hr = m_runtime.enter(); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
     ComPtr<rt::INetworkInformationStatics> information;
-    if (const Hresult hr = networkInformation(information); Failed(hr)) return ToHResult(hr);
+    TETHRA_RETURN_IF_FAILED(networkInformation(information), ToHResult);
     auto* raw = new (std::nothrow) rt::NetworkChangeRelay(observer);
     if (raw == nullptr) return ToHResult(E_OUTOFMEMORY);
     ComPtr<rt::NetworkChangeRelay> relay;
@@ -390,9 +390,8 @@ class MobileHotspot final : public platform::IMobileHotspot {
   Hresult networkInformation(ComPtr<rt::INetworkInformationStatics>& out) {
     std::lock_guard lock(m_mutex);
     if (!m_information) {
-      const Hresult hr =
-          m_runtime.factory(rt::kNetworkInformationClass, rt::kIID_INetworkInformationStatics, m_information);
-      if (Failed(hr)) return hr;
+      TETHRA_RETURN_IF_FAILED(
+          m_runtime.factory(rt::kNetworkInformationClass, rt::kIID_INetworkInformationStatics, m_information));
     }
     out.copyFrom(m_information.get());
     return S_OK;

@@ -104,14 +104,16 @@ constexpr std::uint32_t Raw(HResult hr) { return hr.bits(); }
 constexpr bool Succeeded(HResult hr) { return (hr.bits() & 0x80000000u) == 0; }
 constexpr bool Failed(HResult hr) { return !Succeeded(hr); }
 
-// Returns the status of `expr` from the enclosing function (which returns an HResult) when it
-// is a failure, and goes on otherwise. `expr` is evaluated exactly once; write `hr = call()` to
-// keep a success (S_FALSE and the like) for the tests that follow. Throws nothing.
-#define TETHRA_RETURN_IF_FAILED(expr)                                             \
+// Returns the status of `expr` from the enclosing function when it is a failure, and goes on
+// otherwise: the one way the code hands a failure back. `expr` is evaluated exactly once; write
+// `hr = call()` to keep a success (S_FALSE and the like) for the tests that follow. Any status
+// type with a `Failed` in reach works (HResult here, the raw ABI result in the Win32 adapters);
+// a second argument names the conversion to the function's own status type
+// (`TETHRA_RETURN_IF_FAILED(call(), ToHResult)`). Throws nothing.
+#define TETHRA_RETURN_IF_FAILED(expr, ...)                                        \
   do {                                                                            \
-    if (const ::tethra::platform::HResult tethraStatus_ = (expr);                 \
-        ::tethra::platform::Failed(tethraStatus_))                                \
-      return tethraStatus_;                                                       \
+    if (const auto tethraStatus_ = (expr); Failed(tethraStatus_))                 \
+      return __VA_ARGS__(tethraStatus_);                                          \
   } while (false)
 
 // The one conversion between the two kinds: success stays S_OK, any other code e becomes

@@ -57,10 +57,10 @@ inline Hresult FindProfile(IVectorViewConnectionProfile& profiles, const platfor
                            const ReadProfileNameFn& readName, ComPtr<IConnectionProfile>& profile) {
   const bool byAdapter = !selector.adapterId.isZero();
   std::uint32_t size = 0;
-  if (const Hresult hr = profiles.get_Size(&size); Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(profiles.get_Size(&size));
   for (std::uint32_t i = 0; i < size; ++i) {
     ComPtr<IConnectionProfile> candidate;
-    if (const Hresult hr = profiles.GetAt(i, candidate.put()); Failed(hr)) return hr;
+    TETHRA_RETURN_IF_FAILED(profiles.GetAt(i, candidate.put()));
     if (!candidate) continue;
     if (byAdapter) {
       ComPtr<INetworkAdapter> adapter;
@@ -292,7 +292,7 @@ Hresult HandOver(Async& async, const Guid& handlerIid, std::shared_ptr<platform:
   if (raw == nullptr) return kE_OUTOFMEMORY;
   ComPtr<Handler> handler;
   *handler.put() = raw;
-  if (const Hresult hr = async.put_Completed(handler.get()); Failed(hr)) return hr;
+  TETHRA_RETURN_IF_FAILED(async.put_Completed(handler.get()));
   handler->arm();
   operation = std::move(handle);
   return kS_OK;
