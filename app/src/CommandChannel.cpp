@@ -28,7 +28,7 @@ platform::Dword ActionThreadProc(void* param) {
 }  // namespace
 
 CCommandChannel::CCommandChannel(const platform::Platform& platform, CDialogState& state, CommandHooks hooks)
-    : m_platform(platform), m_state(state), m_hooks(std::move(hooks)), m_StartupGate(*platform.kernel) {}
+    : m_Platform(platform), m_State(state), m_Hooks(std::move(hooks)), m_StartupGate(*platform.kernel) {}
 
 void CCommandChannel::StartActionThread() {
   platform::Dword threadId = 0;
@@ -43,51 +43,51 @@ void CCommandChannel::WakeActionWatcher() {
 bool CCommandChannel::AwaitStartup() {
   TETHRA_CHECK_THREAD(m_WatcherThread);
   m_StartupGate.Wait();
-  return !m_state.Closing();
+  return !m_State.Closing();
 }
 
 void CCommandChannel::WatchActionValue() {
   TETHRA_CHECK_THREAD(m_WatcherThread);
-  platform::IComRuntime& com = *m_platform.com;
+  platform::IComRuntime& com = *m_Platform.com;
   const platform::ComApartment apartment(&com, com.coInitialize());
   controller::CommandHandlers handlers;
-  handlers.closing = [this] { return m_state.Closing(); };
+  handlers.closing = [this] { return m_State.Closing(); };
   handlers.close = [this] {
     if (!AwaitStartup()) return;
-    m_state.CloseSilently();
-    m_hooks.close();
+    m_State.CloseSilently();
+    m_Hooks.close();
   };
   handlers.ssid = [this](platform::Hkey key) {
     if (AwaitStartup()) CarryOutSsidCommand(key);
   };
-  controller::WatchCommands(Kernel(), *m_platform.registry, m_hActionEvent, handlers);
+  controller::WatchCommands(Kernel(), *m_Platform.registry, m_hActionEvent, handlers);
 }
 
 void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
   TETHRA_CHECK_THREAD(m_WatcherThread);
-  IAccessPoint& accessPoint = m_hooks.accessPoint();
+  IAccessPoint& accessPoint = m_Hooks.accessPoint();
   // The new key in force: handed over, stored, shown, announced with the name.
   auto applyKey = [this, &accessPoint](const std::u16string& newKey) {
     accessPoint.SetKey(newKey);
-    m_state.KeyInForce().Set(newKey);
-    m_hooks.showKey(newKey);
-    m_state.FinishRename();
-    m_hooks.announce();
+    m_State.KeyInForce().Set(newKey);
+    m_Hooks.showKey(newKey);
+    m_State.FinishRename();
+    m_Hooks.announce();
   };
-  m_state.BeginRename();
+  m_State.BeginRename();
   std::u16string newName;
   std::u16string newKey;
-  controller::ReadTextValue(*m_platform.registry, key, u"SSID", newName);
-  controller::ReadTextValue(*m_platform.registry, key, u"Key", newKey);
+  controller::ReadTextValue(*m_Platform.registry, key, u"SSID", newName);
+  controller::ReadTextValue(*m_Platform.registry, key, u"Key", newKey);
   if (newName.empty()) return;  // dropped; notifications stay discarded
 
-  const bool started = m_state.Started();
-  const std::u16string nameBefore = m_state.NameInForce().Get();
-  const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_state.KeyInForce().Get() : newKey};
+  const bool started = m_State.Started();
+  const std::u16string nameBefore = m_State.NameInForce().Get();
+  const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_State.KeyInForce().Get() : newKey};
   accessPoint.SetName(newName);
-  m_state.NameInForce().Set(newName);
-  m_hooks.showName(newName);
-  m_hooks.pump(500);
+  m_State.NameInForce().Set(newName);
+  m_Hooks.showName(newName);
+  m_Hooks.pump(500);
 
   if (accessPoint.Restart(wanted, started)) {
     if (!newKey.empty()) applyKey(newKey);
@@ -97,15 +97,15 @@ void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
   // read back says nothing of it: the record keeps the name in force before the command.
   std::u16string nameInForce;
   const bool nameRead = accessPoint.GetName(nameInForce) == platform::kS_OK;
-  m_state.NameInForce().Set(nameRead ? nameInForce : nameBefore);
+  m_State.NameInForce().Set(nameRead ? nameInForce : nameBefore);
   bool running = false;
   if (accessPoint.IsStarted(running) != platform::kS_OK) running = false;
   if (running && nameRead && EqualsNoCase(nameInForce, newName)) {
     applyKey(newKey);  // even an empty one
-  } else if (!m_state.SilentClose()) {
-    m_hooks.status(u"CHANGE_SSID_FAILED");
-    m_state.CloseSilently();
-    m_hooks.close();
+  } else if (!m_State.SilentClose()) {
+    m_Hooks.status(u"CHANGE_SSID_FAILED");
+    m_State.CloseSilently();
+    m_Hooks.close();
   }
 }
 
@@ -120,7 +120,7 @@ platform::Bool32 CCommandChannel::ChangeSSID(platform::Bool32 started) {
   info.lpParameters = u"wlan start hostednetwork";
   info.nShow = platform::kSW_HIDE;
 
-  platform::IProcessStart& processes = *m_platform.processStart;
+  platform::IProcessStart& processes = *m_Platform.processStart;
   const bool launched = processes.shellExecuteEx(&info);
   // Ours whenever the call left one; closed after the pump below, as the shell may still run.
   const platform::UniqueKernelHandle shell(info.hProcess, platform::KernelHandleCloser{&Kernel()});
@@ -130,7 +130,7 @@ platform::Bool32 CCommandChannel::ChangeSSID(platform::Bool32 started) {
     platform::Dword exitCode = 1;
     if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
   }
-  m_hooks.pump(1000);
+  m_Hooks.pump(1000);
   return result;
 }
 

@@ -7,29 +7,29 @@
 namespace tethra::app {
 
 void CControllerWindowLink::Find() {
-  m_window = m_windows.findWindow(nullptr, controller::kControllerWindowTitle);
-  if (m_window == nullptr) return;
-  m_windowObject.Attach(m_windows, m_window);
-  m_windowObject.ShowWindowAsync(platform::kSW_HIDE);  // another process's: never wait for it
+  m_Window = m_Windows.findWindow(nullptr, controller::kControllerWindowTitle);
+  if (m_Window == nullptr) return;
+  m_WindowObject.Attach(m_Windows, m_Window);
+  m_WindowObject.ShowWindowAsync(platform::kSW_HIDE);  // another process's: never wait for it
 }
 
 bool CControllerWindowLink::SendStatus(platform::Hwnd from, const std::u16string& code) {
-  if (m_window == nullptr) return false;
+  if (m_Window == nullptr) return false;
   // The controller's window belongs to another process, whose thread may never answer.
-  m_windowObject.ShowWindowAsync(platform::kSW_HIDE);
-  if (!controller::SendCopyData(m_windows, m_window, from, controller::PELTO_MSG_CODE, code)) {
-    platform::TraceLine(m_trace, "The controller did not take a status code within %u ms.",
+  m_WindowObject.ShowWindowAsync(platform::kSW_HIDE);
+  if (!controller::SendCopyData(m_Windows, m_Window, from, controller::PELTO_MSG_CODE, code)) {
+    platform::TraceLine(m_Trace, "The controller did not take a status code within %u ms.",
                         static_cast<unsigned>(controller::kControllerSendTimeoutMs));
   }
   return true;
 }
 
 void CControllerWindowLink::SendNameAndKey(platform::Hwnd from, CDialogState& state) {
-  controller::WriteSettingsValue(m_registry, u"Current Key", state.KeyToUse().Get());
-  controller::WriteSettingsValue(m_registry, u"Current SSID", state.NameToUse().Get());
-  if (m_window == nullptr) return;
-  if (!controller::SendCopyData(m_windows, m_window, from, controller::PELTO_MSG_SECURITY_KEY, m_commandLine)) {
-    platform::TraceLine(m_trace, "The controller did not take the notice within %u ms.",
+  controller::WriteSettingsValue(m_Registry, u"Current Key", state.KeyToUse().Get());
+  controller::WriteSettingsValue(m_Registry, u"Current SSID", state.NameToUse().Get());
+  if (m_Window == nullptr) return;
+  if (!controller::SendCopyData(m_Windows, m_Window, from, controller::PELTO_MSG_SECURITY_KEY, m_CommandLine)) {
+    platform::TraceLine(m_Trace, "The controller did not take the notice within %u ms.",
                         static_cast<unsigned>(controller::kControllerSendTimeoutMs));
   }
 }

@@ -61,15 +61,15 @@ bool MobileBroadbandRulesMatch(const std::u16string& name) {
 }  // namespace
 
 bool CDeviceRemoval::IsSharedAdapter(const std::u16string& interfaceName) const {
-  if (EqualsNoCase(m_commandLine, u"/SHARELAN")) return LanRulesMatch(interfaceName);
-  if (EqualsNoCase(m_commandLine, kShareMobileBroadband) || EqualsNoCase(m_commandLine, kShareRAS)) {
+  if (EqualsNoCase(m_CommandLine, u"/SHARELAN")) return LanRulesMatch(interfaceName);
+  if (EqualsNoCase(m_CommandLine, kShareMobileBroadband) || EqualsNoCase(m_CommandLine, kShareRAS)) {
     return MobileBroadbandRulesMatch(interfaceName);
   }
   return false;
 }
 
 bool CDeviceRemoval::EndsProgram(platform::WParam event, platform::LParam record) const {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   if (event != platform::kDBT_DEVICEREMOVECOMPLETE || record == 0) return false;
   const auto* header = reinterpret_cast<const platform::DevBroadcastDeviceInterface*>(record);
   return header->dbcc_devicetype == platform::kDBT_DEVTYP_DEVICEINTERFACE &&
@@ -77,7 +77,7 @@ bool CDeviceRemoval::EndsProgram(platform::WParam event, platform::LParam record
 }
 
 bool CDeviceRemoval::RegisterDeviceInterfaceGuid(platform::Hwnd window) {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   struct Filter {
     platform::Dword dbcc_size;
     platform::Dword dbcc_devicetype;
@@ -87,18 +87,18 @@ bool CDeviceRemoval::RegisterDeviceInterfaceGuid(platform::Hwnd window) {
   };
   static_assert(sizeof(Filter) == 32);
   const Filter filter{32, platform::kDBT_DEVTYP_DEVICEINTERFACE, 0, kGuidNetworkAdapterInterface, 0};
-  m_registration = platform::UniqueDeviceNotification(
-      m_events.registerDeviceNotification(
+  m_Registration = platform::UniqueDeviceNotification(
+      m_Events.registerDeviceNotification(
           window, &filter, platform::kDEVICE_NOTIFY_WINDOW_HANDLE | platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES),
-      platform::DeviceNotificationCloser{&m_events});
-  return static_cast<bool>(m_registration);
+      platform::DeviceNotificationCloser{&m_Events});
+  return static_cast<bool>(m_Registration);
 }
 
 bool CDeviceRemoval::UnRegisterDeviceInterfaceGuid() {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (!m_registration) return true;
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (!m_Registration) return true;
   // Given back here rather than by the owner, because the caller gets the platform's answer.
-  return m_events.unregisterDeviceNotification(m_registration.release());
+  return m_Events.unregisterDeviceNotification(m_Registration.release());
 }
 
 }  // namespace tethra::app

@@ -22,17 +22,17 @@ void CDialogControls::Prepare(platform::IWindowSystem& windows) {
   m_NameEdit.LimitText(32);
   m_KeyEdit.LimitText(63);
   ShowStatus(false);
-  if (m_hDeviceImageList == nullptr) {
-    m_hDeviceImageList = windows.imageListCreate(48, 48, platform::kILC_COLOR32, 5, 2);
-    if (m_hDeviceImageList != nullptr) {
-      windows.imageListSetBkColor(m_hDeviceImageList, 0xFFFFFF);
+  if (m_DeviceImageList == nullptr) {
+    m_DeviceImageList = windows.imageListCreate(48, 48, platform::kILC_COLOR32, 5, 2);
+    if (m_DeviceImageList != nullptr) {
+      windows.imageListSetBkColor(m_DeviceImageList, 0xFFFFFF);
       for (int id = IDI_DEVICE_FIRST; id <= IDI_DEVICE_LAST; ++id) {
-        windows.imageListAddIcon(m_hDeviceImageList, windows.loadIcon(id));
+        windows.imageListAddIcon(m_DeviceImageList, windows.loadIcon(id));
       }
     }
   }
-  if (m_hDeviceImageList != nullptr) {
-    m_DeviceList.SetImageList(m_hDeviceImageList, static_cast<int>(platform::kLVSIL_NORMAL));
+  if (m_DeviceImageList != nullptr) {
+    m_DeviceList.SetImageList(m_DeviceImageList, static_cast<int>(platform::kLVSIL_NORMAL));
   }
   windows.loadString(IDS_START_HOSTED_NETWORK, m_szStartText.data(), static_cast<int>(m_szStartText.size()));
   windows.loadString(IDS_STOP_HOSTED_NETWORK, m_szStopText.data(), static_cast<int>(m_szStopText.size()));

@@ -20,9 +20,9 @@ const char* PhaseName(DialogPhase phase) {
 }
 
 bool CDialogState::Move(DialogPhase from, DialogPhase to) {
-  TETHRA_CHECK_THREAD(m_mover);
-  if (m_phase.load() != from) return false;
-  m_phase.store(to);
+  TETHRA_CHECK_THREAD(m_Mover);
+  if (m_Phase.load() != from) return false;
+  m_Phase.store(to);
   return true;
 }
 
@@ -41,27 +41,27 @@ bool CDialogState::ConnectionMissing() {
 }
 
 bool CDialogState::BeginEnd() {
-  TETHRA_CHECK_THREAD(m_mover);
-  const P phase = m_phase.load();
+  TETHRA_CHECK_THREAD(m_Mover);
+  const P phase = m_Phase.load();
   if (phase == P::kEnding || phase == P::kEnded) return false;
-  m_phase.store(P::kEnding);
+  m_Phase.store(P::kEnding);
   return true;
 }
 
 bool CDialogState::StopTakingNotifications() { return Move(P::kEnding, P::kEnded); }
 
 bool CDialogState::StartingUp() const {
-  const P phase = m_phase.load();
+  const P phase = m_Phase.load();
   return phase == P::kStarting || phase == P::kStartingLive;
 }
 
 bool CDialogState::TakesNotifications() const {
-  const P phase = m_phase.load();
+  const P phase = m_Phase.load();
   return phase == P::kStartingLive || phase == P::kRunning || phase == P::kEnding;
 }
 
 bool CDialogState::Closing() const {
-  const P phase = m_phase.load();
+  const P phase = m_Phase.load();
   return phase == P::kConnectionMissing || phase == P::kEnding || phase == P::kEnded;
 }
 

@@ -15,7 +15,7 @@ constexpr platform::Dword kICC_STANDARD_CLASSES = 0xFF;
 }  // namespace
 
 bool CHostedNetworkApp::InitInstance() {
-  const platform::Platform& p = m_platform;
+  const platform::Platform& p = m_Platform;
   p.windows->initCommonControlsEx(8, kICC_STANDARD_CLASSES);
   CWinApp::InitInstance();
 
@@ -23,7 +23,7 @@ bool CHostedNetworkApp::InitInstance() {
                                      platform::KernelHandleCloser{p.kernel});
   const bool otherInstance = !mutex || p.kernel->getLastError() == platform::kERROR_ALREADY_EXISTS;
   if (!otherInstance) {
-    const std::u16string commandLine = m_lpCmdLine;
+    const std::u16string commandLine = m_LpCmdLine;
     if (!commandLine.empty()) {
       CHostedNetworkDlg dialog(p, commandLine);
       dialog.DoModal();

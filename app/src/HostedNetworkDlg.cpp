@@ -9,7 +9,7 @@ namespace tethra::app {
 
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
-      m_platform(platform),
+      m_Platform(platform),
       m_Link(*platform.windows, *platform.registry, *platform.trace, commandLine),
       m_Sharing(platform, m_Controls.EnableIcsCheck(), m_Controls.ConnectionCombo(),
                 {[this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
@@ -31,8 +31,8 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
 }
 
 CHostedNetworkDlg::~CHostedNetworkDlg() {
-  if (m_hWnd != nullptr && Windows().isWindow(m_hWnd)) {
-    m_platform.systemEvents->wtsUnRegisterSessionNotification(m_hWnd);
+  if (m_Hwnd != nullptr && Windows().isWindow(m_Hwnd)) {
+    m_Platform.systemEvents->wtsUnRegisterSessionNotification(m_Hwnd);
   }
   m_State.BeginEnd();
   m_HostedNetwork.ReleaseNotificationSink();
@@ -62,7 +62,7 @@ bool CHostedNetworkDlg::OnInitDialog() {
   SetIcon(m_hIcon, true);
   SetIcon(m_hIcon, false);
   m_Controls.Prepare(Windows());
-  m_platform.systemEvents->wtsRegisterSessionNotification(m_hWnd, platform::kNOTIFY_FOR_THIS_SESSION);
+  m_Platform.systemEvents->wtsRegisterSessionNotification(m_Hwnd, platform::kNOTIFY_FOR_THIS_SESSION);
 
   switch (m_Session.Open()) {
     case CHostedNetworkSession::Opened::kFailed:
@@ -76,7 +76,7 @@ bool CHostedNetworkDlg::OnInitDialog() {
   m_Controls.CheckEnableIcs();
   OnBnClickedEnableIcs();
   SetWindowPos(nullptr, 0, 0, 0, 0, platform::kSWP_HIDEWINDOW);
-  m_DeviceRemoval.RegisterDeviceInterfaceGuid(m_hWnd);
+  m_DeviceRemoval.RegisterDeviceInterfaceGuid(m_Hwnd);
   m_Session.EnableSharing();
   m_State.FinishStartup();
   return true;
@@ -126,14 +126,14 @@ void CHostedNetworkDlg::OnSysCommand(std::uint32_t id, LParam) {
 
 void CHostedNetworkDlg::OnPaint() {
   if (IsIconic()) {
-    const platform::Hdc dc = Windows().beginPaint(m_hWnd);
+    const platform::Hdc dc = Windows().beginPaint(m_Hwnd);
     SendMessage(platform::kWM_ICONERASEBKGND, reinterpret_cast<WParam>(dc), 0);
     const int cxIcon = Windows().getSystemMetrics(platform::kSM_CXICON);
     const int cyIcon = Windows().getSystemMetrics(platform::kSM_CYICON);
     platform::Rect rect{};
-    Windows().getClientRect(m_hWnd, &rect);
+    Windows().getClientRect(m_Hwnd, &rect);
     Windows().drawIcon(dc, (rect.right - rect.left - cxIcon + 1) / 2, (rect.bottom - rect.top - cyIcon + 1) / 2, m_hIcon);
-    Windows().endPaint(m_hWnd, dc);
+    Windows().endPaint(m_Hwnd, dc);
   } else {
     Default();
   }

@@ -17,19 +17,19 @@ CHostedNetworkSession::CHostedNetworkSession(const platform::Platform& platform,
                                              CControllerWindowLink& link, CDialogControls& controls,
                                              CSharingSession& sharing, CHostedNetworkAccessPoint& hostedNetwork,
                                              SessionEnds ends)
-    : m_platform(platform),
-      m_window(window),
+    : m_Platform(platform),
+      m_Window(window),
       m_State(state),
       m_Link(link),
       m_Controls(controls),
       m_Sharing(sharing),
       m_HostedNetwork(hostedNetwork),
-      m_ends(std::move(ends)),
-      m_standIn(platform, link.CommandLine()),
-      m_pAccessPoint(&hostedNetwork) {}
+      m_Ends(std::move(ends)),
+      m_StandIn(platform, link.CommandLine()),
+      m_AccessPoint(&hostedNetwork) {}
 
 CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   if (!m_Sharing.ReadPolicy()) {
     m_Controls.FocusName();
     Trace(!m_Sharing.IsAdmin() ? "The application is not running with Admin privilege, user will not have access "
@@ -59,7 +59,7 @@ CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
 
 HResult CHostedNetworkSession::InitWlan() {
   bool started = false;
-  const HResult hr = m_HostedNetwork.Open(m_window.GetSafeHwnd(), MaxPeersForSwitch(m_Link.CommandLine()), started);
+  const HResult hr = m_HostedNetwork.Open(m_Window.GetSafeHwnd(), MaxPeersForSwitch(m_Link.CommandLine()), started);
   if (hr == platform::kS_OK && started) m_Controls.ShowStatus(true);
   return hr;
 }
@@ -100,7 +100,7 @@ void CHostedNetworkSession::EnableSharing() {
     m_State.ReportStartupFailure();
     SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
     m_Sharing.DisableEnableConnections(m_HostedNetworkGuid);
-    m_window.PostMessage(platform::kWM_CLOSE, 0, 0);
+    m_Window.PostMessage(platform::kWM_CLOSE, 0, 0);
     return;
   }
   if (bool available = true; m_HostedNetwork.Manager().IsHostedNetworkAvailable(available) == platform::kS_OK &&
@@ -185,7 +185,7 @@ HResult CHostedNetworkSession::StopHostedNetwork() {
 bool CHostedNetworkSession::StopIcsIfNeeded() { return m_Sharing.StopIcsIfNeeded(); }
 
 void CHostedNetworkSession::ProcessNotifications() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   while (const auto record = m_HostedNetwork.NextNotification()) {
     // With the mobile hotspot in use, the hosted network's reports concern nothing here.
     if (!m_State.RenameFinished() || m_State.Closing() || !AccessPoint().FollowsHostedNetworkRecords()) continue;
@@ -222,14 +222,14 @@ void CHostedNetworkSession::OnHostedNetworkStarted() {
 
 void CHostedNetworkSession::OnHostedNetworkStopped() {
   if (!m_State.Started() || m_State.Closing()) return;
-  m_ends.begin();
+  m_Ends.begin();
   StopIcsIfNeeded();
   m_State.NoteStarted(false);
   m_Controls.ShowStartButton(false);
   EnableAllControls();
   SendMsg2Pelto(u"SHARED_STOPPED");
   UnregisterSessionNotifications();
-  m_ends.finish();
+  m_Ends.finish();
 }
 
 void CHostedNetworkSession::OnHostedNetworkNotAvailable() {
@@ -237,12 +237,12 @@ void CHostedNetworkSession::OnHostedNetworkNotAvailable() {
   const bool startingUp = m_State.StartingUp();
   if (startingUp && RunMobileHotspotInstead()) return;
   UnregisterSessionNotifications();
-  m_ends.begin();
+  m_Ends.begin();
   SendMsg2Pelto(u"TETHRA_CLOSING");
   m_State.NoteStarted(false);
   StopIcsIfNeeded();
   if (startingUp) SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
-  m_ends.finish();
+  m_Ends.finish();
 }
 
 void CHostedNetworkSession::OnHostedNetworkAvailable() {
@@ -281,28 +281,28 @@ bool CHostedNetworkSession::RunMobileHotspotInstead() {
     m_Controls.ShowStatus(false);
     OnHostedNetworkStopped();
   };
-  switch (m_standIn.Open(m_Sharing.Selected(), m_window.GetSafeHwnd(), std::move(events))) {
+  switch (m_StandIn.Open(m_Sharing.Selected(), m_Window.GetSafeHwnd(), std::move(events))) {
     case CHotspotStandIn::Opening::kNotUsed:
       return false;
     case CHotspotStandIn::Opening::kNoProfile:
       m_State.ReportStartupFailure();
       SendMsg2Pelto(u"NDIS_NOT_FOUND");
-      m_window.PostMessage(platform::kWM_CLOSE, 0, 0);
+      m_Window.PostMessage(platform::kWM_CLOSE, 0, 0);
       return true;
     case CHotspotStandIn::Opening::kOpened:
       break;
   }
-  m_pAccessPoint = m_standIn.Get();  // the watcher's commands go to the hotspot from here on
+  m_AccessPoint = m_StandIn.Get();  // the watcher's commands go to the hotspot from here on
   PostNotification(u"Using the mobile hotspot.");
   StartMobileHotspot();
   return true;
 }
 
 void CHostedNetworkSession::StartMobileHotspot() {
-  CHotspotAccessPoint& hotspot = *m_standIn.Get();
+  CHotspotAccessPoint& hotspot = *m_StandIn.Get();
   platform::AccessPointConfig inForce;
   HResult hr = platform::kS_OK;
-  if (!m_standIn.Prepare(m_State.NameInForce().Get(), m_State.KeyInForce().Get(),
+  if (!m_StandIn.Prepare(m_State.NameInForce().Get(), m_State.KeyInForce().Get(),
                          m_HostedNetwork.Manager().KeyWasGenerated(), inForce, hr)) {
     ReportStartFailed("Failed to start the mobile hotspot", hr, true);
     return;
@@ -320,7 +320,7 @@ void CHostedNetworkSession::StartMobileHotspot() {
 }
 
 void CHostedNetworkSession::OnMobileHotspotChanged() {
-  CHotspotAccessPoint* hotspot = m_standIn.Get();
+  CHotspotAccessPoint* hotspot = m_StandIn.Get();
   if (hotspot == nullptr) return;
   // While a rename restarts it, or once the program is ending, a change means nothing.
   hotspot->OnChangeMessage(m_State.RenameFinished() && !m_State.Closing() && m_State.Started());
@@ -350,7 +350,7 @@ void CHostedNetworkSession::ShowNameAndKey(const std::u16string* name, const std
 }
 
 void CHostedNetworkSession::SendMsg2Pelto(const std::u16string& code) {
-  if (m_State.SilentClose() || !m_Link.SendStatus(m_window.GetSafeHwnd(), code)) return;
+  if (m_State.SilentClose() || !m_Link.SendStatus(m_Window.GetSafeHwnd(), code)) return;
   PostNotification(u"Sent message to Pelto");
   PostNotification(code);
 }
@@ -359,21 +359,21 @@ void CHostedNetworkSession::SendSSIDAndSecurityKey() {
   bool started = false;
   if (AccessPoint().IsStarted(started) != platform::kS_OK) started = false;
   if (m_State.Closing() || !started) return;
-  m_Link.SendNameAndKey(m_window.GetSafeHwnd(), m_State);
+  m_Link.SendNameAndKey(m_Window.GetSafeHwnd(), m_State);
 }
 
 void CHostedNetworkSession::PostNotification(const std::u16string& text) {
-  m_Controls.PostNotification(*m_platform.kernel, text);
+  m_Controls.PostNotification(*m_Platform.kernel, text);
 }
 
 void CHostedNetworkSession::UnregisterSessionNotifications() {
-  if (m_window.GetSafeHwnd() != nullptr) m_platform.systemEvents->wtsUnRegisterSessionNotification(m_window.GetSafeHwnd());
+  if (m_Window.GetSafeHwnd() != nullptr) m_Platform.systemEvents->wtsUnRegisterSessionNotification(m_Window.GetSafeHwnd());
 }
 
 void CHostedNetworkSession::Trace(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  platform::VTraceLine(*m_platform.trace, format, args);
+  platform::VTraceLine(*m_Platform.trace, format, args);
   va_end(args);
 }
 

@@ -19,12 +19,12 @@ constexpr platform::Dword kRenameWaitMs = 3 * wlan::kHotspotOperationTimeoutMs +
 CHotspotAccessPoint::CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
                                          platform::IWindowSystem& windows, platform::Hwnd dialog,
                                          platform::ITrace& trace, HotspotEvents events)
-    : m_hotspot(std::move(hotspot)),
-      m_kernel(kernel),
-      m_windows(windows),
-      m_dialog(dialog),
-      m_trace(trace),
-      m_events(std::move(events)) {}
+    : m_Hotspot(std::move(hotspot)),
+      m_Kernel(kernel),
+      m_Windows(windows),
+      m_Dialog(dialog),
+      m_Trace(trace),
+      m_Events(std::move(events)) {}
 
 const char* CHotspotAccessPoint::PurposeName(Purpose purpose) {
   switch (purpose) {
@@ -43,34 +43,34 @@ const char* CHotspotAccessPoint::PurposeName(Purpose purpose) {
 }
 
 void CHotspotAccessPoint::SetInForce(const platform::AccessPointConfig& config) {
-  std::lock_guard lock(m_mutex);
-  m_inForce = config;
+  std::lock_guard lock(m_Mutex);
+  m_InForce = config;
 }
 
 bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfig>& wanted,
                                   platform::AccessPointConfig& inForce, HResult& hr) {
   platform::AccessPointConfig current;
   platform::TetheringState state = platform::TetheringState::Unknown;
-  hr = m_hotspot->GetConfiguration(current);
-  if (hr == platform::kS_OK) hr = m_hotspot->GetState(state);
+  hr = m_Hotspot->GetConfiguration(current);
+  if (hr == platform::kS_OK) hr = m_Hotspot->GetState(state);
   if (hr != platform::kS_OK) return false;
   // A hotspot that runs already keeps what it runs with, as a running hosted network does.
-  m_adopted = state == platform::TetheringState::On;
-  inForce = m_adopted ? current : wanted.value_or(current);
-  if (!m_adopted && inForce != current) m_prepared = inForce;
+  m_Adopted = state == platform::TetheringState::On;
+  inForce = m_Adopted ? current : wanted.value_or(current);
+  if (!m_Adopted && inForce != current) m_Prepared = inForce;
   SetInForce(inForce);
   return true;
 }
 
 void CHotspotAccessPoint::Start() {
-  if (m_adopted) {
-    m_events.started();
+  if (m_Adopted) {
+    m_Events.started();
     return;
   }
   std::deque<Step> steps;
-  if (m_prepared) {
+  if (m_Prepared) {
     // For this session only where the system allows it: the user's settings stay untouched.
-    steps.push_back({HotspotOperation::SessionStart, *m_prepared});
+    steps.push_back({HotspotOperation::SessionStart, *m_Prepared});
   } else {
     steps.push_back({HotspotOperation::Start, {}});
   }
@@ -78,50 +78,50 @@ void CHotspotAccessPoint::Start() {
 }
 
 void CHotspotAccessPoint::SaveSettingsOnce(const platform::AccessPointConfig& current) {
-  if (!m_saved) m_saved = current;
+  if (!m_Saved) m_Saved = current;
 }
 
 void CHotspotAccessPoint::Run(Purpose purpose, std::deque<Step> steps) {
-  m_purpose = purpose;
-  m_steps = std::move(steps);
+  m_Purpose = purpose;
+  m_Steps = std::move(steps);
   Advance();
 }
 
 void CHotspotAccessPoint::Advance() {
-  while (!m_steps.empty()) {
-    const Step step = m_steps.front();
-    m_steps.pop_front();
+  while (!m_Steps.empty()) {
+    const Step step = m_Steps.front();
+    m_Steps.pop_front();
     HResult hr = platform::kS_OK;
     switch (step.operation) {
       case HotspotOperation::Configure:
-        hr = m_hotspot->BeginConfigure(step.config);
+        hr = m_Hotspot->BeginConfigure(step.config);
         break;
       case HotspotOperation::Start:
-        hr = m_hotspot->BeginStart();
+        hr = m_Hotspot->BeginStart();
         break;
       case HotspotOperation::SessionStart:
-        hr = m_hotspot->BeginSessionStart(step.config);
+        hr = m_Hotspot->BeginSessionStart(step.config);
         break;
       case HotspotOperation::Stop:
-        hr = m_hotspot->BeginStop();
+        hr = m_Hotspot->BeginStop();
         break;
     }
     if (hr == platform::kHotspotNoSessionStart && step.operation == HotspotOperation::SessionStart) {
       // This system starts only with its persistent configuration: ours goes in for the run,
       // the user's is kept to be put back at the end.
       platform::AccessPointConfig current;
-      if (hr = m_hotspot->GetConfiguration(current); hr != platform::kS_OK) {
-        m_steps.clear();
+      if (hr = m_Hotspot->GetConfiguration(current); hr != platform::kS_OK) {
+        m_Steps.clear();
         Finished(hr);
         return;
       }
       SaveSettingsOnce(current);
-      m_steps.push_front({HotspotOperation::Start, {}});
-      m_steps.push_front({HotspotOperation::Configure, step.config});
+      m_Steps.push_front({HotspotOperation::Start, {}});
+      m_Steps.push_front({HotspotOperation::Configure, step.config});
       continue;
     }
     if (hr != platform::kS_OK) {
-      m_steps.clear();
+      m_Steps.clear();
       Finished(hr);
     }
     return;  // its end comes as a message
@@ -131,10 +131,10 @@ void CHotspotAccessPoint::Advance() {
 
 void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
   wlan::HotspotOutcome outcome;
-  if (!m_hotspot->TakeOutcome(number, outcome)) return;
+  if (!m_Hotspot->TakeOutcome(number, outcome)) return;
   if (!outcome.ended) {
     // Past its bound, cancelled; its end (a message more) is met by AfterGivenUp.
-    m_steps.clear();
+    m_Steps.clear();
     Finished(outcome.result);
     return;
   }
@@ -143,23 +143,23 @@ void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
     return;
   }
   if (outcome.result != platform::kS_OK) {
-    m_steps.clear();
+    m_Steps.clear();
     Finished(outcome.result);
     return;
   }
-  if (outcome.operation == HotspotOperation::SessionStart) m_ranSession = true;
+  if (outcome.operation == HotspotOperation::SessionStart) m_RanSession = true;
   Advance();
 }
 
 void CHotspotAccessPoint::Finished(HResult hr) {
-  const Purpose purpose = std::exchange(m_purpose, Purpose::None);
-  platform::TraceLine(m_trace, "CHotspotAccessPoint: %s ended %x", PurposeName(purpose), platform::Raw(hr));
+  const Purpose purpose = std::exchange(m_Purpose, Purpose::None);
+  platform::TraceLine(m_Trace, "CHotspotAccessPoint: %s ended %x", PurposeName(purpose), platform::Raw(hr));
   switch (purpose) {
     case Purpose::Starting:
       if (hr == platform::kS_OK) {
-        m_events.started();
+        m_Events.started();
       } else {
-        m_events.startFailed(hr);
+        m_Events.startFailed(hr);
         RestoreIfNeeded();
       }
       break;
@@ -167,7 +167,7 @@ void CHotspotAccessPoint::Finished(HResult hr) {
       CompleteRename(hr == platform::kS_OK ? 1 : 0);
       break;
     case Purpose::Restoring:
-      if (hr == platform::kS_OK) m_saved.reset();
+      if (hr == platform::kS_OK) m_Saved.reset();
       break;
     case Purpose::Undoing:
       RestoreIfNeeded();
@@ -179,22 +179,22 @@ void CHotspotAccessPoint::Finished(HResult hr) {
 }
 
 void CHotspotAccessPoint::RestoreIfNeeded() {
-  if (!m_saved || m_purpose != Purpose::None || m_hotspot->Busy()) return;
+  if (!m_Saved || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
   platform::AccessPointConfig current;
-  if (m_hotspot->GetConfiguration(current) != platform::kS_OK) return;  // tried again at the end
-  if (current == *m_saved) {
-    m_saved.reset();
+  if (m_Hotspot->GetConfiguration(current) != platform::kS_OK) return;  // tried again at the end
+  if (current == *m_Saved) {
+    m_Saved.reset();
     return;
   }
-  Run(Purpose::Restoring, {{HotspotOperation::Configure, *m_saved}});
+  Run(Purpose::Restoring, {{HotspotOperation::Configure, *m_Saved}});
 }
 
 void CHotspotAccessPoint::AfterGivenUp(const wlan::HotspotOutcome& outcome) {
   // The program stopped waiting for it; should it have started the hotspot, nobody wants it on.
   const bool started = outcome.result == platform::kS_OK && (outcome.operation == HotspotOperation::Start ||
                                                              outcome.operation == HotspotOperation::SessionStart);
-  platform::TraceLine(m_trace, "CHotspotAccessPoint: an operation given up on ended %x", platform::Raw(outcome.result));
-  if (started && m_purpose == Purpose::None) {
+  platform::TraceLine(m_Trace, "CHotspotAccessPoint: an operation given up on ended %x", platform::Raw(outcome.result));
+  if (started && m_Purpose == Purpose::None) {
     Run(Purpose::Undoing, {{HotspotOperation::Stop, {}}});
     return;
   }
@@ -203,21 +203,21 @@ void CHotspotAccessPoint::AfterGivenUp(const wlan::HotspotOutcome& outcome) {
 }
 
 void CHotspotAccessPoint::OnChangeMessage(bool watching) {
-  m_hotspot->ChangeTaken();  // a change after the query below posts again
+  m_Hotspot->ChangeTaken();  // a change after the query below posts again
   // While an operation of ours runs, its own end says what became of the hotspot.
-  if (!watching || m_purpose != Purpose::None || m_hotspot->Busy()) return;
+  if (!watching || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
   platform::TetheringState state = platform::TetheringState::Unknown;
-  if (m_hotspot->GetState(state) != platform::kS_OK) return;
+  if (m_Hotspot->GetState(state) != platform::kS_OK) return;
   if (state == platform::TetheringState::InTransition) {
     // No notification is promised when a transition ends: look again, a bounded number of times.
-    if (m_lookAgain < kHotspotLookAgainTimes) {
-      ++m_lookAgain;
-      m_hotspot->LookAgainLater(kHotspotLookAgainMs);
+    if (m_LookAgain < kHotspotLookAgainTimes) {
+      ++m_LookAgain;
+      m_Hotspot->LookAgainLater(kHotspotLookAgainMs);
     }
     return;
   }
-  m_lookAgain = 0;
-  if (state == platform::TetheringState::Off) m_events.stoppedElsewhere();
+  m_LookAgain = 0;
+  if (state == platform::TetheringState::Off) m_Events.stoppedElsewhere();
 }
 
 platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool started) {
@@ -226,34 +226,34 @@ platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig&
   auto request = std::make_shared<RenameRequest>();
   request->wanted = wanted;
   request->done =
-      platform::UniqueKernelHandle(m_kernel.createEvent(true, false), platform::KernelHandleCloser{&m_kernel});
+      platform::UniqueKernelHandle(m_Kernel.createEvent(true, false), platform::KernelHandleCloser{&m_Kernel});
   if (!request->done) return 0;
   {
-    std::lock_guard lock(m_mutex);
-    m_renameAsked = request;
+    std::lock_guard lock(m_Mutex);
+    m_RenameAsked = request;
   }
-  if (!m_windows.postMessage(m_dialog, WM_HOTSPOT_RENAME, 0, 0)) return 0;
-  if (m_kernel.waitForSingleObject(request->done.get(), kRenameWaitMs) != platform::kWAIT_OBJECT_0) return 0;
+  if (!m_Windows.postMessage(m_Dialog, WM_HOTSPOT_RENAME, 0, 0)) return 0;
+  if (m_Kernel.waitForSingleObject(request->done.get(), kRenameWaitMs) != platform::kWAIT_OBJECT_0) return 0;
   return request->result.load();
 }
 
 void CHotspotAccessPoint::OnRenameMessage() { StartRenameIfAny(); }
 
 void CHotspotAccessPoint::StartRenameIfAny() {
-  if (m_purpose != Purpose::None || m_hotspot->Busy()) return;  // asked again when that ends
+  if (m_Purpose != Purpose::None || m_Hotspot->Busy()) return;  // asked again when that ends
   {
-    std::lock_guard lock(m_mutex);
-    if (m_renameAsked == nullptr) return;
-    m_renaming = std::move(m_renameAsked);
+    std::lock_guard lock(m_Mutex);
+    if (m_RenameAsked == nullptr) return;
+    m_Renaming = std::move(m_RenameAsked);
   }
-  const platform::AccessPointConfig wanted = m_renaming->wanted;
+  const platform::AccessPointConfig wanted = m_Renaming->wanted;
   std::deque<Step> steps;
-  if (m_ranSession) {
+  if (m_RanSession) {
     steps = {{HotspotOperation::Stop, {}}, {HotspotOperation::SessionStart, wanted}};
   } else {
     // A running hotspot takes a new persistent configuration only when it starts again.
     platform::AccessPointConfig current;
-    if (const HResult hr = m_hotspot->GetConfiguration(current); hr != platform::kS_OK) {
+    if (const HResult hr = m_Hotspot->GetConfiguration(current); hr != platform::kS_OK) {
       CompleteRename(0);
       return;
     }
@@ -265,49 +265,49 @@ void CHotspotAccessPoint::StartRenameIfAny() {
 }
 
 void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
-  const std::shared_ptr<RenameRequest> request = std::move(m_renaming);
+  const std::shared_ptr<RenameRequest> request = std::move(m_Renaming);
   if (request == nullptr) return;
   request->result = result;
-  m_kernel.setEvent(request->done.get());
+  m_Kernel.setEvent(request->done.get());
 }
 
 void CHotspotAccessPoint::FinishForEnd() {
-  m_steps.clear();
-  m_purpose = Purpose::None;
+  m_Steps.clear();
+  m_Purpose = Purpose::None;
   LeaveAsFound();
-  m_hotspot->Close();
+  m_Hotspot->Close();
 }
 
 void CHotspotAccessPoint::LeaveAsFound() {
-  if (!m_hotspot->SettleForEnd(kHotspotEndWaitMs)) {
+  if (!m_Hotspot->SettleForEnd(kHotspotEndWaitMs)) {
     // Still in flight past the bound: nothing more can be asked of the system now.
-    platform::TraceLine(m_trace, "CHotspotAccessPoint: the end leaves an operation in flight");
+    platform::TraceLine(m_Trace, "CHotspotAccessPoint: the end leaves an operation in flight");
     return;
   }
   platform::TetheringState state = platform::TetheringState::Unknown;
-  if (m_hotspot->GetState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
-    if (m_hotspot->RunForEnd(HotspotOperation::Stop, {}, kHotspotEndWaitMs) == wlan::kHotspotTimedOut) return;
+  if (m_Hotspot->GetState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
+    if (m_Hotspot->RunForEnd(HotspotOperation::Stop, {}, kHotspotEndWaitMs) == wlan::kHotspotTimedOut) return;
   }
-  if (!m_saved) return;
+  if (!m_Saved) return;
   platform::AccessPointConfig current;
-  if (m_hotspot->GetConfiguration(current) != platform::kS_OK) return;
-  if (current == *m_saved ||
-      m_hotspot->RunForEnd(HotspotOperation::Configure, *m_saved, kHotspotEndWaitMs) == platform::kS_OK) {
-    m_saved.reset();
+  if (m_Hotspot->GetConfiguration(current) != platform::kS_OK) return;
+  if (current == *m_Saved ||
+      m_Hotspot->RunForEnd(HotspotOperation::Configure, *m_Saved, kHotspotEndWaitMs) == platform::kS_OK) {
+    m_Saved.reset();
   }
 }
 
-HResult CHotspotAccessPoint::IsStarted(bool& started) { return m_hotspot->IsStarted(started); }
+HResult CHotspotAccessPoint::IsStarted(bool& started) { return m_Hotspot->IsStarted(started); }
 
 HResult CHotspotAccessPoint::GetName(std::u16string& name) {
-  if (!m_ranSession.load()) {
+  if (!m_RanSession.load()) {
     platform::AccessPointConfig config;
-    const HResult hr = m_hotspot->GetConfiguration(config);
+    const HResult hr = m_Hotspot->GetConfiguration(config);
     if (hr == platform::kS_OK) name = config.ssid;
     return hr;
   }
-  std::lock_guard lock(m_mutex);
-  name = m_inForce.ssid;
+  std::lock_guard lock(m_Mutex);
+  name = m_InForce.ssid;
   return platform::kS_OK;
 }
 

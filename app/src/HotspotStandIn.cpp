@@ -17,34 +17,34 @@ constexpr char16_t kUseMobileHotspot[] = u"UseMobileHotspot";
 CHotspotStandIn::Opening CHotspotStandIn::Open(const ics::CIcsConnectionInfo* selected, platform::Hwnd dialog,
                                                HotspotEvents events) {
   platform::Dword useHotspot = 0;
-  if (m_accessPoint != nullptr ||
-      !controller::ReadMachineDword(*m_platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot, useHotspot) ||
+  if (m_AccessPoint != nullptr ||
+      !controller::ReadMachineDword(*m_Platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot, useHotspot) ||
       useHotspot != 1) {
     return Opening::kNotUsed;
   }
   // The hotspot shares the connection the controller named, as sharing would.
   if (selected == nullptr) {
-    platform::TraceLine(*m_platform.trace, "No connection to share over the mobile hotspot.");
+    platform::TraceLine(*m_Platform.trace, "No connection to share over the mobile hotspot.");
     return Opening::kNotUsed;
   }
   // A dial-up or VPN connection is known to sharing by its phone-book entry, and among the
   // system's profiles by its name; every other kind by its adapter.
   platform::ProfileSelector profile;
-  if (base::EqualsNoCase(m_commandLine, kShareRAS)) {
+  if (base::EqualsNoCase(m_CommandLine, kShareRAS)) {
     profile.profileName = selected->m_strName;
   } else {
     profile.adapterId = selected->m_Guid;
   }
-  auto hotspot = std::make_unique<wlan::CMobileHotspot>(*m_platform.hotspot, *m_platform.kernel, *m_platform.windows,
-                                                        *m_platform.trace);
+  auto hotspot = std::make_unique<wlan::CMobileHotspot>(*m_Platform.hotspot, *m_Platform.kernel, *m_Platform.windows,
+                                                        *m_Platform.trace);
   const platform::HResult hr = hotspot->Open(profile, dialog);
   if (hr == platform::kHotspotNoProfile) return Opening::kNoProfile;
   if (hr != platform::kS_OK) {
-    platform::TraceLine(*m_platform.trace, "The mobile hotspot is not available. Error code %x.", platform::Raw(hr));
+    platform::TraceLine(*m_Platform.trace, "The mobile hotspot is not available. Error code %x.", platform::Raw(hr));
     return Opening::kNotUsed;
   }
-  m_accessPoint = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), *m_platform.kernel, *m_platform.windows,
-                                                        dialog, *m_platform.trace, std::move(events));
+  m_AccessPoint = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), *m_Platform.kernel, *m_Platform.windows,
+                                                        dialog, *m_Platform.trace, std::move(events));
   return Opening::kOpened;
 }
 
@@ -53,7 +53,7 @@ bool CHotspotStandIn::Prepare(const std::u16string& name, const std::u16string& 
   std::optional<platform::AccessPointConfig> wanted;
   if (!name.empty() && !key.empty() && !keyGenerated) wanted = platform::AccessPointConfig{name, key};
   hr = platform::kS_OK;
-  return m_accessPoint->Prepare(wanted, inForce, hr);
+  return m_AccessPoint->Prepare(wanted, inForce, hr);
 }
 
 }  // namespace tethra::app

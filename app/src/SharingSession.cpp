@@ -26,23 +26,23 @@ constexpr platform::Win32Error kERROR_RETRY{1237};
 
 CSharingSession::CSharingSession(const platform::Platform& platform, CButton& enableCheck, CComboBox& connections,
                                  Reports reports)
-    : m_platform(platform), m_enableCheck(enableCheck), m_connectionCombo(connections), m_reports(std::move(reports)) {}
+    : m_Platform(platform), m_EnableCheck(enableCheck), m_ConnectionCombo(connections), m_Reports(std::move(reports)) {}
 
 CSharingSession::~CSharingSession() = default;
 
 bool CSharingSession::ReadPolicy() {
-  TETHRA_CHECK_THREAD(m_thread);
-  m_isAdmin = IsUserAdmin();
-  m_allowed = IsICSAllowed();
+  TETHRA_CHECK_THREAD(m_Thread);
+  m_IsAdmin = IsUserAdmin();
+  m_Allowed = IsICSAllowed();
   if (Usable()) return true;
-  m_enableCheck.EnableWindow(false);
-  m_connectionCombo.EnableWindow(false);
-  m_needed = false;
+  m_EnableCheck.EnableWindow(false);
+  m_ConnectionCombo.EnableWindow(false);
+  m_Needed = false;
   return false;
 }
 
 platform::Bool32 CSharingSession::IsUserAdmin() {
-  platform::ISecurity* security = m_platform.security;
+  platform::ISecurity* security = m_Platform.security;
   const platform::SidIdentifierAuthority ntAuthority{{0, 0, 0, 0, 0, 5}};
   platform::UniqueSid administrators(platform::SidCloser{security});
   if (!security->allocateAndInitializeSid(ntAuthority, 2, platform::kSECURITY_BUILTIN_DOMAIN_RID,
@@ -57,7 +57,7 @@ platform::Bool32 CSharingSession::IsUserAdmin() {
 }
 
 bool CSharingSession::IsICSAllowed() {
-  platform::IRegistry& registry = *m_platform.registry;
+  platform::IRegistry& registry = *m_Platform.registry;
   platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
   if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, app::kSharingPolicyKeyPath, 0, platform::kKEY_READ,
                             key.put()) != platform::kERROR_SUCCESS) {
@@ -73,155 +73,155 @@ bool CSharingSession::IsICSAllowed() {
 }
 
 HResult CSharingSession::InitIcs() {
-  TETHRA_CHECK_THREAD(m_thread);
-  HResult hr = ics::NSModInit(*m_platform.modules, *m_platform.kernel, *m_platform.trace);
+  TETHRA_CHECK_THREAD(m_Thread);
+  HResult hr = ics::NSModInit(*m_Platform.modules, *m_Platform.kernel, *m_Platform.trace);
   if (hr != platform::kS_OK) return hr;
   // The sharing manager lives in the multithreaded apartment; a thread already initialised
   // (S_FALSE) or in another apartment does not get one.
-  hr = m_platform.com->coInitializeEx(platform::kCOINIT_MULTITHREADED);
+  hr = m_Platform.com->coInitializeEx(platform::kCOINIT_MULTITHREADED);
   if (hr != platform::kS_OK) {
     ics::NSModDeinit();
     return hr;
   }
   auto manager = std::unique_ptr<ics::CIcsManager>(new (std::nothrow)
-                                                       ics::CIcsManager(*m_platform.sharing, *m_platform.trace));
+                                                       ics::CIcsManager(*m_Platform.sharing, *m_Platform.trace));
   hr = manager != nullptr ? manager->InitIcsManager() : platform::kE_OUTOFMEMORY;
   if (hr != platform::kS_OK) {
     manager.reset();  // its references go before the library that frees their records
     ics::NSModDeinit();
     return hr;
   }
-  m_manager = std::move(manager);
-  m_manager->GetIcsConnections(m_connections);
+  m_Manager = std::move(manager);
+  m_Manager->GetIcsConnections(m_Connections);
   return platform::kS_OK;
 }
 
 bool CSharingSession::GetIcsInfo(bool started, const Guid& hostedGuid, bool refreshOffer) {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (m_manager != nullptr) m_manager->GetIcsConnections(m_connections);
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (m_Manager != nullptr) m_Manager->GetIcsConnections(m_Connections);
   if (started) {
-    auto pos = m_connections.GetHeadPosition();
+    auto pos = m_Connections.GetHeadPosition();
     while (pos != nullptr) {
-      const CIcsConnectionInfo* info = m_connections.GetNext(pos);
+      const CIcsConnectionInfo* info = m_Connections.GetNext(pos);
       if (info->m_Guid == hostedGuid) {
-        m_enabled = info->m_bSupported && info->m_bSharingEnabled && info->m_bPrivate;
+        m_Enabled = info->m_bSupported && info->m_bSharingEnabled && info->m_bPrivate;
         break;
       }
     }
   }
-  if (m_enabled) m_needed = true;
-  m_enableCheck.SetCheck(m_needed ? static_cast<int>(platform::kBST_CHECKED)
+  if (m_Enabled) m_Needed = true;
+  m_EnableCheck.SetCheck(m_Needed ? static_cast<int>(platform::kBST_CHECKED)
                                   : static_cast<int>(platform::kBST_UNCHECKED));
   const bool offered = !refreshOffer || UpdateIcsConnectionList(started, hostedGuid);
-  if (!m_needed) m_connectionCombo.EnableWindow(false);
+  if (!m_Needed) m_ConnectionCombo.EnableWindow(false);
   return offered;
 }
 
 bool CSharingSession::UpdateIcsConnectionList(bool started, const Guid& hostedGuid) {
   // Each old entry's reference goes with it.
   for (int i = OfferedCount() - 1; i >= 0; --i) {
-    m_connectionCombo.DeleteString(i);
-    m_offered.pop_back();
+    m_ConnectionCombo.DeleteString(i);
+    m_Offered.pop_back();
   }
-  m_selected = nullptr;
+  m_Selected = nullptr;
   // The box keeps the selection on the entry it was on as others are inserted before it.
   auto select = [this](int position) {
-    if (m_connectionCombo.SetCurSel(position) >= 0) m_selected = m_offered[static_cast<std::size_t>(position)].get();
+    if (m_ConnectionCombo.SetCurSel(position) >= 0) m_Selected = m_Offered[static_cast<std::size_t>(position)].get();
   };
   int offered = 0;
-  auto pos = m_connections.GetHeadPosition();
+  auto pos = m_Connections.GetHeadPosition();
   while (pos != nullptr) {
-    CIcsConnectionInfo* info = m_connections.GetNext(pos);
-    if (m_shareConnection.empty()) {
-      controller::ReadMachineValue(*m_platform.registry, controller::kSettingsKeyPath, u"ShareConnection",
-                                   m_shareConnection);
+    CIcsConnectionInfo* info = m_Connections.GetNext(pos);
+    if (m_ShareConnection.empty()) {
+      controller::ReadMachineValue(*m_Platform.registry, controller::kSettingsKeyPath, u"ShareConnection",
+                                   m_ShareConnection);
     }
     const bool offer =
-        info->m_bSupported && info->m_Guid != hostedGuid && info->m_strDeviceName == m_shareConnection;
+        info->m_bSupported && info->m_Guid != hostedGuid && info->m_strDeviceName == m_ShareConnection;
     if (!offer) continue;
     ++offered;
-    const int position = m_connectionCombo.AddString(info->m_strName);
+    const int position = m_ConnectionCombo.AddString(info->m_strName);
     if (position < 0 || position > OfferedCount()) continue;
-    m_offered.insert(m_offered.begin() + position, base::RefPtr<CIcsConnectionInfo>::Copy(info));
+    m_Offered.insert(m_Offered.begin() + position, base::RefPtr<CIcsConnectionInfo>::Copy(info));
     if (position == 0) select(0);
-    if (started && m_needed && info->m_bSharingEnabled && info->m_bPublic) select(position);
+    if (started && m_Needed && info->m_bSharingEnabled && info->m_bPublic) select(position);
   }
-  if (offered == 0) m_reports.status(u"NDIS_NOT_FOUND");
+  if (offered == 0) m_Reports.status(u"NDIS_NOT_FOUND");
   return offered != 0;
 }
 
 bool CSharingSession::RefreshOnce() {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (!Usable() || m_refreshed) return false;
-  m_refreshed = true;
-  if (m_manager != nullptr) m_manager->ResetIcsManager();
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (!Usable() || m_Refreshed) return false;
+  m_Refreshed = true;
+  if (m_Manager != nullptr) m_Manager->ResetIcsManager();
   return true;
 }
 
 void CSharingSession::SetNeeded(bool needed) {
-  m_needed = needed;
-  m_connectionCombo.EnableWindow(m_needed);
+  m_Needed = needed;
+  m_ConnectionCombo.EnableWindow(m_Needed);
 }
 
 void CSharingSession::EnableControls() const {
   if (!Usable()) return;
-  m_enableCheck.EnableWindow(true);
-  if (m_needed) m_connectionCombo.EnableWindow(true);
+  m_EnableCheck.EnableWindow(true);
+  if (m_Needed) m_ConnectionCombo.EnableWindow(true);
 }
 
 void CSharingSession::DisableControls() const {
-  m_enableCheck.EnableWindow(false);
-  m_connectionCombo.EnableWindow(false);
+  m_EnableCheck.EnableWindow(false);
+  m_ConnectionCombo.EnableWindow(false);
 }
 
 HResult CSharingSession::ShareHostedNetwork(const Guid& privateGuid, bool& tried) {
   tried = false;
-  if (!m_needed || m_manager == nullptr) return platform::kS_OK;
-  m_manager->CacheICSIntfIndex();
+  if (!m_Needed || m_Manager == nullptr) return platform::kS_OK;
+  m_Manager->CacheICSIntfIndex();
   tried = true;
   return StartIcsIfNeeded(privateGuid);
 }
 
 HResult CSharingSession::StartIcsIfNeeded(const Guid& privateGuid) {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (!m_needed || m_selected == nullptr || m_manager == nullptr) return platform::kS_OK;
-  const Guid publicGuid = m_selected->m_Guid;
-  HResult hr = m_manager->EnableIcs(publicGuid, privateGuid);
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (!m_Needed || m_Selected == nullptr || m_Manager == nullptr) return platform::kS_OK;
+  const Guid publicGuid = m_Selected->m_Guid;
+  HResult hr = m_Manager->EnableIcs(publicGuid, privateGuid);
   for (int retry = 0; hr != platform::kS_OK && retry < kEnableIcsRetries; ++retry) {
-    hr = m_manager->ResetIcsManager();
+    hr = m_Manager->ResetIcsManager();
     if (hr == platform::kS_OK) {
-      hr = m_manager->EnableIcs(publicGuid, privateGuid);
+      hr = m_Manager->EnableIcs(publicGuid, privateGuid);
       if (hr == platform::kS_OK) break;
     }
-    m_platform.kernel->sleep(kRetryPauseMs);
+    m_Platform.kernel->sleep(kRetryPauseMs);
   }
   if (hr == platform::kS_OK) {
-    m_enabled = true;
+    m_Enabled = true;
   } else {
-    m_reports.status(u"ICS_FAILED");
-    platform::TraceLine(*m_platform.trace, "Failed to enable ICS. Error code %x.", platform::Raw(hr));
+    m_Reports.status(u"ICS_FAILED");
+    platform::TraceLine(*m_Platform.trace, "Failed to enable ICS. Error code %x.", platform::Raw(hr));
   }
   return hr;
 }
 
 void CSharingSession::UndoFailedStart() {
-  if (m_needed && m_manager != nullptr) m_manager->RestoreICSIntf();
+  if (m_Needed && m_Manager != nullptr) m_Manager->RestoreICSIntf();
 }
 
 bool CSharingSession::StopIcsIfNeeded() {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (!m_enabled || !m_needed) return false;
-  if (m_manager != nullptr) m_manager->DisableIcsOnAll();
-  m_reports.notice(u"Successfully disabled ICS.");
-  m_enabled = false;
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (!m_Enabled || !m_Needed) return false;
+  if (m_Manager != nullptr) m_Manager->DisableIcsOnAll();
+  m_Reports.notice(u"Successfully disabled ICS.");
+  m_Enabled = false;
   return true;
 }
 
 HResult CSharingSession::DisableEnableConnections(const Guid& hostedGuid) {
-  const HResult hr = ics::ResetHostedNetworkConnection(*m_platform.sharing, *m_platform.com, hostedGuid);
+  const HResult hr = ics::ResetHostedNetworkConnection(*m_Platform.sharing, *m_Platform.com, hostedGuid);
   // 0x800704D5: the connection refused the reconnect for now; nothing to report.
   if (platform::Failed(hr) && hr != platform::HResultFromWin32(kERROR_RETRY)) {
-    platform::TraceLine(*m_platform.trace, "Could not enable or disable connection (0x%08x)", platform::Raw(hr));
+    platform::TraceLine(*m_Platform.trace, "Could not enable or disable connection (0x%08x)", platform::Raw(hr));
   }
   return hr;
 }

@@ -15,13 +15,13 @@ void CIcsManager::ReleaseContents() {
 }
 
 platform::HResult CIcsManager::ResetIcsManager() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   ReleaseContents();
   return InitIcsManager();
 }
 
 platform::HResult CIcsManager::RefreshInstalled() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   if (!m_pNetSharingManager) return platform::kE_UNEXPECTED;
   platform::VariantBool installed = platform::kVARIANT_FALSE;
   const platform::HResult hr = m_pNetSharingManager->get_SharingInstalled(&installed);
@@ -30,11 +30,11 @@ platform::HResult CIcsManager::RefreshInstalled() {
 }
 
 platform::HResult CIcsManager::InitIcsManager() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   if (m_pNetSharingManager) return platform::kE_UNEXPECTED;
-  platform::HResult hr = m_sharing.createNetSharingManager(
+  platform::HResult hr = m_Sharing.createNetSharingManager(
       platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, m_pNetSharingManager.put());
-  platform::TraceLine(m_trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", platform::Raw(hr));
+  platform::TraceLine(m_Trace, "CIcsManager::InitIcsManager, CoCreateInstance Ret %x", platform::Raw(hr));
   TETHRA_RETURN_IF_FAILED(hr);
   if (!m_pNetSharingManager) return platform::kE_UNEXPECTED;  // a success that made no object
   TETHRA_RETURN_IF_FAILED(hr = RefreshInstalled());

@@ -20,7 +20,7 @@ platform::HResult CIcsManager::GetIndexByGuid(const platform::Guid* guid, std::i
 }
 
 platform::HResult CIcsManager::EnableIcs(const platform::Guid& publicGuid, const platform::Guid& privateGuid) {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   std::int32_t publicIndex = -1;
   std::int32_t privateIndex = -1;
   platform::HResult hr = GetIndexByGuid(&publicGuid, publicIndex);
@@ -40,7 +40,7 @@ platform::HResult CIcsManager::EnableIcs(const platform::Guid& publicGuid, const
 }
 
 void CIcsManager::DisableIcsOnAll() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
     CIcsConnection& connection = m_pConnections[i];
     if (!connection.IsSupported()) continue;
@@ -52,7 +52,7 @@ void CIcsManager::DisableIcsOnAll() {
 }
 
 void CIcsManager::GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list) {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   list.ReleaseAll();
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
     auto info = base::RefPtr<CIcsConnectionInfo>::Adopt(
@@ -62,7 +62,7 @@ void CIcsManager::GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list) {
 }
 
 void CIcsManager::CacheICSIntfIndex() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   m_lPublicIndex = -1;
   m_lPrivateIndex = -1;
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
@@ -76,7 +76,7 @@ void CIcsManager::CacheICSIntfIndex() {
 }
 
 void CIcsManager::RestoreICSIntf() {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   DisableIcsOnAll();
   if (m_lPublicIndex >= 0 && m_lPrivateIndex >= 0 && m_lPublicIndex < m_lNumConns &&
       m_lPrivateIndex < m_lNumConns) {

@@ -21,7 +21,7 @@ struct NoticeCase {
   std::u16string nameInForce, keyInForce, nameInUse, keyInUse;
 };
 
-TEST(NameAndKeyNotice, SendsTheNameAndKeyInUseWhereThoseInForceDiffer) {
+TEST(NameAndKeyNoticeTest, SendsTheNameAndKeyInUseWhereThoseInForceDiffer) {
   const NoticeCase cases[] = {
       // A failed rename whose name the service read back in another case: the name in force is
       // the one read back; the edit shows, and the next start asks for, the controller's.

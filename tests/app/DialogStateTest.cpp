@@ -38,7 +38,7 @@ struct Facts {
 
 Facts FactsOf(const CDialogState& s) { return {s.StartingUp(), s.TakesNotifications(), s.Closing()}; }
 
-TEST(DialogPhase, EachPhaseTellsTheHandlersWhetherStartUpRunsNotificationsCountAndTheProgramCloses) {
+TEST(DialogPhaseTest, EachPhaseTellsTheHandlersWhetherStartUpRunsNotificationsCountAndTheProgramCloses) {
   // Closing is what ends the watcher's loop: a start-up that gave up must still let it carry
   // out the controller's "close". Notifications are drained while the way out stops the network.
   const std::vector<std::pair<P, Facts>> expected{
@@ -58,7 +58,7 @@ TEST(DialogPhase, EachPhaseTellsTheHandlersWhetherStartUpRunsNotificationsCountA
   }
 }
 
-TEST(DialogPhase, AStartUpFailureIsTheStartUpsOnlyOnceAndLaterOnesChangeNothing) {
+TEST(DialogPhaseTest, AStartUpFailureIsTheStartUpsOnlyOnceAndLaterOnesChangeNothing) {
   CDialogState beforeNotifications;
   Reach(beforeNotifications, P::kStarting);
   EXPECT_TRUE(beforeNotifications.ReportStartupFailure());
@@ -81,7 +81,7 @@ TEST(DialogPhase, AStartUpFailureIsTheStartUpsOnlyOnceAndLaterOnesChangeNothing)
   }
 }
 
-TEST(DialogPhase, AMissingConnectionClosesWithNotificationsLeftOffOrEndsALiveStartUp) {
+TEST(DialogPhaseTest, AMissingConnectionClosesWithNotificationsLeftOffOrEndsALiveStartUp) {
   CDialogState early;
   Reach(early, P::kStarting);
   EXPECT_TRUE(early.ConnectionMissing());
@@ -104,7 +104,7 @@ TEST(DialogPhase, AMissingConnectionClosesWithNotificationsLeftOffOrEndsALiveSta
   }
 }
 
-TEST(DialogPhase, EveryPhaseButTheEndsCanBeginTheEndAndOnlyAnEndingOneStopsTakingNotifications) {
+TEST(DialogPhaseTest, EveryPhaseButTheEndsCanBeginTheEndAndOnlyAnEndingOneStopsTakingNotifications) {
   for (P phase : kAllPhases) {
     CDialogState state;
     Reach(state, phase);
@@ -120,7 +120,7 @@ TEST(DialogPhase, EveryPhaseButTheEndsCanBeginTheEndAndOnlyAnEndingOneStopsTakin
   }
 }
 
-TEST(DialogPhase, StartUpEventsOutOfOrderAreRefused) {
+TEST(DialogPhaseTest, StartUpEventsOutOfOrderAreRefused) {
   const std::vector<std::pair<const char*, std::function<bool(CDialogState&)>>> events{
       {"BeginStartup", [](CDialogState& s) { return s.BeginStartup(); }},
       {"TakeNotifications", [](CDialogState& s) { return s.TakeNotifications(); }},

@@ -8,7 +8,7 @@
 namespace tethra::app {
 namespace {
 
-TEST(RunTethra, RefusesAnIncompletePlatformWithoutACall) {
+TEST(RunTethraTest, RefusesAnIncompletePlatformWithoutACall) {
   test::FailingPlatform areas;
   platform::Platform missingOne = areas.all();
   missingOne.modules = nullptr;

@@ -18,14 +18,14 @@ platform::SystemTime At(int year, int month, int day, int hour, int minute, int 
   return t;
 }
 
-TEST(NotificationLine, StampIsMonthFirstWithTheMinutePaddedByASpace) {
+TEST(NotificationLineTest, StampIsMonthFirstWithTheMinutePaddedByASpace) {
   EXPECT_EQ(FormatNotificationLine(At(2012, 3, 5, 14, 7, 9), u"Started using hosted Network."),
             u"[03/05/2012:14: 7:09] Started using hosted Network.");
   EXPECT_EQ(FormatNotificationLine(At(2012, 12, 25, 9, 30, 5), u"x"), u"[12/25/2012:09:30:05] x");
   EXPECT_EQ(FormatNotificationLine(At(2026, 1, 1, 0, 0, 0), u""), u"[01/01/2026:00: 0:00] ");
 }
 
-TEST(NotificationLine, ATextThatWouldNotFitIsLoggedWithoutTheStamp) {
+TEST(NotificationLineTest, ATextThatWouldNotFitIsLoggedWithoutTheStamp) {
   const auto t = At(2012, 3, 5, 14, 7, 9);
   const std::u16string fits(1001, u'a');  // 22 + 1001 = 1023 characters and the terminator
   const std::u16string tooLong(1002, u'b');
@@ -34,7 +34,7 @@ TEST(NotificationLine, ATextThatWouldNotFitIsLoggedWithoutTheStamp) {
   EXPECT_EQ(FormatNotificationLine(t, std::u16string(1100, u'c')), std::u16string(1100, u'c'));
 }
 
-TEST(NameKeyLengths, BoundsAndWhichFieldIsBlamed) {
+TEST(NameKeyLengthsTest, BoundsAndWhichFieldIsBlamed) {
   EXPECT_EQ(CheckNameKeyLengths(1, 8), NameKeyVerdict::Admissible);
   EXPECT_EQ(CheckNameKeyLengths(32, 63), NameKeyVerdict::Admissible);
   EXPECT_EQ(CheckNameKeyLengths(0, 8), NameKeyVerdict::NameWrong);
@@ -44,7 +44,7 @@ TEST(NameKeyLengths, BoundsAndWhichFieldIsBlamed) {
   EXPECT_EQ(CheckNameKeyLengths(0, 64), NameKeyVerdict::BothWrong);
 }
 
-TEST(ConnectionKind, SwitchesAreComparedWholeAndWithoutCase) {
+TEST(ConnectionKindTest, SwitchesAreComparedWholeAndWithoutCase) {
   EXPECT_EQ(MaxPeersForSwitch(u"/ShareLAN"), 10u);
   EXPECT_EQ(MaxPeersForSwitch(u"/sharewlan"), 10u);
   EXPECT_EQ(MaxPeersForSwitch(u"/ShareLAN "), 5u);

@@ -10,7 +10,7 @@
 namespace tethra::app {
 namespace {
 
-TEST(WaitAndPumpMessages, ZeroDispatchesNothingAndLongerWaitsPumpOneMessagePerTurn) {
+TEST(WaitAndPumpMessagesTest, ZeroDispatchesNothingAndLongerWaitsPumpOneMessagePerTurn) {
   sim::World world(sim::World::Options{});
   sim::SimProcess& process = world.createProcess("tethra", true, &ProgramResources());
   int handled = 0;

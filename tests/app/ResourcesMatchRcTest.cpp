@@ -191,7 +191,7 @@ std::uint32_t Modelled(ControlKind kind, std::uint32_t style) {
   return style;
 }
 
-TEST(ResourcesMatchRc, SameDialogsCaptionsStylesAndControlsInTheSameOrder) {
+TEST(ResourcesMatchRcTest, SameDialogsCaptionsStylesAndControlsInTheSameOrder) {
   const Rc rc = ReadRc();
   const auto& portable = ProgramResources().dialogs;
   ASSERT_EQ(rc.dialogs.size(), portable.size()) << "number of dialogs";
@@ -230,7 +230,7 @@ TEST(ResourcesMatchRc, SameDialogsCaptionsStylesAndControlsInTheSameOrder) {
   }
 }
 
-TEST(ResourcesMatchRc, SameStringTableAndIcons) {
+TEST(ResourcesMatchRcTest, SameStringTableAndIcons) {
   const Rc rc = ReadRc();
   std::map<int, std::u16string> strings;
   for (const auto& s : ProgramResources().strings) strings[static_cast<int>(s.id)] = Wide(s.text);

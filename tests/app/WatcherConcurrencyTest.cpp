@@ -39,7 +39,7 @@ using platform::Hkey;
 // that the next write signals. Every key path opens the same key.
 class OneKeyRegistry final : public test::FailingRegistry {
  public:
-  explicit OneKeyRegistry(platform::IKernel& kernel) : m_kernel(kernel) {}
+  explicit OneKeyRegistry(platform::IKernel& kernel) : m_Kernel(kernel) {}
 
   platform::Win32Error regCreateKeyEx(Hkey, const char16_t*, Dword, Dword, Hkey* result, Dword* disposition) override {
     *result = kKey;
@@ -55,9 +55,9 @@ class OneKeyRegistry final : public test::FailingRegistry {
                                        Dword* cbData) override {
     std::u16string text;
     {
-      std::lock_guard lock(m_mutex);
-      const auto it = m_values.find(name);
-      if (it == m_values.end()) return kErrorFileNotFound;
+      std::lock_guard lock(m_Mutex);
+      const auto it = m_Values.find(name);
+      if (it == m_Values.end()) return kErrorFileNotFound;
       text = it->second;
     }
     const Dword size = static_cast<Dword>((text.size() + 1) * sizeof(char16_t));
@@ -79,8 +79,8 @@ class OneKeyRegistry final : public test::FailingRegistry {
     return platform::kERROR_SUCCESS;
   }
   platform::Win32Error regNotifyChangeKeyValue(Hkey, bool, Dword, platform::Handle event, bool) override {
-    std::lock_guard lock(m_mutex);
-    m_armed = event;
+    std::lock_guard lock(m_Mutex);
+    m_Armed = event;
     return platform::kERROR_SUCCESS;
   }
 
@@ -89,15 +89,15 @@ class OneKeyRegistry final : public test::FailingRegistry {
 
   // A write from either side: the controller's or the program's.
   void write(const std::u16string& name, const std::u16string& text) {
-    std::lock_guard lock(m_mutex);
-    m_values[name] = text;
-    if (m_armed != nullptr) m_kernel.setEvent(m_armed);
-    m_armed = nullptr;
+    std::lock_guard lock(m_Mutex);
+    m_Values[name] = text;
+    if (m_Armed != nullptr) m_Kernel.setEvent(m_Armed);
+    m_Armed = nullptr;
   }
   std::u16string value(const std::u16string& name) {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_values.find(name);
-    return it != m_values.end() ? it->second : u"<absent>";
+    std::lock_guard lock(m_Mutex);
+    const auto it = m_Values.find(name);
+    return it != m_Values.end() ? it->second : u"<absent>";
   }
 
  private:
@@ -105,10 +105,10 @@ class OneKeyRegistry final : public test::FailingRegistry {
   static constexpr platform::Win32Error kErrorMoreData = platform::kERROR_MORE_DATA;
   inline static const Hkey kKey = reinterpret_cast<Hkey>(std::uintptr_t{0x5E77});
 
-  platform::IKernel& m_kernel;
-  std::mutex m_mutex;
-  std::map<std::u16string, std::u16string> m_values;
-  platform::Handle m_armed = nullptr;
+  platform::IKernel& m_Kernel;
+  std::mutex m_Mutex;
+  std::map<std::u16string, std::u16string> m_Values;
+  platform::Handle m_Armed = nullptr;
 };
 
 // Counts the "ssid" commands the watcher has carried out, exactly. The watcher reads "Action"
@@ -120,25 +120,25 @@ class FinishedCommands {
   // The registry's afterRead, on the watcher's thread.
   void seen(const std::u16string& name, const std::u16string& text) {
     if (name != u"Action") return;
-    std::lock_guard lock(m_mutex);
-    if (m_taken > m_finished) ++m_finished;
-    if (text == u"ssid") ++m_taken;
-    m_changed.notify_all();
+    std::lock_guard lock(m_Mutex);
+    if (m_Taken > m_Finished) ++m_Finished;
+    if (text == u"ssid") ++m_Taken;
+    m_Changed.notify_all();
   }
   bool reached(int count) {
-    std::lock_guard lock(m_mutex);
-    return m_finished >= count;
+    std::lock_guard lock(m_Mutex);
+    return m_Finished >= count;
   }
   bool waitFor(int count, std::chrono::steady_clock::time_point limit) {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_until(lock, limit, [&] { return m_finished >= count; });
+    std::unique_lock lock(m_Mutex);
+    return m_Changed.wait_until(lock, limit, [&] { return m_Finished >= count; });
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  int m_taken = 0;
-  int m_finished = 0;
+  std::mutex m_Mutex;
+  std::condition_variable m_Changed;
+  int m_Taken = 0;
+  int m_Finished = 0;
 };
 
 // A network shell that cannot be started, as when netsh is missing.
@@ -219,7 +219,7 @@ struct WatcherEnd {
   }
 };
 
-TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
+TEST(WatcherAgainstDialogTest, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   WatcherRig rig;
   StartedDialog dialog(rig.platform, u"/ShareLAN");  // starts the watcher thread
   const WatcherEnd end{dialog, rig};
@@ -243,7 +243,7 @@ TEST(WatcherAgainstDialog, RenamesWhileTheDialogReadsTheNameAndKeyInForce) {
   EXPECT_EQ(dialog.State().KeyInForce().Get(), u"Attic-key");
 }
 
-TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce) {
+TEST(WatcherAgainstDialogTest, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce) {
   MissingShell shell;
   WatcherRig rig(&shell);
   StartedDialog dialog(rig.platform, u"/ShareLAN");
@@ -261,7 +261,7 @@ TEST(WatcherAgainstDialog, AFailedRenameWhoseNameCannotBeReadKeepsTheNameInForce
   EXPECT_TRUE(dialog.State().SilentClose()) << "a rename that did not take closes the program";
 }
 
-TEST(WatcherAgainstController, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
+TEST(WatcherAgainstControllerTest, AWriteRightAfterTheWatcherReadActionStillWakesIt) {
   WatcherRig rig;
   std::atomic<bool> written{false};
   // The controller writes "close" just after the watcher has read an empty "Action".
@@ -301,19 +301,19 @@ class StartUpWindows final : public test::FailingWindowSystem {
   Hwnd getDlgItem(Hwnd, int id) override { return reinterpret_cast<Hwnd>(std::uintptr_t{0x1000} + id); }
   bool showWindowAsync(Hwnd, int) override { return true; }
   bool setWindowText(Hwnd hwnd, const char16_t* text) override {
-    std::lock_guard lock(m_mutex);
-    m_texts[hwnd] = text;
-    m_shown[hwnd].emplace_back(text);
+    std::lock_guard lock(m_Mutex);
+    m_Texts[hwnd] = text;
+    m_Shown[hwnd].emplace_back(text);
     return true;
   }
   std::u16string getWindowText(Hwnd hwnd) override {
-    std::lock_guard lock(m_mutex);
-    return m_texts[hwnd];
+    std::lock_guard lock(m_Mutex);
+    return m_Texts[hwnd];
   }
   // Every text a control was given, in order.
   std::vector<std::u16string> shown(int id) {
-    std::lock_guard lock(m_mutex);
-    return m_shown[getDlgItem(nullptr, id)];
+    std::lock_guard lock(m_Mutex);
+    return m_Shown[getDlgItem(nullptr, id)];
   }
   bool peekMessage(platform::Msg*, Hwnd, std::uint32_t, std::uint32_t, std::uint32_t) override { return false; }
   bool postMessage(Hwnd, std::uint32_t, WParam, LParam) override { return true; }
@@ -322,9 +322,9 @@ class StartUpWindows final : public test::FailingWindowSystem {
 
  private:
   inline static const Hwnd kController = reinterpret_cast<Hwnd>(std::uintptr_t{0xC0});
-  std::mutex m_mutex;
-  std::map<Hwnd, std::u16string> m_texts;
-  std::map<Hwnd, std::vector<std::u16string>> m_shown;
+  std::mutex m_Mutex;
+  std::map<Hwnd, std::u16string> m_Texts;
+  std::map<Hwnd, std::vector<std::u16string>> m_Shown;
 };
 
 // A rename written while the dialog is still starting: the watcher takes the command but
@@ -334,7 +334,7 @@ class StartUpWindows final : public test::FailingWindowSystem {
 // name the edit shows last depends on whether the dialog read the name in force before or
 // after the rename; both are right. So does the key: the restart fails when the dialog's
 // start-up has started the network by then, as this test's shell cannot run.)
-TEST(WatcherAgainstStartUp, ARenameWrittenDuringStartUpWaitsForTheControls) {
+TEST(WatcherAgainstStartUpTest, ARenameWrittenDuringStartUpWaitsForTheControls) {
   WatcherRig rig;
   StartUpWindows windows;
   rig.platform.windows = &windows;

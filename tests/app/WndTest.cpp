@@ -7,7 +7,7 @@
 namespace tethra::app {
 namespace {
 
-TEST(CWnd, UnboundObjectsDoNothingAndAnswerZero) {
+TEST(CWndTest, UnboundObjectsDoNothingAndAnswerZero) {
   CListBox log;
   CEdit edit;
   CComboBox combo;

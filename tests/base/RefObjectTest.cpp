@@ -13,18 +13,18 @@ namespace {
 
 class Tracked final : public CRefObject {
  public:
-  Tracked(std::vector<int>* destroyed, int id) : m_destroyed(destroyed), m_id(id) {}
-  int id() const { return m_id; }
+  Tracked(std::vector<int>* destroyed, int id) : m_Destroyed(destroyed), m_Id(id) {}
+  int id() const { return m_Id; }
 
  private:
   ~Tracked() override {
-    if (m_destroyed != nullptr) m_destroyed->push_back(m_id);
+    if (m_Destroyed != nullptr) m_Destroyed->push_back(m_Id);
   }
-  std::vector<int>* m_destroyed;
-  int m_id;
+  std::vector<int>* m_Destroyed;
+  int m_Id;
 };
 
-TEST(RefObject, CountsAndDestroysOnLastRelease) {
+TEST(RefObjectTest, CountsAndDestroysOnLastRelease) {
   std::vector<int> destroyed;
   const auto live = CRefObject::LiveObjects();
   auto* object = new Tracked(&destroyed, 1);
@@ -41,20 +41,20 @@ TEST(RefObject, CountsAndDestroysOnLastRelease) {
 // must not revive it.
 class Reviver final : public CRefObject {
  public:
-  explicit Reviver(std::int32_t* seen) : m_seen(seen) {}
+  explicit Reviver(std::int32_t* seen) : m_Seen(seen) {}
 
  private:
-  ~Reviver() override { *m_seen = AddRef(); }
-  std::int32_t* m_seen;
+  ~Reviver() override { *m_Seen = AddRef(); }
+  std::int32_t* m_Seen;
 };
 
-TEST(RefObject, AddRefDuringDestructionReturnsZero) {
+TEST(RefObjectTest, AddRefDuringDestructionReturnsZero) {
   std::int32_t seen = -1;
   (new Reviver(&seen))->Release();
   EXPECT_EQ(seen, 0);
 }
 
-TEST(RefList, ListOwnsOneReferencePerElement) {
+TEST(RefListTest, ListOwnsOneReferencePerElement) {
   std::vector<int> destroyed;
   {
     CRefList<Tracked*> list;
@@ -65,7 +65,7 @@ TEST(RefList, ListOwnsOneReferencePerElement) {
   EXPECT_EQ(destroyed, (std::vector<int>{2, 1}));  // destroyed once each, tail first
 }
 
-TEST(RefList, RemoveHeadHandsOverTheReferenceUnchanged) {
+TEST(RefListTest, RemoveHeadHandsOverTheReferenceUnchanged) {
   std::vector<int> destroyed;
   CRefList<Tracked*> list;
   auto* first = new Tracked(&destroyed, 1);
@@ -81,7 +81,7 @@ TEST(RefList, RemoveHeadHandsOverTheReferenceUnchanged) {
   EXPECT_EQ(destroyed, std::vector<int>{1});
 }
 
-TEST(RefList, ReleaseAllGoesFromTailToHead) {
+TEST(RefListTest, ReleaseAllGoesFromTailToHead) {
   std::vector<int> destroyed;
   CRefList<Tracked*> list;
   for (int id = 1; id <= 3; ++id) ASSERT_TRUE(list.AddTail(new Tracked(&destroyed, id)));
@@ -91,7 +91,7 @@ TEST(RefList, ReleaseAllGoesFromTailToHead) {
   EXPECT_EQ(list.RemoveHead(), nullptr);
 }
 
-TEST(RefList, WalkAndRemoveAtKeepOrderAndLinks) {
+TEST(RefListTest, WalkAndRemoveAtKeepOrderAndLinks) {
   std::vector<int> destroyed;
   CRefList<Tracked*> list;
   for (int id = 1; id <= 4; ++id) ASSERT_TRUE(list.AddTail(new Tracked(&destroyed, id)));
@@ -111,7 +111,7 @@ TEST(RefList, WalkAndRemoveAtKeepOrderAndLinks) {
   EXPECT_EQ(destroyed, (std::vector<int>{2, 4, 5, 3, 1}));
 }
 
-TEST(RefList, SwapMovesElementsAndStorage) {
+TEST(RefListTest, SwapMovesElementsAndStorage) {
   std::vector<int> destroyed;
   CRefList<Tracked*> list, other;
   for (int id = 1; id <= 12; ++id) ASSERT_TRUE(list.AddTail(new Tracked(&destroyed, id)));  // two node blocks
@@ -131,7 +131,7 @@ TEST(RefList, SwapMovesElementsAndStorage) {
 
 // Nodes come back to the free list: many append/remove cycles leave the object count where
 // it started and every element released exactly once.
-TEST(RefList, ReusesNodesAcrossCycles) {
+TEST(RefListTest, ReusesNodesAcrossCycles) {
   std::vector<int> destroyed;
   CRefList<Tracked*> list;
   for (int round = 0; round < 100; ++round) {

@@ -30,14 +30,14 @@ struct Counted {
 
 class Tracked final : public CRefObject {
  public:
-  explicit Tracked(int* destroyed) : m_destroyed(destroyed) {}
+  explicit Tracked(int* destroyed) : m_Destroyed(destroyed) {}
 
  private:
-  ~Tracked() override { ++*m_destroyed; }
-  int* m_destroyed;
+  ~Tracked() override { ++*m_Destroyed; }
+  int* m_Destroyed;
 };
 
-TEST(RefPtr, AdoptTakesNoReferenceAndGivesItBackOnce) {
+TEST(RefPtrTest, AdoptTakesNoReferenceAndGivesItBackOnce) {
   Counted object;
   {
     const auto held = RefPtr<Counted>::Adopt(&object);
@@ -48,7 +48,7 @@ TEST(RefPtr, AdoptTakesNoReferenceAndGivesItBackOnce) {
   EXPECT_EQ(object.refs, 0);
 }
 
-TEST(RefPtr, CopyTakesItsOwnReference) {
+TEST(RefPtrTest, CopyTakesItsOwnReference) {
   Counted object;
   {
     const auto held = RefPtr<Counted>::Copy(&object);
@@ -57,7 +57,7 @@ TEST(RefPtr, CopyTakesItsOwnReference) {
   EXPECT_EQ(object.refs, 1);  // the caller's reference is untouched
 }
 
-TEST(RefPtr, CopiesAndMovesKeepTheCountExact) {
+TEST(RefPtrTest, CopiesAndMovesKeepTheCountExact) {
   Counted object;
   {
     auto first = RefPtr<Counted>::Adopt(&object);
@@ -76,7 +76,7 @@ TEST(RefPtr, CopiesAndMovesKeepTheCountExact) {
   EXPECT_EQ(object.releases, object.addRefs + 1);
 }
 
-TEST(RefPtr, AssignmentGivesBackTheReferenceItReplaces) {
+TEST(RefPtrTest, AssignmentGivesBackTheReferenceItReplaces) {
   Counted oldObject;
   Counted newObject;
   auto held = RefPtr<Counted>::Adopt(&oldObject);
@@ -85,7 +85,7 @@ TEST(RefPtr, AssignmentGivesBackTheReferenceItReplaces) {
   EXPECT_EQ(newObject.refs, 2);
 }
 
-TEST(RefPtr, ResetReleasesExactlyOnce) {
+TEST(RefPtrTest, ResetReleasesExactlyOnce) {
   Counted object;
   auto held = RefPtr<Counted>::Adopt(&object);
   held.reset();
@@ -94,7 +94,7 @@ TEST(RefPtr, ResetReleasesExactlyOnce) {
   EXPECT_EQ(object.releases, 1);
 }
 
-TEST(RefPtr, DetachHandsTheReferenceOutWithoutReleasing) {
+TEST(RefPtrTest, DetachHandsTheReferenceOutWithoutReleasing) {
   Counted object;
   {
     auto held = RefPtr<Counted>::Adopt(&object);
@@ -105,7 +105,7 @@ TEST(RefPtr, DetachHandsTheReferenceOutWithoutReleasing) {
   EXPECT_EQ(object.refs, 1);
 }
 
-TEST(RefPtr, PutGivesUpTheOldReferenceBeforeTheSlotIsFilled) {
+TEST(RefPtrTest, PutGivesUpTheOldReferenceBeforeTheSlotIsFilled) {
   Counted oldObject;
   Counted newObject;
   auto held = RefPtr<Counted>::Adopt(&oldObject);
@@ -118,7 +118,7 @@ TEST(RefPtr, PutGivesUpTheOldReferenceBeforeTheSlotIsFilled) {
 }
 
 // What the boundary's COM code does as ComPtr: hold an object the caller keeps, then another.
-TEST(RefPtr, CopyFromTakesItsOwnReferenceAndGivesBackTheOneItHeld) {
+TEST(RefPtrTest, CopyFromTakesItsOwnReferenceAndGivesBackTheOneItHeld) {
   Counted first;
   Counted second;
   platform::ComPtr<Counted> held;
@@ -134,7 +134,7 @@ TEST(RefPtr, CopyFromTakesItsOwnReferenceAndGivesBackTheOneItHeld) {
   EXPECT_EQ(second.refs, 1);
 }
 
-TEST(RefPtr, DerivedObjectHeldThroughItsBaseIsDestroyedOnce) {
+TEST(RefPtrTest, DerivedObjectHeldThroughItsBaseIsDestroyedOnce) {
   int destroyed = 0;
   {
     RefPtr<CRefObject> asBase = RefPtr<Tracked>::Adopt(new Tracked(&destroyed));
@@ -143,7 +143,7 @@ TEST(RefPtr, DerivedObjectHeldThroughItsBaseIsDestroyedOnce) {
   EXPECT_EQ(destroyed, 1);
 }
 
-TEST(RefPtr, ListAdoptsTheHoldersReferenceOnlyWhenStored) {
+TEST(RefPtrTest, ListAdoptsTheHoldersReferenceOnlyWhenStored) {
   int destroyed = 0;
   {
     CRefList<Tracked*> list;

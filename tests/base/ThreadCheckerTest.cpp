@@ -13,16 +13,16 @@ namespace {
 // An object whose method may run on its owning thread only.
 class OwnedByOneThread {
  public:
-  explicit OwnedByOneThread(ThreadBinding binding = ThreadBinding::kConstructingThread) : m_thread(binding) {}
+  explicit OwnedByOneThread(ThreadBinding binding = ThreadBinding::kConstructingThread) : m_Thread(binding) {}
   int Touch() {
-    TETHRA_CHECK_THREAD(m_thread);
-    return ++m_touched;
+    TETHRA_CHECK_THREAD(m_Thread);
+    return ++m_Touched;
   }
-  void HandOn() { m_thread.Detach(); }
+  void HandOn() { m_Thread.Detach(); }
 
  private:
-  CThreadChecker m_thread;
-  int m_touched = 0;
+  CThreadChecker m_Thread;
+  int m_Touched = 0;
 };
 
 void TouchOnAnotherThread(OwnedByOneThread& object) {
@@ -36,7 +36,7 @@ TEST(ThreadCheckerDeathTest, UseFromAnotherThreadStopsTheProcessNamingTheChecker
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   OwnedByOneThread object;
   EXPECT_EQ(object.Touch(), 1);  // the owning thread
-  EXPECT_DEATH(TouchOnAnotherThread(object), "thread check failed: m_thread used off its thread");
+  EXPECT_DEATH(TouchOnAnotherThread(object), "thread check failed: m_Thread used off its thread");
 }
 
 TEST(ThreadCheckerDeathTest, BoundOnFirstUseBelongsToItsFirstCaller) {
@@ -48,7 +48,7 @@ TEST(ThreadCheckerDeathTest, BoundOnFirstUseBelongsToItsFirstCaller) {
 
 #endif
 
-TEST(ThreadChecker, ADetachedObjectMovesToTheNextThreadThatUsesIt) {
+TEST(ThreadCheckerTest, ADetachedObjectMovesToTheNextThreadThatUsesIt) {
   OwnedByOneThread object;
   object.HandOn();
   TouchOnAnotherThread(object);

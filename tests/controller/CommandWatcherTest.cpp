@@ -7,7 +7,7 @@
 namespace tethra::controller {
 namespace {
 
-TEST(ParseAction, FindsTheWordAnywhereInAnyCaseAndCloseWins) {
+TEST(ParseActionTest, FindsTheWordAnywhereInAnyCaseAndCloseWins) {
   EXPECT_EQ(ParseAction(u"close"), Command::kClose);
   EXPECT_EQ(ParseAction(u"Please CLOSE now"), Command::kClose);
   EXPECT_EQ(ParseAction(u"SSID"), Command::kSsid);
@@ -20,7 +20,7 @@ TEST(ParseAction, FindsTheWordAnywhereInAnyCaseAndCloseWins) {
 
 // The settings key cannot be opened: the watcher publishes its event and ends at once, without
 // waiting and without calling a handler.
-TEST(WatchCommands, EndsAtOnceWhenTheSettingsKeyCannotBeOpened) {
+TEST(WatchCommandsTest, EndsAtOnceWhenTheSettingsKeyCannotBeOpened) {
   struct EventOnlyKernel : test::FailingKernel {
     platform::Handle createEvent(bool, bool) override { return reinterpret_cast<platform::Handle>(0xE7); }
   } kernel;

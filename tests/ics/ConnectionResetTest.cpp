@@ -20,7 +20,7 @@ sim::SimSharingConfig FourConnections() {
   return config;
 }
 
-TEST(ConnectionReset, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
+TEST(ConnectionResetTest, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
   SharingRig rig(FourConnections());
   EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(4)), platform::kS_OK);
   EXPECT_EQ(rig.events(),
@@ -32,14 +32,14 @@ TEST(ConnectionReset, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
   EXPECT_EQ(rig.com().uninitialised, 1);
 }
 
-TEST(ConnectionReset, NoMatchingConnectionIsFileNotFound) {
+TEST(ConnectionResetTest, NoMatchingConnectionIsFileNotFound) {
   SharingRig rig(FourConnections());
   EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(9)), platform::HResult{0x80070002u});
   EXPECT_TRUE(rig.events().empty());
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
 
-TEST(ConnectionReset, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
+TEST(ConnectionResetTest, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
   SharingRig rig(FourConnections());
   EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), platform::Guid{}), platform::kS_OK);
   EXPECT_EQ(rig.events(),
@@ -47,7 +47,7 @@ TEST(ConnectionReset, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
                                       "connection \"Hosted 2\" disconnected", "connection \"Hosted 2\" connected"}));
 }
 
-TEST(ConnectionReset, TheLastConnectsResultIsReturnedAndAFailedReadEndsTheWalk) {
+TEST(ConnectionResetTest, TheLastConnectsResultIsReturnedAndAFailedReadEndsTheWalk) {
   SharingRig rig(FourConnections());
   rig.fail("connect", test::kFail, 1);
   EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
@@ -58,7 +58,7 @@ TEST(ConnectionReset, TheLastConnectsResultIsReturnedAndAFailedReadEndsTheWalk) 
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
 
-TEST(ConnectionReset, ComIsUndoneOnlyWhenThisCallInitialisedIt) {
+TEST(ConnectionResetTest, ComIsUndoneOnlyWhenThisCallInitialisedIt) {
   SharingRig rig(FourConnections());
   rig.com().answer = platform::kRPC_E_CHANGED_MODE;  // the thread already is in the other apartment
   rig.fail("create-connections", test::kFail, 1);

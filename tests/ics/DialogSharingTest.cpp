@@ -13,27 +13,20 @@
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/runner/Runner.h"
 #include "tethra/sim/Machine.h"
+#include "tethra/sim/Text.h"
 
 namespace tethra::ics {
 namespace {
 
 using sim::SimRegistry;
 
-SimRegistry::Value Text(std::u16string_view text) {
-  SimRegistry::Value v{platform::kREG_SZ, {}};
-  for (char16_t ch : text) {
-    v.bytes.push_back(static_cast<std::uint8_t>(ch & 0xFF));
-    v.bytes.push_back(static_cast<std::uint8_t>(ch >> 8));
-  }
-  v.bytes.insert(v.bytes.end(), {0, 0});
-  return v;
-}
+SimRegistry::Value Text(std::u16string_view text) { return {platform::kREG_SZ, sim::text::RegSzBytes(text)}; }
 
 // The real dialog, with one step of the test's own run right after its initialisation.
 class DialogUnderTest final : public app::CHostedNetworkDlg {
  public:
   DialogUnderTest(const platform::Platform& platform, std::function<void(DialogUnderTest&)> afterInit)
-      : CHostedNetworkDlg(platform, u"/ShareLAN"), m_afterInit(std::move(afterInit)) {}
+      : CHostedNetworkDlg(platform, u"/ShareLAN"), m_AfterInit(std::move(afterInit)) {}
   using CHostedNetworkDlg::Session;
   using CHostedNetworkDlg::Sharing;
   using CHostedNetworkDlg::State;
@@ -41,12 +34,12 @@ class DialogUnderTest final : public app::CHostedNetworkDlg {
  protected:
   bool OnInitDialog() override {
     const bool result = CHostedNetworkDlg::OnInitDialog();
-    m_afterInit(*this);
+    m_AfterInit(*this);
     return result;
   }
 
  private:
-  std::function<void(DialogUnderTest&)> m_afterInit;
+  std::function<void(DialogUnderTest&)> m_AfterInit;
 };
 
 // A notebook whose settings name the Ethernet adapter, with the real dialog on it; `afterInit`
@@ -89,7 +82,7 @@ bool ReadConnections(DialogUnderTest& d, bool refreshOffer) {
   return d.Sharing().GetIcsInfo(d.State().Started(), d.Session().HostedNetworkGuid(), refreshOffer);
 }
 
-TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAlive) {
+TEST(DialogSharingTest, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAlive) {
   DialogRig rig;
   platform::HResult resetStatus{0xFFFFFFFFu};
   platform::HResult startStatus{0xFFFFFFFFu};
@@ -121,7 +114,7 @@ TEST(DialogSharing, AStartAfterTheManagerWasResetUsesTheSnapshotItsEntryKeptAliv
 // A refresh of the connection list while the combo box holds entries (initialisation still
 // running) gives back each old entry's reference as the entry goes, and the new entries hold
 // the new snapshots.
-TEST(DialogSharing, ARefreshOfTheComboBoxGivesBackTheReferenceOfEveryEntryItDeletes) {
+TEST(DialogSharingTest, ARefreshOfTheComboBoxGivesBackTheReferenceOfEveryEntryItDeletes) {
   DialogRig rig;
   int entriesBefore = 0;
   int entriesAfter = 0;
@@ -154,7 +147,7 @@ long long StampOf(const std::vector<std::string>& transcript, const std::string&
   return -1;
 }
 
-TEST(DialogSharing, TenFailedRetriesPauseTenTimesAHundredMilliseconds) {
+TEST(DialogSharingTest, TenFailedRetriesPauseTenTimesAHundredMilliseconds) {
   std::ifstream file(TETHRA_SCENARIO_DIR "/sharing-private-side-fails.scn");
   std::stringstream text;
   text << file.rdbuf();

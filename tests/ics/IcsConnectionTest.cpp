@@ -108,7 +108,7 @@ TEST_F(IcsConnectionTest, FailuresKeepTheLastStateThatWasRead) {
   EXPECT_FALSE(record(1).m_bSharingEnabled);
 }
 
-TEST(IcsConnectionValues, OnlyVariantTrueIsEnabledAndOnlyTypesZeroAndOneAreSides) {
+TEST(IcsConnectionValuesTest, OnlyVariantTrueIsEnabledAndOnlyTypesZeroAndOneAreSides) {
   OddConfiguration odd;
   CIcsConnection record;
   record.m_pNetSharingConfiguration.copyFrom(&odd);
@@ -127,7 +127,7 @@ TEST(IcsConnectionValues, OnlyVariantTrueIsEnabledAndOnlyTypesZeroAndOneAreSides
   EXPECT_EQ(odd.refs, 0u);
 }
 
-TEST(IcsConnectionMatch, ComparesAllSixteenBytesAndRefusesNull) {
+TEST(IcsConnectionMatchTest, ComparesAllSixteenBytesAndRefusesNull) {
   CIcsConnection record;
   record.m_Properties.record.guidId = test::Gid(4);
   EXPECT_FALSE(record.IsMatch(nullptr));
@@ -142,7 +142,7 @@ TEST(IcsConnectionMatch, ComparesAllSixteenBytesAndRefusesNull) {
   EXPECT_TRUE(empty.IsMatch(&zero));  // the all-zero GUID is a GUID like any other
 }
 
-TEST(IcsConnectionSnapshot, CopiesTheRecordAsItStandsWithEmptyTextsForNullNames) {
+TEST(IcsConnectionSnapshotTest, CopiesTheRecordAsItStandsWithEmptyTextsForNullNames) {
   CIcsConnection record;
   record.m_Properties.record.guidId = test::Gid(6);
   record.m_bSharingEnabled = true;

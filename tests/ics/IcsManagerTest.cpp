@@ -231,7 +231,7 @@ TEST_F(ManagerTest, ACallFromAnotherThreadStopsTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   Start(ThreeConnections());
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
-  EXPECT_DEATH(std::thread([this] { manager->DisableIcsOnAll(); }).join(), "thread check failed: m_thread");
+  EXPECT_DEATH(std::thread([this] { manager->DisableIcsOnAll(); }).join(), "thread check failed: m_Thread");
 }
 #endif
 

@@ -42,7 +42,7 @@ platform::NetconProperties* PlatformRecord(SharingRig& rig) {
   return record;
 }
 
-TEST(NetshellModule, LoadsTheLibraryAndReleasesPlatformRecordsThroughIt) {
+TEST(NetshellModuleTest, LoadsTheLibraryAndReleasesPlatformRecordsThroughIt) {
   SharingRig rig(WithNetshell(sim::SimSharingConfig::Netshell::Present));
   ASSERT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::kS_OK);
   EXPECT_TRUE(g_NsMod.bNSModInited);
@@ -63,7 +63,7 @@ TEST(NetshellModule, LoadsTheLibraryAndReleasesPlatformRecordsThroughIt) {
   EXPECT_EQ(rig.service().misuses(), 0u);
 }
 
-TEST(NetshellModule, AMissingLibraryLeavesTheRecordZeroAndFreeingDoesNothing) {
+TEST(NetshellModuleTest, AMissingLibraryLeavesTheRecordZeroAndFreeingDoesNothing) {
   SharingRig rig(WithNetshell(sim::SimSharingConfig::Netshell::Missing));
   EXPECT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND));
   EXPECT_TRUE(RecordIsZero());
@@ -77,7 +77,7 @@ TEST(NetshellModule, AMissingLibraryLeavesTheRecordZeroAndFreeingDoesNothing) {
   EXPECT_EQ(rig.calls("free-library"), 0u);
 }
 
-TEST(NetshellModule, ALibraryWithoutTheExportIsUnloadedAgain) {
+TEST(NetshellModuleTest, ALibraryWithoutTheExportIsUnloadedAgain) {
   SharingRig rig(WithNetshell(sim::SimSharingConfig::Netshell::NoExport));
   EXPECT_EQ(NSModInit(*rig.platform().modules, rig.kernel(), rig.trace()), platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND));
   EXPECT_TRUE(RecordIsZero());
@@ -85,13 +85,13 @@ TEST(NetshellModule, ALibraryWithoutTheExportIsUnloadedAgain) {
   EXPECT_EQ(rig.calls("free-library"), 1u);
 }
 
-TEST(NetshellModule, DeinitBeforeAnyInitDoesNothing) {
+TEST(NetshellModuleTest, DeinitBeforeAnyInitDoesNothing) {
   g_NsMod = NsModRecord{};
   NSModDeinit();
   EXPECT_TRUE(RecordIsZero());
 }
 
-TEST(NetshellModule, CopiesOwnTheirStringsAndKeepEveryOtherField) {
+TEST(NetshellModuleTest, CopiesOwnTheirStringsAndKeepEveryOtherField) {
   char16_t name[] = u"Ethernet";
   char16_t device[] = u"Wired";
   platform::NetconProperties source{};
@@ -124,7 +124,7 @@ TEST(NetshellModule, CopiesOwnTheirStringsAndKeepEveryOtherField) {
   EXPECT_EQ(moved.record.pszwDeviceName, moved.deviceName.get());
 }
 
-TEST(NetshellModule, ARecordWithoutNamesCopiesToTwoNullStrings) {
+TEST(NetshellModuleTest, ARecordWithoutNamesCopiesToTwoNullStrings) {
   platform::NetconProperties source{};
   source.guidId = test::Gid(3);
   NetconPropertiesCopy copy;

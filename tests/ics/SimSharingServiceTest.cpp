@@ -37,7 +37,7 @@ ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int 
 }
 
 // What is shared since the start leaves out a connection back in the role it started with.
-TEST(SimSharingService, ASecondConnectionOnASideSwitchesTheFirstOff) {
+TEST(SimSharingServiceTest, ASecondConnectionOnASideSwitchesTheFirstOff) {
   SharingRig rig(Three());
   EXPECT_TRUE(rig.service().sharedSinceStart().empty());
   auto c = ConfigurationOf(rig, 2);
@@ -57,7 +57,7 @@ TEST(SimSharingService, ASecondConnectionOnASideSwitchesTheFirstOff) {
   EXPECT_TRUE(rig.service().sharedSinceStart().empty());
 }
 
-TEST(SimSharingService, CountsReferencesAndObjectsUntilTheLastRelease) {
+TEST(SimSharingServiceTest, CountsReferencesAndObjectsUntilTheLastRelease) {
   SharingRig rig(Three());
   {
     auto c = ConfigurationOf(rig, 0);
@@ -71,7 +71,7 @@ TEST(SimSharingService, CountsReferencesAndObjectsUntilTheLastRelease) {
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
 
-TEST(SimSharingService, RefusesWrongClassesAndContexts) {
+TEST(SimSharingServiceTest, RefusesWrongClassesAndContexts) {
   SharingRig rig(Three());
   platform::INetSharingManager* manager = nullptr;
   EXPECT_EQ(rig.service().createNetSharingManager(platform::kCLSID_ConnectionManager, platform::kCLSCTX_ALL, &manager),
@@ -86,7 +86,7 @@ TEST(SimSharingService, RefusesWrongClassesAndContexts) {
   EXPECT_EQ(connections, nullptr);
 }
 
-TEST(SimSharingService, ReportsRecordsMemoryLoadsAndBadFreesLeftBehind) {
+TEST(SimSharingServiceTest, ReportsRecordsMemoryLoadsAndBadFreesLeftBehind) {
   SharingRig rig(Three());
   const platform::Hmodule module = rig.service().loadLibrary(u"netshell.dll");
   ASSERT_NE(module, nullptr);

@@ -26,17 +26,17 @@ int UninitializeCallsFor(HResult initResult) {
   return com.uninitialized;
 }
 
-TEST(ComApartment, UndoesEachSuccessfulInitialisationOnce) {
+TEST(ComApartmentTest, UndoesEachSuccessfulInitialisationOnce) {
   EXPECT_EQ(UninitializeCallsFor(kS_OK), 1);
   EXPECT_EQ(UninitializeCallsFor(kS_FALSE), 1);
 }
 
-TEST(ComApartment, LeavesAFailedInitialisationAlone) {
+TEST(ComApartmentTest, LeavesAFailedInitialisationAlone) {
   EXPECT_EQ(UninitializeCallsFor(kRPC_E_CHANGED_MODE), 0);
   EXPECT_EQ(UninitializeCallsFor(kE_FAIL), 0);
 }
 
-TEST(ComApartment, NeedsNoRuntime) {
+TEST(ComApartmentTest, NeedsNoRuntime) {
   const ComApartment apartment(nullptr, kS_OK);  // a platform without COM: nothing to undo
   EXPECT_EQ(apartment.result(), kS_OK);
 }

@@ -48,7 +48,7 @@ static_assert(std::is_same_v<decltype(std::declval<p::IRegistry&>().regCloseKey(
 static_assert(std::is_same_v<decltype(std::declval<p::IWlanApi&>().wlanCloseHandle(nullptr, nullptr)), p::Win32Error>);
 static_assert(std::is_same_v<decltype(std::declval<p::IComRuntime&>().coInitialize()), p::HResult>);
 
-TEST(StatusCodes, Win32ErrorBecomesAFailureOfFacilityWin32) {
+TEST(StatusCodesTest, Win32ErrorBecomesAFailureOfFacilityWin32) {
   EXPECT_EQ(p::HResultFromWin32(p::kERROR_INVALID_PARAMETER), p::HResult{0x80070057u});
   EXPECT_EQ(p::HResultFromWin32(p::kERROR_INVALID_PARAMETER), p::kE_INVALIDARG);
   EXPECT_EQ(p::HResultFromWin32(p::kERROR_INVALID_STATE), p::HResult{0x8007139Fu});
@@ -57,12 +57,12 @@ TEST(StatusCodes, Win32ErrorBecomesAFailureOfFacilityWin32) {
   EXPECT_EQ(p::HResultFromWin32(p::Win32Error{0x12345u}), p::HResult{0x80072345u});
 }
 
-TEST(StatusCodes, SuccessStaysSOk) {
+TEST(StatusCodesTest, SuccessStaysSOk) {
   EXPECT_EQ(p::HResultFromWin32(p::kERROR_SUCCESS), p::kS_OK);
   EXPECT_TRUE(p::Succeeded(p::HResultFromWin32(p::kERROR_SUCCESS)));
 }
 
-TEST(StatusCodes, OnlyTheSeverityBitMeansFailure) {
+TEST(StatusCodesTest, OnlyTheSeverityBitMeansFailure) {
   EXPECT_TRUE(p::Succeeded(p::kS_FALSE));
   EXPECT_TRUE(p::Succeeded(p::HResult{0x7FFFFFFFu}));
   EXPECT_TRUE(p::Failed(p::HResult{0x80000000u}));
@@ -70,7 +70,7 @@ TEST(StatusCodes, OnlyTheSeverityBitMeansFailure) {
   EXPECT_FALSE(p::Failed(p::kS_OK));
 }
 
-TEST(StatusCodes, PrintedWithTheirKind) {
+TEST(StatusCodesTest, PrintedWithTheirKind) {
   std::ostringstream text;
   text << p::kE_INVALIDARG << ", " << p::kERROR_INVALID_PARAMETER;
   EXPECT_EQ(text.str(), "HResult 0x80070057, Win32Error 87");
@@ -84,7 +84,7 @@ p::HResult TwoSteps(p::HResult first, int& evaluations, bool& secondRan) {
   return hr;
 }
 
-TEST(StatusCodes, ReturnIfFailedEndsWithTheFailureAndGoesOnAfterAnySuccess) {
+TEST(StatusCodesTest, ReturnIfFailedEndsWithTheFailureAndGoesOnAfterAnySuccess) {
   for (const p::HResult status : {p::kE_FAIL, p::kE_INVALIDARG, p::kS_OK, p::kS_FALSE}) {
     int evaluations = 0;
     bool secondRan = false;

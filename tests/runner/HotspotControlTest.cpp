@@ -25,7 +25,7 @@ struct QuietHost final : sim::IHotspotServiceHost {
   std::uint64_t now = 0;
 };
 
-TEST(HotspotControl, EveryActionHasItsOwnLineAndReadsBackAsItself) {
+TEST(HotspotControlTest, EveryActionHasItsOwnLineAndReadsBackAsItself) {
   std::vector<std::string> lines;
   for (const Kind kind :
        {Kind::TurnOff, Kind::NetworkChange, Kind::ClientJoin, Kind::ClientLeave, Kind::TransitionThenOff}) {
@@ -44,7 +44,7 @@ TEST(HotspotControl, EveryActionHasItsOwnLineAndReadsBackAsItself) {
                                              "transition-then-off 2500"}));
 }
 
-TEST(HotspotControl, OtherLinesAreRefusedWithTheirText) {
+TEST(HotspotControlTest, OtherLinesAreRefusedWithTheirText) {
   for (const std::string line : {"", "on", "client", "client join now", "state 2 1 17", " off",
                                  "transition-then-off", "transition-then-off 0", "transition-then-off 12x"}) {
     HotspotRequest request;
@@ -54,7 +54,7 @@ TEST(HotspotControl, OtherLinesAreRefusedWithTheirText) {
   }
 }
 
-TEST(HotspotControl, TheNowLineShowsTheServiceAfterEachMachineAction) {
+TEST(HotspotControlTest, TheNowLineShowsTheServiceAfterEachMachineAction) {
   QuietHost host;
   sim::SimHotspotConfig config;
   config.state = platform::TetheringState::On;

@@ -15,7 +15,7 @@ Machine MachineOf(const std::string& text) {
   return s ? s->machine : Machine{};
 }
 
-TEST(SharingConfig, WithoutConnectionLinesTheNotebookHasEthernetAndTheHostedNetworksConnection) {
+TEST(SharingConfigTest, WithoutConnectionLinesTheNotebookHasEthernetAndTheHostedNetworksConnection) {
   const sim::SimSharingConfig c = SharingConfig(MachineOf("wlan adapter {5A1E0001-0000-4000-8000-0000000000AA}\n"));
   ASSERT_EQ(c.connections.size(), 2u);
   EXPECT_EQ(c.connections[0].name, u"Ethernet");
@@ -34,7 +34,7 @@ TEST(SharingConfig, WithoutConnectionLinesTheNotebookHasEthernetAndTheHostedNetw
   EXPECT_TRUE(c.installed);
 }
 
-TEST(SharingConfig, ConnectionLinesReplaceTheDefaultInFileOrder) {
+TEST(SharingConfigTest, ConnectionLinesReplaceTheDefaultInFileOrder) {
   const sim::SimSharingConfig c = SharingConfig(MachineOf(
       "connection name \"B\" device \"Dev B\" guid {5A1E0002-0000-4000-8000-00000000E002} shared private unsupported\n"
       "connection name \"A\" device \"Dev A\" guid {5A1E0002-0000-4000-8000-00000000E001} shared public\n"
@@ -51,7 +51,7 @@ TEST(SharingConfig, ConnectionLinesReplaceTheDefaultInFileOrder) {
   EXPECT_EQ(c.netshell, sim::SimSharingConfig::Netshell::NoExport);
 }
 
-TEST(FaultPlanOf, SharingFaultsHitTheirOperationForTheirCount) {
+TEST(FaultPlanOfTest, SharingFaultsHitTheirOperationForTheirCount) {
   sim::FaultPlan plan = FaultPlanOf(MachineOf("fault ics enable-private 0x80004005 times 2\nfault ics-grow\n"));
   EXPECT_FALSE(plan.take("ics", "enable-public"));
   for (int i = 0; i < 2; ++i) {
@@ -70,7 +70,7 @@ namespace tethra::simrunner {
 namespace {
 
 // From the text of the hotspot statements to what the simulated hotspot is given, every form.
-TEST(HotspotConfig, StatementsReachTheServiceAndItsFaults) {
+TEST(HotspotConfigTest, StatementsReachTheServiceAndItsFaults) {
   ParseError error;
   const auto s = ParseScenario(
       "hotspot state on\nhotspot ssid \"Own\"\nhotspot key \"own-passphrase\"\nhotspot clients 2\n"

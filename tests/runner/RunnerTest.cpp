@@ -21,11 +21,11 @@ RunResult RunText(const std::string& text) {
 
 std::string Joined(const RunResult& result) {
   std::string out;
-  for (const auto& line : result.Lines()) out += line + "\n";
+  for (const auto& line : result.lines()) out += line + "\n";
   return out;
 }
 
-TEST(Runner, TheSameScenarioGivesTheSameTranscriptTwentyTimes) {
+TEST(RunnerTest, TheSameScenarioGivesTheSameTranscriptTwentyTimes) {
   const std::string text = std::string(DefaultScenarioText()) +
                            "when after 100 ms: station join 0A-0B-0C-0D-0E-0F\n";  // beyond the close: not reached
   const RunResult first = RunText(text);
@@ -40,7 +40,7 @@ TEST(Runner, TheSameScenarioGivesTheSameTranscriptTwentyTimes) {
 // The controller reads the name and key when a notice arrives; the contract orders the writes
 // before it: "Current Key" first, then "Current SSID". Checked for the start's notice and for
 // a rename's, in the program's own writes as the simulated registry saw them.
-TEST(Runner, EveryNoticeFollowsTheKeyThenTheNameWrittenJustBeforeIt) {
+TEST(RunnerTest, EveryNoticeFollowsTheKeyThenTheNameWrittenJustBeforeIt) {
   const RunResult result = RunText(
       "policy absent\n"
       "when notice: controller writes SSID \"Workshop\" Key \"workshop-key\" Action \"SSID\"\n"
@@ -57,7 +57,7 @@ TEST(Runner, EveryNoticeFollowsTheKeyThenTheNameWrittenJustBeforeIt) {
   EXPECT_EQ(order, expected) << Joined(result);
 }
 
-TEST(Runner, AnEmptyCommandLineReleasesTheGuardForTheNextStart) {
+TEST(RunnerTest, AnEmptyCommandLineReleasesTheGuardForTheNextStart) {
   const RunResult result = RunText(
       "command-line \"\"\npolicy absent\n"
       "when after 100 ms: program start \"/ShareLAN\"\n"
@@ -66,7 +66,7 @@ TEST(Runner, AnEmptyCommandLineReleasesTheGuardForTheNextStart) {
   EXPECT_TRUE(result.allHeld) << Joined(result);
 }
 
-TEST(Runner, ASecondInstanceStartedWhileTheFirstRunsEndsSilently) {
+TEST(RunnerTest, ASecondInstanceStartedWhileTheFirstRunsEndsSilently) {
   const RunResult result = RunText(
       "policy absent\n"
       "when notice: program start \"/ShareLAN\"\n"
@@ -96,12 +96,12 @@ std::string NoiseScenario(const std::string& machine) {
   return text;
 }
 
-TEST(Runner, NoWindowMessageUpsetsARunningProgram) {
+TEST(RunnerTest, NoWindowMessageUpsetsARunningProgram) {
   const RunResult result = RunText(NoiseScenario("policy absent\n"));
   EXPECT_TRUE(result.allHeld) << Joined(result);
 }
 
-TEST(Runner, NoWindowMessageUpsetsAProgramWhoseStartFailed) {
+TEST(RunnerTest, NoWindowMessageUpsetsAProgramWhoseStartFailed) {
   const RunResult result = RunText(NoiseScenario("policy absent\nwlan supported no\n"));
   EXPECT_TRUE(result.allHeld) << Joined(result);
 }
@@ -109,7 +109,7 @@ TEST(Runner, NoWindowMessageUpsetsAProgramWhoseStartFailed) {
 // 10,000 controller writes, one every millisecond, through and past an ssid command (some of
 // them ssid commands again): the program neither crashes nor hangs, and the close written last
 // always ends it, silently.
-TEST(Runner, AFloodOfControllerWritesNeverLosesTheCloseWrittenLast) {
+TEST(RunnerTest, AFloodOfControllerWritesNeverLosesTheCloseWrittenLast) {
   std::string text =
       "policy absent\n"
       "when notice: controller writes SSID \"Workshop\" Key \"workshop-key\" Action \"ssid\"\n";

@@ -23,7 +23,7 @@ std::string Refusal(const std::string& text) {
   return error.message();
 }
 
-TEST(ScenarioParser, DefaultsDescribeANotebookWhereEverythingWorks) {
+TEST(ScenarioParserTest, DefaultsDescribeANotebookWhereEverythingWorks) {
   const auto s = Parse("");
   ASSERT_TRUE(s);
   EXPECT_EQ(s->machine.commandLine, u"/ShareLAN");
@@ -38,7 +38,7 @@ TEST(ScenarioParser, DefaultsDescribeANotebookWhereEverythingWorks) {
   EXPECT_EQ(FormatGuid(s->machine.wlan.adapter), "{5A1E0001-0000-4000-8000-00000000AD01}");
 }
 
-TEST(ScenarioParser, MachineStatements) {
+TEST(ScenarioParserTest, MachineStatements) {
   const auto s = Parse(
       "command-line \"\"  # comment\n"
       "controller absent\n"
@@ -95,7 +95,7 @@ TEST(ScenarioParser, MachineStatements) {
   EXPECT_EQ(m.faults[3].operation, "record");
 }
 
-TEST(ScenarioParser, TimelineTriggersAndActions) {
+TEST(ScenarioParserTest, TimelineTriggersAndActions) {
   const auto s = Parse(
       "when ready: controller writes SSID \"N\" Key \"K\" Action \"ssid\"\n"
       "when code \"SHARED_STOPPED_S3_S4\": power resume\n"
@@ -120,7 +120,7 @@ TEST(ScenarioParser, TimelineTriggersAndActions) {
   EXPECT_EQ(s->timeline[3].line, 4);
 }
 
-TEST(ScenarioParser, Expectations) {
+TEST(ScenarioParserTest, Expectations) {
   const auto s = Parse(
       "expect exit 0\nexpect codes \"A\" \"B\"\nexpect codes none\nexpect wlan calls WlanOpenHandle 1\n"
       "expect registry-absent \"Current Key\"\nexpect edit key \"k\"\nexpect window none\n");
@@ -134,7 +134,7 @@ TEST(ScenarioParser, Expectations) {
   EXPECT_EQ(s->expectations[6].kind, Expectation::Kind::WindowNone);
 }
 
-TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
+TEST(ScenarioParserTest, RefusesMalformedStatementsWithLineAndReason) {
   EXPECT_EQ(Refusal("policy absent\n\nfrobnicate\n"), "t.scn:3: unknown statement `frobnicate`");
   EXPECT_NE(Refusal("command-line \"x\n").find("t.scn:1: a text is not closed"), std::string::npos);
   EXPECT_NE(Refusal("registry A \"\\q\"\n").find("unknown escape \\q"), std::string::npos);
@@ -151,7 +151,7 @@ TEST(ScenarioParser, RefusesMalformedStatementsWithLineAndReason) {
 
 // Every number of the format, at and just beyond both ends of its range: the ends are read, one
 // beyond is refused naming the line (the simulated machine could not honour it).
-TEST(ScenarioParser, EveryNumberIsHeldToItsRange) {
+TEST(ScenarioParserTest, EveryNumberIsHeldToItsRange) {
   struct Field {
     const char* statement;  // `N` stands for the number
     std::int64_t low, high;
@@ -205,7 +205,7 @@ TEST(ScenarioParser, EveryNumberIsHeldToItsRange) {
 }
 
 // Counted in the scenario's code page, which may come after the name.
-TEST(ScenarioParser, AnSsidHoldsAtMostThirtyTwoBytes) {
+TEST(ScenarioParserTest, AnSsidHoldsAtMostThirtyTwoBytes) {
   // Once made, the service's settings always have a name: an empty one is no machine of Windows'.
   EXPECT_NE(Refusal("wlan ssid \"\"\n").find("the service always holds a name"), std::string::npos);
   EXPECT_TRUE(Parse("wlan ssid \"" + std::string(32, 'a') + "\"\n"));
@@ -219,7 +219,7 @@ TEST(ScenarioParser, AnSsidHoldsAtMostThirtyTwoBytes) {
   EXPECT_NE(Refusal("wlan ssid-bytes " + std::string(66, '4') + "\n").find("at most 32 bytes"), std::string::npos);
 }
 
-TEST(ScenarioParser, SharingStatements) {
+TEST(ScenarioParserTest, SharingStatements) {
   const auto s = Parse(
       "connection name \"E\" device \"D\" guid {5A1E0002-0000-4000-8000-00000000E001} shared public\n"
       "connection name \"W\" device \"V\" guid {5A1E0001-0000-4000-8000-00000000AD01} unsupported\n"

@@ -25,7 +25,7 @@ std::string Refusal(std::string_view line) {
   return why;
 }
 
-TEST(ServiceControl, RequestsCarryTheirNumbersAndAddresses) {
+TEST(ServiceControlTest, RequestsCarryTheirNumbersAndAddresses) {
   const ControlRequest state = Parsed("state 2 1 17");
   EXPECT_EQ(state.kind, Kind::State);
   EXPECT_EQ(state.oldState, 2u);
@@ -47,7 +47,7 @@ TEST(ServiceControl, RequestsCarryTheirNumbersAndAddresses) {
   EXPECT_EQ(Parsed("sleep\r").kind, Kind::Sleep);
 }
 
-TEST(ServiceControl, DeviceNameIsTheRestOfTheLineAsWritten) {
+TEST(ServiceControlTest, DeviceNameIsTheRestOfTheLineAsWritten) {
   const ControlRequest removed = Parsed("device removed \\\\?\\PCI#VEN_8086  x\xC3\xA9");
   EXPECT_EQ(removed.kind, Kind::Device);
   EXPECT_TRUE(removed.removed);
@@ -57,7 +57,7 @@ TEST(ServiceControl, DeviceNameIsTheRestOfTheLineAsWritten) {
   EXPECT_EQ(arrived.text, u"\"quoted\"");
 }
 
-TEST(ServiceControl, MalformedRequestsAreRefusedWithAReason) {
+TEST(ServiceControlTest, MalformedRequestsAreRefusedWithAReason) {
   EXPECT_EQ(Refusal(""), "empty request");
   EXPECT_EQ(Refusal("state 2 3 17"), "state takes OLD NEW REASON (states 0, 1 or 2)");
   EXPECT_EQ(Refusal("state 2 1"), "state takes OLD NEW REASON (states 0, 1 or 2)");
@@ -73,7 +73,7 @@ TEST(ServiceControl, MalformedRequestsAreRefusedWithAReason) {
   EXPECT_EQ(Refusal("State 2 1 17"), "unknown request State");
 }
 
-TEST(ServiceControl, NowLineShowsWhatExpectationsSee) {
+TEST(ServiceControlTest, NowLineShowsWhatExpectationsSee) {
   wlan::test::Rig rig;
   EXPECT_EQ(WlanNowLine(rig.service), "now state idle ssid \"TethraNet\" key \"tethra-secret\" max-peers 100");
 
@@ -99,7 +99,7 @@ bool Apply(std::string_view line, sim::SimWlanService& wlan, std::string* refusa
   return done;
 }
 
-TEST(ServiceControl, MachineRequestsActOnTheServiceAndDeviceIsNotTheServices) {
+TEST(ServiceControlTest, MachineRequestsActOnTheServiceAndDeviceIsNotTheServices) {
   wlan::test::Rig rig;
   EXPECT_TRUE(Apply("state 1 2 0", rig.service));
   EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);
@@ -119,7 +119,7 @@ TEST(ServiceControl, MachineRequestsActOnTheServiceAndDeviceIsNotTheServices) {
 }
 
 // Each of the machine's own events does what tethra-sim's timeline does with the same line.
-TEST(ServiceControl, ForcedStartRadioAdapterAndSleepAreTheMachinesEvents) {
+TEST(ServiceControlTest, ForcedStartRadioAdapterAndSleepAreTheMachinesEvents) {
   wlan::test::Rig started;
   EXPECT_TRUE(Apply("forced-start", started.service));
   EXPECT_EQ(started.service.state(), platform::kWlanHostedNetworkActive);
@@ -147,7 +147,7 @@ TEST(ServiceControl, ForcedStartRadioAdapterAndSleepAreTheMachinesEvents) {
 
 // A change from a state the service is not in changes nothing, and the answer names the state
 // it is in, which the controller reads back.
-TEST(ServiceControl, AStateChangeFromAnotherStateIsRefusedNamingTheStateItIsIn) {
+TEST(ServiceControlTest, AStateChangeFromAnotherStateIsRefusedNamingTheStateItIsIn) {
   wlan::test::Rig rig;
   std::string why;
   EXPECT_FALSE(Apply("state 2 1 17", rig.service, &why));

@@ -6,7 +6,7 @@
 namespace tethra::simrunner {
 namespace {
 
-TEST(ScenarioText, Numbers) {
+TEST(ScenarioTextTest, Numbers) {
   std::int64_t v = 0;
   EXPECT_TRUE(ParseNumber("0x8007000D", v));
   EXPECT_EQ(v, 0x8007000D);
@@ -18,7 +18,7 @@ TEST(ScenarioText, Numbers) {
 }
 
 // Every word either reads as the int64 it writes or is refused: nothing wraps or overflows.
-TEST(ScenarioText, NumbersAtTheEdgesOfSixtyFourBits) {
+TEST(ScenarioTextTest, NumbersAtTheEdgesOfSixtyFourBits) {
   std::int64_t v = 0;
   EXPECT_TRUE(ParseNumber("9223372036854775807", v));
   EXPECT_EQ(v, INT64_MAX);
@@ -36,7 +36,7 @@ TEST(ScenarioText, NumbersAtTheEdgesOfSixtyFourBits) {
   EXPECT_FALSE(ParseNumber("--5", v));
 }
 
-TEST(ScenarioText, GuidRoundTripKeepsByteOrder) {
+TEST(ScenarioTextTest, GuidRoundTripKeepsByteOrder) {
   platform::Guid g;
   ASSERT_TRUE(ParseGuid("{AD498944-762F-11D0-8DCB-00C04FC3358C}", g));
   EXPECT_EQ(g.Data1, 0xAD498944u);
@@ -47,13 +47,13 @@ TEST(ScenarioText, GuidRoundTripKeepsByteOrder) {
   EXPECT_FALSE(ParseGuid("AD498944-762F-11D0-8DCB-00C04FC3358C00", g));
 }
 
-TEST(ScenarioText, Utf8RoundTripIncludingSurrogates) {
+TEST(ScenarioTextTest, Utf8RoundTripIncludingSurrogates) {
   const std::u16string text = u"Caf\u00e9 \u20ac \U0001F600";
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
   EXPECT_EQ(Quote(u"a\"\u00e9"), "\"a\\\"\\u00E9\"");
 }
 
-TEST(ScenarioText, IllFormedUtf8BecomesReplacementCharacters) {
+TEST(ScenarioTextTest, IllFormedUtf8BecomesReplacementCharacters) {
   // An overlong "/" must not read as "/", nor an encoded surrogate as one.
   EXPECT_EQ(Utf8ToUtf16("a\xC0\xAF"), u"a\uFFFD\uFFFD");
   EXPECT_EQ(Utf8ToUtf16("\xE0\x80\xAF"), u"\uFFFD\uFFFD\uFFFD");

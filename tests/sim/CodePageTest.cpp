@@ -11,7 +11,7 @@ using tethra::platform::Bool32;
 using tethra::sim::CodePageConverter;
 namespace p = tethra::platform;
 
-TEST(CodePage1252, MapsHighRangeAndUsesDefaultCharForTheRest) {
+TEST(CodePage1252Test, MapsHighRangeAndUsesDefaultCharForTheRest) {
   CodePageConverter cp(1252);
   const char16_t text[] = u"A\u20AC\u00E9\u4E2D";
   char out[8] = {};
@@ -29,7 +29,7 @@ TEST(CodePage1252, MapsHighRangeAndUsesDefaultCharForTheRest) {
   EXPECT_EQ(used, 0);
 }
 
-TEST(CodePage1252, BestFitOnlyWithoutTheNoBestFitFlag) {
+TEST(CodePage1252Test, BestFitOnlyWithoutTheNoBestFitFlag) {
   CodePageConverter cp(1252);
   char out[4] = {};
   Bool32 used = -1;
@@ -41,7 +41,7 @@ TEST(CodePage1252, BestFitOnlyWithoutTheNoBestFitFlag) {
   EXPECT_EQ(used, 1);
 }
 
-TEST(CodePage1252, BufferRulesAndTerminator) {
+TEST(CodePage1252Test, BufferRulesAndTerminator) {
   CodePageConverter cp(1252);
   char small[2];
   EXPECT_EQ(cp.wideCharToMultiByte(1252, 0, u"abc", -1, small, 2, nullptr, nullptr), 0);
@@ -57,7 +57,7 @@ TEST(CodePage1252, BufferRulesAndTerminator) {
   EXPECT_EQ(wide[2], 0x00FF);
 }
 
-TEST(CodePageUtf8, DefaultCharArgumentsAreInvalid) {
+TEST(CodePageUtf8Test, DefaultCharArgumentsAreInvalid) {
   CodePageConverter cp(65001);
   char out[8];
   Bool32 used = 0;
@@ -69,7 +69,7 @@ TEST(CodePageUtf8, DefaultCharArgumentsAreInvalid) {
   EXPECT_EQ(cp.lastError(), p::Win32Error{1004});
 }
 
-TEST(CodePageUtf8, SurrogatesAndInvalidSequences) {
+TEST(CodePageUtf8Test, SurrogatesAndInvalidSequences) {
   CodePageConverter cp(1252);
   char out[16] = {};
   const char16_t lone[] = {u'a', 0xD800, u'b'};
@@ -85,7 +85,7 @@ TEST(CodePageUtf8, SurrogatesAndInvalidSequences) {
   EXPECT_EQ(std::u16string(wide, 6), std::u16string(u"a\uFFFD(\uFFFD\uFFFD\uFFFD"));
 }
 
-TEST(CodePageInWorld, FailureSetsLastErrorOfTheCallingProcess) {
+TEST(CodePageInWorldTest, FailureSetsLastErrorOfTheCallingProcess) {
   tethra::sim::World world({});
   auto& program = world.createProcess("tethra", true);
   auto& pf = program.platform();

@@ -11,7 +11,7 @@ namespace {
 using tethra::sim::World;
 namespace p = tethra::platform;
 
-TEST(Kernel, AutoResetWakesOneWaiterManualResetWakesAll) {
+TEST(KernelTest, AutoResetWakesOneWaiterManualResetWakesAll) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* k = program.platform().kernel;
@@ -42,7 +42,7 @@ TEST(Kernel, AutoResetWakesOneWaiterManualResetWakesAll) {
   EXPECT_EQ(k->waitForSingleObject(autoEvent, 0), p::kWAIT_TIMEOUT);
 }
 
-TEST(Kernel, NamedMutexExistsUntilItsProcessEndsAndNothingRunsAfterExit) {
+TEST(KernelTest, NamedMutexExistsUntilItsProcessEndsAndNothingRunsAfterExit) {
   World world({});
   world.reserveMutexName(u"OtherInstance");
   auto& first = world.createProcess("first", true);
@@ -110,7 +110,7 @@ p::Dword threadBody(void* param) {
   return 0;
 }
 
-TEST(Kernel, ThreadHandleSignalsWhenTheThreadEnds) {
+TEST(KernelTest, ThreadHandleSignalsWhenTheThreadEnds) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* k = program.platform().kernel;
@@ -133,7 +133,7 @@ TEST(Kernel, ThreadHandleSignalsWhenTheThreadEnds) {
   EXPECT_NE(id, 0u);
 }
 
-TEST(Kernel, TickCountWrapsAndClockCrossesLeapDay) {
+TEST(KernelTest, TickCountWrapsAndClockCrossesLeapDay) {
   World::Options options;
   options.tickCountBase = 0xFFFFFF00u;
   options.startTime = {2012, 2, 3, 29, 23, 59, 59, 500};
@@ -163,7 +163,7 @@ TEST(Kernel, TickCountWrapsAndClockCrossesLeapDay) {
   EXPECT_EQ(utc.wDay, local.wDay);
 }
 
-TEST(Kernel, ClockCountsSundayAsDayZeroAndCrossesTheYear) {
+TEST(KernelTest, ClockCountsSundayAsDayZeroAndCrossesTheYear) {
   World::Options options;
   options.startTime = {2011, 12, 6, 31, 23, 59, 59, 999};  // a Saturday
   World world(options);
@@ -182,7 +182,7 @@ TEST(Kernel, ClockCountsSundayAsDayZeroAndCrossesTheYear) {
   EXPECT_EQ(local.wMilliseconds, 0);
 }
 
-TEST(Kernel, CriticalSectionIsReentrantAndMakesOthersWait) {
+TEST(KernelTest, CriticalSectionIsReentrantAndMakesOthersWait) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* k = program.platform().kernel;
@@ -206,7 +206,7 @@ TEST(Kernel, CriticalSectionIsReentrantAndMakesOthersWait) {
   EXPECT_EQ(secondEntered, 150u);
 }
 
-TEST(Kernel, LastErrorBelongsToTheCallingThread) {
+TEST(KernelTest, LastErrorBelongsToTheCallingThread) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* k = program.platform().kernel;

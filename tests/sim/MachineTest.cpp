@@ -25,7 +25,7 @@ struct Listener {
   }
 };
 
-TEST(SimMachine, EachInstanceOwnsItsAreasAndHearsTheServiceOnItsOwnThreadWhileItRuns) {
+TEST(SimMachineTest, EachInstanceOwnsItsAreasAndHearsTheServiceOnItsOwnThreadWhileItRuns) {
   SimMachine machine(SimMachineConfig{});
   World& world = machine.world();
   SimProcess& first = machine.createProgram("first", nullptr);

@@ -11,7 +11,7 @@ namespace {
 
 using tethra::sim::World;
 
-TEST(Scheduler, LongSleepCostsNoWallTimeAndDeadlinesWakeInOrder) {
+TEST(SchedulerTest, LongSleepCostsNoWallTimeAndDeadlinesWakeInOrder) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* kernel = program.platform().kernel;
@@ -31,7 +31,7 @@ TEST(Scheduler, LongSleepCostsNoWallTimeAndDeadlinesWakeInOrder) {
   EXPECT_EQ(world.programWakeUps(), 4u);
 }
 
-TEST(Scheduler, OnlyOneThreadRunsAtATime) {
+TEST(SchedulerTest, OnlyOneThreadRunsAtATime) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* kernel = program.platform().kernel;
@@ -54,7 +54,7 @@ TEST(Scheduler, OnlyOneThreadRunsAtATime) {
   EXPECT_EQ(total, 3L * 200 * 99);
 }
 
-TEST(Scheduler, IdleKeepsWhatAPredicateTookAndWaitIdleHonoursItsDeadline) {
+TEST(SchedulerTest, IdleKeepsWhatAPredicateTookAndWaitIdleHonoursItsDeadline) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   int tokens = 0;
@@ -81,7 +81,7 @@ TEST(Scheduler, IdleKeepsWhatAPredicateTookAndWaitIdleHonoursItsDeadline) {
   EXPECT_TRUE(ran);
 }
 
-TEST(Scheduler, MachineWakesWithFalseWhenNothingCanHappen) {
+TEST(SchedulerTest, MachineWakesWithFalseWhenNothingCanHappen) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   world.startThread(program, "stuck", [&] { world.block([] { return false; }); });
@@ -91,7 +91,7 @@ TEST(Scheduler, MachineWakesWithFalseWhenNothingCanHappen) {
   EXPECT_EQ(world.now(), 0u);
 }
 
-TEST(Scheduler, BlockOffTheSimulationReturnsAtOnce) {
+TEST(SchedulerTest, BlockOffTheSimulationReturnsAtOnce) {
   World world({});
   EXPECT_FALSE(world.block([] { return false; }, 5000));
   EXPECT_EQ(world.now(), 0u);

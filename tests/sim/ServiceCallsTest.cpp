@@ -28,21 +28,21 @@ class RecordingHost final : public sim::IServiceHost {
 class Call : public sim::ServiceCall<p::HResult> {
  public:
   Call(RecordingHost& host, sim::FaultPlan& plan, std::string operation)
-      : ServiceCall(std::move(operation)), m_host(host), m_plan(plan) {}
+      : ServiceCall(std::move(operation)), m_Host(host), m_Plan(plan) {}
   std::optional<p::HResult> fault() {
-    const auto rule = m_plan.take("svc", operation());
+    const auto rule = m_Plan.take("svc", operation());
     if (!rule) return std::nullopt;
     return sim::FaultStatus<p::HResult>(rule->code);
   }
   p::HResult result(p::HResult hr) {
     ServiceCall::result(hr);
-    record(m_host);
+    record(m_Host);
     return hr;
   }
 
  private:
-  RecordingHost& m_host;
-  sim::FaultPlan& m_plan;
+  RecordingHost& m_Host;
+  sim::FaultPlan& m_Plan;
 };
 
 struct Service {
@@ -58,7 +58,7 @@ struct Service {
   sim::CallCounts counts;
 };
 
-TEST(ServiceCalls, CountedByOperationFaultedByTheRuleAndRecordedWithTheirStatus) {
+TEST(ServiceCallsTest, CountedByOperationFaultedByTheRuleAndRecordedWithTheirStatus) {
   Service service;
   service.plan.add(sim::FaultRule{"svc", "open", 0x80004005, -1, 1});
   EXPECT_EQ(service.serve("open"), p::kE_FAIL);
@@ -71,7 +71,7 @@ TEST(ServiceCalls, CountedByOperationFaultedByTheRuleAndRecordedWithTheirStatus)
                                                              "close(x) -> 0x00000000"}));
 }
 
-TEST(ServiceCalls, SystemErrorCodesAreWrittenInDecimal) {
+TEST(ServiceCallsTest, SystemErrorCodesAreWrittenInDecimal) {
   EXPECT_EQ(sim::FaultStatus<p::Win32Error>(1610), p::Win32Error{1610});
   EXPECT_EQ(sim::StatusText(p::Win32Error{5023}), "5023");
   EXPECT_EQ(sim::StatusText(p::kERROR_SUCCESS), "0");

@@ -72,7 +72,7 @@ std::intptr_t dialogProc(p::Hwnd hwnd, std::uint32_t message, p::WParam wParam, 
   }
 }
 
-TEST(Windows, ThreadsSendingToEachOtherDoNotDeadlock) {
+TEST(WindowsTest, ThreadsSendingToEachOtherDoNotDeadlock) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* ws = program.platform().windows;
@@ -98,7 +98,7 @@ TEST(Windows, ThreadsSendingToEachOtherDoNotDeadlock) {
   EXPECT_EQ(world.now(), 1u);
 }
 
-TEST(Windows, SendBlocksUntilTheOwnerHandlesItAndPeekTakesOnlyWhatIsQueued) {
+TEST(WindowsTest, SendBlocksUntilTheOwnerHandlesItAndPeekTakesOnlyWhatIsQueued) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* ws = program.platform().windows;
@@ -140,7 +140,7 @@ TEST(Windows, SendBlocksUntilTheOwnerHandlesItAndPeekTakesOnlyWhatIsQueued) {
   EXPECT_EQ(handled, 3);
 }
 
-TEST(Windows, ModalDialogLivesAsOnWindows) {
+TEST(WindowsTest, ModalDialogLivesAsOnWindows) {
   World world({});
   auto& program = world.createProcess("tethra", true, &resources());
   DialogState state;
@@ -192,7 +192,7 @@ TEST(Windows, ModalDialogLivesAsOnWindows) {
   g_dialog = nullptr;
 }
 
-TEST(Windows, SystemEventsReachOnlyRegisteredWindows) {
+TEST(WindowsTest, SystemEventsReachOnlyRegisteredWindows) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* events = program.platform().systemEvents;
@@ -237,7 +237,7 @@ TEST(Windows, SystemEventsReachOnlyRegisteredWindows) {
 
 // A device-interface event reaches a window only through a live registration for its class
 // (or for every class); a filter of another record type or a service handle registers nothing.
-TEST(Windows, DeviceEventsFollowLiveRegistrationsForTheirClass) {
+TEST(WindowsTest, DeviceEventsFollowLiveRegistrationsForTheirClass) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* events = program.platform().systemEvents;
@@ -285,7 +285,7 @@ TEST(Windows, DeviceEventsFollowLiveRegistrationsForTheirClass) {
   EXPECT_EQ(reached, (std::vector<char>{'a', 'b', 'a', 'b'}));
 }
 
-TEST(Windows, WindowsOfAnExitedProcessTakeNothingAndNobodyWaits) {
+TEST(WindowsTest, WindowsOfAnExitedProcessTakeNothingAndNobodyWaits) {
   World world({});
   auto& program = world.createProcess("tethra", true);
   auto* machineWindows = world.machineProcess().platform().windows;
@@ -339,7 +339,7 @@ std::vector<std::string> runMixedScenario() {
   return world.transcript().lines(true);
 }
 
-TEST(Windows, SameRunGivesTheSameTranscript) {
+TEST(WindowsTest, SameRunGivesTheSameTranscript) {
   const auto first = runMixedScenario();
   const auto second = runMixedScenario();
   EXPECT_GT(first.size(), 40u);

@@ -121,7 +121,7 @@ Hresult ReadFakeName(IConnectionProfile& profile, std::u16string& name) {
 platform::ProfileSelector ByAdapter(const Guid& id) { return {id, u""}; }
 platform::ProfileSelector ByName(std::u16string name) { return {Guid{}, std::move(name)}; }
 
-TEST(FindProfile, TakesTheFirstProfileOfThatAdapterAndReleasesTheOthers) {
+TEST(FindProfileTest, TakesTheFirstProfileOfThatAdapterAndReleasesTheOthers) {
   FakeProfile lan, wifi, wifiAgain;
   lan.adapter.id = kLan;
   wifi.adapter.id = kWifi;
@@ -155,7 +155,7 @@ Picked Pick(std::vector<FakeProfile*> items, const platform::ProfileSelector& se
 }
 constexpr Hresult kNotFound = static_cast<Hresult>(0x80070490u);
 
-TEST(FindProfile, NoProfileOfThatAdapterIsNotFound) {
+TEST(FindProfileTest, NoProfileOfThatAdapterIsNotFound) {
   FakeProfile lan;
   lan.adapter.id = kLan;
   const Picked picked = Pick({&lan}, ByAdapter(kWifi));
@@ -163,7 +163,7 @@ TEST(FindProfile, NoProfileOfThatAdapterIsNotFound) {
   EXPECT_EQ(picked.profile, nullptr);
 }
 
-TEST(FindProfile, SkipsProfilesThatCannotNameTheirAdapter) {
+TEST(FindProfileTest, SkipsProfilesThatCannotNameTheirAdapter) {
   FakeProfile noAdapter, badId, wifi;
   noAdapter.hasAdapter = false;
   badId.adapter.id = kWifi;
@@ -174,7 +174,7 @@ TEST(FindProfile, SkipsProfilesThatCannotNameTheirAdapter) {
   EXPECT_EQ(picked.profile, &wifi);
 }
 
-TEST(FindProfile, AnAdapterIdIsMatchedByIdAloneWhateverTheNames) {
+TEST(FindProfileTest, AnAdapterIdIsMatchedByIdAloneWhateverTheNames) {
   FakeProfile named, wifi;
   named.adapter.id = kLan;
   named.name = u"Office VPN";
@@ -186,7 +186,7 @@ TEST(FindProfile, AnAdapterIdIsMatchedByIdAloneWhateverTheNames) {
   EXPECT_EQ(named.nameReads + wifi.nameReads, 0) << "names were read for a selection by adapter";
 }
 
-TEST(FindProfile, AZeroAdapterIdSelectsByTheExactName) {
+TEST(FindProfileTest, AZeroAdapterIdSelectsByTheExactName) {
   // A dial-up connection's profile: its adapter (if it names one) is not what is asked about.
   FakeProfile lan, near, vpn;
   lan.adapter.id = kLan;
@@ -200,13 +200,13 @@ TEST(FindProfile, AZeroAdapterIdSelectsByTheExactName) {
       << "a name that is only the start of a profile's name matched";
 }
 
-TEST(FindProfile, AZeroAdapterIdNeverMatchesAnAdapterWithoutAnId) {
+TEST(FindProfileTest, AZeroAdapterIdNeverMatchesAnAdapterWithoutAnId) {
   FakeProfile zeroId;  // an adapter whose id is zero, and another name
   zeroId.name = u"Ethernet";
   EXPECT_EQ(Pick({&zeroId}, ByName(u"Dial-up")).hr, kNotFound);
 }
 
-TEST(FindProfile, SkipsProfilesThatCannotTellTheirName) {
+TEST(FindProfileTest, SkipsProfilesThatCannotTellTheirName) {
   FakeProfile broken, vpn;
   broken.name = u"Office VPN";
   broken.nameResult = kE_FAIL;
@@ -216,7 +216,7 @@ TEST(FindProfile, SkipsProfilesThatCannotTellTheirName) {
   EXPECT_EQ(picked.profile, &vpn);
 }
 
-TEST(FindProfile, TheCollectionsFailureComesBack) {
+TEST(FindProfileTest, TheCollectionsFailureComesBack) {
   FakeProfiles profiles;
   profiles.sizeResult = kE_UNEXPECTED;
   ComPtr<IConnectionProfile> profile;
@@ -290,7 +290,7 @@ struct FakeOperation final : CountedInspectable<IAsyncOperationTetheringResult> 
   }
 };
 
-TEST(ReadOutcome, ACompletedStartGivesItsTetheringResult) {
+TEST(ReadOutcomeTest, ACompletedStartGivesItsTetheringResult) {
   FakeOperation op;
   op.result.status = TetheringOperationStatus::WiFiDeviceOff;
   const Outcome outcome = ReadOutcome(&op, AsyncStatus::Completed);
@@ -299,7 +299,7 @@ TEST(ReadOutcome, ACompletedStartGivesItsTetheringResult) {
   EXPECT_EQ(op.result.references, 1);
 }
 
-TEST(ReadOutcome, AFailedOperationGivesItsErrorCode) {
+TEST(ReadOutcomeTest, AFailedOperationGivesItsErrorCode) {
   FakeOperation op;
   op.info.error = static_cast<Hresult>(0x80070015u);
   const Outcome outcome = ReadOutcome(&op, AsyncStatus::Error);
@@ -307,18 +307,18 @@ TEST(ReadOutcome, AFailedOperationGivesItsErrorCode) {
   EXPECT_EQ(op.info.references, 1);
 }
 
-TEST(ReadOutcome, AnErrorWithoutACodeIsStillAFailure) {
+TEST(ReadOutcomeTest, AnErrorWithoutACodeIsStillAFailure) {
   FakeOperation op;
   op.info.error = kS_OK;
   EXPECT_EQ(ReadOutcome(&op, AsyncStatus::Error).result, platform::kE_FAIL);
 }
 
-TEST(ReadOutcome, ACancelledOperationIsCancelled) {
+TEST(ReadOutcomeTest, ACancelledOperationIsCancelled) {
   FakeOperation op;
   EXPECT_EQ(ReadOutcome(&op, AsyncStatus::Canceled).result, HResult{0x800704C7u});
 }
 
-TEST(ReadOutcome, ResultsThatCannotBeReadAreThatFailure) {
+TEST(ReadOutcomeTest, ResultsThatCannotBeReadAreThatFailure) {
   FakeOperation op;
   op.resultsCall = kE_ILLEGAL_METHOD_CALL;
   EXPECT_EQ(ReadOutcome(&op, AsyncStatus::Completed).result, HResult{0x8000000Eu});
@@ -331,7 +331,7 @@ struct FakeAction final : CountedInspectable<IAsyncAction> {
   Hresult TETHRA_WINRT_CALL GetResults() override { return results; }
 };
 
-TEST(ReadOutcome, AConfigurationReportsItsResultsCall) {
+TEST(ReadOutcomeTest, AConfigurationReportsItsResultsCall) {
   FakeAction action;
   EXPECT_EQ(ReadOutcome(&action, AsyncStatus::Completed).result, platform::kS_OK);
   EXPECT_EQ(ReadOutcome(&action, AsyncStatus::Completed).status, TetheringStatus::Success);
@@ -383,7 +383,7 @@ Hresult HandOverOperation(FakeOperation& op, std::shared_ptr<Recorder> done,
 
 // An operation handed over with a completion that runs at once and the beginning call's gate
 // already open.
-class HandOver : public ::testing::Test {
+class HandOverTest : public ::testing::Test {
  protected:
   Hresult handOver() { return HandOverOperation(op, done, operation); }
   std::shared_ptr<Recorder> done = std::make_shared<Recorder>();
@@ -391,7 +391,7 @@ class HandOver : public ::testing::Test {
   std::unique_ptr<platform::ITetheringOperation> operation;
 };
 
-TEST_F(HandOver, GivesAHandleWhoseCancelIsTheOperations) {
+TEST_F(HandOverTest, GivesAHandleWhoseCancelIsTheOperations) {
   ASSERT_EQ(handOver(), kS_OK);
   ASSERT_TRUE(operation);
   EXPECT_EQ(op.puts, 1);
@@ -407,7 +407,7 @@ TEST_F(HandOver, GivesAHandleWhoseCancelIsTheOperations) {
   EXPECT_EQ(op.info.cancels, 1) << "dropping the handle cancelled";
 }
 
-TEST_F(HandOver, DroppingTheHandleLeavesTheOperationRunning) {
+TEST_F(HandOverTest, DroppingTheHandleLeavesTheOperationRunning) {
   ASSERT_EQ(handOver(), kS_OK);
   operation.reset();
   EXPECT_EQ(op.info.cancels, 0);
@@ -417,7 +417,7 @@ TEST_F(HandOver, DroppingTheHandleLeavesTheOperationRunning) {
   EXPECT_EQ(done->calls[0].first, platform::kS_OK);
 }
 
-TEST_F(HandOver, AnOperationWithoutAsyncInfoIsRefusedBeforeItsHandlerIsGiven) {
+TEST_F(HandOverTest, AnOperationWithoutAsyncInfoIsRefusedBeforeItsHandlerIsGiven) {
   op.answersInfo = false;
   EXPECT_EQ(handOver(), kE_NOINTERFACE);
   EXPECT_FALSE(operation);
@@ -425,7 +425,7 @@ TEST_F(HandOver, AnOperationWithoutAsyncInfoIsRefusedBeforeItsHandlerIsGiven) {
   EXPECT_EQ(done.use_count(), 1);
 }
 
-TEST_F(HandOver, AFailedPutCompletedGivesNoHandleAndNoCompletion) {
+TEST_F(HandOverTest, AFailedPutCompletedGivesNoHandleAndNoCompletion) {
   op.putResult = kE_ILLEGAL_METHOD_CALL;
   EXPECT_EQ(handOver(), kE_ILLEGAL_METHOD_CALL);
   EXPECT_FALSE(operation);
@@ -454,7 +454,7 @@ void ExpectHeldUntilTheCallReturns(Deliver deliver) {
   EXPECT_EQ(done->calls.size(), 1u);
 }
 
-TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
+TEST(CompletionHandlerTest, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
   ExpectHeldUntilTheCallReturns([](OperationHandler* handler, FakeOperation& op, HeldPosts&) {
     handler->arm();
     return std::thread([handler, &op] {
@@ -464,7 +464,7 @@ TEST(CompletionHandler, AnOutcomeOnTheSystemsThreadWaitsForTheCallToFinish) {
   });
 }
 
-TEST(CompletionHandler, AnEarlyOutcomePostedElsewhereWaitsForTheCallToFinish) {
+TEST(CompletionHandlerTest, AnEarlyOutcomePostedElsewhereWaitsForTheCallToFinish) {
   ExpectHeldUntilTheCallReturns([](OperationHandler* handler, FakeOperation& op, HeldPosts& posts) {
     handler->Invoke(&op, AsyncStatus::Completed);
     handler->arm();
@@ -474,7 +474,7 @@ TEST(CompletionHandler, AnEarlyOutcomePostedElsewhereWaitsForTheCallToFinish) {
   });
 }
 
-TEST(CompletionHandler, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) {
+TEST(CompletionHandlerTest, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   auto* handler = new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), Opened());
@@ -493,7 +493,7 @@ TEST(CompletionHandler, AnOutcomeAfterTheCallIsDeliveredOnceOnTheSystemsThread) 
   handler->Release();
 }
 
-TEST(CompletionHandler, AnOutcomeInsideTheCallWaitsForItAndGoesToAnotherThread) {
+TEST(CompletionHandlerTest, AnOutcomeInsideTheCallWaitsForItAndGoesToAnotherThread) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   auto* handler = new OperationHandler(kIID_AsyncOperationCompletedHandler_TetheringResult, done, posts.fn(), Opened());
@@ -513,7 +513,7 @@ TEST(CompletionHandler, AnOutcomeInsideTheCallWaitsForItAndGoesToAnotherThread) 
   handler->Release();
 }
 
-TEST(CompletionHandler, AHandlerNeverHandedOverNeverDelivers) {
+TEST(CompletionHandlerTest, AHandlerNeverHandedOverNeverDelivers) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   {
@@ -527,7 +527,7 @@ TEST(CompletionHandler, AHandlerNeverHandedOverNeverDelivers) {
   EXPECT_EQ(done.use_count(), 1) << "the handler let the completion go with its last reference";
 }
 
-TEST(CompletionHandler, StartedIsNotAnEnd) {
+TEST(CompletionHandlerTest, StartedIsNotAnEnd) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   auto* handler = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn(), Opened());
@@ -540,7 +540,7 @@ TEST(CompletionHandler, StartedIsNotAnEnd) {
   handler->Release();
 }
 
-TEST(CompletionHandler, AnswersAsAgileAndAsItsOwnHandlerOnly) {
+TEST(CompletionHandlerTest, AnswersAsAgileAndAsItsOwnHandlerOnly) {
   auto done = std::make_shared<Recorder>();
   HeldPosts posts;
   auto* handler = new ActionHandler(kIID_AsyncActionCompletedHandler, done, posts.fn(), Opened());
@@ -564,7 +564,7 @@ struct CountingObserver final : platform::INetworkChangeObserver {
   }
 };
 
-TEST(NetworkChangeRelay, ARevokedRelayIsSilent) {
+TEST(NetworkChangeRelayTest, ARevokedRelayIsSilent) {
   CountingObserver observer;
   auto* relay = new NetworkChangeRelay(observer);
   relay->Invoke(nullptr);
@@ -574,7 +574,7 @@ TEST(NetworkChangeRelay, ARevokedRelayIsSilent) {
   relay->Release();
 }
 
-TEST(NetworkChangeRelay, RevokeWaitsForACallRunningOnAnotherThread) {
+TEST(NetworkChangeRelayTest, RevokeWaitsForACallRunningOnAnotherThread) {
   CountingObserver observer;
   std::promise<void> entered;
   std::promise<void> release;
@@ -600,7 +600,7 @@ TEST(NetworkChangeRelay, RevokeWaitsForACallRunningOnAnotherThread) {
   relay->Release();
 }
 
-TEST(NetworkChangeRelay, AnObserverMayRevokeFromItsOwnCall) {
+TEST(NetworkChangeRelayTest, AnObserverMayRevokeFromItsOwnCall) {
   CountingObserver observer;
   auto* relay = new NetworkChangeRelay(observer);
   observer.during = [&] { relay->revoke(); };

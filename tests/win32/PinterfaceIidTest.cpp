@@ -101,7 +101,7 @@ std::string Hex(const std::array<std::uint8_t, 20>& digest) {
   return text;
 }
 
-TEST(PinterfaceIid, Sha1OfTheStandardsOwnExamples) {
+TEST(PinterfaceIidTest, Sha1OfTheStandardsOwnExamples) {
   EXPECT_EQ(Hex(Sha1({'a', 'b', 'c'})), "a9993e364706816aba3e25717850c26c9cd0d89d");
   const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
   EXPECT_EQ(Hex(Sha1({two.begin(), two.end()})), "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
@@ -112,17 +112,17 @@ const std::string kConnectionProfile = "rc(Windows.Networking.Connectivity.Conne
 const std::string kOperationResult = "rc(Windows.Networking.NetworkOperators.NetworkOperatorTetheringOperationResult;" +
                                      Text(kIID_INetworkOperatorTetheringOperationResult) + ")";
 
-TEST(PinterfaceIid, VectorViewOfConnectionProfiles) {
+TEST(PinterfaceIidTest, VectorViewOfConnectionProfiles) {
   EXPECT_EQ(Text(InstanceIid("pinterface({bbe1fa4c-b0e3-4583-baef-1f1b2e483e56};" + kConnectionProfile + ")")),
             Text(kIID_IVectorView_ConnectionProfile));
 }
 
-TEST(PinterfaceIid, AsyncOperationOfTheTetheringResult) {
+TEST(PinterfaceIidTest, AsyncOperationOfTheTetheringResult) {
   EXPECT_EQ(Text(InstanceIid("pinterface({9fc2b0bb-e446-44e2-aa61-9cab8f636af2};" + kOperationResult + ")")),
             Text(kIID_IAsyncOperation_TetheringResult));
 }
 
-TEST(PinterfaceIid, CompletedHandlerOfTheTetheringResult) {
+TEST(PinterfaceIidTest, CompletedHandlerOfTheTetheringResult) {
   EXPECT_EQ(Text(InstanceIid("pinterface({fcdcf02c-e5d8-4478-915a-4d90b74b83a5};" + kOperationResult + ")")),
             Text(kIID_AsyncOperationCompletedHandler_TetheringResult));
 }

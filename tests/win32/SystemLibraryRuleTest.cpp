@@ -40,7 +40,7 @@ struct FakeLoader {
   std::u16string systemDirectory() { return directory; }
 };
 
-TEST(SystemLibrary, TheSystemDirectorySearchIsTheOnlyStepWhereTheLoaderAcceptsIt) {
+TEST(SystemLibraryTest, TheSystemDirectorySearchIsTheOnlyStepWhereTheLoaderAcceptsIt) {
   FakeLoader found;
   found.searchLoads = true;
   EXPECT_EQ(LoadFromSystemDirectory(found, u"wtsapi32.dll"), &g_module);
@@ -54,7 +54,7 @@ TEST(SystemLibrary, TheSystemDirectorySearchIsTheOnlyStepWhereTheLoaderAcceptsIt
   EXPECT_EQ(missing.error, kLoaderErrorModNotFound);
 }
 
-TEST(SystemLibrary, ALoaderWithoutTheSearchFlagLoadsByTheFullSystemPath) {
+TEST(SystemLibraryTest, ALoaderWithoutTheSearchFlagLoadsByTheFullSystemPath) {
   FakeLoader old;
   EXPECT_EQ(LoadFromSystemDirectory(old, u"wtsapi32.dll"), &g_module);
   ASSERT_EQ(old.byPath.size(), 1u);
@@ -66,7 +66,7 @@ TEST(SystemLibrary, ALoaderWithoutTheSearchFlagLoadsByTheFullSystemPath) {
   EXPECT_EQ(absent.error, kLoaderErrorModNotFound);
 }
 
-TEST(SystemLibrary, ASystemPathThatCannotBeNamedFailsAsAMissingModule) {
+TEST(SystemLibraryTest, ASystemPathThatCannotBeNamedFailsAsAMissingModule) {
   FakeLoader unnamed;
   unnamed.directory.clear();
   EXPECT_EQ(LoadFromSystemDirectory(unnamed, u"wlanapi.dll"), nullptr);

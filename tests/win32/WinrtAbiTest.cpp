@@ -79,7 +79,7 @@ struct Manager final : Recorded<INetworkOperatorTetheringManager> {
   Hresult TETHRA_WINRT_CALL StopTetheringAsync(IAsyncOperationTetheringResult**) override RAN(StopTetheringAsync)
 };
 
-TEST(WinrtAbi, TetheringManagerSlots) {
+TEST(WinrtAbiTest, TetheringManagerSlots) {
   Manager m;
   ExpectSlots(m, {"get_MaxClientCount", "get_ClientCount", "get_TetheringOperationalState",
                   "GetCurrentAccessPointConfiguration", "ConfigureAccessPointAsync", "StartTetheringAsync",
@@ -92,7 +92,7 @@ struct Statics3 final : Recorded<INetworkOperatorTetheringManagerStatics3> {
       RAN(CreateFromConnectionProfileWithTargetAdapter)
 };
 
-TEST(WinrtAbi, TetheringManagerStaticsSlots) {
+TEST(WinrtAbiTest, TetheringManagerStaticsSlots) {
   Statics3 s;
   ExpectSlots(s, {"CreateFromConnectionProfileWithTargetAdapter"});
 }
@@ -106,7 +106,7 @@ struct Statics2 final : Recorded<INetworkOperatorTetheringManagerStatics2> {
 };
 
 // The creation the adapter calls sits second: calling slot 6 would ask for a capability.
-TEST(WinrtAbi, TetheringManagerStatics2Slots) {
+TEST(WinrtAbiTest, TetheringManagerStatics2Slots) {
   Statics2 s;
   ExpectSlots(s, {"GetTetheringCapabilityFromConnectionProfile", "CreateFromConnectionProfile"});
 }
@@ -116,7 +116,7 @@ struct Manager2 final : Recorded<INetworkOperatorTetheringManager2> {
                                                 IAsyncOperationTetheringResult**) override RAN(StartTetheringAsync)
 };
 
-TEST(WinrtAbi, TetheringManager2Slots) {
+TEST(WinrtAbiTest, TetheringManager2Slots) {
   Manager2 m;
   ExpectSlots(m, {"StartTetheringAsync"});
 }
@@ -140,7 +140,7 @@ struct SessionAccessPoint final : Recorded<INetworkOperatorTetheringSessionAcces
   Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t) override RAN(put_PerformancePriority)
 };
 
-TEST(WinrtAbi, SessionAccessPointConfigurationSlots) {
+TEST(WinrtAbiTest, SessionAccessPointConfigurationSlots) {
   SessionAccessPoint a;
   ExpectSlots(a, {"get_Ssid", "put_Ssid", "get_Passphrase", "put_Passphrase", "IsBandSupported",
                   "IsBandSupportedAsync", "get_Band", "put_Band", "IsAuthenticationKindSupported",
@@ -150,7 +150,7 @@ TEST(WinrtAbi, SessionAccessPointConfigurationSlots) {
 
 // The identifiers the projections give, written here again: a digit wrong in the header would
 // make the runtime answer E_NOINTERFACE.
-TEST(WinrtAbi, IdentifiersOfTheNewerInterfaces) {
+TEST(WinrtAbiTest, IdentifiersOfTheNewerInterfaces) {
   EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics2,
             (Guid{0x5b235412, 0x35f0, 0x49e7, {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}}));
   EXPECT_EQ(kIID_INetworkOperatorTetheringManager2,
@@ -168,7 +168,7 @@ struct AccessPoint final : Recorded<INetworkOperatorTetheringAccessPointConfigur
   Hresult TETHRA_WINRT_CALL put_Passphrase(Hstring) override RAN(put_Passphrase)
 };
 
-TEST(WinrtAbi, AccessPointConfigurationSlots) {
+TEST(WinrtAbiTest, AccessPointConfigurationSlots) {
   AccessPoint a;
   ExpectSlots(a, {"get_Ssid", "put_Ssid", "get_Passphrase", "put_Passphrase"});
 }
@@ -178,7 +178,7 @@ struct OperationResult final : Recorded<INetworkOperatorTetheringOperationResult
   Hresult TETHRA_WINRT_CALL get_AdditionalErrorMessage(Hstring*) override RAN(get_AdditionalErrorMessage)
 };
 
-TEST(WinrtAbi, OperationResultSlots) {
+TEST(WinrtAbiTest, OperationResultSlots) {
   OperationResult r;
   ExpectSlots(r, {"get_Status", "get_AdditionalErrorMessage"});
 }
@@ -199,7 +199,7 @@ struct Information final : Recorded<INetworkInformationStatics> {
       RAN(remove_NetworkStatusChanged)
 };
 
-TEST(WinrtAbi, NetworkInformationStaticsSlots) {
+TEST(WinrtAbiTest, NetworkInformationStaticsSlots) {
   Information n;
   ExpectSlots(n, {"GetConnectionProfiles", "GetInternetConnectionProfile", "GetLanIdentifiers", "GetHostNames",
                   "GetProxyConfigurationAsync", "GetSortedEndpointPairs", "add_NetworkStatusChanged",
@@ -219,7 +219,7 @@ struct Profile final : Recorded<IConnectionProfile> {
   Hresult TETHRA_WINRT_CALL get_NetworkSecuritySettings(IInspectable**) override RAN(get_NetworkSecuritySettings)
 };
 
-TEST(WinrtAbi, ConnectionProfileSlots) {
+TEST(WinrtAbiTest, ConnectionProfileSlots) {
   Profile p;
   ExpectSlots(p, {"get_ProfileName", "GetNetworkConnectivityLevel", "GetNetworkNames", "GetConnectionCost",
                   "GetDataPlanStatus", "get_NetworkAdapter", "GetLocalUsage", "GetLocalUsagePerRoamingStates",
@@ -235,7 +235,7 @@ struct Adapter final : Recorded<INetworkAdapter> {
   Hresult TETHRA_WINRT_CALL GetConnectedProfileAsync(IInspectable**) override RAN(GetConnectedProfileAsync)
 };
 
-TEST(WinrtAbi, NetworkAdapterSlots) {
+TEST(WinrtAbiTest, NetworkAdapterSlots) {
   Adapter a;
   ExpectSlots(a, {"get_OutboundMaxBitsPerSecond", "get_InboundMaxBitsPerSecond", "get_IanaInterfaceType",
                   "get_NetworkItem", "get_NetworkAdapterId", "GetConnectedProfileAsync"});
@@ -249,7 +249,7 @@ struct Profiles final : Recorded<IVectorViewConnectionProfile> {
       RAN(GetMany)
 };
 
-TEST(WinrtAbi, VectorViewSlots) {
+TEST(WinrtAbiTest, VectorViewSlots) {
   Profiles v;
   ExpectSlots(v, {"GetAt", "get_Size", "IndexOf", "GetMany"});
 }
@@ -279,7 +279,7 @@ struct Factory final : Recorded<IActivationFactory> {
   Hresult TETHRA_WINRT_CALL ActivateInstance(IInspectable**) override RAN(ActivateInstance)
 };
 
-TEST(WinrtAbi, FoundationSlots) {
+TEST(WinrtAbiTest, FoundationSlots) {
   Info info;
   ExpectSlots(info, {"get_Id", "get_Status", "get_ErrorCode", "Cancel", "Close"});
   Action action;
@@ -300,7 +300,7 @@ struct StatusChanged final : RecordedDelegate<NetworkStatusChangedEventHandler> 
   Hresult TETHRA_WINRT_CALL Invoke(IInspectable*) override RAN(Invoke)
 };
 
-TEST(WinrtAbi, DelegatesInvokeAtSlotThree) {
+TEST(WinrtAbiTest, DelegatesInvokeAtSlotThree) {
   ActionDone a;
   OperationDone o;
   StatusChanged s;

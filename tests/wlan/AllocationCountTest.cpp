@@ -57,7 +57,7 @@ void Drain(CNotificationSink& sink) {
   while (CHostedNetworkNotification* record = sink.GetNextNotification()) record->Release();
 }
 
-TEST(NotificationPathHeap, OneRecordPerStateReportAndThreeObjectsPerJoin) {
+TEST(NotificationPathHeapTest, OneRecordPerStateReportAndThreeObjectsPerJoin) {
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);

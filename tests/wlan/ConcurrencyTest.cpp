@@ -28,32 +28,32 @@ class HeldSink final : public CHostedNetworkNotificationSink {
   void OnHostedNetworkAvailable() override {}
   void OnStationLeave(CWlanStation*) override {}
   void OnStationJoin(CWlanStation*) override {
-    std::unique_lock lock(m_mutex);
-    const int ticket = m_entered++;
-    m_changed.notify_all();
-    m_changed.wait(lock, [&] { return m_released > ticket; });
-    ++m_returned;
+    std::unique_lock lock(m_Mutex);
+    const int ticket = m_Entered++;
+    m_Changed.notify_all();
+    m_Changed.wait(lock, [&] { return m_Released > ticket; });
+    ++m_Returned;
   }
   void waitEntered(int count) {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_entered >= count; });
+    std::unique_lock lock(m_Mutex);
+    m_Changed.wait(lock, [&] { return m_Entered >= count; });
   }
   void releaseOne() {
-    std::lock_guard lock(m_mutex);
-    ++m_released;
-    m_changed.notify_all();
+    std::lock_guard lock(m_Mutex);
+    ++m_Released;
+    m_Changed.notify_all();
   }
   int returned() {
-    std::lock_guard lock(m_mutex);
-    return m_returned;
+    std::lock_guard lock(m_Mutex);
+    return m_Returned;
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  int m_entered = 0;
-  int m_released = 0;
-  int m_returned = 0;
+  std::mutex m_Mutex;
+  std::condition_variable m_Changed;
+  int m_Entered = 0;
+  int m_Released = 0;
+  int m_Returned = 0;
 };
 
 // Waits (bounded, as a safety net against a hang) until the remover blocks in its wait.
@@ -71,7 +71,7 @@ std::future<std::pair<HResult, int>> RemoveOnAnotherThread(CWlanManager& manager
   });
 }
 
-TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
+TEST(SinkRemovalTest, WaitsForTheRunningSinkCall) {
   test::ThreadedRig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
@@ -91,7 +91,7 @@ TEST(SinkRemoval, WaitsForTheRunningSinkCall) {
 
 // Two callbacks at once (as if the platform overlapped them): the first to end must not let
 // the removal go while the second still runs.
-TEST(SinkRemoval, OverlappingCallbacksKeepTheRemovalWaiting) {
+TEST(SinkRemovalTest, OverlappingCallbacksKeepTheRemovalWaiting) {
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
@@ -161,7 +161,7 @@ std::size_t ExpectedRecords(int rounds) {
   return count;
 }
 
-TEST(WlanStress, FloodDrainedAcrossThreadsAndEverythingReleased) {
+TEST(WlanStressTest, FloodDrainedAcrossThreadsAndEverythingReleased) {
   constexpr int kRounds = 400;
   const std::size_t expected = ExpectedRecords(kRounds);
   ASSERT_GT(expected, static_cast<std::size_t>(kRounds) * 4);

@@ -31,19 +31,19 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
   using Clock = std::chrono::steady_clock;
   ~ThreadHotspotHost() override { stop(); }
   void start(sim::SimHotspotService& service) {
-    m_thread = std::thread([this, &service] {
-      std::unique_lock lock(m_mutex);
+    m_Thread = std::thread([this, &service] {
+      std::unique_lock lock(m_Mutex);
       for (;;) {
         // A late operation wakes the thread when its time comes; anything queued meanwhile wakes
         // it to look at the next time again.
-        const std::uint64_t seen = m_queued;
-        const auto ready = [&] { return m_stopping || m_queued != seen || service.hasPendingDelivery(); };
+        const std::uint64_t seen = m_Queued;
+        const auto ready = [&] { return m_Stopping || m_Queued != seen || service.hasPendingDelivery(); };
         if (const auto due = service.nextDueMs()) {
-          m_wake.wait_until(lock, Clock::time_point(std::chrono::milliseconds(*due)), ready);
+          m_Wake.wait_until(lock, Clock::time_point(std::chrono::milliseconds(*due)), ready);
         } else {
-          m_wake.wait(lock, ready);
+          m_Wake.wait(lock, ready);
         }
-        if (m_stopping) return;
+        if (m_Stopping) return;
         if (!service.hasPendingDelivery()) continue;
         lock.unlock();
         service.deliverNext();
@@ -53,17 +53,17 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
   }
   void stop() {
     {
-      std::lock_guard lock(m_mutex);
-      m_stopping = true;
+      std::lock_guard lock(m_Mutex);
+      m_Stopping = true;
     }
-    m_wake.notify_all();
-    if (m_thread.joinable()) m_thread.join();
+    m_Wake.notify_all();
+    if (m_Thread.joinable()) m_Thread.join();
   }
-  sim::FaultPlan& faults() { return m_faults; }
+  sim::FaultPlan& faults() { return m_Faults; }
 
   void recordCall(std::string_view, std::string_view, std::string_view) override {}
   std::optional<sim::HotspotFault> takeFault(std::string_view operation) override {
-    const auto rule = m_faults.take("hotspot", operation);
+    const auto rule = m_Faults.take("hotspot", operation);
     if (!rule) return std::nullopt;
     return sim::HotspotFaultOf(rule->code, rule->extra);
   }
@@ -74,53 +74,53 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
   }
   void deliveryQueued() override {
     {
-      std::lock_guard lock(m_mutex);
-      ++m_queued;
+      std::lock_guard lock(m_Mutex);
+      ++m_Queued;
     }
-    m_wake.notify_all();
+    m_Wake.notify_all();
   }
 
  private:
-  sim::FaultPlan m_faults;  // filled before any call
-  std::mutex m_mutex;
-  std::condition_variable m_wake;
-  bool m_stopping = false;
-  std::uint64_t m_queued = 0;
-  std::thread m_thread;
+  sim::FaultPlan m_Faults;  // filled before any call
+  std::mutex m_Mutex;
+  std::condition_variable m_Wake;
+  bool m_Stopping = false;
+  std::uint64_t m_Queued = 0;
+  std::thread m_Thread;
 };
 
 // Records what is posted to the dialog, and waits for it.
 class PostCounter final : public tethra::test::FailingWindowSystem {
  public:
   bool postMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam, platform::LParam) override {
-    std::lock_guard lock(m_mutex);
-    if (hwnd == kDialog && message == WM_HOTSPOT_CHANGED) ++m_posts;
-    if (hwnd == kDialog && message == WM_HOTSPOT_OPERATION) m_operations.push_back(wParam);
-    m_posted.notify_all();
+    std::lock_guard lock(m_Mutex);
+    if (hwnd == kDialog && message == WM_HOTSPOT_CHANGED) ++m_Posts;
+    if (hwnd == kDialog && message == WM_HOTSPOT_OPERATION) m_Operations.push_back(wParam);
+    m_Posted.notify_all();
     return true;
   }
   bool waitForPosts(int count) {
-    std::unique_lock lock(m_mutex);
-    return m_posted.wait_for(lock, std::chrono::seconds(5), [&] { return m_posts >= count; });
+    std::unique_lock lock(m_Mutex);
+    return m_Posted.wait_for(lock, std::chrono::seconds(5), [&] { return m_Posts >= count; });
   }
   int posts() {
-    std::lock_guard lock(m_mutex);
-    return m_posts;
+    std::lock_guard lock(m_Mutex);
+    return m_Posts;
   }
   // The next WM_HOTSPOT_OPERATION, as the dialog's loop would take it.
   std::optional<platform::WParam> nextOperation() {
-    std::unique_lock lock(m_mutex);
-    if (!m_posted.wait_for(lock, std::chrono::seconds(5), [&] { return !m_operations.empty(); })) return std::nullopt;
-    const platform::WParam number = m_operations.front();
-    m_operations.erase(m_operations.begin());
+    std::unique_lock lock(m_Mutex);
+    if (!m_Posted.wait_for(lock, std::chrono::seconds(5), [&] { return !m_Operations.empty(); })) return std::nullopt;
+    const platform::WParam number = m_Operations.front();
+    m_Operations.erase(m_Operations.begin());
     return number;
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_posted;
-  int m_posts = 0;
-  std::vector<platform::WParam> m_operations;
+  std::mutex m_Mutex;
+  std::condition_variable m_Posted;
+  int m_Posts = 0;
+  std::vector<platform::WParam> m_Operations;
 };
 
 class MobileHotspotTest : public ::testing::Test {

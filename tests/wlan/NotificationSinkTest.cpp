@@ -41,7 +41,7 @@ CWlanStation* Station(const sim::Mac& mac) {
   return new CWlanStation(bytes);
 }
 
-TEST(NotificationSink, BurstPostsOnceAndDrainsOldestFirst) {
+TEST(NotificationSinkTest, BurstPostsOnceAndDrainsOldestFirst) {
   test::Rig rig;
   const auto live = CRefObject::LiveObjects();
   {
@@ -80,7 +80,7 @@ TEST(NotificationSink, BurstPostsOnceAndDrainsOldestFirst) {
   EXPECT_TRUE(rig.windows.unexpectedCalls().empty());
 }
 
-TEST(NotificationSink, DeletingTheSinkReleasesQueuedRecords) {
+TEST(NotificationSinkTest, DeletingTheSinkReleasesQueuedRecords) {
   test::Rig rig;
   const auto live = CRefObject::LiveObjects();
   {
@@ -94,7 +94,7 @@ TEST(NotificationSink, DeletingTheSinkReleasesQueuedRecords) {
   EXPECT_EQ(CRefObject::LiveObjects(), live);
 }
 
-TEST(NotificationSink, PayloadOutlivesItsRecord) {
+TEST(NotificationSinkTest, PayloadOutlivesItsRecord) {
   test::Rig rig;
   CNotificationSink sink(rig.kernel, rig.windows, rig.trace, kDialog);
   CWlanStation* station = Station(test::kMacB);
@@ -108,7 +108,7 @@ TEST(NotificationSink, PayloadOutlivesItsRecord) {
   EXPECT_EQ(device->Release(), 0);
 }
 
-TEST(NotificationSink, FailedAllocationsDropTheRecord) {
+TEST(NotificationSinkTest, FailedAllocationsDropTheRecord) {
   test::Rig rig;
   test::ScopedAllocationFaults faults;
   const auto live = CRefObject::LiveObjects();
@@ -132,7 +132,7 @@ TEST(NotificationSink, FailedAllocationsDropTheRecord) {
   station->Release();
 }
 
-TEST(NotificationSink, FailedStationAllocationSkipsTheJoin) {
+TEST(NotificationSinkTest, FailedStationAllocationSkipsTheJoin) {
   test::Rig rig(test::ActiveWithPeers({test::kMacA, test::kMacB}));
   test::ScopedAllocationFaults faults;
   faults.failNext(kAllocSiteStation, 1);
@@ -147,7 +147,7 @@ TEST(NotificationSink, FailedStationAllocationSkipsTheJoin) {
   EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }
 
-TEST(NotificationSink, SinkAllocationGoesThroughTheHook) {
+TEST(NotificationSinkTest, SinkAllocationGoesThroughTheHook) {
   test::Rig rig;
   test::ScopedAllocationFaults faults;
   faults.failNext(kAllocSiteSink, 1);

@@ -41,7 +41,7 @@ struct Client {
   std::vector<std::string> seen;
 };
 
-TEST(SimWlanService, StartAndStopAreAnsweredFirstAndNotifiedLater) {
+TEST(SimWlanServiceTest, StartAndStopAreAnsweredFirstAndNotifiedLater) {
   test::Rig rig;
   Client client(rig.service);
   client.listen();
@@ -70,7 +70,7 @@ TEST(SimWlanService, StartAndStopAreAnsweredFirstAndNotifiedLater) {
 
 // A StartUsing is a reference of the handle that made it: the network runs while one is held,
 // and the last one given back (StopUsing, the handle closed) idles it, told to those left.
-TEST(SimWlanService, StartsAreReferencesOfTheirHandles) {
+TEST(SimWlanServiceTest, StartsAreReferencesOfTheirHandles) {
   test::Rig rig;
   Client watcher(rig.service);
   watcher.listen();
@@ -108,7 +108,7 @@ TEST(SimWlanService, StartsAreReferencesOfTheirHandles) {
 // A notebook whose hosted network was never used has no settings until InitSettings makes them
 // from the host name; one without hosted-network support, or with it disallowed, reports the
 // state unavailable with no virtual adapter, and a start fails with reason 12.
-TEST(SimWlanService, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
+TEST(SimWlanServiceTest, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
   sim::SimWlanConfig fresh;
   fresh.firstUse = true;
   fresh.hostName = u"NOTEBOOK-7";
@@ -147,7 +147,7 @@ TEST(SimWlanService, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
   }
 }
 
-TEST(SimWlanService, UnsupportedMachineOpensButRefusesHostedNetworkCalls) {
+TEST(SimWlanServiceTest, UnsupportedMachineOpensButRefusesHostedNetworkCalls) {
   sim::SimWlanConfig config;
   config.supported = false;
   test::Rig rig(config);
@@ -162,7 +162,7 @@ TEST(SimWlanService, UnsupportedMachineOpensButRefusesHostedNetworkCalls) {
   EXPECT_FALSE(rig.service.restart());
 }
 
-TEST(SimWlanService, FaultsHitTheNamedCallsOnly) {
+TEST(SimWlanServiceTest, FaultsHitTheNamedCallsOnly) {
   test::Rig rig;
   Client client(rig.service);
   rig.host.addFault("wlan", "WlanHostedNetworkStartUsing", 5, -1, 2);
@@ -205,7 +205,7 @@ TEST(SimWlanService, FaultsHitTheNamedCallsOnly) {
   EXPECT_EQ(rig.service.leftOverBuffersText(), "1 WlanFreeMemory of a buffer never handed out");
 }
 
-TEST(SimWlanService, ConfiguredStateIsWhatTheStatusShows) {
+TEST(SimWlanServiceTest, ConfiguredStateIsWhatTheStatusShows) {
   sim::SimWlanConfig config = test::ActiveWithPeers({test::kMacA, test::kMacC});
   config.ssidBytes = std::vector<std::uint8_t>{0xFF, 0x00, 0x41};
   config.adapter = {};
@@ -230,7 +230,7 @@ TEST(SimWlanService, ConfiguredStateIsWhatTheStatusShows) {
 
 // However long the text it is given, the service holds at most 32 bytes of a name; given none,
 // it holds none.
-TEST(SimWlanService, ANameIsHeldUpToThirtyTwoBytes) {
+TEST(SimWlanServiceTest, ANameIsHeldUpToThirtyTwoBytes) {
   sim::SimWlanConfig config;
   config.ssidText = u"";
   test::Rig empty(config);
@@ -255,7 +255,7 @@ TEST(SimWlanService, ANameIsHeldUpToThirtyTwoBytes) {
   EXPECT_EQ(utf8.service.ssidBytes().size(), 32u);
 }
 
-TEST(SimWlanService, KeysAsTheServiceAcceptsThem) {
+TEST(SimWlanServiceTest, KeysAsTheServiceAcceptsThem) {
   test::Rig rig;
   Client client(rig.service);
   std::uint8_t good[] = "printable-key";
@@ -272,7 +272,7 @@ TEST(SimWlanService, KeysAsTheServiceAcceptsThem) {
   EXPECT_EQ(rig.host.events(), std::vector<std::string>{"wlan key set"});
 }
 
-TEST(SimWlanService, TranscriptShowsVisibleChangesOnly) {
+TEST(SimWlanServiceTest, TranscriptShowsVisibleChangesOnly) {
   test::Rig rig({}, 65001);
   Client client(rig.service);
   platform::WlanHostedNetworkConnectionSettings settings{};
@@ -289,7 +289,7 @@ TEST(SimWlanService, TranscriptShowsVisibleChangesOnly) {
   EXPECT_EQ(rig.service.ssidText(), u"Caf\u00e9");
 }
 
-TEST(SimWlanService, ClosingTheHandleEndsDelivery) {
+TEST(SimWlanServiceTest, ClosingTheHandleEndsDelivery) {
   test::Rig rig;
   auto client = std::make_unique<Client>(rig.service);
   client->listen();

@@ -17,7 +17,7 @@ struct Observer {
   }
 };
 
-TEST(SimWlanInWorld, DeliversOnItsThreadAfterTheCall) {
+TEST(SimWlanInWorldTest, DeliversOnItsThreadAfterTheCall) {
   SimMachine machine(SimMachineConfig{});
   World& world = machine.world();
   SimProcess& program = machine.createProgram("tethra", nullptr);

@@ -23,7 +23,7 @@ std::size_t CountCalls(const Rig& rig, const std::string& prefix) {
   }));
 }
 
-TEST(WlanManagerInit, OpensWritesPeersAndLearnsState) {
+TEST(WlanManagerInitTest, OpensWritesPeersAndLearnsState) {
   Rig rig(test::ActiveWithPeers({test::kMacA, test::kMacB}));
   {
     CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
@@ -51,7 +51,7 @@ TEST(WlanManagerInit, OpensWritesPeersAndLearnsState) {
   EXPECT_EQ(rig.kernel.openHandles(), 0u);
 }
 
-TEST(WlanManagerInit, ShortOrMissingPropertyAnswers) {
+TEST(WlanManagerInitTest, ShortOrMissingPropertyAnswers) {
   for (const auto& [opcode, size] : std::vector<std::pair<std::string, std::int64_t>>{
            {"0", 36}, {"0", -1}, {"3", 3}, {"1", 7}}) {
     SCOPED_TRACE(opcode + " size " + std::to_string(size));
@@ -71,7 +71,7 @@ TEST(WlanManagerInit, ShortOrMissingPropertyAnswers) {
   }
 }
 
-TEST(WlanManagerInit, FailingCallClosesTheHandleAndKeepsTheCode) {
+TEST(WlanManagerInitTest, FailingCallClosesTheHandleAndKeepsTheCode) {
   for (const char* function : {"WlanRegisterNotification", "WlanHostedNetworkInitSettings",
                                "WlanHostedNetworkQueryProperty", "WlanHostedNetworkQueryStatus",
                                "WlanHostedNetworkSetProperty"}) {
@@ -93,7 +93,7 @@ TEST(WlanManagerInit, FailingCallClosesTheHandleAndKeepsTheCode) {
   EXPECT_EQ(manager.Init(10), HResultFromWin32(platform::kERROR_NOT_SUPPORTED));
 }
 
-TEST(WlanManager, EveryGuardedOperationNeedsInit) {
+TEST(WlanManagerTest, EveryGuardedOperationNeedsInit) {
   Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   std::u16string text = u"unchanged";
@@ -110,7 +110,7 @@ TEST(WlanManager, EveryGuardedOperationNeedsInit) {
   EXPECT_EQ(rig.host.calls().size(), 0u);
 }
 
-TEST(WlanManager, NameIsStoredOrKeptOnRefusal) {
+TEST(WlanManagerTest, NameIsStoredOrKeptOnRefusal) {
   Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
@@ -133,7 +133,7 @@ TEST(WlanManager, NameIsStoredOrKeptOnRefusal) {
   EXPECT_EQ(rig.service.ssidText(), name32);
 }
 
-TEST(WlanManager, NameThroughUtf8CodePage) {
+TEST(WlanManagerTest, NameThroughUtf8CodePage) {
   Rig rig({}, 65001);
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(5), platform::kS_OK);
@@ -144,7 +144,7 @@ TEST(WlanManager, NameThroughUtf8CodePage) {
   EXPECT_EQ(name, u"Caf\u00e9 \u2615");
 }
 
-TEST(WlanManager, KeyLengthsPassedToTheService) {
+TEST(WlanManagerTest, KeyLengthsPassedToTheService) {
   for (const std::uint32_t codePage : {1252u, 65001u}) {
     Rig rig({}, codePage);
     CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);  // key operations do not need Init's lock or state
@@ -173,7 +173,7 @@ TEST(WlanManager, KeyLengthsPassedToTheService) {
             HResultFromWin32(platform::Win32Error{11}));
 }
 
-TEST(WlanManager, MissingOrUnusableKeyBecomesTheDefault) {
+TEST(WlanManagerTest, MissingOrUnusableKeyBecomesTheDefault) {
   for (const auto kind : {sim::SimWlanConfig::KeyKind::None, sim::SimWlanConfig::KeyKind::NotPassPhrase}) {
     sim::SimWlanConfig config;
     config.keyKind = kind;
@@ -195,7 +195,7 @@ TEST(WlanManager, MissingOrUnusableKeyBecomesTheDefault) {
   }
 }
 
-TEST(WlanManager, KeyReadFailures) {
+TEST(WlanManagerTest, KeyReadFailures) {
   Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
@@ -214,7 +214,7 @@ TEST(WlanManager, KeyReadFailures) {
   EXPECT_EQ(empty.service.keyText(), std::nullopt);
 }
 
-TEST(WlanManager, StartAndStopFollowTheNotifiedState) {
+TEST(WlanManagerTest, StartAndStopFollowTheNotifiedState) {
   Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
@@ -244,7 +244,7 @@ TEST(WlanManager, StartAndStopFollowTheNotifiedState) {
   EXPECT_EQ(CountCalls(rig, "WlanHostedNetworkStopUsing"), 2u);
 }
 
-TEST(WlanManager, StartRefusedWhileUnavailable) {
+TEST(WlanManagerTest, StartRefusedWhileUnavailable) {
   sim::SimWlanConfig config;
   config.state = platform::kWlanHostedNetworkUnavailable;
   Rig rig(config);
@@ -253,7 +253,7 @@ TEST(WlanManager, StartRefusedWhileUnavailable) {
   EXPECT_EQ(manager.StartHostedNetwork(), HResultFromWin32(platform::kERROR_INVALID_STATE));
 }
 
-TEST(WlanManager, InterfaceGuidIsReadWithoutInitAndKeptOnFailure) {
+TEST(WlanManagerTest, InterfaceGuidIsReadWithoutInitAndKeptOnFailure) {
   Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);

@@ -16,8 +16,8 @@ using platform::kWlanHostedNetworkUnavailable;
 
 // A running network with two peers, started after the manager's Init (whose peer limit would
 // take a network running before it out of use).
-struct Notified : ::testing::Test {
-  Notified() : manager(rig.service, rig.kernel, rig.codePage, rig.trace) {}
+struct NotifiedTest : ::testing::Test {
+  NotifiedTest() : manager(rig.service, rig.kernel, rig.codePage, rig.trace) {}
   void SetUp() override {
     ASSERT_EQ(manager.Init(10), platform::kS_OK);
     ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
@@ -55,14 +55,14 @@ struct Notified : ::testing::Test {
   test::RecordingSink sink;
 };
 
-TEST_F(Notified, TransientUnavailableReportsAreIgnored) {
+TEST_F(NotifiedTest, TransientUnavailableReportsAreIgnored) {
   for (std::uint32_t reason : {0u, 11u, 14u, 25u, 26u}) Change(kWlanHostedNetworkActive, kWlanHostedNetworkUnavailable, reason);
   EXPECT_TRUE(sink.lines().empty());
   EXPECT_TRUE(Started());
   EXPECT_EQ(Stations().size(), 2u);
 }
 
-TEST_F(Notified, UserStopReportsLeavesThenStopped) {
+TEST_F(NotifiedTest, UserStopReportsLeavesThenStopped) {
   Change(kWlanHostedNetworkActive, kWlanHostedNetworkIdle, 17);
   EXPECT_EQ(sink.lines(), (Lines{"leave 00-1A-2B-3C-4D-5E", "leave 0A-0B-0C-0D-0E-0F", "stopped"}));
   EXPECT_FALSE(Started());
@@ -70,13 +70,13 @@ TEST_F(Notified, UserStopReportsLeavesThenStopped) {
   EXPECT_TRUE(Stations().empty());
 }
 
-TEST_F(Notified, MiniportStopIsAStopToo) {
+TEST_F(NotifiedTest, MiniportStopIsAStopToo) {
   Change(kWlanHostedNetworkActive, kWlanHostedNetworkIdle, 13);
   EXPECT_EQ(sink.lines().back(), "stopped");
   EXPECT_EQ(sink.lines().size(), 3u);
 }
 
-TEST_F(Notified, OtherIdleReportsKeepTheStations) {
+TEST_F(NotifiedTest, OtherIdleReportsKeepTheStations) {
   Change(kWlanHostedNetworkActive, kWlanHostedNetworkIdle, 26);
   EXPECT_EQ(sink.lines(), Lines{"available"});
   EXPECT_FALSE(Started());
@@ -85,7 +85,7 @@ TEST_F(Notified, OtherIdleReportsKeepTheStations) {
   EXPECT_EQ(Stations().size(), 2u);  // kept through the idle report
 }
 
-TEST_F(Notified, UnavailableFromActiveStopsFirst) {
+TEST_F(NotifiedTest, UnavailableFromActiveStopsFirst) {
   Change(kWlanHostedNetworkActive, kWlanHostedNetworkUnavailable, 1);
   EXPECT_EQ(sink.lines(), (Lines{"leave 00-1A-2B-3C-4D-5E", "leave 0A-0B-0C-0D-0E-0F", "stopped", "not-available"}));
   // Unavailable: a new registration is told so once.
@@ -97,7 +97,7 @@ TEST_F(Notified, UnavailableFromActiveStopsFirst) {
   ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
 }
 
-TEST_F(Notified, MalformedReportsAreDropped) {
+TEST_F(NotifiedTest, MalformedReportsAreDropped) {
   rig.service.machineNotifyRaw(platform::kWlanHostedNetworkStateChangeCode, 16);
   rig.service.machineNotifyRaw(platform::kWlanHostedNetworkStateChangeCode, 0);
   rig.service.machineNotifyRaw(platform::kWlanHostedNetworkPeerStateChangeCode, 12);
@@ -112,7 +112,7 @@ TEST_F(Notified, MalformedReportsAreDropped) {
   EXPECT_TRUE(Started());
 }
 
-TEST_F(Notified, StationsJoinAndLeaveByMac) {
+TEST_F(NotifiedTest, StationsJoinAndLeaveByMac) {
   rig.service.machineStationLeave(test::kMacC);  // not listed: nothing
   rig.service.machineStationJoin(test::kMacC);
   rig.service.machineStationJoin(test::kMacC);  // the same report again: the service does not repeat it
@@ -124,7 +124,7 @@ TEST_F(Notified, StationsJoinAndLeaveByMac) {
   EXPECT_EQ(Stations(), (Lines{"join 0A-0B-0C-0D-0E-0F", "join C0-FF-EE-00-00-01", "join 00-1A-2B-3C-4D-5E"}));
 }
 
-TEST_F(Notified, RegistrationRules) {
+TEST_F(NotifiedTest, RegistrationRules) {
   test::RecordingSink other;
   EXPECT_EQ(manager.SetNotificationSink(&other), platform::kE_FAIL);
   EXPECT_EQ(manager.SetNotificationSink(nullptr), platform::HResult{87u});
@@ -138,7 +138,7 @@ TEST_F(Notified, RegistrationRules) {
 
 // Registering again after a removal, with and without sink calls in between: every removal
 // returns (none of them waits on an event an earlier wait consumed).
-TEST_F(Notified, RegisterAgainAfterRemovalNeverHangs) {
+TEST_F(NotifiedTest, RegisterAgainAfterRemovalNeverHangs) {
   for (int round = 0; round < 3; ++round) {
     ASSERT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
     ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
@@ -150,7 +150,7 @@ TEST_F(Notified, RegisterAgainAfterRemovalNeverHangs) {
   EXPECT_EQ(rig.kernel.waiters(), 0);
 }
 
-TEST(NotifiedSetup, EventFailureIsReportedUnconverted) {
+TEST(NotifiedSetupTest, EventFailureIsReportedUnconverted) {
   test::Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);
@@ -161,7 +161,7 @@ TEST(NotifiedSetup, EventFailureIsReportedUnconverted) {
   EXPECT_EQ(manager.RemoveNotificationSink(), platform::kS_OK);
 }
 
-TEST(NotifiedSetup, IdleStateReplaysNothing) {
+TEST(NotifiedSetupTest, IdleStateReplaysNothing) {
   test::Rig rig;
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
   ASSERT_EQ(manager.Init(10), platform::kS_OK);

@@ -17,10 +17,10 @@ std::string SsidString(const platform::Dot11Ssid& ssid) {
   return std::string(reinterpret_cast<const char*>(ssid.ucSSID), ssid.uSSIDLength);
 }
 
-class CodePages : public ::testing::TestWithParam<std::uint32_t> {};
-INSTANTIATE_TEST_SUITE_P(Wlan, CodePages, ::testing::Values(1252u, 65001u));
+class CodePagesTest : public ::testing::TestWithParam<std::uint32_t> {};
+INSTANTIATE_TEST_SUITE_P(Wlan, CodePagesTest, ::testing::Values(1252u, 65001u));
 
-TEST_P(CodePages, SsidLengthLimitsInBytes) {
+TEST_P(CodePagesTest, SsidLengthLimitsInBytes) {
   Rig rig({}, GetParam());
   platform::Dot11Ssid ssid{};
   const std::u16string name32(32, u'n');
@@ -32,7 +32,7 @@ TEST_P(CodePages, SsidLengthLimitsInBytes) {
   EXPECT_EQ(StringToSsid(rig.codePage, rig.kernel, u"x", nullptr), platform::kERROR_INVALID_PARAMETER);
 }
 
-TEST(SsidText, CodePageDecidesBytesOfNonAsciiNames) {
+TEST(SsidTextTest, CodePageDecidesBytesOfNonAsciiNames) {
   platform::Dot11Ssid ssid{};
   Rig western({}, 1252);
   ASSERT_EQ(StringToSsid(western.codePage, western.kernel, u"Caf\u00e9\u20ac", &ssid), platform::kERROR_SUCCESS);
@@ -49,7 +49,7 @@ TEST(SsidText, CodePageDecidesBytesOfNonAsciiNames) {
   EXPECT_EQ(StringToSsid(utf8.codePage, utf8.kernel, std::u16string(17, u'\u00e9').c_str(), &ssid), platform::kERROR_BAD_LENGTH);
 }
 
-TEST(SsidText, DisplayNameBufferRules) {
+TEST(SsidTextTest, DisplayNameBufferRules) {
   Rig rig;
   platform::Dot11Ssid ssid{};
   ASSERT_EQ(StringToSsid(rig.codePage, rig.kernel, u"Home", &ssid), platform::kERROR_SUCCESS);
@@ -93,7 +93,7 @@ KeyResult ConvertKey(Rig& rig, const std::u16string& key, Dword bufferLength = 2
   return {error, length, std::string(reinterpret_cast<char*>(buffer), std::min<Dword>(bufferLength, 80))};
 }
 
-TEST_P(CodePages, KeyLengthLimits) {
+TEST_P(CodePagesTest, KeyLengthLimits) {
   Rig rig({}, GetParam());
   const KeyResult eight = ConvertKey(rig, u"12345678");
   EXPECT_EQ(eight.error, platform::kERROR_SUCCESS);
@@ -106,7 +106,7 @@ TEST_P(CodePages, KeyLengthLimits) {
   EXPECT_EQ(rig.service.outstandingBuffers(), 0u);
 }
 
-TEST_P(CodePages, KeyCountAndBufferRules) {
+TEST_P(CodePagesTest, KeyCountAndBufferRules) {
   Rig rig({}, GetParam());
   // Trailing zero characters do not count; a key of zeros only is empty.
   const std::u16string zeros(3, u'\0');
@@ -134,7 +134,7 @@ TEST_P(CodePages, KeyCountAndBufferRules) {
   EXPECT_EQ(rig.service.outstandingBuffers(), 0u);
 }
 
-TEST(PassPhrase, UnrepresentableTextIsRefusedInEachCodePage) {
+TEST(PassPhraseTest, UnrepresentableTextIsRefusedInEachCodePage) {
   Rig western({}, 1252);
   EXPECT_EQ(ConvertKey(western, u"secret-\u0416\u0416").error, platform::kERROR_BAD_FORMAT);  // Cyrillic
   EXPECT_EQ(ConvertKey(western, u"secret-\u00e9\u00e9").error, platform::kERROR_SUCCESS);     // Latin-1 fits
@@ -152,7 +152,7 @@ TEST(PassPhrase, UnrepresentableTextIsRefusedInEachCodePage) {
   EXPECT_EQ(utf8.service.outstandingBuffers(), 0u);
 }
 
-TEST(PassPhrase, AllocationFailureIsReported) {
+TEST(PassPhraseTest, AllocationFailureIsReported) {
   Rig rig;
   rig.host.addFault("wlan", "WlanAllocateMemory", platform::Raw(platform::kERROR_NOT_ENOUGH_MEMORY), -1, 1);
   const KeyResult failed = ConvertKey(rig, u"12345678");
@@ -161,7 +161,7 @@ TEST(PassPhrase, AllocationFailureIsReported) {
   EXPECT_EQ(ConvertKey(rig, u"12345678").error, platform::kERROR_SUCCESS);
 }
 
-TEST(PassPhrase, DefaultKeyFromTheClock) {
+TEST(PassPhraseTest, DefaultKeyFromTheClock) {
   Rig rig;
   rig.kernel.setSystemTime({2013, 7, 2, 9, 8, 5, 3, 0});  // ms 0, minute 5, second 3, year 2013, day 9
   EXPECT_EQ(std::u16string(MakeDefaultKey(rig.kernel).text), u"05320139");

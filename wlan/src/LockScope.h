@@ -7,19 +7,19 @@
 
 namespace tethra::wlan {
 
-class LockScope {
+class CLockScope {
  public:
-  explicit LockScope(platform::ICriticalSection* section) noexcept : m_section(section) {
-    if (m_section != nullptr) m_section->enter();
+  explicit CLockScope(platform::ICriticalSection* section) noexcept : m_Section(section) {
+    if (m_Section != nullptr) m_Section->enter();
   }
-  LockScope(const LockScope&) = delete;
-  LockScope& operator=(const LockScope&) = delete;
-  ~LockScope() {
-    if (m_section != nullptr) m_section->leave();
+  CLockScope(const CLockScope&) = delete;
+  CLockScope& operator=(const CLockScope&) = delete;
+  ~CLockScope() {
+    if (m_Section != nullptr) m_Section->leave();
   }
 
  private:
-  platform::ICriticalSection* m_section;
+  platform::ICriticalSection* m_Section;
 };
 
 }  // namespace tethra::wlan

@@ -33,67 +33,67 @@ class CMobileHotspot::Completion final : public platform::ITetheringCompletion {
  public:
   Completion(platform::IKernel& kernel, platform::IWindowSystem& windows, platform::Hwnd notify,
              std::uint64_t number, HotspotOperation operation)
-      : m_kernel(kernel),
-        m_windows(windows),
-        m_notify(notify),
-        m_done(kernel.createEvent(true, false), platform::KernelHandleCloser{&kernel}),
-        m_number(number),
-        m_operation(operation) {}
+      : m_Kernel(kernel),
+        m_Windows(windows),
+        m_Notify(notify),
+        m_Done(kernel.createEvent(true, false), platform::KernelHandleCloser{&kernel}),
+        m_Number(number),
+        m_Operation(operation) {}
 
-  bool valid() const { return static_cast<bool>(m_done); }
-  platform::Handle event() const { return m_done.get(); }
-  std::uint64_t number() const { return m_number; }
-  HotspotOperation operation() const { return m_operation; }
-  bool finished() const { return m_finished.load(std::memory_order_acquire); }
+  bool valid() const { return static_cast<bool>(m_Done); }
+  platform::Handle event() const { return m_Done.get(); }
+  std::uint64_t number() const { return m_Number; }
+  HotspotOperation operation() const { return m_Operation; }
+  bool finished() const { return m_Finished.load(std::memory_order_acquire); }
   // Dialog's thread only.
   bool givenUp = false;
 
   void completed(HResult result, platform::TetheringStatus status) override {
-    m_result.store(platform::Raw(result), std::memory_order_relaxed);
-    m_status.store(status, std::memory_order_relaxed);
-    m_finished.store(true, std::memory_order_release);
-    m_kernel.setEvent(m_done.get());
+    m_Result.store(platform::Raw(result), std::memory_order_relaxed);
+    m_Status.store(status, std::memory_order_relaxed);
+    m_Finished.store(true, std::memory_order_release);
+    m_Kernel.setEvent(m_Done.get());
     Post();
   }
 
   void Post() {
-    if (m_notify != nullptr) m_windows.postMessage(m_notify, WM_HOTSPOT_OPERATION, m_number, 0);
+    if (m_Notify != nullptr) m_Windows.postMessage(m_Notify, WM_HOTSPOT_OPERATION, m_Number, 0);
   }
 
   // Once finished.
   HResult outcome() const {
-    const HResult result{m_result.load(std::memory_order_relaxed)};
+    const HResult result{m_Result.load(std::memory_order_relaxed)};
     if (result != platform::kS_OK) return result;
-    const platform::TetheringStatus status = m_status.load(std::memory_order_relaxed);
+    const platform::TetheringStatus status = m_Status.load(std::memory_order_relaxed);
     return status == platform::TetheringStatus::Success ? platform::kS_OK : HotspotStatusFailure(status);
   }
 
  private:
-  platform::IKernel& m_kernel;
-  platform::IWindowSystem& m_windows;
-  platform::Hwnd m_notify;
-  platform::UniqueKernelHandle m_done;
-  const std::uint64_t m_number;
-  const HotspotOperation m_operation;
-  std::atomic<std::uint32_t> m_result{0};
-  std::atomic<platform::TetheringStatus> m_status{platform::TetheringStatus::Unknown};
-  std::atomic<bool> m_finished{false};
+  platform::IKernel& m_Kernel;
+  platform::IWindowSystem& m_Windows;
+  platform::Hwnd m_Notify;
+  platform::UniqueKernelHandle m_Done;
+  const std::uint64_t m_Number;
+  const HotspotOperation m_Operation;
+  std::atomic<std::uint32_t> m_Result{0};
+  std::atomic<platform::TetheringStatus> m_Status{platform::TetheringStatus::Unknown};
+  std::atomic<bool> m_Finished{false};
 };
 
 class CMobileHotspot::Observer final : public platform::INetworkChangeObserver {
  public:
-  Observer(platform::IWindowSystem& windows, platform::Hwnd notify) : m_windows(windows), m_notify(notify) {}
+  Observer(platform::IWindowSystem& windows, platform::Hwnd notify) : m_Windows(windows), m_Notify(notify) {}
 
   void networkStatusChanged() override {
-    if (m_pending.exchange(true)) return;  // the dialog has not asked yet: one message is enough
-    if (!m_windows.postMessage(m_notify, WM_HOTSPOT_CHANGED, 0, 0)) m_pending = false;
+    if (m_Pending.exchange(true)) return;  // the dialog has not asked yet: one message is enough
+    if (!m_Windows.postMessage(m_Notify, WM_HOTSPOT_CHANGED, 0, 0)) m_Pending = false;
   }
-  void taken() { m_pending = false; }
+  void taken() { m_Pending = false; }
 
  private:
-  platform::IWindowSystem& m_windows;
-  platform::Hwnd m_notify;
-  std::atomic<bool> m_pending{false};
+  platform::IWindowSystem& m_Windows;
+  platform::Hwnd m_Notify;
+  std::atomic<bool> m_Pending{false};
 };
 
 namespace {
@@ -137,51 +137,51 @@ bool StartDelayedPost(platform::IKernel& kernel, std::unique_ptr<DelayedPost> po
 CMobileHotspot::CMobileHotspot(platform::IMobileHotspot& hotspot, platform::IKernel& kernel,
                                platform::IWindowSystem& windows, platform::ITrace& trace,
                                platform::Dword operationTimeoutMs)
-    : m_hotspot(hotspot),
-      m_kernel(kernel),
-      m_windows(windows),
-      m_trace(trace),
-      m_operationTimeoutMs(operationTimeoutMs) {}
+    : m_Hotspot(hotspot),
+      m_Kernel(kernel),
+      m_Windows(windows),
+      m_Trace(trace),
+      m_OperationTimeoutMs(operationTimeoutMs) {}
 
 CMobileHotspot::~CMobileHotspot() { Close(); }
 
 HResult CMobileHotspot::Open(const platform::ProfileSelector& profile, platform::Hwnd notify) {
-  TETHRA_CHECK_THREAD(m_thread);
+  TETHRA_CHECK_THREAD(m_Thread);
   std::unique_ptr<platform::ITetheringManager> manager;
-  HResult hr = m_hotspot.createManager(profile, &manager);
-  platform::TraceLine(m_trace, "CMobileHotspot::Open, createManager Ret %x", platform::Raw(hr));
+  HResult hr = m_Hotspot.createManager(profile, &manager);
+  platform::TraceLine(m_Trace, "CMobileHotspot::Open, createManager Ret %x", platform::Raw(hr));
   if (hr != platform::kS_OK) return hr;
   if (manager == nullptr) return platform::kE_UNEXPECTED;
-  auto observer = std::make_unique<Observer>(m_windows, notify);
+  auto observer = std::make_unique<Observer>(m_Windows, notify);
   std::int64_t token = 0;
-  hr = m_hotspot.subscribeNetworkChanges(*observer, &token);
-  platform::TraceLine(m_trace, "CMobileHotspot::Open, subscribeNetworkChanges Ret %x", platform::Raw(hr));
+  hr = m_Hotspot.subscribeNetworkChanges(*observer, &token);
+  platform::TraceLine(m_Trace, "CMobileHotspot::Open, subscribeNetworkChanges Ret %x", platform::Raw(hr));
   if (hr != platform::kS_OK) return hr;
-  m_manager = std::move(manager);
-  m_observer = std::move(observer);
-  m_notify = notify;
-  m_token = token;
-  m_subscribed = true;
+  m_Manager = std::move(manager);
+  m_Observer = std::move(observer);
+  m_Notify = notify;
+  m_Token = token;
+  m_Subscribed = true;
   return platform::kS_OK;
 }
 
 void CMobileHotspot::Close() {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (m_subscribed) {
-    m_subscribed = false;
-    m_hotspot.unsubscribeNetworkChanges(m_token);
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (m_Subscribed) {
+    m_Subscribed = false;
+    m_Hotspot.unsubscribeNetworkChanges(m_Token);
   }
-  m_observer.reset();
+  m_Observer.reset();
 }
 
 HResult CMobileHotspot::GetConfiguration(platform::AccessPointConfig& config) {
-  if (m_manager == nullptr) return kNotOpen;
-  return m_manager->currentConfiguration(&config);
+  if (m_Manager == nullptr) return kNotOpen;
+  return m_Manager->currentConfiguration(&config);
 }
 
 HResult CMobileHotspot::GetState(platform::TetheringState& state) {
-  if (m_manager == nullptr) return kNotOpen;
-  return m_manager->operationalState(&state);
+  if (m_Manager == nullptr) return kNotOpen;
+  return m_Manager->operationalState(&state);
 }
 
 HResult CMobileHotspot::IsStarted(bool& started) {
@@ -192,49 +192,49 @@ HResult CMobileHotspot::IsStarted(bool& started) {
 }
 
 HResult CMobileHotspot::Begin(HotspotOperation operation, const platform::AccessPointConfig& config) {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (m_manager == nullptr) return kNotOpen;
-  if (m_current != nullptr) return kHotspotBusy;
-  auto completion = std::make_shared<Completion>(m_kernel, m_windows, m_notify, m_nextNumber++, operation);
-  if (!completion->valid()) return platform::HResultFromWin32(m_kernel.getLastError());
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (m_Manager == nullptr) return kNotOpen;
+  if (m_Current != nullptr) return kHotspotBusy;
+  auto completion = std::make_shared<Completion>(m_Kernel, m_Windows, m_Notify, m_NextNumber++, operation);
+  if (!completion->valid()) return platform::HResultFromWin32(m_Kernel.getLastError());
   std::shared_ptr<platform::ITetheringCompletion> done = completion;
   std::unique_ptr<platform::ITetheringOperation> handle;
   HResult hr = platform::kS_OK;
   switch (operation) {
     case HotspotOperation::Configure:
-      hr = m_manager->configure(config, std::move(done), &handle);
+      hr = m_Manager->configure(config, std::move(done), &handle);
       break;
     case HotspotOperation::Start:
-      hr = m_manager->start(std::move(done), &handle);
+      hr = m_Manager->start(std::move(done), &handle);
       break;
     case HotspotOperation::SessionStart:
-      hr = m_manager->startWithSessionConfiguration(config, std::move(done), &handle);
+      hr = m_Manager->startWithSessionConfiguration(config, std::move(done), &handle);
       break;
     case HotspotOperation::Stop:
-      hr = m_manager->stop(std::move(done), &handle);
+      hr = m_Manager->stop(std::move(done), &handle);
       break;
   }
-  platform::TraceLine(m_trace, "CMobileHotspot::Begin%s Ret %x", OperationName(operation), platform::Raw(hr));
+  platform::TraceLine(m_Trace, "CMobileHotspot::Begin%s Ret %x", OperationName(operation), platform::Raw(hr));
   if (hr != platform::kS_OK) return hr;
-  m_current = std::move(completion);
-  m_currentHandle = std::move(handle);
+  m_Current = std::move(completion);
+  m_CurrentHandle = std::move(handle);
   return platform::kS_OK;
 }
 
 void CMobileHotspot::StartBound(const std::shared_ptr<Completion>& completion, platform::Dword boundMs) {
   auto post = std::unique_ptr<DelayedPost>(new (std::nothrow) DelayedPost{
-      &m_kernel, &m_windows, m_notify, completion->event(), completion, boundMs, WM_HOTSPOT_OPERATION,
+      &m_Kernel, &m_Windows, m_Notify, completion->event(), completion, boundMs, WM_HOTSPOT_OPERATION,
       static_cast<platform::WParam>(completion->number())});
   // Without its bound an operation that never ends is met at the program's end, bounded there.
-  if (post == nullptr || !StartDelayedPost(m_kernel, std::move(post))) {
-    platform::TraceLine(m_trace, "CMobileHotspot: no bound for operation %u",
+  if (post == nullptr || !StartDelayedPost(m_Kernel, std::move(post))) {
+    platform::TraceLine(m_Trace, "CMobileHotspot: no bound for operation %u",
                         static_cast<unsigned>(completion->number()));
   }
 }
 
 HResult CMobileHotspot::BeginBounded(HotspotOperation operation, const platform::AccessPointConfig& config) {
   const HResult hr = Begin(operation, config);
-  if (hr == platform::kS_OK) StartBound(m_current, m_operationTimeoutMs);
+  if (hr == platform::kS_OK) StartBound(m_Current, m_OperationTimeoutMs);
   return hr;
 }
 
@@ -251,51 +251,51 @@ HResult CMobileHotspot::BeginSessionStart(const platform::AccessPointConfig& con
 HResult CMobileHotspot::BeginStop() { return BeginBounded(HotspotOperation::Stop, {}); }
 
 bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (m_current == nullptr || m_current->number() != number) return false;  // taken already
-  outcome.operation = m_current->operation();
-  outcome.givenUp = m_current->givenUp;
-  if (m_current->finished()) {
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (m_Current == nullptr || m_Current->number() != number) return false;  // taken already
+  outcome.operation = m_Current->operation();
+  outcome.givenUp = m_Current->givenUp;
+  if (m_Current->finished()) {
     outcome.ended = true;
-    outcome.result = m_current->outcome();
-    platform::TraceLine(m_trace, "CMobileHotspot::%s ended %x%s", OperationName(outcome.operation),
+    outcome.result = m_Current->outcome();
+    platform::TraceLine(m_Trace, "CMobileHotspot::%s ended %x%s", OperationName(outcome.operation),
                         platform::Raw(outcome.result), outcome.givenUp ? " after its bound" : "");
-    m_current.reset();
-    m_currentHandle.reset();
+    m_Current.reset();
+    m_CurrentHandle.reset();
     return true;
   }
-  if (m_current->givenUp) return false;  // its bound was told already
+  if (m_Current->givenUp) return false;  // its bound was told already
   // Past its bound: asked to stop; its end comes as one more message.
-  m_current->givenUp = true;
-  if (m_currentHandle != nullptr) m_currentHandle->cancel();
+  m_Current->givenUp = true;
+  if (m_CurrentHandle != nullptr) m_CurrentHandle->cancel();
   outcome.ended = false;
   outcome.result = kHotspotTimedOut;
-  platform::TraceLine(m_trace, "CMobileHotspot::%s past its bound: cancelled", OperationName(outcome.operation));
+  platform::TraceLine(m_Trace, "CMobileHotspot::%s past its bound: cancelled", OperationName(outcome.operation));
   return true;
 }
 
 bool CMobileHotspot::SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
-  TETHRA_CHECK_THREAD(m_thread);
-  if (m_current == nullptr) return true;
-  if (!m_current->finished() && m_currentHandle != nullptr) m_currentHandle->cancel();
+  TETHRA_CHECK_THREAD(m_Thread);
+  if (m_Current == nullptr) return true;
+  if (!m_Current->finished() && m_CurrentHandle != nullptr) m_CurrentHandle->cancel();
   return WaitForEnd(boundMs, ended);
 }
 
 bool CMobileHotspot::WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
-  m_kernel.waitForSingleObject(m_current->event(), boundMs);
-  if (!m_current->finished()) {
-    platform::TraceLine(m_trace, "CMobileHotspot: operation %u still in flight at the end",
-                        static_cast<unsigned>(m_current->number()));
+  m_Kernel.waitForSingleObject(m_Current->event(), boundMs);
+  if (!m_Current->finished()) {
+    platform::TraceLine(m_Trace, "CMobileHotspot: operation %u still in flight at the end",
+                        static_cast<unsigned>(m_Current->number()));
     return false;
   }
   if (ended != nullptr) {
-    ended->operation = m_current->operation();
+    ended->operation = m_Current->operation();
     ended->ended = true;
-    ended->givenUp = m_current->givenUp;
-    ended->result = m_current->outcome();
+    ended->givenUp = m_Current->givenUp;
+    ended->result = m_Current->outcome();
   }
-  m_current.reset();
-  m_currentHandle.reset();
+  m_Current.reset();
+  m_CurrentHandle.reset();
   return true;
 }
 
@@ -305,24 +305,24 @@ HResult CMobileHotspot::RunForEnd(HotspotOperation operation, const platform::Ac
   if (hr != platform::kS_OK) return hr;
   HotspotOutcome outcome;
   if (!WaitForEnd(boundMs, &outcome)) {
-    m_current->givenUp = true;
-    if (m_currentHandle != nullptr) m_currentHandle->cancel();
+    m_Current->givenUp = true;
+    if (m_CurrentHandle != nullptr) m_CurrentHandle->cancel();
     return kHotspotTimedOut;
   }
   hr = outcome.result;
-  platform::TraceLine(m_trace, "CMobileHotspot::%s for the end Ret %x", OperationName(operation), platform::Raw(hr));
+  platform::TraceLine(m_Trace, "CMobileHotspot::%s for the end Ret %x", OperationName(operation), platform::Raw(hr));
   return hr;
 }
 
 void CMobileHotspot::ChangeTaken() {
-  if (m_observer != nullptr) m_observer->taken();
+  if (m_Observer != nullptr) m_Observer->taken();
 }
 
 void CMobileHotspot::LookAgainLater(platform::Dword delayMs) {
   auto post = std::unique_ptr<DelayedPost>(new (std::nothrow) DelayedPost{
-      &m_kernel, &m_windows, m_notify, nullptr, nullptr, delayMs, WM_HOTSPOT_CHANGED, 0});
-  if (post == nullptr || !StartDelayedPost(m_kernel, std::move(post))) {
-    platform::TraceLine(m_trace, "CMobileHotspot: cannot look again later");
+      &m_Kernel, &m_Windows, m_Notify, nullptr, nullptr, delayMs, WM_HOTSPOT_CHANGED, 0});
+  if (post == nullptr || !StartDelayedPost(m_Kernel, std::move(post))) {
+    platform::TraceLine(m_Trace, "CMobileHotspot: cannot look again later");
   }
 }
 

@@ -14,11 +14,11 @@ CNotificationSink::CNotificationSink(platform::IKernel& kernel, platform::IWindo
                                      platform::ITrace& trace, platform::Hwnd notifyWnd) noexcept
     : m_hNotifyWnd(notifyWnd),
       m_Lock(kernel.createCriticalSection()),
-      m_windows(windows),
-      m_trace(trace) {}
+      m_Windows(windows),
+      m_Trace(trace) {}
 
 CNotificationSink::~CNotificationSink() {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   m_NotificationQueue.ReleaseAll();
 }
 
@@ -46,19 +46,19 @@ void CNotificationSink::OnNewNotifcationAvailable(CHostedNetworkNotification* re
   if (!owned) return;
   std::size_t count = 0;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     // No node storage: the record is dropped (by `owned`) like a failed allocation.
     if (!m_NotificationQueue.AddTail(std::move(owned))) return;
     count = m_NotificationQueue.GetCount();
   }
   if (count == 1) {
-    platform::TraceLine(m_trace, "PostMessage WM_NEW_HN_NOTIFICATION");
-    m_windows.postMessage(m_hNotifyWnd, WM_NEW_HN_NOTIFICATION, 0, 0);
+    platform::TraceLine(m_Trace, "PostMessage WM_NEW_HN_NOTIFICATION");
+    m_Windows.postMessage(m_hNotifyWnd, WM_NEW_HN_NOTIFICATION, 0, 0);
   }
 }
 
 CHostedNetworkNotification* CNotificationSink::GetNextNotification() {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   return m_NotificationQueue.IsEmpty() ? nullptr : m_NotificationQueue.RemoveHead();
 }
 

@@ -23,10 +23,10 @@ constexpr Dword kWlanClientVersion = 2;
 
 CWlanManager::CWlanManager(platform::IWlanApi& wlan, platform::IKernel& kernel, platform::ICodePage& codePage,
                            platform::ITrace& trace) noexcept
-    : m_wlan(wlan),
-      m_kernel(kernel),
-      m_codePage(codePage),
-      m_trace(trace),
+    : m_Wlan(wlan),
+      m_Kernel(kernel),
+      m_CodePage(codePage),
+      m_Trace(trace),
       m_Lock(kernel.createCriticalSection()),
       m_SinkIdleEvent(nullptr, platform::KernelHandleCloser{&kernel}),
       m_WlanHandle(nullptr, platform::WlanHandleCloser{&wlan}) {}
@@ -41,20 +41,20 @@ CWlanManager::~CWlanManager() {
 
 HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   if (m_Lock == nullptr) return platform::kE_OUTOFMEMORY;
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
   const HResult hr = InitLocked(maxNumberOfPeers);
-  platform::TraceLine(m_trace, "CWlanManager::Init, Ret 0x%08X", Raw(hr));
+  platform::TraceLine(m_Trace, "CWlanManager::Init, Ret 0x%08X", Raw(hr));
   return hr;
 }
 
 HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, platform::UniqueWlanMemory& buffer) {
   Dword size = 0;
   std::uint32_t valueType = 0;
-  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_wlan});
-  const Win32Error error = m_wlan.wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
+  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_Wlan});
+  const Win32Error error = m_Wlan.wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
                                                                            buffer.put(), &valueType, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
+  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
                       Raw(error), size);
   if (error != platform::kERROR_SUCCESS) {
     m_WlanHandle.reset();
@@ -64,7 +64,7 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
 }
 
 HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
-  platform::IWlanApi& wlan = m_wlan;
+  platform::IWlanApi& wlan = m_Wlan;
   auto fail = [this](Win32Error error) {
     m_WlanHandle.reset();
     return HResultFromWin32(error);
@@ -73,17 +73,17 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   Dword negotiated = 0;
   platform::Handle handle = nullptr;
   Win32Error error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanOpenHandle Ret %u", Raw(error));
+  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanOpenHandle Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
   m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan});
 
   error = wlan.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1,
                                         &WlanNotificationCallback, this, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", Raw(error));
+  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanRegisterNotification Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   error = wlan.wlanHostedNetworkInitSettings(handle, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", Raw(error));
+  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkInitSettings Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   // Enable and security settings are only checked for presence; their values are not used.
@@ -102,7 +102,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> status(platform::WlanMemoryCloser{&wlan});
   error = wlan.wlanHostedNetworkQueryStatus(handle, status.put(), nullptr);
   const platform::WlanHostedNetworkStatus* rawStatus = status.get();
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", Raw(error));
+  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
   if (rawStatus == nullptr) return kInvalidData;
 
@@ -111,7 +111,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   settings.dwMaxNumberOfPeers = maxNumberOfPeers;
   error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
                                             sizeof settings, &settings, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", Raw(error));
+  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
 
   m_ConnectionSettings = settings;
@@ -125,18 +125,18 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
 
 HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
   platform::Dot11Ssid ssid{};
-  const Win32Error error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_codePage, m_kernel, name, &ssid);
-  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", Raw(error));
+  const Win32Error error = name == nullptr ? platform::kERROR_INVALID_PARAMETER : StringToSsid(m_CodePage, m_Kernel, name, &ssid);
+  platform::TraceLine(m_Trace, "CWlanManager::SetHostedNetworkName, StringToSsid Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   const platform::Dot11Ssid kept = m_ConnectionSettings.hostedNetworkSSID;
   m_ConnectionSettings.hostedNetworkSSID = ssid;
-  const Win32Error setError = m_wlan.wlanHostedNetworkSetProperty(
+  const Win32Error setError = m_Wlan.wlanHostedNetworkSetProperty(
       m_WlanHandle.get(), platform::kWlanHostedNetworkOpcodeConnectionSettings, sizeof m_ConnectionSettings,
       &m_ConnectionSettings, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u",
+  platform::TraceLine(m_Trace, "CWlanManager::SetHostedNetworkName, WlanHostedNetworkSetProperty Ret %u",
                       Raw(setError));
   if (setError != platform::kERROR_SUCCESS) {
     m_ConnectionSettings.hostedNetworkSSID = kept;
@@ -146,11 +146,11 @@ HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
 }
 
 HResult CWlanManager::GetHostedNetworkName(std::u16string& name) {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   char16_t text[256];
   Dword length = 256;
-  const Win32Error error = SsidToDisplayName(m_codePage, m_kernel, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
+  const Win32Error error = SsidToDisplayName(m_CodePage, m_Kernel, &m_ConnectionSettings.hostedNetworkSSID, text, &length);
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   name.assign(text, length - 1);
   return platform::kS_OK;
@@ -160,32 +160,32 @@ HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
   std::uint8_t buffer[256] = {};
   Dword length = sizeof buffer;
   const std::size_t count = key == nullptr ? 0 : std::char_traits<char16_t>::length(key);
-  const Win32Error error = ConvertPassPhraseKeyStringToBuffer(m_codePage, m_kernel, m_wlan, key, count, buffer, &length);
-  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", Raw(error));
+  const Win32Error error = ConvertPassPhraseKeyStringToBuffer(m_CodePage, m_Kernel, m_Wlan, key, count, buffer, &length);
+  platform::TraceLine(m_Trace, "CWlanManager::SetHostedNetworkKey, Convert Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
   if (length == 0) return platform::kE_INVALIDARG;
   const Win32Error setError =
-      m_wlan.wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u",
+      m_Wlan.wlanHostedNetworkSetSecondaryKey(m_WlanHandle.get(), length - 1, buffer, 1, 1, nullptr, nullptr);
+  platform::TraceLine(m_Trace, "CWlanManager::SetHostedNetworkKey, WlanHostedNetworkSetSecondaryKey Ret %u",
                       Raw(setError));
   return HResultFromWin32(setError);
 }
 
 HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   Dword length = 0;
-  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{&m_wlan});
+  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{&m_Wlan});
   platform::Bool32 isPassPhrase = 0;
   platform::Bool32 persistent = 0;
-  const Win32Error error = m_wlan.wlanHostedNetworkQuerySecondaryKey(
+  const Win32Error error = m_Wlan.wlanHostedNetworkQuerySecondaryKey(
       m_WlanHandle.get(), &length, owned.put(), &isPassPhrase, &persistent, nullptr, nullptr);
   const std::uint8_t* data = owned.get();
-  platform::TraceLine(m_trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
+  platform::TraceLine(m_Trace, "CWlanManager::GetHostedNetworkKey, WlanHostedNetworkQuerySecondaryKey Ret %u",
                       Raw(error));
   if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
 
   if (length != 0 && data != nullptr && isPassPhrase != 0) {
     char16_t text[255];
-    const int cch = m_codePage.multiByteToWideChar(platform::kCP_ACP, platform::kMB_ERR_INVALID_CHARS,
+    const int cch = m_CodePage.multiByteToWideChar(platform::kCP_ACP, platform::kMB_ERR_INVALID_CHARS,
                                                              reinterpret_cast<const char*>(data),
                                                              static_cast<int>(length), text, 255);
     if (cch > 0) {
@@ -197,7 +197,7 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
     }
   }
   // No usable passphrase: the service gets a fresh default one.
-  const DefaultKey fresh = MakeDefaultKey(m_kernel);
+  const DefaultKey fresh = MakeDefaultKey(m_Kernel);
   const HResult hr = SetHostedNetworkKey(fresh.text);
   if (hr == platform::kS_OK) key = fresh.text;
   m_KeyGenerated = hr == platform::kS_OK;
@@ -205,51 +205,51 @@ HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
 }
 
 HResult CWlanManager::CallHostedNetworkLocked(HostedNetworkCall call, const char* step) {
-  const Win32Error error = (m_wlan.*call)(m_WlanHandle.get(), nullptr, nullptr);
-  platform::TraceLine(m_trace, "CWlanManager::%s Ret %u", step, Raw(error));
+  const Win32Error error = (m_Wlan.*call)(m_WlanHandle.get(), nullptr, nullptr);
+  platform::TraceLine(m_Trace, "CWlanManager::%s Ret %u", step, Raw(error));
   return HResultFromWin32(error);
 }
 
 HResult CWlanManager::StartHostedNetwork() {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkStartUsing,
                                  "StartHostedNetwork, WlanHostedNetworkStartUsing");
 }
 
 HResult CWlanManager::StopHostedNetwork() {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
   return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkStopUsing,
                                  "StopHostedNetwork, WlanHostedNetworkStopUsing");
 }
 
 HResult CWlanManager::ForceStopHostedNetwork() {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized || m_HostedNetworkState != platform::kWlanHostedNetworkActive) return kInvalidState;
   return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkForceStop,
                                  "ForceStopHostedNetwork, WlanHostedNetworkForceStop");
 }
 
 HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
-  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{&m_wlan});
-  const Win32Error error = m_wlan.wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
+  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{&m_Wlan});
+  const Win32Error error = m_Wlan.wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
   const platform::WlanHostedNetworkStatus* status = owned.get();
-  platform::TraceLine(m_trace,
+  platform::TraceLine(m_Trace,
                       "CWlanManager::GetHostedNetworkInterfaceGuid, WlanHostedNetworkQueryStatus Ret %u", Raw(error));
   if (error == platform::kERROR_SUCCESS && status != nullptr) guid = status->IPDeviceID;
   return platform::kS_OK;
 }
 
 HResult CWlanManager::IsHostedNetworkStarted(bool& started) {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   started = m_HostedNetworkState == platform::kWlanHostedNetworkActive;
   return platform::kS_OK;
 }
 
 HResult CWlanManager::IsHostedNetworkAvailable(bool& available) {
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
   available = m_HostedNetworkState != platform::kWlanHostedNetworkUnavailable;
   return platform::kS_OK;

@@ -24,7 +24,7 @@ void WlanNotificationCallback(platform::WlanNotificationData* data, void* contex
 
 void CWlanManager::Notify(const platform::WlanNotificationData* data) {
   if (data == nullptr || data->NotificationSource != platform::kWLAN_NOTIFICATION_SOURCE_HNWK) return;
-  platform::TraceLine(m_trace, "CWlanManager::Notify, pNotifData->NotificationCode is %u",
+  platform::TraceLine(m_Trace, "CWlanManager::Notify, pNotifData->NotificationCode is %u",
                       data->NotificationCode);
   switch (data->NotificationCode) {
     case platform::kWlanHostedNetworkStateChangeCode:
@@ -48,7 +48,7 @@ void CWlanManager::Notify(const platform::WlanNotificationData* data) {
 }
 
 void CWlanManager::OnStateChange(const platform::WlanHostedNetworkStateChange& change) {
-  platform::TraceLine(m_trace, "StateChangeReason is %u", change.StateChangeReason);
+  platform::TraceLine(m_Trace, "StateChangeReason is %u", change.StateChangeReason);
   const bool wasActive = change.OldState == platform::kWlanHostedNetworkActive;
   switch (change.NewState) {
     case platform::kWlanHostedNetworkUnavailable:
@@ -83,19 +83,19 @@ void CWlanManager::OnStateChange(const platform::WlanHostedNetworkStateChange& c
 
 CHostedNetworkNotificationSink* CWlanManager::BeginSinkCall() {
   if (m_pNotificationSink == nullptr) return nullptr;
-  if (m_SinkCallsInProgress++ == 0) m_kernel.resetEvent(m_SinkIdleEvent.get());
+  if (m_SinkCallsInProgress++ == 0) m_Kernel.resetEvent(m_SinkIdleEvent.get());
   return m_pNotificationSink;
 }
 
 void CWlanManager::EndSinkCall() {
-  LockScope lock(m_Lock.get());
-  if (--m_SinkCallsInProgress == 0) m_kernel.setEvent(m_SinkIdleEvent.get());
+  CLockScope lock(m_Lock.get());
+  if (--m_SinkCallsInProgress == 0) m_Kernel.setEvent(m_SinkIdleEvent.get());
 }
 
 void CWlanManager::StartedTransition() {
   CHostedNetworkNotificationSink* sink = nullptr;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     m_HostedNetworkState = platform::kWlanHostedNetworkActive;
     sink = BeginSinkCall();
   }
@@ -108,7 +108,7 @@ void CWlanManager::StartedTransition() {
 void CWlanManager::AvailableTransition(std::uint32_t newState) {
   CHostedNetworkNotificationSink* sink = nullptr;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     m_HostedNetworkState = newState;
     sink = BeginSinkCall();
   }
@@ -125,7 +125,7 @@ void CWlanManager::StoppedTransition() {
   base::CRefList<CWlanStation*> gone;  // takes the stations with their references, in list order
   CHostedNetworkNotificationSink* sink = nullptr;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     gone.Swap(m_StationList);
     m_HostedNetworkState = platform::kWlanHostedNetworkIdle;
     sink = BeginSinkCall();
@@ -144,7 +144,7 @@ void CWlanManager::StationJoined(const MacAddress& mac) {
   if (!station) return;
   CHostedNetworkNotificationSink* sink = nullptr;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     // The list takes a reference of its own. No node storage: the join is dropped like a
     // failed allocation.
     if (!m_StationList.AddTail(base::RefPtr<CWlanStation>(station))) return;
@@ -160,7 +160,7 @@ void CWlanManager::StationLeft(const MacAddress& mac) {
   base::RefPtr<CWlanStation> station;  // the list's reference, once taken out
   CHostedNetworkNotificationSink* sink = nullptr;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     auto pos = m_StationList.GetHeadPosition();
     while (pos != nullptr) {
       const auto current = pos;
@@ -180,13 +180,13 @@ void CWlanManager::StationLeft(const MacAddress& mac) {
 
 HResult CWlanManager::SetNotificationSink(CHostedNetworkNotificationSink* sink) {
   if (sink == nullptr) return platform::UnconvertedStatus(platform::kERROR_INVALID_PARAMETER);
-  LockScope lock(m_Lock.get());
+  CLockScope lock(m_Lock.get());
   if (!m_Initialized) return platform::HResultFromWin32(platform::kERROR_INVALID_STATE);
   if (m_pNotificationSink != nullptr) return platform::kE_FAIL;
   if (!m_SinkIdleEvent) {
-    platform::Handle event = m_kernel.createEvent(false, true);
-    if (event == nullptr) return platform::UnconvertedStatus(m_kernel.getLastError());
-    m_SinkIdleEvent = platform::UniqueKernelHandle(event, platform::KernelHandleCloser{&m_kernel});
+    platform::Handle event = m_Kernel.createEvent(false, true);
+    if (event == nullptr) return platform::UnconvertedStatus(m_Kernel.getLastError());
+    m_SinkIdleEvent = platform::UniqueKernelHandle(event, platform::KernelHandleCloser{&m_Kernel});
   }
   m_pNotificationSink = sink;
 
@@ -203,12 +203,12 @@ HResult CWlanManager::SetNotificationSink(CHostedNetworkNotificationSink* sink) 
 HResult CWlanManager::RemoveNotificationSink() {
   bool mustWait = false;
   {
-    LockScope lock(m_Lock.get());
+    CLockScope lock(m_Lock.get());
     if (m_pNotificationSink == nullptr) return platform::kE_FAIL;
     m_pNotificationSink = nullptr;
     mustWait = m_SinkCallsInProgress > 0;
   }
-  if (mustWait) m_kernel.waitForSingleObject(m_SinkIdleEvent.get(), platform::kINFINITE);
+  if (mustWait) m_Kernel.waitForSingleObject(m_SinkIdleEvent.get(), platform::kINFINITE);
   return platform::kS_OK;
 }
 

@@ -23,24 +23,24 @@ std::map<Hwnd, CDialog*>& Dialogs() {
 }  // namespace
 
 void CDataExchange::Control(int id, CWnd& control) const {
-  control.Attach(m_windows, m_windows.getDlgItem(m_hDialog, id));
+  control.Attach(m_Windows, m_Windows.getDlgItem(m_Dialog, id));
 }
 
-CDialog::CDialog(platform::IWindowSystem& windows, int templateId) : m_nTemplateId(templateId) {
-  m_pWindows = &windows;
+CDialog::CDialog(platform::IWindowSystem& windows, int templateId) : m_TemplateId(templateId) {
+  m_Windows = &windows;
 }
 
 std::intptr_t CDialog::DoModal() {
   const std::intptr_t result =
-      Windows().dialogBoxParam(m_nTemplateId, nullptr, &CDialog::DialogProc, reinterpret_cast<LParam>(this));
-  if (m_hWnd != nullptr) Dialogs().erase(m_hWnd);
+      Windows().dialogBoxParam(m_TemplateId, nullptr, &CDialog::DialogProc, reinterpret_cast<LParam>(this));
+  if (m_Hwnd != nullptr) Dialogs().erase(m_Hwnd);
   return result;
 }
 
-void CDialog::EndDialog(std::intptr_t result) const { Windows().endDialog(m_hWnd, result); }
+void CDialog::EndDialog(std::intptr_t result) const { Windows().endDialog(m_Hwnd, result); }
 
 bool CDialog::OnInitDialog() {
-  CDataExchange exchange(Windows(), m_hWnd);
+  CDataExchange exchange(Windows(), m_Hwnd);
   DoDataExchange(&exchange);
   return true;
 }
@@ -78,7 +78,7 @@ void CDialog::OnCancel() { EndDialog(kIDCANCEL); }
 LResult CDialog::Default() {
   // The dialog procedure answers "not handled": the window system's dialog manager then does
   // its default handling once the procedure has returned.
-  m_bUseDefault = true;
+  m_UseDefault = true;
   return 0;
 }
 
@@ -90,17 +90,17 @@ std::intptr_t CDialog::DialogProc(Hwnd hwnd, std::uint32_t message, WParam wPara
     // message posted by someone else) is not an initialisation and is ignored.
     if (it != Dialogs().end() || lParam == 0) return 0;
     dialog = reinterpret_cast<CDialog*>(lParam);
-    dialog->m_hWnd = hwnd;
+    dialog->m_Hwnd = hwnd;
     Dialogs()[hwnd] = dialog;
   } else {
     if (it == Dialogs().end()) return 0;
     dialog = it->second;
   }
-  const bool savedDefault = dialog->m_bUseDefault;
-  dialog->m_bUseDefault = false;
+  const bool savedDefault = dialog->m_UseDefault;
+  dialog->m_UseDefault = false;
   const LResult result = dialog->WindowProc(message, wParam, lParam);
-  const bool useDefault = dialog->m_bUseDefault;
-  dialog->m_bUseDefault = savedDefault;
+  const bool useDefault = dialog->m_UseDefault;
+  dialog->m_UseDefault = savedDefault;
   if (message == platform::kWM_INITDIALOG || message == platform::kWM_QUERYDRAGICON) return result;
   return useDefault ? 0 : 1;
 }

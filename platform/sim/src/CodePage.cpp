@@ -37,8 +37,8 @@ constexpr std::string_view kBestFitLatinA =
     "TtTtUuUuUuUuUuUuWwYy?ZzZzZz?";
 static_assert(kBestFitLatinA.size() == 0x80);
 
-bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // The 1252 byte of `c`, exact mapping only; -1 when it has none.
 int exact1252(char16_t c) {
@@ -59,7 +59,7 @@ int bestFit1252(char16_t c) {
 }
 
 template <typename Out, typename In>
-CodePageConverter::Result deliver(const std::basic_string<In>& converted, Out* out, int outSize) {
+CodePageConverter::Result Deliver(const std::basic_string<In>& converted, Out* out, int outSize) {
   const int needed = static_cast<int>(converted.size());
   if (outSize == 0) return {needed, platform::kERROR_SUCCESS};
   if (needed > outSize) return {0, platform::kERROR_INSUFFICIENT_BUFFER};
@@ -72,7 +72,7 @@ CodePageConverter::Result deliver(const std::basic_string<In>& converted, Out* o
 CodePageConverter::Result CodePageConverter::toMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide,
                                                          int cchWideChar, char* multiByte, int cbMultiByte,
                                                          const char* defaultChar, Bool32* usedDefaultChar) const {
-  if (codePage == platform::kCP_ACP) codePage = m_activeCodePage;
+  if (codePage == platform::kCP_ACP) codePage = m_ActiveCodePage;
   if (wide == nullptr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
       (cbMultiByte > 0 && multiByte == nullptr)) {
     return {0, platform::kERROR_INVALID_PARAMETER};
@@ -89,17 +89,17 @@ CodePageConverter::Result CodePageConverter::toMultiByte(std::uint32_t codePage,
     if (defaultChar != nullptr || usedDefaultChar != nullptr) return {0, platform::kERROR_INVALID_PARAMETER};
     for (std::size_t i = 0; i < n; ++i) {
       const char16_t c = wide[i];
-      if (isHigh(c) && i + 1 < n && isLow(wide[i + 1])) {
+      if (IsHigh(c) && i + 1 < n && IsLow(wide[i + 1])) {
         text::AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (wide[i + 1] - 0xDC00));
         ++i;
-      } else if (isHigh(c) || isLow(c)) {
+      } else if (IsHigh(c) || IsLow(c)) {
         if (flags & kWC_ERR_INVALID_CHARS) return {0, platform::kERROR_NO_UNICODE_TRANSLATION};
         text::AppendUtf8(out, 0xFFFD);
       } else {
         text::AppendUtf8(out, c);
       }
     }
-    return deliver(out, multiByte, cbMultiByte);
+    return Deliver(out, multiByte, cbMultiByte);
   }
 
   if ((flags & ~kWC_ALLOWED_SBCS) != 0) return {0, kERROR_INVALID_FLAGS};
@@ -112,19 +112,19 @@ CodePageConverter::Result CodePageConverter::toMultiByte(std::uint32_t codePage,
     if (b < 0) {
       usedDefault = true;
       out += fallback;
-      if (isHigh(c) && i + 1 < n && isLow(wide[i + 1])) ++i;  // one character, one default
+      if (IsHigh(c) && i + 1 < n && IsLow(wide[i + 1])) ++i;  // one character, one default
     } else {
       out += static_cast<char>(b);
     }
   }
-  Result r = deliver(out, multiByte, cbMultiByte);
+  Result r = Deliver(out, multiByte, cbMultiByte);
   if (r.error == platform::kERROR_SUCCESS && usedDefaultChar != nullptr) *usedDefaultChar = usedDefault ? 1 : 0;
   return r;
 }
 
 CodePageConverter::Result CodePageConverter::toWide(std::uint32_t codePage, Dword flags, const char* multiByte,
                                                     int cbMultiByte, char16_t* wide, int cchWideChar) const {
-  if (codePage == platform::kCP_ACP) codePage = m_activeCodePage;
+  if (codePage == platform::kCP_ACP) codePage = m_ActiveCodePage;
   if (multiByte == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
       (cchWideChar > 0 && wide == nullptr)) {
     return {0, platform::kERROR_INVALID_PARAMETER};
@@ -146,7 +146,7 @@ CodePageConverter::Result CodePageConverter::toWide(std::uint32_t codePage, Dwor
       if (!valid && (flags & platform::kMB_ERR_INVALID_CHARS)) return {0, platform::kERROR_NO_UNICODE_TRANSLATION};
       text::AppendUtf16(out, cp);
     }
-    return deliver(out, wide, cchWideChar);
+    return Deliver(out, wide, cchWideChar);
   }
 
   if ((flags & ~kMB_ALLOWED_SBCS) != 0) return {0, kERROR_INVALID_FLAGS};
@@ -154,7 +154,7 @@ CodePageConverter::Result CodePageConverter::toWide(std::uint32_t codePage, Dwor
     const unsigned char b = bytes[i];
     out += (b >= 0x80 && b <= 0x9F) ? k1252High[b - 0x80] : static_cast<char16_t>(b);
   }
-  return deliver(out, wide, cchWideChar);
+  return Deliver(out, wide, cchWideChar);
 }
 
 int CodePageConverter::wideCharToMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide,
@@ -162,14 +162,14 @@ int CodePageConverter::wideCharToMultiByte(std::uint32_t codePage, Dword flags, 
                                            const char* defaultChar, Bool32* usedDefaultChar) {
   const Result r = toMultiByte(codePage, flags, wide, cchWideChar, multiByte, cbMultiByte, defaultChar,
                                usedDefaultChar);
-  if (r.error != platform::kERROR_SUCCESS) m_lastError = r.error;
+  if (r.error != platform::kERROR_SUCCESS) m_LastError = r.error;
   return r.value;
 }
 
 int CodePageConverter::multiByteToWideChar(std::uint32_t codePage, Dword flags, const char* multiByte,
                                            int cbMultiByte, char16_t* wide, int cchWideChar) {
   const Result r = toWide(codePage, flags, multiByte, cbMultiByte, wide, cchWideChar);
-  if (r.error != platform::kERROR_SUCCESS) m_lastError = r.error;
+  if (r.error != platform::kERROR_SUCCESS) m_LastError = r.error;
   return r.value;
 }
 

@@ -26,7 +26,7 @@ constexpr LResult kTRUE = 1;
 const char16_t* textArg(LParam lParam) { return reinterpret_cast<const char16_t*>(lParam); }
 
 // Copies `text` and a terminator into `buffer` when given; returns the characters copied.
-LResult copyText(const std::u16string& text, LParam buffer, std::size_t room) {
+LResult CopyText(const std::u16string& text, LParam buffer, std::size_t room) {
   auto* out = reinterpret_cast<char16_t*>(buffer);
   if (out == nullptr || room == 0) return 0;
   const std::size_t n = std::min(text.size(), room - 1);
@@ -36,7 +36,7 @@ LResult copyText(const std::u16string& text, LParam buffer, std::size_t room) {
 }
 
 // Sorted lists order their items case-insensitively; an equal item goes after the ones there.
-LResult addItem(Window& w, LParam lParam) {
+LResult AddItem(Window& w, LParam lParam) {
   const char16_t* text = textArg(lParam);
   if (text == nullptr) return -1;
   Window::Item item{text, 0};
@@ -53,25 +53,25 @@ LResult addItem(Window& w, LParam lParam) {
   return index;
 }
 
-bool validIndex(const Window& w, WParam index) { return index < w.items.size(); }
+bool ValidIndex(const Window& w, WParam index) { return index < w.items.size(); }
 
 // An item's text and its length, as a combo box and a list box both give them; `error` (their
 // own CB_ERR, LB_ERR) for an index past the end.
 LResult itemText(const Window& w, WParam index, LParam buffer, LResult error) {
-  if (!validIndex(w, index)) return error;
-  return copyText(w.items[index].text, buffer, w.items[index].text.size() + 1);
+  if (!ValidIndex(w, index)) return error;
+  return CopyText(w.items[index].text, buffer, w.items[index].text.size() + 1);
 }
 LResult itemTextLength(const Window& w, WParam index, LResult error) {
-  return validIndex(w, index) ? static_cast<LResult>(w.items[index].text.size()) : error;
+  return ValidIndex(w, index) ? static_cast<LResult>(w.items[index].text.size()) : error;
 }
 
-LResult comboMessage(Window& w, std::uint32_t message, WParam wParam, LParam lParam, bool& handled) {
+LResult ComboMessage(Window& w, std::uint32_t message, WParam wParam, LParam lParam, bool& handled) {
   handled = true;
   switch (message) {
-    case platform::kCB_ADDSTRING: return addItem(w, lParam);
+    case platform::kCB_ADDSTRING: return AddItem(w, lParam);
     case platform::kCB_GETCOUNT: return static_cast<LResult>(w.items.size());
     case platform::kCB_DELETESTRING: {
-      if (!validIndex(w, wParam)) return platform::kCB_ERR;
+      if (!ValidIndex(w, wParam)) return platform::kCB_ERR;
       const auto index = static_cast<int>(wParam);
       w.items.erase(w.items.begin() + index);
       if (w.cursel == index) {
@@ -83,7 +83,7 @@ LResult comboMessage(Window& w, std::uint32_t message, WParam wParam, LParam lPa
     }
     case platform::kCB_SETCURSEL:
       // -1 clears the selection and still answers CB_ERR, as the control does.
-      if (!validIndex(w, wParam)) {
+      if (!ValidIndex(w, wParam)) {
         w.cursel = -1;
         return platform::kCB_ERR;
       }
@@ -91,20 +91,20 @@ LResult comboMessage(Window& w, std::uint32_t message, WParam wParam, LParam lPa
       return w.cursel;
     case platform::kCB_GETCURSEL: return w.cursel >= 0 ? w.cursel : platform::kCB_ERR;
     case platform::kCB_SETITEMDATA:
-      if (!validIndex(w, wParam)) return platform::kCB_ERR;
+      if (!ValidIndex(w, wParam)) return platform::kCB_ERR;
       w.items[wParam].data = lParam;
       return kTRUE;
-    case platform::kCB_GETITEMDATA: return validIndex(w, wParam) ? w.items[wParam].data : platform::kCB_ERR;
+    case platform::kCB_GETITEMDATA: return ValidIndex(w, wParam) ? w.items[wParam].data : platform::kCB_ERR;
     case platform::kCB_GETLBTEXT: return itemText(w, wParam, lParam, platform::kCB_ERR);
     case platform::kCB_GETLBTEXTLEN: return itemTextLength(w, wParam, platform::kCB_ERR);
     default: handled = false; return 0;
   }
 }
 
-LResult listBoxMessage(Window& w, std::uint32_t message, WParam wParam, LParam lParam, bool& handled) {
+LResult ListBoxMessage(Window& w, std::uint32_t message, WParam wParam, LParam lParam, bool& handled) {
   handled = true;
   switch (message) {
-    case platform::kLB_ADDSTRING: return addItem(w, lParam);
+    case platform::kLB_ADDSTRING: return AddItem(w, lParam);
     case platform::kLB_RESETCONTENT:
       w.items.clear();
       w.cursel = -1;
@@ -122,8 +122,8 @@ LResult WindowManager::controlProc(Window& w, std::uint32_t message, WParam wPar
   bool handled = false;
   LResult r = 0;
   switch (w.control) {
-    case ControlKind::ComboBox: r = comboMessage(w, message, wParam, lParam, handled); break;
-    case ControlKind::ListBox: r = listBoxMessage(w, message, wParam, lParam, handled); break;
+    case ControlKind::ComboBox: r = ComboMessage(w, message, wParam, lParam, handled); break;
+    case ControlKind::ListBox: r = ListBoxMessage(w, message, wParam, lParam, handled); break;
     case ControlKind::Edit:
       if (message == platform::kEM_LIMITTEXT) {
         w.textLimit = wParam == 0 ? 0x7FFFFFFE : static_cast<int>(wParam);
@@ -174,10 +174,10 @@ LResult WindowManager::defaultProc(Window& w, std::uint32_t message, WParam wPar
     case platform::kWM_SETTEXT: {
       const char16_t* text = textArg(lParam);
       w.text = text != nullptr ? text : u"";
-      m_world.trace("text of " + hex(w.id) + " = " + quoted(w.text));
+      m_World.trace("text of " + Hex(w.id) + " = " + Quoted(w.text));
       return kTRUE;
     }
-    case platform::kWM_GETTEXT: return copyText(w.text, lParam, wParam);
+    case platform::kWM_GETTEXT: return CopyText(w.text, lParam, wParam);
     case platform::kWM_GETTEXTLENGTH: return static_cast<LResult>(w.text.size());
     case platform::kWM_PAINT: w.needsPaint = false; return 0;
     case platform::kWM_SETICON: {

@@ -13,7 +13,7 @@ namespace tethra::sim::detail {
 
 // Built by appending: GCC 12 at -O2 and above misreads `"\"" + s + "\""` as an overlapping copy
 // (-Wrestrict).
-inline std::string quoted(std::u16string_view text) {
+inline std::string Quoted(std::u16string_view text) {
   const std::string body = toUtf8(text);
   std::string out;
   out.reserve(body.size() + 2);
@@ -22,9 +22,9 @@ inline std::string quoted(std::u16string_view text) {
   out += '"';
   return out;
 }
-inline std::string quoted(const char16_t* text) { return text != nullptr ? quoted(std::u16string_view(text)) : "null"; }
+inline std::string Quoted(const char16_t* text) { return text != nullptr ? Quoted(std::u16string_view(text)) : "null"; }
 
-inline std::string hex(std::uintptr_t value) {
+inline std::string Hex(std::uintptr_t value) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
   do {
@@ -33,13 +33,13 @@ inline std::string hex(std::uintptr_t value) {
   } while (value != 0);
   return "0x" + out;
 }
-inline std::string hex(const void* p) { return p != nullptr ? hex(reinterpret_cast<std::uintptr_t>(p)) : "null"; }
+inline std::string Hex(const void* p) { return p != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(p)) : "null"; }
 
-inline std::string num(std::int64_t value) { return std::to_string(value); }
+inline std::string Num(std::int64_t value) { return std::to_string(value); }
 // Records show an error code as the plain number the platform would return.
-inline std::string num(platform::Win32Error error) { return num(platform::Raw(error)); }
+inline std::string Num(platform::Win32Error error) { return Num(platform::Raw(error)); }
 
-inline std::string join(std::initializer_list<std::string> parts) {
+inline std::string Join(std::initializer_list<std::string> parts) {
   std::string out;
   for (const auto& p : parts) {
     if (!out.empty()) out += ", ";

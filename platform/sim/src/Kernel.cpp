@@ -25,7 +25,7 @@ constexpr platform::Win32Error kERROR_NOT_OWNER{288};
 
 // The clock starts at the scenario's date and moves by virtual milliseconds; the calendar
 // (month lengths, leap years, day of the week) is the standard library's.
-platform::SystemTime addMilliseconds(const platform::SystemTime& start, std::uint64_t ms) {
+platform::SystemTime AddMilliseconds(const platform::SystemTime& start, std::uint64_t ms) {
   using namespace std::chrono;
   const sys_days startDay{year{start.wYear} / month{start.wMonth} / day{start.wDay}};
   const sys_time<milliseconds> t = startDay + hours{start.wHour} + minutes{start.wMinute} +
@@ -48,44 +48,44 @@ platform::SystemTime addMilliseconds(const platform::SystemTime& start, std::uin
 
 class SimCriticalSection final : public platform::ICriticalSection {
  public:
-  explicit SimCriticalSection(World::Impl& world) : m_world(world) {}
+  explicit SimCriticalSection(World::Impl& world) : m_World(world) {}
   void enter() override {
     ThreadRec* self = Scheduler::current();
-    if (m_owner == nullptr || m_owner == self) {
-      m_owner = self;
-      ++m_count;
+    if (m_Owner == nullptr || m_Owner == self) {
+      m_Owner = self;
+      ++m_Count;
       return;
     }
-    m_world.wait(
+    m_World.wait(
         [this, self] {
-          if (m_owner != nullptr) return false;
-          m_owner = self;
-          m_count = 1;
+          if (m_Owner != nullptr) return false;
+          m_Owner = self;
+          m_Count = 1;
           return true;
         },
         std::nullopt);
   }
   void leave() override {
-    if (m_owner != Scheduler::current() || m_count == 0) return;
-    if (--m_count == 0) m_owner = nullptr;
+    if (m_Owner != Scheduler::current() || m_Count == 0) return;
+    if (--m_Count == 0) m_Owner = nullptr;
   }
 
  private:
-  World::Impl& m_world;
-  ThreadRec* m_owner = nullptr;
-  unsigned m_count = 0;
+  World::Impl& m_World;
+  ThreadRec* m_Owner = nullptr;
+  unsigned m_Count = 0;
 };
 
 class ProcessKernel final : public platform::IKernel {
  public:
-  explicit ProcessKernel(ProcessImpl& process) : m_process(process), m_world(process.world()) {}
+  explicit ProcessKernel(ProcessImpl& process) : m_Process(process), m_World(process.world()) {}
 
-  platform::Win32Error getLastError() override { return m_process.lastError(); }
-  void setLastError(platform::Win32Error error) override { m_process.setLastError(error); }
+  platform::Win32Error getLastError() override { return m_Process.lastError(); }
+  void setLastError(platform::Win32Error error) override { m_Process.setLastError(error); }
 
   Handle createMutex(bool initialOwner, const char16_t* name) override {
     const std::u16string text = name != nullptr ? std::u16string(name) : std::u16string();
-    std::shared_ptr<MutexObject> mutex = text.empty() ? nullptr : m_world.kernel.findNamed(text);
+    std::shared_ptr<MutexObject> mutex = text.empty() ? nullptr : m_World.kernel.findNamed(text);
     platform::Win32Error error = platform::kERROR_SUCCESS;
     if (mutex) {
       error = platform::kERROR_ALREADY_EXISTS;  // the initial-owner request is ignored then
@@ -96,12 +96,12 @@ class ProcessKernel final : public platform::IKernel {
         mutex->owner = Scheduler::current();
         mutex->recursion = 1;
       }
-      m_world.kernel.addMutex(mutex);
+      m_World.kernel.addMutex(mutex);
     }
     const Handle h = add(mutex);
-    m_process.setLastError(error);
-    record("CreateMutex", join({num(initialOwner), quoted(name)}),
-           hex(h) + (error != platform::kERROR_SUCCESS ? " (already exists)" : ""));
+    m_Process.setLastError(error);
+    record("CreateMutex", Join({Num(initialOwner), Quoted(name)}),
+           Hex(h) + (error != platform::kERROR_SUCCESS ? " (already exists)" : ""));
     return h;
   }
 
@@ -109,20 +109,20 @@ class ProcessKernel final : public platform::IKernel {
     auto* mutex = dynamic_cast<MutexObject*>(find(h));
     bool ok = false;
     if (mutex == nullptr) {
-      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+      m_Process.setLastError(platform::kERROR_INVALID_HANDLE);
     } else if (mutex->owner != Scheduler::current() || mutex->recursion == 0) {
-      m_process.setLastError(kERROR_NOT_OWNER);
+      m_Process.setLastError(kERROR_NOT_OWNER);
     } else {
       if (--mutex->recursion == 0) mutex->owner = nullptr;
       ok = true;
     }
-    record("ReleaseMutex", hex(h), num(ok));
+    record("ReleaseMutex", Hex(h), Num(ok));
     return ok;
   }
 
   Handle createEvent(bool manualReset, bool initialState) override {
     const Handle h = add(std::make_shared<EventObject>(manualReset, initialState));
-    record("CreateEvent", join({num(manualReset), num(initialState)}), hex(h));
+    record("CreateEvent", Join({Num(manualReset), Num(initialState)}), Hex(h));
     return h;
   }
 
@@ -131,35 +131,35 @@ class ProcessKernel final : public platform::IKernel {
 
   Handle createThread(platform::ThreadProc proc, void* param, Dword* threadId) override {
     if (proc == nullptr) {
-      m_process.setLastError(platform::kERROR_INVALID_PARAMETER);
+      m_Process.setLastError(platform::kERROR_INVALID_PARAMETER);
       record("CreateThread", "null", "null");
       return nullptr;
     }
-    ThreadRec& t = m_world.scheduler.start(m_process, m_process.name() + " worker", [proc, param] { proc(param); });
+    ThreadRec& t = m_World.scheduler.start(m_Process, m_Process.name() + " worker", [proc, param] { proc(param); });
     const Handle h = add(std::make_shared<ThreadObject>(t));
     if (threadId != nullptr) *threadId = t.id();
-    record("CreateThread", "proc", hex(h) + " id " + num(t.id()));
+    record("CreateThread", "proc", Hex(h) + " id " + Num(t.id()));
     return h;
   }
 
   bool closeHandle(Handle h) override {
-    const auto it = m_process.handles.find(reinterpret_cast<std::uintptr_t>(h));
-    const bool ok = it != m_process.handles.end();
+    const auto it = m_Process.handles.find(reinterpret_cast<std::uintptr_t>(h));
+    const bool ok = it != m_Process.handles.end();
     if (ok) {
       KernelState::handleClosed(*it->second);
-      m_process.handles.erase(it);
+      m_Process.handles.erase(it);
     } else {
-      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+      m_Process.setLastError(platform::kERROR_INVALID_HANDLE);
     }
-    record("CloseHandle", hex(h), num(ok));
+    record("CloseHandle", Hex(h), Num(ok));
     return ok;
   }
 
   Dword waitForSingleObject(Handle h, Dword milliseconds) override {
     std::shared_ptr<KernelObject> object = findShared(h);
     if (!object) {
-      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
-      record("WaitForSingleObject", join({hex(h), num(milliseconds)}), "WAIT_FAILED");
+      m_Process.setLastError(platform::kERROR_INVALID_HANDLE);
+      record("WaitForSingleObject", Join({Hex(h), Num(milliseconds)}), "WAIT_FAILED");
       return kWAIT_FAILED;
     }
     ThreadRec* self = Scheduler::current();
@@ -168,45 +168,45 @@ class ProcessKernel final : public platform::IKernel {
     bool got = take();
     if (!got && milliseconds != 0) {
       const std::optional<std::uint64_t> deadline =
-          milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_world.scheduler.now() + milliseconds);
-      got = m_world.wait(take, deadline);
+          milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_World.scheduler.now() + milliseconds);
+      got = m_World.wait(take, deadline);
     }
     const Dword r = got ? result : kWAIT_TIMEOUT;
-    record("WaitForSingleObject", join({hex(h), num(milliseconds)}), r == kWAIT_TIMEOUT ? "WAIT_TIMEOUT" : hex(r));
+    record("WaitForSingleObject", Join({Hex(h), Num(milliseconds)}), r == kWAIT_TIMEOUT ? "WAIT_TIMEOUT" : Hex(r));
     return r;
   }
 
   void sleep(Dword milliseconds) override {
-    record("Sleep", num(milliseconds), "");
+    record("Sleep", Num(milliseconds), "");
     // Sleep(0) gives the other runnable threads their turn without moving time.
     const std::optional<std::uint64_t> deadline =
-        milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_world.scheduler.now() + milliseconds);
-    m_world.wait([] { return false; }, deadline);
+        milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_World.scheduler.now() + milliseconds);
+    m_World.wait([] { return false; }, deadline);
   }
 
   std::unique_ptr<platform::ICriticalSection> createCriticalSection() override {
-    return std::make_unique<SimCriticalSection>(m_world);
+    return std::make_unique<SimCriticalSection>(m_World);
   }
 
   Dword getTickCount() override {
-    const auto ticks = static_cast<Dword>(m_world.options.tickCountBase + m_world.scheduler.now());
-    record("GetTickCount", "", num(ticks));
+    const auto ticks = static_cast<Dword>(m_World.options.tickCountBase + m_World.scheduler.now());
+    record("GetTickCount", "", Num(ticks));
     return ticks;
   }
 
   void getLocalTime(platform::SystemTime* time) override {
-    if (time != nullptr) *time = addMilliseconds(m_world.options.startTime, m_world.scheduler.now());
+    if (time != nullptr) *time = AddMilliseconds(m_World.options.startTime, m_World.scheduler.now());
     record("GetLocalTime", "", "");
   }
 
   void getSystemTime(platform::SystemTime* time) override {
-    if (time != nullptr) *time = addMilliseconds(m_world.options.startTime, m_world.scheduler.now());
+    if (time != nullptr) *time = AddMilliseconds(m_World.options.startTime, m_World.scheduler.now());
     record("GetSystemTime", "", "");
   }
 
   [[noreturn]] void exitProcess(Dword exitCode) override {
-    record("ExitProcess", num(exitCode), "");
-    m_world.exitProcess(m_process, exitCode);
+    record("ExitProcess", Num(exitCode), "");
+    m_World.exitProcess(m_Process, exitCode);
   }
 
  private:
@@ -241,38 +241,38 @@ class ProcessKernel final : public platform::IKernel {
   bool changeEvent(std::string_view function, Handle h, bool signalled) {
     auto* event = dynamic_cast<EventObject*>(find(h));
     if (event == nullptr) {
-      m_process.setLastError(platform::kERROR_INVALID_HANDLE);
+      m_Process.setLastError(platform::kERROR_INVALID_HANDLE);
     } else {
       event->signalled = signalled;
     }
-    record(function, hex(h), num(event != nullptr));
+    record(function, Hex(h), Num(event != nullptr));
     return event != nullptr;
   }
 
   Handle add(std::shared_ptr<KernelObject> object) {
-    const std::uintptr_t value = m_world.nextHandle();
+    const std::uintptr_t value = m_World.nextHandle();
     KernelState::handleOpened(*object);
-    m_process.handles[value] = std::move(object);
+    m_Process.handles[value] = std::move(object);
     return reinterpret_cast<Handle>(value);
   }
   KernelObject* find(Handle h) const { return findShared(h).get(); }
   std::shared_ptr<KernelObject> findShared(Handle h) const {
-    const auto it = m_process.handles.find(reinterpret_cast<std::uintptr_t>(h));
-    return it == m_process.handles.end() ? nullptr : it->second;
+    const auto it = m_Process.handles.find(reinterpret_cast<std::uintptr_t>(h));
+    return it == m_Process.handles.end() ? nullptr : it->second;
   }
   void record(std::string_view function, std::string_view args, std::string_view result) {
-    m_process.record("kernel", function, args, result);
+    m_Process.record("kernel", function, args, result);
   }
 
-  ProcessImpl& m_process;
-  World::Impl& m_world;
+  ProcessImpl& m_Process;
+  World::Impl& m_World;
 };
 
 }  // namespace
 
 std::shared_ptr<MutexObject> KernelState::findNamed(const std::u16string& name) const {
-  const auto it = m_named.find(name);
-  if (it == m_named.end()) return nullptr;
+  const auto it = m_Named.find(name);
+  if (it == m_Named.end()) return nullptr;
   auto mutex = it->second.lock();
   return mutex && mutex->handles > 0 ? mutex : nullptr;
 }
@@ -286,9 +286,9 @@ void KernelState::handleClosed(KernelObject& object) {
 }
 
 void KernelState::addMutex(const std::shared_ptr<MutexObject>& mutex) {
-  std::erase_if(m_all, [](const std::weak_ptr<MutexObject>& w) { return w.expired(); });
-  m_all.push_back(mutex);
-  if (!mutex->name.empty()) m_named[mutex->name] = mutex;  // object names are case-sensitive
+  std::erase_if(m_All, [](const std::weak_ptr<MutexObject>& w) { return w.expired(); });
+  m_All.push_back(mutex);
+  if (!mutex->name.empty()) m_Named[mutex->name] = mutex;  // object names are case-sensitive
 }
 
 void KernelState::reserve(std::u16string name) {
@@ -296,12 +296,12 @@ void KernelState::reserve(std::u16string name) {
   mutex->name = std::move(name);
   mutex->foreignOwner = true;
   mutex->handles = 1;  // the other instance's handle
-  m_reserved.push_back(mutex);
+  m_Reserved.push_back(mutex);
   addMutex(mutex);
 }
 
 void KernelState::abandonMutexesOf(const ThreadRec& thread) {
-  for (auto& weak : m_all) {
+  for (auto& weak : m_All) {
     if (auto mutex = weak.lock(); mutex && mutex->owner == &thread) {
       mutex->owner = nullptr;
       mutex->recursion = 0;
@@ -310,6 +310,6 @@ void KernelState::abandonMutexesOf(const ThreadRec& thread) {
   }
 }
 
-std::unique_ptr<platform::IKernel> makeKernel(ProcessImpl& process) { return std::make_unique<ProcessKernel>(process); }
+std::unique_ptr<platform::IKernel> MakeKernel(ProcessImpl& process) { return std::make_unique<ProcessKernel>(process); }
 
 }  // namespace tethra::sim::detail

@@ -60,11 +60,11 @@ class KernelState {
   void abandonMutexesOf(const ThreadRec& thread);
 
  private:
-  std::map<std::u16string, std::weak_ptr<MutexObject>> m_named;
-  std::vector<std::weak_ptr<MutexObject>> m_all;
-  std::vector<std::shared_ptr<MutexObject>> m_reserved;
+  std::map<std::u16string, std::weak_ptr<MutexObject>> m_Named;
+  std::vector<std::weak_ptr<MutexObject>> m_All;
+  std::vector<std::shared_ptr<MutexObject>> m_Reserved;
 };
 
-std::unique_ptr<platform::IKernel> makeKernel(ProcessImpl& process);
+std::unique_ptr<platform::IKernel> MakeKernel(ProcessImpl& process);
 
 }  // namespace tethra::sim::detail

@@ -28,17 +28,17 @@ class ProcessImpl final : public SimProcess {
   ProcessImpl(World::Impl& world, std::string name, bool isProgram, const platform::ModuleResources* resources);
   ~ProcessImpl() override;
 
-  const std::string& name() const override { return m_name; }
-  platform::Platform& platform() override { return m_parts.platform(); }
-  ProcessParts& parts() override { return m_parts; }
-  void atExit(std::function<void()> hook) override { m_exitHooks.push_back(std::move(hook)); }
-  bool exited() const override { return m_exitCode.has_value(); }
-  std::optional<Dword> exitCode() const override { return m_exitCode; }
+  const std::string& name() const override { return m_Name; }
+  platform::Platform& platform() override { return m_Parts.platform(); }
+  ProcessParts& parts() override { return m_Parts; }
+  void atExit(std::function<void()> hook) override { m_ExitHooks.push_back(std::move(hook)); }
+  bool exited() const override { return m_ExitCode.has_value(); }
+  std::optional<Dword> exitCode() const override { return m_ExitCode; }
 
-  bool isProgram() const { return m_isProgram; }
-  const platform::ModuleResources* resources() const { return m_resources; }
-  World::Impl& world() { return m_world; }
-  void markExited(Dword code) { m_exitCode = code; }
+  bool isProgram() const { return m_IsProgram; }
+  const platform::ModuleResources* resources() const { return m_Resources; }
+  World::Impl& world() { return m_World; }
+  void markExited(Dword code) { m_ExitCode = code; }
   // The atExit hooks, in the order they were added (each runs once).
   void runExitHooks();
 
@@ -54,14 +54,14 @@ class ProcessImpl final : public SimProcess {
   std::map<std::uintptr_t, RegKeyHandle> keys;
 
  private:
-  World::Impl& m_world;
-  std::string m_name;
-  bool m_isProgram;
-  const platform::ModuleResources* m_resources;
-  std::optional<Dword> m_exitCode;
-  platform::Win32Error m_outsideLastError = platform::kERROR_SUCCESS;
-  std::vector<std::function<void()>> m_exitHooks;
-  ProcessParts m_parts;  // last member: its parts may use everything above while they go
+  World::Impl& m_World;
+  std::string m_Name;
+  bool m_IsProgram;
+  const platform::ModuleResources* m_Resources;
+  std::optional<Dword> m_ExitCode;
+  platform::Win32Error m_OutsideLastError = platform::kERROR_SUCCESS;
+  std::vector<std::function<void()>> m_ExitHooks;
+  ProcessParts m_Parts;  // last member: its parts may use everything above while they go
 };
 
 }  // namespace tethra::sim::detail

@@ -25,9 +25,9 @@ constexpr Win32Error kERROR_ACCESS_DENIED{5};
 constexpr Win32Error kERROR_KEY_DELETED{1018};
 constexpr Win32Error kERROR_UNSUPPORTED_TYPE{1630};
 
-int slot(View view) { return view == View::Native ? 0 : 1; }
+int Slot(View view) { return view == View::Native ? 0 : 1; }
 
-bool isPrefix(const RegPath& prefix, const RegPath& path) {
+bool IsPrefix(const RegPath& prefix, const RegPath& path) {
   return prefix.size() <= path.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
 }
 
@@ -56,23 +56,23 @@ std::u16string textOf(const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
-std::string describe(const SimRegistry::Value& value) {
-  if (value.type == platform::kREG_SZ) return quoted(textOf(value.bytes));
+std::string Describe(const SimRegistry::Value& value) {
+  if (value.type == platform::kREG_SZ) return Quoted(textOf(value.bytes));
   if (value.type == platform::kREG_DWORD && value.bytes.size() == 4) {
     std::uint32_t v = 0;
     std::memcpy(&v, value.bytes.data(), 4);
-    return "dword " + num(v);
+    return "dword " + Num(v);
   }
-  return "type " + num(value.type) + ", " + num(static_cast<std::int64_t>(value.bytes.size())) + " bytes";
+  return "type " + Num(value.type) + ", " + Num(static_cast<std::int64_t>(value.bytes.size())) + " bytes";
 }
 
 // Whether string data ends with a whole UTF-16 NUL.
-bool endsWithNul(const std::uint8_t* data, Dword size) {
+bool EndsWithNul(const std::uint8_t* data, Dword size) {
   return size >= 2 && size % 2 == 0 && data[size - 1] == 0 && data[size - 2] == 0;
 }
 
 // Whether a RegGetValue type restriction admits the value.
-bool admitted(Dword flags, Dword type, std::size_t size) {
+bool Admitted(Dword flags, Dword type, std::size_t size) {
   switch (type) {
     case platform::kREG_NONE: return (flags & 0x1) != 0;
     case platform::kREG_SZ: return (flags & 0x2) != 0;
@@ -89,7 +89,7 @@ bool admitted(Dword flags, Dword type, std::size_t size) {
 
 class ProcessRegistry final : public platform::IRegistry {
  public:
-  explicit ProcessRegistry(ProcessImpl& process) : m_process(process), m_store(process.world().registry) {}
+  explicit ProcessRegistry(ProcessImpl& process) : m_Process(process), m_Store(process.world().registry) {}
 
   Win32Error regCreateKeyEx(Hkey root, const char16_t* subKey, Dword, Dword sam, Hkey* result,
                             Dword* disposition) override {
@@ -102,11 +102,11 @@ class ProcessRegistry final : public platform::IRegistry {
       const auto display = splitDisplay(subKey != nullptr ? subKey : u"");
       for (const auto& part : display) key.path.push_back(RegistryStore::fold(part));
       key.access = sam;
-      m_store.create(key.view, key.path, display, &created);
+      m_Store.create(key.view, key.path, display, &created);
       *result = add(std::move(key));
       if (disposition != nullptr) *disposition = created ? platform::kREG_CREATED_NEW_KEY : platform::kREG_OPENED_EXISTING_KEY;
     }
-    record("RegCreateKeyEx", join({hex(root), quoted(subKey), hex(sam)}), rc, result);
+    record("RegCreateKeyEx", Join({Hex(root), Quoted(subKey), Hex(sam)}), rc, result);
     return rc;
   }
 
@@ -117,13 +117,13 @@ class ProcessRegistry final : public platform::IRegistry {
     if (rc == kERROR_SUCCESS) {
       for (const auto& part : RegistryStore::split(subKey != nullptr ? subKey : u"")) key.path.push_back(part);
       key.access = sam;
-      if (m_store.find(key.view, key.path) == nullptr) {
+      if (m_Store.find(key.view, key.path) == nullptr) {
         rc = platform::kERROR_FILE_NOT_FOUND;
       } else {
         *result = add(std::move(key));
       }
     }
-    record("RegOpenKeyEx", join({hex(root), quoted(subKey), hex(sam)}), rc, rc == kERROR_SUCCESS ? result : nullptr);
+    record("RegOpenKeyEx", Join({Hex(root), Quoted(subKey), Hex(sam)}), rc, rc == kERROR_SUCCESS ? result : nullptr);
     return rc;
   }
 
@@ -131,13 +131,13 @@ class ProcessRegistry final : public platform::IRegistry {
     Win32Error rc = kERROR_SUCCESS;
     const auto value = reinterpret_cast<std::uintptr_t>(key);
     if (key != platform::kHKEY_LOCAL_MACHINE) {
-      if (m_process.keys.erase(value) == 1) {
-        m_store.keyClosed(m_process, value);
+      if (m_Process.keys.erase(value) == 1) {
+        m_Store.keyClosed(m_Process, value);
       } else {
         rc = platform::kERROR_INVALID_HANDLE;
       }
     }
-    record("RegCloseKey", hex(key), rc);
+    record("RegCloseKey", Hex(key), rc);
     return rc;
   }
 
@@ -151,7 +151,7 @@ class ProcessRegistry final : public platform::IRegistry {
     }
     if (rc == kERROR_SUCCESS && data != nullptr && cbData == nullptr) rc = platform::kERROR_INVALID_PARAMETER;
     if (rc == kERROR_SUCCESS) {
-      const RegistryStore::Key* node = m_store.find(handle.view, handle.path);
+      const RegistryStore::Key* node = m_Store.find(handle.view, handle.path);
       const auto it = node->values.find(RegistryStore::fold(valueName != nullptr ? valueName : u""));
       if (it == node->values.end()) {
         rc = platform::kERROR_FILE_NOT_FOUND;
@@ -159,7 +159,7 @@ class ProcessRegistry final : public platform::IRegistry {
         rc = copyOut(it->second.second.bytes, it->second.second.type, type, data, cbData);
       }
     }
-    record("RegQueryValueEx", join({hex(key), quoted(valueName), data != nullptr ? "buffer" : "size only"}), rc);
+    record("RegQueryValueEx", Join({Hex(key), Quoted(valueName), data != nullptr ? "buffer" : "size only"}), rc);
     return rc;
   }
 
@@ -173,23 +173,23 @@ class ProcessRegistry final : public platform::IRegistry {
       rc = kERROR_ACCESS_DENIED;
     }
     if (rc == kERROR_SUCCESS && data == nullptr && cbData != 0) rc = platform::kERROR_INVALID_PARAMETER;
-    if (rc == kERROR_SUCCESS && m_process.isProgram() &&
-        m_process.world().faults.take("registry-write", toUtf8(RegistryStore::fold(name)))) {
+    if (rc == kERROR_SUCCESS && m_Process.isProgram() &&
+        m_Process.world().faults.take("registry-write", toUtf8(RegistryStore::fold(name)))) {
       rc = kERROR_ACCESS_DENIED;
     }
     SimRegistry::Value value{type, data != nullptr ? std::vector<std::uint8_t>(data, data + cbData)
                                                    : std::vector<std::uint8_t>()};
-    const std::string text = "registry set " + quoted(name) + " = " + describe(value);
+    const std::string text = "registry set " + Quoted(name) + " = " + Describe(value);
     if (rc == kERROR_SUCCESS) {
-      m_store.store(handle.view, handle.path, name, std::move(value));
-      if (m_process.isProgram()) m_process.world().event(text);
+      m_Store.store(handle.view, handle.path, name, std::move(value));
+      if (m_Process.isProgram()) m_Process.world().event(text);
     } else {
-      m_process.world().trace(text + " failed with " + num(rc));
+      m_Process.world().trace(text + " failed with " + Num(rc));
     }
-    record("RegSetValueEx", join({hex(key), quoted(valueName), num(type), num(cbData)}), rc);
+    record("RegSetValueEx", Join({Hex(key), Quoted(valueName), Num(type), Num(cbData)}), rc);
     // Windows stores such a string as given; whoever reads it later gets no terminator.
-    if (type == platform::kREG_SZ && (data == nullptr || !endsWithNul(data, cbData))) {
-      m_store.misuse(quoted(name) + " written as REG_SZ without its terminating NUL (" + num(cbData) + " bytes)");
+    if (type == platform::kREG_SZ && (data == nullptr || !EndsWithNul(data, cbData))) {
+      m_Store.misuse(Quoted(name) + " written as REG_SZ without its terminating NUL (" + Num(cbData) + " bytes)");
     }
     return rc;
   }
@@ -204,7 +204,7 @@ class ProcessRegistry final : public platform::IRegistry {
     const RegistryStore::Key* node = nullptr;
     if (rc == kERROR_SUCCESS) {
       for (const auto& part : RegistryStore::split(subKey != nullptr ? subKey : u"")) handle.path.push_back(part);
-      node = m_store.find(handle.view, handle.path);
+      node = m_Store.find(handle.view, handle.path);
       if (node == nullptr) rc = platform::kERROR_FILE_NOT_FOUND;
     }
     if (rc == kERROR_SUCCESS) {
@@ -213,7 +213,7 @@ class ProcessRegistry final : public platform::IRegistry {
         rc = platform::kERROR_FILE_NOT_FOUND;
       } else {
         const SimRegistry::Value& value = it->second.second;
-        if (!admitted(flags, value.type, value.bytes.size())) {
+        if (!Admitted(flags, value.type, value.bytes.size())) {
           rc = kERROR_UNSUPPORTED_TYPE;
         } else {
           std::vector<std::uint8_t> bytes = value.bytes;
@@ -228,7 +228,7 @@ class ProcessRegistry final : public platform::IRegistry {
         }
       }
     }
-    record("RegGetValue", join({hex(key), quoted(subKey), quoted(valueName), hex(flags)}), rc);
+    record("RegGetValue", Join({Hex(key), Quoted(subKey), Quoted(valueName), Hex(flags)}), rc);
     return rc;
   }
 
@@ -241,19 +241,19 @@ class ProcessRegistry final : public platform::IRegistry {
       rc = platform::kERROR_INVALID_PARAMETER;
     }
     if (rc == kERROR_SUCCESS && asynchronous) {
-      const auto it = m_process.handles.find(reinterpret_cast<std::uintptr_t>(event));
-      target = it != m_process.handles.end() ? std::dynamic_pointer_cast<EventObject>(it->second) : nullptr;
+      const auto it = m_Process.handles.find(reinterpret_cast<std::uintptr_t>(event));
+      target = it != m_Process.handles.end() ? std::dynamic_pointer_cast<EventObject>(it->second) : nullptr;
       if (!target) rc = event == nullptr ? platform::kERROR_INVALID_PARAMETER : platform::kERROR_INVALID_HANDLE;
     }
     if (rc == kERROR_SUCCESS && !asynchronous) target = std::make_shared<EventObject>(false, false);
     if (rc == kERROR_SUCCESS) {
-      m_store.arm({handle.view, handle.path, watchSubtree, filter, target, &m_process,
+      m_Store.arm({handle.view, handle.path, watchSubtree, filter, target, &m_Process,
                    reinterpret_cast<std::uintptr_t>(key)});
     }
-    record("RegNotifyChangeKeyValue", join({hex(key), num(watchSubtree), hex(filter), hex(event), num(asynchronous)}),
+    record("RegNotifyChangeKeyValue", Join({Hex(key), Num(watchSubtree), Hex(filter), Hex(event), Num(asynchronous)}),
            rc);
     if (rc == kERROR_SUCCESS && !asynchronous) {
-      m_process.world().wait([target] { return target->signalled; }, std::nullopt);
+      m_Process.world().wait([target] { return target->signalled; }, std::nullopt);
     }
     return rc;
   }
@@ -266,10 +266,10 @@ class ProcessRegistry final : public platform::IRegistry {
       out.access = ~Dword{0};
       return kERROR_SUCCESS;
     }
-    const auto it = m_process.keys.find(reinterpret_cast<std::uintptr_t>(root));
-    if (it == m_process.keys.end()) return platform::kERROR_INVALID_HANDLE;
+    const auto it = m_Process.keys.find(reinterpret_cast<std::uintptr_t>(root));
+    if (it == m_Process.keys.end()) return platform::kERROR_INVALID_HANDLE;
     out = it->second;  // a key keeps the view it was opened in
-    return m_store.find(out.view, out.path) != nullptr ? kERROR_SUCCESS : kERROR_KEY_DELETED;
+    return m_Store.find(out.view, out.path) != nullptr ? kERROR_SUCCESS : kERROR_KEY_DELETED;
   }
 
   static Win32Error copyOut(const std::vector<std::uint8_t>& bytes, Dword valueType, Dword* type, std::uint8_t* data,
@@ -288,19 +288,19 @@ class ProcessRegistry final : public platform::IRegistry {
   }
 
   Hkey add(RegKeyHandle key) {
-    const std::uintptr_t value = m_process.world().nextHandle();
-    m_process.keys[value] = std::move(key);
+    const std::uintptr_t value = m_Process.world().nextHandle();
+    m_Process.keys[value] = std::move(key);
     return reinterpret_cast<Hkey>(value);
   }
 
   void record(std::string_view function, const std::string& args, Win32Error rc, Hkey* result = nullptr) {
-    std::string text = num(rc);
-    if (rc == kERROR_SUCCESS && result != nullptr) text += ", key " + hex(*result);
-    m_process.record("registry", function, args, text);
+    std::string text = Num(rc);
+    if (rc == kERROR_SUCCESS && result != nullptr) text += ", key " + Hex(*result);
+    m_Process.record("registry", function, args, text);
   }
 
-  ProcessImpl& m_process;
-  RegistryStore& m_store;
+  ProcessImpl& m_Process;
+  RegistryStore& m_Store;
 };
 
 }  // namespace
@@ -316,7 +316,7 @@ RegPath RegistryStore::split(std::u16string_view path) {
 }
 
 RegistryStore::Key* RegistryStore::find(View view, const RegPath& path) const {
-  Key* node = &m_roots[slot(view)];
+  Key* node = &m_Roots[Slot(view)];
   for (const auto& part : path) {
     const auto it = node->children.find(part);
     if (it == node->children.end()) return nullptr;
@@ -327,7 +327,7 @@ RegistryStore::Key* RegistryStore::find(View view, const RegPath& path) const {
 
 RegistryStore::Key& RegistryStore::create(View view, const RegPath& path, const std::vector<std::u16string>& display,
                                           bool* created) {
-  Key* node = &m_roots[slot(view)];
+  Key* node = &m_Roots[Slot(view)];
   bool made = false;
   RegPath walked;
   for (std::size_t i = 0; i < path.size(); ++i) {
@@ -353,16 +353,16 @@ void RegistryStore::store(View view, const RegPath& path, std::u16string_view na
 }
 
 void RegistryStore::fire(View view, const RegPath& changed, Dword filterBit) {
-  std::erase_if(m_watches, [&](const Watch& w) {
+  std::erase_if(m_Watches, [&](const Watch& w) {
     if (w.view != view || (w.filter & filterBit) == 0) return false;
-    if (w.path != changed && !(w.subtree && isPrefix(w.path, changed))) return false;
+    if (w.path != changed && !(w.subtree && IsPrefix(w.path, changed))) return false;
     w.event->signalled = true;
     return true;
   });
 }
 
 void RegistryStore::keyClosed(const ProcessImpl& process, std::uintptr_t key) {
-  std::erase_if(m_watches, [&](const Watch& w) {
+  std::erase_if(m_Watches, [&](const Watch& w) {
     if (w.process != &process || w.key != key) return false;
     w.event->signalled = true;
     return true;
@@ -382,19 +382,19 @@ void RegistryStore::deleteKey(View view, std::u16string_view path) {
   Key* parent = find(view, parentPath);
   if (parent == nullptr || parent->children.erase(parts.back()) == 0) return;
   // Watches on the deleted key or below fire: their key is gone.
-  std::erase_if(m_watches, [&](const Watch& w) {
-    if (w.view != view || !isPrefix(parts, w.path)) return false;
+  std::erase_if(m_Watches, [&](const Watch& w) {
+    if (w.view != view || !IsPrefix(parts, w.path)) return false;
     w.event->signalled = true;
     return true;
   });
   fire(view, parentPath, kREG_NOTIFY_CHANGE_NAME);
-  m_world.trace("machine registry delete key " + quoted(path));
+  m_World.trace("machine registry delete key " + Quoted(path));
 }
 
 void RegistryStore::setValue(View view, std::u16string_view path, std::u16string_view name, Value value) {
   const RegPath parts = split(path);
   create(view, parts, splitDisplay(path), nullptr);
-  m_world.trace("machine registry set " + quoted(name) + " = " + describe(value));
+  m_World.trace("machine registry set " + Quoted(name) + " = " + Describe(value));
   store(view, parts, name, std::move(value));
 }
 
@@ -414,7 +414,7 @@ std::optional<std::u16string> RegistryStore::getString(View view, std::u16string
   return textOf(value->bytes);
 }
 
-std::unique_ptr<platform::IRegistry> makeRegistry(ProcessImpl& process) {
+std::unique_ptr<platform::IRegistry> MakeRegistry(ProcessImpl& process) {
   return std::make_unique<ProcessRegistry>(process);
 }
 

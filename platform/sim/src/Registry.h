@@ -39,7 +39,7 @@ class RegistryStore final : public SimRegistry {
     std::uintptr_t key;
   };
 
-  explicit RegistryStore(World::Impl& world) : m_world(world) {}
+  explicit RegistryStore(World::Impl& world) : m_World(world) {}
 
   // SimRegistry (the machine's side).
   void createKey(View view, std::u16string_view path) override;
@@ -49,8 +49,8 @@ class RegistryStore final : public SimRegistry {
   std::optional<Value> getValue(View view, std::u16string_view path, std::u16string_view name) const override;
   std::optional<std::u16string> getString(View view, std::u16string_view path,
                                           std::u16string_view name) const override;
-  std::vector<std::string> misuses() const override { return m_misuses; }
-  void misuse(std::string what) { m_misuses.push_back(std::move(what)); }
+  std::vector<std::string> misuses() const override { return m_Misuses; }
+  void misuse(std::string what) { m_Misuses.push_back(std::move(what)); }
 
   // Shared by both sides.
   static RegPath split(std::u16string_view path);
@@ -58,19 +58,19 @@ class RegistryStore final : public SimRegistry {
   Key* find(View view, const RegPath& path) const;
   Key& create(View view, const RegPath& path, const std::vector<std::u16string>& display, bool* created);
   void store(View view, const RegPath& path, std::u16string_view name, Value value);
-  void arm(Watch watch) { m_watches.push_back(std::move(watch)); }
+  void arm(Watch watch) { m_Watches.push_back(std::move(watch)); }
   // A closed key (or an ended process) fires the notifications armed through it.
   void keyClosed(const ProcessImpl& process, std::uintptr_t key);
 
  private:
   void fire(View view, const RegPath& changed, Dword filterBit);
 
-  World::Impl& m_world;
-  mutable Key m_roots[2];
-  std::vector<Watch> m_watches;
-  std::vector<std::string> m_misuses;
+  World::Impl& m_World;
+  mutable Key m_Roots[2];
+  std::vector<Watch> m_Watches;
+  std::vector<std::string> m_Misuses;
 };
 
-std::unique_ptr<platform::IRegistry> makeRegistry(ProcessImpl& process);
+std::unique_ptr<platform::IRegistry> MakeRegistry(ProcessImpl& process);
 
 }  // namespace tethra::sim::detail

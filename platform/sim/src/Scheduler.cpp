@@ -10,43 +10,43 @@ thread_local ThreadRec* t_current = nullptr;
 }
 
 ThreadRec::ThreadRec(std::size_t index_, Dword id, std::string name, ProcessImpl& process)
-    : index(index_), m_id(id), m_name(std::move(name)), m_process(process) {}
+    : index(index_), m_Id(id), m_Name(std::move(name)), m_Process(process) {}
 
-SimProcess& ThreadRec::process() { return m_process; }
+SimProcess& ThreadRec::process() { return m_Process; }
 
 ThreadRec* Scheduler::current() { return t_current; }
 
 ThreadRec& Scheduler::start(ProcessImpl& process, std::string name, std::function<void()> body) {
-  std::unique_lock lock(m_mutex);
-  auto rec = std::make_unique<ThreadRec>(m_threads.size(), nextThreadId(), std::move(name), process);
+  std::unique_lock lock(m_Mutex);
+  auto rec = std::make_unique<ThreadRec>(m_Threads.size(), nextThreadId(), std::move(name), process);
   ThreadRec* raw = rec.get();
-  m_threads.push_back(std::move(rec));
+  m_Threads.push_back(std::move(rec));
   raw->os = std::thread([this, raw, body = std::move(body)]() mutable { threadMain(raw, std::move(body)); });
   return *raw;
 }
 
 ThreadRec& Scheduler::adoptCaller(ProcessImpl& process, std::string name) {
-  std::unique_lock lock(m_mutex);
-  auto rec = std::make_unique<ThreadRec>(m_threads.size(), nextThreadId(), std::move(name), process);
+  std::unique_lock lock(m_Mutex);
+  auto rec = std::make_unique<ThreadRec>(m_Threads.size(), nextThreadId(), std::move(name), process);
   ThreadRec* raw = rec.get();
   raw->state = ThreadRec::State::Running;
   raw->started = true;
   raw->isMachine = true;
-  m_threads.push_back(std::move(rec));
+  m_Threads.push_back(std::move(rec));
   t_current = raw;
   return *raw;
 }
 
 void Scheduler::stop() {
-  std::unique_lock lock(m_mutex);
-  m_stopped = true;
+  std::unique_lock lock(m_Mutex);
+  m_Stopped = true;
   if (t_current != nullptr) t_current->state = ThreadRec::State::Finished;
   t_current = nullptr;
 }
 
 void Scheduler::threadMain(ThreadRec* rec, std::function<void()> body) {
   {
-    std::unique_lock lock(m_mutex);
+    std::unique_lock lock(m_Mutex);
     rec->cv.wait(lock, [rec] { return rec->go || rec->cancel; });
     if (!rec->go) {  // the world ends before this thread ever ran: no program code runs
       rec->state = ThreadRec::State::Finished;
@@ -57,8 +57,8 @@ void Scheduler::threadMain(ThreadRec* rec, std::function<void()> body) {
   }
   t_current = rec;
   body();
-  if (m_hooks.threadEnded) m_hooks.threadEnded(*rec);
-  std::unique_lock lock(m_mutex);
+  if (m_Hooks.threadEnded) m_Hooks.threadEnded(*rec);
+  std::unique_lock lock(m_Mutex);
   rec->state = ThreadRec::State::Finished;
   if (ThreadRec* next = choose(rec)) give(next);
   t_current = nullptr;
@@ -67,7 +67,7 @@ void Scheduler::threadMain(ThreadRec* rec, std::function<void()> body) {
 bool Scheduler::block(std::function<bool()> ready, std::optional<std::uint64_t> deadline, bool idleWait) {
   ThreadRec* self = t_current;
   if (self == nullptr) return false;
-  std::unique_lock lock(m_mutex);
+  std::unique_lock lock(m_Mutex);
   self->state = ThreadRec::State::Blocked;
   self->ready = std::move(ready);
   self->deadline = deadline;
@@ -89,7 +89,7 @@ bool Scheduler::block(std::function<bool()> ready, std::optional<std::uint64_t> 
 
 void Scheduler::parkForever() {
   ThreadRec* self = t_current;
-  std::unique_lock lock(m_mutex);
+  std::unique_lock lock(m_Mutex);
   if (self != nullptr) {
     self->state = ThreadRec::State::Parked;
     if (ThreadRec* next = choose(self)) give(next);
@@ -99,8 +99,8 @@ void Scheduler::parkForever() {
 }
 
 void Scheduler::parkProcess(const ProcessImpl& process) {
-  std::unique_lock lock(m_mutex);
-  for (auto& t : m_threads) {
+  std::unique_lock lock(m_Mutex);
+  for (auto& t : m_Threads) {
     if (&t->owner() != &process || t->state == ThreadRec::State::Finished) continue;
     t->state = ThreadRec::State::Parked;
     // What a parked wait held on to (an object, a name) must not outlive the process.
@@ -109,8 +109,8 @@ void Scheduler::parkProcess(const ProcessImpl& process) {
 }
 
 bool Scheduler::idle() {
-  std::unique_lock lock(m_mutex);
-  for (auto& t : m_threads) {
+  std::unique_lock lock(m_Mutex);
+  for (auto& t : m_Threads) {
     if (t.get() == t_current) continue;
     if (t->state == ThreadRec::State::Created) return false;
     if (t->state != ThreadRec::State::Blocked) continue;
@@ -125,17 +125,17 @@ bool Scheduler::idle() {
 }
 
 ThreadRec* Scheduler::choose(ThreadRec* self) {
-  if (m_stopped) return nullptr;
-  const std::size_t n = m_threads.size();
+  if (m_Stopped) return nullptr;
+  const std::size_t n = m_Threads.size();
   const std::size_t first = self != nullptr ? self->index + 1 : 0;
   auto pick = [&](ThreadRec* t, bool viaReady) {
-    if (t->state == ThreadRec::State::Blocked && t->owner().isProgram()) ++m_wakeUps;
+    if (t->state == ThreadRec::State::Blocked && t->owner().isProgram()) ++m_WakeUps;
     t->wokeReady = viaReady;
     return t;
   };
 
   for (std::size_t k = 0; k < n; ++k) {
-    ThreadRec* t = m_threads[(first + k) % n].get();
+    ThreadRec* t = m_Threads[(first + k) % n].get();
     if (t->state == ThreadRec::State::Created) return pick(t, true);
     if (t->state != ThreadRec::State::Blocked) continue;
     if (t->latched || (t->ready && t->ready())) return pick(t, true);
@@ -144,7 +144,7 @@ ThreadRec* Scheduler::choose(ThreadRec* self) {
   ThreadRec* idleWaiter = nullptr;
   ThreadRec* earliest = nullptr;
   bool otherDeadline = false;
-  for (auto& t : m_threads) {
+  for (auto& t : m_Threads) {
     if (t->state != ThreadRec::State::Blocked) continue;
     if (t->idleWait && idleWaiter == nullptr) {
       idleWaiter = t.get();
@@ -155,12 +155,12 @@ ThreadRec* Scheduler::choose(ThreadRec* self) {
   }
   if (idleWaiter != nullptr && !otherDeadline) return pick(idleWaiter, true);
   if (earliest != nullptr) {
-    if (*earliest->deadline > now()) m_now.store(*earliest->deadline, std::memory_order_relaxed);
+    if (*earliest->deadline > now()) m_Now.store(*earliest->deadline, std::memory_order_relaxed);
     return pick(earliest, false);
   }
-  for (auto& t : m_threads) {
+  for (auto& t : m_Threads) {
     if (t->isMachine && t->state == ThreadRec::State::Blocked) {
-      if (m_hooks.trace) m_hooks.trace("scheduler: nothing can run, the machine wakes up");
+      if (m_Hooks.trace) m_Hooks.trace("scheduler: nothing can run, the machine wakes up");
       return pick(t.get(), false);
     }
   }
@@ -178,8 +178,8 @@ bool Scheduler::shutdown() {
   bool everyoneDone = true;
   std::vector<ThreadRec*> joinable;
   {
-    std::unique_lock lock(m_mutex);
-    for (auto& t : m_threads) {
+    std::unique_lock lock(m_Mutex);
+    for (auto& t : m_Threads) {
       if (!t->started && !t->isMachine) {
         t->cancel = true;  // never ran: it leaves without touching program code
         t->cv.notify_one();

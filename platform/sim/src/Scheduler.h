@@ -34,10 +34,10 @@ class ThreadRec final : public SimThread {
   enum class State { Created, Running, Blocked, Finished, Parked };
 
   ThreadRec(std::size_t index, Dword id, std::string name, ProcessImpl& process);
-  const std::string& name() const override { return m_name; }
-  Dword id() const override { return m_id; }
+  const std::string& name() const override { return m_Name; }
+  Dword id() const override { return m_Id; }
   SimProcess& process() override;
-  ProcessImpl& owner() const { return m_process; }
+  ProcessImpl& owner() const { return m_Process; }
 
   // Ended or parked for good: the thread's handle is signalled, its windows are gone.
   bool dead() const { return state == State::Finished || state == State::Parked; }
@@ -61,9 +61,9 @@ class ThreadRec final : public SimThread {
   platform::Win32Error lastError = platform::kERROR_SUCCESS;
 
  private:
-  Dword m_id;
-  std::string m_name;
-  ProcessImpl& m_process;
+  Dword m_Id;
+  std::string m_Name;
+  ProcessImpl& m_Process;
 };
 
 class Scheduler {
@@ -73,15 +73,15 @@ class Scheduler {
     std::function<void(std::string)> trace;
   };
 
-  explicit Scheduler(Hooks hooks) : m_hooks(std::move(hooks)) {}
+  explicit Scheduler(Hooks hooks) : m_Hooks(std::move(hooks)) {}
   Scheduler(const Scheduler&) = delete;
   Scheduler& operator=(const Scheduler&) = delete;
 
   static ThreadRec* current();
 
-  std::uint64_t now() const { return m_now.load(std::memory_order_relaxed); }
-  std::uint64_t programWakeUps() const { return m_wakeUps.load(std::memory_order_relaxed); }
-  const std::vector<std::unique_ptr<ThreadRec>>& threads() const { return m_threads; }
+  std::uint64_t now() const { return m_Now.load(std::memory_order_relaxed); }
+  std::uint64_t programWakeUps() const { return m_WakeUps.load(std::memory_order_relaxed); }
+  const std::vector<std::unique_ptr<ThreadRec>>& threads() const { return m_Threads; }
 
   ThreadRec& start(ProcessImpl& process, std::string name, std::function<void()> body);
   // Makes the calling OS thread the machine thread holding the baton; stop() ends that.
@@ -105,15 +105,15 @@ class Scheduler {
   ThreadRec* choose(ThreadRec* self);  // scheduler mutex held
   void give(ThreadRec* next);          // scheduler mutex held
   void threadMain(ThreadRec* rec, std::function<void()> body);
-  Dword nextThreadId() { return m_nextId += 4; }
+  Dword nextThreadId() { return m_NextId += 4; }
 
-  Hooks m_hooks;
-  mutable std::mutex m_mutex;
-  std::vector<std::unique_ptr<ThreadRec>> m_threads;
-  std::atomic<std::uint64_t> m_now{0};
-  std::atomic<std::uint64_t> m_wakeUps{0};
-  Dword m_nextId = 0x1000;
-  bool m_stopped = false;
+  Hooks m_Hooks;
+  mutable std::mutex m_Mutex;
+  std::vector<std::unique_ptr<ThreadRec>> m_Threads;
+  std::atomic<std::uint64_t> m_Now{0};
+  std::atomic<std::uint64_t> m_WakeUps{0};
+  Dword m_NextId = 0x1000;
+  bool m_Stopped = false;
 };
 
 }  // namespace tethra::sim::detail

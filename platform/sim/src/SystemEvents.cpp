@@ -21,21 +21,21 @@ namespace {
 
 class ProcessSystemEvents final : public platform::ISystemEvents {
  public:
-  explicit ProcessSystemEvents(ProcessImpl& process) : m_process(process), m_windows(process.world().windows) {}
+  explicit ProcessSystemEvents(ProcessImpl& process) : m_Process(process), m_Windows(process.world().windows) {}
 
   bool wtsRegisterSessionNotification(Hwnd hwnd, Dword flags) override {
     Window* w = own(hwnd);
     const bool ok = w != nullptr && flags <= 1;
     if (ok) w->sessionRegistered = true;
-    if (w != nullptr && !ok) m_process.setLastError(platform::kERROR_INVALID_PARAMETER);
-    record("WTSRegisterSessionNotification", join({hex(hwnd), num(flags)}), num(ok));
+    if (w != nullptr && !ok) m_Process.setLastError(platform::kERROR_INVALID_PARAMETER);
+    record("WTSRegisterSessionNotification", Join({Hex(hwnd), Num(flags)}), Num(ok));
     return ok;
   }
 
   bool wtsUnRegisterSessionNotification(Hwnd hwnd) override {
     Window* w = own(hwnd);
     if (w != nullptr) w->sessionRegistered = false;
-    record("WTSUnRegisterSessionNotification", hex(hwnd), num(w != nullptr));
+    record("WTSUnRegisterSessionNotification", Hex(hwnd), Num(w != nullptr));
     return w != nullptr;
   }
 
@@ -45,67 +45,67 @@ class ProcessSystemEvents final : public platform::ISystemEvents {
     if (w != nullptr) {
       // A window takes only device-interface registrations here; the rest is refused.
       if (auto registration = ReadDeviceFilter(w->id, filter, flags)) {
-        handle = m_windows.addDeviceRegistration(*registration);
+        handle = m_Windows.addDeviceRegistration(*registration);
       } else {
-        m_process.setLastError(platform::kERROR_INVALID_PARAMETER);
+        m_Process.setLastError(platform::kERROR_INVALID_PARAMETER);
       }
     }
-    record("RegisterDeviceNotification", join({hex(hwnd), hex(flags)}), hex(handle));
+    record("RegisterDeviceNotification", Join({Hex(hwnd), Hex(flags)}), Hex(handle));
     return handle;
   }
 
   bool unregisterDeviceNotification(platform::Hdevnotify handle) override {
-    const bool ok = m_windows.removeDeviceRegistration(handle);
-    if (!ok) m_process.setLastError(platform::kERROR_INVALID_HANDLE);
-    record("UnregisterDeviceNotification", hex(handle), num(ok));
+    const bool ok = m_Windows.removeDeviceRegistration(handle);
+    if (!ok) m_Process.setLastError(platform::kERROR_INVALID_HANDLE);
+    record("UnregisterDeviceNotification", Hex(handle), Num(ok));
     return ok;
   }
 
  private:
   Window* own(Hwnd hwnd) {
-    Window* w = m_windows.alive(hwnd);
-    if (w == nullptr || w->process != &m_process) {
-      m_process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
+    Window* w = m_Windows.alive(hwnd);
+    if (w == nullptr || w->process != &m_Process) {
+      m_Process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
       return nullptr;
     }
     return w;
   }
   void record(std::string_view function, const std::string& args, const std::string& result) {
-    m_process.record("events", function, args, result);
+    m_Process.record("events", function, args, result);
   }
 
-  ProcessImpl& m_process;
-  WindowManager& m_windows;
+  ProcessImpl& m_Process;
+  WindowManager& m_Windows;
 };
 
 }  // namespace
 
 platform::Hdevnotify WindowManager::addDeviceRegistration(DeviceRegistration registration) {
-  registration.handle = m_world.nextHandle();
-  m_devices.add(registration);
+  registration.handle = m_World.nextHandle();
+  m_Devices.add(registration);
   return reinterpret_cast<platform::Hdevnotify>(registration.handle);
 }
 
 bool WindowManager::removeDeviceRegistration(platform::Hdevnotify handle) {
-  return m_devices.remove(reinterpret_cast<std::uintptr_t>(handle));
+  return m_Devices.remove(reinterpret_cast<std::uintptr_t>(handle));
 }
 
 std::vector<Hwnd> WindowManager::deviceNotificationWindows() const {
   std::vector<Hwnd> out;
-  for (const std::uintptr_t window : m_devices.windows()) out.push_back(reinterpret_cast<Hwnd>(window));
+  for (const std::uintptr_t window : m_Devices.windows()) out.push_back(reinterpret_cast<Hwnd>(window));
   return out;
 }
 
 void WindowManager::sessionChange(platform::WParam code) {
-  m_world.trace("machine session change " + num(static_cast<std::int64_t>(code)));
-  for (auto& w : m_windows) {
+  m_World.trace("machine session change " + Num(static_cast<std::int64_t>(code)));
+  for (auto& w : m_Windows) {
     if (w->sessionRegistered && !w->destroyed) postTo(*w, platform::kWM_WTSSESSION_CHANGE, code, 1);
   }
 }
 
 void WindowManager::deviceEvent(bool removed, std::u16string interfaceName) {
   const std::size_t bytes = offsetof(platform::DevBroadcastDeviceInterface, dbcc_name) + 2 * (interfaceName.size() + 1);
-  std::vector<std::uint64_t>& storage = m_deviceRecords.emplace_back((bytes + 7) / 8, 0);
+  std::vector<std::uint64_t>& storage = m_DeviceRecords.emplace_back((bytes + 7) / 8, 0);
   auto* raw = reinterpret_cast<unsigned char*>(storage.data());
   const Dword header[3] = {static_cast<Dword>(bytes), platform::kDBT_DEVTYP_DEVICEINTERFACE, 0};
   std::memcpy(raw, header, sizeof header);
@@ -115,16 +115,16 @@ void WindowManager::deviceEvent(bool removed, std::u16string interfaceName) {
               2 * (interfaceName.size() + 1));
 
   const platform::WParam event = removed ? platform::kDBT_DEVICEREMOVECOMPLETE : platform::kDBT_DEVICEARRIVAL;
-  m_world.trace(std::string("machine device ") + (removed ? "removed " : "arrived ") + quoted(interfaceName));
+  m_World.trace(std::string("machine device ") + (removed ? "removed " : "arrived ") + Quoted(interfaceName));
   // Only windows registered for the event's class hear of it (none: the event is told to nobody).
-  for (const std::uintptr_t window : m_devices.recipients(kNetworkAdapterInterfaceClass)) {
+  for (const std::uintptr_t window : m_Devices.recipients(kNetworkAdapterInterfaceClass)) {
     if (Window* w = alive(reinterpret_cast<Hwnd>(window))) {
       postTo(*w, platform::kWM_DEVICECHANGE, event, reinterpret_cast<platform::LParam>(raw));
     }
   }
 }
 
-std::unique_ptr<platform::ISystemEvents> makeSystemEvents(ProcessImpl& process) {
+std::unique_ptr<platform::ISystemEvents> MakeSystemEvents(ProcessImpl& process) {
   return std::make_unique<ProcessSystemEvents>(process);
 }
 

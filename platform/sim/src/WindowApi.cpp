@@ -37,30 +37,30 @@ std::u16string className(platform::ControlKind kind) {
   return u"Static";
 }
 
-bool sameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && RegistryStore::fold(a) == RegistryStore::fold(b);
 }
 
 class ProcessWindows final : public platform::IWindowSystem {
  public:
   explicit ProcessWindows(ProcessImpl& process)
-      : m_process(process), m_world(process.world()), m_windows(process.world().windows) {}
+      : m_Process(process), m_World(process.world()), m_Windows(process.world().windows) {}
 
   bool initCommonControlsEx(Dword size, Dword classes) override {
-    record("InitCommonControlsEx", join({num(size), hex(classes)}), "1");
+    record("InitCommonControlsEx", Join({Num(size), Hex(classes)}), "1");
     return true;
   }
 
   int loadString(std::uint32_t id, char16_t* buffer, int bufferMax) override {
     const platform::StringResource* found = nullptr;
-    if (const auto* res = m_process.resources()) {
+    if (const auto* res = m_Process.resources()) {
       for (const auto& s : res->strings) {
         if (s.id == id) found = &s;
       }
     }
     int copied = 0;
     if (found == nullptr) {
-      m_process.setLastError(kERROR_RESOURCE_NAME_NOT_FOUND);
+      m_Process.setLastError(kERROR_RESOURCE_NAME_NOT_FOUND);
       if (buffer != nullptr && bufferMax > 0) buffer[0] = u'\0';
     } else if (buffer != nullptr && bufferMax > 0) {
       const std::u16string_view text(found->text != nullptr ? found->text : u"");
@@ -68,36 +68,36 @@ class ProcessWindows final : public platform::IWindowSystem {
       std::copy_n(text.begin(), copied, buffer);
       buffer[copied] = u'\0';
     }
-    record("LoadString", join({num(id), num(bufferMax)}), num(copied));
+    record("LoadString", Join({Num(id), Num(bufferMax)}), Num(copied));
     return copied;
   }
 
   platform::Hicon loadIcon(int resourceId) override {
-    const platform::Hicon icon = m_windows.iconFor(m_process, resourceId);
-    if (icon == nullptr) m_process.setLastError(kERROR_RESOURCE_TYPE_NOT_FOUND);
-    record("LoadIcon", num(resourceId), hex(icon));
+    const platform::Hicon icon = m_Windows.iconFor(m_Process, resourceId);
+    if (icon == nullptr) m_Process.setLastError(kERROR_RESOURCE_TYPE_NOT_FOUND);
+    record("LoadIcon", Num(resourceId), Hex(icon));
     return icon;
   }
 
   std::intptr_t dialogBoxParam(int templateId, Hwnd parent, platform::DlgProc proc, LParam initParam) override {
     const platform::DialogTemplate* tmpl = nullptr;
-    if (const auto* res = m_process.resources()) {
+    if (const auto* res = m_Process.resources()) {
       for (const auto& d : res->dialogs) {
         if (d.id == templateId) tmpl = &d;
       }
     }
     ThreadRec* self = Scheduler::current();
     if (tmpl == nullptr || proc == nullptr) {
-      m_process.setLastError(kERROR_RESOURCE_NAME_NOT_FOUND);
-      record("DialogBoxParam", join({num(templateId), hex(parent)}), "-1");
+      m_Process.setLastError(kERROR_RESOURCE_NAME_NOT_FOUND);
+      record("DialogBoxParam", Join({Num(templateId), Hex(parent)}), "-1");
       return -1;
     }
-    Window& dialog = m_windows.make(WindowKind::Dialog, self, &m_process, u"#32770", tmpl->caption);
+    Window& dialog = m_Windows.make(WindowKind::Dialog, self, &m_Process, u"#32770", tmpl->caption);
     dialog.dlgProc = proc;
     dialog.hasSystemMenu = tmpl->hasSystemMenu;
     Window* firstFocus = nullptr;
     for (const auto& c : tmpl->controls) {
-      Window& control = m_windows.make(WindowKind::Control, self, &m_process, className(c.kind),
+      Window& control = m_Windows.make(WindowKind::Control, self, &m_Process, className(c.kind),
                                        c.text != nullptr ? c.text : u"");
       control.control = c.kind;
       control.ctrlId = c.id;
@@ -109,84 +109,84 @@ class ProcessWindows final : public platform::IWindowSystem {
       const bool focusable = c.kind != platform::ControlKind::Static && c.kind != platform::ControlKind::Icon;
       if (firstFocus == nullptr && focusable && control.enabled) firstFocus = &control;
     }
-    m_windows.noteProgramDialog(dialog);
-    m_world.trace("dialog " + num(templateId) + " " + quoted(dialog.text) + " created as " + hex(dialog.id));
+    m_Windows.noteProgramDialog(dialog);
+    m_World.trace("dialog " + Num(templateId) + " " + Quoted(dialog.text) + " created as " + Hex(dialog.id));
 
-    const LResult init = m_windows.deliver(dialog, platform::kWM_INITDIALOG,
+    const LResult init = m_Windows.deliver(dialog, platform::kWM_INITDIALOG,
                                            firstFocus != nullptr ? firstFocus->id : 0, initParam);
-    if (init != 0 && firstFocus != nullptr && !firstFocus->destroyed) m_windows.setFocusWindow(firstFocus);
+    if (init != 0 && firstFocus != nullptr && !firstFocus->destroyed) m_Windows.setFocusWindow(firstFocus);
     // As Windows does: a visible template is shown after WM_INITDIALOG, whatever the init did.
-    if (tmpl->visible && !dialog.ended) m_windows.setVisible(dialog, true);
+    if (tmpl->visible && !dialog.ended) m_Windows.setVisible(dialog, true);
 
     while (!dialog.ended && !dialog.destroyed) {
       platform::Msg msg;
-      if (m_windows.peek(&msg, nullptr, 0, 0, platform::kPM_REMOVE)) {
-        m_windows.dispatch(msg);
+      if (m_Windows.peek(&msg, nullptr, 0, 0, platform::kPM_REMOVE)) {
+        m_Windows.dispatch(msg);
         continue;
       }
-      if (m_process.isProgram()) m_windows.setProgramReady(&m_process);
-      if (!m_world.wait([&] { return dialog.ended || dialog.destroyed || m_windows.hasWork(self); }, std::nullopt)) {
+      if (m_Process.isProgram()) m_Windows.setProgramReady(&m_Process);
+      if (!m_World.wait([&] { return dialog.ended || dialog.destroyed || m_Windows.hasWork(self); }, std::nullopt)) {
         break;  // off the simulation nothing can arrive
       }
     }
     const std::intptr_t result = dialog.ended ? dialog.endResult : -1;
     if (!dialog.destroyed) {
-      m_windows.deliver(dialog, platform::kWM_DESTROY, 0, 0);
-      m_windows.destroy(dialog);
+      m_Windows.deliver(dialog, platform::kWM_DESTROY, 0, 0);
+      m_Windows.destroy(dialog);
     }
-    record("DialogBoxParam", join({num(templateId), hex(parent)}), num(result));
+    record("DialogBoxParam", Join({Num(templateId), Hex(parent)}), Num(result));
     return result;
   }
 
   bool endDialog(Hwnd hwnd, std::intptr_t result) override {
-    Window* w = m_windows.alive(hwnd);
+    Window* w = m_Windows.alive(hwnd);
     const bool ok = w != nullptr && w->kind == WindowKind::Dialog;
     if (ok) {
       w->ended = true;
       w->endResult = result;
     } else {
-      m_process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
+      m_Process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
     }
-    record("EndDialog", join({hex(hwnd), num(result)}), num(ok));
+    record("EndDialog", Join({Hex(hwnd), Num(result)}), Num(ok));
     return ok;
   }
 
   Hwnd getDlgItem(Hwnd dialog, int id) override {
     Hwnd found = nullptr;
-    if (Window* w = m_windows.alive(dialog)) {
+    if (Window* w = m_Windows.alive(dialog)) {
       for (Window* c : w->children) {
         if (c->ctrlId == id && !c->destroyed) found = c->hwnd();
       }
     }
-    if (found == nullptr) m_process.setLastError(kERROR_CONTROL_ID_NOT_FOUND);
-    record("GetDlgItem", join({hex(dialog), num(id)}), hex(found));
+    if (found == nullptr) m_Process.setLastError(kERROR_CONTROL_ID_NOT_FOUND);
+    record("GetDlgItem", Join({Hex(dialog), Num(id)}), Hex(found));
     return found;
   }
 
   Hwnd findWindow(const char16_t* cls, const char16_t* title) override {
     Hwnd found = nullptr;
-    for (const auto& w : m_windows.all()) {
+    for (const auto& w : m_Windows.all()) {
       if (w->kind == WindowKind::Control || w->destroyed) continue;
-      if (cls != nullptr && !sameIgnoringCase(cls, w->className)) continue;
-      if (title != nullptr && !sameIgnoringCase(title, w->text)) continue;
+      if (cls != nullptr && !SameIgnoringCase(cls, w->className)) continue;
+      if (title != nullptr && !SameIgnoringCase(title, w->text)) continue;
       found = w->hwnd();
       break;
     }
-    record("FindWindow", join({quoted(cls), quoted(title)}), hex(found));
+    record("FindWindow", Join({Quoted(cls), Quoted(title)}), Hex(found));
     return found;
   }
 
   bool isWindow(Hwnd hwnd) override {
-    const bool ok = m_windows.alive(hwnd) != nullptr;
-    record("IsWindow", hex(hwnd), num(ok));
+    const bool ok = m_Windows.alive(hwnd) != nullptr;
+    record("IsWindow", Hex(hwnd), Num(ok));
     return ok;
   }
 
   bool showWindow(Hwnd hwnd, int command) override {
     Window* w = live(hwnd);
     const bool previous = w != nullptr && w->visible;
-    if (w != nullptr) m_windows.setVisible(*w, command != platform::kSW_HIDE);
-    record("ShowWindow", join({hex(hwnd), num(command)}), num(previous));
+    if (w != nullptr) m_Windows.setVisible(*w, command != platform::kSW_HIDE);
+    record("ShowWindow", Join({Hex(hwnd), Num(command)}), Num(previous));
     return previous;
   }
 
@@ -194,31 +194,31 @@ class ProcessWindows final : public platform::IWindowSystem {
   // the change at once, as the caller cannot tell the difference.
   bool showWindowAsync(Hwnd hwnd, int command) override {
     Window* w = live(hwnd);
-    if (w != nullptr) m_windows.setVisible(*w, command != platform::kSW_HIDE);
-    record("ShowWindowAsync", join({hex(hwnd), num(command)}), num(w != nullptr));
+    if (w != nullptr) m_Windows.setVisible(*w, command != platform::kSW_HIDE);
+    record("ShowWindowAsync", Join({Hex(hwnd), Num(command)}), Num(w != nullptr));
     return w != nullptr;
   }
 
   bool setWindowPos(Hwnd hwnd, Hwnd after, int x, int y, int cx, int cy, std::uint32_t flags) override {
     Window* w = live(hwnd);
     if (w != nullptr) {
-      if ((flags & platform::kSWP_HIDEWINDOW) != 0) m_windows.setVisible(*w, false);
-      if ((flags & platform::kSWP_SHOWWINDOW) != 0) m_windows.setVisible(*w, true);
+      if ((flags & platform::kSWP_HIDEWINDOW) != 0) m_Windows.setVisible(*w, false);
+      if ((flags & platform::kSWP_SHOWWINDOW) != 0) m_Windows.setVisible(*w, true);
     }
-    record("SetWindowPos", join({hex(hwnd), hex(after), num(x), num(y), num(cx), num(cy), hex(flags)}),
-           num(w != nullptr));
+    record("SetWindowPos", Join({Hex(hwnd), Hex(after), Num(x), Num(y), Num(cx), Num(cy), Hex(flags)}),
+           Num(w != nullptr));
     return w != nullptr;
   }
 
   bool isWindowVisible(Hwnd hwnd) override {
-    bool shown = m_windows.alive(hwnd) != nullptr;
-    for (const Window* w = m_windows.get(hwnd); shown && w != nullptr; w = w->parent) shown = w->visible;
-    record("IsWindowVisible", hex(hwnd), num(shown));
+    bool shown = m_Windows.alive(hwnd) != nullptr;
+    for (const Window* w = m_Windows.get(hwnd); shown && w != nullptr; w = w->parent) shown = w->visible;
+    record("IsWindowVisible", Hex(hwnd), Num(shown));
     return shown;
   }
 
   bool isIconic(Hwnd hwnd) override {
-    record("IsIconic", hex(hwnd), "0");
+    record("IsIconic", Hex(hwnd), "0");
     return false;  // nothing ever minimises the simulated windows
   }
 
@@ -226,53 +226,53 @@ class ProcessWindows final : public platform::IWindowSystem {
     Window* w = live(hwnd);
     const bool wasDisabled = w != nullptr && !w->enabled;
     if (w != nullptr) w->enabled = enable;
-    record("EnableWindow", join({hex(hwnd), num(enable)}), num(wasDisabled));
+    record("EnableWindow", Join({Hex(hwnd), Num(enable)}), Num(wasDisabled));
     return wasDisabled;
   }
 
   bool isWindowEnabled(Hwnd hwnd) override {
-    const Window* w = m_windows.alive(hwnd);
+    const Window* w = m_Windows.alive(hwnd);
     const bool ok = w != nullptr && w->enabled;
-    record("IsWindowEnabled", hex(hwnd), num(ok));
+    record("IsWindowEnabled", Hex(hwnd), Num(ok));
     return ok;
   }
 
   Hwnd setFocus(Hwnd hwnd) override {
     ThreadRec* self = Scheduler::current();
-    Window* previous = m_windows.focusWindow();
+    Window* previous = m_Windows.focusWindow();
     Hwnd result = previous != nullptr && previous->owner == self ? previous->hwnd() : nullptr;
     if (hwnd == nullptr) {
-      if (result != nullptr) m_windows.setFocusWindow(nullptr);
-    } else if (Window* w = m_windows.alive(hwnd); w != nullptr && w->owner == self) {
-      m_windows.setFocusWindow(w);
+      if (result != nullptr) m_Windows.setFocusWindow(nullptr);
+    } else if (Window* w = m_Windows.alive(hwnd); w != nullptr && w->owner == self) {
+      m_Windows.setFocusWindow(w);
     } else {
-      m_process.setLastError(kERROR_INVALID_WINDOW_HANDLE);  // another thread's window takes no focus
+      m_Process.setLastError(kERROR_INVALID_WINDOW_HANDLE);  // another thread's window takes no focus
       result = nullptr;
     }
-    record("SetFocus", hex(hwnd), hex(result));
+    record("SetFocus", Hex(hwnd), Hex(result));
     return result;
   }
 
   bool setWindowText(Hwnd hwnd, const char16_t* text) override {
     Window* w = live(hwnd);
     const bool ok = w != nullptr &&
-                    m_windows.send(*w, platform::kWM_SETTEXT, 0, reinterpret_cast<LParam>(text != nullptr ? text : u"")) != 0;
-    record("SetWindowText", join({hex(hwnd), quoted(text)}), num(ok));
+                    m_Windows.send(*w, platform::kWM_SETTEXT, 0, reinterpret_cast<LParam>(text != nullptr ? text : u"")) != 0;
+    record("SetWindowText", Join({Hex(hwnd), Quoted(text)}), Num(ok));
     return ok;
   }
 
   std::u16string getWindowText(Hwnd hwnd) override {
     Window* w = live(hwnd);
     std::u16string text;
-    if (w != nullptr && w->process != &m_process) {
+    if (w != nullptr && w->process != &m_Process) {
       text = w->text;  // another process's window: read without a message, as Windows does
     } else if (w != nullptr) {
-      const auto length = m_windows.send(*w, platform::kWM_GETTEXTLENGTH, 0, 0);
+      const auto length = m_Windows.send(*w, platform::kWM_GETTEXTLENGTH, 0, 0);
       std::u16string buffer(static_cast<std::size_t>(std::max<LResult>(length, 0)) + 1, u'\0');
-      const auto copied = m_windows.send(*w, platform::kWM_GETTEXT, buffer.size(), reinterpret_cast<LParam>(buffer.data()));
+      const auto copied = m_Windows.send(*w, platform::kWM_GETTEXT, buffer.size(), reinterpret_cast<LParam>(buffer.data()));
       text = buffer.substr(0, static_cast<std::size_t>(std::max<LResult>(copied, 0)));
     }
-    record("GetWindowText", hex(hwnd), quoted(text));
+    record("GetWindowText", Hex(hwnd), Quoted(text));
     return text;
   }
 
@@ -283,21 +283,21 @@ class ProcessWindows final : public platform::IWindowSystem {
               : w->kind == WindowKind::Control ? platform::Rect{0, 0, 100, 24}
                                                : platform::Rect{0, 0, 400, 300};
     }
-    record("GetClientRect", hex(hwnd), num(w != nullptr));
+    record("GetClientRect", Hex(hwnd), Num(w != nullptr));
     return w != nullptr && rect != nullptr;
   }
 
   int getSystemMetrics(int index) override {
     const int value = index == platform::kSM_CXICON || index == platform::kSM_CYICON ? 32 : 0;
-    record("GetSystemMetrics", num(index), num(value));
+    record("GetSystemMetrics", Num(index), Num(value));
     return value;
   }
 
   LResult sendMessage(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override {
     Window* w = live(hwnd);
-    const LResult r = w != nullptr ? m_windows.send(*w, message, wParam, lParam) : 0;
-    record("SendMessage", join({hex(hwnd), hex(message), hex(wParam), hex(static_cast<std::uintptr_t>(lParam))}),
-           num(r));
+    const LResult r = w != nullptr ? m_Windows.send(*w, message, wParam, lParam) : 0;
+    record("SendMessage", Join({Hex(hwnd), Hex(message), Hex(wParam), Hex(static_cast<std::uintptr_t>(lParam))}),
+           Num(r));
     return r;
   }
 
@@ -305,13 +305,13 @@ class ProcessWindows final : public platform::IWindowSystem {
                           std::uint32_t timeoutMs, LResult* result) override {
     Window* w = live(hwnd);
     bool answered = false;
-    const LResult r = w != nullptr ? m_windows.send(*w, message, wParam, lParam, timeoutMs, &answered) : 0;
+    const LResult r = w != nullptr ? m_Windows.send(*w, message, wParam, lParam, timeoutMs, &answered) : 0;
     if (answered && result != nullptr) *result = r;
-    if (!answered) m_process.setLastError(platform::Win32Error{1460});  // ERROR_TIMEOUT
+    if (!answered) m_Process.setLastError(platform::Win32Error{1460});  // ERROR_TIMEOUT
     record("SendMessageTimeout",
-           join({hex(hwnd), hex(message), hex(wParam), hex(static_cast<std::uintptr_t>(lParam)), hex(flags),
-                 num(static_cast<int>(timeoutMs))}),
-           answered ? num(r) : std::string("timed out"));
+           Join({Hex(hwnd), Hex(message), Hex(wParam), Hex(static_cast<std::uintptr_t>(lParam)), Hex(flags),
+                 Num(static_cast<int>(timeoutMs))}),
+           answered ? Num(r) : std::string("timed out"));
     return answered;
   }
 
@@ -319,41 +319,41 @@ class ProcessWindows final : public platform::IWindowSystem {
     bool ok = false;
     if (hwnd == nullptr) {
       ThreadRec* self = Scheduler::current();
-      ok = self != nullptr && m_windows.postThread(*self, message, wParam, lParam);
+      ok = self != nullptr && m_Windows.postThread(*self, message, wParam, lParam);
     } else if (Window* w = live(hwnd)) {
-      ok = m_windows.postTo(*w, message, wParam, lParam);
-      if (!ok) m_process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
+      ok = m_Windows.postTo(*w, message, wParam, lParam);
+      if (!ok) m_Process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
     }
-    record("PostMessage", join({hex(hwnd), hex(message), hex(wParam), hex(static_cast<std::uintptr_t>(lParam))}),
-           num(ok));
+    record("PostMessage", Join({Hex(hwnd), Hex(message), Hex(wParam), Hex(static_cast<std::uintptr_t>(lParam))}),
+           Num(ok));
     return ok;
   }
 
   bool peekMessage(platform::Msg* msg, Hwnd hwnd, std::uint32_t min, std::uint32_t max, std::uint32_t remove) override {
-    const bool got = m_windows.peek(msg, hwnd, min, max, remove);
-    record("PeekMessage", join({hex(hwnd), hex(min), hex(max), num(remove)}),
-           got && msg != nullptr ? hex(msg->message) : num(got));
+    const bool got = m_Windows.peek(msg, hwnd, min, max, remove);
+    record("PeekMessage", Join({Hex(hwnd), Hex(min), Hex(max), Num(remove)}),
+           got && msg != nullptr ? Hex(msg->message) : Num(got));
     return got;
   }
 
   bool translateMessage(const platform::Msg*) override { return false; }  // no keyboard input
 
   LResult dispatchMessage(const platform::Msg* msg) override {
-    const LResult r = msg != nullptr ? m_windows.dispatch(*msg) : 0;
-    record("DispatchMessage", msg != nullptr ? join({hex(msg->hwnd), hex(msg->message)}) : "null", num(r));
+    const LResult r = msg != nullptr ? m_Windows.dispatch(*msg) : 0;
+    record("DispatchMessage", msg != nullptr ? Join({Hex(msg->hwnd), Hex(msg->message)}) : "null", Num(r));
     return r;
   }
 
   platform::Hmenu getSystemMenu(Hwnd hwnd, bool revert) override {
     Window* w = live(hwnd);
-    const platform::Hmenu menu = w != nullptr && !revert ? m_windows.menuFor(*w) : nullptr;
-    record("GetSystemMenu", join({hex(hwnd), num(revert)}), hex(menu));
+    const platform::Hmenu menu = w != nullptr && !revert ? m_Windows.menuFor(*w) : nullptr;
+    record("GetSystemMenu", Join({Hex(hwnd), Num(revert)}), Hex(menu));
     return menu;
   }
 
   bool appendMenu(platform::Hmenu menu, std::uint32_t flags, std::uintptr_t id, const char16_t* text) override {
-    const bool ok = m_windows.appendMenu(menu, flags, id, text);
-    record("AppendMenu", join({hex(menu), hex(flags), num(static_cast<std::int64_t>(id)), quoted(text)}), num(ok));
+    const bool ok = m_Windows.appendMenu(menu, flags, id, text);
+    record("AppendMenu", Join({Hex(menu), Hex(flags), Num(static_cast<std::int64_t>(id)), Quoted(text)}), Num(ok));
     return ok;
   }
 
@@ -362,60 +362,60 @@ class ProcessWindows final : public platform::IWindowSystem {
     platform::Hdc dc = nullptr;
     if (w != nullptr) {
       w->needsPaint = false;
-      dc = reinterpret_cast<platform::Hdc>(m_world.nextHandle());
+      dc = reinterpret_cast<platform::Hdc>(m_World.nextHandle());
     }
-    record("BeginPaint", hex(hwnd), hex(dc));
+    record("BeginPaint", Hex(hwnd), Hex(dc));
     return dc;
   }
 
-  void endPaint(Hwnd hwnd, platform::Hdc dc) override { record("EndPaint", join({hex(hwnd), hex(dc)}), ""); }
+  void endPaint(Hwnd hwnd, platform::Hdc dc) override { record("EndPaint", Join({Hex(hwnd), Hex(dc)}), ""); }
 
   bool drawIcon(platform::Hdc dc, int x, int y, platform::Hicon icon) override {
-    const bool ok = dc != nullptr && m_windows.validIcon(icon);
-    record("DrawIcon", join({hex(dc), num(x), num(y), hex(icon)}), num(ok));
+    const bool ok = dc != nullptr && m_Windows.validIcon(icon);
+    record("DrawIcon", Join({Hex(dc), Num(x), Num(y), Hex(icon)}), Num(ok));
     return ok;
   }
 
   platform::Himagelist imageListCreate(int cx, int cy, std::uint32_t flags, int initial, int grow) override {
-    const platform::Himagelist list = m_windows.createImageList();
-    record("ImageList_Create", join({num(cx), num(cy), hex(flags), num(initial), num(grow)}), hex(list));
+    const platform::Himagelist list = m_Windows.createImageList();
+    record("ImageList_Create", Join({Num(cx), Num(cy), Hex(flags), Num(initial), Num(grow)}), Hex(list));
     return list;
   }
 
   int imageListAddIcon(platform::Himagelist list, platform::Hicon icon) override {
-    int* count = m_windows.imageList(list);
-    const int index = count != nullptr && m_windows.validIcon(icon) ? (*count)++ : -1;
-    record("ImageList_AddIcon", join({hex(list), hex(icon)}), num(index));
+    int* count = m_Windows.imageList(list);
+    const int index = count != nullptr && m_Windows.validIcon(icon) ? (*count)++ : -1;
+    record("ImageList_AddIcon", Join({Hex(list), Hex(icon)}), Num(index));
     return index;
   }
 
   std::uint32_t imageListSetBkColor(platform::Himagelist list, std::uint32_t color) override {
-    std::uint32_t* bk = m_windows.imageListBk(list);
+    std::uint32_t* bk = m_Windows.imageListBk(list);
     const std::uint32_t previous = bk != nullptr ? *bk : platform::kCLR_NONE;
     if (bk != nullptr) *bk = color;
-    record("ImageList_SetBkColor", join({hex(list), hex(color)}), hex(previous));
+    record("ImageList_SetBkColor", Join({Hex(list), Hex(color)}), Hex(previous));
     return previous;
   }
 
 
  private:
   Window* live(Hwnd hwnd) {
-    Window* w = m_windows.alive(hwnd);
-    if (w == nullptr) m_process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
+    Window* w = m_Windows.alive(hwnd);
+    if (w == nullptr) m_Process.setLastError(kERROR_INVALID_WINDOW_HANDLE);
     return w;
   }
   void record(std::string_view function, const std::string& args, const std::string& result) {
-    m_process.record("window", function, args, result);
+    m_Process.record("window", function, args, result);
   }
 
-  ProcessImpl& m_process;
-  World::Impl& m_world;
-  WindowManager& m_windows;
+  ProcessImpl& m_Process;
+  World::Impl& m_World;
+  WindowManager& m_Windows;
 };
 
 }  // namespace
 
-std::unique_ptr<platform::IWindowSystem> makeWindows(ProcessImpl& process) {
+std::unique_ptr<platform::IWindowSystem> MakeWindows(ProcessImpl& process) {
   return std::make_unique<ProcessWindows>(process);
 }
 

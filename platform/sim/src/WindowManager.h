@@ -87,7 +87,7 @@ inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFFu;
 
 class WindowManager final : public SimWindowSystem {
  public:
-  explicit WindowManager(World::Impl& world) : m_world(world) {}
+  explicit WindowManager(World::Impl& world) : m_World(world) {}
 
   // --- Windows ---------------------------------------------------------------------------------
   Window* get(platform::Hwnd hwnd) const;    // any record, destroyed or not
@@ -96,19 +96,19 @@ class WindowManager final : public SimWindowSystem {
                std::u16string text);
   void destroy(Window& w);
   void setVisible(Window& w, bool visible);
-  const std::vector<std::unique_ptr<Window>>& all() const { return m_windows; }
+  const std::vector<std::unique_ptr<Window>>& all() const { return m_Windows; }
   void noteProgramDialog(Window& dialog);
   // A program process was started: the machine now watches its dialog and readiness.
   void noteProgramProcess(const ProcessImpl* process) {
-    m_latestProgram = process;
-    m_programDialog = nullptr;
-    m_programReady = false;
+    m_LatestProgram = process;
+    m_ProgramDialog = nullptr;
+    m_ProgramReady = false;
   }
   void setProgramReady(const ProcessImpl* process) {
-    if (process == m_latestProgram) m_programReady = true;
+    if (process == m_LatestProgram) m_ProgramReady = true;
   }
-  Window* focusWindow() const { return m_focus; }
-  void setFocusWindow(Window* w) { m_focus = w; }
+  Window* focusWindow() const { return m_Focus; }
+  void setFocusWindow(Window* w) { m_Focus = w; }
 
   // --- Messages --------------------------------------------------------------------------------
   // The window's procedure (or built-in behaviour), on the caller's thread.
@@ -152,7 +152,7 @@ class WindowManager final : public SimWindowSystem {
   void broadcast(std::uint32_t message, platform::WParam wParam, platform::LParam lParam) override;
   platform::Hwnd find(std::u16string_view title) const override;
   platform::Hwnd programDialog() const override;
-  bool programReady() const override { return m_programReady; }
+  bool programReady() const override { return m_ProgramReady; }
   bool visible(platform::Hwnd hwnd) const override;
   bool enabled(platform::Hwnd hwnd) const override;
   std::u16string text(platform::Hwnd hwnd) const override;
@@ -172,7 +172,7 @@ class WindowManager final : public SimWindowSystem {
   std::vector<std::u16string> systemMenuItems(platform::Hwnd hwnd) const override;
 
  private:
-  ThreadQueue& queue(const ThreadRec* thread) { return m_queues[thread]; }
+  ThreadQueue& queue(const ThreadRec* thread) { return m_Queues[thread]; }
   bool ownerGone(const Window& w) const;
   bool paintDue(const ThreadRec* thread) const;
 
@@ -187,21 +187,21 @@ class WindowManager final : public SimWindowSystem {
 
   static constexpr std::uintptr_t kFirstWindow = 0x10012;  // then every second value
 
-  World::Impl& m_world;
-  std::vector<std::unique_ptr<Window>> m_windows;
-  std::map<const ThreadRec*, ThreadQueue> m_queues;
-  std::map<std::uintptr_t, Menu> m_menus;
-  std::map<std::uintptr_t, ImageList> m_imageLists;
-  std::map<std::pair<const ProcessImpl*, int>, std::uintptr_t> m_icons;
-  DeviceRegistrations m_devices;
-  std::deque<std::vector<std::uint64_t>> m_deviceRecords;  // kept alive for the world's life
-  Window* m_focus = nullptr;
-  Window* m_programDialog = nullptr;
-  bool m_programReady = false;
-  const ProcessImpl* m_latestProgram = nullptr;
+  World::Impl& m_World;
+  std::vector<std::unique_ptr<Window>> m_Windows;
+  std::map<const ThreadRec*, ThreadQueue> m_Queues;
+  std::map<std::uintptr_t, Menu> m_Menus;
+  std::map<std::uintptr_t, ImageList> m_ImageLists;
+  std::map<std::pair<const ProcessImpl*, int>, std::uintptr_t> m_Icons;
+  DeviceRegistrations m_Devices;
+  std::deque<std::vector<std::uint64_t>> m_DeviceRecords;  // kept alive for the world's life
+  Window* m_Focus = nullptr;
+  Window* m_ProgramDialog = nullptr;
+  bool m_ProgramReady = false;
+  const ProcessImpl* m_LatestProgram = nullptr;
 };
 
-std::unique_ptr<platform::IWindowSystem> makeWindows(ProcessImpl& process);
-std::unique_ptr<platform::ISystemEvents> makeSystemEvents(ProcessImpl& process);
+std::unique_ptr<platform::IWindowSystem> MakeWindows(ProcessImpl& process);
+std::unique_ptr<platform::ISystemEvents> MakeSystemEvents(ProcessImpl& process);
 
 }  // namespace tethra::sim::detail

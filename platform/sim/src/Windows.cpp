@@ -29,7 +29,7 @@ Window* WindowManager::get(Hwnd hwnd) const {
   const auto id = reinterpret_cast<std::uintptr_t>(hwnd);
   if (id < kFirstWindow || (id - kFirstWindow) % 2 != 0) return nullptr;
   const std::size_t index = (id - kFirstWindow) / 2;
-  return index < m_windows.size() ? m_windows[index].get() : nullptr;
+  return index < m_Windows.size() ? m_Windows[index].get() : nullptr;
 }
 
 Window* WindowManager::alive(Hwnd hwnd) const {
@@ -40,14 +40,14 @@ Window* WindowManager::alive(Hwnd hwnd) const {
 Window& WindowManager::make(WindowKind kind, ThreadRec* owner, ProcessImpl* process, std::u16string className,
                             std::u16string text) {
   auto w = std::make_unique<Window>();
-  w->id = kFirstWindow + 2 * m_windows.size();
+  w->id = kFirstWindow + 2 * m_Windows.size();
   w->kind = kind;
   w->owner = owner;
   w->process = process;
   w->className = std::move(className);
   w->text = std::move(text);
-  m_windows.push_back(std::move(w));
-  return *m_windows.back();
+  m_Windows.push_back(std::move(w));
+  return *m_Windows.back();
 }
 
 void WindowManager::destroy(Window& w) {
@@ -56,26 +56,26 @@ void WindowManager::destroy(Window& w) {
   w.destroyed = true;
   w.visible = false;  // gone from the screen; no visibility event, the end is its own event
   w.sessionRegistered = false;
-  if (m_focus == &w) m_focus = nullptr;
-  m_devices.removeWindow(w.id);
-  m_world.trace("window " + quoted(w.text) + " destroyed");
+  if (m_Focus == &w) m_Focus = nullptr;
+  m_Devices.removeWindow(w.id);
+  m_World.trace("window " + Quoted(w.text) + " destroyed");
 }
 
 void WindowManager::setVisible(Window& w, bool visible) {
   if (w.visible == visible || w.destroyed) return;
   w.visible = visible;
   if (visible) w.needsPaint = true;
-  const std::string text = "window " + quoted(w.text) + (visible ? " shown" : " hidden");
+  const std::string text = "window " + Quoted(w.text) + (visible ? " shown" : " hidden");
   if (w.kind == WindowKind::Control) {
-    m_world.trace(text);
+    m_World.trace(text);
   } else {
-    m_world.event(text);
+    m_World.event(text);
   }
 }
 
 void WindowManager::noteProgramDialog(Window& dialog) {
-  if (m_programDialog == nullptr && dialog.process != nullptr && dialog.process == m_latestProgram) {
-    m_programDialog = &dialog;
+  if (m_ProgramDialog == nullptr && dialog.process != nullptr && dialog.process == m_LatestProgram) {
+    m_ProgramDialog = &dialog;
   }
 }
 
@@ -122,12 +122,12 @@ LResult WindowManager::send(Window& w, std::uint32_t message, WParam wParam, LPa
   }
 
   std::optional<std::uint64_t> deadline;
-  if (timeoutMs != kNoTimeout) deadline = m_world.scheduler.now() + timeoutMs;
+  if (timeoutMs != kNoTimeout) deadline = m_World.scheduler.now() + timeoutMs;
   auto sent = std::make_shared<SentMessage>(SentMessage{&w, message, wParam, lParam});
   queue(w.owner).sent.push_back(sent);
   for (;;) {
     const bool woke =
-        m_world.wait([&] { return sent->done || w.destroyed || ownerGone(w) || hasSent(self); }, deadline);
+        m_World.wait([&] { return sent->done || w.destroyed || ownerGone(w) || hasSent(self); }, deadline);
     if (sent->done) {
       *answered = true;
       return sent->result;
@@ -146,7 +146,7 @@ bool WindowManager::postTo(Window& w, std::uint32_t message, WParam wParam, LPar
   msg.message = message;
   msg.wParam = wParam;
   msg.lParam = lParam;
-  msg.time = static_cast<Dword>(m_world.options.tickCountBase + m_world.scheduler.now());
+  msg.time = static_cast<Dword>(m_World.options.tickCountBase + m_World.scheduler.now());
   queue(w.owner).posted.push_back(msg);
   return true;
 }
@@ -157,7 +157,7 @@ bool WindowManager::postThread(ThreadRec& thread, std::uint32_t message, WParam 
   msg.message = message;
   msg.wParam = wParam;
   msg.lParam = lParam;
-  msg.time = static_cast<Dword>(m_world.options.tickCountBase + m_world.scheduler.now());
+  msg.time = static_cast<Dword>(m_World.options.tickCountBase + m_World.scheduler.now());
   queue(&thread).posted.push_back(msg);
   return true;
 }
@@ -182,7 +182,7 @@ bool WindowManager::peek(Msg* msg, Hwnd filter, std::uint32_t min, std::uint32_t
   }
   // As on Windows, WM_PAINT is made up when the queue holds nothing else.
   if (inRange(platform::kWM_PAINT, min, max)) {
-    for (auto& w : m_windows) {
+    for (auto& w : m_Windows) {
       if (w->owner == self && w->visible && w->needsPaint && !w->destroyed && matches(w->hwnd())) {
         if (msg != nullptr) {
           *msg = Msg{};
@@ -206,19 +206,19 @@ LResult WindowManager::dispatch(const Msg& msg) {
 }
 
 bool WindowManager::hasSent(const ThreadRec* thread) const {
-  const auto it = m_queues.find(thread);
-  return it != m_queues.end() && !it->second.sent.empty();
+  const auto it = m_Queues.find(thread);
+  return it != m_Queues.end() && !it->second.sent.empty();
 }
 
 bool WindowManager::paintDue(const ThreadRec* thread) const {
-  return std::any_of(m_windows.begin(), m_windows.end(), [&](const auto& w) {
+  return std::any_of(m_Windows.begin(), m_Windows.end(), [&](const auto& w) {
     return w->owner == thread && w->visible && w->needsPaint && !w->destroyed;
   });
 }
 
 bool WindowManager::hasWork(const ThreadRec* thread) const {
-  const auto it = m_queues.find(thread);
-  if (it != m_queues.end()) {
+  const auto it = m_Queues.find(thread);
+  if (it != m_Queues.end()) {
     if (!it->second.sent.empty()) return true;
     for (const Msg& m : it->second.posted) {
       if (m.hwnd == nullptr || alive(m.hwnd) != nullptr) return true;
@@ -240,13 +240,13 @@ void WindowManager::serveSent(ThreadRec* thread) {
 // --- Lifecycle -----------------------------------------------------------------------------------
 
 void WindowManager::threadEnded(const ThreadRec& thread) {
-  for (auto& w : m_windows) {
+  for (auto& w : m_Windows) {
     if (w->owner == &thread) destroy(*w);
   }
 }
 
 void WindowManager::processExited(const ProcessImpl& process) {
-  for (auto& w : m_windows) {
+  for (auto& w : m_Windows) {
     if (w->process == &process) destroy(*w);
   }
 }
@@ -256,34 +256,34 @@ void WindowManager::processExited(const ProcessImpl& process) {
 platform::Hmenu WindowManager::menuFor(Window& w) {
   if (!w.hasSystemMenu) return nullptr;
   if (w.systemMenu == nullptr) {
-    const std::uintptr_t id = m_world.nextHandle();
-    m_menus[id] = Menu{&w, {}};
+    const std::uintptr_t id = m_World.nextHandle();
+    m_Menus[id] = Menu{&w, {}};
     w.systemMenu = reinterpret_cast<platform::Hmenu>(id);
   }
   return w.systemMenu;
 }
 
 bool WindowManager::appendMenu(platform::Hmenu menu, std::uint32_t flags, std::uintptr_t, const char16_t* text) {
-  const auto it = m_menus.find(reinterpret_cast<std::uintptr_t>(menu));
-  if (it == m_menus.end()) return false;
+  const auto it = m_Menus.find(reinterpret_cast<std::uintptr_t>(menu));
+  if (it == m_Menus.end()) return false;
   it->second.items.push_back((flags & platform::kMF_SEPARATOR) != 0 || text == nullptr ? u"" : text);
   return true;
 }
 
 platform::Himagelist WindowManager::createImageList() {
-  const std::uintptr_t id = m_world.nextHandle();
-  m_imageLists[id] = ImageList{};
+  const std::uintptr_t id = m_World.nextHandle();
+  m_ImageLists[id] = ImageList{};
   return reinterpret_cast<platform::Himagelist>(id);
 }
 
 int* WindowManager::imageList(platform::Himagelist list) {
-  const auto it = m_imageLists.find(reinterpret_cast<std::uintptr_t>(list));
-  return it == m_imageLists.end() ? nullptr : &it->second.count;
+  const auto it = m_ImageLists.find(reinterpret_cast<std::uintptr_t>(list));
+  return it == m_ImageLists.end() ? nullptr : &it->second.count;
 }
 
 std::uint32_t* WindowManager::imageListBk(platform::Himagelist list) {
-  const auto it = m_imageLists.find(reinterpret_cast<std::uintptr_t>(list));
-  return it == m_imageLists.end() ? nullptr : &it->second.bk;
+  const auto it = m_ImageLists.find(reinterpret_cast<std::uintptr_t>(list));
+  return it == m_ImageLists.end() ? nullptr : &it->second.bk;
 }
 
 platform::Hicon WindowManager::iconFor(const ProcessImpl& process, int resourceId) {
@@ -291,25 +291,25 @@ platform::Hicon WindowManager::iconFor(const ProcessImpl& process, int resourceI
   if (res == nullptr || std::find(res->icons.begin(), res->icons.end(), resourceId) == res->icons.end()) {
     return nullptr;
   }
-  auto& id = m_icons[{&process, resourceId}];
-  if (id == 0) id = m_world.nextHandle();  // one shared handle per icon, as LoadIcon gives
+  auto& id = m_Icons[{&process, resourceId}];
+  if (id == 0) id = m_World.nextHandle();  // one shared handle per icon, as LoadIcon gives
   return reinterpret_cast<platform::Hicon>(id);
 }
 
 bool WindowManager::validIcon(platform::Hicon icon) const {
   const auto value = reinterpret_cast<std::uintptr_t>(icon);
-  return std::any_of(m_icons.begin(), m_icons.end(), [&](const auto& entry) { return entry.second == value; });
+  return std::any_of(m_Icons.begin(), m_Icons.end(), [&](const auto& entry) { return entry.second == value; });
 }
 
 // --- The machine's view ----------------------------------------------------------------------------
 
 Hwnd WindowManager::createWindow(std::u16string className, std::u16string title, WndProcFn proc, bool visible) {
   ThreadRec* owner = Scheduler::current();
-  ProcessImpl* process = owner != nullptr ? &owner->owner() : m_world.machine;
+  ProcessImpl* process = owner != nullptr ? &owner->owner() : m_World.machine;
   Window& w = make(WindowKind::Machine, owner, process, std::move(className), std::move(title));
   w.machineProc = std::move(proc);
   w.visible = visible;
-  m_world.trace("window " + quoted(w.text) + " created" + (visible ? " visible" : ""));
+  m_World.trace("window " + Quoted(w.text) + " created" + (visible ? " visible" : ""));
   return w.hwnd();
 }
 
@@ -323,33 +323,33 @@ void WindowManager::runMessageLoop(std::function<bool()> until) {
       dispatch(msg);
       continue;
     }
-    if (!m_world.wait([&] { return hasWork(self) || (until && until()); }, std::nullopt)) return;
+    if (!m_World.wait([&] { return hasWork(self) || (until && until()); }, std::nullopt)) return;
   }
 }
 
 bool WindowManager::post(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
   Window* w = alive(hwnd);
   const bool ok = w != nullptr && postTo(*w, message, wParam, lParam);
-  m_world.trace("machine post " + hex(message) + " to " + hex(hwnd) + (ok ? "" : " dropped"));
+  m_World.trace("machine post " + Hex(message) + " to " + Hex(hwnd) + (ok ? "" : " dropped"));
   return ok;
 }
 
 void WindowManager::broadcast(std::uint32_t message, WParam wParam, LParam lParam) {
-  for (std::size_t i = 0; i < m_windows.size(); ++i) {
-    Window& w = *m_windows[i];
+  for (std::size_t i = 0; i < m_Windows.size(); ++i) {
+    Window& w = *m_Windows[i];
     if (w.kind != WindowKind::Control && !w.destroyed) postTo(w, message, wParam, lParam);
   }
-  m_world.trace("machine broadcast " + hex(message) + " " + hex(wParam));
+  m_World.trace("machine broadcast " + Hex(message) + " " + Hex(wParam));
 }
 
 Hwnd WindowManager::find(std::u16string_view title) const {
-  for (const auto& w : m_windows) {
+  for (const auto& w : m_Windows) {
     if (w->kind != WindowKind::Control && !w->destroyed && w->text == title) return w->hwnd();
   }
   return nullptr;
 }
 
-Hwnd WindowManager::programDialog() const { return m_programDialog != nullptr ? m_programDialog->hwnd() : nullptr; }
+Hwnd WindowManager::programDialog() const { return m_ProgramDialog != nullptr ? m_ProgramDialog->hwnd() : nullptr; }
 
 bool WindowManager::visible(Hwnd hwnd) const {
   const Window* w = get(hwnd);
@@ -388,7 +388,7 @@ int WindowManager::itemCount(Hwnd hwnd) const {
   return w != nullptr ? static_cast<int>(w->items.size()) : 0;
 }
 
-Hwnd WindowManager::focus() const { return m_focus != nullptr ? m_focus->hwnd() : nullptr; }
+Hwnd WindowManager::focus() const { return m_Focus != nullptr ? m_Focus->hwnd() : nullptr; }
 
 bool WindowManager::checked(Hwnd button) const {
   const Window* w = get(button);
@@ -414,7 +414,7 @@ bool WindowManager::sessionNotificationsRegistered(Hwnd hwnd) const {
 void WindowManager::click(Hwnd control) {
   Window* w = alive(control);
   if (w != nullptr) postTo(*w, kBM_CLICK, 0, 0);
-  m_world.trace("machine click " + hex(control) + (w != nullptr ? "" : " dropped"));
+  m_World.trace("machine click " + Hex(control) + (w != nullptr ? "" : " dropped"));
 }
 
 void WindowManager::invalidate(Hwnd hwnd) {
@@ -424,7 +424,7 @@ void WindowManager::invalidate(Hwnd hwnd) {
 std::vector<std::u16string> WindowManager::systemMenuItems(Hwnd hwnd) const {
   const Window* w = get(hwnd);
   if (w == nullptr || w->systemMenu == nullptr) return {};
-  return m_menus.at(reinterpret_cast<std::uintptr_t>(w->systemMenu)).items;
+  return m_Menus.at(reinterpret_cast<std::uintptr_t>(w->systemMenu)).items;
 }
 
 }  // namespace tethra::sim::detail

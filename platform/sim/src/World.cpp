@@ -46,15 +46,15 @@ std::u16string fromUtf8(std::string_view text) { return text::Utf8ToUtf16(text);
 
 void Transcript::event(std::uint64_t timeMs, std::string text) {
   std::string line = stamp(timeMs, text);
-  m_events.push_back(line);
-  m_all.emplace_back(false, std::move(line));
+  m_Events.push_back(line);
+  m_All.emplace_back(false, std::move(line));
 }
 
-void Transcript::trace(std::uint64_t timeMs, std::string text) { m_all.emplace_back(true, stamp(timeMs, text)); }
+void Transcript::trace(std::uint64_t timeMs, std::string text) { m_All.emplace_back(true, stamp(timeMs, text)); }
 
 std::vector<std::string> Transcript::lines(bool withTrace) const {
   std::vector<std::string> out;
-  for (const auto& [isTrace, line] : m_all) {
+  for (const auto& [isTrace, line] : m_All) {
     if (withTrace || !isTrace) out.push_back(line);
   }
   return out;
@@ -135,27 +135,27 @@ void World::Impl::threadEnded(ThreadRec& thread) {
 
 // --- World --------------------------------------------------------------------------------------
 
-World::World(Options options) : m_impl(std::make_unique<Impl>(options)) {}
+World::World(Options options) : m_Impl(std::make_unique<Impl>(options)) {}
 
 World::~World() {
-  if (!m_impl->scheduler.shutdown()) keepAlive(std::move(m_impl), nullptr);
+  if (!m_Impl->scheduler.shutdown()) keepAlive(std::move(m_Impl), nullptr);
 }
 
 void World::leak(std::unique_ptr<World> world) { keepAlive(nullptr, std::move(world)); }
 
-std::uint64_t World::now() const { return m_impl->scheduler.now(); }
+std::uint64_t World::now() const { return m_Impl->scheduler.now(); }
 
 SimProcess& World::createProcess(std::string name, bool isProgram, const platform::ModuleResources* resources) {
-  m_impl->processes.push_back(std::make_unique<ProcessImpl>(*m_impl, std::move(name), isProgram, resources));
-  if (isProgram) m_impl->windows.noteProgramProcess(m_impl->processes.back().get());
-  return *m_impl->processes.back();
+  m_Impl->processes.push_back(std::make_unique<ProcessImpl>(*m_Impl, std::move(name), isProgram, resources));
+  if (isProgram) m_Impl->windows.noteProgramProcess(m_Impl->processes.back().get());
+  return *m_Impl->processes.back();
 }
 
 SimThread& World::startThread(SimProcess& process, std::string name, std::function<void()> body) {
-  return m_impl->scheduler.start(static_cast<ProcessImpl&>(process), std::move(name), std::move(body));
+  return m_Impl->scheduler.start(static_cast<ProcessImpl&>(process), std::move(name), std::move(body));
 }
 
-SimProcess& World::machineProcess() { return *m_impl->machine; }
+SimProcess& World::machineProcess() { return *m_Impl->machine; }
 
 SimProcess* World::currentProcess() const {
   const ThreadRec* t = detail::Scheduler::current();
@@ -163,48 +163,48 @@ SimProcess* World::currentProcess() const {
 }
 
 bool World::block(std::function<bool()> ready, std::optional<std::uint64_t> deadlineMs) {
-  return m_impl->serveWait(std::move(ready), deadlineMs, false);
+  return m_Impl->serveWait(std::move(ready), deadlineMs, false);
 }
 
 void World::hang() {
-  for (;;) m_impl->scheduler.block([] { return false; }, std::nullopt, false);
+  for (;;) m_Impl->scheduler.block([] { return false; }, std::nullopt, false);
 }
 
 void World::run(std::function<void()> driver) {
-  if (m_impl->ran) return;  // one run per world: parked threads cannot be resumed
-  m_impl->ran = true;
-  m_impl->scheduler.adoptCaller(*m_impl->machine, "machine");
+  if (m_Impl->ran) return;  // one run per world: parked threads cannot be resumed
+  m_Impl->ran = true;
+  m_Impl->scheduler.adoptCaller(*m_Impl->machine, "machine");
   driver();
-  m_impl->scheduler.stop();
+  m_Impl->scheduler.stop();
 }
 
-bool World::idle() const { return m_impl->scheduler.idle(); }
+bool World::idle() const { return m_Impl->scheduler.idle(); }
 
 bool World::waitIdle(std::optional<std::uint64_t> deadlineMs) {
-  return m_impl->serveWait(nullptr, deadlineMs, true);
+  return m_Impl->serveWait(nullptr, deadlineMs, true);
 }
 
-std::uint64_t World::programWakeUps() const { return m_impl->scheduler.programWakeUps(); }
+std::uint64_t World::programWakeUps() const { return m_Impl->scheduler.programWakeUps(); }
 
-SimRegistry& World::registry() { return m_impl->registry; }
-SimWindowSystem& World::windows() { return m_impl->windows; }
-FaultPlan& World::faults() { return m_impl->faults; }
-Transcript& World::transcript() { return m_impl->transcript; }
-void World::event(std::string text) { m_impl->event(std::move(text)); }
-void World::trace(std::string text) { m_impl->trace(std::move(text)); }
+SimRegistry& World::registry() { return m_Impl->registry; }
+SimWindowSystem& World::windows() { return m_Impl->windows; }
+FaultPlan& World::faults() { return m_Impl->faults; }
+Transcript& World::transcript() { return m_Impl->transcript; }
+void World::event(std::string text) { m_Impl->event(std::move(text)); }
+void World::trace(std::string text) { m_Impl->trace(std::move(text)); }
 
 void World::recordCall(std::string_view area, std::string_view function, std::string_view arguments,
                        std::string_view result) {
-  m_impl->recordCall(area, function, arguments, result);
+  m_Impl->recordCall(area, function, arguments, result);
 }
 
 std::uint64_t World::callCount(std::string_view area, std::string_view function) const {
   std::string key;
   key.append(area).append(".").append(function);
-  const auto it = m_impl->callCounts.find(key);
-  return it == m_impl->callCounts.end() ? 0 : it->second;
+  const auto it = m_Impl->callCounts.find(key);
+  return it == m_Impl->callCounts.end() ? 0 : it->second;
 }
 
-void World::reserveMutexName(std::u16string name) { m_impl->kernel.reserve(std::move(name)); }
+void World::reserveMutexName(std::u16string name) { m_Impl->kernel.reserve(std::move(name)); }
 
 }  // namespace tethra::sim

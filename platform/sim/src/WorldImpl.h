@@ -22,7 +22,7 @@ struct World::Impl {
   explicit Impl(World::Options options);
   ~Impl();
 
-  std::uintptr_t nextHandle() { return m_nextHandle += 4; }
+  std::uintptr_t nextHandle() { return m_NextHandle += 4; }
 
   // A blocking wait of a platform call (kernel waits, sleeps, message waits, sends).
   bool wait(std::function<bool()> ready, std::optional<std::uint64_t> deadline) {
@@ -53,7 +53,7 @@ struct World::Impl {
   bool ran = false;
 
  private:
-  std::uintptr_t m_nextHandle = 0x100;
+  std::uintptr_t m_NextHandle = 0x100;
 };
 
 }  // namespace tethra::sim

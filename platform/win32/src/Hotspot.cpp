@@ -72,33 +72,33 @@ struct RuntimeFunctions {
 // One HSTRING, deleted with the runtime's function.
 class Hstring {
  public:
-  explicit Hstring(const RuntimeFunctions& fn) : m_fn(fn) {}
+  explicit Hstring(const RuntimeFunctions& fn) : m_Fn(fn) {}
   Hstring(const Hstring&) = delete;
   Hstring& operator=(const Hstring&) = delete;
   ~Hstring() {
-    if (m_value != nullptr) m_fn.deleteString(m_value);
+    if (m_Value != nullptr) m_Fn.deleteString(m_Value);
   }
   Hresult assign(std::u16string_view text) {
     reset();
-    return m_fn.createString(W(std::u16string(text).c_str()), static_cast<UINT32>(text.size()), &m_value);
+    return m_Fn.createString(W(std::u16string(text).c_str()), static_cast<UINT32>(text.size()), &m_Value);
   }
   rt::Hstring* put() {
     reset();
-    return &m_value;
+    return &m_Value;
   }
-  rt::Hstring get() const { return m_value; }
+  rt::Hstring get() const { return m_Value; }
   std::u16string text() const {
     UINT32 length = 0;
-    const wchar_t* raw = m_value != nullptr ? m_fn.rawBuffer(m_value, &length) : nullptr;
+    const wchar_t* raw = m_Value != nullptr ? m_Fn.rawBuffer(m_Value, &length) : nullptr;
     return raw != nullptr ? std::u16string(reinterpret_cast<const char16_t*>(raw), length) : std::u16string();
   }
 
  private:
   void reset() {
-    if (m_value != nullptr) m_fn.deleteString(std::exchange(m_value, nullptr));
+    if (m_Value != nullptr) m_Fn.deleteString(std::exchange(m_Value, nullptr));
   }
-  const RuntimeFunctions& m_fn;
-  rt::Hstring m_value = nullptr;
+  const RuntimeFunctions& m_Fn;
+  rt::Hstring m_Value = nullptr;
 };
 
 // Completions that came inside the call that began their operation run on a pool thread.
@@ -118,28 +118,28 @@ bool PostToPool(std::function<void()> work) {
 class Runtime {
  public:
   Runtime() {
-    m_module = LoadSystemLibrary(u"combase.dll");
-    if (m_module == nullptr) {
-      m_missing = HRESULT_FROM_WIN32(LastLoadError());
+    m_Module = LoadSystemLibrary(u"combase.dll");
+    if (m_Module == nullptr) {
+      m_Missing = HRESULT_FROM_WIN32(LastLoadError());
       return;
     }
-    Resolve(m_module, "RoInitialize", m_fn.roInitialize);
-    Resolve(m_module, "RoGetActivationFactory", m_fn.roGetActivationFactory);
-    Resolve(m_module, "RoActivateInstance", m_fn.roActivateInstance);
-    Resolve(m_module, "WindowsCreateString", m_fn.createString);
-    Resolve(m_module, "WindowsDeleteString", m_fn.deleteString);
-    Resolve(m_module, "WindowsGetStringRawBuffer", m_fn.rawBuffer);
-    m_missing = m_fn.complete() ? S_OK : static_cast<HRESULT>(platform::Raw(platform::kHotspotClassNotRegistered));
+    Resolve(m_Module, "RoInitialize", m_Fn.roInitialize);
+    Resolve(m_Module, "RoGetActivationFactory", m_Fn.roGetActivationFactory);
+    Resolve(m_Module, "RoActivateInstance", m_Fn.roActivateInstance);
+    Resolve(m_Module, "WindowsCreateString", m_Fn.createString);
+    Resolve(m_Module, "WindowsDeleteString", m_Fn.deleteString);
+    Resolve(m_Module, "WindowsGetStringRawBuffer", m_Fn.rawBuffer);
+    m_Missing = m_Fn.complete() ? S_OK : static_cast<HRESULT>(platform::Raw(platform::kHotspotClassNotRegistered));
   }
 
-  const RuntimeFunctions& fn() const { return m_fn; }
+  const RuntimeFunctions& fn() const { return m_Fn; }
 
   // The calling thread can use the runtime: S_OK, or why not.
   Hresult enter() const {
-    if (FAILED(m_missing)) return m_missing;
+    if (FAILED(m_Missing)) return m_Missing;
     thread_local bool t_entered = false;
     if (t_entered) return S_OK;
-    const HRESULT hr = m_fn.roInitialize(kRoInitMultithreaded);
+    const HRESULT hr = m_Fn.roInitialize(kRoInitMultithreaded);
     // An apartment the thread has already (the watcher's own) serves as well.
     if (FAILED(hr) && hr != kRPC_E_CHANGED_MODE) return hr;
     t_entered = true;
@@ -148,54 +148,54 @@ class Runtime {
 
   template <typename T>
   Hresult factory(const char16_t* className, const rt::Guid& iid, ComPtr<T>& out) const {
-    Hstring name(m_fn);
+    Hstring name(m_Fn);
     TETHRA_RETURN_IF_FAILED(name.assign(className));
     const GUID wanted = ToGuid(iid);
-    return m_fn.roGetActivationFactory(name.get(), wanted, reinterpret_cast<void**>(out.put()));
+    return m_Fn.roGetActivationFactory(name.get(), wanted, reinterpret_cast<void**>(out.put()));
   }
 
   Hresult activate(const char16_t* className, ComPtr<rt::IInspectable>& out) const {
-    Hstring name(m_fn);
+    Hstring name(m_Fn);
     TETHRA_RETURN_IF_FAILED(name.assign(className));
-    return m_fn.roActivateInstance(name.get(), out.put());
+    return m_Fn.roActivateInstance(name.get(), out.put());
   }
 
  private:
-  HMODULE m_module = nullptr;  // kept for the life of the process: the runtime's objects live in it
-  HRESULT m_missing = S_OK;
-  RuntimeFunctions m_fn;
+  HMODULE m_Module = nullptr;  // kept for the life of the process: the runtime's objects live in it
+  HRESULT m_Missing = S_OK;
+  RuntimeFunctions m_Fn;
 };
 
 class TetheringManager final : public platform::ITetheringManager {
  public:
   TetheringManager(const Runtime& runtime, ComPtr<rt::INetworkOperatorTetheringManager> manager)
-      : m_runtime(runtime), m_manager(std::move(manager)) {}
+      : m_Runtime(runtime), m_Manager(std::move(manager)) {}
 
   platform::HResult operationalState(platform::TetheringState* state) override {
     if (state == nullptr) return ToHResult(E_POINTER);
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
     rt::TetheringOperationalState value = rt::TetheringOperationalState::Unknown;
-    const Hresult hr = m_manager->get_TetheringOperationalState(&value);
+    const Hresult hr = m_Manager->get_TetheringOperationalState(&value);
     if (!Failed(hr)) *state = value;
     return ToHResult(hr);
   }
 
   platform::HResult clientCount(std::uint32_t* count) override {
     if (count == nullptr) return ToHResult(E_POINTER);
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
-    return ToHResult(m_manager->get_ClientCount(count));
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
+    return ToHResult(m_Manager->get_ClientCount(count));
   }
 
   platform::HResult currentConfiguration(platform::AccessPointConfig* config) override {
     if (config == nullptr) return ToHResult(E_POINTER);
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
     ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> current;
-    if (const Hresult hr = m_manager->GetCurrentAccessPointConfiguration(current.put()); Failed(hr)) {
+    if (const Hresult hr = m_Manager->GetCurrentAccessPointConfiguration(current.put()); Failed(hr)) {
       return ToHResult(hr);
     }
     if (!current) return ToHResult(E_UNEXPECTED);
-    Hstring ssid(m_runtime.fn());
-    Hstring passphrase(m_runtime.fn());
+    Hstring ssid(m_Runtime.fn());
+    Hstring passphrase(m_Runtime.fn());
     TETHRA_RETURN_IF_FAILED(current->get_Ssid(ssid.put()), ToHResult);
     TETHRA_RETURN_IF_FAILED(current->get_Passphrase(passphrase.put()), ToHResult);
     config->ssid = ssid.text();
@@ -209,7 +209,7 @@ class TetheringManager final : public platform::ITetheringManager {
     const rt::ReturnGate returned;  // first: opened as the call's last act
     if (!done || operation == nullptr) return ToHResult(E_POINTER);
     operation->reset();
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
     ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration> wanted;
     if (const Hresult hr = makeConfiguration(rt::kAccessPointConfigurationClass,
                                              rt::kIID_INetworkOperatorTetheringAccessPointConfiguration, config,
@@ -218,7 +218,7 @@ class TetheringManager final : public platform::ITetheringManager {
       return ToHResult(hr);
     }
     ComPtr<rt::IAsyncAction> action;
-    if (const Hresult hr = m_manager->ConfigureAccessPointAsync(wanted.get(), action.put()); Failed(hr)) {
+    if (const Hresult hr = m_Manager->ConfigureAccessPointAsync(wanted.get(), action.put()); Failed(hr)) {
       return ToHResult(hr);
     }
     if (!action) return ToHResult(E_UNEXPECTED);
@@ -252,7 +252,7 @@ class TetheringManager final : public platform::ITetheringManager {
     const rt::ReturnGate returned;  // first: opened as the call's last act
     if (!done || operation == nullptr) return ToHResult(E_POINTER);
     operation->reset();
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
     ComPtr<rt::IAsyncOperationTetheringResult> async;
     Hresult begun = S_OK;
     if (kind == Kind::SessionStart) {
@@ -260,7 +260,7 @@ class TetheringManager final : public platform::ITetheringManager {
       // kHotspotNoSessionStart; asked first, so that such a system is not also asked for the
       // configuration class it does not have.
       ComPtr<rt::INetworkOperatorTetheringManager2> manager2;
-      if (const Hresult hr = m_manager->QueryInterface(rt::kIID_INetworkOperatorTetheringManager2,
+      if (const Hresult hr = m_Manager->QueryInterface(rt::kIID_INetworkOperatorTetheringManager2,
                                                        reinterpret_cast<void**>(manager2.put()));
           Failed(hr)) {
         return ToHResult(hr);
@@ -275,8 +275,8 @@ class TetheringManager final : public platform::ITetheringManager {
       }
       begun = manager2->StartTetheringAsync(wanted.get(), async.put());
     } else {
-      begun = kind == Kind::Start ? m_manager->StartTetheringAsync(async.put())
-                                  : m_manager->StopTetheringAsync(async.put());
+      begun = kind == Kind::Start ? m_Manager->StartTetheringAsync(async.put())
+                                  : m_Manager->StopTetheringAsync(async.put());
     }
     TETHRA_RETURN_IF_FAILED(begun, ToHResult);
     if (!async) return ToHResult(E_UNEXPECTED);
@@ -291,20 +291,20 @@ class TetheringManager final : public platform::ITetheringManager {
   Hresult makeConfiguration(const char16_t* className, const rt::Guid& iid, const platform::AccessPointConfig& config,
                             ComPtr<Configuration>& out) const {
     ComPtr<rt::IInspectable> instance;
-    TETHRA_RETURN_IF_FAILED(m_runtime.activate(className, instance));
+    TETHRA_RETURN_IF_FAILED(m_Runtime.activate(className, instance));
     if (!instance) return E_UNEXPECTED;
     TETHRA_RETURN_IF_FAILED(instance->QueryInterface(iid, reinterpret_cast<void**>(out.put())));
     if (!out) return E_UNEXPECTED;
-    Hstring ssid(m_runtime.fn());
-    Hstring passphrase(m_runtime.fn());
+    Hstring ssid(m_Runtime.fn());
+    Hstring passphrase(m_Runtime.fn());
     TETHRA_RETURN_IF_FAILED(ssid.assign(config.ssid));
     TETHRA_RETURN_IF_FAILED(passphrase.assign(config.passphrase));
     TETHRA_RETURN_IF_FAILED(out->put_Ssid(ssid.get()));
     return out->put_Passphrase(passphrase.get());
   }
 
-  const Runtime& m_runtime;
-  ComPtr<rt::INetworkOperatorTetheringManager> m_manager;
+  const Runtime& m_Runtime;
+  ComPtr<rt::INetworkOperatorTetheringManager> m_Manager;
 };
 
 class MobileHotspot final : public platform::IMobileHotspot {
@@ -313,14 +313,14 @@ class MobileHotspot final : public platform::IMobileHotspot {
                                   std::unique_ptr<platform::ITetheringManager>* manager) override {
     if (manager == nullptr) return ToHResult(E_POINTER);
     manager->reset();
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
     ComPtr<rt::INetworkInformationStatics> information;
     TETHRA_RETURN_IF_FAILED(networkInformation(information), ToHResult);
     ComPtr<rt::IVectorViewConnectionProfile> profiles;
     TETHRA_RETURN_IF_FAILED(information->GetConnectionProfiles(profiles.put()), ToHResult);
     if (!profiles) return platform::kHotspotNoProfile;
     const auto readName = [this](rt::IConnectionProfile& profile, std::u16string& name) {
-      Hstring value(m_runtime.fn());
+      Hstring value(m_Runtime.fn());
       const Hresult hr = profile.get_ProfileName(value.put());
       if (!Failed(hr)) name = value.text();
       return hr;
@@ -332,7 +332,7 @@ class MobileHotspot final : public platform::IMobileHotspot {
     // The one-argument creation: the profile is the public side and Wi-Fi the private one.
     ComPtr<rt::INetworkOperatorTetheringManagerStatics2> statics;
     if (const Hresult hr =
-            m_runtime.factory(rt::kTetheringManagerClass, rt::kIID_INetworkOperatorTetheringManagerStatics2, statics);
+            m_Runtime.factory(rt::kTetheringManagerClass, rt::kIID_INetworkOperatorTetheringManagerStatics2, statics);
         Failed(hr)) {
       return ToHResult(hr);
     }
@@ -341,7 +341,7 @@ class MobileHotspot final : public platform::IMobileHotspot {
       return ToHResult(hr);
     }
     if (!made) return ToHResult(E_UNEXPECTED);
-    auto wrapped = std::unique_ptr<TetheringManager>(new (std::nothrow) TetheringManager(m_runtime, std::move(made)));
+    auto wrapped = std::unique_ptr<TetheringManager>(new (std::nothrow) TetheringManager(m_Runtime, std::move(made)));
     if (!wrapped) return ToHResult(E_OUTOFMEMORY);
     *manager = std::move(wrapped);
     return platform::kS_OK;
@@ -349,7 +349,7 @@ class MobileHotspot final : public platform::IMobileHotspot {
 
   platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver& observer, std::int64_t* token) override {
     if (token == nullptr) return ToHResult(E_POINTER);
-    TETHRA_RETURN_IF_FAILED(m_runtime.enter(), ToHResult);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
     ComPtr<rt::INetworkInformationStatics> information;
     TETHRA_RETURN_IF_FAILED(networkInformation(information), ToHResult);
     auto* raw = new (std::nothrow) rt::NetworkChangeRelay(observer);
@@ -361,8 +361,8 @@ class MobileHotspot final : public platform::IMobileHotspot {
       return ToHResult(hr);
     }
     {
-      std::lock_guard lock(m_mutex);
-      m_relays[registration.value] = std::move(relay);
+      std::lock_guard lock(m_Mutex);
+      m_Relays[registration.value] = std::move(relay);
     }
     *token = registration.value;
     return platform::kS_OK;
@@ -371,14 +371,14 @@ class MobileHotspot final : public platform::IMobileHotspot {
   void unsubscribeNetworkChanges(std::int64_t token) override {
     ComPtr<rt::NetworkChangeRelay> relay;
     {
-      std::lock_guard lock(m_mutex);
-      const auto it = m_relays.find(token);
-      if (it == m_relays.end()) return;
+      std::lock_guard lock(m_Mutex);
+      const auto it = m_Relays.find(token);
+      if (it == m_Relays.end()) return;
       relay = std::move(it->second);
-      m_relays.erase(it);
+      m_Relays.erase(it);
     }
     ComPtr<rt::INetworkInformationStatics> information;
-    if (!Failed(m_runtime.enter()) && !Failed(networkInformation(information))) {
+    if (!Failed(m_Runtime.enter()) && !Failed(networkInformation(information))) {
       information->remove_NetworkStatusChanged(rt::EventRegistrationToken{token});
     }
     // The runtime may be running the handler on its thread right now, whatever it was told.
@@ -388,19 +388,19 @@ class MobileHotspot final : public platform::IMobileHotspot {
  private:
   // NetworkInformation's statics, fetched once.
   Hresult networkInformation(ComPtr<rt::INetworkInformationStatics>& out) {
-    std::lock_guard lock(m_mutex);
-    if (!m_information) {
+    std::lock_guard lock(m_Mutex);
+    if (!m_Information) {
       TETHRA_RETURN_IF_FAILED(
-          m_runtime.factory(rt::kNetworkInformationClass, rt::kIID_INetworkInformationStatics, m_information));
+          m_Runtime.factory(rt::kNetworkInformationClass, rt::kIID_INetworkInformationStatics, m_Information));
     }
-    out.copyFrom(m_information.get());
+    out.copyFrom(m_Information.get());
     return S_OK;
   }
 
-  Runtime m_runtime;
-  std::mutex m_mutex;
-  ComPtr<rt::INetworkInformationStatics> m_information;
-  std::map<std::int64_t, ComPtr<rt::NetworkChangeRelay>> m_relays;
+  Runtime m_Runtime;
+  std::mutex m_Mutex;
+  ComPtr<rt::INetworkInformationStatics> m_Information;
+  std::map<std::int64_t, ComPtr<rt::NetworkChangeRelay>> m_Relays;
 };
 
 }  // namespace

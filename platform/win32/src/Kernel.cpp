@@ -16,15 +16,15 @@ static_assert(platform::Raw(platform::kERROR_ALREADY_EXISTS) == ERROR_ALREADY_EX
 
 class CriticalSection final : public platform::ICriticalSection {
  public:
-  CriticalSection() { ::InitializeCriticalSection(&m_section); }
-  ~CriticalSection() override { ::DeleteCriticalSection(&m_section); }
+  CriticalSection() { ::InitializeCriticalSection(&m_Section); }
+  ~CriticalSection() override { ::DeleteCriticalSection(&m_Section); }
   CriticalSection(const CriticalSection&) = delete;
   CriticalSection& operator=(const CriticalSection&) = delete;
-  void enter() override { ::EnterCriticalSection(&m_section); }
-  void leave() override { ::LeaveCriticalSection(&m_section); }
+  void enter() override { ::EnterCriticalSection(&m_Section); }
+  void leave() override { ::LeaveCriticalSection(&m_Section); }
 
  private:
-  CRITICAL_SECTION m_section;
+  CRITICAL_SECTION m_Section;
 };
 
 // The portable thread procedure has no calling convention of Windows: start it from a

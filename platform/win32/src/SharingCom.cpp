@@ -46,23 +46,23 @@ using ComPtr = platform::ComPtr<T>;
 template <typename Boundary, typename Com>
 class Wrapped : public Boundary {
  public:
-  explicit Wrapped(ComPtr<Com>&& com) : m_com(std::move(com)) {}
+  explicit Wrapped(ComPtr<Com>&& com) : m_Com(std::move(com)) {}
   Wrapped(const Wrapped&) = delete;
   Wrapped& operator=(const Wrapped&) = delete;
   virtual ~Wrapped() = default;
-  std::uint32_t AddRef() override { return ++m_count; }
+  std::uint32_t AddRef() override { return ++m_Count; }
   std::uint32_t Release() override {
-    const std::uint32_t left = --m_count;
+    const std::uint32_t left = --m_Count;
     if (left == 0) delete this;
     return left;
   }
-  Com* com() const { return m_com.get(); }
+  Com* com() const { return m_Com.get(); }
 
  protected:
-  ComPtr<Com> m_com;
+  ComPtr<Com> m_Com;
 
  private:
-  std::uint32_t m_count = 1;
+  std::uint32_t m_Count = 1;
 };
 
 // Hands a new COM reference out as a boundary object. When no wrapper can be made the
@@ -82,10 +82,10 @@ class Connection final : public Wrapped<platform::INetConnection, ::INetConnecti
   using Wrapped::Wrapped;
   platform::HResult GetProperties(platform::NetconProperties** properties) override {
     if (properties == nullptr) return ToHResult(E_POINTER);
-    return ToHResult(m_com->GetProperties(reinterpret_cast<NETCON_PROPERTIES**>(properties)));
+    return ToHResult(m_Com->GetProperties(reinterpret_cast<NETCON_PROPERTIES**>(properties)));
   }
-  platform::HResult Disconnect() override { return ToHResult(m_com->Disconnect()); }
-  platform::HResult Connect() override { return ToHResult(m_com->Connect()); }
+  platform::HResult Disconnect() override { return ToHResult(m_Com->Disconnect()); }
+  platform::HResult Connect() override { return ToHResult(m_Com->Connect()); }
 };
 
 // The element of a sharing enumeration: a VARIANT holding the connection object.
@@ -104,18 +104,18 @@ class Configuration final : public Wrapped<platform::INetSharingConfiguration, :
   using Wrapped::Wrapped;
   platform::HResult get_SharingEnabled(platform::VariantBool* enabled) override {
     if (enabled == nullptr) return ToHResult(E_POINTER);
-    return ToHResult(m_com->get_SharingEnabled(enabled));
+    return ToHResult(m_Com->get_SharingEnabled(enabled));
   }
   platform::HResult get_SharingConnectionType(std::int32_t* type) override {
     if (type == nullptr) return ToHResult(E_POINTER);
     SHARINGCONNECTIONTYPE value = ICSSHARINGTYPE_PUBLIC;
-    const HRESULT hr = m_com->get_SharingConnectionType(&value);
+    const HRESULT hr = m_Com->get_SharingConnectionType(&value);
     if (SUCCEEDED(hr)) *type = static_cast<std::int32_t>(value);
     return ToHResult(hr);
   }
-  platform::HResult DisableSharing() override { return ToHResult(m_com->DisableSharing()); }
+  platform::HResult DisableSharing() override { return ToHResult(m_Com->DisableSharing()); }
   platform::HResult EnableSharing(std::int32_t type) override {
-    return ToHResult(m_com->EnableSharing(static_cast<SHARINGCONNECTIONTYPE>(type)));
+    return ToHResult(m_Com->EnableSharing(static_cast<SHARINGCONNECTIONTYPE>(type)));
   }
 };
 
@@ -150,14 +150,14 @@ class ConnectionEnum final : public Wrapped<Boundary, Com> {
     if (count != 1) return ToHResult(E_INVALIDARG);
     Element element;
     ULONG got = 0;
-    HRESULT hr = this->m_com->Next(1, element.slot(), &got);
+    HRESULT hr = this->m_Com->Next(1, element.slot(), &got);
     if (hr == S_OK) {
       hr = element.handOut(connection);
       if (SUCCEEDED(hr) && fetched != nullptr) *fetched = 1;
     }
     return ToHResult(hr);
   }
-  platform::HResult Reset() override { return ToHResult(this->m_com->Reset()); }
+  platform::HResult Reset() override { return ToHResult(this->m_Com->Reset()); }
 };
 
 using EveryConnectionEnum =
@@ -172,7 +172,7 @@ class EveryConnectionCollection final
     if (enumerator == nullptr) return ToHResult(E_POINTER);
     *enumerator = nullptr;
     ComPtr<IUnknown> object;
-    HRESULT hr = m_com->get__NewEnum(object.put());
+    HRESULT hr = m_Com->get__NewEnum(object.put());
     if (FAILED(hr) || !object) return ToHResult(FAILED(hr) ? hr : E_UNEXPECTED);
     ComPtr<::IEnumNetSharingEveryConnection> typed;
     hr = object->QueryInterface(kIidEnumEveryConnection, reinterpret_cast<void**>(typed.put()));
@@ -185,12 +185,12 @@ class SharingManager final : public Wrapped<platform::INetSharingManager, ::INet
   using Wrapped::Wrapped;
   platform::HResult get_SharingInstalled(platform::VariantBool* installed) override {
     if (installed == nullptr) return ToHResult(E_POINTER);
-    return ToHResult(m_com->get_SharingInstalled(installed));
+    return ToHResult(m_Com->get_SharingInstalled(installed));
   }
   platform::HResult get_EnumEveryConnection(platform::INetSharingEveryConnectionCollection** connections) override {
     if (connections == nullptr) return ToHResult(E_POINTER);
     ComPtr<::INetSharingEveryConnectionCollection> collection;
-    const HRESULT hr = m_com->get_EnumEveryConnection(collection.put());
+    const HRESULT hr = m_Com->get_EnumEveryConnection(collection.put());
     return ToHResult(HandOut<EveryConnectionCollection>(hr, collection, connections));
   }
   platform::HResult get_INetSharingConfigurationForINetConnection(
@@ -200,7 +200,7 @@ class SharingManager final : public Wrapped<platform::INetSharingManager, ::INet
     const auto* ours = dynamic_cast<const Connection*>(connection);
     if (ours == nullptr) return ToHResult(E_INVALIDARG);
     ComPtr<::INetSharingConfiguration> config;
-    const HRESULT hr = m_com->get_INetSharingConfigurationForINetConnection(ours->com(), config.put());
+    const HRESULT hr = m_Com->get_INetSharingConfigurationForINetConnection(ours->com(), config.put());
     return ToHResult(HandOut<Configuration>(hr, config, configuration));
   }
 };
@@ -211,7 +211,7 @@ class ConnectionManager final : public Wrapped<platform::INetConnectionManager, 
   platform::HResult EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) override {
     if (enumerator == nullptr) return ToHResult(E_POINTER);
     ComPtr<::IEnumNetConnection> items;
-    const HRESULT hr = m_com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), items.put());
+    const HRESULT hr = m_Com->EnumConnections(static_cast<NETCONMGR_ENUM_FLAGS>(flags), items.put());
     return ToHResult(HandOut<NetConnectionEnum>(hr, items, enumerator));
   }
 };

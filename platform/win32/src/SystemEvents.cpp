@@ -49,22 +49,22 @@ using UnRegisterSessionFn = BOOL(WINAPI*)(HWND);
 class SystemEvents final : public platform::ISystemEvents {
  public:
   SystemEvents()
-      : m_wtsapi(LoadSystemLibrary(u"wtsapi32.dll")),
-        m_register(ResolveExport<RegisterSessionFn>(m_wtsapi, "WTSRegisterSessionNotification")),
-        m_unregister(ResolveExport<UnRegisterSessionFn>(m_wtsapi, "WTSUnRegisterSessionNotification")) {}
+      : m_Wtsapi(LoadSystemLibrary(u"wtsapi32.dll")),
+        m_Register(ResolveExport<RegisterSessionFn>(m_Wtsapi, "WTSRegisterSessionNotification")),
+        m_Unregister(ResolveExport<UnRegisterSessionFn>(m_Wtsapi, "WTSUnRegisterSessionNotification")) {}
   ~SystemEvents() override {
-    if (m_wtsapi != nullptr) ::FreeLibrary(m_wtsapi);
+    if (m_Wtsapi != nullptr) ::FreeLibrary(m_Wtsapi);
   }
   SystemEvents(const SystemEvents&) = delete;
   SystemEvents& operator=(const SystemEvents&) = delete;
 
   bool wtsRegisterSessionNotification(platform::Hwnd hwnd, platform::Dword flags) override {
-    if (m_register == nullptr) return unavailable();
-    return m_register(ToHwnd(hwnd), flags) != FALSE;
+    if (m_Register == nullptr) return unavailable();
+    return m_Register(ToHwnd(hwnd), flags) != FALSE;
   }
   bool wtsUnRegisterSessionNotification(platform::Hwnd hwnd) override {
-    if (m_unregister == nullptr) return unavailable();
-    return m_unregister(ToHwnd(hwnd)) != FALSE;
+    if (m_Unregister == nullptr) return unavailable();
+    return m_Unregister(ToHwnd(hwnd)) != FALSE;
   }
   platform::Hdevnotify registerDeviceNotification(platform::Hwnd hwnd, const void* filter,
                                                   platform::Dword flags) override {
@@ -81,9 +81,9 @@ class SystemEvents final : public platform::ISystemEvents {
     return false;
   }
 
-  HMODULE m_wtsapi;
-  RegisterSessionFn m_register;
-  UnRegisterSessionFn m_unregister;
+  HMODULE m_Wtsapi;
+  RegisterSessionFn m_Register;
+  UnRegisterSessionFn m_Unregister;
 };
 
 }  // namespace

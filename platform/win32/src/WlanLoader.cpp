@@ -54,41 +54,41 @@ WLAN_HOSTED_NETWORK_REASON* Reason(std::uint32_t* failReason) {
 class WlanApi final : public platform::IWlanApi {
  public:
   WlanApi() {
-    m_module = LoadSystemLibrary(u"wlanapi.dll");
-    if (m_module == nullptr) {
-      m_missingError = LastLoadError();
+    m_Module = LoadSystemLibrary(u"wlanapi.dll");
+    if (m_Module == nullptr) {
+      m_MissingError = LastLoadError();
       return;
     }
     // The module stays loaded for the life of the process: the service may call back into it.
-    Resolve(m_module, "WlanOpenHandle", m_fn.openHandle);
-    Resolve(m_module, "WlanCloseHandle", m_fn.closeHandle);
-    Resolve(m_module, "WlanRegisterNotification", m_fn.registerNotification);
-    Resolve(m_module, "WlanHostedNetworkInitSettings", m_fn.initSettings);
-    Resolve(m_module, "WlanHostedNetworkQueryProperty", m_fn.queryProperty);
-    Resolve(m_module, "WlanHostedNetworkSetProperty", m_fn.setProperty);
-    Resolve(m_module, "WlanHostedNetworkQueryStatus", m_fn.queryStatus);
-    Resolve(m_module, "WlanHostedNetworkSetSecondaryKey", m_fn.setSecondaryKey);
-    Resolve(m_module, "WlanHostedNetworkQuerySecondaryKey", m_fn.querySecondaryKey);
-    Resolve(m_module, "WlanHostedNetworkStartUsing", m_fn.startUsing);
-    Resolve(m_module, "WlanHostedNetworkStopUsing", m_fn.stopUsing);
-    Resolve(m_module, "WlanHostedNetworkForceStop", m_fn.forceStop);
-    Resolve(m_module, "WlanAllocateMemory", m_fn.allocateMemory);
-    Resolve(m_module, "WlanFreeMemory", m_fn.freeMemory);
+    Resolve(m_Module, "WlanOpenHandle", m_Fn.openHandle);
+    Resolve(m_Module, "WlanCloseHandle", m_Fn.closeHandle);
+    Resolve(m_Module, "WlanRegisterNotification", m_Fn.registerNotification);
+    Resolve(m_Module, "WlanHostedNetworkInitSettings", m_Fn.initSettings);
+    Resolve(m_Module, "WlanHostedNetworkQueryProperty", m_Fn.queryProperty);
+    Resolve(m_Module, "WlanHostedNetworkSetProperty", m_Fn.setProperty);
+    Resolve(m_Module, "WlanHostedNetworkQueryStatus", m_Fn.queryStatus);
+    Resolve(m_Module, "WlanHostedNetworkSetSecondaryKey", m_Fn.setSecondaryKey);
+    Resolve(m_Module, "WlanHostedNetworkQuerySecondaryKey", m_Fn.querySecondaryKey);
+    Resolve(m_Module, "WlanHostedNetworkStartUsing", m_Fn.startUsing);
+    Resolve(m_Module, "WlanHostedNetworkStopUsing", m_Fn.stopUsing);
+    Resolve(m_Module, "WlanHostedNetworkForceStop", m_Fn.forceStop);
+    Resolve(m_Module, "WlanAllocateMemory", m_Fn.allocateMemory);
+    Resolve(m_Module, "WlanFreeMemory", m_Fn.freeMemory);
   }
   WlanApi(const WlanApi&) = delete;
   WlanApi& operator=(const WlanApi&) = delete;
 
   platform::Win32Error wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
                                       platform::Handle* clientHandle) override {
-    if (m_fn.openHandle == nullptr) return ToError(missing());
-    return ToError(m_fn.openHandle(clientVersion, reserved, D(negotiatedVersion), clientHandle));
+    if (m_Fn.openHandle == nullptr) return ToError(missing());
+    return ToError(m_Fn.openHandle(clientVersion, reserved, D(negotiatedVersion), clientHandle));
   }
 
   platform::Win32Error wlanCloseHandle(platform::Handle clientHandle, void* reserved) override {
-    if (m_fn.closeHandle == nullptr) return ToError(missing());
+    if (m_Fn.closeHandle == nullptr) return ToError(missing());
     // Returns only after a running notification call has finished, so the handle's thunk
     // records can go afterwards.
-    const DWORD result = m_fn.closeHandle(clientHandle, reserved);
+    const DWORD result = m_Fn.closeHandle(clientHandle, reserved);
     if (result == ERROR_SUCCESS) forgetTargets(clientHandle);
     return ToError(result);
   }
@@ -97,13 +97,13 @@ class WlanApi final : public platform::IWlanApi {
                                                 platform::Bool32 ignoreDuplicate,
                                                 platform::WlanNotificationCallbackFn callback, void* context,
                                                 void* reserved, platform::Dword* prevNotifSource) override {
-    if (m_fn.registerNotification == nullptr) return ToError(missing());
+    if (m_Fn.registerNotification == nullptr) return ToError(missing());
     if (callback == nullptr) {
-      return ToError(m_fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, nullptr, context, reserved,
+      return ToError(m_Fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, nullptr, context, reserved,
                                                D(prevNotifSource)));
     }
     auto target = std::make_unique<NotificationTarget>(NotificationTarget{callback, context});
-    const DWORD result = m_fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, &NotificationThunk,
+    const DWORD result = m_Fn.registerNotification(clientHandle, notifSource, ignoreDuplicate, &NotificationThunk,
                                                    target.get(), reserved, D(prevNotifSource));
     // A record replaced by a later registration may still be in use by a running call: all of
     // a handle's records are kept until the handle is closed.
@@ -113,102 +113,102 @@ class WlanApi final : public platform::IWlanApi {
 
   platform::Win32Error wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
                                                      void* reserved) override {
-    if (m_fn.initSettings == nullptr) return ToError(missing());
-    return ToError(m_fn.initSettings(clientHandle, Reason(failReason), reserved));
+    if (m_Fn.initSettings == nullptr) return ToError(missing());
+    return ToError(m_Fn.initSettings(clientHandle, Reason(failReason), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
                                                       platform::Dword* dataSize, void** data, std::uint32_t* valueType,
                                                       void* reserved) override {
-    if (m_fn.queryProperty == nullptr) return ToError(missing());
-    return ToError(m_fn.queryProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), D(dataSize), data,
+    if (m_Fn.queryProperty == nullptr) return ToError(missing());
+    return ToError(m_Fn.queryProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), D(dataSize), data,
                                       reinterpret_cast<WLAN_OPCODE_VALUE_TYPE*>(valueType), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
                                                     platform::Dword dataSize, void* data, std::uint32_t* failReason,
                                                     void* reserved) override {
-    if (m_fn.setProperty == nullptr) return ToError(missing());
-    return ToError(m_fn.setProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), dataSize, data,
+    if (m_Fn.setProperty == nullptr) return ToError(missing());
+    return ToError(m_Fn.setProperty(clientHandle, static_cast<WLAN_HOSTED_NETWORK_OPCODE>(opCode), dataSize, data,
                                     Reason(failReason), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
                                                     platform::WlanHostedNetworkStatus** status,
                                                     void* reserved) override {
-    if (m_fn.queryStatus == nullptr) return ToError(missing());
-    return ToError(m_fn.queryStatus(clientHandle, reinterpret_cast<WLAN_HOSTED_NETWORK_STATUS**>(status), reserved));
+    if (m_Fn.queryStatus == nullptr) return ToError(missing());
+    return ToError(m_Fn.queryStatus(clientHandle, reinterpret_cast<WLAN_HOSTED_NETWORK_STATUS**>(status), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
                                                         std::uint8_t* keyData, platform::Bool32 isPassPhrase,
                                                         platform::Bool32 persistent, std::uint32_t* failReason,
                                                         void* reserved) override {
-    if (m_fn.setSecondaryKey == nullptr) return ToError(missing());
+    if (m_Fn.setSecondaryKey == nullptr) return ToError(missing());
     return ToError(
-        m_fn.setSecondaryKey(clientHandle, keyLength, keyData, isPassPhrase, persistent, Reason(failReason), reserved));
+        m_Fn.setSecondaryKey(clientHandle, keyLength, keyData, isPassPhrase, persistent, Reason(failReason), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
                                                           std::uint8_t** keyData, platform::Bool32* isPassPhrase,
                                                           platform::Bool32* persistent, std::uint32_t* failReason,
                                                           void* reserved) override {
-    if (m_fn.querySecondaryKey == nullptr) return ToError(missing());
-    return ToError(m_fn.querySecondaryKey(clientHandle, D(keyLength), keyData, isPassPhrase, persistent,
+    if (m_Fn.querySecondaryKey == nullptr) return ToError(missing());
+    return ToError(m_Fn.querySecondaryKey(clientHandle, D(keyLength), keyData, isPassPhrase, persistent,
                                           Reason(failReason), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
                                                    void* reserved) override {
-    if (m_fn.startUsing == nullptr) return ToError(missing());
-    return ToError(m_fn.startUsing(clientHandle, Reason(failReason), reserved));
+    if (m_Fn.startUsing == nullptr) return ToError(missing());
+    return ToError(m_Fn.startUsing(clientHandle, Reason(failReason), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
                                                   void* reserved) override {
-    if (m_fn.stopUsing == nullptr) return ToError(missing());
-    return ToError(m_fn.stopUsing(clientHandle, Reason(failReason), reserved));
+    if (m_Fn.stopUsing == nullptr) return ToError(missing());
+    return ToError(m_Fn.stopUsing(clientHandle, Reason(failReason), reserved));
   }
 
   platform::Win32Error wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
                                                   void* reserved) override {
-    if (m_fn.forceStop == nullptr) return ToError(missing());
-    return ToError(m_fn.forceStop(clientHandle, Reason(failReason), reserved));
+    if (m_Fn.forceStop == nullptr) return ToError(missing());
+    return ToError(m_Fn.forceStop(clientHandle, Reason(failReason), reserved));
   }
 
   void* wlanAllocateMemory(platform::Dword size) override {
-    if (m_fn.allocateMemory == nullptr) {
+    if (m_Fn.allocateMemory == nullptr) {
       ::SetLastError(missing());
       return nullptr;
     }
-    return m_fn.allocateMemory(size);
+    return m_Fn.allocateMemory(size);
   }
 
   void wlanFreeMemory(void* memory) override {
-    if (m_fn.freeMemory != nullptr) m_fn.freeMemory(memory);
+    if (m_Fn.freeMemory != nullptr) m_Fn.freeMemory(memory);
   }
 
  private:
   // The error of a call whose function is not there: the library's load error, or a missing export.
-  DWORD missing() const { return m_module == nullptr ? m_missingError : ERROR_PROC_NOT_FOUND; }
+  DWORD missing() const { return m_Module == nullptr ? m_MissingError : ERROR_PROC_NOT_FOUND; }
 
   void keepTarget(HANDLE clientHandle, std::unique_ptr<NotificationTarget> target) {
-    ::AcquireSRWLockExclusive(&m_targetsLock);
-    m_targets[clientHandle].push_back(std::move(target));
-    ::ReleaseSRWLockExclusive(&m_targetsLock);
+    ::AcquireSRWLockExclusive(&m_TargetsLock);
+    m_Targets[clientHandle].push_back(std::move(target));
+    ::ReleaseSRWLockExclusive(&m_TargetsLock);
   }
 
   void forgetTargets(HANDLE clientHandle) {
-    ::AcquireSRWLockExclusive(&m_targetsLock);
-    m_targets.erase(clientHandle);
-    ::ReleaseSRWLockExclusive(&m_targetsLock);
+    ::AcquireSRWLockExclusive(&m_TargetsLock);
+    m_Targets.erase(clientHandle);
+    ::ReleaseSRWLockExclusive(&m_TargetsLock);
   }
 
-  HMODULE m_module = nullptr;
-  DWORD m_missingError = ERROR_MOD_NOT_FOUND;
-  WlanFunctions m_fn;
-  SRWLOCK m_targetsLock = SRWLOCK_INIT;
-  std::unordered_map<HANDLE, std::vector<std::unique_ptr<NotificationTarget>>> m_targets;
+  HMODULE m_Module = nullptr;
+  DWORD m_MissingError = ERROR_MOD_NOT_FOUND;
+  WlanFunctions m_Fn;
+  SRWLOCK m_TargetsLock = SRWLOCK_INIT;
+  std::unordered_map<HANDLE, std::vector<std::unique_ptr<NotificationTarget>>> m_Targets;
 };
 
 }  // namespace

@@ -116,35 +116,35 @@ class Failure {
 
 class Cursor {
  public:
-  explicit Cursor(const std::vector<Token>& tokens) : m_tokens(tokens) {}
+  explicit Cursor(const std::vector<Token>& tokens) : m_Tokens(tokens) {}
 
-  bool atEnd() const { return m_pos >= m_tokens.size(); }
-  const Token* peek() const { return atEnd() ? nullptr : &m_tokens[m_pos]; }
+  bool atEnd() const { return m_Pos >= m_Tokens.size(); }
+  const Token* peek() const { return atEnd() ? nullptr : &m_Tokens[m_Pos]; }
   bool peekNumber() const {
     std::int64_t value = 0;
-    return !atEnd() && m_tokens[m_pos].kind == Token::Kind::Word && ParseNumber(m_tokens[m_pos].word, value);
+    return !atEnd() && m_Tokens[m_Pos].kind == Token::Kind::Word && ParseNumber(m_Tokens[m_Pos].word, value);
   }
   bool peekWord(std::string_view w) const {
-    return !atEnd() && m_tokens[m_pos].kind == Token::Kind::Word && m_tokens[m_pos].word == w;
+    return !atEnd() && m_Tokens[m_Pos].kind == Token::Kind::Word && m_Tokens[m_Pos].word == w;
   }
 
   std::string word(const char* what) {
-    if (atEnd() || m_tokens[m_pos].kind != Token::Kind::Word) throw Failure{std::string("expected ") + what};
-    return m_tokens[m_pos++].word;
+    if (atEnd() || m_Tokens[m_Pos].kind != Token::Kind::Word) throw Failure{std::string("expected ") + what};
+    return m_Tokens[m_Pos++].word;
   }
   void keyword(std::string_view w) {
     if (!peekWord(w)) throw Failure{"expected `" + std::string(w) + "`"};
-    ++m_pos;
+    ++m_Pos;
   }
   std::u16string text(const char* what) {
-    if (atEnd() || m_tokens[m_pos].kind != Token::Kind::Text) {
+    if (atEnd() || m_Tokens[m_Pos].kind != Token::Kind::Text) {
       throw Failure{std::string("expected ") + what + " in double quotes"};
     }
-    return m_tokens[m_pos++].text;
+    return m_Tokens[m_Pos++].text;
   }
   // A value name: a text, or a bare word.
   std::u16string name() {
-    if (!atEnd() && m_tokens[m_pos].kind == Token::Kind::Word) return Utf8ToUtf16(m_tokens[m_pos++].word);
+    if (!atEnd() && m_Tokens[m_Pos].kind == Token::Kind::Word) return Utf8ToUtf16(m_Tokens[m_Pos++].word);
     return text("a value name");
   }
   std::int64_t number(const char* what) {
@@ -158,25 +158,25 @@ class Cursor {
     const std::int64_t value = number(what);
     if (value < low || value > high) {
       throw Failure{std::string("expected ") + what + " from " + std::to_string(low) + " to " + std::to_string(high) +
-                    ", found `" + m_tokens[m_pos - 1].word + "`"};
+                    ", found `" + m_Tokens[m_Pos - 1].word + "`"};
     }
     return value;
   }
   void colon() {
-    if (atEnd() || m_tokens[m_pos].kind != Token::Kind::Colon) throw Failure{"expected `:` after the trigger"};
-    ++m_pos;
+    if (atEnd() || m_Tokens[m_Pos].kind != Token::Kind::Colon) throw Failure{"expected `:` after the trigger"};
+    ++m_Pos;
   }
   void end() {
     if (!atEnd()) {
-      const Token& t = m_tokens[m_pos];
+      const Token& t = m_Tokens[m_Pos];
       throw Failure{"unexpected `" + (t.kind == Token::Kind::Text ? "\"" + Utf16ToUtf8(t.text) + "\"" : t.word) +
                     "` at the end of the statement"};
     }
   }
 
  private:
-  const std::vector<Token>& m_tokens;
-  std::size_t m_pos = 0;
+  const std::vector<Token>& m_Tokens;
+  std::size_t m_Pos = 0;
 };
 
 std::uint32_t State(const std::string& w) {

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto result = tethra::simrunner::RunScenario(*scenario, options);
-  for (const auto& line : result.Lines()) std::printf("%s\n", line.c_str());
+  for (const auto& line : result.lines()) std::printf("%s\n", line.c_str());
   int passed = 0;
   for (const auto& line : result.expectations) passed += line.rfind("ok", 0) == 0 ? 1 : 0;
   std::printf("%s: %d of %zu expectations held\n", result.allHeld ? "PASSED" : "FAILED", passed,

@@ -95,50 +95,50 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
 class Machinery final : private ITimelineMachine {
  public:
   Machinery(const Scenario& scenario, const RunOptions& options)
-      : m_scenario(scenario),
-        m_options(options),
-        m_machine(std::make_unique<sim::SimMachine>(MachineConfig(scenario.machine))),
-        m_world(&m_machine->world()) {}
+      : m_Scenario(scenario),
+        m_Options(options),
+        m_Machine(std::make_unique<sim::SimMachine>(MachineConfig(scenario.machine))),
+        m_World(&m_Machine->world()) {}
 
-  RunResult Run();
+  RunResult run();
 
  private:
-  void StartProgram(const std::u16string& commandLine);
-  Observation Observe();
+  void startProgram(const std::u16string& commandLine);
+  Observation observe();
 
   // --- ITimelineMachine ------------------------------------------------------------------------
-  std::uint64_t NowMs() override { return m_world->now(); }
-  bool ProgramEnded() override { return m_program->exited(); }
+  std::uint64_t NowMs() override { return m_World->now(); }
+  bool ProgramEnded() override { return m_Program->exited(); }
   bool WaitFor(const Trigger& trigger, std::uint64_t lastFire) override;
   void Fired(const TimelineEntry& entry) override {
-    m_world->event("timeline: " + entry.source);
-    m_firing = &entry;
+    m_World->event("timeline: " + entry.source);
+    m_Firing = &entry;
   }
   void Perform(const Action& action) override;
-  platform::Hwnd Dialog() const { return m_world->windows().programDialog(); }
+  platform::Hwnd Dialog() const { return m_World->windows().programDialog(); }
 
-  const Scenario& m_scenario;
-  const RunOptions& m_options;
-  const TimelineEntry* m_firing = nullptr;  // the line whose action runs
-  std::vector<std::string> m_refusedActions;  // actions Windows could not have taken, by line
+  const Scenario& m_Scenario;
+  const RunOptions& m_Options;
+  const TimelineEntry* m_Firing = nullptr;  // the line whose action runs
+  std::vector<std::string> m_RefusedActions;  // actions Windows could not have taken, by line
   // Owns the world, and so everything a simulated thread may use: the machine's services,
   // each program process's own areas, the stand-in controller (its process's part).
-  std::unique_ptr<sim::SimMachine> m_machine;
-  sim::World* m_world;
-  sim::SimProcess* m_program = nullptr;  // the newest instance
-  std::vector<sim::SimProcess*> m_programs;  // every instance
-  StandInController* m_controller = nullptr;
-  std::vector<std::string> m_timelineNotes;
-  std::optional<std::uint64_t> m_markStart;  // program wake-ups at `mark start` / `mark end`
-  std::optional<std::uint64_t> m_markEnd;
+  std::unique_ptr<sim::SimMachine> m_Machine;
+  sim::World* m_World;
+  sim::SimProcess* m_Program = nullptr;  // the newest instance
+  std::vector<sim::SimProcess*> m_Programs;  // every instance
+  StandInController* m_Controller = nullptr;
+  std::vector<std::string> m_TimelineNotes;
+  std::optional<std::uint64_t> m_MarkStart;  // program wake-ups at `mark start` / `mark end`
+  std::optional<std::uint64_t> m_MarkEnd;
 };
 
 // An earlier instance keeps running with what its process owns; expectations follow this one.
-void Machinery::StartProgram(const std::u16string& commandLine) {
-  m_program = &m_machine->createProgram("tethra", &app::ProgramResources());
-  m_programs.push_back(m_program);
-  sim::SimProcess* program = m_program;
-  m_world->startThread(*m_program, "main", [program, commandLine] {
+void Machinery::startProgram(const std::u16string& commandLine) {
+  m_Program = &m_Machine->createProgram("tethra", &app::ProgramResources());
+  m_Programs.push_back(m_Program);
+  sim::SimProcess* program = m_Program;
+  m_World->startThread(*m_Program, "main", [program, commandLine] {
     const platform::Platform& platform = program->platform();
     const platform::Dword code = app::RunTethra(platform, commandLine);
     platform.kernel->exitProcess(code);
@@ -146,7 +146,7 @@ void Machinery::StartProgram(const std::u16string& commandLine) {
 }
 
 bool Machinery::WaitFor(const Trigger& t, std::uint64_t lastFire) {
-  sim::World& w = *m_world;
+  sim::World& w = *m_World;
   const std::uint64_t limit = w.now() + kTriggerLimitMs;
   switch (t.kind) {
     case Trigger::Kind::Ready:
@@ -154,9 +154,9 @@ bool Machinery::WaitFor(const Trigger& t, std::uint64_t lastFire) {
     case Trigger::Kind::Window:
       return w.block([this] { return Dialog() != nullptr; }, limit);
     case Trigger::Kind::Code:
-      return w.block([this, &t] { return m_controller && m_controller->HasCode(t.code); }, limit);
+      return w.block([this, &t] { return m_Controller && m_Controller->hasCode(t.code); }, limit);
     case Trigger::Kind::Notice:
-      return w.block([this] { return m_controller && !m_controller->NoticeTexts().empty(); }, limit);
+      return w.block([this] { return m_Controller && !m_Controller->noticeTexts().empty(); }, limit);
     case Trigger::Kind::After:
       if (w.now() < lastFire + t.afterMs) w.block([] { return false; }, lastFire + t.afterMs);
       return true;
@@ -167,7 +167,7 @@ bool Machinery::WaitFor(const Trigger& t, std::uint64_t lastFire) {
 }
 
 void Machinery::Perform(const Action& a) {
-  sim::World& w = *m_world;
+  sim::World& w = *m_World;
   sim::SimWindowSystem& windows = w.windows();
   switch (a.kind) {
     case Action::Kind::ControllerWrites:
@@ -179,36 +179,36 @@ void Machinery::Perform(const Action& a) {
       break;
     case Action::Kind::WlanState:
       // A change is told from the state the service is in: one from another is not Windows'.
-      if (!m_machine->wlan().machineSetStateChecked(a.oldState, a.newState, a.reason)) {
-        const std::string now = sim::SimWlanService::stateName(m_machine->wlan().state());
-        m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
-                                   (m_firing != nullptr ? m_firing->source : std::string("wlan state")) +
+      if (!m_Machine->wlan().machineSetStateChecked(a.oldState, a.newState, a.reason)) {
+        const std::string now = sim::SimWlanService::stateName(m_Machine->wlan().state());
+        m_RefusedActions.push_back("line " + std::to_string(m_Firing != nullptr ? m_Firing->line : 0) + ": `" +
+                                   (m_Firing != nullptr ? m_Firing->source : std::string("wlan state")) +
                                    "` while the hosted network is " + now);
-        m_world->event("timeline: not done, the hosted network is " + now);
+        m_World->event("timeline: not done, the hosted network is " + now);
       }
       break;
     case Action::Kind::WlanRadioOff:
-      m_machine->wlan().machineRadioOff();
+      m_Machine->wlan().machineRadioOff();
       break;
     case Action::Kind::WlanAdapterDisabled:
-      m_machine->wlan().machineAdapterDisabled();
+      m_Machine->wlan().machineAdapterDisabled();
       break;
     case Action::Kind::WlanNotifyRaw:
-      m_machine->wlan().machineNotifyRaw(a.code, a.size);
+      m_Machine->wlan().machineNotifyRaw(a.code, a.size);
       break;
     case Action::Kind::StationJoin:
-      m_machine->wlan().machineStationJoin(a.mac);
+      m_Machine->wlan().machineStationJoin(a.mac);
       break;
     case Action::Kind::StationLeave:
-      m_machine->wlan().machineStationLeave(a.mac);
+      m_Machine->wlan().machineStationLeave(a.mac);
       break;
     case Action::Kind::Power:
       windows.broadcast(platform::kWM_POWERBROADCAST, a.wParam, 0);
       // The machine then sleeps: a running hosted network stops, told to nobody, for good.
-      if (a.wParam == platform::kPBT_APMSUSPEND) m_machine->wlan().machineSleep();
+      if (a.wParam == platform::kPBT_APMSUSPEND) m_Machine->wlan().machineSleep();
       break;
     case Action::Kind::WlanForcedStart:
-      m_machine->wlan().restart();
+      m_Machine->wlan().restart();
       break;
     case Action::Kind::Session:
       windows.sessionChange(static_cast<platform::WParam>(a.wParam));
@@ -226,7 +226,7 @@ void Machinery::Perform(const Action& a) {
       if (Dialog() != nullptr) windows.invalidate(Dialog());
       break;
     case Action::Kind::ProgramStart:
-      StartProgram(a.text);
+      startProgram(a.text);
       break;
     case Action::Kind::PostMessage:
       if (Dialog() != nullptr) {
@@ -235,22 +235,22 @@ void Machinery::Perform(const Action& a) {
       }
       break;
     case Action::Kind::HotspotOff:
-      m_machine->hotspot().machineTurnOff();
+      m_Machine->hotspot().machineTurnOff();
       break;
     case Action::Kind::HotspotNetworkChange:
-      m_machine->hotspot().machineNetworkChange();
+      m_Machine->hotspot().machineNetworkChange();
       break;
     case Action::Kind::HotspotTransitionThenOff:
-      m_machine->hotspot().machineTransitionThenOff(a.size);
+      m_Machine->hotspot().machineTransitionThenOff(a.size);
       break;
     case Action::Kind::HotspotClientJoin:
-      m_machine->hotspot().machineClientJoin();
+      m_Machine->hotspot().machineClientJoin();
       break;
     case Action::Kind::HotspotClientLeave:
-      m_machine->hotspot().machineClientLeave();
+      m_Machine->hotspot().machineClientLeave();
       break;
     case Action::Kind::Mark:
-      (a.markEnd ? m_markEnd : m_markStart) = w.programWakeUps();
+      (a.markEnd ? m_MarkEnd : m_MarkStart) = w.programWakeUps();
       break;
     case Action::Kind::Click:
       if (Dialog() != nullptr) windows.click(windows.control(Dialog(), a.controlId));
@@ -258,40 +258,40 @@ void Machinery::Perform(const Action& a) {
   }
 }
 
-RunResult Machinery::Run() {
-  const Machine& m = m_scenario.machine;
-  PrepareRegistry(*m_world, m);
-  m_world->faults() = FaultPlanOf(m);
-  if (m.otherInstance) m_world->reserveMutexName(app::kInstanceMutexName);
+RunResult Machinery::run() {
+  const Machine& m = m_Scenario.machine;
+  PrepareRegistry(*m_World, m);
+  m_World->faults() = FaultPlanOf(m);
+  if (m.otherInstance) m_World->reserveMutexName(app::kInstanceMutexName);
 
-  m_world->run([this, &m] {
-    sim::World& w = *m_world;
-    if (m.controllerPresent) m_controller = &StandInController::Start(w, m.controllerHangs);
-    StartProgram(m.commandLine);
-    m_timelineNotes = PlayTimeline(m_scenario, *this);
+  m_World->run([this, &m] {
+    sim::World& w = *m_World;
+    if (m.controllerPresent) m_Controller = &StandInController::start(w, m.controllerHangs);
+    startProgram(m.commandLine);
+    m_TimelineNotes = PlayTimeline(m_Scenario, *this);
     w.waitIdle(w.now() + kSettleLimitMs);
   });
 
   RunResult result;
-  result.transcript = m_world->transcript().lines(m_options.trace);
-  for (const auto& note : m_timelineNotes) result.transcript.push_back("note: " + note);
-  Verdict verdict = CheckExpectations(m_scenario, Observe());
+  result.transcript = m_World->transcript().lines(m_Options.trace);
+  for (const auto& note : m_TimelineNotes) result.transcript.push_back("note: " + note);
+  Verdict verdict = CheckExpectations(m_Scenario, observe());
   result.allHeld = verdict.allHeld;
   result.expectations = std::move(verdict.lines);
   return result;
 }
 
-Observation Machinery::Observe() {
-  sim::World& w = *m_world;
+Observation Machinery::observe() {
+  sim::World& w = *m_World;
   sim::SimWindowSystem& windows = w.windows();
   const platform::Hwnd dialog = Dialog();
   Observation seen;
-  seen.exitCode = m_program->exitCode();
-  if (m_controller != nullptr) {
-    seen.codes = m_controller->Codes();
-    seen.notices = m_controller->NoticeTexts();
-    seen.controllerWindow = m_controller->Window() != nullptr;
-    seen.controllerVisible = seen.controllerWindow && windows.visible(m_controller->Window());
+  seen.exitCode = m_Program->exitCode();
+  if (m_Controller != nullptr) {
+    seen.codes = m_Controller->codes();
+    seen.notices = m_Controller->noticeTexts();
+    seen.controllerWindow = m_Controller->Window() != nullptr;
+    seen.controllerVisible = seen.controllerWindow && windows.visible(m_Controller->Window());
   }
   if (dialog != nullptr) {
     seen.programWindow = true;
@@ -304,29 +304,29 @@ Observation Machinery::Observe() {
   seen.setting = [&w](const std::u16string& name) {
     return w.registry().getString(SimRegistry::View::Wow32, controller::kSettingsKeyPath, name);
   };
-  sim::SimWlanService& wlan = m_machine->wlan();
+  sim::SimWlanService& wlan = m_Machine->wlan();
   seen.wlan = Observation::Wlan{wlan.state(), wlan.ssidText(), wlan.keyText(), wlan.maxPeers()};
   seen.wlanCalls = [&wlan](std::string_view function) { return wlan.callCount(function); };
-  sim::SimSharingService& ics = m_machine->sharing();
+  sim::SimSharingService& ics = m_Machine->sharing();
   seen.sharedPublic = ics.sharedName(sim::SimSharingRole::Public);
   seen.sharedPrivate = ics.sharedName(sim::SimSharingRole::Private);
   seen.icsCalls = [&ics](std::string_view operation) { return ics.callCount(operation); };
   seen.icsLeftOver = ics.leftOverText();
-  sim::SimHotspotService& hotspot = m_machine->hotspot();
+  sim::SimHotspotService& hotspot = m_Machine->hotspot();
   const bool programsEnded =
-      std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
+      std::all_of(m_Programs.begin(), m_Programs.end(), [](sim::SimProcess* p) { return p->exited(); });
   // What the program left pending runs to its end after it, as the system's service would.
   if (programsEnded) hotspot.settleAfterExit();
-  for (const std::string& refused : m_refusedActions) seen.machineFailures.push_back("timeline " + refused);
-  for (const std::string& misuse : m_machine->wlan().misuses()) seen.machineFailures.push_back("wlan misuse: " + misuse);
+  for (const std::string& refused : m_RefusedActions) seen.machineFailures.push_back("timeline " + refused);
+  for (const std::string& misuse : m_Machine->wlan().misuses()) seen.machineFailures.push_back("wlan misuse: " + misuse);
   for (const std::string& violation : hotspot.violations()) {
     seen.machineFailures.push_back("hotspot contract: " + violation);
   }
   const platform::AccessPointConfig config = hotspot.config();
   seen.hotspot = Observation::Hotspot{hotspot.state() == platform::TetheringState::On, config.ssid, config.passphrase};
   seen.hotspotCalls = [&hotspot](std::string_view operation) { return hotspot.callCount(operation); };
-  seen.netshRuns = m_machine->netshRuns();
-  seen.wakeUps = m_markEnd.value_or(w.programWakeUps()) - m_markStart.value_or(0);
+  seen.netshRuns = m_Machine->netshRuns();
+  seen.wakeUps = m_MarkEnd.value_or(w.programWakeUps()) - m_MarkStart.value_or(0);
 
   // Every scenario: a properties record or task memory left unfreed, or an object released
   // too often, is a fault of the program whatever the scenario expects.
@@ -342,7 +342,7 @@ Observation Machinery::Observe() {
   // Once every instance has ended, no connection is left shared that the program shared: the
   // sharing service outlives the program, and nothing else would switch it off.
   const bool allEnded =
-      std::all_of(m_programs.begin(), m_programs.end(), [](sim::SimProcess* p) { return p->exited(); });
+      std::all_of(m_Programs.begin(), m_Programs.end(), [](sim::SimProcess* p) { return p->exited(); });
   if (const auto left = ics.sharedSinceStart(); allEnded && !left.empty()) {
     const std::string names = JoinText(left, ", ", [](const std::u16string& name) { return Quote(name); });
     seen.machineFailures.push_back("sharing after the end: " + names + " still shared");
@@ -352,7 +352,7 @@ Observation Machinery::Observe() {
 
 }  // namespace
 
-std::vector<std::string> RunResult::Lines() const {
+std::vector<std::string> RunResult::lines() const {
   std::vector<std::string> lines = transcript;
   lines.push_back("--");
   lines.insert(lines.end(), expectations.begin(), expectations.end());
@@ -361,7 +361,7 @@ std::vector<std::string> RunResult::Lines() const {
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
   Machinery machinery(scenario, options);
-  return machinery.Run();
+  return machinery.run();
 }
 
 }  // namespace tethra::simrunner

@@ -34,7 +34,7 @@ constexpr wchar_t kUsage[] =
     L"or needs the simulated notebook. --check-scenario prints `accepted FILE` or the reader's\n"
     L"refusal (FILE:LINE: reason) for each file; exit code 0 when every file was accepted, 2 otherwise.\n";
 
-void print(FILE* stream, const std::wstring& text) {
+void Print(FILE* stream, const std::wstring& text) {
   const std::string bytes = tethra::tools::Utf8Of(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
   std::fflush(stream);
@@ -59,7 +59,7 @@ bool ReadScenarioText(const std::wstring& file, std::string& text) {
 // The verdict of the scenario reader on each file, in the words tethra-sim uses for a refusal.
 int CheckScenarios(const std::vector<std::wstring>& files) {
   if (files.empty()) {
-    print(stderr, std::wstring(L"refused: --check-scenario needs a file\n") + kUsage);
+    Print(stderr, std::wstring(L"refused: --check-scenario needs a file\n") + kUsage);
     return 2;
   }
   bool allAccepted = true;
@@ -162,7 +162,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"--help" || arg == L"-h") {
-      print(stdout, kUsage);
+      Print(stdout, kUsage);
       return 0;
     }
     if (arg == L"--check-scenario") return CheckScenarios(std::vector<std::wstring>(argv + i + 1, argv + argc));
@@ -176,9 +176,9 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     if (!arg.starts_with(L"--") && i + 1 == argc) return RunScenarioFile(arg, program, real);
-    print(stderr, L"refused: " + arg + L" (a scenario file comes alone and last)\n" + kUsage);
+    Print(stderr, L"refused: " + arg + L" (a scenario file comes alone and last)\n" + kUsage);
     return 2;
   }
-  print(stderr, std::wstring(L"refused: no scenario file\n") + kUsage);
+  Print(stderr, std::wstring(L"refused: no scenario file\n") + kUsage);
   return 2;
 }

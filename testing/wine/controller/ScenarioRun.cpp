@@ -239,14 +239,14 @@ DWORD WINAPI WaitForIdle(LPVOID process) {
 }  // namespace
 
 ScenarioRun::ScenarioRun(const simrunner::Scenario& scenario, ScenarioRunOptions options)
-    : m_scenario(scenario), m_options(std::move(options)), m_startTick(::GetTickCount64()) {}
+    : m_Scenario(scenario), m_Options(std::move(options)), m_StartTick(::GetTickCount64()) {}
 
 ScenarioRun::~ScenarioRun() {
   // An instance's idle watch ends by itself; its handles close with it.
-  if (m_window != nullptr) ::DestroyWindow(m_window);
+  if (m_Window != nullptr) ::DestroyWindow(m_Window);
 }
 
-std::uint64_t ScenarioRun::NowMs() { return ::GetTickCount64() - m_startTick; }
+std::uint64_t ScenarioRun::NowMs() { return ::GetTickCount64() - m_StartTick; }
 
 void ScenarioRun::print(const std::string& text) {
   const std::string line = Stamp(NowMs()) + text + "\n";
@@ -268,8 +268,8 @@ LRESULT CALLBACK ScenarioRun::WindowProc(HWND window, UINT message, WPARAM wPara
 }
 
 void ScenarioRun::onCopyData(const COPYDATASTRUCT* data) {
-  m_lastActivityMs = NowMs();
-  m_lookWanted = true;
+  m_LastActivityMs = NowMs();
+  m_LookWanted = true;
   if (data == nullptr) {
     print("received WM_COPYDATA without data");
     return;
@@ -290,16 +290,16 @@ void ScenarioRun::onCopyData(const COPYDATASTRUCT* data) {
   } else {
     print("controller received dwData " + std::to_string(data->dwData) + " " + Quote(item.text));
   }
-  m_received.push_back(std::move(item));
+  m_Received.push_back(std::move(item));
 }
 
 void ScenarioRun::prepareMachine() {
-  const Machine& m = m_scenario.machine;
-  if (!m.registryKeyPresent && !m_options.real) {
+  const Machine& m = m_Scenario.machine;
+  if (!m.registryKeyPresent && !m_Options.real) {
     ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, W(controller::kSettingsKeyPath), KEY_WOW64_32KEY, 0);
   } else if (const HKEY key = OpenSettings(true)) {
     // On a real notebook the integrator's own "ShareConnection" stays.
-    if (!m_options.real) SetText(key, u"ShareConnection", simrunner::kDefaultShareConnection);
+    if (!m_Options.real) SetText(key, u"ShareConnection", simrunner::kDefaultShareConnection);
     ::RegCloseKey(key);
   }
   if (!m.registry.empty()) {
@@ -320,9 +320,9 @@ void ScenarioRun::prepareMachine() {
       ::RegCloseKey(key);
     }
   }
-  if (!m_options.real) PreparePolicy(m);
+  if (!m_Options.real) PreparePolicy(m);
   if (m.otherInstance) {
-    m_otherInstance = OwnHandle(::CreateMutexW(nullptr, FALSE, W(app::kInstanceMutexName)));
+    m_OtherInstance = OwnHandle(::CreateMutexW(nullptr, FALSE, W(app::kInstanceMutexName)));
     print("another instance holds the single-instance mutex");
   }
   if (!m.controllerPresent) return;
@@ -334,17 +334,17 @@ void ScenarioRun::prepareMachine() {
   ::RegisterClassExW(&windowClass);
   if (m.controllerHangs) {
     // `controller hangs`: the window belongs to a thread that never takes a message again.
-    m_window = hungWindow(windowClass.hInstance);
+    m_Window = hungWindow(windowClass.hInstance);
   } else {
-    m_window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
+    m_Window = ::CreateWindowExW(0, kControllerClass, W(controller::kControllerWindowTitle), WS_OVERLAPPEDWINDOW,
                                  CW_USEDEFAULT, CW_USEDEFAULT, 320, 200, nullptr, nullptr, windowClass.hInstance,
                                  this);
   }
-  if (m_window == nullptr) {
+  if (m_Window == nullptr) {
     print("cannot create the controller window (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
-  if (!m.controllerHangs) ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
+  if (!m.controllerHangs) ::ShowWindow(m_Window, SW_SHOWNOACTIVATE);
 }
 
 HWND ScenarioRun::hungWindow(HINSTANCE instance) {
@@ -374,7 +374,7 @@ HWND ScenarioRun::hungWindow(HINSTANCE instance) {
 }
 
 void ScenarioRun::startProgram(const std::u16string& commandLine) {
-  std::wstring line = L"\"" + m_options.program + L"\"";
+  std::wstring line = L"\"" + m_Options.program + L"\"";
   if (!commandLine.empty()) line += L" " + std::wstring(W(commandLine));
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
@@ -382,15 +382,15 @@ void ScenarioRun::startProgram(const std::u16string& commandLine) {
   startup.cb = sizeof startup;
   auto instance = std::make_unique<Instance>();
   // `admin no`: the program runs with the Administrators group for deny only.
-  const WinHandle token = m_scenario.machine.admin ? WinHandle() : NonAdminToken();
-  if (!m_scenario.machine.admin && !token) {
+  const WinHandle token = m_Scenario.machine.admin ? WinHandle() : NonAdminToken();
+  if (!m_Scenario.machine.admin && !token) {
     print("cannot make a token without administrator rights (error " + std::to_string(::GetLastError()) + ")");
     return;
   }
   const BOOL started =
-      token ? ::CreateProcessAsUserW(token.get(), m_options.program.c_str(), buffer.data(), nullptr, nullptr,
+      token ? ::CreateProcessAsUserW(token.get(), m_Options.program.c_str(), buffer.data(), nullptr, nullptr,
                                                 FALSE, 0, nullptr, nullptr, &startup, &instance->process)
-                       : ::CreateProcessW(m_options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
+                       : ::CreateProcessW(m_Options.program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0,
                                           nullptr, nullptr, &startup, &instance->process);
   const DWORD error = ::GetLastError();
   if (!started) {
@@ -401,9 +401,9 @@ void ScenarioRun::startProgram(const std::u16string& commandLine) {
   instance->threadOwned = OwnHandle(instance->process.hThread);
   print("program started (pid " + std::to_string(instance->process.dwProcessId) + ") with command line " +
         Quote(commandLine));
-  m_instances.push_back(std::move(instance));
-  m_lastActivityMs = NowMs();
-  m_lookWanted = true;
+  m_Instances.push_back(std::move(instance));
+  m_LastActivityMs = NowMs();
+  m_LookWanted = true;
 }
 
 bool ScenarioRun::look(Instance& instance) {
@@ -431,7 +431,7 @@ bool ScenarioRun::look(Instance& instance) {
     print("log " + Quote(view.logLines[i]));
   }
   instance.dialog = std::move(view);
-  m_lastActivityMs = NowMs();
+  m_LastActivityMs = NowMs();
   return answered;
 }
 
@@ -453,26 +453,26 @@ void ScenarioRun::answerMessageBox(Instance& instance) {
   print("the program showed a message box " + Quote(reinterpret_cast<const char16_t*>(title)) + ": " + Quote(text) +
         "; answered with its default button");
   ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-  m_lastActivityMs = NowMs();
+  m_LastActivityMs = NowMs();
 }
 
 // Reads the dialogs when a cue asked for it (at most once every kLookEveryMs; a dialog that
 // left a question unanswered is read again then), and notes ended instances and log growth.
 void ScenarioRun::poll() {
   const std::uint64_t now = NowMs();
-  if (m_lookWanted && m_lastLookMs && now < *m_lastLookMs + kLookEveryMs) {
-    wakeAt(*m_lastLookMs + kLookEveryMs);
-  } else if (m_lookWanted) {
-    m_lookWanted = false;
-    m_lastLookMs = now;
-    for (const auto& instance : m_instances) {
+  if (m_LookWanted && m_LastLookMs && now < *m_LastLookMs + kLookEveryMs) {
+    wakeAt(*m_LastLookMs + kLookEveryMs);
+  } else if (m_LookWanted) {
+    m_LookWanted = false;
+    m_LastLookMs = now;
+    for (const auto& instance : m_Instances) {
       if (!instance->running()) continue;
-      if (!look(*instance)) m_lookWanted = true;  // busy: asked again, not before kLookEveryMs
+      if (!look(*instance)) m_LookWanted = true;  // busy: asked again, not before kLookEveryMs
       answerMessageBox(*instance);
     }
-    if (m_lookWanted) wakeAt(now + kLookEveryMs);
+    if (m_LookWanted) wakeAt(now + kLookEveryMs);
   }
-  for (const auto& instance : m_instances) {
+  for (const auto& instance : m_Instances) {
     if (!instance->running()) continue;
     if (::WaitForSingleObject(instance->process.hProcess, 0) == WAIT_OBJECT_0) {
       DWORD code = 0;
@@ -480,12 +480,12 @@ void ScenarioRun::poll() {
       instance->exitCode = code;
       print("program (pid " + std::to_string(instance->process.dwProcessId) + ") ended with exit code " +
             std::to_string(code));
-      m_lastActivityMs = NowMs();
+      m_LastActivityMs = NowMs();
     }
   }
-  if (const std::uint64_t bytes = LogBytes(); bytes != m_logBytes) {
-    m_logBytes = bytes;
-    m_lastActivityMs = NowMs();
+  if (const std::uint64_t bytes = LogBytes(); bytes != m_LogBytes) {
+    m_LogBytes = bytes;
+    m_LastActivityMs = NowMs();
   }
 }
 
@@ -509,20 +509,20 @@ bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
   const std::uint64_t deadline = NowMs() + timeoutMs;
   bool servicesChanged = false;  // the last wait ended on the services' event, taking it
   for (;;) {
-    m_wakeAtMs = UINT64_MAX;
+    m_WakeAtMs = UINT64_MAX;
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
     if (servicesChanged ||
-        (m_servicesChanged && ::WaitForSingleObject(m_servicesChanged.get(), 0) == WAIT_OBJECT_0)) {
-      m_lookWanted = true;
+        (m_ServicesChanged && ::WaitForSingleObject(m_ServicesChanged.get(), 0) == WAIT_OBJECT_0)) {
+      m_LookWanted = true;
     }
-    for (const auto& instance : m_instances) {
+    for (const auto& instance : m_Instances) {
       if (instance->idleWatch && ::WaitForSingleObject(instance->idleWatch.get(), 0) == WAIT_OBJECT_0) {
         instance->idleWatch.reset();
-        m_lookWanted = true;  // the program has settled: a moment to see what it shows
+        m_LookWanted = true;  // the program has settled: a moment to see what it shows
       }
     }
     poll();
@@ -530,18 +530,18 @@ bool ScenarioRun::Pump(DWORD timeoutMs, const std::function<bool()>& done) {
     const std::uint64_t now = NowMs();
     if (now >= deadline) return false;
     std::vector<HANDLE> handles;
-    if (m_servicesChanged) handles.push_back(m_servicesChanged.get());
-    for (const auto& instance : m_instances) {
+    if (m_ServicesChanged) handles.push_back(m_ServicesChanged.get());
+    for (const auto& instance : m_Instances) {
       if (!instance->running()) continue;
       for (const HANDLE handle : {instance->process.hProcess, instance->idleWatch.get()}) {
         if (handle != nullptr && handles.size() < MAXIMUM_WAIT_OBJECTS - 1) handles.push_back(handle);
       }
     }
-    const std::uint64_t until = std::min(deadline, m_wakeAtMs);
+    const std::uint64_t until = std::min(deadline, m_WakeAtMs);
     const DWORD result = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
                                                        static_cast<DWORD>(until > now ? until - now : 0),
                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    servicesChanged = m_servicesChanged && result == WAIT_OBJECT_0;
+    servicesChanged = m_ServicesChanged && result == WAIT_OBJECT_0;
   }
 }
 
@@ -553,8 +553,8 @@ bool ScenarioRun::ProgramEnded() {
 
 // Nothing arrived, changed or ended for `forMs`, and the program waits for input.
 bool ScenarioRun::quiet(std::uint64_t forMs) {
-  if (NowMs() < m_lastActivityMs + forMs) {
-    wakeAt(m_lastActivityMs + forMs);
+  if (NowMs() < m_LastActivityMs + forMs) {
+    wakeAt(m_LastActivityMs + forMs);
     return false;
   }
   Instance* newest = Newest();
@@ -563,11 +563,11 @@ bool ScenarioRun::quiet(std::uint64_t forMs) {
 
 bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
   auto hasCode = [this, &trigger] {
-    return std::any_of(m_received.begin(), m_received.end(),
+    return std::any_of(m_Received.begin(), m_Received.end(),
                        [&](const Received& r) { return r.code && r.text == trigger.code; });
   };
   auto hasNotice = [this] {
-    return std::any_of(m_received.begin(), m_received.end(), [](const Received& r) { return r.notice; });
+    return std::any_of(m_Received.begin(), m_Received.end(), [](const Received& r) { return r.notice; });
   };
   switch (trigger.kind) {
     case Trigger::Kind::Ready:
@@ -602,7 +602,7 @@ bool ScenarioRun::WaitFor(const Trigger& trigger, std::uint64_t lastFireMs) {
 
 void ScenarioRun::Fired(const simrunner::TimelineEntry& entry) {
   print("timeline: " + entry.source);
-  m_firing = &entry;
+  m_Firing = &entry;
 }
 
 std::string ScenarioRun::control(const std::string& request) {
@@ -612,7 +612,7 @@ std::string ScenarioRun::control(const std::string& request) {
   } else if (answer != "ok" && answer != kDeliveredToNobody) {
     print("control " + request + ": " + answer);
   }
-  m_lastActivityMs = NowMs();
+  m_LastActivityMs = NowMs();
   return answer;
 }
 
@@ -624,11 +624,11 @@ void ScenarioRun::controlHotspot(const simrunner::HotspotRequest& hotspot) {
   } else if (answer != "ok") {
     print("hotspot " + request + ": " + answer);
   }
-  m_lastActivityMs = NowMs();
+  m_LastActivityMs = NowMs();
 }
 
 void ScenarioRun::sendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
-  for (const auto& instance : m_instances) {
+  for (const auto& instance : m_Instances) {
     if (!instance->running() || instance->dialog.window == nullptr) continue;
     LPARAM argument = lParam;
     if (message == WM_WTSSESSION_CHANGE) {
@@ -643,7 +643,7 @@ void ScenarioRun::sendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, cons
       print("sent " + what + ": no answer (error " + std::to_string(::GetLastError()) + ")");
     }
   }
-  m_lastActivityMs = NowMs();
+  m_LastActivityMs = NowMs();
 }
 
 void ScenarioRun::postToDialog(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
@@ -652,13 +652,13 @@ void ScenarioRun::postToDialog(UINT message, WPARAM wParam, LPARAM lParam, const
       !::PostMessageW(newest->dialog.window, message, wParam, lParam)) {
     print(what + ": no program window");
   }
-  m_lastActivityMs = NowMs();
+  m_LastActivityMs = NowMs();
 }
 
 void ScenarioRun::Perform(const Action& a) {
   Pump(0, [] { return true; });
   if (Instance* newest = Newest(); newest != nullptr && newest->running()) look(*newest);
-  m_lookWanted = true;  // what the action changes is read at the next pump
+  m_LookWanted = true;  // what the action changes is read at the next pump
   switch (a.kind) {
     case Action::Kind::ControllerWrites:
       if (const HKEY key = OpenSettings(true)) {
@@ -668,15 +668,15 @@ void ScenarioRun::Perform(const Action& a) {
         }
         ::RegCloseKey(key);
       }
-      m_lastActivityMs = NowMs();
+      m_LastActivityMs = NowMs();
       break;
     case Action::Kind::WlanState: {
       // A change is told from the state the service is in: one from another is not Windows'.
       const std::string answer = control("state " + std::to_string(a.oldState) + " " + std::to_string(a.newState) +
                                          " " + std::to_string(a.reason));
       if (const auto now = simrunner::RefusedInState(answer)) {
-        m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
-                                   (m_firing != nullptr ? m_firing->source : std::string("wlan state")) +
+        m_RefusedActions.push_back("line " + std::to_string(m_Firing != nullptr ? m_Firing->line : 0) + ": `" +
+                                   (m_Firing != nullptr ? m_Firing->source : std::string("wlan state")) +
                                    "` while the hosted network is " + *now);
       }
       break;
@@ -706,8 +706,8 @@ void ScenarioRun::Perform(const Action& a) {
         print(request + ": no window registered for it, nothing sent");
       } else if (answer.rfind("error ", 0) == 0) {
         // An event the machine could not tell as the system tells it: the run proves nothing.
-        m_refusedActions.push_back("line " + std::to_string(m_firing != nullptr ? m_firing->line : 0) + ": `" +
-                                   (m_firing != nullptr ? m_firing->source : request) +
+        m_RefusedActions.push_back("line " + std::to_string(m_Firing != nullptr ? m_Firing->line : 0) + ": `" +
+                                   (m_Firing != nullptr ? m_Firing->source : request) +
                                    "` not carried out: " + answer.substr(6));
       }
       break;
@@ -762,7 +762,7 @@ void ScenarioRun::endChildrenOfInstances() {
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
-    const bool ours = std::any_of(m_instances.begin(), m_instances.end(), [&](const auto& instance) {
+    const bool ours = std::any_of(m_Instances.begin(), m_Instances.end(), [&](const auto& instance) {
       return instance->process.dwProcessId == entry.th32ParentProcessID;
     });
     if (!ours) continue;
@@ -782,14 +782,14 @@ simrunner::Observation ScenarioRun::observe() {
     seen.logLines = newest->dialog.logLines;
     seen.controls = newest->dialog.controls;
   }
-  for (const Received& r : m_received) {
+  for (const Received& r : m_Received) {
     if (r.code) seen.codes.push_back(r.text);
     if (r.notice) seen.notices.push_back(r.text);
   }
-  seen.controllerWindow = m_window != nullptr;
-  seen.controllerVisible = seen.controllerWindow && ::IsWindowVisible(m_window) != FALSE;
+  seen.controllerWindow = m_Window != nullptr;
+  seen.controllerVisible = seen.controllerWindow && ::IsWindowVisible(m_Window) != FALSE;
   seen.setting = [](const std::u16string& name) { return ReadSetting(name); };
-  if (!m_options.real) {
+  if (!m_Options.real) {
     simrunner::ServiceLogTexts logs;
     logs.wlan = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMWLAN_LOG"));
     logs.sharing = ReadFileBytes(EnvironmentPath(L"TETHRA_SIMSHARING_LOG"));
@@ -799,10 +799,10 @@ simrunner::Observation ScenarioRun::observe() {
       logs.programId = newest->process.dwProcessId;
     }
     simrunner::ReadServiceLogs(logs, seen);
-    for (const std::string& refused : m_refusedActions) seen.machineFailures.push_back("timeline " + refused);
+    for (const std::string& refused : m_RefusedActions) seen.machineFailures.push_back("timeline " + refused);
     // A service the program never reached still holds what the machine started it with.
     if (!seen.wlan) {
-      const sim::SimWlanConfig start = simrunner::WlanConfig(m_scenario.machine.wlan);
+      const sim::SimWlanConfig start = simrunner::WlanConfig(m_Scenario.machine.wlan);
       std::optional<std::u16string> key;
       if (start.keyKind == sim::SimWlanConfig::KeyKind::Text) key = start.keyText;
       seen.wlan = simrunner::Observation::Wlan{start.state, start.ssidBytes ? u"" : start.ssidText, key,
@@ -810,7 +810,7 @@ simrunner::Observation ScenarioRun::observe() {
     }
     // The same for a mobile hotspot the program never activated.
     if (!seen.hotspot) {
-      const sim::SimHotspotConfig start = simrunner::HotspotConfigOf(m_scenario.machine.hotspot);
+      const sim::SimHotspotConfig start = simrunner::HotspotConfigOf(m_Scenario.machine.hotspot);
       seen.hotspot = simrunner::Observation::Hotspot{start.state == platform::TetheringState::On, start.config.ssid,
                                                      start.config.passphrase};
     }
@@ -819,22 +819,22 @@ simrunner::Observation ScenarioRun::observe() {
 }
 
 int ScenarioRun::run() {
-  m_servicesChanged = OwnHandle(OpenServicesChanged());
+  m_ServicesChanged = OwnHandle(OpenServicesChanged());
   prepareMachine();
-  startProgram(m_scenario.machine.commandLine);
+  startProgram(m_Scenario.machine.commandLine);
   // Without a program no expectation means anything: the run could not be made.
-  if (m_instances.empty()) return 2;
-  const std::vector<std::string> notes = simrunner::PlayTimeline(m_scenario, *this);
-  const bool endExpected = std::any_of(m_scenario.expectations.begin(), m_scenario.expectations.end(),
+  if (m_Instances.empty()) return 2;
+  const std::vector<std::string> notes = simrunner::PlayTimeline(m_Scenario, *this);
+  const bool endExpected = std::any_of(m_Scenario.expectations.begin(), m_Scenario.expectations.end(),
                                        [](const auto& e) { return e.kind == simrunner::Expectation::Kind::Exit; });
   Pump(kSettleLimitMs, [this, endExpected] { 
     return endExpected ? Newest() == nullptr || !Newest()->running() : quiet(kQuietMs);
   });
-  for (const auto& instance : m_instances) {
+  for (const auto& instance : m_Instances) {
     if (instance->running()) look(*instance);
   }
   for (const std::string& note : notes) print("note: " + note);
-  const simrunner::Verdict verdict = simrunner::CheckExpectations(m_scenario, observe());
+  const simrunner::Verdict verdict = simrunner::CheckExpectations(m_Scenario, observe());
   std::string lines = "--\n";
   for (const std::string& line : verdict.lines) lines += line + "\n";
   std::fwrite(lines.data(), 1, lines.size(), stdout);
@@ -842,7 +842,7 @@ int ScenarioRun::run() {
 
   // Instances still running are ended (the verdict is in), and so is what they started and
   // left running (a network shell that hangs), which would otherwise outlive the run.
-  for (const auto& instance : m_instances) {
+  for (const auto& instance : m_Instances) {
     if (!instance->running()) continue;
     ::TerminateProcess(instance->process.hProcess, 1);
     ::WaitForSingleObject(instance->process.hProcess, kCleanUpMs);

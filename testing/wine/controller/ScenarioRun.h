@@ -87,7 +87,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   // `done` is asked again only after a cue, or at the time it asked for with WakeAt.
   bool Pump(DWORD timeoutMs, const std::function<bool()>& done);
   void poll();
-  void wakeAt(std::uint64_t ms) { m_wakeAtMs = std::min(m_wakeAtMs, ms); }
+  void wakeAt(std::uint64_t ms) { m_WakeAtMs = std::min(m_WakeAtMs, ms); }
   // Whether the instance waits for input; if not, a thread waits for it and cues the pump.
   bool inputIdle(Instance& instance);
   // False when the dialog was there but left a question unanswered.
@@ -104,7 +104,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   simrunner::Observation observe();
   void endChildrenOfInstances();
   void print(const std::string& text);
-  Instance* Newest() { return m_instances.empty() ? nullptr : m_instances.back().get(); }
+  Instance* Newest() { return m_Instances.empty() ? nullptr : m_Instances.back().get(); }
 
   // --- ITimelineMachine -----------------------------------------------------------------------
   std::uint64_t NowMs() override;
@@ -113,23 +113,23 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   void Fired(const simrunner::TimelineEntry& entry) override;
   void Perform(const simrunner::Action& action) override;
 
-  const simrunner::Scenario& m_scenario;
-  const ScenarioRunOptions m_options;
-  const ULONGLONG m_startTick;
-  HWND m_window = nullptr;
+  const simrunner::Scenario& m_Scenario;
+  const ScenarioRunOptions m_Options;
+  const ULONGLONG m_StartTick;
+  HWND m_Window = nullptr;
   // A window of the controller's title whose thread never takes a message (`controller hangs`).
   HWND hungWindow(HINSTANCE instance);
-  WinHandle m_otherInstance;  // the single-instance mutex held for `other-instance yes`
-  std::vector<Received> m_received;
-  std::vector<std::unique_ptr<Instance>> m_instances;
-  std::uint64_t m_lastActivityMs = 0;  // something arrived, changed or ended
-  WinHandle m_servicesChanged;  // set by the simulated services after each log line
-  bool m_lookWanted = true;            // a cue came since the dialog was last read
-  std::optional<std::uint64_t> m_lastLookMs;
-  std::uint64_t m_wakeAtMs = UINT64_MAX;  // the earliest time a pending check asked for
-  std::uint64_t m_logBytes = 0;  // the services' logs' size at the last poll
-  const simrunner::TimelineEntry* m_firing = nullptr;  // the line whose action runs
-  std::vector<std::string> m_refusedActions;  // actions Windows could not have taken, by line
+  WinHandle m_OtherInstance;  // the single-instance mutex held for `other-instance yes`
+  std::vector<Received> m_Received;
+  std::vector<std::unique_ptr<Instance>> m_Instances;
+  std::uint64_t m_LastActivityMs = 0;  // something arrived, changed or ended
+  WinHandle m_ServicesChanged;  // set by the simulated services after each log line
+  bool m_LookWanted = true;            // a cue came since the dialog was last read
+  std::optional<std::uint64_t> m_LastLookMs;
+  std::uint64_t m_WakeAtMs = UINT64_MAX;  // the earliest time a pending check asked for
+  std::uint64_t m_LogBytes = 0;  // the services' logs' size at the last poll
+  const simrunner::TimelineEntry* m_Firing = nullptr;  // the line whose action runs
+  std::vector<std::string> m_RefusedActions;  // actions Windows could not have taken, by line
 };
 
 }  // namespace tethra::tools

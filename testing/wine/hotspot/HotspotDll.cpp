@@ -38,7 +38,7 @@ SimHotspotDll::SimHotspotDll() {
   if (loaded.scenario) {
     config = simrunner::HotspotConfigOf(loaded.scenario->machine.hotspot);
     profiles = simrunner::HotspotProfiles(loaded.scenario->machine);
-    m_faults = simrunner::FaultPlanOf(loaded.scenario->machine);
+    m_Faults = simrunner::FaultPlanOf(loaded.scenario->machine);
     write("scenario " + loaded.scenario->file);
   } else {
     if (loaded.named) write("scenario refused: " + loaded.refusal);
@@ -47,15 +47,15 @@ SimHotspotDll::SimHotspotDll() {
     }
   }
   sim::IHotspotServiceHost& host = *this;
-  m_service = std::make_unique<sim::SimHotspotService>(host, config, profiles);
+  m_Service = std::make_unique<sim::SimHotspotService>(host, config, profiles);
   write("service ready: " + std::to_string(profiles.size()) + " profile(s)" +
         (config.present ? "" : ", no tethering manager") +
         (config.sessionStart ? ", start with a session configuration" : ""));
   logChanges();
-  if (!m_delivery.start([this] { return deliveryWaitMs(); }, [this] { deliveryRound(); })) {
+  if (!m_Delivery.start([this] { return deliveryWaitMs(); }, [this] { deliveryRound(); })) {
     write("no delivery thread (error " + std::to_string(::GetLastError()) + ")");
   }
-  m_control = std::make_unique<ControlPipeServer>(
+  m_Control = std::make_unique<ControlPipeServer>(
       kHotspotPipeName, kLongestRequest, [this](const std::string& line) { return answerControl(line); },
       [this](const std::string& text) { write(text); });
 }
@@ -64,19 +64,19 @@ void SimHotspotDll::afterCall() {
   logChanges();
   // A late operation or a transition may have begun: the delivery thread learns its time. Only
   // while something is due at a time of its own, so that an idle hotspot wakes nobody.
-  if (m_service->nextDueMs()) m_delivery.wake();
+  if (m_Service->nextDueMs()) m_Delivery.wake();
 }
 
 std::string SimHotspotDll::perform(const simrunner::HotspotRequest& request) {
   {
     const ServiceCall call = enter();
-    simrunner::ApplyToHotspot(request, *m_service);
+    simrunner::ApplyToHotspot(request, *m_Service);
     logChanges();
   }
-  return m_delivery.awaitDelivered(
+  return m_Delivery.awaitDelivered(
       [this] {
         const ServiceCall call = enter();
-        return m_service->hasPendingDelivery();
+        return m_Service->hasPendingDelivery();
       },
       "");
 }
@@ -90,19 +90,19 @@ std::string SimHotspotDll::answerControl(const std::string& line) {
 }
 
 void SimHotspotDll::processEnded() {
-  if (!EndCanSettle(m_logMutex, m_inService, [this](const std::string& text) { write(text); })) return;
+  if (!EndCanSettle(m_LogMutex, m_InService, [this](const std::string& text) { write(text); })) return;
   const ServiceCall call = enter();
-  m_service->settleAfterExit();
-  write(simrunner::HotspotNowLine(*m_service));
+  m_Service->settleAfterExit();
+  write(simrunner::HotspotNowLine(*m_Service));
   // The other threads are gone, so the mutex of logChanges is free unless one died holding
   // it, and then inside the service too (caught above).
-  std::lock_guard lock(m_nowMutex);
+  std::lock_guard lock(m_NowMutex);
   writeNewViolationsLocked();
 }
 
 void SimHotspotDll::write(const std::string& text) {
-  std::lock_guard lock(m_logMutex);
-  m_log.write(text);
+  std::lock_guard lock(m_LogMutex);
+  m_Log.write(text);
 }
 
 // A real thread of the system's, as the runtime's own completions come: what a call queued
@@ -111,8 +111,8 @@ void SimHotspotDll::deliveryRound() {
   int delivered = 0;
   {
     const ServiceCall call = enter();
-    while (m_service->hasPendingDelivery()) {
-      m_service->deliverNext();
+    while (m_Service->hasPendingDelivery()) {
+      m_Service->deliverNext();
       ++delivered;
       logChanges();
     }
@@ -124,7 +124,7 @@ DWORD SimHotspotDll::deliveryWaitMs() {
   std::optional<std::uint64_t> due;
   {
     const ServiceCall call = enter();
-    due = m_service->nextDueMs();
+    due = m_Service->nextDueMs();
   }
   if (!due) return INFINITE;
   const std::uint64_t now = nowMs();
@@ -133,11 +133,11 @@ DWORD SimHotspotDll::deliveryWaitMs() {
 }
 
 void SimHotspotDll::logChanges() {
-  std::lock_guard lock(m_nowMutex);
-  std::string now = simrunner::HotspotNowLine(*m_service);
-  if (now != m_lastNow) {
+  std::lock_guard lock(m_NowMutex);
+  std::string now = simrunner::HotspotNowLine(*m_Service);
+  if (now != m_LastNow) {
     write(now);
-    m_lastNow = std::move(now);
+    m_LastNow = std::move(now);
   }
   writeNewViolationsLocked();
 }
@@ -145,9 +145,9 @@ void SimHotspotDll::logChanges() {
 // Each violation once, as soon as it is seen: the end of the process may come where nothing
 // can be written any more (see processEnded).
 void SimHotspotDll::writeNewViolationsLocked() {
-  const std::vector<std::string> violations = m_service->violations();
-  for (; m_violationsWritten < violations.size(); ++m_violationsWritten) {
-    write("violation " + violations[m_violationsWritten]);
+  const std::vector<std::string> violations = m_Service->violations();
+  for (; m_ViolationsWritten < violations.size(); ++m_ViolationsWritten) {
+    write("violation " + violations[m_ViolationsWritten]);
   }
 }
 
@@ -156,15 +156,15 @@ void SimHotspotDll::recordCall(std::string_view operation, std::string_view argu
 }
 
 std::optional<sim::HotspotFault> SimHotspotDll::takeFault(std::string_view operation) {
-  std::lock_guard lock(m_faultsMutex);
-  const std::optional<sim::FaultRule> rule = m_faults.take("hotspot", operation);
+  std::lock_guard lock(m_FaultsMutex);
+  const std::optional<sim::FaultRule> rule = m_Faults.take("hotspot", operation);
   if (!rule) return std::nullopt;
   return sim::HotspotFaultOf(rule->code, rule->extra);
 }
 
 void SimHotspotDll::event(std::string text) { write("event " + text); }
 
-void SimHotspotDll::deliveryQueued() { m_delivery.wake(); }
+void SimHotspotDll::deliveryQueued() { m_Delivery.wake(); }
 
 std::uint64_t SimHotspotDll::nowMs() { return ::GetTickCount64(); }
 

@@ -56,13 +56,13 @@ class SimHotspotDll final : public OncePerProcess<SimHotspotDll>, private sim::I
   // Held by the delivery thread while it runs the program's completion, which the service calls
   // with its lock released: a thread cut off there holds nothing of the service's.
   using ProgramCode = OutsideService;
-  ServiceCall enter() { return ServiceCall(m_inService); }
-  ProgramCode leave() { return ProgramCode(m_inService); }
+  ServiceCall enter() { return ServiceCall(m_InService); }
+  ProgramCode leave() { return ProgramCode(m_InService); }
 
-  sim::SimHotspotService& service() { return *m_service; }
+  sim::SimHotspotService& service() { return *m_Service; }
   // The profiles the runtime shows.
-  const std::vector<sim::SimProfile>& profiles() const { return m_service->profiles(); }
-  bool sessionStartOffered() const { return m_service->sessionStartOffered(); }
+  const std::vector<sim::SimProfile>& profiles() const { return m_Service->profiles(); }
+  bool sessionStartOffered() const { return m_Service->sessionStartOffered(); }
 
   // After every call of a runtime class (inside its ServiceCall): a change it made is logged,
   // and the delivery thread is woken when something may now be due at a time of its own.
@@ -84,7 +84,7 @@ class SimHotspotDll final : public OncePerProcess<SimHotspotDll>, private sim::I
   // A control pipe line (see ControlPipe.h): "ok" or "error REASON". Pipe thread.
   std::string answerControl(const std::string& line);
   void logChanges();
-  void writeNewViolationsLocked();  // under m_nowMutex
+  void writeNewViolationsLocked();  // under m_NowMutex
 
   // --- IHotspotServiceHost ------------------------------------------------------------------------
   void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
@@ -93,17 +93,17 @@ class SimHotspotDll final : public OncePerProcess<SimHotspotDll>, private sim::I
   void deliveryQueued() override;
   std::uint64_t nowMs() override;
 
-  DeliveryThread m_delivery;
-  ServiceLog m_log{L"TETHRA_SIMHOTSPOT_LOG", "sim hotspot: "};
-  std::mutex m_logMutex;
-  std::mutex m_nowMutex;
-  std::string m_lastNow;
-  std::size_t m_violationsWritten = 0;
-  std::mutex m_faultsMutex;
-  sim::FaultPlan m_faults;
-  std::atomic<int> m_inService{0};
-  std::unique_ptr<sim::SimHotspotService> m_service;
-  std::unique_ptr<ControlPipeServer> m_control;
+  DeliveryThread m_Delivery;
+  ServiceLog m_Log{L"TETHRA_SIMHOTSPOT_LOG", "sim hotspot: "};
+  std::mutex m_LogMutex;
+  std::mutex m_NowMutex;
+  std::string m_LastNow;
+  std::size_t m_ViolationsWritten = 0;
+  std::mutex m_FaultsMutex;
+  sim::FaultPlan m_Faults;
+  std::atomic<int> m_InService{0};
+  std::unique_ptr<sim::SimHotspotService> m_Service;
+  std::unique_ptr<ControlPipeServer> m_Control;
 };
 
 }  // namespace tethra::tools

@@ -104,9 +104,9 @@ Hresult Give(I* object, void** out) {
 // Every listed interface derives from IInspectable or IUnknown only, singly.
 #define SIM_WINRT_OBJECT(Class, RuntimeName)                                                             \
  public:                                                                                                 \
-  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_references; }                           \
+  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_References; }                           \
   std::uint32_t TETHRA_WINRT_CALL Release() override {                                                   \
-    const std::uint32_t left = --m_references;                                                           \
+    const std::uint32_t left = --m_References;                                                           \
     if (left == 0) delete this;                                                                          \
     return left;                                                                                         \
   }                                                                                                      \
@@ -126,7 +126,7 @@ Hresult Give(I* object, void** out) {
   }                                                                                                      \
                                                                                                          \
  private:                                                                                                \
-  std::atomic<std::uint32_t> m_references{1};                                                            \
+  std::atomic<std::uint32_t> m_References{1};                                                            \
                                                                                                          \
  public:
 
@@ -179,7 +179,7 @@ using ResultFace =
 
 class Adapter final : public AdapterFace {
   SIM_WINRT_OBJECT(Adapter, u"Windows.Networking.Connectivity.NetworkAdapter")
-  explicit Adapter(const platform::Guid& id) : m_id(id) {}
+  explicit Adapter(const platform::Guid& id) : m_Id(id) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<AdapterFace>(this, iid, out);
   }
@@ -193,32 +193,32 @@ class Adapter final : public AdapterFace {
   Hresult TETHRA_WINRT_CALL get_NetworkItem(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL get_NetworkAdapterId(rt::Guid* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    *value = m_id;
+    *value = m_Id;
     return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL GetConnectedProfileAsync(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
 
  private:
   ~Adapter() = default;
-  const platform::Guid m_id;
+  const platform::Guid m_Id;
 };
 
 class Profile final : public ProfileFace {
   SIM_WINRT_OBJECT(Profile, u"Windows.Networking.Connectivity.ConnectionProfile")
-  explicit Profile(const tethra::sim::SimProfile& profile) : m_name(profile.name) {
-    *m_adapter.put() = new Adapter(profile.adapterId);
+  explicit Profile(const tethra::sim::SimProfile& profile) : m_Name(profile.name) {
+    *m_Adapter.put() = new Adapter(profile.adapterId);
   }
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<ProfileFace>(this, iid, out);
   }
-  Hresult TETHRA_WINRT_CALL get_ProfileName(rt::Hstring* value) override { return MakeString(m_name, value); }
+  Hresult TETHRA_WINRT_CALL get_ProfileName(rt::Hstring* value) override { return MakeString(m_Name, value); }
   Hresult TETHRA_WINRT_CALL GetNetworkConnectivityLevel(std::int32_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetNetworkNames(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetConnectionCost(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL GetDataPlanStatus(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL get_NetworkAdapter(rt::INetworkAdapter** value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    return Give<rt::INetworkAdapter>(m_adapter.get(), reinterpret_cast<void**>(value));
+    return Give<rt::INetworkAdapter>(m_Adapter.get(), reinterpret_cast<void**>(value));
   }
   Hresult TETHRA_WINRT_CALL GetLocalUsage(rt::DateTime, rt::DateTime, rt::IInspectable**) override {
     return rt::kE_NOTIMPL;
@@ -231,8 +231,8 @@ class Profile final : public ProfileFace {
 
  private:
   ~Profile() = default;
-  const std::u16string m_name;
-  ComPtr<Adapter> m_adapter;
+  const std::u16string m_Name;
+  ComPtr<Adapter> m_Adapter;
 };
 
 class Profiles final : public ProfilesFace {
@@ -241,7 +241,7 @@ class Profiles final : public ProfilesFace {
     for (const tethra::sim::SimProfile& one : listed) {
       ComPtr<Profile> profile;
       *profile.put() = new Profile(one);
-      m_items.push_back(std::move(profile));
+      m_Items.push_back(std::move(profile));
     }
   }
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
@@ -250,20 +250,20 @@ class Profiles final : public ProfilesFace {
   Hresult TETHRA_WINRT_CALL GetAt(std::uint32_t index, rt::IConnectionProfile** item) override {
     if (item == nullptr) return rt::kE_POINTER;
     *item = nullptr;
-    if (index >= m_items.size()) return rt::kE_BOUNDS;
-    return Give<rt::IConnectionProfile>(m_items[index].get(), reinterpret_cast<void**>(item));
+    if (index >= m_Items.size()) return rt::kE_BOUNDS;
+    return Give<rt::IConnectionProfile>(m_Items[index].get(), reinterpret_cast<void**>(item));
   }
   Hresult TETHRA_WINRT_CALL get_Size(std::uint32_t* size) override {
     if (size == nullptr) return rt::kE_POINTER;
-    *size = static_cast<std::uint32_t>(m_items.size());
+    *size = static_cast<std::uint32_t>(m_Items.size());
     return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL IndexOf(rt::IConnectionProfile* item, std::uint32_t* index, std::uint8_t* found) override {
     if (index == nullptr || found == nullptr) return rt::kE_POINTER;
     *index = 0;
     *found = 0;
-    for (std::uint32_t i = 0; i < m_items.size(); ++i) {
-      if (static_cast<rt::IConnectionProfile*>(m_items[i].get()) == item) {
+    for (std::uint32_t i = 0; i < m_Items.size(); ++i) {
+      if (static_cast<rt::IConnectionProfile*>(m_Items[i].get()) == item) {
         *index = i;
         *found = 1;
         break;
@@ -275,15 +275,15 @@ class Profiles final : public ProfilesFace {
                                     std::uint32_t* actual) override {
     if (actual == nullptr || (items == nullptr && capacity > 0)) return rt::kE_POINTER;
     *actual = 0;
-    for (std::uint32_t i = start; i < m_items.size() && *actual < capacity; ++i, ++*actual) {
-      Give<rt::IConnectionProfile>(m_items[i].get(), reinterpret_cast<void**>(&items[*actual]));
+    for (std::uint32_t i = start; i < m_Items.size() && *actual < capacity; ++i, ++*actual) {
+      Give<rt::IConnectionProfile>(m_Items[i].get(), reinterpret_cast<void**>(&items[*actual]));
     }
     return rt::kS_OK;
   }
 
  private:
   ~Profiles() = default;
-  std::vector<ComPtr<Profile>> m_items;
+  std::vector<ComPtr<Profile>> m_Items;
 };
 
 // --- Asynchronous operations --------------------------------------------------------------------
@@ -304,16 +304,16 @@ class Async final : public Face, public InfoFace {
   }
 
   // The service's handle of the operation, given once the call that began it has succeeded.
-  void track(std::unique_ptr<platform::ITetheringOperation> operation) { m_operation = std::move(operation); }
+  void track(std::unique_ptr<platform::ITetheringOperation> operation) { m_Operation = std::move(operation); }
 
   // The service's completion, on the delivery thread.
   void end(platform::HResult result, platform::TetheringStatus status) {
     ComPtr<Handler> handler;
     {
-      std::lock_guard lock(m_mutex);
-      if (m_ending.ended) return;
-      m_ending = Ending{true, result, status};
-      handler = std::move(m_handler);
+      std::lock_guard lock(m_Mutex);
+      if (m_Ending.ended) return;
+      m_Ending = Ending{true, result, status};
+      handler = std::move(m_Handler);
     }
     if (handler) handler->Invoke(this, asyncStatus());
   }
@@ -322,11 +322,11 @@ class Async final : public Face, public InfoFace {
     if (handler == nullptr) return rt::kE_POINTER;
     bool ended = false;
     {
-      std::lock_guard lock(m_mutex);
-      if (m_handlerGiven) return static_cast<Hresult>(0x80000018u);  // E_ILLEGAL_DELEGATE_ASSIGNMENT
-      m_handlerGiven = true;
-      ended = m_ending.ended;
-      if (!ended) m_handler.copyFrom(handler);
+      std::lock_guard lock(m_Mutex);
+      if (m_HandlerGiven) return static_cast<Hresult>(0x80000018u);  // E_ILLEGAL_DELEGATE_ASSIGNMENT
+      m_HandlerGiven = true;
+      ended = m_Ending.ended;
+      if (!ended) m_Handler.copyFrom(handler);
     }
     // Ended already: the handler runs now, inside this call, as the runtime's own operations do.
     if (ended) handler->Invoke(this, asyncStatus());
@@ -334,8 +334,8 @@ class Async final : public Face, public InfoFace {
   }
   Hresult TETHRA_WINRT_CALL get_Completed(Handler** handler) override {
     if (handler == nullptr) return rt::kE_POINTER;
-    std::lock_guard lock(m_mutex);
-    *handler = m_handler.get();
+    std::lock_guard lock(m_Mutex);
+    *handler = m_Handler.get();
     if (*handler != nullptr) (*handler)->AddRef();
     return rt::kS_OK;
   }
@@ -367,11 +367,11 @@ class Async final : public Face, public InfoFace {
   }
   // A request the service may honour or not; the outcome says which. Nothing once ended.
   Hresult TETHRA_WINRT_CALL Cancel() override {
-    if (ending().ended || !m_operation) return rt::kS_OK;
+    if (ending().ended || !m_Operation) return rt::kS_OK;
     SimHotspotDll& dll = SimHotspotDll::instance();
     {
       const auto call = dll.enter();
-      m_operation->cancel();  // not under this object's lock: the service may end it right here
+      m_Operation->cancel();  // not under this object's lock: the service may end it right here
       dll.afterCall();
     }
     return rt::kS_OK;
@@ -381,8 +381,8 @@ class Async final : public Face, public InfoFace {
  private:
   ~Async() = default;
   Ending ending() {
-    std::lock_guard lock(m_mutex);
-    return m_ending;
+    std::lock_guard lock(m_Mutex);
+    return m_Ending;
   }
   rt::AsyncStatus asyncStatus() {
     const Ending e = ending();
@@ -391,29 +391,29 @@ class Async final : public Face, public InfoFace {
     return platform::Failed(e.result) ? rt::AsyncStatus::Error : rt::AsyncStatus::Completed;
   }
 
-  std::unique_ptr<platform::ITetheringOperation> m_operation;  // set before the object is handed out
-  std::mutex m_mutex;
-  Ending m_ending;
-  bool m_handlerGiven = false;
-  ComPtr<Handler> m_handler;
+  std::unique_ptr<platform::ITetheringOperation> m_Operation;  // set before the object is handed out
+  std::mutex m_Mutex;
+  Ending m_Ending;
+  bool m_HandlerGiven = false;
+  ComPtr<Handler> m_Handler;
 };
 
 class OperationResult final : public ResultFace {
   SIM_WINRT_OBJECT(OperationResult, u"Windows.Networking.NetworkOperators.NetworkOperatorTetheringOperationResult")
-  explicit OperationResult(platform::TetheringStatus status) : m_status(status) {}
+  explicit OperationResult(platform::TetheringStatus status) : m_Status(status) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<ResultFace>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL get_Status(rt::TetheringOperationStatus* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    *value = m_status;
+    *value = m_Status;
     return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL get_AdditionalErrorMessage(rt::Hstring* value) override { return MakeString(u"", value); }
 
  private:
   ~OperationResult() = default;
-  const platform::TetheringStatus m_status;
+  const platform::TetheringStatus m_Status;
 };
 
 using Action = Async<ActionFace, rt::AsyncActionCompletedHandler>;
@@ -436,19 +436,19 @@ Hresult Operation::GetResults(rt::INetworkOperatorTetheringOperationResult** res
 template <typename A>
 class Ender final : public platform::ITetheringCompletion {
  public:
-  explicit Ender(A* async) { m_async.copyFrom(async); }
+  explicit Ender(A* async) { m_Async.copyFrom(async); }
   // On the delivery thread, inside its ServiceCall; the service has released its lock.
   void completed(platform::HResult result, platform::TetheringStatus status) override {
     SimHotspotDll& dll = SimHotspotDll::instance();
     {
       const auto program = dll.leave();
-      m_async->end(result, status);  // runs the program's completed handler
+      m_Async->end(result, status);  // runs the program's completed handler
     }
     dll.afterCall();
   }
 
  private:
-  ComPtr<A> m_async;
+  ComPtr<A> m_Async;
 };
 
 // --- Access point configuration and the tethering manager ---------------------------------------
@@ -458,49 +458,49 @@ class Ender final : public platform::ITetheringCompletion {
 class ConfigurationText {
  public:
   ConfigurationText() = default;
-  explicit ConfigurationText(platform::AccessPointConfig config) : m_config(std::move(config)) {}
+  explicit ConfigurationText(platform::AccessPointConfig config) : m_Config(std::move(config)) {}
   platform::AccessPointConfig get() {
-    std::lock_guard lock(m_mutex);
-    return m_config;
+    std::lock_guard lock(m_Mutex);
+    return m_Config;
   }
   void setSsid(rt::Hstring value) {
-    std::lock_guard lock(m_mutex);
-    m_config.ssid = TextOf(value);
+    std::lock_guard lock(m_Mutex);
+    m_Config.ssid = TextOf(value);
   }
   void setPassphrase(rt::Hstring value) {
-    std::lock_guard lock(m_mutex);
-    m_config.passphrase = TextOf(value);
+    std::lock_guard lock(m_Mutex);
+    m_Config.passphrase = TextOf(value);
   }
 
  private:
-  std::mutex m_mutex;
-  platform::AccessPointConfig m_config;
+  std::mutex m_Mutex;
+  platform::AccessPointConfig m_Config;
 };
 
 // The name and passphrase accessors both configuration classes have, on the text they hold.
 template <typename Face>
 class TextAccessors : public Face {
  public:
-  Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(m_text.get().ssid, value); }
+  Hresult TETHRA_WINRT_CALL get_Ssid(rt::Hstring* value) override { return MakeString(m_Text.get().ssid, value); }
   Hresult TETHRA_WINRT_CALL put_Ssid(rt::Hstring value) override {
-    m_text.setSsid(value);
+    m_Text.setSsid(value);
     return rt::kS_OK;
   }
   Hresult TETHRA_WINRT_CALL get_Passphrase(rt::Hstring* value) override {
-    return MakeString(m_text.get().passphrase, value);
+    return MakeString(m_Text.get().passphrase, value);
   }
   Hresult TETHRA_WINRT_CALL put_Passphrase(rt::Hstring value) override {
-    m_text.setPassphrase(value);
+    m_Text.setPassphrase(value);
     return rt::kS_OK;
   }
 
  protected:
   TextAccessors() = default;
-  explicit TextAccessors(platform::AccessPointConfig config) : m_text(std::move(config)) {}
+  explicit TextAccessors(platform::AccessPointConfig config) : m_Text(std::move(config)) {}
   ~TextAccessors() = default;
 
  private:
-  ConfigurationText m_text;
+  ConfigurationText m_Text;
 };
 
 class Configuration final : public TextAccessors<ConfigurationFace> {
@@ -572,7 +572,7 @@ Hresult Served(Call call) {
 
 class Manager final : public ManagerFace, public Manager2Face {
   SIM_WINRT_OBJECT(Manager, rt::kTetheringManagerClass)
-  explicit Manager(std::unique_ptr<platform::ITetheringManager> manager) : m_manager(std::move(manager)) {}
+  explicit Manager(std::unique_ptr<platform::ITetheringManager> manager) : m_Manager(std::move(manager)) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     if (SimHotspotDll::instance().sessionStartOffered()) return Answer<ManagerFace, Manager2Face>(this, iid, out);
     if (iid == Manager2Face::kIid) {
@@ -580,25 +580,25 @@ class Manager final : public ManagerFace, public Manager2Face {
       // service counts that refusal as a session-start call, as on the simulated notebook, so it
       // is told of it (with an empty configuration, which it does not look at when it refuses).
       std::unique_ptr<platform::ITetheringOperation> none;
-      Served([&] { return m_manager->startWithSessionConfiguration({}, nullptr, &none); });
+      Served([&] { return m_Manager->startWithSessionConfiguration({}, nullptr, &none); });
     }
     return Answer<ManagerFace>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL get_MaxClientCount(std::uint32_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL get_ClientCount(std::uint32_t* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    return Served([&] { return m_manager->clientCount(value); });
+    return Served([&] { return m_Manager->clientCount(value); });
   }
   Hresult TETHRA_WINRT_CALL get_TetheringOperationalState(rt::TetheringOperationalState* value) override {
     if (value == nullptr) return rt::kE_POINTER;
-    return Served([&] { return m_manager->operationalState(value); });
+    return Served([&] { return m_Manager->operationalState(value); });
   }
   Hresult TETHRA_WINRT_CALL GetCurrentAccessPointConfiguration(
       rt::INetworkOperatorTetheringAccessPointConfiguration** configuration) override {
     if (configuration == nullptr) return rt::kE_POINTER;
     *configuration = nullptr;
     platform::AccessPointConfig current;
-    if (const Hresult hr = Served([&] { return m_manager->currentConfiguration(&current); }); hr < 0) return hr;
+    if (const Hresult hr = Served([&] { return m_Manager->currentConfiguration(&current); }); hr < 0) return hr;
     auto* made = new (std::nothrow) Configuration(std::move(current));
     if (made == nullptr) return rt::kE_OUTOFMEMORY;
     *configuration = made;
@@ -609,12 +609,12 @@ class Manager final : public ManagerFace, public Manager2Face {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
     const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
     return begin<Action>(asyncInfo, [&](auto done, auto* operation) {
-      return m_manager->configure(wanted, std::move(done), operation);
+      return m_Manager->configure(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
     return begin<Operation>(asyncInfo,
-                            [&](auto done, auto* operation) { return m_manager->start(std::move(done), operation); });
+                            [&](auto done, auto* operation) { return m_Manager->start(std::move(done), operation); });
   }
   // INetworkOperatorTetheringManager2: answered only where the service offers it.
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::INetworkOperatorTetheringSessionAccessPointConfiguration* configuration,
@@ -622,18 +622,18 @@ class Manager final : public ManagerFace, public Manager2Face {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
     const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
     return begin<Operation>(asyncInfo, [&](auto done, auto* operation) {
-      return m_manager->startWithSessionConfiguration(wanted, std::move(done), operation);
+      return m_Manager->startWithSessionConfiguration(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StopTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
     return begin<Operation>(asyncInfo,
-                            [&](auto done, auto* operation) { return m_manager->stop(std::move(done), operation); });
+                            [&](auto done, auto* operation) { return m_Manager->stop(std::move(done), operation); });
   }
 
  private:
   ~Manager() {
     const auto inside = SimHotspotDll::instance().enter();
-    m_manager.reset();
+    m_Manager.reset();
   }
 
   // An operation's start: `out` checked and emptied, then the service's call with a new
@@ -655,7 +655,7 @@ class Manager final : public ManagerFace, public Manager2Face {
     return rt::kS_OK;
   }
 
-  std::unique_ptr<platform::ITetheringManager> m_manager;
+  std::unique_ptr<platform::ITetheringManager> m_Manager;
 };
 
 // --- The classes' statics and factories ---------------------------------------------------------
@@ -663,11 +663,11 @@ class Manager final : public ManagerFace, public Manager2Face {
 // A network status change as the program's handler receives it.
 class Relay final : public platform::INetworkChangeObserver {
  public:
-  explicit Relay(rt::NetworkStatusChangedEventHandler* handler) { m_handler.copyFrom(handler); }
-  void networkStatusChanged() override { m_handler->Invoke(nullptr); }
+  explicit Relay(rt::NetworkStatusChangedEventHandler* handler) { m_Handler.copyFrom(handler); }
+  void networkStatusChanged() override { m_Handler->Invoke(nullptr); }
 
  private:
-  ComPtr<rt::NetworkStatusChangedEventHandler> m_handler;
+  ComPtr<rt::NetworkStatusChangedEventHandler> m_Handler;
 };
 
 class Information final : public Factory, public InformationStatics {
@@ -703,8 +703,8 @@ class Information final : public Factory, public InformationStatics {
     const Hresult hr =
         Served([&] { return SimHotspotDll::instance().service().subscribeNetworkChanges(*relay, &value); });
     if (hr < 0) return hr;
-    std::lock_guard lock(m_mutex);
-    m_relays[value] = std::move(relay);
+    std::lock_guard lock(m_Mutex);
+    m_Relays[value] = std::move(relay);
     token->value = value;
     return rt::kS_OK;
   }
@@ -714,15 +714,15 @@ class Information final : public Factory, public InformationStatics {
       SimHotspotDll::instance().service().unsubscribeNetworkChanges(token.value);
       return platform::kS_OK;
     });
-    std::lock_guard lock(m_mutex);
-    m_relays.erase(token.value);
+    std::lock_guard lock(m_Mutex);
+    m_Relays.erase(token.value);
     return rt::kS_OK;
   }
 
  private:
   ~Information() = default;
-  std::mutex m_mutex;
-  std::map<std::int64_t, std::unique_ptr<Relay>> m_relays;
+  std::mutex m_Mutex;
+  std::map<std::int64_t, std::unique_ptr<Relay>> m_Relays;
 };
 
 // The profile the program names, as the program's selector would name it: by its adapter's id,

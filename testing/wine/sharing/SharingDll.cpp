@@ -96,20 +96,20 @@ class NoAutomation : public Interface {
 template <typename... Interfaces>
 class ComObject : public Interfaces... {
  public:
-  explicit ComObject(const char* kind) : m_kind(kind) { Server::instance().objectMade(kind); }
+  explicit ComObject(const char* kind) : m_Kind(kind) { Server::instance().objectMade(kind); }
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
-  virtual ~ComObject() { Server::instance().objectGone(m_kind); }
+  virtual ~ComObject() { Server::instance().objectGone(m_Kind); }
 
   ULONG STDMETHODCALLTYPE AddRef() override {
     auto guard = Server::instance().enter();
     Server::instance().referenceTaken();
-    return ++m_refs;
+    return ++m_Refs;
   }
   ULONG STDMETHODCALLTYPE Release() override {
     auto guard = Server::instance().enter();
     Server::instance().referenceGiven();
-    const ULONG left = --m_refs;
+    const ULONG left = --m_Refs;
     if (left == 0) delete this;
     return left;
   }
@@ -125,8 +125,8 @@ class ComObject : public Interfaces... {
   virtual void* find(REFIID iid) = 0;
 
  private:
-  const char* m_kind;
-  ULONG m_refs = 1;
+  const char* m_Kind;
+  ULONG m_Refs = 1;
 };
 
 // The answer of a dual interface to QueryInterface: itself for IUnknown, IDispatch and its own
@@ -142,16 +142,16 @@ class Connection final : public ComObject<INetConnection> {
  public:
   // `taskMemory`: records go out in COM task memory, as the connection manager's do.
   Connection(Held<platform::INetConnection> inner, bool taskMemory)
-      : ComObject("connection"), m_inner(std::move(inner)), m_taskMemory(taskMemory) {}
-  platform::INetConnection* inner() const { return m_inner.get(); }
+      : ComObject("connection"), m_Inner(std::move(inner)), m_TaskMemory(taskMemory) {}
+  platform::INetConnection* inner() const { return m_Inner.get(); }
 
   HRESULT STDMETHODCALLTYPE Connect() override {
     auto guard = Server::instance().enter();
-    return Hr(m_inner->Connect());
+    return Hr(m_Inner->Connect());
   }
   HRESULT STDMETHODCALLTYPE Disconnect() override {
     auto guard = Server::instance().enter();
-    return Hr(m_inner->Disconnect());
+    return Hr(m_Inner->Disconnect());
   }
   HRESULT STDMETHODCALLTYPE Delete() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Duplicate(LPCWSTR, INetConnection** copy) override {
@@ -163,9 +163,9 @@ class Connection final : public ComObject<INetConnection> {
     *properties = nullptr;
     auto guard = Server::instance().enter();
     platform::NetconProperties* record = nullptr;
-    const HRESULT hr = Hr(m_inner->GetProperties(&record));
+    const HRESULT hr = Hr(m_Inner->GetProperties(&record));
     if (FAILED(hr) || record == nullptr) return FAILED(hr) ? hr : E_UNEXPECTED;
-    if (!m_taskMemory) {
+    if (!m_TaskMemory) {
       *properties = reinterpret_cast<NETCON_PROPERTIES*>(record);
       return hr;
     }
@@ -210,8 +210,8 @@ class Connection final : public ComObject<INetConnection> {
     return nullptr;
   }
 
-  Held<platform::INetConnection> m_inner;
-  bool m_taskMemory;
+  Held<platform::INetConnection> m_Inner;
+  bool m_TaskMemory;
 };
 
 // This server's connection behind `object`, or null for anyone else's. The reference the
@@ -283,28 +283,28 @@ HRESULT NextConnections(Enumerator& inner, ULONG count, bool taskMemory, ULONG* 
 class Configuration final : public ComObject<NoAutomation<INetSharingConfiguration>> {
  public:
   explicit Configuration(Held<platform::INetSharingConfiguration> inner)
-      : ComObject("sharing configuration"), m_inner(std::move(inner)) {}
+      : ComObject("sharing configuration"), m_Inner(std::move(inner)) {}
 
   HRESULT STDMETHODCALLTYPE get_SharingEnabled(VARIANT_BOOL* enabled) override {
     if (enabled == nullptr) return E_POINTER;
     auto guard = Server::instance().enter();
-    return Hr(m_inner->get_SharingEnabled(enabled));
+    return Hr(m_Inner->get_SharingEnabled(enabled));
   }
   HRESULT STDMETHODCALLTYPE get_SharingConnectionType(SHARINGCONNECTIONTYPE* type) override {
     if (type == nullptr) return E_POINTER;
     auto guard = Server::instance().enter();
     std::int32_t value = 0;
-    const HRESULT hr = Hr(m_inner->get_SharingConnectionType(&value));
+    const HRESULT hr = Hr(m_Inner->get_SharingConnectionType(&value));
     if (SUCCEEDED(hr)) *type = static_cast<SHARINGCONNECTIONTYPE>(value);
     return hr;
   }
   HRESULT STDMETHODCALLTYPE DisableSharing() override {
     auto guard = Server::instance().enter();
-    return Hr(m_inner->DisableSharing());
+    return Hr(m_Inner->DisableSharing());
   }
   HRESULT STDMETHODCALLTYPE EnableSharing(SHARINGCONNECTIONTYPE type) override {
     auto guard = Server::instance().enter();
-    return Hr(m_inner->EnableSharing(static_cast<std::int32_t>(type)));
+    return Hr(m_Inner->EnableSharing(static_cast<std::int32_t>(type)));
   }
   HRESULT STDMETHODCALLTYPE get_InternetFirewallEnabled(VARIANT_BOOL*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE DisableInternetFirewall() override { return E_NOTIMPL; }
@@ -324,7 +324,7 @@ class Configuration final : public ComObject<NoAutomation<INetSharingConfigurati
  private:
   void* find(REFIID iid) override { return AsDual<INetSharingConfiguration>(this, iid, IID_INetSharingConfiguration); }
 
-  Held<platform::INetSharingConfiguration> m_inner;
+  Held<platform::INetSharingConfiguration> m_Inner;
 };
 
 // --- Every-connection enumeration ----------------------------------------------------------------
@@ -334,14 +334,14 @@ class Configuration final : public ComObject<NoAutomation<INetSharingConfigurati
 class EveryConnectionEnum final : public ComObject<IEnumVARIANT, IEnumNetSharingEveryConnection> {
  public:
   explicit EveryConnectionEnum(Held<platform::IEnumNetSharingEveryConnection> inner)
-      : ComObject("every-connection enumerator"), m_inner(std::move(inner)) {}
+      : ComObject("every-connection enumerator"), m_Inner(std::move(inner)) {}
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* elements, ULONG* fetched) override {
     if (elements == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
     auto guard = Server::instance().enter();
     return NextConnections(
-        *m_inner, count, false, fetched,
+        *m_Inner, count, false, fetched,
         [elements](ULONG i, INetConnection* connection) {
           ::VariantInit(&elements[i]);
           V_VT(&elements[i]) = VT_UNKNOWN;
@@ -352,7 +352,7 @@ class EveryConnectionEnum final : public ComObject<IEnumVARIANT, IEnumNetSharing
   HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Reset() override {
     auto guard = Server::instance().enter();
-    return Hr(m_inner->Reset());
+    return Hr(m_Inner->Reset());
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override {
     if (copy != nullptr) *copy = nullptr;
@@ -370,13 +370,13 @@ class EveryConnectionEnum final : public ComObject<IEnumVARIANT, IEnumNetSharing
     return nullptr;
   }
 
-  Held<platform::IEnumNetSharingEveryConnection> m_inner;
+  Held<platform::IEnumNetSharingEveryConnection> m_Inner;
 };
 
 class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharingEveryConnectionCollection>> {
  public:
   explicit EveryConnectionCollection(Held<platform::INetSharingEveryConnectionCollection> inner)
-      : ComObject("every-connection collection"), m_inner(std::move(inner)) {}
+      : ComObject("every-connection collection"), m_Inner(std::move(inner)) {}
 
   HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** enumerator) override {
     if (enumerator == nullptr) return E_POINTER;
@@ -384,7 +384,7 @@ class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharin
     auto guard = Server::instance().enter();
     platform::IEnumNetSharingEveryConnection* inner = nullptr;
     IEnumVARIANT* made = nullptr;  // the enumerator's IUnknown is its IEnumVARIANT side
-    HRESULT hr = Hr(m_inner->get__NewEnum(&inner));
+    HRESULT hr = Hr(m_Inner->get__NewEnum(&inner));
     hr = HandOut<EveryConnectionEnum>(hr, inner, &made);
     *enumerator = made;
     return hr;
@@ -397,7 +397,7 @@ class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharin
     return AsDual<INetSharingEveryConnectionCollection>(this, iid, IID_INetSharingEveryConnectionCollection);
   }
 
-  Held<platform::INetSharingEveryConnectionCollection> m_inner;
+  Held<platform::INetSharingEveryConnectionCollection> m_Inner;
 };
 
 // --- Sharing manager -----------------------------------------------------------------------------------
@@ -405,12 +405,12 @@ class EveryConnectionCollection final : public ComObject<NoAutomation<INetSharin
 class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> {
  public:
   explicit SharingManager(Held<platform::INetSharingManager> inner)
-      : ComObject("sharing manager"), m_inner(std::move(inner)) {}
+      : ComObject("sharing manager"), m_Inner(std::move(inner)) {}
 
   HRESULT STDMETHODCALLTYPE get_SharingInstalled(VARIANT_BOOL* installed) override {
     if (installed == nullptr) return E_POINTER;
     auto guard = Server::instance().enter();
-    return Hr(m_inner->get_SharingInstalled(installed));
+    return Hr(m_Inner->get_SharingInstalled(installed));
   }
   HRESULT STDMETHODCALLTYPE get_EnumPublicConnections(SHARINGCONNECTION_ENUM_FLAGS,
                                                       INetSharingPublicConnectionCollection** collection) override {
@@ -431,7 +431,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
     const Connection* own = OwnConnection(connection);
     platform::INetSharingConfiguration* inner = nullptr;
     const HRESULT hr =
-        Hr(m_inner->get_INetSharingConfigurationForINetConnection(own != nullptr ? own->inner() : nullptr, &inner));
+        Hr(m_Inner->get_INetSharingConfigurationForINetConnection(own != nullptr ? own->inner() : nullptr, &inner));
     return HandOut<Configuration>(hr, inner, configuration);
   }
   HRESULT STDMETHODCALLTYPE get_EnumEveryConnection(INetSharingEveryConnectionCollection** collection) override {
@@ -439,7 +439,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
     *collection = nullptr;
     auto guard = Server::instance().enter();
     platform::INetSharingEveryConnectionCollection* inner = nullptr;
-    const HRESULT hr = Hr(m_inner->get_EnumEveryConnection(&inner));
+    const HRESULT hr = Hr(m_Inner->get_EnumEveryConnection(&inner));
     return HandOut<EveryConnectionCollection>(hr, inner, collection);
   }
   HRESULT STDMETHODCALLTYPE get_NetConnectionProps(INetConnection*, INetConnectionProps** properties) override {
@@ -450,7 +450,7 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
  private:
   void* find(REFIID iid) override { return AsDual<INetSharingManager>(this, iid, IID_INetSharingManager); }
 
-  Held<platform::INetSharingManager> m_inner;
+  Held<platform::INetSharingManager> m_Inner;
 };
 
 // --- Connection manager --------------------------------------------------------------------------------
@@ -458,14 +458,14 @@ class SharingManager final : public ComObject<NoAutomation<INetSharingManager>> 
 class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
  public:
   explicit NetConnectionEnum(Held<platform::IEnumNetConnection> inner)
-      : ComObject("connection enumerator"), m_inner(std::move(inner)) {}
+      : ComObject("connection enumerator"), m_Inner(std::move(inner)) {}
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, INetConnection** elements, ULONG* fetched) override {
     if (elements == nullptr || (fetched == nullptr && count != 1)) return E_POINTER;
     if (fetched != nullptr) *fetched = 0;
     auto guard = Server::instance().enter();
     return NextConnections(
-        *m_inner, count, true, fetched, [elements](ULONG i, INetConnection* connection) { elements[i] = connection; },
+        *m_Inner, count, true, fetched, [elements](ULONG i, INetConnection* connection) { elements[i] = connection; },
         [elements](ULONG i) {
           if (elements[i] != nullptr) elements[i]->Release();
           elements[i] = nullptr;
@@ -474,7 +474,7 @@ class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
   HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Reset() override {
     auto guard = Server::instance().enter();
-    return Hr(m_inner->Reset());
+    return Hr(m_Inner->Reset());
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumNetConnection** copy) override {
     if (copy != nullptr) *copy = nullptr;
@@ -487,20 +487,20 @@ class NetConnectionEnum final : public ComObject<IEnumNetConnection> {
     return nullptr;
   }
 
-  Held<platform::IEnumNetConnection> m_inner;
+  Held<platform::IEnumNetConnection> m_Inner;
 };
 
 class ConnectionManager final : public ComObject<INetConnectionManager> {
  public:
   explicit ConnectionManager(Held<platform::INetConnectionManager> inner)
-      : ComObject("connection manager"), m_inner(std::move(inner)) {}
+      : ComObject("connection manager"), m_Inner(std::move(inner)) {}
 
   HRESULT STDMETHODCALLTYPE EnumConnections(NETCONMGR_ENUM_FLAGS flags, IEnumNetConnection** enumerator) override {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
     auto guard = Server::instance().enter();
     platform::IEnumNetConnection* inner = nullptr;
-    const HRESULT hr = Hr(m_inner->EnumConnections(static_cast<std::int32_t>(flags), &inner));
+    const HRESULT hr = Hr(m_Inner->EnumConnections(static_cast<std::int32_t>(flags), &inner));
     return HandOut<NetConnectionEnum>(hr, inner, enumerator);
   }
 
@@ -510,7 +510,7 @@ class ConnectionManager final : public ComObject<INetConnectionManager> {
     return nullptr;
   }
 
-  Held<platform::INetConnectionManager> m_inner;
+  Held<platform::INetConnectionManager> m_Inner;
 };
 
 // --- Class factories ---------------------------------------------------------------------------------
@@ -521,7 +521,7 @@ class ConnectionManager final : public ComObject<INetConnectionManager> {
 // simsharing-server.exe's custom-marshalled class object (LocalActivation.h).
 class ClassFactory final : public IClassFactory {
  public:
-  explicit ClassFactory(bool sharingManager) : m_sharingManager(sharingManager) {}
+  explicit ClassFactory(bool sharingManager) : m_SharingManager(sharingManager) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = (iid == IID_IUnknown || iid == IID_IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
@@ -538,7 +538,7 @@ class ClassFactory final : public IClassFactory {
     auto guard = server.enter();
     IUnknown* made = nullptr;
     HRESULT hr = S_OK;
-    if (m_sharingManager) {
+    if (m_SharingManager) {
       platform::INetSharingManager* inner = nullptr;
       hr = Hr(server.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL,
                                                        &inner));
@@ -562,7 +562,7 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  bool m_sharingManager;
+  bool m_SharingManager;
 };
 
 ClassFactory g_sharingManagerFactory(true);

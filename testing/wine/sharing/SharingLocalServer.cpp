@@ -73,33 +73,33 @@ class ClassObject final : public tethra::tools::StaticMarshallingFactory {
 
 class ComApartment {
  public:
-  ComApartment() : m_hr(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ComApartment() : m_Hr(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (SUCCEEDED(m_hr)) ::CoUninitialize();
+    if (SUCCEEDED(m_Hr)) ::CoUninitialize();
   }
-  HRESULT status() const { return m_hr; }
+  HRESULT status() const { return m_Hr; }
 
  private:
-  HRESULT m_hr;
+  HRESULT m_Hr;
 };
 
 class Registration {
  public:
   explicit Registration(IUnknown* object)
-      : m_hr(::CoRegisterClassObject(kClsidConnectionManager, object, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                     &m_cookie)) {}
+      : m_Hr(::CoRegisterClassObject(kClsidConnectionManager, object, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                     &m_Cookie)) {}
   Registration(const Registration&) = delete;
   Registration& operator=(const Registration&) = delete;
   ~Registration() {
-    if (SUCCEEDED(m_hr)) ::CoRevokeClassObject(m_cookie);
+    if (SUCCEEDED(m_Hr)) ::CoRevokeClassObject(m_Cookie);
   }
-  HRESULT status() const { return m_hr; }
+  HRESULT status() const { return m_Hr; }
 
  private:
-  DWORD m_cookie = 0;
-  HRESULT m_hr;
+  DWORD m_Cookie = 0;
+  HRESULT m_Hr;
 };
 
 ClassObject g_classObject;

@@ -24,7 +24,7 @@ SharingServer& SharingServer::instance() {
 SharingServer::SharingServer() {
   SharingMachineSetup setup = ReadSharingMachine();
   for (const std::string& note : setup.notes) write(note);
-  m_faults = std::move(setup.faults);
+  m_Faults = std::move(setup.faults);
   std::string described;
   for (const auto& c : setup.config.connections) {
     // Appended piece by piece: GCC 12 -O2 misreads `a + b` chains as -Wrestrict.
@@ -35,11 +35,11 @@ SharingServer::SharingServer() {
     if (!c.supported) described += " unsupported";
   }
   sim::ISharingServiceHost& host = *this;
-  m_service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(setup.config));
-  m_service->setListedWhen([adapter = setup.hostedAdapter, start = setup.hostedStartState](const platform::Guid& guid) {
+  m_Service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(setup.config));
+  m_Service->setListedWhen([adapter = setup.hostedAdapter, start = setup.hostedStartState](const platform::Guid& guid) {
     return guid != adapter || PlantedWlanState().value_or(start) == platform::kWlanHostedNetworkActive;
   });
-  write(std::string("service ready: sharing ") + (m_service->installed() ? "installed" : "not installed") +
+  write(std::string("service ready: sharing ") + (m_Service->installed() ? "installed" : "not installed") +
         ", connections" + described);
   writeNowIfChanged(true);
   // The service's state must survive a CoFreeUnusedLibraries: the DLL stays for the process.
@@ -50,10 +50,10 @@ SharingServer::SharingServer() {
 }
 
 bool SharingServer::idle() const {
-  for (const auto& [kind, count] : m_objects) {
+  for (const auto& [kind, count] : m_Objects) {
     if (count != 0) return false;
   }
-  return m_locks == 0;
+  return m_Locks == 0;
 }
 
 // At process detach another thread may have died holding the lock, so the check only reads
@@ -61,35 +61,35 @@ bool SharingServer::idle() const {
 // listed apart from the records and memory it did not give back: an owner may keep its objects
 // for the life of the process, but never lose a record.
 void SharingServer::writeEnd() {
-  std::unique_lock guard(m_lock, std::try_to_lock);
+  std::unique_lock guard(m_Lock, std::try_to_lock);
   if (!guard.owns_lock()) {
     write("end: not checked (a call was still running)");
     return;
   }
   EndPlantedWlan();  // the hosted network as it is once the process has gone
   std::string objects;
-  for (const auto& [kind, count] : m_objects) {
+  for (const auto& [kind, count] : m_Objects) {
     if (count != 0) objects += (objects.empty() ? "" : ", ") + std::to_string(count) + " " + kind;
   }
-  const std::string service = m_service->leftOverText();
-  const std::string shared = tethra::simrunner::JoinText(m_service->sharedSinceStart(), ", ", Quoted);
+  const std::string service = m_Service->leftOverText();
+  const std::string shared = tethra::simrunner::JoinText(m_Service->sharedSinceStart(), ", ", Quoted);
   if (objects.empty() && service.empty() && shared.empty()) {
     write("end: nothing left behind");
     return;
   }
   if (!objects.empty()) {
-    write("end: COM objects still referenced: " + objects + " (" + std::to_string(m_comReferences) + " references)");
+    write("end: COM objects still referenced: " + objects + " (" + std::to_string(m_ComReferences) + " references)");
   }
   if (!service.empty()) write("end: service left over: " + service);
   if (!shared.empty()) write("end: shared since the start: " + shared);
 }
 
 void SharingServer::writeNowIfChanged(bool always) {
-  const auto publicName = m_service->sharedName(sim::SimSharingRole::Public);
-  const auto privateName = m_service->sharedName(sim::SimSharingRole::Private);
-  if (!always && publicName == m_nowPublic && privateName == m_nowPrivate) return;
-  m_nowPublic = publicName;
-  m_nowPrivate = privateName;
+  const auto publicName = m_Service->sharedName(sim::SimSharingRole::Public);
+  const auto privateName = m_Service->sharedName(sim::SimSharingRole::Private);
+  if (!always && publicName == m_NowPublic && privateName == m_NowPrivate) return;
+  m_NowPublic = publicName;
+  m_NowPrivate = privateName;
   std::string line = "now public ";
   line += publicName ? Quoted(*publicName) : std::string("none");
   line += " private ";
@@ -104,7 +104,7 @@ void SharingServer::recordCall(std::string_view operation, std::string_view argu
 
 // As the simulated notebook answers: the rule's number is the call's status.
 std::optional<std::int64_t> SharingServer::takeFault(std::string_view area, std::string_view operation) {
-  const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+  const std::optional<sim::FaultRule> rule = m_Faults.take(area, operation);
   if (!rule) return std::nullopt;
   return rule->code;
 }

@@ -48,20 +48,20 @@ class SharingServer final : private sim::ISharingServiceHost {
   static SharingServer& instance();
   static SharingServer* IfMade() { return s_made.load(); }
 
-  std::unique_lock<std::recursive_mutex> enter() { return std::unique_lock(m_lock); }
-  sim::SimSharingService& service() { return *m_service; }
+  std::unique_lock<std::recursive_mutex> enter() { return std::unique_lock(m_Lock); }
+  sim::SimSharingService& service() { return *m_Service; }
 
   void objectMade(const char* kind) {
-    ++m_objects[kind];
-    ++m_comReferences;
+    ++m_Objects[kind];
+    ++m_ComReferences;
   }
-  void objectGone(const char* kind) { --m_objects[kind]; }
-  void referenceTaken() { ++m_comReferences; }
-  void referenceGiven() { --m_comReferences; }
-  void lockServer(bool lock) { m_locks += lock ? 1 : -1; }
+  void objectGone(const char* kind) { --m_Objects[kind]; }
+  void referenceTaken() { ++m_ComReferences; }
+  void referenceGiven() { --m_ComReferences; }
+  void lockServer(bool lock) { m_Locks += lock ? 1 : -1; }
   bool idle() const;
 
-  void write(const std::string& text) { m_log.write(text); }  // callers hold the lock
+  void write(const std::string& text) { m_Log.write(text); }  // callers hold the lock
 
   // The log's last lines (see the header).
   void writeEnd();
@@ -78,15 +78,15 @@ class SharingServer final : private sim::ISharingServiceHost {
   void event(std::string text) override { write("event " + text); }
 
   static inline std::atomic<SharingServer*> s_made{nullptr};
-  ServiceLog m_log{L"TETHRA_SIMSHARING_LOG", "simsharing: "};
-  std::recursive_mutex m_lock;
-  sim::FaultPlan m_faults;
-  std::unique_ptr<sim::SimSharingService> m_service;
-  std::optional<std::u16string> m_nowPublic;  // the pair the last "now" line named
-  std::optional<std::u16string> m_nowPrivate;
-  std::map<std::string, std::int64_t> m_objects;  // live COM objects by kind
-  std::int64_t m_comReferences = 0;
-  std::int64_t m_locks = 0;
+  ServiceLog m_Log{L"TETHRA_SIMSHARING_LOG", "simsharing: "};
+  std::recursive_mutex m_Lock;
+  sim::FaultPlan m_Faults;
+  std::unique_ptr<sim::SimSharingService> m_Service;
+  std::optional<std::u16string> m_NowPublic;  // the pair the last "now" line named
+  std::optional<std::u16string> m_NowPrivate;
+  std::map<std::string, std::int64_t> m_Objects;  // live COM objects by kind
+  std::int64_t m_ComReferences = 0;
+  std::int64_t m_Locks = 0;
 };
 
 }  // namespace tethra::tools

@@ -36,33 +36,33 @@ BOOL CALLBACK FirstWindow(HWND window, LPARAM found) {
 }  // namespace
 
 SimWlanDll::SimWlanDll() {
-  m_codePage = tethra::win32::CreateCodePage();
+  m_CodePage = tethra::win32::CreateCodePage();
   sim::SimWlanConfig config;
   const ScenarioFromEnvironment loaded = LoadScenarioFromEnvironment();
   if (!loaded.named) {
     config = configFromEnvironment();
   } else if (loaded.scenario) {
     config = simrunner::WlanConfig(loaded.scenario->machine.wlan);
-    m_faults = simrunner::FaultPlanOf(loaded.scenario->machine);
+    m_Faults = simrunner::FaultPlanOf(loaded.scenario->machine);
     write("scenario " + loaded.scenario->file);
   } else {
     write("scenario refused: " + loaded.refusal);
   }
   sim::IWlanServiceHost& host = *this;
-  m_service = std::make_unique<sim::SimWlanService>(host, *m_codePage, nullptr, config);
+  m_Service = std::make_unique<sim::SimWlanService>(host, *m_CodePage, nullptr, config);
   write("service ready: state " + sim::SimWlanService::stateName(config.state) + ", ssid \"" +
         Narrow(std::wstring(config.ssidText.begin(), config.ssidText.end())) + "\"" +
         (config.supported ? "" : ", not supported") +
-        (m_stopAfterMs ? ", stops by itself " + std::to_string(*m_stopAfterMs) + " ms after it starts" : ""));
+        (m_StopAfterMs ? ", stops by itself " + std::to_string(*m_StopAfterMs) + " ms after it starts" : ""));
   logChanges();
   const std::string watch = DeviceRegistrationWatchState();
   write(watch.empty() ? "device registrations watched through the executable's imports"
                       : "device registrations not watched: " + watch);
   // Started last: it may deliver as soon as it runs.
-  if (!m_delivery.start([this] { return sleepMs(); }, [this] { deliveryRound(); })) {
+  if (!m_Delivery.start([this] { return sleepMs(); }, [this] { deliveryRound(); })) {
     write("no delivery thread (error " + std::to_string(::GetLastError()) + ")");
   }
-  m_control = std::make_unique<ControlPipeServer>(
+  m_Control = std::make_unique<ControlPipeServer>(
       kControlPipeName, kLongestRequest, [this](const std::string& line) { return answerControl(line); },
       [this](const std::string& text) { write(text); });
 }
@@ -87,7 +87,7 @@ sim::SimWlanConfig SimWlanDll::configFromEnvironment() {
     wchar_t* end = nullptr;
     const unsigned long value = std::wcstoul(stop->c_str(), &end, 10);
     if (end != nullptr && *end == L'\0' && !stop->empty()) {
-      m_stopAfterMs = value;
+      m_StopAfterMs = value;
     } else {
       write("ignored TETHRA_SIMWLAN_STOP_AFTER_MS=" + Narrow(*stop));
     }
@@ -99,30 +99,30 @@ void SimWlanDll::afterCall() {
   logChanges();
   if (!t_notificationQueued) return;
   t_notificationQueued = false;
-  m_delivery.wake();
+  m_Delivery.wake();
 }
 
 PVOID SimWlanDll::keepTarget(HANDLE handle, win32::wlan::WlanNotificationCallback callback, PVOID context) {
   auto target = std::make_unique<CallbackTarget>(CallbackTarget{callback, context});
   PVOID raw = target.get();
-  std::lock_guard lock(m_targetsMutex);
+  std::lock_guard lock(m_TargetsMutex);
   // A replaced registration may still be running on the notification thread: kept until its
   // handle is closed.
-  m_targets[handle].push_back(std::move(target));
+  m_Targets[handle].push_back(std::move(target));
   return raw;
 }
 
 void SimWlanDll::dropTarget(HANDLE handle, PVOID raw) {
-  std::lock_guard lock(m_targetsMutex);
-  auto it = m_targets.find(handle);
-  if (it == m_targets.end()) return;
+  std::lock_guard lock(m_TargetsMutex);
+  auto it = m_Targets.find(handle);
+  if (it == m_Targets.end()) return;
   std::erase_if(it->second, [raw](const std::unique_ptr<CallbackTarget>& t) { return t.get() == raw; });
-  if (it->second.empty()) m_targets.erase(it);
+  if (it->second.empty()) m_Targets.erase(it);
 }
 
 void SimWlanDll::forgetTargets(HANDLE handle) {
-  std::lock_guard lock(m_targetsMutex);
-  m_targets.erase(handle);
+  std::lock_guard lock(m_TargetsMutex);
+  m_Targets.erase(handle);
 }
 
 std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
@@ -130,18 +130,18 @@ std::string SimWlanDll::perform(const simrunner::ControlRequest& request) {
   {
     const InsideService inside = enter();
     std::string why;
-    if (!simrunner::ApplyToWlan(request, *m_service, why)) return why;
+    if (!simrunner::ApplyToWlan(request, *m_Service, why)) return why;
     logChanges();
   }
   // The delivering flag is raised before a notification leaves the queue, so an empty queue
   // with the flag down means every notification of this request has been delivered.
-  return m_delivery.awaitDelivered(
+  return m_Delivery.awaitDelivered(
       [this] {
         {
           const InsideService inside = enter();
-          if (m_service->hasPendingNotification()) return true;
+          if (m_Service->hasPendingNotification()) return true;
         }
-        return m_delivering.load();
+        return m_Delivering.load();
       },
       "notifications ");
 }
@@ -160,66 +160,66 @@ std::string SimWlanDll::answerControl(const std::string& line) {
 }
 
 void SimWlanDll::write(const std::string& text) {
-  std::lock_guard lock(m_logMutex);
-  m_log.write(text);
+  std::lock_guard lock(m_LogMutex);
+  m_Log.write(text);
 }
 
 void SimWlanDll::processEnded() {
-  if (m_ended.exchange(true)) return;
-  if (!EndCanSettle(m_logMutex, m_inService, [this](const std::string& text) { write(text); })) return;
+  if (m_Ended.exchange(true)) return;
+  if (!EndCanSettle(m_LogMutex, m_InService, [this](const std::string& text) { write(text); })) return;
   const InsideService inside = enter();
   write("end: process ended, its handles closed");
   // Buffers are the process's own: what it never gave back is named, whatever the scenario.
-  if (const std::string left = m_service->leftOverBuffersText(); !left.empty()) write("end: wlan memory: " + left);
-  m_service->forgetClient(0);  // every handle here is the one process's
+  if (const std::string left = m_Service->leftOverBuffersText(); !left.empty()) write("end: wlan memory: " + left);
+  m_Service->forgetClient(0);  // every handle here is the one process's
   // Free unless a thread died inside the service, caught above.
-  std::lock_guard lock(m_nowMutex);
+  std::lock_guard lock(m_NowMutex);
   writeNewMisusesLocked();
-  m_lastNow = simrunner::WlanNowLine(*m_service);
-  write(m_lastNow);
+  m_LastNow = simrunner::WlanNowLine(*m_Service);
+  write(m_LastNow);
 }
 
 DWORD SimWlanDll::sleepMs() {
-  if (!m_stopAt) return INFINITE;
+  if (!m_StopAt) return INFINITE;
   const ULONGLONG now = ::GetTickCount64();
-  return *m_stopAt > now ? static_cast<DWORD>(*m_stopAt - now) : 0;
+  return *m_StopAt > now ? static_cast<DWORD>(*m_StopAt - now) : 0;
 }
 
 void SimWlanDll::deliveryRound() {
   t_machineSide = true;
   const InsideService inside = enter();
-  if (m_stopAt && ::GetTickCount64() >= *m_stopAt) {
-    m_stopAt.reset();
-    m_stopped = true;
-    if (m_service->state() == platform::kWlanHostedNetworkActive) {
+  if (m_StopAt && ::GetTickCount64() >= *m_StopAt) {
+    m_StopAt.reset();
+    m_Stopped = true;
+    if (m_Service->state() == platform::kWlanHostedNetworkActive) {
       write("the service stops the hosted network by itself");
-      m_service->machineSetState(platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle,
+      m_Service->machineSetState(platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkIdle,
                                  platform::kWlanHostedNetworkReasonUserAction);
       logChanges();
     }
   }
-  const DWORD caller = m_caller.exchange(0);
-  if (caller != 0 && m_service->hasPendingNotification()) {
+  const DWORD caller = m_Caller.exchange(0);
+  if (caller != 0 && m_Service->hasPendingNotification()) {
     const OutsideService meeting = leave();  // a message to the program holds no lock here
     meetCaller(caller);
   }
   deliverAll();
   t_notificationQueued = false;  // this thread delivers its own queue; nothing to wake
-  if (m_stopAfterMs && !m_stopped && !m_stopAt && m_service->state() == platform::kWlanHostedNetworkActive) {
-    m_stopAt = ::GetTickCount64() + *m_stopAfterMs;
+  if (m_StopAfterMs && !m_Stopped && !m_StopAt && m_Service->state() == platform::kWlanHostedNetworkActive) {
+    m_StopAt = ::GetTickCount64() + *m_StopAfterMs;
   }
 }
 
 void SimWlanDll::deliverAll() {
-  m_delivering = true;
+  m_Delivering = true;
   int delivered = 0;
-  while (m_service->hasPendingNotification()) {
-    m_service->deliverNext();
+  while (m_Service->hasPendingNotification()) {
+    m_Service->deliverNext();
     ++delivered;
   }
   // Shows in the log where the program had its notifications, e.g. before a request's answer.
   if (delivered > 0) write("delivered " + std::to_string(delivered) + " notification(s)");
-  m_delivering = false;
+  m_Delivering = false;
 }
 
 // On the simulated notebook one thread runs at a time: a notification queued by a program
@@ -240,18 +240,18 @@ void SimWlanDll::meetCaller(DWORD caller) {
 
 // The `now` line, written whenever what it shows has changed, and each new misuse.
 void SimWlanDll::logChanges() {
-  std::lock_guard lock(m_nowMutex);
+  std::lock_guard lock(m_NowMutex);
   writeNewMisusesLocked();
-  std::string now = simrunner::WlanNowLine(*m_service);
-  if (now == m_lastNow) return;
+  std::string now = simrunner::WlanNowLine(*m_Service);
+  if (now == m_LastNow) return;
   write(now);
-  m_lastNow = std::move(now);
+  m_LastNow = std::move(now);
 }
 
 // Each misuse once, as soon as it is seen: the call that made it may never return.
 void SimWlanDll::writeNewMisusesLocked() {
-  const std::vector<std::string> misuses = m_service->misuses();
-  for (; m_misusesWritten < misuses.size(); ++m_misusesWritten) write("misuse " + misuses[m_misusesWritten]);
+  const std::vector<std::string> misuses = m_Service->misuses();
+  for (; m_MisusesWritten < misuses.size(); ++m_MisusesWritten) write("misuse " + misuses[m_MisusesWritten]);
 }
 
 void SimWlanDll::recordCall(std::string_view function, std::string_view arguments, std::string_view result) {
@@ -259,8 +259,8 @@ void SimWlanDll::recordCall(std::string_view function, std::string_view argument
 }
 
 std::optional<sim::WlanFault> SimWlanDll::takeFault(std::string_view area, std::string_view operation) {
-  std::lock_guard lock(m_faultsMutex);
-  const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+  std::lock_guard lock(m_FaultsMutex);
+  const std::optional<sim::FaultRule> rule = m_Faults.take(area, operation);
   if (!rule) return std::nullopt;
   return sim::WlanFault{rule->code, rule->extra};
 }
@@ -271,27 +271,27 @@ void SimWlanDll::event(std::string text) { write("event " + text); }
 // must not deliver this one before it has met its caller.
 void SimWlanDll::notificationQueued() {
   t_notificationQueued = true;
-  if (!t_machineSide) m_caller = ::GetCurrentThreadId();
+  if (!t_machineSide) m_Caller = ::GetCurrentThreadId();
 }
 
-void SimWlanDll::deliveryEnded() { ::SetEvent(m_deliveryEnded.get()); }
+void SimWlanDll::deliveryEnded() { ::SetEvent(m_DeliveryEnded.get()); }
 
 void SimWlanDll::waitUntil(std::function<bool()> ready) {
   // A program thread that waits inside a call (`wlan reports before-return`) lets the reports
   // its call queued go at once: it takes no messages meanwhile, so nothing waits to meet it.
   if (!t_machineSide && t_notificationQueued) {
     t_notificationQueued = false;
-    m_caller = 0;
-    m_delivery.wake();
+    m_Caller = 0;
+    m_Delivery.wake();
   }
   {
-    std::lock_guard lock(m_nowMutex);
+    std::lock_guard lock(m_NowMutex);
     writeNewMisusesLocked();
   }
   // The service waits with its lock released: a thread ended while it waits holds nothing.
   while (!ready()) {
     const OutsideService waiting = leave();
-    ::WaitForSingleObject(m_deliveryEnded.get(), 10);
+    ::WaitForSingleObject(m_DeliveryEnded.get(), 10);
   }
 }
 

@@ -58,10 +58,10 @@ struct CallbackTarget {
 class SimWlanDll final : public OncePerProcess<SimWlanDll>, private sim::IWlanServiceHost {
  public:
 
-  sim::SimWlanService& service() { return *m_service; }
+  sim::SimWlanService& service() { return *m_Service; }
   // Held around every use of the service (see ServiceDll.h); the program's callback leaves it.
-  InsideService enter() { return InsideService(m_inService); }
-  OutsideService leave() { return OutsideService(m_inService); }
+  InsideService enter() { return InsideService(m_InService); }
+  OutsideService leave() { return OutsideService(m_InService); }
 
   // After every export, on the calling thread: a notification that call queued may now be
   // delivered, and a change it made is logged.
@@ -96,7 +96,7 @@ class SimWlanDll final : public OncePerProcess<SimWlanDll>, private sim::IWlanSe
   void deliverAll();
   void meetCaller(DWORD caller);
   void logChanges();
-  void writeNewMisusesLocked();  // under m_nowMutex
+  void writeNewMisusesLocked();  // under m_NowMutex
 
   // --- IWlanServiceHost ---------------------------------------------------------------------------
   void recordCall(std::string_view function, std::string_view arguments, std::string_view result) override;
@@ -106,32 +106,32 @@ class SimWlanDll final : public OncePerProcess<SimWlanDll>, private sim::IWlanSe
   void deliveryEnded() override;
   void waitUntil(std::function<bool()> ready) override;
 
-  DeliveryThread m_delivery;
+  DeliveryThread m_Delivery;
   // Set by the service when a delivery has returned to it (waitUntil's wake-up).
-  const WinHandle m_deliveryEnded = MakeEvent();
+  const WinHandle m_DeliveryEnded = MakeEvent();
   // The thread whose program call queued the notifications next to go (0: none since the
   // notification thread last looked).
-  std::atomic<DWORD> m_caller{0};
-  std::atomic<bool> m_delivering{false};
-  ServiceLog m_log{L"TETHRA_SIMWLAN_LOG", "sim wlanapi: "};
-  std::mutex m_logMutex;
-  std::mutex m_nowMutex;
-  std::string m_lastNow;
-  std::size_t m_misusesWritten = 0;
-  std::atomic<int> m_inService{0};
-  std::atomic<bool> m_ended{false};
-  std::mutex m_faultsMutex;
-  sim::FaultPlan m_faults;
-  std::optional<unsigned long> m_stopAfterMs;
+  std::atomic<DWORD> m_Caller{0};
+  std::atomic<bool> m_Delivering{false};
+  ServiceLog m_Log{L"TETHRA_SIMWLAN_LOG", "sim wlanapi: "};
+  std::mutex m_LogMutex;
+  std::mutex m_NowMutex;
+  std::string m_LastNow;
+  std::size_t m_MisusesWritten = 0;
+  std::atomic<int> m_InService{0};
+  std::atomic<bool> m_Ended{false};
+  std::mutex m_FaultsMutex;
+  sim::FaultPlan m_Faults;
+  std::optional<unsigned long> m_StopAfterMs;
   // Delivery thread only: when the service stops the network by itself, and whether it did.
-  std::optional<ULONGLONG> m_stopAt;
-  bool m_stopped = false;
+  std::optional<ULONGLONG> m_StopAt;
+  bool m_Stopped = false;
   // The program's own Win32 code-page adapter: the service converts as the program does.
-  std::unique_ptr<platform::ICodePage> m_codePage;
-  std::unique_ptr<sim::SimWlanService> m_service;
-  std::mutex m_targetsMutex;
-  std::map<HANDLE, std::vector<std::unique_ptr<CallbackTarget>>> m_targets;
-  std::unique_ptr<ControlPipeServer> m_control;
+  std::unique_ptr<platform::ICodePage> m_CodePage;
+  std::unique_ptr<sim::SimWlanService> m_Service;
+  std::mutex m_TargetsMutex;
+  std::map<HANDLE, std::vector<std::unique_ptr<CallbackTarget>>> m_Targets;
+  std::unique_ptr<ControlPipeServer> m_Control;
 };
 
 }  // namespace tethra::tools

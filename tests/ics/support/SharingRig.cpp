@@ -17,27 +17,27 @@ sim::SimConnectionConfig Connection(std::uint8_t n, std::u16string name, std::u1
   return c;
 }
 
-SharingRig::SharingRig(sim::SimSharingConfig config) : m_service(*this, &m_kernel, std::move(config)) {
-  m_parts.use(m_kernel);
-  m_parts.use(m_com);
-  m_parts.use(m_service);
-  m_parts.use(m_trace);
+SharingRig::SharingRig(sim::SimSharingConfig config) : m_Service(*this, &m_Kernel, std::move(config)) {
+  m_Parts.use(m_Kernel);
+  m_Parts.use(m_Com);
+  m_Parts.use(m_Service);
+  m_Parts.use(m_Trace);
 }
 
 void SharingRig::fail(const std::string& operation, platform::HResult code, int times) {
-  m_faults.add(sim::FaultRule{"ics", operation, platform::Raw(code), -1, times});
+  m_Faults.add(sim::FaultRule{"ics", operation, platform::Raw(code), -1, times});
 }
 
 std::vector<std::string> SharingRig::callsSinceMark() const {
-  return std::vector<std::string>(m_calls.begin() + static_cast<std::ptrdiff_t>(m_mark), m_calls.end());
+  return std::vector<std::string>(m_Calls.begin() + static_cast<std::ptrdiff_t>(m_Mark), m_Calls.end());
 }
 
 void SharingRig::recordCall(std::string_view operation, std::string_view, std::string_view) {
-  m_calls.emplace_back(operation);
+  m_Calls.emplace_back(operation);
 }
 
 std::optional<std::int64_t> SharingRig::takeFault(std::string_view area, std::string_view operation) {
-  const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+  const std::optional<sim::FaultRule> rule = m_Faults.take(area, operation);
   if (!rule) return std::nullopt;
   return rule->code;  // the host hands faults over as plain numbers
 }

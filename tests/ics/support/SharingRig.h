@@ -50,33 +50,33 @@ class SharingRig final : private sim::ISharingServiceHost {
   // The next `times` calls of `operation` fail with `code` (-1: every call). "ics-grow" with
   // `grow` instead.
   void fail(const std::string& operation, platform::HResult code, int times = -1);
-  void grow(int times = 1) { m_faults.add(sim::FaultRule{"ics-grow", "", 0, -1, times}); }
+  void grow(int times = 1) { m_Faults.add(sim::FaultRule{"ics-grow", "", 0, -1, times}); }
 
-  sim::SimSharingService& service() { return m_service; }
-  const platform::Platform& platform() const { return m_parts.platform(); }
-  CountingCom& com() { return m_com; }
-  wlan::test::ThreadKernel& kernel() { return m_kernel; }
-  platform::ITrace& trace() { return m_trace; }
-  std::uint64_t calls(const std::string& operation) const { return m_service.callCount(operation); }
+  sim::SimSharingService& service() { return m_Service; }
+  const platform::Platform& platform() const { return m_Parts.platform(); }
+  CountingCom& com() { return m_Com; }
+  wlan::test::ThreadKernel& kernel() { return m_Kernel; }
+  platform::ITrace& trace() { return m_Trace; }
+  std::uint64_t calls(const std::string& operation) const { return m_Service.callCount(operation); }
   // The operations called since the last mark, in order.
   std::vector<std::string> callsSinceMark() const;
-  void mark() { m_mark = m_calls.size(); }
-  const std::vector<std::string>& events() const { return m_events; }
+  void mark() { m_Mark = m_Calls.size(); }
+  const std::vector<std::string>& events() const { return m_Events; }
 
  private:
   void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override;
   std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override;
-  void event(std::string text) override { m_events.push_back(std::move(text)); }
+  void event(std::string text) override { m_Events.push_back(std::move(text)); }
 
-  wlan::test::ThreadKernel m_kernel;
-  CountingCom m_com;
-  tethra::test::DiscardingTrace m_trace;
-  sim::SimSharingService m_service;
-  sim::ProcessParts m_parts;
-  sim::FaultPlan m_faults;
-  std::vector<std::string> m_calls;
-  std::size_t m_mark = 0;
-  std::vector<std::string> m_events;
+  wlan::test::ThreadKernel m_Kernel;
+  CountingCom m_Com;
+  tethra::test::DiscardingTrace m_Trace;
+  sim::SimSharingService m_Service;
+  sim::ProcessParts m_Parts;
+  sim::FaultPlan m_Faults;
+  std::vector<std::string> m_Calls;
+  std::size_t m_Mark = 0;
+  std::vector<std::string> m_Events;
 };
 
 }  // namespace tethra::ics::test

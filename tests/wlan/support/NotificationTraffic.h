@@ -41,33 +41,33 @@ class DrainingDialog {
  public:
   explicit DrainingDialog(PostCountingWindows& windows) {
     windows.onPost = [this] {
-      std::lock_guard lock(m_mutex);
-      ++m_posts;
-      m_changed.notify_all();
+      std::lock_guard lock(m_Mutex);
+      ++m_Posts;
+      m_Changed.notify_all();
     };
   }
   DrainingDialog(const DrainingDialog&) = delete;
   DrainingDialog& operator=(const DrainingDialog&) = delete;
   ~DrainingDialog() {
-    if (m_thread.joinable()) stop();
+    if (m_Thread.joinable()) stop();
   }
 
-  void start(CNotificationSink* sink) { m_thread = std::thread([this, sink] { run(sink); }); }
+  void start(CNotificationSink* sink) { m_Thread = std::thread([this, sink] { run(sink); }); }
   void stop() {
     {
-      std::lock_guard lock(m_mutex);
-      m_stop = true;
+      std::lock_guard lock(m_Mutex);
+      m_Stop = true;
     }
-    m_changed.notify_all();
-    m_thread.join();
+    m_Changed.notify_all();
+    m_Thread.join();
   }
   void waitDrained(std::uint64_t records) {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_drained >= records; });
+    std::unique_lock lock(m_Mutex);
+    m_Changed.wait(lock, [&] { return m_Drained >= records; });
   }
   std::uint64_t drained() const {
-    std::lock_guard lock(m_mutex);
-    return m_drained;
+    std::lock_guard lock(m_Mutex);
+    return m_Drained;
   }
 
  private:
@@ -75,9 +75,9 @@ class DrainingDialog {
     std::uint64_t seen = 0;
     for (;;) {
       {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_stop || m_posts > seen; });
-        seen = m_posts;
+        std::unique_lock lock(m_Mutex);
+        m_Changed.wait(lock, [&] { return m_Stop || m_Posts > seen; });
+        seen = m_Posts;
       }
       std::uint64_t count = 0;
       while (CHostedNetworkNotification* record = sink->GetNextNotification()) {
@@ -85,19 +85,19 @@ class DrainingDialog {
         record->Release();
         ++count;
       }
-      std::lock_guard lock(m_mutex);
-      m_drained += count;
-      m_changed.notify_all();
-      if (m_stop) return;
+      std::lock_guard lock(m_Mutex);
+      m_Drained += count;
+      m_Changed.notify_all();
+      if (m_Stop) return;
     }
   }
 
-  mutable std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::uint64_t m_posts = 0;
-  std::uint64_t m_drained = 0;
-  bool m_stop = false;
-  std::thread m_thread;
+  mutable std::mutex m_Mutex;
+  std::condition_variable m_Changed;
+  std::uint64_t m_Posts = 0;
+  std::uint64_t m_Drained = 0;
+  bool m_Stop = false;
+  std::thread m_Thread;
 };
 
 }  // namespace tethra::wlan::test

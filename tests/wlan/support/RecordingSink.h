@@ -22,12 +22,12 @@ class RecordingSink final : public CHostedNetworkNotificationSink {
   void OnStationLeave(CWlanStation* station) override { add("leave " + Mac(station)); }
 
   std::vector<std::string> lines() const {
-    std::lock_guard lock(m_mutex);
-    return m_lines;
+    std::lock_guard lock(m_Mutex);
+    return m_Lines;
   }
   void clear() {
-    std::lock_guard lock(m_mutex);
-    m_lines.clear();
+    std::lock_guard lock(m_Mutex);
+    m_Lines.clear();
   }
 
  private:
@@ -39,12 +39,12 @@ class RecordingSink final : public CHostedNetworkNotificationSink {
     return text;
   }
   void add(std::string line) {
-    std::lock_guard lock(m_mutex);
-    m_lines.push_back(std::move(line));
+    std::lock_guard lock(m_Mutex);
+    m_Lines.push_back(std::move(line));
   }
 
-  mutable std::mutex m_mutex;
-  std::vector<std::string> m_lines;
+  mutable std::mutex m_Mutex;
+  std::vector<std::string> m_Lines;
 };
 
 }  // namespace tethra::wlan::test

@@ -13,34 +13,34 @@ namespace tethra::wlan::test {
 
 class ScopedAllocationFaults final : public base::IAllocationFaults {
  public:
-  ScopedAllocationFaults() : m_previous(base::SetAllocationFaults(this)) {}
-  ~ScopedAllocationFaults() override { base::SetAllocationFaults(m_previous); }
+  ScopedAllocationFaults() : m_Previous(base::SetAllocationFaults(this)) {}
+  ~ScopedAllocationFaults() override { base::SetAllocationFaults(m_Previous); }
   ScopedAllocationFaults(const ScopedAllocationFaults&) = delete;
   ScopedAllocationFaults& operator=(const ScopedAllocationFaults&) = delete;
 
   void failNext(const std::string& site, int count) {
-    std::lock_guard lock(m_mutex);
-    m_failures[site] = count;
+    std::lock_guard lock(m_Mutex);
+    m_Failures[site] = count;
   }
   int attempts(const std::string& site) const {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_attempts.find(site);
-    return it == m_attempts.end() ? 0 : it->second;
+    std::lock_guard lock(m_Mutex);
+    const auto it = m_Attempts.find(site);
+    return it == m_Attempts.end() ? 0 : it->second;
   }
   bool FailAllocation(const char* site) override {
-    std::lock_guard lock(m_mutex);
-    ++m_attempts[site];
-    int& left = m_failures[site];
+    std::lock_guard lock(m_Mutex);
+    ++m_Attempts[site];
+    int& left = m_Failures[site];
     if (left == 0) return false;
     --left;
     return true;
   }
 
  private:
-  mutable std::mutex m_mutex;
-  std::map<std::string, int> m_failures;
-  std::map<std::string, int> m_attempts;
-  base::IAllocationFaults* m_previous;
+  mutable std::mutex m_Mutex;
+  std::map<std::string, int> m_Failures;
+  std::map<std::string, int> m_Attempts;
+  base::IAllocationFaults* m_Previous;
 };
 
 }  // namespace tethra::wlan::test

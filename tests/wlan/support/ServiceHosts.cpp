@@ -5,35 +5,35 @@ namespace tethra::wlan::test {
 
 void FaultingHost::addFault(std::string area, std::string operation, std::int64_t code, std::int64_t extra,
                             int times) {
-  std::lock_guard lock(m_mutex);
-  m_faults.add(sim::FaultRule{std::move(area), std::move(operation), code, extra, times});
+  std::lock_guard lock(m_Mutex);
+  m_Faults.add(sim::FaultRule{std::move(area), std::move(operation), code, extra, times});
 }
 
 std::vector<std::string> FaultingHost::calls() const {
-  std::lock_guard lock(m_mutex);
-  return m_calls;
+  std::lock_guard lock(m_Mutex);
+  return m_Calls;
 }
 
 std::vector<std::string> FaultingHost::events() const {
-  std::lock_guard lock(m_mutex);
-  return m_events;
+  std::lock_guard lock(m_Mutex);
+  return m_Events;
 }
 
 void FaultingHost::recordCall(std::string_view function, std::string_view arguments, std::string_view result) {
-  std::lock_guard lock(m_mutex);
-  m_calls.push_back(std::string(function) + "(" + std::string(arguments) + ") = " + std::string(result));
+  std::lock_guard lock(m_Mutex);
+  m_Calls.push_back(std::string(function) + "(" + std::string(arguments) + ") = " + std::string(result));
 }
 
 std::optional<sim::WlanFault> FaultingHost::takeFault(std::string_view area, std::string_view operation) {
-  std::lock_guard lock(m_mutex);
-  const std::optional<sim::FaultRule> rule = m_faults.take(area, operation);
+  std::lock_guard lock(m_Mutex);
+  const std::optional<sim::FaultRule> rule = m_Faults.take(area, operation);
   if (!rule) return std::nullopt;
   return sim::WlanFault{rule->code, rule->extra};
 }
 
 void FaultingHost::event(std::string text) {
-  std::lock_guard lock(m_mutex);
-  m_events.push_back(std::move(text));
+  std::lock_guard lock(m_Mutex);
+  m_Events.push_back(std::move(text));
 }
 
 void FaultingHost::waitUntil(std::function<bool()> ready) {
@@ -44,36 +44,36 @@ void ManualHost::deliverAll(sim::SimWlanService& service) {
   while (service.hasPendingNotification()) service.deliverNext();
 }
 
-void ThreadedHost::start(sim::SimWlanService& service) { m_thread = std::thread([this, &service] { run(&service); }); }
+void ThreadedHost::start(sim::SimWlanService& service) { m_Thread = std::thread([this, &service] { run(&service); }); }
 
 void ThreadedHost::stop() {
   {
-    std::lock_guard lock(m_wake);
-    m_stop = true;
+    std::lock_guard lock(m_Wake);
+    m_Stop = true;
   }
-  m_cv.notify_all();
-  if (m_thread.joinable()) m_thread.join();
+  m_Cv.notify_all();
+  if (m_Thread.joinable()) m_Thread.join();
 }
 
 void ThreadedHost::notificationQueued() {
   {
-    std::lock_guard lock(m_wake);
-    ++m_kicks;
+    std::lock_guard lock(m_Wake);
+    ++m_Kicks;
   }
-  m_cv.notify_all();
+  m_Cv.notify_all();
 }
 
 void ThreadedHost::run(sim::SimWlanService* service) {
   for (;;) {
     {
-      std::unique_lock lock(m_wake);
-      m_cv.wait(lock, [this] { return m_stop || m_kicks > 0; });
-      if (m_stop) return;
-      m_kicks = 0;
-      m_delivering = true;
+      std::unique_lock lock(m_Wake);
+      m_Cv.wait(lock, [this] { return m_Stop || m_Kicks > 0; });
+      if (m_Stop) return;
+      m_Kicks = 0;
+      m_Delivering = true;
     }
     while (service->hasPendingNotification()) service->deliverNext();
-    m_delivering = false;
+    m_Delivering = false;
   }
 }
 
@@ -81,10 +81,10 @@ void ThreadedHost::waitIdle(sim::SimWlanService& service) {
   for (;;) {
     bool kicked = false;
     {
-      std::lock_guard lock(m_wake);
-      kicked = m_kicks > 0;
+      std::lock_guard lock(m_Wake);
+      kicked = m_Kicks > 0;
     }
-    if (!kicked && !m_delivering && !service.hasPendingNotification()) return;
+    if (!kicked && !m_Delivering && !service.hasPendingNotification()) return;
     std::this_thread::yield();
   }
 }

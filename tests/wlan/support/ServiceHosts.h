@@ -30,10 +30,10 @@ class FaultingHost : public sim::IWlanServiceHost {
   void waitUntil(std::function<bool()> ready) override;
 
  private:
-  mutable std::mutex m_mutex;
-  sim::FaultPlan m_faults;
-  std::vector<std::string> m_calls;
-  std::vector<std::string> m_events;
+  mutable std::mutex m_Mutex;
+  sim::FaultPlan m_Faults;
+  std::vector<std::string> m_Calls;
+  std::vector<std::string> m_Events;
 };
 
 class ManualHost final : public FaultingHost {
@@ -59,12 +59,12 @@ class ThreadedHost final : public FaultingHost {
  private:
   void run(sim::SimWlanService* service);
 
-  std::mutex m_wake;
-  std::condition_variable m_cv;
-  int m_kicks = 0;
-  bool m_stop = false;
-  std::atomic<bool> m_delivering{false};
-  std::thread m_thread;
+  std::mutex m_Wake;
+  std::condition_variable m_Cv;
+  int m_Kicks = 0;
+  bool m_Stop = false;
+  std::atomic<bool> m_Delivering{false};
+  std::thread m_Thread;
 };
 
 }  // namespace tethra::wlan::test

@@ -48,7 +48,7 @@ class ThreadKernel final : public tethra::test::FailingKernel {
   // Waits for every thread made by createThread to return.
   void joinThreads();
   // Threads blocked in waitForSingleObject right now.
-  int waiters() const { return m_waiters.load(); }
+  int waiters() const { return m_Waiters.load(); }
 
  private:
   // Sets or clears an event; false for an unknown handle.
@@ -58,15 +58,15 @@ class ThreadKernel final : public tethra::test::FailingKernel {
     bool signalled = false;
   };
 
-  mutable std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::map<platform::Handle, std::unique_ptr<Event>> m_events;
-  platform::SystemTime m_time{2012, 3, 4, 1, 5, 14, 7, 9};
-  int m_failEvents = 0;
-  platform::Win32Error m_failEventsError = platform::kERROR_SUCCESS;
-  std::atomic<int> m_waiters{0};
-  std::vector<std::thread> m_threads;  // guarded by m_mutex; joined outside it
-  const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+  mutable std::mutex m_Mutex;
+  std::condition_variable m_Changed;
+  std::map<platform::Handle, std::unique_ptr<Event>> m_Events;
+  platform::SystemTime m_Time{2012, 3, 4, 1, 5, 14, 7, 9};
+  int m_FailEvents = 0;
+  platform::Win32Error m_FailEventsError = platform::kERROR_SUCCESS;
+  std::atomic<int> m_Waiters{0};
+  std::vector<std::thread> m_Threads;  // guarded by m_Mutex; joined outside it
+  const std::chrono::steady_clock::time_point m_Start = std::chrono::steady_clock::now();
 };
 
 }  // namespace tethra::wlan::test

@@ -56,11 +56,11 @@ class CCommandChannel {
  private:
   bool AwaitStartup();
   void CarryOutSsidCommand(platform::Hkey key);
-  platform::IKernel& Kernel() const { return *m_platform.kernel; }
+  platform::IKernel& Kernel() const { return *m_Platform.kernel; }
 
-  const platform::Platform& m_platform;
-  CDialogState& m_state;
-  CommandHooks m_hooks;
+  const platform::Platform& m_Platform;
+  CDialogState& m_State;
+  CommandHooks m_Hooks;
   base::CThreadChecker m_WatcherThread{base::ThreadBinding::kBindOnFirstUse};
   CStartupGate m_StartupGate;
   std::atomic<platform::Handle> m_hActionEvent{nullptr};

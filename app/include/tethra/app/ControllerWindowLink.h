@@ -24,15 +24,15 @@ class CControllerWindowLink {
  public:
   CControllerWindowLink(platform::IWindowSystem& windows, platform::IRegistry& registry, platform::ITrace& trace,
                         std::u16string commandLine)
-      : m_windows(windows), m_registry(registry), m_trace(trace), m_commandLine(std::move(commandLine)) {}
+      : m_Windows(windows), m_Registry(registry), m_Trace(trace), m_CommandLine(std::move(commandLine)) {}
   CControllerWindowLink(const CControllerWindowLink&) = delete;
   CControllerWindowLink& operator=(const CControllerWindowLink&) = delete;
 
   // Finds the controller window by its title and hides it; without one nothing is sent later.
   void Find();
-  bool Found() const { return m_window != nullptr; }
+  bool Found() const { return m_Window != nullptr; }
   // The switch the controller started the program with ("/ShareLAN", ...): sent back with the notice.
-  const std::u16string& CommandLine() const { return m_commandLine; }
+  const std::u16string& CommandLine() const { return m_CommandLine; }
 
   // A status code from `from` (the dialog's window).
   bool SendStatus(platform::Hwnd from, const std::u16string& code);
@@ -43,12 +43,12 @@ class CControllerWindowLink {
   void SendNameAndKey(platform::Hwnd from, CDialogState& state);
 
  private:
-  platform::IWindowSystem& m_windows;
-  platform::IRegistry& m_registry;
-  platform::ITrace& m_trace;
-  const std::u16string m_commandLine;
-  platform::Hwnd m_window = nullptr;
-  CWnd m_windowObject;  // the framework's object for m_window, once found
+  platform::IWindowSystem& m_Windows;
+  platform::IRegistry& m_Registry;
+  platform::ITrace& m_Trace;
+  const std::u16string m_CommandLine;
+  platform::Hwnd m_Window = nullptr;
+  CWnd m_WindowObject;  // the framework's object for m_Window, once found
 };
 
 }  // namespace tethra::app

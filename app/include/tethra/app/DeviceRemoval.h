@@ -19,7 +19,7 @@ namespace tethra::app {
 class CDeviceRemoval {
  public:
   CDeviceRemoval(platform::ISystemEvents& events, std::u16string commandLine)
-      : m_events(events), m_commandLine(std::move(commandLine)) {}
+      : m_Events(events), m_CommandLine(std::move(commandLine)) {}
 
   bool RegisterDeviceInterfaceGuid(platform::Hwnd window);
   bool UnRegisterDeviceInterfaceGuid();  // true as well when nothing is registered
@@ -29,10 +29,10 @@ class CDeviceRemoval {
   bool IsSharedAdapter(const std::u16string& interfaceName) const;
 
  private:
-  base::CThreadChecker m_thread;
-  platform::ISystemEvents& m_events;
-  const std::u16string m_commandLine;
-  platform::UniqueDeviceNotification m_registration;
+  base::CThreadChecker m_Thread;
+  platform::ISystemEvents& m_Events;
+  const std::u16string m_CommandLine;
+  platform::UniqueDeviceNotification m_Registration;
 };
 
 }  // namespace tethra::app

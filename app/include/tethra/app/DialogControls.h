@@ -49,7 +49,7 @@ class CDialogControls {
   CComboBox m_ConnectionCombo;
   CListBox m_NotificationList;
   CListCtrl m_DeviceList;
-  platform::Himagelist m_hDeviceImageList = nullptr;  // made once, lives as long as the process
+  platform::Himagelist m_DeviceImageList = nullptr;  // made once, lives as long as the process
   std::array<char16_t, 256> m_szStartText{};
   std::array<char16_t, 256> m_szStopText{};
 };

@@ -42,7 +42,7 @@ class CDialogState {
   CDialogState(const CDialogState&) = delete;
   CDialogState& operator=(const CDialogState&) = delete;
 
-  DialogPhase Phase() const { return m_phase.load(); }
+  DialogPhase Phase() const { return m_Phase.load(); }
 
   // Events, dialog's thread.
   bool BeginStartup();
@@ -61,39 +61,39 @@ class CDialogState {
 
   // Whether the access point runs, as the program last saw it. Written on the dialog's thread,
   // read on both (the watcher's rename restarts only a running network).
-  bool Started() const { return m_started.load(); }
-  void NoteStarted(bool started) { m_started.store(started); }
+  bool Started() const { return m_Started.load(); }
+  void NoteStarted(bool started) { m_Started.store(started); }
 
   // The controller asked for the close, or a rename failed: no more status codes. Written on
   // the watcher thread, read on both.
-  bool SilentClose() const { return m_silentClose.load(); }
-  void CloseSilently() { m_silentClose.store(true); }
+  bool SilentClose() const { return m_SilentClose.load(); }
+  void CloseSilently() { m_SilentClose.store(true); }
 
   // A rename is under way: the hosted network's reports are its own doing and are dropped.
   // Written on the watcher thread, read on the dialog's.
-  bool RenameFinished() const { return m_renameFinished.load(); }
-  void BeginRename() { m_renameFinished.store(false); }
-  void FinishRename() { m_renameFinished.store(true); }
+  bool RenameFinished() const { return m_RenameFinished.load(); }
+  void BeginRename() { m_RenameFinished.store(false); }
+  void FinishRename() { m_RenameFinished.store(true); }
 
   // The name and key in force (what the access point holds, as last read or set) and the name
   // and key the next start asks for (what the edits show). Both threads read and replace them.
-  CSharedText& NameInForce() { return m_nameInForce; }
-  CSharedText& KeyInForce() { return m_keyInForce; }
-  CSharedText& NameToUse() { return m_nameToUse; }
-  CSharedText& KeyToUse() { return m_keyToUse; }
+  CSharedText& NameInForce() { return m_NameInForce; }
+  CSharedText& KeyInForce() { return m_KeyInForce; }
+  CSharedText& NameToUse() { return m_NameToUse; }
+  CSharedText& KeyToUse() { return m_KeyToUse; }
 
  private:
   bool Move(DialogPhase from, DialogPhase to);
 
-  base::CThreadChecker m_mover;  // the constructing thread: the dialog's
-  std::atomic<DialogPhase> m_phase{DialogPhase::kCreated};
-  std::atomic<bool> m_started{false};
-  std::atomic<bool> m_silentClose{false};
-  std::atomic<bool> m_renameFinished{true};
-  CSharedText m_nameInForce;
-  CSharedText m_keyInForce;
-  CSharedText m_nameToUse;
-  CSharedText m_keyToUse;
+  base::CThreadChecker m_Mover;  // the constructing thread: the dialog's
+  std::atomic<DialogPhase> m_Phase{DialogPhase::kCreated};
+  std::atomic<bool> m_Started{false};
+  std::atomic<bool> m_SilentClose{false};
+  std::atomic<bool> m_RenameFinished{true};
+  CSharedText m_NameInForce;
+  CSharedText m_KeyInForce;
+  CSharedText m_NameToUse;
+  CSharedText m_KeyToUse;
 };
 
 }  // namespace tethra::app

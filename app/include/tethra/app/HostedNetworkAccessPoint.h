@@ -26,7 +26,7 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   CHostedNetworkAccessPoint(const platform::Platform& platform, std::function<platform::Bool32(bool started)> restart);
   ~CHostedNetworkAccessPoint() override { ReleaseNotificationSink(); }
 
-  wlan::CWlanManager& Manager() { return m_manager; }
+  wlan::CWlanManager& Manager() { return m_Manager; }
   // Makes the sink (posting to `window`), initialises the manager for `maxPeers` and registers
   // the sink; `started` as the service reports it. On a failure nothing stays registered.
   platform::HResult Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started);
@@ -39,31 +39,31 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   platform::HResult StartWith(const std::u16string& name, const std::u16string& key, CSharedText& nameInForce,
                               CSharedText& keyInForce);
 
-  platform::HResult IsStarted(bool& started) override { return m_manager.IsHostedNetworkStarted(started); }
-  platform::HResult GetName(std::u16string& name) override { return m_manager.GetHostedNetworkName(name); }
-  void SetName(const std::u16string& name) override { m_manager.SetHostedNetworkName(name.c_str()); }
+  platform::HResult IsStarted(bool& started) override { return m_Manager.IsHostedNetworkStarted(started); }
+  platform::HResult GetName(std::u16string& name) override { return m_Manager.GetHostedNetworkName(name); }
+  void SetName(const std::u16string& name) override { m_Manager.SetHostedNetworkName(name.c_str()); }
   platform::Bool32 Restart(const platform::AccessPointConfig&, bool started) override {
-    const platform::Bool32 done = m_restart(started);
+    const platform::Bool32 done = m_Restart(started);
     // The shell's start is a forced one, tied to no handle: the program's StopUsing would leave
     // it running after the program.
-    if (started) m_startedByShell = true;
+    if (started) m_StartedByShell = true;
     return done;
   }
-  void SetKey(const std::u16string& key) override { m_manager.SetHostedNetworkKey(key.c_str()); }
+  void SetKey(const std::u16string& key) override { m_Manager.SetHostedNetworkKey(key.c_str()); }
   bool FollowsHostedNetworkRecords() const override { return true; }
   platform::HResult Stop(bool sharingStopped) override {
     // Sharing that was on may keep the network in use, and the network shell's start is not
     // the program's to give back: then only a forced stop ends it.
-    return sharingStopped || m_startedByShell ? m_manager.ForceStopHostedNetwork() : m_manager.StopHostedNetwork();
+    return sharingStopped || m_StartedByShell ? m_Manager.ForceStopHostedNetwork() : m_Manager.StopHostedNetwork();
   }
   void FinishForEnd() override {}  // the WLAN service undoes the program's start when it ends
 
  private:
-  const platform::Platform& m_platform;
-  wlan::CWlanManager m_manager;
-  std::unique_ptr<wlan::CNotificationSink> m_sink;  // registered with m_manager while set
-  std::function<platform::Bool32(bool started)> m_restart;
-  std::atomic<bool> m_startedByShell{false};  // set by the watcher, read at the end
+  const platform::Platform& m_Platform;
+  wlan::CWlanManager m_Manager;
+  std::unique_ptr<wlan::CNotificationSink> m_Sink;  // registered with m_Manager while set
+  std::function<platform::Bool32(bool started)> m_Restart;
+  std::atomic<bool> m_StartedByShell{false};  // set by the watcher, read at the end
 };
 
 }  // namespace tethra::app

@@ -65,9 +65,9 @@ class CHostedNetworkDlg : public CDialog {
   enum class WatcherHandle { kKeep, kClose };
   void FinishEnd(WatcherHandle watcherHandle);
 
-  platform::IKernel& Kernel() const { return *m_platform.kernel; }
+  platform::IKernel& Kernel() const { return *m_Platform.kernel; }
 
-  const platform::Platform& m_platform;
+  const platform::Platform& m_Platform;
   base::CThreadChecker m_DialogThread;  // the constructing thread runs every handler
   CDialogState m_State;
   CControllerWindowLink m_Link;

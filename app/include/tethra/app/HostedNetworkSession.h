@@ -45,8 +45,8 @@ class CHostedNetworkSession {
 
   // The access point in use: the hosted network until the mobile hotspot stands in (switched
   // once, before the hotspot starts). Any thread.
-  IAccessPoint& AccessPoint() const { return *m_pAccessPoint.load(); }
-  CHotspotAccessPoint* Hotspot() const { return m_standIn.Get(); }
+  IAccessPoint& AccessPoint() const { return *m_AccessPoint.load(); }
+  CHotspotAccessPoint* Hotspot() const { return m_StandIn.Get(); }
   const platform::Guid& HostedNetworkGuid() const { return m_HostedNetworkGuid; }
 
   // Start-up, in this order: Open (sharing's policy and manager, the WLAN service, what the
@@ -86,18 +86,18 @@ class CHostedNetworkSession {
   void UnregisterSessionNotifications();
   TETHRA_PRINTF_FORMAT(2, 3) void Trace(const char* format, ...);
 
-  const platform::Platform& m_platform;
-  base::CThreadChecker m_thread;  // the dialog's
-  CWnd& m_window;
+  const platform::Platform& m_Platform;
+  base::CThreadChecker m_Thread;  // the dialog's
+  CWnd& m_Window;
   CDialogState& m_State;
   CControllerWindowLink& m_Link;
   CDialogControls& m_Controls;
   CSharingSession& m_Sharing;
   CHostedNetworkAccessPoint& m_HostedNetwork;
-  SessionEnds m_ends;
+  SessionEnds m_Ends;
   platform::Guid m_HostedNetworkGuid{};
-  CHotspotStandIn m_standIn;
-  std::atomic<IAccessPoint*> m_pAccessPoint;  // published to the watcher
+  CHotspotStandIn m_StandIn;
+  std::atomic<IAccessPoint*> m_AccessPoint;  // published to the watcher
 };
 
 }  // namespace tethra::app

@@ -114,26 +114,26 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void SetInForce(const platform::AccessPointConfig& config);
   static const char* PurposeName(Purpose purpose);
 
-  std::unique_ptr<wlan::CMobileHotspot> m_hotspot;
-  platform::IKernel& m_kernel;
-  platform::IWindowSystem& m_windows;
-  const platform::Hwnd m_dialog;
-  platform::ITrace& m_trace;
-  HotspotEvents m_events;
+  std::unique_ptr<wlan::CMobileHotspot> m_Hotspot;
+  platform::IKernel& m_Kernel;
+  platform::IWindowSystem& m_Windows;
+  const platform::Hwnd m_Dialog;
+  platform::ITrace& m_Trace;
+  HotspotEvents m_Events;
 
   // Dialog's thread.
-  Purpose m_purpose = Purpose::None;
-  std::deque<Step> m_steps;
-  bool m_adopted = false;
-  std::atomic<bool> m_ranSession{false};  // the hotspot runs with a per-session configuration
-  std::optional<platform::AccessPointConfig> m_saved;  // the user's, while ours is in place
-  std::optional<platform::AccessPointConfig> m_prepared;  // the start's, when it differs
-  int m_lookAgain = 0;
-  std::shared_ptr<RenameRequest> m_renaming;
+  Purpose m_Purpose = Purpose::None;
+  std::deque<Step> m_Steps;
+  bool m_Adopted = false;
+  std::atomic<bool> m_RanSession{false};  // the hotspot runs with a per-session configuration
+  std::optional<platform::AccessPointConfig> m_Saved;  // the user's, while ours is in place
+  std::optional<platform::AccessPointConfig> m_Prepared;  // the start's, when it differs
+  int m_LookAgain = 0;
+  std::shared_ptr<RenameRequest> m_Renaming;
 
-  std::mutex m_mutex;  // over the two below
-  platform::AccessPointConfig m_inForce;
-  std::shared_ptr<RenameRequest> m_renameAsked;
+  std::mutex m_Mutex;  // over the two below
+  platform::AccessPointConfig m_InForce;
+  std::shared_ptr<RenameRequest> m_RenameAsked;
 };
 
 }  // namespace tethra::app

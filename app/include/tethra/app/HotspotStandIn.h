@@ -26,13 +26,13 @@ class CHotspotStandIn {
     kOpened,     // Get() runs it from now on
   };
   CHotspotStandIn(const platform::Platform& platform, const std::u16string& commandLine)
-      : m_platform(platform), m_commandLine(commandLine) {}
+      : m_Platform(platform), m_CommandLine(commandLine) {}
   CHotspotStandIn(const CHotspotStandIn&) = delete;
   CHotspotStandIn& operator=(const CHotspotStandIn&) = delete;
 
   // Once: for `selected` (the connection sharing would share), its messages posted to `dialog`.
   Opening Open(const ics::CIcsConnectionInfo* selected, platform::Hwnd dialog, HotspotEvents events);
-  CHotspotAccessPoint* Get() const { return m_accessPoint.get(); }
+  CHotspotAccessPoint* Get() const { return m_AccessPoint.get(); }
 
   // The hosted network's name and key where the WLAN service holds them; a key the program made
   // up for lack of one never goes into the system's hotspot: it keeps its own then. `inForce`:
@@ -41,9 +41,9 @@ class CHotspotStandIn {
                platform::AccessPointConfig& inForce, platform::HResult& hr);
 
  private:
-  const platform::Platform& m_platform;
-  const std::u16string m_commandLine;
-  std::unique_ptr<CHotspotAccessPoint> m_accessPoint;
+  const platform::Platform& m_Platform;
+  const std::u16string m_CommandLine;
+  std::unique_ptr<CHotspotAccessPoint> m_AccessPoint;
 };
 
 }  // namespace tethra::app

@@ -13,17 +13,17 @@ namespace tethra::app {
 class CSharedText {
  public:
   std::u16string Get() const {
-    std::lock_guard lock(m_mutex);
-    return m_text;
+    std::lock_guard lock(m_Mutex);
+    return m_Text;
   }
   void Set(std::u16string text) {
-    std::lock_guard lock(m_mutex);
-    m_text = std::move(text);
+    std::lock_guard lock(m_Mutex);
+    m_Text = std::move(text);
   }
 
  private:
-  mutable std::mutex m_mutex;
-  std::u16string m_text;
+  mutable std::mutex m_Mutex;
+  std::u16string m_Text;
 };
 
 }  // namespace tethra::app

@@ -42,13 +42,13 @@ class CSharingSession {
   // The policy, once at start-up: true when sharing may be used. When not, its controls are
   // disabled and sharing is not wanted.
   bool ReadPolicy();
-  bool Usable() const { return m_isAdmin != 0 && m_allowed; }
-  bool IsAdmin() const { return m_isAdmin != 0; }
+  bool Usable() const { return m_IsAdmin != 0 && m_Allowed; }
+  bool IsAdmin() const { return m_IsAdmin != 0; }
 
   // Loads the network shell library and makes the manager, then reads the connections. A
   // thread already in a COM apartment (S_FALSE) is no failure, but leaves no manager.
   platform::HResult InitIcs();
-  ics::CIcsManager* Manager() const { return m_manager.get(); }
+  ics::CIcsManager* Manager() const { return m_Manager.get(); }
 
   // Reads the connections again; with the hosted network `started`, whether sharing is on for
   // its connection (`hostedGuid`). `refreshOffer` refills the combo box; false when it then
@@ -60,15 +60,15 @@ class CSharingSession {
 
   // The user's check of "enable sharing".
   void SetNeeded(bool needed);
-  bool Needed() const { return m_needed; }
-  bool Enabled() const { return m_enabled; }
+  bool Needed() const { return m_Needed; }
+  bool Enabled() const { return m_Enabled; }
   void EnableControls() const;
   void DisableControls() const;
 
   // The offered connection the combo box has selected, if any.
-  const ics::CIcsConnectionInfo* Selected() const { return m_selected; }
-  int OfferedCount() const { return static_cast<int>(m_offered.size()); }
-  ics::CIcsConnectionInfo* Offered(int index) const { return m_offered.at(static_cast<std::size_t>(index)).get(); }
+  const ics::CIcsConnectionInfo* Selected() const { return m_Selected; }
+  int OfferedCount() const { return static_cast<int>(m_Offered.size()); }
+  ics::CIcsConnectionInfo* Offered(int index) const { return m_Offered.at(static_cast<std::size_t>(index)).get(); }
 
   // Shares the selected connection with the hosted network's (`privateGuid`), retrying;
   // `tried` tells whether sharing was attempted. UndoFailedStart puts the previous pair back.
@@ -84,21 +84,21 @@ class CSharingSession {
   platform::Bool32 IsUserAdmin();
   bool IsICSAllowed();
 
-  base::CThreadChecker m_thread;
-  const platform::Platform& m_platform;
-  CButton& m_enableCheck;
-  CComboBox& m_connectionCombo;
-  Reports m_reports;
-  platform::Bool32 m_isAdmin = 0;
-  bool m_allowed = false;
-  bool m_needed = false;
-  bool m_enabled = false;
-  bool m_refreshed = false;
-  std::unique_ptr<ics::CIcsManager> m_manager;
-  base::CRefList<ics::CIcsConnectionInfo*> m_connections;
-  std::vector<base::RefPtr<ics::CIcsConnectionInfo>> m_offered;  // in the combo box's order
-  const ics::CIcsConnectionInfo* m_selected = nullptr;
-  std::u16string m_shareConnection;  // the device name the controller's settings name
+  base::CThreadChecker m_Thread;
+  const platform::Platform& m_Platform;
+  CButton& m_EnableCheck;
+  CComboBox& m_ConnectionCombo;
+  Reports m_Reports;
+  platform::Bool32 m_IsAdmin = 0;
+  bool m_Allowed = false;
+  bool m_Needed = false;
+  bool m_Enabled = false;
+  bool m_Refreshed = false;
+  std::unique_ptr<ics::CIcsManager> m_Manager;
+  base::CRefList<ics::CIcsConnectionInfo*> m_Connections;
+  std::vector<base::RefPtr<ics::CIcsConnectionInfo>> m_Offered;  // in the combo box's order
+  const ics::CIcsConnectionInfo* m_Selected = nullptr;
+  std::u16string m_ShareConnection;  // the device name the controller's settings name
 };
 
 }  // namespace tethra::app

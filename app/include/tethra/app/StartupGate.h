@@ -28,13 +28,13 @@ class CStartupGate {
 
   void Open();            // the making thread only
   void Wait() const;      // any other thread; returns at once once open
-  bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
+  bool IsOpen() const { return m_Open.load(std::memory_order_acquire); }
 
  private:
-  platform::IKernel& m_kernel;
-  base::CThreadChecker m_opener;
-  platform::UniqueKernelHandle m_event;
-  std::atomic<bool> m_open{false};
+  platform::IKernel& m_Kernel;
+  base::CThreadChecker m_Opener;
+  platform::UniqueKernelHandle m_Event;
+  std::atomic<bool> m_Open{false};
 };
 
 }  // namespace tethra::app

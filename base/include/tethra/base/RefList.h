@@ -38,21 +38,21 @@ class CRefList {
   CRefList& operator=(const CRefList&) = delete;
   ~CRefList() {
     ReleaseAll();
-    while (m_blocks != nullptr) delete std::exchange(m_blocks, m_blocks->nextBlock);
+    while (m_Blocks != nullptr) delete std::exchange(m_Blocks, m_Blocks->nextBlock);
   }
 
-  std::size_t GetCount() const { return m_count; }
-  bool IsEmpty() const { return m_count == 0; }
+  std::size_t GetCount() const { return m_Count; }
+  bool IsEmpty() const { return m_Count == 0; }
 
   [[nodiscard]] bool AddTail(T element) {
     Node* node = TakeFreeNode();
     if (node == nullptr) return false;
     node->element = element;
-    node->prev = m_tail;
+    node->prev = m_Tail;
     node->next = nullptr;
-    (m_tail != nullptr ? m_tail->next : m_head) = node;
-    m_tail = node;
-    ++m_count;
+    (m_Tail != nullptr ? m_Tail->next : m_Head) = node;
+    m_Tail = node;
+    ++m_Count;
     return true;
   }
   [[nodiscard]] bool AddTail(RefPtr<std::remove_pointer_t<T>>&& element) {
@@ -62,10 +62,10 @@ class CRefList {
   }
 
   // Callers test the count first; an empty list gives null.
-  T RemoveHead() { return m_head != nullptr ? RemoveAt(m_head) : nullptr; }
+  T RemoveHead() { return m_Head != nullptr ? RemoveAt(m_Head) : nullptr; }
 
   // Walk from the head: pos = GetHeadPosition(); while (pos) { cur = pos; T e = GetNext(pos); }
-  Position GetHeadPosition() const { return m_head; }
+  Position GetHeadPosition() const { return m_Head; }
   T GetNext(Position& pos) const {
     T element = pos->element;
     pos = pos->next;
@@ -74,51 +74,51 @@ class CRefList {
 
   // Unlinks the element at a position found during a walk; the reference goes to the caller.
   T RemoveAt(Position pos) {
-    (pos->prev != nullptr ? pos->prev->next : m_head) = pos->next;
-    (pos->next != nullptr ? pos->next->prev : m_tail) = pos->prev;
+    (pos->prev != nullptr ? pos->prev->next : m_Head) = pos->next;
+    (pos->next != nullptr ? pos->next->prev : m_Tail) = pos->prev;
     T element = pos->element;
     pos->element = nullptr;
     pos->prev = nullptr;
-    pos->next = m_free;
-    m_free = pos;
-    --m_count;
+    pos->next = m_Free;
+    m_Free = pos;
+    --m_Count;
     return element;
   }
 
   // Releases every element, tail first.
   void ReleaseAll() {
-    while (m_tail != nullptr) RemoveAt(m_tail)->Release();
+    while (m_Tail != nullptr) RemoveAt(m_Tail)->Release();
   }
 
   // Exchanges contents and node storage: moves a whole list without allocating.
   void Swap(CRefList& other) noexcept {
-    std::swap(m_head, other.m_head);
-    std::swap(m_tail, other.m_tail);
-    std::swap(m_free, other.m_free);
-    std::swap(m_blocks, other.m_blocks);
-    std::swap(m_count, other.m_count);
+    std::swap(m_Head, other.m_Head);
+    std::swap(m_Tail, other.m_Tail);
+    std::swap(m_Free, other.m_Free);
+    std::swap(m_Blocks, other.m_Blocks);
+    std::swap(m_Count, other.m_Count);
   }
 
  private:
   Node* TakeFreeNode() {
-    if (m_free == nullptr) {
+    if (m_Free == nullptr) {
       Block* block = new (std::nothrow) Block;
       if (block == nullptr) return nullptr;
-      block->nextBlock = m_blocks;
-      m_blocks = block;
+      block->nextBlock = m_Blocks;
+      m_Blocks = block;
       for (Node& node : block->nodes) {
-        node.next = m_free;
-        m_free = &node;
+        node.next = m_Free;
+        m_Free = &node;
       }
     }
-    return std::exchange(m_free, m_free->next);
+    return std::exchange(m_Free, m_Free->next);
   }
 
-  Node* m_head = nullptr;
-  Node* m_tail = nullptr;
-  Node* m_free = nullptr;
-  Block* m_blocks = nullptr;
-  std::size_t m_count = 0;
+  Node* m_Head = nullptr;
+  Node* m_Tail = nullptr;
+  Node* m_Free = nullptr;
+  Block* m_Blocks = nullptr;
+  std::size_t m_Count = 0;
 };
 
 }  // namespace tethra::base

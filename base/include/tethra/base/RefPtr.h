@@ -24,7 +24,7 @@ class RefPtr {
 
   [[nodiscard]] static RefPtr Adopt(T* p) noexcept {
     RefPtr held;
-    held.m_p = p;
+    held.m_P = p;
     return held;
   }
   [[nodiscard]] static RefPtr Copy(T* p) noexcept {
@@ -32,13 +32,13 @@ class RefPtr {
     return Adopt(p);
   }
 
-  RefPtr(const RefPtr& other) noexcept : m_p(other.m_p) {
-    if (m_p != nullptr) m_p->AddRef();
+  RefPtr(const RefPtr& other) noexcept : m_P(other.m_P) {
+    if (m_P != nullptr) m_P->AddRef();
   }
-  RefPtr(RefPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+  RefPtr(RefPtr&& other) noexcept : m_P(std::exchange(other.m_P, nullptr)) {}
   // A reference on a derived object is a reference on its base.
   template <typename U, typename = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-  RefPtr(RefPtr<U>&& other) noexcept : m_p(other.detach()) {}
+  RefPtr(RefPtr<U>&& other) noexcept : m_P(other.detach()) {}
 
   // By value: a copy or a move made first, then swapped in, so self-assignment is harmless.
   RefPtr& operator=(RefPtr other) noexcept {
@@ -50,26 +50,26 @@ class RefPtr {
   // Holds `p` with a reference of its own (the caller keeps its own); gives up what was held.
   void copyFrom(T* p) noexcept { *this = Copy(p); }
 
-  T* get() const noexcept { return m_p; }
-  T* operator->() const noexcept { return m_p; }
-  T& operator*() const noexcept { return *m_p; }
-  explicit operator bool() const noexcept { return m_p != nullptr; }
+  T* get() const noexcept { return m_P; }
+  T* operator->() const noexcept { return m_P; }
+  T& operator*() const noexcept { return *m_P; }
+  explicit operator bool() const noexcept { return m_P != nullptr; }
 
   // The held reference becomes the caller's; the RefPtr is left empty.
-  [[nodiscard]] T* detach() noexcept { return std::exchange(m_p, nullptr); }
+  [[nodiscard]] T* detach() noexcept { return std::exchange(m_P, nullptr); }
   void reset() noexcept {
-    if (T* p = std::exchange(m_p, nullptr); p != nullptr) p->Release();
+    if (T* p = std::exchange(m_P, nullptr); p != nullptr) p->Release();
   }
   // Gives up what is held and returns the empty slot, for an out-pointer that delivers a
   // reference.
   T** put() noexcept {
     reset();
-    return &m_p;
+    return &m_P;
   }
-  void swap(RefPtr& other) noexcept { std::swap(m_p, other.m_p); }
+  void swap(RefPtr& other) noexcept { std::swap(m_P, other.m_P); }
 
  private:
-  T* m_p = nullptr;
+  T* m_P = nullptr;
 };
 
 }  // namespace tethra::base

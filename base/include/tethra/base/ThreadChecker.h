@@ -25,7 +25,7 @@ enum class ThreadBinding { kConstructingThread, kBindOnFirstUse };
 class CThreadChecker {
  public:
   explicit CThreadChecker(ThreadBinding binding = ThreadBinding::kConstructingThread)
-      : m_owner(binding == ThreadBinding::kConstructingThread ? std::this_thread::get_id() : std::thread::id()) {}
+      : m_Owner(binding == ThreadBinding::kConstructingThread ? std::this_thread::get_id() : std::thread::id()) {}
   CThreadChecker(const CThreadChecker&) = delete;
   CThreadChecker& operator=(const CThreadChecker&) = delete;
 
@@ -33,13 +33,13 @@ class CThreadChecker {
   bool OnOwningThread() const {
     const std::thread::id self = std::this_thread::get_id();
     std::thread::id expected{};
-    if (m_owner.compare_exchange_strong(expected, self)) return true;
+    if (m_Owner.compare_exchange_strong(expected, self)) return true;
     return expected == self;
   }
-  void Detach() { m_owner.store(std::thread::id()); }
+  void Detach() { m_Owner.store(std::thread::id()); }
 
  private:
-  mutable std::atomic<std::thread::id> m_owner;
+  mutable std::atomic<std::thread::id> m_Owner;
 };
 
 // Writes what broke the rule to the standard error and aborts.

@@ -28,7 +28,7 @@ inline constexpr const char* kAllocSiteSnapshot = "snapshot";
 
 class CIcsManager {
  public:
-  CIcsManager(platform::ISharing& sharing, platform::ITrace& trace) : m_sharing(sharing), m_trace(trace) {}
+  CIcsManager(platform::ISharing& sharing, platform::ITrace& trace) : m_Sharing(sharing), m_Trace(trace) {}
   ~CIcsManager() = default;
   CIcsManager(const CIcsManager&) = delete;
   CIcsManager& operator=(const CIcsManager&) = delete;
@@ -56,9 +56,9 @@ class CIcsManager {
   void ReleaseContents();
   platform::HResult FillConnections(platform::IEnumNetSharingEveryConnection& enumerator);
 
-  platform::ISharing& m_sharing;
-  platform::ITrace& m_trace;
-  base::CThreadChecker m_thread;  // the constructing thread: the dialog's
+  platform::ISharing& m_Sharing;
+  platform::ITrace& m_Trace;
+  base::CThreadChecker m_Thread;  // the constructing thread: the dialog's
 };
 
 }  // namespace tethra::ics

@@ -28,17 +28,17 @@ class ComApartment {
  public:
   // `initResult` is what coInitialize or coInitializeEx on `com` returned on this thread.
   ComApartment(IComRuntime* com, HResult initResult) noexcept
-      : m_com(Succeeded(initResult) ? com : nullptr), m_result(initResult) {}
+      : m_Com(Succeeded(initResult) ? com : nullptr), m_Result(initResult) {}
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (m_com != nullptr) m_com->coUninitialize();
+    if (m_Com != nullptr) m_Com->coUninitialize();
   }
-  HResult result() const noexcept { return m_result; }
+  HResult result() const noexcept { return m_Result; }
 
  private:
-  IComRuntime* m_com;
-  HResult m_result;
+  IComRuntime* m_Com;
+  HResult m_Result;
 };
 
 }  // namespace tethra::platform

@@ -30,37 +30,37 @@ template <typename T, typename Closer, T Invalid = T{}>
 class UniqueResource {
  public:
   UniqueResource() = default;
-  explicit UniqueResource(Closer closer) : m_closer(std::move(closer)) {}
-  UniqueResource(T value, Closer closer) : m_value(value), m_closer(std::move(closer)) {}
+  explicit UniqueResource(Closer closer) : m_Closer(std::move(closer)) {}
+  UniqueResource(T value, Closer closer) : m_Value(value), m_Closer(std::move(closer)) {}
   UniqueResource(const UniqueResource&) = delete;
   UniqueResource& operator=(const UniqueResource&) = delete;
   UniqueResource(UniqueResource&& other) noexcept
-      : m_value(std::exchange(other.m_value, Invalid)), m_closer(std::move(other.m_closer)) {}
+      : m_Value(std::exchange(other.m_Value, Invalid)), m_Closer(std::move(other.m_Closer)) {}
   UniqueResource& operator=(UniqueResource&& other) noexcept {
     if (this != &other) {
       reset();
-      m_value = std::exchange(other.m_value, Invalid);
-      m_closer = std::move(other.m_closer);
+      m_Value = std::exchange(other.m_Value, Invalid);
+      m_Closer = std::move(other.m_Closer);
     }
     return *this;
   }
   ~UniqueResource() { reset(); }
 
-  T get() const { return m_value; }
-  explicit operator bool() const { return m_value != Invalid; }
-  T release() { return std::exchange(m_value, Invalid); }
+  T get() const { return m_Value; }
+  explicit operator bool() const { return m_Value != Invalid; }
+  T release() { return std::exchange(m_Value, Invalid); }
   // Closes what is held and returns the empty slot, for a call's out parameter.
   T* put() {
     reset();
-    return &m_value;
+    return &m_Value;
   }
   void reset() {
-    if (m_value != Invalid) m_closer(std::exchange(m_value, Invalid));
+    if (m_Value != Invalid) m_Closer(std::exchange(m_Value, Invalid));
   }
 
  private:
-  T m_value = Invalid;
-  Closer m_closer{};
+  T m_Value = Invalid;
+  Closer m_Closer{};
 };
 
 struct KernelHandleCloser {

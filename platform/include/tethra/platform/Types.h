@@ -87,13 +87,13 @@ enum class Win32Error : std::uint32_t {};
 class HResult {
  public:
   constexpr HResult() = default;  // S_OK
-  explicit constexpr HResult(std::uint32_t bits) : m_bits(bits) {}
+  explicit constexpr HResult(std::uint32_t bits) : m_Bits(bits) {}
 
-  constexpr std::uint32_t bits() const { return m_bits; }
+  constexpr std::uint32_t bits() const { return m_Bits; }
   friend constexpr bool operator==(HResult a, HResult b) = default;
 
  private:
-  std::uint32_t m_bits = 0;
+  std::uint32_t m_Bits = 0;
 };
 static_assert(sizeof(HResult) == 4);
 

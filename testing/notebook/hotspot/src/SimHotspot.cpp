@@ -7,20 +7,20 @@ namespace tethra::sim {
 SimHotspot::SimHotspot(World& world, const SimHotspotConfig& config, std::vector<SimProfile> profiles)
     : WorldServiceHost(world, "hotspot") {
   IHotspotServiceHost& host = *this;
-  m_service = std::make_unique<SimHotspotService>(host, config, std::move(profiles));
+  m_Service = std::make_unique<SimHotspotService>(host, config, std::move(profiles));
 }
 
 SimHotspot::~SimHotspot() = default;
 
 void SimHotspot::bind(SimProcess& process) {
-  process.parts().use(*m_service);
+  process.parts().use(*m_Service);
   const std::uintptr_t client = ClientOf(process);
-  process.atExit([this, client] { m_service->forgetClient(client); });
-  m_world.startThread(process, "hotspot", [this] {
+  process.atExit([this, client] { m_Service->forgetClient(client); });
+  m_World.startThread(process, "hotspot", [this] {
     for (;;) {
       // A late operation or a transition wakes the thread when its time comes.
-      m_world.block([this] { return m_service->hasPendingDelivery(); }, m_service->nextDueMs());
-      m_service->deliverNext();
+      m_World.block([this] { return m_Service->hasPendingDelivery(); }, m_Service->nextDueMs());
+      m_Service->deliverNext();
     }
   });
 }

@@ -134,121 +134,121 @@ std::string TetheringStateName(TetheringState state) {
 // One operation's handle: a cancel goes to the service, which knows whether it can still take.
 class SimHotspotService::Operation final : public platform::ITetheringOperation {
  public:
-  Operation(SimHotspotService& service, std::uint64_t id) : m_service(service), m_id(id) {}
-  void cancel() override { m_service.cancel(m_id); }
+  Operation(SimHotspotService& service, std::uint64_t id) : m_Service(service), m_Id(id) {}
+  void cancel() override { m_Service.cancel(m_Id); }
 
  private:
-  SimHotspotService& m_service;
-  std::uint64_t m_id;
+  SimHotspotService& m_Service;
+  std::uint64_t m_Id;
 };
 
 // One connection profile's tethering manager; all of them share the machine's one hotspot.
 class SimHotspotService::Manager final : public platform::ITetheringManager {
  public:
-  explicit Manager(SimHotspotService& service) : m_service(service) {}
+  explicit Manager(SimHotspotService& service) : m_Service(service) {}
   ~Manager() override {
-    std::lock_guard lock(m_service.m_mutex);
-    --m_service.m_managers;
+    std::lock_guard lock(m_Service.m_Mutex);
+    --m_Service.m_Managers;
   }
 
   HResult operationalState(TetheringState* state) override {
     if (state == nullptr) return platform::kE_INVALIDARG;
-    return m_service.query("state", "", [&] { *state = m_service.m_state; });
+    return m_Service.query("state", "", [&] { *state = m_Service.m_State; });
   }
   HResult clientCount(std::uint32_t* count) override {
     if (count == nullptr) return platform::kE_INVALIDARG;
-    return m_service.query("clients", "", [&] { *count = m_service.m_clients; });
+    return m_Service.query("clients", "", [&] { *count = m_Service.m_Clients; });
   }
   HResult currentConfiguration(platform::AccessPointConfig* config) override {
     if (config == nullptr) return platform::kE_INVALIDARG;
-    return m_service.query("configuration", "", [&] { *config = m_service.m_config; });
+    return m_Service.query("configuration", "", [&] { *config = m_Service.m_Config; });
   }
   HResult configure(const platform::AccessPointConfig& config, std::shared_ptr<platform::ITetheringCompletion> done,
                     std::unique_ptr<platform::ITetheringOperation>* operation) override {
     if (!ConfigAccepted(config)) return refuse("configure", config);
-    return m_service.begin("configure", ConfigText(config), std::move(done), operation, [this, config] {
-      m_service.m_config = config;
-      m_service.m_events.push_back("hotspot configured: " + ConfigText(config));
+    return m_Service.begin("configure", ConfigText(config), std::move(done), operation, [this, config] {
+      m_Service.m_Config = config;
+      m_Service.m_Events.push_back("hotspot configured: " + ConfigText(config));
     });
   }
   HResult start(std::shared_ptr<platform::ITetheringCompletion> done,
                 std::unique_ptr<platform::ITetheringOperation>* operation) override {
-    return m_service.begin("start", "", std::move(done), operation, [this] {
-      m_service.m_sessionConfig.reset();
-      m_service.setStateLocked(TetheringState::On);
+    return m_Service.begin("start", "", std::move(done), operation, [this] {
+      m_Service.m_SessionConfig.reset();
+      m_Service.setStateLocked(TetheringState::On);
     });
   }
   HResult startWithSessionConfiguration(const platform::AccessPointConfig& config,
                                         std::shared_ptr<platform::ITetheringCompletion> done,
                                         std::unique_ptr<platform::ITetheringOperation>* operation) override {
-    if (!m_service.m_sessionStart) {
-      std::lock_guard lock(m_service.m_mutex);
-      m_service.recordLocked("session-start", ConfigText(config), platform::kHotspotNoSessionStart);
+    if (!m_Service.m_SessionStart) {
+      std::lock_guard lock(m_Service.m_Mutex);
+      m_Service.recordLocked("session-start", ConfigText(config), platform::kHotspotNoSessionStart);
       return platform::kHotspotNoSessionStart;
     }
     if (!ConfigAccepted(config)) return refuse("session-start", config);
-    return m_service.begin("session-start", ConfigText(config), std::move(done), operation, [this, config] {
-      m_service.m_sessionConfig = config;
-      m_service.m_events.push_back("hotspot runs this session as " + ConfigText(config));
-      m_service.setStateLocked(TetheringState::On);
+    return m_Service.begin("session-start", ConfigText(config), std::move(done), operation, [this, config] {
+      m_Service.m_SessionConfig = config;
+      m_Service.m_Events.push_back("hotspot runs this session as " + ConfigText(config));
+      m_Service.setStateLocked(TetheringState::On);
     });
   }
   HResult stop(std::shared_ptr<platform::ITetheringCompletion> done,
                std::unique_ptr<platform::ITetheringOperation>* operation) override {
-    return m_service.begin("stop", "", std::move(done), operation, [this] {
-      m_service.m_sessionConfig.reset();
-      m_service.setStateLocked(TetheringState::Off);
+    return m_Service.begin("stop", "", std::move(done), operation, [this] {
+      m_Service.m_SessionConfig.reset();
+      m_Service.setStateLocked(TetheringState::Off);
     });
   }
 
  private:
   HResult refuse(std::string_view operation, const platform::AccessPointConfig& config) {
-    std::lock_guard lock(m_service.m_mutex);
-    m_service.recordLocked(operation, ConfigText(config), platform::kE_INVALIDARG);
+    std::lock_guard lock(m_Service.m_Mutex);
+    m_Service.recordLocked(operation, ConfigText(config), platform::kE_INVALIDARG);
     return platform::kE_INVALIDARG;
   }
 
-  SimHotspotService& m_service;
+  SimHotspotService& m_Service;
 };
 
 SimHotspotService::SimHotspotService(IHotspotServiceHost& host, const SimHotspotConfig& config,
                                      std::vector<SimProfile> profiles)
-    : m_host(host),
-      m_present(config.present),
-      m_profilesListed(config.profiles),
-      m_sessionStart(config.sessionStart),
-      m_profiles(std::move(profiles)),
-      m_initialState(config.state),
-      m_state(config.state),
-      m_config(config.config),
-      m_clients(config.clients),
-      m_maxClients(config.maxClients) {}
+    : m_Host(host),
+      m_Present(config.present),
+      m_ProfilesListed(config.profiles),
+      m_SessionStart(config.sessionStart),
+      m_Profiles(std::move(profiles)),
+      m_InitialState(config.state),
+      m_State(config.state),
+      m_Config(config.config),
+      m_Clients(config.clients),
+      m_MaxClients(config.maxClients) {}
 
 SimHotspotService::~SimHotspotService() = default;
 
 void SimHotspotService::recordLocked(std::string_view operation, std::string_view arguments, HResult result) {
-  m_calls.count(operation);
-  m_host.recordCall(operation, arguments, HResultText(result));
+  m_Calls.count(operation);
+  m_Host.recordCall(operation, arguments, HResultText(result));
 }
 
 std::optional<HResult> SimHotspotService::refusalLocked(std::string_view operation) {
-  if (const auto fault = m_host.takeFault(operation)) return fault->result;
-  if (!m_present) return platform::kHotspotClassNotRegistered;
+  if (const auto fault = m_Host.takeFault(operation)) return fault->result;
+  if (!m_Present) return platform::kHotspotClassNotRegistered;
   return std::nullopt;
 }
 
 void SimHotspotService::flushEvents() {
   std::vector<std::string> events;
   {
-    std::lock_guard lock(m_mutex);
-    events.swap(m_events);
+    std::lock_guard lock(m_Mutex);
+    events.swap(m_Events);
   }
-  for (std::string& line : events) m_host.event(std::move(line));
+  for (std::string& line : events) m_Host.event(std::move(line));
 }
 
 HResult SimHotspotService::createManager(const platform::ProfileSelector& profile,
                                          std::unique_ptr<platform::ITetheringManager>* manager) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   const bool byAdapter = !profile.adapterId.isZero();
   const auto matches = [&](const SimProfile& p) {
     return byAdapter ? p.adapterId == profile.adapterId : p.name == profile.profileName;
@@ -258,11 +258,11 @@ HResult SimHotspotService::createManager(const platform::ProfileSelector& profil
     hr = *refused;
   } else if (manager == nullptr) {
     hr = platform::kE_INVALIDARG;
-  } else if (!m_profilesListed || std::none_of(m_profiles.begin(), m_profiles.end(), matches)) {
+  } else if (!m_ProfilesListed || std::none_of(m_Profiles.begin(), m_Profiles.end(), matches)) {
     hr = platform::kHotspotNoProfile;
   } else {
     *manager = std::make_unique<Manager>(*this);
-    ++m_managers;
+    ++m_Managers;
   }
   recordLocked("create",
                byAdapter ? "adapter " + text::FormatGuid(profile.adapterId) : "profile " + Quoted(profile.profileName),
@@ -271,15 +271,15 @@ HResult SimHotspotService::createManager(const platform::ProfileSelector& profil
 }
 
 HResult SimHotspotService::subscribeNetworkChanges(platform::INetworkChangeObserver& observer, std::int64_t* token) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   HResult hr = platform::kS_OK;
   if (const auto refused = refusalLocked("subscribe")) {
     hr = *refused;
   } else if (token == nullptr) {
     hr = platform::kE_INVALIDARG;
   } else {
-    *token = m_nextToken++;
-    m_observers.emplace(*token, Observer{&observer, m_host.callingClient()});
+    *token = m_NextToken++;
+    m_Observers.emplace(*token, Observer{&observer, m_Host.callingClient()});
   }
   recordLocked("subscribe", "", hr);
   return hr;
@@ -287,16 +287,16 @@ HResult SimHotspotService::subscribeNetworkChanges(platform::INetworkChangeObser
 
 void SimHotspotService::unsubscribeNetworkChanges(std::int64_t token) {
   // Under the lock that deliveries hold: a change being told finishes first.
-  std::lock_guard lock(m_mutex);
-  m_observers.erase(token);
+  std::lock_guard lock(m_Mutex);
+  m_Observers.erase(token);
   recordLocked("unsubscribe", "token " + std::to_string(token), platform::kS_OK);
 }
 
 HResult SimHotspotService::query(std::string_view operation, std::string_view arguments,
                                  const std::function<void()>& read) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   HResult hr = platform::kS_OK;
-  if (const auto fault = m_host.takeFault(operation)) {
+  if (const auto fault = m_Host.takeFault(operation)) {
     hr = fault->result;
   } else {
     read();
@@ -306,45 +306,45 @@ HResult SimHotspotService::query(std::string_view operation, std::string_view ar
 }
 
 bool SimHotspotService::inFlightLocked() const {
-  return !m_hung.empty() ||
-         std::any_of(m_pending.begin(), m_pending.end(), [](const Delivery& d) { return d.completion != nullptr; });
+  return !m_Hung.empty() ||
+         std::any_of(m_Pending.begin(), m_Pending.end(), [](const Delivery& d) { return d.completion != nullptr; });
 }
 
 HResult SimHotspotService::begin(std::string_view operation, std::string arguments,
                                  std::shared_ptr<platform::ITetheringCompletion> done,
                                  std::unique_ptr<platform::ITetheringOperation>* handle, std::function<void()> effect) {
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_Mutex);
     if (done == nullptr || handle == nullptr) {
       recordLocked(operation, arguments, platform::kE_INVALIDARG);
       return platform::kE_INVALIDARG;
     }
     Delivery delivery;
-    delivery.id = m_nextOperation++;
+    delivery.id = m_NextOperation++;
     delivery.completion = std::move(done);
     delivery.operation = std::string(operation);
     if (inFlightLocked()) {
       // The system turns it away; the program should never have asked.
-      m_violations.push_back(std::string(operation) + " begun while another operation was in flight");
+      m_Violations.push_back(std::string(operation) + " begun while another operation was in flight");
       if (operation == "configure") {
         delivery.result = kBusy;
       } else {
         delivery.status = TetheringStatus::OperationInProgress;
       }
-      m_pending.push_back(std::move(delivery));
+      m_Pending.push_back(std::move(delivery));
     } else {
-      const std::optional<HotspotFault> fault = m_host.takeFault(operation);
+      const std::optional<HotspotFault> fault = m_Host.takeFault(operation);
       if (fault && fault->hangs) {
-        m_hung.push_back(std::move(delivery));  // never completes, as a stuck system
-        m_events.push_back("hotspot " + std::string(operation) + " never completes");
+        m_Hung.push_back(std::move(delivery));  // never completes, as a stuck system
+        m_Events.push_back("hotspot " + std::string(operation) + " never completes");
       } else {
         if (fault) {
           delivery.result = fault->result;
           delivery.status = fault->status;
           if (fault->lateMs > 0) {
-            delivery.dueMs = m_host.nowMs() + fault->lateMs;
+            delivery.dueMs = m_Host.nowMs() + fault->lateMs;
             delivery.ignoresCancel = fault->ignoresCancel;
-            m_events.push_back("hotspot " + std::string(operation) + " ends in " + std::to_string(fault->lateMs) +
+            m_Events.push_back("hotspot " + std::string(operation) + " ends in " + std::to_string(fault->lateMs) +
                                " ms");
           }
         }
@@ -352,89 +352,89 @@ HResult SimHotspotService::begin(std::string_view operation, std::string argumen
         if (delivery.result == platform::kS_OK && delivery.status == TetheringStatus::Success) {
           delivery.effect = std::move(effect);
         }
-        m_pending.push_back(std::move(delivery));
+        m_Pending.push_back(std::move(delivery));
       }
     }
-    *handle = std::make_unique<Operation>(*this, m_nextOperation - 1);
+    *handle = std::make_unique<Operation>(*this, m_NextOperation - 1);
     recordLocked(operation, arguments, platform::kS_OK);
   }
   flushEvents();
-  m_host.deliveryQueued();
+  m_Host.deliveryQueued();
   return platform::kS_OK;
 }
 
 void SimHotspotService::cancel(std::uint64_t id) {
   {
-    std::lock_guard lock(m_mutex);
-    const auto it = std::find_if(m_pending.begin(), m_pending.end(), [id](const Delivery& d) { return d.id == id; });
+    std::lock_guard lock(m_Mutex);
+    const auto it = std::find_if(m_Pending.begin(), m_Pending.end(), [id](const Delivery& d) { return d.id == id; });
     std::string outcome = "nothing to cancel";
     // An operation that has ended (due at once, or its time come) or ignores a cancel ends as
     // it would have; one still under way ends now, as cancelled, with no effect.
-    if (it != m_pending.end() && !dueLocked(*it) && !it->ignoresCancel) {
+    if (it != m_Pending.end() && !dueLocked(*it) && !it->ignoresCancel) {
       it->dueMs = 0;
       it->result = platform::kHotspotCancelled;
       it->effect = nullptr;
       outcome = "cancelled";
-    } else if (it != m_pending.end() && it->ignoresCancel) {
+    } else if (it != m_Pending.end() && it->ignoresCancel) {
       outcome = "goes on";
     }
     recordLocked("cancel", "operation " + std::to_string(id), platform::kS_OK);
-    m_events.push_back("hotspot cancel: " + outcome);
+    m_Events.push_back("hotspot cancel: " + outcome);
   }
   flushEvents();
-  m_host.deliveryQueued();
+  m_Host.deliveryQueued();
 }
 
 bool SimHotspotService::dueLocked(const Delivery& delivery) const {
-  return delivery.dueMs == 0 || delivery.dueMs <= m_host.nowMs();
+  return delivery.dueMs == 0 || delivery.dueMs <= m_Host.nowMs();
 }
 
 void SimHotspotService::applyDueTransitionLocked() {
-  if (m_transitionOffAt && *m_transitionOffAt <= m_host.nowMs()) {
-    m_transitionOffAt.reset();
-    m_events.push_back("hotspot transition ended");
+  if (m_TransitionOffAt && *m_TransitionOffAt <= m_Host.nowMs()) {
+    m_TransitionOffAt.reset();
+    m_Events.push_back("hotspot transition ended");
     setStateLocked(TetheringState::Off, false);  // nobody is told
   }
 }
 
 void SimHotspotService::setStateLocked(TetheringState state, bool told) {
-  if (m_state == state) return;
-  m_state = state;
-  m_events.push_back("hotspot state " + TetheringStateName(state));
+  if (m_State == state) return;
+  m_State = state;
+  m_Events.push_back("hotspot state " + TetheringStateName(state));
   if (told) queueChangeLocked();
 }
 
-void SimHotspotService::queueChangeLocked() { m_pending.push_back(Delivery{}); }
+void SimHotspotService::queueChangeLocked() { m_Pending.push_back(Delivery{}); }
 
 bool SimHotspotService::hasPendingDelivery() const {
-  std::lock_guard lock(m_mutex);
-  if (m_transitionOffAt && *m_transitionOffAt <= m_host.nowMs()) return true;
-  return std::any_of(m_pending.begin(), m_pending.end(), [this](const Delivery& d) { return dueLocked(d); });
+  std::lock_guard lock(m_Mutex);
+  if (m_TransitionOffAt && *m_TransitionOffAt <= m_Host.nowMs()) return true;
+  return std::any_of(m_Pending.begin(), m_Pending.end(), [this](const Delivery& d) { return dueLocked(d); });
 }
 
 std::optional<std::uint64_t> SimHotspotService::nextDueMs() const {
-  std::lock_guard lock(m_mutex);
-  std::optional<std::uint64_t> next = m_transitionOffAt;
-  for (const Delivery& d : m_pending) {
+  std::lock_guard lock(m_Mutex);
+  std::optional<std::uint64_t> next = m_TransitionOffAt;
+  for (const Delivery& d : m_Pending) {
     if (d.dueMs != 0 && (!next || d.dueMs < *next)) next = d.dueMs;
   }
   return next;
 }
 
 void SimHotspotService::deliverNext() {
-  std::unique_lock lock(m_mutex);
+  std::unique_lock lock(m_Mutex);
   applyDueTransitionLocked();
-  const auto it = std::find_if(m_pending.begin(), m_pending.end(), [this](const Delivery& d) { return dueLocked(d); });
-  if (it == m_pending.end()) {
+  const auto it = std::find_if(m_Pending.begin(), m_Pending.end(), [this](const Delivery& d) { return dueLocked(d); });
+  if (it == m_Pending.end()) {
     lock.unlock();
     flushEvents();
     return;
   }
   Delivery delivery = std::move(*it);
-  m_pending.erase(it);
+  m_Pending.erase(it);
   if (delivery.completion == nullptr) {
     // Observers are told under the lock, so that an unsubscribe waits for them.
-    for (const auto& [token, entry] : m_observers) entry.observer->networkStatusChanged();
+    for (const auto& [token, entry] : m_Observers) entry.observer->networkStatusChanged();
     lock.unlock();
     flushEvents();
     return;
@@ -442,125 +442,125 @@ void SimHotspotService::deliverNext() {
   if (delivery.effect) delivery.effect();
   std::string outcome = delivery.result != platform::kS_OK ? HResultText(delivery.result)
                                                            : TetheringStatusName(delivery.status);
-  m_events.push_back("hotspot " + delivery.operation + " completed: " + outcome);
+  m_Events.push_back("hotspot " + delivery.operation + " completed: " + outcome);
   lock.unlock();
   flushEvents();
   delivery.completion->completed(delivery.result, delivery.status);
-  if (hasPendingDelivery()) m_host.deliveryQueued();
+  if (hasPendingDelivery()) m_Host.deliveryQueued();
 }
 
 void SimHotspotService::settleAfterExit() {
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_Mutex);
     // In the order they would have ended; nobody is left to be told.
-    std::stable_sort(m_pending.begin(), m_pending.end(),
+    std::stable_sort(m_Pending.begin(), m_Pending.end(),
                      [](const Delivery& a, const Delivery& b) { return a.dueMs < b.dueMs; });
-    for (Delivery& delivery : m_pending) {
+    for (Delivery& delivery : m_Pending) {
       if (delivery.completion == nullptr) continue;
       if (delivery.effect) delivery.effect();
-      m_events.push_back("hotspot " + delivery.operation + " ended after the program: " +
+      m_Events.push_back("hotspot " + delivery.operation + " ended after the program: " +
                          (delivery.effect ? "done" : "nothing done"));
     }
-    m_pending.clear();
-    if (m_transitionOffAt) {
-      m_transitionOffAt.reset();
+    m_Pending.clear();
+    if (m_TransitionOffAt) {
+      m_TransitionOffAt.reset();
       setStateLocked(TetheringState::Off, false);
     }
-    m_observers.clear();
+    m_Observers.clear();
   }
   flushEvents();
 }
 
 void SimHotspotService::forgetClient(std::uintptr_t client) {
-  std::lock_guard lock(m_mutex);
-  std::erase_if(m_observers, [client](const auto& entry) { return entry.second.client == client; });
+  std::lock_guard lock(m_Mutex);
+  std::erase_if(m_Observers, [client](const auto& entry) { return entry.second.client == client; });
 }
 
 void SimHotspotService::machineTurnOff() {
   {
-    std::lock_guard lock(m_mutex);
-    m_events.push_back("hotspot turned off by someone else");
-    m_sessionConfig.reset();
-    m_transitionOffAt.reset();
+    std::lock_guard lock(m_Mutex);
+    m_Events.push_back("hotspot turned off by someone else");
+    m_SessionConfig.reset();
+    m_TransitionOffAt.reset();
     setStateLocked(TetheringState::Off);
   }
   flushEvents();
-  m_host.deliveryQueued();
+  m_Host.deliveryQueued();
 }
 
 void SimHotspotService::machineTransitionThenOff(std::uint32_t ms) {
   {
-    std::lock_guard lock(m_mutex);
-    m_events.push_back("hotspot in transition for " + std::to_string(ms) + " ms");
+    std::lock_guard lock(m_Mutex);
+    m_Events.push_back("hotspot in transition for " + std::to_string(ms) + " ms");
     setStateLocked(TetheringState::InTransition);
-    m_transitionOffAt = m_host.nowMs() + ms;
+    m_TransitionOffAt = m_Host.nowMs() + ms;
   }
   flushEvents();
-  m_host.deliveryQueued();
+  m_Host.deliveryQueued();
 }
 
 void SimHotspotService::machineNetworkChange() {
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_Mutex);
     queueChangeLocked();
   }
-  m_host.event("network status changed");
-  m_host.deliveryQueued();
+  m_Host.event("network status changed");
+  m_Host.deliveryQueued();
 }
 
 void SimHotspotService::machineClientJoin() {
   {
-    std::lock_guard lock(m_mutex);
-    if (m_clients < m_maxClients) ++m_clients;
+    std::lock_guard lock(m_Mutex);
+    if (m_Clients < m_MaxClients) ++m_Clients;
     queueChangeLocked();
   }
-  m_host.event("hotspot client joined");
-  m_host.deliveryQueued();
+  m_Host.event("hotspot client joined");
+  m_Host.deliveryQueued();
 }
 
 void SimHotspotService::machineClientLeave() {
   {
-    std::lock_guard lock(m_mutex);
-    if (m_clients > 0) --m_clients;
+    std::lock_guard lock(m_Mutex);
+    if (m_Clients > 0) --m_Clients;
     queueChangeLocked();
   }
-  m_host.event("hotspot client left");
-  m_host.deliveryQueued();
+  m_Host.event("hotspot client left");
+  m_Host.deliveryQueued();
 }
 
 TetheringState SimHotspotService::state() const {
-  std::lock_guard lock(m_mutex);
-  return m_state;
+  std::lock_guard lock(m_Mutex);
+  return m_State;
 }
 
 platform::AccessPointConfig SimHotspotService::config() const {
-  std::lock_guard lock(m_mutex);
-  return m_config;
+  std::lock_guard lock(m_Mutex);
+  return m_Config;
 }
 
 std::uint32_t SimHotspotService::clients() const {
-  std::lock_guard lock(m_mutex);
-  return m_clients;
+  std::lock_guard lock(m_Mutex);
+  return m_Clients;
 }
 
 std::uint64_t SimHotspotService::callCount(std::string_view operation) const {
-  std::lock_guard lock(m_mutex);
-  return m_calls.of(operation);
+  std::lock_guard lock(m_Mutex);
+  return m_Calls.of(operation);
 }
 
 std::size_t SimHotspotService::subscriptions() const {
-  std::lock_guard lock(m_mutex);
-  return m_observers.size();
+  std::lock_guard lock(m_Mutex);
+  return m_Observers.size();
 }
 
 std::size_t SimHotspotService::managersAlive() const {
-  std::lock_guard lock(m_mutex);
-  return m_managers;
+  std::lock_guard lock(m_Mutex);
+  return m_Managers;
 }
 
 std::vector<std::string> SimHotspotService::violations() const {
-  std::lock_guard lock(m_mutex);
-  return m_violations;
+  std::lock_guard lock(m_Mutex);
+  return m_Violations;
 }
 
 }  // namespace tethra::sim

@@ -6,10 +6,10 @@ namespace tethra::sim {
 SimIcs::SimIcs(World& world, SimSharingConfig config) : WorldServiceHost(world, "ics") {
   ISharingServiceHost& host = *this;
   // Last errors are per thread in the simulation: the machine's kernel sets the caller's.
-  m_service = std::make_unique<SimSharingService>(host, world.machineProcess().platform().kernel, std::move(config));
+  m_Service = std::make_unique<SimSharingService>(host, world.machineProcess().platform().kernel, std::move(config));
 }
 
-void SimIcs::attach(SimProcess& process) { process.parts().use(*m_service); }
+void SimIcs::attach(SimProcess& process) { process.parts().use(*m_Service); }
 
 std::optional<std::int64_t> SimIcs::takeFault(std::string_view area, std::string_view operation) {
   const std::optional<FaultRule> rule = takeRule(area, operation);

@@ -13,42 +13,42 @@ constexpr platform::HResult kCannotShare{0x80070032u};  // not supported
 // --- Connection ---------------------------------------------------------------------------------
 
 platform::HResult SimConnection::GetProperties(platform::NetconProperties** properties) {
-  auto c = m_service.call("properties", std::to_string(m_index));
+  auto c = m_Service.call("properties", std::to_string(m_Index));
   if (properties == nullptr) return c.result(platform::kE_INVALIDARG);
   *properties = nullptr;
   TETHRA_SIM_RETURN_FAULT(c)
-  return c.result(m_service.properties(m_index, properties));
+  return c.result(m_Service.properties(m_Index, properties));
 }
 
 platform::HResult SimConnection::Disconnect() {
-  auto c = m_service.call("disconnect", std::to_string(m_index));
+  auto c = m_Service.call("disconnect", std::to_string(m_Index));
   TETHRA_SIM_RETURN_FAULT(c)
-  m_service.connectionEvent(m_index, "disconnected");
+  m_Service.connectionEvent(m_Index, "disconnected");
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimConnection::Connect() {
-  auto c = m_service.call("connect", std::to_string(m_index));
+  auto c = m_Service.call("connect", std::to_string(m_Index));
   TETHRA_SIM_RETURN_FAULT(c)
-  m_service.connectionEvent(m_index, "connected");
+  m_Service.connectionEvent(m_Index, "connected");
   return c.result(platform::kS_OK);
 }
 
 // --- Sharing configuration -------------------------------------------------------------------
 
 platform::HResult SimSharingConfiguration::get_SharingEnabled(platform::VariantBool* enabled) {
-  auto c = m_service.call("sharing-enabled", std::to_string(m_index));
+  auto c = m_Service.call("sharing-enabled", std::to_string(m_Index));
   if (enabled == nullptr) return c.result(platform::kE_INVALIDARG);
   TETHRA_SIM_RETURN_FAULT(c)
-  *enabled = m_service.sharingEnabled(m_index) ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
+  *enabled = m_Service.sharingEnabled(m_Index) ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimSharingConfiguration::get_SharingConnectionType(std::int32_t* type) {
-  auto c = m_service.call("sharing-type", std::to_string(m_index));
+  auto c = m_Service.call("sharing-type", std::to_string(m_Index));
   if (type == nullptr) return c.result(platform::kE_INVALIDARG);
   TETHRA_SIM_RETURN_FAULT(c)
-  switch (m_service.role(m_index)) {
+  switch (m_Service.role(m_Index)) {
     case SimSharingRole::Public:
       *type = platform::kICSSHARINGTYPE_PUBLIC;
       return c.result(platform::kS_OK);
@@ -62,30 +62,30 @@ platform::HResult SimSharingConfiguration::get_SharingConnectionType(std::int32_
 }
 
 platform::HResult SimSharingConfiguration::DisableSharing() {
-  auto c = m_service.call("disable", std::to_string(m_index));
+  auto c = m_Service.call("disable", std::to_string(m_Index));
   if (auto fault = c.fault()) {
-    m_service.switchOffAsked(m_index, true);
+    m_Service.switchOffAsked(m_Index, true);
     return c.result(*fault);
   }
   // A connection that is gone keeps its sharing: nothing reaches it through the API.
-  if (!m_service.listed(m_index)) return c.result(platform::kE_FAIL);
-  m_service.switchOffAsked(m_index, false);
-  m_service.setRole(m_index, SimSharingRole::Off);
+  if (!m_Service.listed(m_Index)) return c.result(platform::kE_FAIL);
+  m_Service.switchOffAsked(m_Index, false);
+  m_Service.setRole(m_Index, SimSharingRole::Off);
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
   const bool isPublic = type == platform::kICSSHARINGTYPE_PUBLIC;
   const bool isPrivate = type == platform::kICSSHARINGTYPE_PRIVATE;
-  auto c = m_service.call(isPublic ? "enable-public" : isPrivate ? "enable-private" : "enable-other",
-                          std::to_string(m_index));
+  auto c = m_Service.call(isPublic ? "enable-public" : isPrivate ? "enable-private" : "enable-other",
+                          std::to_string(m_Index));
   if (!isPublic && !isPrivate) return c.result(platform::kE_INVALIDARG);
   TETHRA_SIM_RETURN_FAULT(c)
   // A connection that is gone but still shared keeps its side: nothing else can be shared until
   // it is back and switched off.
-  if (!m_service.listed(m_index) || m_service.sideHeldByAbsent(m_index)) return c.result(platform::kE_FAIL);
-  m_service.switchOffAsked(m_index, false);  // switched on again: its switch-off is due anew
-  m_service.setRole(m_index, isPublic ? SimSharingRole::Public : SimSharingRole::Private);
+  if (!m_Service.listed(m_Index) || m_Service.sideHeldByAbsent(m_Index)) return c.result(platform::kE_FAIL);
+  m_Service.switchOffAsked(m_Index, false);  // switched on again: its switch-off is due anew
+  m_Service.setRole(m_Index, isPublic ? SimSharingRole::Public : SimSharingRole::Private);
   return c.result(platform::kS_OK);
 }
 
@@ -114,52 +114,52 @@ platform::HResult NextConnection(SimSharingService& service, const char* operati
 
 platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                                std::uint32_t* fetched) {
-  return NextConnection(m_service, "next", m_position, count, connection, fetched);
+  return NextConnection(m_Service, "next", m_Position, count, connection, fetched);
 }
 
 platform::HResult SimEveryConnectionEnum::Reset() {
-  auto c = m_service.call("reset");
+  auto c = m_Service.call("reset");
   TETHRA_SIM_RETURN_FAULT(c)
-  m_service.maybeGrow();
-  m_position = 0;
+  m_Service.maybeGrow();
+  m_Position = 0;
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimEveryConnectionCollection::get__NewEnum(platform::IEnumNetSharingEveryConnection** enumerator) {
-  auto c = m_service.call("new-enum");
-  return HandOut(c, enumerator, [this] { return new SimEveryConnectionEnum(m_service); });
+  auto c = m_Service.call("new-enum");
+  return HandOut(c, enumerator, [this] { return new SimEveryConnectionEnum(m_Service); });
 }
 
 // --- Sharing manager -------------------------------------------------------------------------------
 
 platform::HResult SimNetSharingManager::get_SharingInstalled(platform::VariantBool* installed) {
-  auto c = m_service.call("installed");
+  auto c = m_Service.call("installed");
   if (installed == nullptr) return c.result(platform::kE_INVALIDARG);
   TETHRA_SIM_RETURN_FAULT(c)
-  *installed = m_service.installed() ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
+  *installed = m_Service.installed() ? platform::kVARIANT_TRUE : platform::kVARIANT_FALSE;
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimNetSharingManager::get_EnumEveryConnection(
     platform::INetSharingEveryConnectionCollection** connections) {
-  auto c = m_service.call("enum");
-  return HandOut(c, connections, [this] { return new SimEveryConnectionCollection(m_service); });
+  auto c = m_Service.call("enum");
+  return HandOut(c, connections, [this] { return new SimEveryConnectionCollection(m_Service); });
 }
 
 platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConnection(
     platform::INetConnection* connection, platform::INetSharingConfiguration** configuration) {
-  auto c = m_service.call("configuration");
+  auto c = m_Service.call("configuration");
   if (configuration == nullptr) return c.result(platform::kE_INVALIDARG);
   *configuration = nullptr;
   const auto* ours = dynamic_cast<const SimConnection*>(connection);
   if (ours == nullptr) {
-    m_service.misuse();
+    m_Service.misuse();
     return c.result(platform::kE_INVALIDARG);
   }
   c.arguments(std::to_string(ours->index()));
   TETHRA_SIM_RETURN_FAULT(c)
-  if (!m_service.connections()[ours->index()].supported) return c.result(kCannotShare);
-  *configuration = new SimSharingConfiguration(m_service, ours->index());
+  if (!m_Service.connections()[ours->index()].supported) return c.result(kCannotShare);
+  *configuration = new SimSharingConfiguration(m_Service, ours->index());
   return c.result(platform::kS_OK);
 }
 
@@ -167,18 +167,18 @@ platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConne
 
 platform::HResult SimNetConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                              std::uint32_t* fetched) {
-  return NextConnection(m_service, "enum-connections-next", m_position, count, connection, fetched);
+  return NextConnection(m_Service, "enum-connections-next", m_Position, count, connection, fetched);
 }
 
 platform::HResult SimNetConnectionEnum::Reset() {
-  auto c = m_service.call("enum-connections-reset");
-  m_position = 0;
+  auto c = m_Service.call("enum-connections-reset");
+  m_Position = 0;
   return c.result(platform::kS_OK);
 }
 
 platform::HResult SimNetConnectionManager::EnumConnections(std::int32_t flags, platform::IEnumNetConnection** enumerator) {
-  auto c = m_service.call("enum-connections", "flags " + std::to_string(flags));
-  return HandOut(c, enumerator, [this] { return new SimNetConnectionEnum(m_service); });
+  auto c = m_Service.call("enum-connections", "flags " + std::to_string(flags));
+  return HandOut(c, enumerator, [this] { return new SimNetConnectionEnum(m_Service); });
 }
 
 }  // namespace tethra::sim

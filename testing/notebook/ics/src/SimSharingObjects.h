@@ -15,55 +15,55 @@ namespace tethra::sim {
 template <typename Interface>
 class SimObject : public Interface {
  public:
-  explicit SimObject(SimSharingService& service) : m_service(service) { m_service.objectMade(); }
+  explicit SimObject(SimSharingService& service) : m_Service(service) { m_Service.objectMade(); }
   SimObject(const SimObject&) = delete;
   SimObject& operator=(const SimObject&) = delete;
   virtual ~SimObject() = default;
 
   std::uint32_t AddRef() override {
-    m_service.referenceTaken();
-    return ++m_count;
+    m_Service.referenceTaken();
+    return ++m_Count;
   }
   std::uint32_t Release() override {
-    if (m_count == 0) {
-      m_service.misuse();  // released once too often: never happens to a live object
+    if (m_Count == 0) {
+      m_Service.misuse();  // released once too often: never happens to a live object
       return 0;
     }
-    const std::uint32_t left = --m_count;
-    m_service.referenceGiven(left == 0);
+    const std::uint32_t left = --m_Count;
+    m_Service.referenceGiven(left == 0);
     if (left == 0) delete this;
     return left;
   }
 
  protected:
-  SimSharingService& m_service;
+  SimSharingService& m_Service;
 
  private:
-  std::uint32_t m_count = 1;
+  std::uint32_t m_Count = 1;
 };
 
 class SimConnection final : public SimObject<platform::INetConnection> {
  public:
-  SimConnection(SimSharingService& service, std::size_t index) : SimObject(service), m_index(index) {}
+  SimConnection(SimSharingService& service, std::size_t index) : SimObject(service), m_Index(index) {}
   platform::HResult GetProperties(platform::NetconProperties** properties) override;
   platform::HResult Disconnect() override;
   platform::HResult Connect() override;
-  std::size_t index() const { return m_index; }
+  std::size_t index() const { return m_Index; }
 
  private:
-  std::size_t m_index;
+  std::size_t m_Index;
 };
 
 class SimSharingConfiguration final : public SimObject<platform::INetSharingConfiguration> {
  public:
-  SimSharingConfiguration(SimSharingService& service, std::size_t index) : SimObject(service), m_index(index) {}
+  SimSharingConfiguration(SimSharingService& service, std::size_t index) : SimObject(service), m_Index(index) {}
   platform::HResult get_SharingEnabled(platform::VariantBool* enabled) override;
   platform::HResult get_SharingConnectionType(std::int32_t* type) override;
   platform::HResult DisableSharing() override;
   platform::HResult EnableSharing(std::int32_t type) override;
 
  private:
-  std::size_t m_index;
+  std::size_t m_Index;
 };
 
 class SimEveryConnectionEnum final : public SimObject<platform::IEnumNetSharingEveryConnection> {
@@ -73,7 +73,7 @@ class SimEveryConnectionEnum final : public SimObject<platform::IEnumNetSharingE
   platform::HResult Reset() override;
 
  private:
-  std::size_t m_position = 0;
+  std::size_t m_Position = 0;
 };
 
 class SimEveryConnectionCollection final : public SimObject<platform::INetSharingEveryConnectionCollection> {
@@ -98,7 +98,7 @@ class SimNetConnectionEnum final : public SimObject<platform::IEnumNetConnection
   platform::HResult Reset() override;
 
  private:
-  std::size_t m_position = 0;
+  std::size_t m_Position = 0;
 };
 
 class SimNetConnectionManager final : public SimObject<platform::INetConnectionManager> {

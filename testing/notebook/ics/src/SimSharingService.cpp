@@ -80,47 +80,47 @@ std::string SharingRoleName(SimSharingRole role) {
 }
 
 SimSharingService::SimSharingService(ISharingServiceHost& host, platform::IKernel* kernel, SimSharingConfig config)
-    : m_host(host),
-      m_kernel(kernel),
-      m_connections(std::move(config.connections)),
-      m_installed(config.installed),
-      m_netshell(config.netshell) {
-  for (const auto& c : m_connections) m_startRoles.push_back(c.role);
+    : m_Host(host),
+      m_Kernel(kernel),
+      m_Connections(std::move(config.connections)),
+      m_Installed(config.installed),
+      m_Netshell(config.netshell) {
+  for (const auto& c : m_Connections) m_StartRoles.push_back(c.role);
 }
 
 SimSharingService::~SimSharingService() {
-  for (void* block : m_taskBlocks) std::free(HeaderOf(block));
+  for (void* block : m_TaskBlocks) std::free(HeaderOf(block));
 }
 
 // --- Calls ---------------------------------------------------------------------------------------
 
 SimSharingService::Call SimSharingService::call(std::string operation, std::string arguments) {
-  m_calls.count(operation);
+  m_Calls.count(operation);
   return Call{*this, std::move(operation), std::move(arguments)};
 }
 
 std::optional<platform::HResult> SimSharingService::Call::fault() {
-  const auto code = m_service.m_host.takeFault("ics", operation());
+  const auto code = m_Service.m_Host.takeFault("ics", operation());
   if (!code) return std::nullopt;
   return FaultStatus<platform::HResult>(*code);
 }
 
 platform::HResult SimSharingService::Call::result(platform::HResult hr) {
   ServiceCall::result(hr);
-  record(m_service.m_host);
+  record(m_Service.m_Host);
   return hr;
 }
 
-std::uint64_t SimSharingService::callCount(std::string_view operation) const { return m_calls.of(operation); }
+std::uint64_t SimSharingService::callCount(std::string_view operation) const { return m_Calls.of(operation); }
 
 void SimSharingService::setLastError(platform::Win32Error error) {
-  if (m_kernel != nullptr) m_kernel->setLastError(error);
+  if (m_Kernel != nullptr) m_Kernel->setLastError(error);
 }
 
 // --- State ---------------------------------------------------------------------------------------
 
 std::optional<std::u16string> SimSharingService::sharedName(SimSharingRole role) const {
-  for (const auto& c : m_connections) {
+  for (const auto& c : m_Connections) {
     if (c.role == role) return c.name;
   }
   return std::nullopt;
@@ -128,32 +128,32 @@ std::optional<std::u16string> SimSharingService::sharedName(SimSharingRole role)
 
 std::vector<std::u16string> SimSharingService::sharedSinceStart() const {
   std::vector<std::u16string> names;
-  for (std::size_t i = 0; i < m_connections.size(); ++i) {
-    const SimSharingRole start = i < m_startRoles.size() ? m_startRoles[i] : SimSharingRole::Off;
+  for (std::size_t i = 0; i < m_Connections.size(); ++i) {
+    const SimSharingRole start = i < m_StartRoles.size() ? m_StartRoles[i] : SimSharingRole::Off;
     // A connection that is gone cannot be switched off by anyone, and one whose switch-off the
     // service refused was asked for: neither is the program's fault.
     if (!listed(i)) continue;
-    if (i < m_offRefused.size() && m_offRefused[i]) continue;
-    if (m_connections[i].role != SimSharingRole::Off && m_connections[i].role != start) {
-      names.push_back(m_connections[i].name);
+    if (i < m_OffRefused.size() && m_OffRefused[i]) continue;
+    if (m_Connections[i].role != SimSharingRole::Off && m_Connections[i].role != start) {
+      names.push_back(m_Connections[i].name);
     }
   }
   return names;
 }
 
 void SimSharingService::switchOffAsked(std::size_t index, bool refused) {
-  if (m_offRefused.size() <= index) m_offRefused.resize(index + 1, false);
-  m_offRefused[index] = refused;
+  if (m_OffRefused.size() <= index) m_OffRefused.resize(index + 1, false);
+  m_OffRefused[index] = refused;
 }
 
 bool SimSharingService::listed(std::size_t index) const {
-  const SimConnectionConfig& c = m_connections[index];
-  return c.present && (!m_listedWhen || m_listedWhen(c.guid));
+  const SimConnectionConfig& c = m_Connections[index];
+  return c.present && (!m_ListedWhen || m_ListedWhen(c.guid));
 }
 
 bool SimSharingService::sideHeldByAbsent(std::size_t except) const {
-  for (std::size_t i = 0; i < m_connections.size(); ++i) {
-    if (i != except && !listed(i) && m_connections[i].role != SimSharingRole::Off) return true;
+  for (std::size_t i = 0; i < m_Connections.size(); ++i) {
+    if (i != except && !listed(i) && m_Connections[i].role != SimSharingRole::Off) return true;
   }
   return false;
 }
@@ -161,30 +161,30 @@ bool SimSharingService::sideHeldByAbsent(std::size_t except) const {
 void SimSharingService::setRole(std::size_t index, SimSharingRole role) {
   // One public and one private connection at most: the holder of the side gives it up.
   if (role != SimSharingRole::Off) {
-    for (std::size_t i = 0; i < m_connections.size(); ++i) {
-      if (i != index && m_connections[i].role == role) setRole(i, SimSharingRole::Off);
+    for (std::size_t i = 0; i < m_Connections.size(); ++i) {
+      if (i != index && m_Connections[i].role == role) setRole(i, SimSharingRole::Off);
     }
   }
-  SimConnectionConfig& c = m_connections[index];
+  SimConnectionConfig& c = m_Connections[index];
   if (c.role == role) return;
   c.role = role;
-  m_host.event("sharing \"" + Narrow(c.name) + "\" " + SharingRoleName(role));
+  m_Host.event("sharing \"" + Narrow(c.name) + "\" " + SharingRoleName(role));
 }
 
 void SimSharingService::connectionEvent(std::size_t index, const char* what) {
-  m_host.event("connection \"" + Narrow(m_connections[index].name) + "\" " + what);
+  m_Host.event("connection \"" + Narrow(m_Connections[index].name) + "\" " + what);
 }
 
 void SimSharingService::maybeGrow() {
-  if (!m_host.takeFault("ics-grow", "")) return;
-  const auto n = static_cast<std::uint32_t>(m_connections.size() + 1);
+  if (!m_Host.takeFault("ics-grow", "")) return;
+  const auto n = static_cast<std::uint32_t>(m_Connections.size() + 1);
   SimConnectionConfig added;
   added.guid = platform::Guid{0x5A1E0003, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                             static_cast<std::uint8_t>(n)}};
   added.name = u"Local Area Connection " + std::u16string(1, static_cast<char16_t>(u'0' + n % 10));
   added.deviceName = u"Simulated USB Ethernet Adapter";
-  m_connections.push_back(added);
-  m_host.event("connection \"" + Narrow(added.name) + "\" appears");
+  m_Connections.push_back(added);
+  m_Host.event("connection \"" + Narrow(added.name) + "\" appears");
 }
 
 // --- Task memory and records -----------------------------------------------------------------------
@@ -194,17 +194,17 @@ void* SimSharingService::allocateTask(std::size_t bytes) {
   if (header == nullptr) return nullptr;
   *header = TaskHeader{kTaskMagic, this, bytes};
   void* memory = header + 1;
-  m_taskBlocks.insert(memory);
+  m_TaskBlocks.insert(memory);
   return memory;
 }
 
 bool SimSharingService::freeTask(void* memory) {
   if (memory == nullptr) return true;
-  if (m_taskBlocks.erase(memory) == 0) {
-    ++m_misuses;
+  if (m_TaskBlocks.erase(memory) == 0) {
+    ++m_Misuses;
     return false;
   }
-  m_records.erase(memory);
+  m_Records.erase(memory);
   TaskHeader* header = HeaderOf(memory);
   header->magic = 0;
   std::free(header);
@@ -218,11 +218,11 @@ char16_t* SimSharingService::copyText(const std::u16string& text) {
 }
 
 platform::HResult SimSharingService::properties(std::size_t index, platform::NetconProperties** out) {
-  const SimConnectionConfig& c = m_connections[index];
+  const SimConnectionConfig& c = m_Connections[index];
   void* memory = allocateTask(sizeof(platform::NetconProperties));
   if (memory == nullptr) return platform::kE_OUTOFMEMORY;
   auto* record = new (memory) platform::NetconProperties{};
-  m_records.insert(record);
+  m_Records.insert(record);
   record->guidId = c.guid;
   record->pszwName = copyText(c.name);
   record->pszwDeviceName = copyText(c.deviceName);
@@ -234,8 +234,8 @@ platform::HResult SimSharingService::properties(std::size_t index, platform::Net
 
 void SimSharingService::freeProperties(platform::NetconProperties* record) {
   auto c = call("free-properties");
-  if (m_records.count(record) == 0) {
-    ++m_misuses;
+  if (m_Records.count(record) == 0) {
+    ++m_Misuses;
     c.result(platform::kE_INVALIDARG);
     return;
   }
@@ -288,12 +288,12 @@ platform::HResult SimSharingService::createNetConnectionManager(const platform::
 platform::Hmodule SimSharingService::loadLibrary(const char16_t* fileName) {
   const std::string name = fileName != nullptr ? Narrow(fileName) : "";
   auto c = call("load-library", name);
-  if (name != "netshell.dll" || m_netshell == SimSharingConfig::Netshell::Missing) {
+  if (name != "netshell.dll" || m_Netshell == SimSharingConfig::Netshell::Missing) {
     setLastError(platform::kERROR_MOD_NOT_FOUND);
     c.result(platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND));
     return nullptr;
   }
-  ++m_libraryLoads;
+  ++m_LibraryLoads;
   c.result(platform::kS_OK);
   return kNetshellHandle;
 }
@@ -301,12 +301,12 @@ platform::Hmodule SimSharingService::loadLibrary(const char16_t* fileName) {
 platform::NcFreeNetconPropertiesFn SimSharingService::getNcFreeNetconProperties(platform::Hmodule module,
                                                                                 const char* exportName) {
   auto c = call("get-proc-address", exportName != nullptr ? exportName : "");
-  if (module != kNetshellHandle || m_libraryLoads == 0) {
+  if (module != kNetshellHandle || m_LibraryLoads == 0) {
     setLastError(platform::kERROR_INVALID_HANDLE);
     c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE));
     return nullptr;
   }
-  if (m_netshell == SimSharingConfig::Netshell::NoExport || exportName == nullptr ||
+  if (m_Netshell == SimSharingConfig::Netshell::NoExport || exportName == nullptr ||
       std::strcmp(exportName, "NcFreeNetconProperties") != 0) {
     setLastError(platform::kERROR_PROC_NOT_FOUND);
     c.result(platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND));
@@ -318,13 +318,13 @@ platform::NcFreeNetconPropertiesFn SimSharingService::getNcFreeNetconProperties(
 
 bool SimSharingService::freeLibrary(platform::Hmodule module) {
   auto c = call("free-library");
-  if (module != kNetshellHandle || m_libraryLoads == 0) {
-    ++m_misuses;
+  if (module != kNetshellHandle || m_LibraryLoads == 0) {
+    ++m_Misuses;
     setLastError(platform::kERROR_INVALID_HANDLE);
     c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE));
     return false;
   }
-  --m_libraryLoads;
+  --m_LibraryLoads;
   c.result(platform::kS_OK);
   return true;
 }
@@ -337,11 +337,11 @@ std::string SimSharingService::leftOverText() const {
     if (n == 0) return;
     out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + what;
   };
-  add(m_records.size(), "properties records not freed");
-  add(m_taskBlocks.size(), "task memory blocks not freed");
-  add(static_cast<std::uint64_t>(m_references), "references held");
-  add(static_cast<std::uint64_t>(m_libraryLoads), "library loads not freed");
-  add(m_misuses, "misuses (bad frees or releases)");
+  add(m_Records.size(), "properties records not freed");
+  add(m_TaskBlocks.size(), "task memory blocks not freed");
+  add(static_cast<std::uint64_t>(m_References), "references held");
+  add(static_cast<std::uint64_t>(m_LibraryLoads), "library loads not freed");
+  add(m_Misuses, "misuses (bad frees or releases)");
   return out;
 }
 

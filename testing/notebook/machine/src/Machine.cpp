@@ -9,9 +9,9 @@
 namespace tethra::sim {
 
 SimMachine::SimMachine(const SimMachineConfig& config)
-    : m_world(std::make_unique<World>(config.world)), m_admin(config.admin) {
-  ProcessParts& machine = m_world->machineProcess().parts();
-  m_wlan = &machine.own(std::make_unique<SimWlan>(*m_world, config.wlan));
+    : m_World(std::make_unique<World>(config.world)), m_Admin(config.admin) {
+  ProcessParts& machine = m_World->machineProcess().parts();
+  m_Wlan = &machine.own(std::make_unique<SimWlan>(*m_World, config.wlan));
   SimSharingConfig sharing = config.sharing;
   if (sharing.connections.empty()) sharing.connections = DefaultConnections(config.wlan.adapter);
   std::vector<SimProfile> profiles;
@@ -22,36 +22,36 @@ SimMachine::SimMachine(const SimMachineConfig& config)
       profiles.push_back(ProfileOfConnection(connection.guid, connection.name, SimConnectionKind::Lan));
     }
   }
-  m_hotspot = &machine.own(std::make_unique<SimHotspot>(*m_world, config.hotspot, std::move(profiles)));
-  m_ics = &machine.own(std::make_unique<SimIcs>(*m_world, std::move(sharing)));
-  SimWlanService& wlan = m_wlan->service();
+  m_Hotspot = &machine.own(std::make_unique<SimHotspot>(*m_World, config.hotspot, std::move(profiles)));
+  m_Ics = &machine.own(std::make_unique<SimIcs>(*m_World, std::move(sharing)));
+  SimWlanService& wlan = m_Wlan->service();
   // The hosted network's virtual adapter is listed among the connections only while it runs.
-  m_ics->service().setListedWhen([&wlan, adapter = config.wlan.adapter](const platform::Guid& guid) {
+  m_Ics->service().setListedWhen([&wlan, adapter = config.wlan.adapter](const platform::Guid& guid) {
     return guid != adapter || wlan.state() == platform::kWlanHostedNetworkActive;
   });
-  World& world = *m_world;
-  m_netsh = &machine.own(std::make_unique<SimNetsh>(config.netsh, [&wlan, &world] {
+  World& world = *m_World;
+  m_Netsh = &machine.own(std::make_unique<SimNetsh>(config.netsh, [&wlan, &world] {
     if (wlan.restart()) world.block([&wlan] { return !wlan.hasPendingNotification(); });
   }));
-  m_allocationFaults = std::make_unique<SimAllocationFaults>(*m_world);
+  m_AllocationFaults = std::make_unique<SimAllocationFaults>(*m_World);
 }
 
 SimMachine::~SimMachine() = default;
 
-SimWlanService& SimMachine::wlan() { return m_wlan->service(); }
-SimSharingService& SimMachine::sharing() { return m_ics->service(); }
-SimHotspotService& SimMachine::hotspot() { return m_hotspot->service(); }
-int SimMachine::netshRuns() const { return m_netsh->runs(); }
+SimWlanService& SimMachine::wlan() { return m_Wlan->service(); }
+SimSharingService& SimMachine::sharing() { return m_Ics->service(); }
+SimHotspotService& SimMachine::hotspot() { return m_Hotspot->service(); }
+int SimMachine::netshRuns() const { return m_Netsh->runs(); }
 
 SimProcess& SimMachine::createProgram(std::string name, const platform::ModuleResources* resources) {
-  SimProcess& process = m_world->createProcess(std::move(name), true, resources);
-  m_wlan->bind(process);
+  SimProcess& process = m_World->createProcess(std::move(name), true, resources);
+  m_Wlan->bind(process);
   ProcessParts& parts = process.parts();
-  parts.own(std::make_unique<SimSecurity>(*m_world, m_admin));
-  parts.own(std::make_unique<SimCom>(*m_world));
-  m_ics->attach(process);
-  m_hotspot->bind(process);
-  parts.own(std::make_unique<SimProcessStart>(*m_world, process, *m_netsh));
+  parts.own(std::make_unique<SimSecurity>(*m_World, m_Admin));
+  parts.own(std::make_unique<SimCom>(*m_World));
+  m_Ics->attach(process);
+  m_Hotspot->bind(process);
+  parts.own(std::make_unique<SimProcessStart>(*m_World, process, *m_Netsh));
   return process;
 }
 

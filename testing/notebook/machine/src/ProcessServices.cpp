@@ -17,7 +17,7 @@ bool SimSecurity::allocateAndInitializeSid(const platform::SidIdentifierAuthorit
                                            platform::Dword s0, platform::Dword s1, platform::Dword s2,
                                            platform::Dword s3, platform::Dword s4, platform::Dword s5,
                                            platform::Dword s6, platform::Dword s7, platform::Psid* sid) {
-  m_world.recordCall("security", "AllocateAndInitializeSid", std::to_string(count) + " sub-authorities", "ok");
+  m_World.recordCall("security", "AllocateAndInitializeSid", std::to_string(count) + " sub-authorities", "ok");
   if (sid == nullptr || count == 0 || count > 8) return false;
   auto* made = new SimSid{authority, count, {s0, s1, s2, s3, s4, s5, s6, s7}};
   *sid = reinterpret_cast<platform::Psid>(made);
@@ -30,8 +30,8 @@ bool SimSecurity::checkTokenMembership(platform::Handle, platform::Psid sid, pla
   const bool ntAuthority = std::memcmp(s->authority.Value, "\0\0\0\0\0\5", 6) == 0;
   const bool administrators = ntAuthority && s->count == 2 && s->sub[0] == platform::kSECURITY_BUILTIN_DOMAIN_RID &&
                               s->sub[1] == platform::kDOMAIN_ALIAS_RID_ADMINS;
-  *isMember = administrators && m_admin ? 1 : 0;
-  m_world.recordCall("security", "CheckTokenMembership", administrators ? "Administrators" : "other group",
+  *isMember = administrators && m_Admin ? 1 : 0;
+  m_World.recordCall("security", "CheckTokenMembership", administrators ? "Administrators" : "other group",
                      *isMember ? "member" : "not a member");
   return true;
 }
@@ -42,7 +42,7 @@ void SimSecurity::freeSid(platform::Psid sid) {
 }
 
 platform::HResult SimCom::coInitializeEx(platform::Dword coInit) {
-  Apartment& a = m_threads[std::this_thread::get_id()];
+  Apartment& a = m_Threads[std::this_thread::get_id()];
   platform::HResult hr = platform::kS_OK;
   if (a.count == 0) {
     a.model = coInit;
@@ -53,7 +53,7 @@ platform::HResult SimCom::coInitializeEx(platform::Dword coInit) {
   } else {
     hr = platform::kRPC_E_CHANGED_MODE;
   }
-  m_world.recordCall("com", "CoInitializeEx", coInit == 0 ? "multithreaded" : "apartment",
+  m_World.recordCall("com", "CoInitializeEx", coInit == 0 ? "multithreaded" : "apartment",
                      hr == platform::kS_OK      ? "S_OK"
                      : hr == platform::kS_FALSE ? "S_FALSE"
                                                 : "RPC_E_CHANGED_MODE");
@@ -61,56 +61,56 @@ platform::HResult SimCom::coInitializeEx(platform::Dword coInit) {
 }
 
 void SimCom::coUninitialize() {
-  auto it = m_threads.find(std::this_thread::get_id());
-  if (it != m_threads.end() && --it->second.count == 0) m_threads.erase(it);
-  m_world.recordCall("com", "CoUninitialize", "", "");
+  auto it = m_Threads.find(std::this_thread::get_id());
+  if (it != m_Threads.end() && --it->second.count == 0) m_Threads.erase(it);
+  m_World.recordCall("com", "CoUninitialize", "", "");
 }
 
 bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
-  platform::IKernel& kernel = *m_program.platform().kernel;
+  platform::IKernel& kernel = *m_Program.platform().kernel;
   const std::string what = toUtf8(info->lpFile ? info->lpFile : u"") + " " +
                            toUtf8(info->lpParameters ? info->lpParameters : u"");
-  const SimNetshConfig& netsh = m_netsh.config();
+  const SimNetshConfig& netsh = m_Netsh.config();
   if (netsh.behaviour == SimNetshConfig::Behaviour::Missing) {
     info->hInstApp = 2;  // SE_ERR_FNF
     info->hProcess = nullptr;
     kernel.setLastError(platform::kERROR_FILE_NOT_FOUND);
-    m_world.recordCall("process", "ShellExecuteExW", what, "file not found");
-    m_world.event("network shell cannot be started: " + what);
+    m_World.recordCall("process", "ShellExecuteExW", what, "file not found");
+    m_World.event("network shell cannot be started: " + what);
     return false;
   }
-  m_netsh.counted();
+  m_Netsh.counted();
   // The network shell's process: a manual-reset event of the program's kernel stands for its
   // handle, signalled when the shell ends.
   const platform::Handle process = kernel.createEvent(true, false);
   info->hInstApp = 42;
   info->hProcess = process;
-  m_exitCodes[process] = std::nullopt;
-  m_world.recordCall("process", "ShellExecuteExW", what, "started");
-  m_world.event("network shell started: " + what);
-  SimProcess& shell = m_world.createProcess("netsh", false);
+  m_ExitCodes[process] = std::nullopt;
+  m_World.recordCall("process", "ShellExecuteExW", what, "started");
+  m_World.event("network shell started: " + what);
+  SimProcess& shell = m_World.createProcess("netsh", false);
   const bool hangs = netsh.behaviour == SimNetshConfig::Behaviour::Hangs;
   const platform::Dword exitCode = netsh.exitCode;
   const bool startsFirst = netsh.startsFirst;
-  m_world.startThread(shell, "netsh", [this, process, hangs, exitCode, startsFirst, &kernel] {
-    if (startsFirst) m_netsh.restartHostedNetwork();
+  m_World.startThread(shell, "netsh", [this, process, hangs, exitCode, startsFirst, &kernel] {
+    if (startsFirst) m_Netsh.restartHostedNetwork();
     if (hangs) {
-      m_world.event("network shell hangs");
-      m_world.block([] { return false; });
+      m_World.event("network shell hangs");
+      m_World.block([] { return false; });
       return;
     }
-    if (exitCode == 0 && !startsFirst) m_netsh.restartHostedNetwork();
-    m_world.block([] { return false; }, m_world.now() + 200);  // the tool's own run time
-    m_exitCodes[process] = exitCode;
-    m_world.event("network shell exited with " + std::to_string(exitCode));
+    if (exitCode == 0 && !startsFirst) m_Netsh.restartHostedNetwork();
+    m_World.block([] { return false; }, m_World.now() + 200);  // the tool's own run time
+    m_ExitCodes[process] = exitCode;
+    m_World.event("network shell exited with " + std::to_string(exitCode));
     kernel.setEvent(process);
   });
   return true;
 }
 
 bool SimProcessStart::getExitCodeProcess(platform::Handle process, platform::Dword* exitCode) {
-  auto it = m_exitCodes.find(process);
-  if (it == m_exitCodes.end() || exitCode == nullptr) return false;
+  auto it = m_ExitCodes.find(process);
+  if (it == m_ExitCodes.end() || exitCode == nullptr) return false;
   *exitCode = it->second.value_or(platform::kSTILL_ACTIVE);
   return true;
 }

@@ -15,7 +15,7 @@ namespace tethra::sim {
 
 class SimSecurity final : public platform::ISecurity {
  public:
-  SimSecurity(World& world, bool admin) : m_world(world), m_admin(admin) {}
+  SimSecurity(World& world, bool admin) : m_World(world), m_Admin(admin) {}
   bool allocateAndInitializeSid(const platform::SidIdentifierAuthority& authority, std::uint8_t count,
                                 platform::Dword s0, platform::Dword s1, platform::Dword s2, platform::Dword s3,
                                 platform::Dword s4, platform::Dword s5, platform::Dword s6, platform::Dword s7,
@@ -24,13 +24,13 @@ class SimSecurity final : public platform::ISecurity {
   void freeSid(platform::Psid sid) override;
 
  private:
-  World& m_world;
-  bool m_admin;
+  World& m_World;
+  bool m_Admin;
 };
 
 class SimCom final : public platform::IComRuntime {
  public:
-  explicit SimCom(World& world) : m_world(world) {}
+  explicit SimCom(World& world) : m_World(world) {}
   platform::HResult coInitializeEx(platform::Dword coInit) override;
   platform::HResult coInitialize() override { return coInitializeEx(0x2); }
   void coUninitialize() override;
@@ -40,8 +40,8 @@ class SimCom final : public platform::IComRuntime {
     platform::Dword model = 0;
     int count = 0;
   };
-  World& m_world;
-  std::map<std::thread::id, Apartment> m_threads;
+  World& m_World;
+  std::map<std::thread::id, Apartment> m_Threads;
 };
 
 // The machine's network shell: what `netsh wlan start hostednetwork` does on this notebook,
@@ -51,30 +51,30 @@ class SimCom final : public platform::IComRuntime {
 class SimNetsh {
  public:
   SimNetsh(SimNetshConfig config, std::function<void()> restartHostedNetwork)
-      : m_config(config), m_restart(std::move(restartHostedNetwork)) {}
-  const SimNetshConfig& config() const { return m_config; }
-  void restartHostedNetwork() const { m_restart(); }
-  void counted() { ++m_runs; }
-  int runs() const { return m_runs; }
+      : m_Config(config), m_Restart(std::move(restartHostedNetwork)) {}
+  const SimNetshConfig& config() const { return m_Config; }
+  void restartHostedNetwork() const { m_Restart(); }
+  void counted() { ++m_Runs; }
+  int runs() const { return m_Runs; }
 
  private:
-  SimNetshConfig m_config;
-  std::function<void()> m_restart;
-  int m_runs = 0;
+  SimNetshConfig m_Config;
+  std::function<void()> m_Restart;
+  int m_Runs = 0;
 };
 
 class SimProcessStart final : public platform::IProcessStart {
  public:
   SimProcessStart(World& world, SimProcess& program, SimNetsh& netsh)
-      : m_world(world), m_program(program), m_netsh(netsh) {}
+      : m_World(world), m_Program(program), m_Netsh(netsh) {}
   bool shellExecuteEx(platform::ShellExecuteInfo* info) override;
   bool getExitCodeProcess(platform::Handle process, platform::Dword* exitCode) override;
 
  private:
-  World& m_world;
-  SimProcess& m_program;
-  SimNetsh& m_netsh;
-  std::map<platform::Handle, std::optional<platform::Dword>> m_exitCodes;
+  World& m_World;
+  SimProcess& m_Program;
+  SimNetsh& m_Netsh;
+  std::map<platform::Handle, std::optional<platform::Dword>> m_ExitCodes;
 };
 
 }  // namespace tethra::sim

@@ -9,36 +9,36 @@ namespace tethra::sim {
 class SimWlan::Binding {
  public:
   Binding(World& world, SimWlanService& service, SimProcess& process)
-      : m_world(world), m_service(service), m_client(ClientOf(process)) {}
+      : m_World(world), m_Service(service), m_Client(ClientOf(process)) {}
 
   void run() {
     for (;;) {
-      m_world.block([this] { return m_service.hasPendingNotificationFor(m_client); });
-      m_service.deliverNext(m_client);
+      m_World.block([this] { return m_Service.hasPendingNotificationFor(m_Client); });
+      m_Service.deliverNext(m_Client);
     }
   }
 
  private:
-  World& m_world;
-  SimWlanService& m_service;
-  SimWlanService::Client m_client;
+  World& m_World;
+  SimWlanService& m_Service;
+  SimWlanService::Client m_Client;
 };
 
 SimWlan::SimWlan(World& world, const SimWlanConfig& config) : WorldServiceHost(world, "wlan") {
   platform::Platform& machine = world.machineProcess().platform();
   IWlanServiceHost& host = *this;
   // Last errors are per thread in the simulation: the machine's kernel sets the caller's.
-  m_service = std::make_unique<SimWlanService>(host, *machine.codePage, machine.kernel, config);
+  m_Service = std::make_unique<SimWlanService>(host, *machine.codePage, machine.kernel, config);
 }
 
 SimWlan::~SimWlan() = default;
 
 void SimWlan::bind(SimProcess& process) {
-  Binding& binding = process.parts().own(std::make_unique<Binding>(m_world, *m_service, process));
-  process.parts().use(*m_service);
+  Binding& binding = process.parts().own(std::make_unique<Binding>(m_World, *m_Service, process));
+  process.parts().use(*m_Service);
   const SimWlanService::Client client = ClientOf(process);
-  process.atExit([this, client] { m_service->forgetClient(client); });
-  m_world.startThread(process, "wlan", [&binding] { binding.run(); });
+  process.atExit([this, client] { m_Service->forgetClient(client); });
+  m_World.startThread(process, "wlan", [&binding] { binding.run(); });
 }
 
 std::optional<WlanFault> SimWlan::takeFault(std::string_view area, std::string_view operation) {
@@ -47,15 +47,15 @@ std::optional<WlanFault> SimWlan::takeFault(std::string_view area, std::string_v
   return WlanFault{rule->code, rule->extra};
 }
 
-void SimWlan::waitUntil(std::function<bool()> ready) { m_world.block(std::move(ready)); }
+void SimWlan::waitUntil(std::function<bool()> ready) { m_World.block(std::move(ready)); }
 
 SimAllocationFaults::SimAllocationFaults(World& world)
-    : m_world(world), m_previous(base::SetAllocationFaults(this)) {}
+    : m_World(world), m_Previous(base::SetAllocationFaults(this)) {}
 
-SimAllocationFaults::~SimAllocationFaults() { base::SetAllocationFaults(m_previous); }
+SimAllocationFaults::~SimAllocationFaults() { base::SetAllocationFaults(m_Previous); }
 
 bool SimAllocationFaults::FailAllocation(const char* site) {
-  return m_world.faults().take("alloc", site).has_value();
+  return m_World.faults().take("alloc", site).has_value();
 }
 
 }  // namespace tethra::sim

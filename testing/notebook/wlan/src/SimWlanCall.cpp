@@ -5,34 +5,34 @@
 
 namespace tethra::sim {
 
-SimWlanService::Call::Call(SimWlanService& service, const char* function) : ServiceCall(function), m_service(service) {
-  std::lock_guard lock(m_service.m_mutex);
-  m_service.m_calls.count(function);
+SimWlanService::Call::Call(SimWlanService& service, const char* function) : ServiceCall(function), m_Service(service) {
+  std::lock_guard lock(m_Service.m_Mutex);
+  m_Service.m_Calls.count(function);
 }
 
 SimWlanService::Call::~Call() {
   std::vector<std::string> events;
   {
-    std::lock_guard lock(m_service.m_mutex);
-    events.swap(m_service.m_events);
+    std::lock_guard lock(m_Service.m_Mutex);
+    events.swap(m_Service.m_Events);
   }
-  record(m_service.m_host);
-  for (std::string& line : events) m_service.m_host.event(std::move(line));
-  if (!m_service.m_reportsBeforeReturn) return;
+  record(m_Service.m_Host);
+  for (std::string& line : events) m_Service.m_Host.event(std::move(line));
+  if (!m_Service.m_ReportsBeforeReturn) return;
   // The reports this call queued start on the service's thread before the caller goes on. The
   // caller does not wait for the program's callback to finish: the service never does.
   {
-    std::lock_guard lock(m_service.m_mutex);
-    if (m_service.m_pending.empty() || m_service.m_deliveringThread == std::this_thread::get_id()) return;
+    std::lock_guard lock(m_Service.m_Mutex);
+    if (m_Service.m_Pending.empty() || m_Service.m_DeliveringThread == std::this_thread::get_id()) return;
   }
-  m_service.m_host.waitUntil([this] {
-    std::lock_guard lock(m_service.m_mutex);
-    return m_service.m_pending.empty() || m_service.m_delivering;
+  m_Service.m_Host.waitUntil([this] {
+    std::lock_guard lock(m_Service.m_Mutex);
+    return m_Service.m_Pending.empty() || m_Service.m_Delivering;
   });
 }
 
 std::optional<platform::Win32Error> SimWlanService::Call::fault() {
-  const std::optional<WlanFault> rule = m_service.m_host.takeFault("wlan", operation());
+  const std::optional<WlanFault> rule = m_Service.m_Host.takeFault("wlan", operation());
   if (!rule) return std::nullopt;
   return FaultStatus<platform::Win32Error>(rule->code);
 }

@@ -20,7 +20,7 @@ class SimWlanService::Call : public ServiceCall<platform::Win32Error> {
   std::optional<platform::Win32Error> fault();
 
  private:
-  SimWlanService& m_service;
+  SimWlanService& m_Service;
 };
 
 std::string HandleText(platform::Handle handle);

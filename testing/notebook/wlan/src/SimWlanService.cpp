@@ -31,10 +31,10 @@ Win32Error SimWlanService::wlanOpenHandle(Dword clientVersion, void*, Dword* neg
     return call.result(platform::kERROR_INVALID_PARAMETER);
   }
   Registration opened;
-  opened.client = m_host.callingClient();
-  std::lock_guard lock(m_mutex);
-  const auto handle = reinterpret_cast<platform::Handle>(++m_nextHandle);
-  m_handles.emplace(handle, opened);
+  opened.client = m_Host.callingClient();
+  std::lock_guard lock(m_Mutex);
+  const auto handle = reinterpret_cast<platform::Handle>(++m_NextHandle);
+  m_Handles.emplace(handle, opened);
   *negotiatedVersion = kNegotiatedVersion;
   *clientHandle = handle;
   call.resultText("0 handle " + HandleText(handle));
@@ -49,32 +49,32 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
   bool fromCallback = false;
   std::vector<std::string> events;
   {
-    std::lock_guard lock(m_mutex);
-    const auto it = m_handles.find(clientHandle);
-    if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
+    std::lock_guard lock(m_Mutex);
+    const auto it = m_Handles.find(clientHandle);
+    if (it == m_Handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
     // As on Windows: a callback that is running finishes before the handle is gone, so a
     // close from inside the callback waits for itself.
-    fromCallback = m_delivering && m_deliveringThread == std::this_thread::get_id();
+    fromCallback = m_Delivering && m_DeliveringThread == std::this_thread::get_id();
     if (fromCallback) {
-      m_misuses.push_back("WlanCloseHandle called from inside the notification callback: it never returns");
+      m_Misuses.push_back("WlanCloseHandle called from inside the notification callback: it never returns");
     } else {
       const std::uint32_t refs = it->second.startRefs;
-      m_handles.erase(it);
+      m_Handles.erase(it);
       // What its StartUsing started ends with it, unless others still hold the network.
       releaseStartsLocked(refs);
-      waitForCallback = m_delivering;
+      waitForCallback = m_Delivering;
     }
-    events.swap(m_events);
+    events.swap(m_Events);
   }
-  for (std::string& line : events) m_host.event(std::move(line));
+  for (std::string& line : events) m_Host.event(std::move(line));
   if (fromCallback) {
-    m_host.event("wlan WlanCloseHandle inside the callback: waits for ever");
-    m_host.waitUntil([] { return false; });
+    m_Host.event("wlan WlanCloseHandle inside the callback: waits for ever");
+    m_Host.waitUntil([] { return false; });
   }
   if (waitForCallback) {
-    m_host.waitUntil([this] {
-      std::lock_guard lock(m_mutex);
-      return !m_delivering;
+    m_Host.waitUntil([this] {
+      std::lock_guard lock(m_Mutex);
+      return !m_Delivering;
     });
   }
   return call.result(platform::kERROR_SUCCESS);
@@ -87,9 +87,9 @@ Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandl
   Call call(*this, "WlanRegisterNotification");
   call.arguments(HandleText(clientHandle) + " source " + std::to_string(notifSource));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  const auto it = m_handles.find(clientHandle);
-  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
+  std::lock_guard lock(m_Mutex);
+  const auto it = m_Handles.find(clientHandle);
+  if (it == m_Handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
   if (notifSource != 0 && callback == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
   if (prevNotifSource != nullptr) *prevNotifSource = it->second.source;
   const Client owner = it->second.client;
@@ -112,28 +112,28 @@ Win32Error SimWlanService::wlanHostedNetworkInitSettings(platform::Handle client
   TETHRA_SIM_RETURN_FAULT(call)
   std::vector<std::string> events;
   {
-    std::lock_guard lock(m_mutex);
-    if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
-    if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-    if (!m_configured) {
+    std::lock_guard lock(m_Mutex);
+    if (!m_Handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+    if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+    if (!m_Configured) {
       // The first use: a readable name made from the host name, and the default peer limit.
       std::string name;
-      for (const char16_t ch : m_hostName) name += ch < 0x80 ? static_cast<char>(ch) : '_';
+      for (const char16_t ch : m_HostName) name += ch < 0x80 ? static_cast<char>(ch) : '_';
       std::uint32_t hash = 2166136261u;
       for (const char ch : name) hash = (hash ^ static_cast<std::uint8_t>(ch)) * 16777619u;
       char suffix[8];
       std::snprintf(suffix, sizeof suffix, "_%04X", static_cast<unsigned>(hash & 0xFFFFu));
       name = name.substr(0, 32 - 5) + suffix;
-      m_settings = {};
-      m_settings.hostedNetworkSSID.uSSIDLength = static_cast<std::uint32_t>(name.size());
-      std::memcpy(m_settings.hostedNetworkSSID.ucSSID, name.data(), name.size());
-      m_settings.dwMaxNumberOfPeers = 100;
-      m_configured = true;
-      m_events.push_back("wlan settings made for the first use: ssid \"" + name + "\" max-peers 100");
+      m_Settings = {};
+      m_Settings.hostedNetworkSSID.uSSIDLength = static_cast<std::uint32_t>(name.size());
+      std::memcpy(m_Settings.hostedNetworkSSID.ucSSID, name.data(), name.size());
+      m_Settings.dwMaxNumberOfPeers = 100;
+      m_Configured = true;
+      m_Events.push_back("wlan settings made for the first use: ssid \"" + name + "\" max-peers 100");
     }
-    events.swap(m_events);
+    events.swap(m_Events);
   }
-  for (std::string& line : events) m_host.event(std::move(line));
+  for (std::string& line : events) m_Host.event(std::move(line));
   return call.result(platform::kERROR_SUCCESS);
 }
 
@@ -143,13 +143,13 @@ Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clien
   Call call(*this, "WlanHostedNetworkQueryProperty");
   call.arguments(HandleText(clientHandle) + " opcode " + std::to_string(opCode));
   TETHRA_SIM_RETURN_FAULT(call)
-  const std::optional<WlanFault> shape = m_host.takeFault("wlan-query", std::to_string(opCode));
-  std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  const std::optional<WlanFault> shape = m_Host.takeFault("wlan-query", std::to_string(opCode));
+  std::lock_guard lock(m_Mutex);
+  if (!m_Handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (dataSize == nullptr || data == nullptr || valueType == nullptr) {
     return call.result(platform::kERROR_INVALID_PARAMETER);
   }
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
 
   std::vector<std::uint8_t> value;
   auto put = [&value](const auto& record) {
@@ -159,14 +159,14 @@ Win32Error SimWlanService::wlanHostedNetworkQueryProperty(platform::Handle clien
   constexpr Win32Error kBadConfiguration{1610};  // ERROR_BAD_CONFIGURATION: nothing configured yet
   switch (opCode) {
     case platform::kWlanHostedNetworkOpcodeConnectionSettings:
-      if (!m_configured) return call.result(kBadConfiguration);
-      put(m_settings);
+      if (!m_Configured) return call.result(kBadConfiguration);
+      put(m_Settings);
       break;
     case platform::kWlanHostedNetworkOpcodeSecuritySettings:
       put(platform::WlanHostedNetworkSecuritySettings{kDot11AuthAlgoRsnaPsk, kDot11CipherAlgoCcmp});
       break;
     case platform::kWlanHostedNetworkOpcodeEnable:
-      put(platform::Bool32{m_enabled ? 1 : 0});
+      put(platform::Bool32{m_Enabled ? 1 : 0});
       break;
     default:
       return call.result(platform::kERROR_INVALID_PARAMETER);
@@ -202,9 +202,9 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
   }
   call.arguments(std::move(arguments));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  std::lock_guard lock(m_Mutex);
+  if (!m_Handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
   if (data == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
 
   if (opCode == platform::kWlanHostedNetworkOpcodeConnectionSettings) {
@@ -215,30 +215,30 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
     if (length == 0 || length > 32 || settings.dwMaxNumberOfPeers == 0) {
       return call.result(platform::kERROR_INVALID_PARAMETER);
     }
-    const bool ssidChanged = length != m_settings.hostedNetworkSSID.uSSIDLength ||
-                             std::memcmp(settings.hostedNetworkSSID.ucSSID, m_settings.hostedNetworkSSID.ucSSID,
+    const bool ssidChanged = length != m_Settings.hostedNetworkSSID.uSSIDLength ||
+                             std::memcmp(settings.hostedNetworkSSID.ucSSID, m_Settings.hostedNetworkSSID.ucSSID,
                                          length) != 0;
-    const bool peersChanged = settings.dwMaxNumberOfPeers != m_settings.dwMaxNumberOfPeers;
+    const bool peersChanged = settings.dwMaxNumberOfPeers != m_Settings.dwMaxNumberOfPeers;
     std::memset(settings.hostedNetworkSSID.ucSSID + length, 0, 32 - length);
-    m_settings = settings;
-    m_configured = true;
-    if (ssidChanged) m_events.push_back("wlan ssid \"" + ssidForTranscriptLocked() + "\"");
-    if (peersChanged) m_events.push_back("wlan max-peers " + std::to_string(settings.dwMaxNumberOfPeers));
+    m_Settings = settings;
+    m_Configured = true;
+    if (ssidChanged) m_Events.push_back("wlan ssid \"" + ssidForTranscriptLocked() + "\"");
+    if (peersChanged) m_Events.push_back("wlan max-peers " + std::to_string(settings.dwMaxNumberOfPeers));
     // Persisting them takes the network out of use: a running one goes idle, and stays so.
-    if (m_state == platform::kWlanHostedNetworkActive) {
-      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonPropertiesChange);
+    if (m_State == platform::kWlanHostedNetworkActive) {
+      changeStateLocked(m_State, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonPropertiesChange);
     }
     return call.result(platform::kERROR_SUCCESS);
   }
   if (opCode == platform::kWlanHostedNetworkOpcodeEnable && dataSize == sizeof(platform::Bool32)) {
     platform::Bool32 enable;
     std::memcpy(&enable, data, sizeof enable);
-    if ((enable != 0) != m_enabled) m_events.push_back(enable != 0 ? "wlan enabled" : "wlan disabled");
-    m_enabled = enable != 0;
-    if (!m_enabled && m_state != platform::kWlanHostedNetworkUnavailable) {
-      changeStateLocked(m_state, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
-    } else if (m_enabled && m_capable && m_adapterPresent && m_state == platform::kWlanHostedNetworkUnavailable) {
-      changeStateLocked(m_state, platform::kWlanHostedNetworkIdle,
+    if ((enable != 0) != m_Enabled) m_Events.push_back(enable != 0 ? "wlan enabled" : "wlan disabled");
+    m_Enabled = enable != 0;
+    if (!m_Enabled && m_State != platform::kWlanHostedNetworkUnavailable) {
+      changeStateLocked(m_State, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
+    } else if (m_Enabled && m_Capable && m_AdapterPresent && m_State == platform::kWlanHostedNetworkUnavailable) {
+      changeStateLocked(m_State, platform::kWlanHostedNetworkIdle,
                         platform::kWlanHostedNetworkReasonInterfaceAvailable);
     }
     return call.result(platform::kERROR_SUCCESS);
@@ -255,31 +255,31 @@ Win32Error SimWlanService::wlanHostedNetworkQueryStatus(platform::Handle clientH
   Call call(*this, "WlanHostedNetworkQueryStatus");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  std::lock_guard lock(m_Mutex);
+  if (!m_Handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (status == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
 
-  const std::size_t peers = m_state == platform::kWlanHostedNetworkActive ? m_peers.size() : 0;
+  const std::size_t peers = m_State == platform::kWlanHostedNetworkActive ? m_Peers.size() : 0;
   const std::size_t size = offsetof(platform::WlanHostedNetworkStatus, PeerList) +
                            std::max<std::size_t>(peers, 1) * sizeof(platform::WlanHostedNetworkPeerState);
   auto* out = static_cast<platform::WlanHostedNetworkStatus*>(allocateLocked(size, "WlanHostedNetworkQueryStatus"));
   std::memset(static_cast<void*>(out), 0, size);
-  out->HostedNetworkState = m_state;
+  out->HostedNetworkState = m_State;
   // No virtual adapter where the hosted network cannot be used: not capable, disallowed, or the
   // physical adapter disabled.
-  if (m_capable && m_enabled && m_adapterPresent) out->IPDeviceID = m_adapter;
+  if (m_Capable && m_Enabled && m_AdapterPresent) out->IPDeviceID = m_Adapter;
   static constexpr std::uint8_t kBssid[6] = {0x02, 0x5A, 0x1E, 0x00, 0xAD, 0x01};
-  if (m_state == platform::kWlanHostedNetworkActive) std::memcpy(out->wlanHostedNetworkBSSID, kBssid, 6);
+  if (m_State == platform::kWlanHostedNetworkActive) std::memcpy(out->wlanHostedNetworkBSSID, kBssid, 6);
   out->dot11PhyType = 7;  // HT
-  out->ulChannelFrequency = m_state == platform::kWlanHostedNetworkActive ? 2437000 : 0;
+  out->ulChannelFrequency = m_State == platform::kWlanHostedNetworkActive ? 2437000 : 0;
   out->dwNumberOfPeers = static_cast<Dword>(peers);
   for (std::size_t i = 0; i < peers; ++i) {
-    std::memcpy(out->PeerList[i].PeerMacAddress, m_peers[i].data(), 6);
+    std::memcpy(out->PeerList[i].PeerMacAddress, m_Peers[i].data(), 6);
     out->PeerList[i].PeerAuthState = platform::kWlanHostedNetworkPeerStateAuthenticated;
   }
   *status = out;
-  call.resultText("0 state " + stateName(m_state) + " peers " + std::to_string(peers));
+  call.resultText("0 state " + stateName(m_State) + " peers " + std::to_string(peers));
   return platform::kERROR_SUCCESS;
 }
 
@@ -290,9 +290,9 @@ Win32Error SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle cli
   call.arguments(HandleText(clientHandle) + " length " + std::to_string(keyLength) + " passphrase " +
                  std::to_string(isPassPhrase) + " persistent " + std::to_string(persistent));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  std::lock_guard lock(m_Mutex);
+  if (!m_Handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
   if (keyData == nullptr) return call.result(platform::kERROR_INVALID_PARAMETER);
   if (isPassPhrase != 0) {
     // 8 to 63 printable ASCII characters, the length counting the terminating zero.
@@ -305,10 +305,10 @@ Win32Error SimWlanService::wlanHostedNetworkSetSecondaryKey(platform::Handle cli
   } else if (keyLength != 32) {
     return call.result(platform::kERROR_INVALID_PARAMETER);
   }
-  m_key.assign(keyData, keyData + keyLength);
-  m_keyIsPassPhrase = isPassPhrase != 0;
-  m_keyPersistent = persistent != 0;
-  m_events.push_back(m_keyIsPassPhrase ? "wlan key set" : "wlan key set (not a passphrase)");
+  m_Key.assign(keyData, keyData + keyLength);
+  m_KeyIsPassPhrase = isPassPhrase != 0;
+  m_KeyPersistent = persistent != 0;
+  m_Events.push_back(m_KeyIsPassPhrase ? "wlan key set" : "wlan key set (not a passphrase)");
   return call.result(platform::kERROR_SUCCESS);
 }
 
@@ -318,21 +318,21 @@ Win32Error SimWlanService::wlanHostedNetworkQuerySecondaryKey(platform::Handle c
   Call call(*this, "WlanHostedNetworkQuerySecondaryKey");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  if (!m_handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
+  std::lock_guard lock(m_Mutex);
+  if (!m_Handles.contains(clientHandle)) return call.result(platform::kERROR_INVALID_HANDLE);
   if (keyLength == nullptr || keyData == nullptr || isPassPhrase == nullptr || persistent == nullptr) {
     return call.result(platform::kERROR_INVALID_PARAMETER);
   }
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
-  *keyLength = static_cast<Dword>(m_key.size());
+  if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  *keyLength = static_cast<Dword>(m_Key.size());
   *keyData = nullptr;
-  *isPassPhrase = m_key.empty() ? 0 : (m_keyIsPassPhrase ? 1 : 0);
-  *persistent = m_key.empty() ? 0 : (m_keyPersistent ? 1 : 0);
-  if (!m_key.empty()) {
-    *keyData = static_cast<std::uint8_t*>(allocateLocked(m_key.size(), "WlanHostedNetworkQuerySecondaryKey"));
-    std::memcpy(*keyData, m_key.data(), m_key.size());
+  *isPassPhrase = m_Key.empty() ? 0 : (m_KeyIsPassPhrase ? 1 : 0);
+  *persistent = m_Key.empty() ? 0 : (m_KeyPersistent ? 1 : 0);
+  if (!m_Key.empty()) {
+    *keyData = static_cast<std::uint8_t*>(allocateLocked(m_Key.size(), "WlanHostedNetworkQuerySecondaryKey"));
+    std::memcpy(*keyData, m_Key.data(), m_Key.size());
   }
-  call.resultText("0 length " + std::to_string(m_key.size()));
+  call.resultText("0 length " + std::to_string(m_Key.size()));
   return platform::kERROR_SUCCESS;
 }
 
@@ -341,25 +341,25 @@ Win32Error SimWlanService::wlanHostedNetworkStartUsing(platform::Handle clientHa
   Call call(*this, "WlanHostedNetworkStartUsing");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
-  const auto it = m_handles.find(clientHandle);
-  if (it == m_handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
-  if (!m_supported) return call.result(platform::kERROR_NOT_SUPPORTED);
+  std::lock_guard lock(m_Mutex);
+  const auto it = m_Handles.find(clientHandle);
+  if (it == m_Handles.end()) return call.result(platform::kERROR_INVALID_HANDLE);
+  if (!m_Supported) return call.result(platform::kERROR_NOT_SUPPORTED);
   if (!canStartLocked()) {
     if (failReason != nullptr) *failReason = kReasonInterfaceUnavailable;
     return call.result(platform::kERROR_INVALID_STATE);
   }
-  if (m_state != platform::kWlanHostedNetworkActive) {
-    changeStateLocked(m_state, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
+  if (m_State != platform::kWlanHostedNetworkActive) {
+    changeStateLocked(m_State, platform::kWlanHostedNetworkActive, platform::kWlanHostedNetworkReasonSuccess);
   }
   ++it->second.startRefs;  // this handle's reference, until StopUsing or the handle goes
   return call.result(platform::kERROR_SUCCESS);
 }
 
 std::optional<Win32Error> SimWlanService::stopRefusalLocked(platform::Handle clientHandle) const {
-  if (!m_handles.contains(clientHandle)) return platform::kERROR_INVALID_HANDLE;
-  if (!m_supported) return platform::kERROR_NOT_SUPPORTED;
-  if (m_state != platform::kWlanHostedNetworkActive) return platform::kERROR_INVALID_STATE;
+  if (!m_Handles.contains(clientHandle)) return platform::kERROR_INVALID_HANDLE;
+  if (!m_Supported) return platform::kERROR_NOT_SUPPORTED;
+  if (m_State != platform::kWlanHostedNetworkActive) return platform::kERROR_INVALID_STATE;
   return std::nullopt;
 }
 
@@ -367,18 +367,18 @@ Win32Error SimWlanService::wlanHostedNetworkStopUsing(platform::Handle clientHan
   Call call(*this, "WlanHostedNetworkStopUsing");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   if (const auto refused = stopRefusalLocked(clientHandle)) return call.result(*refused);
-  const auto it = m_handles.find(clientHandle);
+  const auto it = m_Handles.find(clientHandle);
   // Only the caller's own reference goes; the network runs on while another one, or a forced
   // start, holds it.
   if (it->second.startRefs == 0) {
-    m_events.push_back("wlan StopUsing without a StartUsing of this handle: the network runs on");
+    m_Events.push_back("wlan StopUsing without a StartUsing of this handle: the network runs on");
     return call.result(platform::kERROR_SUCCESS);
   }
   --it->second.startRefs;
-  if (startRefsLocked() == 0 && !m_forced) {
-    changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+  if (startRefsLocked() == 0 && !m_Forced) {
+    changeStateLocked(m_State, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
   }
   return call.result(platform::kERROR_SUCCESS);
 }
@@ -387,9 +387,9 @@ Win32Error SimWlanService::wlanHostedNetworkForceStop(platform::Handle clientHan
   Call call(*this, "WlanHostedNetworkForceStop");
   call.arguments(HandleText(clientHandle));
   TETHRA_SIM_RETURN_FAULT(call)
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   if (const auto refused = stopRefusalLocked(clientHandle)) return call.result(*refused);
-  changeStateLocked(m_state, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
+  changeStateLocked(m_State, platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkReasonUserAction);
   return call.result(platform::kERROR_SUCCESS);
 }
 
@@ -397,11 +397,11 @@ void* SimWlanService::wlanAllocateMemory(Dword size) {
   Call call(*this, "WlanAllocateMemory");
   call.arguments("size " + std::to_string(size));
   if (const auto injected = call.fault()) {
-    if (m_kernel != nullptr) m_kernel->setLastError(*injected);
+    if (m_Kernel != nullptr) m_Kernel->setLastError(*injected);
     call.result(*injected);
     return nullptr;
   }
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   call.resultText("ok");
   return allocateLocked(size, "WlanAllocateMemory");
 }
@@ -409,10 +409,10 @@ void* SimWlanService::wlanAllocateMemory(Dword size) {
 void SimWlanService::wlanFreeMemory(void* memory) {
   Call call(*this, "WlanFreeMemory");
   call.arguments(memory == nullptr ? "null" : "buffer");
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_Mutex);
   if (memory == nullptr) return;
-  if (m_buffers.erase(memory) == 0) {
-    ++m_badFrees;  // never handed out (or freed twice): kept, and counted for the tests
+  if (m_Buffers.erase(memory) == 0) {
+    ++m_BadFrees;  // never handed out (or freed twice): kept, and counted for the tests
     call.resultText("unknown buffer");
     return;
   }

@@ -79,7 +79,7 @@ class CMobileHotspot {
   platform::HResult BeginStart();
   platform::HResult BeginSessionStart(const platform::AccessPointConfig& config);
   platform::HResult BeginStop();
-  bool Busy() const { return m_current != nullptr; }
+  bool Busy() const { return m_Current != nullptr; }
   // For a WM_HOTSPOT_OPERATION: false when the message is stale (about an operation already
   // taken). An outcome with `ended` false leaves the operation in flight, cancelled; its end
   // comes as one more message, with `givenUp` set.
@@ -109,20 +109,20 @@ class CMobileHotspot {
   // Waits for the operation in flight; true (and taken) when it ended within `boundMs`.
   bool WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended);
 
-  platform::IMobileHotspot& m_hotspot;
-  platform::IKernel& m_kernel;
-  platform::IWindowSystem& m_windows;
-  platform::ITrace& m_trace;
-  const platform::Dword m_operationTimeoutMs;
-  platform::Hwnd m_notify = nullptr;
-  std::unique_ptr<platform::ITetheringManager> m_manager;
-  std::unique_ptr<Observer> m_observer;
-  std::int64_t m_token = 0;
-  bool m_subscribed = false;
-  std::uint64_t m_nextNumber = 1;
-  std::shared_ptr<Completion> m_current;  // the operation in flight
-  std::unique_ptr<platform::ITetheringOperation> m_currentHandle;
-  base::CThreadChecker m_thread;  // the constructing thread: the dialog's
+  platform::IMobileHotspot& m_Hotspot;
+  platform::IKernel& m_Kernel;
+  platform::IWindowSystem& m_Windows;
+  platform::ITrace& m_Trace;
+  const platform::Dword m_OperationTimeoutMs;
+  platform::Hwnd m_Notify = nullptr;
+  std::unique_ptr<platform::ITetheringManager> m_Manager;
+  std::unique_ptr<Observer> m_Observer;
+  std::int64_t m_Token = 0;
+  bool m_Subscribed = false;
+  std::uint64_t m_NextNumber = 1;
+  std::shared_ptr<Completion> m_Current;  // the operation in flight
+  std::unique_ptr<platform::ITetheringOperation> m_CurrentHandle;
+  base::CThreadChecker m_Thread;  // the constructing thread: the dialog's
 };
 
 }  // namespace tethra::wlan

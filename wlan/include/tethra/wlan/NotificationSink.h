@@ -62,8 +62,8 @@ class CNotificationSink final : public CHostedNetworkNotificationSink {
   base::CRefList<CHostedNetworkNotification*> m_NotificationQueue;
   platform::Hwnd m_hNotifyWnd;
   std::unique_ptr<platform::ICriticalSection> m_Lock;
-  platform::IWindowSystem& m_windows;
-  platform::ITrace& m_trace;
+  platform::IWindowSystem& m_Windows;
+  platform::ITrace& m_Trace;
 };
 
 }  // namespace tethra::wlan

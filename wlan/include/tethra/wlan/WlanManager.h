@@ -87,10 +87,10 @@ class CWlanManager {
   void StationJoined(const MacAddress& mac);
   void StationLeft(const MacAddress& mac);
 
-  platform::IWlanApi& m_wlan;
-  platform::IKernel& m_kernel;
-  platform::ICodePage& m_codePage;
-  platform::ITrace& m_trace;
+  platform::IWlanApi& m_Wlan;
+  platform::IKernel& m_Kernel;
+  platform::ICodePage& m_CodePage;
+  platform::ITrace& m_Trace;
   std::unique_ptr<platform::ICriticalSection> m_Lock;
   platform::UniqueKernelHandle m_SinkIdleEvent;
   platform::UniqueWlanHandle m_WlanHandle;

@@ -19,13 +19,13 @@ constexpr int kIDCANCEL = 2;
 
 class CDataExchange {
  public:
-  CDataExchange(platform::IWindowSystem& windows, platform::Hwnd dialog) : m_windows(windows), m_hDialog(dialog) {}
+  CDataExchange(platform::IWindowSystem& windows, platform::Hwnd dialog) : m_Windows(windows), m_Dialog(dialog) {}
   // Binds the control `id` of the dialog to `control`.
   void Control(int id, CWnd& control) const;
 
  private:
-  platform::IWindowSystem& m_windows;
-  platform::Hwnd m_hDialog;
+  platform::IWindowSystem& m_Windows;
+  platform::Hwnd m_Dialog;
 };
 
 class CDialog : public CWnd {
@@ -52,14 +52,14 @@ class CDialog : public CWnd {
  private:
   static std::intptr_t DialogProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam);
 
-  int m_nTemplateId;
-  bool m_bUseDefault = false;
+  int m_TemplateId;
+  bool m_UseDefault = false;
 };
 
 class CWinApp {
  public:
   CWinApp(const platform::Platform& platform, std::u16string commandLine)
-      : m_platform(platform), m_lpCmdLine(std::move(commandLine)) {}
+      : m_Platform(platform), m_LpCmdLine(std::move(commandLine)) {}
   virtual ~CWinApp() = default;
   CWinApp(const CWinApp&) = delete;
   CWinApp& operator=(const CWinApp&) = delete;
@@ -67,8 +67,8 @@ class CWinApp {
   // False: no message loop of the framework's own; the process ends when it returns.
   virtual bool InitInstance() { return true; }
 
-  const platform::Platform& m_platform;
-  std::u16string m_lpCmdLine;
+  const platform::Platform& m_Platform;
+  std::u16string m_LpCmdLine;
 };
 
 }  // namespace tethra::app

@@ -21,16 +21,16 @@ class CWnd {
   using WParam = platform::WParam;
 
   CWnd() = default;
-  CWnd(platform::IWindowSystem& windows, Hwnd hwnd) : m_pWindows(&windows), m_hWnd(hwnd) {}
+  CWnd(platform::IWindowSystem& windows, Hwnd hwnd) : m_Windows(&windows), m_Hwnd(hwnd) {}
   virtual ~CWnd() = default;
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
   void Attach(platform::IWindowSystem& windows, Hwnd hwnd) {
-    m_pWindows = &windows;
-    m_hWnd = hwnd;
+    m_Windows = &windows;
+    m_Hwnd = hwnd;
   }
-  Hwnd GetSafeHwnd() const { return m_hWnd; }
+  Hwnd GetSafeHwnd() const { return m_Hwnd; }
 
   bool ShowWindow(int command) const;
   // For a window of another process: asks its thread and never waits for it.
@@ -49,12 +49,12 @@ class CWnd {
   platform::Hmenu GetSystemMenu(bool revert) const;
 
   // Bound to a window: only then do the operations above reach the window system.
-  bool Bound() const { return m_pWindows != nullptr && m_hWnd != nullptr; }
-  platform::IWindowSystem& Windows() const { return *m_pWindows; }
+  bool Bound() const { return m_Windows != nullptr && m_Hwnd != nullptr; }
+  platform::IWindowSystem& Windows() const { return *m_Windows; }
 
  protected:
-  platform::IWindowSystem* m_pWindows = nullptr;
-  Hwnd m_hWnd = nullptr;
+  platform::IWindowSystem* m_Windows = nullptr;
+  Hwnd m_Hwnd = nullptr;
 };
 
 class CStatic : public CWnd {};

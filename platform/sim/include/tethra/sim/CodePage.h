@@ -20,7 +20,7 @@ class CodePageConverter final : public platform::ICodePage {
     platform::Win32Error error = platform::kERROR_SUCCESS;
   };
 
-  explicit CodePageConverter(std::uint32_t activeCodePage) : m_activeCodePage(activeCodePage) {}
+  explicit CodePageConverter(std::uint32_t activeCodePage) : m_ActiveCodePage(activeCodePage) {}
 
   // Pure forms: the error comes back with the result.
   Result toMultiByte(std::uint32_t codePage, platform::Dword flags, const char16_t* wide, int cchWideChar,
@@ -30,17 +30,17 @@ class CodePageConverter final : public platform::ICodePage {
                 char16_t* wide, int cchWideChar) const;
 
   // ICodePage: the error of the last failing call is kept in lastError().
-  std::uint32_t getACP() const { return m_activeCodePage; }
+  std::uint32_t getACP() const { return m_ActiveCodePage; }
   int wideCharToMultiByte(std::uint32_t codePage, platform::Dword flags, const char16_t* wide, int cchWideChar,
                           char* multiByte, int cbMultiByte, const char* defaultChar,
                           platform::Bool32* usedDefaultChar) override;
   int multiByteToWideChar(std::uint32_t codePage, platform::Dword flags, const char* multiByte, int cbMultiByte,
                           char16_t* wide, int cchWideChar) override;
-  platform::Win32Error lastError() const { return m_lastError; }
+  platform::Win32Error lastError() const { return m_LastError; }
 
  private:
-  std::uint32_t m_activeCodePage;
-  platform::Win32Error m_lastError = platform::kERROR_SUCCESS;
+  std::uint32_t m_ActiveCodePage;
+  platform::Win32Error m_LastError = platform::kERROR_SUCCESS;
 };
 
 }  // namespace tethra::sim

@@ -21,7 +21,7 @@ class ProcessParts {
   ProcessParts(const ProcessParts&) = delete;
   ProcessParts& operator=(const ProcessParts&) = delete;
   ~ProcessParts() {
-    while (!m_owned.empty()) m_owned.pop_back();
+    while (!m_Owned.empty()) m_Owned.pop_back();
   }
 
   // Keeps `part` until the parts go and installs it in every Platform slot it implements (none
@@ -30,30 +30,30 @@ class ProcessParts {
   Part& own(std::unique_ptr<Part> part) {
     Part& made = *part;
     use(made);
-    m_owned.push_back(std::shared_ptr<void>(std::move(part)));
+    m_Owned.push_back(std::shared_ptr<void>(std::move(part)));
     return made;
   }
 
   // Installs `area`, owned elsewhere, in every Platform slot it implements.
   template <typename Area>
   void use(Area& area) {
-    install<platform::IKernel>(area, m_platform.kernel);
-    install<platform::IRegistry>(area, m_platform.registry);
-    install<platform::IWindowSystem>(area, m_platform.windows);
-    install<platform::ISystemEvents>(area, m_platform.systemEvents);
-    install<platform::ICodePage>(area, m_platform.codePage);
-    install<platform::IWlanApi>(area, m_platform.wlan);
-    install<platform::ISecurity>(area, m_platform.security);
-    install<platform::IProcessStart>(area, m_platform.processStart);
-    install<platform::IComRuntime>(area, m_platform.com);
-    install<platform::ITrace>(area, m_platform.trace);
-    install<platform::ISharing>(area, m_platform.sharing);
-    install<platform::IModuleLoader>(area, m_platform.modules);
-    install<platform::IMobileHotspot>(area, m_platform.hotspot);
+    install<platform::IKernel>(area, m_Platform.kernel);
+    install<platform::IRegistry>(area, m_Platform.registry);
+    install<platform::IWindowSystem>(area, m_Platform.windows);
+    install<platform::ISystemEvents>(area, m_Platform.systemEvents);
+    install<platform::ICodePage>(area, m_Platform.codePage);
+    install<platform::IWlanApi>(area, m_Platform.wlan);
+    install<platform::ISecurity>(area, m_Platform.security);
+    install<platform::IProcessStart>(area, m_Platform.processStart);
+    install<platform::IComRuntime>(area, m_Platform.com);
+    install<platform::ITrace>(area, m_Platform.trace);
+    install<platform::ISharing>(area, m_Platform.sharing);
+    install<platform::IModuleLoader>(area, m_Platform.modules);
+    install<platform::IMobileHotspot>(area, m_Platform.hotspot);
   }
 
-  platform::Platform& platform() { return m_platform; }
-  const platform::Platform& platform() const { return m_platform; }
+  platform::Platform& platform() { return m_Platform; }
+  const platform::Platform& platform() const { return m_Platform; }
 
  private:
   template <typename Interface, typename Area>
@@ -61,8 +61,8 @@ class ProcessParts {
     if constexpr (std::is_base_of_v<Interface, Area>) slot = &area;
   }
 
-  platform::Platform m_platform;
-  std::vector<std::shared_ptr<void>> m_owned;
+  platform::Platform m_Platform;
+  std::vector<std::shared_ptr<void>> m_Owned;
 };
 
 }  // namespace tethra::sim

@@ -41,12 +41,12 @@ class Transcript {
  public:
   void event(std::uint64_t timeMs, std::string text);  // always shown
   void trace(std::uint64_t timeMs, std::string text);  // shown with --trace only
-  const std::vector<std::string>& events() const { return m_events; }
+  const std::vector<std::string>& events() const { return m_Events; }
   std::vector<std::string> lines(bool withTrace) const;
 
  private:
-  std::vector<std::string> m_events;
-  std::vector<std::pair<bool, std::string>> m_all;
+  std::vector<std::string> m_Events;
+  std::vector<std::pair<bool, std::string>> m_All;
 };
 
 class World {
@@ -133,10 +133,10 @@ class World {
   void reserveMutexName(std::u16string name);
 
   struct Impl;
-  Impl& impl() { return *m_impl; }
+  Impl& impl() { return *m_Impl; }
 
  private:
-  std::unique_ptr<Impl> m_impl;
+  std::unique_ptr<Impl> m_Impl;
 };
 
 class SimProcess {

@@ -24,25 +24,25 @@ class WorldServiceHost : public Host {
 
  protected:
   // `area`: a literal ("wlan", "ics", "hotspot"), the calls' area in the transcript.
-  WorldServiceHost(World& world, std::string_view area) : m_world(world), m_area(area) {}
+  WorldServiceHost(World& world, std::string_view area) : m_World(world), m_Area(area) {}
 
   void recordCall(std::string_view operation, std::string_view arguments, std::string_view result) override {
-    m_world.recordCall(m_area, operation, arguments, result);
+    m_World.recordCall(m_Area, operation, arguments, result);
   }
-  void event(std::string text) override { m_world.event(std::move(text)); }
+  void event(std::string text) override { m_World.event(std::move(text)); }
   std::uintptr_t callingClient() override {
-    const SimProcess* process = m_world.currentProcess();
+    const SimProcess* process = m_World.currentProcess();
     return process != nullptr ? ClientOf(*process) : 0;
   }
   // The armed rule for (area, operation), its hit counted.
   std::optional<FaultRule> takeRule(std::string_view area, std::string_view operation) {
-    return m_world.faults().take(area, operation);
+    return m_World.faults().take(area, operation);
   }
 
-  World& m_world;
+  World& m_World;
 
  private:
-  std::string_view m_area;
+  std::string_view m_Area;
 };
 
 }  // namespace tethra::sim

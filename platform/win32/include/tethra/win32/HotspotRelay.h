@@ -126,34 +126,34 @@ class Gate {
  public:
   void open() {
     {
-      std::lock_guard lock(m_mutex);
-      m_open = true;
+      std::lock_guard lock(m_Mutex);
+      m_Open = true;
     }
-    m_opened.notify_all();
+    m_Opened.notify_all();
   }
   void waitOpen() {
-    std::unique_lock lock(m_mutex);
-    m_opened.wait(lock, [this] { return m_open; });
+    std::unique_lock lock(m_Mutex);
+    m_Opened.wait(lock, [this] { return m_Open; });
   }
 
  private:
-  std::mutex m_mutex;
-  std::condition_variable m_opened;
-  bool m_open = false;
+  std::mutex m_Mutex;
+  std::condition_variable m_Opened;
+  bool m_Open = false;
 };
 
 // Declared first in the call that begins an operation, so that it is the last thing the call
 // undoes: the gate opens only once everything else of the call is done.
 class ReturnGate {
  public:
-  ReturnGate() : m_gate(std::make_shared<Gate>()) {}
+  ReturnGate() : m_Gate(std::make_shared<Gate>()) {}
   ReturnGate(const ReturnGate&) = delete;
   ReturnGate& operator=(const ReturnGate&) = delete;
-  ~ReturnGate() { m_gate->open(); }
-  std::shared_ptr<Gate> gate() const { return m_gate; }
+  ~ReturnGate() { m_Gate->open(); }
+  std::shared_ptr<Gate> gate() const { return m_Gate; }
 
  private:
-  std::shared_ptr<Gate> m_gate;
+  std::shared_ptr<Gate> m_Gate;
 };
 
 // IUnknown of a delegate handed to the runtime: its own interface, IUnknown and IAgileObject
@@ -167,7 +167,7 @@ class AgileDelegate : public Interface {
 
   Hresult TETHRA_WINRT_CALL QueryInterface(const Guid& iid, void** object) override {
     if (object == nullptr) return kE_POINTER;
-    if (iid == kIID_IUnknown || iid == kIID_IAgileObject || iid == m_iid) {
+    if (iid == kIID_IUnknown || iid == kIID_IAgileObject || iid == m_Iid) {
       AddRef();
       *object = static_cast<Interface*>(this);
       return kS_OK;
@@ -175,20 +175,20 @@ class AgileDelegate : public Interface {
     *object = nullptr;
     return kE_NOINTERFACE;
   }
-  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_references; }
+  std::uint32_t TETHRA_WINRT_CALL AddRef() override { return ++m_References; }
   std::uint32_t TETHRA_WINRT_CALL Release() override {
-    const std::uint32_t left = --m_references;
+    const std::uint32_t left = --m_References;
     if (left == 0) delete this;
     return left;
   }
 
  protected:
-  explicit AgileDelegate(const Guid& iid) : m_iid(iid) {}
+  explicit AgileDelegate(const Guid& iid) : m_Iid(iid) {}
   virtual ~AgileDelegate() = default;
 
  private:
-  const Guid m_iid;
-  std::atomic<std::uint32_t> m_references{1};
+  const Guid m_Iid;
+  std::atomic<std::uint32_t> m_References{1};
 };
 
 // Handler: AsyncActionCompletedHandler or AsyncOperationCompletedHandlerTetheringResult;
@@ -198,24 +198,24 @@ class CompletionHandler final : public AgileDelegate<Handler> {
  public:
   CompletionHandler(const Guid& iid, std::shared_ptr<platform::ITetheringCompletion> done, PostFn post,
                     std::shared_ptr<Gate> callGate)
-      : AgileDelegate<Handler>(iid), m_done(std::move(done)), m_post(std::move(post)), m_callGate(std::move(callGate)) {}
+      : AgileDelegate<Handler>(iid), m_Done(std::move(done)), m_Post(std::move(post)), m_CallGate(std::move(callGate)) {}
 
   Hresult TETHRA_WINRT_CALL Invoke(Async* async, AsyncStatus status) override {
     if (status == AsyncStatus::Started) return kS_OK;  // not an end
     const Outcome outcome = ReadOutcome(async, status);
     std::shared_ptr<platform::ITetheringCompletion> done;
     {
-      std::lock_guard lock(m_mutex);
-      if (m_state == State::Waiting) {
-        m_early = outcome;
-        m_state = State::Early;
+      std::lock_guard lock(m_Mutex);
+      if (m_State == State::Waiting) {
+        m_Early = outcome;
+        m_State = State::Early;
         return kS_OK;
       }
-      if (m_state != State::Armed) return kS_OK;  // delivered already
-      m_state = State::Done;
-      done = std::move(m_done);
+      if (m_State != State::Armed) return kS_OK;  // delivered already
+      m_State = State::Done;
+      done = std::move(m_Done);
     }
-    m_callGate->waitOpen();
+    m_CallGate->waitOpen();
     done->completed(outcome.result, outcome.status);
     return kS_OK;
   }
@@ -226,35 +226,35 @@ class CompletionHandler final : public AgileDelegate<Handler> {
     std::shared_ptr<platform::ITetheringCompletion> done;
     Outcome early{};
     {
-      std::lock_guard lock(m_mutex);
-      if (m_state == State::Waiting) {
-        m_state = State::Armed;
+      std::lock_guard lock(m_Mutex);
+      if (m_State == State::Waiting) {
+        m_State = State::Armed;
         return;
       }
-      if (m_state != State::Early) return;
-      m_state = State::Done;
-      done = std::move(m_done);
-      early = *m_early;
+      if (m_State != State::Early) return;
+      m_State = State::Done;
+      done = std::move(m_Done);
+      early = *m_Early;
     }
-    auto deliver = [done, early, gate = m_callGate] {
+    auto deliver = [done, early, gate = m_CallGate] {
       gate->waitOpen();
       done->completed(early.result, early.status);
     };
     // No thread at all: late rather than never (on the caller's own thread, so not waiting for
     // its gate).
-    if (!m_post(deliver)) done->completed(early.result, early.status);
+    if (!m_Post(deliver)) done->completed(early.result, early.status);
   }
 
  private:
   ~CompletionHandler() override = default;
 
   enum class State { Waiting, Early, Armed, Done };
-  std::mutex m_mutex;
-  State m_state = State::Waiting;
-  std::optional<Outcome> m_early;
-  std::shared_ptr<platform::ITetheringCompletion> m_done;
-  PostFn m_post;
-  const std::shared_ptr<Gate> m_callGate;
+  std::mutex m_Mutex;
+  State m_State = State::Waiting;
+  std::optional<Outcome> m_Early;
+  std::shared_ptr<platform::ITetheringCompletion> m_Done;
+  PostFn m_Post;
+  const std::shared_ptr<Gate> m_CallGate;
 };
 
 using OperationHandler = CompletionHandler<AsyncOperationCompletedHandlerTetheringResult, IAsyncOperationTetheringResult>;
@@ -265,13 +265,13 @@ using ActionHandler = CompletionHandler<AsyncActionCompletedHandler, IAsyncActio
 // cancels nothing. Any thread (the runtime's async objects are agile).
 class OperationHandle final : public platform::ITetheringOperation {
  public:
-  explicit OperationHandle(ComPtr<IAsyncInfo> info) : m_info(std::move(info)) {}
+  explicit OperationHandle(ComPtr<IAsyncInfo> info) : m_Info(std::move(info)) {}
   // Cancel's own answer tells the program nothing it needs: whether the cancel took shows in
   // the outcome the completion gets.
-  void cancel() override { m_info->Cancel(); }
+  void cancel() override { m_Info->Cancel(); }
 
  private:
-  ComPtr<IAsyncInfo> m_info;
+  ComPtr<IAsyncInfo> m_Info;
 };
 
 // Gives an operation just begun its completed handler, and the program its handle: S_OK with
@@ -301,21 +301,21 @@ Hresult HandOver(Async& async, const Guid& handlerIid, std::shared_ptr<platform:
 class NetworkChangeRelay final : public AgileDelegate<NetworkStatusChangedEventHandler> {
  public:
   explicit NetworkChangeRelay(platform::INetworkChangeObserver& observer)
-      : AgileDelegate(kIID_NetworkStatusChangedEventHandler), m_observer(observer) {}
+      : AgileDelegate(kIID_NetworkStatusChangedEventHandler), m_Observer(observer) {}
 
   Hresult TETHRA_WINRT_CALL Invoke(IInspectable*) override {
     const std::thread::id self = std::this_thread::get_id();
     {
-      std::lock_guard lock(m_mutex);
-      if (m_revoked) return kS_OK;
-      m_running.push_back(self);
+      std::lock_guard lock(m_Mutex);
+      if (m_Revoked) return kS_OK;
+      m_Running.push_back(self);
     }
-    m_observer.networkStatusChanged();
+    m_Observer.networkStatusChanged();
     {
-      std::lock_guard lock(m_mutex);
-      m_running.erase(std::find(m_running.begin(), m_running.end(), self));
+      std::lock_guard lock(m_Mutex);
+      m_Running.erase(std::find(m_Running.begin(), m_Running.end(), self));
     }
-    m_idle.notify_all();
+    m_Idle.notify_all();
     return kS_OK;
   }
 
@@ -324,21 +324,21 @@ class NetworkChangeRelay final : public AgileDelegate<NetworkStatusChangedEventH
   // is the caller itself and is not waited for.
   void revoke() {
     const std::thread::id self = std::this_thread::get_id();
-    std::unique_lock lock(m_mutex);
-    m_revoked = true;
-    m_idle.wait(lock, [&] {
-      return std::all_of(m_running.begin(), m_running.end(), [&](std::thread::id id) { return id == self; });
+    std::unique_lock lock(m_Mutex);
+    m_Revoked = true;
+    m_Idle.wait(lock, [&] {
+      return std::all_of(m_Running.begin(), m_Running.end(), [&](std::thread::id id) { return id == self; });
     });
   }
 
  private:
   ~NetworkChangeRelay() override = default;
 
-  platform::INetworkChangeObserver& m_observer;
-  std::mutex m_mutex;
-  std::condition_variable m_idle;
-  bool m_revoked = false;
-  std::vector<std::thread::id> m_running;
+  platform::INetworkChangeObserver& m_Observer;
+  std::mutex m_Mutex;
+  std::condition_variable m_Idle;
+  bool m_Revoked = false;
+  std::vector<std::thread::id> m_Running;
 };
 
 }  // namespace tethra::win32::winrt

@@ -18,7 +18,7 @@ struct RunResult {
   std::vector<std::string> transcript;    // events, stamped with virtual time
   std::vector<std::string> expectations;  // one `ok` or `FAILED` line each
   bool allHeld = true;
-  std::vector<std::string> Lines() const;
+  std::vector<std::string> lines() const;
 };
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options);

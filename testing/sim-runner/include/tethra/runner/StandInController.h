@@ -23,27 +23,27 @@ class StandInController {
     std::optional<std::u16string> currentKey;
   };
 
-  explicit StandInController(sim::World& world) : m_world(world) {}
+  explicit StandInController(sim::World& world) : m_World(world) {}
 
   // Makes the controller's process, which owns the controller, and starts its thread; call on
   // the machine thread. Returns once the window exists.
   // `hangs`: the window's thread never takes a message (a window of that title any process of
   // the session may own), so nothing is received.
-  static StandInController& Start(sim::World& world, bool hangs = false);
-  platform::Hwnd Window() const { return m_hwnd; }
+  static StandInController& start(sim::World& world, bool hangs = false);
+  platform::Hwnd Window() const { return m_Hwnd; }
 
-  const std::vector<Received>& received() const { return m_received; }
-  std::vector<std::u16string> Codes() const;
-  std::vector<std::u16string> NoticeTexts() const;
-  bool HasCode(std::u16string_view code) const;
+  const std::vector<Received>& received() const { return m_Received; }
+  std::vector<std::u16string> codes() const;
+  std::vector<std::u16string> noticeTexts() const;
+  bool hasCode(std::u16string_view code) const;
 
  private:
-  platform::LResult OnMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam,
+  platform::LResult onMessage(platform::Hwnd hwnd, std::uint32_t message, platform::WParam wParam,
                               platform::LParam lParam);
 
-  sim::World& m_world;
-  platform::Hwnd m_hwnd = nullptr;
-  std::vector<Received> m_received;
+  sim::World& m_World;
+  platform::Hwnd m_Hwnd = nullptr;
+  std::vector<Received> m_Received;
 };
 
 }  // namespace tethra::simrunner

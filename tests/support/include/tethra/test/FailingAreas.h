@@ -21,19 +21,19 @@ namespace tethra::test {
 class UnexpectedCallLog {
  public:
   std::vector<std::string> unexpectedCalls() const {
-    std::lock_guard lock(m_mutex);
-    return m_calls;
+    std::lock_guard lock(m_Mutex);
+    return m_Calls;
   }
 
  protected:
   void unexpected(const char* operation) const {
-    std::lock_guard lock(m_mutex);
-    m_calls.emplace_back(operation);
+    std::lock_guard lock(m_Mutex);
+    m_Calls.emplace_back(operation);
   }
 
  private:
-  mutable std::mutex m_mutex;
-  mutable std::vector<std::string> m_calls;
+  mutable std::mutex m_Mutex;
+  mutable std::vector<std::string> m_Calls;
 };
 
 // What a base gives back for "not available".

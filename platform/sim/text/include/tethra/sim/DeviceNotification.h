@@ -57,23 +57,23 @@ inline std::optional<DeviceRegistration> ReadDeviceFilter(std::uintptr_t window,
 
 class DeviceRegistrations {
  public:
-  void add(const DeviceRegistration& registration) { m_live.push_back(registration); }
+  void add(const DeviceRegistration& registration) { m_Live.push_back(registration); }
 
   // UnregisterDeviceNotification: false for a handle that is not live.
   bool remove(std::uintptr_t handle) {
-    return std::erase_if(m_live, [&](const DeviceRegistration& r) { return r.handle == handle; }) != 0;
+    return std::erase_if(m_Live, [&](const DeviceRegistration& r) { return r.handle == handle; }) != 0;
   }
 
   // A destroyed window receives nothing more.
   void removeWindow(std::uintptr_t window) {
-    std::erase_if(m_live, [&](const DeviceRegistration& r) { return r.window == window; });
+    std::erase_if(m_Live, [&](const DeviceRegistration& r) { return r.window == window; });
   }
 
   // The windows an event of that interface class goes to, each once, in the order of their
   // first matching registration.
   std::vector<std::uintptr_t> recipients(const platform::Guid& interfaceClass) const {
     std::vector<std::uintptr_t> out;
-    for (const DeviceRegistration& r : m_live) {
+    for (const DeviceRegistration& r : m_Live) {
       if (!r.allClasses && r.interfaceClass != interfaceClass) continue;
       if (std::find(out.begin(), out.end(), r.window) == out.end()) out.push_back(r.window);
     }
@@ -83,14 +83,14 @@ class DeviceRegistrations {
   // Every window with a live registration, each once.
   std::vector<std::uintptr_t> windows() const {
     std::vector<std::uintptr_t> out;
-    for (const DeviceRegistration& r : m_live) {
+    for (const DeviceRegistration& r : m_Live) {
       if (std::find(out.begin(), out.end(), r.window) == out.end()) out.push_back(r.window);
     }
     return out;
   }
 
  private:
-  std::vector<DeviceRegistration> m_live;
+  std::vector<DeviceRegistration> m_Live;
 };
 
 }  // namespace tethra::sim

@@ -26,11 +26,11 @@ struct FaultRule {
 
 class FaultPlan {
  public:
-  void add(FaultRule rule) { m_rules.push_back(std::move(rule)); }
+  void add(FaultRule rule) { m_Rules.push_back(std::move(rule)); }
 
   // When a rule for (area, operation) is armed: counts one hit and returns it.
   std::optional<FaultRule> take(std::string_view area, std::string_view operation) {
-    for (auto& rule : m_rules) {
+    for (auto& rule : m_Rules) {
       if (rule.area != area || (!rule.operation.empty() && rule.operation != operation)) continue;
       if (rule.remaining == 0) continue;
       if (rule.skip > 0) {
@@ -44,7 +44,7 @@ class FaultPlan {
   }
 
  private:
-  std::vector<FaultRule> m_rules;
+  std::vector<FaultRule> m_Rules;
 };
 
 }  // namespace tethra::sim

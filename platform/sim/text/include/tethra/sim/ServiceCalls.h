@@ -35,19 +35,19 @@ class IServiceHost {
 class CallCounts {
  public:
   void count(std::string_view operation) {
-    if (const auto it = m_counts.find(operation); it != m_counts.end()) {
+    if (const auto it = m_Counts.find(operation); it != m_Counts.end()) {
       ++it->second;
     } else {
-      m_counts.emplace(std::string(operation), 1);
+      m_Counts.emplace(std::string(operation), 1);
     }
   }
   std::uint64_t of(std::string_view operation) const {
-    const auto it = m_counts.find(operation);
-    return it == m_counts.end() ? 0 : it->second;
+    const auto it = m_Counts.find(operation);
+    return it == m_Counts.end() ? 0 : it->second;
   }
 
  private:
-  std::map<std::string, std::uint64_t, std::less<>> m_counts;
+  std::map<std::string, std::uint64_t, std::less<>> m_Counts;
 };
 
 // A rule carries the number as the scenario wrote it; the call returns it as its own status
@@ -71,22 +71,22 @@ template <typename Status>
 class ServiceCall {
  public:
   explicit ServiceCall(std::string operation, std::string arguments = {})
-      : m_operation(std::move(operation)), m_arguments(std::move(arguments)) {}
+      : m_Operation(std::move(operation)), m_Arguments(std::move(arguments)) {}
 
-  const std::string& operation() const { return m_operation; }
-  void arguments(std::string text) { m_arguments = std::move(text); }
+  const std::string& operation() const { return m_Operation; }
+  void arguments(std::string text) { m_Arguments = std::move(text); }
   // The result as the status the call returns; resultText() where the record says more.
   Status result(Status status) {
-    m_result = StatusText(status);
+    m_Result = StatusText(status);
     return status;
   }
-  void resultText(std::string text) { m_result = std::move(text); }
-  void record(IServiceHost& host) const { host.recordCall(m_operation, m_arguments, m_result); }
+  void resultText(std::string text) { m_Result = std::move(text); }
+  void record(IServiceHost& host) const { host.recordCall(m_Operation, m_Arguments, m_Result); }
 
  private:
-  std::string m_operation;
-  std::string m_arguments;
-  std::string m_result;
+  std::string m_Operation;
+  std::string m_Arguments;
+  std::string m_Result;
 };
 
 }  // namespace tethra::sim

@@ -56,7 +56,7 @@ class SimMachine {
   // Ends the `fault alloc` hook; the World keeps itself alive while threads are parked in it.
   ~SimMachine();
 
-  World& world() { return *m_world; }
+  World& world() { return *m_World; }
   SimWlanService& wlan();
   SimSharingService& sharing();
   SimHotspotService& hotspot();
@@ -68,13 +68,13 @@ class SimMachine {
   SimProcess& createProgram(std::string name, const platform::ModuleResources* resources);
 
  private:
-  std::unique_ptr<World> m_world;
-  bool m_admin;
-  SimWlan* m_wlan = nullptr;  // owned by the machine process's parts
-  SimIcs* m_ics = nullptr;
-  SimHotspot* m_hotspot = nullptr;
-  SimNetsh* m_netsh = nullptr;
-  std::unique_ptr<SimAllocationFaults> m_allocationFaults;
+  std::unique_ptr<World> m_World;
+  bool m_Admin;
+  SimWlan* m_Wlan = nullptr;  // owned by the machine process's parts
+  SimIcs* m_Ics = nullptr;
+  SimHotspot* m_Hotspot = nullptr;
+  SimNetsh* m_Netsh = nullptr;
+  std::unique_ptr<SimAllocationFaults> m_AllocationFaults;
 };
 
 }  // namespace tethra::sim

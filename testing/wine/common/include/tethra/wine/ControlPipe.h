@@ -130,17 +130,17 @@ class ControlPipeServer {
 
   // `longestRequest`: bytes read at the most before a client without a line is let go.
   ControlPipeServer(const wchar_t* pipeName, std::size_t longestRequest, Answer answer, Log log)
-      : m_longestRequest(longestRequest), m_answer(std::move(answer)), m_log(std::move(log)) {
+      : m_LongestRequest(longestRequest), m_Answer(std::move(answer)), m_Log(std::move(log)) {
     constexpr DWORD kBufferBytes = 4096;
-    m_pipe = OwnHandle(::CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
+    m_Pipe = OwnHandle(::CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
                                           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
                                           1, kBufferBytes, kBufferBytes, 0, nullptr));
-    if (!m_pipe) {
-      m_log("control pipe not served here (error " + std::to_string(::GetLastError()) + ")");
+    if (!m_Pipe) {
+      m_Log("control pipe not served here (error " + std::to_string(::GetLastError()) + ")");
     } else if (!StartThread([this] { serve(); })) {
-      m_log("control pipe not served: no thread (error " + std::to_string(::GetLastError()) + ")");
+      m_Log("control pipe not served: no thread (error " + std::to_string(::GetLastError()) + ")");
     } else {
-      m_log("control pipe served");
+      m_Log("control pipe served");
     }
   }
   ControlPipeServer(const ControlPipeServer&) = delete;
@@ -148,17 +148,17 @@ class ControlPipeServer {
 
  private:
   void serve() {
-    const HANDLE pipe = m_pipe.get();
+    const HANDLE pipe = m_Pipe.get();
     for (;;) {
       if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
-        m_log("control pipe: connect failed (error " + std::to_string(::GetLastError()) + ")");
+        m_Log("control pipe: connect failed (error " + std::to_string(::GetLastError()) + ")");
         ::Sleep(100);  // the next client gets its chance; a broken pipe does not spin
         ::DisconnectNamedPipe(pipe);
         continue;
       }
       std::string received;
       char buffer[256];
-      while (received.size() < m_longestRequest && received.find('\n') == std::string::npos) {
+      while (received.size() < m_LongestRequest && received.find('\n') == std::string::npos) {
         DWORD read = 0;
         if (!::ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) || read == 0) break;
         received.append(buffer, read);
@@ -166,23 +166,23 @@ class ControlPipeServer {
       const std::size_t end = received.find('\n');
       if (end != std::string::npos) {
         const std::string line = received.substr(0, end);
-        const std::string reply = m_answer(line);
-        m_log("control " + line + " -> " + reply);
+        const std::string reply = m_Answer(line);
+        m_Log("control " + line + " -> " + reply);
         const std::string sent = reply + "\n";
         DWORD written = 0;
         ::WriteFile(pipe, sent.data(), static_cast<DWORD>(sent.size()), &written, nullptr);
         ::FlushFileBuffers(pipe);  // the client has the answer before it is cut off
       } else {
-        m_log("control pipe: a client left without a request line");
+        m_Log("control pipe: a client left without a request line");
       }
       ::DisconnectNamedPipe(pipe);
     }
   }
 
-  const std::size_t m_longestRequest;
-  const Answer m_answer;
-  const Log m_log;
-  WinHandle m_pipe;
+  const std::size_t m_LongestRequest;
+  const Answer m_Answer;
+  const Log m_Log;
+  WinHandle m_Pipe;
 };
 
 }  // namespace tethra::tools

@@ -53,9 +53,9 @@ class ServiceLog {
  public:
   // `variable` names the log file; `debugPrefix` marks the lines sent to the debugger instead.
   ServiceLog(const wchar_t* variable, const char* debugPrefix)
-      : m_start(::GetTickCount64()), m_debugPrefix(debugPrefix), m_changed(OwnHandle(OpenServicesChanged())) {
+      : m_Start(::GetTickCount64()), m_DebugPrefix(debugPrefix), m_Changed(OwnHandle(OpenServicesChanged())) {
     if (const auto path = Environment(variable)) {
-      m_file = OwnHandle(::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      m_File = OwnHandle(::CreateFileW(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
   }
@@ -66,48 +66,48 @@ class ServiceLog {
   void write(const std::string& text) const {
     char prefix[48];
     std::snprintf(prefix, sizeof prefix, "%7llu ms  tid %5lu  ",
-                  static_cast<unsigned long long>(::GetTickCount64() - m_start), ::GetCurrentThreadId());
+                  static_cast<unsigned long long>(::GetTickCount64() - m_Start), ::GetCurrentThreadId());
     const std::string line = prefix + text + "\r\n";
-    if (m_file) {
+    if (m_File) {
       DWORD written = 0;
-      ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+      ::WriteFile(m_File.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     } else {
-      ::OutputDebugStringA((m_debugPrefix + line).c_str());
+      ::OutputDebugStringA((m_DebugPrefix + line).c_str());
     }
-    if (m_changed) ::SetEvent(m_changed.get());
+    if (m_Changed) ::SetEvent(m_Changed.get());
   }
 
  private:
-  const ULONGLONG m_start;
-  const std::string m_debugPrefix;
-  WinHandle m_file;
-  const WinHandle m_changed;
+  const ULONGLONG m_Start;
+  const std::string m_DebugPrefix;
+  WinHandle m_File;
+  const WinHandle m_Changed;
 };
 
 // Held by a thread while it is inside a service: at the process's end a count above zero means a
 // thread was cut off there, with the service's lock perhaps still held.
 class [[nodiscard]] InsideService {
  public:
-  explicit InsideService(std::atomic<int>& inside) : m_inside(inside) { ++m_inside; }
+  explicit InsideService(std::atomic<int>& inside) : m_Inside(inside) { ++m_Inside; }
   InsideService(const InsideService&) = delete;
   InsideService& operator=(const InsideService&) = delete;
-  ~InsideService() { --m_inside; }
+  ~InsideService() { --m_Inside; }
 
  private:
-  std::atomic<int>& m_inside;
+  std::atomic<int>& m_Inside;
 };
 
 // Held inside a service where it runs code that holds none of its locks (the program's callback,
 // a wait): a thread cut off there leaves the service as it was.
 class [[nodiscard]] OutsideService {
  public:
-  explicit OutsideService(std::atomic<int>& inside) : m_inside(inside) { --m_inside; }
+  explicit OutsideService(std::atomic<int>& inside) : m_Inside(inside) { --m_Inside; }
   OutsideService(const OutsideService&) = delete;
   OutsideService& operator=(const OutsideService&) = delete;
-  ~OutsideService() { ++m_inside; }
+  ~OutsideService() { ++m_Inside; }
 
  private:
-  std::atomic<int>& m_inside;
+  std::atomic<int>& m_Inside;
 };
 
 // The one object of a planted service in its process, made on the first use and never
@@ -165,13 +165,13 @@ class DeliveryThread {
   bool start(std::function<DWORD()> sleepMs, std::function<void()> round) {
     return StartThread([this, sleepMs = std::move(sleepMs), round = std::move(round)] {
       for (;;) {
-        ::WaitForSingleObject(m_wake.get(), sleepMs());
+        ::WaitForSingleObject(m_Wake.get(), sleepMs());
         round();
-        ::SetEvent(m_roundEnded.get());
+        ::SetEvent(m_RoundEnded.get());
       }
     });
   }
-  void wake() const { ::SetEvent(m_wake.get()); }
+  void wake() const { ::SetEvent(m_Wake.get()); }
   // Wakes the thread and waits until `pending` is false: "" then, else (after kDeliveryBoundMs)
   // "WHAT not delivered within N ms".
   std::string awaitDelivered(const std::function<bool()>& pending, const std::string& what) const {
@@ -181,14 +181,14 @@ class DeliveryThread {
       if (::GetTickCount64() >= deadline) {
         return what + "not delivered within " + std::to_string(kDeliveryBoundMs) + " ms";
       }
-      ::WaitForSingleObject(m_roundEnded.get(), 10);
+      ::WaitForSingleObject(m_RoundEnded.get(), 10);
     }
     return {};
   }
 
  private:
-  const WinHandle m_wake = MakeEvent();
-  const WinHandle m_roundEnded = MakeEvent();
+  const WinHandle m_Wake = MakeEvent();
+  const WinHandle m_RoundEnded = MakeEvent();
 };
 
 }  // namespace tethra::tools

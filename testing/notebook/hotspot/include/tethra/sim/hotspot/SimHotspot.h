@@ -25,14 +25,14 @@ class SimHotspot final : private WorldServiceHost<IHotspotServiceHost> {
   ~SimHotspot() override;
 
   void bind(SimProcess& process);
-  SimHotspotService& service() { return *m_service; }
+  SimHotspotService& service() { return *m_Service; }
 
  private:
   std::optional<HotspotFault> takeFault(std::string_view operation) override;
   void deliveryQueued() override {}  // each hotspot thread's block() predicate sees the queue
-  std::uint64_t nowMs() override { return m_world.now(); }
+  std::uint64_t nowMs() override { return m_World.now(); }
 
-  std::unique_ptr<SimHotspotService> m_service;
+  std::unique_ptr<SimHotspotService> m_Service;
 };
 
 }  // namespace tethra::sim

@@ -123,8 +123,8 @@ class SimHotspotService final : public platform::IMobileHotspot {
   // --- What the Windows runtime shows besides (the planted activation library) ------------------
   // The connection profiles the system lists; without profiles (`hotspot profile none`)
   // createManager refuses each of them.
-  const std::vector<SimProfile>& profiles() const { return m_profiles; }
-  bool sessionStartOffered() const { return m_sessionStart; }
+  const std::vector<SimProfile>& profiles() const { return m_Profiles; }
+  bool sessionStartOffered() const { return m_SessionStart; }
 
   // --- Hotspot thread ---------------------------------------------------------------------------
   // Something is due now: a completion, a network status change, a late operation whose time
@@ -159,7 +159,7 @@ class SimHotspotService final : public platform::IMobileHotspot {
   // flight), one line each; checked after every scenario.
   std::vector<std::string> violations() const;
   // The state when the service was made: the hotspot must be off at the end unless it was on.
-  platform::TetheringState initialState() const { return m_initialState; }
+  platform::TetheringState initialState() const { return m_InitialState; }
 
  private:
   class Manager;
@@ -195,33 +195,33 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::optional<platform::HResult> refusalLocked(std::string_view operation);
   void flushEvents();
 
-  IHotspotServiceHost& m_host;
-  mutable std::recursive_mutex m_mutex;
-  const bool m_present;
-  const bool m_profilesListed;
-  const bool m_sessionStart;
-  const std::vector<SimProfile> m_profiles;
-  const platform::TetheringState m_initialState;
-  platform::TetheringState m_state;
-  platform::AccessPointConfig m_config;  // persistent
-  std::optional<platform::AccessPointConfig> m_sessionConfig;  // while a per-session start runs
-  std::uint32_t m_clients;
-  std::uint32_t m_maxClients;
-  std::optional<std::uint64_t> m_transitionOffAt;
+  IHotspotServiceHost& m_Host;
+  mutable std::recursive_mutex m_Mutex;
+  const bool m_Present;
+  const bool m_ProfilesListed;
+  const bool m_SessionStart;
+  const std::vector<SimProfile> m_Profiles;
+  const platform::TetheringState m_InitialState;
+  platform::TetheringState m_State;
+  platform::AccessPointConfig m_Config;  // persistent
+  std::optional<platform::AccessPointConfig> m_SessionConfig;  // while a per-session start runs
+  std::uint32_t m_Clients;
+  std::uint32_t m_MaxClients;
+  std::optional<std::uint64_t> m_TransitionOffAt;
 
   struct Observer {
     platform::INetworkChangeObserver* observer = nullptr;
     std::uintptr_t client = 0;
   };
-  std::map<std::int64_t, Observer> m_observers;
-  std::int64_t m_nextToken = 1;
-  std::uint64_t m_nextOperation = 1;
-  std::deque<Delivery> m_pending;
-  std::vector<Delivery> m_hung;  // operations that never end (and ignore a cancel)
-  CallCounts m_calls;
-  std::size_t m_managers = 0;
-  std::vector<std::string> m_violations;
-  std::vector<std::string> m_events;  // shown once the lock is left
+  std::map<std::int64_t, Observer> m_Observers;
+  std::int64_t m_NextToken = 1;
+  std::uint64_t m_NextOperation = 1;
+  std::deque<Delivery> m_Pending;
+  std::vector<Delivery> m_Hung;  // operations that never end (and ignore a cancel)
+  CallCounts m_Calls;
+  std::size_t m_Managers = 0;
+  std::vector<std::string> m_Violations;
+  std::vector<std::string> m_Events;  // shown once the lock is left
 };
 
 }  // namespace tethra::sim

@@ -24,12 +24,12 @@ class SimIcs final : private WorldServiceHost<ISharingServiceHost> {
 
   // Installs the service as `process`'s sharing area and module loader.
   void attach(SimProcess& process);
-  SimSharingService& service() { return *m_service; }
+  SimSharingService& service() { return *m_Service; }
 
  private:
   std::optional<std::int64_t> takeFault(std::string_view area, std::string_view operation) override;
 
-  std::unique_ptr<SimSharingService> m_service;
+  std::unique_ptr<SimSharingService> m_Service;
 };
 
 }  // namespace tethra::sim

@@ -87,13 +87,13 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
 
   // Whether a connection the machine knows is listed now besides its own `present` (the hosted
   // network's connection only while the hosted network runs). Set by the machine; none: all.
-  void setListedWhen(std::function<bool(const platform::Guid&)> listed) { m_listedWhen = std::move(listed); }
+  void setListedWhen(std::function<bool(const platform::Guid&)> listed) { m_ListedWhen = std::move(listed); }
   bool listed(std::size_t index) const;
   // Some connection that is not listed still holds a side: EnableSharing of any other fails.
   bool sideHeldByAbsent(std::size_t except) const;
 
   // --- Inspection -----------------------------------------------------------------------------
-  const std::vector<SimConnectionConfig>& connections() const { return m_connections; }
+  const std::vector<SimConnectionConfig>& connections() const { return m_Connections; }
   std::optional<std::u16string> sharedName(SimSharingRole role) const;
   // The connections listed and shared now in a role they did not have when the service started,
   // that the program did not ask to switch off, or asked without the service refusing (one that
@@ -102,12 +102,12 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   // For the connections' objects: the program asked to switch one off, and how it went.
   void switchOffAsked(std::size_t index, bool refused);
   std::uint64_t callCount(std::string_view operation) const;
-  std::int64_t liveObjects() const { return m_liveObjects; }
-  std::int64_t references() const { return m_references; }  // all of them held by the program
-  std::size_t outstandingMemory() const { return m_taskBlocks.size(); }  // records, strings, texts
-  std::size_t outstandingRecords() const { return m_records.size(); }
-  int libraryLoads() const { return m_libraryLoads; }  // loads not yet matched by a free
-  std::uint64_t misuses() const { return m_misuses; }  // bad frees, releases past zero, foreign objects
+  std::int64_t liveObjects() const { return m_LiveObjects; }
+  std::int64_t references() const { return m_References; }  // all of them held by the program
+  std::size_t outstandingMemory() const { return m_TaskBlocks.size(); }  // records, strings, texts
+  std::size_t outstandingRecords() const { return m_Records.size(); }
+  int libraryLoads() const { return m_LibraryLoads; }  // loads not yet matched by a free
+  std::uint64_t misuses() const { return m_Misuses; }  // bad frees, releases past zero, foreign objects
   // One line per thing the program left behind ("" when nothing).
   std::string leftOverText() const;
 
@@ -116,31 +116,31 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   class Call : public ServiceCall<platform::HResult> {
    public:
     Call(SimSharingService& service, std::string operation, std::string arguments)
-        : ServiceCall(std::move(operation), std::move(arguments)), m_service(service) {}
+        : ServiceCall(std::move(operation), std::move(arguments)), m_Service(service) {}
     // The armed fault of this operation, as its HRESULT.
     std::optional<platform::HResult> fault();
     platform::HResult result(platform::HResult hr);
 
    private:
-    SimSharingService& m_service;
+    SimSharingService& m_Service;
   };
   Call call(std::string operation, std::string arguments = {});
   void objectMade() {
-    ++m_liveObjects;
-    ++m_references;
+    ++m_LiveObjects;
+    ++m_References;
   }
-  void referenceTaken() { ++m_references; }
+  void referenceTaken() { ++m_References; }
   void referenceGiven(bool last) {
-    --m_references;
-    if (last) --m_liveObjects;
+    --m_References;
+    if (last) --m_LiveObjects;
   }
-  void misuse() { ++m_misuses; }
+  void misuse() { ++m_Misuses; }
   platform::HResult properties(std::size_t index, platform::NetconProperties** out);
-  bool sharingEnabled(std::size_t index) const { return m_connections[index].role != SimSharingRole::Off; }
-  SimSharingRole role(std::size_t index) const { return m_connections[index].role; }
+  bool sharingEnabled(std::size_t index) const { return m_Connections[index].role != SimSharingRole::Off; }
+  SimSharingRole role(std::size_t index) const { return m_Connections[index].role; }
   void setRole(std::size_t index, SimSharingRole role);
   void connectionEvent(std::size_t index, const char* what);
-  bool installed() const { return m_installed; }
+  bool installed() const { return m_Installed; }
   // `fault ics-grow`: one more connection appears (on an enumeration's reset).
   void maybeGrow();
   // NcFreeNetconProperties of the simulated library.
@@ -152,22 +152,22 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   char16_t* copyText(const std::u16string& text);
   void setLastError(platform::Win32Error error);
 
-  ISharingServiceHost& m_host;
-  platform::IKernel* m_kernel;
-  std::vector<SimConnectionConfig> m_connections;
-  bool m_installed;
-  SimSharingConfig::Netshell m_netshell;
-  std::vector<SimSharingRole> m_startRoles;  // by index; connections added later started off
-  std::function<bool(const platform::Guid&)> m_listedWhen;
-  std::vector<bool> m_offRefused;  // by index: the program's last switch-off was refused
+  ISharingServiceHost& m_Host;
+  platform::IKernel* m_Kernel;
+  std::vector<SimConnectionConfig> m_Connections;
+  bool m_Installed;
+  SimSharingConfig::Netshell m_Netshell;
+  std::vector<SimSharingRole> m_StartRoles;  // by index; connections added later started off
+  std::function<bool(const platform::Guid&)> m_ListedWhen;
+  std::vector<bool> m_OffRefused;  // by index: the program's last switch-off was refused
 
-  CallCounts m_calls;
-  std::int64_t m_liveObjects = 0;
-  std::int64_t m_references = 0;
-  std::unordered_set<void*> m_taskBlocks;
-  std::unordered_set<void*> m_records;
-  int m_libraryLoads = 0;
-  std::uint64_t m_misuses = 0;
+  CallCounts m_Calls;
+  std::int64_t m_LiveObjects = 0;
+  std::int64_t m_References = 0;
+  std::unordered_set<void*> m_TaskBlocks;
+  std::unordered_set<void*> m_Records;
+  int m_LibraryLoads = 0;
+  std::uint64_t m_Misuses = 0;
 };
 
 std::string SharingRoleName(SimSharingRole role);

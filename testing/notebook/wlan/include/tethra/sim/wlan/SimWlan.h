@@ -28,7 +28,7 @@ class SimWlan final : private WorldServiceHost<IWlanServiceHost> {
 
   // Installs the service as `process`'s IWlanApi and starts the process's WLAN thread.
   void bind(SimProcess& process);
-  SimWlanService& service() { return *m_service; }
+  SimWlanService& service() { return *m_Service; }
 
  private:
   class Binding;
@@ -38,7 +38,7 @@ class SimWlan final : private WorldServiceHost<IWlanServiceHost> {
   void deliveryEnded() override {}
   void waitUntil(std::function<bool()> ready) override;
 
-  std::unique_ptr<SimWlanService> m_service;
+  std::unique_ptr<SimWlanService> m_Service;
 };
 
 // `fault alloc SITE` for the hosted network layer (and any layer using its hook): installed
@@ -52,8 +52,8 @@ class SimAllocationFaults final : public base::IAllocationFaults {
   bool FailAllocation(const char* site) override;
 
  private:
-  World& m_world;
-  base::IAllocationFaults* m_previous;
+  World& m_World;
+  base::IAllocationFaults* m_Previous;
 };
 
 }  // namespace tethra::sim

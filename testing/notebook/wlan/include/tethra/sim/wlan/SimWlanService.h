@@ -235,40 +235,40 @@ class SimWlanService final : public platform::IWlanApi {
   std::string ssidForTranscriptLocked() const;
   std::u16string decodeLocked(const std::uint8_t* bytes, std::size_t count) const;
 
-  IWlanServiceHost& m_host;
-  platform::ICodePage& m_codePage;
-  platform::IKernel* m_kernel;
-  mutable std::mutex m_mutex;
+  IWlanServiceHost& m_Host;
+  platform::ICodePage& m_CodePage;
+  platform::IKernel* m_Kernel;
+  mutable std::mutex m_Mutex;
 
-  bool m_supported;
-  const bool m_capable;
-  const bool m_reportsBeforeReturn;
-  bool m_enabled = true;
-  bool m_configured = true;  // the connection settings exist (InitSettings made them)
-  const std::u16string m_hostName;
-  bool m_forced = false;  // started by a forced start (the network shell's), tied to no handle
-  bool m_adapterPresent = true;  // the physical adapter, and with it the virtual one
-  std::vector<std::string> m_misuses;
-  std::uint32_t m_state;
-  platform::WlanHostedNetworkConnectionSettings m_settings{};
-  std::vector<std::uint8_t> m_key;  // bytes as stored (a passphrase with its zero)
-  bool m_keyIsPassPhrase = false;
-  bool m_keyPersistent = true;
-  platform::Guid m_adapter;
-  std::vector<Mac> m_peers;
+  bool m_Supported;
+  const bool m_Capable;
+  const bool m_ReportsBeforeReturn;
+  bool m_Enabled = true;
+  bool m_Configured = true;  // the connection settings exist (InitSettings made them)
+  const std::u16string m_HostName;
+  bool m_Forced = false;  // started by a forced start (the network shell's), tied to no handle
+  bool m_AdapterPresent = true;  // the physical adapter, and with it the virtual one
+  std::vector<std::string> m_Misuses;
+  std::uint32_t m_State;
+  platform::WlanHostedNetworkConnectionSettings m_Settings{};
+  std::vector<std::uint8_t> m_Key;  // bytes as stored (a passphrase with its zero)
+  bool m_KeyIsPassPhrase = false;
+  bool m_KeyPersistent = true;
+  platform::Guid m_Adapter;
+  std::vector<Mac> m_Peers;
 
-  std::uintptr_t m_nextHandle = 0x57A00000;
-  std::map<platform::Handle, Registration> m_handles;
-  std::deque<Pending> m_pending;
-  bool m_delivering = false;
-  std::thread::id m_deliveringThread;
-  Client m_deliveringClient = 0;
-  std::map<void*, std::string> m_buffers;  // handed out, not yet freed: by origin
-  std::size_t m_badFrees = 0;
-  CallCounts m_calls;
+  std::uintptr_t m_NextHandle = 0x57A00000;
+  std::map<platform::Handle, Registration> m_Handles;
+  std::deque<Pending> m_Pending;
+  bool m_Delivering = false;
+  std::thread::id m_DeliveringThread;
+  Client m_DeliveringClient = 0;
+  std::map<void*, std::string> m_Buffers;  // handed out, not yet freed: by origin
+  std::size_t m_BadFrees = 0;
+  CallCounts m_Calls;
 
   // Transcript lines made under the lock, shown once it is left.
-  std::vector<std::string> m_events;
+  std::vector<std::string> m_Events;
 };
 
 }  // namespace tethra::sim
