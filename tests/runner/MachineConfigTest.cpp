@@ -8,6 +8,8 @@
 namespace tethra::simrunner {
 namespace {
 
+using sim::text::FormatGuid;
+
 Machine MachineOf(const std::string& text) {
   ParseError error;
   const auto s = ParseScenario(text, "t.scn", &error);

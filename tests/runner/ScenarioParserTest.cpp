@@ -12,6 +12,8 @@
 namespace tethra::simrunner {
 namespace {
 
+using sim::text::FormatGuid;
+
 std::optional<Scenario> Parse(const std::string& text, ParseError* error = nullptr) {
   ParseError ignored;
   return ParseScenario(text, "t.scn", error != nullptr ? error : &ignored);

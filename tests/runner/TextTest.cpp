@@ -6,6 +6,10 @@
 namespace tethra::simrunner {
 namespace {
 
+using sim::text::FormatGuid;
+using sim::text::Utf16ToUtf8;
+using sim::text::Utf8ToUtf16;
+
 TEST(ScenarioTextTest, Numbers) {
   std::int64_t v = 0;
   EXPECT_TRUE(ParseNumber("0x8007000D", v));

@@ -15,6 +15,8 @@
 namespace tethra::wlan {
 namespace {
 
+using platform::HResult;
+
 using base::CRefObject;
 
 using namespace std::chrono_literals;

@@ -11,6 +11,8 @@
 namespace tethra::wlan {
 namespace {
 
+using platform::HResult;
+
 using platform::HResultFromWin32;
 using test::Rig;
 

@@ -10,6 +10,8 @@
 
 namespace tethra::wlan {
 
+using platform::HResult;
+
 using platform::Dword;
 using platform::HResultFromWin32;
 using platform::Raw;

@@ -16,6 +16,8 @@
 
 namespace tethra::wlan {
 
+using platform::HResult;
+
 using platform::Dword;
 
 void WlanNotificationCallback(platform::WlanNotificationData* data, void* context) {

@@ -17,6 +17,8 @@
 
 namespace tethra::sim::detail {
 
+using platform::Dword;  // private header: seen only by the simulated world's own sources
+
 struct RegKeyHandle {
   SimRegistry::View view = SimRegistry::View::Native;
   std::vector<std::u16string> path;  // folded components

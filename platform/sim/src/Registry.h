@@ -18,6 +18,8 @@
 
 namespace tethra::sim::detail {
 
+using platform::Dword;  // private header: seen only by the simulated world's own sources
+
 class ProcessImpl;
 
 using RegPath = std::vector<std::u16string>;  // folded (upper-case) components

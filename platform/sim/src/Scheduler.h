@@ -27,6 +27,8 @@
 
 namespace tethra::sim::detail {
 
+using platform::Dword;  // private header: seen only by the simulated world's own sources
+
 class ProcessImpl;
 
 class ThreadRec final : public SimThread {

@@ -18,6 +18,8 @@
 
 namespace tethra::sim {
 
+using platform::Dword;  // private header: seen only by the simulated world's own sources
+
 struct World::Impl {
   explicit Impl(World::Options options);
   ~Impl();

@@ -18,6 +18,10 @@
 
 namespace tethra::simrunner {
 
+using platform::Guid;
+using sim::text::Utf16ToUtf8;
+using sim::text::Utf8ToUtf16;
+
 bool Tokenize(const std::string& line, std::vector<Token>& out, std::string& reason) {
   std::size_t i = 0;
   while (i < line.size()) {

@@ -8,6 +8,8 @@
 
 namespace tethra::simrunner {
 
+using sim::text::Utf8ToUtf16;
+
 namespace {
 
 std::vector<std::string_view> Words(std::string_view line) {

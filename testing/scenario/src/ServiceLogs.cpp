@@ -10,6 +10,8 @@
 
 namespace tethra::simrunner {
 
+using sim::text::Utf16ToUtf8;
+
 namespace {
 
 using Counts = std::map<std::string, std::uint64_t, std::less<>>;

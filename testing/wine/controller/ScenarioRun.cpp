@@ -49,7 +49,7 @@ constexpr DWORD kCleanUpMs = 5000;
 const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-std::string Utf8(const std::u16string& text) { return simrunner::Utf16ToUtf8(text); }
+std::string Utf8(const std::u16string& text) { return sim::text::Utf16ToUtf8(text); }
 
 // The settings key, where the program reads and writes: HKLM, 32-bit view.
 HKEY OpenSettings(bool create) {

@@ -27,8 +27,6 @@
 
 namespace tethra::wlan {
 
-using platform::HResult;
-
 // Registered with WlanRegisterNotification; `context` is the manager.
 void WlanNotificationCallback(platform::WlanNotificationData* data, void* context);
 
@@ -40,28 +38,28 @@ class CWlanManager {
   CWlanManager& operator=(const CWlanManager&) = delete;
   ~CWlanManager();
 
-  HResult Init(std::uint32_t maxNumberOfPeers);
-  HResult SetHostedNetworkName(const char16_t* name);
-  HResult GetHostedNetworkName(std::u16string& name);
-  HResult SetHostedNetworkKey(const char16_t* key);
-  HResult GetHostedNetworkKey(std::u16string& key);
+  platform::HResult Init(std::uint32_t maxNumberOfPeers);
+  platform::HResult SetHostedNetworkName(const char16_t* name);
+  platform::HResult GetHostedNetworkName(std::u16string& name);
+  platform::HResult SetHostedNetworkKey(const char16_t* key);
+  platform::HResult GetHostedNetworkKey(std::u16string& key);
   // The last key GetHostedNetworkKey gave was made from the clock (the service held none).
   bool KeyWasGenerated() const { return m_KeyGenerated.load(); }
-  HResult StartHostedNetwork();
-  HResult StopHostedNetwork();
-  HResult ForceStopHostedNetwork();
+  platform::HResult StartHostedNetwork();
+  platform::HResult StopHostedNetwork();
+  platform::HResult ForceStopHostedNetwork();
   // 0 on every path; `guid` is untouched when the status query fails.
-  HResult GetHostedNetworkInterfaceGuid(platform::Guid& guid);
-  HResult IsHostedNetworkStarted(bool& started);
+  platform::HResult GetHostedNetworkInterfaceGuid(platform::Guid& guid);
+  platform::HResult IsHostedNetworkStarted(bool& started);
   // Whether the service has the hosted network in any state but unavailable.
-  HResult IsHostedNetworkAvailable(bool& available);
+  platform::HResult IsHostedNetworkAvailable(bool& available);
 
   // 87 for null and the platform's error when the idle event cannot be created, both carried
   // unconverted (UnconvertedStatus: positive, not failures to Failed()); 0x8007139F before
   // Init; 0x80004005 when one is registered.
-  HResult SetNotificationSink(CHostedNetworkNotificationSink* sink);
+  platform::HResult SetNotificationSink(CHostedNetworkNotificationSink* sink);
   // Returns after any sink call running on the WLAN thread has returned.
-  HResult RemoveNotificationSink();
+  platform::HResult RemoveNotificationSink();
 
   // The WLAN thread's entry (through WlanNotificationCallback).
   void Notify(const platform::WlanNotificationData* data);
@@ -70,11 +68,11 @@ class CWlanManager {
   // The service's start and stop calls, made under the lock and traced as `step` (this
   // method's name, then the WLAN function's).
   using HostedNetworkCall = platform::Win32Error (platform::IWlanApi::*)(platform::Handle, std::uint32_t*, void*);
-  HResult CallHostedNetworkLocked(HostedNetworkCall call, const char* step);
+  platform::HResult CallHostedNetworkLocked(HostedNetworkCall call, const char* step);
 
   std::atomic<bool> m_KeyGenerated{false};
-  HResult InitLocked(std::uint32_t maxNumberOfPeers);
-  HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer);
+  platform::HResult InitLocked(std::uint32_t maxNumberOfPeers);
+  platform::HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer);
 
   void OnStateChange(const platform::WlanHostedNetworkStateChange& change);
   // Sink protocol: under m_Lock, BeginSinkCall counts a sink call and returns the sink (null

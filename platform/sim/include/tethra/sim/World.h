@@ -28,8 +28,6 @@
 
 namespace tethra::sim {
 
-using platform::Dword;
-
 class World;
 class SimProcess;
 class SimThread;
@@ -153,14 +151,14 @@ class SimProcess {
   // parked: what the system does for an ended process (closing its service handles, ...).
   virtual void atExit(std::function<void()> hook) = 0;
   virtual bool exited() const = 0;
-  virtual std::optional<Dword> exitCode() const = 0;
+  virtual std::optional<platform::Dword> exitCode() const = 0;
 };
 
 class SimThread {
  public:
   virtual ~SimThread() = default;
   virtual const std::string& name() const = 0;
-  virtual Dword id() const = 0;
+  virtual platform::Dword id() const = 0;
   virtual SimProcess& process() = 0;
 };
 
@@ -171,7 +169,7 @@ class SimRegistry {
  public:
   enum class View { Native, Wow32 };
   struct Value {
-    Dword type = 0;
+    platform::Dword type = 0;
     std::vector<std::uint8_t> bytes;
   };
   virtual ~SimRegistry() = default;

@@ -14,8 +14,6 @@
 
 namespace tethra::simrunner {
 
-using platform::Guid;
-
 struct RegistryPreset {
   enum class Kind { Text, Dword, Raw } kind = Kind::Text;
   std::u16string name;
@@ -47,7 +45,7 @@ struct WlanMachine {
   enum class KeyKind { Text, None, NotPassphrase } keyKind = KeyKind::Text;
   std::u16string key = u"tethra-secret";
   std::uint32_t maxPeers = 100;
-  Guid adapter{0x5A1E0001, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAD, 0x01}};
+  platform::Guid adapter{0x5A1E0001, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAD, 0x01}};
   std::vector<std::array<std::uint8_t, 6>> peers;
   bool reportsBeforeReturn = false;  // `wlan reports before-return`
 };
@@ -57,7 +55,7 @@ struct WlanMachine {
 struct ConnectionSpec {
   std::u16string name;
   std::u16string device;
-  Guid guid{};
+  platform::Guid guid{};
   enum class Role { Off, Public, Private } role = Role::Off;
   bool supported = true;
   bool present = true;  // `absent`: gone, its sharing kept

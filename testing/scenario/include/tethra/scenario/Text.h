@@ -13,8 +13,6 @@
 
 namespace tethra::simrunner {
 
-using sim::text::Utf8ToUtf16;
-using sim::text::Utf16ToUtf8;
 // A UTF-16 text quoted for the transcript: printable ASCII as is, the rest as \uXXXX.
 std::string Quote(std::u16string_view text);
 
@@ -34,6 +32,5 @@ bool ParseNumber(std::string_view word, std::int64_t& value);
 bool ParseGuid(std::string_view word, platform::Guid& guid);   // {8-4-4-4-12}
 bool ParseMac(std::string_view word, std::array<std::uint8_t, 6>& mac);
 bool ParseHexBytes(std::string_view word, std::vector<std::uint8_t>& bytes);
-using sim::text::FormatGuid;
 
 }  // namespace tethra::simrunner

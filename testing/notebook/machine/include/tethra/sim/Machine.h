@@ -33,7 +33,7 @@ class SimAllocationFaults;
 // the network is started even when the shell then fails or hangs.
 struct SimNetshConfig {
   enum class Behaviour { Exit, Hangs, Missing } behaviour = Behaviour::Exit;
-  Dword exitCode = 0;
+  platform::Dword exitCode = 0;
   bool startsFirst = false;
 };
 
