@@ -7,14 +7,14 @@ using P = DialogPhase;
 
 const char* PhaseName(DialogPhase phase) {
   switch (phase) {
-    case P::kCreated: return "Created";
-    case P::kStarting: return "Starting";
-    case P::kStartingLive: return "StartingLive";
-    case P::kRunning: return "Running";
-    case P::kStartFailed: return "StartFailed";
-    case P::kConnectionMissing: return "ConnectionMissing";
-    case P::kEnding: return "Ending";
-    case P::kEnded: return "Ended";
+    case P::Created: return "Created";
+    case P::Starting: return "Starting";
+    case P::StartingLive: return "StartingLive";
+    case P::Running: return "Running";
+    case P::StartFailed: return "StartFailed";
+    case P::ConnectionMissing: return "ConnectionMissing";
+    case P::Ending: return "Ending";
+    case P::Ended: return "Ended";
   }
   return "?";
 }
@@ -26,43 +26,43 @@ bool CDialogState::Move(DialogPhase from, DialogPhase to) {
   return true;
 }
 
-bool CDialogState::BeginStartup() { return Move(P::kCreated, P::kStarting); }
+bool CDialogState::BeginStartup() { return Move(P::Created, P::Starting); }
 
-bool CDialogState::TakeNotifications() { return Move(P::kStarting, P::kStartingLive); }
+bool CDialogState::TakeNotifications() { return Move(P::Starting, P::StartingLive); }
 
-bool CDialogState::FinishStartup() { return Move(P::kStartingLive, P::kRunning); }
+bool CDialogState::FinishStartup() { return Move(P::StartingLive, P::Running); }
 
 bool CDialogState::ReportStartupFailure() {
-  return Move(P::kStarting, P::kStartFailed) || Move(P::kStartingLive, P::kRunning);
+  return Move(P::Starting, P::StartFailed) || Move(P::StartingLive, P::Running);
 }
 
 bool CDialogState::ConnectionMissing() {
-  return Move(P::kStarting, P::kConnectionMissing) || Move(P::kStartingLive, P::kEnding);
+  return Move(P::Starting, P::ConnectionMissing) || Move(P::StartingLive, P::Ending);
 }
 
 bool CDialogState::BeginEnd() {
   TETHRA_CHECK_THREAD(m_Mover);
   const P phase = m_Phase.load();
-  if (phase == P::kEnding || phase == P::kEnded) return false;
-  m_Phase.store(P::kEnding);
+  if (phase == P::Ending || phase == P::Ended) return false;
+  m_Phase.store(P::Ending);
   return true;
 }
 
-bool CDialogState::StopTakingNotifications() { return Move(P::kEnding, P::kEnded); }
+bool CDialogState::StopTakingNotifications() { return Move(P::Ending, P::Ended); }
 
 bool CDialogState::StartingUp() const {
   const P phase = m_Phase.load();
-  return phase == P::kStarting || phase == P::kStartingLive;
+  return phase == P::Starting || phase == P::StartingLive;
 }
 
 bool CDialogState::TakesNotifications() const {
   const P phase = m_Phase.load();
-  return phase == P::kStartingLive || phase == P::kRunning || phase == P::kEnding;
+  return phase == P::StartingLive || phase == P::Running || phase == P::Ending;
 }
 
 bool CDialogState::Closing() const {
   const P phase = m_Phase.load();
-  return phase == P::kConnectionMissing || phase == P::kEnding || phase == P::kEnded;
+  return phase == P::ConnectionMissing || phase == P::Ending || phase == P::Ended;
 }
 
 }  // namespace tethra::app

@@ -282,14 +282,14 @@ bool CHostedNetworkSession::RunMobileHotspotInstead() {
     OnHostedNetworkStopped();
   };
   switch (m_StandIn.Open(m_Sharing.Selected(), m_Window.GetSafeHwnd(), std::move(events))) {
-    case CHotspotStandIn::Opening::kNotUsed:
+    case CHotspotStandIn::Opening::NotUsed:
       return false;
-    case CHotspotStandIn::Opening::kNoProfile:
+    case CHotspotStandIn::Opening::NoProfile:
       m_State.ReportStartupFailure();
       SendMsg2Pelto(u"NDIS_NOT_FOUND");
       m_Window.PostMessage(platform::kWM_CLOSE, 0, 0);
       return true;
-    case CHotspotStandIn::Opening::kOpened:
+    case CHotspotStandIn::Opening::Opened:
       break;
   }
   m_AccessPoint = m_StandIn.Get();  // the watcher's commands go to the hotspot from here on

@@ -20,12 +20,12 @@ CHotspotStandIn::Opening CHotspotStandIn::Open(const ics::CIcsConnectionInfo* se
   if (m_AccessPoint != nullptr ||
       !controller::ReadMachineDword(*m_Platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot, useHotspot) ||
       useHotspot != 1) {
-    return Opening::kNotUsed;
+    return Opening::NotUsed;
   }
   // The hotspot shares the connection the controller named, as sharing would.
   if (selected == nullptr) {
     platform::TraceLine(*m_Platform.trace, "No connection to share over the mobile hotspot.");
-    return Opening::kNotUsed;
+    return Opening::NotUsed;
   }
   // A dial-up or VPN connection is known to sharing by its phone-book entry, and among the
   // system's profiles by its name; every other kind by its adapter.
@@ -38,14 +38,14 @@ CHotspotStandIn::Opening CHotspotStandIn::Open(const ics::CIcsConnectionInfo* se
   auto hotspot = std::make_unique<wlan::CMobileHotspot>(*m_Platform.hotspot, *m_Platform.kernel, *m_Platform.windows,
                                                         *m_Platform.trace);
   const platform::HResult hr = hotspot->Open(profile, dialog);
-  if (hr == platform::kHotspotNoProfile) return Opening::kNoProfile;
+  if (hr == platform::kHotspotNoProfile) return Opening::NoProfile;
   if (hr != platform::kS_OK) {
     platform::TraceLine(*m_Platform.trace, "The mobile hotspot is not available. Error code %x.", platform::Raw(hr));
-    return Opening::kNotUsed;
+    return Opening::NotUsed;
   }
   m_AccessPoint = std::make_unique<CHotspotAccessPoint>(std::move(hotspot), *m_Platform.kernel, *m_Platform.windows,
                                                         dialog, *m_Platform.trace, std::move(events));
-  return Opening::kOpened;
+  return Opening::Opened;
 }
 
 bool CHotspotStandIn::Prepare(const std::u16string& name, const std::u16string& key, bool keyGenerated,

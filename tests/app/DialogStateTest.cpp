@@ -15,22 +15,22 @@ using P = DialogPhase;
 // The events in the order the program can meet them, each reaching the named phase from Created.
 void Reach(CDialogState& state, P phase) {
   auto step = [&](bool moved) { ASSERT_TRUE(moved) << "on the way to " << PhaseName(phase); };
-  if (phase == P::kCreated) return;
+  if (phase == P::Created) return;
   step(state.BeginStartup());
-  if (phase == P::kStarting) return;
-  if (phase == P::kStartFailed) return step(state.ReportStartupFailure());
-  if (phase == P::kConnectionMissing) return step(state.ConnectionMissing());
+  if (phase == P::Starting) return;
+  if (phase == P::StartFailed) return step(state.ReportStartupFailure());
+  if (phase == P::ConnectionMissing) return step(state.ConnectionMissing());
   step(state.TakeNotifications());
-  if (phase == P::kStartingLive) return;
+  if (phase == P::StartingLive) return;
   step(state.FinishStartup());
-  if (phase == P::kRunning) return;
+  if (phase == P::Running) return;
   step(state.BeginEnd());
-  if (phase == P::kEnding) return;
+  if (phase == P::Ending) return;
   step(state.StopTakingNotifications());
 }
 
-const std::vector<P> kAllPhases{P::kCreated,     P::kStarting,          P::kStartingLive, P::kRunning,
-                                P::kStartFailed, P::kConnectionMissing, P::kEnding,       P::kEnded};
+const std::vector<P> kAllPhases{P::Created,     P::Starting,          P::StartingLive, P::Running,
+                                P::StartFailed, P::ConnectionMissing, P::Ending,       P::Ended};
 
 struct Facts {
   bool startingUp, takesNotifications, closing;
@@ -42,10 +42,10 @@ TEST(DialogPhaseTest, EachPhaseTellsTheHandlersWhetherStartUpRunsNotificationsCo
   // Closing is what ends the watcher's loop: a start-up that gave up must still let it carry
   // out the controller's "close". Notifications are drained while the way out stops the network.
   const std::vector<std::pair<P, Facts>> expected{
-      {P::kCreated, {false, false, false}},          {P::kStarting, {true, false, false}},
-      {P::kStartingLive, {true, true, false}},       {P::kRunning, {false, true, false}},
-      {P::kStartFailed, {false, false, false}},      {P::kConnectionMissing, {false, false, true}},
-      {P::kEnding, {false, true, true}},             {P::kEnded, {false, false, true}},
+      {P::Created, {false, false, false}},          {P::Starting, {true, false, false}},
+      {P::StartingLive, {true, true, false}},       {P::Running, {false, true, false}},
+      {P::StartFailed, {false, false, false}},      {P::ConnectionMissing, {false, false, true}},
+      {P::Ending, {false, true, true}},             {P::Ended, {false, false, true}},
   };
   for (const auto& [phase, facts] : expected) {
     CDialogState state;
@@ -60,20 +60,20 @@ TEST(DialogPhaseTest, EachPhaseTellsTheHandlersWhetherStartUpRunsNotificationsCo
 
 TEST(DialogPhaseTest, AStartUpFailureIsTheStartUpsOnlyOnceAndLaterOnesChangeNothing) {
   CDialogState beforeNotifications;
-  Reach(beforeNotifications, P::kStarting);
+  Reach(beforeNotifications, P::Starting);
   EXPECT_TRUE(beforeNotifications.ReportStartupFailure());
-  EXPECT_EQ(beforeNotifications.Phase(), P::kStartFailed);
+  EXPECT_EQ(beforeNotifications.Phase(), P::StartFailed);
   EXPECT_FALSE(beforeNotifications.TakeNotifications()) << "a start-up that gave up takes no notifications";
 
   CDialogState live;
-  Reach(live, P::kStartingLive);
+  Reach(live, P::StartingLive);
   EXPECT_TRUE(live.ReportStartupFailure());
-  EXPECT_EQ(live.Phase(), P::kRunning) << "the start-up goes on, with notifications taken";
+  EXPECT_EQ(live.Phase(), P::Running) << "the start-up goes on, with notifications taken";
   EXPECT_FALSE(live.ReportStartupFailure()) << "a second report is no longer the start-up's";
   EXPECT_FALSE(live.FinishStartup());
-  EXPECT_EQ(live.Phase(), P::kRunning);
+  EXPECT_EQ(live.Phase(), P::Running);
 
-  for (P phase : {P::kCreated, P::kRunning, P::kStartFailed, P::kConnectionMissing, P::kEnding, P::kEnded}) {
+  for (P phase : {P::Created, P::Running, P::StartFailed, P::ConnectionMissing, P::Ending, P::Ended}) {
     CDialogState state;
     Reach(state, phase);
     EXPECT_FALSE(state.ReportStartupFailure()) << PhaseName(phase);
@@ -83,20 +83,20 @@ TEST(DialogPhaseTest, AStartUpFailureIsTheStartUpsOnlyOnceAndLaterOnesChangeNoth
 
 TEST(DialogPhaseTest, AMissingConnectionClosesWithNotificationsLeftOffOrEndsALiveStartUp) {
   CDialogState early;
-  Reach(early, P::kStarting);
+  Reach(early, P::Starting);
   EXPECT_TRUE(early.ConnectionMissing());
-  EXPECT_EQ(early.Phase(), P::kConnectionMissing);
+  EXPECT_EQ(early.Phase(), P::ConnectionMissing);
   EXPECT_FALSE(early.TakeNotifications());
   EXPECT_FALSE(early.FinishStartup());
 
   CDialogState live;  // the list refreshed by a notification while sharing starts
-  Reach(live, P::kStartingLive);
+  Reach(live, P::StartingLive);
   EXPECT_TRUE(live.ConnectionMissing());
-  EXPECT_EQ(live.Phase(), P::kEnding);
+  EXPECT_EQ(live.Phase(), P::Ending);
   EXPECT_FALSE(live.FinishStartup()) << "the end stands";
-  EXPECT_EQ(live.Phase(), P::kEnding);
+  EXPECT_EQ(live.Phase(), P::Ending);
 
-  for (P phase : {P::kCreated, P::kRunning, P::kStartFailed, P::kConnectionMissing, P::kEnding, P::kEnded}) {
+  for (P phase : {P::Created, P::Running, P::StartFailed, P::ConnectionMissing, P::Ending, P::Ended}) {
     CDialogState state;
     Reach(state, phase);
     EXPECT_FALSE(state.ConnectionMissing()) << PhaseName(phase);
@@ -108,15 +108,15 @@ TEST(DialogPhaseTest, EveryPhaseButTheEndsCanBeginTheEndAndOnlyAnEndingOneStopsT
   for (P phase : kAllPhases) {
     CDialogState state;
     Reach(state, phase);
-    const bool ending = phase == P::kEnding || phase == P::kEnded;
+    const bool ending = phase == P::Ending || phase == P::Ended;
     EXPECT_EQ(state.BeginEnd(), !ending) << PhaseName(phase);
-    EXPECT_EQ(state.Phase(), phase == P::kEnded ? P::kEnded : P::kEnding) << PhaseName(phase);
+    EXPECT_EQ(state.Phase(), phase == P::Ended ? P::Ended : P::Ending) << PhaseName(phase);
     EXPECT_TRUE(state.Closing());
   }
   for (P phase : kAllPhases) {
     CDialogState state;
     Reach(state, phase);
-    EXPECT_EQ(state.StopTakingNotifications(), phase == P::kEnding) << PhaseName(phase);
+    EXPECT_EQ(state.StopTakingNotifications(), phase == P::Ending) << PhaseName(phase);
   }
 }
 
@@ -127,7 +127,7 @@ TEST(DialogPhaseTest, StartUpEventsOutOfOrderAreRefused) {
       {"FinishStartup", [](CDialogState& s) { return s.FinishStartup(); }},
   };
   // The one phase each start-up event moves from.
-  const std::vector<P> from{P::kCreated, P::kStarting, P::kStartingLive};
+  const std::vector<P> from{P::Created, P::Starting, P::StartingLive};
   for (std::size_t e = 0; e < events.size(); ++e) {
     for (P phase : kAllPhases) {
       CDialogState state;

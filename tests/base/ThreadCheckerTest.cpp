@@ -13,7 +13,7 @@ namespace {
 // An object whose method may run on its owning thread only.
 class OwnedByOneThread {
  public:
-  explicit OwnedByOneThread(ThreadBinding binding = ThreadBinding::kConstructingThread) : m_Thread(binding) {}
+  explicit OwnedByOneThread(ThreadBinding binding = ThreadBinding::ConstructingThread) : m_Thread(binding) {}
   int Touch() {
     TETHRA_CHECK_THREAD(m_Thread);
     return ++m_Touched;
@@ -41,7 +41,7 @@ TEST(ThreadCheckerDeathTest, UseFromAnotherThreadStopsTheProcessNamingTheChecker
 
 TEST(ThreadCheckerDeathTest, BoundOnFirstUseBelongsToItsFirstCaller) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  OwnedByOneThread object(ThreadBinding::kBindOnFirstUse);
+  OwnedByOneThread object(ThreadBinding::BindOnFirstUse);
   TouchOnAnotherThread(object);  // binds to that thread, which then ends
   EXPECT_DEATH(object.Touch(), "thread check failed");
 }

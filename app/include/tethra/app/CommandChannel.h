@@ -61,7 +61,7 @@ class CCommandChannel {
   const platform::Platform& m_Platform;
   CDialogState& m_State;
   CommandHooks m_Hooks;
-  base::CThreadChecker m_WatcherThread{base::ThreadBinding::kBindOnFirstUse};
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};
   CStartupGate m_StartupGate;
   std::atomic<platform::Handle> m_hActionEvent{nullptr};
   platform::UniqueKernelHandle m_hActionThread;

@@ -24,14 +24,14 @@
 namespace tethra::app {
 
 enum class DialogPhase : std::uint8_t {
-  kCreated,            // constructed; the window not yet initialised
-  kStarting,           // OnInitDialog reads the system; notifications wait
-  kStartingLive,       // OnInitDialog starts the network and sharing; notifications are taken
-  kRunning,            // started up, or its failure reported: notifications are taken
-  kStartFailed,        // start-up gave up (sharing or WLAN could not be initialised)
-  kConnectionMissing,  // the connection to share is missing: closing, notifications left off
-  kEnding,             // a way out has begun: closing; notifications are drained, not acted on
-  kEnded,              // the way out has stopped the network: notifications left off
+  Created,            // constructed; the window not yet initialised
+  Starting,           // OnInitDialog reads the system; notifications wait
+  StartingLive,       // OnInitDialog starts the network and sharing; notifications are taken
+  Running,            // started up, or its failure reported: notifications are taken
+  StartFailed,        // start-up gave up (sharing or WLAN could not be initialised)
+  ConnectionMissing,  // the connection to share is missing: closing, notifications left off
+  Ending,             // a way out has begun: closing; notifications are drained, not acted on
+  Ended,              // the way out has stopped the network: notifications left off
 };
 
 const char* PhaseName(DialogPhase phase);
@@ -86,7 +86,7 @@ class CDialogState {
   bool Move(DialogPhase from, DialogPhase to);
 
   base::CThreadChecker m_Mover;  // the constructing thread: the dialog's
-  std::atomic<DialogPhase> m_Phase{DialogPhase::kCreated};
+  std::atomic<DialogPhase> m_Phase{DialogPhase::Created};
   std::atomic<bool> m_Started{false};
   std::atomic<bool> m_SilentClose{false};
   std::atomic<bool> m_RenameFinished{true};

@@ -21,9 +21,9 @@ namespace tethra::app {
 class CHotspotStandIn {
  public:
   enum class Opening {
-    kNotUsed,    // not asked for, already open, no connection selected or no hotspot: go on without
-    kNoProfile,  // the system does not know the connection as a network: nothing to share
-    kOpened,     // Get() runs it from now on
+    NotUsed,    // not asked for, already open, no connection selected or no hotspot: go on without
+    NoProfile,  // the system does not know the connection as a network: nothing to share
+    Opened,     // Get() runs it from now on
   };
   CHotspotStandIn(const platform::Platform& platform, const std::u16string& commandLine)
       : m_Platform(platform), m_CommandLine(commandLine) {}

@@ -6,7 +6,7 @@
 // and stop the process with a message naming the file and line when the rule is broken; the
 // shipped program's optimised build holds nothing and the checks compile to nothing.
 //
-// A checker made with kBindOnFirstUse belongs to whichever thread checks it first (an object
+// A checker made with BindOnFirstUse belongs to whichever thread checks it first (an object
 // made on one thread and handed to the thread that will own it). Any thread may check;
 // Detach() lets the next checking thread take it over (the owner hands the object on).
 #pragma once
@@ -18,14 +18,14 @@
 
 namespace tethra::base {
 
-enum class ThreadBinding { kConstructingThread, kBindOnFirstUse };
+enum class ThreadBinding { ConstructingThread, BindOnFirstUse };
 
 #if defined(TETHRA_THREAD_CHECKS) && TETHRA_THREAD_CHECKS
 
 class CThreadChecker {
  public:
-  explicit CThreadChecker(ThreadBinding binding = ThreadBinding::kConstructingThread)
-      : m_Owner(binding == ThreadBinding::kConstructingThread ? std::this_thread::get_id() : std::thread::id()) {}
+  explicit CThreadChecker(ThreadBinding binding = ThreadBinding::ConstructingThread)
+      : m_Owner(binding == ThreadBinding::ConstructingThread ? std::this_thread::get_id() : std::thread::id()) {}
   CThreadChecker(const CThreadChecker&) = delete;
   CThreadChecker& operator=(const CThreadChecker&) = delete;
 
@@ -55,7 +55,7 @@ class CThreadChecker {
 
 class CThreadChecker {
  public:
-  explicit CThreadChecker(ThreadBinding = ThreadBinding::kConstructingThread) {}
+  explicit CThreadChecker(ThreadBinding = ThreadBinding::ConstructingThread) {}
   bool OnOwningThread() const { return true; }
   void Detach() {}
 };
