@@ -226,8 +226,10 @@ TEST_F(ManagerTest, WithNothingCachedOrFewerRecordsRestoringOnlySwitchesOff) {
 
 #if defined(TETHRA_THREAD_CHECKS) && TETHRA_THREAD_CHECKS
 // The manager belongs to the thread that made it (the dialog's); a call from any other thread
-// stops a checked build before it reaches the sharing service.
-TEST_F(ManagerTest, ACallFromAnotherThreadStopsTheProgram) {
+// stops a checked build before it reaches the sharing service. A death-test suite of its own,
+// so that GoogleTest runs it before the other suites start threads.
+using ManagerDeathTest = ManagerTest;
+TEST_F(ManagerDeathTest, ACallFromAnotherThreadStopsTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   Start(ThreeConnections());
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
