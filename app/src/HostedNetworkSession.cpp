@@ -246,22 +246,13 @@ void CHostedNetworkSession::OnHostedNetworkNotAvailable() {
 }
 
 void CHostedNetworkSession::OnHostedNetworkAvailable() {
-  const bool wasStarted = m_State.Started();
   m_Controls.ShowStatus(false);
   m_State.NoteStarted(false);
   GetHostedNetworkInfo();
   if (m_Sharing.RefreshOnce()) GetIcsInfo();
   m_Controls.ShowStartButton(false);
   EnableAllControls();
-  if (m_State.Started()) {
-    SendSSIDAndSecurityKey();
-  } else if (wasStarted && !m_State.Closing() && m_State.RenameFinished()) {
-    // A property written to the running network (the peer limit at start-up, or someone else's
-    // change) took it out of use without a stop: the service persists properties only on an
-    // idle network. What the program runs goes back into use.
-    Trace("The hosted network went idle for a property change; starting it again.");
-    if (CheckValidSSIDKeyLen()) StartAndAnnounce();
-  }
+  if (m_State.Started()) SendSSIDAndSecurityKey();
 }
 
 // Where the program would report "SOFTAP_NOT_SUPPORTED" and the settings ask for it; the

@@ -25,12 +25,25 @@ std::size_t CountCalls(const Rig& rig, const std::string& prefix) {
   }));
 }
 
-TEST(WlanManagerInitTest, OpensWritesPeersAndLearnsState) {
+TEST(WlanManagerInitTest, WritesPeersToAnIdleNetwork) {
+  Rig rig;
+  CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
+  EXPECT_EQ(rig.service.maxPeers(), 10u);
+  EXPECT_EQ(rig.service.callCount("WlanHostedNetworkSetProperty"), 1u);
+  ASSERT_EQ(manager.StartHostedNetwork(), platform::kS_OK);
+  EXPECT_EQ(rig.service.callCount("WlanHostedNetworkSetProperty"), 1u);  // nothing left to write
+}
+
+TEST(WlanManagerInitTest, AdoptsAnActiveNetworkAndLearnsState) {
   Rig rig(test::ActiveWithPeers({test::kMacA, test::kMacB}));
   {
     CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
     ASSERT_EQ(manager.Init(10), platform::kS_OK);
-    EXPECT_EQ(rig.service.maxPeers(), 10u);
+    // A property written to an active network idles it: the peer limit waits for a start.
+    EXPECT_EQ(rig.service.callCount("WlanHostedNetworkSetProperty"), 0u);
+    EXPECT_EQ(rig.service.maxPeers(), 100u);
+    EXPECT_EQ(rig.service.state(), platform::kWlanHostedNetworkActive);
     EXPECT_TRUE(rig.service.notificationsRegistered());
     bool started = false;
     ASSERT_EQ(manager.IsHostedNetworkStarted(started), platform::kS_OK);
@@ -39,7 +52,7 @@ TEST(WlanManagerInitTest, OpensWritesPeersAndLearnsState) {
     const std::size_t before = rig.host.calls().size();
     EXPECT_EQ(manager.Init(5), platform::kS_OK);  // already open: no WLAN call, nothing rewritten
     EXPECT_EQ(rig.host.calls().size(), before);
-    EXPECT_EQ(rig.service.maxPeers(), 10u);
+    EXPECT_EQ(rig.service.maxPeers(), 100u);
 
     // The two peers became stations: a registered sink sees them replayed.
     test::RecordingSink sink;

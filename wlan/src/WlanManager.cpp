@@ -43,14 +43,20 @@ CWlanManager::~CWlanManager() {
 
 HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   if (m_Lock == nullptr) return platform::kE_OUTOFMEMORY;
+  // A failed opening's handle is closed only after the lock is given back: WlanCloseHandle
+  // waits for a running notification callback, and the callback takes this lock.
+  platform::UniqueWlanHandle failedHandle(nullptr, platform::WlanHandleCloser{&m_Wlan});
   CLockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
-  const HResult hr = InitLocked(maxNumberOfPeers);
+  bool callFailed = false;
+  const HResult hr = InitLocked(maxNumberOfPeers, callFailed);
+  if (callFailed) failedHandle = std::move(m_WlanHandle);
   platform::TraceLine(m_Trace, "CWlanManager::Init, Ret 0x%08X", Raw(hr));
   return hr;
 }
 
-HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, platform::UniqueWlanMemory& buffer) {
+HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, platform::UniqueWlanMemory& buffer,
+                                    bool& callFailed) {
   Dword size = 0;
   std::uint32_t valueType = 0;
   buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_Wlan});
@@ -59,16 +65,18 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
   platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
                       Raw(error), size);
   if (error != platform::kERROR_SUCCESS) {
-    m_WlanHandle.reset();
+    callFailed = true;
     return HResultFromWin32(error);
   }
+  // A missing or short answer leaves the handle open until the manager goes.
   return (!buffer || size < minimumSize) ? kInvalidData : platform::kS_OK;
 }
 
-HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
+HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers, bool& callFailed) {
   platform::IWlanApi& wlan = m_Wlan;
-  auto fail = [this](Win32Error error) {
-    m_WlanHandle.reset();
+  // A failed call's handle is closed by Init, once its lock is released.
+  auto fail = [&callFailed](Win32Error error) {
+    callFailed = true;
     return HResultFromWin32(error);
   };
 
@@ -90,14 +98,14 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
 
   // Enable and security settings are only checked for presence; their values are not used.
   platform::UniqueWlanMemory enable, connection, security;
-  HResult hr = QueryProperty(platform::kWlanHostedNetworkOpcodeEnable, sizeof(platform::Bool32), enable);
+  HResult hr = QueryProperty(platform::kWlanHostedNetworkOpcodeEnable, sizeof(platform::Bool32), enable, callFailed);
   if (hr == platform::kS_OK) {
     hr = QueryProperty(platform::kWlanHostedNetworkOpcodeConnectionSettings,
-                       sizeof(platform::WlanHostedNetworkConnectionSettings), connection);
+                       sizeof(platform::WlanHostedNetworkConnectionSettings), connection, callFailed);
   }
   if (hr == platform::kS_OK) {
     hr = QueryProperty(platform::kWlanHostedNetworkOpcodeSecuritySettings,
-                       sizeof(platform::WlanHostedNetworkSecuritySettings), security);
+                       sizeof(platform::WlanHostedNetworkSecuritySettings), security, callFailed);
   }
   if (hr != platform::kS_OK) return hr;
 
@@ -111,10 +119,18 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers) {
   platform::WlanHostedNetworkConnectionSettings settings;
   std::memcpy(&settings, connection.get(), sizeof settings);
   settings.dwMaxNumberOfPeers = maxNumberOfPeers;
-  error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
-                                            sizeof settings, &settings, nullptr, nullptr);
-  platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", Raw(error));
-  if (error != platform::kERROR_SUCCESS) return fail(error);
+  if (rawStatus->HostedNetworkState == platform::kWlanHostedNetworkActive) {
+    // A property written to an active network takes it out of use: a running network is
+    // adopted as it runs, and the peer limit waits for the next start the program makes.
+    m_PeerLimitPending = true;
+    platform::TraceLine(m_Trace, "CWlanManager::Init, the hosted network is active: peer limit %u left for its next start",
+                        maxNumberOfPeers);
+  } else {
+    error = wlan.wlanHostedNetworkSetProperty(handle, platform::kWlanHostedNetworkOpcodeConnectionSettings,
+                                              sizeof settings, &settings, nullptr, nullptr);
+    platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkSetProperty Ret %u", Raw(error));
+    if (error != platform::kERROR_SUCCESS) return fail(error);
+  }
 
   m_ConnectionSettings = settings;
   m_HostedNetworkState = rawStatus->HostedNetworkState;
@@ -144,6 +160,7 @@ HResult CWlanManager::SetHostedNetworkName(const char16_t* name) {
     m_ConnectionSettings.hostedNetworkSSID = kept;
     return HResultFromWin32(setError);
   }
+  m_PeerLimitPending = false;  // the settings written carry it
   return platform::kS_OK;
 }
 
@@ -215,6 +232,14 @@ HResult CWlanManager::CallHostedNetworkLocked(HostedNetworkCall call, const char
 HResult CWlanManager::StartHostedNetwork() {
   CLockScope lock(m_Lock.get());
   if (!m_Initialized) return kInvalidState;
+  if (m_PeerLimitPending && m_HostedNetworkState != platform::kWlanHostedNetworkActive) {
+    const Win32Error error = m_Wlan.wlanHostedNetworkSetProperty(
+        m_WlanHandle.get(), platform::kWlanHostedNetworkOpcodeConnectionSettings, sizeof m_ConnectionSettings,
+        &m_ConnectionSettings, nullptr, nullptr);
+    platform::TraceLine(m_Trace, "CWlanManager::StartHostedNetwork, WlanHostedNetworkSetProperty Ret %u", Raw(error));
+    if (error != platform::kERROR_SUCCESS) return HResultFromWin32(error);
+    m_PeerLimitPending = false;
+  }
   return CallHostedNetworkLocked(&platform::IWlanApi::wlanHostedNetworkStartUsing,
                                  "StartHostedNetwork, WlanHostedNetworkStartUsing");
 }

@@ -71,8 +71,10 @@ class CWlanManager {
   platform::HResult CallHostedNetworkLocked(HostedNetworkCall call, const char* step);
 
   std::atomic<bool> m_KeyGenerated{false};
-  platform::HResult InitLocked(std::uint32_t maxNumberOfPeers);
-  platform::HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer);
+  // `callFailed`: a WLAN call failed, so the handle must go (Init closes it outside the lock).
+  platform::HResult InitLocked(std::uint32_t maxNumberOfPeers, bool& callFailed);
+  platform::HResult QueryProperty(std::uint32_t opCode, platform::Dword minimumSize, platform::UniqueWlanMemory& buffer,
+                                  bool& callFailed);
 
   void OnStateChange(const platform::WlanHostedNetworkStateChange& change);
   // Sink protocol: under m_Lock, BeginSinkCall counts a sink call and returns the sink (null
@@ -97,6 +99,9 @@ class CWlanManager {
   base::CRefList<CWlanStation*> m_StationList;
   CHostedNetworkNotificationSink* m_pNotificationSink = nullptr;
   bool m_Initialized = false;
+  // Init found the network active and left the peer limit unwritten: the program's next start
+  // (or name change) writes it.
+  bool m_PeerLimitPending = false;
   // Sink calls running on the WLAN thread(s); m_SinkIdleEvent is reset while it is nonzero.
   int m_SinkCallsInProgress = 0;
 };
