@@ -1,5 +1,4 @@
-// The registry command channel's watcher: the "close" and "ssid" commands, and the network
-// shell's restart of a running hosted network.
+// The registry command channel's watcher: the "close" and "ssid" commands.
 #include "tethra/app/CommandChannel.h"
 
 #include "tethra/app/ConnectionKind.h"
@@ -11,13 +10,6 @@ namespace tethra::app {
 using base::EqualsNoCase;
 
 namespace {
-
-constexpr platform::Dword kShellWaitMs = 3000;
-// The record's size, which ShellExecuteExW checks: SHELLEXECUTEINFOW on 64-bit Windows is 112
-// bytes (https://learn.microsoft.com/en-us/windows/win32/api/shellapi/ns-shellapi-shellexecuteinfow).
-// The program fills its own record without the Windows header; the Windows build's
-// platform/win32/src/ProcessStart.cpp asserts the 112 against the header's record at compile time.
-constexpr std::size_t kShellExecuteInfoSize = 112;
 
 platform::Dword ActionThreadProc(void* param) {
   auto* channel = static_cast<CCommandChannel*>(param);
@@ -107,31 +99,6 @@ void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
     m_State.CloseSilently();
     m_Hooks.close();
   }
-}
-
-platform::Bool32 CCommandChannel::ChangeSSID(platform::Bool32 started) {
-  // Not running: the name handed to the manager takes effect at the next start.
-  if (!started) return 1;
-  platform::ShellExecuteInfo info;
-  info.cbSize = static_cast<platform::Dword>(kShellExecuteInfoSize);
-  info.fMask = platform::kSEE_MASK_NOCLOSEPROCESS;
-  info.lpVerb = u"open";
-  info.lpFile = u"netsh";
-  info.lpParameters = u"wlan start hostednetwork";
-  info.nShow = platform::kSW_HIDE;
-
-  platform::IProcessStart& processes = *m_Platform.processStart;
-  const bool launched = processes.shellExecuteEx(&info);
-  // Ours whenever the call left one; closed after the pump below, as the shell may still run.
-  const platform::UniqueKernelHandle shell(info.hProcess, platform::KernelHandleCloser{&Kernel()});
-  platform::Bool32 result = 0;
-  if (launched && info.hInstApp > 32 &&
-      Kernel().waitForSingleObject(shell.get(), kShellWaitMs) == platform::kWAIT_OBJECT_0) {
-    platform::Dword exitCode = 1;
-    if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
-  }
-  m_Hooks.pump(1000);
-  return result;
 }
 
 }  // namespace tethra::app

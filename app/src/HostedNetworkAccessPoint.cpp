@@ -1,4 +1,5 @@
-// The hosted network's opening, notification queue and start.
+// The hosted network's opening, notification queue, start, the rename's network shell, and
+// the stop at the end.
 #include "tethra/app/HostedNetworkAccessPoint.h"
 
 #include "tethra/base/Allocation.h"
@@ -8,11 +9,23 @@ namespace tethra::app {
 
 using platform::HResult;
 
+namespace {
+
+constexpr platform::Dword kShellWaitMs = 3000;
+// The record's size, which ShellExecuteExW checks: SHELLEXECUTEINFOW on 64-bit Windows is 112
+// bytes (https://learn.microsoft.com/en-us/windows/win32/api/shellapi/ns-shellapi-shellexecuteinfow).
+// The program fills its own record without the Windows header; the Windows build's
+// platform/win32/src/ProcessStart.cpp asserts the 112 against the header's record at compile time.
+constexpr std::size_t kShellExecuteInfoSize = 112;
+
+}  // namespace
+
 CHostedNetworkAccessPoint::CHostedNetworkAccessPoint(const platform::Platform& platform,
-                                                     std::function<platform::Bool32(bool started)> restart)
+                                                     std::function<void(platform::Dword)> pump)
     : m_Platform(platform),
       m_Manager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
-      m_Restart(std::move(restart)) {}
+      m_Pump(std::move(pump)),
+      m_ShellIdle(platform.kernel->createEvent(true, true), platform::KernelHandleCloser{platform.kernel}) {}
 
 HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started) {
   HResult hr = platform::kS_OK;
@@ -62,6 +75,60 @@ HResult CHostedNetworkAccessPoint::StartWith(const std::u16string& name, const s
   m_Manager.IsHostedNetworkStarted(started);
   if (started) m_Manager.ForceStopHostedNetwork();
   return m_Manager.StartHostedNetwork();
+}
+
+void CHostedNetworkAccessPoint::SetName(const std::u16string& name) {
+  // Written to a running network, the name takes it out of use, and the network shell's forced
+  // start brings it back: from this moment every end stops it by force, also one that comes
+  // while the shell still runs.
+  if (bool started = false; m_Manager.IsHostedNetworkStarted(started) == platform::kS_OK && started) {
+    m_ForceStopAtEnd = true;
+  }
+  // A refused name shows in what the service reads back afterwards.
+  static_cast<void>(m_Manager.SetHostedNetworkName(name.c_str()));
+}
+
+platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started) {
+  // Not running: the name handed to the manager takes effect at the next start.
+  if (!started) return 1;
+  platform::ShellExecuteInfo info;
+  info.cbSize = static_cast<platform::Dword>(kShellExecuteInfoSize);
+  info.fMask = platform::kSEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = u"open";
+  info.lpFile = u"netsh";
+  info.lpParameters = u"wlan start hostednetwork";
+  info.nShow = platform::kSW_HIDE;
+
+  platform::IKernel& kernel = *m_Platform.kernel;
+  platform::IProcessStart& processes = *m_Platform.processStart;
+  kernel.resetEvent(m_ShellIdle.get());
+  if (m_Ending) {  // the end has begun: a shell started now would outlive its stop
+    kernel.setEvent(m_ShellIdle.get());
+    return 0;
+  }
+  const bool launched = processes.shellExecuteEx(&info);
+  // Ours whenever the call left one; closed after the pump below, as the shell may still run.
+  const platform::UniqueKernelHandle shell(info.hProcess, platform::KernelHandleCloser{&kernel});
+  platform::Bool32 result = 0;
+  if (launched && info.hInstApp > 32 &&
+      kernel.waitForSingleObject(shell.get(), kShellWaitMs) == platform::kWAIT_OBJECT_0) {
+    platform::Dword exitCode = 1;
+    if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
+  }
+  kernel.setEvent(m_ShellIdle.get());
+  m_Pump(1000);
+  return result;
+}
+
+HResult CHostedNetworkAccessPoint::Stop(bool sharingStopped) {
+  // A rename's shell that still runs may yet start the network: the end waits for it as long
+  // as the rename itself would, so that the forced stop below comes after the shell's start;
+  // and no shell is started after this point.
+  m_Ending = true;
+  static_cast<void>(m_Platform.kernel->waitForSingleObject(m_ShellIdle.get(), kShellWaitMs));
+  // Sharing that was on may keep the network in use, and the network shell's start is not the
+  // program's to give back: then only a forced stop ends it.
+  return sharingStopped || m_ForceStopAtEnd ? m_Manager.ForceStopHostedNetwork() : m_Manager.StopHostedNetwork();
 }
 
 }  // namespace tethra::app

@@ -15,7 +15,7 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
                 {[this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
                  [this](const std::u16string& line) { m_Session.PostNotification(line); }}),
       m_DeviceRemoval(*platform.systemEvents, commandLine),
-      m_HostedNetwork(platform, [this](bool started) { return m_Commands.ChangeSSID(started ? 1 : 0); }),
+      m_HostedNetwork(platform, [this](platform::Dword ms) { WaitAndPumpMessages(ms); }),
       m_Session(platform, *this, m_State, m_Link, m_Controls, m_Sharing, m_HostedNetwork,
                 {[this] { BeginEnd(); }, [this] { FinishEnd(WatcherHandle::kClose); }}),
       m_Commands(platform, m_State,

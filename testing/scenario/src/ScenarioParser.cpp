@@ -555,6 +555,12 @@ bool ParseMachine(const std::string& head, Cursor& c, Machine& m, int line) {
       c.keyword("after-start");
       m.netshStartsFirst = true;
     }
+    // `delay N ms`: the shell runs that long before it does anything (a slow machine's shell).
+    if (m.netsh != Machine::Netsh::Missing && c.peekWord("delay")) {
+      c.keyword("delay");
+      m.netshDelayMs = static_cast<std::uint32_t>(c.number("a delay", 0, 600000));
+      c.keyword("ms");
+    }
   } else if (head == "fault") {
     ParseFault(c, m, line);
     return true;

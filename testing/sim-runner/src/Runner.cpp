@@ -87,6 +87,7 @@ sim::SimMachineConfig MachineConfig(const Machine& m) {
                                                          : sim::SimNetshConfig::Behaviour::Exit;
   c.netsh.exitCode = m.netshExitCode;
   c.netsh.startsFirst = m.netshStartsFirst;
+  c.netsh.delayMs = m.netshDelayMs;
   c.hotspot = HotspotConfigOf(m.hotspot);
   c.hotspotProfiles = HotspotProfiles(m);
   return c;

@@ -9,6 +9,7 @@
 //                   then ends with 0; 1 when the pipe cannot be reached or refuses the request
 //   after-start     (after `hangs` or `exit N`) the network is started that way first, and the
 //                   shell then hangs or ends with N all the same
+//   delay N ms      (after the above) the shell waits that long before it does anything
 // (`netsh missing` needs no stand-in: the run plants none.)
 //
 // Owner: the process; nothing outlives it. Threads: the main thread only.
@@ -68,6 +69,7 @@ int wmain() {
 
   // As the simulated notebook's shell: the start first when the statement says `after-start`.
   const bool startsFirst = machine.netsh != Machine::Netsh::Missing && machine.netshStartsFirst;
+  if (machine.netshDelayMs != 0) ::Sleep(machine.netshDelayMs);
   if (startsFirst) StartHostedNetwork(log);
   switch (machine.netsh) {
     case Machine::Netsh::Hangs:

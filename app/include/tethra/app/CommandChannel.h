@@ -2,14 +2,12 @@
 // waits for the controller's commands ("close"; "ssid": rename the access point, restart it,
 // take the new key, announce name and key) and carries them out, but only once the dialog's
 // start-up has opened the gate: the window, controls and controller window are set by then.
-// It also restarts a running hosted network through the network shell (ChangeSSID).
 //
 // Owner: the dialog (by value), for the life of the process. Threads: the dialog's thread
 // makes it, starts the watcher, opens the gate and wakes the watcher for the end; everything
 // else runs on the watcher thread. The dialog's state (closing, silent close, rename
 // finished, started, names) is shared through CDialogState's atomics and shared texts.
-// Codes: ChangeSSID gives 1 when the network shell started the network (or it was not
-// running), else 0; a failed rename reports "CHANGE_SSID_FAILED" and closes the program.
+// Codes: a failed rename reports "CHANGE_SSID_FAILED" and closes the program.
 #pragma once
 
 #include <atomic>
@@ -51,7 +49,6 @@ class CCommandChannel {
 
   // Watcher thread.
   void WatchActionValue();
-  platform::Bool32 ChangeSSID(platform::Bool32 started);
 
  private:
   bool AwaitStartup();

@@ -1,10 +1,13 @@
 // CHostedNetworkAccessPoint: the hosted network as the program's access point. It owns the WLAN
-// manager, which does the work, and the notification sink the manager reports to (deleted only
-// after the manager has let go of it); the network shell's restart is the command channel's.
+// manager, which does the work, the notification sink the manager reports to (deleted only
+// after the manager has let go of it), and the network shell's restart of a renamed network.
 //
 // Owner: the dialog (by value), for the life of the process; CHostedNetworkSession drives it.
-// Threads: IAccessPoint's methods as that interface says; Open, StartWith, NextNotification and
-// ReleaseNotificationSink on the dialog's thread. Codes: HRESULTs of CWlanManager; Open gives E_OUTOFMEMORY without a sink.
+// Threads: IAccessPoint's methods as that interface says (SetName, Restart and SetKey on the
+// watcher thread; Stop on the dialog's thread at the end); Open, StartWith, NextNotification
+// and ReleaseNotificationSink on the dialog's thread. Codes: HRESULTs of CWlanManager; Open
+// gives E_OUTOFMEMORY without a sink; ChangeSSID 1 when the shell started the network (or it
+// was not running), else 0.
 #pragma once
 
 #include <atomic>
@@ -14,6 +17,7 @@
 #include "tethra/app/AccessPoint.h"
 #include "tethra/app/SharedText.h"
 #include "tethra/base/RefPtr.h"
+#include "tethra/platform/Handle.h"
 #include "tethra/platform/Platform.h"
 #include "tethra/wlan/NotificationSink.h"
 #include "tethra/wlan/WlanManager.h"
@@ -22,8 +26,8 @@ namespace tethra::app {
 
 class CHostedNetworkAccessPoint final : public IAccessPoint {
  public:
-  // `restart`: the network shell's restart of a running hosted network (ChangeSSID).
-  CHostedNetworkAccessPoint(const platform::Platform& platform, std::function<platform::Bool32(bool started)> restart);
+  // `pump`: pumps the calling thread's messages for the given milliseconds (the rename's waits).
+  CHostedNetworkAccessPoint(const platform::Platform& platform, std::function<void(platform::Dword)> pump);
   ~CHostedNetworkAccessPoint() override { ReleaseNotificationSink(); }
 
   wlan::CWlanManager& Manager() { return m_Manager; }
@@ -41,29 +45,31 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
 
   platform::HResult IsStarted(bool& started) override { return m_Manager.IsHostedNetworkStarted(started); }
   platform::HResult GetName(std::u16string& name) override { return m_Manager.GetHostedNetworkName(name); }
-  void SetName(const std::u16string& name) override { m_Manager.SetHostedNetworkName(name.c_str()); }
+  void SetName(const std::u16string& name) override;
   platform::Bool32 Restart(const platform::AccessPointConfig&, bool started) override {
-    const platform::Bool32 done = m_Restart(started);
-    // The shell's start is a forced one, tied to no handle: the program's StopUsing would leave
-    // it running after the program.
-    if (started) m_StartedByShell = true;
-    return done;
+    return ChangeSSID(started ? 1 : 0);
   }
   void SetKey(const std::u16string& key) override { m_Manager.SetHostedNetworkKey(key.c_str()); }
   bool FollowsHostedNetworkRecords() const override { return true; }
-  platform::HResult Stop(bool sharingStopped) override {
-    // Sharing that was on may keep the network in use, and the network shell's start is not
-    // the program's to give back: then only a forced stop ends it.
-    return sharingStopped || m_StartedByShell ? m_Manager.ForceStopHostedNetwork() : m_Manager.StopHostedNetwork();
-  }
+  platform::HResult Stop(bool sharingStopped) override;
   void FinishForEnd() override {}  // the WLAN service undoes the program's start when it ends
+
+  // Watcher thread: starts a running network again under its new name through the network
+  // shell ("netsh wlan start hostednetwork"), waiting for the shell a bounded time.
+  platform::Bool32 ChangeSSID(platform::Bool32 started);
 
  private:
   const platform::Platform& m_Platform;
   wlan::CWlanManager m_Manager;
   std::unique_ptr<wlan::CNotificationSink> m_Sink;  // registered with m_Manager while set
-  std::function<platform::Bool32(bool started)> m_Restart;
-  std::atomic<bool> m_StartedByShell{false};  // set by the watcher, read at the end
+  std::function<void(platform::Dword)> m_Pump;
+  // Set by the watcher once a rename writes its name to a running network: from then on the
+  // network runs, or will run, by the shell's forced start, which no StopUsing gives back.
+  std::atomic<bool> m_ForceStopAtEnd{false};
+  // Set by Stop: a rename's shell is no longer started once the end has begun.
+  std::atomic<bool> m_Ending{false};
+  // Signalled while no network shell of a rename runs (manual reset): the end waits on it.
+  platform::UniqueKernelHandle m_ShellIdle;
 };
 
 }  // namespace tethra::app

@@ -92,7 +92,9 @@ bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {
   const bool hangs = netsh.behaviour == SimNetshConfig::Behaviour::Hangs;
   const platform::Dword exitCode = netsh.exitCode;
   const bool startsFirst = netsh.startsFirst;
-  m_World.startThread(shell, "netsh", [this, process, hangs, exitCode, startsFirst, &kernel] {
+  const platform::Dword delayMs = netsh.delayMs;
+  m_World.startThread(shell, "netsh", [this, process, hangs, exitCode, startsFirst, delayMs, &kernel] {
+    if (delayMs != 0) m_World.block([] { return false; }, m_World.now() + delayMs);
     if (startsFirst) m_Netsh.restartHostedNetwork();
     if (hangs) {
       m_World.event("network shell hangs");

@@ -95,6 +95,7 @@ struct Machine {
   std::vector<RegistryPreset> registry;  // applied after the default "ShareConnection"
   enum class Netsh { Exit, Hangs, Missing } netsh = Netsh::Exit;
   std::uint32_t netshExitCode = 0;
+  std::uint32_t netshDelayMs = 0;  // `delay N ms`: before the shell does anything
   bool netshStartsFirst = false;  // `after-start`: the network started even when it then fails
   std::vector<Fault> faults;
   SharingMachine sharing;

@@ -30,11 +30,13 @@ class SimAllocationFaults;
 
 // What `netsh wlan start hostednetwork` does: exits with `exitCode` (0: after starting the
 // hosted network, a forced start), runs past any wait, or cannot be started. `startsFirst`:
-// the network is started even when the shell then fails or hangs.
+// the network is started even when the shell then fails or hangs. `delayMs`: how long the
+// shell runs before it does anything.
 struct SimNetshConfig {
   enum class Behaviour { Exit, Hangs, Missing } behaviour = Behaviour::Exit;
   platform::Dword exitCode = 0;
   bool startsFirst = false;
+  platform::Dword delayMs = 0;  // the shell's run time before it does anything
 };
 
 struct SimMachineConfig {
