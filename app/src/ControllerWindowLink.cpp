@@ -13,13 +13,13 @@ void CControllerWindowLink::Find() {
   m_WindowObject.ShowWindowAsync(platform::kSW_HIDE);  // another process's: never wait for it
 }
 
-bool CControllerWindowLink::SendStatus(platform::Hwnd from, const std::u16string& code) {
+bool CControllerWindowLink::SendStatus(platform::Hwnd from, const std::u16string& code, std::uint32_t timeoutMs) {
   if (m_Window == nullptr) return false;
   // The controller's window belongs to another process, whose thread may never answer.
   m_WindowObject.ShowWindowAsync(platform::kSW_HIDE);
-  if (!controller::SendCopyData(m_Windows, m_Window, from, controller::PELTO_MSG_CODE, code)) {
+  if (!controller::SendCopyData(m_Windows, m_Window, from, controller::PELTO_MSG_CODE, code, timeoutMs)) {
     platform::TraceLine(m_Trace, "The controller did not take a status code within %u ms.",
-                        static_cast<unsigned>(controller::kControllerSendTimeoutMs));
+                        static_cast<unsigned>(timeoutMs));
   }
   return true;
 }

@@ -4,6 +4,7 @@
 
 #include "tethra/app/AboutDlg.h"
 #include "tethra/app/Resource.h"
+#include "tethra/controller/ControllerLink.h"
 
 namespace tethra::app {
 
@@ -189,7 +190,7 @@ platform::LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wP
   switch (message) {
     case platform::kWM_POWERBROADCAST:
       if (wParam == platform::kPBT_APMSUSPEND) {
-        m_Session.SendMsg2Pelto(u"SHARED_STOPPED_S3_S4");
+        m_Session.SendMsg2Pelto(u"SHARED_STOPPED_S3_S4", controller::kSuspendSendTimeoutMs);
       } else if (wParam == platform::kPBT_APMRESUMEAUTOMATIC) {
         OnClose();
       }

@@ -340,8 +340,8 @@ void CHostedNetworkSession::ShowNameAndKey(const std::u16string* name, const std
   }
 }
 
-void CHostedNetworkSession::SendMsg2Pelto(const std::u16string& code) {
-  if (m_State.SilentClose() || !m_Link.SendStatus(m_Window.GetSafeHwnd(), code)) return;
+void CHostedNetworkSession::SendMsg2Pelto(const std::u16string& code, std::uint32_t timeoutMs) {
+  if (m_State.SilentClose() || !m_Link.SendStatus(m_Window.GetSafeHwnd(), code, timeoutMs)) return;
   PostNotification(u"Sent message to Pelto");
   PostNotification(code);
 }

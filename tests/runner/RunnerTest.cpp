@@ -2,6 +2,7 @@
 // cannot say it: determinism over many runs, and robustness against any window message.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -94,6 +95,34 @@ std::string NoiseScenario(const std::string& machine) {
   for (unsigned w : {0u, 3u, 4u, 7u, 8u, 9u}) text += "when after 1 ms: post message 0x02B1 " + std::to_string(w) + " 0\n";
   text += "when after 100 ms: post close\nexpect exit 0\n";
   return text;
+}
+
+// Windows gives a suspend's handler about two seconds: with a controller whose thread never
+// answers, the suspend's code is given up within them, while other codes wait their 5 s.
+TEST(RunnerTest, ASuspendsCodeIsGivenUpWithinTheTimeWindowsGivesItsHandler) {
+  ParseError error;
+  const auto scenario = ParseScenario(
+      "controller hangs\npolicy absent\n"
+      "when after 20000 ms: power suspend\n"
+      "when after 3000 ms: power resume\n"
+      "expect exit 0\n",
+      "test.scn", &error);
+  ASSERT_TRUE(scenario.has_value()) << error.message();
+  const RunResult result = RunScenario(*scenario, RunOptions{true});
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+  auto stamp = [](const std::string& line) { return std::stoll(line.substr(1, line.find(']') - 1)); };
+  std::optional<long long> suspendedAt;
+  std::vector<long long> sendsGivenUpAfter;  // ms from the suspend, for each send made after it
+  for (const std::string& line : result.transcript) {
+    if (line.find("power suspend") != std::string::npos) suspendedAt = stamp(line);
+    if (suspendedAt && line.find("SendMessageTimeout(") != std::string::npos) {
+      sendsGivenUpAfter.push_back(stamp(line) - *suspendedAt);
+    }
+  }
+  ASSERT_TRUE(suspendedAt.has_value()) << Joined(result);
+  ASSERT_EQ(sendsGivenUpAfter.size(), 2u) << Joined(result);  // the suspend's code, then the close's
+  EXPECT_LT(sendsGivenUpAfter[0], 2000) << Joined(result);
+  EXPECT_GE(sendsGivenUpAfter[1], 3000 + 5000) << Joined(result);
 }
 
 TEST(RunnerTest, NoWindowMessageUpsetsARunningProgram) {

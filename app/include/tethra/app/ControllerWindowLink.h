@@ -14,6 +14,7 @@
 
 #include "tethra/app/DialogState.h"
 #include "tethra/app/framework/Wnd.h"
+#include "tethra/controller/ControllerLink.h"
 #include "tethra/platform/Registry.h"
 #include "tethra/platform/Trace.h"
 #include "tethra/platform/Window.h"
@@ -34,8 +35,9 @@ class CControllerWindowLink {
   // The switch the controller started the program with ("/ShareLAN", ...): sent back with the notice.
   const std::u16string& CommandLine() const { return m_CommandLine; }
 
-  // A status code from `from` (the dialog's window).
-  bool SendStatus(platform::Hwnd from, const std::u16string& code);
+  // A status code from `from` (the dialog's window), given up after `timeoutMs`.
+  bool SendStatus(platform::Hwnd from, const std::u16string& code,
+                  std::uint32_t timeoutMs = controller::kControllerSendTimeoutMs);
   // The name-and-key notice: writes the name and key in use (those the edits show and the next
   // start asks for) to the settings, then tells the controller to read them. Not those in
   // force: they differ after a rename the service read back in another case, or after a read

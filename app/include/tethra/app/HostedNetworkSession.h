@@ -66,7 +66,8 @@ class CHostedNetworkSession {
   void OnMobileHotspotChanged();
 
   // To the controller and the notification log.
-  void SendMsg2Pelto(const std::u16string& code);  // unless the close is a silent one
+  // Unless the close is a silent one; given up after `timeoutMs`.
+  void SendMsg2Pelto(const std::u16string& code, std::uint32_t timeoutMs = controller::kControllerSendTimeoutMs);
   void SendSSIDAndSecurityKey();                   // the name and key in use, while running
   void PostNotification(const std::u16string& text);
   void ShowNameAndKey(const std::u16string* name, const std::u16string* key);  // into those in use

@@ -24,8 +24,11 @@ inline constexpr std::uintptr_t PELTO_MSG_CODE = 1136;
 inline constexpr std::uintptr_t PELTO_MSG_SECURITY_KEY = 1137;
 
 inline constexpr std::uint32_t kControllerSendTimeoutMs = 5000;
+// A suspend's code: Windows gives a PBT_APMSUSPEND handler about two seconds before it may
+// interrupt the program, so the send gives up well within them.
+inline constexpr std::uint32_t kSuspendSendTimeoutMs = 1500;
 
 bool SendCopyData(platform::IWindowSystem& windows, platform::Hwnd to, platform::Hwnd from, std::uintptr_t kind,
-                  const std::u16string& text);
+                  const std::u16string& text, std::uint32_t timeoutMs = kControllerSendTimeoutMs);
 
 }  // namespace tethra::controller
