@@ -85,6 +85,8 @@ void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
     if (!newKey.empty()) applyKey(newKey);
     return;
   }
+  // The end has begun meanwhile: it tells the controller what happened, not the rename.
+  if (m_State.Closing()) return;
   // The restart failed: the rename may have taken effect all the same. A name that cannot be
   // read back says nothing of it: the record keeps the name in force before the command.
   std::u16string nameInForce;
