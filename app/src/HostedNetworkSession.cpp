@@ -40,10 +40,16 @@ CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
     SendMsg2Pelto(u"ICS_FAILED");
     return Opened::kFailed;
   }
-  if (Failed(InitWlan())) {
-    m_State.ReportStartupFailure();
-    SendMsg2Pelto(u"INIT_WLAN_FAILED");
-    return Opened::kFailed;
+  if (const HResult hr = InitWlan(); Failed(hr)) {
+    // A driver without the hosted network answers ERROR_NOT_SUPPORTED, as others report it
+    // unavailable: where the settings ask for the mobile hotspot, it stands in for both (the
+    // network's name, key and adapter then read as unknown).
+    if (hr != platform::HResultFromWin32(platform::kERROR_NOT_SUPPORTED) || !m_StandIn.Wanted()) {
+      m_State.ReportStartupFailure();
+      SendMsg2Pelto(u"INIT_WLAN_FAILED");
+      return Opened::kFailed;
+    }
+    Trace("The hosted network is not supported here; the mobile hotspot stands in.");
   }
   GetHostedNetworkInfo();
   if (m_Sharing.Usable()) {

@@ -14,14 +14,16 @@ namespace {
 constexpr char16_t kUseMobileHotspot[] = u"UseMobileHotspot";
 }  // namespace
 
+bool CHotspotStandIn::Wanted() const {
+  platform::Dword useHotspot = 0;
+  return controller::ReadMachineDword(*m_Platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot,
+                                      useHotspot) &&
+         useHotspot == 1;
+}
+
 CHotspotStandIn::Opening CHotspotStandIn::Open(const ics::CIcsConnectionInfo* selected, platform::Hwnd dialog,
                                                HotspotEvents events) {
-  platform::Dword useHotspot = 0;
-  if (m_AccessPoint != nullptr ||
-      !controller::ReadMachineDword(*m_Platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot, useHotspot) ||
-      useHotspot != 1) {
-    return Opening::NotUsed;
-  }
+  if (m_AccessPoint != nullptr || !Wanted()) return Opening::NotUsed;
   // The hotspot shares the connection the controller named, as sharing would.
   if (selected == nullptr) {
     platform::TraceLine(*m_Platform.trace, "No connection to share over the mobile hotspot.");

@@ -30,6 +30,8 @@ class CHotspotStandIn {
   CHotspotStandIn(const CHotspotStandIn&) = delete;
   CHotspotStandIn& operator=(const CHotspotStandIn&) = delete;
 
+  // Whether the settings ask for the hotspot where there is no hosted network.
+  bool Wanted() const;
   // Once: for `selected` (the connection sharing would share), its messages posted to `dialog`.
   Opening Open(const ics::CIcsConnectionInfo* selected, platform::Hwnd dialog, HotspotEvents events);
   CHotspotAccessPoint* Get() const { return m_AccessPoint.get(); }
