@@ -306,5 +306,31 @@ TEST(SimWlanServiceTest, ClosingTheHandleEndsDelivery) {
   EXPECT_FALSE(rig.service.hasPendingNotification());
 }
 
+// A report is told to the registrations that existed when it was raised: a client that
+// closes and a new one that registers before the delivery (a program ended and started again)
+// leave the new one with nothing of the old one's.
+TEST(SimWlanServiceTest, AReportGoesToTheRegistrationsOfItsMoment) {
+  test::Rig rig;
+  auto first = std::make_unique<Client>(rig.service);
+  first->listen();
+  ASSERT_EQ(rig.service.wlanHostedNetworkStartUsing(first->handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  ASSERT_EQ(rig.service.wlanHostedNetworkStopUsing(first->handle, nullptr, nullptr), platform::kERROR_SUCCESS);
+  Client witness(rig.service);
+  witness.listen();  // registered after both reports were raised
+  first.reset();
+  Client later(rig.service);
+  later.listen();
+  rig.deliver();
+  EXPECT_TRUE(witness.seen.empty());
+  EXPECT_TRUE(later.seen.empty());
+  EXPECT_FALSE(rig.service.hasPendingNotification());
+
+  // What is raised now reaches both registrations that exist.
+  rig.service.machineSetState(platform::kWlanHostedNetworkIdle, platform::kWlanHostedNetworkUnavailable, 12);
+  rig.deliver();
+  EXPECT_EQ(witness.seen, std::vector<std::string>{"state 1->0 reason 12"});
+  EXPECT_EQ(later.seen, std::vector<std::string>{"state 1->0 reason 12"});
+}
+
 }  // namespace
 }  // namespace tethra::wlan

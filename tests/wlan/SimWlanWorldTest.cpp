@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "tethra/sim/Machine.h"
 
@@ -52,6 +53,60 @@ TEST(SimWlanInWorldTest, DeliversOnItsThreadAfterTheCall) {
   }));
   EXPECT_EQ(machine.wlan().state(), platform::kWlanHostedNetworkIdle);
   EXPECT_EQ(machine.wlan().outstandingBuffers(), 0u);
+}
+
+// WlanCloseHandle waits for a running callback, so a thread that closes while it holds the lock
+// that callback waits for waits for ever. The service names that close and the world goes on;
+// the same close once the lock is given back returns after the callback.
+TEST(SimWlanInWorldTest, ACloseUnderTheLockTheCallbackWaitsForIsAMisuse) {
+  for (const bool closeUnderLock : {true, false}) {
+    SCOPED_TRACE(closeUnderLock ? "closed holding the lock" : "closed after leaving it");
+    SimMachine machine(SimMachineConfig{});
+    World& world = machine.world();
+    SimProcess& program = machine.createProgram("tethra", nullptr);
+    struct Guarded {
+      std::unique_ptr<platform::ICriticalSection> lock;
+      bool entered = false;
+      int told = 0;
+      static void Callback(platform::WlanNotificationData*, void* context) {
+        auto* self = static_cast<Guarded*>(context);
+        self->entered = true;
+        self->lock->enter();
+        ++self->told;
+        self->lock->leave();
+      }
+    } guarded;
+    guarded.lock = program.platform().kernel->createCriticalSection();
+    bool closed = false;
+    world.startThread(program, "main", [&] {
+      platform::IWlanApi& api = *program.platform().wlan;
+      platform::Dword version = 0;
+      platform::Handle handle = nullptr;
+      api.wlanOpenHandle(2, nullptr, &version, &handle);
+      api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Guarded::Callback, &guarded,
+                                   nullptr, nullptr);
+      guarded.lock->enter();
+      api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
+      world.block([&] { return guarded.entered; });  // the callback runs and waits for the lock
+      if (!closeUnderLock) guarded.lock->leave();
+      api.wlanCloseHandle(handle, nullptr);
+      closed = true;
+      if (closeUnderLock) guarded.lock->leave();
+    });
+    world.run([&] { world.waitIdle(); });
+
+    const std::vector<std::string> misuses = machine.wlan().misuses();
+    if (closeUnderLock) {
+      EXPECT_FALSE(closed);
+      EXPECT_EQ(guarded.told, 0);
+      EXPECT_EQ(misuses, std::vector<std::string>{"WlanCloseHandle called while holding a lock the running "
+                                                  "notification callback waits for: it never returns"});
+    } else {
+      EXPECT_TRUE(closed);
+      EXPECT_EQ(guarded.told, 1);
+      EXPECT_TRUE(misuses.empty());
+    }
+  }
 }
 
 }  // namespace

@@ -43,11 +43,15 @@ CWlanManager::~CWlanManager() {
 
 HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   if (m_Lock == nullptr) return platform::kE_OUTOFMEMORY;
-  // A failed opening's handle is closed only after the lock is given back: WlanCloseHandle
-  // waits for a running notification callback, and the callback takes this lock.
+  // Handles are closed only after the lock is given back (these locals outlive it):
+  // WlanCloseHandle waits for a running notification callback, and the callback takes this
+  // lock. One is an earlier opening's (a short property answer keeps it until the next Init),
+  // the other this opening's when one of its calls failed.
+  platform::UniqueWlanHandle earlierHandle(nullptr, platform::WlanHandleCloser{&m_Wlan});
   platform::UniqueWlanHandle failedHandle(nullptr, platform::WlanHandleCloser{&m_Wlan});
   CLockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
+  earlierHandle = std::move(m_WlanHandle);
   bool callFailed = false;
   const HResult hr = InitLocked(maxNumberOfPeers, callFailed);
   if (callFailed) failedHandle = std::move(m_WlanHandle);

@@ -23,6 +23,22 @@ namespace {
 
 constexpr platform::Win32Error kERROR_NOT_OWNER{288};
 
+// Names the lock a blocking wait is for, for the length of the wait.
+class AwaitScope {
+ public:
+  AwaitScope(ThreadRec* self, const Holdable* lock) : m_Self(self) {
+    if (m_Self != nullptr) m_Self->awaits = lock;
+  }
+  AwaitScope(const AwaitScope&) = delete;
+  AwaitScope& operator=(const AwaitScope&) = delete;
+  ~AwaitScope() {
+    if (m_Self != nullptr) m_Self->awaits = nullptr;
+  }
+
+ private:
+  ThreadRec* m_Self;
+};
+
 // The clock starts at the scenario's date and moves by virtual milliseconds; the calendar
 // (month lengths, leap years, day of the week) is the standard library's.
 platform::SystemTime AddMilliseconds(const platform::SystemTime& start, std::uint64_t ms) {
@@ -46,9 +62,10 @@ platform::SystemTime AddMilliseconds(const platform::SystemTime& start, std::uin
   return out;
 }
 
-class SimCriticalSection final : public platform::ICriticalSection {
+class SimCriticalSection final : public platform::ICriticalSection, public Holdable {
  public:
   explicit SimCriticalSection(World::Impl& world) : m_World(world) {}
+  ThreadRec* holder() const override { return m_Owner; }
   void enter() override {
     ThreadRec* self = Scheduler::current();
     if (m_Owner == nullptr || m_Owner == self) {
@@ -56,6 +73,8 @@ class SimCriticalSection final : public platform::ICriticalSection {
       ++m_Count;
       return;
     }
+    // The wait names this section, so that whose lock the thread needs can be seen.
+    const AwaitScope awaiting(self, this);
     m_World.wait(
         [this, self] {
           if (m_Owner != nullptr) return false;
@@ -167,6 +186,7 @@ class ProcessKernel final : public platform::IKernel {
     auto take = [object, self, &result]() { return tryTake(*object, self, result); };
     bool got = take();
     if (!got && milliseconds != 0) {
+      const AwaitScope awaiting(self, dynamic_cast<const MutexObject*>(object.get()));
       const std::optional<std::uint64_t> deadline =
           milliseconds == kINFINITE ? std::nullopt : std::optional<std::uint64_t>(m_World.scheduler.now() + milliseconds);
       got = m_World.wait(take, deadline);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Scheduler.h"
 #include "tethra/platform/Kernel.h"
 
 namespace tethra::sim::detail {
@@ -32,7 +33,8 @@ struct EventObject final : KernelObject {
   bool signalled;
 };
 
-struct MutexObject final : KernelObject {
+struct MutexObject final : KernelObject, Holdable {
+  ThreadRec* holder() const override { return owner; }
   std::u16string name;
   ThreadRec* owner = nullptr;
   bool foreignOwner = false;  // held by another instance outside the simulation

@@ -124,6 +124,21 @@ bool Scheduler::idle() {
   return true;
 }
 
+bool Scheduler::waitsForLockOf(std::thread::id waiter, const ThreadRec& holder) const {
+  std::unique_lock lock(m_Mutex);
+  const ThreadRec* t = nullptr;
+  for (const auto& rec : m_Threads) {
+    if (rec->os.get_id() == waiter) t = rec.get();
+  }
+  // Each step moves to another thread; a chain longer than the threads has a cycle.
+  for (std::size_t steps = 0; t != nullptr && steps < m_Threads.size(); ++steps) {
+    if (t->state != ThreadRec::State::Blocked || t->awaits == nullptr) return false;
+    t = t->awaits->holder();
+    if (t == &holder) return true;
+  }
+  return false;
+}
+
 ThreadRec* Scheduler::choose(ThreadRec* self) {
   if (m_Stopped) return nullptr;
   const std::size_t n = m_Threads.size();

@@ -30,6 +30,17 @@ namespace tethra::sim::detail {
 using platform::Dword;  // private header: seen only by the simulated world's own sources
 
 class ProcessImpl;
+class ThreadRec;
+
+// What a thread can hold and others wait for (a critical section, a mutex): a blocked thread
+// names the one it waits for, so that whose lock it needs can be followed.
+class Holdable {
+ public:
+  virtual ThreadRec* holder() const = 0;  // null while nobody holds it
+
+ protected:
+  ~Holdable() = default;
+};
 
 class ThreadRec final : public SimThread {
  public:
@@ -55,6 +66,8 @@ class ThreadRec final : public SimThread {
   bool idleWait = false;
   bool isMachine = false;
   std::function<bool()> ready;
+  // While blocked for a lock: that lock (touched by the baton holder only).
+  const Holdable* awaits = nullptr;
   std::optional<std::uint64_t> deadline;
   std::condition_variable cv;
   std::thread os;
@@ -97,6 +110,9 @@ class Scheduler {
   // Every thread of `process` that has not finished is parked (never gets the baton again).
   void parkProcess(const ProcessImpl& process);
   bool idle();
+  // Whether the thread running on `waiter` is blocked for a lock that `holder` holds, directly
+  // or through the holders of the locks those threads wait for in turn. Baton holder only.
+  bool waitsForLockOf(std::thread::id waiter, const ThreadRec& holder) const;
 
   // Ends the threads that never ran and joins them and the finished ones. False when some
   // thread is still inside program code (blocked or parked): the caller must then keep the

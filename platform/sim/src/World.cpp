@@ -186,6 +186,11 @@ bool World::waitIdle(std::optional<std::uint64_t> deadlineMs) {
 
 std::uint64_t World::programWakeUps() const { return m_Impl->scheduler.programWakeUps(); }
 
+bool World::waitsForCaller(std::thread::id waiter) const {
+  const detail::ThreadRec* self = detail::Scheduler::current();
+  return self != nullptr && m_Impl->scheduler.waitsForLockOf(waiter, *self);
+}
+
 SimRegistry& World::registry() { return m_Impl->registry; }
 SimWindowSystem& World::windows() { return m_Impl->windows; }
 FaultPlan& World::faults() { return m_Impl->faults; }

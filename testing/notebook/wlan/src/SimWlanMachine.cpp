@@ -89,6 +89,14 @@ void* SimWlanService::allocateLocked(std::size_t size, std::string origin) {
 
 void SimWlanService::queueLocked(Dword code, Dword size, const void* data, std::size_t dataBytes) {
   Pending pending;
+  // Addressed to the registrations of this moment: one made later (a new instance's) was not
+  // there when it happened, and one undone before delivery is told nothing.
+  for (const auto& [handle, registration] : m_Handles) {
+    if (registration.callback != nullptr && (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) != 0) {
+      pending.addressees.push_back(registration.serial);
+    }
+  }
+  if (pending.addressees.empty()) return;  // nobody registered: told to nobody
   pending.code = code;
   pending.size = size;
   if (size != 0) {
@@ -154,11 +162,15 @@ bool SimWlanService::hasPendingNotification() const {
   return !m_Pending.empty();
 }
 
+bool SimWlanService::addressedLocked(const Pending& pending, const Registration& registration) {
+  return registration.callback != nullptr && (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) != 0 &&
+         std::find(pending.addressees.begin(), pending.addressees.end(), registration.serial) !=
+             pending.addressees.end();
+}
+
 bool SimWlanService::awaitedLocked(const Pending& pending, std::optional<Client> client) const {
   for (const auto& [handle, registration] : m_Handles) {
-    if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
-      continue;
-    }
+    if (!addressedLocked(pending, registration)) continue;
     if (client && registration.client != *client) continue;
     if (std::find(pending.served.begin(), pending.served.end(), registration.client) == pending.served.end()) {
       return true;
@@ -187,9 +199,7 @@ void SimWlanService::deliverNext(std::optional<Client> only) {
     std::memcpy(told.data(), &front.code, sizeof front.code);
     told.insert(told.end(), front.data.begin(), front.data.end());
     for (auto& [handle, registration] : m_Handles) {
-      if (registration.callback == nullptr || (registration.source & platform::kWLAN_NOTIFICATION_SOURCE_HNWK) == 0) {
-        continue;
-      }
+      if (!addressedLocked(front, registration)) continue;
       if (only && registration.client != *only) continue;
       if (std::find(front.served.begin(), front.served.end(), registration.client) != front.served.end()) continue;
       if (registration.ignoreDuplicate && registration.last == told) {

@@ -47,6 +47,7 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
   TETHRA_SIM_RETURN_FAULT(call)
   bool waitForCallback = false;
   bool fromCallback = false;
+  bool underCallbackLock = false;
   std::vector<std::string> events;
   {
     std::lock_guard lock(m_Mutex);
@@ -55,8 +56,14 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
     // As on Windows: a callback that is running finishes before the handle is gone, so a
     // close from inside the callback waits for itself.
     fromCallback = m_Delivering && m_DeliveringThread == std::this_thread::get_id();
+    // The same when the running callback waits for a lock the closing thread holds: the close
+    // waits for the callback, the callback for the lock.
+    underCallbackLock = m_Delivering && !fromCallback && m_Host.callbackWaitsForCaller(m_DeliveringThread);
     if (fromCallback) {
       m_Misuses.push_back("WlanCloseHandle called from inside the notification callback: it never returns");
+    } else if (underCallbackLock) {
+      m_Misuses.push_back(
+          "WlanCloseHandle called while holding a lock the running notification callback waits for: it never returns");
     } else {
       const std::uint32_t refs = it->second.startRefs;
       m_Handles.erase(it);
@@ -69,6 +76,10 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
   for (std::string& line : events) m_Host.event(std::move(line));
   if (fromCallback) {
     m_Host.event("wlan WlanCloseHandle inside the callback: waits for ever");
+    m_Host.waitUntil([] { return false; });
+  }
+  if (underCallbackLock) {
+    m_Host.event("wlan WlanCloseHandle under the lock the running callback waits for: both wait for ever");
     m_Host.waitUntil([] { return false; });
   }
   if (waitForCallback) {
@@ -99,6 +110,7 @@ Win32Error SimWlanService::wlanRegisterNotification(platform::Handle clientHandl
     it->second.callback = callback;
     it->second.context = context;
     it->second.source = notifSource;
+    it->second.serial = ++m_NextRegistration;  // told only what is raised from now on
   }
   it->second.client = owner;
   it->second.ignoreDuplicate = ignoreDuplicate != 0;

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "tethra/platform/Platform.h"
@@ -110,6 +111,11 @@ class World {
   bool idle() const;
   // Blocks the machine thread until idle() holds or a deadline passes; see block().
   bool waitIdle(std::optional<std::uint64_t> deadlineMs = std::nullopt);
+
+  // Whether the simulated thread running on `waiter` is blocked for a critical section or
+  // mutex that the calling thread holds, directly or through the holders of what those threads
+  // wait for: the caller waiting for `waiter` would wait for ever.
+  bool waitsForCaller(std::thread::id waiter) const;
 
   // How often a thread of the program process got the baton after having blocked.
   std::uint64_t programWakeUps() const;

@@ -37,6 +37,7 @@ class SimWlan final : private WorldServiceHost<IWlanServiceHost> {
   void notificationQueued() override {}  // each WLAN thread's block() predicate sees the queue
   void deliveryEnded() override {}
   void waitUntil(std::function<bool()> ready) override;
+  bool callbackWaitsForCaller(std::thread::id deliverer) override { return m_World.waitsForCaller(deliverer); }
 
   std::unique_ptr<SimWlanService> m_Service;
 };

@@ -10,7 +10,8 @@
 //
 // Threads: API calls from any program thread; machine actions from the machine; deliverNext
 // only from the host's WLAN thread. Notifications are queued by the call or action that causes
-// them and delivered one at a time by deliverNext, after that call has returned.
+// them, each for the registrations that exist at that moment (a later one never gets it), and
+// delivered one at a time by deliverNext, after that call has returned.
 // Results are Win32 codes: 0, 6 unknown handle, 50 hosted network not supported, 87 bad
 // argument, 1610 no settings yet, 5023 wrong state, or the code of a `fault wlan` rule.
 #pragma once
@@ -94,6 +95,10 @@ class IWlanServiceHost : public IServiceHost {
   virtual void deliveryEnded() = 0;
   // Blocks the calling program thread until `ready` holds.
   virtual void waitUntil(std::function<bool()> ready) = 0;
+  // Whether the thread running on `deliverer` (inside a notification callback) waits for a lock
+  // the calling thread holds, directly or through the holders of other locks: a caller that
+  // waited for that callback would wait for ever. A host that cannot see locks answers false.
+  virtual bool callbackWaitsForCaller(std::thread::id /*deliverer*/) { return false; }
 };
 
 class SimWlanService final : public platform::IWlanApi {
@@ -173,8 +178,9 @@ class SimWlanService final : public platform::IWlanApi {
   void machineRadioOff();
   // The physical adapter is disabled: the network unavailable and its virtual adapter gone.
   void machineAdapterDisabled();
-  // A program thread called WlanCloseHandle from inside the notification callback: the call
-  // never returns. Each such misuse, one line.
+  // A program thread called WlanCloseHandle from inside the notification callback, or while it
+  // held a lock that a running callback waits for: the call never returns. Each such misuse,
+  // one line.
   std::vector<std::string> misuses() const;
 
   // --- Inspection (expectations) ----------------------------------------------------------------
@@ -207,12 +213,15 @@ class SimWlanService final : public platform::IWlanApi {
     bool ignoreDuplicate = false;
     std::vector<std::uint8_t> last;  // the last notification told (code, then data)
     std::uint32_t startRefs = 0;  // successful StartUsing calls not yet undone
+    std::uint64_t serial = 0;     // this registration's own number (0: none made yet)
   };
   struct Pending {
     platform::Dword code = 0;
     platform::Dword size = 0;
     std::vector<std::uint8_t> data;
     std::vector<Client> served;  // clients that had it already
+    // The registrations that existed when it was raised: only they are told.
+    std::vector<std::uint64_t> addressees;
   };
   class Call;
 
@@ -230,6 +239,9 @@ class SimWlanService final : public platform::IWlanApi {
   // What refuses a stop (StopUsing, ForceStop): an unknown handle, no hosted network support, a
   // network that is not running.
   std::optional<platform::Win32Error> stopRefusalLocked(platform::Handle clientHandle) const;
+  // Whether `registration` is one `pending` is for: a registration for hosted-network reports
+  // that existed when it was raised.
+  static bool addressedLocked(const Pending& pending, const Registration& registration);
   // Whether a registration of `client` (any client: nullopt) still waits for `pending`.
   bool awaitedLocked(const Pending& pending, std::optional<Client> client) const;
   std::string ssidForTranscriptLocked() const;
@@ -259,6 +271,7 @@ class SimWlanService final : public platform::IWlanApi {
 
   std::uintptr_t m_NextHandle = 0x57A00000;
   std::map<platform::Handle, Registration> m_Handles;
+  std::uint64_t m_NextRegistration = 0;
   std::deque<Pending> m_Pending;
   bool m_Delivering = false;
   std::thread::id m_DeliveringThread;
