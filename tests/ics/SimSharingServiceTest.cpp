@@ -57,7 +57,22 @@ TEST(SimSharingServiceTest, ASecondConnectionOnASideSwitchesTheFirstOff) {
   EXPECT_TRUE(rig.service().sharedSinceStart().empty());
 }
 
-// The names the sharing enumeration lists now, and those the connection manager lists.
+// The names an enumerator of either kind lists, to its end.
+template <typename Enumerator>
+std::vector<std::u16string> NamesOf(SharingRig& rig, Enumerator& enumerator) {
+  std::vector<std::u16string> names;
+  for (;;) {
+    ComPtr<platform::INetConnection> connection;
+    std::uint32_t fetched = 0;
+    if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK) return names;
+    platform::NetconProperties* properties = nullptr;
+    connection->GetProperties(&properties);
+    names.emplace_back(properties->pszwName);
+    rig.service().freeProperties(properties);
+  }
+}
+
+// What the sharing enumeration lists now, and what the connection manager lists.
 std::vector<std::u16string> SharingList(SharingRig& rig) {
   ComPtr<platform::INetSharingManager> manager;
   rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
@@ -65,16 +80,7 @@ std::vector<std::u16string> SharingList(SharingRig& rig) {
   manager->get_EnumEveryConnection(collection.put());
   ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
   collection->get__NewEnum(enumerator.put());
-  std::vector<std::u16string> names;
-  for (;;) {
-    ComPtr<platform::INetConnection> connection;
-    std::uint32_t fetched = 0;
-    if (enumerator->Next(1, connection.put(), &fetched) != platform::kS_OK) return names;
-    platform::NetconProperties* properties = nullptr;
-    connection->GetProperties(&properties);
-    names.emplace_back(properties->pszwName);
-    rig.service().freeProperties(properties);
-  }
+  return NamesOf(rig, *enumerator);
 }
 std::vector<std::u16string> FolderList(SharingRig& rig) {
   ComPtr<platform::INetConnectionManager> manager;
@@ -82,16 +88,7 @@ std::vector<std::u16string> FolderList(SharingRig& rig) {
                                            platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
   ComPtr<platform::IEnumNetConnection> enumerator;
   manager->EnumConnections(0, enumerator.put());
-  std::vector<std::u16string> names;
-  for (;;) {
-    ComPtr<platform::INetConnection> connection;
-    std::uint32_t fetched = 0;
-    if (enumerator->Next(1, connection.put(), &fetched) != platform::kS_OK) return names;
-    platform::NetconProperties* properties = nullptr;
-    connection->GetProperties(&properties);
-    names.emplace_back(properties->pszwName);
-    rig.service().freeProperties(properties);
-  }
+  return NamesOf(rig, *enumerator);
 }
 
 // The hosted network's connection lives with its virtual adapter: the connection manager lists
