@@ -10,7 +10,9 @@
 #include "tethra/controller/SettingsStore.h"
 #include "tethra/ics/ConnectionReset.h"
 #include "tethra/ics/NetshellModule.h"
+#include "tethra/platform/Com.h"
 #include "tethra/platform/Handle.h"
+#include "tethra/platform/Trace.h"
 
 namespace tethra::app {
 
@@ -83,6 +85,15 @@ HResult CSharingSession::InitIcs() {
     ics::NSModDeinit();
     return hr;
   }
+  // The process's COM security, right after COM's initialisation as the sharing pages ask, so
+  // that the enumeration lists RAS connections. Here, because this is the process's first COM
+  // work: the connection reset and the mobile hotspot come later on this thread, the watcher's
+  // apartment makes no object of its own, and without the rights or the policy nothing uses
+  // the sharing interfaces. Once per process (InitIcs runs once); a failure (RPC_E_TOO_LATE:
+  // set already) costs at most the RAS connections, so sharing goes on.
+  const HResult security = m_Platform.com->coInitializeSecurity(
+      platform::kRPC_C_AUTHN_LEVEL_PKT, platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE);
+  platform::TraceLine(*m_Platform.trace, "InitIcs, CoInitializeSecurity Ret %x", platform::Raw(security));
   auto manager = std::unique_ptr<ics::CIcsManager>(new (std::nothrow)
                                                        ics::CIcsManager(*m_Platform.sharing, *m_Platform.trace));
   hr = manager != nullptr ? manager->InitIcsManager() : platform::kE_OUTOFMEMORY;

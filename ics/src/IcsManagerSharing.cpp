@@ -63,28 +63,32 @@ void CIcsManager::GetIcsConnections(base::CRefList<CIcsConnectionInfo*>& list) {
 
 void CIcsManager::CacheICSIntfIndex() {
   TETHRA_CHECK_THREAD(m_Thread);
-  m_lPublicIndex = -1;
-  m_lPrivateIndex = -1;
+  m_CachedPublic.reset();
+  m_CachedPrivate.reset();
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
     CIcsConnection& connection = m_pConnections[i];
     if (!connection.IsSupported()) continue;
     connection.RefreshSharingEnabled();
     if (!connection.m_bSharingEnabled) continue;
-    if (connection.m_bPublic) m_lPublicIndex = i;
-    if (connection.m_bPrivate) m_lPrivateIndex = i;
+    if (connection.m_bPublic) m_CachedPublic = connection.m_Properties.record.guidId;
+    if (connection.m_bPrivate) m_CachedPrivate = connection.m_Properties.record.guidId;
   }
 }
 
+// The remembered connections are looked up in the enumeration as it stands now; a pair one of
+// whose connections is gone (or no longer supported) is not put back.
 void CIcsManager::RestoreICSIntf() {
   TETHRA_CHECK_THREAD(m_Thread);
   DisableIcsOnAll();
-  if (m_lPublicIndex >= 0 && m_lPrivateIndex >= 0 && m_lPublicIndex < m_lNumConns &&
-      m_lPrivateIndex < m_lNumConns) {
-    m_pConnections[m_lPublicIndex].EnableAsPublic();
-    m_pConnections[m_lPrivateIndex].EnableAsPrivate();
+  std::int32_t publicIndex = -1;
+  std::int32_t privateIndex = -1;
+  if (m_CachedPublic && m_CachedPrivate && platform::Succeeded(GetIndexByGuid(&*m_CachedPublic, publicIndex)) &&
+      platform::Succeeded(GetIndexByGuid(&*m_CachedPrivate, privateIndex))) {
+    m_pConnections[publicIndex].EnableAsPublic();
+    m_pConnections[privateIndex].EnableAsPrivate();
   }
-  m_lPublicIndex = -1;
-  m_lPrivateIndex = -1;
+  m_CachedPublic.reset();
+  m_CachedPrivate.reset();
 }
 
 }  // namespace tethra::ics

@@ -191,33 +191,54 @@ TEST_F(ManagerTest, CachesThePreviousPairAndRestoresItPublicFirst) {
   Start(ThreeConnections(SimSharingRole::Public, SimSharingRole::Private));
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
   manager->CacheICSIntfIndex();
-  EXPECT_EQ(manager->m_lPublicIndex, 0);
-  EXPECT_EQ(manager->m_lPrivateIndex, 1);
+  EXPECT_EQ(manager->m_CachedPublic, test::Gid(1));
+  EXPECT_EQ(manager->m_CachedPrivate, test::Gid(2));
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
   ASSERT_EQ(manager->ResetIcsManager(), platform::kS_OK);
   manager->RestoreICSIntf();
   EXPECT_EQ(rig->service().sharedName(SimSharingRole::Public), u"Ethernet");
   EXPECT_EQ(rig->service().sharedName(SimSharingRole::Private), u"Home");
-  EXPECT_EQ(manager->m_lPublicIndex, -1);
-  EXPECT_EQ(manager->m_lPrivateIndex, -1);
+  EXPECT_FALSE(manager->m_CachedPublic);
+  EXPECT_FALSE(manager->m_CachedPrivate);
   const auto& events = rig->events();
   EXPECT_EQ(events.back(), "sharing \"Home\" private");
 }
 
-TEST_F(ManagerTest, WithNothingCachedOrFewerRecordsRestoringOnlySwitchesOff) {
+// The hosted network's connection joins the sharing enumeration once the network has run, here
+// ahead of the others: the pair remembered before is put back by identity, not by position
+// (positions would share the virtual adapter as public and "Ethernet" as private).
+TEST_F(ManagerTest, RestoresThePairByIdentityWhenAConnectionJoinedAheadOfIt) {
+  Start(Machine({test::Connection(3, u"Hosted", u"Virtual"),
+                 test::Connection(1, u"Ethernet", u"Wired", SimSharingRole::Public),
+                 test::Connection(2, u"Home", u"Home", SimSharingRole::Private)}));
+  bool started = false;
+  rig->service().setHostedAdapter(test::Gid(3), [&started] { return sim::SimHostedAdapter{true, started}; });
+  ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
+  ASSERT_EQ(manager->m_lNumConns, 2);  // not yet listed: the hosted network never ran
+  manager->CacheICSIntfIndex();
+  started = true;
+  ASSERT_EQ(manager->ResetIcsManager(), platform::kS_OK);
+  ASSERT_EQ(manager->m_lNumConns, 3);
+  ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
+  manager->RestoreICSIntf();
+  EXPECT_EQ(rig->service().sharedName(SimSharingRole::Public), u"Ethernet");
+  EXPECT_EQ(rig->service().sharedName(SimSharingRole::Private), u"Home");
+}
+
+TEST_F(ManagerTest, WithNothingCachedOrASideGoneRestoringOnlySwitchesOff) {
   Start(ThreeConnections());
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
   manager->CacheICSIntfIndex();
-  EXPECT_EQ(manager->m_lPublicIndex, -1);
-  EXPECT_EQ(manager->m_lPrivateIndex, -1);
+  EXPECT_FALSE(manager->m_CachedPublic);
+  EXPECT_FALSE(manager->m_CachedPrivate);
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
   manager->RestoreICSIntf();
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Public));
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Private));
 
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
-  manager->m_lPublicIndex = 0;
-  manager->m_lPrivateIndex = 3;  // beyond the records of the current enumeration
+  manager->m_CachedPublic = test::Gid(1);
+  manager->m_CachedPrivate = test::Gid(9);  // no longer among the records
   rig->mark();
   manager->RestoreICSIntf();
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Public));

@@ -57,6 +57,79 @@ TEST(SimSharingServiceTest, ASecondConnectionOnASideSwitchesTheFirstOff) {
   EXPECT_TRUE(rig.service().sharedSinceStart().empty());
 }
 
+// The names an enumerator of either kind lists, to its end.
+template <typename Enumerator>
+std::vector<std::u16string> NamesOf(SharingRig& rig, Enumerator& enumerator) {
+  std::vector<std::u16string> names;
+  for (;;) {
+    ComPtr<platform::INetConnection> connection;
+    std::uint32_t fetched = 0;
+    if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK) return names;
+    platform::NetconProperties* properties = nullptr;
+    connection->GetProperties(&properties);
+    names.emplace_back(properties->pszwName);
+    rig.service().freeProperties(properties);
+  }
+}
+
+// What the sharing enumeration lists now, and what the connection manager lists.
+std::vector<std::u16string> SharingList(SharingRig& rig) {
+  ComPtr<platform::INetSharingManager> manager;
+  rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
+  ComPtr<platform::INetSharingEveryConnectionCollection> collection;
+  manager->get_EnumEveryConnection(collection.put());
+  ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
+  collection->get__NewEnum(enumerator.put());
+  return NamesOf(rig, *enumerator);
+}
+std::vector<std::u16string> FolderList(SharingRig& rig) {
+  ComPtr<platform::INetConnectionManager> manager;
+  rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
+                                           platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+  ComPtr<platform::IEnumNetConnection> enumerator;
+  manager->EnumConnections(0, enumerator.put());
+  return NamesOf(rig, *enumerator);
+}
+
+// The hosted network's connection lives with its virtual adapter: the connection manager lists
+// it whenever the adapter exists, the sharing enumeration only once the network has run; after
+// a stop its sharing can still be switched off, and it is excused at the end only once gone.
+TEST(SimSharingServiceTest, TheHostedConnectionLivesWithItsVirtualAdapter) {
+  SharingRig rig(Three());
+  sim::SimHostedAdapter adapter{true, false};
+  rig.service().setHostedAdapter(test::Gid(3), [&adapter] { return adapter; });
+  EXPECT_EQ(FolderList(rig), (std::vector<std::u16string>{u"A", u"B", u"C"}));
+  EXPECT_EQ(SharingList(rig), (std::vector<std::u16string>{u"A", u"B"}));
+  adapter.startedSincePresent = true;  // the hosted network ran (and may have stopped again)
+  EXPECT_EQ(SharingList(rig), (std::vector<std::u16string>{u"A", u"B", u"C"}));
+  auto hosted = ConfigurationOf(rig, 2);
+  ASSERT_EQ(hosted->EnableSharing(platform::kICSSHARINGTYPE_PRIVATE), platform::kS_OK);
+  EXPECT_EQ(rig.service().sharedSinceStart(), std::vector<std::u16string>{u"C"});
+  EXPECT_EQ(hosted->DisableSharing(), platform::kS_OK);
+  ASSERT_EQ(hosted->EnableSharing(platform::kICSSHARINGTYPE_PRIVATE), platform::kS_OK);
+
+  adapter = {false, false};  // the physical adapter disabled: the connection is gone, shared
+  EXPECT_EQ(FolderList(rig), (std::vector<std::u16string>{u"A", u"B"}));
+  EXPECT_EQ(hosted->DisableSharing(), platform::kE_FAIL);
+  EXPECT_TRUE(rig.service().sharedSinceStart().empty());
+  EXPECT_EQ(ConfigurationOf(rig, 1)->EnableSharing(platform::kICSSHARINGTYPE_PRIVATE), platform::kE_FAIL);
+}
+
+// "To enumerate RAS connections, each process calling the ICS API should call
+// CoInitializeSecurity": a RAS connection is listed for sharing only to a process that did.
+TEST(SimSharingServiceTest, ListsRasConnectionsOnlyToAProcessThatInitialisedComSecurity) {
+  sim::SimSharingConfig config = Three();
+  config.connections[1].ras = true;
+  SharingRig rig(std::move(config));
+  EXPECT_EQ(SharingList(rig), (std::vector<std::u16string>{u"A", u"C"}));
+  EXPECT_EQ(FolderList(rig), (std::vector<std::u16string>{u"A", u"B", u"C"}));
+  bool secured = true;
+  rig.service().setCallerSecurity([&secured] { return secured; });
+  EXPECT_EQ(SharingList(rig), (std::vector<std::u16string>{u"A", u"B", u"C"}));
+  secured = false;
+  EXPECT_EQ(SharingList(rig), (std::vector<std::u16string>{u"A", u"C"}));
+}
+
 TEST(SimSharingServiceTest, CountsReferencesAndObjectsUntilTheLastRelease) {
   SharingRig rig(Three());
   {

@@ -13,6 +13,7 @@ class CountingCom final : public IComRuntime {
   HResult coInitializeEx(Dword) override { return kS_OK; }
   HResult coInitialize() override { return kS_OK; }
   void coUninitialize() override { ++uninitialized; }
+  HResult coInitializeSecurity(Dword, Dword, Dword) override { return kS_OK; }
   int uninitialized = 0;
 };
 

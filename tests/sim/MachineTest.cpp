@@ -67,5 +67,56 @@ TEST(SimMachineTest, EachInstanceOwnsItsAreasAndHearsTheServiceOnItsOwnThreadWhi
   EXPECT_FALSE(machine.wlan().hasPendingNotification());
 }
 
+// The RAS connections the sharing enumeration lists to the calling process.
+std::size_t ListedForSharing(SimMachine& machine) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < machine.sharing().connections().size(); ++i) n += machine.sharing().listedForSharing(i);
+  return n;
+}
+
+// COM security is the process's own: once, after the thread's COM initialisation, and a RAS
+// connection is listed for sharing only to the instance that set the levels the ICS pages ask.
+TEST(SimMachineTest, ComSecurityIsSetOncePerProcessAndListsRasConnectionsOnlyToThatProcess) {
+  SimMachineConfig config;
+  SimConnectionConfig vpn;
+  vpn.guid = platform::Guid{0x5A1E0006, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0xB0, 0x01}};
+  vpn.name = u"Office VPN";
+  vpn.ras = true;
+  config.sharing.connections = {vpn};
+  SimMachine machine(config);
+  World& world = machine.world();
+  SimProcess& first = machine.createProgram("first", nullptr);
+  SimProcess& second = machine.createProgram("second", nullptr);
+  std::vector<platform::HResult> answers;
+  std::vector<std::size_t> listed;
+  bool firstDone = false;
+  world.startThread(first, "main", [&] {
+    platform::IComRuntime& com = *first.platform().com;
+    answers.push_back(com.coInitializeSecurity(platform::kRPC_C_AUTHN_LEVEL_PKT,
+                                               platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
+    com.coInitializeEx(platform::kCOINIT_MULTITHREADED);
+    answers.push_back(com.coInitializeSecurity(platform::kRPC_C_AUTHN_LEVEL_PKT,
+                                               platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
+    answers.push_back(com.coInitializeSecurity(platform::kRPC_C_AUTHN_LEVEL_PKT,
+                                               platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
+    listed.push_back(ListedForSharing(machine));
+    firstDone = true;
+    world.block([] { return false; });
+  });
+  world.startThread(second, "main", [&] {
+    world.block([&] { return firstDone; });
+    platform::IComRuntime& com = *second.platform().com;
+    com.coInitializeEx(platform::kCOINIT_MULTITHREADED);
+    listed.push_back(ListedForSharing(machine));  // the first instance's security is not its own
+    answers.push_back(com.coInitializeSecurity(2, platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
+    listed.push_back(ListedForSharing(machine));  // set, but not with the levels the pages ask
+    world.block([] { return false; });
+  });
+  world.run([&] { world.waitIdle(); });
+  EXPECT_EQ(answers, (std::vector<platform::HResult>{platform::HResult{0x800401F0u}, platform::kS_OK,
+                                                     platform::kRPC_E_TOO_LATE, platform::kS_OK}));
+  EXPECT_EQ(listed, (std::vector<std::size_t>{1, 0, 0}));
+}
+
 }  // namespace
 }  // namespace tethra::sim

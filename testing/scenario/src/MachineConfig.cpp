@@ -58,6 +58,7 @@ sim::SimSharingConfig SharingConfig(const Machine& m) {
                                                                    : sim::SimSharingRole::Off;
     connection.supported = spec.supported;
     connection.present = spec.present;
+    connection.ras = spec.kind == sim::SimConnectionKind::Ras;
     c.connections.push_back(connection);
   }
   // No `connection` line: the notebook's own two, the hosted network's on the WLAN adapter.

@@ -401,6 +401,11 @@ void ParseFault(Cursor& c, Machine& m, int line) {
   } else if (f.target == "ics") {
     f.operation = IcsOperation(c);
     f.code = c.number("an HRESULT", kHResultMin, kDwordMax);
+  } else if (f.target == "com") {
+    // The one COM call a scenario can fail: the process's security.
+    const std::string_view functions[] = {"CoInitializeSecurity"};
+    f.operation = WordFrom(c, "a COM function", "COM function", functions);
+    f.code = c.number("an HRESULT", kHResultMin, kDwordMax);
   } else if (f.target == "ics-grow") {
   } else if (f.target == "hotspot") {
     f.operation = HotspotOperation(c);

@@ -48,6 +48,12 @@ std::optional<sim::SimConnectionConfig> ParseConnection(const std::wstring& entr
   return c;
 }
 
+// The virtual adapter as the WLAN service starts with it (SimWlanService's own rule).
+sim::SimHostedAdapter AdapterAtStart(const sim::SimWlanConfig& wlan) {
+  const bool present = wlan.supported && wlan.capable && wlan.allowed && !wlan.firstUse;
+  return {present, present && wlan.state == platform::kWlanHostedNetworkActive};
+}
+
 // The machine of the variables: the default notebook's, changed where a variable says so.
 SharingMachineSetup FromVariables(std::vector<std::string> notes) {
   SharingMachineSetup setup;
@@ -56,7 +62,7 @@ SharingMachineSetup FromVariables(std::vector<std::string> notes) {
   setup.config = simrunner::SharingConfig(machine);
   const sim::SimWlanConfig wlan = simrunner::WlanConfig(machine.wlan);
   setup.hostedAdapter = wlan.adapter;
-  setup.hostedStartState = wlan.state;
+  setup.hostedAdapterAtStart = AdapterAtStart(wlan);
   if (const auto installed = Environment(L"TETHRA_SIMSHARING_INSTALLED")) setup.config.installed = *installed != L"0";
   if (const auto list = Environment(L"TETHRA_SIMSHARING_CONNECTIONS")) {
     setup.config.connections.clear();
@@ -81,7 +87,7 @@ SharingMachineSetup ReadSharingMachine() {
   setup.config = simrunner::SharingConfig(file.scenario->machine);
   const sim::SimWlanConfig wlan = simrunner::WlanConfig(file.scenario->machine.wlan);
   setup.hostedAdapter = wlan.adapter;
-  setup.hostedStartState = wlan.state;
+  setup.hostedAdapterAtStart = AdapterAtStart(wlan);
   setup.faults = simrunner::FaultPlanOf(file.scenario->machine);
   setup.notes.push_back("scenario " + Narrow(*Environment(L"TETHRA_SCENARIO")));
   return setup;

@@ -19,11 +19,10 @@ namespace tethra::tools {
 
 struct SharingMachineSetup {
   sim::SimSharingConfig config;
-  // The hosted network's virtual adapter, whose connection is listed only while the hosted
-  // network is active, and the hosted network's state at the start (while the WLAN service of the
-  // process has not been reached).
+  // The hosted network's virtual adapter, whose connection lives with it, and the adapter at the
+  // start (while the WLAN service of the process has not been reached).
   platform::Guid hostedAdapter{};
-  std::uint32_t hostedStartState = 0;
+  sim::SimHostedAdapter hostedAdapterAtStart;
   sim::FaultPlan faults;            // `fault ics ...` and `fault ics-grow` lines (others never asked for)
   std::vector<std::string> notes;   // log lines: where the machine came from, what was refused
 };

@@ -36,9 +36,13 @@ SharingServer::SharingServer() {
   }
   sim::ISharingServiceHost& host = *this;
   m_Service = std::make_unique<sim::SimSharingService>(host, nullptr, std::move(setup.config));
-  m_Service->setListedWhen([adapter = setup.hostedAdapter, start = setup.hostedStartState](const platform::Guid& guid) {
-    return guid != adapter || PlantedWlanState().value_or(start) == platform::kWlanHostedNetworkActive;
+  // The WLAN service of the process, once reached, has the virtual adapter; before, the machine's
+  // start state stands.
+  m_Service->setHostedAdapter(setup.hostedAdapter, [start = setup.hostedAdapterAtStart] {
+    const std::optional<PlantedAdapter> now = PlantedVirtualAdapter();
+    return now ? sim::SimHostedAdapter{now->present, now->startedSincePresent} : start;
   });
+  m_Service->setCallerSecurity([] { return PlantedComSecurityForSharing(); });
   write(std::string("service ready: sharing ") + (m_Service->installed() ? "installed" : "not installed") +
         ", connections" + described);
   writeNowIfChanged(true);

@@ -2,11 +2,11 @@
 // service (SimSharingService) on the machine of SharingMachine.h, its planted faults, the lock
 // that serialises every call into it, the count of live COM objects by kind, and the log.
 //
-// The hosted network's connection (the one on the WLAN adapter's GUID) is listed only while the
-// hosted network is active, as on the simulated notebook; the state comes from the planted
-// wlanapi.dll of the same process (tools/common/wlan_link.h says why so). The end check first
-// has that service close the ended process's handles, since a StartUsing undone with them takes
-// the network, and with it that connection, out of the list.
+// The hosted network's connection (the one on the WLAN adapter's GUID) lives with the virtual
+// adapter, and RAS connections are listed only to a program that set COM security, as on the
+// simulated notebook; both come from the planted wlanapi.dll of the same process
+// (tethra/wine/WlanLink.h says why so). The end check first has that service close the ended
+// process's handles, so that it sees the hosted network as it is once the process has gone.
 //
 // Owner: made at the first call of any export and never destroyed (the DLL pins itself: the
 // service stands for a system service that outlives every client object). Threads: any; the

@@ -8,6 +8,7 @@
 // argument, 5023 wrong state, or the code of the scenario's `fault wlan` rule.
 #include <type_traits>
 
+#include "ComSecurityWatch.h"
 #include "DialogWatch.h"
 #include "RegistrationWatch.h"
 #include "WlanDll.h"
@@ -181,15 +182,34 @@ BOOL WINAPI SimWlanHostedNetworkState(DWORD* state) {
   return TRUE;
 }
 
+BOOL WINAPI SimWlanVirtualAdapter(BOOL* present, BOOL* startedSincePresent) {
+  SimWlanDll* dll = SimWlanDll::IfMade();
+  if (dll == nullptr || present == nullptr || startedSincePresent == nullptr) return FALSE;
+  const auto inside = dll->enter();
+  *present = dll->service().virtualAdapterPresent() ? TRUE : FALSE;
+  *startedSincePresent = dll->service().startedSinceAdapterPresent() ? TRUE : FALSE;
+  return TRUE;
+}
+
+BOOL WINAPI SimComSecurityForSharing(BOOL* forSharing) {
+  if (forSharing == nullptr || !tethra::tools::ComSecurityWatchState().empty()) return FALSE;  // not watched
+  *forSharing = tethra::tools::ComSecurityForSharing() ? TRUE : FALSE;
+  return TRUE;
+}
+
 VOID WINAPI SimWlanProcessEnded() {
   if (SimWlanDll* dll = SimWlanDll::IfMade()) dll->processEnded();
 }
 
-// Loaded, at the program's start: its device registrations are watched from before its first.
+// Loaded, at the program's start: its device registrations and its COM security call are watched
+// from before its first.
 // The process ends (not a FreeLibrary: the program never unloads the WLAN library, and the
 // handles stay open while it runs): its handles are closed as the system closes them.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH) tethra::tools::WatchDeviceRegistrations();
+  if (reason == DLL_PROCESS_ATTACH) {
+    tethra::tools::WatchDeviceRegistrations();
+    tethra::tools::WatchComSecurity();
+  }
   if (reason == DLL_PROCESS_DETACH && reserved != nullptr) SimWlanProcessEnded();
   return TRUE;
 }
@@ -213,4 +233,6 @@ static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkForceStop), PfnWlanHo
 static_assert(std::is_same_v<decltype(&SimWlanAllocateMemory), PfnWlanAllocateMemory>);
 static_assert(std::is_same_v<decltype(&SimWlanFreeMemory), PfnWlanFreeMemory>);
 static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkState), tethra::tools::PlantedWlanStateFn>);
+static_assert(std::is_same_v<decltype(&SimWlanVirtualAdapter), tethra::tools::PlantedVirtualAdapterFn>);
+static_assert(std::is_same_v<decltype(&SimComSecurityForSharing), tethra::tools::PlantedComSecurityFn>);
 static_assert(std::is_same_v<decltype(&SimWlanProcessEnded), tethra::tools::PlantedWlanEndFn>);

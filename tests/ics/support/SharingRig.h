@@ -29,7 +29,20 @@ class CountingCom final : public platform::IComRuntime {
   platform::HResult coInitializeEx(platform::Dword) override { return next(); }
   platform::HResult coInitialize() override { return next(); }
   void coUninitialize() override { ++uninitialised; }
+  // Records the levels asked for; answers `securityAnswer`.
+  platform::HResult coInitializeSecurity(platform::Dword authnLevel, platform::Dword impLevel,
+                                         platform::Dword capabilities) override {
+    securityCalls.push_back({authnLevel, impLevel, capabilities});
+    return securityAnswer;
+  }
+  struct SecurityCall {
+    platform::Dword authnLevel;
+    platform::Dword impLevel;
+    platform::Dword capabilities;
+  };
   platform::HResult answer = platform::kS_OK;
+  platform::HResult securityAnswer = platform::kS_OK;
+  std::vector<SecurityCall> securityCalls;
   int initialised = 0;
   int uninitialised = 0;
 

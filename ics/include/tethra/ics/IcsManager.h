@@ -2,7 +2,9 @@
 // It creates the platform sharing manager, enumerates every connection into an array of
 // CIcsConnection records (counted first, so the array is allocated once), finds records by
 // GUID, shares one public/private pair after switching sharing off everywhere, and remembers
-// and restores the pair that was active before the program changed anything.
+// and restores the pair that was active before the program changed anything. The pair is
+// remembered by the connections' GUIDs, not by their positions: the hosted network's connection
+// may join the list between the two enumerations, anywhere in it.
 //
 // Owner: the dialog (m_pIcsManager); the manager owns the platform sharing manager's reference
 // and the record array. Dialog's thread only (COM multithreaded apartment). Codes: HRESULTs;
@@ -13,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "tethra/base/RefList.h"
 #include "tethra/base/ThreadChecker.h"
@@ -49,8 +52,9 @@ class CIcsManager {
   std::unique_ptr<CIcsConnection[]> m_pConnections;
   bool m_bInstalled = false;
   std::int32_t m_lNumConns = 0;
-  std::int32_t m_lPublicIndex = -1;
-  std::int32_t m_lPrivateIndex = -1;
+  // The pair CacheICSIntfIndex found shared (each side on its own: one may be missing).
+  std::optional<platform::Guid> m_CachedPublic;
+  std::optional<platform::Guid> m_CachedPrivate;
 
  private:
   void ReleaseContents();

@@ -68,7 +68,7 @@ platform::HResult SimSharingConfiguration::DisableSharing() {
     return c.result(*fault);
   }
   // A connection that is gone keeps its sharing: nothing reaches it through the API.
-  if (!m_Service.listed(m_Index)) return c.result(platform::kE_FAIL);
+  if (!m_Service.exists(m_Index)) return c.result(platform::kE_FAIL);
   m_Service.switchOffAsked(m_Index, false);
   m_Service.setRole(m_Index, SimSharingRole::Off);
   return c.result(platform::kS_OK);
@@ -83,7 +83,7 @@ platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
   TETHRA_SIM_RETURN_FAULT(c)
   // A connection that is gone but still shared keeps its side: nothing else can be shared until
   // it is back and switched off.
-  if (!m_Service.listed(m_Index) || m_Service.sideHeldByAbsent(m_Index)) return c.result(platform::kE_FAIL);
+  if (!m_Service.exists(m_Index) || m_Service.sideHeldByAbsent(m_Index)) return c.result(platform::kE_FAIL);
   m_Service.switchOffAsked(m_Index, false);  // switched on again: its switch-off is due anew
   m_Service.setRole(m_Index, isPublic ? SimSharingRole::Public : SimSharingRole::Private);
   return c.result(platform::kS_OK);
@@ -93,17 +93,20 @@ platform::HResult SimSharingConfiguration::EnableSharing(std::int32_t type) {
 
 namespace {
 
-// One step of either enumeration of connections: S_OK with the next one, S_FALSE at the end.
-platform::HResult NextConnection(SimSharingService& service, const char* operation, std::size_t& position,
-                                 std::uint32_t count, platform::INetConnection** connection,
+// One step of either enumeration of connections: S_OK with the next one it lists, S_FALSE at
+// the end. The sharing enumeration lists fewer than the connection manager (`forSharing`).
+platform::HResult NextConnection(SimSharingService& service, const char* operation, bool forSharing,
+                                 std::size_t& position, std::uint32_t count, platform::INetConnection** connection,
                                  std::uint32_t* fetched) {
   auto c = service.call(operation, std::to_string(position));
   if (count != 1 || connection == nullptr) return c.result(platform::kE_INVALIDARG);
   *connection = nullptr;
   if (fetched != nullptr) *fetched = 0;
   TETHRA_SIM_RETURN_FAULT(c)
-  // Only the connections present now are listed.
-  while (position < service.connections().size() && !service.listed(position)) ++position;
+  auto listed = [&service, forSharing](std::size_t i) {
+    return forSharing ? service.listedForSharing(i) : service.exists(i);
+  };
+  while (position < service.connections().size() && !listed(position)) ++position;
   if (position >= service.connections().size()) return c.result(platform::kS_FALSE);
   *connection = new SimConnection(service, position++);
   if (fetched != nullptr) *fetched = 1;
@@ -114,7 +117,7 @@ platform::HResult NextConnection(SimSharingService& service, const char* operati
 
 platform::HResult SimEveryConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                                std::uint32_t* fetched) {
-  return NextConnection(m_Service, "next", m_Position, count, connection, fetched);
+  return NextConnection(m_Service, "next", true, m_Position, count, connection, fetched);
 }
 
 platform::HResult SimEveryConnectionEnum::Reset() {
@@ -167,7 +170,7 @@ platform::HResult SimNetSharingManager::get_INetSharingConfigurationForINetConne
 
 platform::HResult SimNetConnectionEnum::Next(std::uint32_t count, platform::INetConnection** connection,
                                              std::uint32_t* fetched) {
-  return NextConnection(m_Service, "enum-connections-next", m_Position, count, connection, fetched);
+  return NextConnection(m_Service, "enum-connections-next", false, m_Position, count, connection, fetched);
 }
 
 platform::HResult SimNetConnectionEnum::Reset() {

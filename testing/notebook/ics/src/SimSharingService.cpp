@@ -132,7 +132,7 @@ std::vector<std::u16string> SimSharingService::sharedSinceStart() const {
     const SimSharingRole start = i < m_StartRoles.size() ? m_StartRoles[i] : SimSharingRole::Off;
     // A connection that is gone cannot be switched off by anyone, and one whose switch-off the
     // service refused was asked for: neither is the program's fault.
-    if (!listed(i)) continue;
+    if (!exists(i)) continue;
     if (i < m_OffRefused.size() && m_OffRefused[i]) continue;
     if (m_Connections[i].role != SimSharingRole::Off && m_Connections[i].role != start) {
       names.push_back(m_Connections[i].name);
@@ -146,14 +146,28 @@ void SimSharingService::switchOffAsked(std::size_t index, bool refused) {
   m_OffRefused[index] = refused;
 }
 
-bool SimSharingService::listed(std::size_t index) const {
+bool SimSharingService::exists(std::size_t index) const {
   const SimConnectionConfig& c = m_Connections[index];
-  return c.present && (!m_ListedWhen || m_ListedWhen(c.guid));
+  if (!c.present) return false;
+  if (!m_HostedAdapter || c.guid != *m_HostedAdapter || !m_HostedAdapterState) return true;
+  return m_HostedAdapterState().present;
+}
+
+bool SimSharingService::listedForSharing(std::size_t index) const {
+  if (!exists(index)) return false;
+  const SimConnectionConfig& c = m_Connections[index];
+  // "The wireless Hosted Network must be started before calling get_EnumEveryConnection."
+  if (m_HostedAdapter && c.guid == *m_HostedAdapter && m_HostedAdapterState &&
+      !m_HostedAdapterState().startedSincePresent) {
+    return false;
+  }
+  // RAS connections only to a process that called CoInitializeSecurity as the ICS pages ask.
+  return !c.ras || (m_CallerSecurity && m_CallerSecurity());
 }
 
 bool SimSharingService::sideHeldByAbsent(std::size_t except) const {
   for (std::size_t i = 0; i < m_Connections.size(); ++i) {
-    if (i != except && !listed(i) && m_Connections[i].role != SimSharingRole::Off) return true;
+    if (i != except && !exists(i) && m_Connections[i].role != SimSharingRole::Off) return true;
   }
   return false;
 }

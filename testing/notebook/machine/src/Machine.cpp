@@ -25,11 +25,17 @@ SimMachine::SimMachine(const SimMachineConfig& config)
   m_Hotspot = &machine.own(std::make_unique<SimHotspot>(*m_World, config.hotspot, std::move(profiles)));
   m_Ics = &machine.own(std::make_unique<SimIcs>(*m_World, std::move(sharing)));
   SimWlanService& wlan = m_Wlan->service();
-  // The hosted network's virtual adapter is listed among the connections only while it runs.
-  m_Ics->service().setListedWhen([&wlan, adapter = config.wlan.adapter](const platform::Guid& guid) {
-    return guid != adapter || wlan.state() == platform::kWlanHostedNetworkActive;
+  // The hosted network's connection lives with its virtual adapter (docs/sharing-contract.md).
+  m_Ics->service().setHostedAdapter(config.wlan.adapter, [&wlan] {
+    return SimHostedAdapter{wlan.virtualAdapterPresent(), wlan.startedSinceAdapterPresent()};
   });
   World& world = *m_World;
+  // COM security is the calling process's own.
+  m_Ics->service().setCallerSecurity([&world] {
+    SimProcess* process = world.currentProcess();
+    const auto* com = process != nullptr ? dynamic_cast<const SimCom*>(process->platform().com) : nullptr;
+    return com != nullptr && com->securityForSharing();
+  });
   m_Netsh = &machine.own(std::make_unique<SimNetsh>(config.netsh, [&wlan, &world] {
     if (wlan.restart()) world.block([&wlan] { return !wlan.hasPendingNotification(); });
   }));

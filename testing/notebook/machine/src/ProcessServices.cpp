@@ -3,9 +3,13 @@
 
 #include <cstring>
 
+#include "tethra/sim/ServiceCalls.h"
+
 namespace tethra::sim {
 
 namespace {
+constexpr platform::HResult kCO_E_NOTINITIALIZED{0x800401F0u};
+
 struct SimSid {
   platform::SidIdentifierAuthority authority;
   std::uint8_t count;
@@ -64,6 +68,26 @@ void SimCom::coUninitialize() {
   auto it = m_Threads.find(std::this_thread::get_id());
   if (it != m_Threads.end() && --it->second.count == 0) m_Threads.erase(it);
   m_World.recordCall("com", "CoUninitialize", "", "");
+}
+
+platform::HResult SimCom::coInitializeSecurity(platform::Dword authnLevel, platform::Dword impLevel,
+                                              platform::Dword capabilities) {
+  const std::string levels = "authentication " + std::to_string(authnLevel) + " impersonation " +
+                             std::to_string(impLevel) + " capabilities " + std::to_string(capabilities);
+  auto record = [&](platform::HResult hr, const char* text) {
+    m_World.recordCall("com", "CoInitializeSecurity", levels, text);
+    return hr;
+  };
+  if (const auto rule = m_World.faults().take("com", "CoInitializeSecurity")) {
+    return record(FaultStatus<platform::HResult>(rule->code), "fault");
+  }
+  if (m_SecuritySet) return record(platform::kRPC_E_TOO_LATE, "RPC_E_TOO_LATE");
+  // COM must be initialised on the calling thread first.
+  if (!m_Threads.contains(std::this_thread::get_id())) return record(kCO_E_NOTINITIALIZED, "CO_E_NOTINITIALIZED");
+  m_SecuritySet = true;
+  m_SecurityForSharing = authnLevel == platform::kRPC_C_AUTHN_LEVEL_PKT &&
+                         impLevel == platform::kRPC_C_IMP_LEVEL_IMPERSONATE;
+  return record(platform::kS_OK, "S_OK");
 }
 
 bool SimProcessStart::shellExecuteEx(platform::ShellExecuteInfo* info) {

@@ -1,5 +1,5 @@
 // The areas each simulated program process has of its own beyond the World's core: its token's
-// group membership, COM initialisation per thread, and the start of the network shell ("netsh")
+// group membership, COM initialisation per thread and the process's COM security, and the start of the network shell ("netsh")
 // with the handles of the shells it started. Owner: the process's parts, for the life of the
 // World. Threads: the baton holder. Calls are recorded in the world.
 #pragma once
@@ -34,6 +34,12 @@ class SimCom final : public platform::IComRuntime {
   platform::HResult coInitializeEx(platform::Dword coInit) override;
   platform::HResult coInitialize() override { return coInitializeEx(0x2); }
   void coUninitialize() override;
+  // Once per process and after the calling thread's initialisation; a second call is too late.
+  // `fault com CoInitializeSecurity HRESULT` makes the call fail before it has any effect.
+  platform::HResult coInitializeSecurity(platform::Dword authnLevel, platform::Dword impLevel,
+                                         platform::Dword capabilities) override;
+  // The process's security was set with the levels the ICS pages ask for (RAS connections).
+  bool securityForSharing() const { return m_SecurityForSharing; }
 
  private:
   struct Apartment {
@@ -42,6 +48,8 @@ class SimCom final : public platform::IComRuntime {
   };
   World& m_World;
   std::map<std::thread::id, Apartment> m_Threads;
+  bool m_SecuritySet = false;
+  bool m_SecurityForSharing = false;
 };
 
 // The machine's network shell: what `netsh wlan start hostednetwork` does on this notebook,

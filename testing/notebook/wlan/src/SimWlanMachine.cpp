@@ -69,6 +69,7 @@ SimWlanService::SimWlanService(IWlanServiceHost& host, platform::ICodePage& code
   if (m_State == platform::kWlanHostedNetworkActive) m_Peers = config.peers;
   // A network found running was started by someone else: no handle of a program holds it.
   m_Forced = m_State == platform::kWlanHostedNetworkActive;
+  m_StartedSinceAdapter = m_State == platform::kWlanHostedNetworkActive;
   if (!m_Configured) {
     // Nothing was ever configured: no name, no peer limit, no key of the user's.
     m_Settings = {};
@@ -110,6 +111,7 @@ void SimWlanService::queueLocked(Dword code, Dword size, const void* data, std::
 
 void SimWlanService::changeStateLocked(std::uint32_t oldState, std::uint32_t newState, std::uint32_t reason) {
   m_State = newState;
+  if (newState == platform::kWlanHostedNetworkActive) m_StartedSinceAdapter = true;
   if (newState != platform::kWlanHostedNetworkActive) {
     m_Peers.clear();
     dropStartsLocked();
@@ -308,6 +310,7 @@ void SimWlanService::machineRadioOff() {
 void SimWlanService::machineAdapterDisabled() {
   WithEvents(m_Mutex, m_Events, m_Host, [&] {
     m_AdapterPresent = false;
+    m_StartedSinceAdapter = false;
     m_Events.push_back("wlan adapter disabled: the virtual adapter is gone");
     if (m_State != platform::kWlanHostedNetworkUnavailable) {
       changeStateLocked(m_State, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
@@ -367,6 +370,16 @@ bool SimWlanService::restart() {
 std::uint32_t SimWlanService::state() const {
   std::lock_guard lock(m_Mutex);
   return m_State;
+}
+
+bool SimWlanService::virtualAdapterPresent() const {
+  std::lock_guard lock(m_Mutex);
+  return m_Supported && m_Capable && m_Enabled && m_AdapterPresent && m_Configured;
+}
+
+bool SimWlanService::startedSinceAdapterPresent() const {
+  std::lock_guard lock(m_Mutex);
+  return m_StartedSinceAdapter;
 }
 
 std::vector<std::uint8_t> SimWlanService::ssidBytes() const {

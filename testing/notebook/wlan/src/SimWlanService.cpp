@@ -247,6 +247,7 @@ Win32Error SimWlanService::wlanHostedNetworkSetProperty(platform::Handle clientH
     std::memcpy(&enable, data, sizeof enable);
     if ((enable != 0) != m_Enabled) m_Events.push_back(enable != 0 ? "wlan enabled" : "wlan disabled");
     m_Enabled = enable != 0;
+    if (!m_Enabled) m_StartedSinceAdapter = false;  // its virtual adapter goes with it
     if (!m_Enabled && m_State != platform::kWlanHostedNetworkUnavailable) {
       changeStateLocked(m_State, platform::kWlanHostedNetworkUnavailable, kReasonInterfaceUnavailable);
     } else if (m_Enabled && m_Capable && m_AdapterPresent && m_State == platform::kWlanHostedNetworkUnavailable) {

@@ -245,6 +245,9 @@ class FailingComRuntime : public platform::IComRuntime, public UnexpectedCallLog
   platform::HResult coInitializeEx(platform::Dword) override { return unexpected("coInitializeEx"), kFailingHResult; }
   platform::HResult coInitialize() override { return unexpected("coInitialize"), kFailingHResult; }
   void coUninitialize() override { unexpected("coUninitialize"); }
+  platform::HResult coInitializeSecurity(platform::Dword, platform::Dword, platform::Dword) override {
+    return unexpected("coInitializeSecurity"), kFailingHResult;
+  }
 };
 
 class FailingSharing : public platform::ISharing, public UnexpectedCallLog {

@@ -41,6 +41,16 @@ struct SimConnectionConfig {
   // false: gone (its adapter removed) but its sharing settings kept, as Windows keeps them: not
   // listed, and while it holds a side no other pair can be shared.
   bool present = true;
+  // A dial-up or VPN connection: the sharing enumeration lists it only to a process that
+  // initialised COM security as the ICS pages ask.
+  bool ras = false;
+};
+
+// The hosted network's virtual adapter as the WLAN service has it: whether it exists, and
+// whether the hosted network has run since it appeared.
+struct SimHostedAdapter {
+  bool present = true;
+  bool startedSincePresent = true;
 };
 
 struct SimSharingConfig {
@@ -85,19 +95,30 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
                                                                const char* exportName) override;
   bool freeLibrary(platform::Hmodule module) override;
 
-  // Whether a connection the machine knows is listed now besides its own `present` (the hosted
-  // network's connection only while the hosted network runs). Set by the machine; none: all.
-  void setListedWhen(std::function<bool(const platform::Guid&)> listed) { m_ListedWhen = std::move(listed); }
-  bool listed(std::size_t index) const;
-  // Some connection that is not listed still holds a side: EnableSharing of any other fails.
+  // The hosted network's connection is the one on `adapter`: it exists while the virtual adapter
+  // does, and the sharing enumeration lists it only once the hosted network has run since then.
+  // Set by the machine; none: every present connection is listed.
+  void setHostedAdapter(const platform::Guid& adapter, std::function<SimHostedAdapter()> state) {
+    m_HostedAdapter = adapter;
+    m_HostedAdapterState = std::move(state);
+  }
+  // Whether the process calling now initialised COM security with the ICS pages' levels. Set by
+  // the machine; none: no process did.
+  void setCallerSecurity(std::function<bool()> initialised) { m_CallerSecurity = std::move(initialised); }
+  // In the Connections folder now: the connection manager lists it and its sharing can change.
+  bool exists(std::size_t index) const;
+  // Listed by the sharing enumeration to the calling process now.
+  bool listedForSharing(std::size_t index) const;
+  // Some connection that does not exist still holds a side: EnableSharing of any other fails.
   bool sideHeldByAbsent(std::size_t except) const;
 
   // --- Inspection -----------------------------------------------------------------------------
   const std::vector<SimConnectionConfig>& connections() const { return m_Connections; }
   std::optional<std::u16string> sharedName(SimSharingRole role) const;
-  // The connections listed and shared now in a role they did not have when the service started,
-  // that the program did not ask to switch off, or asked without the service refusing (one that
-  // is gone keeps its sharing whatever the program does, and a refusal is the service's).
+  // The connections that exist and are shared now in a role they did not have when the service
+  // started, that the program did not ask to switch off, or asked without the service refusing
+  // (one that is gone keeps its sharing whatever the program does, and a refusal is the
+  // service's).
   std::vector<std::u16string> sharedSinceStart() const;
   // For the connections' objects: the program asked to switch one off, and how it went.
   void switchOffAsked(std::size_t index, bool refused);
@@ -158,7 +179,9 @@ class SimSharingService final : public platform::ISharing, public platform::IMod
   bool m_Installed;
   SimSharingConfig::Netshell m_Netshell;
   std::vector<SimSharingRole> m_StartRoles;  // by index; connections added later started off
-  std::function<bool(const platform::Guid&)> m_ListedWhen;
+  std::optional<platform::Guid> m_HostedAdapter;
+  std::function<SimHostedAdapter()> m_HostedAdapterState;
+  std::function<bool()> m_CallerSecurity;
   std::vector<bool> m_OffRefused;  // by index: the program's last switch-off was refused
 
   CallCounts m_Calls;

@@ -185,6 +185,11 @@ class SimWlanService final : public platform::IWlanApi {
 
   // --- Inspection (expectations) ----------------------------------------------------------------
   std::uint32_t state() const;
+  // The virtual adapter (and with it the hosted network's connection) exists: the physical
+  // adapter is there, the hosted network is supported and allowed, and its settings were made.
+  bool virtualAdapterPresent() const;
+  // The hosted network has been active since the virtual adapter last appeared.
+  bool startedSinceAdapterPresent() const;
   std::vector<std::uint8_t> ssidBytes() const;
   std::u16string ssidText() const;  // through the active code page
   std::optional<std::u16string> keyText() const;  // null: no key, or not a passphrase
@@ -260,6 +265,7 @@ class SimWlanService final : public platform::IWlanApi {
   const std::u16string m_HostName;
   bool m_Forced = false;  // started by a forced start (the network shell's), tied to no handle
   bool m_AdapterPresent = true;  // the physical adapter, and with it the virtual one
+  bool m_StartedSinceAdapter = false;  // active at some moment since the virtual adapter appeared
   std::vector<std::string> m_Misuses;
   std::uint32_t m_State;
   platform::WlanHostedNetworkConnectionSettings m_Settings{};
