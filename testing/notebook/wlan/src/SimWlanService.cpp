@@ -49,6 +49,18 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
   bool fromCallback = false;
   bool underCallbackLock = false;
   std::vector<std::string> events;
+  // The world is asked outside this service's lock: the world's scheduler takes this lock when
+  // it tests the WLAN thread's wait, so the two are never held in the other order. One
+  // simulated thread runs at a time, so nothing changes in between.
+  bool delivering = false;
+  std::thread::id deliveringThread;
+  {
+    std::lock_guard lock(m_Mutex);
+    delivering = m_Delivering;
+    deliveringThread = m_DeliveringThread;
+  }
+  const bool callbackBlockedOnCaller = delivering && deliveringThread != std::this_thread::get_id() &&
+                                       m_Host.callbackWaitsForCaller(deliveringThread);
   {
     std::lock_guard lock(m_Mutex);
     const auto it = m_Handles.find(clientHandle);
@@ -58,7 +70,7 @@ Win32Error SimWlanService::wlanCloseHandle(platform::Handle clientHandle, void*)
     fromCallback = m_Delivering && m_DeliveringThread == std::this_thread::get_id();
     // The same when the running callback waits for a lock the closing thread holds: the close
     // waits for the callback, the callback for the lock.
-    underCallbackLock = m_Delivering && !fromCallback && m_Host.callbackWaitsForCaller(m_DeliveringThread);
+    underCallbackLock = m_Delivering && !fromCallback && callbackBlockedOnCaller;
     if (fromCallback) {
       m_Misuses.push_back("WlanCloseHandle called from inside the notification callback: it never returns");
     } else if (underCallbackLock) {
