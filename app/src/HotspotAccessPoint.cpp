@@ -169,7 +169,7 @@ void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
   if (!m_Hotspot->TakeOutcome(number, outcome)) return;
   NoteOutcome(outcome);
   if (!outcome.ended) {
-    // Past its bound, cancelled; its end (a message more) is met by AfterGivenUp.
+    // Past its bound (cancelled, unless a stop); its end (a message more) is met by AfterGivenUp.
     m_Steps.clear();
     Finished(outcome.result);
     return;
