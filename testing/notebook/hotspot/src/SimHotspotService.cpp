@@ -641,7 +641,10 @@ std::size_t SimHotspotService::managersAlive() const {
 
 bool SimHotspotService::stopRefused() const {
   std::lock_guard lock(m_Mutex);
-  return m_StopRefused && m_State == TetheringState::On;
+  // A stop that never ends is the system's refusal too: the program asked, nothing came of it.
+  const bool stuck =
+      std::any_of(m_Hung.begin(), m_Hung.end(), [](const Delivery& d) { return d.operation == "stop"; });
+  return (m_StopRefused || stuck) && m_State == TetheringState::On;
 }
 
 std::vector<std::string> SimHotspotService::violations() const {

@@ -164,7 +164,8 @@ class SimHotspotService final : public platform::IMobileHotspot {
   // after every scenario.
   std::vector<std::string> violations() const;
   // The hotspot is on because the system refused the last stop asked (and nothing started it
-  // since): the end check excuses it, as the sharing check excuses a refused switch-off.
+  // since), or a stop asked never ends: the end check excuses it, as the sharing check excuses
+  // a refused switch-off.
   bool stopRefused() const;
   // The state when the service was made: the hotspot must be off at the end unless it was on.
   platform::TetheringState initialState() const { return m_InitialState; }
