@@ -216,14 +216,14 @@ void CHostedNetworkSession::ProcessNotifications() {
   }
 }
 
-void CHostedNetworkSession::OnHostedNetworkStarted() {
+void CHostedNetworkSession::OnHostedNetworkStarted(bool announce) {
   PostNotification(u"Started using hosted Network.");
   m_State.NoteStarted(true);
   m_HostedNetwork.Manager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
   m_Controls.ShowStartButton(true);
   m_Controls.EnableStart(true);
   m_Controls.EnableEntry(false);
-  SendSSIDAndSecurityKey();
+  if (announce) SendSSIDAndSecurityKey();
 }
 
 void CHostedNetworkSession::OnHostedNetworkStopped() {
@@ -267,7 +267,9 @@ bool CHostedNetworkSession::RunMobileHotspotInstead() {
   HotspotEvents events;
   events.started = [this] {
     m_Controls.ShowStatus(true);
-    OnHostedNetworkStarted();
+    // A rename written while the hotspot started runs next: the start's name is no longer the
+    // one asked for, and the rename announces the new one once the hotspot runs with it.
+    OnHostedNetworkStarted(m_State.RenameFinished());
   };
   events.startFailed = [this](HResult failure) {
     EnableAllControls();

@@ -47,18 +47,52 @@ void CHotspotAccessPoint::SetInForce(const platform::AccessPointConfig& config) 
   m_InForce = config;
 }
 
+HResult CHotspotAccessPoint::ReadState(platform::TetheringState& state) {
+  const HResult hr = m_Hotspot->GetState(state);
+  std::lock_guard lock(m_Mutex);
+  m_SeenState = hr;
+  if (hr == platform::kS_OK) m_SeenOn = state == platform::TetheringState::On;
+  return hr;
+}
+
+void CHotspotAccessPoint::NoteOutcome(const wlan::HotspotOutcome& outcome) {
+  if (!outcome.ended || outcome.result != platform::kS_OK || outcome.operation == HotspotOperation::Configure) return;
+  std::lock_guard lock(m_Mutex);
+  m_SeenState = platform::kS_OK;
+  m_SeenOn = outcome.operation != HotspotOperation::Stop;
+}
+
+void CHotspotAccessPoint::ReadBack() {
+  platform::TetheringState state = platform::TetheringState::Unknown;
+  ReadState(state);
+  std::u16string name;
+  HResult hr = platform::kS_OK;
+  if (m_RanSession) {
+    name = m_SessionName;  // what the session last started with, not what a rename asked for
+  } else {
+    platform::AccessPointConfig config;
+    hr = m_Hotspot->GetConfiguration(config);
+    name = config.ssid;
+  }
+  std::lock_guard lock(m_Mutex);
+  m_SeenName = hr;
+  if (hr == platform::kS_OK) m_SeenNameText = std::move(name);
+}
+
 bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfig>& wanted,
                                   platform::AccessPointConfig& inForce, HResult& hr) {
   platform::AccessPointConfig current;
   platform::TetheringState state = platform::TetheringState::Unknown;
   hr = m_Hotspot->GetConfiguration(current);
-  if (hr == platform::kS_OK) hr = m_Hotspot->GetState(state);
+  if (hr == platform::kS_OK) hr = ReadState(state);
   if (hr != platform::kS_OK) return false;
   // A hotspot that runs already keeps what it runs with, as a running hosted network does.
   m_Adopted = state == platform::TetheringState::On;
   inForce = m_Adopted ? current : wanted.value_or(current);
   if (!m_Adopted && inForce != current) m_Prepared = inForce;
   SetInForce(inForce);
+  std::lock_guard lock(m_Mutex);
+  m_SeenNameText = inForce.ssid;
   return true;
 }
 
@@ -101,6 +135,7 @@ void CHotspotAccessPoint::Advance() {
         break;
       case HotspotOperation::SessionStart:
         hr = m_Hotspot->BeginSessionStart(step.config);
+        m_SessionAsked = step.config.ssid;
         break;
       case HotspotOperation::Stop:
         hr = m_Hotspot->BeginStop();
@@ -132,8 +167,9 @@ void CHotspotAccessPoint::Advance() {
 void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
   wlan::HotspotOutcome outcome;
   if (!m_Hotspot->TakeOutcome(number, outcome)) return;
+  NoteOutcome(outcome);
   if (!outcome.ended) {
-    // Past its bound, cancelled; its end (a message more) is met by AfterGivenUp.
+    // Past its bound (cancelled, unless a stop); its end (a message more) is met by AfterGivenUp.
     m_Steps.clear();
     Finished(outcome.result);
     return;
@@ -147,7 +183,10 @@ void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
     Finished(outcome.result);
     return;
   }
-  if (outcome.operation == HotspotOperation::SessionStart) m_RanSession = true;
+  if (outcome.operation == HotspotOperation::SessionStart) {
+    m_RanSession = true;
+    m_SessionName = m_SessionAsked;
+  }
   Advance();
 }
 
@@ -157,13 +196,14 @@ void CHotspotAccessPoint::Finished(HResult hr) {
   switch (purpose) {
     case Purpose::Starting:
       if (hr == platform::kS_OK) {
-        m_Events.started();
+        m_Events.started();  // a rename asked meanwhile runs next (below), and announces itself
       } else {
         m_Events.startFailed(hr);
         RestoreIfNeeded();
       }
       break;
     case Purpose::Renaming:
+      if (hr != platform::kS_OK) ReadBack();  // the watcher asks whether it took all the same
       CompleteRename(hr == platform::kS_OK ? 1 : 0);
       break;
     case Purpose::Restoring:
@@ -207,7 +247,7 @@ void CHotspotAccessPoint::OnChangeMessage(bool watching) {
   // While an operation of ours runs, its own end says what became of the hotspot.
   if (!watching || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
   platform::TetheringState state = platform::TetheringState::Unknown;
-  if (m_Hotspot->GetState(state) != platform::kS_OK) return;
+  if (ReadState(state) != platform::kS_OK) return;
   if (state == platform::TetheringState::InTransition) {
     // No notification is promised when a transition ends: look again, a bounded number of times.
     if (m_LookAgain < kHotspotLookAgainTimes) {
@@ -220,9 +260,8 @@ void CHotspotAccessPoint::OnChangeMessage(bool watching) {
   if (state == platform::TetheringState::Off) m_Events.stoppedElsewhere();
 }
 
-platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool started) {
-  // Not running: the name takes effect at the next start, as with the hosted network.
-  if (!started) return 1;
+platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool /*started*/) {
+  // Only the dialog's thread knows whether the hotspot runs, or is still starting.
   auto request = std::make_shared<RenameRequest>();
   request->wanted = wanted;
   request->done =
@@ -240,11 +279,19 @@ platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig&
 void CHotspotAccessPoint::OnRenameMessage() { StartRenameIfAny(); }
 
 void CHotspotAccessPoint::StartRenameIfAny() {
-  if (m_Purpose != Purpose::None || m_Hotspot->Busy()) return;  // asked again when that ends
+  // While the start (or anything) runs, the rename waits: it is asked again when that ends.
+  if (m_Ended || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
+  bool on = false;
   {
     std::lock_guard lock(m_Mutex);
     if (m_RenameAsked == nullptr) return;
     m_Renaming = std::move(m_RenameAsked);
+    on = m_SeenOn;
+  }
+  if (!on) {
+    // Not running: the name takes effect at the next start, as with the hosted network.
+    CompleteRename(1);
+    return;
   }
   const platform::AccessPointConfig wanted = m_Renaming->wanted;
   std::deque<Step> steps;
@@ -254,6 +301,7 @@ void CHotspotAccessPoint::StartRenameIfAny() {
     // A running hotspot takes a new persistent configuration only when it starts again.
     platform::AccessPointConfig current;
     if (const HResult hr = m_Hotspot->GetConfiguration(current); hr != platform::kS_OK) {
+      ReadBack();
       CompleteRename(0);
       return;
     }
@@ -272,20 +320,33 @@ void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
 }
 
 void CHotspotAccessPoint::FinishForEnd() {
+  // One end sequence per end, however many ways out ask for it: one stop, one restore.
+  if (m_Ended) return;
+  m_Ended = true;
   m_Steps.clear();
   m_Purpose = Purpose::None;
   LeaveAsFound();
   m_Hotspot->Close();
+  // A watcher still waiting for a rename learns that it did not happen; the end tells the rest.
+  CompleteRename(0);
+  {
+    std::lock_guard lock(m_Mutex);
+    m_Renaming = std::move(m_RenameAsked);
+  }
+  CompleteRename(0);
 }
 
 void CHotspotAccessPoint::LeaveAsFound() {
   if (!m_Hotspot->SettleForEnd(kHotspotEndWaitMs)) {
-    // Still in flight past the bound: nothing more can be asked of the system now.
+    // Still in flight past the bound: nothing more can be asked of the system now. A stop
+    // among them finishes on its own, as the system's service finishes it.
     platform::TraceLine(m_Trace, "CHotspotAccessPoint: the end leaves an operation in flight");
     return;
   }
   platform::TetheringState state = platform::TetheringState::Unknown;
-  if (m_Hotspot->GetState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
+  if (ReadState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
+    // Asked once: a stop the system refused is not asked again, and one still running is left
+    // to finish (it is never cancelled).
     if (m_Hotspot->RunForEnd(HotspotOperation::Stop, {}, kHotspotEndWaitMs) == wlan::kHotspotTimedOut) return;
   }
   if (!m_Saved) return;
@@ -297,18 +358,16 @@ void CHotspotAccessPoint::LeaveAsFound() {
   }
 }
 
-HResult CHotspotAccessPoint::IsStarted(bool& started) { return m_Hotspot->IsStarted(started); }
+HResult CHotspotAccessPoint::IsStarted(bool& started) {
+  std::lock_guard lock(m_Mutex);
+  if (m_SeenState == platform::kS_OK) started = m_SeenOn;
+  return m_SeenState;
+}
 
 HResult CHotspotAccessPoint::GetName(std::u16string& name) {
-  if (!m_RanSession.load()) {
-    platform::AccessPointConfig config;
-    const HResult hr = m_Hotspot->GetConfiguration(config);
-    if (hr == platform::kS_OK) name = config.ssid;
-    return hr;
-  }
   std::lock_guard lock(m_Mutex);
-  name = m_InForce.ssid;
-  return platform::kS_OK;
+  if (m_SeenName == platform::kS_OK) name = m_SeenNameText;
+  return m_SeenName;
 }
 
 }  // namespace tethra::app

@@ -2,6 +2,7 @@
 // cannot say it: determinism over many runs, and robustness against any window message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <string>
@@ -73,6 +74,52 @@ TEST(RunnerTest, ASecondInstanceStartedWhileTheFirstRunsEndsSilently) {
       "when notice: program start \"/ShareLAN\"\n"
       "when after 100 ms: mark end\n"
       "expect exit 0\nexpect window none\nexpect notices 1\nexpect codes none\n");
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+}
+
+// The hotspot's verdicts, where the simulated system must judge the program and not itself.
+constexpr char kHotspotMachine[] = "wlan state unavailable\nwlan adapter none\nregistry-dword UseMobileHotspot 1\n";
+
+bool Says(const RunResult& result, const std::string& text) {
+  const std::vector<std::string> lines = result.lines();
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+TEST(RunnerHotspotTest, AnInstanceThatEndsAtOnceSaysNothingOfTheOneStillRunningTheHotspot) {
+  const RunResult result = RunText(std::string(kHotspotMachine) +
+                                   "when notice: program start \"/ShareLAN\"\n"
+                                   "when after 100 ms: mark end\n"
+                                   "expect exit 0\nexpect hotspot state on\n");
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+  EXPECT_FALSE(Says(result, "hotspot after the end")) << Joined(result);
+}
+
+TEST(RunnerHotspotTest, AnOperationAnEndedInstanceLeftIsNoViolationOfTheNext) {
+  const RunResult result = RunText(std::string(kHotspotMachine) +
+                                   "fault hotspot start late 20000 ignores-cancel times 1\n"
+                                   "when after 1000 ms: post close\n"
+                                   "when after 7000 ms: program start \"/ShareLAN\"\n"
+                                   "when after 100 ms: mark end\n");
+  EXPECT_TRUE(Says(result, "process \"tethra\" exited with code 0")) << Joined(result);
+  EXPECT_FALSE(Says(result, "hotspot contract:")) << Joined(result);
+}
+
+TEST(RunnerHotspotTest, ALateOperationEndsWhenItsTimeComesWithNothingElseToWakeTheSystem) {
+  const RunResult result = RunText(std::string(kHotspotMachine) +
+                                   "fault hotspot start late 1000\n"
+                                   "when after 30000 ms: post close\n"
+                                   "expect notices 1\n");
+  EXPECT_TRUE(result.allHeld) << Joined(result);
+  EXPECT_TRUE(Says(result, "[   1000 ms] hotspot start completed: success")) << Joined(result);
+}
+
+TEST(RunnerHotspotTest, ATransitionBegunWhileTheHotspotWasOffEndsWithTheStartThatFollows) {
+  const RunResult result = RunText(std::string(kHotspotMachine) +
+                                   "fault hotspot start late 1000\n"
+                                   "when window: hotspot transition-then-off 3000\n"
+                                   "when after 10000 ms: post close\n"
+                                   "expect codes \"TETHRA_CLOSING\"\nexpect hotspot calls stop 1\n"
+                                   "expect hotspot state off\n");
   EXPECT_TRUE(result.allHeld) << Joined(result);
 }
 

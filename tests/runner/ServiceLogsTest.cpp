@@ -203,12 +203,31 @@ TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
   seen.machineFailures.clear();
   EXPECT_TRUE(CheckExpectations(scenario, seen).allHeld);  // still running: nothing to say yet
   seen.exitCode = 0;
+  EXPECT_TRUE(CheckExpectations(scenario, seen).allHeld) << "the newest ended, an earlier instance still runs it";
+  seen.allEnded = true;
   const Verdict ended = CheckExpectations(scenario, seen);
   EXPECT_FALSE(ended.allHeld);
   ASSERT_FALSE(ended.lines.empty());
   EXPECT_EQ(ended.lines.back(), "FAILED  hotspot after the end: still on");
   scenario.machine.hotspot.on = true;  // on before the program: the program may leave it so
   EXPECT_TRUE(CheckExpectations(scenario, seen).allHeld);
+}
+
+TEST(ServiceLogsTest, AHotspotLeftOnBecauseTheSystemRefusedItsStopIsExcused) {
+  ServiceLogTexts logs;
+  logs.hotspot = Line("now hotspot state on ssid \"TethraNet\" key \"k\" clients 0 stop-refused");
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  ASSERT_TRUE(seen.hotspot.has_value());
+  EXPECT_TRUE(seen.hotspot->on);
+  EXPECT_TRUE(seen.hotspot->stopRefused);
+  seen.exitCode = 0;
+  seen.allEnded = true;
+  EXPECT_TRUE(CheckExpectations(Scenario{}, seen).allHeld);
+  logs.hotspot += Line("now hotspot state on ssid \"TethraNet\" key \"k\" clients 0");  // started again since
+  ReadServiceLogs(logs, seen);
+  EXPECT_FALSE(seen.hotspot->stopRefused);
+  EXPECT_FALSE(CheckExpectations(Scenario{}, seen).allHeld);
 }
 
 }  // namespace

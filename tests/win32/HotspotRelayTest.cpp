@@ -248,7 +248,11 @@ struct FakeInfo final : CountedInspectable<IAsyncInfo> {
     ++cancels;
     return kS_OK;
   }
-  Hresult TETHRA_WINRT_CALL Close() override { return kS_OK; }
+  int closes = 0;
+  Hresult TETHRA_WINRT_CALL Close() override {
+    ++closes;
+    return kS_OK;
+  }
 };
 
 struct FakeOperation final : CountedInspectable<IAsyncOperationTetheringResult> {
@@ -402,6 +406,10 @@ TEST_F(HandOverTest, GivesAHandleWhoseCancelIsTheOperations) {
   op.end(AsyncStatus::Canceled);
   ASSERT_EQ(done->calls.size(), 1u);
   EXPECT_EQ(done->calls[0].first, platform::kHotspotCancelled);
+  EXPECT_EQ(op.info.closes, 0) << "nothing closes an operation but the program";
+  operation->close();
+  EXPECT_EQ(op.info.closes, 1) << "the handle's close is the operation's IAsyncInfo::Close";
+  EXPECT_EQ(op.info.references, 2) << "closed, and held until the handle goes";
   operation.reset();
   EXPECT_EQ(op.info.references, 1) << "the handle let the operation go";
   EXPECT_EQ(op.info.cancels, 1) << "dropping the handle cancelled";

@@ -4,6 +4,7 @@
 // real system (and under ThreadSanitizer).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -62,6 +63,8 @@ class ThreadHotspotHost final : public sim::IHotspotServiceHost {
   sim::FaultPlan& faults() { return m_Faults; }
 
   void recordCall(std::string_view, std::string_view, std::string_view) override {}
+  std::uintptr_t callingClient() override { return client.load(); }
+  std::atomic<std::uintptr_t> client{0};  // the program instance calling
   std::optional<sim::HotspotFault> takeFault(std::string_view operation) override {
     const auto rule = m_Faults.take("hotspot", operation);
     if (!rule) return std::nullopt;
@@ -257,6 +260,118 @@ TEST_F(MobileHotspotTest, TheEndCancelsWhatIsPendingAndRunsItsOwnStepsBounded) {
   EXPECT_TRUE(hotspot->Busy());  // a stuck stop stays in flight: nothing more is asked
   EXPECT_FALSE(hotspot->SettleForEnd(50));
   EXPECT_TRUE(service->violations().empty());
+}
+
+TEST_F(MobileHotspotTest, AStopIsNeverCancelledAtItsBoundNorAtTheEnd) {
+  fault("stop", 300, sim::kHotspotFaultLate);
+  fault("stop", 300, sim::kHotspotFaultLate);
+  make({}, 50);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStop(), platform::kS_OK);
+  HotspotOutcome outcome = next();
+  EXPECT_FALSE(outcome.ended);  // past its bound: left to finish
+  outcome = next();
+  EXPECT_TRUE(outcome.ended && outcome.givenUp);
+  EXPECT_EQ(outcome.result, platform::kS_OK);
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  // At the end too: a stop that outlives the end's bound stays in flight and finishes.
+  ASSERT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
+  EXPECT_EQ(hotspot->RunForEnd(HotspotOperation::Stop, {}, 50), kHotspotTimedOut);
+  EXPECT_FALSE(hotspot->SettleForEnd(50));
+  EXPECT_TRUE(hotspot->SettleForEnd(2000));
+  EXPECT_EQ(service->state(), TetheringState::Off);
+  EXPECT_EQ(service->callCount("cancel"), 0u);
+  EXPECT_TRUE(service->violations().empty());
+}
+
+TEST_F(MobileHotspotTest, EveryOperationIsClosedOnceItsOutcomeIsTakenAndNoneStillUnderWay) {
+  fault("start", 10000, sim::kHotspotFaultLate);
+  fault("stop", 0, sim::kHotspotFaultHangs);
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->BeginStart(), platform::kS_OK);
+  EXPECT_TRUE(hotspot->SettleForEnd(2000));  // cancelled, ended, closed
+  EXPECT_EQ(run(hotspot->BeginConfigure({u"CafeNet", u"passphrase-1"})), platform::kS_OK);
+  EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
+  EXPECT_EQ(service->callCount("close"), 3u);
+  // The stop never ends: it can be neither closed nor given back until it has.
+  EXPECT_EQ(hotspot->RunForEnd(HotspotOperation::Stop, {}, 50), kHotspotTimedOut);
+  hotspot.reset();
+  EXPECT_EQ(service->callCount("close"), 3u);
+  EXPECT_TRUE(service->violations().empty());
+}
+
+// A completion that only notes its end, for driving the simulated manager directly.
+struct EndNoted final : platform::ITetheringCompletion {
+  std::atomic<bool> ended{false};
+  void completed(HResult, TetheringStatus) override { ended = true; }
+  bool wait() const {
+    for (int i = 0; i < 500 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return ended;
+  }
+};
+
+TEST_F(MobileHotspotTest, TheSimulatedSystemHoldsAProgramToItsRulesForOperations) {
+  fault("stop", 0, sim::kHotspotFaultHangs);
+  make();
+  std::unique_ptr<platform::ITetheringManager> manager;
+  ASSERT_EQ(service->createManager(ByAdapter(kEthernet), &manager), platform::kS_OK);
+  auto started = std::make_shared<EndNoted>();
+  std::unique_ptr<platform::ITetheringOperation> start;
+  ASSERT_EQ(manager->start(started, &start), platform::kS_OK);
+  ASSERT_TRUE(started->wait());
+  start.reset();  // ended, and let go without Close
+  auto stopped = std::make_shared<EndNoted>();
+  std::unique_ptr<platform::ITetheringOperation> stop;
+  ASSERT_EQ(manager->stop(stopped, &stop), platform::kS_OK);
+  stop->close();  // still under way
+  TetheringState state = TetheringState::Unknown;
+  EXPECT_EQ(manager->operationalState(&state), platform::kS_OK);  // the maker's thread: fine
+  std::thread([&] { manager->operationalState(&state); }).join();
+  const std::vector<std::string> expected = {
+      "the start's last reference released without IAsyncInfo::Close",
+      "IAsyncInfo::Close of the stop before it ended",
+      "tethering manager called from another thread than the one that made it (state)",
+  };
+  EXPECT_EQ(service->violations(), expected);
+}
+
+TEST_F(MobileHotspotTest, AnOperationAnEndedInstanceLeftRunningIsNoFaultOfTheNext) {
+  fault("stop", 0, sim::kHotspotFaultHangs);
+  make();
+  std::unique_ptr<platform::ITetheringManager> first;
+  std::unique_ptr<platform::ITetheringManager> second;
+  ASSERT_EQ(service->createManager(ByAdapter(kEthernet), &first), platform::kS_OK);
+  ASSERT_EQ(service->createManager(ByAdapter(kEthernet), &second), platform::kS_OK);
+  host.client = 1;
+  std::unique_ptr<platform::ITetheringOperation> left;
+  ASSERT_EQ(first->stop(std::make_shared<EndNoted>(), &left), platform::kS_OK);
+  host.client = 2;  // the next instance: turned away, as the system would, but not its fault
+  auto refused = std::make_shared<EndNoted>();
+  std::unique_ptr<platform::ITetheringOperation> start;
+  ASSERT_EQ(second->start(refused, &start), platform::kS_OK);
+  ASSERT_TRUE(refused->wait());
+  start->close();
+  EXPECT_TRUE(service->violations().empty());
+  host.client = 1;  // the instance that left it overlaps itself: its fault
+  auto overlapping = std::make_shared<EndNoted>();
+  std::unique_ptr<platform::ITetheringOperation> again;
+  ASSERT_EQ(first->start(overlapping, &again), platform::kS_OK);
+  ASSERT_TRUE(overlapping->wait());
+  again->close();
+  EXPECT_EQ(service->violations(), std::vector<std::string>{"start begun while another operation was in flight"});
+}
+
+TEST_F(MobileHotspotTest, AStateAnOperationSetsEndsATransitionBegunBeforeIt) {
+  make();
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  service->machineTransitionThenOff(100);
+  EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the transition's end
+  host.stop();
+  while (service->hasPendingDelivery()) service->deliverNext();
+  EXPECT_EQ(service->state(), TetheringState::On);
 }
 
 TEST_F(MobileHotspotTest, ProfilesAreFoundByAdapterOrForADialUpByName) {

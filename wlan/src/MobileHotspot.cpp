@@ -175,11 +175,13 @@ void CMobileHotspot::Close() {
 }
 
 HResult CMobileHotspot::GetConfiguration(platform::AccessPointConfig& config) {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (m_Manager == nullptr) return kNotOpen;
   return m_Manager->currentConfiguration(&config);
 }
 
 HResult CMobileHotspot::GetState(platform::TetheringState& state) {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (m_Manager == nullptr) return kNotOpen;
   return m_Manager->operationalState(&state);
 }
@@ -260,24 +262,38 @@ bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) 
     outcome.result = m_Current->outcome();
     platform::TraceLine(m_Trace, "CMobileHotspot::%s ended %x%s", OperationName(outcome.operation),
                         platform::Raw(outcome.result), outcome.givenUp ? " after its bound" : "");
-    m_Current.reset();
-    m_CurrentHandle.reset();
+    DropCurrent();
     return true;
   }
   if (m_Current->givenUp) return false;  // its bound was told already
   // Past its bound: asked to stop; its end comes as one more message.
   m_Current->givenUp = true;
-  if (m_CurrentHandle != nullptr) m_CurrentHandle->cancel();
+  const bool cancelled = CancelUnlessStop();
   outcome.ended = false;
   outcome.result = kHotspotTimedOut;
-  platform::TraceLine(m_Trace, "CMobileHotspot::%s past its bound: cancelled", OperationName(outcome.operation));
+  platform::TraceLine(m_Trace, "CMobileHotspot::%s past its bound: %s", OperationName(outcome.operation),
+                      cancelled ? "cancelled" : "left to finish");
   return true;
+}
+
+bool CMobileHotspot::CancelUnlessStop() {
+  // A cancelled stop can only leave the hotspot on: a stop is always left to finish.
+  if (m_Current->operation() == HotspotOperation::Stop || m_CurrentHandle == nullptr) return false;
+  m_CurrentHandle->cancel();
+  return true;
+}
+
+void CMobileHotspot::DropCurrent() {
+  // Its outcome is taken: the system may free the operation before the handle goes.
+  if (m_CurrentHandle != nullptr) m_CurrentHandle->close();
+  m_CurrentHandle.reset();
+  m_Current.reset();
 }
 
 bool CMobileHotspot::SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
   TETHRA_CHECK_THREAD(m_Thread);
   if (m_Current == nullptr) return true;
-  if (!m_Current->finished() && m_CurrentHandle != nullptr) m_CurrentHandle->cancel();
+  if (!m_Current->finished()) CancelUnlessStop();
   return WaitForEnd(boundMs, ended);
 }
 
@@ -294,8 +310,7 @@ bool CMobileHotspot::WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended) 
     ended->givenUp = m_Current->givenUp;
     ended->result = m_Current->outcome();
   }
-  m_Current.reset();
-  m_CurrentHandle.reset();
+  DropCurrent();
   return true;
 }
 
@@ -306,7 +321,7 @@ HResult CMobileHotspot::RunForEnd(HotspotOperation operation, const platform::Ac
   HotspotOutcome outcome;
   if (!WaitForEnd(boundMs, &outcome)) {
     m_Current->givenUp = true;
-    if (m_CurrentHandle != nullptr) m_CurrentHandle->cancel();
+    CancelUnlessStop();
     return kHotspotTimedOut;
   }
   hr = outcome.result;

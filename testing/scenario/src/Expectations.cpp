@@ -172,9 +172,11 @@ Verdict CheckExpectations(const Scenario& scenario, const Observation& seen) {
                             (held ? "" : "  (found: " + found + ")"));
   }
   std::vector<std::string> failures = seen.machineFailures;
-  // The hotspot is a service of the system's: left on, it stays on after the program. Once the
-  // program has ended it must be off, unless it was on before the program started.
-  if (seen.exitCode && seen.hotspot && seen.hotspot->on && !scenario.machine.hotspot.on) {
+  // The hotspot is a service of the system's: left on, it stays on after the program. Once every
+  // instance has ended it must be off, unless it was on before the start or the system refused
+  // the stop it was asked for.
+  if (seen.allEnded && seen.hotspot && seen.hotspot->on && !seen.hotspot->stopRefused &&
+      !scenario.machine.hotspot.on) {
     failures.push_back("hotspot after the end: still on");
   }
   for (const std::string& failure : failures) {

@@ -101,15 +101,16 @@ void ReadWlanState(std::string_view body, Observation& seen) {
                                 static_cast<std::uint32_t>(maxPeers)};
 }
 
-// `now hotspot state S ssid "T" key "K" clients N`
+// `now hotspot state S ssid "T" key "K" clients N [stop-refused]`
 void ReadHotspotState(std::string_view body, Observation& seen) {
   std::vector<Token> t;
   std::string reason;
-  if (!Tokenize(std::string(body), t, reason) || t.size() != 10 || t[5].kind != Token::Kind::Text ||
-      t[7].kind != Token::Kind::Text) {
+  if (!Tokenize(std::string(body), t, reason) || (t.size() != 10 && t.size() != 11) ||
+      t[5].kind != Token::Kind::Text || t[7].kind != Token::Kind::Text) {
     return;
   }
-  seen.hotspot = Observation::Hotspot{t[3].word == "on", t[5].text, t[7].text};
+  seen.hotspot = Observation::Hotspot{t[3].word == "on", t[5].text, t[7].text,
+                                      t.size() == 11 && t[10].word == "stop-refused"};
 }
 
 void ReadSharingRoles(std::string_view body, Observation& seen) {

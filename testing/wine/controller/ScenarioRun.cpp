@@ -777,6 +777,8 @@ simrunner::Observation ScenarioRun::observe() {
   simrunner::Observation seen;
   if (const Instance* newest = Newest()) {
     seen.exitCode = newest->exitCode;
+    seen.allEnded = std::none_of(m_Instances.begin(), m_Instances.end(),
+                                 [](const auto& instance) { return instance->running(); });
     seen.programWindow = newest->dialog.window != nullptr;
     seen.programVisible = newest->dialog.visible;
     seen.logLines = newest->dialog.logLines;

@@ -99,7 +99,11 @@ std::shared_ptr<Completion> Operate(const std::string& name, const Begin& begin,
   ::Sleep(200);  // a second call would come now
   Check(completion->calls == 1, name + " completes exactly once (" + std::to_string(completion->calls) + ")");
   Check(completion->thread != ::GetCurrentThreadId(), name + " completes on another thread");
-  if (kept != nullptr) *kept = std::move(operation);
+  if (kept != nullptr) {
+    *kept = std::move(operation);
+  } else {
+    operation->close();  // the outcome is taken: closed before its last release
+  }
   return completion;
 }
 
@@ -239,6 +243,7 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(300);
     Check(uncancelled->calls == 1 && IsState(*manager, platform::TetheringState::Off),
           "a cancel after the end changes nothing");
+    ended->close();
   }
 
   // --- The start with a per-session configuration -------------------------------------------------
@@ -278,6 +283,8 @@ int wmain(int argc, wchar_t** argv) {
     Check(::WaitForSingleObject(first->done.get(), 5000) == WAIT_OBJECT_0 &&
               (overlapping != platform::kS_OK || ::WaitForSingleObject(second->done.get(), 5000) == WAIT_OBJECT_0),
           "a stop begun while it was in flight (" + Hex(overlapping) + ") and the first both end");
+    if (firstOperation) firstOperation->close();
+    if (secondOperation) secondOperation->close();
   }
 
   // --- Network status changes ---------------------------------------------------------------------

@@ -376,7 +376,18 @@ class Async final : public Face, public InfoFace {
     }
     return rt::kS_OK;
   }
-  Hresult TETHRA_WINRT_CALL Close() override { return rt::kS_OK; }
+  // Not before the end ("You may not call Close before the asynchronous action or operation
+  // has completed"); the service records a Close too early or one missing at the last release.
+  Hresult TETHRA_WINRT_CALL Close() override {
+    const bool ended = ending().ended;
+    if (m_Operation) {
+      SimHotspotDll& dll = SimHotspotDll::instance();
+      const auto call = dll.enter();
+      m_Operation->close();
+      dll.afterCall();
+    }
+    return ended ? rt::kS_OK : static_cast<Hresult>(0x8000000Du);  // E_ILLEGAL_STATE_CHANGE
+  }
 
  private:
   ~Async() = default;

@@ -59,7 +59,8 @@ class CHostedNetworkSession {
   platform::HResult StartHostedNetwork();
   platform::HResult StopHostedNetwork();  // its stopped handler does nothing once closing
   void ProcessNotifications();
-  void OnHostedNetworkStarted();
+  // `announce`: the name-and-key notice follows (not while a rename decides the name).
+  void OnHostedNetworkStarted(bool announce = true);
   void OnHostedNetworkStopped();
   void OnHostedNetworkNotAvailable();
   void OnHostedNetworkAvailable();

@@ -7,8 +7,10 @@
 // the persistent configuration before changing it and puts it back at every end.
 //
 // Owner: CHotspotStandIn (held by the dialog's CHostedNetworkSession), for the life of the
-// process once the hotspot stands in. It owns the CMobileHotspot. Threads: the dialog's thread for everything but Rename (the command watcher's,
-// which hands the work to the dialog's thread and waits) and the two queries (any thread).
+// process once the hotspot stands in. It owns the CMobileHotspot, whose tethering manager only
+// the dialog's thread uses. Threads: the dialog's thread for everything but Restart (the
+// command watcher's, which hands the work to the dialog's thread and waits) and the two queries
+// (any thread: they answer what the dialog's thread last read or learnt, never the manager).
 // Codes: the events report the HRESULT an operation ended with (see CMobileHotspot).
 #pragma once
 
@@ -66,9 +68,10 @@ class CHotspotAccessPoint final : public IAccessPoint {
   // `watching`: the dialog is running and wants to hear that someone else stopped the hotspot.
   void OnChangeMessage(bool watching);
   void OnRenameMessage();
-  // For every end: cancels what is pending (bounded), turns the hotspot off, puts the user's
-  // settings back, each step bounded, and ends the network status notifications (returns once
-  // none is being told). Blocks; safe to call again.
+  // For every end, once: cancels what is pending unless it is a stop (bounded), turns the
+  // hotspot off (one stop, bounded, never cancelled), puts the user's settings back (bounded),
+  // and ends the network status notifications (returns once none is being told). Blocks; a
+  // second call does nothing.
   void FinishForEnd() override;
   // The same, for the ends that stop the access point first.
   platform::HResult Stop(bool /*sharingStopped*/) override {
@@ -79,13 +82,14 @@ class CHotspotAccessPoint final : public IAccessPoint {
   bool FollowsHostedNetworkRecords() const override { return false; }
 
   // Command watcher's thread: the new name and key into force together, through the dialog's
-  // thread. 1 when they are in force (or will be at the next start), 0 when not. The hotspot
+  // thread. 1 when they are in force (or will be at the next start), 0 when not. A rename
+  // asked while the hotspot starts runs once it is on, and only then returns. The hotspot
   // takes name and key only together, at Restart: SetName and SetKey have nothing to do.
   platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) override;
   void SetName(const std::u16string&) override {}
   void SetKey(const std::u16string&) override {}
 
-  // Any thread.
+  // Any thread: the state and the name as the dialog's thread last read or learnt them.
   platform::HResult IsStarted(bool& started) override;
   platform::HResult GetName(std::u16string& name) override;
 
@@ -111,6 +115,12 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void StartRenameIfAny();
   void CompleteRename(platform::Bool32 result);
   void SaveSettingsOnce(const platform::AccessPointConfig& current);
+  // The state read, and kept for the queries.
+  platform::HResult ReadState(platform::TetheringState& state);
+  // What an operation that ended well says of the state, kept for the queries.
+  void NoteOutcome(const wlan::HotspotOutcome& outcome);
+  // The state and the name in force read for the watcher, whose rename failed.
+  void ReadBack();
   void SetInForce(const platform::AccessPointConfig& config);
   static const char* PurposeName(Purpose purpose);
 
@@ -129,11 +139,18 @@ class CHotspotAccessPoint final : public IAccessPoint {
   std::optional<platform::AccessPointConfig> m_Saved;  // the user's, while ours is in place
   std::optional<platform::AccessPointConfig> m_Prepared;  // the start's, when it differs
   int m_LookAgain = 0;
+  bool m_Ended = false;
+  std::u16string m_SessionAsked;  // the name of the per-session start in flight
+  std::u16string m_SessionName;  // the name the per-session start that ended well ran with
   std::shared_ptr<RenameRequest> m_Renaming;
 
-  std::mutex m_Mutex;  // over the two below
+  std::mutex m_Mutex;  // over the ones below
   platform::AccessPointConfig m_InForce;
   std::shared_ptr<RenameRequest> m_RenameAsked;
+  platform::HResult m_SeenState = platform::kE_UNEXPECTED;  // nothing read yet
+  bool m_SeenOn = false;
+  platform::HResult m_SeenName = platform::kS_OK;
+  std::u16string m_SeenNameText;
 };
 
 }  // namespace tethra::app

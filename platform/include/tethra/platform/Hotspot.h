@@ -6,7 +6,8 @@
 //
 // Owner: the program owns the tethering manager it gets from createManager (unique_ptr), each
 // operation handle it gets from an operation, and each completion it hands to one (shared with
-// the platform until the completion has run). Any program thread may call. Results are
+// the platform until the completion has run). The manager and its operations are used only on
+// the thread that made the manager; the subscription calls on any program thread. Results are
 // HRESULTs: a failure of the call itself; the outcome of an operation comes to its completion,
 // once, on a thread of the system's own, never before the call that began it has returned.
 // After unsubscribeNetworkChanges returns, no call of that observer runs or will run.
@@ -85,6 +86,9 @@ class ITetheringOperation {
   // A request: an operation that has not ended yet may end as cancelled, or end as it would
   // have; its completion comes once either way. Does nothing once it has ended.
   virtual void cancel() = 0;
+  // IAsyncInfo::Close: the program has taken the outcome and is done with the operation. Only
+  // once its completion has run, and before the handle is dropped; nothing after it.
+  virtual void close() = 0;
 };
 
 class INetworkChangeObserver {

@@ -18,8 +18,10 @@ void SimHotspot::bind(SimProcess& process) {
   process.atExit([this, client] { m_Service->forgetClient(client); });
   m_World.startThread(process, "hotspot", [this] {
     for (;;) {
-      // A late operation or a transition wakes the thread when its time comes.
-      m_World.block([this] { return m_Service->hasPendingDelivery(); }, m_Service->nextDueMs());
+      // A late operation or a transition wakes the thread when its time comes; one queued while
+      // the thread waits moves that time, so the thread wakes to wait again until then.
+      const std::optional<std::uint64_t> due = m_Service->nextDueMs();
+      m_World.block([this, due] { return m_Service->hasPendingDelivery() || m_Service->nextDueMs() != due; }, due);
       m_Service->deliverNext();
     }
   });

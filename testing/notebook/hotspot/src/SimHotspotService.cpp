@@ -5,6 +5,7 @@
 #include "tethra/sim/hotspot/SimHotspotService.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "tethra/sim/Text.h"
@@ -131,21 +132,39 @@ std::string TetheringStateName(TetheringState state) {
   return "unknown";
 }
 
-// One operation's handle: a cancel goes to the service, which knows whether it can still take.
+// One operation's handle (its IAsyncInfo): a cancel goes to the service, which knows whether
+// it can still take; Close is owed once the operation has ended, before the last release.
 class SimHotspotService::Operation final : public platform::ITetheringOperation {
  public:
-  Operation(SimHotspotService& service, std::uint64_t id) : m_Service(service), m_Id(id) {}
-  void cancel() override { m_Service.cancel(m_Id); }
+  Operation(SimHotspotService& service, std::uint64_t id, std::string name, std::thread::id owner)
+      : m_Service(service), m_Id(id), m_Name(std::move(name)), m_Owner(owner) {}
+  ~Operation() override { m_Service.operationReleased(m_Id, m_Name, m_Closed); }
+  void cancel() override {
+    m_Service.checkThread(m_Owner, "cancel");
+    m_Service.cancel(m_Id);
+  }
+  void close() override {
+    m_Service.checkThread(m_Owner, "close");
+    if (m_Closed) {
+      m_Service.violation("IAsyncInfo::Close of the " + m_Name + " called twice");
+      return;
+    }
+    m_Closed = m_Service.closeOperation(m_Id, m_Name);
+  }
 
  private:
   SimHotspotService& m_Service;
-  std::uint64_t m_Id;
+  const std::uint64_t m_Id;
+  const std::string m_Name;
+  const std::thread::id m_Owner;  // the thread of the manager that began it
+  bool m_Closed = false;
 };
 
-// One connection profile's tethering manager; all of them share the machine's one hotspot.
+// One connection profile's tethering manager; all of them share the machine's one hotspot. It
+// is used on the thread that made it and no other (docs/hotspot-contract.md, threading).
 class SimHotspotService::Manager final : public platform::ITetheringManager {
  public:
-  explicit Manager(SimHotspotService& service) : m_Service(service) {}
+  explicit Manager(SimHotspotService& service) : m_Service(service), m_Owner(std::this_thread::get_id()) {}
   ~Manager() override {
     std::lock_guard lock(m_Service.m_Mutex);
     --m_Service.m_Managers;
@@ -153,18 +172,22 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
 
   HResult operationalState(TetheringState* state) override {
     if (state == nullptr) return platform::kE_INVALIDARG;
+    m_Service.checkThread(m_Owner, "state");
     return m_Service.query("state", "", [&] { *state = m_Service.m_State; });
   }
   HResult clientCount(std::uint32_t* count) override {
     if (count == nullptr) return platform::kE_INVALIDARG;
+    m_Service.checkThread(m_Owner, "clients");
     return m_Service.query("clients", "", [&] { *count = m_Service.m_Clients; });
   }
   HResult currentConfiguration(platform::AccessPointConfig* config) override {
     if (config == nullptr) return platform::kE_INVALIDARG;
+    m_Service.checkThread(m_Owner, "configuration");
     return m_Service.query("configuration", "", [&] { *config = m_Service.m_Config; });
   }
   HResult configure(const platform::AccessPointConfig& config, std::shared_ptr<platform::ITetheringCompletion> done,
                     std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    m_Service.checkThread(m_Owner, "configure");
     if (!ConfigAccepted(config)) return refuse("configure", config);
     return m_Service.begin("configure", ConfigText(config), std::move(done), operation, [this, config] {
       m_Service.m_Config = config;
@@ -173,6 +196,7 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   }
   HResult start(std::shared_ptr<platform::ITetheringCompletion> done,
                 std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    m_Service.checkThread(m_Owner, "start");
     return m_Service.begin("start", "", std::move(done), operation, [this] {
       m_Service.m_SessionConfig.reset();
       m_Service.setStateLocked(TetheringState::On);
@@ -181,6 +205,7 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   HResult startWithSessionConfiguration(const platform::AccessPointConfig& config,
                                         std::shared_ptr<platform::ITetheringCompletion> done,
                                         std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    m_Service.checkThread(m_Owner, "session-start");
     if (!m_Service.m_SessionStart) {
       std::lock_guard lock(m_Service.m_Mutex);
       m_Service.recordLocked("session-start", ConfigText(config), platform::kHotspotNoSessionStart);
@@ -195,6 +220,7 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   }
   HResult stop(std::shared_ptr<platform::ITetheringCompletion> done,
                std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    m_Service.checkThread(m_Owner, "stop");
     return m_Service.begin("stop", "", std::move(done), operation, [this] {
       m_Service.m_SessionConfig.reset();
       m_Service.setStateLocked(TetheringState::Off);
@@ -209,6 +235,7 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   }
 
   SimHotspotService& m_Service;
+  const std::thread::id m_Owner;
 };
 
 SimHotspotService::SimHotspotService(IHotspotServiceHost& host, const SimHotspotConfig& config,
@@ -305,9 +332,48 @@ HResult SimHotspotService::query(std::string_view operation, std::string_view ar
   return hr;
 }
 
-bool SimHotspotService::inFlightLocked() const {
-  return !m_Hung.empty() ||
-         std::any_of(m_Pending.begin(), m_Pending.end(), [](const Delivery& d) { return d.completion != nullptr; });
+bool SimHotspotService::inFlightLocked(std::uintptr_t client, bool& own) const {
+  bool any = false;
+  own = false;
+  const auto look = [&](const Delivery& d) {
+    if (d.completion == nullptr) return;
+    any = true;
+    own = own || d.client == client;
+  };
+  std::for_each(m_Hung.begin(), m_Hung.end(), look);
+  std::for_each(m_Pending.begin(), m_Pending.end(), look);
+  return any;
+}
+
+void SimHotspotService::checkThread(std::thread::id owner, std::string_view operation) {
+  if (std::this_thread::get_id() == owner) return;
+  violation("tethering manager called from another thread than the one that made it (" + std::string(operation) +
+            ")");
+}
+
+void SimHotspotService::violation(std::string text) {
+  std::lock_guard lock(m_Mutex);
+  if (std::find(m_Violations.begin(), m_Violations.end(), text) == m_Violations.end()) {
+    m_Violations.push_back(std::move(text));
+  }
+}
+
+bool SimHotspotService::closeOperation(std::uint64_t id, const std::string& name) {
+  std::lock_guard lock(m_Mutex);
+  recordLocked("close", "operation " + std::to_string(id), platform::kS_OK);
+  if (m_Open.count(id) != 0) {
+    // "You may not call Close before the asynchronous action or operation has completed."
+    m_Violations.push_back("IAsyncInfo::Close of the " + name + " before it ended");
+    return false;
+  }
+  return true;
+}
+
+void SimHotspotService::operationReleased(std::uint64_t id, const std::string& name, bool closed) {
+  std::lock_guard lock(m_Mutex);
+  // One still under way cannot be closed yet; once it has ended, Close comes before the release.
+  if (closed || m_Open.count(id) != 0) return;
+  m_Violations.push_back("the " + name + "'s last reference released without IAsyncInfo::Close");
 }
 
 HResult SimHotspotService::begin(std::string_view operation, std::string arguments,
@@ -323,9 +389,14 @@ HResult SimHotspotService::begin(std::string_view operation, std::string argumen
     delivery.id = m_NextOperation++;
     delivery.completion = std::move(done);
     delivery.operation = std::string(operation);
-    if (inFlightLocked()) {
-      // The system turns it away; the program should never have asked.
-      m_Violations.push_back(std::string(operation) + " begun while another operation was in flight");
+    delivery.client = m_Host.callingClient();
+    m_Open.insert(delivery.id);
+    if (bool own = false; inFlightLocked(delivery.client, own)) {
+      // The system turns it away. The program should never have asked while an operation of
+      // its own was in flight; one that an ended instance left running it could not know of.
+      if (own) {
+        m_Violations.push_back(std::string(operation) + " begun while another operation was in flight");
+      }
       if (operation == "configure") {
         delivery.result = kBusy;
       } else {
@@ -355,7 +426,8 @@ HResult SimHotspotService::begin(std::string_view operation, std::string argumen
         m_Pending.push_back(std::move(delivery));
       }
     }
-    *handle = std::make_unique<Operation>(*this, m_NextOperation - 1);
+    *handle = std::make_unique<Operation>(*this, m_NextOperation - 1, std::string(operation),
+                                          std::this_thread::get_id());
     recordLocked(operation, arguments, platform::kS_OK);
   }
   flushEvents();
@@ -398,6 +470,9 @@ void SimHotspotService::applyDueTransitionLocked() {
 }
 
 void SimHotspotService::setStateLocked(TetheringState state, bool told) {
+  // A state set since the transition began is the newer one: the transition is over.
+  if (state != TetheringState::InTransition) m_TransitionOffAt.reset();
+  if (state == TetheringState::On) m_StopRefused = false;
   if (m_State == state) return;
   m_State = state;
   m_Events.push_back("hotspot state " + TetheringStateName(state));
@@ -440,6 +515,11 @@ void SimHotspotService::deliverNext() {
     return;
   }
   if (delivery.effect) delivery.effect();
+  m_Open.erase(delivery.id);
+  if (delivery.operation == "stop") {
+    m_StopRefused = delivery.result != platform::kS_OK ? delivery.result != platform::kHotspotCancelled
+                                                      : delivery.status != TetheringStatus::Success;
+  }
   std::string outcome = delivery.result != platform::kS_OK ? HResultText(delivery.result)
                                                            : TetheringStatusName(delivery.status);
   m_Events.push_back("hotspot " + delivery.operation + " completed: " + outcome);
@@ -450,6 +530,7 @@ void SimHotspotService::deliverNext() {
 }
 
 void SimHotspotService::settleAfterExit() {
+  std::deque<Delivery> settled;  // their completions go once the lock is left
   {
     std::lock_guard lock(m_Mutex);
     // In the order they would have ended; nobody is left to be told.
@@ -461,7 +542,7 @@ void SimHotspotService::settleAfterExit() {
       m_Events.push_back("hotspot " + delivery.operation + " ended after the program: " +
                          (delivery.effect ? "done" : "nothing done"));
     }
-    m_Pending.clear();
+    settled.swap(m_Pending);  // still open: nobody is left to close them
     if (m_TransitionOffAt) {
       m_TransitionOffAt.reset();
       setStateLocked(TetheringState::Off, false);
@@ -556,6 +637,14 @@ std::size_t SimHotspotService::subscriptions() const {
 std::size_t SimHotspotService::managersAlive() const {
   std::lock_guard lock(m_Mutex);
   return m_Managers;
+}
+
+bool SimHotspotService::stopRefused() const {
+  std::lock_guard lock(m_Mutex);
+  // A stop that never ends is the system's refusal too: the program asked, nothing came of it.
+  const bool stuck =
+      std::any_of(m_Hung.begin(), m_Hung.end(), [](const Delivery& d) { return d.operation == "stop"; });
+  return (m_StopRefused || stuck) && m_State == TetheringState::On;
 }
 
 std::vector<std::string> SimHotspotService::violations() const {

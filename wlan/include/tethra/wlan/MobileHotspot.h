@@ -8,9 +8,10 @@
 //
 // Owner: the dialog (through CHotspotAccessPoint). It owns the tethering manager, the observer
 // and the operation in flight; Close (or the destructor) unsubscribes before the observer goes.
-// Threads: Open, Close, the Begin calls, TakeOutcome, Cancel and SettleForEnd on the dialog's
-// thread; the queries on any thread; the completion and the observer run on the system's thread
+// Threads: everything on the dialog's thread, which made the tethering manager (the queries
+// too: the manager is used on no other thread); the completion and the observer run on the system's thread
 // and only record and post; each operation's bound runs on a thread of its own that only posts.
+// Each operation's IAsyncInfo is closed once its outcome is taken, before its handle goes.
 // Codes: S_OK; kHotspotBusy when an operation is in flight; the platform call's failure; in an
 // outcome, the error an operation ended with, HotspotStatusFailure(status) for a tethering
 // result other than success, kHotspotCancelled, or kHotspotTimedOut past the bound.
@@ -81,15 +82,16 @@ class CMobileHotspot {
   platform::HResult BeginStop();
   bool Busy() const { return m_Current != nullptr; }
   // For a WM_HOTSPOT_OPERATION: false when the message is stale (about an operation already
-  // taken). An outcome with `ended` false leaves the operation in flight, cancelled; its end
-  // comes as one more message, with `givenUp` set.
+  // taken). An outcome with `ended` false leaves the operation in flight (cancelled, unless it
+  // is a stop); its end comes as one more message, with `givenUp` set.
   bool TakeOutcome(std::uint64_t number, HotspotOutcome& outcome);
 
-  // For an end of the program: cancels the operation in flight and waits up to `boundMs` for
-  // it to end. True when nothing is in flight any more (the outcome is dropped).
+  // For an end of the program: cancels the operation in flight (never a stop: a cancelled stop
+  // can only leave the hotspot on) and waits up to `boundMs` for it to end. True when nothing is
+  // in flight any more (the outcome is dropped); false leaves it to finish on its own.
   bool SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended = nullptr);
   // For an end: one operation begun and waited for, up to `boundMs`; its result, or
-  // kHotspotTimedOut (then it stays in flight, cancelled).
+  // kHotspotTimedOut (then it stays in flight: cancelled, or a stop left to finish).
   platform::HResult RunForEnd(HotspotOperation operation, const platform::AccessPointConfig& config,
                               platform::Dword boundMs);
 
@@ -108,6 +110,10 @@ class CMobileHotspot {
   void StartBound(const std::shared_ptr<Completion>& completion, platform::Dword boundMs);
   // Waits for the operation in flight; true (and taken) when it ended within `boundMs`.
   bool WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended);
+  // Cancels the operation in flight unless it is a stop; true when asked to cancel.
+  bool CancelUnlessStop();
+  // The operation in flight has ended and its outcome is taken: closed and let go.
+  void DropCurrent();
 
   platform::IMobileHotspot& m_Hotspot;
   platform::IKernel& m_Kernel;

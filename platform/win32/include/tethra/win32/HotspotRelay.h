@@ -3,7 +3,8 @@
 // - FindProfile: the first connection profile the program's selector names (by its network
 //   adapter's id, or by its name when the id is zero);
 // - OperationHandle and HandOver: an operation under way, as the program holds it (IAsyncInfo,
-//   for its cancel), and the handing of the completed handler to the operation;
+//   for its cancel and, once its outcome is taken, its Close), and the handing of the completed
+//   handler to the operation;
 // - ReadOutcome: what an ended asynchronous action or operation reports, as the boundary's
 //   (result, status) pair;
 // - CompletionHandler: the completed handler an operation is given. It hands the outcome to the
@@ -269,6 +270,9 @@ class OperationHandle final : public platform::ITetheringOperation {
   // Cancel's own answer tells the program nothing it needs: whether the cancel took shows in
   // the outcome the completion gets.
   void cancel() override { m_Info->Cancel(); }
+  // "Call this method after the results of the operation have been consumed but before calling
+  // Release": the completed handler read them before the program took the outcome.
+  void close() override { m_Info->Close(); }
 
  private:
   ComPtr<IAsyncInfo> m_Info;

@@ -21,6 +21,8 @@ namespace tethra::simrunner {
 struct Observation {
   // The newest program instance: its exit code, or nothing while it still runs.
   std::optional<std::uint32_t> exitCode;
+  // Every instance started has ended (the newest one's end says nothing of the others).
+  bool allEnded = false;
 
   std::vector<std::u16string> codes;    // status codes received, in order
   std::vector<std::u16string> notices;  // name-and-key notices' texts, in order
@@ -55,6 +57,7 @@ struct Observation {
     bool on = false;
     std::u16string ssid;
     std::u16string key;
+    bool stopRefused = false;  // on because the system refused the last stop the program asked
   };
   std::optional<Hotspot> hotspot;  // nothing: the hotspot's state cannot be seen on this machine
   std::function<std::uint64_t(std::string_view operation)> hotspotCalls;

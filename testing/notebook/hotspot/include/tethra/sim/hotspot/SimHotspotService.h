@@ -2,8 +2,10 @@
 // operational state, persistent access point configuration and clients, and the network status
 // notification, behind the program's IMobileHotspot. It follows docs/hotspot-contract.md and
 // refuses what the system cannot do: a configuration outside the documented limits, an
-// operation begun while another is in flight (recorded as a violation of the program's), a
-// configuration ended with a tethering result. Like the WLAN service it does not depend on the
+// operation begun while another of the same program is in flight, a manager or operation used
+// on another thread than the one that made the manager, an operation closed (IAsyncInfo::Close)
+// before it ended or released after its end without being closed (each a violation of the
+// program's), a configuration ended with a tethering result. Like the WLAN service it does not depend on the
 // World: a host (IHotspotServiceHost) records its calls, hands out faults, tells the time,
 // shows transcript events and runs the thread that completes operations.
 //
@@ -23,8 +25,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "tethra/platform/Hotspot.h"
@@ -50,9 +54,9 @@ SimProfile ProfileOfConnection(const platform::Guid& id, const std::u16string& n
 
 // Every operation the service answers, by the name its calls are counted and faulted under
 // (`fault hotspot OPERATION ...`, `expect hotspot calls OPERATION N`).
-inline constexpr std::array<std::string_view, 11> kSimHotspotOperations = {
+inline constexpr std::array<std::string_view, 12> kSimHotspotOperations = {
     "create",    "subscribe", "unsubscribe",   "state", "clients", "configuration",
-    "configure", "start",     "session-start", "stop",  "cancel",
+    "configure", "start",     "session-start", "stop",  "cancel",  "close",
 };
 
 // What a scenario says about the machine's mobile hotspot (defaults: it works and is off).
@@ -156,8 +160,13 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::size_t subscriptions() const;
   std::size_t managersAlive() const;
   // What the program did that the system does not allow (an operation begun while another was in
-  // flight), one line each; checked after every scenario.
+  // flight, a call on the wrong thread, a Close missed or too early), one line each; checked
+  // after every scenario.
   std::vector<std::string> violations() const;
+  // The hotspot is on because the system refused the last stop asked (and nothing started it
+  // since), or a stop asked never ends: the end check excuses it, as the sharing check excuses
+  // a refused switch-off.
+  bool stopRefused() const;
   // The state when the service was made: the hotspot must be off at the end unless it was on.
   platform::TetheringState initialState() const { return m_InitialState; }
 
@@ -175,6 +184,7 @@ class SimHotspotService final : public platform::IMobileHotspot {
     std::function<void()> effect;  // applied just before the completion runs
     std::uint64_t dueMs = 0;  // 0: at once
     bool ignoresCancel = false;
+    std::uintptr_t client = 0;  // the program process that began it
   };
 
   // Manager operations, under the lock.
@@ -184,7 +194,14 @@ class SimHotspotService final : public platform::IMobileHotspot {
                           std::shared_ptr<platform::ITetheringCompletion> done,
                           std::unique_ptr<platform::ITetheringOperation>* handle, std::function<void()> effect);
   void cancel(std::uint64_t id);
-  bool inFlightLocked() const;
+  // Whether an operation is in flight, and (`own`) one of `client`'s.
+  bool inFlightLocked(std::uintptr_t client, bool& own) const;
+  // A violation, unless it is recorded already.
+  void violation(std::string text);
+  void checkThread(std::thread::id owner, std::string_view operation);
+  // The operation's handle: Close (false when too early) and its release.
+  bool closeOperation(std::uint64_t id, const std::string& name);
+  void operationReleased(std::uint64_t id, const std::string& name, bool closed);
   bool dueLocked(const Delivery& delivery) const;
   void applyDueTransitionLocked();
   void setStateLocked(platform::TetheringState state, bool told = true);
@@ -218,6 +235,8 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::uint64_t m_NextOperation = 1;
   std::deque<Delivery> m_Pending;
   std::vector<Delivery> m_Hung;  // operations that never end (and ignore a cancel)
+  std::set<std::uint64_t> m_Open;  // operations begun and not ended
+  bool m_StopRefused = false;
   CallCounts m_Calls;
   std::size_t m_Managers = 0;
   std::vector<std::string> m_Violations;
