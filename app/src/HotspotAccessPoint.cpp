@@ -14,6 +14,13 @@ namespace {
 // A rename is a configuration, a stop and a start, each bounded by the hotspot; the watcher
 // waits for all three and a little more.
 constexpr platform::Dword kRenameWaitMs = 3 * wlan::kHotspotOperationTimeoutMs + 5000;
+
+// Tethra sets name and passphrase only; band and authentication kind stay as `users` has them
+// (no page says what a configuration leaves to a field it is not given).
+platform::AccessPointConfig KeepingTheRest(const platform::AccessPointConfig& wanted,
+                                           const platform::AccessPointConfig& users) {
+  return {wanted.ssid, wanted.passphrase, users.band, users.authentication};
+}
 }  // namespace
 
 CHotspotAccessPoint::CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
@@ -56,7 +63,7 @@ bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfi
   if (hr != platform::kS_OK) return false;
   // A hotspot that runs already keeps what it runs with, as a running hosted network does.
   m_Adopted = state == platform::TetheringState::On;
-  inForce = m_Adopted ? current : wanted.value_or(current);
+  inForce = m_Adopted || !wanted ? current : KeepingTheRest(*wanted, current);
   if (!m_Adopted && inForce != current) m_Prepared = inForce;
   SetInForce(inForce);
   return true;
@@ -246,7 +253,11 @@ void CHotspotAccessPoint::StartRenameIfAny() {
     if (m_RenameAsked == nullptr) return;
     m_Renaming = std::move(m_RenameAsked);
   }
-  const platform::AccessPointConfig wanted = m_Renaming->wanted;
+  platform::AccessPointConfig wanted;
+  {
+    std::lock_guard lock(m_Mutex);
+    wanted = KeepingTheRest(m_Renaming->wanted, m_InForce);
+  }
   std::deque<Step> steps;
   if (m_RanSession) {
     steps = {{HotspotOperation::Stop, {}}, {HotspotOperation::SessionStart, wanted}};

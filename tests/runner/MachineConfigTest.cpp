@@ -88,7 +88,7 @@ TEST(HotspotConfigTest, StatementsReachTheServiceAndItsFaults) {
   EXPECT_FALSE(config.present);
   EXPECT_FALSE(config.profiles);
   EXPECT_EQ(config.state, platform::TetheringState::On);
-  EXPECT_EQ(config.config, (platform::AccessPointConfig{u"Own", u"own-passphrase"}));
+  EXPECT_EQ(config.config, (platform::AccessPointConfig{u"Own", u"own-passphrase", platform::TetheringBand::Auto}));
   EXPECT_EQ(config.clients, 2u);
 
   sim::FaultPlan plan = FaultPlanOf(s->machine);

@@ -181,7 +181,7 @@ TEST_F(MobileHotspotTest, OperationsEndAsPostedOutcomesOneAtATime) {
   EXPECT_FALSE(hotspot->Busy());
   EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
   EXPECT_EQ(service->state(), TetheringState::On);
-  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1"}));
+  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1", platform::TetheringBand::Auto}));
   EXPECT_EQ(run(hotspot->BeginStop()), platform::kS_OK);
   EXPECT_EQ(service->state(), TetheringState::Off);
   EXPECT_TRUE(service->violations().empty());

@@ -72,7 +72,9 @@ void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotsp
 std::string HotspotNowLine(const sim::SimHotspotService& hotspot) {
   const platform::AccessPointConfig config = hotspot.config();
   return "now hotspot state " + sim::TetheringStateName(hotspot.state()) + " ssid " + Quote(config.ssid) + " key " +
-         Quote(config.passphrase) + " clients " + std::to_string(hotspot.clients());
+         Quote(config.passphrase) + " clients " + std::to_string(hotspot.clients()) + " band " +
+         (config.band ? sim::TetheringBandName(*config.band) : "absent") + " authentication " +
+         (config.authentication ? sim::TetheringAuthenticationName(*config.authentication) : "absent");
 }
 
 }  // namespace tethra::simrunner

@@ -70,7 +70,7 @@ sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& h) {
   c.present = h.present;
   c.profiles = h.profiles;
   c.state = h.on ? platform::TetheringState::On : platform::TetheringState::Off;
-  c.config = {h.ssid, h.key};
+  c.config = {h.ssid, h.key, h.band, h.authentication};
   c.clients = h.clients;
   c.sessionStart = h.sessionStart;
   return c;

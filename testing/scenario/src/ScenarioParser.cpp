@@ -358,6 +358,24 @@ void ParseHotspotMachine(Cursor& c, HotspotMachine& h) {
     h.key = c.text("the hotspot's passphrase");
   } else if (what == "clients") {
     h.clients = static_cast<std::uint32_t>(c.number("a number of clients", 0, sim::SimHotspotConfig{}.maxClients));
+  } else if (what == "band") {
+    const std::string band = c.word("a band");
+    if (band == "absent") {
+      h.band.reset();
+    } else if (const auto named = sim::TetheringBandNamed(band)) {
+      h.band = *named;
+    } else {
+      throw Failure{"`hotspot band` takes `auto`, `2.4ghz`, `5ghz`, `6ghz` or `absent`"};
+    }
+  } else if (what == "authentication") {
+    const std::string kind = c.word("an authentication kind");
+    if (kind == "absent") {
+      h.authentication.reset();
+    } else if (const auto named = sim::TetheringAuthenticationNamed(kind)) {
+      h.authentication = *named;
+    } else {
+      throw Failure{"`hotspot authentication` takes `wpa2`, `wpa3-transition`, `wpa3` or `absent`"};
+    }
   } else if (what == "session-start") {
     const std::string offered = c.word("`yes` or `no`");
     if (offered != "yes" && offered != "no") throw Failure{"`hotspot session-start` takes `yes` or `no`"};
@@ -868,6 +886,18 @@ Expectation ParseExpectation(Cursor& c) {
     } else if (what == "key") {
       e.kind = Kind::HotspotKey;
       e.texts.push_back(c.text("the text"));
+    } else if (what == "band") {
+      e.kind = Kind::HotspotBand;
+      e.word = c.word("a band");
+      if (e.word != "absent" && !sim::TetheringBandNamed(e.word)) {
+        throw Failure{"`expect hotspot band` takes `auto`, `2.4ghz`, `5ghz`, `6ghz` or `absent`"};
+      }
+    } else if (what == "authentication") {
+      e.kind = Kind::HotspotAuthentication;
+      e.word = c.word("an authentication kind");
+      if (e.word != "absent" && !sim::TetheringAuthenticationNamed(e.word)) {
+        throw Failure{"`expect hotspot authentication` takes `wpa2`, `wpa3-transition`, `wpa3` or `absent`"};
+      }
     } else if (what == "calls") {
       e.kind = Kind::HotspotCalls;
       e.word = HotspotOperation(c);

@@ -101,15 +101,16 @@ void ReadWlanState(std::string_view body, Observation& seen) {
                                 static_cast<std::uint32_t>(maxPeers)};
 }
 
-// `now hotspot state S ssid "T" key "K" clients N`
+// `now hotspot state S ssid "T" key "K" clients N band B authentication A`
 void ReadHotspotState(std::string_view body, Observation& seen) {
   std::vector<Token> t;
   std::string reason;
-  if (!Tokenize(std::string(body), t, reason) || t.size() != 10 || t[5].kind != Token::Kind::Text ||
-      t[7].kind != Token::Kind::Text) {
+  if (!Tokenize(std::string(body), t, reason) || t.size() != 14 || t[5].kind != Token::Kind::Text ||
+      t[7].kind != Token::Kind::Text || t[10].word != "band" || t[12].word != "authentication") {
     return;
   }
-  seen.hotspot = Observation::Hotspot{t[3].word == "on", t[5].text, t[7].text};
+  seen.hotspot = Observation::Hotspot{t[3].word == "on", t[5].text, t[7].text, sim::TetheringBandNamed(t[11].word),
+                                      sim::TetheringAuthenticationNamed(t[13].word)};
 }
 
 void ReadSharingRoles(std::string_view body, Observation& seen) {

@@ -61,6 +61,8 @@ bool IsServiceExpectation(Expectation::Kind kind) {
     case Expectation::Kind::HotspotState:
     case Expectation::Kind::HotspotSsid:
     case Expectation::Kind::HotspotKey:
+    case Expectation::Kind::HotspotBand:
+    case Expectation::Kind::HotspotAuthentication:
     case Expectation::Kind::HotspotCalls:
       return true;
     default:

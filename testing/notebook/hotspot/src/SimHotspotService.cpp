@@ -48,11 +48,33 @@ std::string Quoted(const std::u16string& text) {
   return quoted;
 }
 
+struct BandName {
+  platform::TetheringBand band;
+  std::string_view name;
+};
+constexpr BandName kBandNames[] = {
+    {platform::TetheringBand::Auto, "auto"},
+    {platform::TetheringBand::TwoPointFourGigahertz, "2.4ghz"},
+    {platform::TetheringBand::FiveGigahertz, "5ghz"},
+    {platform::TetheringBand::SixGigahertz, "6ghz"},
+};
+struct AuthenticationName {
+  platform::TetheringAuthentication kind;
+  std::string_view name;
+};
+constexpr AuthenticationName kAuthenticationNames[] = {
+    {platform::TetheringAuthentication::Wpa2, "wpa2"},
+    {platform::TetheringAuthentication::Wpa3TransitionMode, "wpa3-transition"},
+    {platform::TetheringAuthentication::Wpa3, "wpa3"},
+};
+
 std::string ConfigText(const platform::AccessPointConfig& config) {
   std::string text = "ssid ";
   text += Quoted(config.ssid);
   text += " key ";
   text += Quoted(config.passphrase);
+  if (config.band) text += " band " + TetheringBandName(*config.band);
+  if (config.authentication) text += " authentication " + TetheringAuthenticationName(*config.authentication);
   return text;
 }
 
@@ -117,6 +139,34 @@ HotspotFault HotspotFaultOf(std::int64_t code, std::int64_t extra) {
   return fault;
 }
 
+std::optional<platform::TetheringBand> TetheringBandNamed(std::string_view name) {
+  for (const BandName& entry : kBandNames) {
+    if (entry.name == name) return entry.band;
+  }
+  return std::nullopt;
+}
+
+std::string TetheringBandName(platform::TetheringBand band) {
+  for (const BandName& entry : kBandNames) {
+    if (entry.band == band) return std::string(entry.name);
+  }
+  return std::to_string(static_cast<int>(band));
+}
+
+std::optional<platform::TetheringAuthentication> TetheringAuthenticationNamed(std::string_view name) {
+  for (const AuthenticationName& entry : kAuthenticationNames) {
+    if (entry.name == name) return entry.kind;
+  }
+  return std::nullopt;
+}
+
+std::string TetheringAuthenticationName(platform::TetheringAuthentication kind) {
+  for (const AuthenticationName& entry : kAuthenticationNames) {
+    if (entry.kind == kind) return std::string(entry.name);
+  }
+  return std::to_string(static_cast<int>(kind));
+}
+
 std::string TetheringStateName(TetheringState state) {
   switch (state) {
     case TetheringState::On:
@@ -166,9 +216,24 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   HResult configure(const platform::AccessPointConfig& config, std::shared_ptr<platform::ITetheringCompletion> done,
                     std::unique_ptr<platform::ITetheringOperation>* operation) override {
     if (!ConfigAccepted(config)) return refuse("configure", config);
-    return m_Service.begin("configure", ConfigText(config), std::move(done), operation, [this, config] {
-      m_Service.m_Config = config;
-      m_Service.m_Events.push_back("hotspot configured: " + ConfigText(config));
+    if (lacksField(config)) return refuse("configure", config, platform::kHotspotLacksField);
+    // No page says what a configuration does to a field it is not given: here it is not kept
+    // but takes the first value the enumeration lists, so that only a caller that sets the
+    // user's band and authentication kind keeps them.
+    platform::AccessPointConfig stored = config;
+    if (m_Service.m_HasBand && !stored.band) stored.band = platform::TetheringBand::Auto;
+    if (m_Service.m_HasAuthentication && !stored.authentication) {
+      stored.authentication = platform::TetheringAuthentication::Wpa2;
+    }
+    return m_Service.begin("configure", ConfigText(config), std::move(done), operation, [this, stored] {
+      // The program has no reason to change what the user chose beyond name and passphrase.
+      if (stored.band != m_Service.m_UsersConfig.band ||
+          stored.authentication != m_Service.m_UsersConfig.authentication) {
+        m_Service.m_Violations.push_back("configure changed the user's band or authentication kind: " +
+                                         ConfigText(stored));
+      }
+      m_Service.m_Config = stored;
+      m_Service.m_Events.push_back("hotspot configured: " + ConfigText(stored));
     });
   }
   HResult start(std::shared_ptr<platform::ITetheringCompletion> done,
@@ -187,6 +252,7 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
       return platform::kHotspotNoSessionStart;
     }
     if (!ConfigAccepted(config)) return refuse("session-start", config);
+    if (lacksField(config)) return refuse("session-start", config, platform::kHotspotLacksField);
     return m_Service.begin("session-start", ConfigText(config), std::move(done), operation, [this, config] {
       m_Service.m_SessionConfig = config;
       m_Service.m_Events.push_back("hotspot runs this session as " + ConfigText(config));
@@ -202,10 +268,15 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   }
 
  private:
-  HResult refuse(std::string_view operation, const platform::AccessPointConfig& config) {
+  HResult refuse(std::string_view operation, const platform::AccessPointConfig& config,
+                 HResult why = platform::kE_INVALIDARG) {
     std::lock_guard lock(m_Service.m_Mutex);
-    m_Service.recordLocked(operation, ConfigText(config), platform::kE_INVALIDARG);
-    return platform::kE_INVALIDARG;
+    m_Service.recordLocked(operation, ConfigText(config), why);
+    return why;
+  }
+  // A band or authentication kind where the system's configuration has none to set.
+  bool lacksField(const platform::AccessPointConfig& config) const {
+    return (config.band && !m_Service.m_HasBand) || (config.authentication && !m_Service.m_HasAuthentication);
   }
 
   SimHotspotService& m_Service;
@@ -217,9 +288,12 @@ SimHotspotService::SimHotspotService(IHotspotServiceHost& host, const SimHotspot
       m_Present(config.present),
       m_ProfilesListed(config.profiles),
       m_SessionStart(config.sessionStart),
+      m_HasBand(config.config.band.has_value()),
+      m_HasAuthentication(config.config.authentication.has_value()),
       m_Profiles(std::move(profiles)),
       m_InitialState(config.state),
       m_State(config.state),
+      m_UsersConfig(config.config),
       m_Config(config.config),
       m_Clients(config.clients),
       m_MaxClients(config.maxClients) {}

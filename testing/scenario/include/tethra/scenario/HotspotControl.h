@@ -30,7 +30,8 @@ bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::st
 
 void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot);
 
-// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N`, texts quoted as in scenario files.
+// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N band B authentication A`, texts
+// quoted as in scenario files, `absent` for a field the system lacks.
 std::string HotspotNowLine(const sim::SimHotspotService& hotspot);
 
 }  // namespace tethra::simrunner

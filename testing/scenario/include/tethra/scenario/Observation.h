@@ -55,6 +55,8 @@ struct Observation {
     bool on = false;
     std::u16string ssid;
     std::u16string key;
+    std::optional<platform::TetheringBand> band;  // nothing: the system has none
+    std::optional<platform::TetheringAuthentication> authentication;
   };
   std::optional<Hotspot> hotspot;  // nothing: the hotspot's state cannot be seen on this machine
   std::function<std::uint64_t(std::string_view operation)> hotspotCalls;

@@ -12,7 +12,8 @@
 // notification are queued by the call or action that causes them and delivered one at a time
 // by deliverNext, after that call has returned (a late operation once its time has come).
 // Results: S_OK, kHotspotClassNotRegistered (`hotspot absent`), kHotspotNoProfile,
-// kHotspotNoSessionStart, E_INVALIDARG, or the status of a `fault hotspot` rule.
+// kHotspotNoSessionStart, kHotspotLacksField, E_INVALIDARG, or the status of a `fault hotspot`
+// rule.
 #pragma once
 
 #include <array>
@@ -61,7 +62,10 @@ struct SimHotspotConfig {
   bool profiles = true;  // `hotspot profile none`: no connection has a profile
   bool sessionStart = false;  // `hotspot session-start yes`: the start with a per-session configuration
   platform::TetheringState state = platform::TetheringState::Off;
-  platform::AccessPointConfig config{u"TethraHotspot", u"hotspot-secret"};
+  // Band and authentication kind: unset where the system lacks them (`hotspot band absent`,
+  // `hotspot authentication absent`). By default a system of Windows 10 2004 to Windows 11
+  // 23H2: a band, no authentication kind.
+  platform::AccessPointConfig config{u"TethraHotspot", u"hotspot-secret", platform::TetheringBand::Auto};
   std::uint32_t clients = 0;
   std::uint32_t maxClients = 8;
 };
@@ -94,6 +98,11 @@ HotspotFault HotspotFaultOf(std::int64_t code, std::int64_t extra);
 std::optional<platform::TetheringStatus> TetheringStatusNamed(std::string_view name);
 std::string TetheringStatusName(platform::TetheringStatus status);
 std::string TetheringStateName(platform::TetheringState state);
+// `auto`, `2.4ghz`, `5ghz`, `6ghz`; `wpa2`, `wpa3-transition`, `wpa3`.
+std::optional<platform::TetheringBand> TetheringBandNamed(std::string_view name);
+std::string TetheringBandName(platform::TetheringBand band);
+std::optional<platform::TetheringAuthentication> TetheringAuthenticationNamed(std::string_view name);
+std::string TetheringAuthenticationName(platform::TetheringAuthentication kind);
 
 // Calls are recorded under the operation's name; observers belong to the calling client.
 class IHotspotServiceHost : public IServiceHost {
@@ -156,10 +165,14 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::size_t subscriptions() const;
   std::size_t managersAlive() const;
   // What the program did that the system does not allow (an operation begun while another was in
-  // flight), one line each; checked after every scenario.
+  // flight) or that the user would not (a configuration that changed the user's band or
+  // authentication kind), one line each; checked after every scenario.
   std::vector<std::string> violations() const;
   // The state when the service was made: the hotspot must be off at the end unless it was on.
   platform::TetheringState initialState() const { return m_InitialState; }
+  // Whether the system's configuration has a band / an authentication kind.
+  bool hasBand() const { return m_HasBand; }
+  bool hasAuthentication() const { return m_HasAuthentication; }
 
  private:
   class Manager;
@@ -200,9 +213,12 @@ class SimHotspotService final : public platform::IMobileHotspot {
   const bool m_Present;
   const bool m_ProfilesListed;
   const bool m_SessionStart;
+  const bool m_HasBand;
+  const bool m_HasAuthentication;
   const std::vector<SimProfile> m_Profiles;
   const platform::TetheringState m_InitialState;
   platform::TetheringState m_State;
+  const platform::AccessPointConfig m_UsersConfig;  // as the user had it before the program
   platform::AccessPointConfig m_Config;  // persistent
   std::optional<platform::AccessPointConfig> m_SessionConfig;  // while a per-session start runs
   std::uint32_t m_Clients;
