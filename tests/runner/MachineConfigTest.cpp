@@ -121,5 +121,33 @@ TEST(HotspotConfigTest, StatementsReachTheServiceAndItsFaults) {
   }
 }
 
+// Band and authentication kind: each value the enumerations list, or absent (a system without
+// it), for the machine and for the expectations; anything else is refused.
+TEST(HotspotConfigTest, BandAndAuthenticationKindReachTheServiceOrTheSystemLacksThem) {
+  ParseError error;
+  auto s = ParseScenario("hotspot band 6ghz\nhotspot authentication wpa3-transition\n"
+                         "expect hotspot band 6ghz\nexpect hotspot authentication absent\n",
+                         "t.scn", &error);
+  ASSERT_TRUE(s) << error.message();
+  sim::SimHotspotConfig config = HotspotConfigOf(s->machine.hotspot);
+  EXPECT_EQ(config.config.band, platform::TetheringBand::SixGigahertz);
+  EXPECT_EQ(config.config.authentication, platform::TetheringAuthentication::Wpa3TransitionMode);
+  ASSERT_EQ(s->expectations.size(), 2u);
+  EXPECT_EQ(s->expectations[0].kind, Expectation::Kind::HotspotBand);
+  EXPECT_EQ(s->expectations[1].word, "absent");
+
+  s = ParseScenario("hotspot band absent\n", "t.scn", &error);
+  ASSERT_TRUE(s) << error.message();
+  config = HotspotConfigOf(s->machine.hotspot);
+  EXPECT_FALSE(config.config.band);
+  EXPECT_FALSE(config.config.authentication) << "by default a system before Windows 11 24H2";
+  EXPECT_EQ(HotspotConfigOf(HotspotMachine{}).config.band, platform::TetheringBand::Auto);
+
+  for (const char* bad : {"hotspot band 7ghz\n", "hotspot band\n", "hotspot authentication wep\n",
+                          "expect hotspot band 2.4\n", "expect hotspot authentication wpa4\n"}) {
+    EXPECT_FALSE(ParseScenario(bad, "t.scn", &error)) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace tethra::simrunner
