@@ -70,11 +70,16 @@ bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfi
 }
 
 void CHotspotAccessPoint::Start() {
+  std::deque<Step> steps;
+  SwitchOffTimeoutFirst(steps);
   if (m_Adopted) {
-    m_Events.started();
+    if (steps.empty()) {
+      m_Events.started();
+    } else {
+      Run(Purpose::Starting, std::move(steps));
+    }
     return;
   }
-  std::deque<Step> steps;
   if (m_Prepared) {
     // For this session only where the system allows it: the user's settings stay untouched.
     steps.push_back({HotspotOperation::SessionStart, *m_Prepared});
@@ -82,6 +87,30 @@ void CHotspotAccessPoint::Start() {
     steps.push_back({HotspotOperation::Start, {}});
   }
   Run(Purpose::Starting, std::move(steps));
+}
+
+void CHotspotAccessPoint::SwitchOffTimeoutFirst(std::deque<Step>& steps) {
+  bool on = false;
+  const HResult hr = m_Hotspot->GetNoConnectionsTimeout(on);
+  if (hr == platform::kHotspotNoTimeoutSetting) {
+    platform::TraceLine(m_Trace, "CHotspotAccessPoint: the system has no NoConnections timeout to switch off");
+    return;
+  }
+  // The user's setting would turn the hotspot off five minutes after the last client went: off
+  // for as long as we run it, and back at the end.
+  if (hr != platform::kS_OK || !on) return;
+  m_TimeoutToGiveBack = true;
+  steps.push_back({HotspotOperation::DisableTimeout, {}});
+}
+
+void CHotspotAccessPoint::GiveBackTimeout() {
+  // An operation still in flight past its bound: nothing more can be asked of the system now.
+  if (!m_TimeoutToGiveBack || m_Hotspot->Busy()) return;
+  bool on = false;
+  if (m_Hotspot->GetNoConnectionsTimeout(on) != platform::kS_OK) return;
+  if (on || m_Hotspot->RunForEnd(HotspotOperation::EnableTimeout, {}, kHotspotEndWaitMs) == platform::kS_OK) {
+    m_TimeoutToGiveBack = false;
+  }
 }
 
 void CHotspotAccessPoint::SaveSettingsOnce(const platform::AccessPointConfig& current) {
@@ -111,6 +140,10 @@ void CHotspotAccessPoint::Advance() {
         break;
       case HotspotOperation::Stop:
         hr = m_Hotspot->BeginStop();
+        break;
+      case HotspotOperation::EnableTimeout:
+      case HotspotOperation::DisableTimeout:
+        hr = m_Hotspot->BeginSetNoConnectionsTimeout(step.operation == HotspotOperation::EnableTimeout);
         break;
     }
     if (hr == platform::kHotspotNoSessionStart && step.operation == HotspotOperation::SessionStart) {
@@ -147,6 +180,13 @@ void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
   }
   if (outcome.givenUp) {
     AfterGivenUp(outcome);
+    return;
+  }
+  if (outcome.operation == HotspotOperation::DisableTimeout && outcome.result != platform::kS_OK) {
+    // The hotspot still runs, only with the user's timer: no reason to give up the start.
+    platform::TraceLine(m_Trace, "CHotspotAccessPoint: the NoConnections timeout stays on (%x)",
+                        platform::Raw(outcome.result));
+    Advance();
     return;
   }
   if (outcome.result != platform::kS_OK) {
@@ -286,6 +326,7 @@ void CHotspotAccessPoint::FinishForEnd() {
   m_Steps.clear();
   m_Purpose = Purpose::None;
   LeaveAsFound();
+  GiveBackTimeout();
   m_Hotspot->Close();
 }
 

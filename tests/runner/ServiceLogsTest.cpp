@@ -64,12 +64,12 @@ TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation)
   ServiceLogTexts logs;
   logs.hotspot = Line("service ready: 2 profile(s)") +
                  Line("now hotspot state off ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
-                      "authentication absent") +
+                      "authentication absent timeout on") +
                  Line("runtime GetConnectionProfiles: 2 profile(s)") + Line("call create({5A1E0001}) -> 0x00000000") +
                  Line("call configure(\"Caf\\u00E9\") -> 0x00000000") + Line("call start() -> 0x00000000") +
                  Line("call state() -> 0x00000000") + Line("call start() -> 0x00000000") +
                  Line("now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1 band 5ghz "
-                      "authentication wpa3-transition");
+                      "authentication wpa3-transition timeout off");
   Observation seen;
   ReadServiceLogs(logs, seen);
   ASSERT_TRUE(seen.hotspot);
@@ -78,6 +78,7 @@ TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation)
   EXPECT_EQ(seen.hotspot->key, u"k 2");
   EXPECT_EQ(seen.hotspot->band, platform::TetheringBand::FiveGigahertz);
   EXPECT_EQ(seen.hotspot->authentication, platform::TetheringAuthentication::Wpa3TransitionMode);
+  EXPECT_EQ(seen.hotspot->noConnectionsTimeout, std::optional<bool>(false));
   EXPECT_EQ(seen.hotspotCalls("start"), 2u);
   EXPECT_EQ(seen.hotspotCalls("create"), 1u);
   EXPECT_EQ(seen.hotspotCalls("configure"), 1u);
@@ -85,7 +86,7 @@ TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation)
   EXPECT_EQ(seen.hotspotCalls("GetConnectionProfiles"), 0u) << "the runtime's own lines are no service calls";
 
   // Off again after a later change; a line of another form leaves the state as it was.
-  logs.hotspot += Line("now hotspot state off ssid \"X\" key \"Y\" clients 0 band absent authentication absent") +
+  logs.hotspot += Line("now hotspot state off ssid \"X\" key \"Y\" clients 0 band absent authentication absent timeout on") +
                   Line("now hotspot state on");
   Observation later;
   ReadServiceLogs(logs, later);
@@ -199,7 +200,7 @@ TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
   ServiceLogTexts logs;
   logs.hotspot = Line("violation stop begun while another operation was in flight") +
                  Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
-                      "authentication absent");
+                      "authentication absent timeout on");
   Observation seen;
   ReadServiceLogs(logs, seen);
   ASSERT_EQ(seen.machineFailures.size(), 1u);
@@ -217,8 +218,8 @@ TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
   EXPECT_TRUE(CheckExpectations(scenario, seen).allHeld);
 }
 
-// The persistent configuration is the user's: any field left other than the user had it fails
-// the run once the program has ended, unless the system left an operation that never ended
+// The persistent configuration and the NoConnections timeout are the user's: any of them left
+// other than the user had it fails the run once the program has ended, unless the system left an operation that never ended
 // (then no program could have put it back).
 TEST(ServiceLogsTest, AConfigurationNotGivenBackFailsTheRunFieldByField) {
   Scenario scenario;
@@ -232,25 +233,27 @@ TEST(ServiceLogsTest, AConfigurationNotGivenBackFailsTheRunFieldByField) {
     seen.exitCode = 0;
     return CheckExpectations(scenario, seen);
   };
-  EXPECT_TRUE(verdictFor("ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3")
-                  .allHeld);
+  EXPECT_TRUE(
+      verdictFor("ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3 timeout on")
+          .allHeld);
   for (const std::string changed :
-       {"ssid \"TethraNet\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3",
-        "ssid \"TethraHotspot\" key \"tethra-secret\" clients 0 band 5ghz authentication wpa3",
-        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto authentication wpa3",
-        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa2",
-        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band absent authentication wpa3"}) {
+       {"ssid \"TethraNet\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"tethra-secret\" clients 0 band 5ghz authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa2 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band absent authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3 timeout off"}) {
     const Verdict verdict = verdictFor(changed);
     EXPECT_FALSE(verdict.allHeld) << changed;
     ASSERT_FALSE(verdict.lines.empty());
-    EXPECT_NE(verdict.lines.back().find("the user's configuration not given back"), std::string::npos) << changed;
+    EXPECT_NE(verdict.lines.back().find("not given back"), std::string::npos) << changed;
   }
   Fault hangs;
   hangs.target = "hotspot";
   hangs.operation = "start";
   hangs.size = sim::kHotspotFaultHangs;
   scenario.machine.faults.push_back(hangs);
-  EXPECT_TRUE(verdictFor("ssid \"TethraNet\" key \"tethra-secret\" clients 0 band auto authentication wpa2").allHeld)
+  EXPECT_TRUE(verdictFor("ssid \"TethraNet\" key \"tethra-secret\" clients 0 band auto authentication wpa2 timeout off").allHeld)
       << "an operation that never ends leaves the program nothing to put it back with";
 }
 

@@ -12,6 +12,9 @@ namespace {
 std::string BandWord(const std::optional<platform::TetheringBand>& band) {
   return band ? sim::TetheringBandName(*band) : "absent";
 }
+std::string TimeoutWord(const std::optional<bool>& setting) {
+  return setting ? (*setting ? "on" : "off") : "absent";
+}
 std::string AuthenticationWord(const std::optional<platform::TetheringAuthentication>& kind) {
   return kind ? sim::TetheringAuthenticationName(*kind) : "absent";
 }
@@ -169,6 +172,13 @@ bool Holds(const Expectation& e, const Observation& seen, std::string& found) {
                                                        : AuthenticationWord(seen.hotspot->authentication);
       return found == e.word;
     }
+    case Expectation::Kind::HotspotTimeout:
+      if (!seen.hotspot) {
+        found = "the hotspot was never reached";
+        return false;
+      }
+      found = TimeoutWord(seen.hotspot->noConnectionsTimeout);
+      return found == e.word;
     case Expectation::Kind::HotspotCalls: {
       const std::uint64_t count = seen.hotspotCalls ? seen.hotspotCalls(e.word) : 0;
       found = std::to_string(count) + " calls";
@@ -208,6 +218,11 @@ Verdict CheckExpectations(const Scenario& scenario, const Observation& seen) {
       failures.push_back("hotspot after the end: the user's configuration not given back (ssid " + Quote(h.ssid) +
                          " key " + Quote(h.key) + " band " + BandWord(h.band) + " authentication " +
                          AuthenticationWord(h.authentication) + ")");
+    }
+    // So is the NoConnections timeout setting.
+    if (h.noConnectionsTimeout != user.noConnectionsTimeout) {
+      failures.push_back("hotspot after the end: the user's NoConnections timeout not given back (" +
+                         TimeoutWord(h.noConnectionsTimeout) + ")");
     }
   }
   for (const std::string& failure : failures) {

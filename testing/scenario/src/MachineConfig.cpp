@@ -73,6 +73,7 @@ sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& h) {
   c.config = {h.ssid, h.key, h.band, h.authentication};
   c.clients = h.clients;
   c.sessionStart = h.sessionStart;
+  c.noConnectionsTimeout = h.noConnectionsTimeout;
   return c;
 }
 

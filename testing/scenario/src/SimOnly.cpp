@@ -63,6 +63,7 @@ bool IsServiceExpectation(Expectation::Kind kind) {
     case Expectation::Kind::HotspotKey:
     case Expectation::Kind::HotspotBand:
     case Expectation::Kind::HotspotAuthentication:
+    case Expectation::Kind::HotspotTimeout:
     case Expectation::Kind::HotspotCalls:
       return true;
     default:

@@ -325,7 +325,7 @@ Observation Machinery::observe() {
   }
   const platform::AccessPointConfig config = hotspot.config();
   seen.hotspot = Observation::Hotspot{hotspot.state() == platform::TetheringState::On, config.ssid, config.passphrase,
-                                      config.band, config.authentication};
+                                      config.band, config.authentication, hotspot.noConnectionsTimeout()};
   seen.hotspotCalls = [&hotspot](std::string_view operation) { return hotspot.callCount(operation); };
   seen.netshRuns = m_Machine->netshRuns();
   seen.wakeUps = m_MarkEnd.value_or(w.programWakeUps()) - m_MarkStart.value_or(0);

@@ -813,7 +813,7 @@ simrunner::Observation ScenarioRun::observe() {
       const sim::SimHotspotConfig start = simrunner::HotspotConfigOf(m_Scenario.machine.hotspot);
       seen.hotspot = simrunner::Observation::Hotspot{start.state == platform::TetheringState::On, start.config.ssid,
                                                      start.config.passphrase, start.config.band,
-                                                     start.config.authentication};
+                                                     start.config.authentication, start.noConnectionsTimeout};
     }
   }
   return seen;

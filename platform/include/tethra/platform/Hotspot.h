@@ -83,6 +83,9 @@ inline constexpr HResult kHotspotNoSessionStart{0x80004002u};
 // E_NOINTERFACE: the system's access point configuration has no band (before Windows 10 2004)
 // or no authentication kind (before Windows 11 24H2), and one was set.
 inline constexpr HResult kHotspotLacksField{0x80004002u};
+// E_NOINTERFACE: the system has no NoConnections timeout setting to read or change (before
+// Windows 10 2004).
+inline constexpr HResult kHotspotNoTimeoutSetting{0x80004002u};
 // HRESULT_FROM_WIN32(ERROR_CANCELLED): an operation that a cancel stopped before it ended.
 inline constexpr HResult kHotspotCancelled{0x800704C7u};
 
@@ -147,6 +150,13 @@ class IMobileHotspot {
   virtual HResult createManager(const ProfileSelector& profile, std::unique_ptr<ITetheringManager>* manager) = 0;
   virtual HResult subscribeNetworkChanges(INetworkChangeObserver& observer, std::int64_t* token) = 0;
   virtual void unsubscribeNetworkChanges(std::int64_t token) = 0;
+  // The user's NoConnections timeout, a setting of the system's (not of one manager): while on,
+  // the hotspot turns itself off five minutes after the last client has gone. Both answer
+  // kHotspotNoTimeoutSetting where the system lacks it. The change is an operation like a
+  // configuration (an action: its status is always Success).
+  virtual HResult noConnectionsTimeoutEnabled(bool* enabled) = 0;
+  virtual HResult setNoConnectionsTimeout(bool enabled, std::shared_ptr<ITetheringCompletion> done,
+                                          std::unique_ptr<ITetheringOperation>* operation) = 0;
 };
 
 }  // namespace tethra::platform

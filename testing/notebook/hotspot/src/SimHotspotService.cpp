@@ -296,7 +296,11 @@ SimHotspotService::SimHotspotService(IHotspotServiceHost& host, const SimHotspot
       m_UsersConfig(config.config),
       m_Config(config.config),
       m_Clients(config.clients),
-      m_MaxClients(config.maxClients) {}
+      m_MaxClients(config.maxClients),
+      m_TimeoutSetting(config.noConnectionsTimeout) {
+  std::lock_guard lock(m_Mutex);
+  rearmIdleTimerLocked();
+}
 
 SimHotspotService::~SimHotspotService() = default;
 
@@ -366,6 +370,44 @@ void SimHotspotService::unsubscribeNetworkChanges(std::int64_t token) {
   recordLocked("unsubscribe", "token " + std::to_string(token), platform::kS_OK);
 }
 
+HResult SimHotspotService::noConnectionsTimeoutEnabled(bool* enabled) {
+  if (enabled == nullptr) return platform::kE_INVALIDARG;
+  {
+    std::lock_guard lock(m_Mutex);
+    if (!m_TimeoutSetting) {
+      recordLocked("timeout", "", platform::kHotspotNoTimeoutSetting);
+      return platform::kHotspotNoTimeoutSetting;
+    }
+  }
+  return query("timeout", "", [&] { *enabled = *m_TimeoutSetting; });
+}
+
+HResult SimHotspotService::setNoConnectionsTimeout(bool enabled, std::shared_ptr<platform::ITetheringCompletion> done,
+                                                   std::unique_ptr<platform::ITetheringOperation>* operation) {
+  const std::string arguments = enabled ? "on" : "off";
+  {
+    std::lock_guard lock(m_Mutex);
+    if (!m_TimeoutSetting) {
+      recordLocked("set-timeout", arguments, platform::kHotspotNoTimeoutSetting);
+      return platform::kHotspotNoTimeoutSetting;
+    }
+  }
+  return begin("set-timeout", arguments, std::move(done), operation, [this, enabled] {
+    m_TimeoutSetting = enabled;
+    m_Events.push_back(std::string("hotspot NoConnections timeout ") + (enabled ? "on" : "off"));
+    rearmIdleTimerLocked();
+  });
+}
+
+void SimHotspotService::rearmIdleTimerLocked() {
+  const bool idle = m_TimeoutSetting.value_or(false) && m_State == TetheringState::On && m_Clients == 0;
+  if (!idle) {
+    m_IdleOffAt.reset();
+  } else if (!m_IdleOffAt) {
+    m_IdleOffAt = m_Host.nowMs() + kNoConnectionsTimeoutMs;
+  }
+}
+
 HResult SimHotspotService::query(std::string_view operation, std::string_view arguments,
                                  const std::function<void()>& read) {
   std::lock_guard lock(m_Mutex);
@@ -400,7 +442,7 @@ HResult SimHotspotService::begin(std::string_view operation, std::string argumen
     if (inFlightLocked()) {
       // The system turns it away; the program should never have asked.
       m_Violations.push_back(std::string(operation) + " begun while another operation was in flight");
-      if (operation == "configure") {
+      if (operation == "configure" || operation == "set-timeout") {
         delivery.result = kBusy;
       } else {
         delivery.status = TetheringStatus::OperationInProgress;
@@ -469,12 +511,19 @@ void SimHotspotService::applyDueTransitionLocked() {
     m_Events.push_back("hotspot transition ended");
     setStateLocked(TetheringState::Off, false);  // nobody is told
   }
+  if (m_IdleOffAt && *m_IdleOffAt <= m_Host.nowMs()) {
+    m_IdleOffAt.reset();
+    m_SessionConfig.reset();
+    m_Events.push_back("hotspot off: no client for five minutes (NoConnections timeout)");
+    setStateLocked(TetheringState::Off, false);  // no page promises a notification
+  }
 }
 
 void SimHotspotService::setStateLocked(TetheringState state, bool told) {
   if (m_State == state) return;
   m_State = state;
   m_Events.push_back("hotspot state " + TetheringStateName(state));
+  rearmIdleTimerLocked();
   if (told) queueChangeLocked();
 }
 
@@ -483,12 +532,14 @@ void SimHotspotService::queueChangeLocked() { m_Pending.push_back(Delivery{}); }
 bool SimHotspotService::hasPendingDelivery() const {
   std::lock_guard lock(m_Mutex);
   if (m_TransitionOffAt && *m_TransitionOffAt <= m_Host.nowMs()) return true;
+  if (m_IdleOffAt && *m_IdleOffAt <= m_Host.nowMs()) return true;
   return std::any_of(m_Pending.begin(), m_Pending.end(), [this](const Delivery& d) { return dueLocked(d); });
 }
 
 std::optional<std::uint64_t> SimHotspotService::nextDueMs() const {
   std::lock_guard lock(m_Mutex);
   std::optional<std::uint64_t> next = m_TransitionOffAt;
+  if (m_IdleOffAt && (!next || *m_IdleOffAt < *next)) next = m_IdleOffAt;
   for (const Delivery& d : m_Pending) {
     if (d.dueMs != 0 && (!next || d.dueMs < *next)) next = d.dueMs;
   }
@@ -586,6 +637,7 @@ void SimHotspotService::machineClientJoin() {
   {
     std::lock_guard lock(m_Mutex);
     if (m_Clients < m_MaxClients) ++m_Clients;
+    rearmIdleTimerLocked();
     queueChangeLocked();
   }
   m_Host.event("hotspot client joined");
@@ -596,6 +648,7 @@ void SimHotspotService::machineClientLeave() {
   {
     std::lock_guard lock(m_Mutex);
     if (m_Clients > 0) --m_Clients;
+    rearmIdleTimerLocked();
     queueChangeLocked();
   }
   m_Host.event("hotspot client left");
@@ -615,6 +668,11 @@ platform::AccessPointConfig SimHotspotService::config() const {
 std::uint32_t SimHotspotService::clients() const {
   std::lock_guard lock(m_Mutex);
   return m_Clients;
+}
+
+std::optional<bool> SimHotspotService::noConnectionsTimeout() const {
+  std::lock_guard lock(m_Mutex);
+  return m_TimeoutSetting;
 }
 
 std::uint64_t SimHotspotService::callCount(std::string_view operation) const {

@@ -30,8 +30,8 @@ bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::st
 
 void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot);
 
-// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N band B authentication A`, texts
-// quoted as in scenario files, `absent` for a field the system lacks.
+// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N band B authentication A timeout T`,
+// texts quoted as in scenario files, `absent` for a field or setting the system lacks.
 std::string HotspotNowLine(const sim::SimHotspotService& hotspot);
 
 }  // namespace tethra::simrunner

@@ -57,6 +57,7 @@ struct Observation {
     std::u16string key;
     std::optional<platform::TetheringBand> band;  // nothing: the system has none
     std::optional<platform::TetheringAuthentication> authentication;
+    std::optional<bool> noConnectionsTimeout;  // nothing: the system has no such setting
   };
   std::optional<Hotspot> hotspot;  // nothing: the hotspot's state cannot be seen on this machine
   std::function<std::uint64_t(std::string_view operation)> hotspotCalls;

@@ -81,6 +81,8 @@ struct HotspotMachine {
   // The user's band and authentication kind; nothing: the system lacks it (`absent`).
   std::optional<platform::TetheringBand> band = platform::TetheringBand::Auto;
   std::optional<platform::TetheringAuthentication> authentication;
+  // The user's NoConnections timeout setting; nothing: the system lacks it.
+  std::optional<bool> noConnectionsTimeout = true;
 };
 
 struct Machine {
@@ -195,6 +197,7 @@ struct Expectation {
     HotspotCalls,      // hotspot calls OPERATION N
     HotspotBand,       // hotspot band auto|2.4ghz|5ghz|6ghz|absent
     HotspotAuthentication,  // hotspot authentication wpa2|wpa3-transition|wpa3|absent
+    HotspotTimeout,    // hotspot no-connections-timeout on|off|absent
   } kind = Kind::Exit;
   int controlId = 0;  // EditName, EditKey, Status: the dialog control whose text is expected
   std::vector<std::u16string> texts;

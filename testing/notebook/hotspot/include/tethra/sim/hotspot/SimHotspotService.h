@@ -51,10 +51,14 @@ SimProfile ProfileOfConnection(const platform::Guid& id, const std::u16string& n
 
 // Every operation the service answers, by the name its calls are counted and faulted under
 // (`fault hotspot OPERATION ...`, `expect hotspot calls OPERATION N`).
-inline constexpr std::array<std::string_view, 11> kSimHotspotOperations = {
-    "create",    "subscribe", "unsubscribe",   "state", "clients", "configuration",
-    "configure", "start",     "session-start", "stop",  "cancel",
+// `timeout` reads the NoConnections timeout setting, `set-timeout` changes it.
+inline constexpr std::array<std::string_view, 13> kSimHotspotOperations = {
+    "create", "subscribe", "unsubscribe", "state",  "clients", "configuration", "configure",
+    "start",  "session-start", "stop",    "cancel", "timeout", "set-timeout",
 };
+
+// The NoConnections timeout: the hotspot turns itself off this long after the last client has gone.
+inline constexpr std::uint64_t kNoConnectionsTimeoutMs = 5 * 60 * 1000;
 
 // What a scenario says about the machine's mobile hotspot (defaults: it works and is off).
 struct SimHotspotConfig {
@@ -68,6 +72,9 @@ struct SimHotspotConfig {
   platform::AccessPointConfig config{u"TethraHotspot", u"hotspot-secret", platform::TetheringBand::Auto};
   std::uint32_t clients = 0;
   std::uint32_t maxClients = 8;
+  // The user's NoConnections timeout setting (on, as Windows ships it); nothing: a system
+  // without it (`hotspot no-connections-timeout absent`).
+  std::optional<bool> noConnectionsTimeout = true;
 };
 
 // A planted failure. For the operations (`configure`, `start`, `session-start`, `stop`): the
@@ -128,6 +135,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver& observer,
                                             std::int64_t* token) override;
   void unsubscribeNetworkChanges(std::int64_t token) override;
+  platform::HResult noConnectionsTimeoutEnabled(bool* enabled) override;
+  platform::HResult setNoConnectionsTimeout(bool enabled, std::shared_ptr<platform::ITetheringCompletion> done,
+                                            std::unique_ptr<platform::ITetheringOperation>* operation) override;
 
   // --- What the Windows runtime shows besides (the planted activation library) ------------------
   // The connection profiles the system lists; without profiles (`hotspot profile none`)
@@ -161,6 +171,8 @@ class SimHotspotService final : public platform::IMobileHotspot {
   platform::TetheringState state() const;
   platform::AccessPointConfig config() const;
   std::uint32_t clients() const;
+  // The NoConnections timeout setting; nothing where the system lacks it.
+  std::optional<bool> noConnectionsTimeout() const;
   std::uint64_t callCount(std::string_view operation) const;
   std::size_t subscriptions() const;
   std::size_t managersAlive() const;
@@ -200,6 +212,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   bool inFlightLocked() const;
   bool dueLocked(const Delivery& delivery) const;
   void applyDueTransitionLocked();
+  // The NoConnections timer: running while the setting is on, the hotspot on and no client
+  // connected; stopped otherwise.
+  void rearmIdleTimerLocked();
   void setStateLocked(platform::TetheringState state, bool told = true);
   void queueChangeLocked();
   void recordLocked(std::string_view operation, std::string_view arguments, platform::HResult result);
@@ -224,6 +239,8 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::uint32_t m_Clients;
   std::uint32_t m_MaxClients;
   std::optional<std::uint64_t> m_TransitionOffAt;
+  std::optional<bool> m_TimeoutSetting;  // nothing: the system lacks it
+  std::optional<std::uint64_t> m_IdleOffAt;  // when the NoConnections timeout turns it off
 
   struct Observer {
     platform::INetworkChangeObserver* observer = nullptr;
