@@ -14,6 +14,13 @@ namespace {
 // A rename is a configuration, a stop and a start, each bounded by the hotspot; the watcher
 // waits for all three and a little more.
 constexpr platform::Dword kRenameWaitMs = 3 * wlan::kHotspotOperationTimeoutMs + 5000;
+
+// Tethra sets name and passphrase only; band and authentication kind stay as `users` has them
+// (no page says what a configuration leaves to a field it is not given).
+platform::AccessPointConfig KeepingTheRest(const platform::AccessPointConfig& wanted,
+                                           const platform::AccessPointConfig& users) {
+  return {wanted.ssid, wanted.passphrase, users.band, users.authentication};
+}
 }  // namespace
 
 CHotspotAccessPoint::CHotspotAccessPoint(std::unique_ptr<wlan::CMobileHotspot> hotspot, platform::IKernel& kernel,
@@ -88,7 +95,7 @@ bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfi
   if (hr != platform::kS_OK) return false;
   // A hotspot that runs already keeps what it runs with, as a running hosted network does.
   m_Adopted = state == platform::TetheringState::On;
-  inForce = m_Adopted ? current : wanted.value_or(current);
+  inForce = m_Adopted || !wanted ? current : KeepingTheRest(*wanted, current);
   if (!m_Adopted && inForce != current) m_Prepared = inForce;
   SetInForce(inForce);
   std::lock_guard lock(m_Mutex);
@@ -97,11 +104,16 @@ bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfi
 }
 
 void CHotspotAccessPoint::Start() {
+  std::deque<Step> steps;
+  SwitchOffTimeoutFirst(steps);
   if (m_Adopted) {
-    m_Events.started();
+    if (steps.empty()) {
+      m_Events.started();
+    } else {
+      Run(Purpose::Starting, std::move(steps));
+    }
     return;
   }
-  std::deque<Step> steps;
   if (m_Prepared) {
     // For this session only where the system allows it: the user's settings stay untouched.
     steps.push_back({HotspotOperation::SessionStart, *m_Prepared});
@@ -109,6 +121,30 @@ void CHotspotAccessPoint::Start() {
     steps.push_back({HotspotOperation::Start, {}});
   }
   Run(Purpose::Starting, std::move(steps));
+}
+
+void CHotspotAccessPoint::SwitchOffTimeoutFirst(std::deque<Step>& steps) {
+  bool on = false;
+  const HResult hr = m_Hotspot->GetNoConnectionsTimeout(on);
+  if (hr == platform::kHotspotNoTimeoutSetting) {
+    platform::TraceLine(m_Trace, "CHotspotAccessPoint: the system has no NoConnections timeout to switch off");
+    return;
+  }
+  // The user's setting would turn the hotspot off five minutes after the last client went: off
+  // for as long as we run it, and back at the end.
+  if (hr != platform::kS_OK || !on) return;
+  m_TimeoutToGiveBack = true;
+  steps.push_back({HotspotOperation::DisableTimeout, {}});
+}
+
+void CHotspotAccessPoint::GiveBackTimeout() {
+  // An operation still in flight past its bound: nothing more can be asked of the system now.
+  if (!m_TimeoutToGiveBack || m_Hotspot->Busy()) return;
+  bool on = false;
+  if (m_Hotspot->GetNoConnectionsTimeout(on) != platform::kS_OK) return;
+  if (on || m_Hotspot->RunForEnd(HotspotOperation::EnableTimeout, {}, kHotspotEndWaitMs) == platform::kS_OK) {
+    m_TimeoutToGiveBack = false;
+  }
 }
 
 void CHotspotAccessPoint::SaveSettingsOnce(const platform::AccessPointConfig& current) {
@@ -139,6 +175,10 @@ void CHotspotAccessPoint::Advance() {
         break;
       case HotspotOperation::Stop:
         hr = m_Hotspot->BeginStop();
+        break;
+      case HotspotOperation::EnableTimeout:
+      case HotspotOperation::DisableTimeout:
+        hr = m_Hotspot->BeginSetNoConnectionsTimeout(step.operation == HotspotOperation::EnableTimeout);
         break;
     }
     if (hr == platform::kHotspotNoSessionStart && step.operation == HotspotOperation::SessionStart) {
@@ -176,6 +216,13 @@ void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
   }
   if (outcome.givenUp) {
     AfterGivenUp(outcome);
+    return;
+  }
+  if (outcome.operation == HotspotOperation::DisableTimeout && outcome.result != platform::kS_OK) {
+    // The hotspot still runs, only with the user's timer: no reason to give up the start.
+    platform::TraceLine(m_Trace, "CHotspotAccessPoint: the NoConnections timeout stays on (%x)",
+                        platform::Raw(outcome.result));
+    Advance();
     return;
   }
   if (outcome.result != platform::kS_OK) {
@@ -293,7 +340,11 @@ void CHotspotAccessPoint::StartRenameIfAny() {
     CompleteRename(1);
     return;
   }
-  const platform::AccessPointConfig wanted = m_Renaming->wanted;
+  platform::AccessPointConfig wanted;
+  {
+    std::lock_guard lock(m_Mutex);
+    wanted = KeepingTheRest(m_Renaming->wanted, m_InForce);
+  }
   std::deque<Step> steps;
   if (m_RanSession) {
     steps = {{HotspotOperation::Stop, {}}, {HotspotOperation::SessionStart, wanted}};
@@ -326,6 +377,7 @@ void CHotspotAccessPoint::FinishForEnd() {
   m_Steps.clear();
   m_Purpose = Purpose::None;
   LeaveAsFound();
+  GiveBackTimeout();
   m_Hotspot->Close();
   // A watcher still waiting for a rename learns that it did not happen; the end tells the rest.
   CompleteRename(0);

@@ -60,7 +60,8 @@ TEST(HotspotControlTest, TheNowLineShowsTheServiceAfterEachMachineAction) {
   config.state = platform::TetheringState::On;
   config.config = {u"Caf\u00E9 \"1\"", u"k 2"};
   sim::SimHotspotService service(host, config, {});
-  EXPECT_EQ(HotspotNowLine(service), "now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 0");
+  EXPECT_EQ(HotspotNowLine(service), "now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 0 band absent "
+                                     "authentication absent timeout on");
 
   HotspotRequest join{Kind::ClientJoin};
   ApplyToHotspot(join, service);
@@ -69,7 +70,8 @@ TEST(HotspotControlTest, TheNowLineShowsTheServiceAfterEachMachineAction) {
   ApplyToHotspot(HotspotRequest{Kind::ClientLeave}, service);
   ApplyToHotspot(HotspotRequest{Kind::TurnOff}, service);
   while (service.hasPendingDelivery()) service.deliverNext();
-  EXPECT_EQ(HotspotNowLine(service), "now hotspot state off ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1");
+  EXPECT_EQ(HotspotNowLine(service), "now hotspot state off ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1 band absent "
+                                     "authentication absent timeout on");
 
   // A transition is told when it begins; its end, when its time has come, is not.
   ApplyToHotspot(HotspotRequest{Kind::TransitionThenOff, 700}, service);

@@ -88,7 +88,7 @@ TEST(HotspotConfigTest, StatementsReachTheServiceAndItsFaults) {
   EXPECT_FALSE(config.present);
   EXPECT_FALSE(config.profiles);
   EXPECT_EQ(config.state, platform::TetheringState::On);
-  EXPECT_EQ(config.config, (platform::AccessPointConfig{u"Own", u"own-passphrase"}));
+  EXPECT_EQ(config.config, (platform::AccessPointConfig{u"Own", u"own-passphrase", platform::TetheringBand::Auto}));
   EXPECT_EQ(config.clients, 2u);
 
   sim::FaultPlan plan = FaultPlanOf(s->machine);
@@ -117,6 +117,34 @@ TEST(HotspotConfigTest, StatementsReachTheServiceAndItsFaults) {
 
   for (const char* bad : {"fault hotspot start wifi-of\n", "fault hotspot begin 5\n", "hotspot state maybe\n",
                           "expect hotspot state idle\n", "when ready: hotspot client arrive\n"}) {
+    EXPECT_FALSE(ParseScenario(bad, "t.scn", &error)) << bad;
+  }
+}
+
+// Band and authentication kind: each value the enumerations list, or absent (a system without
+// it), for the machine and for the expectations; anything else is refused.
+TEST(HotspotConfigTest, BandAndAuthenticationKindReachTheServiceOrTheSystemLacksThem) {
+  ParseError error;
+  auto s = ParseScenario("hotspot band 6ghz\nhotspot authentication wpa3-transition\n"
+                         "expect hotspot band 6ghz\nexpect hotspot authentication absent\n",
+                         "t.scn", &error);
+  ASSERT_TRUE(s) << error.message();
+  sim::SimHotspotConfig config = HotspotConfigOf(s->machine.hotspot);
+  EXPECT_EQ(config.config.band, platform::TetheringBand::SixGigahertz);
+  EXPECT_EQ(config.config.authentication, platform::TetheringAuthentication::Wpa3TransitionMode);
+  ASSERT_EQ(s->expectations.size(), 2u);
+  EXPECT_EQ(s->expectations[0].kind, Expectation::Kind::HotspotBand);
+  EXPECT_EQ(s->expectations[1].word, "absent");
+
+  s = ParseScenario("hotspot band absent\n", "t.scn", &error);
+  ASSERT_TRUE(s) << error.message();
+  config = HotspotConfigOf(s->machine.hotspot);
+  EXPECT_FALSE(config.config.band);
+  EXPECT_FALSE(config.config.authentication) << "by default a system before Windows 11 24H2";
+  EXPECT_EQ(HotspotConfigOf(HotspotMachine{}).config.band, platform::TetheringBand::Auto);
+
+  for (const char* bad : {"hotspot band 7ghz\n", "hotspot band\n", "hotspot authentication wep\n",
+                          "expect hotspot band 2.4\n", "expect hotspot authentication wpa4\n"}) {
     EXPECT_FALSE(ParseScenario(bad, "t.scn", &error)) << bad;
   }
 }

@@ -63,17 +63,22 @@ TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
 TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation) {
   ServiceLogTexts logs;
   logs.hotspot = Line("service ready: 2 profile(s)") +
-                 Line("now hotspot state off ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0") +
+                 Line("now hotspot state off ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
+                      "authentication absent timeout on") +
                  Line("runtime GetConnectionProfiles: 2 profile(s)") + Line("call create({5A1E0001}) -> 0x00000000") +
                  Line("call configure(\"Caf\\u00E9\") -> 0x00000000") + Line("call start() -> 0x00000000") +
                  Line("call state() -> 0x00000000") + Line("call start() -> 0x00000000") +
-                 Line("now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1");
+                 Line("now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1 band 5ghz "
+                      "authentication wpa3-transition timeout off");
   Observation seen;
   ReadServiceLogs(logs, seen);
   ASSERT_TRUE(seen.hotspot);
   EXPECT_TRUE(seen.hotspot->on);
   EXPECT_EQ(seen.hotspot->ssid, u"Caf\u00E9 \"1\"");
   EXPECT_EQ(seen.hotspot->key, u"k 2");
+  EXPECT_EQ(seen.hotspot->band, platform::TetheringBand::FiveGigahertz);
+  EXPECT_EQ(seen.hotspot->authentication, platform::TetheringAuthentication::Wpa3TransitionMode);
+  EXPECT_EQ(seen.hotspot->noConnectionsTimeout, std::optional<bool>(false));
   EXPECT_EQ(seen.hotspotCalls("start"), 2u);
   EXPECT_EQ(seen.hotspotCalls("create"), 1u);
   EXPECT_EQ(seen.hotspotCalls("configure"), 1u);
@@ -81,7 +86,8 @@ TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation)
   EXPECT_EQ(seen.hotspotCalls("GetConnectionProfiles"), 0u) << "the runtime's own lines are no service calls";
 
   // Off again after a later change; a line of another form leaves the state as it was.
-  logs.hotspot += Line("now hotspot state off ssid \"X\" key \"Y\" clients 0") + Line("now hotspot state on");
+  logs.hotspot += Line("now hotspot state off ssid \"X\" key \"Y\" clients 0 band absent authentication absent timeout on") +
+                  Line("now hotspot state on");
   Observation later;
   ReadServiceLogs(logs, later);
   ASSERT_TRUE(later.hotspot);
@@ -193,7 +199,8 @@ namespace {
 TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
   ServiceLogTexts logs;
   logs.hotspot = Line("violation stop begun while another operation was in flight") +
-                 Line("now hotspot state on ssid \"TethraNet\" key \"k\" clients 0");
+                 Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
+                      "authentication absent timeout on");
   Observation seen;
   ReadServiceLogs(logs, seen);
   ASSERT_EQ(seen.machineFailures.size(), 1u);
@@ -215,7 +222,7 @@ TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
 
 TEST(ServiceLogsTest, AHotspotLeftOnBecauseTheSystemRefusedItsStopIsExcused) {
   ServiceLogTexts logs;
-  logs.hotspot = Line("now hotspot state on ssid \"TethraNet\" key \"k\" clients 0 stop-refused");
+  logs.hotspot = Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto authentication absent timeout on stop-refused");
   Observation seen;
   ReadServiceLogs(logs, seen);
   ASSERT_TRUE(seen.hotspot.has_value());
@@ -224,10 +231,50 @@ TEST(ServiceLogsTest, AHotspotLeftOnBecauseTheSystemRefusedItsStopIsExcused) {
   seen.exitCode = 0;
   seen.allEnded = true;
   EXPECT_TRUE(CheckExpectations(Scenario{}, seen).allHeld);
-  logs.hotspot += Line("now hotspot state on ssid \"TethraNet\" key \"k\" clients 0");  // started again since
+  logs.hotspot += Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto authentication absent timeout on");  // started again since
   ReadServiceLogs(logs, seen);
   EXPECT_FALSE(seen.hotspot->stopRefused);
   EXPECT_FALSE(CheckExpectations(Scenario{}, seen).allHeld);
+}
+
+// The persistent configuration and the NoConnections timeout are the user's: any of them left
+// other than the user had it fails the run once the program has ended, unless the system left an operation that never ended
+// (then no program could have put it back).
+TEST(ServiceLogsTest, AConfigurationNotGivenBackFailsTheRunFieldByField) {
+  Scenario scenario;
+  scenario.machine.hotspot.band = platform::TetheringBand::FiveGigahertz;
+  scenario.machine.hotspot.authentication = platform::TetheringAuthentication::Wpa3;
+  const auto verdictFor = [&scenario](const std::string& fields) {
+    ServiceLogTexts logs;
+    logs.hotspot = Line("now hotspot state off " + fields);
+    Observation seen;
+    ReadServiceLogs(logs, seen);
+    seen.exitCode = 0;
+    seen.allEnded = true;
+    return CheckExpectations(scenario, seen);
+  };
+  EXPECT_TRUE(
+      verdictFor("ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3 timeout on")
+          .allHeld);
+  for (const std::string changed :
+       {"ssid \"TethraNet\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"tethra-secret\" clients 0 band 5ghz authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa2 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band absent authentication wpa3 timeout on",
+        "ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band 5ghz authentication wpa3 timeout off"}) {
+    const Verdict verdict = verdictFor(changed);
+    EXPECT_FALSE(verdict.allHeld) << changed;
+    ASSERT_FALSE(verdict.lines.empty());
+    EXPECT_NE(verdict.lines.back().find("not given back"), std::string::npos) << changed;
+  }
+  Fault hangs;
+  hangs.target = "hotspot";
+  hangs.operation = "start";
+  hangs.size = sim::kHotspotFaultHangs;
+  scenario.machine.faults.push_back(hangs);
+  EXPECT_TRUE(verdictFor("ssid \"TethraNet\" key \"tethra-secret\" clients 0 band auto authentication wpa2 timeout off").allHeld)
+      << "an operation that never ends leaves the program nothing to put it back with";
 }
 
 }  // namespace

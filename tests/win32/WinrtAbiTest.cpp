@@ -148,9 +148,42 @@ TEST(WinrtAbiTest, SessionAccessPointConfigurationSlots) {
                   "get_PerformancePriority", "put_PerformancePriority"});
 }
 
+struct AccessPointWithBand final : Recorded<INetworkOperatorTetheringAccessPointConfiguration2> {
+  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override RAN(IsBandSupported)
+  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, IInspectable**) override RAN(IsBandSupportedAsync)
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override RAN(get_Band)
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override RAN(put_Band)
+};
+
+struct AccessPointWithAuthenticationKind final : Recorded<INetworkOperatorTetheringAccessPointConfiguration3> {
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override
+      RAN(IsAuthenticationKindSupported)
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, IInspectable**) override
+      RAN(IsAuthenticationKindSupportedAsync)
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override RAN(get_AuthenticationKind)
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override RAN(put_AuthenticationKind)
+};
+
+TEST(WinrtAbiTest, AccessPointConfigurationBandAndAuthenticationKindSlots) {
+  AccessPointWithBand band;
+  ExpectSlots(band, {"IsBandSupported", "IsBandSupportedAsync", "get_Band", "put_Band"});
+  AccessPointWithAuthenticationKind kind;
+  ExpectSlots(kind, {"IsAuthenticationKindSupported", "IsAuthenticationKindSupportedAsync", "get_AuthenticationKind",
+                     "put_AuthenticationKind"});
+  // The enumerations' values as the pages list them; the ABI passes them as int32.
+  EXPECT_EQ(static_cast<std::int32_t>(platform::TetheringBand::SixGigahertz), 3);
+  EXPECT_EQ(static_cast<std::int32_t>(platform::TetheringBand::TwoPointFourGigahertz), 1);
+  EXPECT_EQ(static_cast<std::int32_t>(platform::TetheringAuthentication::Wpa3TransitionMode), 1);
+  EXPECT_EQ(static_cast<std::int32_t>(platform::TetheringAuthentication::Wpa3), 2);
+}
+
 // The identifiers the projections give, written here again: a digit wrong in the header would
 // make the runtime answer E_NOINTERFACE.
 TEST(WinrtAbiTest, IdentifiersOfTheNewerInterfaces) {
+  EXPECT_EQ(kIID_INetworkOperatorTetheringAccessPointConfiguration2,
+            (Guid{0xb1809142, 0x7238, 0x59a0, {0x92, 0x8b, 0x74, 0xab, 0x46, 0xfd, 0x64, 0xb6}}));
+  EXPECT_EQ(kIID_INetworkOperatorTetheringAccessPointConfiguration3,
+            (Guid{0xa9bb0081, 0x9eed, 0x5d18, {0xb6, 0x76, 0x24, 0xb7, 0x4a, 0x18, 0x2b, 0x8c}}));
   EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics2,
             (Guid{0x5b235412, 0x35f0, 0x49e7, {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}}));
   EXPECT_EQ(kIID_INetworkOperatorTetheringManager2,

@@ -184,7 +184,7 @@ TEST_F(MobileHotspotTest, OperationsEndAsPostedOutcomesOneAtATime) {
   EXPECT_FALSE(hotspot->Busy());
   EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
   EXPECT_EQ(service->state(), TetheringState::On);
-  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1"}));
+  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1", platform::TetheringBand::Auto}));
   EXPECT_EQ(run(hotspot->BeginStop()), platform::kS_OK);
   EXPECT_EQ(service->state(), TetheringState::Off);
   EXPECT_TRUE(service->violations().empty());
@@ -211,6 +211,49 @@ TEST_F(MobileHotspotTest, EachRefusalOfTheSystemComesBackAsItsOwnFailure) {
   EXPECT_EQ(hotspot->BeginConfigure({u" CafeNet", u"passphrase-1"}), platform::kE_INVALIDARG);
   EXPECT_EQ(hotspot->BeginConfigure({u"CafeNet", u"pass\u00E9phrase"}), platform::kE_INVALIDARG);
   EXPECT_FALSE(hotspot->Busy());
+}
+
+// The simulated configuration as the pages leave it: band and authentication kind only where
+// the system has them (set elsewhere: refused at the call, below), and a configure that does not
+// give one does not keep it, which the service records against the program.
+TEST_F(MobileHotspotTest, BandAndAuthenticationKindAreKeptOnlyWhenGiven) {
+  sim::SimHotspotConfig config;
+  config.config = {u"Own", u"own-passphrase", platform::TetheringBand::FiveGigahertz,
+                   platform::TetheringAuthentication::Wpa3};
+  make(config);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  platform::AccessPointConfig read;
+  ASSERT_EQ(hotspot->GetConfiguration(read), platform::kS_OK);
+  EXPECT_EQ(read, config.config);
+  const platform::AccessPointConfig kept{u"CafeNet", u"passphrase-1", platform::TetheringBand::FiveGigahertz,
+                                         platform::TetheringAuthentication::Wpa3};
+  EXPECT_EQ(run(hotspot->BeginConfigure(kept)), platform::kS_OK);
+  EXPECT_EQ(service->config(), kept);
+  EXPECT_TRUE(service->violations().empty());
+  EXPECT_EQ(run(hotspot->BeginConfigure({u"CafeNet", u"passphrase-1"})), platform::kS_OK);
+  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1", platform::TetheringBand::Auto,
+                                                            platform::TetheringAuthentication::Wpa2}));
+  EXPECT_EQ(service->violations().size(), 1u) << "the user's band and authentication kind were lost";
+}
+
+TEST_F(MobileHotspotTest, ASystemWithoutBandOrAuthenticationKindRefusesThemAtTheCall) {
+  sim::SimHotspotConfig config;
+  config.config = {u"Own", u"own-passphrase"};  // a system before Windows 10 2004
+  const platform::AccessPointConfig kept{u"CafeNet", u"passphrase-1", platform::TetheringBand::FiveGigahertz,
+                                         platform::TetheringAuthentication::Wpa3};
+  platform::AccessPointConfig read;
+  make(config);
+  ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
+  ASSERT_EQ(hotspot->GetConfiguration(read), platform::kS_OK);
+  EXPECT_FALSE(read.band);
+  EXPECT_FALSE(read.authentication);
+  EXPECT_EQ(hotspot->BeginConfigure(kept), platform::kHotspotLacksField);
+  EXPECT_EQ(hotspot->BeginConfigure({u"CafeNet", u"passphrase-1", std::nullopt, platform::TetheringAuthentication::Wpa2}),
+            platform::kHotspotLacksField);
+  EXPECT_FALSE(hotspot->Busy());
+  EXPECT_EQ(run(hotspot->BeginConfigure({u"CafeNet", u"passphrase-1"})), platform::kS_OK);
+  EXPECT_EQ(service->config(), (platform::AccessPointConfig{u"CafeNet", u"passphrase-1"}));
+  EXPECT_TRUE(service->violations().empty());
 }
 
 TEST_F(MobileHotspotTest, PastItsBoundAnOperationIsCancelledAndItsEndStillComes) {

@@ -22,6 +22,10 @@ const char* OperationName(HotspotOperation operation) {
       return "SessionStart";
     case HotspotOperation::Stop:
       return "Stop";
+    case HotspotOperation::EnableTimeout:
+      return "EnableNoConnectionsTimeout";
+    case HotspotOperation::DisableTimeout:
+      return "DisableNoConnectionsTimeout";
   }
   return "?";
 }
@@ -215,6 +219,10 @@ HResult CMobileHotspot::Begin(HotspotOperation operation, const platform::Access
     case HotspotOperation::Stop:
       hr = m_Manager->stop(std::move(done), &handle);
       break;
+    case HotspotOperation::EnableTimeout:
+    case HotspotOperation::DisableTimeout:
+      hr = m_Hotspot.setNoConnectionsTimeout(operation == HotspotOperation::EnableTimeout, std::move(done), &handle);
+      break;
   }
   platform::TraceLine(m_Trace, "CMobileHotspot::Begin%s Ret %x", OperationName(operation), platform::Raw(hr));
   if (hr != platform::kS_OK) return hr;
@@ -251,6 +259,17 @@ HResult CMobileHotspot::BeginSessionStart(const platform::AccessPointConfig& con
 }
 
 HResult CMobileHotspot::BeginStop() { return BeginBounded(HotspotOperation::Stop, {}); }
+
+HResult CMobileHotspot::GetNoConnectionsTimeout(bool& enabled) {
+  const HResult hr = m_Hotspot.noConnectionsTimeoutEnabled(&enabled);
+  platform::TraceLine(m_Trace, "CMobileHotspot::GetNoConnectionsTimeout Ret %x%s", platform::Raw(hr),
+                      hr == platform::kS_OK ? (enabled ? " (on)" : " (off)") : "");
+  return hr;
+}
+
+HResult CMobileHotspot::BeginSetNoConnectionsTimeout(bool enabled) {
+  return BeginBounded(enabled ? HotspotOperation::EnableTimeout : HotspotOperation::DisableTimeout, {});
+}
 
 bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) {
   TETHRA_CHECK_THREAD(m_Thread);

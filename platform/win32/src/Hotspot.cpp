@@ -200,7 +200,7 @@ class TetheringManager final : public platform::ITetheringManager {
     TETHRA_RETURN_IF_FAILED(current->get_Passphrase(passphrase.put()), ToHResult);
     config->ssid = ssid.text();
     config->passphrase = passphrase.text();
-    return platform::kS_OK;
+    return readNewerFields(*current.get(), *config);
   }
 
   platform::HResult configure(const platform::AccessPointConfig& config,
@@ -286,7 +286,7 @@ class TetheringManager final : public platform::ITetheringManager {
   }
 
   // An activated configuration object (persistent or per-session: the same name and passphrase
-  // methods) holding `config`.
+  // methods) holding `config`, with the band and authentication kind it sets.
   template <typename Configuration>
   Hresult makeConfiguration(const char16_t* className, const rt::Guid& iid, const platform::AccessPointConfig& config,
                             ComPtr<Configuration>& out) const {
@@ -300,7 +300,64 @@ class TetheringManager final : public platform::ITetheringManager {
     TETHRA_RETURN_IF_FAILED(ssid.assign(config.ssid));
     TETHRA_RETURN_IF_FAILED(passphrase.assign(config.passphrase));
     TETHRA_RETURN_IF_FAILED(out->put_Ssid(ssid.get()));
-    return out->put_Passphrase(passphrase.get());
+    TETHRA_RETURN_IF_FAILED(out->put_Passphrase(passphrase.get()));
+    return writeNewerFields(*out.get(), config);
+  }
+
+  // Band and authentication kind of the persistent configuration, each where the system's
+  // configuration answers for it (its contract is there): otherwise left unset.
+  static platform::HResult readNewerFields(rt::INetworkOperatorTetheringAccessPointConfiguration& current,
+                                           platform::AccessPointConfig& config) {
+    config.band.reset();
+    config.authentication.reset();
+    ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration2> withBand;
+    if (!Failed(current.QueryInterface(rt::kIID_INetworkOperatorTetheringAccessPointConfiguration2,
+                                       reinterpret_cast<void**>(withBand.put()))) &&
+        withBand) {
+      std::int32_t band = 0;
+      TETHRA_RETURN_IF_FAILED(withBand->get_Band(&band), ToHResult);
+      config.band = static_cast<platform::TetheringBand>(band);
+    }
+    ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration3> withKind;
+    if (!Failed(current.QueryInterface(rt::kIID_INetworkOperatorTetheringAccessPointConfiguration3,
+                                       reinterpret_cast<void**>(withKind.put()))) &&
+        withKind) {
+      std::int32_t kind = 0;
+      TETHRA_RETURN_IF_FAILED(withKind->get_AuthenticationKind(&kind), ToHResult);
+      config.authentication = static_cast<platform::TetheringAuthentication>(kind);
+    }
+    return platform::kS_OK;
+  }
+
+  // The persistent configuration takes a band and an authentication kind through interfaces of
+  // their own; a system without them answers E_NOINTERFACE, which the caller gets back.
+  static Hresult writeNewerFields(rt::INetworkOperatorTetheringAccessPointConfiguration& wanted,
+                                  const platform::AccessPointConfig& config) {
+    if (config.band) {
+      ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration2> withBand;
+      TETHRA_RETURN_IF_FAILED(wanted.QueryInterface(rt::kIID_INetworkOperatorTetheringAccessPointConfiguration2,
+                                                    reinterpret_cast<void**>(withBand.put())));
+      if (!withBand) return E_UNEXPECTED;
+      TETHRA_RETURN_IF_FAILED(withBand->put_Band(static_cast<std::int32_t>(*config.band)));
+    }
+    if (config.authentication) {
+      ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration3> withKind;
+      TETHRA_RETURN_IF_FAILED(wanted.QueryInterface(rt::kIID_INetworkOperatorTetheringAccessPointConfiguration3,
+                                                    reinterpret_cast<void**>(withKind.put())));
+      if (!withKind) return E_UNEXPECTED;
+      TETHRA_RETURN_IF_FAILED(withKind->put_AuthenticationKind(static_cast<std::int32_t>(*config.authentication)));
+    }
+    return S_OK;
+  }
+
+  // The per-session configuration has both on its one interface.
+  static Hresult writeNewerFields(rt::INetworkOperatorTetheringSessionAccessPointConfiguration& wanted,
+                                  const platform::AccessPointConfig& config) {
+    if (config.band) TETHRA_RETURN_IF_FAILED(wanted.put_Band(static_cast<std::int32_t>(*config.band)));
+    if (config.authentication) {
+      TETHRA_RETURN_IF_FAILED(wanted.put_AuthenticationKind(static_cast<std::int32_t>(*config.authentication)));
+    }
+    return S_OK;
   }
 
   const Runtime& m_Runtime;

@@ -9,6 +9,17 @@ namespace tethra::simrunner {
 
 namespace {
 
+std::string BandWord(const std::optional<platform::TetheringBand>& band) {
+  return band ? sim::TetheringBandName(*band) : "absent";
+}
+std::string TimeoutWord(const std::optional<bool>& setting) {
+  return setting ? (*setting ? "on" : "off") : "absent";
+}
+std::string AuthenticationWord(const std::optional<platform::TetheringAuthentication>& kind) {
+  return kind ? sim::TetheringAuthenticationName(*kind) : "absent";
+}
+
+
 std::string CodesText(const std::vector<std::u16string>& codes) {
   if (codes.empty()) return "none";
   return JoinText(codes, " ", [](const std::u16string& code) { return Quote(code); });
@@ -151,6 +162,23 @@ bool Holds(const Expectation& e, const Observation& seen, std::string& found) {
       found = Quote(value);
       return value == first;
     }
+    case Expectation::Kind::HotspotBand:
+    case Expectation::Kind::HotspotAuthentication: {
+      if (!seen.hotspot) {
+        found = "the hotspot was never reached";
+        return false;
+      }
+      found = e.kind == Expectation::Kind::HotspotBand ? BandWord(seen.hotspot->band)
+                                                       : AuthenticationWord(seen.hotspot->authentication);
+      return found == e.word;
+    }
+    case Expectation::Kind::HotspotTimeout:
+      if (!seen.hotspot) {
+        found = "the hotspot was never reached";
+        return false;
+      }
+      found = TimeoutWord(seen.hotspot->noConnectionsTimeout);
+      return found == e.word;
     case Expectation::Kind::HotspotCalls: {
       const std::uint64_t count = seen.hotspotCalls ? seen.hotspotCalls(e.word) : 0;
       found = std::to_string(count) + " calls";
@@ -178,6 +206,26 @@ Verdict CheckExpectations(const Scenario& scenario, const Observation& seen) {
   if (seen.allEnded && seen.hotspot && seen.hotspot->on && !seen.hotspot->stopRefused &&
       !scenario.machine.hotspot.on) {
     failures.push_back("hotspot after the end: still on");
+  }
+  // The persistent configuration is the user's: once the program has ended it must be as the
+  // user had it, name, passphrase, band and authentication kind, once every instance has ended.
+  // An operation the system never ends leaves nothing to put it back with.
+  const bool neverEnds = std::any_of(scenario.machine.faults.begin(), scenario.machine.faults.end(), [](const Fault& f) {
+    return f.target == "hotspot" && f.size == sim::kHotspotFaultHangs;
+  });
+  if (seen.exitCode && seen.allEnded && seen.hotspot && !neverEnds) {
+    const HotspotMachine& user = scenario.machine.hotspot;
+    const Observation::Hotspot& h = *seen.hotspot;
+    if (h.ssid != user.ssid || h.key != user.key || h.band != user.band || h.authentication != user.authentication) {
+      failures.push_back("hotspot after the end: the user's configuration not given back (ssid " + Quote(h.ssid) +
+                         " key " + Quote(h.key) + " band " + BandWord(h.band) + " authentication " +
+                         AuthenticationWord(h.authentication) + ")");
+    }
+    // So is the NoConnections timeout setting.
+    if (h.noConnectionsTimeout != user.noConnectionsTimeout) {
+      failures.push_back("hotspot after the end: the user's NoConnections timeout not given back (" +
+                         TimeoutWord(h.noConnectionsTimeout) + ")");
+    }
   }
   for (const std::string& failure : failures) {
     verdict.allHeld = false;

@@ -4,6 +4,11 @@
 #include "tethra/scenario/Text.h"
 
 namespace tethra::simrunner {
+namespace {
+std::string TimeoutWord(const std::optional<bool>& setting) {
+  return setting ? (*setting ? "on" : "off") : "absent";
+}
+}  // namespace
 
 std::string HotspotRequestLine(const HotspotRequest& request) {
   switch (request.kind) {
@@ -72,7 +77,10 @@ void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotsp
 std::string HotspotNowLine(const sim::SimHotspotService& hotspot) {
   const platform::AccessPointConfig config = hotspot.config();
   return "now hotspot state " + sim::TetheringStateName(hotspot.state()) + " ssid " + Quote(config.ssid) + " key " +
-         Quote(config.passphrase) + " clients " + std::to_string(hotspot.clients()) +
+         Quote(config.passphrase) + " clients " + std::to_string(hotspot.clients()) + " band " +
+         (config.band ? sim::TetheringBandName(*config.band) : "absent") + " authentication " +
+         (config.authentication ? sim::TetheringAuthenticationName(*config.authentication) : "absent") +
+         " timeout " + TimeoutWord(hotspot.noConnectionsTimeout()) +
          (hotspot.stopRefused() ? " stop-refused" : "");
 }
 

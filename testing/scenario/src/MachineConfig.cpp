@@ -71,9 +71,10 @@ sim::SimHotspotConfig HotspotConfigOf(const HotspotMachine& h) {
   c.present = h.present;
   c.profiles = h.profiles;
   c.state = h.on ? platform::TetheringState::On : platform::TetheringState::Off;
-  c.config = {h.ssid, h.key};
+  c.config = {h.ssid, h.key, h.band, h.authentication};
   c.clients = h.clients;
   c.sessionStart = h.sessionStart;
+  c.noConnectionsTimeout = h.noConnectionsTimeout;
   return c;
 }
 

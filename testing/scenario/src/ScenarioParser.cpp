@@ -316,8 +316,8 @@ void ParseHotspotResult(Cursor& c, Fault& f) {
   } else if (c.peekWord("late")) {
     c.keyword("late");
     if (f.operation != "configure" && f.operation != "start" && f.operation != "session-start" &&
-        f.operation != "stop") {
-      throw Failure{"only an operation (configure, start, session-start, stop) can end late"};
+        f.operation != "stop" && f.operation != "set-timeout") {
+      throw Failure{"only an operation (configure, start, session-start, stop, set-timeout) can end late"};
     }
     f.code = c.number("a time in ms");
     if (f.code <= 0 || f.code > 600000) throw Failure{"`late` takes a time from 1 to 600000 ms"};
@@ -333,7 +333,7 @@ void ParseHotspotResult(Cursor& c, Fault& f) {
     const std::string name = c.word("a tethering result, an HRESULT, `late` or `hangs`");
     const auto status = sim::TetheringStatusNamed(name);
     if (!status) throw Failure{"unknown tethering result `" + name + "`"};
-    if (f.operation == "configure") {
+    if (f.operation == "configure" || f.operation == "set-timeout") {
       throw Failure{"a configuration ends with an HRESULT, not a tethering result (`" + name + "`)"};
     }
     f.code = static_cast<std::int64_t>(*status);
@@ -358,6 +358,30 @@ void ParseHotspotMachine(Cursor& c, HotspotMachine& h) {
     h.key = c.text("the hotspot's passphrase");
   } else if (what == "clients") {
     h.clients = static_cast<std::uint32_t>(c.number("a number of clients", 0, sim::SimHotspotConfig{}.maxClients));
+  } else if (what == "band") {
+    const std::string band = c.word("a band");
+    if (band == "absent") {
+      h.band.reset();
+    } else if (const auto named = sim::TetheringBandNamed(band)) {
+      h.band = *named;
+    } else {
+      throw Failure{"`hotspot band` takes `auto`, `2.4ghz`, `5ghz`, `6ghz` or `absent`"};
+    }
+  } else if (what == "authentication") {
+    const std::string kind = c.word("an authentication kind");
+    if (kind == "absent") {
+      h.authentication.reset();
+    } else if (const auto named = sim::TetheringAuthenticationNamed(kind)) {
+      h.authentication = *named;
+    } else {
+      throw Failure{"`hotspot authentication` takes `wpa2`, `wpa3-transition`, `wpa3` or `absent`"};
+    }
+  } else if (what == "no-connections-timeout") {
+    const std::string setting = c.word("`on`, `off` or `absent`");
+    if (setting != "on" && setting != "off" && setting != "absent") {
+      throw Failure{"`hotspot no-connections-timeout` takes `on`, `off` or `absent`"};
+    }
+    h.noConnectionsTimeout = setting == "absent" ? std::nullopt : std::optional<bool>(setting == "on");
   } else if (what == "session-start") {
     const std::string offered = c.word("`yes` or `no`");
     if (offered != "yes" && offered != "no") throw Failure{"`hotspot session-start` takes `yes` or `no`"};
@@ -873,6 +897,24 @@ Expectation ParseExpectation(Cursor& c) {
     } else if (what == "key") {
       e.kind = Kind::HotspotKey;
       e.texts.push_back(c.text("the text"));
+    } else if (what == "band") {
+      e.kind = Kind::HotspotBand;
+      e.word = c.word("a band");
+      if (e.word != "absent" && !sim::TetheringBandNamed(e.word)) {
+        throw Failure{"`expect hotspot band` takes `auto`, `2.4ghz`, `5ghz`, `6ghz` or `absent`"};
+      }
+    } else if (what == "authentication") {
+      e.kind = Kind::HotspotAuthentication;
+      e.word = c.word("an authentication kind");
+      if (e.word != "absent" && !sim::TetheringAuthenticationNamed(e.word)) {
+        throw Failure{"`expect hotspot authentication` takes `wpa2`, `wpa3-transition`, `wpa3` or `absent`"};
+      }
+    } else if (what == "no-connections-timeout") {
+      e.kind = Kind::HotspotTimeout;
+      e.word = c.word("`on`, `off` or `absent`");
+      if (e.word != "on" && e.word != "off" && e.word != "absent") {
+        throw Failure{"`expect hotspot no-connections-timeout` takes `on`, `off` or `absent`"};
+      }
     } else if (what == "calls") {
       e.kind = Kind::HotspotCalls;
       e.word = HotspotOperation(c);

@@ -61,6 +61,9 @@ bool IsServiceExpectation(Expectation::Kind kind) {
     case Expectation::Kind::HotspotState:
     case Expectation::Kind::HotspotSsid:
     case Expectation::Kind::HotspotKey:
+    case Expectation::Kind::HotspotBand:
+    case Expectation::Kind::HotspotAuthentication:
+    case Expectation::Kind::HotspotTimeout:
     case Expectation::Kind::HotspotCalls:
       return true;
     default:

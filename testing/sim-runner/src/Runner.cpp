@@ -326,6 +326,7 @@ Observation Machinery::observe() {
   const platform::AccessPointConfig config = hotspot.config();
   seen.allEnded = programsEnded;
   seen.hotspot = Observation::Hotspot{hotspot.state() == platform::TetheringState::On, config.ssid, config.passphrase,
+                                      config.band, config.authentication, hotspot.noConnectionsTimeout(),
                                       hotspot.stopRefused()};
   seen.hotspotCalls = [&hotspot](std::string_view operation) { return hotspot.callCount(operation); };
   seen.netshRuns = m_Machine->netshRuns();

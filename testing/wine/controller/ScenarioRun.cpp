@@ -814,7 +814,8 @@ simrunner::Observation ScenarioRun::observe() {
     if (!seen.hotspot) {
       const sim::SimHotspotConfig start = simrunner::HotspotConfigOf(m_Scenario.machine.hotspot);
       seen.hotspot = simrunner::Observation::Hotspot{start.state == platform::TetheringState::On, start.config.ssid,
-                                                     start.config.passphrase};
+                                                     start.config.passphrase, start.config.band,
+                                                     start.config.authentication, start.noConnectionsTimeout};
     }
   }
   return seen;

@@ -63,6 +63,9 @@ class SimHotspotDll final : public OncePerProcess<SimHotspotDll>, private sim::I
   // The profiles the runtime shows.
   const std::vector<sim::SimProfile>& profiles() const { return m_Service->profiles(); }
   bool sessionStartOffered() const { return m_Service->sessionStartOffered(); }
+  // Whether the system's access point configuration has a band / an authentication kind.
+  bool hasBand() const { return m_Service->hasBand(); }
+  bool hasAuthentication() const { return m_Service->hasAuthentication(); }
 
   // After every call of a runtime class (inside its ServiceCall): a change it made is logged,
   // and the delivery thread is woken when something may now be due at a time of its own.

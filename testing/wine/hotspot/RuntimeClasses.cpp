@@ -163,6 +163,12 @@ using Manager2Face = Named<rt::INetworkOperatorTetheringManager2, rt::kIID_INetw
 using ConfigurationFace =
     Named<rt::INetworkOperatorTetheringAccessPointConfiguration,
           rt::kIID_INetworkOperatorTetheringAccessPointConfiguration>;
+using Configuration2Face =
+    Named<rt::INetworkOperatorTetheringAccessPointConfiguration2,
+          rt::kIID_INetworkOperatorTetheringAccessPointConfiguration2>;
+using Configuration3Face =
+    Named<rt::INetworkOperatorTetheringAccessPointConfiguration3,
+          rt::kIID_INetworkOperatorTetheringAccessPointConfiguration3>;
 using SessionConfigurationFace =
     Named<rt::INetworkOperatorTetheringSessionAccessPointConfiguration,
           rt::kIID_INetworkOperatorTetheringSessionAccessPointConfiguration>;
@@ -482,6 +488,14 @@ class ConfigurationText {
     std::lock_guard lock(m_Mutex);
     m_Config.passphrase = TextOf(value);
   }
+  void setBand(platform::TetheringBand band) {
+    std::lock_guard lock(m_Mutex);
+    m_Config.band = band;
+  }
+  void setAuthentication(platform::TetheringAuthentication kind) {
+    std::lock_guard lock(m_Mutex);
+    m_Config.authentication = kind;
+  }
 
  private:
   std::mutex m_Mutex;
@@ -510,24 +524,70 @@ class TextAccessors : public Face {
   explicit TextAccessors(platform::AccessPointConfig config) : m_Text(std::move(config)) {}
   ~TextAccessors() = default;
 
+  // Band and authentication kind, for the classes that have them. The enumerations list no
+  // other values; the program only ever writes back a value it read.
+  Hresult getBand(std::int32_t* value) {
+    if (value == nullptr) return rt::kE_POINTER;
+    *value = static_cast<std::int32_t>(m_Text.get().band.value_or(platform::TetheringBand::Auto));
+    return rt::kS_OK;
+  }
+  Hresult putBand(std::int32_t value) {
+    if (value < 0 || value > static_cast<std::int32_t>(platform::TetheringBand::SixGigahertz)) return rt::kE_INVALIDARG;
+    m_Text.setBand(static_cast<platform::TetheringBand>(value));
+    return rt::kS_OK;
+  }
+  Hresult getAuthentication(std::int32_t* value) {
+    if (value == nullptr) return rt::kE_POINTER;
+    *value = static_cast<std::int32_t>(m_Text.get().authentication.value_or(platform::TetheringAuthentication::Wpa2));
+    return rt::kS_OK;
+  }
+  Hresult putAuthentication(std::int32_t value) {
+    if (value < 0 || value > static_cast<std::int32_t>(platform::TetheringAuthentication::Wpa3)) {
+      return rt::kE_INVALIDARG;
+    }
+    m_Text.setAuthentication(static_cast<platform::TetheringAuthentication>(value));
+    return rt::kS_OK;
+  }
+
  private:
   ConfigurationText m_Text;
 };
 
-class Configuration final : public TextAccessors<ConfigurationFace> {
+// The persistent configuration: band (Configuration2) and authentication kind (Configuration3)
+// answered only where the service's system has them, as a system of that contract would.
+class Configuration final : public TextAccessors<ConfigurationFace>, public Configuration2Face, public Configuration3Face {
   SIM_WINRT_OBJECT(Configuration, rt::kAccessPointConfigurationClass)
   Configuration() = default;
   explicit Configuration(platform::AccessPointConfig config) : TextAccessors(std::move(config)) {}
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    return Answer<ConfigurationFace>(this, iid, out);
+    const SimHotspotDll& dll = SimHotspotDll::instance();
+    if ((iid == Configuration2Face::kIid && !dll.hasBand()) ||
+        (iid == Configuration3Face::kIid && !dll.hasAuthentication())) {
+      if (out == nullptr) return rt::kE_POINTER;
+      *out = nullptr;
+      return rt::kE_NOINTERFACE;
+    }
+    return Answer<ConfigurationFace, Configuration2Face, Configuration3Face>(this, iid, out);
   }
+  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) override { return getBand(value); }
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) override { return putBand(value); }
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override {
+    return rt::kE_NOTIMPL;
+  }
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, rt::IInspectable**) override {
+    return rt::kE_NOTIMPL;
+  }
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) override { return getAuthentication(value); }
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) override { return putAuthentication(value); }
 
  private:
   ~Configuration() = default;
 };
 
-// The per-session configuration: its name and passphrase; band, authentication kind and
-// performance priority are never set by the program.
+// The per-session configuration: its name and passphrase, band and authentication kind;
+// performance priority is never set by the program.
 class SessionConfiguration final : public TextAccessors<SessionConfigurationFace> {
   SIM_WINRT_OBJECT(SessionConfiguration, rt::kSessionAccessPointConfigurationClass)
   SessionConfiguration() = default;
@@ -536,22 +596,49 @@ class SessionConfiguration final : public TextAccessors<SessionConfigurationFace
   }
   Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) override { return getBand(value); }
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) override { return putBand(value); }
   Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override {
     return rt::kE_NOTIMPL;
   }
   Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, rt::IInspectable**) override {
     return rt::kE_NOTIMPL;
   }
-  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) override { return getAuthentication(value); }
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) override { return putAuthentication(value); }
   Hresult TETHRA_WINRT_CALL get_PerformancePriority(std::int32_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t) override { return rt::kE_NOTIMPL; }
 
  private:
   ~SessionConfiguration() = default;
 };
+
+// Band and authentication kind as the program's configuration object holds them, read through
+// its ABI, for a system that has them: the persistent one through its interfaces of their own,
+// the per-session one on its one interface.
+void ReadNewerFields(rt::INetworkOperatorTetheringAccessPointConfiguration& configuration,
+                     platform::AccessPointConfig& read) {
+  std::int32_t value = 0;
+  ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration2> withBand;
+  if (configuration.QueryInterface(Configuration2Face::kIid, reinterpret_cast<void**>(withBand.put())) >= 0 &&
+      withBand && withBand->get_Band(&value) >= 0) {
+    read.band = static_cast<platform::TetheringBand>(value);
+  }
+  ComPtr<rt::INetworkOperatorTetheringAccessPointConfiguration3> withKind;
+  if (configuration.QueryInterface(Configuration3Face::kIid, reinterpret_cast<void**>(withKind.put())) >= 0 &&
+      withKind && withKind->get_AuthenticationKind(&value) >= 0) {
+    read.authentication = static_cast<platform::TetheringAuthentication>(value);
+  }
+}
+void ReadNewerFields(rt::INetworkOperatorTetheringSessionAccessPointConfiguration& configuration,
+                     platform::AccessPointConfig& read) {
+  const SimHotspotDll& dll = SimHotspotDll::instance();
+  std::int32_t value = 0;
+  if (dll.hasBand() && configuration.get_Band(&value) >= 0) read.band = static_cast<platform::TetheringBand>(value);
+  if (dll.hasAuthentication() && configuration.get_AuthenticationKind(&value) >= 0) {
+    read.authentication = static_cast<platform::TetheringAuthentication>(value);
+  }
+}
 
 // What the program's configuration object holds, read through its own ABI.
 template <typename Face>
@@ -568,6 +655,7 @@ platform::AccessPointConfig ReadConfiguration(Face& configuration) {
     if (ssid != nullptr) remove(ssid);
     if (passphrase != nullptr) remove(passphrase);
   }
+  ReadNewerFields(configuration, read);
   return read;
 }
 

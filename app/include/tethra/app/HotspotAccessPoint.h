@@ -4,7 +4,8 @@
 // dialog's loop hands back here, so that suspend, close and the watcher's commands are never
 // held up behind a pending operation. It leaves the user's own hotspot settings as they were:
 // it starts with a per-session configuration where the system offers one, and elsewhere saves
-// the persistent configuration before changing it and puts it back at every end.
+// the persistent configuration before changing it and puts it back at every end; the user's
+// NoConnections timeout is off while it runs the hotspot and back at every end.
 //
 // Owner: CHotspotStandIn (held by the dialog's CHostedNetworkSession), for the life of the
 // process once the hotspot stands in. It owns the CMobileHotspot, whose tethering manager only
@@ -121,6 +122,10 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void NoteOutcome(const wlan::HotspotOutcome& outcome);
   // The state and the name in force read for the watcher, whose rename failed.
   void ReadBack();
+  // The user's NoConnections timeout: a step that switches it off before the start where it is
+  // on, and at the end (bounded) back on where it was switched off.
+  void SwitchOffTimeoutFirst(std::deque<Step>& steps);
+  void GiveBackTimeout();
   void SetInForce(const platform::AccessPointConfig& config);
   static const char* PurposeName(Purpose purpose);
 
@@ -142,6 +147,7 @@ class CHotspotAccessPoint final : public IAccessPoint {
   bool m_Ended = false;
   std::u16string m_SessionAsked;  // the name of the per-session start in flight
   std::u16string m_SessionName;  // the name the per-session start that ended well ran with
+  bool m_TimeoutToGiveBack = false;  // the user's NoConnections timeout was on and we asked it off
   std::shared_ptr<RenameRequest> m_Renaming;
 
   std::mutex m_Mutex;  // over the ones below

@@ -19,7 +19,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "tethra/platform/Types.h"
 
@@ -44,10 +46,22 @@ enum class TetheringStatus : std::int32_t {
 // TetheringOperationalState.
 enum class TetheringState : std::int32_t { Unknown = 0, On = 1, Off = 2, InTransition = 3 };
 
-// The access point's name and passphrase.
+// TetheringWiFiBand (Windows 10 2004 on, UniversalApiContract 10).
+enum class TetheringBand : std::int32_t { Auto = 0, TwoPointFourGigahertz = 1, FiveGigahertz = 2, SixGigahertz = 3 };
+// TetheringWiFiAuthenticationKind (Windows 11 24H2 on, UniversalApiContract 19).
+enum class TetheringAuthentication : std::int32_t { Wpa2 = 0, Wpa3TransitionMode = 1, Wpa3 = 2 };
+
+// The access point's configuration: name and passphrase always; band and authentication kind
+// only where the system has them (read: nothing where it lacks them; written: only those set).
 struct AccessPointConfig {
+  AccessPointConfig() = default;
+  AccessPointConfig(std::u16string name, std::u16string key, std::optional<TetheringBand> wifiBand = std::nullopt,
+                    std::optional<TetheringAuthentication> kind = std::nullopt)
+      : ssid(std::move(name)), passphrase(std::move(key)), band(wifiBand), authentication(kind) {}
   std::u16string ssid;
   std::u16string passphrase;
+  std::optional<TetheringBand> band;
+  std::optional<TetheringAuthentication> authentication;
   bool operator==(const AccessPointConfig&) const = default;
 };
 
@@ -67,6 +81,12 @@ inline constexpr HResult kHotspotClassNotRegistered{0x80040154u};
 // E_NOINTERFACE: the system offers no start with a per-session configuration (before the
 // Windows 11 release that added it).
 inline constexpr HResult kHotspotNoSessionStart{0x80004002u};
+// E_NOINTERFACE: the system's access point configuration has no band (before Windows 10 2004)
+// or no authentication kind (before Windows 11 24H2), and one was set.
+inline constexpr HResult kHotspotLacksField{0x80004002u};
+// E_NOINTERFACE: the system has no NoConnections timeout setting to read or change (before
+// Windows 10 2004).
+inline constexpr HResult kHotspotNoTimeoutSetting{0x80004002u};
 // HRESULT_FROM_WIN32(ERROR_CANCELLED): an operation that a cancel stopped before it ended.
 inline constexpr HResult kHotspotCancelled{0x800704C7u};
 
@@ -102,12 +122,15 @@ class ITetheringManager {
   virtual ~ITetheringManager() = default;
   virtual HResult operationalState(TetheringState* state) = 0;
   virtual HResult clientCount(std::uint32_t* count) = 0;
-  // The persistent configuration (what the system's settings show).
+  // The persistent configuration (what the system's settings show), with band and
+  // authentication kind where the system has them.
   virtual HResult currentConfiguration(AccessPointConfig* config) = 0;
   // Each operation: the call's own failure, or S_OK with *operation set and `done` to come.
   // configure replaces the persistent configuration; a name of 1 to 32 characters and a
   // passphrase of 8 to 63 printable ASCII characters, neither beginning nor ending with a space,
-  // or the call fails with E_INVALIDARG.
+  // or the call fails with E_INVALIDARG. A band or authentication kind set where the system
+  // lacks it fails the call with kHotspotLacksField; one left unset may not stay as it was (no page
+  // says), so a caller that wants it kept sets it.
   virtual HResult configure(const AccessPointConfig& config, std::shared_ptr<ITetheringCompletion> done,
                             std::unique_ptr<ITetheringOperation>* operation) = 0;
   // Starts with the persistent configuration.
@@ -131,6 +154,13 @@ class IMobileHotspot {
   virtual HResult createManager(const ProfileSelector& profile, std::unique_ptr<ITetheringManager>* manager) = 0;
   virtual HResult subscribeNetworkChanges(INetworkChangeObserver& observer, std::int64_t* token) = 0;
   virtual void unsubscribeNetworkChanges(std::int64_t token) = 0;
+  // The user's NoConnections timeout, a setting of the system's (not of one manager): while on,
+  // the hotspot turns itself off five minutes after the last client has gone. Both answer
+  // kHotspotNoTimeoutSetting where the system lacks it. The change is an operation like a
+  // configuration (an action: its status is always Success).
+  virtual HResult noConnectionsTimeoutEnabled(bool* enabled) = 0;
+  virtual HResult setNoConnectionsTimeout(bool enabled, std::shared_ptr<ITetheringCompletion> done,
+                                          std::unique_ptr<ITetheringOperation>* operation) = 0;
 };
 
 }  // namespace tethra::platform

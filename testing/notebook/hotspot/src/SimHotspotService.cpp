@@ -49,11 +49,33 @@ std::string Quoted(const std::u16string& text) {
   return quoted;
 }
 
+struct BandName {
+  platform::TetheringBand band;
+  std::string_view name;
+};
+constexpr BandName kBandNames[] = {
+    {platform::TetheringBand::Auto, "auto"},
+    {platform::TetheringBand::TwoPointFourGigahertz, "2.4ghz"},
+    {platform::TetheringBand::FiveGigahertz, "5ghz"},
+    {platform::TetheringBand::SixGigahertz, "6ghz"},
+};
+struct AuthenticationName {
+  platform::TetheringAuthentication kind;
+  std::string_view name;
+};
+constexpr AuthenticationName kAuthenticationNames[] = {
+    {platform::TetheringAuthentication::Wpa2, "wpa2"},
+    {platform::TetheringAuthentication::Wpa3TransitionMode, "wpa3-transition"},
+    {platform::TetheringAuthentication::Wpa3, "wpa3"},
+};
+
 std::string ConfigText(const platform::AccessPointConfig& config) {
   std::string text = "ssid ";
   text += Quoted(config.ssid);
   text += " key ";
   text += Quoted(config.passphrase);
+  if (config.band) text += " band " + TetheringBandName(*config.band);
+  if (config.authentication) text += " authentication " + TetheringAuthenticationName(*config.authentication);
   return text;
 }
 
@@ -116,6 +138,34 @@ HotspotFault HotspotFaultOf(std::int64_t code, std::int64_t extra) {
     fault.result = FaultStatus<HResult>(code);
   }
   return fault;
+}
+
+std::optional<platform::TetheringBand> TetheringBandNamed(std::string_view name) {
+  for (const BandName& entry : kBandNames) {
+    if (entry.name == name) return entry.band;
+  }
+  return std::nullopt;
+}
+
+std::string TetheringBandName(platform::TetheringBand band) {
+  for (const BandName& entry : kBandNames) {
+    if (entry.band == band) return std::string(entry.name);
+  }
+  return std::to_string(static_cast<int>(band));
+}
+
+std::optional<platform::TetheringAuthentication> TetheringAuthenticationNamed(std::string_view name) {
+  for (const AuthenticationName& entry : kAuthenticationNames) {
+    if (entry.name == name) return entry.kind;
+  }
+  return std::nullopt;
+}
+
+std::string TetheringAuthenticationName(platform::TetheringAuthentication kind) {
+  for (const AuthenticationName& entry : kAuthenticationNames) {
+    if (entry.kind == kind) return std::string(entry.name);
+  }
+  return std::to_string(static_cast<int>(kind));
 }
 
 std::string TetheringStateName(TetheringState state) {
@@ -189,9 +239,24 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
                     std::unique_ptr<platform::ITetheringOperation>* operation) override {
     m_Service.checkThread(m_Owner, "configure");
     if (!ConfigAccepted(config)) return refuse("configure", config);
-    return m_Service.begin("configure", ConfigText(config), std::move(done), operation, [this, config] {
-      m_Service.m_Config = config;
-      m_Service.m_Events.push_back("hotspot configured: " + ConfigText(config));
+    if (lacksField(config)) return refuse("configure", config, platform::kHotspotLacksField);
+    // No page says what a configuration does to a field it is not given: here it is not kept
+    // but takes the first value the enumeration lists, so that only a caller that sets the
+    // user's band and authentication kind keeps them.
+    platform::AccessPointConfig stored = config;
+    if (m_Service.m_HasBand && !stored.band) stored.band = platform::TetheringBand::Auto;
+    if (m_Service.m_HasAuthentication && !stored.authentication) {
+      stored.authentication = platform::TetheringAuthentication::Wpa2;
+    }
+    return m_Service.begin("configure", ConfigText(config), std::move(done), operation, [this, stored] {
+      // The program has no reason to change what the user chose beyond name and passphrase.
+      if (stored.band != m_Service.m_UsersConfig.band ||
+          stored.authentication != m_Service.m_UsersConfig.authentication) {
+        m_Service.m_Violations.push_back("configure changed the user's band or authentication kind: " +
+                                         ConfigText(stored));
+      }
+      m_Service.m_Config = stored;
+      m_Service.m_Events.push_back("hotspot configured: " + ConfigText(stored));
     });
   }
   HResult start(std::shared_ptr<platform::ITetheringCompletion> done,
@@ -212,6 +277,7 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
       return platform::kHotspotNoSessionStart;
     }
     if (!ConfigAccepted(config)) return refuse("session-start", config);
+    if (lacksField(config)) return refuse("session-start", config, platform::kHotspotLacksField);
     return m_Service.begin("session-start", ConfigText(config), std::move(done), operation, [this, config] {
       m_Service.m_SessionConfig = config;
       m_Service.m_Events.push_back("hotspot runs this session as " + ConfigText(config));
@@ -228,10 +294,15 @@ class SimHotspotService::Manager final : public platform::ITetheringManager {
   }
 
  private:
-  HResult refuse(std::string_view operation, const platform::AccessPointConfig& config) {
+  HResult refuse(std::string_view operation, const platform::AccessPointConfig& config,
+                 HResult why = platform::kE_INVALIDARG) {
     std::lock_guard lock(m_Service.m_Mutex);
-    m_Service.recordLocked(operation, ConfigText(config), platform::kE_INVALIDARG);
-    return platform::kE_INVALIDARG;
+    m_Service.recordLocked(operation, ConfigText(config), why);
+    return why;
+  }
+  // A band or authentication kind where the system's configuration has none to set.
+  bool lacksField(const platform::AccessPointConfig& config) const {
+    return (config.band && !m_Service.m_HasBand) || (config.authentication && !m_Service.m_HasAuthentication);
   }
 
   SimHotspotService& m_Service;
@@ -244,12 +315,19 @@ SimHotspotService::SimHotspotService(IHotspotServiceHost& host, const SimHotspot
       m_Present(config.present),
       m_ProfilesListed(config.profiles),
       m_SessionStart(config.sessionStart),
+      m_HasBand(config.config.band.has_value()),
+      m_HasAuthentication(config.config.authentication.has_value()),
       m_Profiles(std::move(profiles)),
       m_InitialState(config.state),
       m_State(config.state),
+      m_UsersConfig(config.config),
       m_Config(config.config),
       m_Clients(config.clients),
-      m_MaxClients(config.maxClients) {}
+      m_MaxClients(config.maxClients),
+      m_TimeoutSetting(config.noConnectionsTimeout) {
+  std::lock_guard lock(m_Mutex);
+  rearmIdleTimerLocked();
+}
 
 SimHotspotService::~SimHotspotService() = default;
 
@@ -317,6 +395,44 @@ void SimHotspotService::unsubscribeNetworkChanges(std::int64_t token) {
   std::lock_guard lock(m_Mutex);
   m_Observers.erase(token);
   recordLocked("unsubscribe", "token " + std::to_string(token), platform::kS_OK);
+}
+
+HResult SimHotspotService::noConnectionsTimeoutEnabled(bool* enabled) {
+  if (enabled == nullptr) return platform::kE_INVALIDARG;
+  {
+    std::lock_guard lock(m_Mutex);
+    if (!m_TimeoutSetting) {
+      recordLocked("timeout", "", platform::kHotspotNoTimeoutSetting);
+      return platform::kHotspotNoTimeoutSetting;
+    }
+  }
+  return query("timeout", "", [&] { *enabled = *m_TimeoutSetting; });
+}
+
+HResult SimHotspotService::setNoConnectionsTimeout(bool enabled, std::shared_ptr<platform::ITetheringCompletion> done,
+                                                   std::unique_ptr<platform::ITetheringOperation>* operation) {
+  const std::string arguments = enabled ? "on" : "off";
+  {
+    std::lock_guard lock(m_Mutex);
+    if (!m_TimeoutSetting) {
+      recordLocked("set-timeout", arguments, platform::kHotspotNoTimeoutSetting);
+      return platform::kHotspotNoTimeoutSetting;
+    }
+  }
+  return begin("set-timeout", arguments, std::move(done), operation, [this, enabled] {
+    m_TimeoutSetting = enabled;
+    m_Events.push_back(std::string("hotspot NoConnections timeout ") + (enabled ? "on" : "off"));
+    rearmIdleTimerLocked();
+  });
+}
+
+void SimHotspotService::rearmIdleTimerLocked() {
+  const bool idle = m_TimeoutSetting.value_or(false) && m_State == TetheringState::On && m_Clients == 0;
+  if (!idle) {
+    m_IdleOffAt.reset();
+  } else if (!m_IdleOffAt) {
+    m_IdleOffAt = m_Host.nowMs() + kNoConnectionsTimeoutMs;
+  }
 }
 
 HResult SimHotspotService::query(std::string_view operation, std::string_view arguments,
@@ -397,7 +513,7 @@ HResult SimHotspotService::begin(std::string_view operation, std::string argumen
       if (own) {
         m_Violations.push_back(std::string(operation) + " begun while another operation was in flight");
       }
-      if (operation == "configure") {
+      if (operation == "configure" || operation == "set-timeout") {
         delivery.result = kBusy;
       } else {
         delivery.status = TetheringStatus::OperationInProgress;
@@ -467,6 +583,12 @@ void SimHotspotService::applyDueTransitionLocked() {
     m_Events.push_back("hotspot transition ended");
     setStateLocked(TetheringState::Off, false);  // nobody is told
   }
+  if (m_IdleOffAt && *m_IdleOffAt <= m_Host.nowMs()) {
+    m_IdleOffAt.reset();
+    m_SessionConfig.reset();
+    m_Events.push_back("hotspot off: no client for five minutes (NoConnections timeout)");
+    setStateLocked(TetheringState::Off, false);  // no page promises a notification
+  }
 }
 
 void SimHotspotService::setStateLocked(TetheringState state, bool told) {
@@ -476,6 +598,7 @@ void SimHotspotService::setStateLocked(TetheringState state, bool told) {
   if (m_State == state) return;
   m_State = state;
   m_Events.push_back("hotspot state " + TetheringStateName(state));
+  rearmIdleTimerLocked();
   if (told) queueChangeLocked();
 }
 
@@ -484,12 +607,14 @@ void SimHotspotService::queueChangeLocked() { m_Pending.push_back(Delivery{}); }
 bool SimHotspotService::hasPendingDelivery() const {
   std::lock_guard lock(m_Mutex);
   if (m_TransitionOffAt && *m_TransitionOffAt <= m_Host.nowMs()) return true;
+  if (m_IdleOffAt && *m_IdleOffAt <= m_Host.nowMs()) return true;
   return std::any_of(m_Pending.begin(), m_Pending.end(), [this](const Delivery& d) { return dueLocked(d); });
 }
 
 std::optional<std::uint64_t> SimHotspotService::nextDueMs() const {
   std::lock_guard lock(m_Mutex);
   std::optional<std::uint64_t> next = m_TransitionOffAt;
+  if (m_IdleOffAt && (!next || *m_IdleOffAt < *next)) next = m_IdleOffAt;
   for (const Delivery& d : m_Pending) {
     if (d.dueMs != 0 && (!next || d.dueMs < *next)) next = d.dueMs;
   }
@@ -593,6 +718,7 @@ void SimHotspotService::machineClientJoin() {
   {
     std::lock_guard lock(m_Mutex);
     if (m_Clients < m_MaxClients) ++m_Clients;
+    rearmIdleTimerLocked();
     queueChangeLocked();
   }
   m_Host.event("hotspot client joined");
@@ -603,6 +729,7 @@ void SimHotspotService::machineClientLeave() {
   {
     std::lock_guard lock(m_Mutex);
     if (m_Clients > 0) --m_Clients;
+    rearmIdleTimerLocked();
     queueChangeLocked();
   }
   m_Host.event("hotspot client left");
@@ -622,6 +749,11 @@ platform::AccessPointConfig SimHotspotService::config() const {
 std::uint32_t SimHotspotService::clients() const {
   std::lock_guard lock(m_Mutex);
   return m_Clients;
+}
+
+std::optional<bool> SimHotspotService::noConnectionsTimeout() const {
+  std::lock_guard lock(m_Mutex);
+  return m_TimeoutSetting;
 }
 
 std::uint64_t SimHotspotService::callCount(std::string_view operation) const {

@@ -47,7 +47,8 @@ constexpr platform::HResult HotspotStatusFailure(platform::TetheringStatus statu
   return platform::HResult{0x80040300u | (static_cast<std::uint32_t>(status) & 0xFFu)};
 }
 
-enum class HotspotOperation { Configure, Start, SessionStart, Stop };
+// EnableTimeout and DisableTimeout change the user's NoConnections timeout setting.
+enum class HotspotOperation { Configure, Start, SessionStart, Stop, EnableTimeout, DisableTimeout };
 
 // What became of the operation a WM_HOTSPOT_OPERATION is about.
 struct HotspotOutcome {
@@ -80,6 +81,10 @@ class CMobileHotspot {
   platform::HResult BeginStart();
   platform::HResult BeginSessionStart(const platform::AccessPointConfig& config);
   platform::HResult BeginStop();
+  // The NoConnections timeout: read (kHotspotNoTimeoutSetting where the system lacks it), and
+  // switched on or off as an operation like the others.
+  platform::HResult GetNoConnectionsTimeout(bool& enabled);
+  platform::HResult BeginSetNoConnectionsTimeout(bool enabled);
   bool Busy() const { return m_Current != nullptr; }
   // For a WM_HOTSPOT_OPERATION: false when the message is stale (about an operation already
   // taken). An outcome with `ended` false leaves the operation in flight (cancelled, unless it

@@ -23,6 +23,11 @@
 //   each with its IID and VTableNames), agreeing with the AutoIt projection generated from the
 //   metadata of Windows 11 build 26200 (github.com/MattyD-87/AutoIt-WinRT); the class name and
 //   its activation from NetworkOperatorTetheringSessionAccessPointConfiguration.ahk;
+// - INetworkOperatorTetheringAccessPointConfiguration2 (band, UniversalApiContract v10): the
+//   Dart projection generated from the metadata (pub.dev windows_networking,
+//   inetworkoperatortetheringaccesspointconfiguration2.dart), agreeing with the Kotlin one;
+//   INetworkOperatorTetheringAccessPointConfiguration3 (authentication kind, v19): the AutoIt
+//   projection above (Windows 11 build 26200), agreeing with the AutoHotkey one;
 // - IInspectable, IActivationFactory, IAsyncInfo, IAgileObject and the string and activation
 //   functions: MinGW-w64's WIDL-generated inspectable.h, activation.h, asyncinfo.h, objidl.h,
 //   winstring.h and roapi.h.
@@ -117,6 +122,10 @@ inline constexpr Guid kIID_NetworkStatusChangedEventHandler{0x71ba143f, 0x598e, 
                                                             {0x84, 0xeb, 0x8f, 0xeb, 0xae, 0xdc, 0xc1, 0x95}};
 inline constexpr Guid kIID_INetworkOperatorTetheringAccessPointConfiguration{
     0x0bcc0284, 0x412e, 0x403d, {0xac, 0xc6, 0xb7, 0x57, 0xe3, 0x47, 0x74, 0xa4}};
+inline constexpr Guid kIID_INetworkOperatorTetheringAccessPointConfiguration2{
+    0xb1809142, 0x7238, 0x59a0, {0x92, 0x8b, 0x74, 0xab, 0x46, 0xfd, 0x64, 0xb6}};
+inline constexpr Guid kIID_INetworkOperatorTetheringAccessPointConfiguration3{
+    0xa9bb0081, 0x9eed, 0x5d18, {0xb6, 0x76, 0x24, 0xb7, 0x4a, 0x18, 0x2b, 0x8c}};
 inline constexpr Guid kIID_INetworkOperatorTetheringManager{0xd45a8da0, 0x0e86, 0x4d98,
                                                             {0x8b, 0xa4, 0xdd, 0x70, 0xd4, 0xb7, 0x64, 0xd3}};
 inline constexpr Guid kIID_INetworkOperatorTetheringManager2{0x7c1a4df2, 0xb789, 0x4fea,
@@ -292,6 +301,30 @@ struct INetworkOperatorTetheringAccessPointConfiguration : IInspectable {  // sl
 
  protected:
   ~INetworkOperatorTetheringAccessPointConfiguration() = default;
+};
+
+// What the configuration of Windows 10 2004 adds: the band (TetheringWiFiBand, int32). A
+// configuration of an older system answers E_NOINTERFACE.
+struct INetworkOperatorTetheringAccessPointConfiguration2 : IInspectable {  // slots 6-9
+  virtual Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t band, std::uint8_t* result) = 0;
+  virtual Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t band, IInspectable** operation) = 0;
+  virtual Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) = 0;
+
+ protected:
+  ~INetworkOperatorTetheringAccessPointConfiguration2() = default;
+};
+
+// What the configuration of Windows 11 24H2 adds: the authentication kind
+// (TetheringWiFiAuthenticationKind, int32). Older systems answer E_NOINTERFACE.
+struct INetworkOperatorTetheringAccessPointConfiguration3 : IInspectable {  // slots 6-9
+  virtual Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t kind, std::uint8_t* result) = 0;
+  virtual Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t kind, IInspectable** operation) = 0;
+  virtual Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) = 0;
+  virtual Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) = 0;
+
+ protected:
+  ~INetworkOperatorTetheringAccessPointConfiguration3() = default;
 };
 
 struct INetworkOperatorTetheringManager : IInspectable {  // slots 6-12

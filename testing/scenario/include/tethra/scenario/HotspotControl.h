@@ -30,8 +30,9 @@ bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::st
 
 void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot);
 
-// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N [stop-refused]`, texts quoted as in
-// scenario files; `stop-refused` when the hotspot is on because the system refused the last stop.
+// `now hotspot state STATE ssid "TEXT" key "TEXT" clients N band B authentication A timeout T
+// [stop-refused]`, texts quoted as in scenario files, `absent` for a field or setting the system
+// lacks; `stop-refused` when the hotspot is on because the system refused the last stop.
 std::string HotspotNowLine(const sim::SimHotspotService& hotspot);
 
 }  // namespace tethra::simrunner

@@ -57,6 +57,9 @@ struct Observation {
     bool on = false;
     std::u16string ssid;
     std::u16string key;
+    std::optional<platform::TetheringBand> band;  // nothing: the system has none
+    std::optional<platform::TetheringAuthentication> authentication;
+    std::optional<bool> noConnectionsTimeout;  // nothing: the system has no such setting
     bool stopRefused = false;  // on because the system refused the last stop the program asked
   };
   std::optional<Hotspot> hotspot;  // nothing: the hotspot's state cannot be seen on this machine

@@ -78,6 +78,11 @@ struct HotspotMachine {
   std::u16string key = u"hotspot-secret";
   std::uint32_t clients = 0;
   bool sessionStart = false;  // the system offers the start with a per-session configuration
+  // The user's band and authentication kind; nothing: the system lacks it (`absent`).
+  std::optional<platform::TetheringBand> band = platform::TetheringBand::Auto;
+  std::optional<platform::TetheringAuthentication> authentication;
+  // The user's NoConnections timeout setting; nothing: the system lacks it.
+  std::optional<bool> noConnectionsTimeout = true;
 };
 
 struct Machine {
@@ -190,6 +195,9 @@ struct Expectation {
     HotspotSsid,       // hotspot ssid "TEXT"
     HotspotKey,        // hotspot key "TEXT"
     HotspotCalls,      // hotspot calls OPERATION N
+    HotspotBand,       // hotspot band auto|2.4ghz|5ghz|6ghz|absent
+    HotspotAuthentication,  // hotspot authentication wpa2|wpa3-transition|wpa3|absent
+    HotspotTimeout,    // hotspot no-connections-timeout on|off|absent
   } kind = Kind::Exit;
   int controlId = 0;  // EditName, EditKey, Status: the dialog control whose text is expected
   std::vector<std::u16string> texts;

@@ -10,7 +10,8 @@
 //   now left-over "TEXT"                           what the sharing service still counts
 //   end: nothing left behind | end: service left over: TEXT | end: shared since the start: LIST
 //   run ARGUMENTS                                  one start of the network shell
-//   now hotspot state S ssid "T" key "K" clients N the mobile hotspot after a change
+//   now hotspot state S ssid "T" key "K" clients N band B authentication A timeout T
+//                                                 the mobile hotspot after a change
 //   dialog PID visible|hidden, dialog PID control ID "TEXT", dialog PID log-reset,
 //   dialog PID log-line "TEXT", dialog PID log-insert INDEX "TEXT", dialog PID log-delete INDEX
 //                                                  the dialog of process PID as it changed

@@ -286,6 +286,13 @@ class FailingMobileHotspot : public platform::IMobileHotspot, public UnexpectedC
     return unexpected("subscribeNetworkChanges"), platform::kHotspotClassNotRegistered;
   }
   void unsubscribeNetworkChanges(std::int64_t) override { unexpected("unsubscribeNetworkChanges"); }
+  platform::HResult noConnectionsTimeoutEnabled(bool*) override {
+    return unexpected("noConnectionsTimeoutEnabled"), platform::kHotspotNoTimeoutSetting;
+  }
+  platform::HResult setNoConnectionsTimeout(bool, std::shared_ptr<platform::ITetheringCompletion>,
+                                            std::unique_ptr<platform::ITetheringOperation>*) override {
+    return unexpected("setNoConnectionsTimeout"), platform::kHotspotNoTimeoutSetting;
+  }
 };
 
 // Tracing is never unexpected: the lines are dropped.

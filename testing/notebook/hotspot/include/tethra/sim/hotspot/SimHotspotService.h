@@ -14,7 +14,8 @@
 // notification are queued by the call or action that causes them and delivered one at a time
 // by deliverNext, after that call has returned (a late operation once its time has come).
 // Results: S_OK, kHotspotClassNotRegistered (`hotspot absent`), kHotspotNoProfile,
-// kHotspotNoSessionStart, E_INVALIDARG, or the status of a `fault hotspot` rule.
+// kHotspotNoSessionStart, kHotspotLacksField, E_INVALIDARG, or the status of a `fault hotspot`
+// rule.
 #pragma once
 
 #include <array>
@@ -54,10 +55,14 @@ SimProfile ProfileOfConnection(const platform::Guid& id, const std::u16string& n
 
 // Every operation the service answers, by the name its calls are counted and faulted under
 // (`fault hotspot OPERATION ...`, `expect hotspot calls OPERATION N`).
-inline constexpr std::array<std::string_view, 12> kSimHotspotOperations = {
-    "create",    "subscribe", "unsubscribe",   "state", "clients", "configuration",
-    "configure", "start",     "session-start", "stop",  "cancel",  "close",
+// `timeout` reads the NoConnections timeout setting, `set-timeout` changes it.
+inline constexpr std::array<std::string_view, 14> kSimHotspotOperations = {
+    "create", "subscribe", "unsubscribe", "state",   "clients", "configuration", "configure",
+    "start",  "session-start", "stop",    "cancel",  "close",   "timeout",       "set-timeout",
 };
+
+// The NoConnections timeout: the hotspot turns itself off this long after the last client has gone.
+inline constexpr std::uint64_t kNoConnectionsTimeoutMs = 5 * 60 * 1000;
 
 // What a scenario says about the machine's mobile hotspot (defaults: it works and is off).
 struct SimHotspotConfig {
@@ -65,9 +70,15 @@ struct SimHotspotConfig {
   bool profiles = true;  // `hotspot profile none`: no connection has a profile
   bool sessionStart = false;  // `hotspot session-start yes`: the start with a per-session configuration
   platform::TetheringState state = platform::TetheringState::Off;
-  platform::AccessPointConfig config{u"TethraHotspot", u"hotspot-secret"};
+  // Band and authentication kind: unset where the system lacks them (`hotspot band absent`,
+  // `hotspot authentication absent`). By default a system of Windows 10 2004 to Windows 11
+  // 23H2: a band, no authentication kind.
+  platform::AccessPointConfig config{u"TethraHotspot", u"hotspot-secret", platform::TetheringBand::Auto};
   std::uint32_t clients = 0;
   std::uint32_t maxClients = 8;
+  // The user's NoConnections timeout setting (on, as Windows ships it); nothing: a system
+  // without it (`hotspot no-connections-timeout absent`).
+  std::optional<bool> noConnectionsTimeout = true;
 };
 
 // A planted failure. For the operations (`configure`, `start`, `session-start`, `stop`): the
@@ -98,6 +109,11 @@ HotspotFault HotspotFaultOf(std::int64_t code, std::int64_t extra);
 std::optional<platform::TetheringStatus> TetheringStatusNamed(std::string_view name);
 std::string TetheringStatusName(platform::TetheringStatus status);
 std::string TetheringStateName(platform::TetheringState state);
+// `auto`, `2.4ghz`, `5ghz`, `6ghz`; `wpa2`, `wpa3-transition`, `wpa3`.
+std::optional<platform::TetheringBand> TetheringBandNamed(std::string_view name);
+std::string TetheringBandName(platform::TetheringBand band);
+std::optional<platform::TetheringAuthentication> TetheringAuthenticationNamed(std::string_view name);
+std::string TetheringAuthenticationName(platform::TetheringAuthentication kind);
 
 // Calls are recorded under the operation's name; observers belong to the calling client.
 class IHotspotServiceHost : public IServiceHost {
@@ -123,6 +139,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   platform::HResult subscribeNetworkChanges(platform::INetworkChangeObserver& observer,
                                             std::int64_t* token) override;
   void unsubscribeNetworkChanges(std::int64_t token) override;
+  platform::HResult noConnectionsTimeoutEnabled(bool* enabled) override;
+  platform::HResult setNoConnectionsTimeout(bool enabled, std::shared_ptr<platform::ITetheringCompletion> done,
+                                            std::unique_ptr<platform::ITetheringOperation>* operation) override;
 
   // --- What the Windows runtime shows besides (the planted activation library) ------------------
   // The connection profiles the system lists; without profiles (`hotspot profile none`)
@@ -156,12 +175,15 @@ class SimHotspotService final : public platform::IMobileHotspot {
   platform::TetheringState state() const;
   platform::AccessPointConfig config() const;
   std::uint32_t clients() const;
+  // The NoConnections timeout setting; nothing where the system lacks it.
+  std::optional<bool> noConnectionsTimeout() const;
   std::uint64_t callCount(std::string_view operation) const;
   std::size_t subscriptions() const;
   std::size_t managersAlive() const;
   // What the program did that the system does not allow (an operation begun while another was in
-  // flight, a call on the wrong thread, a Close missed or too early), one line each; checked
-  // after every scenario.
+  // flight, a call on the wrong thread, a Close missed or too early) or that the user would not
+  // (a configuration that changed the user's band or authentication kind), one line each;
+  // checked after every scenario.
   std::vector<std::string> violations() const;
   // The hotspot is on because the system refused the last stop asked (and nothing started it
   // since), or a stop asked never ends: the end check excuses it, as the sharing check excuses
@@ -169,6 +191,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   bool stopRefused() const;
   // The state when the service was made: the hotspot must be off at the end unless it was on.
   platform::TetheringState initialState() const { return m_InitialState; }
+  // Whether the system's configuration has a band / an authentication kind.
+  bool hasBand() const { return m_HasBand; }
+  bool hasAuthentication() const { return m_HasAuthentication; }
 
  private:
   class Manager;
@@ -204,6 +229,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   void operationReleased(std::uint64_t id, const std::string& name, bool closed);
   bool dueLocked(const Delivery& delivery) const;
   void applyDueTransitionLocked();
+  // The NoConnections timer: running while the setting is on, the hotspot on and no client
+  // connected; stopped otherwise.
+  void rearmIdleTimerLocked();
   void setStateLocked(platform::TetheringState state, bool told = true);
   void queueChangeLocked();
   void recordLocked(std::string_view operation, std::string_view arguments, platform::HResult result);
@@ -217,14 +245,19 @@ class SimHotspotService final : public platform::IMobileHotspot {
   const bool m_Present;
   const bool m_ProfilesListed;
   const bool m_SessionStart;
+  const bool m_HasBand;
+  const bool m_HasAuthentication;
   const std::vector<SimProfile> m_Profiles;
   const platform::TetheringState m_InitialState;
   platform::TetheringState m_State;
+  const platform::AccessPointConfig m_UsersConfig;  // as the user had it before the program
   platform::AccessPointConfig m_Config;  // persistent
   std::optional<platform::AccessPointConfig> m_SessionConfig;  // while a per-session start runs
   std::uint32_t m_Clients;
   std::uint32_t m_MaxClients;
   std::optional<std::uint64_t> m_TransitionOffAt;
+  std::optional<bool> m_TimeoutSetting;  // nothing: the system lacks it
+  std::optional<std::uint64_t> m_IdleOffAt;  // when the NoConnections timeout turns it off
 
   struct Observer {
     platform::INetworkChangeObserver* observer = nullptr;
