@@ -111,6 +111,23 @@ TEST(WinrtAbiTest, TetheringManagerStatics2Slots) {
   ExpectSlots(s, {"GetTetheringCapabilityFromConnectionProfile", "CreateFromConnectionProfile"});
 }
 
+struct Statics4 final : Recorded<INetworkOperatorTetheringManagerStatics4> {
+  Hresult TETHRA_WINRT_CALL IsNoConnectionsTimeoutEnabled(std::uint8_t*) override RAN(IsNoConnectionsTimeoutEnabled)
+  Hresult TETHRA_WINRT_CALL EnableNoConnectionsTimeout() override RAN(EnableNoConnectionsTimeout)
+  Hresult TETHRA_WINRT_CALL EnableNoConnectionsTimeoutAsync(IAsyncAction**) override
+      RAN(EnableNoConnectionsTimeoutAsync)
+  Hresult TETHRA_WINRT_CALL DisableNoConnectionsTimeout() override RAN(DisableNoConnectionsTimeout)
+  Hresult TETHRA_WINRT_CALL DisableNoConnectionsTimeoutAsync(IAsyncAction**) override
+      RAN(DisableNoConnectionsTimeoutAsync)
+};
+
+// The asynchronous changes sit between the synchronous ones: a slot off by one would block.
+TEST(WinrtAbiTest, TetheringManagerStatics4Slots) {
+  Statics4 s;
+  ExpectSlots(s, {"IsNoConnectionsTimeoutEnabled", "EnableNoConnectionsTimeout", "EnableNoConnectionsTimeoutAsync",
+                  "DisableNoConnectionsTimeout", "DisableNoConnectionsTimeoutAsync"});
+}
+
 struct Manager2 final : Recorded<INetworkOperatorTetheringManager2> {
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(INetworkOperatorTetheringSessionAccessPointConfiguration*,
                                                 IAsyncOperationTetheringResult**) override RAN(StartTetheringAsync)
@@ -186,6 +203,8 @@ TEST(WinrtAbiTest, IdentifiersOfTheNewerInterfaces) {
             (Guid{0xa9bb0081, 0x9eed, 0x5d18, {0xb6, 0x76, 0x24, 0xb7, 0x4a, 0x18, 0x2b, 0x8c}}));
   EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics2,
             (Guid{0x5b235412, 0x35f0, 0x49e7, {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}}));
+  EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics4,
+            (Guid{0xb3b9f9d0, 0xebff, 0x46a4, {0xa8, 0x47, 0xd6, 0x63, 0xd8, 0xb0, 0x97, 0x7e}}));
   EXPECT_EQ(kIID_INetworkOperatorTetheringManager2,
             (Guid{0x7c1a4df2, 0xb789, 0x4fea, {0xbc, 0x4e, 0x1f, 0x2b, 0x9e, 0x76, 0xc1, 0xf7}}));
   EXPECT_EQ(kIID_INetworkOperatorTetheringSessionAccessPointConfiguration,

@@ -1,7 +1,9 @@
 // IMobileHotspot on the Windows Runtime: NetworkInformation's connection profiles and network
 // status event, and the tethering manager of one profile (NetworkOperatorTetheringManager, made
 // with the profile alone, so that Wi-Fi is the private side), through the ABI declared in
-// winrt_abi.h. Each operation comes back to the program as its IAsyncInfo, for a cancel.
+// WinRtAbi.h, and the tethering manager's statics for the user's NoConnections timeout (a setting
+// of the system's: E_NOINTERFACE, kHotspotNoTimeoutSetting, where the system predates it). Each
+// operation comes back to the program as its IAsyncInfo, for a cancel.
 //
 // combase.dll's functions are bound at run time from the system directory when the adapter is
 // made (main thread), so the program still starts where they are missing (before Windows 8):
@@ -425,6 +427,34 @@ class MobileHotspot final : public platform::IMobileHotspot {
     return platform::kS_OK;
   }
 
+  platform::HResult noConnectionsTimeoutEnabled(bool* enabled) override {
+    if (enabled == nullptr) return ToHResult(E_POINTER);
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
+    ComPtr<rt::INetworkOperatorTetheringManagerStatics4> statics;
+    TETHRA_RETURN_IF_FAILED(timeoutStatics(statics), ToHResult);
+    std::uint8_t value = 0;
+    TETHRA_RETURN_IF_FAILED(statics->IsNoConnectionsTimeoutEnabled(&value), ToHResult);
+    *enabled = value != 0;
+    return platform::kS_OK;
+  }
+
+  platform::HResult setNoConnectionsTimeout(bool enabled, std::shared_ptr<platform::ITetheringCompletion> done,
+                                            std::unique_ptr<platform::ITetheringOperation>* operation) override {
+    const rt::ReturnGate returned;  // first: opened as the call's last act
+    if (!done || operation == nullptr) return ToHResult(E_POINTER);
+    operation->reset();
+    TETHRA_RETURN_IF_FAILED(m_Runtime.enter(), ToHResult);
+    ComPtr<rt::INetworkOperatorTetheringManagerStatics4> statics;
+    TETHRA_RETURN_IF_FAILED(timeoutStatics(statics), ToHResult);
+    ComPtr<rt::IAsyncAction> action;
+    TETHRA_RETURN_IF_FAILED(enabled ? statics->EnableNoConnectionsTimeoutAsync(action.put())
+                                    : statics->DisableNoConnectionsTimeoutAsync(action.put()),
+                            ToHResult);
+    if (!action) return ToHResult(E_UNEXPECTED);
+    return ToHResult(rt::HandOver<rt::ActionHandler>(*action.get(), rt::kIID_AsyncActionCompletedHandler,
+                                                     std::move(done), &PostToPool, returned.gate(), *operation));
+  }
+
   void unsubscribeNetworkChanges(std::int64_t token) override {
     ComPtr<rt::NetworkChangeRelay> relay;
     {
@@ -452,6 +482,14 @@ class MobileHotspot final : public platform::IMobileHotspot {
     }
     out.copyFrom(m_Information.get());
     return S_OK;
+  }
+
+  // The statics of the NoConnections timeout, asked for at each use: E_NOINTERFACE where the
+  // system predates them.
+  Hresult timeoutStatics(ComPtr<rt::INetworkOperatorTetheringManagerStatics4>& out) const {
+    TETHRA_RETURN_IF_FAILED(
+        m_Runtime.factory(rt::kTetheringManagerClass, rt::kIID_INetworkOperatorTetheringManagerStatics4, out));
+    return out ? S_OK : E_UNEXPECTED;
   }
 
   Runtime m_Runtime;

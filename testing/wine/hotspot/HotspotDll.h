@@ -66,6 +66,8 @@ class SimHotspotDll final : public OncePerProcess<SimHotspotDll>, private sim::I
   // Whether the system's access point configuration has a band / an authentication kind.
   bool hasBand() const { return m_Service->hasBand(); }
   bool hasAuthentication() const { return m_Service->hasAuthentication(); }
+  // Whether the system has the NoConnections timeout setting (its statics).
+  bool hasTimeoutSetting() const { return m_Service->noConnectionsTimeout().has_value(); }
 
   // After every call of a runtime class (inside its ServiceCall): a change it made is logged,
   // and the delivery thread is woken when something may now be due at a time of its own.

@@ -158,6 +158,8 @@ using ManagerStatics2 =
     Named<rt::INetworkOperatorTetheringManagerStatics2, rt::kIID_INetworkOperatorTetheringManagerStatics2>;
 using ManagerStatics3 =
     Named<rt::INetworkOperatorTetheringManagerStatics3, rt::kIID_INetworkOperatorTetheringManagerStatics3>;
+using ManagerStatics4 =
+    Named<rt::INetworkOperatorTetheringManagerStatics4, rt::kIID_INetworkOperatorTetheringManagerStatics4>;
 using ManagerFace = Named<rt::INetworkOperatorTetheringManager, rt::kIID_INetworkOperatorTetheringManager>;
 using Manager2Face = Named<rt::INetworkOperatorTetheringManager2, rt::kIID_INetworkOperatorTetheringManager2>;
 using ConfigurationFace =
@@ -669,6 +671,25 @@ Hresult Served(Call call) {
   return AbiResult(hr);
 }
 
+// An operation's start: `out` checked and emptied, then the service's call with a new
+// asynchronous object of type A that `out` receives once the call has begun.
+template <typename A, typename Out, typename Call>
+Hresult BeginOperation(Out** out, Call call) {
+  if (out == nullptr) return rt::kE_POINTER;
+  *out = nullptr;
+  auto* async = new (std::nothrow) A();
+  if (async == nullptr) return rt::kE_OUTOFMEMORY;
+  ComPtr<A> held;
+  *held.put() = async;
+  std::unique_ptr<platform::ITetheringOperation> operation;
+  const Hresult hr = Served([&] { return call(std::make_shared<Ender<A>>(async), &operation); });
+  if (hr < 0) return hr;
+  held->track(std::move(operation));
+  *out = static_cast<Out*>(held.get());
+  (*out)->AddRef();
+  return rt::kS_OK;
+}
+
 class Manager final : public ManagerFace, public Manager2Face {
   SIM_WINRT_OBJECT(Manager, rt::kTetheringManagerClass)
   explicit Manager(std::unique_ptr<platform::ITetheringManager> manager) : m_Manager(std::move(manager)) {}
@@ -707,12 +728,12 @@ class Manager final : public ManagerFace, public Manager2Face {
                                                       rt::IAsyncAction** asyncInfo) override {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
     const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
-    return begin<Action>(asyncInfo, [&](auto done, auto* operation) {
+    return BeginOperation<Action>(asyncInfo, [&](auto done, auto* operation) {
       return m_Manager->configure(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StartTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
-    return begin<Operation>(asyncInfo,
+    return BeginOperation<Operation>(asyncInfo,
                             [&](auto done, auto* operation) { return m_Manager->start(std::move(done), operation); });
   }
   // INetworkOperatorTetheringManager2: answered only where the service offers it.
@@ -720,12 +741,12 @@ class Manager final : public ManagerFace, public Manager2Face {
                                                 rt::IAsyncOperationTetheringResult** asyncInfo) override {
     if (configuration == nullptr || asyncInfo == nullptr) return rt::kE_POINTER;
     const platform::AccessPointConfig wanted = ReadConfiguration(*configuration);
-    return begin<Operation>(asyncInfo, [&](auto done, auto* operation) {
+    return BeginOperation<Operation>(asyncInfo, [&](auto done, auto* operation) {
       return m_Manager->startWithSessionConfiguration(wanted, std::move(done), operation);
     });
   }
   Hresult TETHRA_WINRT_CALL StopTetheringAsync(rt::IAsyncOperationTetheringResult** asyncInfo) override {
-    return begin<Operation>(asyncInfo,
+    return BeginOperation<Operation>(asyncInfo,
                             [&](auto done, auto* operation) { return m_Manager->stop(std::move(done), operation); });
   }
 
@@ -733,25 +754,6 @@ class Manager final : public ManagerFace, public Manager2Face {
   ~Manager() {
     const auto inside = SimHotspotDll::instance().enter();
     m_Manager.reset();
-  }
-
-  // An operation's start: `out` checked and emptied, then the service's call with a new
-  // asynchronous object of type A that `out` receives once the call has begun.
-  template <typename A, typename Out, typename Call>
-  Hresult begin(Out** out, Call call) {
-    if (out == nullptr) return rt::kE_POINTER;
-    *out = nullptr;
-    auto* async = new (std::nothrow) A();
-    if (async == nullptr) return rt::kE_OUTOFMEMORY;
-    ComPtr<A> held;
-    *held.put() = async;
-    std::unique_ptr<platform::ITetheringOperation> operation;
-    const Hresult hr = Served([&] { return call(std::make_shared<Ender<A>>(async), &operation); });
-    if (hr < 0) return hr;
-    held->track(std::move(operation));
-    *out = static_cast<Out*>(held.get());
-    (*out)->AddRef();
-    return rt::kS_OK;
   }
 
   std::unique_ptr<platform::ITetheringManager> m_Manager;
@@ -841,10 +843,18 @@ platform::ProfileSelector SelectorOf(rt::IConnectionProfile& profile) {
   return selector;
 }
 
-class TetheringStatics final : public Factory, public ManagerStatics2, public ManagerStatics3 {
+class TetheringStatics final : public Factory, public ManagerStatics2, public ManagerStatics3, public ManagerStatics4 {
   SIM_WINRT_OBJECT(TetheringStatics, rt::kTetheringManagerClass)
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
-    return Answer<ManagerStatics2, ManagerStatics3, Factory>(this, iid, out);
+    SimHotspotDll& dll = SimHotspotDll::instance();
+    if (iid == ManagerStatics4::kIid && !dll.hasTimeoutSetting()) {
+      // A system before the setting has no such statics. The service counts the refusal as the
+      // reading the program asked for, as on the simulated notebook.
+      bool unused = false;
+      Served([&] { return dll.service().noConnectionsTimeoutEnabled(&unused); });
+      return Answer<ManagerStatics2, ManagerStatics3, Factory>(this, iid, out);
+    }
+    return Answer<ManagerStatics2, ManagerStatics3, ManagerStatics4, Factory>(this, iid, out);
   }
   Hresult TETHRA_WINRT_CALL ActivateInstance(rt::IInspectable**) override { return rt::kE_NOTIMPL; }
 
@@ -864,8 +874,32 @@ class TetheringStatics final : public Factory, public ManagerStatics2, public Ma
     return create("profile, adapter", profile, manager);
   }
 
+  // The NoConnections timeout: the service's setting. The synchronous changes the program never
+  // calls (they would block its thread).
+  Hresult TETHRA_WINRT_CALL IsNoConnectionsTimeoutEnabled(std::uint8_t* result) override {
+    if (result == nullptr) return rt::kE_POINTER;
+    bool enabled = false;
+    const Hresult hr = Served([&] { return SimHotspotDll::instance().service().noConnectionsTimeoutEnabled(&enabled); });
+    if (hr >= 0) *result = enabled ? 1 : 0;
+    return hr;
+  }
+  Hresult TETHRA_WINRT_CALL EnableNoConnectionsTimeout() override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL EnableNoConnectionsTimeoutAsync(rt::IAsyncAction** operation) override {
+    return setTimeout(true, operation);
+  }
+  Hresult TETHRA_WINRT_CALL DisableNoConnectionsTimeout() override { return rt::kE_NOTIMPL; }
+  Hresult TETHRA_WINRT_CALL DisableNoConnectionsTimeoutAsync(rt::IAsyncAction** operation) override {
+    return setTimeout(false, operation);
+  }
+
  private:
   ~TetheringStatics() = default;
+
+  Hresult setTimeout(bool enabled, rt::IAsyncAction** operation) {
+    return BeginOperation<Action>(operation, [&](auto done, auto* handle) {
+      return SimHotspotDll::instance().service().setNoConnectionsTimeout(enabled, std::move(done), handle);
+    });
+  }
 
   Hresult create(const char* arguments, rt::IConnectionProfile* profile, rt::INetworkOperatorTetheringManager** manager) {
     if (profile == nullptr || manager == nullptr) return rt::kE_POINTER;

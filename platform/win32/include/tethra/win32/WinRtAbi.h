@@ -28,6 +28,9 @@
 //   inetworkoperatortetheringaccesspointconfiguration2.dart), agreeing with the Kotlin one;
 //   INetworkOperatorTetheringAccessPointConfiguration3 (authentication kind, v19): the AutoIt
 //   projection above (Windows 11 build 26200), agreeing with the AutoHotkey one;
+//   INetworkOperatorTetheringManagerStatics4 (the NoConnections timeout, v10): the Dart
+//   projection (windows_networking, inetworkoperatortetheringmanagerstatics4.dart: IID, "vtable
+//   begins at 6, is 5 entries long"), agreeing with the Kotlin and Python ones;
 // - IInspectable, IActivationFactory, IAsyncInfo, IAgileObject and the string and activation
 //   functions: MinGW-w64's WIDL-generated inspectable.h, activation.h, asyncinfo.h, objidl.h,
 //   winstring.h and roapi.h.
@@ -134,6 +137,8 @@ inline constexpr Guid kIID_INetworkOperatorTetheringManagerStatics2{0x5b235412, 
                                                                     {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}};
 inline constexpr Guid kIID_INetworkOperatorTetheringManagerStatics3{0x8fdaadb6, 0x4af9, 0x4f21,
                                                                     {0x9b, 0x58, 0xd5, 0x3e, 0x9f, 0x24, 0x23, 0x1e}};
+inline constexpr Guid kIID_INetworkOperatorTetheringManagerStatics4{0xb3b9f9d0, 0xebff, 0x46a4,
+                                                                    {0xa8, 0x47, 0xd6, 0x63, 0xd8, 0xb0, 0x97, 0x7e}};
 inline constexpr Guid kIID_INetworkOperatorTetheringOperationResult{0xebd203a1, 0x01ba, 0x476d,
                                                                     {0xb4, 0xb3, 0xbf, 0x3d, 0x12, 0xc8, 0xf8, 0x0c}};
 inline constexpr Guid kIID_INetworkOperatorTetheringSessionAccessPointConfiguration{
@@ -399,5 +404,18 @@ struct INetworkOperatorTetheringManagerStatics3 : IInspectable {  // slot 6
   ~INetworkOperatorTetheringManagerStatics3() = default;
 };
 
+// The user's NoConnections timeout, a setting of the system's. The factory of a system before it
+// answers E_NOINTERFACE for these statics. `result` is a boolean. The program calls the reading
+// and the two asynchronous changes; the synchronous ones would block the dialog's thread.
+struct INetworkOperatorTetheringManagerStatics4 : IInspectable {  // slots 6-10
+  virtual Hresult TETHRA_WINRT_CALL IsNoConnectionsTimeoutEnabled(std::uint8_t* result) = 0;
+  virtual Hresult TETHRA_WINRT_CALL EnableNoConnectionsTimeout() = 0;
+  virtual Hresult TETHRA_WINRT_CALL EnableNoConnectionsTimeoutAsync(IAsyncAction** operation) = 0;
+  virtual Hresult TETHRA_WINRT_CALL DisableNoConnectionsTimeout() = 0;
+  virtual Hresult TETHRA_WINRT_CALL DisableNoConnectionsTimeoutAsync(IAsyncAction** operation) = 0;
+
+ protected:
+  ~INetworkOperatorTetheringManagerStatics4() = default;
+};
 
 }  // namespace tethra::win32::winrt
