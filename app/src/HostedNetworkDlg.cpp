@@ -199,7 +199,7 @@ platform::LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wP
       if (m_State.TakesNotifications()) m_Session.ProcessNotifications();
       return 0;
     case wlan::WM_HOTSPOT_CHANGED:
-      if (m_State.TakesNotifications()) m_Session.OnMobileHotspotChanged();
+      if (m_State.TakesNotifications()) m_Session.OnMobileHotspotChanged(wParam == wlan::kHotspotLookAgain);
       return 0;
     case wlan::WM_HOTSPOT_OPERATION:
       if (hotspot != nullptr && !m_State.Closing()) hotspot->OnOperationMessage(static_cast<std::uint64_t>(wParam));
@@ -214,7 +214,13 @@ platform::LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wP
       }
       return 0;
     case platform::kWM_DEVICECHANGE:
-      if (m_DeviceRemoval.EndsProgram(wParam, lParam)) PostMessage(platform::kWM_CLOSE, 0, 0);
+      if (m_DeviceRemoval.EndsProgram(wParam, lParam)) {
+        PostMessage(platform::kWM_CLOSE, 0, 0);
+      } else if ((wParam == platform::kDBT_DEVICEARRIVAL || wParam == platform::kDBT_DEVICEREMOVECOMPLETE) &&
+                 m_State.TakesNotifications()) {
+        // A network adapter came or went: the hotspot's state may have changed with it, told or not.
+        m_Session.OnMobileHotspotChanged(false);
+      }
       return 1;
     default:
       return CDialog::WindowProc(message, wParam, lParam);

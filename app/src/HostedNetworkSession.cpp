@@ -318,11 +318,11 @@ void CHostedNetworkSession::StartMobileHotspot() {
   hotspot.Start();
 }
 
-void CHostedNetworkSession::OnMobileHotspotChanged() {
+void CHostedNetworkSession::OnMobileHotspotChanged(bool scheduled) {
   CHotspotAccessPoint* hotspot = m_StandIn.Get();
   if (hotspot == nullptr) return;
   // While a rename restarts it, or once the program is ending, a change means nothing.
-  hotspot->OnChangeMessage(m_State.RenameFinished() && !m_State.Closing() && m_State.Started());
+  hotspot->OnChangeMessage(m_State.RenameFinished() && !m_State.Closing() && m_State.Started(), scheduled);
 }
 
 void CHostedNetworkSession::DisableAllControls() {

@@ -1,6 +1,7 @@
 // The mobile hotspot's one owner: what the program wants, as operations one at a time.
 #include "tethra/app/HotspotAccessPoint.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "tethra/platform/Handle.h"
@@ -289,21 +290,31 @@ void CHotspotAccessPoint::AfterGivenUp(const wlan::HotspotOutcome& outcome) {
   StartRenameIfAny();
 }
 
-void CHotspotAccessPoint::OnChangeMessage(bool watching) {
-  m_Hotspot->ChangeTaken();  // a change after the query below posts again
+void CHotspotAccessPoint::OnChangeMessage(bool watching, bool scheduled) {
+  if (scheduled) {
+    m_LookScheduled = false;
+  } else {
+    m_Hotspot->ChangeTaken();  // a change after the query below posts again
+  }
   // While an operation of ours runs, its own end says what became of the hotspot.
-  if (!watching || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
+  if (!watching || m_Purpose != Purpose::None || m_Hotspot->Busy()) {
+    if (!m_LookScheduled) m_LookAgainMs = 0;
+    return;
+  }
   platform::TetheringState state = platform::TetheringState::Unknown;
   if (ReadState(state) != platform::kS_OK) return;
   if (state == platform::TetheringState::InTransition) {
-    // No notification is promised when a transition ends: look again, a bounded number of times.
-    if (m_LookAgain < kHotspotLookAgainTimes) {
-      ++m_LookAgain;
-      m_Hotspot->LookAgainLater(kHotspotLookAgainMs);
+    // No notification is promised when a transition ends: look again for as long as it lasts,
+    // further apart the longer it goes on, one look asked for at a time.
+    if (!m_LookScheduled) {
+      m_LookAgainMs = m_LookAgainMs == 0 ? kHotspotLookAgainFirstMs
+                                         : std::min<platform::Dword>(m_LookAgainMs * 2, kHotspotLookAgainLongestMs);
+      m_LookScheduled = true;
+      m_Hotspot->LookAgainLater(m_LookAgainMs);
     }
     return;
   }
-  m_LookAgain = 0;
+  m_LookAgainMs = 0;
   if (state == platform::TetheringState::Off) m_Events.stoppedElsewhere();
 }
 

@@ -27,26 +27,31 @@ struct QuietHost final : sim::IHotspotServiceHost {
 
 TEST(HotspotControlTest, EveryActionHasItsOwnLineAndReadsBackAsItself) {
   std::vector<std::string> lines;
-  for (const Kind kind :
-       {Kind::TurnOff, Kind::NetworkChange, Kind::ClientJoin, Kind::ClientLeave, Kind::TransitionThenOff}) {
-    const HotspotRequest asked{kind, kind == Kind::TransitionThenOff ? 2500u : 0u};
+  const HotspotRequest requests[] = {{Kind::TurnOff, 0, true},           {Kind::TurnOff, 0, false},
+                                     {Kind::NetworkChange},              {Kind::ClientJoin},
+                                     {Kind::ClientLeave},                {Kind::TransitionThenOff, 2500, true},
+                                     {Kind::TransitionThenOff, 2500, false}};
+  for (const HotspotRequest& asked : requests) {
     const std::string line = HotspotRequestLine(asked);
     lines.push_back(line);
     HotspotRequest request;
-    request.kind = kind == Kind::TurnOff ? Kind::ClientLeave : Kind::TurnOff;  // not what it should become
+    request.kind = asked.kind == Kind::TurnOff ? Kind::ClientLeave : Kind::TurnOff;  // not what it should become
+    request.told = !asked.told;
     std::string why;
     ASSERT_TRUE(ParseHotspotRequest(line, request, why)) << line << ": " << why;
-    EXPECT_EQ(request.kind, kind) << line;
+    EXPECT_EQ(request.kind, asked.kind) << line;
     EXPECT_EQ(request.ms, asked.ms) << line;
+    EXPECT_EQ(request.told, asked.told) << line;
     ASSERT_TRUE(ParseHotspotRequest(line + "\r", request, why)) << "a CRLF line";
   }
-  EXPECT_EQ(lines, (std::vector<std::string>{"off", "network-change", "client join", "client leave",
-                                             "transition-then-off 2500"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"off told", "off untold", "network-change", "client join", "client leave",
+                                             "transition-then-off 2500 told", "transition-then-off 2500 untold"}));
 }
 
 TEST(HotspotControlTest, OtherLinesAreRefusedWithTheirText) {
-  for (const std::string line : {"", "on", "client", "client join now", "state 2 1 17", " off",
-                                 "transition-then-off", "transition-then-off 0", "transition-then-off 12x"}) {
+  for (const std::string line : {"", "on", "off", "client", "client join now", "state 2 1 17", " off told",
+                                 "off loudly", "transition-then-off 2500", "transition-then-off told",
+                                 "transition-then-off 0 told", "transition-then-off 12x untold"}) {
     HotspotRequest request;
     std::string why;
     EXPECT_FALSE(ParseHotspotRequest(line, request, why)) << line;

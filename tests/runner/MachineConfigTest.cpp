@@ -78,7 +78,7 @@ TEST(HotspotConfigTest, StatementsReachTheServiceAndItsFaults) {
       "hotspot state on\nhotspot ssid \"Own\"\nhotspot key \"own-passphrase\"\nhotspot clients 2\n"
       "hotspot profile none\nhotspot absent\n"
       "fault hotspot start wifi-off times 1\nfault hotspot stop hangs\nfault hotspot create 0x80040154\n"
-      "when ready: hotspot off\nwhen ready: hotspot network-change\nwhen ready: hotspot client join\n"
+      "when ready: hotspot off told\nwhen ready: hotspot network-change\nwhen ready: hotspot client join\n"
       "when ready: hotspot client leave\n"
       "expect hotspot state on\nexpect hotspot ssid \"Own\"\nexpect hotspot key \"k\"\n"
       "expect hotspot calls configure 2\n",

@@ -116,7 +116,7 @@ TEST(RunnerHotspotTest, ALateOperationEndsWhenItsTimeComesWithNothingElseToWakeT
 TEST(RunnerHotspotTest, ATransitionBegunWhileTheHotspotWasOffEndsWithTheStartThatFollows) {
   const RunResult result = RunText(std::string(kHotspotMachine) +
                                    "fault hotspot start late 1000\n"
-                                   "when window: hotspot transition-then-off 3000\n"
+                                   "when window: hotspot transition-then-off 3000 told\n"
                                    "when after 10000 ms: post close\n"
                                    "expect codes \"TETHRA_CLOSING\"\nexpect hotspot calls stop 1\n"
                                    "expect hotspot state off\n");

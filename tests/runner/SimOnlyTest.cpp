@@ -66,7 +66,7 @@ TEST(SimOnlyTest, ARealNotebookSkipsWhatNeedsASimulatedServiceAndRunsTheRest) {
       "expect ics calls disable 2\n"
       "expect codes \"TETHRA_CLOSING\"\n"
       "hotspot ssid \"Own\"\n"
-      "when notice: hotspot off\n"
+      "when notice: hotspot off told\n"
       "expect hotspot state off\n";
   const Scenario scenario = Parse(text);
   const auto skipped = SimOnlyStatements(scenario, text, WindowsMachine::Real);

@@ -409,7 +409,7 @@ TEST_F(MobileHotspotTest, AnOperationAnEndedInstanceLeftRunningIsNoFaultOfTheNex
 TEST_F(MobileHotspotTest, AStateAnOperationSetsEndsATransitionBegunBeforeIt) {
   make();
   ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
-  service->machineTransitionThenOff(100);
+  service->machineTransitionThenOff(100, true);
   EXPECT_EQ(run(hotspot->BeginStart()), platform::kS_OK);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the transition's end
   host.stop();
@@ -443,7 +443,7 @@ TEST_F(MobileHotspotTest, ChangesPostOneMessageUntilTheDialogHasTakenIt) {
   ASSERT_EQ(hotspot->Open(ByAdapter(kEthernet), kDialog), platform::kS_OK);
   service->machineNetworkChange();
   service->machineClientJoin();
-  service->machineTurnOff();
+  service->machineTurnOff(true);
   ASSERT_TRUE(windows.waitForPosts(1));
   // Let the other two changes be told; they must not post again before the dialog looked.
   while (service->hasPendingDelivery()) std::this_thread::yield();
@@ -463,7 +463,7 @@ TEST_F(MobileHotspotTest, CloseEndsTheNotificationsForGood) {
   EXPECT_EQ(service->subscriptions(), 1u);
   hotspot->Close();
   EXPECT_EQ(service->subscriptions(), 0u);
-  service->machineTurnOff();
+  service->machineTurnOff(true);
   host.stop();
   while (service->hasPendingDelivery()) service->deliverNext();
   EXPECT_EQ(windows.posts(), 0);

@@ -354,7 +354,7 @@ void CMobileHotspot::ChangeTaken() {
 
 void CMobileHotspot::LookAgainLater(platform::Dword delayMs) {
   auto post = std::unique_ptr<DelayedPost>(new (std::nothrow) DelayedPost{
-      &m_Kernel, &m_Windows, m_Notify, nullptr, nullptr, delayMs, WM_HOTSPOT_CHANGED, 0});
+      &m_Kernel, &m_Windows, m_Notify, nullptr, nullptr, delayMs, WM_HOTSPOT_CHANGED, kHotspotLookAgain});
   if (post == nullptr || !StartDelayedPost(m_Kernel, std::move(post))) {
     platform::TraceLine(m_Trace, "CMobileHotspot: cannot look again later");
   }

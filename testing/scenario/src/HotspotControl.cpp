@@ -13,9 +13,9 @@ std::string TimeoutWord(const std::optional<bool>& setting) {
 std::string HotspotRequestLine(const HotspotRequest& request) {
   switch (request.kind) {
     case HotspotRequest::Kind::TransitionThenOff:
-      return "transition-then-off " + std::to_string(request.ms);
+      return "transition-then-off " + std::to_string(request.ms) + (request.told ? " told" : " untold");
     case HotspotRequest::Kind::TurnOff:
-      return "off";
+      return request.told ? "off told" : "off untold";
     case HotspotRequest::Kind::NetworkChange:
       return "network-change";
     case HotspotRequest::Kind::ClientJoin:
@@ -28,14 +28,26 @@ std::string HotspotRequestLine(const HotspotRequest& request) {
 
 bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::string& why) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  for (const auto kind : {HotspotRequest::Kind::TurnOff, HotspotRequest::Kind::NetworkChange,
-                          HotspotRequest::Kind::ClientJoin, HotspotRequest::Kind::ClientLeave}) {
-    if (line == HotspotRequestLine(HotspotRequest{kind})) {
-      request.kind = kind;
+  const std::string whole(line);
+  for (const HotspotRequest simple :
+       {HotspotRequest{HotspotRequest::Kind::TurnOff, 0, true}, HotspotRequest{HotspotRequest::Kind::TurnOff, 0, false},
+        HotspotRequest{HotspotRequest::Kind::NetworkChange}, HotspotRequest{HotspotRequest::Kind::ClientJoin},
+        HotspotRequest{HotspotRequest::Kind::ClientLeave}}) {
+    if (line == HotspotRequestLine(simple)) {
+      request = simple;
       return true;
     }
   }
   constexpr std::string_view kTransition = "transition-then-off ";
+  bool told = true;
+  if (line.size() > 5 && line.substr(line.size() - 5) == " told") {
+    line.remove_suffix(5);
+  } else if (line.size() > 7 && line.substr(line.size() - 7) == " untold") {
+    line.remove_suffix(7);
+    told = false;
+  } else {
+    line = {};  // a transition says whether it is told
+  }
   if (line.substr(0, kTransition.size()) == kTransition) {
     const std::string_view digits = line.substr(kTransition.size());
     std::uint32_t ms = 0;
@@ -47,17 +59,18 @@ bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::st
     if (ok && ms > 0) {
       request.kind = HotspotRequest::Kind::TransitionThenOff;
       request.ms = ms;
+      request.told = told;
       return true;
     }
   }
-  why = "not a hotspot request: " + std::string(line);
+  why = "not a hotspot request: " + whole;
   return false;
 }
 
 void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot) {
   switch (request.kind) {
     case HotspotRequest::Kind::TurnOff:
-      hotspot.machineTurnOff();
+      hotspot.machineTurnOff(request.told);
       break;
     case HotspotRequest::Kind::NetworkChange:
       hotspot.machineNetworkChange();
@@ -69,7 +82,7 @@ void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotsp
       hotspot.machineClientLeave();
       break;
     case HotspotRequest::Kind::TransitionThenOff:
-      hotspot.machineTransitionThenOff(request.ms);
+      hotspot.machineTransitionThenOff(request.ms, request.told);
       break;
   }
 }

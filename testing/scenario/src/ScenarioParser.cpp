@@ -680,13 +680,21 @@ Action ParseAction(Cursor& c) {
     }
   } else if (w == "hotspot") {
     const std::string what = c.word("`off`, `network-change`, `transition-then-off` or `client`");
+    // Whether the network status notification tells of it: the scenario says so each time.
+    const auto told = [&c](const char* form) {
+      const std::string how = c.word("`told` or `untold`");
+      if (how != "told" && how != "untold") throw Failure{std::string("expected `") + form + " told` or `untold`"};
+      return how == "told" ? 1u : 0u;
+    };
     if (what == "off") {
       a.kind = Action::Kind::HotspotOff;
+      a.code = told("hotspot off");
     } else if (what == "transition-then-off") {
       a.kind = Action::Kind::HotspotTransitionThenOff;
       const std::int64_t ms = c.number("a time in ms");
       if (ms <= 0 || ms > 600000) throw Failure{"`transition-then-off` takes a time from 1 to 600000 ms"};
       a.size = static_cast<std::uint32_t>(ms);
+      a.code = told("hotspot transition-then-off MS");
     } else if (what == "network-change") {
       a.kind = Action::Kind::HotspotNetworkChange;
     } else if (what == "client") {

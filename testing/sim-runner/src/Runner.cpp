@@ -236,13 +236,13 @@ void Machinery::Perform(const Action& a) {
       }
       break;
     case Action::Kind::HotspotOff:
-      m_Machine->hotspot().machineTurnOff();
+      m_Machine->hotspot().machineTurnOff(a.code != 0);
       break;
     case Action::Kind::HotspotNetworkChange:
       m_Machine->hotspot().machineNetworkChange();
       break;
     case Action::Kind::HotspotTransitionThenOff:
-      m_Machine->hotspot().machineTransitionThenOff(a.size);
+      m_Machine->hotspot().machineTransitionThenOff(a.size, a.code != 0);
       break;
     case Action::Kind::HotspotClientJoin:
       m_Machine->hotspot().machineClientJoin();

@@ -108,10 +108,12 @@ bool PlanOne(const std::wstring& file) {
     const Machine& m = scenario->machine;
     std::printf("netsh %s\n", m.netsh == Machine::Netsh::Missing ? "missing" : "present");
     std::printf("codepage %u\n", static_cast<unsigned>(m.codePage));
-    // The timeline's waits, which take real time here: the harness adds them to its bound.
+    // The timeline's waits and machine transitions, which take real time here: the harness adds
+    // them to its bound.
     std::uint64_t waitsMs = 0;
     for (const auto& entry : scenario->timeline) {
       if (entry.trigger.kind == tethra::simrunner::Trigger::Kind::After) waitsMs += entry.trigger.afterMs;
+      if (entry.action.kind == tethra::simrunner::Action::Kind::HotspotTransitionThenOff) waitsMs += entry.action.size;
     }
     std::printf("waits %llu\n", static_cast<unsigned long long>((waitsMs + 999) / 1000));
     std::printf("netshell %s\n", m.sharing.netshell == SharingMachine::Netshell::Missing    ? "missing"

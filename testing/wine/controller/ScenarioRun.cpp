@@ -227,6 +227,7 @@ simrunner::HotspotRequest HotspotRequestOf(const Action& a) {
       std::find_if(std::begin(kKinds), std::end(kKinds), [&](const auto& k) { return k.first == a.kind; });
   simrunner::HotspotRequest request{found->second};
   if (request.kind == Kind::TransitionThenOff) request.ms = static_cast<std::uint32_t>(a.size);
+  if (request.kind == Kind::TurnOff || request.kind == Kind::TransitionThenOff) request.told = a.code != 0;
   return request;
 }
 

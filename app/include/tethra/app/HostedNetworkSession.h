@@ -64,7 +64,8 @@ class CHostedNetworkSession {
   void OnHostedNetworkStopped();
   void OnHostedNetworkNotAvailable();
   void OnHostedNetworkAvailable();
-  void OnMobileHotspotChanged();
+  // The hotspot's state may have changed (`scheduled`: the look asked for while in transition).
+  void OnMobileHotspotChanged(bool scheduled);
 
   // To the controller and the notification log.
   // Unless the close is a silent one; given up after `timeoutMs`.

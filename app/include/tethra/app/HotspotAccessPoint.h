@@ -39,9 +39,10 @@ inline constexpr std::uint32_t WM_HOTSPOT_RENAME = 0x8004;
 // A pending operation that the end of the program cancels gets this long to end, and so does
 // each operation the end itself runs: the program ends promptly whatever the system does.
 inline constexpr platform::Dword kHotspotEndWaitMs = 5000;
-// A state read as in transition is read again after this, at most this many times.
-inline constexpr platform::Dword kHotspotLookAgainMs = 1000;
-inline constexpr int kHotspotLookAgainTimes = 30;
+// A state read as in transition is read again for as long as the transition lasts: first after
+// this, then twice as long each time, never further apart than the longest.
+inline constexpr platform::Dword kHotspotLookAgainFirstMs = 1000;
+inline constexpr platform::Dword kHotspotLookAgainLongestMs = 60000;
 
 // What the owner tells CHostedNetworkSession, on the dialog's thread.
 struct HotspotEvents {
@@ -67,7 +68,8 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void Start();
   void OnOperationMessage(std::uint64_t number);
   // `watching`: the dialog is running and wants to hear that someone else stopped the hotspot.
-  void OnChangeMessage(bool watching);
+  // `scheduled`: the look LookAgainLater asked for, not a change the system told of.
+  void OnChangeMessage(bool watching, bool scheduled);
   void OnRenameMessage();
   // For every end, once: cancels what is pending unless it is a stop (bounded), turns the
   // hotspot off (one stop, bounded, never cancelled), puts the user's settings back (bounded),
@@ -143,7 +145,8 @@ class CHotspotAccessPoint final : public IAccessPoint {
   std::atomic<bool> m_RanSession{false};  // the hotspot runs with a per-session configuration
   std::optional<platform::AccessPointConfig> m_Saved;  // the user's, while ours is in place
   std::optional<platform::AccessPointConfig> m_Prepared;  // the start's, when it differs
-  int m_LookAgain = 0;
+  platform::Dword m_LookAgainMs = 0;  // the last look's delay while a transition is followed
+  bool m_LookScheduled = false;  // a look asked for has not come yet
   bool m_Ended = false;
   std::u16string m_SessionAsked;  // the name of the per-session start in flight
   std::u16string m_SessionName;  // the name the per-session start that ended well ran with

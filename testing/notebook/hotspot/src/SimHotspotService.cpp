@@ -682,23 +682,23 @@ void SimHotspotService::forgetClient(std::uintptr_t client) {
   std::erase_if(m_Observers, [client](const auto& entry) { return entry.second.client == client; });
 }
 
-void SimHotspotService::machineTurnOff() {
+void SimHotspotService::machineTurnOff(bool told) {
   {
     std::lock_guard lock(m_Mutex);
-    m_Events.push_back("hotspot turned off by someone else");
+    m_Events.push_back(std::string("hotspot turned off by someone else") + (told ? "" : " (untold)"));
     m_SessionConfig.reset();
     m_TransitionOffAt.reset();
-    setStateLocked(TetheringState::Off);
+    setStateLocked(TetheringState::Off, told);
   }
   flushEvents();
   m_Host.deliveryQueued();
 }
 
-void SimHotspotService::machineTransitionThenOff(std::uint32_t ms) {
+void SimHotspotService::machineTransitionThenOff(std::uint32_t ms, bool told) {
   {
     std::lock_guard lock(m_Mutex);
-    m_Events.push_back("hotspot in transition for " + std::to_string(ms) + " ms");
-    setStateLocked(TetheringState::InTransition);
+    m_Events.push_back("hotspot in transition for " + std::to_string(ms) + " ms" + (told ? "" : " (untold)"));
+    setStateLocked(TetheringState::InTransition, told);
     m_TransitionOffAt = m_Host.nowMs() + ms;
   }
   flushEvents();

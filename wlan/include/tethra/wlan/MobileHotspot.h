@@ -32,6 +32,8 @@ namespace tethra::wlan {
 
 // Posted to the dialog: the hotspot's state may have changed.
 inline constexpr std::uint32_t WM_HOTSPOT_CHANGED = 0x8002;
+// Its wParam when it is the look asked for with LookAgainLater (0 for a change).
+inline constexpr platform::WParam kHotspotLookAgain = 1;
 // Posted to the dialog: the operation in flight has ended or gone past its bound (wParam: its
 // number); TakeOutcome says which.
 inline constexpr std::uint32_t WM_HOTSPOT_OPERATION = 0x8003;
@@ -102,8 +104,8 @@ class CMobileHotspot {
 
   // The dialog has taken the posted WM_HOTSPOT_CHANGED: the next change posts again.
   void ChangeTaken();
-  // Asks for the state again `delayMs` from now (a WM_HOTSPOT_CHANGED), for a state read while
-  // in transition, which no notification is promised to end.
+  // Asks for the state again `delayMs` from now (a WM_HOTSPOT_CHANGED with kHotspotLookAgain),
+  // for a state read while in transition, which no notification is promised to end.
   void LookAgainLater(platform::Dword delayMs);
 
  private:

@@ -19,10 +19,11 @@ namespace tethra::simrunner {
 struct HotspotRequest {
   enum class Kind { TurnOff, NetworkChange, ClientJoin, ClientLeave, TransitionThenOff } kind = Kind::TurnOff;
   std::uint32_t ms = 0;  // TransitionThenOff: how long in transition
+  bool told = true;  // TurnOff, TransitionThenOff: the network status notification tells of it
 };
 
-// The request line of each action: `off`, `network-change`, `client join`, `client leave`,
-// `transition-then-off MS`.
+// The request line of each action: `off told|untold`, `network-change`, `client join`,
+// `client leave`, `transition-then-off MS told|untold`.
 std::string HotspotRequestLine(const HotspotRequest& request);
 
 // One request line (without its '\n'). False with the reason in `why` when it is none of them.

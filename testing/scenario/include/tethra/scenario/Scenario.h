@@ -131,8 +131,8 @@ struct Action {
     Mark,
     ProgramStart,
     PostMessage,
-    HotspotOff,
-    HotspotTransitionThenOff,  // size: ms in transition
+    HotspotOff,  // code: 1 told by the network status notification, 0 untold
+    HotspotTransitionThenOff,  // size: ms in transition; code: its start told (1) or not (0)
     WlanRadioOff,
     WlanAdapterDisabled,
     WlanForcedStart,  // someone else's `netsh wlan start hostednetwork`

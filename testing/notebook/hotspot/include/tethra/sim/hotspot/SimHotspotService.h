@@ -164,12 +164,14 @@ class SimHotspotService final : public platform::IMobileHotspot {
   void settleAfterExit();
 
   // --- Machine actions (timeline) ---------------------------------------------------------------
-  void machineTurnOff();  // someone else turns the hotspot off
+  // Someone else turns the hotspot off, told by the network status notification or not (no
+  // page promises it: the scenario says which).
+  void machineTurnOff(bool told);
   void machineNetworkChange();  // a network status change that leaves the hotspot as it is
   void machineClientJoin();
   void machineClientLeave();
-  // The hotspot goes into transition (told), then `ms` later is off, with no change told.
-  void machineTransitionThenOff(std::uint32_t ms);
+  // The hotspot goes into transition (told or not), then `ms` later is off, with no change told.
+  void machineTransitionThenOff(std::uint32_t ms, bool told);
 
   // --- Inspection (expectations) ----------------------------------------------------------------
   platform::TetheringState state() const;
