@@ -388,7 +388,6 @@ void CHotspotAccessPoint::FinishForEnd() {
   m_Steps.clear();
   m_Purpose = Purpose::None;
   LeaveAsFound();
-  GiveBackTimeout();
   m_Hotspot->Close();
   // A watcher still waiting for a rename learns that it did not happen; the end tells the rest.
   CompleteRename(0);
@@ -406,6 +405,8 @@ void CHotspotAccessPoint::LeaveAsFound() {
     platform::TraceLine(m_Trace, "CHotspotAccessPoint: the end leaves an operation in flight");
     return;
   }
+  // The user's timeout first: a stop may outlast its bound, and nothing can be asked after it.
+  GiveBackTimeout();
   platform::TetheringState state = platform::TetheringState::Unknown;
   if (ReadState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
     // Asked once: a stop the system refused is not asked again, and one still running is left
