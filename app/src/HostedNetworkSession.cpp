@@ -321,8 +321,10 @@ void CHostedNetworkSession::StartMobileHotspot() {
 void CHostedNetworkSession::OnMobileHotspotChanged(bool scheduled) {
   CHotspotAccessPoint* hotspot = m_StandIn.Get();
   if (hotspot == nullptr) return;
-  // While a rename restarts it, or once the program is ending, a change means nothing.
-  hotspot->OnChangeMessage(m_State.RenameFinished() && !m_State.Closing() && m_State.Started(), scheduled);
+  // Once the program is ending a change means nothing; while a rename restarts it the access
+  // point itself sets it aside. Unlike the hosted network's notifications, the hotspot's are not
+  // left discarded after a rename with no key: its end would then never reach the controller.
+  hotspot->OnChangeMessage(!m_State.Closing() && m_State.Started(), scheduled);
 }
 
 void CHostedNetworkSession::DisableAllControls() {
