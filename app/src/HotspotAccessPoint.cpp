@@ -405,15 +405,20 @@ void CHotspotAccessPoint::LeaveAsFound() {
     platform::TraceLine(m_Trace, "CHotspotAccessPoint: the end leaves an operation in flight");
     return;
   }
-  // The user's timeout first: a stop may outlast its bound, and nothing can be asked after it.
-  GiveBackTimeout();
+  // The stop first: nothing left on matters more than the settings, and a setting's operation
+  // that never ends would keep the stop from being asked.
   platform::TetheringState state = platform::TetheringState::Unknown;
   if (ReadState(state) == platform::kS_OK && state != platform::TetheringState::Off) {
     // Asked once: a stop the system refused is not asked again, and one still running is left
-    // to finish (it is never cancelled).
+    // to finish (it is never cancelled); nothing can be asked while it runs.
     if (m_Hotspot->RunForEnd(HotspotOperation::Stop, {}, kHotspotEndWaitMs) == wlan::kHotspotTimedOut) return;
   }
-  if (!m_Saved) return;
+  GiveBackTimeout();
+  GiveBackConfiguration();
+}
+
+void CHotspotAccessPoint::GiveBackConfiguration() {
+  if (!m_Saved || m_Hotspot->Busy()) return;
   platform::AccessPointConfig current;
   if (m_Hotspot->GetConfiguration(current) != platform::kS_OK) return;
   if (current == *m_Saved ||

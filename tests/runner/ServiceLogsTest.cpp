@@ -237,6 +237,26 @@ TEST(ServiceLogsTest, AHotspotLeftOnBecauseTheSystemRefusedItsStopIsExcused) {
   EXPECT_FALSE(CheckExpectations(Scenario{}, seen).allHeld);
 }
 
+// An operation the program gave its bound and that outlasted the process kept it from asking
+// anything more: what is left undone then is not held against it.
+TEST(ServiceLogsTest, WhatAnOperationLeftInFlightKeptFromBeingDoneIsExcused) {
+  const auto verdictFor = [](const std::string& flags) {
+    ServiceLogTexts logs;
+    logs.hotspot = Line("now hotspot state on ssid \"TethraNet\" key \"tethra-secret\" clients 0 band auto "
+                        "authentication absent timeout off" + flags);
+    Observation seen;
+    ReadServiceLogs(logs, seen);
+    seen.exitCode = 0;
+    seen.allEnded = true;
+    return CheckExpectations(Scenario{}, seen);
+  };
+  const Verdict plain = verdictFor("");
+  EXPECT_FALSE(plain.allHeld);
+  EXPECT_EQ(plain.lines.size(), 3u) << "still on, configuration and timeout not given back";
+  EXPECT_TRUE(verdictFor(" left-in-flight").allHeld);
+  EXPECT_TRUE(verdictFor(" stop-refused left-in-flight").allHeld);
+}
+
 // The persistent configuration and the NoConnections timeout are the user's: any of them left
 // other than the user had it fails the run once the program has ended, unless the system left an operation that never ended
 // (then no program could have put it back).

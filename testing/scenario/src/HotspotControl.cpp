@@ -94,7 +94,7 @@ std::string HotspotNowLine(const sim::SimHotspotService& hotspot) {
          (config.band ? sim::TetheringBandName(*config.band) : "absent") + " authentication " +
          (config.authentication ? sim::TetheringAuthenticationName(*config.authentication) : "absent") +
          " timeout " + TimeoutWord(hotspot.noConnectionsTimeout()) +
-         (hotspot.stopRefused() ? " stop-refused" : "");
+         (hotspot.stopRefused() ? " stop-refused" : "") + (hotspot.leftInFlight() ? " left-in-flight" : "");
 }
 
 }  // namespace tethra::simrunner

@@ -354,8 +354,15 @@ void ParseHotspotMachine(Cursor& c, HotspotMachine& h) {
     h.on = state == "on";
   } else if (what == "ssid") {
     h.ssid = c.text("the hotspot's SSID");
+    // The system holds no configuration it would refuse to take.
+    if (!sim::HotspotSsidAccepted(h.ssid)) {
+      throw Failure{"`hotspot ssid` takes 1 to 32 characters, neither first nor last a space"};
+    }
   } else if (what == "key") {
     h.key = c.text("the hotspot's passphrase");
+    if (!sim::HotspotPassphraseAccepted(h.key)) {
+      throw Failure{"`hotspot key` takes 8 to 63 printable ASCII characters, neither first nor last a space"};
+    }
   } else if (what == "clients") {
     h.clients = static_cast<std::uint32_t>(c.number("a number of clients", 0, sim::SimHotspotConfig{}.maxClients));
   } else if (what == "band") {

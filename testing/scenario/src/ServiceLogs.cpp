@@ -101,11 +101,12 @@ void ReadWlanState(std::string_view body, Observation& seen) {
                                 static_cast<std::uint32_t>(maxPeers)};
 }
 
-// `now hotspot state S ssid "T" key "K" clients N band B authentication A timeout T [stop-refused]`
+// `now hotspot state S ssid "T" key "K" clients N band B authentication A timeout T
+// [stop-refused] [left-in-flight]`
 void ReadHotspotState(std::string_view body, Observation& seen) {
   std::vector<Token> t;
   std::string reason;
-  if (!Tokenize(std::string(body), t, reason) || (t.size() != 16 && t.size() != 17) ||
+  if (!Tokenize(std::string(body), t, reason) || t.size() < 16 || t.size() > 18 ||
       t[5].kind != Token::Kind::Text || t[7].kind != Token::Kind::Text || t[10].word != "band" ||
       t[12].word != "authentication" || t[14].word != "timeout") {
     return;
@@ -113,7 +114,11 @@ void ReadHotspotState(std::string_view body, Observation& seen) {
   seen.hotspot = Observation::Hotspot{t[3].word == "on", t[5].text, t[7].text, sim::TetheringBandNamed(t[11].word),
                                       sim::TetheringAuthenticationNamed(t[13].word),
                                       t[15].word == "absent" ? std::nullopt : std::optional<bool>(t[15].word == "on"),
-                                      t.size() == 17 && t[16].word == "stop-refused"};
+                                      false, false};
+  for (std::size_t i = 16; i < t.size(); ++i) {
+    if (t[i].word == "stop-refused") seen.hotspot->stopRefused = true;
+    if (t[i].word == "left-in-flight") seen.hotspot->leftInFlight = true;
+  }
 }
 
 void ReadSharingRoles(std::string_view body, Observation& seen) {

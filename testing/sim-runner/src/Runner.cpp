@@ -327,7 +327,7 @@ Observation Machinery::observe() {
   seen.allEnded = programsEnded;
   seen.hotspot = Observation::Hotspot{hotspot.state() == platform::TetheringState::On, config.ssid, config.passphrase,
                                       config.band, config.authentication, hotspot.noConnectionsTimeout(),
-                                      hotspot.stopRefused()};
+                                      hotspot.stopRefused(), hotspot.leftInFlight()};
   seen.hotspotCalls = [&hotspot](std::string_view operation) { return hotspot.callCount(operation); };
   seen.netshRuns = m_Machine->netshRuns();
   seen.wakeUps = m_MarkEnd.value_or(w.programWakeUps()) - m_MarkStart.value_or(0);

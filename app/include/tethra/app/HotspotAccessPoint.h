@@ -128,6 +128,8 @@ class CHotspotAccessPoint final : public IAccessPoint {
   // on, and at the end (bounded) back on where it was switched off.
   void SwitchOffTimeoutFirst(std::deque<Step>& steps);
   void GiveBackTimeout();
+  // At the end (bounded): the user's persistent configuration, where ours replaced it.
+  void GiveBackConfiguration();
   void SetInForce(const platform::AccessPointConfig& config);
   static const char* PurposeName(Purpose purpose);
 

@@ -85,15 +85,21 @@ bool WithinLimits(const std::u16string& text, std::size_t least, std::size_t mos
   return text.size() >= least && text.size() <= most && text.front() != u' ' && text.back() != u' ';
 }
 bool ConfigAccepted(const platform::AccessPointConfig& config) {
-  const bool printable = std::all_of(config.passphrase.begin(), config.passphrase.end(),
-                                     [](char16_t ch) { return ch >= 0x20 && ch <= 0x7E; });
-  return WithinLimits(config.ssid, 1, 32) && WithinLimits(config.passphrase, 8, 63) && printable;
+  return HotspotSsidAccepted(config.ssid) && HotspotPassphraseAccepted(config.passphrase);
 }
 
 // What the system answers to an operation begun while another is in flight.
 constexpr HResult kBusy{0x800700AAu};  // HRESULT_FROM_WIN32(ERROR_BUSY), for a configuration
 
 }  // namespace
+
+bool HotspotSsidAccepted(const std::u16string& ssid) { return WithinLimits(ssid, 1, 32); }
+
+bool HotspotPassphraseAccepted(const std::u16string& passphrase) {
+  const bool printable =
+      std::all_of(passphrase.begin(), passphrase.end(), [](char16_t ch) { return ch >= 0x20 && ch <= 0x7E; });
+  return WithinLimits(passphrase, 8, 63) && printable;
+}
 
 SimProfile ProfileOfConnection(const platform::Guid& id, const std::u16string& name, SimConnectionKind kind) {
   switch (kind) {
@@ -661,8 +667,10 @@ void SimHotspotService::settleAfterExit() {
     // In the order they would have ended; nobody is left to be told.
     std::stable_sort(m_Pending.begin(), m_Pending.end(),
                      [](const Delivery& a, const Delivery& b) { return a.dueMs < b.dueMs; });
+    if (!m_Hung.empty()) m_LeftInFlight = true;
     for (Delivery& delivery : m_Pending) {
       if (delivery.completion == nullptr) continue;
+      m_LeftInFlight = true;
       if (delivery.effect) delivery.effect();
       m_Events.push_back("hotspot " + delivery.operation + " ended after the program: " +
                          (delivery.effect ? "done" : "nothing done"));
@@ -769,6 +777,11 @@ std::size_t SimHotspotService::subscriptions() const {
 std::size_t SimHotspotService::managersAlive() const {
   std::lock_guard lock(m_Mutex);
   return m_Managers;
+}
+
+bool SimHotspotService::leftInFlight() const {
+  std::lock_guard lock(m_Mutex);
+  return m_LeftInFlight;
 }
 
 bool SimHotspotService::stopRefused() const {

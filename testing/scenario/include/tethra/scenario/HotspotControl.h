@@ -32,8 +32,9 @@ bool ParseHotspotRequest(std::string_view line, HotspotRequest& request, std::st
 void ApplyToHotspot(const HotspotRequest& request, sim::SimHotspotService& hotspot);
 
 // `now hotspot state STATE ssid "TEXT" key "TEXT" clients N band B authentication A timeout T
-// [stop-refused]`, texts quoted as in scenario files, `absent` for a field or setting the system
-// lacks; `stop-refused` when the hotspot is on because the system refused the last stop.
+// [stop-refused] [left-in-flight]`, texts quoted as in scenario files, `absent` for a field or
+// setting the system lacks; `stop-refused` when the hotspot is on because the system refused the
+// last stop; `left-in-flight` once an operation of the program's has outlasted its process.
 std::string HotspotNowLine(const sim::SimHotspotService& hotspot);
 
 }  // namespace tethra::simrunner

@@ -61,6 +61,7 @@ struct Observation {
     std::optional<platform::TetheringAuthentication> authentication;
     std::optional<bool> noConnectionsTimeout;  // nothing: the system has no such setting
     bool stopRefused = false;  // on because the system refused the last stop the program asked
+    bool leftInFlight = false;  // an operation of the program's outlasted its process
   };
   std::optional<Hotspot> hotspot;  // nothing: the hotspot's state cannot be seen on this machine
   std::function<std::uint64_t(std::string_view operation)> hotspotCalls;

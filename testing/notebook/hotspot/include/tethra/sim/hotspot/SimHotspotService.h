@@ -53,6 +53,12 @@ enum class SimConnectionKind { Lan, Wlan, Wwan, Ras };
 // or VPN connection's profile has a tunnel adapter of its own and the connection's name.
 SimProfile ProfileOfConnection(const platform::Guid& id, const std::u16string& name, SimConnectionKind kind);
 
+// What a configuration may hold (a configure refuses anything else with E_INVALIDARG): a name
+// of 1 to 32 characters, a passphrase of 8 to 63 printable ASCII characters, neither beginning
+// nor ending with a space. The user's configuration at the start is held to the same.
+bool HotspotSsidAccepted(const std::u16string& ssid);
+bool HotspotPassphraseAccepted(const std::u16string& passphrase);
+
 // Every operation the service answers, by the name its calls are counted and faulted under
 // (`fault hotspot OPERATION ...`, `expect hotspot calls OPERATION N`).
 // `timeout` reads the NoConnections timeout setting, `set-timeout` changes it.
@@ -191,6 +197,9 @@ class SimHotspotService final : public platform::IMobileHotspot {
   // since), or a stop asked never ends: the end check excuses it, as the sharing check excuses
   // a refused switch-off.
   bool stopRefused() const;
+  // An operation of the program's was still in flight when its process ended: what it kept the
+  // program from asking (the user's settings back) the end check does not hold against it.
+  bool leftInFlight() const;
   // The state when the service was made: the hotspot must be off at the end unless it was on.
   platform::TetheringState initialState() const { return m_InitialState; }
   // Whether the system's configuration has a band / an authentication kind.
@@ -272,6 +281,7 @@ class SimHotspotService final : public platform::IMobileHotspot {
   std::vector<Delivery> m_Hung;  // operations that never end (and ignore a cancel)
   std::set<std::uint64_t> m_Open;  // operations begun and not ended
   bool m_StopRefused = false;
+  bool m_LeftInFlight = false;
   CallCounts m_Calls;
   std::size_t m_Managers = 0;
   std::vector<std::string> m_Violations;
