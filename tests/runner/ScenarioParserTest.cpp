@@ -219,6 +219,8 @@ TEST(ScenarioParserTest, AnSsidHoldsAtMostThirtyTwoBytes) {
   EXPECT_EQ(Refusal("wlan ssid \"" + e16 + "\u00E9\"\ncodepage 65001\n"),
             "t.scn:1: an SSID holds at most 32 bytes; this one needs 34 in code page 65001");
   EXPECT_NE(Refusal("wlan ssid-bytes " + std::string(66, '4') + "\n").find("at most 32 bytes"), std::string::npos);
+  EXPECT_NE(Refusal("fault hotspot configuration radio-restriction\n").find("only a start or a stop"), std::string::npos);
+  EXPECT_NE(Refusal("fault hotspot state wifi-off\n").find("only a start or a stop"), std::string::npos);
   // Nor does the hotspot hold a configuration it would refuse to take back.
   for (const std::string statement : {"hotspot ssid \"\"", "hotspot ssid \" Cafe\"", "hotspot key \" spaced \"",
                                       "hotspot key \"short\"", "hotspot key \"caf\u00E9-secret\""}) {

@@ -308,7 +308,8 @@ std::string HotspotOperation(Cursor& c) {
 }
 
 // `hangs`, `late MS [ignores-cancel]`, a tethering result by name, or an HRESULT. A
-// configuration is an action without a tethering result: it ends well or with an HRESULT.
+// configuration is an action without a tethering result: it ends well or with an HRESULT; only a
+// start or a stop has a tethering result.
 void ParseHotspotResult(Cursor& c, Fault& f) {
   if (c.peekWord("hangs")) {
     c.keyword("hangs");
@@ -335,6 +336,10 @@ void ParseHotspotResult(Cursor& c, Fault& f) {
     if (!status) throw Failure{"unknown tethering result `" + name + "`"};
     if (f.operation == "configure" || f.operation == "set-timeout") {
       throw Failure{"a configuration ends with an HRESULT, not a tethering result (`" + name + "`)"};
+    }
+    // A call that is no start or stop fails with an HRESULT: nothing else can come back from it.
+    if (f.operation != "start" && f.operation != "session-start" && f.operation != "stop") {
+      throw Failure{"only a start or a stop ends with a tethering result (`" + name + "`)"};
     }
     f.code = static_cast<std::int64_t>(*status);
     f.size = sim::kHotspotFaultStatus;
