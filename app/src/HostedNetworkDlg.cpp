@@ -216,10 +216,10 @@ platform::LResult CHostedNetworkDlg::WindowProc(std::uint32_t message, WParam wP
     case platform::kWM_DEVICECHANGE:
       if (m_DeviceRemoval.EndsProgram(wParam, lParam)) {
         PostMessage(platform::kWM_CLOSE, 0, 0);
-      } else if ((wParam == platform::kDBT_DEVICEARRIVAL || wParam == platform::kDBT_DEVICEREMOVECOMPLETE) &&
-                 m_State.TakesNotifications()) {
-        // A network adapter came or went: the hotspot's state may have changed with it, told or not.
-        m_Session.OnMobileHotspotChanged(false);
+      } else if (wParam == platform::kDBT_DEVICEARRIVAL || wParam == platform::kDBT_DEVICEREMOVECOMPLETE) {
+        // A network adapter came or went: the hotspot's state may have changed with it, told or
+        // not. Looked at once this broadcast has returned, so that its sender waits for nothing.
+        PostMessage(wlan::WM_HOTSPOT_CHANGED, 0, 0);
       }
       return 1;
     default:

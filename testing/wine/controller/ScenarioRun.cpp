@@ -39,6 +39,8 @@ constexpr DWORD kTriggerLimitMs = 45000;
 // be longer than this (it waits up to 3 s for the network shell, and Wine's shell may add more).
 constexpr std::uint64_t kQuietMs = 2000;
 constexpr DWORD kSettleLimitMs = 15000;
+// The longest the program waits between two looks at a hotspot in transition, and a little more.
+constexpr std::uint64_t kLongestLookMs = 65000;
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr DWORD kLookTimeoutMs = 300;
 // The dialog is read at most this often, however many cues come.
@@ -626,6 +628,11 @@ void ScenarioRun::controlHotspot(const simrunner::HotspotRequest& hotspot) {
     print("hotspot " + request + ": " + answer);
   }
   m_LastActivityMs = NowMs();
+  // The program follows a transition for as long as it lasts and looks again at most a minute
+  // apart: the run waits for that before it settles.
+  if (hotspot.kind == simrunner::HotspotRequest::Kind::TransitionThenOff) {
+    m_MachineBusyUntilMs = std::max(m_MachineBusyUntilMs, NowMs() + hotspot.ms + kLongestLookMs);
+  }
 }
 
 void ScenarioRun::sendToDialogs(UINT message, WPARAM wParam, LPARAM lParam, const std::string& what) {
@@ -831,7 +838,10 @@ int ScenarioRun::run() {
   const std::vector<std::string> notes = simrunner::PlayTimeline(m_Scenario, *this);
   const bool endExpected = std::any_of(m_Scenario.expectations.begin(), m_Scenario.expectations.end(),
                                        [](const auto& e) { return e.kind == simrunner::Expectation::Kind::Exit; });
-  Pump(kSettleLimitMs, [this, endExpected] { 
+  const std::uint64_t now = NowMs();
+  const DWORD settleMs =
+      kSettleLimitMs + static_cast<DWORD>(m_MachineBusyUntilMs > now ? m_MachineBusyUntilMs - now : 0);
+  Pump(settleMs, [this, endExpected] { 
     return endExpected ? Newest() == nullptr || !Newest()->running() : quiet(kQuietMs);
   });
   for (const auto& instance : m_Instances) {

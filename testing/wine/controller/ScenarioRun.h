@@ -123,6 +123,7 @@ class ScenarioRun final : private simrunner::ITimelineMachine {
   std::vector<Received> m_Received;
   std::vector<std::unique_ptr<Instance>> m_Instances;
   std::uint64_t m_LastActivityMs = 0;  // something arrived, changed or ended
+  std::uint64_t m_MachineBusyUntilMs = 0;  // a machine change the program may still be following
   WinHandle m_ServicesChanged;  // set by the simulated services after each log line
   bool m_LookWanted = true;            // a cue came since the dialog was last read
   std::optional<std::uint64_t> m_LastLookMs;
