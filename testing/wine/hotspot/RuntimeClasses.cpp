@@ -555,6 +555,27 @@ class TextAccessors : public Face {
   ConfigurationText m_Text;
 };
 
+// Band and authentication kind, the same methods on the persistent configuration's own
+// interfaces and on the per-session one: each class overrides them from its faces, and all of
+// them answer from TextAccessors. The support queries are never called by the program.
+#define SIM_BAND_AND_AUTHENTICATION_KIND                                                                        \
+  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }     \
+  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override {                  \
+    return rt::kE_NOTIMPL;                                                                                      \
+  }                                                                                                             \
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) override { return getBand(value); }                   \
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) override { return putBand(value); }                    \
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override {               \
+    return rt::kE_NOTIMPL;                                                                                      \
+  }                                                                                                             \
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, rt::IInspectable**) override {     \
+    return rt::kE_NOTIMPL;                                                                                      \
+  }                                                                                                             \
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) override {                              \
+    return getAuthentication(value);                                                                            \
+  }                                                                                                             \
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) override { return putAuthentication(value); }
+
 // The persistent configuration: band (Configuration2) and authentication kind (Configuration3)
 // answered only where the service's system has them, as a system of that contract would.
 class Configuration final : public TextAccessors<ConfigurationFace>, public Configuration2Face, public Configuration3Face {
@@ -571,18 +592,7 @@ class Configuration final : public TextAccessors<ConfigurationFace>, public Conf
     }
     return Answer<ConfigurationFace, Configuration2Face, Configuration3Face>(this, iid, out);
   }
-  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) override { return getBand(value); }
-  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) override { return putBand(value); }
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override {
-    return rt::kE_NOTIMPL;
-  }
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, rt::IInspectable**) override {
-    return rt::kE_NOTIMPL;
-  }
-  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) override { return getAuthentication(value); }
-  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) override { return putAuthentication(value); }
+  SIM_BAND_AND_AUTHENTICATION_KIND
 
  private:
   ~Configuration() = default;
@@ -596,18 +606,7 @@ class SessionConfiguration final : public TextAccessors<SessionConfigurationFace
   Hresult TETHRA_WINRT_CALL QueryInterface(const rt::Guid& iid, void** out) override {
     return Answer<SessionConfigurationFace>(this, iid, out);
   }
-  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, rt::IInspectable**) override { return rt::kE_NOTIMPL; }
-  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t* value) override { return getBand(value); }
-  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t value) override { return putBand(value); }
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override {
-    return rt::kE_NOTIMPL;
-  }
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, rt::IInspectable**) override {
-    return rt::kE_NOTIMPL;
-  }
-  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t* value) override { return getAuthentication(value); }
-  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t value) override { return putAuthentication(value); }
+  SIM_BAND_AND_AUTHENTICATION_KIND
   Hresult TETHRA_WINRT_CALL get_PerformancePriority(std::int32_t*) override { return rt::kE_NOTIMPL; }
   Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t) override { return rt::kE_NOTIMPL; }
 
