@@ -2,6 +2,7 @@
 // the stop at the end.
 #include "tethra/app/HostedNetworkAccessPoint.h"
 
+#include "tethra/app/MessagePump.h"
 #include "tethra/base/Allocation.h"
 #include "tethra/wlan/AllocationSites.h"
 
@@ -20,11 +21,9 @@ constexpr std::size_t kShellExecuteInfoSize = 112;
 
 }  // namespace
 
-CHostedNetworkAccessPoint::CHostedNetworkAccessPoint(const platform::Platform& platform,
-                                                     std::function<void(platform::Dword)> pump)
+CHostedNetworkAccessPoint::CHostedNetworkAccessPoint(const platform::Platform& platform)
     : m_Platform(platform),
       m_Manager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
-      m_Pump(std::move(pump)),
       m_ShellIdle(platform.kernel->createEvent(true, true), platform::KernelHandleCloser{platform.kernel}) {}
 
 HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started) {
@@ -88,6 +87,13 @@ void CHostedNetworkAccessPoint::SetName(const std::u16string& name) {
   static_cast<void>(m_Manager.SetHostedNetworkName(name.c_str()));
 }
 
+platform::Bool32 CHostedNetworkAccessPoint::Rename(const platform::AccessPointConfig& wanted, bool started,
+                                                   const std::function<void()>& nameHandedOver) {
+  SetName(wanted.ssid);
+  nameHandedOver();
+  return ChangeSSID(started ? 1 : 0);
+}
+
 platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started) {
   // Not running: the name handed to the manager takes effect at the next start.
   if (!started) return 1;
@@ -116,7 +122,7 @@ platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started)
     if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
   }
   kernel.setEvent(m_ShellIdle.get());
-  m_Pump(1000);
+  WaitAndPumpMessages(kernel, *m_Platform.windows, 1000);
   return result;
 }
 

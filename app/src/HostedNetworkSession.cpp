@@ -363,6 +363,8 @@ void CHostedNetworkSession::SendSSIDAndSecurityKey() {
   m_Link.SendNameAndKey(m_Window.GetSafeHwnd(), m_State);
 }
 
+void CHostedNetworkSession::PostClose() { m_Window.PostMessage(platform::kWM_CLOSE, 0, 0); }
+
 void CHostedNetworkSession::PostNotification(const std::u16string& text) {
   m_Controls.PostNotification(*m_Platform.kernel, text);
 }

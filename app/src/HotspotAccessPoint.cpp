@@ -318,7 +318,10 @@ void CHotspotAccessPoint::OnChangeMessage(bool watching, bool scheduled) {
   if (state == platform::TetheringState::Off) m_Events.stoppedElsewhere();
 }
 
-platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool /*started*/) {
+platform::Bool32 CHotspotAccessPoint::Rename(const platform::AccessPointConfig& wanted, bool /*started*/,
+                                             const std::function<void()>& nameHandedOver) {
+  // The hotspot takes name and key only together, at the restart below.
+  nameHandedOver();
   // Only the dialog's thread knows whether the hotspot runs, or is still starting.
   auto request = std::make_shared<RenameRequest>();
   request->wanted = wanted;

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 
+#include "tethra/app/CommandTarget.h"
 #include "tethra/app/ControllerWindowLink.h"
 #include "tethra/app/DialogControls.h"
 #include "tethra/app/DialogState.h"
@@ -33,7 +34,7 @@ struct SessionEnds {
   std::function<void()> finish;  // the last: releases, closes the watcher's handle, ends the process
 };
 
-class CHostedNetworkSession {
+class CHostedNetworkSession final : public ICommandTarget {
  public:
   enum class Opened { kFailed, kWaitForClose, kReady };
 
@@ -44,8 +45,8 @@ class CHostedNetworkSession {
   CHostedNetworkSession& operator=(const CHostedNetworkSession&) = delete;
 
   // The access point in use: the hosted network until the mobile hotspot stands in (switched
-  // once, before the hotspot starts). Any thread.
-  IAccessPoint& AccessPoint() const { return *m_AccessPoint.load(); }
+  // once, before the hotspot starts). Either thread.
+  IAccessPoint& AccessPoint() const override { return *m_AccessPoint.load(); }
   CHotspotAccessPoint* Hotspot() const { return m_StandIn.Get(); }
   const platform::Guid& HostedNetworkGuid() const { return m_HostedNetworkGuid; }
 
@@ -68,11 +69,16 @@ class CHostedNetworkSession {
   void OnMobileHotspotChanged(bool scheduled);
 
   // To the controller and the notification log.
-  // Unless the close is a silent one; given up after `timeoutMs`.
+  // Unless the close is a silent one; given up after `timeoutMs`. Either thread.
   void SendMsg2Pelto(const std::u16string& code, std::uint32_t timeoutMs = controller::kControllerSendTimeoutMs);
-  void SendSSIDAndSecurityKey();                   // the name and key in use, while running
-  void PostNotification(const std::u16string& text);
-  void ShowNameAndKey(const std::u16string* name, const std::u16string* key);  // into those in use
+  void SendSSIDAndSecurityKey();  // the name and key in use, while running; either thread
+  void PostNotification(const std::u16string& text);  // either thread
+
+  // The commands' side (ICommandTarget), on the watcher's thread or the dialog's.
+  void ShowNameAndKey(const std::u16string* name, const std::u16string* key) override;  // into those in use
+  void AnnounceNameAndKey() override { SendSSIDAndSecurityKey(); }
+  void ReportStatus(const char16_t* code) override { SendMsg2Pelto(code); }
+  void PostClose() override;
 
  private:
   platform::HResult InitWlan();

@@ -9,9 +9,9 @@
 //
 // Owner: CHotspotStandIn (held by the dialog's CHostedNetworkSession), for the life of the
 // process once the hotspot stands in. It owns the CMobileHotspot, whose tethering manager only
-// the dialog's thread uses. Threads: the dialog's thread for everything but Restart (the
-// command watcher's, which hands the work to the dialog's thread and waits) and the two queries
-// (any thread: they answer what the dialog's thread last read or learnt, never the manager).
+// the dialog's thread uses. Threads: the dialog's thread for everything but Rename and SetKey (the
+// command watcher's; Rename hands the work to the dialog's thread and waits) and the two queries
+// (either thread: they answer what the dialog's thread last read or learnt, never the manager).
 // Codes: the events report the HRESULT an operation ended with (see CMobileHotspot).
 #pragma once
 
@@ -86,13 +86,14 @@ class CHotspotAccessPoint final : public IAccessPoint {
 
   // Command watcher's thread: the new name and key into force together, through the dialog's
   // thread. 1 when they are in force (or will be at the next start), 0 when not. A rename
-  // asked while the hotspot starts runs once it is on, and only then returns. The hotspot
-  // takes name and key only together, at Restart: SetName and SetKey have nothing to do.
-  platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) override;
-  void SetName(const std::u16string&) override {}
+  // asked while the hotspot starts runs once it is on, and only then returns. The key came
+  // with the name: SetKey has nothing left to do.
+  platform::Bool32 Rename(const platform::AccessPointConfig& wanted, bool started,
+                          const std::function<void()>& nameHandedOver) override;
   void SetKey(const std::u16string&) override {}
 
-  // Any thread: the state and the name as the dialog's thread last read or learnt them.
+  // The dialog's thread or the watcher's: the state and the name as the dialog's thread last
+  // read or learnt them.
   platform::HResult IsStarted(bool& started) override;
   platform::HResult GetName(std::u16string& name) override;
 
