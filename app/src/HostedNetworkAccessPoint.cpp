@@ -27,6 +27,7 @@ CHostedNetworkAccessPoint::CHostedNetworkAccessPoint(const platform::Platform& p
       m_ShellIdle(platform.kernel->createEvent(true, true), platform::KernelHandleCloser{platform.kernel}) {}
 
 HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
   m_Sink.reset(base::NewObject<wlan::CNotificationSink>(wlan::kAllocSiteSink, *m_Platform.kernel,
@@ -48,18 +49,21 @@ HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t max
 }
 
 void CHostedNetworkAccessPoint::ReleaseNotificationSink() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (m_Sink == nullptr) return;
   m_Manager.RemoveNotificationSink();
   m_Sink.reset();
 }
 
 base::RefPtr<wlan::CHostedNetworkNotification> CHostedNetworkAccessPoint::NextNotification() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (m_Sink == nullptr) return {};
   return base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_Sink->GetNextNotification());
 }
 
 HResult CHostedNetworkAccessPoint::StartWith(const std::u16string& name, const std::u16string& key,
                                              CSharedText& nameInForce, CSharedText& keyInForce) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   HResult hr = platform::kS_OK;
   if (name != nameInForce.Get()) {
     hr = m_Manager.SetHostedNetworkName(name.c_str());
@@ -77,6 +81,7 @@ HResult CHostedNetworkAccessPoint::StartWith(const std::u16string& name, const s
 }
 
 void CHostedNetworkAccessPoint::SetName(const std::u16string& name) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   // Written to a running network, the name takes it out of use, and the network shell's forced
   // start brings it back: from this moment every end stops it by force, also one that comes
   // while the shell still runs.
@@ -89,12 +94,14 @@ void CHostedNetworkAccessPoint::SetName(const std::u16string& name) {
 
 platform::Bool32 CHostedNetworkAccessPoint::Rename(const platform::AccessPointConfig& wanted, bool started,
                                                    const std::function<void()>& nameHandedOver) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   SetName(wanted.ssid);
   nameHandedOver();
   return ChangeSSID(started ? 1 : 0);
 }
 
 platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   // Not running: the name handed to the manager takes effect at the next start.
   if (!started) return 1;
   platform::ShellExecuteInfo info;
@@ -127,6 +134,7 @@ platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started)
 }
 
 HResult CHostedNetworkAccessPoint::Stop(bool sharingStopped) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   // A rename's shell that still runs may yet start the network: the end waits for it as long
   // as the rename itself would, so that the forced stop below comes after the shell's start;
   // and no shell is started after this point.

@@ -4,10 +4,10 @@
 //
 // Owner: the dialog (by value), for the life of the process; CHostedNetworkSession drives it.
 // Threads: IAccessPoint's methods as that interface says (Rename and SetKey on the watcher
-// thread; Stop on the dialog's thread at the end); Open, StartWith, NextNotification
-// and ReleaseNotificationSink on the dialog's thread. Codes: HRESULTs of CWlanManager; Open
-// gives E_OUTOFMEMORY without a sink; Rename 1 when the shell started the network (or it was
-// not running), else 0.
+// thread; Stop on the dialog's thread at the end); Open, StartWith, NextNotification and
+// ReleaseNotificationSink on the dialog's thread; each method checks its rule. Codes: HRESULTs
+// of CWlanManager; Open gives E_OUTOFMEMORY without a sink; Rename 1 when the shell started the
+// network (or it was not running), else 0.
 #pragma once
 
 #include <atomic>
@@ -17,6 +17,7 @@
 #include "tethra/app/AccessPoint.h"
 #include "tethra/app/SharedText.h"
 #include "tethra/base/RefPtr.h"
+#include "tethra/base/ThreadChecker.h"
 #include "tethra/platform/Handle.h"
 #include "tethra/platform/Platform.h"
 #include "tethra/wlan/NotificationSink.h"
@@ -29,7 +30,10 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   explicit CHostedNetworkAccessPoint(const platform::Platform& platform);
   ~CHostedNetworkAccessPoint() override { ReleaseNotificationSink(); }
 
-  wlan::CWlanManager& Manager() { return m_Manager; }
+  wlan::CWlanManager& Manager() {
+    TETHRA_CHECK_THREAD(m_DialogThread);
+    return m_Manager;
+  }
   // Makes the sink (posting to `window`), initialises the manager for `maxPeers` and registers
   // the sink; `started` as the service reports it. On a failure nothing stays registered.
   platform::HResult Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started);
@@ -42,15 +46,28 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   platform::HResult StartWith(const std::u16string& name, const std::u16string& key, CSharedText& nameInForce,
                               CSharedText& keyInForce);
 
-  platform::HResult IsStarted(bool& started) override { return m_Manager.IsHostedNetworkStarted(started); }
-  platform::HResult GetName(std::u16string& name) override { return m_Manager.GetHostedNetworkName(name); }
+  platform::HResult IsStarted(bool& started) override {
+    TETHRA_CHECK_EITHER_THREAD(m_DialogThread, m_WatcherThread);
+    return m_Manager.IsHostedNetworkStarted(started);
+  }
+  platform::HResult GetName(std::u16string& name) override {
+    TETHRA_CHECK_EITHER_THREAD(m_DialogThread, m_WatcherThread);
+    return m_Manager.GetHostedNetworkName(name);
+  }
   // The name written to the service, then the network shell's restart of a running network.
   platform::Bool32 Rename(const platform::AccessPointConfig& wanted, bool started,
                           const std::function<void()>& nameHandedOver) override;
-  void SetKey(const std::u16string& key) override { m_Manager.SetHostedNetworkKey(key.c_str()); }
-  bool FollowsHostedNetworkRecords() const override { return true; }
+  void SetKey(const std::u16string& key) override {
+    TETHRA_CHECK_THREAD(m_WatcherThread);
+    m_Manager.SetHostedNetworkKey(key.c_str());
+  }
+  bool FollowsHostedNetworkRecords() const override {
+    TETHRA_CHECK_THREAD(m_DialogThread);
+    return true;
+  }
   platform::HResult Stop(bool sharingStopped) override;
-  void FinishForEnd() override {}  // the WLAN service undoes the program's start when it ends
+  // The WLAN service undoes the program's start when it ends.
+  void FinishForEnd() override { TETHRA_CHECK_THREAD(m_DialogThread); }
 
  private:
   void SetName(const std::u16string& name);
@@ -58,6 +75,9 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   // start hostednetwork"), waiting for the shell a bounded time.
   platform::Bool32 ChangeSSID(platform::Bool32 started);
 
+  // Checked builds stop the process when a method runs off the thread its comment names.
+  base::CThreadChecker m_DialogThread;  // the constructing thread
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};
   const platform::Platform& m_Platform;
   wlan::CWlanManager m_Manager;
   std::unique_ptr<wlan::CNotificationSink> m_Sink;  // registered with m_Manager while set

@@ -8,8 +8,9 @@
 // Owner: the dialog (by value), for the life of the process; it is given by reference the
 // objects it uses, which the dialog owns (state, controller link, controls, sharing, hosted
 // network) and the dialog's window, and owns the mobile hotspot once it stands in. Threads:
-// the dialog's thread, except AccessPoint (any thread) and ShowNameAndKey, SendMsg2Pelto and
-// SendSSIDAndSecurityKey, which the command watcher calls as well. Two handlers end the process
+// the dialog's thread, except the ICommandTarget methods and what they call (AccessPoint,
+// SendMsg2Pelto, SendSSIDAndSecurityKey, PostNotification), which the command watcher calls
+// as well; every method checks its rule in checked builds. Two handlers end the process
 // through the dialog's ways out (`ends`). Codes: HRESULTs of the access point and of sharing.
 #pragma once
 
@@ -46,9 +47,18 @@ class CHostedNetworkSession final : public ICommandTarget {
 
   // The access point in use: the hosted network until the mobile hotspot stands in (switched
   // once, before the hotspot starts). Either thread.
-  IAccessPoint& AccessPoint() const override { return *m_AccessPoint.load(); }
-  CHotspotAccessPoint* Hotspot() const { return m_StandIn.Get(); }
-  const platform::Guid& HostedNetworkGuid() const { return m_HostedNetworkGuid; }
+  IAccessPoint& AccessPoint() const override {
+    TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
+    return *m_AccessPoint.load();
+  }
+  CHotspotAccessPoint* Hotspot() const {
+    TETHRA_CHECK_THREAD(m_Thread);
+    return m_StandIn.Get();
+  }
+  const platform::Guid& HostedNetworkGuid() const {
+    TETHRA_CHECK_THREAD(m_Thread);
+    return m_HostedNetworkGuid;
+  }
 
   // Start-up, in this order: Open (sharing's policy and manager, the WLAN service, what the
   // hosted network holds, the connections), then, once the window is set, EnableSharing.
@@ -97,6 +107,7 @@ class CHostedNetworkSession final : public ICommandTarget {
 
   const platform::Platform& m_Platform;
   base::CThreadChecker m_Thread;  // the dialog's
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};  // the command watcher's
   CWnd& m_Window;
   CDialogState& m_State;
   CControllerWindowLink& m_Link;

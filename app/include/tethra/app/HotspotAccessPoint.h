@@ -24,6 +24,7 @@
 #include <string>
 
 #include "tethra/app/AccessPoint.h"
+#include "tethra/base/ThreadChecker.h"
 #include "tethra/platform/Handle.h"
 #include "tethra/platform/Hotspot.h"
 #include "tethra/platform/Kernel.h"
@@ -78,11 +79,15 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void FinishForEnd() override;
   // The same, for the ends that stop the access point first.
   platform::HResult Stop(bool /*sharingStopped*/) override {
+    TETHRA_CHECK_THREAD(m_DialogThread);
     FinishForEnd();
     return platform::kS_OK;
   }
   // Its state is its own: the hosted network's records are about something else.
-  bool FollowsHostedNetworkRecords() const override { return false; }
+  bool FollowsHostedNetworkRecords() const override {
+    TETHRA_CHECK_THREAD(m_DialogThread);
+    return false;
+  }
 
   // Command watcher's thread: the new name and key into force together, through the dialog's
   // thread. 1 when they are in force (or will be at the next start), 0 when not. A rename
@@ -90,7 +95,7 @@ class CHotspotAccessPoint final : public IAccessPoint {
   // with the name: SetKey has nothing left to do.
   platform::Bool32 Rename(const platform::AccessPointConfig& wanted, bool started,
                           const std::function<void()>& nameHandedOver) override;
-  void SetKey(const std::u16string&) override {}
+  void SetKey(const std::u16string&) override { TETHRA_CHECK_THREAD(m_WatcherThread); }
 
   // The dialog's thread or the watcher's: the state and the name as the dialog's thread last
   // read or learnt them.
@@ -134,6 +139,9 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void SetInForce(const platform::AccessPointConfig& config);
   static const char* PurposeName(Purpose purpose);
 
+  // Checked builds stop the process when a method runs off the thread its comment names.
+  base::CThreadChecker m_DialogThread;  // the constructing thread
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};
   std::unique_ptr<wlan::CMobileHotspot> m_Hotspot;
   platform::IKernel& m_Kernel;
   platform::IWindowSystem& m_Windows;
