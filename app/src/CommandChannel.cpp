@@ -2,6 +2,7 @@
 #include "tethra/app/CommandChannel.h"
 
 #include "tethra/app/ConnectionKind.h"
+#include "tethra/app/MessagePump.h"
 #include "tethra/controller/CommandWatcher.h"
 #include "tethra/controller/SettingsStore.h"
 
@@ -19,8 +20,8 @@ platform::Dword ActionThreadProc(void* param) {
 
 }  // namespace
 
-CCommandChannel::CCommandChannel(const platform::Platform& platform, CDialogState& state, CommandHooks hooks)
-    : m_Platform(platform), m_State(state), m_Hooks(std::move(hooks)), m_StartupGate(*platform.kernel) {}
+CCommandChannel::CCommandChannel(const platform::Platform& platform, CDialogState& state, ICommandTarget& target)
+    : m_Platform(platform), m_State(state), m_Target(target), m_StartupGate(*platform.kernel) {}
 
 void CCommandChannel::StartActionThread() {
   platform::Dword threadId = 0;
@@ -47,7 +48,7 @@ void CCommandChannel::WatchActionValue() {
   handlers.close = [this] {
     if (!AwaitStartup()) return;
     m_State.CloseSilently();
-    m_Hooks.close();
+    m_Target.PostClose();
   };
   handlers.ssid = [this](platform::Hkey key) {
     if (AwaitStartup()) CarryOutSsidCommand(key);
@@ -57,14 +58,14 @@ void CCommandChannel::WatchActionValue() {
 
 void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
   TETHRA_CHECK_THREAD(m_WatcherThread);
-  IAccessPoint& accessPoint = m_Hooks.accessPoint();
+  IAccessPoint& accessPoint = m_Target.AccessPoint();
   // The new key in force: handed over, stored, shown, announced with the name.
   auto applyKey = [this, &accessPoint](const std::u16string& newKey) {
     accessPoint.SetKey(newKey);
     m_State.KeyInForce().Set(newKey);
-    m_Hooks.showKey(newKey);
+    m_Target.ShowNameAndKey(nullptr, &newKey);
     m_State.FinishRename();
-    m_Hooks.announce();
+    m_Target.AnnounceNameAndKey();
   };
   m_State.BeginRename();
   std::u16string newName;
@@ -76,12 +77,12 @@ void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
   const bool started = m_State.Started();
   const std::u16string nameBefore = m_State.NameInForce().Get();
   const platform::AccessPointConfig wanted{newName, newKey.empty() ? m_State.KeyInForce().Get() : newKey};
-  accessPoint.SetName(newName);
-  m_State.NameInForce().Set(newName);
-  m_Hooks.showName(newName);
-  m_Hooks.pump(500);
-
-  if (accessPoint.Restart(wanted, started)) {
+  const auto nameHandedOver = [this, &newName] {
+    m_State.NameInForce().Set(newName);
+    m_Target.ShowNameAndKey(&newName, nullptr);
+    WaitAndPumpMessages(Kernel(), *m_Platform.windows, 500);
+  };
+  if (accessPoint.Rename(wanted, started, nameHandedOver)) {
     if (!newKey.empty()) applyKey(newKey);
     return;
   }
@@ -97,9 +98,9 @@ void CCommandChannel::CarryOutSsidCommand(platform::Hkey key) {
   if (running && nameRead && EqualsNoCase(nameInForce, newName)) {
     applyKey(newKey);  // even an empty one
   } else if (!m_State.SilentClose()) {
-    m_Hooks.status(u"CHANGE_SSID_FAILED");
+    m_Target.ReportStatus(u"CHANGE_SSID_FAILED");
     m_State.CloseSilently();
-    m_Hooks.close();
+    m_Target.PostClose();
   }
 }
 

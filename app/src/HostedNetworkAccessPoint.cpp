@@ -2,6 +2,7 @@
 // the stop at the end.
 #include "tethra/app/HostedNetworkAccessPoint.h"
 
+#include "tethra/app/MessagePump.h"
 #include "tethra/base/Allocation.h"
 #include "tethra/wlan/AllocationSites.h"
 
@@ -20,14 +21,13 @@ constexpr std::size_t kShellExecuteInfoSize = 112;
 
 }  // namespace
 
-CHostedNetworkAccessPoint::CHostedNetworkAccessPoint(const platform::Platform& platform,
-                                                     std::function<void(platform::Dword)> pump)
+CHostedNetworkAccessPoint::CHostedNetworkAccessPoint(const platform::Platform& platform)
     : m_Platform(platform),
       m_Manager(*platform.wlan, *platform.kernel, *platform.codePage, *platform.trace),
-      m_Pump(std::move(pump)),
       m_ShellIdle(platform.kernel->createEvent(true, true), platform::KernelHandleCloser{platform.kernel}) {}
 
 HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t maxPeers, bool& started) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   HResult hr = platform::kS_OK;
   bool sinkRegistered = false;
   m_Sink.reset(base::NewObject<wlan::CNotificationSink>(wlan::kAllocSiteSink, *m_Platform.kernel,
@@ -49,18 +49,21 @@ HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t max
 }
 
 void CHostedNetworkAccessPoint::ReleaseNotificationSink() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (m_Sink == nullptr) return;
   m_Manager.RemoveNotificationSink();
   m_Sink.reset();
 }
 
 base::RefPtr<wlan::CHostedNetworkNotification> CHostedNetworkAccessPoint::NextNotification() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (m_Sink == nullptr) return {};
   return base::RefPtr<wlan::CHostedNetworkNotification>::Adopt(m_Sink->GetNextNotification());
 }
 
 HResult CHostedNetworkAccessPoint::StartWith(const std::u16string& name, const std::u16string& key,
                                              CSharedText& nameInForce, CSharedText& keyInForce) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   HResult hr = platform::kS_OK;
   if (name != nameInForce.Get()) {
     hr = m_Manager.SetHostedNetworkName(name.c_str());
@@ -78,6 +81,7 @@ HResult CHostedNetworkAccessPoint::StartWith(const std::u16string& name, const s
 }
 
 void CHostedNetworkAccessPoint::SetName(const std::u16string& name) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   // Written to a running network, the name takes it out of use, and the network shell's forced
   // start brings it back: from this moment every end stops it by force, also one that comes
   // while the shell still runs.
@@ -88,7 +92,16 @@ void CHostedNetworkAccessPoint::SetName(const std::u16string& name) {
   static_cast<void>(m_Manager.SetHostedNetworkName(name.c_str()));
 }
 
+platform::Bool32 CHostedNetworkAccessPoint::Rename(const platform::AccessPointConfig& wanted, bool started,
+                                                   const std::function<void()>& nameHandedOver) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
+  SetName(wanted.ssid);
+  nameHandedOver();
+  return ChangeSSID(started ? 1 : 0);
+}
+
 platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
   // Not running: the name handed to the manager takes effect at the next start.
   if (!started) return 1;
   platform::ShellExecuteInfo info;
@@ -116,11 +129,12 @@ platform::Bool32 CHostedNetworkAccessPoint::ChangeSSID(platform::Bool32 started)
     if (processes.getExitCodeProcess(shell.get(), &exitCode) && exitCode == 0) result = 1;
   }
   kernel.setEvent(m_ShellIdle.get());
-  m_Pump(1000);
+  WaitAndPumpMessages(kernel, *m_Platform.windows, 1000);
   return result;
 }
 
 HResult CHostedNetworkAccessPoint::Stop(bool sharingStopped) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   // A rename's shell that still runs may yet start the network: the end waits for it as long
   // as the rename itself would, so that the forced stop below comes after the shell's start;
   // and no shell is started after this point.

@@ -1,5 +1,4 @@
-// The dialog's construction, initialisation, ways of ending and message maps. Dialog's thread,
-// except WaitAndPumpMessages and the watcher's hooks.
+// The dialog's construction, initialisation, ways of ending and message maps. Dialog's thread.
 #include "tethra/app/HostedNetworkDlg.h"
 
 #include "tethra/app/AboutDlg.h"
@@ -16,17 +15,10 @@ CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u1
                 {[this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
                  [this](const std::u16string& line) { m_Session.PostNotification(line); }}),
       m_DeviceRemoval(*platform.systemEvents, commandLine),
-      m_HostedNetwork(platform, [this](platform::Dword ms) { WaitAndPumpMessages(ms); }),
+      m_HostedNetwork(platform),
       m_Session(platform, *this, m_State, m_Link, m_Controls, m_Sharing, m_HostedNetwork,
                 {[this] { BeginEnd(); }, [this] { FinishEnd(WatcherHandle::kClose); }}),
-      m_Commands(platform, m_State,
-                 {[this]() -> IAccessPoint& { return m_Session.AccessPoint(); },
-                  [this](const std::u16string& name) { m_Session.ShowNameAndKey(&name, nullptr); },
-                  [this](const std::u16string& key) { m_Session.ShowNameAndKey(nullptr, &key); },
-                  [this] { m_Session.SendSSIDAndSecurityKey(); },
-                  [this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
-                  [this] { PostMessage(platform::kWM_CLOSE, 0, 0); },
-                  [this](platform::Dword ms) { WaitAndPumpMessages(ms); }}) {
+      m_Commands(platform, m_State, m_Session) {
   m_Commands.StartActionThread();  // it waits at the gate for what OnInitDialog sets
   m_hIcon = Windows().loadIcon(IDR_MAINFRAME);
 }
@@ -143,19 +135,6 @@ void CHostedNetworkDlg::OnPaint() {
 
 void CHostedNetworkDlg::OnBnClickedEnableIcs() {
   m_Sharing.SetNeeded(m_Controls.EnableIcsChecked());  // the user's input
-}
-
-void CHostedNetworkDlg::WaitAndPumpMessages(platform::Dword milliseconds) {
-  // The difference of two tick counts, taken as signed, stays right across the counter's wrap.
-  const platform::Dword deadline = Kernel().getTickCount() + milliseconds;
-  while (static_cast<std::int32_t>(deadline - Kernel().getTickCount()) > 0) {
-    platform::Msg msg;
-    if (Windows().peekMessage(&msg, nullptr, 0, 0, platform::kPM_REMOVE)) {
-      Windows().translateMessage(&msg);
-      Windows().dispatchMessage(&msg);
-    }
-    Kernel().sleep(10);
-  }
 }
 
 bool CHostedNetworkDlg::OnWndMsg(std::uint32_t message, WParam wParam, LParam lParam, LResult* result) {

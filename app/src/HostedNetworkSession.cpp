@@ -1,6 +1,6 @@
 // The hosted network and sharing at start-up, on close and as the notifications report them;
 // the mobile hotspot standing in; what the controller is told. Dialog's thread, except the
-// three calls the command watcher makes (see the header).
+// calls the command watcher makes as well (see the header); each method checks its rule.
 #include "tethra/app/HostedNetworkSession.h"
 
 #include <cstdarg>
@@ -64,6 +64,7 @@ CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
 }
 
 HResult CHostedNetworkSession::InitWlan() {
+  TETHRA_CHECK_THREAD(m_Thread);
   bool started = false;
   const HResult hr = m_HostedNetwork.Open(m_Window.GetSafeHwnd(), MaxPeersForSwitch(m_Link.CommandLine()), started);
   if (hr == platform::kS_OK && started) m_Controls.ShowStatus(true);
@@ -71,6 +72,7 @@ HResult CHostedNetworkSession::InitWlan() {
 }
 
 void CHostedNetworkSession::GetHostedNetworkInfo() {
+  TETHRA_CHECK_THREAD(m_Thread);
   wlan::CWlanManager& manager = m_HostedNetwork.Manager();
   std::u16string name;
   if (manager.GetHostedNetworkName(name) != platform::kS_OK) return;
@@ -92,12 +94,14 @@ void CHostedNetworkSession::GetHostedNetworkInfo() {
 }
 
 void CHostedNetworkSession::GetIcsInfo() {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (!m_Sharing.GetIcsInfo(m_State.Started(), m_HostedNetworkGuid, m_State.StartingUp())) {
     m_State.ConnectionMissing();
   }
 }
 
 void CHostedNetworkSession::EnableSharing() {
+  TETHRA_CHECK_THREAD(m_Thread);
   const platform::Guid& g = m_HostedNetworkGuid;
   Trace("{%08x-%04x-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3, g.Data4[0], g.Data4[1],
         g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
@@ -125,6 +129,7 @@ void CHostedNetworkSession::EnableSharing() {
 }
 
 void CHostedNetworkSession::StartAndAnnounce() {
+  TETHRA_CHECK_THREAD(m_Thread);
   const HResult hr = StartHostedNetwork();
   if (platform::Succeeded(hr)) {
     SendSSIDAndSecurityKey();
@@ -134,6 +139,7 @@ void CHostedNetworkSession::StartAndAnnounce() {
 }
 
 void CHostedNetworkSession::ReportStartFailed(const char* what, HResult hr, bool toController) {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (toController) {
     m_State.ReportStartupFailure();
     SendMsg2Pelto(u"SHARED_START_FAILED");
@@ -144,6 +150,7 @@ void CHostedNetworkSession::ReportStartFailed(const char* what, HResult hr, bool
 }
 
 bool CHostedNetworkSession::CheckValidSSIDKeyLen() {
+  TETHRA_CHECK_THREAD(m_Thread);
   switch (CheckNameKeyLengths(m_State.NameToUse().Get().size(), m_State.KeyToUse().Get().size())) {
     case NameKeyVerdict::Admissible:
       return true;
@@ -165,6 +172,7 @@ bool CHostedNetworkSession::CheckValidSSIDKeyLen() {
 }
 
 HResult CHostedNetworkSession::StartHostedNetwork() {
+  TETHRA_CHECK_THREAD(m_Thread);
   DisableAllControls();
   // The name and key in use, handed to the WLAN service where they differ from those in force.
   HResult hr = m_HostedNetwork.StartWith(m_State.NameToUse().Get(), m_State.KeyToUse().Get(), m_State.NameInForce(),
@@ -181,6 +189,7 @@ HResult CHostedNetworkSession::StartHostedNetwork() {
 }
 
 HResult CHostedNetworkSession::StopHostedNetwork() {
+  TETHRA_CHECK_THREAD(m_Thread);
   m_Controls.EnableStart(false);
   const bool sharingStopped = StopIcsIfNeeded();
   const HResult hr = AccessPoint().Stop(sharingStopped);
@@ -188,7 +197,10 @@ HResult CHostedNetworkSession::StopHostedNetwork() {
   return hr;
 }
 
-bool CHostedNetworkSession::StopIcsIfNeeded() { return m_Sharing.StopIcsIfNeeded(); }
+bool CHostedNetworkSession::StopIcsIfNeeded() {
+  TETHRA_CHECK_THREAD(m_Thread);
+  return m_Sharing.StopIcsIfNeeded();
+}
 
 void CHostedNetworkSession::ProcessNotifications() {
   TETHRA_CHECK_THREAD(m_Thread);
@@ -217,6 +229,7 @@ void CHostedNetworkSession::ProcessNotifications() {
 }
 
 void CHostedNetworkSession::OnHostedNetworkStarted(bool announce) {
+  TETHRA_CHECK_THREAD(m_Thread);
   PostNotification(u"Started using hosted Network.");
   m_State.NoteStarted(true);
   m_HostedNetwork.Manager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
@@ -227,6 +240,7 @@ void CHostedNetworkSession::OnHostedNetworkStarted(bool announce) {
 }
 
 void CHostedNetworkSession::OnHostedNetworkStopped() {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (!m_State.Started() || m_State.Closing()) return;
   m_Ends.begin();
   StopIcsIfNeeded();
@@ -239,6 +253,7 @@ void CHostedNetworkSession::OnHostedNetworkStopped() {
 }
 
 void CHostedNetworkSession::OnHostedNetworkNotAvailable() {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (m_State.Closing()) return;
   const bool startingUp = m_State.StartingUp();
   if (startingUp && RunMobileHotspotInstead()) return;
@@ -252,6 +267,7 @@ void CHostedNetworkSession::OnHostedNetworkNotAvailable() {
 }
 
 void CHostedNetworkSession::OnHostedNetworkAvailable() {
+  TETHRA_CHECK_THREAD(m_Thread);
   m_Controls.ShowStatus(false);
   m_State.NoteStarted(false);
   GetHostedNetworkInfo();
@@ -264,6 +280,7 @@ void CHostedNetworkSession::OnHostedNetworkAvailable() {
 // Where the program would report "SOFTAP_NOT_SUPPORTED" and the settings ask for it; the
 // controller sees the same codes and notices as with a hosted network.
 bool CHostedNetworkSession::RunMobileHotspotInstead() {
+  TETHRA_CHECK_THREAD(m_Thread);
   HotspotEvents events;
   events.started = [this] {
     m_Controls.ShowStatus(true);
@@ -298,6 +315,7 @@ bool CHostedNetworkSession::RunMobileHotspotInstead() {
 }
 
 void CHostedNetworkSession::StartMobileHotspot() {
+  TETHRA_CHECK_THREAD(m_Thread);
   CHotspotAccessPoint& hotspot = *m_StandIn.Get();
   platform::AccessPointConfig inForce;
   HResult hr = platform::kS_OK;
@@ -319,6 +337,7 @@ void CHostedNetworkSession::StartMobileHotspot() {
 }
 
 void CHostedNetworkSession::OnMobileHotspotChanged(bool scheduled) {
+  TETHRA_CHECK_THREAD(m_Thread);
   CHotspotAccessPoint* hotspot = m_StandIn.Get();
   if (hotspot == nullptr) return;
   // Once the program is ending a change means nothing; while a rename restarts it the access
@@ -328,18 +347,21 @@ void CHostedNetworkSession::OnMobileHotspotChanged(bool scheduled) {
 }
 
 void CHostedNetworkSession::DisableAllControls() {
+  TETHRA_CHECK_THREAD(m_Thread);
   m_Controls.EnableEntry(false);
   m_Sharing.DisableControls();
   m_Controls.EnableStart(false);
 }
 
 void CHostedNetworkSession::EnableAllControls() {
+  TETHRA_CHECK_THREAD(m_Thread);
   m_Controls.EnableEntry(true);
   m_Sharing.EnableControls();
   m_Controls.EnableStart(true);
 }
 
 void CHostedNetworkSession::ShowNameAndKey(const std::u16string* name, const std::u16string* key) {
+  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
   if (name != nullptr) {
     m_State.NameToUse().Set(*name);
     m_Controls.ShowName(*name);
@@ -351,27 +373,37 @@ void CHostedNetworkSession::ShowNameAndKey(const std::u16string* name, const std
 }
 
 void CHostedNetworkSession::SendMsg2Pelto(const std::u16string& code, std::uint32_t timeoutMs) {
+  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
   if (m_State.SilentClose() || !m_Link.SendStatus(m_Window.GetSafeHwnd(), code, timeoutMs)) return;
   PostNotification(u"Sent message to Pelto");
   PostNotification(code);
 }
 
 void CHostedNetworkSession::SendSSIDAndSecurityKey() {
+  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
   bool started = false;
   if (AccessPoint().IsStarted(started) != platform::kS_OK) started = false;
   if (m_State.Closing() || !started) return;
   m_Link.SendNameAndKey(m_Window.GetSafeHwnd(), m_State);
 }
 
+void CHostedNetworkSession::PostClose() {
+  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
+  m_Window.PostMessage(platform::kWM_CLOSE, 0, 0);
+}
+
 void CHostedNetworkSession::PostNotification(const std::u16string& text) {
+  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
   m_Controls.PostNotification(*m_Platform.kernel, text);
 }
 
 void CHostedNetworkSession::UnregisterSessionNotifications() {
+  TETHRA_CHECK_THREAD(m_Thread);
   if (m_Window.GetSafeHwnd() != nullptr) m_Platform.systemEvents->wtsUnRegisterSessionNotification(m_Window.GetSafeHwnd());
 }
 
 void CHostedNetworkSession::Trace(const char* format, ...) {
+  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
   va_list args;
   va_start(args, format);
   platform::VTraceLine(*m_Platform.trace, format, args);

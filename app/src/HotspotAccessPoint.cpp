@@ -51,11 +51,13 @@ const char* CHotspotAccessPoint::PurposeName(Purpose purpose) {
 }
 
 void CHotspotAccessPoint::SetInForce(const platform::AccessPointConfig& config) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   std::lock_guard lock(m_Mutex);
   m_InForce = config;
 }
 
 HResult CHotspotAccessPoint::ReadState(platform::TetheringState& state) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   const HResult hr = m_Hotspot->GetState(state);
   std::lock_guard lock(m_Mutex);
   m_SeenState = hr;
@@ -64,6 +66,7 @@ HResult CHotspotAccessPoint::ReadState(platform::TetheringState& state) {
 }
 
 void CHotspotAccessPoint::NoteOutcome(const wlan::HotspotOutcome& outcome) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (!outcome.ended || outcome.result != platform::kS_OK || outcome.operation == HotspotOperation::Configure) return;
   std::lock_guard lock(m_Mutex);
   m_SeenState = platform::kS_OK;
@@ -71,6 +74,7 @@ void CHotspotAccessPoint::NoteOutcome(const wlan::HotspotOutcome& outcome) {
 }
 
 void CHotspotAccessPoint::ReadBack() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   platform::TetheringState state = platform::TetheringState::Unknown;
   ReadState(state);
   std::u16string name;
@@ -89,6 +93,7 @@ void CHotspotAccessPoint::ReadBack() {
 
 bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfig>& wanted,
                                   platform::AccessPointConfig& inForce, HResult& hr) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   platform::AccessPointConfig current;
   platform::TetheringState state = platform::TetheringState::Unknown;
   hr = m_Hotspot->GetConfiguration(current);
@@ -105,6 +110,7 @@ bool CHotspotAccessPoint::Prepare(const std::optional<platform::AccessPointConfi
 }
 
 void CHotspotAccessPoint::Start() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   std::deque<Step> steps;
   SwitchOffTimeoutFirst(steps);
   if (m_Adopted) {
@@ -125,6 +131,7 @@ void CHotspotAccessPoint::Start() {
 }
 
 void CHotspotAccessPoint::SwitchOffTimeoutFirst(std::deque<Step>& steps) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   bool on = false;
   const HResult hr = m_Hotspot->GetNoConnectionsTimeout(on);
   if (hr == platform::kHotspotNoTimeoutSetting) {
@@ -139,6 +146,7 @@ void CHotspotAccessPoint::SwitchOffTimeoutFirst(std::deque<Step>& steps) {
 }
 
 void CHotspotAccessPoint::GiveBackTimeout() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   // An operation still in flight past its bound: nothing more can be asked of the system now.
   if (!m_TimeoutToGiveBack || m_Hotspot->Busy()) return;
   bool on = false;
@@ -149,16 +157,19 @@ void CHotspotAccessPoint::GiveBackTimeout() {
 }
 
 void CHotspotAccessPoint::SaveSettingsOnce(const platform::AccessPointConfig& current) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (!m_Saved) m_Saved = current;
 }
 
 void CHotspotAccessPoint::Run(Purpose purpose, std::deque<Step> steps) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   m_Purpose = purpose;
   m_Steps = std::move(steps);
   Advance();
 }
 
 void CHotspotAccessPoint::Advance() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   while (!m_Steps.empty()) {
     const Step step = m_Steps.front();
     m_Steps.pop_front();
@@ -206,6 +217,7 @@ void CHotspotAccessPoint::Advance() {
 }
 
 void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   wlan::HotspotOutcome outcome;
   if (!m_Hotspot->TakeOutcome(number, outcome)) return;
   NoteOutcome(outcome);
@@ -239,6 +251,7 @@ void CHotspotAccessPoint::OnOperationMessage(std::uint64_t number) {
 }
 
 void CHotspotAccessPoint::Finished(HResult hr) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   const Purpose purpose = std::exchange(m_Purpose, Purpose::None);
   platform::TraceLine(m_Trace, "CHotspotAccessPoint: %s ended %x", PurposeName(purpose), platform::Raw(hr));
   switch (purpose) {
@@ -267,6 +280,7 @@ void CHotspotAccessPoint::Finished(HResult hr) {
 }
 
 void CHotspotAccessPoint::RestoreIfNeeded() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (!m_Saved || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
   platform::AccessPointConfig current;
   if (m_Hotspot->GetConfiguration(current) != platform::kS_OK) return;  // tried again at the end
@@ -278,6 +292,7 @@ void CHotspotAccessPoint::RestoreIfNeeded() {
 }
 
 void CHotspotAccessPoint::AfterGivenUp(const wlan::HotspotOutcome& outcome) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   // The program stopped waiting for it; should it have started the hotspot, nobody wants it on.
   const bool started = outcome.result == platform::kS_OK && (outcome.operation == HotspotOperation::Start ||
                                                              outcome.operation == HotspotOperation::SessionStart);
@@ -291,6 +306,7 @@ void CHotspotAccessPoint::AfterGivenUp(const wlan::HotspotOutcome& outcome) {
 }
 
 void CHotspotAccessPoint::OnChangeMessage(bool watching, bool scheduled) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (scheduled) {
     m_LookScheduled = false;
   } else {
@@ -318,7 +334,11 @@ void CHotspotAccessPoint::OnChangeMessage(bool watching, bool scheduled) {
   if (state == platform::TetheringState::Off) m_Events.stoppedElsewhere();
 }
 
-platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig& wanted, bool /*started*/) {
+platform::Bool32 CHotspotAccessPoint::Rename(const platform::AccessPointConfig& wanted, bool /*started*/,
+                                             const std::function<void()>& nameHandedOver) {
+  TETHRA_CHECK_THREAD(m_WatcherThread);
+  // The hotspot takes name and key only together, at the restart below.
+  nameHandedOver();
   // Only the dialog's thread knows whether the hotspot runs, or is still starting.
   auto request = std::make_shared<RenameRequest>();
   request->wanted = wanted;
@@ -334,9 +354,13 @@ platform::Bool32 CHotspotAccessPoint::Restart(const platform::AccessPointConfig&
   return request->result.load();
 }
 
-void CHotspotAccessPoint::OnRenameMessage() { StartRenameIfAny(); }
+void CHotspotAccessPoint::OnRenameMessage() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
+  StartRenameIfAny();
+}
 
 void CHotspotAccessPoint::StartRenameIfAny() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   // While the start (or anything) runs, the rename waits: it is asked again when that ends.
   if (m_Ended || m_Purpose != Purpose::None || m_Hotspot->Busy()) return;
   bool on = false;
@@ -375,6 +399,7 @@ void CHotspotAccessPoint::StartRenameIfAny() {
 }
 
 void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   const std::shared_ptr<RenameRequest> request = std::move(m_Renaming);
   if (request == nullptr) return;
   request->result = result;
@@ -382,6 +407,7 @@ void CHotspotAccessPoint::CompleteRename(platform::Bool32 result) {
 }
 
 void CHotspotAccessPoint::FinishForEnd() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   // One end sequence per end, however many ways out ask for it: one stop, one restore.
   if (m_Ended) return;
   m_Ended = true;
@@ -399,6 +425,7 @@ void CHotspotAccessPoint::FinishForEnd() {
 }
 
 void CHotspotAccessPoint::LeaveAsFound() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (!m_Hotspot->SettleForEnd(kHotspotEndWaitMs)) {
     // Still in flight past the bound: nothing more can be asked of the system now. A stop
     // among them finishes on its own, as the system's service finishes it.
@@ -418,6 +445,7 @@ void CHotspotAccessPoint::LeaveAsFound() {
 }
 
 void CHotspotAccessPoint::GiveBackConfiguration() {
+  TETHRA_CHECK_THREAD(m_DialogThread);
   if (!m_Saved || m_Hotspot->Busy()) return;
   platform::AccessPointConfig current;
   if (m_Hotspot->GetConfiguration(current) != platform::kS_OK) return;
@@ -428,12 +456,14 @@ void CHotspotAccessPoint::GiveBackConfiguration() {
 }
 
 HResult CHotspotAccessPoint::IsStarted(bool& started) {
+  TETHRA_CHECK_EITHER_THREAD(m_DialogThread, m_WatcherThread);
   std::lock_guard lock(m_Mutex);
   if (m_SeenState == platform::kS_OK) started = m_SeenOn;
   return m_SeenState;
 }
 
 HResult CHotspotAccessPoint::GetName(std::u16string& name) {
+  TETHRA_CHECK_EITHER_THREAD(m_DialogThread, m_WatcherThread);
   std::lock_guard lock(m_Mutex);
   if (m_SeenName == platform::kS_OK) name = m_SeenNameText;
   return m_SeenName;

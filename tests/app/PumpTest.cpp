@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "tethra/app/Entry.h"
-#include "tethra/app/HostedNetworkDlg.h"
+#include "tethra/app/MessagePump.h"
 #include "tethra/sim/World.h"
-#include "tethra/test/FailingAreas.h"
 
 namespace tethra::app {
 namespace {
@@ -17,8 +16,7 @@ TEST(WaitAndPumpMessagesTest, ZeroDispatchesNothingAndLongerWaitsPumpOneMessageP
   std::uint64_t waited = 0;
   bool finished = false;
   world.startThread(process, "main", [&] {
-    test::FailingPlatform others;  // the dialog's WLAN and sharing areas are never reached here
-    const platform::Platform p = others.around(process.platform());
+    const platform::Platform p = process.platform();
     const platform::Hwnd target = world.windows().createWindow(
         u"Target", u"target",
         [&](platform::Hwnd, std::uint32_t m, platform::WParam, platform::LParam) -> platform::LResult {
@@ -26,13 +24,11 @@ TEST(WaitAndPumpMessagesTest, ZeroDispatchesNothingAndLongerWaitsPumpOneMessageP
           return 0;
         },
         false);
-    // The dialog object without its window: only its waiting helper is used here.
-    auto* dialog = new CHostedNetworkDlg(p, u"/ShareLAN");
     for (int i = 0; i < 3; ++i) p.windows->postMessage(target, platform::kWM_USER, 0, 0);
-    dialog->WaitAndPumpMessages(0);
+    WaitAndPumpMessages(*p.kernel, *p.windows, 0);
     EXPECT_EQ(handled, 0);
     const std::uint64_t before = world.now();
-    dialog->WaitAndPumpMessages(20);
+    WaitAndPumpMessages(*p.kernel, *p.windows, 20);
     waited = world.now() - before;
     finished = true;
     p.kernel->exitProcess(0);

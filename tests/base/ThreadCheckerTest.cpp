@@ -3,6 +3,7 @@
 // caller; a detached one moves to the next.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 #include "tethra/base/ThreadChecker.h"
@@ -44,6 +45,28 @@ TEST(ThreadCheckerDeathTest, BoundOnFirstUseBelongsToItsFirstCaller) {
   OwnedByOneThread object(ThreadBinding::BindOnFirstUse);
   TouchOnAnotherThread(object);  // binds to that thread, which then ends
   EXPECT_DEATH(object.Touch(), "thread check failed");
+}
+
+// One method the owning thread and one other may call: the other is whichever calls first.
+TEST(ThreadCheckerDeathTest, ARuleOfTwoThreadsAdmitsTheOwnerAndTheFirstOtherCallerOnly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  CThreadChecker owner;
+  CThreadChecker other(ThreadBinding::BindOnFirstUse);
+  auto touch = [&] { TETHRA_CHECK_EITHER_THREAD(owner, other); };
+  touch();  // the owner's call leaves `other` unbound, or the next line would stop the test
+  // The other thread stays alive, so that no later thread can take over its id.
+  std::promise<void> bound;
+  std::promise<void> release;
+  std::thread second([&] {
+    touch();  // binds `other` to this thread
+    bound.set_value();
+    release.get_future().wait();
+  });
+  bound.get_future().wait();
+  touch();  // the owner still may
+  EXPECT_DEATH(std::thread([&] { touch(); }).join(), "thread check failed: owner and other used off their threads");
+  release.set_value();
+  second.join();
 }
 
 #endif

@@ -9,6 +9,7 @@
 // Codes: HRESULTs of the layer below (CWlanManager, CMobileHotspot).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "tethra/platform/Hotspot.h"
@@ -20,15 +21,17 @@ class IAccessPoint {
  public:
   virtual ~IAccessPoint() = default;
 
-  // Any thread.
+  // The dialog's thread or the command watcher's.
   virtual platform::HResult IsStarted(bool& started) = 0;
   virtual platform::HResult GetName(std::u16string& name) = 0;
 
-  // Command watcher's thread, in this order for an "ssid" command: the new name handed over,
-  // the access point restarted with it (1: in force, or to be at the next start; 0: not), then
-  // the new key handed over once the name is in force.
-  virtual void SetName(const std::u16string& name) = 0;
-  virtual platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) = 0;
+  // Command watcher's thread, for an "ssid" command: hands the new name over where the access
+  // point takes it on its own, calls `nameHandedOver` (the channel shows it and lets the
+  // watcher's messages flow), then restarts the access point with `wanted` and waits for that,
+  // bounded. 1: the name is in force, or will be at the next start; 0: not.
+  virtual platform::Bool32 Rename(const platform::AccessPointConfig& wanted, bool started,
+                                  const std::function<void()>& nameHandedOver) = 0;
+  // Command watcher's thread: the new key handed over, once the name is in force.
   virtual void SetKey(const std::u16string& key) = 0;
 
   // Dialog's thread. Whether the hosted network's notification records are about this one.

@@ -5,16 +5,16 @@
 //
 // Owner: the dialog (by value), for the life of the process. Threads: the dialog's thread
 // makes it, starts the watcher, opens the gate and wakes the watcher for the end; everything
-// else runs on the watcher thread. The dialog's state (closing, silent close, rename
-// finished, started, names) is shared through CDialogState's atomics and shared texts.
+// else runs on the watcher thread, which reaches the rest of the program only through its
+// ICommandTarget (the session). The dialog's state (closing, silent close, rename finished,
+// started, names) is shared through CDialogState's atomics and shared texts.
 // Codes: a failed rename reports "CHANGE_SSID_FAILED" and closes the program.
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <string>
 
-#include "tethra/app/AccessPoint.h"
+#include "tethra/app/CommandTarget.h"
 #include "tethra/app/DialogState.h"
 #include "tethra/app/StartupGate.h"
 #include "tethra/base/ThreadChecker.h"
@@ -23,21 +23,9 @@
 
 namespace tethra::app {
 
-// What a command does to the dialog (most hooks reach its CHostedNetworkSession), on the
-// watcher thread.
-struct CommandHooks {
-  std::function<IAccessPoint&()> accessPoint;
-  std::function<void(const std::u16string&)> showName;  // into the name in use and its edit
-  std::function<void(const std::u16string&)> showKey;
-  std::function<void()> announce;                        // the name-and-key notice
-  std::function<void(const char16_t*)> status;           // a status code, unless closing silently
-  std::function<void()> close;                           // posts WM_CLOSE to the dialog
-  std::function<void(platform::Dword)> pump;             // pumps the calling thread's messages
-};
-
 class CCommandChannel {
  public:
-  CCommandChannel(const platform::Platform& platform, CDialogState& state, CommandHooks hooks);
+  CCommandChannel(const platform::Platform& platform, CDialogState& state, ICommandTarget& target);
   CCommandChannel(const CCommandChannel&) = delete;
   CCommandChannel& operator=(const CCommandChannel&) = delete;
 
@@ -57,7 +45,7 @@ class CCommandChannel {
 
   const platform::Platform& m_Platform;
   CDialogState& m_State;
-  CommandHooks m_Hooks;
+  ICommandTarget& m_Target;
   base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};
   CStartupGate m_StartupGate;
   std::atomic<platform::Handle> m_hActionEvent{nullptr};

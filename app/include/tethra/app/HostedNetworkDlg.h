@@ -9,7 +9,8 @@
 //
 // Threads: the dialog's thread (the process's main thread) runs every handler; checked builds
 // stop the process when one runs on another. The command watcher thread reaches the dialog only
-// through its channel's hooks (the access point, the edits, the notice, WM_CLOSE); the WLAN
+// through the session, its channel's ICommandTarget (the access point, the edits, the notice,
+// WM_CLOSE); the WLAN
 // thread only through the notification sink's queue and WM_NEW_HN_NOTIFICATION. The watcher
 // starts in the constructor but carries out no command before OnInitDialog has opened the
 // start-up gate (see CStartupGate).
@@ -34,8 +35,6 @@ class CHostedNetworkDlg : public CDialog {
  public:
   CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine);
   ~CHostedNetworkDlg() override;
-
-  void WaitAndPumpMessages(platform::Dword milliseconds);  // any thread
 
  protected:
   void DoDataExchange(CDataExchange* exchange) override;

@@ -8,8 +8,9 @@
 // Owner: the dialog (by value), for the life of the process; it is given by reference the
 // objects it uses, which the dialog owns (state, controller link, controls, sharing, hosted
 // network) and the dialog's window, and owns the mobile hotspot once it stands in. Threads:
-// the dialog's thread, except AccessPoint (any thread) and ShowNameAndKey, SendMsg2Pelto and
-// SendSSIDAndSecurityKey, which the command watcher calls as well. Two handlers end the process
+// the dialog's thread, except the ICommandTarget methods and what they call (AccessPoint,
+// SendMsg2Pelto, SendSSIDAndSecurityKey, PostNotification), which the command watcher calls
+// as well; every method checks its rule in checked builds. Two handlers end the process
 // through the dialog's ways out (`ends`). Codes: HRESULTs of the access point and of sharing.
 #pragma once
 
@@ -17,6 +18,7 @@
 #include <functional>
 #include <string>
 
+#include "tethra/app/CommandTarget.h"
 #include "tethra/app/ControllerWindowLink.h"
 #include "tethra/app/DialogControls.h"
 #include "tethra/app/DialogState.h"
@@ -33,7 +35,7 @@ struct SessionEnds {
   std::function<void()> finish;  // the last: releases, closes the watcher's handle, ends the process
 };
 
-class CHostedNetworkSession {
+class CHostedNetworkSession final : public ICommandTarget {
  public:
   enum class Opened { kFailed, kWaitForClose, kReady };
 
@@ -44,10 +46,19 @@ class CHostedNetworkSession {
   CHostedNetworkSession& operator=(const CHostedNetworkSession&) = delete;
 
   // The access point in use: the hosted network until the mobile hotspot stands in (switched
-  // once, before the hotspot starts). Any thread.
-  IAccessPoint& AccessPoint() const { return *m_AccessPoint.load(); }
-  CHotspotAccessPoint* Hotspot() const { return m_StandIn.Get(); }
-  const platform::Guid& HostedNetworkGuid() const { return m_HostedNetworkGuid; }
+  // once, before the hotspot starts). Either thread.
+  IAccessPoint& AccessPoint() const override {
+    TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
+    return *m_AccessPoint.load();
+  }
+  CHotspotAccessPoint* Hotspot() const {
+    TETHRA_CHECK_THREAD(m_Thread);
+    return m_StandIn.Get();
+  }
+  const platform::Guid& HostedNetworkGuid() const {
+    TETHRA_CHECK_THREAD(m_Thread);
+    return m_HostedNetworkGuid;
+  }
 
   // Start-up, in this order: Open (sharing's policy and manager, the WLAN service, what the
   // hosted network holds, the connections), then, once the window is set, EnableSharing.
@@ -68,11 +79,16 @@ class CHostedNetworkSession {
   void OnMobileHotspotChanged(bool scheduled);
 
   // To the controller and the notification log.
-  // Unless the close is a silent one; given up after `timeoutMs`.
+  // Unless the close is a silent one; given up after `timeoutMs`. Either thread.
   void SendMsg2Pelto(const std::u16string& code, std::uint32_t timeoutMs = controller::kControllerSendTimeoutMs);
-  void SendSSIDAndSecurityKey();                   // the name and key in use, while running
-  void PostNotification(const std::u16string& text);
-  void ShowNameAndKey(const std::u16string* name, const std::u16string* key);  // into those in use
+  void SendSSIDAndSecurityKey();  // the name and key in use, while running; either thread
+  void PostNotification(const std::u16string& text);  // either thread
+
+  // The commands' side (ICommandTarget), on the watcher's thread or the dialog's.
+  void ShowNameAndKey(const std::u16string* name, const std::u16string* key) override;  // into those in use
+  void AnnounceNameAndKey() override { SendSSIDAndSecurityKey(); }
+  void ReportStatus(const char16_t* code) override { SendMsg2Pelto(code); }
+  void PostClose() override;
 
  private:
   platform::HResult InitWlan();
@@ -91,6 +107,7 @@ class CHostedNetworkSession {
 
   const platform::Platform& m_Platform;
   base::CThreadChecker m_Thread;  // the dialog's
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};  // the command watcher's
   CWnd& m_Window;
   CDialogState& m_State;
   CControllerWindowLink& m_Link;

@@ -9,9 +9,9 @@
 //
 // Owner: CHotspotStandIn (held by the dialog's CHostedNetworkSession), for the life of the
 // process once the hotspot stands in. It owns the CMobileHotspot, whose tethering manager only
-// the dialog's thread uses. Threads: the dialog's thread for everything but Restart (the
-// command watcher's, which hands the work to the dialog's thread and waits) and the two queries
-// (any thread: they answer what the dialog's thread last read or learnt, never the manager).
+// the dialog's thread uses. Threads: the dialog's thread for everything but Rename and SetKey (the
+// command watcher's; Rename hands the work to the dialog's thread and waits) and the two queries
+// (either thread: they answer what the dialog's thread last read or learnt, never the manager).
 // Codes: the events report the HRESULT an operation ended with (see CMobileHotspot).
 #pragma once
 
@@ -24,6 +24,7 @@
 #include <string>
 
 #include "tethra/app/AccessPoint.h"
+#include "tethra/base/ThreadChecker.h"
 #include "tethra/platform/Handle.h"
 #include "tethra/platform/Hotspot.h"
 #include "tethra/platform/Kernel.h"
@@ -78,21 +79,26 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void FinishForEnd() override;
   // The same, for the ends that stop the access point first.
   platform::HResult Stop(bool /*sharingStopped*/) override {
+    TETHRA_CHECK_THREAD(m_DialogThread);
     FinishForEnd();
     return platform::kS_OK;
   }
   // Its state is its own: the hosted network's records are about something else.
-  bool FollowsHostedNetworkRecords() const override { return false; }
+  bool FollowsHostedNetworkRecords() const override {
+    TETHRA_CHECK_THREAD(m_DialogThread);
+    return false;
+  }
 
   // Command watcher's thread: the new name and key into force together, through the dialog's
   // thread. 1 when they are in force (or will be at the next start), 0 when not. A rename
-  // asked while the hotspot starts runs once it is on, and only then returns. The hotspot
-  // takes name and key only together, at Restart: SetName and SetKey have nothing to do.
-  platform::Bool32 Restart(const platform::AccessPointConfig& wanted, bool started) override;
-  void SetName(const std::u16string&) override {}
-  void SetKey(const std::u16string&) override {}
+  // asked while the hotspot starts runs once it is on, and only then returns. The key came
+  // with the name: SetKey has nothing left to do.
+  platform::Bool32 Rename(const platform::AccessPointConfig& wanted, bool started,
+                          const std::function<void()>& nameHandedOver) override;
+  void SetKey(const std::u16string&) override { TETHRA_CHECK_THREAD(m_WatcherThread); }
 
-  // Any thread: the state and the name as the dialog's thread last read or learnt them.
+  // The dialog's thread or the watcher's: the state and the name as the dialog's thread last
+  // read or learnt them.
   platform::HResult IsStarted(bool& started) override;
   platform::HResult GetName(std::u16string& name) override;
 
@@ -133,6 +139,9 @@ class CHotspotAccessPoint final : public IAccessPoint {
   void SetInForce(const platform::AccessPointConfig& config);
   static const char* PurposeName(Purpose purpose);
 
+  // Checked builds stop the process when a method runs off the thread its comment names.
+  base::CThreadChecker m_DialogThread;  // the constructing thread
+  base::CThreadChecker m_WatcherThread{base::ThreadBinding::BindOnFirstUse};
   std::unique_ptr<wlan::CMobileHotspot> m_Hotspot;
   platform::IKernel& m_Kernel;
   platform::IWindowSystem& m_Windows;

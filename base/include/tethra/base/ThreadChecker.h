@@ -9,6 +9,7 @@
 // A checker made with BindOnFirstUse belongs to whichever thread checks it first (an object
 // made on one thread and handed to the thread that will own it). Any thread may check;
 // Detach() lets the next checking thread take it over (the owner hands the object on).
+// TETHRA_CHECK_EITHER_THREAD states a rule of two threads with two checkers.
 #pragma once
 
 #if defined(TETHRA_THREAD_CHECKS) && TETHRA_THREAD_CHECKS
@@ -51,6 +52,14 @@ class CThreadChecker {
       ::tethra::base::ThreadCheckFailed(__FILE__, __LINE__, #checker " used off its thread"); \
   } while (false)
 
+// For a method two threads may call (the dialog's and the command watcher's): the first is
+// asked first, so a checker bound on first use is taken only by a caller off the first.
+#define TETHRA_CHECK_EITHER_THREAD(first, second)                                        \
+  do {                                                                                    \
+    if (!(first).OnOwningThread() && !(second).OnOwningThread())                          \
+      ::tethra::base::ThreadCheckFailed(__FILE__, __LINE__, #first " and " #second " used off their threads"); \
+  } while (false)
+
 #else
 
 class CThreadChecker {
@@ -61,6 +70,7 @@ class CThreadChecker {
 };
 
 #define TETHRA_CHECK_THREAD(checker) static_cast<void>(checker)
+#define TETHRA_CHECK_EITHER_THREAD(first, second) (static_cast<void>(first), static_cast<void>(second))
 
 #endif
 
