@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -85,43 +86,59 @@ bool Says(const RunResult& result, const std::string& text) {
   return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
 }
 
-TEST(RunnerHotspotTest, AnInstanceThatEndsAtOnceSaysNothingOfTheOneStillRunningTheHotspot) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "when notice: program start \"/ShareLAN\"\n"
-                                   "when after 100 ms: mark end\n"
-                                   "expect exit 0\nexpect hotspot state on\n");
+// One run on the hotspot machine: its timeline and expectations, a line its transcript must
+// hold and one it must not (empty: none).
+struct HotspotRun {
+  const char* name;
+  const char* lines;
+  const char* says;
+  const char* saysNot;
+};
+
+const HotspotRun kHotspotRuns[] = {
+    {"AnInstanceThatEndsAtOnceSaysNothingOfTheOneStillRunningTheHotspot",
+     "when notice: program start \"/ShareLAN\"\n"
+     "when after 100 ms: mark end\n"
+     "expect exit 0\nexpect hotspot state on\n",
+     "", "hotspot after the end"},
+    {"AnOperationAnEndedInstanceLeftIsNoViolationOfTheNext",
+     "fault hotspot start late 20000 ignores-cancel times 1\n"
+     "when after 1000 ms: post close\n"
+     "when after 7000 ms: program start \"/ShareLAN\"\n"
+     "when after 100 ms: mark end\n",
+     "process \"tethra\" exited with code 0", "hotspot contract:"},
+    {"ALateOperationEndsWhenItsTimeComesWithNothingElseToWakeTheSystem",
+     "fault hotspot start late 1000\n"
+     "when after 30000 ms: post close\n"
+     "expect notices 1\n",
+     "[   1000 ms] hotspot start completed: success", ""},
+    {"ATransitionBegunWhileTheHotspotWasOffEndsWithTheStartThatFollows",
+     "fault hotspot start late 1000\n"
+     "when window: hotspot transition-then-off 3000 told\n"
+     "when after 10000 ms: post close\n"
+     "expect codes \"TETHRA_CLOSING\"\nexpect hotspot calls stop 1\n"
+     "expect hotspot state off\n",
+     "", ""},
+};
+
+void PrintTo(const HotspotRun& run, std::ostream* out) { *out << run.name; }
+
+class RunnerHotspotTest : public testing::TestWithParam<HotspotRun> {};
+
+TEST_P(RunnerHotspotTest, Holds) {
+  const HotspotRun& run = GetParam();
+  const RunResult result = RunText(std::string(kHotspotMachine) + run.lines);
   EXPECT_TRUE(result.allHeld) << Joined(result);
-  EXPECT_FALSE(Says(result, "hotspot after the end")) << Joined(result);
+  if (*run.says != '\0') {
+    EXPECT_TRUE(Says(result, run.says)) << Joined(result);
+  }
+  if (*run.saysNot != '\0') {
+    EXPECT_FALSE(Says(result, run.saysNot)) << Joined(result);
+  }
 }
 
-TEST(RunnerHotspotTest, AnOperationAnEndedInstanceLeftIsNoViolationOfTheNext) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "fault hotspot start late 20000 ignores-cancel times 1\n"
-                                   "when after 1000 ms: post close\n"
-                                   "when after 7000 ms: program start \"/ShareLAN\"\n"
-                                   "when after 100 ms: mark end\n");
-  EXPECT_TRUE(Says(result, "process \"tethra\" exited with code 0")) << Joined(result);
-  EXPECT_FALSE(Says(result, "hotspot contract:")) << Joined(result);
-}
-
-TEST(RunnerHotspotTest, ALateOperationEndsWhenItsTimeComesWithNothingElseToWakeTheSystem) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "fault hotspot start late 1000\n"
-                                   "when after 30000 ms: post close\n"
-                                   "expect notices 1\n");
-  EXPECT_TRUE(result.allHeld) << Joined(result);
-  EXPECT_TRUE(Says(result, "[   1000 ms] hotspot start completed: success")) << Joined(result);
-}
-
-TEST(RunnerHotspotTest, ATransitionBegunWhileTheHotspotWasOffEndsWithTheStartThatFollows) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "fault hotspot start late 1000\n"
-                                   "when window: hotspot transition-then-off 3000 told\n"
-                                   "when after 10000 ms: post close\n"
-                                   "expect codes \"TETHRA_CLOSING\"\nexpect hotspot calls stop 1\n"
-                                   "expect hotspot state off\n");
-  EXPECT_TRUE(result.allHeld) << Joined(result);
-}
+INSTANTIATE_TEST_SUITE_P(Runs, RunnerHotspotTest, testing::ValuesIn(kHotspotRuns),
+                         [](const testing::TestParamInfo<HotspotRun>& info) { return std::string(info.param.name); });
 
 // Every message number that does not end the program by design, posted with zero
 // parameters, in the running state and in the failed state: the program stays up, then a
