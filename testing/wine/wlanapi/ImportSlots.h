@@ -1,8 +1,10 @@
 // The import address table of the executable this DLL is loaded into, for the watches that
 // point one of its slots at a wrapper (ComSecurityWatch, RegistrationWatch).
 //
-// Owner: nothing is kept; the slots belong to the executable. Threads: from DllMain, before the
-// program's own threads run (it reads the executable's headers only and takes no lock).
+// Owner: nothing is kept; the slots belong to the executable. Threads: from DllMain at the
+// process attach, under the loader lock (it reads the executable's headers, rewrites the slots
+// it is asked to and takes no lock of its own). Codes: none; a reason in words where the walk
+// or a rewrite cannot be made.
 #pragma once
 
 #include <windows.h>
