@@ -20,14 +20,21 @@ sim::SimSharingConfig Three() {
   return config;
 }
 
-// The sharing configuration of the n-th connection (0-based) through the sharing manager.
-ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int n) {
-  ComPtr<platform::INetSharingManager> manager;
+// A new sharing manager (in `manager`) and its enumeration of every connection, at its start.
+ComPtr<platform::IEnumNetSharingEveryConnection> EveryConnection(SharingRig& rig,
+                                                                 ComPtr<platform::INetSharingManager>& manager) {
   rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
   ComPtr<platform::INetSharingEveryConnectionCollection> collection;
   manager->get_EnumEveryConnection(collection.put());
   ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
   collection->get__NewEnum(enumerator.put());
+  return enumerator;
+}
+
+// The sharing configuration of the n-th connection (0-based) through the sharing manager.
+ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int n) {
+  ComPtr<platform::INetSharingManager> manager;
+  const ComPtr<platform::IEnumNetSharingEveryConnection> enumerator = EveryConnection(rig, manager);
   ComPtr<platform::INetConnection> connection;
   std::uint32_t fetched = 0;
   for (int i = 0; i <= n; ++i) enumerator->Next(1, connection.put(), &fetched);
@@ -75,12 +82,7 @@ std::vector<std::u16string> NamesOf(SharingRig& rig, Enumerator& enumerator) {
 // What the sharing enumeration lists now, and what the connection manager lists.
 std::vector<std::u16string> SharingList(SharingRig& rig) {
   ComPtr<platform::INetSharingManager> manager;
-  rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
-  ComPtr<platform::INetSharingEveryConnectionCollection> collection;
-  manager->get_EnumEveryConnection(collection.put());
-  ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
-  collection->get__NewEnum(enumerator.put());
-  return NamesOf(rig, *enumerator);
+  return NamesOf(rig, *EveryConnection(rig, manager));
 }
 std::vector<std::u16string> FolderList(SharingRig& rig) {
   ComPtr<platform::INetConnectionManager> manager;

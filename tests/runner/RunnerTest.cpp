@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,24 +60,6 @@ TEST(RunnerTest, EveryNoticeFollowsTheKeyThenTheNameWrittenJustBeforeIt) {
   EXPECT_EQ(order, expected) << Joined(result);
 }
 
-TEST(RunnerTest, AnEmptyCommandLineReleasesTheGuardForTheNextStart) {
-  const RunResult result = RunText(
-      "command-line \"\"\npolicy absent\n"
-      "when after 100 ms: program start \"/ShareLAN\"\n"
-      "when notice: post close\n"
-      "expect exit 0\nexpect codes \"TETHRA_CLOSING\"\nexpect notices 1\n");
-  EXPECT_TRUE(result.allHeld) << Joined(result);
-}
-
-TEST(RunnerTest, ASecondInstanceStartedWhileTheFirstRunsEndsSilently) {
-  const RunResult result = RunText(
-      "policy absent\n"
-      "when notice: program start \"/ShareLAN\"\n"
-      "when after 100 ms: mark end\n"
-      "expect exit 0\nexpect window none\nexpect notices 1\nexpect codes none\n");
-  EXPECT_TRUE(result.allHeld) << Joined(result);
-}
-
 // The hotspot's verdicts, where the simulated system must judge the program and not itself.
 constexpr char kHotspotMachine[] = "wlan state unavailable\nwlan adapter none\nregistry-dword UseMobileHotspot 1\n";
 
@@ -85,43 +68,70 @@ bool Says(const RunResult& result, const std::string& text) {
   return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
 }
 
-TEST(RunnerHotspotTest, AnInstanceThatEndsAtOnceSaysNothingOfTheOneStillRunningTheHotspot) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "when notice: program start \"/ShareLAN\"\n"
-                                   "when after 100 ms: mark end\n"
-                                   "expect exit 0\nexpect hotspot state on\n");
+// One whole run: its machine, timeline and expectations, which must all hold, a line its
+// transcript must hold and one it must not (empty: none).
+struct WholeRun {
+  const char* name;
+  const char* machine;
+  const char* lines;
+  const char* says;
+  const char* saysNot;
+};
+
+const WholeRun kRuns[] = {
+    {"AnEmptyCommandLineReleasesTheGuardForTheNextStart", "command-line \"\"\npolicy absent\n",
+     "when after 100 ms: program start \"/ShareLAN\"\n"
+     "when notice: post close\n"
+     "expect exit 0\nexpect codes \"TETHRA_CLOSING\"\nexpect notices 1\n",
+     "", ""},
+    {"ASecondInstanceStartedWhileTheFirstRunsEndsSilently", "policy absent\n",
+     "when notice: program start \"/ShareLAN\"\n"
+     "when after 100 ms: mark end\n"
+     "expect exit 0\nexpect window none\nexpect notices 1\nexpect codes none\n",
+     "", ""},
+    {"AnInstanceThatEndsAtOnceSaysNothingOfTheOneStillRunningTheHotspot", kHotspotMachine,
+     "when notice: program start \"/ShareLAN\"\n"
+     "when after 100 ms: mark end\n"
+     "expect exit 0\nexpect hotspot state on\n",
+     "", "hotspot after the end"},
+    {"AnOperationAnEndedInstanceLeftIsNoViolationOfTheNext", kHotspotMachine,
+     "fault hotspot start late 20000 ignores-cancel times 1\n"
+     "when after 1000 ms: post close\n"
+     "when after 7000 ms: program start \"/ShareLAN\"\n"
+     "when after 100 ms: mark end\n",
+     "process \"tethra\" exited with code 0", "hotspot contract:"},
+    {"ALateOperationEndsWhenItsTimeComesWithNothingElseToWakeTheSystem", kHotspotMachine,
+     "fault hotspot start late 1000\n"
+     "when after 30000 ms: post close\n"
+     "expect notices 1\n",
+     "[   1000 ms] hotspot start completed: success", ""},
+    {"ATransitionBegunWhileTheHotspotWasOffEndsWithTheStartThatFollows", kHotspotMachine,
+     "fault hotspot start late 1000\n"
+     "when window: hotspot transition-then-off 3000 told\n"
+     "when after 10000 ms: post close\n"
+     "expect codes \"TETHRA_CLOSING\"\nexpect hotspot calls stop 1\n"
+     "expect hotspot state off\n",
+     "", ""},
+};
+
+void PrintTo(const WholeRun& run, std::ostream* out) { *out << run.name; }
+
+class RunnerRunTest : public testing::TestWithParam<WholeRun> {};
+
+TEST_P(RunnerRunTest, Holds) {
+  const WholeRun& run = GetParam();
+  const RunResult result = RunText(std::string(run.machine) + run.lines);
   EXPECT_TRUE(result.allHeld) << Joined(result);
-  EXPECT_FALSE(Says(result, "hotspot after the end")) << Joined(result);
+  if (*run.says != '\0') {
+    EXPECT_TRUE(Says(result, run.says)) << Joined(result);
+  }
+  if (*run.saysNot != '\0') {
+    EXPECT_FALSE(Says(result, run.saysNot)) << Joined(result);
+  }
 }
 
-TEST(RunnerHotspotTest, AnOperationAnEndedInstanceLeftIsNoViolationOfTheNext) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "fault hotspot start late 20000 ignores-cancel times 1\n"
-                                   "when after 1000 ms: post close\n"
-                                   "when after 7000 ms: program start \"/ShareLAN\"\n"
-                                   "when after 100 ms: mark end\n");
-  EXPECT_TRUE(Says(result, "process \"tethra\" exited with code 0")) << Joined(result);
-  EXPECT_FALSE(Says(result, "hotspot contract:")) << Joined(result);
-}
-
-TEST(RunnerHotspotTest, ALateOperationEndsWhenItsTimeComesWithNothingElseToWakeTheSystem) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "fault hotspot start late 1000\n"
-                                   "when after 30000 ms: post close\n"
-                                   "expect notices 1\n");
-  EXPECT_TRUE(result.allHeld) << Joined(result);
-  EXPECT_TRUE(Says(result, "[   1000 ms] hotspot start completed: success")) << Joined(result);
-}
-
-TEST(RunnerHotspotTest, ATransitionBegunWhileTheHotspotWasOffEndsWithTheStartThatFollows) {
-  const RunResult result = RunText(std::string(kHotspotMachine) +
-                                   "fault hotspot start late 1000\n"
-                                   "when window: hotspot transition-then-off 3000 told\n"
-                                   "when after 10000 ms: post close\n"
-                                   "expect codes \"TETHRA_CLOSING\"\nexpect hotspot calls stop 1\n"
-                                   "expect hotspot state off\n");
-  EXPECT_TRUE(result.allHeld) << Joined(result);
-}
+INSTANTIATE_TEST_SUITE_P(Runs, RunnerRunTest, testing::ValuesIn(kRuns),
+                         [](const testing::TestParamInfo<WholeRun>& info) { return std::string(info.param.name); });
 
 // Every message number that does not end the program by design, posted with zero
 // parameters, in the running state and in the failed state: the program stays up, then a

@@ -115,6 +115,8 @@ TEST(ScenarioParserTest, TimelineTriggersAndActions) {
   EXPECT_EQ(s->timeline[1].action.wParam, 0x12u);
   EXPECT_EQ(s->timeline[2].action.reason, 17u);
   EXPECT_EQ(s->timeline[3].trigger.afterMs, 250u);
+  EXPECT_EQ(s->timeline[3].action.kind, Action::Kind::StationJoin);
+  EXPECT_TRUE(s->timeline[4].action.flag);  // removed
   EXPECT_EQ(s->timeline[4].action.text, u"\\\\?\\PCI#X");
   EXPECT_EQ(s->timeline[5].action.wParam, 2u);
   EXPECT_EQ(s->timeline[6].action.controlId, 1009);

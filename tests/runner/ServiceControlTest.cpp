@@ -3,6 +3,8 @@
 // shows of the service after calls and machine actions.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "WlanRig.h"
 #include "tethra/scenario/ServiceControl.h"
 
@@ -58,19 +60,22 @@ TEST(ServiceControlTest, DeviceNameIsTheRestOfTheLineAsWritten) {
 }
 
 TEST(ServiceControlTest, MalformedRequestsAreRefusedWithAReason) {
-  EXPECT_EQ(Refusal(""), "empty request");
-  EXPECT_EQ(Refusal("state 2 3 17"), "state takes OLD NEW REASON (states 0, 1 or 2)");
-  EXPECT_EQ(Refusal("state 2 1"), "state takes OLD NEW REASON (states 0, 1 or 2)");
-  EXPECT_EQ(Refusal("state 2 1 -1"), "state takes OLD NEW REASON (states 0, 1 or 2)");
-  EXPECT_EQ(Refusal("notify-raw 4097"), "notify-raw takes CODE SIZE");
-  EXPECT_EQ(Refusal("join 00-1A-2B-3C-4D"), "join takes a MAC address (00-1A-2B-3C-4D-5E)");
-  EXPECT_EQ(Refusal("forced-start now"), "forced-start takes nothing");
-  EXPECT_EQ(Refusal("radio-off 1"), "radio-off takes nothing");
-  EXPECT_EQ(Refusal("adapter-disabled x"), "adapter-disabled takes nothing");
-  EXPECT_EQ(Refusal("sleep 5"), "sleep takes nothing");
-  EXPECT_EQ(Refusal("radio off"), "unknown request radio");
-  EXPECT_EQ(Refusal("device gone x"), "device takes removed or arrived, then the interface name");
-  EXPECT_EQ(Refusal("State 2 1 17"), "unknown request State");
+  const std::pair<const char*, const char*> refused[] = {
+      {"", "empty request"},
+      {"state 2 3 17", "state takes OLD NEW REASON (states 0, 1 or 2)"},
+      {"state 2 1", "state takes OLD NEW REASON (states 0, 1 or 2)"},
+      {"state 2 1 -1", "state takes OLD NEW REASON (states 0, 1 or 2)"},
+      {"notify-raw 4097", "notify-raw takes CODE SIZE"},
+      {"join 00-1A-2B-3C-4D", "join takes a MAC address (00-1A-2B-3C-4D-5E)"},
+      {"forced-start now", "forced-start takes nothing"},
+      {"radio-off 1", "radio-off takes nothing"},
+      {"adapter-disabled x", "adapter-disabled takes nothing"},
+      {"sleep 5", "sleep takes nothing"},
+      {"radio off", "unknown request radio"},
+      {"device gone x", "device takes removed or arrived, then the interface name"},
+      {"State 2 1 17", "unknown request State"},
+  };
+  for (const auto& [line, reason] : refused) EXPECT_EQ(Refusal(line), reason) << line;
 }
 
 TEST(ServiceControlTest, NowLineShowsWhatExpectationsSee) {

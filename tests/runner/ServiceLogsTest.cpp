@@ -11,14 +11,20 @@ namespace {
 
 std::string Line(const std::string& body) { return "     12 ms  tid   324  " + body + "\r\n"; }
 
+// What the runner takes from the logs.
+Observation Read(const ServiceLogTexts& logs) {
+  Observation seen;
+  ReadServiceLogs(logs, seen);
+  return seen;
+}
+
 TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
   ServiceLogTexts logs;
   logs.wlan = Line("service ready: state idle") + Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 100") +
               Line("call WlanOpenHandle(2) -> 0") + Line("call WlanHostedNetworkStartUsing(h) -> 0") +
               Line("call WlanOpenHandle(2) -> 0") +
               Line("now state active ssid \"Caf\\u00E9 \\\"1\\\"\" key none max-peers 8");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   ASSERT_TRUE(seen.wlan);
   EXPECT_EQ(seen.wlan->state, 2u);
   EXPECT_EQ(seen.wlan->ssid, u"Caf\u00E9 \"1\"");
@@ -40,8 +46,7 @@ TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
               Line("end: process ended, its handles closed") +
               Line("end: wlan memory: 1 not freed with WlanFreeMemory (1 from WlanAllocateMemory)") +
               Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 10");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   EXPECT_EQ(seen.machineFailures,
             (std::vector<std::string>{
                 "wlan misuse: WlanCloseHandle called from inside the notification callback: it never returns",
@@ -70,8 +75,7 @@ TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation)
                  Line("call state() -> 0x00000000") + Line("call start() -> 0x00000000") +
                  Line("now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1 band 5ghz "
                       "authentication wpa3-transition timeout off");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   ASSERT_TRUE(seen.hotspot);
   EXPECT_TRUE(seen.hotspot->on);
   EXPECT_EQ(seen.hotspot->ssid, u"Caf\u00E9 \"1\"");
@@ -113,8 +117,7 @@ TEST(ServiceLogsTest, SharingRolesCallsAndEndCheck) {
                  Line("now public \"Ethernet\" private none") + Line("call enable-private(1) -> 0x00000000") +
                  Line("now public \"Ethernet\" private \"Wireless Network Connection 2\"") +
                  Line("now left-over \"2 references held\"");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   EXPECT_EQ(seen.sharedPublic, u"Ethernet");
   EXPECT_EQ(seen.sharedPrivate, u"Wireless Network Connection 2");
   EXPECT_EQ(seen.icsCalls("enable-public"), 1u);
@@ -147,8 +150,7 @@ TEST(ServiceLogsTest, NetshRunsAreCountedAndForeignLinesSkipped) {
   ServiceLogTexts logs;
   logs.netsh = Line("run wlan start hostednetwork") + "garbage without columns\n" + Line("run wlan start hostednetwork");
   logs.wlan = Line("now state bogus");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   EXPECT_EQ(seen.netshRuns, 2);
   EXPECT_FALSE(seen.wlan);
 }
@@ -201,8 +203,7 @@ TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
   logs.hotspot = Line("violation stop begun while another operation was in flight") +
                  Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
                       "authentication absent timeout on");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   ASSERT_EQ(seen.machineFailures.size(), 1u);
   EXPECT_EQ(seen.machineFailures[0], "hotspot contract: stop begun while another operation was in flight");
 
@@ -223,8 +224,7 @@ TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
 TEST(ServiceLogsTest, AHotspotLeftOnBecauseTheSystemRefusedItsStopIsExcused) {
   ServiceLogTexts logs;
   logs.hotspot = Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto authentication absent timeout on stop-refused");
-  Observation seen;
-  ReadServiceLogs(logs, seen);
+  Observation seen = Read(logs);
   ASSERT_TRUE(seen.hotspot.has_value());
   EXPECT_TRUE(seen.hotspot->on);
   EXPECT_TRUE(seen.hotspot->stopRefused);
@@ -244,8 +244,7 @@ TEST(ServiceLogsTest, WhatAnOperationLeftInFlightKeptFromBeingDoneIsExcused) {
     ServiceLogTexts logs;
     logs.hotspot = Line("now hotspot state on ssid \"TethraNet\" key \"tethra-secret\" clients 0 band auto "
                         "authentication absent timeout off" + flags);
-    Observation seen;
-    ReadServiceLogs(logs, seen);
+    Observation seen = Read(logs);
     seen.exitCode = 0;
     seen.allEnded = true;
     return CheckExpectations(Scenario{}, seen);
@@ -267,8 +266,7 @@ TEST(ServiceLogsTest, AConfigurationNotGivenBackFailsTheRunFieldByField) {
   const auto verdictFor = [&scenario](const std::string& fields) {
     ServiceLogTexts logs;
     logs.hotspot = Line("now hotspot state off " + fields);
-    Observation seen;
-    ReadServiceLogs(logs, seen);
+    Observation seen = Read(logs);
     seen.exitCode = 0;
     seen.allEnded = true;
     return CheckExpectations(scenario, seen);

@@ -73,12 +73,17 @@ std::future<std::pair<HResult, int>> RemoveOnAnotherThread(CWlanManager& manager
   });
 }
 
+// Initialises the manager with its sink set.
+void Listen(CWlanManager& manager, HeldSink& sink) {
+  ASSERT_EQ(manager.Init(10), platform::kS_OK);
+  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
+}
+
 TEST(SinkRemovalTest, WaitsForTheRunningSinkCall) {
   test::ThreadedRig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   HeldSink sink;
-  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
+  ASSERT_NO_FATAL_FAILURE(Listen(manager, sink));
   rig.service.machineStationJoin(test::kMacA);
   sink.waitEntered(1);
 
@@ -96,9 +101,8 @@ TEST(SinkRemovalTest, WaitsForTheRunningSinkCall) {
 TEST(SinkRemovalTest, OverlappingCallbacksKeepTheRemovalWaiting) {
   test::Rig rig(test::ActiveWithPeers({}));
   CWlanManager manager(rig.service, rig.kernel, rig.codePage, rig.trace);
-  ASSERT_EQ(manager.Init(10), platform::kS_OK);
   HeldSink sink;
-  ASSERT_EQ(manager.SetNotificationSink(&sink), platform::kS_OK);
+  ASSERT_NO_FATAL_FAILURE(Listen(manager, sink));
 
   auto joinFrom = [&manager](const sim::Mac& mac) {
     platform::WlanHostedNetworkDataPeerStateChange change{};

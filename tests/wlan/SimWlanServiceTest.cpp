@@ -19,6 +19,14 @@ struct Client {
     EXPECT_EQ(version, 2u);
   }
   ~Client() { service.wlanCloseHandle(handle, nullptr); }
+  // One property query on this handle; the value type it reports is not looked at here.
+  platform::Win32Error query(std::uint32_t opCode, Dword& size, void*& data) {
+    std::uint32_t type = 0;
+    return service.wlanHostedNetworkQueryProperty(handle, opCode, &size, &data, &type, nullptr);
+  }
+  platform::Win32Error queryStatus(platform::WlanHostedNetworkStatus*& status) {
+    return service.wlanHostedNetworkQueryStatus(handle, &status, nullptr);
+  }
   void listen() {
     EXPECT_EQ(service.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Client::Callback,
                                                this, nullptr, nullptr),
@@ -116,9 +124,7 @@ TEST(SimWlanServiceTest, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
   Client client(rig.service);
   Dword size = 0;
   void* data = nullptr;
-  std::uint32_t type = 0;
-  EXPECT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr),
-            platform::Win32Error{1610});
+  EXPECT_EQ(client.query(0, size, data), platform::Win32Error{1610});
   EXPECT_EQ(rig.service.wlanHostedNetworkInitSettings(client.handle, nullptr, nullptr), platform::kERROR_SUCCESS);
   const std::u16string name = rig.service.ssidText();
   EXPECT_EQ(name.rfind(u"NOTEBOOK-7_", 0), 0u) << sim::text::Utf16ToUtf8(name);
@@ -135,7 +141,7 @@ TEST(SimWlanServiceTest, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
     test::Rig machine(config);
     Client program(machine.service);
     platform::WlanHostedNetworkStatus* status = nullptr;
-    ASSERT_EQ(machine.service.wlanHostedNetworkQueryStatus(program.handle, &status, nullptr), platform::kERROR_SUCCESS);
+    ASSERT_EQ(program.queryStatus(status), platform::kERROR_SUCCESS);
     EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkUnavailable);
     EXPECT_TRUE(status->IPDeviceID.isZero());
     machine.service.wlanFreeMemory(status);
@@ -157,7 +163,7 @@ TEST(SimWlanServiceTest, UnsupportedMachineOpensButRefusesHostedNetworkCalls) {
   EXPECT_EQ(rig.service.wlanHostedNetworkInitSettings(client.handle, &reason, nullptr), platform::kERROR_NOT_SUPPORTED);
   EXPECT_EQ(rig.service.wlanHostedNetworkStartUsing(client.handle, &reason, nullptr), platform::kERROR_NOT_SUPPORTED);
   platform::WlanHostedNetworkStatus* status = nullptr;
-  EXPECT_EQ(rig.service.wlanHostedNetworkQueryStatus(client.handle, &status, nullptr), platform::kERROR_NOT_SUPPORTED);
+  EXPECT_EQ(client.queryStatus(status), platform::kERROR_NOT_SUPPORTED);
   EXPECT_EQ(status, nullptr);
   EXPECT_FALSE(rig.service.restart());
 }
@@ -176,17 +182,13 @@ TEST(SimWlanServiceTest, FaultsHitTheNamedCallsOnly) {
   rig.host.addFault("wlan-query", "3", 0, -1, 1);
   Dword size = 0;
   void* data = nullptr;
-  std::uint32_t type = 0;
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr),
-            platform::kERROR_SUCCESS);
+  ASSERT_EQ(client.query(0, size, data), platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 36u);
   rig.service.wlanFreeMemory(data);
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 3, &size, &data, &type, nullptr),
-            platform::kERROR_SUCCESS);
+  ASSERT_EQ(client.query(3, size, data), platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(data, nullptr);
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &type, nullptr),
-            platform::kERROR_SUCCESS);
+  ASSERT_EQ(client.query(0, size, data), platform::kERROR_SUCCESS);
   EXPECT_EQ(size, 40u);
   EXPECT_EQ(rig.service.outstandingBuffers(), 1u);
   void* allocated = rig.service.wlanAllocateMemory(4);
@@ -213,7 +215,7 @@ TEST(SimWlanServiceTest, ConfiguredStateIsWhatTheStatusShows) {
   test::Rig rig(config);
   Client client(rig.service);
   platform::WlanHostedNetworkStatus* status = nullptr;
-  ASSERT_EQ(rig.service.wlanHostedNetworkQueryStatus(client.handle, &status, nullptr), platform::kERROR_SUCCESS);
+  ASSERT_EQ(client.queryStatus(status), platform::kERROR_SUCCESS);
   EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkActive);
   EXPECT_TRUE(status->IPDeviceID.isZero());
   ASSERT_EQ(status->dwNumberOfPeers, 2u);
@@ -237,9 +239,7 @@ TEST(SimWlanServiceTest, ANameIsHeldUpToThirtyTwoBytes) {
   Client client(empty.service);
   Dword size = 0;
   void* data = nullptr;
-  std::uint32_t valueType = 0;
-  ASSERT_EQ(empty.service.wlanHostedNetworkQueryProperty(client.handle, 0, &size, &data, &valueType, nullptr),
-            platform::kERROR_SUCCESS);
+  ASSERT_EQ(client.query(0, size, data), platform::kERROR_SUCCESS);
   ASSERT_EQ(size, sizeof(platform::WlanHostedNetworkConnectionSettings));
   EXPECT_EQ(static_cast<platform::WlanHostedNetworkConnectionSettings*>(data)->hostedNetworkSSID.uSSIDLength, 0u);
   empty.service.wlanFreeMemory(data);

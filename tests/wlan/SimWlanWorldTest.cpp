@@ -18,6 +18,17 @@ struct Observer {
   }
 };
 
+// A handle of the program's, registered for the hosted network's notifications to `callback`.
+platform::Handle OpenListening(platform::IWlanApi& api, void (*callback)(platform::WlanNotificationData*, void*),
+                               void* context) {
+  platform::Dword version = 0;
+  platform::Handle handle = nullptr;
+  api.wlanOpenHandle(2, nullptr, &version, &handle);
+  api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, callback, context, nullptr,
+                               nullptr);
+  return handle;
+}
+
 TEST(SimWlanInWorldTest, DeliversOnItsThreadAfterTheCall) {
   SimMachine machine(SimMachineConfig{});
   World& world = machine.world();
@@ -27,11 +38,7 @@ TEST(SimWlanInWorldTest, DeliversOnItsThreadAfterTheCall) {
   platform::Win32Error stopResult = platform::kERROR_SUCCESS;
   world.startThread(program, "main", [&] {
     platform::IWlanApi& api = *program.platform().wlan;
-    platform::Dword version = 0;
-    platform::Handle handle = nullptr;
-    api.wlanOpenHandle(2, nullptr, &version, &handle);
-    api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Observer::Callback, &observer,
-                                 nullptr, nullptr);
+    const platform::Handle handle = OpenListening(api, &Observer::Callback, &observer);
     api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
     observer.order.push_back("start returned");
     world.block([&] { return observer.order.size() == 2; });
@@ -80,11 +87,7 @@ TEST(SimWlanInWorldTest, ACloseUnderTheLockTheCallbackWaitsForIsAMisuse) {
     bool closed = false;
     world.startThread(program, "main", [&] {
       platform::IWlanApi& api = *program.platform().wlan;
-      platform::Dword version = 0;
-      platform::Handle handle = nullptr;
-      api.wlanOpenHandle(2, nullptr, &version, &handle);
-      api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Guarded::Callback, &guarded,
-                                   nullptr, nullptr);
+      const platform::Handle handle = OpenListening(api, &Guarded::Callback, &guarded);
       guarded.lock->enter();
       api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
       world.block([&] { return guarded.entered; });  // the callback runs and waits for the lock

@@ -1,5 +1,7 @@
 // The expectations of a scenario against what a runner saw.
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 #include "tethra/scenario/Observation.h"
 #include "tethra/scenario/Text.h"
@@ -29,161 +31,208 @@ bool EndsWith(const std::u16string& line, const std::u16string& text) {
   return line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0;
 }
 
+using Kind = Expectation::Kind;
+
+// The first text an expectation names (none: empty).
+std::u16string First(const Expectation& e) { return e.texts.empty() ? u"" : e.texts.front(); }
+
+// A count of calls a service kept (none when it was never reached) against the number wanted.
+bool CallsHeld(const std::function<std::uint64_t(std::string_view)>& calls, const Expectation& e,
+               std::string& found) {
+  const std::uint64_t count = calls ? calls(e.word) : 0;
+  found = std::to_string(count) + " calls";
+  return static_cast<std::int64_t>(count) == e.number;
+}
+
+// The program's end, status codes, notices, wake-ups, netsh runs and settings.
+bool ProgramHolds(const Expectation& e, const Observation& seen, std::string& found) {
+  const std::u16string first = First(e);
+  if (e.kind == Kind::Exit) {
+    found = seen.exitCode ? "exit code " + std::to_string(*seen.exitCode) : "still running";
+    return seen.exitCode && static_cast<std::int64_t>(*seen.exitCode) == e.number;
+  }
+  if (e.kind == Kind::Running) {
+    found = seen.exitCode ? "exited with " + std::to_string(*seen.exitCode) : "running";
+    return !seen.exitCode;
+  }
+  if (e.kind == Kind::Codes) {
+    found = CodesText(seen.codes);
+    return seen.codes == e.texts;
+  }
+  if (e.kind == Kind::Notices) {
+    found = std::to_string(seen.notices.size()) + " notices";
+    return static_cast<std::int64_t>(seen.notices.size()) == e.number;
+  }
+  if (e.kind == Kind::NoticeText) {
+    found = CodesText(seen.notices);
+    return std::all_of(seen.notices.begin(), seen.notices.end(), [&](const auto& n) { return n == first; });
+  }
+  if (e.kind == Kind::WakeUps) {
+    if (!seen.wakeUps) {
+      found = "wake-ups are not counted on this machine";
+      return false;
+    }
+    found = std::to_string(*seen.wakeUps) + " wake-ups";
+    return static_cast<std::int64_t>(*seen.wakeUps) == e.number;
+  }
+  if (e.kind == Kind::NetshRuns) {
+    found = std::to_string(seen.netshRuns) + " runs";
+    return seen.netshRuns == e.number;
+  }
+  // Registry, RegistryAbsent
+  const auto value = seen.setting ? seen.setting(first) : std::nullopt;
+  found = value ? Quote(*value) : "absent";
+  return e.kind == Kind::Registry ? (value && *value == e.texts[1]) : !value;
+}
+
+// Log, NoLog, LogOrder.
+bool LogHolds(const Expectation& e, const Observation& seen, std::string& found) {
+  const std::vector<std::u16string>& log = seen.logLines;
+  found = std::to_string(log.size()) + " log lines";
+  if (e.kind == Kind::LogOrder) {
+    // Consecutive log lines ending with the texts, in this order, somewhere in the log.
+    for (std::size_t i = 0; i + e.texts.size() <= log.size(); ++i) {
+      bool all = true;
+      for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = EndsWith(log[i + j], e.texts[j]);
+      if (all) return true;
+    }
+    return false;
+  }
+  const std::u16string text = First(e);
+  bool ends = false, contains = false;
+  for (const auto& l : log) {
+    ends = ends || EndsWith(l, text);
+    if (l.find(text) != std::u16string::npos) {
+      contains = true;
+      found += "; " + Quote(l);
+    }
+  }
+  return e.kind == Kind::Log ? ends : !contains;
+}
+
+// The controller's and the program's windows, and the texts of the dialog's controls.
+bool WindowHolds(const Expectation& e, const Observation& seen, std::string& found) {
+  if (e.kind == Kind::ControllerHidden) {
+    found = !seen.controllerWindow ? "no controller window" : (seen.controllerVisible ? "visible" : "hidden");
+    return seen.controllerWindow && !seen.controllerVisible;
+  }
+  if (e.kind == Kind::WindowHidden) {
+    found = !seen.programWindow ? "no program window" : (seen.programVisible ? "visible" : "hidden");
+    return seen.programWindow && !seen.programVisible;
+  }
+  if (e.kind == Kind::WindowNone) {
+    found = seen.programWindow ? "the program made its window" : "no program window";
+    return !seen.programWindow;
+  }
+  // EditName, EditKey, Status
+  const auto it = seen.controls.find(e.controlId);
+  found = it != seen.controls.end() ? Quote(it->second) : "no program window";
+  return it != seen.controls.end() && it->second == First(e);
+}
+
+bool WlanHolds(const Expectation& e, const Observation& seen, std::string& found) {
+  if (e.kind == Kind::WlanCalls) return CallsHeld(seen.wlanCalls, e, found);
+  if (!seen.wlan) {
+    found = "the WLAN service was never reached";
+    return false;
+  }
+  const Observation::Wlan& w = *seen.wlan;
+  if (e.kind == Kind::WlanState) {
+    found = sim::SimWlanService::stateName(w.state);
+    return w.state == static_cast<std::uint32_t>(e.number);
+  }
+  if (e.kind == Kind::WlanSsid) {
+    found = Quote(w.ssid);
+    return w.ssid == First(e);
+  }
+  if (e.kind == Kind::WlanKey) {
+    found = w.key ? Quote(*w.key) : "no passphrase";
+    return w.key && *w.key == First(e);
+  }
+  found = std::to_string(w.maxPeers);
+  return w.maxPeers == static_cast<std::uint32_t>(e.number);
+}
+
+bool HotspotHolds(const Expectation& e, const Observation& seen, std::string& found) {
+  if (e.kind == Kind::HotspotCalls) return CallsHeld(seen.hotspotCalls, e, found);
+  if (!seen.hotspot) {
+    found = "the hotspot was never reached";
+    return false;
+  }
+  const Observation::Hotspot& h = *seen.hotspot;
+  if (e.kind == Kind::HotspotSsid || e.kind == Kind::HotspotKey) {
+    const std::u16string& value = e.kind == Kind::HotspotSsid ? h.ssid : h.key;
+    found = Quote(value);
+    return value == First(e);
+  }
+  if (e.kind == Kind::HotspotState) {
+    found = h.on ? "on" : "off";
+  } else if (e.kind == Kind::HotspotBand) {
+    found = BandWord(h.band);
+  } else if (e.kind == Kind::HotspotAuthentication) {
+    found = AuthenticationWord(h.authentication);
+  } else {
+    found = TimeoutWord(h.noConnectionsTimeout);
+  }
+  return found == e.word;
+}
+
+// Sharing, SharingNone, IcsCalls, IcsReleased.
+bool SharingHolds(const Expectation& e, const Observation& seen, std::string& found) {
+  if (e.kind == Kind::IcsCalls) return CallsHeld(seen.icsCalls, e, found);
+  if (e.kind == Kind::IcsReleased) {
+    found = seen.icsLeftOver.empty() ? "nothing left" : seen.icsLeftOver;
+    return seen.icsLeftOver.empty();
+  }
+  found = "public " + (seen.sharedPublic ? Quote(*seen.sharedPublic) : "none") + " private " +
+          (seen.sharedPrivate ? Quote(*seen.sharedPrivate) : "none");
+  if (e.kind == Kind::SharingNone) return !seen.sharedPublic && !seen.sharedPrivate;
+  return seen.sharedPublic == e.texts[0] && seen.sharedPrivate == e.texts[1];
+}
+
 // One expectation: whether it held, and what was found instead.
 bool Holds(const Expectation& e, const Observation& seen, std::string& found) {
-  const std::u16string first = e.texts.empty() ? u"" : e.texts.front();
-  const std::vector<std::u16string>& log = seen.logLines;
   switch (e.kind) {
-    case Expectation::Kind::Exit:
-      found = seen.exitCode ? "exit code " + std::to_string(*seen.exitCode) : "still running";
-      return seen.exitCode && static_cast<std::int64_t>(*seen.exitCode) == e.number;
-    case Expectation::Kind::Running:
-      found = seen.exitCode ? "exited with " + std::to_string(*seen.exitCode) : "running";
-      return !seen.exitCode;
-    case Expectation::Kind::Codes:
-      found = CodesText(seen.codes);
-      return seen.codes == e.texts;
-    case Expectation::Kind::Notices:
-      found = std::to_string(seen.notices.size()) + " notices";
-      return static_cast<std::int64_t>(seen.notices.size()) == e.number;
-    case Expectation::Kind::NoticeText:
-      found = CodesText(seen.notices);
-      return std::all_of(seen.notices.begin(), seen.notices.end(), [&](const auto& n) { return n == first; });
-    case Expectation::Kind::Registry:
-    case Expectation::Kind::RegistryAbsent: {
-      const auto value = seen.setting ? seen.setting(first) : std::nullopt;
-      found = value ? Quote(*value) : "absent";
-      return e.kind == Expectation::Kind::Registry ? (value && *value == e.texts[1]) : !value;
-    }
-    case Expectation::Kind::WlanState:
-    case Expectation::Kind::WlanSsid:
-    case Expectation::Kind::WlanKey:
-    case Expectation::Kind::WlanMaxPeers: {
-      if (!seen.wlan) {
-        found = "the WLAN service was never reached";
-        return false;
-      }
-      const Observation::Wlan& w = *seen.wlan;
-      if (e.kind == Expectation::Kind::WlanState) {
-        found = sim::SimWlanService::stateName(w.state);
-        return w.state == static_cast<std::uint32_t>(e.number);
-      }
-      if (e.kind == Expectation::Kind::WlanSsid) {
-        found = Quote(w.ssid);
-        return w.ssid == first;
-      }
-      if (e.kind == Expectation::Kind::WlanKey) {
-        found = w.key ? Quote(*w.key) : "no passphrase";
-        return w.key && *w.key == first;
-      }
-      found = std::to_string(w.maxPeers);
-      return w.maxPeers == static_cast<std::uint32_t>(e.number);
-    }
-    case Expectation::Kind::WlanCalls: {
-      const std::uint64_t count = seen.wlanCalls ? seen.wlanCalls(e.word) : 0;
-      found = std::to_string(count) + " calls";
-      return static_cast<std::int64_t>(count) == e.number;
-    }
-    case Expectation::Kind::NetshRuns:
-      found = std::to_string(seen.netshRuns) + " runs";
-      return seen.netshRuns == e.number;
-    case Expectation::Kind::Log:
-    case Expectation::Kind::NoLog: {
-      bool ends = false, contains = false;
-      found = std::to_string(log.size()) + " log lines";
-      for (const auto& l : log) {
-        ends = ends || EndsWith(l, first);
-        if (l.find(first) != std::u16string::npos) {
-          contains = true;
-          found += "; " + Quote(l);
-        }
-      }
-      return e.kind == Expectation::Kind::Log ? ends : !contains;
-    }
-    case Expectation::Kind::LogOrder:
-      // Consecutive log lines ending with the texts, in this order, somewhere in the log.
-      found = std::to_string(log.size()) + " log lines";
-      for (std::size_t i = 0; i + e.texts.size() <= log.size(); ++i) {
-        bool all = true;
-        for (std::size_t j = 0; all && j < e.texts.size(); ++j) all = EndsWith(log[i + j], e.texts[j]);
-        if (all) return true;
-      }
-      return false;
-    case Expectation::Kind::ControllerHidden:
-      found = !seen.controllerWindow ? "no controller window" : (seen.controllerVisible ? "visible" : "hidden");
-      return seen.controllerWindow && !seen.controllerVisible;
-    case Expectation::Kind::WindowHidden:
-      found = !seen.programWindow ? "no program window" : (seen.programVisible ? "visible" : "hidden");
-      return seen.programWindow && !seen.programVisible;
-    case Expectation::Kind::WindowNone:
-      found = seen.programWindow ? "the program made its window" : "no program window";
-      return !seen.programWindow;
-    case Expectation::Kind::WakeUps:
-      if (!seen.wakeUps) {
-        found = "wake-ups are not counted on this machine";
-        return false;
-      }
-      found = std::to_string(*seen.wakeUps) + " wake-ups";
-      return static_cast<std::int64_t>(*seen.wakeUps) == e.number;
-    case Expectation::Kind::EditName:
-    case Expectation::Kind::EditKey:
-    case Expectation::Kind::Status: {
-      const auto it = seen.controls.find(e.controlId);
-      found = it != seen.controls.end() ? Quote(it->second) : "no program window";
-      return it != seen.controls.end() && it->second == first;
-    }
-    case Expectation::Kind::Sharing:
-    case Expectation::Kind::SharingNone:
-      found = "public " + (seen.sharedPublic ? Quote(*seen.sharedPublic) : "none") + " private " +
-              (seen.sharedPrivate ? Quote(*seen.sharedPrivate) : "none");
-      if (e.kind == Expectation::Kind::SharingNone) return !seen.sharedPublic && !seen.sharedPrivate;
-      return seen.sharedPublic == e.texts[0] && seen.sharedPrivate == e.texts[1];
-    case Expectation::Kind::IcsCalls: {
-      const std::uint64_t count = seen.icsCalls ? seen.icsCalls(e.word) : 0;
-      found = std::to_string(count) + " calls";
-      return static_cast<std::int64_t>(count) == e.number;
-    }
-    case Expectation::Kind::IcsReleased:
-      found = seen.icsLeftOver.empty() ? "nothing left" : seen.icsLeftOver;
-      return seen.icsLeftOver.empty();
-    case Expectation::Kind::HotspotState:
-    case Expectation::Kind::HotspotSsid:
-    case Expectation::Kind::HotspotKey: {
-      if (!seen.hotspot) {
-        found = "the hotspot was never reached";
-        return false;
-      }
-      const Observation::Hotspot& h = *seen.hotspot;
-      if (e.kind == Expectation::Kind::HotspotState) {
-        found = h.on ? "on" : "off";
-        return found == e.word;
-      }
-      const std::u16string& value = e.kind == Expectation::Kind::HotspotSsid ? h.ssid : h.key;
-      found = Quote(value);
-      return value == first;
-    }
-    case Expectation::Kind::HotspotBand:
-    case Expectation::Kind::HotspotAuthentication: {
-      if (!seen.hotspot) {
-        found = "the hotspot was never reached";
-        return false;
-      }
-      found = e.kind == Expectation::Kind::HotspotBand ? BandWord(seen.hotspot->band)
-                                                       : AuthenticationWord(seen.hotspot->authentication);
-      return found == e.word;
-    }
-    case Expectation::Kind::HotspotTimeout:
-      if (!seen.hotspot) {
-        found = "the hotspot was never reached";
-        return false;
-      }
-      found = TimeoutWord(seen.hotspot->noConnectionsTimeout);
-      return found == e.word;
-    case Expectation::Kind::HotspotCalls: {
-      const std::uint64_t count = seen.hotspotCalls ? seen.hotspotCalls(e.word) : 0;
-      found = std::to_string(count) + " calls";
-      return static_cast<std::int64_t>(count) == e.number;
-    }
+    case Kind::Exit:
+    case Kind::Running:
+    case Kind::Codes:
+    case Kind::Notices:
+    case Kind::NoticeText:
+    case Kind::WakeUps:
+    case Kind::NetshRuns:
+    case Kind::Registry:
+    case Kind::RegistryAbsent:
+      return ProgramHolds(e, seen, found);
+    case Kind::Log:
+    case Kind::NoLog:
+    case Kind::LogOrder:
+      return LogHolds(e, seen, found);
+    case Kind::ControllerHidden:
+    case Kind::WindowHidden:
+    case Kind::WindowNone:
+    case Kind::EditName:
+    case Kind::EditKey:
+    case Kind::Status:
+      return WindowHolds(e, seen, found);
+    case Kind::WlanState:
+    case Kind::WlanSsid:
+    case Kind::WlanKey:
+    case Kind::WlanMaxPeers:
+    case Kind::WlanCalls:
+      return WlanHolds(e, seen, found);
+    case Kind::HotspotState:
+    case Kind::HotspotSsid:
+    case Kind::HotspotKey:
+    case Kind::HotspotBand:
+    case Kind::HotspotAuthentication:
+    case Kind::HotspotTimeout:
+    case Kind::HotspotCalls:
+      return HotspotHolds(e, seen, found);
+    case Kind::Sharing:
+    case Kind::SharingNone:
+    case Kind::IcsCalls:
+    case Kind::IcsReleased:
+      return SharingHolds(e, seen, found);
   }
   return false;
 }

@@ -649,128 +649,168 @@ Trigger ParseTrigger(Cursor& c) {
   return t;
 }
 
+void ParseControllerWrites(Cursor& c, Action& a) {
+  c.keyword("writes");
+  a.kind = Action::Kind::ControllerWrites;
+  do {
+    std::u16string name = c.name();
+    std::u16string value = c.text("the value text");
+    a.writes.emplace_back(std::move(name), std::move(value));
+  } while (!c.atEnd());
+}
+
+void ParseWlanAction(Cursor& c, Action& a) {
+  const std::string what = c.word("`state`, `notify-raw`, `radio`, `adapter` or `forced-start`");
+  if (what == "forced-start") {
+    a.kind = Action::Kind::WlanForcedStart;
+  } else if (what == "radio") {
+    c.keyword("off");
+    a.kind = Action::Kind::WlanRadioOff;
+  } else if (what == "adapter") {
+    c.keyword("disabled");
+    a.kind = Action::Kind::WlanAdapterDisabled;
+  } else if (what == "state") {
+    a.kind = Action::Kind::WlanState;
+    a.oldState = State(c.word("the old state"));
+    c.keyword("->");
+    a.newState = State(c.word("the new state"));
+    c.keyword("reason");
+    a.reason = static_cast<std::uint32_t>(c.number("a reason", 0, kDwordMax));
+  } else if (what == "notify-raw") {
+    a.kind = Action::Kind::WlanNotifyRaw;
+    a.code = static_cast<std::uint32_t>(c.number("a notification code", 0, kDwordMax));
+    a.size = static_cast<std::uint32_t>(c.number("a data size", 0, kMaxDataBytes));
+    // The service's reports are at least as large as their structure; a larger one may come.
+    constexpr std::uint32_t kSizes[] = {12, 28, 8};  // state, peer state, radio state
+    if (a.code >= 4096 && a.code <= 4098 && a.size < kSizes[a.code - 4096]) {
+      throw Failure{"a report of code " + std::to_string(a.code) + " is at least " +
+                    std::to_string(kSizes[a.code - 4096]) + " bytes"};
+    }
+  } else {
+    throw Failure{"unknown WLAN action `" + what + "`"};
+  }
+}
+
+void ParseHotspotAction(Cursor& c, Action& a) {
+  const std::string what = c.word("`off`, `network-change`, `transition-then-off` or `client`");
+  // Whether the network status notification tells of it: the scenario says so each time.
+  const auto told = [&c](const char* form) {
+    const std::string how = c.word("`told` or `untold`");
+    if (how != "told" && how != "untold") throw Failure{std::string("expected `") + form + " told` or `untold`"};
+    return how == "told" ? 1u : 0u;
+  };
+  if (what == "off") {
+    a.kind = Action::Kind::HotspotOff;
+    a.code = told("hotspot off");
+  } else if (what == "transition-then-off") {
+    a.kind = Action::Kind::HotspotTransitionThenOff;
+    const std::int64_t ms = c.number("a time in ms");
+    if (ms <= 0 || ms > 600000) throw Failure{"`transition-then-off` takes a time from 1 to 600000 ms"};
+    a.size = static_cast<std::uint32_t>(ms);
+    a.code = told("hotspot transition-then-off MS");
+  } else if (what == "network-change") {
+    a.kind = Action::Kind::HotspotNetworkChange;
+  } else if (what == "client") {
+    const std::string how = c.word("`join` or `leave`");
+    if (how != "join" && how != "leave") throw Failure{"expected `hotspot client join` or `hotspot client leave`"};
+    a.kind = how == "join" ? Action::Kind::HotspotClientJoin : Action::Kind::HotspotClientLeave;
+  } else {
+    throw Failure{"unknown hotspot action `" + what + "`"};
+  }
+}
+
+void ParsePowerAction(Cursor& c, Action& a) {
+  a.kind = Action::Kind::Power;
+  const std::string what = c.word("`suspend`, `resume` or `other N`");
+  if (what == "suspend") {
+    a.wParam = 4;
+  } else if (what == "resume") {
+    a.wParam = 0x12;
+  } else if (what == "other") {
+    a.wParam = static_cast<std::uint64_t>(c.number("a power event", 0, kDwordMax));
+  } else {
+    throw Failure{"unknown power event `" + what + "`"};
+  }
+}
+
+void ParseSessionAction(Cursor& c, Action& a) {
+  a.kind = Action::Kind::Session;
+  const std::string what = c.word("a session change");
+  static const std::pair<const char*, std::uint64_t> kinds[] = {
+      {"console-connect", 1}, {"console-disconnect", 2}, {"remote-connect", 3}, {"remote-disconnect", 4},
+      {"logon", 5},           {"logoff", 6},             {"lock", 7},           {"unlock", 8}};
+  bool found = false;
+  for (const auto& [name, code] : kinds) {
+    if (what == name) {
+      a.wParam = code;
+      found = true;
+    }
+  }
+  if (!found) throw Failure{"unknown session change `" + what + "`"};
+}
+
+void ParsePostAction(Cursor& c, Action& a) {
+  const std::string what = c.word("`close` or `message N WPARAM LPARAM`");
+  if (what == "close") {
+    a.kind = Action::Kind::PostClose;
+  } else if (what == "message") {
+    a.kind = Action::Kind::PostMessage;
+    a.message = static_cast<std::uint32_t>(c.number("a message number", 0, kDwordMax));
+    // WPARAM is unsigned, LPARAM signed: any 64-bit value of each (the latter: any number).
+    a.wParam = static_cast<std::uint64_t>(c.number("wParam", 0, std::numeric_limits<std::int64_t>::max()));
+    a.lParam = c.number("lParam");
+  } else {
+    throw Failure{"expected `post close` or `post message N WPARAM LPARAM`"};
+  }
+}
+
+void ParseClickAction(Cursor& c, Action& a) {
+  a.kind = Action::Kind::Click;
+  const std::string what = c.word("`start`, `clear` or `enable-ics`");
+  if (what == "start") {
+    a.controlId = IDC_BUTTON_START;
+  } else if (what == "clear") {
+    a.controlId = IDC_BUTTON_CLEAR;
+  } else if (what == "enable-ics") {
+    a.controlId = IDC_CHECK_ENABLE_ICS;
+  } else {
+    throw Failure{"unknown control `" + what + "`"};
+  }
+}
+
+// One of two words, `yes` for the first; `expected` is the complaint for anything else.
+bool EitherWord(Cursor& c, const char* what, const char* yes, const char* no, const char* expected) {
+  const std::string w = c.word(what);
+  if (w != yes && w != no) throw Failure{expected};
+  return w == yes;
+}
+
 Action ParseAction(Cursor& c) {
   Action a;
   const std::string w = c.word("an action");
   if (w == "controller") {
-    c.keyword("writes");
-    a.kind = Action::Kind::ControllerWrites;
-    do {
-      std::u16string name = c.name();
-      std::u16string value = c.text("the value text");
-      a.writes.emplace_back(std::move(name), std::move(value));
-    } while (!c.atEnd());
+    ParseControllerWrites(c, a);
   } else if (w == "wlan") {
-    const std::string what = c.word("`state`, `notify-raw`, `radio`, `adapter` or `forced-start`");
-    if (what == "forced-start") {
-      a.kind = Action::Kind::WlanForcedStart;
-    } else if (what == "radio") {
-      c.keyword("off");
-      a.kind = Action::Kind::WlanRadioOff;
-    } else if (what == "adapter") {
-      c.keyword("disabled");
-      a.kind = Action::Kind::WlanAdapterDisabled;
-    } else if (what == "state") {
-      a.kind = Action::Kind::WlanState;
-      a.oldState = State(c.word("the old state"));
-      c.keyword("->");
-      a.newState = State(c.word("the new state"));
-      c.keyword("reason");
-      a.reason = static_cast<std::uint32_t>(c.number("a reason", 0, kDwordMax));
-    } else if (what == "notify-raw") {
-      a.kind = Action::Kind::WlanNotifyRaw;
-      a.code = static_cast<std::uint32_t>(c.number("a notification code", 0, kDwordMax));
-      a.size = static_cast<std::uint32_t>(c.number("a data size", 0, kMaxDataBytes));
-      // The service's reports are at least as large as their structure; a larger one may come.
-      constexpr std::uint32_t kSizes[] = {12, 28, 8};  // state, peer state, radio state
-      if (a.code >= 4096 && a.code <= 4098 && a.size < kSizes[a.code - 4096]) {
-        throw Failure{"a report of code " + std::to_string(a.code) + " is at least " +
-                      std::to_string(kSizes[a.code - 4096]) + " bytes"};
-      }
-    } else {
-      throw Failure{"unknown WLAN action `" + what + "`"};
-    }
+    ParseWlanAction(c, a);
   } else if (w == "hotspot") {
-    const std::string what = c.word("`off`, `network-change`, `transition-then-off` or `client`");
-    // Whether the network status notification tells of it: the scenario says so each time.
-    const auto told = [&c](const char* form) {
-      const std::string how = c.word("`told` or `untold`");
-      if (how != "told" && how != "untold") throw Failure{std::string("expected `") + form + " told` or `untold`"};
-      return how == "told" ? 1u : 0u;
-    };
-    if (what == "off") {
-      a.kind = Action::Kind::HotspotOff;
-      a.code = told("hotspot off");
-    } else if (what == "transition-then-off") {
-      a.kind = Action::Kind::HotspotTransitionThenOff;
-      const std::int64_t ms = c.number("a time in ms");
-      if (ms <= 0 || ms > 600000) throw Failure{"`transition-then-off` takes a time from 1 to 600000 ms"};
-      a.size = static_cast<std::uint32_t>(ms);
-      a.code = told("hotspot transition-then-off MS");
-    } else if (what == "network-change") {
-      a.kind = Action::Kind::HotspotNetworkChange;
-    } else if (what == "client") {
-      const std::string how = c.word("`join` or `leave`");
-      if (how != "join" && how != "leave") throw Failure{"expected `hotspot client join` or `hotspot client leave`"};
-      a.kind = how == "join" ? Action::Kind::HotspotClientJoin : Action::Kind::HotspotClientLeave;
-    } else {
-      throw Failure{"unknown hotspot action `" + what + "`"};
-    }
+    ParseHotspotAction(c, a);
   } else if (w == "station") {
-    const std::string what = c.word("`join` or `leave`");
-    if (what != "join" && what != "leave") throw Failure{"expected `join` or `leave`"};
-    a.kind = what == "join" ? Action::Kind::StationJoin : Action::Kind::StationLeave;
+    const bool join = EitherWord(c, "`join` or `leave`", "join", "leave", "expected `join` or `leave`");
+    a.kind = join ? Action::Kind::StationJoin : Action::Kind::StationLeave;
     a.mac = MacOf(c.word("a MAC address"));
   } else if (w == "power") {
-    a.kind = Action::Kind::Power;
-    const std::string what = c.word("`suspend`, `resume` or `other N`");
-    if (what == "suspend") {
-      a.wParam = 4;
-    } else if (what == "resume") {
-      a.wParam = 0x12;
-    } else if (what == "other") {
-      a.wParam = static_cast<std::uint64_t>(c.number("a power event", 0, kDwordMax));
-    } else {
-      throw Failure{"unknown power event `" + what + "`"};
-    }
+    ParsePowerAction(c, a);
   } else if (w == "session") {
-    a.kind = Action::Kind::Session;
-    const std::string what = c.word("a session change");
-    static const std::pair<const char*, std::uint64_t> kinds[] = {
-        {"console-connect", 1}, {"console-disconnect", 2}, {"remote-connect", 3}, {"remote-disconnect", 4},
-        {"logon", 5},           {"logoff", 6},             {"lock", 7},           {"unlock", 8}};
-    bool found = false;
-    for (const auto& [name, code] : kinds) {
-      if (what == name) {
-        a.wParam = code;
-        found = true;
-      }
-    }
-    if (!found) throw Failure{"unknown session change `" + what + "`"};
+    ParseSessionAction(c, a);
   } else if (w == "device") {
     a.kind = Action::Kind::Device;
-    const std::string what = c.word("`removed` or `arrived`");
-    if (what != "removed" && what != "arrived") throw Failure{"expected `removed` or `arrived`"};
-    a.flag = what == "removed";
+    a.flag = EitherWord(c, "`removed` or `arrived`", "removed", "arrived", "expected `removed` or `arrived`");
     a.text = c.text("the interface name");
   } else if (w == "end-session") {
     a.kind = Action::Kind::EndSession;
-    const std::string what = c.word("`true` or `false`");
-    if (what != "true" && what != "false") throw Failure{"expected `true` or `false`"};
-    a.flag = what == "true";
+    a.flag = EitherWord(c, "`true` or `false`", "true", "false", "expected `true` or `false`");
   } else if (w == "post") {
-    const std::string what = c.word("`close` or `message N WPARAM LPARAM`");
-    if (what == "close") {
-      a.kind = Action::Kind::PostClose;
-    } else if (what == "message") {
-      a.kind = Action::Kind::PostMessage;
-      a.message = static_cast<std::uint32_t>(c.number("a message number", 0, kDwordMax));
-      // WPARAM is unsigned, LPARAM signed: any 64-bit value of each (the latter: any number).
-      a.wParam = static_cast<std::uint64_t>(c.number("wParam", 0, std::numeric_limits<std::int64_t>::max()));
-      a.lParam = c.number("lParam");
-    } else {
-      throw Failure{"expected `post close` or `post message N WPARAM LPARAM`"};
-    }
+    ParsePostAction(c, a);
   } else if (w == "program") {
     c.keyword("start");
     a.kind = Action::Kind::ProgramStart;
@@ -779,21 +819,9 @@ Action ParseAction(Cursor& c) {
     a.kind = Action::Kind::Paint;
   } else if (w == "mark") {
     a.kind = Action::Kind::Mark;
-    const std::string what = c.word("`start` or `end`");
-    if (what != "start" && what != "end") throw Failure{"expected `mark start` or `mark end`"};
-    a.markEnd = what == "end";
+    a.markEnd = !EitherWord(c, "`start` or `end`", "start", "end", "expected `mark start` or `mark end`");
   } else if (w == "click") {
-    a.kind = Action::Kind::Click;
-    const std::string what = c.word("`start`, `clear` or `enable-ics`");
-    if (what == "start") {
-      a.controlId = IDC_BUTTON_START;
-    } else if (what == "clear") {
-      a.controlId = IDC_BUTTON_CLEAR;
-    } else if (what == "enable-ics") {
-      a.controlId = IDC_CHECK_ENABLE_ICS;
-    } else {
-      throw Failure{"unknown control `" + what + "`"};
-    }
+    ParseClickAction(c, a);
   } else {
     throw Failure{"unknown action `" + w + "`"};
   }
@@ -801,27 +829,27 @@ Action ParseAction(Cursor& c) {
   return a;
 }
 
-Expectation ParseExpectation(Cursor& c) {
-  using Kind = Expectation::Kind;
-  Expectation e;
-  const std::string w = c.word("an expectation");
+using ExpectKind = Expectation::Kind;
+
+// The program's end, status codes, notices, wake-ups, netsh runs and windows.
+bool ParseProgramExpectation(const std::string& w, Cursor& c, Expectation& e) {
   if (w == "exit") {
-    e.kind = Kind::Exit;
+    e.kind = ExpectKind::Exit;
     e.number = c.number("an exit code", 0, kDwordMax);
   } else if (w == "wake-ups") {
-    e.kind = Kind::WakeUps;
+    e.kind = ExpectKind::WakeUps;
     e.number = c.number("a number of wake-ups", 0, kMaxExpectedCount);
   } else if (w == "running") {
-    e.kind = Kind::Running;
+    e.kind = ExpectKind::Running;
   } else if (w == "notices") {
-    e.kind = Kind::Notices;
+    e.kind = ExpectKind::Notices;
     e.number = c.number("a number of notices", 0, kMaxExpectedCount);
   } else if (w == "netsh") {
-    e.kind = Kind::NetshRuns;
+    e.kind = ExpectKind::NetshRuns;
     c.keyword("runs");
     e.number = c.number("a number of runs", 0, kMaxExpectedCount);
   } else if (w == "codes") {
-    e.kind = Kind::Codes;
+    e.kind = ExpectKind::Codes;
     if (c.peekWord("none")) {
       c.keyword("none");
     } else {
@@ -829,131 +857,161 @@ Expectation ParseExpectation(Cursor& c) {
         e.texts.push_back(c.text("a status code"));
       } while (!c.atEnd());
     }
-  } else if (w == "log-order") {
-    e.kind = Kind::LogOrder;
-    do {
-      e.texts.push_back(c.text("a log text"));
-    } while (!c.atEnd());
-  } else if (w == "notice-text") {
-    e.kind = Kind::NoticeText;
-    e.texts.push_back(c.text("the text"));
-  } else if (w == "log") {
-    e.kind = Kind::Log;
-    e.texts.push_back(c.text("the text"));
-  } else if (w == "no-log") {
-    e.kind = Kind::NoLog;
-    e.texts.push_back(c.text("the text"));
-  } else if (w == "status") {
-    e.kind = Kind::Status;
-    e.controlId = IDC_STATIC_STATUS;
-    e.texts.push_back(c.text("the text"));
-  } else if (w == "registry") {
-    e.kind = Kind::Registry;
-    e.texts.push_back(c.name());
-    e.texts.push_back(c.text("the value text"));
-  } else if (w == "registry-absent") {
-    e.kind = Kind::RegistryAbsent;
-    e.texts.push_back(c.name());
-  } else if (w == "wlan") {
-    const std::string what = c.word("a WLAN property");
-    if (what == "state") {
-      e.kind = Kind::WlanState;
-      e.number = State(c.word("a state"));
-    } else if (what == "ssid") {
-      e.kind = Kind::WlanSsid;
-      e.texts.push_back(c.text("the text"));
-    } else if (what == "key") {
-      e.kind = Kind::WlanKey;
-      e.texts.push_back(c.text("the text"));
-    } else if (what == "max-peers") {
-      e.kind = Kind::WlanMaxPeers;
-      e.number = c.number("a number of peers", 1, kDwordMax);
-    } else if (what == "calls") {
-      e.kind = Kind::WlanCalls;
-      e.word = WlanFunction(c);
-      e.number = c.number("a number of calls", 0, kMaxExpectedCount);
-    } else {
-      throw Failure{"unknown WLAN expectation `" + what + "`"};
-    }
   } else if (w == "controller") {
-    e.kind = Kind::ControllerHidden;
+    e.kind = ExpectKind::ControllerHidden;
     c.keyword("hidden");
   } else if (w == "window") {
     const std::string what = c.word("`hidden` or `none`");
     if (what != "hidden" && what != "none") throw Failure{"expected `hidden` or `none`"};
-    e.kind = what == "none" ? Kind::WindowNone : Kind::WindowHidden;
+    e.kind = what == "none" ? ExpectKind::WindowNone : ExpectKind::WindowHidden;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Texts: of the log, a notice, a control of the dialog or a registry value.
+bool ParseTextExpectation(const std::string& w, Cursor& c, Expectation& e) {
+  if (w == "log-order") {
+    e.kind = ExpectKind::LogOrder;
+    do {
+      e.texts.push_back(c.text("a log text"));
+    } while (!c.atEnd());
+    return true;
+  }
+  if (w == "registry" || w == "registry-absent") {
+    e.kind = w == "registry" ? ExpectKind::Registry : ExpectKind::RegistryAbsent;
+    e.texts.push_back(c.name());
+    if (w == "registry") e.texts.push_back(c.text("the value text"));
+    return true;
+  }
+  if (w == "notice-text") {
+    e.kind = ExpectKind::NoticeText;
+  } else if (w == "log") {
+    e.kind = ExpectKind::Log;
+  } else if (w == "no-log") {
+    e.kind = ExpectKind::NoLog;
+  } else if (w == "status") {
+    e.kind = ExpectKind::Status;
+    e.controlId = IDC_STATIC_STATUS;
   } else if (w == "edit") {
     const std::string what = c.word("`name` or `key`");
     if (what == "name") {
-      e.kind = Kind::EditName;
+      e.kind = ExpectKind::EditName;
       e.controlId = IDC_EDIT_NAME;
     } else if (what == "key") {
-      e.kind = Kind::EditKey;
+      e.kind = ExpectKind::EditKey;
       e.controlId = IDC_EDIT_KEY;
     } else {
       throw Failure{"expected `name` or `key`"};
     }
+  } else {
+    return false;
+  }
+  e.texts.push_back(c.text("the text"));
+  return true;
+}
+
+void ParseWlanExpectation(Cursor& c, Expectation& e) {
+  const std::string what = c.word("a WLAN property");
+  if (what == "state") {
+    e.kind = ExpectKind::WlanState;
+    e.number = State(c.word("a state"));
+  } else if (what == "ssid") {
+    e.kind = ExpectKind::WlanSsid;
     e.texts.push_back(c.text("the text"));
+  } else if (what == "key") {
+    e.kind = ExpectKind::WlanKey;
+    e.texts.push_back(c.text("the text"));
+  } else if (what == "max-peers") {
+    e.kind = ExpectKind::WlanMaxPeers;
+    e.number = c.number("a number of peers", 1, kDwordMax);
+  } else if (what == "calls") {
+    e.kind = ExpectKind::WlanCalls;
+    e.word = WlanFunction(c);
+    e.number = c.number("a number of calls", 0, kMaxExpectedCount);
+  } else {
+    throw Failure{"unknown WLAN expectation `" + what + "`"};
+  }
+}
+
+void ParseHotspotExpectation(Cursor& c, Expectation& e) {
+  const std::string what = c.word("a hotspot property");
+  if (what == "state") {
+    e.kind = ExpectKind::HotspotState;
+    e.word = c.word("`on` or `off`");
+    if (e.word != "on" && e.word != "off") throw Failure{"`expect hotspot state` takes `on` or `off`"};
+  } else if (what == "ssid") {
+    e.kind = ExpectKind::HotspotSsid;
+    e.texts.push_back(c.text("the text"));
+  } else if (what == "key") {
+    e.kind = ExpectKind::HotspotKey;
+    e.texts.push_back(c.text("the text"));
+  } else if (what == "band") {
+    e.kind = ExpectKind::HotspotBand;
+    e.word = c.word("a band");
+    if (e.word != "absent" && !sim::TetheringBandNamed(e.word)) {
+      throw Failure{"`expect hotspot band` takes `auto`, `2.4ghz`, `5ghz`, `6ghz` or `absent`"};
+    }
+  } else if (what == "authentication") {
+    e.kind = ExpectKind::HotspotAuthentication;
+    e.word = c.word("an authentication kind");
+    if (e.word != "absent" && !sim::TetheringAuthenticationNamed(e.word)) {
+      throw Failure{"`expect hotspot authentication` takes `wpa2`, `wpa3-transition`, `wpa3` or `absent`"};
+    }
+  } else if (what == "no-connections-timeout") {
+    e.kind = ExpectKind::HotspotTimeout;
+    e.word = c.word("`on`, `off` or `absent`");
+    if (e.word != "on" && e.word != "off" && e.word != "absent") {
+      throw Failure{"`expect hotspot no-connections-timeout` takes `on`, `off` or `absent`"};
+    }
+  } else if (what == "calls") {
+    e.kind = ExpectKind::HotspotCalls;
+    e.word = HotspotOperation(c);
+    e.number = c.number("a number of calls", 0, kMaxExpectedCount);
+  } else {
+    throw Failure{"unknown hotspot expectation `" + what + "`"};
+  }
+}
+
+// The simulated services: WLAN, hotspot, connection sharing.
+bool ParseServiceExpectation(const std::string& w, Cursor& c, Expectation& e) {
+  if (w == "wlan") {
+    ParseWlanExpectation(c, e);
+  } else if (w == "hotspot") {
+    ParseHotspotExpectation(c, e);
   } else if (w == "sharing") {
     if (c.peekWord("none")) {
       c.keyword("none");
-      e.kind = Kind::SharingNone;
+      e.kind = ExpectKind::SharingNone;
     } else {
-      e.kind = Kind::Sharing;
+      e.kind = ExpectKind::Sharing;
       c.keyword("public");
       e.texts.push_back(c.text("the public connection's name"));
       c.keyword("private");
       e.texts.push_back(c.text("the private connection's name"));
     }
-  } else if (w == "hotspot") {
-    const std::string what = c.word("a hotspot property");
-    if (what == "state") {
-      e.kind = Kind::HotspotState;
-      e.word = c.word("`on` or `off`");
-      if (e.word != "on" && e.word != "off") throw Failure{"`expect hotspot state` takes `on` or `off`"};
-    } else if (what == "ssid") {
-      e.kind = Kind::HotspotSsid;
-      e.texts.push_back(c.text("the text"));
-    } else if (what == "key") {
-      e.kind = Kind::HotspotKey;
-      e.texts.push_back(c.text("the text"));
-    } else if (what == "band") {
-      e.kind = Kind::HotspotBand;
-      e.word = c.word("a band");
-      if (e.word != "absent" && !sim::TetheringBandNamed(e.word)) {
-        throw Failure{"`expect hotspot band` takes `auto`, `2.4ghz`, `5ghz`, `6ghz` or `absent`"};
-      }
-    } else if (what == "authentication") {
-      e.kind = Kind::HotspotAuthentication;
-      e.word = c.word("an authentication kind");
-      if (e.word != "absent" && !sim::TetheringAuthenticationNamed(e.word)) {
-        throw Failure{"`expect hotspot authentication` takes `wpa2`, `wpa3-transition`, `wpa3` or `absent`"};
-      }
-    } else if (what == "no-connections-timeout") {
-      e.kind = Kind::HotspotTimeout;
-      e.word = c.word("`on`, `off` or `absent`");
-      if (e.word != "on" && e.word != "off" && e.word != "absent") {
-        throw Failure{"`expect hotspot no-connections-timeout` takes `on`, `off` or `absent`"};
-      }
-    } else if (what == "calls") {
-      e.kind = Kind::HotspotCalls;
-      e.word = HotspotOperation(c);
-      e.number = c.number("a number of calls", 0, kMaxExpectedCount);
-    } else {
-      throw Failure{"unknown hotspot expectation `" + what + "`"};
-    }
   } else if (w == "ics") {
     const std::string what = c.word("`calls` or `released`");
     if (what == "calls") {
-      e.kind = Kind::IcsCalls;
+      e.kind = ExpectKind::IcsCalls;
       e.word = IcsOperation(c);
       e.number = c.number("a number of calls", 0, kMaxExpectedCount);
     } else if (what == "released") {
-      e.kind = Kind::IcsReleased;
+      e.kind = ExpectKind::IcsReleased;
     } else {
       throw Failure{"expected `expect ics calls OPERATION N` or `expect ics released`"};
     }
   } else {
+    return false;
+  }
+  return true;
+}
+
+Expectation ParseExpectation(Cursor& c) {
+  Expectation e;
+  const std::string w = c.word("an expectation");
+  if (!ParseProgramExpectation(w, c, e) && !ParseTextExpectation(w, c, e) && !ParseServiceExpectation(w, c, e)) {
     throw Failure{"unknown expectation `" + w + "`"};
   }
   c.end();

@@ -133,39 +133,194 @@ bool IsState(platform::ITetheringManager& manager, platform::TetheringState want
   return manager.operationalState(&state) == platform::kS_OK && state == wanted;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  GUID parsed{};
-  if (argc < 2 || FAILED(::CLSIDFromString(argv[1], &parsed)) || argc % 2 != 0) {
-    std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no] "
-                         "[overlap yes|no]\n");
-    return 2;
-  }
+// What the command line asks for.
+struct Options {
   platform::Guid adapter;
-  std::memcpy(static_cast<void*>(&adapter), &parsed, sizeof adapter);
   std::u16string wantedSsid;
   std::u16string profileName;
   bool checkSsid = false;
   bool sessionOffered = false;
   bool overlap = false;
+};
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+  GUID parsed{};
+  if (argc < 2 || FAILED(::CLSIDFromString(argv[1], &parsed)) || argc % 2 != 0) return false;
+  std::memcpy(static_cast<void*>(&options.adapter), &parsed, sizeof options.adapter);
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::wstring option = argv[i];
     const std::u16string value(argv[i + 1], argv[i + 1] + std::wcslen(argv[i + 1]));
     if (option == L"ssid") {
-      wantedSsid = value;
-      checkSsid = true;
+      options.wantedSsid = value;
+      options.checkSsid = true;
     } else if (option == L"name") {
-      profileName = value;
+      options.profileName = value;
     } else if (option == L"session" && (value == u"yes" || value == u"no")) {
-      sessionOffered = value == u"yes";
+      options.sessionOffered = value == u"yes";
     } else if (option == L"overlap" && (value == u"yes" || value == u"no")) {
-      overlap = value == u"yes";
+      options.overlap = value == u"yes";
     } else {
-      std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no] "
-                         "[overlap yes|no]\n");
-      return 2;
+      return false;
     }
+  }
+  return true;
+}
+
+// The manager of the profile asked for, by its adapter or by its name, and none for an
+// unknown one. Returns the adapter's manager (none when it cannot be made).
+std::unique_ptr<platform::ITetheringManager> CheckProfileSelection(platform::IMobileHotspot& hotspot,
+                                                                   const Options& options) {
+  std::unique_ptr<platform::ITetheringManager> none;
+  platform::Guid unknown = options.adapter;
+  unknown.Data1 ^= 0xFFFFFFFFu;
+  const platform::HResult missing = hotspot.createManager({unknown, u""}, &none);
+  Check(missing == platform::kHotspotNoProfile && !none, "no manager for an unknown adapter: " + Hex(missing));
+  const platform::HResult missingName = hotspot.createManager({platform::Guid{}, u"No Such Connection"}, &none);
+  Check(missingName == platform::kHotspotNoProfile && !none, "no manager for an unknown name: " + Hex(missingName));
+  if (!options.profileName.empty()) {
+    std::unique_ptr<platform::ITetheringManager> byName;
+    const platform::HResult named = hotspot.createManager({platform::Guid{}, options.profileName}, &byName);
+    Check(named == platform::kS_OK && byName, "a manager by the profile's name \"" + Narrow(options.profileName) +
+                                                  "\": " + Hex(named));
+  }
+  std::unique_ptr<platform::ITetheringManager> manager;
+  const platform::HResult created = hotspot.createManager({options.adapter, u""}, &manager);
+  Check(created == platform::kS_OK && manager, "the adapter's manager: " + Hex(created));
+  return manager;
+}
+
+// State and configuration read back, and the configuration the probe sets. Returns what it set.
+platform::AccessPointConfig CheckConfiguration(platform::ITetheringManager& manager, const Options& options) {
+  Check(IsState(manager, platform::TetheringState::Off), "state off at the start");
+  platform::AccessPointConfig config;
+  const platform::HResult read = manager.currentConfiguration(&config);
+  Check(read == platform::kS_OK && (!options.checkSsid || config.ssid == options.wantedSsid),
+        "configuration read: \"" + Narrow(config.ssid) + "\" \"" + Narrow(config.passphrase) + "\"");
+
+  const platform::AccessPointConfig wanted{u"Probe \u00C9t\u00E9", u"probe-passphrase"};
+  const auto configured =
+      Operate("configure", [&](auto c, Operation* op) { return manager.configure(wanted, c, op); });
+  Check(configured->result == platform::kS_OK, "configure succeeds: " + Hex(configured->result));
+  platform::AccessPointConfig after;
+  const platform::HResult reread = manager.currentConfiguration(&after);
+  Check(reread == platform::kS_OK && SameNameAndKey(after, wanted), "the new configuration is read back: \"" + Narrow(after.ssid) + "\"");
+  return wanted;
+}
+
+// The planted failed start, then a start seen by the observer and a client joining it.
+void CheckStart(platform::ITetheringManager& manager, Observer& observer) {
+  const auto refused = Operate("start (faulted)", [&](auto c, Operation* op) { return manager.start(c, op); });
+  Check(refused->result == platform::kS_OK && refused->status == platform::TetheringStatus::WiFiDeviceOff,
+        "the planted start fault ends as WiFiDeviceOff: " + Hex(refused->result) + " status " +
+            StatusText(refused->status));
+
+  const int changesBefore = observer.calls;
+  const auto started = Operate("start", [&](auto c, Operation* op) { return manager.start(c, op); });
+  Check(started->result == platform::kS_OK && started->status == platform::TetheringStatus::Success,
+        "start succeeds: " + Hex(started->result) + " status " + StatusText(started->status));
+  Check(IsState(manager, platform::TetheringState::On), "state on");
+  ::WaitForSingleObject(observer.changed.get(), 2000);
+  Check(observer.calls > changesBefore, "the start is seen as a network status change");
+  std::uint32_t clients = 99;
+  if (SendHotspot("client join")) {
+    const platform::HResult counted = manager.clientCount(&clients);
+    Check(counted == platform::kS_OK && clients == 1, "one client after a join (" + std::to_string(clients) + ")");
+  }
+}
+
+// The two planted late stops: a cancel that takes, one that does not, and one after the end.
+void CheckCancelledStops(platform::ITetheringManager& manager) {
+  // The first stop would end well only after 3 s: the cancel comes first and takes.
+  const auto cancelled =
+      Operate("stop (late, cancelled)", [&](auto c, Operation* op) { return manager.stop(c, op); }, true);
+  Check(cancelled->result == platform::kHotspotCancelled,
+        "the cancelled stop ends as cancelled: " + Hex(cancelled->result));
+  Check(IsState(manager, platform::TetheringState::On), "still on after the cancelled stop");
+
+  // The second stop ignores a cancel: it ends as it would have, a second after it began.
+  Operation ended;
+  const auto uncancelled = Operate(
+      "stop (late, ignores the cancel)", [&](auto c, Operation* op) { return manager.stop(c, op); }, true, &ended);
+  Check(uncancelled->result == platform::kS_OK && uncancelled->status == platform::TetheringStatus::Success,
+        "a cancel that does not take leaves the outcome as it was: " + Hex(uncancelled->result) + " status " +
+            StatusText(uncancelled->status));
+  Check(IsState(manager, platform::TetheringState::Off), "state off again");
+  if (ended) {
+    ended->cancel();
+    ::Sleep(300);
+    Check(uncancelled->calls == 1 && IsState(manager, platform::TetheringState::Off),
+          "a cancel after the end changes nothing");
+    ended->close();
+  }
+}
+
+// The start with a per-session configuration where the system offers it (the persistent one
+// `wanted` stays as it was), its refusal where not.
+void CheckSessionStart(platform::ITetheringManager& manager, const Options& options,
+                       const platform::AccessPointConfig& wanted) {
+  const platform::AccessPointConfig session{u"Probe Session", u"session-passphrase"};
+  if (!options.sessionOffered) {
+    auto completion = std::make_shared<Completion>();
+    Operation operation;
+    const platform::HResult hr = manager.startWithSessionConfiguration(session, completion, &operation);
+    Check(hr == platform::kHotspotNoSessionStart && !operation, "no session start on this system: " + Hex(hr));
+    ::Sleep(200);
+    Check(completion->calls == 0, "and no completion for it");
+    return;
+  }
+  const auto sessionStarted = Operate("start with a session configuration", [&](auto c, Operation* op) {
+    return manager.startWithSessionConfiguration(session, c, op);
+  });
+  Check(sessionStarted->result == platform::kS_OK && sessionStarted->status == platform::TetheringStatus::Success,
+        "the session start succeeds: " + Hex(sessionStarted->result) + " status " +
+            StatusText(sessionStarted->status));
+  Check(IsState(manager, platform::TetheringState::On), "state on with the session configuration");
+  platform::AccessPointConfig persistent;
+  Check(manager.currentConfiguration(&persistent) == platform::kS_OK && SameNameAndKey(persistent, wanted),
+        "the persistent configuration stays as it was: \"" + Narrow(persistent.ssid) + "\"");
+  const auto stopped = Operate("stop", [&](auto c, Operation* op) { return manager.stop(c, op); });
+  Check(stopped->result == platform::kS_OK, "stop succeeds: " + Hex(stopped->result));
+  Check(IsState(manager, platform::TetheringState::Off), "state off after the session");
+}
+
+// A stop begun while another is in flight: both end (the service logs the violation).
+void CheckOverlappingStop(platform::ITetheringManager& manager) {
+  auto first = std::make_shared<Completion>();
+  auto second = std::make_shared<Completion>();
+  Operation firstOperation;
+  Operation secondOperation;
+  const platform::HResult began = manager.stop(first, &firstOperation);
+  const platform::HResult overlapping = manager.stop(second, &secondOperation);
+  Check(began == platform::kS_OK, "a late stop begins: " + Hex(began));
+  Check(::WaitForSingleObject(first->done.get(), 5000) == WAIT_OBJECT_0 &&
+            (overlapping != platform::kS_OK || ::WaitForSingleObject(second->done.get(), 5000) == WAIT_OBJECT_0),
+        "a stop begun while it was in flight (" + Hex(overlapping) + ") and the first both end");
+  if (firstOperation) firstOperation->close();
+  if (secondOperation) secondOperation->close();
+}
+
+// Network status changes relayed until unsubscribed (`token`) and never after.
+void CheckNetworkChanges(platform::IMobileHotspot& hotspot, Observer& observer, std::int64_t token) {
+  ::ResetEvent(observer.changed.get());
+  const int beforeMachine = observer.calls;
+  if (SendHotspot("network-change")) {
+    Check(observer.calls > beforeMachine, "a machine's network change reaches the observer");
+  }
+  hotspot.unsubscribeNetworkChanges(token);
+  const int atUnsubscribe = observer.calls;
+  SendHotspot("network-change");
+  ::Sleep(300);
+  Check(observer.calls == atUnsubscribe, "nothing reaches the observer after unsubscribe");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: hotspot-probe.exe {ADAPTER-GUID} [ssid TEXT] [name TEXT] [session yes|no] "
+                         "[overlap yes|no]\n");
+    return 2;
   }
 
   const auto hotspot = tethra::win32::CreateMobileHotspot();
@@ -174,135 +329,14 @@ int wmain(int argc, wchar_t** argv) {
   const platform::HResult subscribed = hotspot->subscribeNetworkChanges(observer, &token);
   Check(subscribed == platform::kS_OK, "subscribe: " + Hex(subscribed));
 
-  // --- Which profile ------------------------------------------------------------------------------
-  std::unique_ptr<platform::ITetheringManager> none;
-  platform::Guid unknown = adapter;
-  unknown.Data1 ^= 0xFFFFFFFFu;
-  const platform::HResult missing = hotspot->createManager({unknown, u""}, &none);
-  Check(missing == platform::kHotspotNoProfile && !none, "no manager for an unknown adapter: " + Hex(missing));
-  const platform::HResult missingName = hotspot->createManager({platform::Guid{}, u"No Such Connection"}, &none);
-  Check(missingName == platform::kHotspotNoProfile && !none, "no manager for an unknown name: " + Hex(missingName));
-  if (!profileName.empty()) {
-    std::unique_ptr<platform::ITetheringManager> byName;
-    const platform::HResult named = hotspot->createManager({platform::Guid{}, profileName}, &byName);
-    Check(named == platform::kS_OK && byName, "a manager by the profile's name \"" + Narrow(profileName) + "\": " +
-                                                  Hex(named));
-  }
-
-  std::unique_ptr<platform::ITetheringManager> manager;
-  const platform::HResult created = hotspot->createManager({adapter, u""}, &manager);
-  Check(created == platform::kS_OK && manager, "the adapter's manager: " + Hex(created));
+  const std::unique_ptr<platform::ITetheringManager> manager = CheckProfileSelection(*hotspot, options);
   if (!manager) return 1;
-
-  // --- State and configuration --------------------------------------------------------------------
-  Check(IsState(*manager, platform::TetheringState::Off), "state off at the start");
-  platform::AccessPointConfig config;
-  const platform::HResult read = manager->currentConfiguration(&config);
-  Check(read == platform::kS_OK && (!checkSsid || config.ssid == wantedSsid),
-        "configuration read: \"" + Narrow(config.ssid) + "\" \"" + Narrow(config.passphrase) + "\"");
-
-  const platform::AccessPointConfig wanted{u"Probe \u00C9t\u00E9", u"probe-passphrase"};
-  const auto configured =
-      Operate("configure", [&](auto c, Operation* op) { return manager->configure(wanted, c, op); });
-  Check(configured->result == platform::kS_OK, "configure succeeds: " + Hex(configured->result));
-  platform::AccessPointConfig after;
-  const platform::HResult reread = manager->currentConfiguration(&after);
-  Check(reread == platform::kS_OK && SameNameAndKey(after, wanted), "the new configuration is read back: \"" + Narrow(after.ssid) + "\"");
-
-  // --- Start, stop and cancel ---------------------------------------------------------------------
-  const auto refused = Operate("start (faulted)", [&](auto c, Operation* op) { return manager->start(c, op); });
-  Check(refused->result == platform::kS_OK && refused->status == platform::TetheringStatus::WiFiDeviceOff,
-        "the planted start fault ends as WiFiDeviceOff: " + Hex(refused->result) + " status " +
-            StatusText(refused->status));
-
-  const int changesBefore = observer.calls;
-  const auto started = Operate("start", [&](auto c, Operation* op) { return manager->start(c, op); });
-  Check(started->result == platform::kS_OK && started->status == platform::TetheringStatus::Success,
-        "start succeeds: " + Hex(started->result) + " status " + StatusText(started->status));
-  Check(IsState(*manager, platform::TetheringState::On), "state on");
-  ::WaitForSingleObject(observer.changed.get(), 2000);
-  Check(observer.calls > changesBefore, "the start is seen as a network status change");
-  std::uint32_t clients = 99;
-  if (SendHotspot("client join")) {
-    const platform::HResult counted = manager->clientCount(&clients);
-    Check(counted == platform::kS_OK && clients == 1, "one client after a join (" + std::to_string(clients) + ")");
-  }
-
-  // The first stop would end well only after 3 s: the cancel comes first and takes.
-  const auto cancelled =
-      Operate("stop (late, cancelled)", [&](auto c, Operation* op) { return manager->stop(c, op); }, true);
-  Check(cancelled->result == platform::kHotspotCancelled,
-        "the cancelled stop ends as cancelled: " + Hex(cancelled->result));
-  Check(IsState(*manager, platform::TetheringState::On), "still on after the cancelled stop");
-
-  // The second stop ignores a cancel: it ends as it would have, a second after it began.
-  Operation ended;
-  const auto uncancelled = Operate(
-      "stop (late, ignores the cancel)", [&](auto c, Operation* op) { return manager->stop(c, op); }, true, &ended);
-  Check(uncancelled->result == platform::kS_OK && uncancelled->status == platform::TetheringStatus::Success,
-        "a cancel that does not take leaves the outcome as it was: " + Hex(uncancelled->result) + " status " +
-            StatusText(uncancelled->status));
-  Check(IsState(*manager, platform::TetheringState::Off), "state off again");
-  if (ended) {
-    ended->cancel();
-    ::Sleep(300);
-    Check(uncancelled->calls == 1 && IsState(*manager, platform::TetheringState::Off),
-          "a cancel after the end changes nothing");
-    ended->close();
-  }
-
-  // --- The start with a per-session configuration -------------------------------------------------
-  const platform::AccessPointConfig session{u"Probe Session", u"session-passphrase"};
-  if (sessionOffered) {
-    const auto sessionStarted = Operate("start with a session configuration", [&](auto c, Operation* op) {
-      return manager->startWithSessionConfiguration(session, c, op);
-    });
-    Check(sessionStarted->result == platform::kS_OK && sessionStarted->status == platform::TetheringStatus::Success,
-          "the session start succeeds: " + Hex(sessionStarted->result) + " status " +
-              StatusText(sessionStarted->status));
-    Check(IsState(*manager, platform::TetheringState::On), "state on with the session configuration");
-    platform::AccessPointConfig persistent;
-    Check(manager->currentConfiguration(&persistent) == platform::kS_OK && SameNameAndKey(persistent, wanted),
-          "the persistent configuration stays as it was: \"" + Narrow(persistent.ssid) + "\"");
-    const auto stopped = Operate("stop", [&](auto c, Operation* op) { return manager->stop(c, op); });
-    Check(stopped->result == platform::kS_OK, "stop succeeds: " + Hex(stopped->result));
-    Check(IsState(*manager, platform::TetheringState::Off), "state off after the session");
-  } else {
-    auto completion = std::make_shared<Completion>();
-    Operation operation;
-    const platform::HResult hr = manager->startWithSessionConfiguration(session, completion, &operation);
-    Check(hr == platform::kHotspotNoSessionStart && !operation, "no session start on this system: " + Hex(hr));
-    ::Sleep(200);
-    Check(completion->calls == 0, "and no completion for it");
-  }
-
-  // --- A stop begun while another is in flight -----------------------------------------------------
-  if (overlap) {
-    auto first = std::make_shared<Completion>();
-    auto second = std::make_shared<Completion>();
-    Operation firstOperation;
-    Operation secondOperation;
-    const platform::HResult began = manager->stop(first, &firstOperation);
-    const platform::HResult overlapping = manager->stop(second, &secondOperation);
-    Check(began == platform::kS_OK, "a late stop begins: " + Hex(began));
-    Check(::WaitForSingleObject(first->done.get(), 5000) == WAIT_OBJECT_0 &&
-              (overlapping != platform::kS_OK || ::WaitForSingleObject(second->done.get(), 5000) == WAIT_OBJECT_0),
-          "a stop begun while it was in flight (" + Hex(overlapping) + ") and the first both end");
-    if (firstOperation) firstOperation->close();
-    if (secondOperation) secondOperation->close();
-  }
-
-  // --- Network status changes ---------------------------------------------------------------------
-  ::ResetEvent(observer.changed.get());
-  const int beforeMachine = observer.calls;
-  if (SendHotspot("network-change")) {
-    Check(observer.calls > beforeMachine, "a machine's network change reaches the observer");
-  }
-  hotspot->unsubscribeNetworkChanges(token);
-  const int atUnsubscribe = observer.calls;
-  SendHotspot("network-change");
-  ::Sleep(300);
-  Check(observer.calls == atUnsubscribe, "nothing reaches the observer after unsubscribe");
+  const platform::AccessPointConfig wanted = CheckConfiguration(*manager, options);
+  CheckStart(*manager, observer);
+  CheckCancelledStops(*manager);
+  CheckSessionStart(*manager, options, wanted);
+  if (options.overlap) CheckOverlappingStop(*manager);
+  CheckNetworkChanges(*hotspot, observer, token);
 
   std::printf("%s\n", g_failures == 0 ? "hotspot probe: every check held" : "hotspot probe: a check failed");
   return g_failures == 0 ? 0 : 1;

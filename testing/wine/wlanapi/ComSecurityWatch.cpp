@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 
+#include "ImportSlots.h"
 #include "WlanDll.h"
 #include "tethra/scenario/MachineConfig.h"
 #include "tethra/wine/ScenarioFile.h"
@@ -70,36 +71,18 @@ HRESULT WINAPI WatchedInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG s
 }
 
 std::string Install() {
-  auto* base = reinterpret_cast<unsigned char*>(::GetModuleHandleW(nullptr));
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return "the executable has no DOS header";
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
-  if (nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-    return "the executable is no PE32+ image";
-  }
-  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0) return "the executable imports nothing";
-  for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name != 0; ++d) {
-    if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "ole32.dll") != 0) continue;
-    if (d->OriginalFirstThunk == 0) return "ole32's imports have no lookup table";
-    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA64*>(base + d->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(base + d->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal)) continue;
-      const char* name = reinterpret_cast<const char*>(
-          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
-      if (std::strcmp(name, "CoInitializeSecurity") != 0) continue;
-      DWORD old = 0;
-      if (!::VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old)) {
-        return "the import slot is not writable";
-      }
-      g_real = reinterpret_cast<InitializeSecurityFn>(slots->u1.Function);
-      slots->u1.Function = reinterpret_cast<ULONGLONG>(&WatchedInitializeSecurity);
-      ::VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-      return {};
-    }
-  }
-  return "the executable does not import CoInitializeSecurity from ole32.dll";
+  bool imported = false;
+  bool found = false;
+  std::string problem;
+  const std::string walk = VisitImports("ole32.dll", imported, [&](const char* name, ULONGLONG* slot) {
+    if (std::strcmp(name, "CoInitializeSecurity") != 0) return false;
+    found = true;
+    if (!RewriteImport(slot, &WatchedInitializeSecurity, g_real)) problem = "the import slot is not writable";
+    return true;
+  });
+  if (!walk.empty()) return walk;
+  if (!found) return "the executable does not import CoInitializeSecurity from ole32.dll";
+  return problem;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "ImportSlots.h"
 #include "WlanDll.h"
 #include "tethra/sim/DeviceNotification.h"
 
@@ -74,46 +75,21 @@ BOOL WINAPI WatchedUnregister(HDEVNOTIFY handle) {
   return ok;
 }
 
-// Points one import slot at `wrapper`, keeping what it held.
-template <typename Fn>
-bool Rewrite(ULONGLONG* slot, Fn wrapper, Fn& real) {
-  DWORD old = 0;
-  if (!::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) return false;
-  real = reinterpret_cast<Fn>(*slot);
-  *slot = reinterpret_cast<ULONGLONG>(wrapper);
-  ::VirtualProtect(slot, sizeof *slot, old, &old);
-  return true;
-}
-
 std::string Install() {
-  auto* base = reinterpret_cast<unsigned char*>(::GetModuleHandleW(nullptr));
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return "the executable has no DOS header";
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
-  if (nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-    return "the executable is no PE32+ image";
-  }
-  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0) return "the executable imports nothing";
   bool user32 = false;
-  for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name != 0; ++d) {
-    if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
-    user32 = true;
-    // The names stay in the lookup table; the address table holds the bound functions.
-    if (d->OriginalFirstThunk == 0) return "user32's imports have no lookup table";
-    const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA64*>(base + d->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(base + d->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal)) continue;
-      const char* name = reinterpret_cast<const char*>(
-          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
-      if (std::strcmp(name, "RegisterDeviceNotificationW") == 0) {
-        if (!Rewrite(&slots->u1.Function, &WatchedRegister, g_register)) return "the import slot is not writable";
-      } else if (std::strcmp(name, "UnregisterDeviceNotification") == 0) {
-        if (!Rewrite(&slots->u1.Function, &WatchedUnregister, g_unregister)) return "the import slot is not writable";
-      }
+  std::string problem;
+  const std::string walk = VisitImports("user32.dll", user32, [&](const char* name, ULONGLONG* slot) {
+    bool rewritten = true;
+    if (std::strcmp(name, "RegisterDeviceNotificationW") == 0) {
+      rewritten = RewriteImport(slot, &WatchedRegister, g_register);
+    } else if (std::strcmp(name, "UnregisterDeviceNotification") == 0) {
+      rewritten = RewriteImport(slot, &WatchedUnregister, g_unregister);
     }
-  }
+    if (!rewritten) problem = "the import slot is not writable";
+    return !rewritten;
+  });
+  if (!walk.empty()) return walk;
+  if (!problem.empty()) return problem;
   if (!user32) return "the executable does not import user32.dll";
   if (g_register == nullptr || g_unregister == nullptr) {
     return "the executable does not import RegisterDeviceNotificationW and UnregisterDeviceNotification";
