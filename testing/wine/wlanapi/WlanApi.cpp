@@ -29,11 +29,8 @@ void Relay(platform::WlanNotificationData* data, void* raw) {
   const auto* target = static_cast<const CallbackTarget*>(raw);
   // The service calls back with its lock released: the program's own code runs outside it.
   const auto program = SimWlanDll::instance().leave();
-  target->callback(reinterpret_cast<WLAN_NOTIFICATION_DATA*>(data), target->context);
+  target->callback(data, target->context);
 }
-
-platform::Dword* P(DWORD* value) { return reinterpret_cast<platform::Dword*>(value); }
-std::uint32_t* P(WLAN_HOSTED_NETWORK_REASON* reason) { return reinterpret_cast<std::uint32_t*>(reason); }
 
 // Runs one service call and lets its notifications go once it has returned. The exports give
 // the service's error codes back as the DWORDs of the API.
@@ -56,121 +53,74 @@ auto Serve(Call call) {
   }
 }
 
+// What the export of the boundary's `Method` does: serve the same call on the service. Three
+// exports do more (below).
+template <auto Method>
+struct Served {
+  template <typename... Arguments>
+  static auto Call(Arguments... arguments) {
+    return Serve([&](sim::SimWlanService& s) { return (s.*Method)(arguments...); });
+  }
+};
+
+// A closed handle's callback records go with it.
+template <>
+struct Served<&platform::IWlanApi::wlanCloseHandle> {
+  static DWORD Call(platform::Handle clientHandle, void* reserved) {
+    const DWORD result = Serve([&](sim::SimWlanService& s) { return s.wlanCloseHandle(clientHandle, reserved); });
+    if (result == ERROR_SUCCESS) SimWlanDll::instance().forgetTargets(clientHandle);
+    return result;
+  }
+};
+
+// The service calls the relay, which leaves the service before it calls the program.
+template <>
+struct Served<&platform::IWlanApi::wlanRegisterNotification> {
+  static DWORD Call(platform::Handle clientHandle, platform::Dword notifSource, platform::Bool32 ignoreDuplicate,
+                    platform::WlanNotificationCallbackFn callback, void* context, void* reserved,
+                    platform::Dword* prevNotifSource) {
+    SimWlanDll& dll = SimWlanDll::instance();
+    platform::WlanNotificationCallbackFn relay = nullptr;
+    PVOID target = context;
+    if (callback != nullptr) {
+      relay = &Relay;
+      target = dll.keepTarget(clientHandle, callback, context);
+    }
+    const DWORD result = Serve([&](sim::SimWlanService& s) {
+      return s.wlanRegisterNotification(clientHandle, notifSource, ignoreDuplicate, relay, target, reserved,
+                                        prevNotifSource);
+    });
+    if (result != ERROR_SUCCESS && callback != nullptr) dll.dropTarget(clientHandle, target);
+    return result;
+  }
+};
+
+// Freeing queues nothing and is no call of the dialog's to watch.
+template <>
+struct Served<&platform::IWlanApi::wlanFreeMemory> {
+  static void Call(void* memory) {
+    SimWlanDll& dll = SimWlanDll::instance();
+    const auto inside = dll.enter();
+    dll.service().wlanFreeMemory(memory);
+  }
+};
+
 }  // namespace
+
+// The exports count the list's functions as the generated .def does: an entry the build did not
+// read from WlanFunctions.h would be an export missing from the DLL.
+static_assert(tethra::sim::kSimWlanFunctions.size() == TETHRA_WLAN_DEF_EXPORTS);
 
 extern "C" {
 
-
-DWORD WINAPI SimWlanOpenHandle(DWORD clientVersion, PVOID reserved, PDWORD negotiatedVersion, PHANDLE clientHandle) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanOpenHandle(clientVersion, reserved, P(negotiatedVersion), clientHandle);
-  });
-}
-
-DWORD WINAPI SimWlanCloseHandle(HANDLE clientHandle, PVOID reserved) {
-  const DWORD result = Serve([&](sim::SimWlanService& s) { return s.wlanCloseHandle(clientHandle, reserved); });
-  if (result == ERROR_SUCCESS) SimWlanDll::instance().forgetTargets(clientHandle);
-  return result;
-}
-
-DWORD WINAPI SimWlanRegisterNotification(HANDLE clientHandle, DWORD notifSource, BOOL ignoreDuplicate,
-                                         WlanNotificationCallback callback, PVOID context, PVOID reserved,
-                                         PDWORD prevNotifSource) {
-  SimWlanDll& dll = SimWlanDll::instance();
-  platform::WlanNotificationCallbackFn relay = nullptr;
-  PVOID target = context;
-  if (callback != nullptr) {
-    relay = &Relay;
-    target = dll.keepTarget(clientHandle, callback, context);
+// One export per function of the list, with the type the program binds (WlanTypes.h), exported
+// under the documented name by the .def the build makes from the same list.
+#define TETHRA_SIM_WLAN_EXPORT(Name, method, Result, Parameters, Arguments)                  \
+  tethra::win32::wlan::NativeResult<Result>::type WINAPI Sim##Name Parameters {              \
+    return Served<&platform::IWlanApi::method>::Call Arguments;                               \
   }
-  const DWORD result = Serve([&](sim::SimWlanService& s) {
-    return s.wlanRegisterNotification(clientHandle, notifSource, ignoreDuplicate, relay, target, reserved,
-                                      P(prevNotifSource));
-  });
-  if (result != ERROR_SUCCESS && callback != nullptr) dll.dropTarget(clientHandle, target);
-  return result;
-}
-
-DWORD WINAPI SimWlanHostedNetworkInitSettings(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
-                                              PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkInitSettings(clientHandle, P(failReason), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkQueryProperty(HANDLE clientHandle, WLAN_HOSTED_NETWORK_OPCODE opCode,
-                                               PDWORD dataSize, PVOID* data, WLAN_OPCODE_VALUE_TYPE* valueType,
-                                               PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkQueryProperty(clientHandle, static_cast<std::uint32_t>(opCode), P(dataSize), data,
-                                            reinterpret_cast<std::uint32_t*>(valueType), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkSetProperty(HANDLE clientHandle, WLAN_HOSTED_NETWORK_OPCODE opCode, DWORD dataSize,
-                                             PVOID data, WLAN_HOSTED_NETWORK_REASON* failReason, PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkSetProperty(clientHandle, static_cast<std::uint32_t>(opCode), dataSize, data,
-                                          P(failReason), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkQueryStatus(HANDLE clientHandle, WLAN_HOSTED_NETWORK_STATUS** status,
-                                             PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkQueryStatus(clientHandle, reinterpret_cast<platform::WlanHostedNetworkStatus**>(status),
-                                          reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkSetSecondaryKey(HANDLE clientHandle, DWORD keyLength, PUCHAR keyData,
-                                                 BOOL isPassPhrase, BOOL persistent,
-                                                 WLAN_HOSTED_NETWORK_REASON* failReason, PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkSetSecondaryKey(clientHandle, keyLength, keyData, isPassPhrase, persistent,
-                                              P(failReason), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkQuerySecondaryKey(HANDLE clientHandle, PDWORD keyLength, PUCHAR* keyData,
-                                                   PBOOL isPassPhrase, PBOOL persistent,
-                                                   WLAN_HOSTED_NETWORK_REASON* failReason, PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkQuerySecondaryKey(clientHandle, P(keyLength), keyData, isPassPhrase, persistent,
-                                                P(failReason), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkStartUsing(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
-                                            PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkStartUsing(clientHandle, P(failReason), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkStopUsing(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
-                                           PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkStopUsing(clientHandle, P(failReason), reserved);
-  });
-}
-
-DWORD WINAPI SimWlanHostedNetworkForceStop(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
-                                           PVOID reserved) {
-  return Serve([&](sim::SimWlanService& s) {
-    return s.wlanHostedNetworkForceStop(clientHandle, P(failReason), reserved);
-  });
-}
-
-PVOID WINAPI SimWlanAllocateMemory(DWORD size) {
-  return Serve([&](sim::SimWlanService& s) { return s.wlanAllocateMemory(size); });
-}
-
-VOID WINAPI SimWlanFreeMemory(PVOID memory) {
-  SimWlanDll& dll = SimWlanDll::instance();
-  const auto inside = dll.enter();
-  dll.service().wlanFreeMemory(memory);
-}
+TETHRA_WLAN_FUNCTIONS(TETHRA_SIM_WLAN_EXPORT)
+#undef TETHRA_SIM_WLAN_EXPORT
 
 // --- Private: for the other planted services of this process (tools/common/wlan_link.h) --------
 
@@ -216,22 +166,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
 
 }  // extern "C"
 
-// The exports have exactly the signatures the program binds (and the documentation gives).
-static_assert(std::is_same_v<decltype(&SimWlanOpenHandle), PfnWlanOpenHandle>);
-static_assert(std::is_same_v<decltype(&SimWlanCloseHandle), PfnWlanCloseHandle>);
-static_assert(std::is_same_v<decltype(&SimWlanRegisterNotification), PfnWlanRegisterNotification>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkInitSettings), PfnWlanHostedNetworkInitSettings>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkQueryProperty), PfnWlanHostedNetworkQueryProperty>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkSetProperty), PfnWlanHostedNetworkSetProperty>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkQueryStatus), PfnWlanHostedNetworkQueryStatus>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkSetSecondaryKey), PfnWlanHostedNetworkSetSecondaryKey>);
-static_assert(
-    std::is_same_v<decltype(&SimWlanHostedNetworkQuerySecondaryKey), PfnWlanHostedNetworkQuerySecondaryKey>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkStartUsing), PfnWlanHostedNetworkControl>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkStopUsing), PfnWlanHostedNetworkControl>);
-static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkForceStop), PfnWlanHostedNetworkControl>);
-static_assert(std::is_same_v<decltype(&SimWlanAllocateMemory), PfnWlanAllocateMemory>);
-static_assert(std::is_same_v<decltype(&SimWlanFreeMemory), PfnWlanFreeMemory>);
+// The private exports have the types their callers bind (tools/common/wlan_link.h).
 static_assert(std::is_same_v<decltype(&SimWlanHostedNetworkState), tethra::tools::PlantedWlanStateFn>);
 static_assert(std::is_same_v<decltype(&SimWlanVirtualAdapter), tethra::tools::PlantedVirtualAdapterFn>);
 static_assert(std::is_same_v<decltype(&SimComSecurityForSharing), tethra::tools::PlantedComSecurityFn>);

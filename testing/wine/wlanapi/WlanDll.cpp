@@ -102,7 +102,7 @@ void SimWlanDll::afterCall() {
   m_Delivery.wake();
 }
 
-PVOID SimWlanDll::keepTarget(HANDLE handle, win32::wlan::WlanNotificationCallback callback, PVOID context) {
+PVOID SimWlanDll::keepTarget(HANDLE handle, platform::WlanNotificationCallbackFn callback, PVOID context) {
   auto target = std::make_unique<CallbackTarget>(CallbackTarget{callback, context});
   PVOID raw = target.get();
   std::lock_guard lock(m_TargetsMutex);

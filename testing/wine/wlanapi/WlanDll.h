@@ -51,7 +51,7 @@ namespace tethra::tools {
 
 // What the program registered: its own callback, called from the service's platform-typed one.
 struct CallbackTarget {
-  win32::wlan::WlanNotificationCallback callback;
+  platform::WlanNotificationCallbackFn callback;
   PVOID context;
 };
 
@@ -67,7 +67,7 @@ class SimWlanDll final : public OncePerProcess<SimWlanDll>, private sim::IWlanSe
   // delivered, and a change it made is logged.
   void afterCall();
 
-  PVOID keepTarget(HANDLE handle, win32::wlan::WlanNotificationCallback callback, PVOID context);
+  PVOID keepTarget(HANDLE handle, platform::WlanNotificationCallbackFn callback, PVOID context);
   void dropTarget(HANDLE handle, PVOID raw);  // a registration the service refused
   void forgetTargets(HANDLE handle);
 

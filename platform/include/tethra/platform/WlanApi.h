@@ -1,4 +1,5 @@
-// The WLAN service's hosted-network API (wlanapi), call for call.
+// The WLAN service's hosted-network API (wlanapi), call for call: the records here, the calls
+// from the list in WlanFunctions.h.
 //
 // Owner: buffers returned through out-pointers (query property, status, secondary key) belong
 // to the caller, who releases them with wlanFreeMemory; wlanAllocateMemory pairs with it too.
@@ -11,6 +12,7 @@
 #include <cstddef>
 
 #include "tethra/platform/Types.h"
+#include "tethra/platform/WlanFunctions.h"
 
 namespace tethra::platform {
 
@@ -102,33 +104,13 @@ constexpr std::uint32_t kWlanHostedNetworkReasonUserAction = 17;
 constexpr std::uint32_t kWlanHostedNetworkReasonDeviceChange = 25;
 constexpr std::uint32_t kWlanHostedNetworkReasonPropertiesChange = 26;
 
+// One pure virtual per entry of TETHRA_WLAN_FUNCTIONS (WlanFunctions.h), in the list's order.
 class IWlanApi {
  public:
   virtual ~IWlanApi() = default;
-  virtual Win32Error wlanOpenHandle(Dword clientVersion, void* reserved, Dword* negotiatedVersion,
-                                    Handle* clientHandle) = 0;
-  virtual Win32Error wlanCloseHandle(Handle clientHandle, void* reserved) = 0;
-  virtual Win32Error wlanRegisterNotification(Handle clientHandle, Dword notifSource, Bool32 ignoreDuplicate,
-                                              WlanNotificationCallbackFn callback, void* context, void* reserved,
-                                              Dword* prevNotifSource) = 0;
-  virtual Win32Error wlanHostedNetworkInitSettings(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkQueryProperty(Handle clientHandle, std::uint32_t opCode, Dword* dataSize,
-                                                    void** data, std::uint32_t* valueType, void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkSetProperty(Handle clientHandle, std::uint32_t opCode, Dword dataSize, void* data,
-                                                  std::uint32_t* failReason, void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkQueryStatus(Handle clientHandle, WlanHostedNetworkStatus** status,
-                                                  void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkSetSecondaryKey(Handle clientHandle, Dword keyLength, std::uint8_t* keyData,
-                                                      Bool32 isPassPhrase, Bool32 persistent, std::uint32_t* failReason,
-                                                      void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkQuerySecondaryKey(Handle clientHandle, Dword* keyLength, std::uint8_t** keyData,
-                                                        Bool32* isPassPhrase, Bool32* persistent,
-                                                        std::uint32_t* failReason, void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkStartUsing(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkStopUsing(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual Win32Error wlanHostedNetworkForceStop(Handle clientHandle, std::uint32_t* failReason, void* reserved) = 0;
-  virtual void* wlanAllocateMemory(Dword size) = 0;
-  virtual void wlanFreeMemory(void* memory) = 0;
+#define TETHRA_WLAN_DECLARE(Export, method, Result, Parameters, Arguments) virtual Result method Parameters = 0;
+  TETHRA_WLAN_FUNCTIONS(TETHRA_WLAN_DECLARE)
+#undef TETHRA_WLAN_DECLARE
 };
 
 }  // namespace tethra::platform

@@ -1,6 +1,6 @@
 // The WLAN service's hosted-network declarations that MinGW-w64's <wlanapi.h> lacks, written
-// from the platform's public documentation of wlanapi, and the signatures of every wlanapi
-// function the program resolves at run time. Declarations only: nothing here links against
+// from the platform's public documentation of wlanapi, and the type of every wlanapi export
+// the program resolves at run time (made from the list in WlanFunctions.h). Declarations only: nothing here links against
 // wlanapi. The portable records of the boundary are checked against these layouts below.
 #pragma once
 
@@ -206,35 +206,31 @@ static_assert(p::kWlanHostedNetworkReasonInterfaceAvailable == wlan_hosted_netwo
               p::kWlanHostedNetworkReasonDeviceChange == wlan_hosted_network_reason_device_change &&
               p::kWlanHostedNetworkReasonPropertiesChange == wlan_hosted_network_reason_properties_change);
 
-// wlanapi.dll's functions, as documented.
-using WlanNotificationCallback = VOID(WINAPI*)(WLAN_NOTIFICATION_DATA* data, PVOID context);
+// wlanapi.dll's export behind a boundary method (WlanFunctions.h): the system's result (a DWORD
+// for the boundary's Win32Error) and the method's own parameters, each with the layout of the
+// documented one: the records above, and the scalars below. x64 has one calling convention, so
+// the boundary's notification callback is the documented WLAN_NOTIFICATION_CALLBACK as well.
+static_assert(sizeof(void*) == 8, "the WLAN binding is written for x64");
+static_assert(sizeof(p::Handle) == sizeof(HANDLE));  // DWORD and BOOL: Win32Common.h
+static_assert(sizeof(WLAN_HOSTED_NETWORK_REASON) == sizeof(std::uint32_t) &&
+              sizeof(WLAN_HOSTED_NETWORK_OPCODE) == sizeof(std::uint32_t) &&
+              sizeof(WLAN_OPCODE_VALUE_TYPE) == sizeof(std::uint32_t));
 
-using PfnWlanOpenHandle = DWORD(WINAPI*)(DWORD clientVersion, PVOID reserved, PDWORD negotiatedVersion,
-                                         PHANDLE clientHandle);
-using PfnWlanCloseHandle = DWORD(WINAPI*)(HANDLE clientHandle, PVOID reserved);
-using PfnWlanRegisterNotification = DWORD(WINAPI*)(HANDLE clientHandle, DWORD notifSource, BOOL ignoreDuplicate,
-                                                   WlanNotificationCallback callback, PVOID context,
-                                                   PVOID reserved, PDWORD prevNotifSource);
-using PfnWlanHostedNetworkInitSettings = DWORD(WINAPI*)(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
-                                                        PVOID reserved);
-using PfnWlanHostedNetworkQueryProperty = DWORD(WINAPI*)(HANDLE clientHandle, WLAN_HOSTED_NETWORK_OPCODE opCode,
-                                                         PDWORD dataSize, PVOID* data,
-                                                         WLAN_OPCODE_VALUE_TYPE* valueType, PVOID reserved);
-using PfnWlanHostedNetworkSetProperty = DWORD(WINAPI*)(HANDLE clientHandle, WLAN_HOSTED_NETWORK_OPCODE opCode,
-                                                       DWORD dataSize, PVOID data,
-                                                       WLAN_HOSTED_NETWORK_REASON* failReason, PVOID reserved);
-using PfnWlanHostedNetworkQueryStatus = DWORD(WINAPI*)(HANDLE clientHandle, WLAN_HOSTED_NETWORK_STATUS** status,
-                                                       PVOID reserved);
-using PfnWlanHostedNetworkSetSecondaryKey = DWORD(WINAPI*)(HANDLE clientHandle, DWORD keyLength, PUCHAR keyData,
-                                                           BOOL isPassPhrase, BOOL persistent,
-                                                           WLAN_HOSTED_NETWORK_REASON* failReason, PVOID reserved);
-using PfnWlanHostedNetworkQuerySecondaryKey = DWORD(WINAPI*)(HANDLE clientHandle, PDWORD keyLength, PUCHAR* keyData,
-                                                             PBOOL isPassPhrase, PBOOL persistent,
-                                                             WLAN_HOSTED_NETWORK_REASON* failReason,
-                                                             PVOID reserved);
-using PfnWlanHostedNetworkControl = DWORD(WINAPI*)(HANDLE clientHandle, WLAN_HOSTED_NETWORK_REASON* failReason,
-                                                   PVOID reserved);  // StartUsing, StopUsing, ForceStop
-using PfnWlanAllocateMemory = PVOID(WINAPI*)(DWORD size);
-using PfnWlanFreeMemory = VOID(WINAPI*)(PVOID memory);
+template <typename Result>
+struct NativeResult {
+  using type = Result;
+};
+template <>
+struct NativeResult<p::Win32Error> {
+  using type = DWORD;
+};
+template <typename Method>
+struct ExportOf;
+template <typename Result, typename... Parameters>
+struct ExportOf<Result (p::IWlanApi::*)(Parameters...)> {
+  using type = typename NativeResult<Result>::type(WINAPI*)(Parameters...);
+};
+template <auto Method>
+using WlanExport = typename ExportOf<decltype(Method)>::type;
 
 }  // namespace tethra::win32::wlan

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tethra/platform/Platform.h"
@@ -176,47 +177,31 @@ class FailingCodePage : public platform::ICodePage, public UnexpectedCallLog {
   }
 };
 
+// What a failing WLAN function gives back: the error, no memory, or nothing.
+template <typename Result>
+Result FailingWlanResult() {
+  if constexpr (std::is_same_v<Result, platform::Win32Error>) {
+    return kFailingError;
+  } else if constexpr (std::is_pointer_v<Result>) {
+    return nullptr;
+  } else {
+    static_assert(std::is_void_v<Result>, "a WLAN result the failing base has no answer for");
+  }
+}
+template <typename... Arguments>
+void IgnoreArguments(const Arguments&...) {}
+
+// One override per function of the list (WlanFunctions.h), recorded under the method's name.
 class FailingWlanApi : public platform::IWlanApi, public UnexpectedCallLog {
  public:
-  using Dword = platform::Dword;
-  using Handle = platform::Handle;
-  platform::Win32Error wlanOpenHandle(Dword, void*, Dword*, Handle*) override { return unexpected("wlanOpenHandle"), kFailingError; }
-  platform::Win32Error wlanCloseHandle(Handle, void*) override { return unexpected("wlanCloseHandle"), kFailingError; }
-  platform::Win32Error wlanRegisterNotification(Handle, Dword, platform::Bool32, platform::WlanNotificationCallbackFn, void*, void*,
-                                 Dword*) override {
-    return unexpected("wlanRegisterNotification"), kFailingError;
+#define TETHRA_FAILING_WLAN(Export, method, Result, Parameters, Arguments) \
+  Result method Parameters override {                                       \
+    IgnoreArguments Arguments;                                               \
+    unexpected(#method);                                                     \
+    return FailingWlanResult<Result>();                                      \
   }
-  platform::Win32Error wlanHostedNetworkInitSettings(Handle, std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkInitSettings"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkQueryProperty(Handle, std::uint32_t, Dword*, void**, std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkQueryProperty"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkSetProperty(Handle, std::uint32_t, Dword, void*, std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkSetProperty"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkQueryStatus(Handle, platform::WlanHostedNetworkStatus**, void*) override {
-    return unexpected("wlanHostedNetworkQueryStatus"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkSetSecondaryKey(Handle, Dword, std::uint8_t*, platform::Bool32, platform::Bool32,
-                                         std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkSetSecondaryKey"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkQuerySecondaryKey(Handle, Dword*, std::uint8_t**, platform::Bool32*, platform::Bool32*,
-                                           std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkQuerySecondaryKey"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkStartUsing(Handle, std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkStartUsing"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkStopUsing(Handle, std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkStopUsing"), kFailingError;
-  }
-  platform::Win32Error wlanHostedNetworkForceStop(Handle, std::uint32_t*, void*) override {
-    return unexpected("wlanHostedNetworkForceStop"), kFailingError;
-  }
-  void* wlanAllocateMemory(Dword) override { return unexpected("wlanAllocateMemory"), nullptr; }
-  void wlanFreeMemory(void*) override { unexpected("wlanFreeMemory"); }
+  TETHRA_WLAN_FUNCTIONS(TETHRA_FAILING_WLAN)
+#undef TETHRA_FAILING_WLAN
 };
 
 class FailingSecurity : public platform::ISecurity, public UnexpectedCallLog {

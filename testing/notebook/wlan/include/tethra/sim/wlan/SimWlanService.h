@@ -35,22 +35,12 @@
 
 namespace tethra::sim {
 
-// Every WLAN function the service answers, by the name its calls are counted and faulted under.
-inline constexpr std::array<std::string_view, 14> kSimWlanFunctions = {
-    "WlanOpenHandle",
-    "WlanCloseHandle",
-    "WlanRegisterNotification",
-    "WlanHostedNetworkInitSettings",
-    "WlanHostedNetworkQueryProperty",
-    "WlanHostedNetworkSetProperty",
-    "WlanHostedNetworkQueryStatus",
-    "WlanHostedNetworkSetSecondaryKey",
-    "WlanHostedNetworkQuerySecondaryKey",
-    "WlanHostedNetworkStartUsing",
-    "WlanHostedNetworkStopUsing",
-    "WlanHostedNetworkForceStop",
-    "WlanAllocateMemory",
-    "WlanFreeMemory",
+// Every WLAN function the service answers (the list, WlanFunctions.h), by the name its calls are
+// counted and faulted under.
+inline constexpr std::array kSimWlanFunctions = {
+#define TETHRA_SIM_WLAN_NAME(Export, ...) std::string_view(#Export),
+    TETHRA_WLAN_FUNCTIONS(TETHRA_SIM_WLAN_NAME)
+#undef TETHRA_SIM_WLAN_NAME
 };
 
 using Mac = std::array<std::uint8_t, 6>;
@@ -110,41 +100,11 @@ class SimWlanService final : public platform::IWlanApi {
   SimWlanService& operator=(const SimWlanService&) = delete;
   ~SimWlanService() override;
 
-  // --- IWlanApi -------------------------------------------------------------------------------
-  platform::Win32Error wlanOpenHandle(platform::Dword clientVersion, void* reserved, platform::Dword* negotiatedVersion,
-                                      platform::Handle* clientHandle) override;
-  platform::Win32Error wlanCloseHandle(platform::Handle clientHandle, void* reserved) override;
-  platform::Win32Error wlanRegisterNotification(platform::Handle clientHandle, platform::Dword notifSource,
-                                                platform::Bool32 ignoreDuplicate,
-                                                platform::WlanNotificationCallbackFn callback, void* context,
-                                                void* reserved, platform::Dword* prevNotifSource) override;
-  platform::Win32Error wlanHostedNetworkInitSettings(platform::Handle clientHandle, std::uint32_t* failReason,
-                                                     void* reserved) override;
-  platform::Win32Error wlanHostedNetworkQueryProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                                      platform::Dword* dataSize, void** data, std::uint32_t* valueType,
-                                                      void* reserved) override;
-  platform::Win32Error wlanHostedNetworkSetProperty(platform::Handle clientHandle, std::uint32_t opCode,
-                                                    platform::Dword dataSize, void* data, std::uint32_t* failReason,
-                                                    void* reserved) override;
-  platform::Win32Error wlanHostedNetworkQueryStatus(platform::Handle clientHandle,
-                                                    platform::WlanHostedNetworkStatus** status,
-                                                    void* reserved) override;
-  platform::Win32Error wlanHostedNetworkSetSecondaryKey(platform::Handle clientHandle, platform::Dword keyLength,
-                                                        std::uint8_t* keyData, platform::Bool32 isPassPhrase,
-                                                        platform::Bool32 persistent, std::uint32_t* failReason,
-                                                        void* reserved) override;
-  platform::Win32Error wlanHostedNetworkQuerySecondaryKey(platform::Handle clientHandle, platform::Dword* keyLength,
-                                                          std::uint8_t** keyData, platform::Bool32* isPassPhrase,
-                                                          platform::Bool32* persistent, std::uint32_t* failReason,
-                                                          void* reserved) override;
-  platform::Win32Error wlanHostedNetworkStartUsing(platform::Handle clientHandle, std::uint32_t* failReason,
-                                                   void* reserved) override;
-  platform::Win32Error wlanHostedNetworkStopUsing(platform::Handle clientHandle, std::uint32_t* failReason,
-                                                  void* reserved) override;
-  platform::Win32Error wlanHostedNetworkForceStop(platform::Handle clientHandle, std::uint32_t* failReason,
-                                                  void* reserved) override;
-  void* wlanAllocateMemory(platform::Dword size) override;
-  void wlanFreeMemory(void* memory) override;
+  // --- IWlanApi: one override per function of the list, each defined in SimWlanService.cpp (a
+  // function without its definition there fails every link of the service, by name) ---------
+#define TETHRA_SIM_WLAN_OVERRIDE(Export, method, Result, Parameters, Arguments) Result method Parameters override;
+  TETHRA_WLAN_FUNCTIONS(TETHRA_SIM_WLAN_OVERRIDE)
+#undef TETHRA_SIM_WLAN_OVERRIDE
 
   // --- WLAN thread ------------------------------------------------------------------------------
   using Client = std::uintptr_t;
