@@ -35,7 +35,7 @@ struct SessionEnds {
 
 class CHostedNetworkSession {
  public:
-  enum class Opened { kFailed, kWaitForClose, kReady };
+  enum class Opened { Failed, WaitForClose, Ready };
 
   CHostedNetworkSession(const platform::Platform& platform, CWnd& window, CDialogState& state,
                         CControllerWindowLink& link, CDialogControls& controls, CSharingSession& sharing,
