@@ -18,7 +18,7 @@ struct Client {
     EXPECT_EQ(service.wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
     EXPECT_EQ(version, 2u);
   }
-  ~Client() { service.wlanCloseHandle(handle, nullptr); }
+  ~Client() { EXPECT_EQ(service.wlanCloseHandle(handle, nullptr), platform::kERROR_SUCCESS); }
   void listen() {
     EXPECT_EQ(service.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Client::Callback,
                                                this, nullptr, nullptr),

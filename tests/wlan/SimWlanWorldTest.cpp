@@ -29,14 +29,15 @@ TEST(SimWlanInWorldTest, DeliversOnItsThreadAfterTheCall) {
     platform::IWlanApi& api = *program.platform().wlan;
     platform::Dword version = 0;
     platform::Handle handle = nullptr;
-    api.wlanOpenHandle(2, nullptr, &version, &handle);
-    api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Observer::Callback, &observer,
-                                 nullptr, nullptr);
-    api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
+    EXPECT_EQ(api.wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
+    EXPECT_EQ(api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Observer::Callback,
+                                           &observer, nullptr, nullptr),
+              platform::kERROR_SUCCESS);
+    EXPECT_EQ(api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr), platform::kERROR_SUCCESS);
     observer.order.push_back("start returned");
     world.block([&] { return observer.order.size() == 2; });
     stopResult = api.wlanHostedNetworkStopUsing(handle, nullptr, nullptr);
-    api.wlanCloseHandle(handle, nullptr);
+    EXPECT_EQ(api.wlanCloseHandle(handle, nullptr), platform::kERROR_SUCCESS);
   });
   world.run([&] { world.waitIdle(); });
 
@@ -82,14 +83,15 @@ TEST(SimWlanInWorldTest, ACloseUnderTheLockTheCallbackWaitsForIsAMisuse) {
       platform::IWlanApi& api = *program.platform().wlan;
       platform::Dword version = 0;
       platform::Handle handle = nullptr;
-      api.wlanOpenHandle(2, nullptr, &version, &handle);
-      api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Guarded::Callback, &guarded,
-                                   nullptr, nullptr);
+      EXPECT_EQ(api.wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
+      EXPECT_EQ(api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Guarded::Callback,
+                                             &guarded, nullptr, nullptr),
+                platform::kERROR_SUCCESS);
       guarded.lock->enter();
-      api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
+      EXPECT_EQ(api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr), platform::kERROR_SUCCESS);
       world.block([&] { return guarded.entered; });  // the callback runs and waits for the lock
       if (!closeUnderLock) guarded.lock->leave();
-      api.wlanCloseHandle(handle, nullptr);
+      EXPECT_EQ(api.wlanCloseHandle(handle, nullptr), platform::kERROR_SUCCESS);
       closed = true;
       if (closeUnderLock) guarded.lock->leave();
     });

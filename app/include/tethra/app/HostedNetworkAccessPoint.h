@@ -49,7 +49,9 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
   platform::Bool32 Restart(const platform::AccessPointConfig&, bool started) override {
     return ChangeSSID(started ? 1 : 0);
   }
-  void SetKey(const std::u16string& key) override { m_Manager.SetHostedNetworkKey(key.c_str()); }
+  void SetKey(const std::u16string& key) override {
+    static_cast<void>(m_Manager.SetHostedNetworkKey(key.c_str()));  // a refused key leaves the one in force
+  }
   bool FollowsHostedNetworkRecords() const override { return true; }
   platform::HResult Stop(bool sharingStopped) override;
   void FinishForEnd() override {}  // the WLAN service undoes the program's start when it ends
