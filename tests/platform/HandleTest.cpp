@@ -29,33 +29,35 @@ class LastErrorKernel final : public test::FailingKernel {
   int closes = 0;
 };
 
+// A failing area whose close is reported to the kernel above.
+template <typename FailingArea>
+struct ClosingArea : FailingArea {
+  explicit ClosingArea(LastErrorKernel& k) : kernel(k) {}
+  LastErrorKernel& kernel;
+};
+
 struct Areas {
   LastErrorKernel kernel;
-  struct Registry final : test::FailingRegistry {
-    explicit Registry(LastErrorKernel& k) : kernel(k) {}
+  struct Registry final : ClosingArea<test::FailingRegistry> {
+    using ClosingArea::ClosingArea;
     Win32Error regCloseKey(Hkey) override { return kernel.Closed(), kCloseError; }
-    LastErrorKernel& kernel;
   } registry{kernel};
-  struct Wlan final : test::FailingWlanApi {
-    explicit Wlan(LastErrorKernel& k) : kernel(k) {}
+  struct Wlan final : ClosingArea<test::FailingWlanApi> {
+    using ClosingArea::ClosingArea;
     Win32Error wlanCloseHandle(Handle, void*) override { return kernel.Closed(), kCloseError; }
     void wlanFreeMemory(void*) override { kernel.Closed(); }
-    LastErrorKernel& kernel;
   } wlan{kernel};
-  struct Security final : test::FailingSecurity {
-    explicit Security(LastErrorKernel& k) : kernel(k) {}
+  struct Security final : ClosingArea<test::FailingSecurity> {
+    using ClosingArea::ClosingArea;
     void freeSid(Psid) override { kernel.Closed(); }
-    LastErrorKernel& kernel;
   } security{kernel};
-  struct Events final : test::FailingSystemEvents {
-    explicit Events(LastErrorKernel& k) : kernel(k) {}
+  struct Events final : ClosingArea<test::FailingSystemEvents> {
+    using ClosingArea::ClosingArea;
     bool unregisterDeviceNotification(Hdevnotify) override { return kernel.Closed(), false; }
-    LastErrorKernel& kernel;
   } events{kernel};
-  struct Sharing final : test::FailingSharing {
-    explicit Sharing(LastErrorKernel& k) : kernel(k) {}
+  struct Sharing final : ClosingArea<test::FailingSharing> {
+    using ClosingArea::ClosingArea;
     void coTaskMemFree(void*) override { kernel.Closed(); }
-    LastErrorKernel& kernel;
   } sharing{kernel};
 };
 
