@@ -23,16 +23,19 @@ sim::SimSharingConfig Three() {
 // The sharing configuration of the n-th connection (0-based) through the sharing manager.
 ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int n) {
   ComPtr<platform::INetSharingManager> manager;
-  rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
+  EXPECT_EQ(
+      rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put()),
+      platform::kS_OK);
   ComPtr<platform::INetSharingEveryConnectionCollection> collection;
-  manager->get_EnumEveryConnection(collection.put());
+  EXPECT_EQ(manager->get_EnumEveryConnection(collection.put()), platform::kS_OK);
   ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
-  collection->get__NewEnum(enumerator.put());
+  EXPECT_EQ(collection->get__NewEnum(enumerator.put()), platform::kS_OK);
   ComPtr<platform::INetConnection> connection;
   std::uint32_t fetched = 0;
-  for (int i = 0; i <= n; ++i) enumerator->Next(1, connection.put(), &fetched);
+  for (int i = 0; i <= n; ++i) EXPECT_EQ(enumerator->Next(1, connection.put(), &fetched), platform::kS_OK);
   ComPtr<platform::INetSharingConfiguration> configuration;
-  manager->get_INetSharingConfigurationForINetConnection(connection.get(), configuration.put());
+  EXPECT_EQ(manager->get_INetSharingConfigurationForINetConnection(connection.get(), configuration.put()),
+            platform::kS_OK);
   return configuration;
 }
 
@@ -66,7 +69,7 @@ std::vector<std::u16string> NamesOf(SharingRig& rig, Enumerator& enumerator) {
     std::uint32_t fetched = 0;
     if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK) return names;
     platform::NetconProperties* properties = nullptr;
-    connection->GetProperties(&properties);
+    EXPECT_EQ(connection->GetProperties(&properties), platform::kS_OK);
     names.emplace_back(properties->pszwName);
     rig.service().freeProperties(properties);
   }
@@ -75,19 +78,22 @@ std::vector<std::u16string> NamesOf(SharingRig& rig, Enumerator& enumerator) {
 // What the sharing enumeration lists now, and what the connection manager lists.
 std::vector<std::u16string> SharingList(SharingRig& rig) {
   ComPtr<platform::INetSharingManager> manager;
-  rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
+  EXPECT_EQ(
+      rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put()),
+      platform::kS_OK);
   ComPtr<platform::INetSharingEveryConnectionCollection> collection;
-  manager->get_EnumEveryConnection(collection.put());
+  EXPECT_EQ(manager->get_EnumEveryConnection(collection.put()), platform::kS_OK);
   ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
-  collection->get__NewEnum(enumerator.put());
+  EXPECT_EQ(collection->get__NewEnum(enumerator.put()), platform::kS_OK);
   return NamesOf(rig, *enumerator);
 }
 std::vector<std::u16string> FolderList(SharingRig& rig) {
   ComPtr<platform::INetConnectionManager> manager;
-  rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
-                                           platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+  EXPECT_EQ(rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
+                                                     platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put()),
+            platform::kS_OK);
   ComPtr<platform::IEnumNetConnection> enumerator;
-  manager->EnumConnections(0, enumerator.put());
+  EXPECT_EQ(manager->EnumConnections(0, enumerator.put()), platform::kS_OK);
   return NamesOf(rig, *enumerator);
 }
 
