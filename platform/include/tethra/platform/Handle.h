@@ -62,20 +62,25 @@ class UniqueResource {
   Closer m_Closer{};
 };
 
+// What every closer does around its close, in one copy (an owner's end is then a single call):
+// reads the calling thread's last error, gives the handle back, sets the error back.
+[[gnu::noinline]] inline void CloseKeepingLastError(IKernel& lastError, void (*close)(void* area, void* value),
+                                                    void* area, void* value) {
+  const Win32Error saved = lastError.getLastError();
+  close(area, value);
+  lastError.setLastError(saved);
+}
+
 // Gives a handle back to `Area` with `Close`, keeping the calling thread's last error as it
 // was: a close during cleanup never changes the error the caller is about to read, and a close
 // that fails has nothing left to do with its own.
 template <typename Area, typename T, void (*Close)(Area&, T)>
 struct AreaCloser {
+  static_assert(std::is_pointer_v<T>, "a handle is pointer-sized");
   Area* area = nullptr;
   IKernel* kernel = nullptr;  // whose last error is kept; the kernel's own closer uses `area`
 
-  void operator()(T value) const {
-    IKernel& lastError = LastErrorArea();
-    const Win32Error saved = lastError.getLastError();
-    Close(*area, value);
-    lastError.setLastError(saved);
-  }
+  void operator()(T value) const { CloseKeepingLastError(LastErrorArea(), &CloseThunk, area, value); }
 
  private:
   IKernel& LastErrorArea() const {
@@ -85,6 +90,7 @@ struct AreaCloser {
       return *kernel;
     }
   }
+  static void CloseThunk(void* owner, void* value) { Close(*static_cast<Area*>(owner), static_cast<T>(value)); }
 };
 
 // What each owner gives its handle back with. A failed close is dropped: the handle is gone
