@@ -25,8 +25,8 @@ bool CControllerWindowLink::SendStatus(platform::Hwnd from, const std::u16string
 }
 
 void CControllerWindowLink::SendNameAndKey(platform::Hwnd from, CDialogState& state) {
-  controller::WriteSettingsValue(m_Registry, u"Current Key", state.KeyToUse().Get());
-  controller::WriteSettingsValue(m_Registry, u"Current SSID", state.NameToUse().Get());
+  controller::WriteSettingsValue(m_Kernel, m_Registry, u"Current Key", state.KeyToUse().Get());
+  controller::WriteSettingsValue(m_Kernel, m_Registry, u"Current SSID", state.NameToUse().Get());
   if (m_Window == nullptr) return;
   if (!controller::SendCopyData(m_Windows, m_Window, from, controller::PELTO_MSG_SECURITY_KEY, m_CommandLine)) {
     platform::TraceLine(m_Trace, "The controller did not take the notice within %u ms.",

@@ -90,7 +90,7 @@ bool CDeviceRemoval::RegisterDeviceInterfaceGuid(platform::Hwnd window) {
   m_Registration = platform::UniqueDeviceNotification(
       m_Events.registerDeviceNotification(
           window, &filter, platform::kDEVICE_NOTIFY_WINDOW_HANDLE | platform::kDEVICE_NOTIFY_ALL_INTERFACE_CLASSES),
-      platform::DeviceNotificationCloser{&m_Events});
+      platform::DeviceNotificationCloser{&m_Events, &m_Kernel});
   return static_cast<bool>(m_Registration);
 }
 

@@ -51,7 +51,7 @@ HResult CHostedNetworkAccessPoint::Open(platform::Hwnd window, std::uint32_t max
 void CHostedNetworkAccessPoint::ReleaseNotificationSink() {
   TETHRA_CHECK_THREAD(m_DialogThread);
   if (m_Sink == nullptr) return;
-  m_Manager.RemoveNotificationSink();
+  static_cast<void>(m_Manager.RemoveNotificationSink());  // best effort: E_FAIL when none is left
   m_Sink.reset();
 }
 
@@ -75,8 +75,8 @@ HResult CHostedNetworkAccessPoint::StartWith(const std::u16string& name, const s
   }
   if (hr != platform::kS_OK) return hr;
   bool started = false;
-  m_Manager.IsHostedNetworkStarted(started);
-  if (started) m_Manager.ForceStopHostedNetwork();
+  static_cast<void>(m_Manager.IsHostedNetworkStarted(started));  // unknown counts as stopped
+  if (started) static_cast<void>(m_Manager.ForceStopHostedNetwork());  // the start reports
   return m_Manager.StartHostedNetwork();
 }
 

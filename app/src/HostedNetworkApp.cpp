@@ -10,7 +10,7 @@
 namespace tethra::app {
 
 namespace {
-// No namespace prefix: the guard lives in the current user session's namespace.
+// The common-control classes registered before the dialog is made.
 constexpr platform::Dword kICC_STANDARD_CLASSES = 0xFF;
 }  // namespace
 
@@ -19,6 +19,7 @@ bool CHostedNetworkApp::InitInstance() {
   p.windows->initCommonControlsEx(8, kICC_STANDARD_CLASSES);
   CWinApp::InitInstance();
 
+  // No namespace prefix: the guard lives in the current user session's namespace.
   platform::UniqueKernelHandle mutex(p.kernel->createMutex(true, kInstanceMutexName),
                                      platform::KernelHandleCloser{p.kernel});
   const bool otherInstance = !mutex || p.kernel->getLastError() == platform::kERROR_ALREADY_EXISTS;

@@ -10,14 +10,14 @@ namespace tethra::app {
 CHostedNetworkDlg::CHostedNetworkDlg(const platform::Platform& platform, std::u16string commandLine)
     : CDialog(*platform.windows, IDD_HOSTEDNETWORK_DIALOG),
       m_Platform(platform),
-      m_Link(*platform.windows, *platform.registry, *platform.trace, commandLine),
+      m_Link(*platform.windows, *platform.kernel, *platform.registry, *platform.trace, commandLine),
       m_Sharing(platform, m_Controls.EnableIcsCheck(), m_Controls.ConnectionCombo(),
                 {[this](const char16_t* code) { m_Session.SendMsg2Pelto(code); },
                  [this](const std::u16string& line) { m_Session.PostNotification(line); }}),
-      m_DeviceRemoval(*platform.systemEvents, commandLine),
+      m_DeviceRemoval(*platform.systemEvents, *platform.kernel, commandLine),
       m_HostedNetwork(platform),
       m_Session(platform, *this, m_State, m_Link, m_Controls, m_Sharing, m_HostedNetwork,
-                {[this] { BeginEnd(); }, [this] { FinishEnd(WatcherHandle::kClose); }}),
+                {[this] { BeginEnd(); }, [this] { FinishEnd(WatcherHandle::Close); }}),
       m_Commands(platform, m_State, m_Session) {
   m_Commands.StartActionThread();  // it waits at the gate for what OnInitDialog sets
   m_hIcon = Windows().loadIcon(IDR_MAINFRAME);
@@ -58,11 +58,11 @@ bool CHostedNetworkDlg::OnInitDialog() {
   m_Platform.systemEvents->wtsRegisterSessionNotification(m_Hwnd, platform::kNOTIFY_FOR_THIS_SESSION);
 
   switch (m_Session.Open()) {
-    case CHostedNetworkSession::Opened::kFailed:
+    case CHostedNetworkSession::Opened::Failed:
       return false;
-    case CHostedNetworkSession::Opened::kWaitForClose:  // notifications left off
+    case CHostedNetworkSession::Opened::WaitForClose:  // notifications left off
       return true;
-    case CHostedNetworkSession::Opened::kReady:
+    case CHostedNetworkSession::Opened::Ready:
       break;
   }
   m_State.TakeNotifications();
@@ -79,9 +79,10 @@ void CHostedNetworkDlg::OnClose() {
   BeginEnd();
   m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();
   m_Session.SendMsg2Pelto(u"TETHRA_CLOSING");
-  m_Session.StopHostedNetwork();  // its stopped handler does nothing now that the dialog is closing
+  // Best effort: the end goes on; its stopped handler does nothing now that the dialog is closing.
+  static_cast<void>(m_Session.StopHostedNetwork());
   m_State.StopTakingNotifications();
-  FinishEnd(WatcherHandle::kKeep);
+  FinishEnd(WatcherHandle::Keep);
 }
 
 // Every way out (OnClose here; the session's OnHostedNetworkStopped and OnHostedNetworkNotAvailable
@@ -96,7 +97,7 @@ void CHostedNetworkDlg::BeginEnd() {
 void CHostedNetworkDlg::FinishEnd(WatcherHandle watcherHandle) {
   m_HostedNetwork.ReleaseNotificationSink();
   m_Session.AccessPoint().FinishForEnd();  // whichever way out; no change is told past here
-  if (watcherHandle == WatcherHandle::kClose) m_Commands.CloseActionThreadHandle();
+  if (watcherHandle == WatcherHandle::Close) m_Commands.CloseActionThreadHandle();
   m_DeviceRemoval.UnRegisterDeviceInterfaceGuid();  // nothing to do when already unregistered
   // The base dialog's handling of the current message has no effect that outlives the process.
   Default();

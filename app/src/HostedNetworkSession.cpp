@@ -38,7 +38,7 @@ CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
   } else if (Failed(m_Sharing.InitIcs())) {
     m_State.ReportStartupFailure();
     SendMsg2Pelto(u"ICS_FAILED");
-    return Opened::kFailed;
+    return Opened::Failed;
   }
   if (const HResult hr = InitWlan(); Failed(hr)) {
     // A driver without the hosted network answers ERROR_NOT_SUPPORTED, as others report it
@@ -47,7 +47,7 @@ CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
     if (hr != platform::HResultFromWin32(platform::kERROR_NOT_SUPPORTED) || !m_StandIn.Wanted()) {
       m_State.ReportStartupFailure();
       SendMsg2Pelto(u"INIT_WLAN_FAILED");
-      return Opened::kFailed;
+      return Opened::Failed;
     }
     Trace("The hosted network is not supported here; the mobile hotspot stands in.");
   }
@@ -55,12 +55,12 @@ CHostedNetworkSession::Opened CHostedNetworkSession::Open() {
   if (m_Sharing.Usable()) {
     GetIcsInfo();
     // The connection to share is missing: wait to be closed, with notifications left off.
-    if (m_State.Closing()) return Opened::kWaitForClose;
+    if (m_State.Closing()) return Opened::WaitForClose;
   }
   m_Controls.ShowStartButton(m_State.Started());
   m_Controls.EnableEntry(true);
   m_State.NoteStarted(false);  // EnableSharing reads the true state again
-  return Opened::kReady;
+  return Opened::Ready;
 }
 
 HResult CHostedNetworkSession::InitWlan() {
@@ -80,7 +80,7 @@ void CHostedNetworkSession::GetHostedNetworkInfo() {
   std::u16string key;
   if (manager.GetHostedNetworkKey(key) != platform::kS_OK) return;
   m_State.KeyInForce().Set(key);
-  manager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
+  static_cast<void>(manager.GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid));  // always S_OK
   bool started = false;
   if (manager.IsHostedNetworkStarted(started) != platform::kS_OK) return;
   ShowNameAndKey(&name, &key);
@@ -109,7 +109,7 @@ void CHostedNetworkSession::EnableSharing() {
     if (RunMobileHotspotInstead()) return;
     m_State.ReportStartupFailure();
     SendMsg2Pelto(u"SOFTAP_NOT_SUPPORTED");
-    m_Sharing.DisableEnableConnections(m_HostedNetworkGuid);
+    static_cast<void>(m_Sharing.DisableEnableConnections(m_HostedNetworkGuid));  // best effort: closing
     m_Window.PostMessage(platform::kWM_CLOSE, 0, 0);
     return;
   }
@@ -119,7 +119,7 @@ void CHostedNetworkSession::EnableSharing() {
   }
   if (!CheckValidSSIDKeyLen()) return;
   bool started = false;
-  m_HostedNetwork.Manager().IsHostedNetworkStarted(started);
+  static_cast<void>(m_HostedNetwork.Manager().IsHostedNetworkStarted(started));  // unknown counts as stopped
   m_State.NoteStarted(started);
   if (started) {
     OnHostedNetworkStarted();
@@ -232,7 +232,7 @@ void CHostedNetworkSession::OnHostedNetworkStarted(bool announce) {
   TETHRA_CHECK_THREAD(m_Thread);
   PostNotification(u"Started using hosted Network.");
   m_State.NoteStarted(true);
-  m_HostedNetwork.Manager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid);
+  static_cast<void>(m_HostedNetwork.Manager().GetHostedNetworkInterfaceGuid(m_HostedNetworkGuid));  // always S_OK
   m_Controls.ShowStartButton(true);
   m_Controls.EnableStart(true);
   m_Controls.EnableEntry(false);

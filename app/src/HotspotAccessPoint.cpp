@@ -76,7 +76,7 @@ void CHotspotAccessPoint::NoteOutcome(const wlan::HotspotOutcome& outcome) {
 void CHotspotAccessPoint::ReadBack() {
   TETHRA_CHECK_THREAD(m_DialogThread);
   platform::TetheringState state = platform::TetheringState::Unknown;
-  ReadState(state);
+  static_cast<void>(ReadState(state));  // unread stays Unknown
   std::u16string name;
   HResult hr = platform::kS_OK;
   if (m_RanSession) {

@@ -16,8 +16,8 @@ constexpr char16_t kUseMobileHotspot[] = u"UseMobileHotspot";
 
 bool CHotspotStandIn::Wanted() const {
   platform::Dword useHotspot = 0;
-  return controller::ReadMachineDword(*m_Platform.registry, controller::kSettingsKeyPath, kUseMobileHotspot,
-                                      useHotspot) &&
+  return controller::ReadMachineDword(*m_Platform.kernel, *m_Platform.registry, controller::kSettingsKeyPath,
+                                      kUseMobileHotspot, useHotspot) &&
          useHotspot == 1;
 }
 

@@ -46,7 +46,7 @@ bool CSharingSession::ReadPolicy() {
 platform::Bool32 CSharingSession::IsUserAdmin() {
   platform::ISecurity* security = m_Platform.security;
   const platform::SidIdentifierAuthority ntAuthority{{0, 0, 0, 0, 0, 5}};
-  platform::UniqueSid administrators(platform::SidCloser{security});
+  platform::UniqueSid administrators(platform::SidCloser{security, m_Platform.kernel});
   if (!security->allocateAndInitializeSid(ntAuthority, 2, platform::kSECURITY_BUILTIN_DOMAIN_RID,
                                           platform::kDOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                           administrators.put())) {
@@ -60,7 +60,7 @@ platform::Bool32 CSharingSession::IsUserAdmin() {
 
 bool CSharingSession::IsICSAllowed() {
   platform::IRegistry& registry = *m_Platform.registry;
-  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry, m_Platform.kernel});
   if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, app::kSharingPolicyKeyPath, 0, platform::kKEY_READ,
                             key.put()) != platform::kERROR_SUCCESS) {
     key.release();  // a failed call returns no key
@@ -144,8 +144,8 @@ bool CSharingSession::UpdateIcsConnectionList(bool started, const Guid& hostedGu
   while (pos != nullptr) {
     CIcsConnectionInfo* info = m_Connections.GetNext(pos);
     if (m_ShareConnection.empty()) {
-      controller::ReadMachineValue(*m_Platform.registry, controller::kSettingsKeyPath, u"ShareConnection",
-                                   m_ShareConnection);
+      controller::ReadMachineValue(*m_Platform.kernel, *m_Platform.registry, controller::kSettingsKeyPath,
+                                   u"ShareConnection", m_ShareConnection);
     }
     const bool offer =
         info->m_bSupported && info->m_Guid != hostedGuid && info->m_strDeviceName == m_ShareConnection;
@@ -165,7 +165,7 @@ bool CSharingSession::RefreshOnce() {
   TETHRA_CHECK_THREAD(m_Thread);
   if (!Usable() || m_Refreshed) return false;
   m_Refreshed = true;
-  if (m_Manager != nullptr) m_Manager->ResetIcsManager();
+  if (m_Manager != nullptr) static_cast<void>(m_Manager->ResetIcsManager());  // best effort: then no records
   return true;
 }
 
@@ -229,7 +229,8 @@ bool CSharingSession::StopIcsIfNeeded() {
 }
 
 HResult CSharingSession::DisableEnableConnections(const Guid& hostedGuid) {
-  const HResult hr = ics::ResetHostedNetworkConnection(*m_Platform.sharing, *m_Platform.com, hostedGuid);
+  const HResult hr =
+      ics::ResetHostedNetworkConnection(*m_Platform.kernel, *m_Platform.sharing, *m_Platform.com, hostedGuid);
   // 0x800704D5: the connection refused the reconnect for now; nothing to report.
   if (platform::Failed(hr) && hr != platform::HResultFromWin32(kERROR_RETRY)) {
     platform::TraceLine(*m_Platform.trace, "Could not enable or disable connection (0x%08x)", platform::Raw(hr));

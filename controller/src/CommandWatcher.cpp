@@ -28,9 +28,9 @@ bool Contains(std::u16string_view lowered, std::u16string_view word) {
 
 Command ParseAction(std::u16string_view action) {
   const std::u16string lowered = base::ToLowerAscii(action);
-  if (Contains(lowered, u"close")) return Command::kClose;
-  if (Contains(lowered, u"ssid")) return Command::kSsid;
-  return Command::kNone;
+  if (Contains(lowered, u"close")) return Command::Close;
+  if (Contains(lowered, u"ssid")) return Command::Ssid;
+  return Command::None;
 }
 
 void WatchCommands(platform::IKernel& kernel, platform::IRegistry& registry, std::atomic<platform::Handle>& event,
@@ -38,7 +38,7 @@ void WatchCommands(platform::IKernel& kernel, platform::IRegistry& registry, std
   const platform::Handle wakeUp = kernel.createEvent(false, false);
   event = wakeUp;
 
-  const platform::UniqueRegKey key = CreateSettingsKey(registry);
+  const platform::UniqueRegKey key = CreateSettingsKey(kernel, registry);
   if (!key) return;
   if (!WriteEmptyAction(registry, key.get())) return;
 
@@ -47,7 +47,9 @@ void WatchCommands(platform::IKernel& kernel, platform::IRegistry& registry, std
   // watcher once more; none falls between a read and the next arming. The watcher's own
   // emptying costs one more wake-up that finds nothing to do.
   auto arm = [&registry, &key, wakeUp] {
-    registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, wakeUp, true);
+    // Best effort: an arming that fails leaves the watcher to the close, which still wakes it.
+    static_cast<void>(
+        registry.regNotifyChangeKeyValue(key.get(), false, platform::kREG_NOTIFY_CHANGE_LAST_SET, wakeUp, true));
   };
   arm();
   for (;;) {
@@ -59,11 +61,11 @@ void WatchCommands(platform::IKernel& kernel, platform::IRegistry& registry, std
     std::u16string action;
     ReadTextValue(registry, key.get(), kActionValue, action);
     const Command command = ParseAction(action);
-    if (command == Command::kClose) {
+    if (command == Command::Close) {
       handlers.close();
       break;
     }
-    if (command != Command::kSsid) continue;
+    if (command != Command::Ssid) continue;
     const bool emptied = WriteEmptyAction(registry, key.get());
     handlers.ssid(key.get());
     if (!emptied) {

@@ -25,8 +25,9 @@ bool ReadTextValue(platform::IRegistry& registry, platform::Hkey key, const std:
 }
 
 namespace {
-platform::UniqueRegKey OpenMachineKey(platform::IRegistry& registry, const std::u16string& subKey) {
-  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
+platform::UniqueRegKey OpenMachineKey(platform::IKernel& kernel, platform::IRegistry& registry,
+                                      const std::u16string& subKey) {
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry, &kernel});
   if (registry.regOpenKeyEx(platform::kHKEY_LOCAL_MACHINE, subKey.c_str(), 0,
                             platform::kKEY_READ | platform::kKEY_WOW64_32KEY, key.put()) != platform::kERROR_SUCCESS) {
     key.release();  // a failed call returns no key
@@ -35,15 +36,15 @@ platform::UniqueRegKey OpenMachineKey(platform::IRegistry& registry, const std::
 }
 }  // namespace
 
-bool ReadMachineValue(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
-                      std::u16string& out) {
-  const platform::UniqueRegKey key = OpenMachineKey(registry, subKey);
+bool ReadMachineValue(platform::IKernel& kernel, platform::IRegistry& registry, const std::u16string& subKey,
+                      const std::u16string& name, std::u16string& out) {
+  const platform::UniqueRegKey key = OpenMachineKey(kernel, registry, subKey);
   return key && ReadTextValue(registry, key.get(), name, out);
 }
 
-bool ReadMachineDword(platform::IRegistry& registry, const std::u16string& subKey, const std::u16string& name,
-                      Dword& out) {
-  const platform::UniqueRegKey key = OpenMachineKey(registry, subKey);
+bool ReadMachineDword(platform::IKernel& kernel, platform::IRegistry& registry, const std::u16string& subKey,
+                      const std::u16string& name, Dword& out) {
+  const platform::UniqueRegKey key = OpenMachineKey(kernel, registry, subKey);
   if (!key) return false;
   Dword value = 0;
   Dword size = sizeof value;
@@ -56,8 +57,9 @@ bool ReadMachineDword(platform::IRegistry& registry, const std::u16string& subKe
   return true;
 }
 
-bool WriteSettingsValue(platform::IRegistry& registry, const std::u16string& name, const std::u16string& value) {
-  const platform::UniqueRegKey key = CreateSettingsKey(registry);
+bool WriteSettingsValue(platform::IKernel& kernel, platform::IRegistry& registry, const std::u16string& name,
+                        const std::u16string& value) {
+  const platform::UniqueRegKey key = CreateSettingsKey(kernel, registry);
   if (!key) return false;
   const Dword bytes = static_cast<Dword>((value.size() + 1) * sizeof(char16_t));
   return registry.regSetValueEx(key.get(), name.c_str(), platform::kREG_SZ,

@@ -14,14 +14,13 @@ namespace {
 constexpr char16_t kVirtualMiniport[] = u"Microsoft Virtual WiFi Miniport Adapter";
 
 // The connection manager's records are COM memory, freed field by field.
-struct TaskMemPropertiesCloser {
-  platform::ISharing* sharing = nullptr;
-  void operator()(platform::NetconProperties* record) const {
-    sharing->coTaskMemFree(record->pszwName);
-    sharing->coTaskMemFree(record->pszwDeviceName);
-    sharing->coTaskMemFree(record);
-  }
-};
+void FreeTaskMemProperties(platform::ISharing& sharing, platform::NetconProperties* record) {
+  sharing.coTaskMemFree(record->pszwName);
+  sharing.coTaskMemFree(record->pszwDeviceName);
+  sharing.coTaskMemFree(record);
+}
+using TaskMemPropertiesCloser =
+    platform::AreaCloser<platform::ISharing, platform::NetconProperties*, &FreeTaskMemProperties>;
 using UniqueTaskMemProperties = platform::UniqueResource<platform::NetconProperties*, TaskMemPropertiesCloser>;
 
 void DebugLine(platform::ISharing& sharing, std::u16string_view prefix, const char16_t* text) {
@@ -31,9 +30,10 @@ void DebugLine(platform::ISharing& sharing, std::u16string_view prefix, const ch
   sharing.outputDebugString(line.c_str());
 }
 
-void ShowConnection(platform::ISharing& sharing, const platform::NetconProperties& properties) {
+void ShowConnection(platform::IKernel& kernel, platform::ISharing& sharing,
+                    const platform::NetconProperties& properties) {
   DebugLine(sharing, u"* ", properties.pszwName);
-  platform::UniqueTaskMemPtr<char16_t> guidText(platform::TaskMemCloser{&sharing});
+  platform::UniqueTaskMemPtr<char16_t> guidText(platform::TaskMemCloser{&sharing, &kernel});
   if (platform::Succeeded(sharing.stringFromClsid(properties.guidId, guidText.put()))) {
     DebugLine(sharing, u"** GUID:", guidText.get());
   }
@@ -43,8 +43,8 @@ bool IsVirtualMiniport(const platform::NetconProperties& properties) {
   return properties.pszwDeviceName != nullptr && std::u16string_view(properties.pszwDeviceName) == kVirtualMiniport;
 }
 
-platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNetConnection& enumerator,
-                                  const platform::Guid& hostedNetworkGuid) {
+platform::HResult WalkConnections(platform::IKernel& kernel, platform::ISharing& sharing,
+                                  platform::IEnumNetConnection& enumerator, const platform::Guid& hostedNetworkGuid) {
   platform::HResult status = platform::HResultFromWin32(platform::kERROR_FILE_NOT_FOUND);
   for (;;) {
     platform::ComPtr<platform::INetConnection> connection;
@@ -52,15 +52,15 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
     const platform::HResult next = enumerator.Next(1, connection.put(), &fetched);
     if (next != platform::kS_OK) return status;
     if (!connection) return platform::kE_UNEXPECTED;  // an element reported but not given
-    UniqueTaskMemProperties properties(TaskMemPropertiesCloser{&sharing});
+    UniqueTaskMemProperties properties(TaskMemPropertiesCloser{&sharing, &kernel});
     const platform::HResult hr = connection->GetProperties(properties.put());
     TETHRA_RETURN_IF_FAILED(hr);
     if (hr != platform::kS_OK || properties.get() == nullptr) continue;
-    ShowConnection(sharing, *properties.get());
+    ShowConnection(kernel, sharing, *properties.get());
     platform::Guid target = hostedNetworkGuid;
     if (target.isZero() && IsVirtualMiniport(*properties.get())) target = properties.get()->guidId;
     if (properties.get()->guidId == target) {
-      connection->Disconnect();
+      static_cast<void>(connection->Disconnect());  // the reconnect's result is what counts
       status = connection->Connect();
     }
   }
@@ -68,8 +68,8 @@ platform::HResult WalkConnections(platform::ISharing& sharing, platform::IEnumNe
 
 }  // namespace
 
-platform::HResult ResetHostedNetworkConnection(platform::ISharing& sharing, platform::IComRuntime& com,
-                                               const platform::Guid& target) {
+platform::HResult ResetHostedNetworkConnection(platform::IKernel& kernel, platform::ISharing& sharing,
+                                               platform::IComRuntime& com, const platform::Guid& target) {
   // Declared first: every interface below is given up before COM is uninitialised.
   const platform::ComApartment apartment(&com, com.coInitialize());
   platform::ComPtr<platform::INetConnectionManager> manager;
@@ -81,7 +81,7 @@ platform::HResult ResetHostedNetworkConnection(platform::ISharing& sharing, plat
     platform::ComPtr<platform::IEnumNetConnection> enumerator;
     status = manager->EnumConnections(0, enumerator.put());
     if (platform::Succeeded(status) && !enumerator) status = platform::kE_UNEXPECTED;
-    if (platform::Succeeded(status)) status = WalkConnections(sharing, *enumerator.get(), target);
+    if (platform::Succeeded(status)) status = WalkConnections(kernel, sharing, *enumerator.get(), target);
   }
   return status;
 }

@@ -51,7 +51,7 @@ platform::HResult CIcsConnection::DisableSharing() {
   TETHRA_RETURN_IF_FAILED(hr);
   if (!m_bSharingEnabled) return platform::kS_FALSE;
   TETHRA_RETURN_IF_FAILED(hr = m_pNetSharingConfiguration->DisableSharing());
-  RefreshSharingEnabled();
+  static_cast<void>(RefreshSharingEnabled());  // the switch is done; a failed read keeps the last state
   return hr;
 }
 
@@ -59,7 +59,7 @@ platform::HResult CIcsConnection::EnableAs(std::int32_t type) {
   platform::HResult hr = DisableSharing();
   TETHRA_RETURN_IF_FAILED(hr);
   TETHRA_RETURN_IF_FAILED(hr = m_pNetSharingConfiguration->EnableSharing(type));
-  RefreshSharingEnabled();
+  static_cast<void>(RefreshSharingEnabled());  // the switch is done; a failed read keeps the last state
   return hr;
 }
 

@@ -8,12 +8,12 @@ std::u16string TextOf(const char16_t* text) { return text != nullptr ? std::u16s
 }  // namespace
 
 CIcsConnectionInfo::CIcsConnectionInfo(const CIcsConnection& connection)
-    : m_Guid(connection.m_Properties.record.guidId),
-      m_strName(TextOf(connection.m_Properties.record.pszwName)),
-      m_strDeviceName(TextOf(connection.m_Properties.record.pszwDeviceName)),
-      m_bSharingEnabled(connection.m_bSharingEnabled),
-      m_bPublic(connection.m_bPublic),
-      m_bPrivate(connection.m_bPrivate),
-      m_bSupported(connection.m_bSupported) {}
+    : m_Guid(connection.Properties().guidId),
+      m_strName(TextOf(connection.Properties().pszwName)),
+      m_strDeviceName(TextOf(connection.Properties().pszwDeviceName)),
+      m_bSharingEnabled(connection.IsSharingEnabled()),
+      m_bPublic(connection.IsPublic()),
+      m_bPrivate(connection.IsPrivate()),
+      m_bSupported(connection.IsSupported()) {}
 
 }  // namespace tethra::ics

@@ -28,10 +28,10 @@ platform::HResult CIcsManager::EnableIcs(const platform::Guid& publicGuid, const
   TETHRA_RETURN_IF_FAILED(hr = GetIndexByGuid(&privateGuid, privateIndex));
   CIcsConnection& publicSide = m_pConnections[publicIndex];
   CIcsConnection& privateSide = m_pConnections[privateIndex];
-  publicSide.RefreshSharingEnabled();
-  privateSide.RefreshSharingEnabled();
-  if (publicSide.m_bSharingEnabled && publicSide.m_bPublic && privateSide.m_bSharingEnabled &&
-      privateSide.m_bPrivate) {
+  static_cast<void>(publicSide.RefreshSharingEnabled());  // a failed read only means sharing is switched again
+  static_cast<void>(privateSide.RefreshSharingEnabled());  // a failed read only means sharing is switched again
+  if (publicSide.IsSharingEnabled() && publicSide.IsPublic() && privateSide.IsSharingEnabled() &&
+      privateSide.IsPrivate()) {
     return platform::kS_OK;  // already shared this way: leave the platform alone
   }
   DisableIcsOnAll();
@@ -43,11 +43,9 @@ void CIcsManager::DisableIcsOnAll() {
   TETHRA_CHECK_THREAD(m_Thread);
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
     CIcsConnection& connection = m_pConnections[i];
-    if (!connection.IsSupported()) continue;
-    if (platform::Failed(connection.RefreshSharingEnabled()) || !connection.m_bSharingEnabled) continue;
-    if (platform::Succeeded(connection.m_pNetSharingConfiguration->DisableSharing())) {
-      connection.RefreshSharingEnabled();
-    }
+    // The record's own switch makes the same calls (read, switch off, read again), and
+    // its result is dropped: one connection that stays shared does not stop the others.
+    if (connection.IsSupported()) static_cast<void>(connection.DisableSharing());  // best effort: the others go on
   }
 }
 
@@ -68,10 +66,10 @@ void CIcsManager::CacheICSIntfIndex() {
   for (std::int32_t i = 0; i < m_lNumConns; ++i) {
     CIcsConnection& connection = m_pConnections[i];
     if (!connection.IsSupported()) continue;
-    connection.RefreshSharingEnabled();
-    if (!connection.m_bSharingEnabled) continue;
-    if (connection.m_bPublic) m_CachedPublic = connection.m_Properties.record.guidId;
-    if (connection.m_bPrivate) m_CachedPrivate = connection.m_Properties.record.guidId;
+    static_cast<void>(connection.RefreshSharingEnabled());  // best effort: a failed read keeps the last state
+    if (!connection.IsSharingEnabled()) continue;
+    if (connection.IsPublic()) m_CachedPublic = connection.Properties().guidId;
+    if (connection.IsPrivate()) m_CachedPrivate = connection.Properties().guidId;
   }
 }
 
@@ -84,8 +82,8 @@ void CIcsManager::RestoreICSIntf() {
   std::int32_t privateIndex = -1;
   if (m_CachedPublic && m_CachedPrivate && platform::Succeeded(GetIndexByGuid(&*m_CachedPublic, publicIndex)) &&
       platform::Succeeded(GetIndexByGuid(&*m_CachedPrivate, privateIndex))) {
-    m_pConnections[publicIndex].EnableAsPublic();
-    m_pConnections[privateIndex].EnableAsPrivate();
+    static_cast<void>(m_pConnections[publicIndex].EnableAsPublic());  // best effort: the end goes on
+    static_cast<void>(m_pConnections[privateIndex].EnableAsPrivate());  // best effort: the end goes on
   }
   m_CachedPublic.reset();
   m_CachedPrivate.reset();

@@ -33,7 +33,8 @@ TEST(NameAndKeyNoticeTest, SendsTheNameAndKeyInUseWhereThoseInForceDiffer) {
   for (const NoticeCase& c : cases) {
     sim::World world{sim::World::Options{}};
     const platform::Platform& p = world.createProcess("tethra", true).platform();
-    CControllerWindowLink link(*p.windows, *p.registry, *p.trace, u"/ShareLAN");  // no window found: settings only
+    // No window found: settings only.
+    CControllerWindowLink link(*p.windows, *p.kernel, *p.registry, *p.trace, u"/ShareLAN");
     CDialogState state;
     state.NameInForce().Set(c.nameInForce);
     state.KeyInForce().Set(c.keyInForce);

@@ -8,14 +8,14 @@ namespace tethra::controller {
 namespace {
 
 TEST(ParseActionTest, FindsTheWordAnywhereInAnyCaseAndCloseWins) {
-  EXPECT_EQ(ParseAction(u"close"), Command::kClose);
-  EXPECT_EQ(ParseAction(u"Please CLOSE now"), Command::kClose);
-  EXPECT_EQ(ParseAction(u"SSID"), Command::kSsid);
-  EXPECT_EQ(ParseAction(u"change-ssid"), Command::kSsid);
-  EXPECT_EQ(ParseAction(u"ssid, then close"), Command::kClose);
-  EXPECT_EQ(ParseAction(u""), Command::kNone);
-  EXPECT_EQ(ParseAction(u"clos ssi"), Command::kNone);
-  EXPECT_EQ(ParseAction(u"\u0130SSID"), Command::kSsid);  // non-ASCII letters are left alone
+  EXPECT_EQ(ParseAction(u"close"), Command::Close);
+  EXPECT_EQ(ParseAction(u"Please CLOSE now"), Command::Close);
+  EXPECT_EQ(ParseAction(u"SSID"), Command::Ssid);
+  EXPECT_EQ(ParseAction(u"change-ssid"), Command::Ssid);
+  EXPECT_EQ(ParseAction(u"ssid, then close"), Command::Close);
+  EXPECT_EQ(ParseAction(u""), Command::None);
+  EXPECT_EQ(ParseAction(u"clos ssi"), Command::None);
+  EXPECT_EQ(ParseAction(u"\u0130SSID"), Command::Ssid);  // non-ASCII letters are left alone
 }
 
 // The settings key cannot be opened: the watcher publishes its event and ends at once, without

@@ -22,7 +22,7 @@ sim::SimSharingConfig FourConnections() {
 
 TEST(ConnectionResetTest, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(4)), platform::kS_OK);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), test::Gid(4)), platform::kS_OK);
   EXPECT_EQ(rig.events(),
             (std::vector<std::string>{"connection \"Other\" disconnected", "connection \"Other\" connected"}));
   EXPECT_EQ(rig.calls("properties"), 4u);
@@ -34,14 +34,15 @@ TEST(ConnectionResetTest, AKnownGuidResetsOnlyThatConnectionButEveryOneIsVisited
 
 TEST(ConnectionResetTest, NoMatchingConnectionIsFileNotFound) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(9)), platform::HResult{0x80070002u});
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), test::Gid(9)),
+            platform::HResult{0x80070002u});
   EXPECT_TRUE(rig.events().empty());
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
 
 TEST(ConnectionResetTest, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
   SharingRig rig(FourConnections());
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), platform::Guid{}), platform::kS_OK);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), platform::Guid{}), platform::kS_OK);
   EXPECT_EQ(rig.events(),
             (std::vector<std::string>{"connection \"Hosted\" disconnected", "connection \"Hosted\" connected",
                                       "connection \"Hosted 2\" disconnected", "connection \"Hosted 2\" connected"}));
@@ -50,10 +51,10 @@ TEST(ConnectionResetTest, AnAllZeroGuidResetsEveryVirtualMiniportConnection) {
 TEST(ConnectionResetTest, TheLastConnectsResultIsReturnedAndAFailedReadEndsTheWalk) {
   SharingRig rig(FourConnections());
   rig.fail("connect", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), test::Gid(2)), test::kFail);
 
   rig.fail("properties", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), test::Gid(2)), test::kFail);
   EXPECT_EQ(rig.calls("disconnect"), 1u);  // only the first walk got that far
   EXPECT_EQ(rig.service().leftOverText(), "");
 }
@@ -62,11 +63,11 @@ TEST(ConnectionResetTest, ComIsUndoneOnlyWhenThisCallInitialisedIt) {
   SharingRig rig(FourConnections());
   rig.com().answer = platform::kRPC_E_CHANGED_MODE;  // the thread already is in the other apartment
   rig.fail("create-connections", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), test::Gid(2)), test::kFail);
   EXPECT_EQ(rig.com().uninitialised, 0);
   rig.com().answer = platform::kS_FALSE;
   rig.fail("enum-connections", test::kFail, 1);
-  EXPECT_EQ(ResetHostedNetworkConnection(rig.service(), rig.com(), test::Gid(2)), test::kFail);
+  EXPECT_EQ(ResetHostedNetworkConnection(rig.kernel(), rig.service(), rig.com(), test::Gid(2)), test::kFail);
   EXPECT_EQ(rig.com().uninitialised, 1);
   EXPECT_EQ(rig.service().references(), 0);
 }

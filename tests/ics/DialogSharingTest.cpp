@@ -125,7 +125,7 @@ TEST(DialogSharingTest, ARefreshOfTheComboBoxGivesBackTheReferenceOfEveryEntryIt
     if (entriesBefore < 1) return;
     auto* old = Entry(d, 0);
     old->AddRef();  // the test's own, so the count can be read after the refresh
-    d.Sharing().Manager()->ResetIcsManager();
+    static_cast<void>(d.Sharing().Manager()->ResetIcsManager());  // the refreshed list is what is looked at
     // The combo box follows the list only during initialisation; the list's reference on the
     // old snapshot goes here.
     ReadConnections(d, true);

@@ -2,6 +2,7 @@
 // and the snapshot made from it.
 #include <gtest/gtest.h>
 
+#include "IcsRecordAccess.h"
 #include "SharingRig.h"
 #include "tethra/ics/IcsConnectionInfo.h"
 #include "tethra/ics/IcsManager.h"
@@ -11,6 +12,7 @@ namespace tethra::ics {
 namespace {
 
 using sim::SimSharingRole;
+using test::IcsRecordAccess;
 using test::SharingRig;
 
 // A sharing configuration that answers whatever the test sets, for values the service never
@@ -48,7 +50,7 @@ class IcsConnectionTest : public ::testing::Test {
                           test::Connection(2, u"Hosted", u"Virtual")};
     return config;
   }
-  CIcsConnection& record(int i) { return manager.m_pConnections[i]; }
+  CIcsConnection& record(int i) { return IcsRecordAccess::Record(manager, i); }
 
   SharingRig rig;
   CIcsManager manager{rig.service(), rig.trace()};
@@ -56,25 +58,25 @@ class IcsConnectionTest : public ::testing::Test {
 
 TEST_F(IcsConnectionTest, ABoundRecordCannotBeBoundAgainAndNullArgumentsAreRefused) {
   const std::uint64_t propertiesBefore = rig.calls("properties");
-  EXPECT_EQ(record(0).InitIcsConnection(&manager, record(1).m_pNetConnection.get(), 5), platform::kE_UNEXPECTED);
-  EXPECT_EQ(record(0).m_lIndex, 0);
+  EXPECT_EQ(record(0).InitIcsConnection(&manager, record(1).NetConnection(), 5), platform::kE_UNEXPECTED);
+  EXPECT_EQ(record(0).Index(), 0);
   const platform::Guid first = test::Gid(1);
   EXPECT_TRUE(record(0).IsMatch(&first));
   EXPECT_EQ(rig.calls("properties"), propertiesBefore);
 
   CIcsConnection fresh;
-  EXPECT_EQ(fresh.InitIcsConnection(nullptr, record(1).m_pNetConnection.get(), 0), platform::kE_INVALIDARG);
+  EXPECT_EQ(fresh.InitIcsConnection(nullptr, record(1).NetConnection(), 0), platform::kE_INVALIDARG);
   EXPECT_EQ(fresh.InitIcsConnection(&manager, nullptr, 0), platform::kE_INVALIDARG);
-  EXPECT_EQ(fresh.m_pManager, nullptr);
+  EXPECT_EQ(fresh.Manager(), nullptr);
 }
 
 TEST_F(IcsConnectionTest, AFailedStepLeavesTheRecordBoundButNotSupported) {
   rig.fail("configuration", test::kFail, 1);
   CIcsConnection fresh;
-  EXPECT_EQ(fresh.InitIcsConnection(&manager, record(1).m_pNetConnection.get(), 1), test::kFail);
-  EXPECT_EQ(fresh.m_pManager, &manager);
+  EXPECT_EQ(fresh.InitIcsConnection(&manager, record(1).NetConnection(), 1), test::kFail);
+  EXPECT_EQ(fresh.Manager(), &manager);
   EXPECT_FALSE(fresh.IsSupported());
-  EXPECT_EQ(std::u16string(fresh.m_Properties.record.pszwName), u"Hosted");
+  EXPECT_EQ(std::u16string(fresh.Properties().pszwName), u"Hosted");
   EXPECT_EQ(rig.service().outstandingRecords(), 0u);  // the platform's record went back
 }
 
@@ -90,7 +92,7 @@ TEST_F(IcsConnectionTest, ASideIsAlwaysSwitchedOffBeforeItIsSwitchedOnAgain) {
   EXPECT_EQ(rig.callsSinceMark(),
             (std::vector<std::string>{"sharing-enabled", "sharing-type", "disable", "sharing-enabled",
                                       "enable-public", "sharing-enabled", "sharing-type"}));
-  EXPECT_TRUE(record(0).m_bPublic);
+  EXPECT_TRUE(record(0).IsPublic());
   EXPECT_EQ(rig.events(), (std::vector<std::string>{"sharing \"Ethernet\" off", "sharing \"Ethernet\" public"}));
 }
 
@@ -98,38 +100,38 @@ TEST_F(IcsConnectionTest, FailuresKeepTheLastStateThatWasRead) {
   ASSERT_EQ(record(0).RefreshSharingEnabled(), platform::kS_OK);
   rig.fail("sharing-enabled", test::kFail, 1);
   EXPECT_EQ(record(0).RefreshSharingEnabled(), test::kFail);
-  EXPECT_TRUE(record(0).m_bSharingEnabled && record(0).m_bPublic);
+  EXPECT_TRUE(record(0).IsSharingEnabled() && record(0).IsPublic());
   rig.fail("sharing-type", test::kFail, 1);
   EXPECT_EQ(record(0).RefreshSharingEnabled(), test::kFail);
-  EXPECT_TRUE(record(0).m_bSharingEnabled);
-  EXPECT_FALSE(record(0).m_bPublic || record(0).m_bPrivate);
+  EXPECT_TRUE(record(0).IsSharingEnabled());
+  EXPECT_FALSE(record(0).IsPublic() || record(0).IsPrivate());
   rig.fail("enable-private", test::kFail, 1);
   EXPECT_EQ(record(1).EnableAsPrivate(), test::kFail);
-  EXPECT_FALSE(record(1).m_bSharingEnabled);
+  EXPECT_FALSE(record(1).IsSharingEnabled());
 }
 
 TEST(IcsConnectionValuesTest, OnlyVariantTrueIsEnabledAndOnlyTypesZeroAndOneAreSides) {
   OddConfiguration odd;
   CIcsConnection record;
-  record.m_pNetSharingConfiguration.copyFrom(&odd);
+  IcsRecordAccess::Configuration(record).copyFrom(&odd);
   odd.enabled = 1;
   EXPECT_EQ(record.RefreshSharingEnabled(), platform::kS_OK);
-  EXPECT_FALSE(record.m_bSharingEnabled);
+  EXPECT_FALSE(record.IsSharingEnabled());
   odd.enabled = platform::kVARIANT_TRUE;
   odd.type = 2;
   EXPECT_EQ(record.RefreshSharingEnabled(), platform::kS_OK);
-  EXPECT_TRUE(record.m_bSharingEnabled);
-  EXPECT_FALSE(record.m_bPublic || record.m_bPrivate);
+  EXPECT_TRUE(record.IsSharingEnabled());
+  EXPECT_FALSE(record.IsPublic() || record.IsPrivate());
   odd.type = 1;
-  record.RefreshSharingEnabled();
-  EXPECT_TRUE(record.m_bPrivate && !record.m_bPublic);
-  record.m_pNetSharingConfiguration.reset();
+  EXPECT_EQ(record.RefreshSharingEnabled(), platform::kS_OK);
+  EXPECT_TRUE(record.IsPrivate() && !record.IsPublic());
+  IcsRecordAccess::Configuration(record).reset();
   EXPECT_EQ(odd.refs, 0u);
 }
 
 TEST(IcsConnectionMatchTest, ComparesAllSixteenBytesAndRefusesNull) {
   CIcsConnection record;
-  record.m_Properties.record.guidId = test::Gid(4);
+  IcsRecordAccess::SetGuid(record, test::Gid(4));
   EXPECT_FALSE(record.IsMatch(nullptr));
   const platform::Guid same = test::Gid(4);
   EXPECT_TRUE(record.IsMatch(&same));
@@ -144,9 +146,8 @@ TEST(IcsConnectionMatchTest, ComparesAllSixteenBytesAndRefusesNull) {
 
 TEST(IcsConnectionSnapshotTest, CopiesTheRecordAsItStandsWithEmptyTextsForNullNames) {
   CIcsConnection record;
-  record.m_Properties.record.guidId = test::Gid(6);
-  record.m_bSharingEnabled = true;
-  record.m_bPrivate = true;
+  IcsRecordAccess::SetGuid(record, test::Gid(6));
+  IcsRecordAccess::SetSharing(record, true, true);
   auto* info = new CIcsConnectionInfo(record);
   EXPECT_EQ(info->m_Guid, test::Gid(6));
   EXPECT_TRUE(info->m_strName.empty());

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "ScopedAllocationFaults.h"
+#include "IcsRecordAccess.h"
 #include "SharingRig.h"
 #include "tethra/ics/IcsManager.h"
 #include "tethra/ics/NetshellModule.h"
@@ -14,6 +15,7 @@ namespace tethra::ics {
 namespace {
 
 using sim::SimSharingRole;
+using test::IcsRecordAccess;
 using test::SharingRig;
 
 sim::SimSharingConfig Machine(std::vector<sim::SimConnectionConfig> connections) {
@@ -49,8 +51,7 @@ class ManagerTest : public ::testing::Test {
 TEST_F(ManagerTest, ANotebookWithoutConnectionsHasNothingToShare) {
   Start(Machine({}));
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
-  EXPECT_EQ(manager->m_lNumConns, 0);
-  EXPECT_EQ(manager->m_pConnections, nullptr);
+  EXPECT_EQ(manager->ConnectionCount(), 0);
   base::CRefList<CIcsConnectionInfo*> list;
   manager->GetIcsConnections(list);
   EXPECT_TRUE(list.IsEmpty());
@@ -63,15 +64,15 @@ TEST_F(ManagerTest, ANotebookWithoutConnectionsHasNothingToShare) {
 TEST_F(ManagerTest, InitialisesOnceCountingFirstAndReadingEveryConnection) {
   Start(ThreeConnections(SimSharingRole::Public));
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
-  EXPECT_TRUE(manager->m_bInstalled);
-  ASSERT_EQ(manager->m_lNumConns, 3);
+  EXPECT_TRUE(manager->IsInstalled());
+  ASSERT_EQ(manager->ConnectionCount(), 3);
   EXPECT_EQ(rig->calls("next"), 8u);  // 3 + end, twice
   EXPECT_EQ(rig->calls("reset"), 1u);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_TRUE(manager->m_pConnections[i].IsSupported());
-    EXPECT_EQ(manager->m_pConnections[i].m_lIndex, i);
+    EXPECT_TRUE(manager->Connection(i).IsSupported());
+    EXPECT_EQ(manager->Connection(i).Index(), i);
   }
-  EXPECT_TRUE(manager->m_pConnections[0].m_bPublic);
+  EXPECT_TRUE(manager->Connection(0).IsPublic());
   EXPECT_EQ(rig->service().outstandingRecords(), 0u);
   EXPECT_EQ(manager->InitIcsManager(), platform::kE_UNEXPECTED);
   EXPECT_EQ(rig->calls("create"), 1u);
@@ -82,7 +83,7 @@ TEST_F(ManagerTest, RefusesAServiceWithoutSharing) {
   notInstalled.installed = false;
   Start(notInstalled);
   EXPECT_EQ(manager->InitIcsManager(), platform::kE_UNEXPECTED);
-  EXPECT_FALSE(manager->m_bInstalled);
+  EXPECT_FALSE(manager->IsInstalled());
   EXPECT_EQ(rig->calls("enum"), 0u);
 }
 
@@ -90,7 +91,7 @@ TEST_F(ManagerTest, RefusesASetOfConnectionsThatGrewBetweenThePasses) {
   Start(ThreeConnections());
   rig->grow();
   EXPECT_EQ(manager->InitIcsManager(), platform::kE_UNEXPECTED);
-  EXPECT_EQ(manager->m_lNumConns, 3);  // the array as counted stays until the owner decides
+  EXPECT_EQ(manager->ConnectionCount(), 3);  // the array as counted stays until the owner decides
   EXPECT_EQ(rig->service().connections().size(), 4u);
   EXPECT_EQ(rig->service().outstandingRecords(), 0u);
 }
@@ -100,7 +101,7 @@ TEST_F(ManagerTest, APlatformFailureIsReturnedUnchanged) {
   rig->fail("next", test::kFail, 1);
   EXPECT_EQ(manager->InitIcsManager(), test::kFail);
   EXPECT_EQ(manager->ResetIcsManager(), platform::kS_OK);  // the next attempt starts from scratch
-  EXPECT_EQ(manager->m_lNumConns, 3);
+  EXPECT_EQ(manager->ConnectionCount(), 3);
   EXPECT_EQ(rig->calls("create"), 2u);
 }
 
@@ -112,10 +113,10 @@ TEST_F(ManagerTest, FindsOnlySupportedRecordsAndTheFirstOfTwoWithOneGuid) {
   const platform::Guid dup = test::Gid(2);
   EXPECT_EQ(manager->GetIndexByGuid(&dup, index), platform::kS_OK);
   EXPECT_EQ(index, 1);
-  manager->m_pConnections[1].m_bSupported = false;
+  IcsRecordAccess::SetSupported(IcsRecordAccess::Record(*manager, 1), false);
   EXPECT_EQ(manager->GetIndexByGuid(&dup, index), platform::kS_OK);
   EXPECT_EQ(index, 2);
-  manager->m_pConnections[2].m_bSupported = false;
+  IcsRecordAccess::SetSupported(IcsRecordAccess::Record(*manager, 2), false);
   EXPECT_EQ(manager->GetIndexByGuid(&dup, index), platform::kE_INVALIDARG);
   EXPECT_EQ(manager->GetIndexByGuid(nullptr, index), platform::kE_INVALIDARG);
 }
@@ -138,8 +139,8 @@ TEST_F(ManagerTest, EnablingSwitchesEverythingOffThenThePrivateSideThenThePublic
   EXPECT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
   EXPECT_EQ(rig->events(), (std::vector<std::string>{"sharing \"Home\" off", "sharing \"Hosted\" private",
                                                      "sharing \"Ethernet\" public"}));
-  EXPECT_TRUE(manager->m_pConnections[0].m_bPublic);
-  EXPECT_TRUE(manager->m_pConnections[2].m_bPrivate);
+  EXPECT_TRUE(manager->Connection(0).IsPublic());
+  EXPECT_TRUE(manager->Connection(2).IsPrivate());
 }
 
 TEST_F(ManagerTest, APrivateSideThatCannotBeEnabledLeavesSharingOffEverywhere) {
@@ -159,14 +160,14 @@ TEST_F(ManagerTest, DisablingIgnoresFailuresAndGoesOn) {
   manager->DisableIcsOnAll();
   EXPECT_EQ(rig->service().sharedName(SimSharingRole::Public), u"Ethernet");
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Private));
-  EXPECT_TRUE(manager->m_pConnections[0].m_bPublic);
-  EXPECT_FALSE(manager->m_pConnections[1].m_bSharingEnabled);
+  EXPECT_TRUE(manager->Connection(0).IsPublic());
+  EXPECT_FALSE(manager->Connection(1).IsSharingEnabled());
 }
 
 TEST_F(ManagerTest, SnapshotsCoverEveryRecordInOrderAndStopWhereAllocationFails) {
   Start(ThreeConnections(SimSharingRole::Public));
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
-  manager->m_pConnections[1].m_bSupported = false;
+  IcsRecordAccess::SetSupported(IcsRecordAccess::Record(*manager, 1), false);
   base::CRefList<CIcsConnectionInfo*> list;
   manager->GetIcsConnections(list);
   ASSERT_EQ(list.GetCount(), 3u);
@@ -180,7 +181,7 @@ TEST_F(ManagerTest, SnapshotsCoverEveryRecordInOrderAndStopWhereAllocationFails)
 
   wlan::test::ScopedAllocationFaults faults;
   faults.failNext(kAllocSiteSnapshot, 1);
-  manager->m_pConnections[1].m_bSupported = true;
+  IcsRecordAccess::SetSupported(IcsRecordAccess::Record(*manager, 1), true);
   manager->GetIcsConnections(list);  // the first allocation fails: the old snapshots are gone anyway
   EXPECT_TRUE(list.IsEmpty());
   manager->GetIcsConnections(list);
@@ -191,15 +192,15 @@ TEST_F(ManagerTest, CachesThePreviousPairAndRestoresItPublicFirst) {
   Start(ThreeConnections(SimSharingRole::Public, SimSharingRole::Private));
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
   manager->CacheICSIntfIndex();
-  EXPECT_EQ(manager->m_CachedPublic, test::Gid(1));
-  EXPECT_EQ(manager->m_CachedPrivate, test::Gid(2));
+  EXPECT_EQ(manager->CachedPublic(), test::Gid(1));
+  EXPECT_EQ(manager->CachedPrivate(), test::Gid(2));
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
   ASSERT_EQ(manager->ResetIcsManager(), platform::kS_OK);
   manager->RestoreICSIntf();
   EXPECT_EQ(rig->service().sharedName(SimSharingRole::Public), u"Ethernet");
   EXPECT_EQ(rig->service().sharedName(SimSharingRole::Private), u"Home");
-  EXPECT_FALSE(manager->m_CachedPublic);
-  EXPECT_FALSE(manager->m_CachedPrivate);
+  EXPECT_FALSE(manager->CachedPublic());
+  EXPECT_FALSE(manager->CachedPrivate());
   const auto& events = rig->events();
   EXPECT_EQ(events.back(), "sharing \"Home\" private");
 }
@@ -214,11 +215,11 @@ TEST_F(ManagerTest, RestoresThePairByIdentityWhenAConnectionJoinedAheadOfIt) {
   bool started = false;
   rig->service().setHostedAdapter(test::Gid(3), [&started] { return sim::SimHostedAdapter{true, started}; });
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
-  ASSERT_EQ(manager->m_lNumConns, 2);  // not yet listed: the hosted network never ran
+  ASSERT_EQ(manager->ConnectionCount(), 2);  // not yet listed: the hosted network never ran
   manager->CacheICSIntfIndex();
   started = true;
   ASSERT_EQ(manager->ResetIcsManager(), platform::kS_OK);
-  ASSERT_EQ(manager->m_lNumConns, 3);
+  ASSERT_EQ(manager->ConnectionCount(), 3);
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
   manager->RestoreICSIntf();
   EXPECT_EQ(rig->service().sharedName(SimSharingRole::Public), u"Ethernet");
@@ -229,16 +230,15 @@ TEST_F(ManagerTest, WithNothingCachedOrASideGoneRestoringOnlySwitchesOff) {
   Start(ThreeConnections());
   ASSERT_EQ(manager->InitIcsManager(), platform::kS_OK);
   manager->CacheICSIntfIndex();
-  EXPECT_FALSE(manager->m_CachedPublic);
-  EXPECT_FALSE(manager->m_CachedPrivate);
+  EXPECT_FALSE(manager->CachedPublic());
+  EXPECT_FALSE(manager->CachedPrivate());
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
   manager->RestoreICSIntf();
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Public));
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Private));
 
   ASSERT_EQ(manager->EnableIcs(test::Gid(1), test::Gid(3)), platform::kS_OK);
-  manager->m_CachedPublic = test::Gid(1);
-  manager->m_CachedPrivate = test::Gid(9);  // no longer among the records
+  IcsRecordAccess::SetCachedPair(*manager, test::Gid(1), test::Gid(9));  // 9: no longer among the records
   rig->mark();
   manager->RestoreICSIntf();
   EXPECT_FALSE(rig->service().sharedName(SimSharingRole::Public));

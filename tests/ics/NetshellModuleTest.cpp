@@ -33,12 +33,12 @@ platform::NetconProperties* PlatformRecord(SharingRig& rig) {
                                                      platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put()),
             platform::kS_OK);
   ComPtr<platform::IEnumNetConnection> enumerator;
-  manager->EnumConnections(0, enumerator.put());
+  EXPECT_EQ(manager->EnumConnections(0, enumerator.put()), platform::kS_OK);
   ComPtr<platform::INetConnection> connection;
   std::uint32_t fetched = 0;
-  enumerator->Next(1, connection.put(), &fetched);
+  EXPECT_EQ(enumerator->Next(1, connection.put(), &fetched), platform::kS_OK);
   platform::NetconProperties* record = nullptr;
-  connection->GetProperties(&record);
+  EXPECT_EQ(connection->GetProperties(&record), platform::kS_OK);
   return record;
 }
 

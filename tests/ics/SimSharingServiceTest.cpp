@@ -23,11 +23,13 @@ sim::SimSharingConfig Three() {
 // A new sharing manager (in `manager`) and its enumeration of every connection, at its start.
 ComPtr<platform::IEnumNetSharingEveryConnection> EveryConnection(SharingRig& rig,
                                                                  ComPtr<platform::INetSharingManager>& manager) {
-  rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put());
+  EXPECT_EQ(
+      rig.service().createNetSharingManager(platform::kCLSID_NetSharingManager, platform::kCLSCTX_ALL, manager.put()),
+      platform::kS_OK);
   ComPtr<platform::INetSharingEveryConnectionCollection> collection;
-  manager->get_EnumEveryConnection(collection.put());
+  EXPECT_EQ(manager->get_EnumEveryConnection(collection.put()), platform::kS_OK);
   ComPtr<platform::IEnumNetSharingEveryConnection> enumerator;
-  collection->get__NewEnum(enumerator.put());
+  EXPECT_EQ(collection->get__NewEnum(enumerator.put()), platform::kS_OK);
   return enumerator;
 }
 
@@ -37,9 +39,10 @@ ComPtr<platform::INetSharingConfiguration> ConfigurationOf(SharingRig& rig, int 
   const ComPtr<platform::IEnumNetSharingEveryConnection> enumerator = EveryConnection(rig, manager);
   ComPtr<platform::INetConnection> connection;
   std::uint32_t fetched = 0;
-  for (int i = 0; i <= n; ++i) enumerator->Next(1, connection.put(), &fetched);
+  for (int i = 0; i <= n; ++i) EXPECT_EQ(enumerator->Next(1, connection.put(), &fetched), platform::kS_OK);
   ComPtr<platform::INetSharingConfiguration> configuration;
-  manager->get_INetSharingConfigurationForINetConnection(connection.get(), configuration.put());
+  EXPECT_EQ(manager->get_INetSharingConfigurationForINetConnection(connection.get(), configuration.put()),
+            platform::kS_OK);
   return configuration;
 }
 
@@ -73,7 +76,7 @@ std::vector<std::u16string> NamesOf(SharingRig& rig, Enumerator& enumerator) {
     std::uint32_t fetched = 0;
     if (enumerator.Next(1, connection.put(), &fetched) != platform::kS_OK) return names;
     platform::NetconProperties* properties = nullptr;
-    connection->GetProperties(&properties);
+    EXPECT_EQ(connection->GetProperties(&properties), platform::kS_OK);
     names.emplace_back(properties->pszwName);
     rig.service().freeProperties(properties);
   }
@@ -86,10 +89,11 @@ std::vector<std::u16string> SharingList(SharingRig& rig) {
 }
 std::vector<std::u16string> FolderList(SharingRig& rig) {
   ComPtr<platform::INetConnectionManager> manager;
-  rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
-                                           platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+  EXPECT_EQ(rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
+                                                     platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put()),
+            platform::kS_OK);
   ComPtr<platform::IEnumNetConnection> enumerator;
-  manager->EnumConnections(0, enumerator.put());
+  EXPECT_EQ(manager->EnumConnections(0, enumerator.put()), platform::kS_OK);
   return NamesOf(rig, *enumerator);
 }
 

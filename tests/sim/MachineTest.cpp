@@ -94,7 +94,7 @@ TEST(SimMachineTest, ComSecurityIsSetOncePerProcessAndListsRasConnectionsOnlyToT
     platform::IComRuntime& com = *first.platform().com;
     answers.push_back(com.coInitializeSecurity(platform::kRPC_C_AUTHN_LEVEL_PKT,
                                                platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
-    com.coInitializeEx(platform::kCOINIT_MULTITHREADED);
+    EXPECT_EQ(com.coInitializeEx(platform::kCOINIT_MULTITHREADED), platform::kS_OK);
     answers.push_back(com.coInitializeSecurity(platform::kRPC_C_AUTHN_LEVEL_PKT,
                                                platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
     answers.push_back(com.coInitializeSecurity(platform::kRPC_C_AUTHN_LEVEL_PKT,
@@ -106,7 +106,7 @@ TEST(SimMachineTest, ComSecurityIsSetOncePerProcessAndListsRasConnectionsOnlyToT
   world.startThread(second, "main", [&] {
     world.block([&] { return firstDone; });
     platform::IComRuntime& com = *second.platform().com;
-    com.coInitializeEx(platform::kCOINIT_MULTITHREADED);
+    EXPECT_EQ(com.coInitializeEx(platform::kCOINIT_MULTITHREADED), platform::kS_OK);
     listed.push_back(ListedForSharing(machine));  // the first instance's security is not its own
     answers.push_back(com.coInitializeSecurity(2, platform::kRPC_C_IMP_LEVEL_IMPERSONATE, platform::kEOAC_NONE));
     listed.push_back(ListedForSharing(machine));  // set, but not with the levels the pages ask

@@ -35,7 +35,7 @@ class Call : public sim::ServiceCall<p::HResult> {
     return sim::FaultStatus<p::HResult>(rule->code);
   }
   p::HResult result(p::HResult hr) {
-    ServiceCall::result(hr);
+    static_cast<void>(ServiceCall::result(hr));  // hr is returned below
     record(m_Host);
     return hr;
   }

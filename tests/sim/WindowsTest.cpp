@@ -317,13 +317,16 @@ std::vector<std::string> runMixedScenario() {
   world.startThread(program, "main", [&] { state.windows->dialogBoxParam(102, nullptr, &dialogProc, 0); });
   world.startThread(program, "watcher", [&] {
     p::Hkey key = nullptr;
-    reg->regCreateKeyEx(p::kHKEY_LOCAL_MACHINE, u"Software\\T", 0, p::kKEY_WRITE | p::kKEY_WOW64_32KEY, &key, nullptr);
+    EXPECT_EQ(reg->regCreateKeyEx(p::kHKEY_LOCAL_MACHINE, u"Software\\T", 0, p::kKEY_WRITE | p::kKEY_WOW64_32KEY, &key,
+                                  nullptr),
+              p::kERROR_SUCCESS);
     const p::Handle event = kernel->createEvent(false, false);
     for (int i = 0; i < 3; ++i) {
-      reg->regNotifyChangeKeyValue(key, false, p::kREG_NOTIFY_CHANGE_LAST_SET, event, true);
+      EXPECT_EQ(reg->regNotifyChangeKeyValue(key, false, p::kREG_NOTIFY_CHANGE_LAST_SET, event, true),
+                p::kERROR_SUCCESS);
       kernel->waitForSingleObject(event, 700);
       const std::uint8_t bytes[] = {'o', 0, 'k', 0, 0, 0};
-      reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bytes, sizeof bytes);
+      EXPECT_EQ(reg->regSetValueEx(key, u"Current SSID", p::kREG_SZ, bytes, sizeof bytes), p::kERROR_SUCCESS);
       state.windows->setWindowText(state.windows->findWindow(nullptr, u"WiFi Hosted Network"), u"step");
     }
   });

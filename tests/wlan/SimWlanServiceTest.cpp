@@ -18,7 +18,7 @@ struct Client {
     EXPECT_EQ(service.wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
     EXPECT_EQ(version, 2u);
   }
-  ~Client() { service.wlanCloseHandle(handle, nullptr); }
+  ~Client() { EXPECT_EQ(service.wlanCloseHandle(handle, nullptr), platform::kERROR_SUCCESS); }
   // One property query on this handle; the value type it reports is not looked at here.
   platform::Win32Error query(std::uint32_t opCode, Dword& size, void*& data) {
     std::uint32_t type = 0;

@@ -23,9 +23,10 @@ platform::Handle OpenListening(platform::IWlanApi& api, void (*callback)(platfor
                                void* context) {
   platform::Dword version = 0;
   platform::Handle handle = nullptr;
-  api.wlanOpenHandle(2, nullptr, &version, &handle);
-  api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, callback, context, nullptr,
-                               nullptr);
+  EXPECT_EQ(api.wlanOpenHandle(2, nullptr, &version, &handle), platform::kERROR_SUCCESS);
+  EXPECT_EQ(api.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, callback, context,
+                                         nullptr, nullptr),
+            platform::kERROR_SUCCESS);
   return handle;
 }
 
@@ -39,11 +40,11 @@ TEST(SimWlanInWorldTest, DeliversOnItsThreadAfterTheCall) {
   world.startThread(program, "main", [&] {
     platform::IWlanApi& api = *program.platform().wlan;
     const platform::Handle handle = OpenListening(api, &Observer::Callback, &observer);
-    api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
+    EXPECT_EQ(api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr), platform::kERROR_SUCCESS);
     observer.order.push_back("start returned");
     world.block([&] { return observer.order.size() == 2; });
     stopResult = api.wlanHostedNetworkStopUsing(handle, nullptr, nullptr);
-    api.wlanCloseHandle(handle, nullptr);
+    EXPECT_EQ(api.wlanCloseHandle(handle, nullptr), platform::kERROR_SUCCESS);
   });
   world.run([&] { world.waitIdle(); });
 
@@ -89,10 +90,10 @@ TEST(SimWlanInWorldTest, ACloseUnderTheLockTheCallbackWaitsForIsAMisuse) {
       platform::IWlanApi& api = *program.platform().wlan;
       const platform::Handle handle = OpenListening(api, &Guarded::Callback, &guarded);
       guarded.lock->enter();
-      api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr);
+      EXPECT_EQ(api.wlanHostedNetworkStartUsing(handle, nullptr, nullptr), platform::kERROR_SUCCESS);
       world.block([&] { return guarded.entered; });  // the callback runs and waits for the lock
       if (!closeUnderLock) guarded.lock->leave();
-      api.wlanCloseHandle(handle, nullptr);
+      EXPECT_EQ(api.wlanCloseHandle(handle, nullptr), platform::kERROR_SUCCESS);
       closed = true;
       if (closeUnderLock) guarded.lock->leave();
     });

@@ -29,7 +29,7 @@ struct NotifiedTest : ::testing::Test {
     sink.clear();
   }
   void TearDown() override {
-    manager.RemoveNotificationSink();
+    static_cast<void>(manager.RemoveNotificationSink());  // a test may have removed it already
   }
   bool Started() {
     bool started = false;

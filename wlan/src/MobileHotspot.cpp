@@ -44,35 +44,37 @@ class CMobileHotspot::Completion final : public platform::ITetheringCompletion {
         m_Number(number),
         m_Operation(operation) {}
 
-  bool valid() const { return static_cast<bool>(m_Done); }
-  platform::Handle event() const { return m_Done.get(); }
-  std::uint64_t number() const { return m_Number; }
-  HotspotOperation operation() const { return m_Operation; }
-  bool finished() const { return m_Finished.load(std::memory_order_acquire); }
-  // Dialog's thread only.
-  bool givenUp = false;
-
-  void completed(HResult result, platform::TetheringStatus status) override {
-    m_Result.store(platform::Raw(result), std::memory_order_relaxed);
-    m_Status.store(status, std::memory_order_relaxed);
-    m_Finished.store(true, std::memory_order_release);
-    m_Kernel.setEvent(m_Done.get());
-    Post();
-  }
-
-  void Post() {
-    if (m_Notify != nullptr) m_Windows.postMessage(m_Notify, WM_HOTSPOT_OPERATION, m_Number, 0);
-  }
-
+  // False when its event could not be made (the reason is in the thread's last error).
+  bool IsReady() const { return static_cast<bool>(m_Done); }
+  platform::Handle DoneEvent() const { return m_Done.get(); }
+  std::uint64_t Number() const { return m_Number; }
+  HotspotOperation Operation() const { return m_Operation; }
+  bool IsFinished() const { return m_Finished.load(std::memory_order_acquire); }
   // Once finished.
-  HResult outcome() const {
+  HResult Outcome() const {
     const HResult result{m_Result.load(std::memory_order_relaxed)};
     if (result != platform::kS_OK) return result;
     const platform::TetheringStatus status = m_Status.load(std::memory_order_relaxed);
     return status == platform::TetheringStatus::Success ? platform::kS_OK : HotspotStatusFailure(status);
   }
+  // Its bound passed before it finished, and the dialog was told. Dialog's thread only.
+  void GiveUp() { m_GivenUp = true; }
+  bool IsGivenUp() const { return m_GivenUp; }
+
+  // The platform's call, on whichever thread the operation ends.
+  void completed(HResult result, platform::TetheringStatus status) override {
+    m_Result.store(platform::Raw(result), std::memory_order_relaxed);
+    m_Status.store(status, std::memory_order_relaxed);
+    m_Finished.store(true, std::memory_order_release);
+    m_Kernel.setEvent(m_Done.get());
+    PostFinished();
+  }
 
  private:
+  void PostFinished() {
+    if (m_Notify != nullptr) m_Windows.postMessage(m_Notify, WM_HOTSPOT_OPERATION, m_Number, 0);
+  }
+
   platform::IKernel& m_Kernel;
   platform::IWindowSystem& m_Windows;
   platform::Hwnd m_Notify;
@@ -82,6 +84,7 @@ class CMobileHotspot::Completion final : public platform::ITetheringCompletion {
   std::atomic<std::uint32_t> m_Result{0};
   std::atomic<platform::TetheringStatus> m_Status{platform::TetheringStatus::Unknown};
   std::atomic<bool> m_Finished{false};
+  bool m_GivenUp = false;  // dialog's thread only
 };
 
 class CMobileHotspot::Observer final : public platform::INetworkChangeObserver {
@@ -202,7 +205,7 @@ HResult CMobileHotspot::Begin(HotspotOperation operation, const platform::Access
   if (m_Manager == nullptr) return kNotOpen;
   if (m_Current != nullptr) return kHotspotBusy;
   auto completion = std::make_shared<Completion>(m_Kernel, m_Windows, m_Notify, m_NextNumber++, operation);
-  if (!completion->valid()) return platform::HResultFromWin32(m_Kernel.getLastError());
+  if (!completion->IsReady()) return platform::HResultFromWin32(m_Kernel.getLastError());
   std::shared_ptr<platform::ITetheringCompletion> done = completion;
   std::unique_ptr<platform::ITetheringOperation> handle;
   HResult hr = platform::kS_OK;
@@ -233,12 +236,12 @@ HResult CMobileHotspot::Begin(HotspotOperation operation, const platform::Access
 
 void CMobileHotspot::StartBound(const std::shared_ptr<Completion>& completion, platform::Dword boundMs) {
   auto post = std::unique_ptr<DelayedPost>(new (std::nothrow) DelayedPost{
-      &m_Kernel, &m_Windows, m_Notify, completion->event(), completion, boundMs, WM_HOTSPOT_OPERATION,
-      static_cast<platform::WParam>(completion->number())});
+      &m_Kernel, &m_Windows, m_Notify, completion->DoneEvent(), completion, boundMs, WM_HOTSPOT_OPERATION,
+      static_cast<platform::WParam>(completion->Number())});
   // Without its bound an operation that never ends is met at the program's end, bounded there.
   if (post == nullptr || !StartDelayedPost(m_Kernel, std::move(post))) {
     platform::TraceLine(m_Trace, "CMobileHotspot: no bound for operation %u",
-                        static_cast<unsigned>(completion->number()));
+                        static_cast<unsigned>(completion->Number()));
   }
 }
 
@@ -273,20 +276,20 @@ HResult CMobileHotspot::BeginSetNoConnectionsTimeout(bool enabled) {
 
 bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) {
   TETHRA_CHECK_THREAD(m_Thread);
-  if (m_Current == nullptr || m_Current->number() != number) return false;  // taken already
-  outcome.operation = m_Current->operation();
-  outcome.givenUp = m_Current->givenUp;
-  if (m_Current->finished()) {
+  if (m_Current == nullptr || m_Current->Number() != number) return false;  // taken already
+  outcome.operation = m_Current->Operation();
+  outcome.givenUp = m_Current->IsGivenUp();
+  if (m_Current->IsFinished()) {
     outcome.ended = true;
-    outcome.result = m_Current->outcome();
+    outcome.result = m_Current->Outcome();
     platform::TraceLine(m_Trace, "CMobileHotspot::%s ended %x%s", OperationName(outcome.operation),
                         platform::Raw(outcome.result), outcome.givenUp ? " after its bound" : "");
     DropCurrent();
     return true;
   }
-  if (m_Current->givenUp) return false;  // its bound was told already
+  if (m_Current->IsGivenUp()) return false;  // its bound was told already
   // Past its bound: asked to stop; its end comes as one more message.
-  m_Current->givenUp = true;
+  m_Current->GiveUp();
   const bool cancelled = CancelUnlessStop();
   outcome.ended = false;
   outcome.result = kHotspotTimedOut;
@@ -297,7 +300,7 @@ bool CMobileHotspot::TakeOutcome(std::uint64_t number, HotspotOutcome& outcome) 
 
 bool CMobileHotspot::CancelUnlessStop() {
   // A cancelled stop can only leave the hotspot on: a stop is always left to finish.
-  if (m_Current->operation() == HotspotOperation::Stop || m_CurrentHandle == nullptr) return false;
+  if (m_Current->Operation() == HotspotOperation::Stop || m_CurrentHandle == nullptr) return false;
   m_CurrentHandle->cancel();
   return true;
 }
@@ -312,22 +315,22 @@ void CMobileHotspot::DropCurrent() {
 bool CMobileHotspot::SettleForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
   TETHRA_CHECK_THREAD(m_Thread);
   if (m_Current == nullptr) return true;
-  if (!m_Current->finished()) CancelUnlessStop();
+  if (!m_Current->IsFinished()) CancelUnlessStop();
   return WaitForEnd(boundMs, ended);
 }
 
 bool CMobileHotspot::WaitForEnd(platform::Dword boundMs, HotspotOutcome* ended) {
-  m_Kernel.waitForSingleObject(m_Current->event(), boundMs);
-  if (!m_Current->finished()) {
+  m_Kernel.waitForSingleObject(m_Current->DoneEvent(), boundMs);
+  if (!m_Current->IsFinished()) {
     platform::TraceLine(m_Trace, "CMobileHotspot: operation %u still in flight at the end",
-                        static_cast<unsigned>(m_Current->number()));
+                        static_cast<unsigned>(m_Current->Number()));
     return false;
   }
   if (ended != nullptr) {
-    ended->operation = m_Current->operation();
+    ended->operation = m_Current->Operation();
     ended->ended = true;
-    ended->givenUp = m_Current->givenUp;
-    ended->result = m_Current->outcome();
+    ended->givenUp = m_Current->IsGivenUp();
+    ended->result = m_Current->Outcome();
   }
   DropCurrent();
   return true;
@@ -339,7 +342,7 @@ HResult CMobileHotspot::RunForEnd(HotspotOperation operation, const platform::Ac
   if (hr != platform::kS_OK) return hr;
   HotspotOutcome outcome;
   if (!WaitForEnd(boundMs, &outcome)) {
-    m_Current->givenUp = true;
+    m_Current->GiveUp();
     CancelUnlessStop();
     return kHotspotTimedOut;
   }

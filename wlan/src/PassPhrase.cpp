@@ -23,7 +23,7 @@ Win32Error Convert(platform::ICodePage& codePage, platform::IKernel& kernel, pla
   if (measured == 0) return kernel.getLastError();
 
   platform::UniqueWlanMemory bytes(wlan.wlanAllocateMemory(static_cast<Dword>(measured)),
-                                   platform::WlanMemoryCloser{&wlan});
+                                   platform::WlanMemoryCloser{&wlan, &kernel});
   if (!bytes) {
     const Win32Error error = kernel.getLastError();
     return error != platform::kERROR_SUCCESS ? error : platform::kERROR_NOT_ENOUGH_MEMORY;

@@ -31,11 +31,12 @@ CWlanManager::CWlanManager(platform::IWlanApi& wlan, platform::IKernel& kernel, 
       m_Trace(trace),
       m_Lock(kernel.createCriticalSection()),
       m_SinkIdleEvent(nullptr, platform::KernelHandleCloser{&kernel}),
-      m_WlanHandle(nullptr, platform::WlanHandleCloser{&wlan}) {}
+      m_WlanHandle(nullptr, platform::WlanHandleCloser{&wlan, &kernel}) {}
 
 CWlanManager::~CWlanManager() {
-  RemoveNotificationSink();  // waits for a running sink call; E_FAIL when none was registered
-  m_WlanHandle.reset();      // also ends the notification registration
+  // Waits for a running sink call; E_FAIL when none was registered, which is no fault here.
+  static_cast<void>(RemoveNotificationSink());
+  m_WlanHandle.reset();  // also ends the notification registration
   m_SinkIdleEvent.reset();
   m_Lock.reset();
   m_StationList.ReleaseAll();
@@ -47,8 +48,8 @@ HResult CWlanManager::Init(std::uint32_t maxNumberOfPeers) {
   // WlanCloseHandle waits for a running notification callback, and the callback takes this
   // lock. One is an earlier opening's (a short property answer keeps it until the next Init),
   // the other this opening's when one of its calls failed.
-  platform::UniqueWlanHandle earlierHandle(nullptr, platform::WlanHandleCloser{&m_Wlan});
-  platform::UniqueWlanHandle failedHandle(nullptr, platform::WlanHandleCloser{&m_Wlan});
+  platform::UniqueWlanHandle earlierHandle(nullptr, platform::WlanHandleCloser{&m_Wlan, &m_Kernel});
+  platform::UniqueWlanHandle failedHandle(nullptr, platform::WlanHandleCloser{&m_Wlan, &m_Kernel});
   CLockScope lock(m_Lock.get());
   if (m_Initialized) return platform::kS_OK;
   earlierHandle = std::move(m_WlanHandle);
@@ -63,7 +64,7 @@ HResult CWlanManager::QueryProperty(std::uint32_t opCode, Dword minimumSize, pla
                                     bool& callFailed) {
   Dword size = 0;
   std::uint32_t valueType = 0;
-  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_Wlan});
+  buffer = platform::UniqueWlanMemory(platform::WlanMemoryCloser{&m_Wlan, &m_Kernel});
   const Win32Error error = m_Wlan.wlanHostedNetworkQueryProperty(m_WlanHandle.get(), opCode, &size,
                                                                            buffer.put(), &valueType, nullptr);
   platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkQueryProperty(%u) Ret %u size %u", opCode,
@@ -89,7 +90,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers, bool& callFaile
   Win32Error error = wlan.wlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, &handle);
   platform::TraceLine(m_Trace, "CWlanManager::Init, WlanOpenHandle Ret %u", Raw(error));
   if (error != platform::kERROR_SUCCESS) return fail(error);
-  m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan});
+  m_WlanHandle = platform::UniqueWlanHandle(handle, platform::WlanHandleCloser{&wlan, &m_Kernel});
 
   error = wlan.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1,
                                         &WlanNotificationCallback, this, nullptr, nullptr);
@@ -113,7 +114,7 @@ HResult CWlanManager::InitLocked(std::uint32_t maxNumberOfPeers, bool& callFaile
   }
   if (hr != platform::kS_OK) return hr;
 
-  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> status(platform::WlanMemoryCloser{&wlan});
+  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> status(platform::WlanMemoryCloser{&wlan, &m_Kernel});
   error = wlan.wlanHostedNetworkQueryStatus(handle, status.put(), nullptr);
   const platform::WlanHostedNetworkStatus* rawStatus = status.get();
   platform::TraceLine(m_Trace, "CWlanManager::Init, WlanHostedNetworkQueryStatus Ret %u", Raw(error));
@@ -196,7 +197,7 @@ HResult CWlanManager::SetHostedNetworkKey(const char16_t* key) {
 
 HResult CWlanManager::GetHostedNetworkKey(std::u16string& key) {
   Dword length = 0;
-  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{&m_Wlan});
+  platform::UniqueWlanPtr<std::uint8_t> owned(platform::WlanMemoryCloser{&m_Wlan, &m_Kernel});
   platform::Bool32 isPassPhrase = 0;
   platform::Bool32 persistent = 0;
   const Win32Error error = m_Wlan.wlanHostedNetworkQuerySecondaryKey(
@@ -263,7 +264,7 @@ HResult CWlanManager::ForceStopHostedNetwork() {
 }
 
 HResult CWlanManager::GetHostedNetworkInterfaceGuid(platform::Guid& guid) {
-  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{&m_Wlan});
+  platform::UniqueWlanPtr<platform::WlanHostedNetworkStatus> owned(platform::WlanMemoryCloser{&m_Wlan, &m_Kernel});
   const Win32Error error = m_Wlan.wlanHostedNetworkQueryStatus(m_WlanHandle.get(), owned.put(), nullptr);
   const platform::WlanHostedNetworkStatus* status = owned.get();
   platform::TraceLine(m_Trace,

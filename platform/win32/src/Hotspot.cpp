@@ -71,15 +71,13 @@ struct RuntimeFunctions {
   }
 };
 
-// One HSTRING, deleted with the runtime's function.
+// One HSTRING, deleted with the runtime's function; the deletion keeps the thread's last error.
 class Hstring {
  public:
   explicit Hstring(const RuntimeFunctions& fn) : m_Fn(fn) {}
   Hstring(const Hstring&) = delete;
   Hstring& operator=(const Hstring&) = delete;
-  ~Hstring() {
-    if (m_Value != nullptr) m_Fn.deleteString(m_Value);
-  }
+  ~Hstring() { reset(); }
   Hresult assign(std::u16string_view text) {
     reset();
     return m_Fn.createString(W(std::u16string(text).c_str()), static_cast<UINT32>(text.size()), &m_Value);
@@ -97,7 +95,10 @@ class Hstring {
 
  private:
   void reset() {
-    if (m_Value != nullptr) m_Fn.deleteString(std::exchange(m_Value, nullptr));
+    if (m_Value == nullptr) return;
+    const DWORD saved = ::GetLastError();
+    m_Fn.deleteString(std::exchange(m_Value, nullptr));  // gone either way: its result is not looked at
+    ::SetLastError(saved);
   }
   const RuntimeFunctions& m_Fn;
   rt::Hstring m_Value = nullptr;

@@ -121,13 +121,18 @@ class Configuration final : public Wrapped<platform::INetSharingConfiguration, :
 
 // What an enumeration's Next yields, and how it becomes the program's connection: a sharing
 // enumeration gives VARIANTs holding the connection object, the connection manager's gives the
-// connection itself. Each element gives back what it holds when it goes.
+// connection itself. Each element gives back what it holds when it goes, keeping the thread's
+// last error.
 struct VariantElement {
   VARIANT value;
   VariantElement() { ::VariantInit(&value); }
   VariantElement(const VariantElement&) = delete;
   VariantElement& operator=(const VariantElement&) = delete;
-  ~VariantElement() { ::VariantClear(&value); }
+  ~VariantElement() {
+    const DWORD saved = ::GetLastError();
+    ::VariantClear(&value);
+    ::SetLastError(saved);
+  }
   VARIANT* slot() { return &value; }
   HRESULT handOut(platform::INetConnection** out) { return ConnectionFromVariant(value, out); }
 };

@@ -15,6 +15,7 @@
 #include "tethra/app/DialogState.h"
 #include "tethra/app/framework/Wnd.h"
 #include "tethra/controller/ControllerLink.h"
+#include "tethra/platform/Kernel.h"
 #include "tethra/platform/Registry.h"
 #include "tethra/platform/Trace.h"
 #include "tethra/platform/Window.h"
@@ -23,9 +24,13 @@ namespace tethra::app {
 
 class CControllerWindowLink {
  public:
-  CControllerWindowLink(platform::IWindowSystem& windows, platform::IRegistry& registry, platform::ITrace& trace,
-                        std::u16string commandLine)
-      : m_Windows(windows), m_Registry(registry), m_Trace(trace), m_CommandLine(std::move(commandLine)) {}
+  CControllerWindowLink(platform::IWindowSystem& windows, platform::IKernel& kernel, platform::IRegistry& registry,
+                        platform::ITrace& trace, std::u16string commandLine)
+      : m_Windows(windows),
+        m_Kernel(kernel),
+        m_Registry(registry),
+        m_Trace(trace),
+        m_CommandLine(std::move(commandLine)) {}
   CControllerWindowLink(const CControllerWindowLink&) = delete;
   CControllerWindowLink& operator=(const CControllerWindowLink&) = delete;
 
@@ -46,6 +51,7 @@ class CControllerWindowLink {
 
  private:
   platform::IWindowSystem& m_Windows;
+  platform::IKernel& m_Kernel;  // the thread's last error, kept across the settings key's close
   platform::IRegistry& m_Registry;
   platform::ITrace& m_Trace;
   const std::u16string m_CommandLine;

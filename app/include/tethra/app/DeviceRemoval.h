@@ -18,8 +18,8 @@ namespace tethra::app {
 
 class CDeviceRemoval {
  public:
-  CDeviceRemoval(platform::ISystemEvents& events, std::u16string commandLine)
-      : m_Events(events), m_CommandLine(std::move(commandLine)) {}
+  CDeviceRemoval(platform::ISystemEvents& events, platform::IKernel& kernel, std::u16string commandLine)
+      : m_Events(events), m_Kernel(kernel), m_CommandLine(std::move(commandLine)) {}
 
   bool RegisterDeviceInterfaceGuid(platform::Hwnd window);
   bool UnRegisterDeviceInterfaceGuid();  // true as well when nothing is registered
@@ -31,6 +31,7 @@ class CDeviceRemoval {
  private:
   base::CThreadChecker m_Thread;
   platform::ISystemEvents& m_Events;
+  platform::IKernel& m_Kernel;  // the thread's last error, kept across the unregistration
   const std::u16string m_CommandLine;
   platform::UniqueDeviceNotification m_Registration;
 };

@@ -59,7 +59,7 @@ class CHostedNetworkAccessPoint final : public IAccessPoint {
                           const std::function<void()>& nameHandedOver) override;
   void SetKey(const std::u16string& key) override {
     TETHRA_CHECK_THREAD(m_WatcherThread);
-    m_Manager.SetHostedNetworkKey(key.c_str());
+    static_cast<void>(m_Manager.SetHostedNetworkKey(key.c_str()));  // a refused key leaves the one in force
   }
   bool FollowsHostedNetworkRecords() const override {
     TETHRA_CHECK_THREAD(m_DialogThread);

@@ -61,7 +61,7 @@ class CHostedNetworkDlg : public CDialog {
   void OnPaint();
   void OnBnClickedEnableIcs();
   // The end of the program: BeginEnd, the way out's own steps, then FinishEnd (never returns).
-  enum class WatcherHandle { kKeep, kClose };
+  enum class WatcherHandle { Keep, Close };
   void FinishEnd(WatcherHandle watcherHandle);
 
   platform::IKernel& Kernel() const { return *m_Platform.kernel; }

@@ -37,7 +37,7 @@ struct SessionEnds {
 
 class CHostedNetworkSession final : public ICommandTarget {
  public:
-  enum class Opened { kFailed, kWaitForClose, kReady };
+  enum class Opened { Failed, WaitForClose, Ready };
 
   CHostedNetworkSession(const platform::Platform& platform, CWnd& window, CDialogState& state,
                         CControllerWindowLink& link, CDialogControls& controls, CSharingSession& sharing,
@@ -62,7 +62,7 @@ class CHostedNetworkSession final : public ICommandTarget {
 
   // Start-up, in this order: Open (sharing's policy and manager, the WLAN service, what the
   // hosted network holds, the connections), then, once the window is set, EnableSharing.
-  // kFailed: reported to the controller; kWaitForClose: the connection to share is missing.
+  // Failed: reported to the controller; WaitForClose: the connection to share is missing.
   Opened Open();
   void GetHostedNetworkInfo();
   void EnableSharing();

@@ -24,7 +24,7 @@
 
 namespace tethra::controller {
 
-enum class Command { kNone, kClose, kSsid };
+enum class Command { None, Close, Ssid };
 
 // "close" or "ssid" anywhere in the text, in any case of ASCII letters; "close" wins.
 Command ParseAction(std::u16string_view action);

@@ -13,8 +13,9 @@ inline constexpr platform::Dword kSettingsKeyAccess =
     platform::kKEY_READ | platform::kKEY_WRITE | platform::kKEY_WOW64_32KEY;  // 0x2021F
 
 // Opens the settings key for reading and writing, creating it when missing. Empty on failure.
-inline platform::UniqueRegKey CreateSettingsKey(platform::IRegistry& registry) {
-  platform::UniqueRegKey key(platform::RegKeyCloser{&registry});
+// Its close keeps `kernel`'s last error.
+inline platform::UniqueRegKey CreateSettingsKey(platform::IKernel& kernel, platform::IRegistry& registry) {
+  platform::UniqueRegKey key(platform::RegKeyCloser{&registry, &kernel});
   platform::Dword disposition = 0;
   if (registry.regCreateKeyEx(platform::kHKEY_LOCAL_MACHINE, kSettingsKeyPath, platform::kREG_OPTION_NON_VOLATILE,
                               kSettingsKeyAccess, key.put(), &disposition) != platform::kERROR_SUCCESS) {

@@ -17,6 +17,9 @@
 namespace tethra::ics {
 
 class CIcsManager;
+namespace test {
+struct IcsRecordAccess;  // tests only: plants a state the service cannot be made to report
+}
 
 class CIcsConnection {
  public:
@@ -32,6 +35,18 @@ class CIcsConnection {
   platform::HResult EnableAsPrivate();
   bool IsMatch(const platform::Guid* guid) const;
   bool IsSupported() const { return m_bSupported; }
+  bool IsSharingEnabled() const { return m_bSharingEnabled; }
+  bool IsPublic() const { return m_bPublic; }
+  bool IsPrivate() const { return m_bPrivate; }
+  std::int32_t Index() const { return m_lIndex; }
+  CIcsManager* Manager() const { return m_pManager; }
+  platform::INetConnection* NetConnection() const { return m_pNetConnection.get(); }
+  const platform::NetconProperties& Properties() const { return m_Properties.record; }
+
+ private:
+  friend struct test::IcsRecordAccess;
+
+  platform::HResult EnableAs(std::int32_t type);
 
   CIcsManager* m_pManager = nullptr;
   platform::ComPtr<platform::INetConnection> m_pNetConnection;
@@ -42,9 +57,6 @@ class CIcsConnection {
   bool m_bPrivate = false;
   bool m_bSupported = false;
   NetconPropertiesCopy m_Properties;
-
- private:
-  platform::HResult EnableAs(std::int32_t type);
 };
 
 }  // namespace tethra::ics

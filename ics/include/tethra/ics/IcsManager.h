@@ -6,11 +6,12 @@
 // remembered by the connections' GUIDs, not by their positions: the hosted network's connection
 // may join the list between the two enumerations, anywhere in it.
 //
-// Owner: the dialog (m_pIcsManager); the manager owns the platform sharing manager's reference
-// and the record array. Dialog's thread only (COM multithreaded apartment). Codes: HRESULTs;
-// E_UNEXPECTED when already initialised, sharing is not installed or the connections grew
-// between the two passes; E_INVALIDARG when a GUID is not among the supported records;
-// E_OUTOFMEMORY when the array cannot be allocated; platform failures unchanged.
+// Owner: the sharing session (CSharingSession::m_Manager); the manager owns the platform
+// sharing manager's reference and the record array. Dialog's thread only (COM multithreaded
+// apartment). Codes: HRESULTs; E_UNEXPECTED when already initialised, sharing is not installed
+// or the connections grew between the two passes; E_INVALIDARG when a GUID is not among the
+// supported records; E_OUTOFMEMORY when the array cannot be allocated; platform failures
+// unchanged.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,10 @@
 #include "tethra/platform/Trace.h"
 
 namespace tethra::ics {
+
+namespace test {
+struct IcsRecordAccess;  // tests only: plants a state the service cannot be made to report
+}
 
 inline constexpr const char* kAllocSiteSnapshot = "snapshot";
 
@@ -47,6 +52,18 @@ class CIcsManager {
   void RestoreICSIntf();
 
   platform::INetSharingManager* NetSharingManager() const { return m_pNetSharingManager.get(); }
+  bool IsInstalled() const { return m_bInstalled; }
+  std::int32_t ConnectionCount() const { return m_lNumConns; }
+  // 0 <= index < ConnectionCount().
+  const CIcsConnection& Connection(std::int32_t index) const { return m_pConnections[index]; }
+  const std::optional<platform::Guid>& CachedPublic() const { return m_CachedPublic; }
+  const std::optional<platform::Guid>& CachedPrivate() const { return m_CachedPrivate; }
+
+ private:
+  friend struct test::IcsRecordAccess;
+
+  void ReleaseContents();
+  platform::HResult FillConnections(platform::IEnumNetSharingEveryConnection& enumerator);
 
   platform::ComPtr<platform::INetSharingManager> m_pNetSharingManager;
   std::unique_ptr<CIcsConnection[]> m_pConnections;
@@ -55,10 +72,6 @@ class CIcsManager {
   // The pair CacheICSIntfIndex found shared (each side on its own: one may be missing).
   std::optional<platform::Guid> m_CachedPublic;
   std::optional<platform::Guid> m_CachedPrivate;
-
- private:
-  void ReleaseContents();
-  platform::HResult FillConnections(platform::IEnumNetSharingEveryConnection& enumerator);
 
   platform::ISharing& m_Sharing;
   platform::ITrace& m_Trace;

@@ -7,14 +7,13 @@
 // Owners are not thread-safe: one thread at a time, and the thread the area requires for its
 // close (device notifications: the window's thread).
 //
-// The thread's last error: KernelHandleCloser reads it before closeHandle and sets it back
-// afterwards, so an error path that closes a handle can still report the error it met. No other
-// closer does that: RegKeyCloser (regCloseKey), WlanHandleCloser (wlanCloseHandle),
-// WlanMemoryCloser (wlanFreeMemory), SidCloser (freeSid), DeviceNotificationCloser
-// (unregisterDeviceNotification) and TaskMemCloser (coTaskMemFree) leave it to whatever the
-// call they make does, so read the last error before such an owner closes.
+// The thread's last error: every closer reads it (IKernel::getLastError) before it gives the
+// handle back and sets it back afterwards, so an error path that closes a handle can still
+// report the error it met. A closer therefore names the kernel besides its area
+// (RegKeyCloser{&registry, &kernel}); the kernel's own closer needs only the kernel.
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
 #include "tethra/platform/Kernel.h"
@@ -63,53 +62,77 @@ class UniqueResource {
   Closer m_Closer{};
 };
 
-struct KernelHandleCloser {
-  IKernel* kernel = nullptr;
-  void operator()(Handle h) const {
-    const Win32Error saved = kernel->getLastError();
-    kernel->closeHandle(h);
-    kernel->setLastError(saved);
+// What every closer does around its close, in one copy (an owner's end is then a single call):
+// reads the calling thread's last error, gives the handle back, sets the error back.
+[[gnu::noinline]] inline void CloseKeepingLastError(IKernel& lastError, void (*close)(void* area, void* value),
+                                                    void* area, void* value) {
+  const Win32Error saved = lastError.getLastError();
+  close(area, value);
+  lastError.setLastError(saved);
+}
+
+// Gives a handle back to `Area` with `Close`, keeping the calling thread's last error as it
+// was: a close during cleanup never changes the error the caller is about to read, and a close
+// that fails has nothing left to do with its own.
+template <typename Area, typename T, void (*Close)(Area&, T)>
+struct AreaCloser {
+  static_assert(std::is_pointer_v<T>, "a handle is pointer-sized");
+  Area* area = nullptr;
+  IKernel* kernel = nullptr;  // whose last error is kept; the kernel's own closer uses `area`
+
+  void operator()(T value) const { CloseKeepingLastError(LastErrorArea(), &CloseThunk, area, value); }
+
+ private:
+  IKernel& LastErrorArea() const {
+    if constexpr (std::is_same_v<Area, IKernel>) {
+      return *area;
+    } else {
+      return *kernel;
+    }
   }
+  static void CloseThunk(void* owner, void* value) { Close(*static_cast<Area*>(owner), static_cast<T>(value)); }
 };
+
+// What each owner gives its handle back with. A failed close is dropped: the handle is gone
+// either way and the owner has no one to report to.
+namespace closers {
+inline void KernelHandle(IKernel& kernel, Handle h) { kernel.closeHandle(h); }
+inline void RegKey(IRegistry& registry, Hkey k) {
+  static_cast<void>(registry.regCloseKey(k));  // best effort: the key is given up either way
+}
+inline void WlanHandle(IWlanApi& wlan, Handle h) {
+  static_cast<void>(wlan.wlanCloseHandle(h, nullptr));  // best effort: the handle is given up either way
+}
+inline void WlanMemory(IWlanApi& wlan, void* p) { wlan.wlanFreeMemory(p); }
+inline void Sid(ISecurity& security, Psid sid) { security.freeSid(sid); }
+inline void DeviceNotification(ISystemEvents& events, Hdevnotify registration) {
+  events.unregisterDeviceNotification(registration);
+}
+inline void TaskMem(ISharing& sharing, void* memory) { sharing.coTaskMemFree(memory); }
+}  // namespace closers
+
+using KernelHandleCloser = AreaCloser<IKernel, Handle, &closers::KernelHandle>;
 using UniqueKernelHandle = UniqueResource<Handle, KernelHandleCloser>;
 
-struct RegKeyCloser {
-  IRegistry* registry = nullptr;
-  void operator()(Hkey k) const { registry->regCloseKey(k); }
-};
+using RegKeyCloser = AreaCloser<IRegistry, Hkey, &closers::RegKey>;
 using UniqueRegKey = UniqueResource<Hkey, RegKeyCloser>;
 
-struct WlanHandleCloser {
-  IWlanApi* wlan = nullptr;
-  void operator()(Handle h) const { wlan->wlanCloseHandle(h, nullptr); }
-};
+using WlanHandleCloser = AreaCloser<IWlanApi, Handle, &closers::WlanHandle>;
 using UniqueWlanHandle = UniqueResource<Handle, WlanHandleCloser>;
 
-struct WlanMemoryCloser {
-  IWlanApi* wlan = nullptr;
-  void operator()(void* p) const { wlan->wlanFreeMemory(p); }
-};
+using WlanMemoryCloser = AreaCloser<IWlanApi, void*, &closers::WlanMemory>;
 // A buffer the WLAN service allocated, seen as the record it holds.
 template <typename T>
 using UniqueWlanPtr = UniqueResource<T*, WlanMemoryCloser>;
 using UniqueWlanMemory = UniqueWlanPtr<void>;
 
-struct SidCloser {
-  ISecurity* security = nullptr;
-  void operator()(Psid sid) const { security->freeSid(sid); }
-};
+using SidCloser = AreaCloser<ISecurity, Psid, &closers::Sid>;
 using UniqueSid = UniqueResource<Psid, SidCloser>;
 
-struct DeviceNotificationCloser {
-  ISystemEvents* systemEvents = nullptr;
-  void operator()(Hdevnotify registration) const { systemEvents->unregisterDeviceNotification(registration); }
-};
+using DeviceNotificationCloser = AreaCloser<ISystemEvents, Hdevnotify, &closers::DeviceNotification>;
 using UniqueDeviceNotification = UniqueResource<Hdevnotify, DeviceNotificationCloser>;
 
-struct TaskMemCloser {
-  ISharing* sharing = nullptr;
-  void operator()(void* memory) const { sharing->coTaskMemFree(memory); }
-};
+using TaskMemCloser = AreaCloser<ISharing, void*, &closers::TaskMem>;
 // Memory a COM call allocated for the caller (a string from stringFromClsid, ...).
 template <typename T>
 using UniqueTaskMemPtr = UniqueResource<T*, TaskMemCloser>;

@@ -79,12 +79,12 @@ static_assert(sizeof(CopyDataStruct) == 3 * sizeof(void*));
 
 // A system error code (GetLastError, the Reg* and Wlan* results): 0 success, else the reason.
 // Built from a number only explicitly (Win32Error{87}); Raw() gives the number back.
-enum class Win32Error : std::uint32_t {};
+enum class [[nodiscard]] Win32Error : std::uint32_t {};
 
 // A 32-bit COM status: 0 success, 1 "nothing to do", negative (severity bit set) failure.
 // Built from its bit pattern only explicitly; never from a Win32Error except through
 // HResultFromWin32, and never tested as an integer (Succeeded, Failed, ==, Raw).
-class HResult {
+class [[nodiscard]] HResult {
  public:
   constexpr HResult() = default;  // S_OK
   explicit constexpr HResult(std::uint32_t bits) : m_Bits(bits) {}

@@ -106,7 +106,7 @@ std::optional<platform::HResult> SimSharingService::Call::fault() {
 }
 
 platform::HResult SimSharingService::Call::result(platform::HResult hr) {
-  ServiceCall::result(hr);
+  static_cast<void>(ServiceCall::result(hr));  // the status is returned below
   record(m_Service.m_Host);
   return hr;
 }
@@ -250,18 +250,19 @@ void SimSharingService::freeProperties(platform::NetconProperties* record) {
   auto c = call("free-properties");
   if (m_Records.count(record) == 0) {
     ++m_Misuses;
-    c.result(platform::kE_INVALIDARG);
+    static_cast<void>(c.result(platform::kE_INVALIDARG));  // recorded: the operation returns nothing
     return;
   }
   freeTask(record->pszwName);
   freeTask(record->pszwDeviceName);
   freeTask(record);
-  c.result(platform::kS_OK);
+  static_cast<void>(c.result(platform::kS_OK));  // recorded: the operation returns nothing
 }
 
 void SimSharingService::coTaskMemFree(void* memory) {
   auto c = call("task-mem-free");
-  c.result(freeTask(memory) ? platform::kS_OK : platform::kE_INVALIDARG);
+  // Recorded: the operation returns nothing.
+  static_cast<void>(c.result(freeTask(memory) ? platform::kS_OK : platform::kE_INVALIDARG));
 }
 
 platform::HResult SimSharingService::stringFromClsid(const platform::Guid& clsid, char16_t** text) {
@@ -276,7 +277,7 @@ void SimSharingService::outputDebugString(const char16_t* text) {
   std::string line = text != nullptr ? Narrow(text) : "";
   while (!line.empty() && line.back() == '\n') line.pop_back();
   auto c = call("debug-output", line);
-  c.result(platform::kS_OK);
+  static_cast<void>(c.result(platform::kS_OK));  // recorded: the operation returns nothing
 }
 
 // --- Class factories ----------------------------------------------------------------------------
@@ -304,11 +305,12 @@ platform::Hmodule SimSharingService::loadLibrary(const char16_t* fileName) {
   auto c = call("load-library", name);
   if (name != "netshell.dll" || m_Netshell == SimSharingConfig::Netshell::Missing) {
     setLastError(platform::kERROR_MOD_NOT_FOUND);
-    c.result(platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND));
+    // Recorded: the answer is the value below.
+    static_cast<void>(c.result(platform::HResultFromWin32(platform::kERROR_MOD_NOT_FOUND)));
     return nullptr;
   }
   ++m_LibraryLoads;
-  c.result(platform::kS_OK);
+  static_cast<void>(c.result(platform::kS_OK));  // recorded: the answer is the value below
   return kNetshellHandle;
 }
 
@@ -317,16 +319,18 @@ platform::NcFreeNetconPropertiesFn SimSharingService::getNcFreeNetconProperties(
   auto c = call("get-proc-address", exportName != nullptr ? exportName : "");
   if (module != kNetshellHandle || m_LibraryLoads == 0) {
     setLastError(platform::kERROR_INVALID_HANDLE);
-    c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE));
+    // Recorded: the answer is the value below.
+    static_cast<void>(c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE)));
     return nullptr;
   }
   if (m_Netshell == SimSharingConfig::Netshell::NoExport || exportName == nullptr ||
       std::strcmp(exportName, "NcFreeNetconProperties") != 0) {
     setLastError(platform::kERROR_PROC_NOT_FOUND);
-    c.result(platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND));
+    // Recorded: the answer is the value below.
+    static_cast<void>(c.result(platform::HResultFromWin32(platform::kERROR_PROC_NOT_FOUND)));
     return nullptr;
   }
-  c.result(platform::kS_OK);
+  static_cast<void>(c.result(platform::kS_OK));  // recorded: the answer is the value below
   return &SimNcFreeNetconProperties;
 }
 
@@ -335,11 +339,12 @@ bool SimSharingService::freeLibrary(platform::Hmodule module) {
   if (module != kNetshellHandle || m_LibraryLoads == 0) {
     ++m_Misuses;
     setLastError(platform::kERROR_INVALID_HANDLE);
-    c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE));
+    // Recorded: the answer is the value below.
+    static_cast<void>(c.result(platform::HResultFromWin32(platform::kERROR_INVALID_HANDLE)));
     return false;
   }
   --m_LibraryLoads;
-  c.result(platform::kS_OK);
+  static_cast<void>(c.result(platform::kS_OK));  // recorded: the answer is the value below
   return true;
 }
 

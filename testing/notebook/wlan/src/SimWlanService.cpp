@@ -423,7 +423,7 @@ void* SimWlanService::wlanAllocateMemory(Dword size) {
   call.arguments("size " + std::to_string(size));
   if (const auto injected = call.fault()) {
     if (m_Kernel != nullptr) m_Kernel->setLastError(*injected);
-    call.result(*injected);
+    static_cast<void>(call.result(*injected));  // recorded: the answer is null below
     return nullptr;
   }
   std::lock_guard lock(m_Mutex);
