@@ -2,8 +2,8 @@
 // most one message per 10 ms, and with 0 ms dispatches nothing.
 #include <gtest/gtest.h>
 
-#include "tethra/app/Entry.h"
 #include "tethra/app/MessagePump.h"
+#include "tethra/sim/ProgramResources.h"
 #include "tethra/sim/World.h"
 
 namespace tethra::app {
@@ -11,7 +11,7 @@ namespace {
 
 TEST(WaitAndPumpMessagesTest, ZeroDispatchesNothingAndLongerWaitsPumpOneMessagePerTurn) {
   sim::World world(sim::World::Options{});
-  sim::SimProcess& process = world.createProcess("tethra", true, &ProgramResources());
+  sim::SimProcess& process = world.createProcess("tethra", true, &sim::ProgramResources());
   int handled = 0;
   std::uint64_t waited = 0;
   bool finished = false;

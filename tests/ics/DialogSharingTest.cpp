@@ -7,12 +7,12 @@
 #include <functional>
 #include <sstream>
 
-#include "tethra/app/Entry.h"
 #include "tethra/app/HostedNetworkDlg.h"
 #include "tethra/app/SystemNames.h"
 #include "tethra/controller/SettingsKey.h"
 #include "tethra/runner/Runner.h"
 #include "tethra/sim/Machine.h"
+#include "tethra/sim/ProgramResources.h"
 #include "tethra/sim/Text.h"
 
 namespace tethra::ics {
@@ -70,7 +70,7 @@ class DialogRig {
 
   sim::SimMachine machine{sim::SimMachineConfig{}};
   sim::World* world = &machine.world();
-  sim::SimProcess& process = machine.createProgram("tethra", &app::ProgramResources());
+  sim::SimProcess& process = machine.createProgram("tethra", &sim::ProgramResources());
   sim::SimSharingService& ics = machine.sharing();
 };
 

@@ -15,6 +15,7 @@
 #include "tethra/scenario/Text.h"
 #include "tethra/scenario/Timeline.h"
 #include "tethra/sim/Machine.h"
+#include "tethra/sim/ProgramResources.h"
 #include "tethra/sim/Text.h"
 
 namespace tethra::simrunner {
@@ -136,7 +137,7 @@ class Machinery final : private ITimelineMachine {
 
 // An earlier instance keeps running with what its process owns; expectations follow this one.
 void Machinery::startProgram(const std::u16string& commandLine) {
-  m_Program = &m_Machine->createProgram("tethra", &app::ProgramResources());
+  m_Program = &m_Machine->createProgram("tethra", &sim::ProgramResources());
   m_Programs.push_back(m_Program);
   sim::SimProcess* program = m_Program;
   m_World->startThread(*m_Program, "main", [program, commandLine] {

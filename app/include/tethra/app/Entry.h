@@ -9,16 +9,11 @@
 #include <string>
 
 #include "tethra/platform/Platform.h"
-#include "tethra/platform/Resources.h"
 
 namespace tethra::app {
 
 inline constexpr platform::Dword kExitIncompletePlatform = 1;
 
 platform::Dword RunTethra(const platform::Platform& platform, std::u16string commandLine);
-
-// The executable's resources (dialogs 100 and 102, strings, icons) as data, for the simulated
-// notebook. The Windows build compiles the same resources from app/res/tethra.rc.
-const platform::ModuleResources& ProgramResources();
 
 }  // namespace tethra::app

@@ -1,5 +1,5 @@
-// Resource and control identifiers of the executable, shared by the dialog code, the portable
-// resource description and the .rc file.
+// Resource and control identifiers of the executable, shared by the dialog code and the .rc
+// file (and the simulated notebook's resources, written from the .rc).
 #pragma once
 
 #define IDM_ABOUTBOX 0x0010

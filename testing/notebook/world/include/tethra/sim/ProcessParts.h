@@ -37,28 +37,22 @@ class ProcessParts {
   // Installs `area`, owned elsewhere, in every Platform slot it implements.
   template <typename Area>
   void use(Area& area) {
-    install<platform::IKernel>(area, m_Platform.kernel);
-    install<platform::IRegistry>(area, m_Platform.registry);
-    install<platform::IWindowSystem>(area, m_Platform.windows);
-    install<platform::ISystemEvents>(area, m_Platform.systemEvents);
-    install<platform::ICodePage>(area, m_Platform.codePage);
-    install<platform::IWlanApi>(area, m_Platform.wlan);
-    install<platform::ISecurity>(area, m_Platform.security);
-    install<platform::IProcessStart>(area, m_Platform.processStart);
-    install<platform::IComRuntime>(area, m_Platform.com);
-    install<platform::ITrace>(area, m_Platform.trace);
-    install<platform::ISharing>(area, m_Platform.sharing);
-    install<platform::IModuleLoader>(area, m_Platform.modules);
-    install<platform::IMobileHotspot>(area, m_Platform.hotspot);
+    platform::Platform& p = m_Platform;
+    install(area, p.kernel, p.registry, p.windows, p.systemEvents, p.codePage, p.wlan, p.security, p.processStart,
+            p.com, p.trace, p.sharing, p.modules, p.hotspot);
   }
 
   platform::Platform& platform() { return m_Platform; }
   const platform::Platform& platform() const { return m_Platform; }
 
  private:
-  template <typename Interface, typename Area>
-  static void install(Area& area, Interface*& slot) {
-    if constexpr (std::is_base_of_v<Interface, Area>) slot = &area;
+  // Points each slot whose interface (the slot's pointee type) `area` implements at `area`.
+  template <typename Area, typename... Interface>
+  static void install(Area& area, Interface*&... slots) {
+    const auto installOne = [&area]<typename Slot>(Slot*& slot) {
+      if constexpr (std::is_base_of_v<Slot, Area>) slot = &area;
+    };
+    (installOne(slots), ...);
   }
 
   platform::Platform m_Platform;

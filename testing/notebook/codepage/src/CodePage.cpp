@@ -1,7 +1,7 @@
 // Code pages 1252 and 65001 of the simulated notebook (see CodePage.h for the contract).
 //
-// Owner: stateless apart from the active code page and the last error. The conversion is
-// done into a temporary string first, so measuring and converting share one code path.
+// Owner: stateless apart from the active code page. The conversion is done into a temporary
+// string first, so measuring and converting share one code path.
 #include "tethra/sim/CodePage.h"
 
 #include <algorithm>
@@ -155,22 +155,6 @@ CodePageConverter::Result CodePageConverter::toWide(std::uint32_t codePage, Dwor
     out += (b >= 0x80 && b <= 0x9F) ? k1252High[b - 0x80] : static_cast<char16_t>(b);
   }
   return Deliver(out, wide, cchWideChar);
-}
-
-int CodePageConverter::wideCharToMultiByte(std::uint32_t codePage, Dword flags, const char16_t* wide,
-                                           int cchWideChar, char* multiByte, int cbMultiByte,
-                                           const char* defaultChar, Bool32* usedDefaultChar) {
-  const Result r = toMultiByte(codePage, flags, wide, cchWideChar, multiByte, cbMultiByte, defaultChar,
-                               usedDefaultChar);
-  if (r.error != platform::kERROR_SUCCESS) m_LastError = r.error;
-  return r.value;
-}
-
-int CodePageConverter::multiByteToWideChar(std::uint32_t codePage, Dword flags, const char* multiByte,
-                                           int cbMultiByte, char16_t* wide, int cchWideChar) {
-  const Result r = toWide(codePage, flags, multiByte, cbMultiByte, wide, cchWideChar);
-  if (r.error != platform::kERROR_SUCCESS) m_LastError = r.error;
-  return r.value;
 }
 
 }  // namespace tethra::sim
