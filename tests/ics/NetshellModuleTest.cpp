@@ -28,12 +28,8 @@ bool RecordIsZero() {
 
 // A platform record of the rig's first connection, as a connection hands it out.
 platform::NetconProperties* PlatformRecord(SharingRig& rig) {
-  ComPtr<platform::INetConnectionManager> manager;
-  EXPECT_EQ(rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
-                                                     platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put()),
-            platform::kS_OK);
   ComPtr<platform::IEnumNetConnection> enumerator;
-  EXPECT_EQ(manager->EnumConnections(0, enumerator.put()), platform::kS_OK);
+  EXPECT_EQ(rig.enumerateConnections(enumerator), platform::kS_OK);
   ComPtr<platform::INetConnection> connection;
   std::uint32_t fetched = 0;
   EXPECT_EQ(enumerator->Next(1, connection.put(), &fetched), platform::kS_OK);

@@ -88,12 +88,8 @@ std::vector<std::u16string> SharingList(SharingRig& rig) {
   return NamesOf(rig, *EveryConnection(rig, manager));
 }
 std::vector<std::u16string> FolderList(SharingRig& rig) {
-  ComPtr<platform::INetConnectionManager> manager;
-  EXPECT_EQ(rig.service().createNetConnectionManager(platform::kCLSID_ConnectionManager,
-                                                     platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put()),
-            platform::kS_OK);
   ComPtr<platform::IEnumNetConnection> enumerator;
-  EXPECT_EQ(manager->EnumConnections(0, enumerator.put()), platform::kS_OK);
+  EXPECT_EQ(rig.enumerateConnections(enumerator), platform::kS_OK);
   return NamesOf(rig, *enumerator);
 }
 

@@ -42,4 +42,12 @@ std::optional<std::int64_t> SharingRig::takeFault(std::string_view area, std::st
   return rule->code;  // the host hands faults over as plain numbers
 }
 
+platform::HResult SharingRig::enumerateConnections(platform::ComPtr<platform::IEnumNetConnection>& enumerator) {
+  platform::ComPtr<platform::INetConnectionManager> manager;
+  const platform::HResult hr = m_Service.createNetConnectionManager(
+      platform::kCLSID_ConnectionManager, platform::kCLSCTX_LOCAL_SERVER_NO_CODE_DOWNLOAD, manager.put());
+  if (hr != platform::kS_OK) return hr;
+  return manager->EnumConnections(0, enumerator.put());
+}
+
 }  // namespace tethra::ics::test

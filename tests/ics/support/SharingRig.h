@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ThreadKernel.h"
+#include "tethra/platform/ComPtr.h"
 #include "tethra/platform/Platform.h"
 #include "tethra/sim/Faults.h"
 #include "tethra/sim/ProcessParts.h"
@@ -66,6 +67,9 @@ class SharingRig final : private sim::ISharingServiceHost {
   void grow(int times = 1) { m_Faults.add(sim::FaultRule{"ics-grow", "", 0, -1, times}); }
 
   sim::SimSharingService& service() { return m_Service; }
+  // The connection manager's enumeration of the connections, at its start, as the program asks
+  // for it; the first failure on the way, or S_OK.
+  platform::HResult enumerateConnections(platform::ComPtr<platform::IEnumNetConnection>& enumerator);
   const platform::Platform& platform() const { return m_Parts.platform(); }
   CountingCom& com() { return m_Com; }
   wlan::test::ThreadKernel& kernel() { return m_Kernel; }
