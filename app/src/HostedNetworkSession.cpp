@@ -403,7 +403,7 @@ void CHostedNetworkSession::UnregisterSessionNotifications() {
 }
 
 void CHostedNetworkSession::Trace(const char* format, ...) {
-  TETHRA_CHECK_EITHER_THREAD(m_Thread, m_WatcherThread);
+  TETHRA_CHECK_THREAD(m_Thread);
   va_list args;
   va_start(args, format);
   platform::VTraceLine(*m_Platform.trace, format, args);

@@ -1,7 +1,7 @@
 // WaitAndPumpMessages: the program's one way of waiting while the calling thread's messages keep
-// flowing (the rename's waits on the watcher thread, and the dialog's own). It dispatches at
-// most one message per 10 ms turn and returns once the time given has passed (0: at once, having
-// dispatched nothing).
+// flowing: the rename's waits on the watcher thread, in the command channel and in the hosted
+// network's restart. It dispatches at most one message per 10 ms turn and returns once the time
+// given has passed (0: at once, having dispatched nothing).
 //
 // Owner: nothing; it holds no state. Threads: any; it pumps only the calling thread's queue.
 // Codes: none.
