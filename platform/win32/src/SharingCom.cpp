@@ -20,15 +20,8 @@
 namespace tethra::win32 {
 namespace {
 
-static_assert(sizeof(platform::NetconProperties) == sizeof(NETCON_PROPERTIES));
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, guidId, guidId);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, pszwName, pszwName);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, pszwDeviceName, pszwDeviceName);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, Status, Status);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, MediaType, MediaType);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, dwCharacter, dwCharacter);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, clsidThisObject, clsidThisObject);
-TETHRA_WIN32_SAME_FIELD(platform::NetconProperties, NETCON_PROPERTIES, clsidUiObject, clsidUiObject);
+TETHRA_WIN32_SAME_LAYOUT(platform::NetconProperties, NETCON_PROPERTIES, guidId, pszwName, pszwDeviceName, Status,
+                         MediaType, dwCharacter, clsidThisObject, clsidUiObject);
 static_assert(sizeof(VARIANT_BOOL) == sizeof(platform::VariantBool) && VARIANT_TRUE == platform::kVARIANT_TRUE);
 static_assert(ICSSHARINGTYPE_PUBLIC == platform::kICSSHARINGTYPE_PUBLIC &&
               ICSSHARINGTYPE_PRIVATE == platform::kICSSHARINGTYPE_PRIVATE);

@@ -21,14 +21,8 @@ namespace {
 using platform::DevBroadcastDeviceInterface;
 
 // The program builds the registration filter and reads removal records in the portable layout.
-static_assert(sizeof(DevBroadcastDeviceInterface) == sizeof(DEV_BROADCAST_DEVICEINTERFACE_W));
-TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_size, dbcc_size);
-TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_devicetype,
-                        dbcc_devicetype);
-TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_reserved, dbcc_reserved);
-TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_classguid,
-                        dbcc_classguid);
-TETHRA_WIN32_SAME_FIELD(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name, dbcc_name);
+TETHRA_WIN32_SAME_LAYOUT(DevBroadcastDeviceInterface, DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_size, dbcc_devicetype,
+                         dbcc_reserved, dbcc_classguid, dbcc_name);
 
 static_assert(platform::kNOTIFY_FOR_THIS_SESSION == NOTIFY_FOR_THIS_SESSION);
 static_assert(platform::kPBT_APMSUSPEND == PBT_APMSUSPEND && platform::kPBT_APMRESUMESUSPEND == PBT_APMRESUMESUSPEND &&

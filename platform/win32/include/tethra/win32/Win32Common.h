@@ -16,10 +16,23 @@
 
 #include "tethra/platform/Types.h"
 
-// A field of the portable record P sits where the Windows record W has it, with its size.
-#define TETHRA_WIN32_SAME_FIELD(P, W, pf, wf)                                 \
-  static_assert(offsetof(P, pf) == offsetof(W, wf), #P "::" #pf " offset"); \
-  static_assert(sizeof(P::pf) == sizeof(W::wf), #P "::" #pf " size")
+// The portable record P has the size of the Windows record W, and each named field sits where W
+// has the field of that name, with its size: TETHRA_WIN32_SAME_LAYOUT(Rect, RECT, left, top, ...);
+// Up to 14 fields, one a rescan; past that the build stops at the first field left unexpanded.
+#define TETHRA_WIN32_SAME_LAYOUT(P, W, ...)          \
+  static_assert(sizeof(P) == sizeof(W), #P " size"); \
+  TETHRA_WIN32_RESCAN(TETHRA_WIN32_FIELDS(P, W, __VA_ARGS__))
+
+#define TETHRA_WIN32_SAME_FIELD(P, W, f)                                 \
+  static_assert(offsetof(P, f) == offsetof(W, f), #P "::" #f " offset"); \
+  static_assert(sizeof(P::f) == sizeof(W::f), #P "::" #f " size")
+#define TETHRA_WIN32_FIELDS(P, W, f, ...) \
+  TETHRA_WIN32_SAME_FIELD(P, W, f) __VA_OPT__(; TETHRA_WIN32_FIELDS_AGAIN TETHRA_WIN32_PARENS(P, W, __VA_ARGS__))
+#define TETHRA_WIN32_FIELDS_AGAIN() TETHRA_WIN32_FIELDS
+#define TETHRA_WIN32_PARENS ()
+#define TETHRA_WIN32_RESCAN(...) TETHRA_WIN32_RESCAN3(TETHRA_WIN32_RESCAN3(TETHRA_WIN32_RESCAN3(__VA_ARGS__)))
+#define TETHRA_WIN32_RESCAN3(...) TETHRA_WIN32_RESCAN1(TETHRA_WIN32_RESCAN1(TETHRA_WIN32_RESCAN1(__VA_ARGS__)))
+#define TETHRA_WIN32_RESCAN1(...) __VA_ARGS__
 
 namespace tethra::win32 {
 

@@ -133,60 +133,27 @@ static_assert(sizeof(WLAN_NOTIFICATION_DATA) == 40 && offsetof(WLAN_NOTIFICATION
 
 // The portable records of the boundary have exactly these layouts.
 namespace p = tethra::platform;
-static_assert(sizeof(p::Dot11Ssid) == sizeof(DOT11_SSID));
-TETHRA_WIN32_SAME_FIELD(p::Dot11Ssid, DOT11_SSID, uSSIDLength, uSSIDLength);
-TETHRA_WIN32_SAME_FIELD(p::Dot11Ssid, DOT11_SSID, ucSSID, ucSSID);
+TETHRA_WIN32_SAME_LAYOUT(p::Dot11Ssid, DOT11_SSID, uSSIDLength, ucSSID);
 
-static_assert(sizeof(p::WlanHostedNetworkConnectionSettings) == sizeof(WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS));
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkConnectionSettings, WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS,
-                        hostedNetworkSSID, hostedNetworkSSID);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkConnectionSettings, WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS,
-                        dwMaxNumberOfPeers, dwMaxNumberOfPeers);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanHostedNetworkConnectionSettings, WLAN_HOSTED_NETWORK_CONNECTION_SETTINGS,
+                         hostedNetworkSSID, dwMaxNumberOfPeers);
 
-static_assert(sizeof(p::WlanHostedNetworkSecuritySettings) == sizeof(WLAN_HOSTED_NETWORK_SECURITY_SETTINGS));
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkSecuritySettings, WLAN_HOSTED_NETWORK_SECURITY_SETTINGS, dot11AuthAlgo,
-                        dot11AuthAlgo);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkSecuritySettings, WLAN_HOSTED_NETWORK_SECURITY_SETTINGS,
-                        dot11CipherAlgo, dot11CipherAlgo);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanHostedNetworkSecuritySettings, WLAN_HOSTED_NETWORK_SECURITY_SETTINGS, dot11AuthAlgo,
+                         dot11CipherAlgo);
 
-static_assert(sizeof(p::WlanHostedNetworkPeerState) == sizeof(WLAN_HOSTED_NETWORK_PEER_STATE));
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkPeerState, WLAN_HOSTED_NETWORK_PEER_STATE, PeerMacAddress,
-                        PeerMacAddress);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkPeerState, WLAN_HOSTED_NETWORK_PEER_STATE, PeerAuthState,
-                        PeerAuthState);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanHostedNetworkPeerState, WLAN_HOSTED_NETWORK_PEER_STATE, PeerMacAddress, PeerAuthState);
 
-static_assert(sizeof(p::WlanHostedNetworkStatus) == sizeof(WLAN_HOSTED_NETWORK_STATUS));
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, HostedNetworkState,
-                        HostedNetworkState);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, IPDeviceID, IPDeviceID);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, wlanHostedNetworkBSSID,
-                        wlanHostedNetworkBSSID);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, dot11PhyType, dot11PhyType);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, ulChannelFrequency,
-                        ulChannelFrequency);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, dwNumberOfPeers, dwNumberOfPeers);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, PeerList, PeerList);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanHostedNetworkStatus, WLAN_HOSTED_NETWORK_STATUS, HostedNetworkState, IPDeviceID,
+                         wlanHostedNetworkBSSID, dot11PhyType, ulChannelFrequency, dwNumberOfPeers, PeerList);
 
-static_assert(sizeof(p::WlanHostedNetworkStateChange) == sizeof(WLAN_HOSTED_NETWORK_STATE_CHANGE));
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStateChange, WLAN_HOSTED_NETWORK_STATE_CHANGE, OldState, OldState);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStateChange, WLAN_HOSTED_NETWORK_STATE_CHANGE, NewState, NewState);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkStateChange, WLAN_HOSTED_NETWORK_STATE_CHANGE, StateChangeReason,
-                        StateChangeReason);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanHostedNetworkStateChange, WLAN_HOSTED_NETWORK_STATE_CHANGE, OldState, NewState,
+                         StateChangeReason);
 
-static_assert(sizeof(p::WlanHostedNetworkDataPeerStateChange) == sizeof(WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE));
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkDataPeerStateChange, WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE,
-                        OldState, OldState);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkDataPeerStateChange, WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE,
-                        NewState, NewState);
-TETHRA_WIN32_SAME_FIELD(p::WlanHostedNetworkDataPeerStateChange, WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE,
-                        PeerStateChangeReason, PeerStateChangeReason);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanHostedNetworkDataPeerStateChange, WLAN_HOSTED_NETWORK_DATA_PEER_STATE_CHANGE, OldState,
+                         NewState, PeerStateChangeReason);
 
-static_assert(sizeof(p::WlanNotificationData) == sizeof(WLAN_NOTIFICATION_DATA));
-TETHRA_WIN32_SAME_FIELD(p::WlanNotificationData, WLAN_NOTIFICATION_DATA, NotificationSource, NotificationSource);
-TETHRA_WIN32_SAME_FIELD(p::WlanNotificationData, WLAN_NOTIFICATION_DATA, NotificationCode, NotificationCode);
-TETHRA_WIN32_SAME_FIELD(p::WlanNotificationData, WLAN_NOTIFICATION_DATA, InterfaceGuid, InterfaceGuid);
-TETHRA_WIN32_SAME_FIELD(p::WlanNotificationData, WLAN_NOTIFICATION_DATA, dwDataSize, dwDataSize);
-TETHRA_WIN32_SAME_FIELD(p::WlanNotificationData, WLAN_NOTIFICATION_DATA, pData, pData);
+TETHRA_WIN32_SAME_LAYOUT(p::WlanNotificationData, WLAN_NOTIFICATION_DATA, NotificationSource, NotificationCode,
+                         InterfaceGuid, dwDataSize, pData);
 
 static_assert(p::kWLAN_NOTIFICATION_SOURCE_HNWK == kWlanNotificationSourceHostedNetwork);
 static_assert(p::kWlanHostedNetworkStateChangeCode == wlan_hosted_network_state_change &&
