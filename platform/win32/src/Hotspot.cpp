@@ -20,13 +20,14 @@
 // Owner: the program owns each manager and operation handle it gets (unique_ptr); a manager
 // holds its runtime object, a handle its operation's, the adapter the runtime's class factories
 // it fetched and the handlers still subscribed.
+#include <eventtoken.h>
+
 #include <map>
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
-
-#include <eventtoken.h>
 
 #include "tethra/win32/Adapters.h"
 #include "tethra/win32/HotspotRelay.h"
@@ -50,24 +51,30 @@ static_assert(rt::kCancelled == HRESULT_FROM_WIN32(ERROR_CANCELLED));
 constexpr Hresult kRPC_E_CHANGED_MODE = static_cast<Hresult>(0x80010106u);
 constexpr int kRoInitMultithreaded = 1;  // RO_INIT_MULTITHREADED
 
+// The runtime's functions the adapter calls, each named once: the export, the member that holds
+// it, its type. The member, its look-up and the check that all were found come from this list.
+#define TETHRA_RUNTIME_FUNCTIONS(X)                                                                     \
+  X(RoInitialize, roInitialize, HRESULT(WINAPI*)(int))                                                  \
+  X(RoGetActivationFactory, roGetActivationFactory, HRESULT(WINAPI*)(rt::Hstring, const GUID&, void**)) \
+  X(RoActivateInstance, roActivateInstance, HRESULT(WINAPI*)(rt::Hstring, rt::IInspectable**))          \
+  X(WindowsCreateString, createString, HRESULT(WINAPI*)(const wchar_t*, UINT32, rt::Hstring*))          \
+  X(WindowsDeleteString, deleteString, HRESULT(WINAPI*)(rt::Hstring))                                   \
+  X(WindowsGetStringRawBuffer, rawBuffer, const wchar_t*(WINAPI*)(rt::Hstring, UINT32*))
+
 struct RuntimeFunctions {
-  using RoInitializeFn = HRESULT(WINAPI*)(int);
-  using RoGetActivationFactoryFn = HRESULT(WINAPI*)(rt::Hstring, const GUID&, void**);
-  using RoActivateInstanceFn = HRESULT(WINAPI*)(rt::Hstring, rt::IInspectable**);
-  using WindowsCreateStringFn = HRESULT(WINAPI*)(const wchar_t*, UINT32, rt::Hstring*);
-  using WindowsDeleteStringFn = HRESULT(WINAPI*)(rt::Hstring);
-  using WindowsGetStringRawBufferFn = const wchar_t*(WINAPI*)(rt::Hstring, UINT32*);
+#define TETHRA_RUNTIME_MEMBER(Export, member, ...) std::type_identity_t<__VA_ARGS__> member = nullptr;
+  TETHRA_RUNTIME_FUNCTIONS(TETHRA_RUNTIME_MEMBER)
+#undef TETHRA_RUNTIME_MEMBER
 
-  RoInitializeFn roInitialize = nullptr;
-  RoGetActivationFactoryFn roGetActivationFactory = nullptr;
-  RoActivateInstanceFn roActivateInstance = nullptr;
-  WindowsCreateStringFn createString = nullptr;
-  WindowsDeleteStringFn deleteString = nullptr;
-  WindowsGetStringRawBufferFn rawBuffer = nullptr;
-
+  void resolve(HMODULE module) {
+#define TETHRA_RUNTIME_RESOLVE(Export, member, ...) Resolve(module, #Export, member);
+    TETHRA_RUNTIME_FUNCTIONS(TETHRA_RUNTIME_RESOLVE)
+#undef TETHRA_RUNTIME_RESOLVE
+  }
   bool complete() const {
-    return roInitialize != nullptr && roGetActivationFactory != nullptr && roActivateInstance != nullptr &&
-           createString != nullptr && deleteString != nullptr && rawBuffer != nullptr;
+#define TETHRA_RUNTIME_FOUND(Export, member, ...) &&member != nullptr
+    return true TETHRA_RUNTIME_FUNCTIONS(TETHRA_RUNTIME_FOUND);
+#undef TETHRA_RUNTIME_FOUND
   }
 };
 
@@ -126,12 +133,7 @@ class Runtime {
       m_Missing = HRESULT_FROM_WIN32(LastLoadError());
       return;
     }
-    Resolve(m_Module, "RoInitialize", m_Fn.roInitialize);
-    Resolve(m_Module, "RoGetActivationFactory", m_Fn.roGetActivationFactory);
-    Resolve(m_Module, "RoActivateInstance", m_Fn.roActivateInstance);
-    Resolve(m_Module, "WindowsCreateString", m_Fn.createString);
-    Resolve(m_Module, "WindowsDeleteString", m_Fn.deleteString);
-    Resolve(m_Module, "WindowsGetStringRawBuffer", m_Fn.rawBuffer);
+    m_Fn.resolve(m_Module);
     m_Missing = m_Fn.complete() ? S_OK : static_cast<HRESULT>(platform::Raw(platform::kHotspotClassNotRegistered));
   }
 
