@@ -111,28 +111,24 @@ inline void DeviceNotification(ISystemEvents& events, Hdevnotify registration) {
 inline void TaskMem(ISharing& sharing, void* memory) { sharing.coTaskMemFree(memory); }
 }  // namespace closers
 
+// One closer a kind of handle, and its owner.
 using KernelHandleCloser = AreaCloser<IKernel, Handle, &closers::KernelHandle>;
-using UniqueKernelHandle = UniqueResource<Handle, KernelHandleCloser>;
-
 using RegKeyCloser = AreaCloser<IRegistry, Hkey, &closers::RegKey>;
-using UniqueRegKey = UniqueResource<Hkey, RegKeyCloser>;
-
 using WlanHandleCloser = AreaCloser<IWlanApi, Handle, &closers::WlanHandle>;
-using UniqueWlanHandle = UniqueResource<Handle, WlanHandleCloser>;
-
 using WlanMemoryCloser = AreaCloser<IWlanApi, void*, &closers::WlanMemory>;
+using SidCloser = AreaCloser<ISecurity, Psid, &closers::Sid>;
+using DeviceNotificationCloser = AreaCloser<ISystemEvents, Hdevnotify, &closers::DeviceNotification>;
+using TaskMemCloser = AreaCloser<ISharing, void*, &closers::TaskMem>;
+
+using UniqueKernelHandle = UniqueResource<Handle, KernelHandleCloser>;
+using UniqueRegKey = UniqueResource<Hkey, RegKeyCloser>;
+using UniqueWlanHandle = UniqueResource<Handle, WlanHandleCloser>;
+using UniqueSid = UniqueResource<Psid, SidCloser>;
+using UniqueDeviceNotification = UniqueResource<Hdevnotify, DeviceNotificationCloser>;
 // A buffer the WLAN service allocated, seen as the record it holds.
 template <typename T>
 using UniqueWlanPtr = UniqueResource<T*, WlanMemoryCloser>;
 using UniqueWlanMemory = UniqueWlanPtr<void>;
-
-using SidCloser = AreaCloser<ISecurity, Psid, &closers::Sid>;
-using UniqueSid = UniqueResource<Psid, SidCloser>;
-
-using DeviceNotificationCloser = AreaCloser<ISystemEvents, Hdevnotify, &closers::DeviceNotification>;
-using UniqueDeviceNotification = UniqueResource<Hdevnotify, DeviceNotificationCloser>;
-
-using TaskMemCloser = AreaCloser<ISharing, void*, &closers::TaskMem>;
 // Memory a COM call allocated for the caller (a string from stringFromClsid, ...).
 template <typename T>
 using UniqueTaskMemPtr = UniqueResource<T*, TaskMemCloser>;

@@ -23,23 +23,17 @@ using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
 using LResult = std::intptr_t;
 
-// Opaque handles: pointer-sized, compared by value, never dereferenced by the program.
+// Opaque handles: pointer-sized, compared by value, never dereferenced by the program. The tagged
+// kinds point to a type of their own that is never defined, so one cannot be passed as another.
 using Handle = void*;
-struct HwndTag;
-using Hwnd = HwndTag*;
-struct HkeyTag;
-using Hkey = HkeyTag*;
-struct HiconTag;
-using Hicon = HiconTag*;
-struct HmenuTag;
-using Hmenu = HmenuTag*;
-struct HimagelistTag;
-using Himagelist = HimagelistTag*;
-struct HdcTag;
-using Hdc = HdcTag*;
+using Hwnd = struct HwndTag*;
+using Hkey = struct HkeyTag*;
+using Hicon = struct HiconTag*;
+using Hmenu = struct HmenuTag*;
+using Himagelist = struct HimagelistTag*;
+using Hdc = struct HdcTag*;
 using Hdevnotify = void*;
-struct HmoduleTag;
-using Hmodule = HmoduleTag*;
+using Hmodule = struct HmoduleTag*;
 
 struct Guid {
   std::uint32_t Data1 = 0;
