@@ -6,14 +6,12 @@ namespace tethra::simrunner {
 sim::FaultPlan FaultPlanOf(const Machine& m) {
   sim::FaultPlan plan;
   for (const Fault& f : m.faults) {
-    sim::FaultRule rule;
-    rule.area = f.target;
-    rule.operation = f.operation;
-    rule.code = f.code;
-    rule.extra = f.size;
-    rule.remaining = f.times;
-    rule.skip = f.skip;
-    plan.add(rule);
+    plan.add({.area = f.target,
+              .operation = f.operation,
+              .code = f.code,
+              .extra = f.size,
+              .remaining = f.times,
+              .skip = f.skip});
   }
   return plan;
 }
