@@ -1,15 +1,25 @@
 // The simulated services' logs, as the Windows controller reads them after a run: the last
 // state wins, calls are counted by name, the end check separates the program's memory faults
 // from references it may hold at its end.
-#include "tethra/scenario/ServiceLogs.h"
-#include "tethra/scenario/Observation.h"
-
 #include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "tethra/scenario/Observation.h"
+#include "tethra/scenario/ServiceLogs.h"
 
 namespace tethra::simrunner {
 namespace {
 
 std::string Line(const std::string& body) { return "     12 ms  tid   324  " + body + "\r\n"; }
+
+// A service's log of these lines, one after the other.
+std::string Log(std::initializer_list<const char*> bodies) {
+  std::string log;
+  for (const char* body : bodies) log += Line(body);
+  return log;
+}
 
 // What the runner takes from the logs.
 Observation Read(const ServiceLogTexts& logs) {
@@ -20,10 +30,10 @@ Observation Read(const ServiceLogTexts& logs) {
 
 TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
   ServiceLogTexts logs;
-  logs.wlan = Line("service ready: state idle") + Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 100") +
-              Line("call WlanOpenHandle(2) -> 0") + Line("call WlanHostedNetworkStartUsing(h) -> 0") +
-              Line("call WlanOpenHandle(2) -> 0") +
-              Line("now state active ssid \"Caf\\u00E9 \\\"1\\\"\" key none max-peers 8");
+  logs.wlan =
+      Log({"service ready: state idle", "now state idle ssid \"TethraNet\" key \"k\" max-peers 100",
+           "call WlanOpenHandle(2) -> 0", "call WlanHostedNetworkStartUsing(h) -> 0", "call WlanOpenHandle(2) -> 0",
+           "now state active ssid \"Caf\\u00E9 \\\"1\\\"\" key none max-peers 8"});
   Observation seen = Read(logs);
   ASSERT_TRUE(seen.wlan);
   EXPECT_EQ(seen.wlan->state, 2u);
@@ -40,12 +50,12 @@ TEST(ServiceLogsTest, WlanStateIsTheLastNowLineAndCallsAreCountedByName) {
 // still gives the last state.
 TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
   ServiceLogTexts logs;
-  logs.wlan = Line("now state active ssid \"TethraNet\" key \"k\" max-peers 10") +
-              Line("misuse WlanCloseHandle called from inside the notification callback: it never returns") +
-              Line("event wlan WlanCloseHandle inside the callback: waits for ever") + Line("misuse second") +
-              Line("end: process ended, its handles closed") +
-              Line("end: wlan memory: 1 not freed with WlanFreeMemory (1 from WlanAllocateMemory)") +
-              Line("now state idle ssid \"TethraNet\" key \"k\" max-peers 10");
+  logs.wlan = Log({"now state active ssid \"TethraNet\" key \"k\" max-peers 10",
+                   "misuse WlanCloseHandle called from inside the notification callback: it never returns",
+                   "event wlan WlanCloseHandle inside the callback: waits for ever", "misuse second",
+                   "end: process ended, its handles closed",
+                   "end: wlan memory: 1 not freed with WlanFreeMemory (1 from WlanAllocateMemory)",
+                   "now state idle ssid \"TethraNet\" key \"k\" max-peers 10"});
   Observation seen = Read(logs);
   EXPECT_EQ(seen.machineFailures,
             (std::vector<std::string>{
@@ -59,7 +69,7 @@ TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
   const Verdict verdict = CheckExpectations(scenario, seen);
   EXPECT_FALSE(verdict.allHeld);
 
-  logs.wlan = Line("call WlanCloseHandle(0x57a00000) -> 0") + Line("event misuse of nothing");
+  logs.wlan = Log({"call WlanCloseHandle(0x57a00000) -> 0", "event misuse of nothing"});
   Observation clean;
   ReadServiceLogs(logs, clean);
   EXPECT_TRUE(clean.machineFailures.empty()) << "only a line that is a misuse counts";
@@ -67,14 +77,14 @@ TEST(ServiceLogsTest, WlanMisusesFailTheRunOneByOne) {
 
 TEST(ServiceLogsTest, HotspotStateIsTheLastNowLineAndCallsAreCountedByOperation) {
   ServiceLogTexts logs;
-  logs.hotspot = Line("service ready: 2 profile(s)") +
-                 Line("now hotspot state off ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
-                      "authentication absent timeout on") +
-                 Line("runtime GetConnectionProfiles: 2 profile(s)") + Line("call create({5A1E0001}) -> 0x00000000") +
-                 Line("call configure(\"Caf\\u00E9\") -> 0x00000000") + Line("call start() -> 0x00000000") +
-                 Line("call state() -> 0x00000000") + Line("call start() -> 0x00000000") +
-                 Line("now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1 band 5ghz "
-                      "authentication wpa3-transition timeout off");
+  logs.hotspot = Log({"service ready: 2 profile(s)",
+                      "now hotspot state off ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
+                      "authentication absent timeout on",
+                      "runtime GetConnectionProfiles: 2 profile(s)", "call create({5A1E0001}) -> 0x00000000",
+                      "call configure(\"Caf\\u00E9\") -> 0x00000000", "call start() -> 0x00000000",
+                      "call state() -> 0x00000000", "call start() -> 0x00000000",
+                      "now hotspot state on ssid \"Caf\\u00E9 \\\"1\\\"\" key \"k 2\" clients 1 band 5ghz "
+                      "authentication wpa3-transition timeout off"});
   Observation seen = Read(logs);
   ASSERT_TRUE(seen.hotspot);
   EXPECT_TRUE(seen.hotspot->on);
@@ -113,10 +123,10 @@ TEST(ServiceLogsTest, AServiceNeverReachedLeavesNoState) {
 
 TEST(ServiceLogsTest, SharingRolesCallsAndEndCheck) {
   ServiceLogTexts logs;
-  logs.sharing = Line("now public none private none") + Line("call enable-public(0) -> 0x00000000") +
-                 Line("now public \"Ethernet\" private none") + Line("call enable-private(1) -> 0x00000000") +
-                 Line("now public \"Ethernet\" private \"Wireless Network Connection 2\"") +
-                 Line("now left-over \"2 references held\"");
+  logs.sharing =
+      Log({"now public none private none", "call enable-public(0) -> 0x00000000",
+           "now public \"Ethernet\" private none", "call enable-private(1) -> 0x00000000",
+           "now public \"Ethernet\" private \"Wireless Network Connection 2\"", "now left-over \"2 references held\""});
   Observation seen = Read(logs);
   EXPECT_EQ(seen.sharedPublic, u"Ethernet");
   EXPECT_EQ(seen.sharedPrivate, u"Wireless Network Connection 2");
@@ -163,13 +173,11 @@ namespace {
 
 TEST(ServiceLogsTest, TheDialogsChangesOfTheNewestInstanceReplaceWhatWasSeenWhileItRan) {
   ServiceLogTexts logs;
-  logs.wlan = Line("dialog 42 visible") + Line("dialog 42 control 1007 \"starting\"") + Line("dialog 42 log-reset") +
-              Line("dialog 42 log-line \"[x] one\"") + Line("dialog 42 log-line \"[x] three\"") +
-              Line("dialog 42 log-insert 1 \"[x] two\"") + Line("dialog 42 log-line \"[x] gone\"") +
-              Line("dialog 42 log-delete 3") + Line("dialog 42 hidden") +
-              Line("dialog 42 control 1007 \"The hosted network is active\"") +
-              Line("dialog 77 visible") + Line("dialog 77 control 1007 \"other instance\"") +
-              Line("dialog 77 log-reset");
+  logs.wlan = Log({"dialog 42 visible", "dialog 42 control 1007 \"starting\"", "dialog 42 log-reset",
+                   "dialog 42 log-line \"[x] one\"", "dialog 42 log-line \"[x] three\"",
+                   "dialog 42 log-insert 1 \"[x] two\"", "dialog 42 log-line \"[x] gone\"", "dialog 42 log-delete 3",
+                   "dialog 42 hidden", "dialog 42 control 1007 \"The hosted network is active\"", "dialog 77 visible",
+                   "dialog 77 control 1007 \"other instance\"", "dialog 77 log-reset"});
   logs.programId = 42;
   Observation seen;
   seen.programVisible = true;
@@ -200,9 +208,9 @@ namespace {
 // unless it was on before.
 TEST(ServiceLogsTest, HotspotViolationsAndAHotspotLeftOnFailTheRun) {
   ServiceLogTexts logs;
-  logs.hotspot = Line("violation stop begun while another operation was in flight") +
-                 Line("now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
-                      "authentication absent timeout on");
+  logs.hotspot = Log({"violation stop begun while another operation was in flight",
+                      "now hotspot state on ssid \"TethraHotspot\" key \"hotspot-secret\" clients 0 band auto "
+                      "authentication absent timeout on"});
   Observation seen = Read(logs);
   ASSERT_EQ(seen.machineFailures.size(), 1u);
   EXPECT_EQ(seen.machineFailures[0], "hotspot contract: stop begun while another operation was in flight");

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tethra/sim/Text.h"
 #include "tethra/win32/WinRtAbi.h"
 
 namespace tethra::win32::winrt {
@@ -138,21 +139,28 @@ TEST(WinrtAbiTest, TetheringManager2Slots) {
   ExpectSlots(m, {"StartTetheringAsync"});
 }
 
+// The band's and the authentication kind's four slots, in the order of their own interfaces and
+// of the session configuration that carries them too.
+#define BAND_SLOTS                                                                                                \
+  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override RAN(IsBandSupported)            \
+  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, IInspectable**) override RAN(IsBandSupportedAsync) \
+  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override RAN(get_Band)                                        \
+  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override RAN(put_Band)
+#define AUTHENTICATION_KIND_SLOTS                                                                          \
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override RAN(       \
+      IsAuthenticationKindSupported)                                                                       \
+  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, IInspectable**) override RAN( \
+      IsAuthenticationKindSupportedAsync)                                                                  \
+  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override RAN(get_AuthenticationKind)     \
+  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override RAN(put_AuthenticationKind)
+
 struct SessionAccessPoint final : Recorded<INetworkOperatorTetheringSessionAccessPointConfiguration> {
   Hresult TETHRA_WINRT_CALL get_Ssid(Hstring*) override RAN(get_Ssid)
   Hresult TETHRA_WINRT_CALL put_Ssid(Hstring) override RAN(put_Ssid)
   Hresult TETHRA_WINRT_CALL get_Passphrase(Hstring*) override RAN(get_Passphrase)
   Hresult TETHRA_WINRT_CALL put_Passphrase(Hstring) override RAN(put_Passphrase)
-  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override RAN(IsBandSupported)
-  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, IInspectable**) override RAN(IsBandSupportedAsync)
-  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override RAN(get_Band)
-  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override RAN(put_Band)
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override
-      RAN(IsAuthenticationKindSupported)
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, IInspectable**) override
-      RAN(IsAuthenticationKindSupportedAsync)
-  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override RAN(get_AuthenticationKind)
-  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override RAN(put_AuthenticationKind)
+  BAND_SLOTS
+  AUTHENTICATION_KIND_SLOTS
   Hresult TETHRA_WINRT_CALL get_PerformancePriority(std::int32_t*) override RAN(get_PerformancePriority)
   Hresult TETHRA_WINRT_CALL put_PerformancePriority(std::int32_t) override RAN(put_PerformancePriority)
 };
@@ -166,19 +174,11 @@ TEST(WinrtAbiTest, SessionAccessPointConfigurationSlots) {
 }
 
 struct AccessPointWithBand final : Recorded<INetworkOperatorTetheringAccessPointConfiguration2> {
-  Hresult TETHRA_WINRT_CALL IsBandSupported(std::int32_t, std::uint8_t*) override RAN(IsBandSupported)
-  Hresult TETHRA_WINRT_CALL IsBandSupportedAsync(std::int32_t, IInspectable**) override RAN(IsBandSupportedAsync)
-  Hresult TETHRA_WINRT_CALL get_Band(std::int32_t*) override RAN(get_Band)
-  Hresult TETHRA_WINRT_CALL put_Band(std::int32_t) override RAN(put_Band)
+  BAND_SLOTS
 };
 
 struct AccessPointWithAuthenticationKind final : Recorded<INetworkOperatorTetheringAccessPointConfiguration3> {
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupported(std::int32_t, std::uint8_t*) override
-      RAN(IsAuthenticationKindSupported)
-  Hresult TETHRA_WINRT_CALL IsAuthenticationKindSupportedAsync(std::int32_t, IInspectable**) override
-      RAN(IsAuthenticationKindSupportedAsync)
-  Hresult TETHRA_WINRT_CALL get_AuthenticationKind(std::int32_t*) override RAN(get_AuthenticationKind)
-  Hresult TETHRA_WINRT_CALL put_AuthenticationKind(std::int32_t) override RAN(put_AuthenticationKind)
+  AUTHENTICATION_KIND_SLOTS
 };
 
 TEST(WinrtAbiTest, AccessPointConfigurationBandAndAuthenticationKindSlots) {
@@ -194,21 +194,18 @@ TEST(WinrtAbiTest, AccessPointConfigurationBandAndAuthenticationKindSlots) {
   EXPECT_EQ(static_cast<std::int32_t>(platform::TetheringAuthentication::Wpa3), 2);
 }
 
-// The identifiers the projections give, written here again: a digit wrong in the header would
-// make the runtime answer E_NOINTERFACE.
+// The identifiers the projections give, written here again as they print them: a digit wrong in
+// the header would make the runtime answer E_NOINTERFACE.
+std::string Text(const Guid& iid) { return sim::text::FormatGuid(iid); }
+
 TEST(WinrtAbiTest, IdentifiersOfTheNewerInterfaces) {
-  EXPECT_EQ(kIID_INetworkOperatorTetheringAccessPointConfiguration2,
-            (Guid{0xb1809142, 0x7238, 0x59a0, {0x92, 0x8b, 0x74, 0xab, 0x46, 0xfd, 0x64, 0xb6}}));
-  EXPECT_EQ(kIID_INetworkOperatorTetheringAccessPointConfiguration3,
-            (Guid{0xa9bb0081, 0x9eed, 0x5d18, {0xb6, 0x76, 0x24, 0xb7, 0x4a, 0x18, 0x2b, 0x8c}}));
-  EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics2,
-            (Guid{0x5b235412, 0x35f0, 0x49e7, {0x9b, 0x08, 0x16, 0xd2, 0x78, 0xfb, 0xaa, 0x42}}));
-  EXPECT_EQ(kIID_INetworkOperatorTetheringManagerStatics4,
-            (Guid{0xb3b9f9d0, 0xebff, 0x46a4, {0xa8, 0x47, 0xd6, 0x63, 0xd8, 0xb0, 0x97, 0x7e}}));
-  EXPECT_EQ(kIID_INetworkOperatorTetheringManager2,
-            (Guid{0x7c1a4df2, 0xb789, 0x4fea, {0xbc, 0x4e, 0x1f, 0x2b, 0x9e, 0x76, 0xc1, 0xf7}}));
-  EXPECT_EQ(kIID_INetworkOperatorTetheringSessionAccessPointConfiguration,
-            (Guid{0x0bcc1104, 0x34b7, 0x5212, {0x85, 0x8c, 0x59, 0xd9, 0x74, 0x04, 0x92, 0x0a}}));
+  EXPECT_EQ(Text(kIID_INetworkOperatorTetheringAccessPointConfiguration2), "{B1809142-7238-59A0-928B-74AB46FD64B6}");
+  EXPECT_EQ(Text(kIID_INetworkOperatorTetheringAccessPointConfiguration3), "{A9BB0081-9EED-5D18-B676-24B74A182B8C}");
+  EXPECT_EQ(Text(kIID_INetworkOperatorTetheringManagerStatics2), "{5B235412-35F0-49E7-9B08-16D278FBAA42}");
+  EXPECT_EQ(Text(kIID_INetworkOperatorTetheringManagerStatics4), "{B3B9F9D0-EBFF-46A4-A847-D663D8B0977E}");
+  EXPECT_EQ(Text(kIID_INetworkOperatorTetheringManager2), "{7C1A4DF2-B789-4FEA-BC4E-1F2B9E76C1F7}");
+  EXPECT_EQ(Text(kIID_INetworkOperatorTetheringSessionAccessPointConfiguration),
+            "{0BCC1104-34B7-5212-858C-59D97404920A}");
   EXPECT_EQ(std::u16string(kSessionAccessPointConfigurationClass),
             u"Windows.Networking.NetworkOperators.NetworkOperatorTetheringSessionAccessPointConfiguration");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "WlanRig.h"
 #include "tethra/sim/Text.h"
@@ -26,6 +27,13 @@ struct Client {
   }
   platform::Win32Error queryStatus(platform::WlanHostedNetworkStatus*& status) {
     return service.wlanHostedNetworkQueryStatus(handle, &status, nullptr);
+  }
+  // The status the service reports, looked at by `check` and then given back.
+  void withStatus(const std::function<void(const platform::WlanHostedNetworkStatus&)>& check) {
+    platform::WlanHostedNetworkStatus* status = nullptr;
+    ASSERT_EQ(queryStatus(status), platform::kERROR_SUCCESS);
+    check(*status);
+    service.wlanFreeMemory(status);
   }
   void listen() {
     EXPECT_EQ(service.wlanRegisterNotification(handle, platform::kWLAN_NOTIFICATION_SOURCE_HNWK, 1, &Client::Callback,
@@ -140,11 +148,10 @@ TEST(SimWlanServiceTest, FirstUseAndUnavailableMachinesAsWindowsReportsThem) {
     config.allowed = capable ? false : true;
     test::Rig machine(config);
     Client program(machine.service);
-    platform::WlanHostedNetworkStatus* status = nullptr;
-    ASSERT_EQ(program.queryStatus(status), platform::kERROR_SUCCESS);
-    EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkUnavailable);
-    EXPECT_TRUE(status->IPDeviceID.isZero());
-    machine.service.wlanFreeMemory(status);
+    program.withStatus([](const platform::WlanHostedNetworkStatus& status) {
+      EXPECT_EQ(status.HostedNetworkState, platform::kWlanHostedNetworkUnavailable);
+      EXPECT_TRUE(status.IPDeviceID.isZero());
+    });
     std::uint32_t reason = 0;
     EXPECT_EQ(machine.service.wlanHostedNetworkStartUsing(program.handle, &reason, nullptr),
               platform::kERROR_INVALID_STATE);
@@ -214,13 +221,12 @@ TEST(SimWlanServiceTest, ConfiguredStateIsWhatTheStatusShows) {
   config.maxPeers = 7;
   test::Rig rig(config);
   Client client(rig.service);
-  platform::WlanHostedNetworkStatus* status = nullptr;
-  ASSERT_EQ(client.queryStatus(status), platform::kERROR_SUCCESS);
-  EXPECT_EQ(status->HostedNetworkState, platform::kWlanHostedNetworkActive);
-  EXPECT_TRUE(status->IPDeviceID.isZero());
-  ASSERT_EQ(status->dwNumberOfPeers, 2u);
-  EXPECT_EQ(status->PeerList[1].PeerMacAddress[0], 0xC0);
-  rig.service.wlanFreeMemory(status);
+  client.withStatus([](const platform::WlanHostedNetworkStatus& status) {
+    EXPECT_EQ(status.HostedNetworkState, platform::kWlanHostedNetworkActive);
+    EXPECT_TRUE(status.IPDeviceID.isZero());
+    ASSERT_EQ(status.dwNumberOfPeers, 2u);
+    EXPECT_EQ(status.PeerList[1].PeerMacAddress[0], 0xC0);
+  });
   EXPECT_EQ(rig.service.ssidBytes(), (std::vector<std::uint8_t>{0xFF, 0x00, 0x41}));
   EXPECT_EQ(rig.service.maxPeers(), 7u);
 
