@@ -2,8 +2,9 @@
 // IWlanApi (WlanApi.h), the Windows loader's table and binding (platform/win32/src/WlanLoader.cpp),
 // the failing test base (tests/support/.../FailingAreas.h), the simulated service's declarations
 // and counted names (testing/notebook/wlan) and the Wine stand-in's exports and .def
-// (testing/wine/wlanapi) are made. Adding a call means one entry here; its behaviour in the
-// simulated service (SimWlanService.cpp) and its use by the program are all that is left.
+// (testing/wine/wlanapi) are made. Adding a call means one entry here, its behaviour in the
+// simulated service (SimWlanService.cpp) and that behaviour's test; the program's use of it is
+// the change of the operation that needs it.
 //
 // TETHRA_WLAN_FUNCTIONS(X) calls X(Export, method, Result, (parameters), (arguments)) per
 // function: the export's documented name, the boundary's method, its result (platform::Win32Error,
