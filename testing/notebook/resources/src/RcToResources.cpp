@@ -22,7 +22,8 @@
 //   - the image an ICON control shows (it must be one of the file's icons), the icons' files,
 //     the manifest, the version block and the language: nothing on the notebook reads them.
 // Not in the .rc, so stated here: the values of the <windows.h> and <commctrl.h> names it uses
-// (the simulator has no Windows headers) and the styles rc.exe gives each control statement.
+// (the simulator has no Windows headers) and the styles rc.exe gives each control statement,
+// with the pages they come from in docs/resources-contract.md.
 // Ids are written as the .rc spells them: the generated file includes the .rc's own headers
 // (tethra/app/Resource.h), and the compiler resolves them as rc.exe does.
 //
